@@ -1,0 +1,232 @@
+#include "complex/complex_fractal.h"
+
+#include <algorithm>
+
+#include "platform/c_format.h"
+#include "platform/string_table.h"
+
+namespace complex {
+
+namespace {
+
+// Longest stored text accepted, in bytes of UTF-16 with the terminator.
+constexpr std::uint32_t kParameterCapacity = 255;
+constexpr int kParameterFields = 10;
+
+// A rectangle as its top-left pixel and its size.
+struct Area {
+    int x;
+    int y;
+    int w;
+    int h;
+};
+
+unsigned shiftedChannel(unsigned channel, int delta) noexcept {
+    return static_cast<unsigned>(std::clamp(static_cast<int>(channel) + delta, 0, 255));
+}
+
+platform::Color shiftedColor(platform::Color color, int delta) noexcept {
+    return platform::rgb(shiftedChannel(platform::redOf(color), delta),
+                         shiftedChannel(platform::greenOf(color), delta),
+                         shiftedChannel(platform::blueOf(color), delta));
+}
+
+}  // namespace
+
+platform::Color brightenColor(platform::Color color, int depth) noexcept {
+    return shiftedColor(color, depth);
+}
+
+platform::Color darkenColor(platform::Color color, int depth) noexcept {
+    return shiftedColor(color, -depth);
+}
+
+ComplexFractal::ComplexFractal(const platform::Services& services) : engine::Fractal(services) {
+    typeName = "Complex";
+}
+
+void ComplexFractal::identifyAs(engine::FractalType id) {
+    type = id;
+    fileType = id;
+    // The capacity counts the terminator of the stored name.
+    const std::size_t limit =
+        typeNameCapacity > 0 ? static_cast<std::size_t>(typeNameCapacity - 1) : 0;
+    typeName = std::string(platform::loadString(platform::typeNameStringId(id)).substr(0, limit));
+}
+
+void ComplexFractal::setMethod(int m) { method.store(m, std::memory_order_relaxed); }
+
+void ComplexFractal::setMaxIterations(int n) {
+    if (n >= 1) maxIterations = n;
+}
+
+void ComplexFractal::setParamReal(double value) { paramReal = value; }
+
+void ComplexFractal::setParamImag(double value) { paramImag = value; }
+
+void ComplexFractal::setParameters(int iterations, double real, double imag, bool integer) {
+    stopCalculation();
+    setMaxIterations(iterations);
+    setParamReal(real);
+    setParamImag(imag);
+    useInteger = integer;
+    startCalculation();
+}
+
+std::string ComplexFractal::parameterString() const {
+    return platform::cformat(kParameterWriteFormat, view.xmin, view.ymin, view.xmax, view.ymax,
+                             maxIterations, paramReal, paramImag, useInteger ? 1 : 0,
+                             method.load(std::memory_order_relaxed),
+                             reliefDepth.load(std::memory_order_relaxed) & 0xFF);
+}
+
+bool ComplexFractal::saveParameters() { return settings.writeString(typeName, parameterString()); }
+
+bool ComplexFractal::loadParameters() {
+    std::string text;
+    std::uint32_t length = kParameterCapacity;
+    if (!settings.readString(typeName, text, length)) return false;
+
+    double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0, real = 0.0, imag = 0.0;
+    int iterations = 0, integer = 0, scanMethod = 0, depth = 0;
+    const int fields = platform::cscan(text, kParameterReadFormat, &x1, &y1, &x2, &y2,
+                                       &iterations, &real, &imag, &integer, &scanMethod, &depth);
+    // A damaged string keeps what the object already holds, and the caller does not
+    // fall back to the defaults either.
+    if (fields < kParameterFields) return true;
+
+    stopCalculation();
+    view.setRect(x1, y1, x2, y2);
+    setMaxIterations(iterations);
+    setParamReal(real);
+    setParamImag(imag);
+    useInteger = integer != 0;
+    setMethod(scanMethod);
+    reliefDepth.store(depth & 0xFF, std::memory_order_relaxed);
+    startCalculation();
+    return true;
+}
+
+// The old picture stays until the scan overwrites it pixel by pixel.
+void ComplexFractal::clearPicture() {}
+
+platform::Color ComplexFractal::colorForCount(int n) const noexcept {
+    if (n >= maxIterations) return platform::kBlack;
+    return colorTable.colorAt(n);
+}
+
+int ComplexFractal::calculate() {
+    switch (method.load(std::memory_order_relaxed)) {
+        case kRelief:
+            scanRelief();
+            break;
+        case kTesseral:
+            scanTesseral(0, 0, width, height);
+            break;
+        default:
+            scanSimple();
+            break;
+    }
+    return 0;
+}
+
+void ComplexFractal::scanSimple() {
+    for (int column = 0; column < width; ++column) {
+        for (int row = 0; row < height; ++row) {
+            if (!keepRunning()) return;
+            plotCount(column, row, evaluate(column, row));
+        }
+    }
+}
+
+platform::Color ComplexFractal::reliefColor(int n, int previous) const noexcept {
+    if (n >= maxIterations) return platform::kBlack;
+    const platform::Color color = colorForCount(n);
+    if (previous < 0 || previous == n) return color;
+    const int depth = reliefDepth.load(std::memory_order_relaxed);
+    return previous < n ? brightenColor(color, depth) : darkenColor(color, depth);
+}
+
+// Diagonals running down and to the right, from the bottom-left corner to the
+// top-right one, so that every pixel but a diagonal's first is shaded against its
+// upper-left neighbour.
+void ComplexFractal::scanRelief() {
+    const int diagonals = width + height - 1;
+    for (int d = 0; d < diagonals; ++d) {
+        if (!keepRunning()) return;
+        int column = d < height ? 0 : d - height + 1;
+        int row = d < height ? height - 1 - d : 0;
+        int previous = -1;
+        for (; row < height && column < width; ++row, ++column) {
+            if (!keepRunning()) return;
+            const int n = evaluate(column, row);
+            plotPoint(column, row, reliefColor(n, previous));
+            previous = n;
+        }
+    }
+}
+
+// Depth first over the quadrants. A quadrant whose border was not uniform continues
+// one pixel inside its border, which has been drawn already.
+void ComplexFractal::scanTesseral(int x, int y, int w, int h) {
+    if (w <= 0 || h <= 0) return;
+    const int wl = w / 2;
+    const int wr = w - wl;
+    const int ht = h / 2;
+    const int hb = h - ht;
+    const Area quadrants[4] = {
+        {x, y, wl, ht}, {x + wl, y, wr, ht}, {x, y + ht, wl, hb}, {x + wl, y + ht, wr, hb}};
+    for (int q = 0; q < 4; ++q) {
+        const Area& a = quadrants[q];
+        if (!traceBorder(a.x, a.y, a.w, a.h)) scanTesseral(a.x + 1, a.y + 1, a.w - 2, a.h - 2);
+        if (q < 3 && !keepRunning()) return;
+    }
+}
+
+bool ComplexFractal::traceBorder(int x, int y, int w, int h) {
+    if (w <= 0 || h <= 0) return true;
+    if (w == 1 && h == 1) {
+        tracePixel(x, y);
+        return true;
+    }
+    if (w == 1) {
+        for (int row = y; row < y + h; ++row) {
+            if (!keepRunning()) return true;
+            tracePixel(x, row);
+        }
+        return true;
+    }
+    if (h == 1) {
+        for (int column = x; column < x + w; ++column) {
+            if (!keepRunning()) return true;
+            tracePixel(column, y);
+        }
+        return true;
+    }
+
+    const int m = tracePixel(x, y);
+    const int right = x + w - 1;
+    const int bottom = y + h - 1;
+    bool uniform = true;
+    for (int row = y + 1; row <= bottom; ++row) {  // left edge
+        if (!keepRunning()) return true;
+        uniform &= tracePixel(x, row) == m;
+    }
+    for (int column = x + 1; column <= right; ++column) {  // bottom edge
+        if (!keepRunning()) return true;
+        uniform &= tracePixel(column, bottom) == m;
+    }
+    for (int row = y + 1; row < bottom; ++row) {  // right edge without its corners
+        if (!keepRunning()) return true;
+        uniform &= tracePixel(right, row) == m;
+    }
+    for (int column = x + 1; column <= right; ++column) {  // top edge
+        if (!keepRunning()) return true;
+        uniform &= tracePixel(column, y) == m;
+    }
+    if (!uniform) return false;
+    fillRect(platform::Rect{x, y, x + w, y + h}, colorForCount(m));
+    return true;
+}
+
+}  // namespace complex

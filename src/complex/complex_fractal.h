@@ -1,0 +1,91 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "engine/fractal.h"
+#include "platform/bitmap.h"
+#include "platform/services.h"
+
+namespace complex {
+
+// How calculate() walks the picture; any other value scans as kSimple.
+constexpr int kSimple = 0;
+constexpr int kRelief = 1;
+constexpr int kTesseral = 2;
+
+// Channel-wise shading of the relief scan; depth is 0..255.
+platform::Color brightenColor(platform::Color color, int depth) noexcept;
+platform::Color darkenColor(platform::Color color, int depth) noexcept;
+
+// The text form of the view and the iteration settings, stored under the type's name
+// and carried inside picture files.
+inline constexpr const char* kParameterWriteFormat = "%lf,%lf,%lf,%lf,%d,%lg,%lg,%d,%d,%d";
+inline constexpr const char* kParameterReadFormat = "%lf,%lf,%lf,%lf,%d,%lf,%lf,%d,%d,%d";
+
+// The escape-time family: a kernel that gives an iteration count per plane point, and
+// three ways of scanning the picture with it.
+//
+// Threads: calculate(), iteratePoint() and colorForCount() run on the worker. The
+// dialog may change method and reliefDepth during a run (method is read when a scan
+// starts, the depth before every shaded pixel); everything else the kernels read is
+// changed only between a stop and the next start.
+class ComplexFractal : public engine::Fractal {
+public:
+    bool loadParameters() override;
+    bool saveParameters() override;
+    int calculate() override;
+    void clearPicture() override;
+
+    virtual void setMethod(int m);
+    // An iteration count n with 1 <= n <= maxIterations; maxIterations means inside.
+    virtual int iteratePoint(double x, double y) = 0;
+    virtual void setParameters(int iterations, double real, double imag, bool integer);
+    virtual void setMaxIterations(int n);
+    virtual void setParamReal(double value);
+    virtual void setParamImag(double value);
+
+    platform::Color colorForCount(int n) const noexcept;
+    std::string parameterString() const;
+
+    std::atomic<int> method{kRelief};
+    std::atomic<int> reliefDepth{100};
+    int maxIterations = 100;
+    bool useInteger = true;
+    double paramReal = 0.0;
+    double paramImag = 0.0;
+
+protected:
+    explicit ComplexFractal(const platform::Services& services);
+
+    // Sets type and fileType to id and typeName to the type's name.
+    void identifyAs(engine::FractalType id);
+
+    void scanSimple();
+    void scanRelief();
+    void scanTesseral(int x, int y, int w, int h);
+    // Evaluates and plots the border of the rectangle; true when nothing inside is
+    // left to do (the border was uniform and the rectangle is filled, the rectangle
+    // has no inside, or the run was stopped).
+    bool traceBorder(int x, int y, int w, int h);
+
+    // Kernel and statistics for pixel (column, row).
+    int evaluate(int column, int row) {
+        const int n = iteratePoint(view.planeX(column), view.planeY(row));
+        addPoints(1);
+        addIterations(static_cast<std::uint32_t>(n));
+        return n;
+    }
+
+private:
+    void plotCount(int column, int row, int n) { plotPoint(column, row, colorForCount(n)); }
+    int tracePixel(int column, int row) {
+        const int n = evaluate(column, row);
+        plotCount(column, row, n);
+        return n;
+    }
+    platform::Color reliefColor(int n, int previous) const noexcept;
+};
+
+}  // namespace complex

@@ -1,0 +1,159 @@
+// The run control of a fractal object: one worker thread per run, and the
+// hand-over rules between the user-interface thread and the worker.
+#include <chrono>
+#include <system_error>
+
+#include "engine/fractal.h"
+#include "platform/clock.h"
+#include "platform/thread_priority.h"
+
+namespace engine {
+
+namespace {
+
+constexpr auto kStopPoll = std::chrono::milliseconds(10);
+constexpr unsigned kAlarmGapMs = 1000;
+
+}  // namespace
+
+void Fractal::startCalculation() {
+    if (takingOver || running.load()) return;
+    joinFinishedWorker();
+
+    prepareCalculation();
+    clearPicture();
+
+    paused = false;
+    iterationCount = 0;
+    pointCount = 0;
+    running = true;
+    finished = false;
+    {
+        std::lock_guard lock(timesMutex_);
+        startTick_ = platform::tickCount();
+        endTick_ = 0;
+        startTime_ = endTime_ = platform::localTime();
+    }
+
+    workerExists_ = true;
+    try {
+        workerThread_ = std::thread(&Fractal::workerMain, this);
+    } catch (const std::system_error&) {
+        workerExists_ = false;
+        running = false;
+        finished = true;
+        return;
+    }
+    raiseWorkerPriority();
+}
+
+void Fractal::stopCalculation() {
+    stopSlideshow();
+    saveParameters();
+    writeOptions();
+    if (running.load()) {
+        resumeCalculation();
+        running = false;
+    }
+    waitForFinished();
+    joinFinishedWorker();
+}
+
+void Fractal::haltWorker() {
+    if (running.load()) {
+        resumeCalculation();
+        running = false;
+    }
+    waitForFinished();
+    joinFinishedWorker();
+}
+
+void Fractal::pauseCalculation() {
+    if (paused.load() || !workerExists_.load()) return;
+    std::lock_guard lock(pauseMutex_);
+    paused = true;
+}
+
+void Fractal::resumeCalculation() {
+    if (!paused.load() || !workerExists_.load()) return;
+    {
+        std::lock_guard lock(pauseMutex_);
+        paused = false;
+    }
+    pauseChanged_.notify_all();
+}
+
+void Fractal::waitWhilePaused() noexcept {
+    std::unique_lock lock(pauseMutex_);
+    pauseChanged_.wait(lock, [this] { return !paused.load() || !running.load(); });
+}
+
+void Fractal::raiseWorkerPriority() {
+    if (workerExists_.load()) platform::setThreadNice(workerThreadId_.load(), platform::kWorkerNiceNormal);
+}
+
+void Fractal::lowerWorkerPriority() {
+    if (workerExists_.load()) {
+        platform::setThreadNice(workerThreadId_.load(), platform::kWorkerNiceBelowNormal);
+    }
+}
+
+void Fractal::workerMain(Fractal* fractal) {
+    fractal->workerThreadId_ = platform::currentThreadId();
+    platform::setThreadNice(fractal->workerThreadId_.load(), platform::kWorkerNiceNormal);
+    fractal->calculate();
+    // running still set means the picture was completed rather than stopped.
+    if (fractal->running.load() && fractal->alarm.load()) {
+        fractal->sound.exclamation();
+        platform::sleepMs(kAlarmGapMs);
+        fractal->sound.exclamation();
+    }
+    fractal->finishCalculation();
+}
+
+void Fractal::finishCalculation() {
+    workerExists_ = false;
+    workerThreadId_ = 0;
+    running = false;
+    {
+        std::lock_guard lock(timesMutex_);
+        // 0 means "still running" to the statistics; a tick count of exactly 0 is moved on.
+        const std::uint32_t now = platform::tickCount();
+        endTick_ = now == 0 ? 1 : now;
+        endTime_ = platform::localTime();
+    }
+    {
+        std::lock_guard lock(finishMutex_);
+        finished.store(true, std::memory_order_release);  // the last write to the object
+    }
+    finishChanged_.notify_all();
+}
+
+void Fractal::waitForFinished() {
+    if (!workerThread_.joinable()) return;
+    std::unique_lock lock(finishMutex_);
+    while (!finished.load(std::memory_order_acquire)) finishChanged_.wait_for(lock, kStopPoll);
+}
+
+void Fractal::joinFinishedWorker() {
+    // The thread has written `finished` as its last act; joining only waits for it to exit.
+    if (workerThread_.joinable()) {
+        waitForFinished();
+        workerThread_.join();
+    }
+}
+
+RunStatistics Fractal::statistics() const {
+    RunStatistics s;
+    s.running = running.load();
+    s.pointCount = pointCount.load(std::memory_order_relaxed);
+    s.iterationCount = iterationCount.load(std::memory_order_relaxed);
+    std::lock_guard lock(timesMutex_);
+    s.startTick = startTick_;
+    s.endTick = endTick_;
+    s.startTime = startTime_;
+    s.endTime = endTime_;
+    return s;
+}
+
+}  // namespace engine

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/bitmap.h"
+
+namespace engine {
+
+// The 255 colours used when no palette file is loaded.
+const std::array<platform::Color, 255>& builtInPalette();
+
+// The fractal's list of colours.
+class ColorTable {
+public:
+    ColorTable() = default;
+    ColorTable(const ColorTable&) = delete;
+    ColorTable& operator=(const ColorTable&) = delete;
+
+    // Replaces the entries by a copy of count colours (count taken as a 16-bit signed
+    // number); 1 on success, 2 when the array cannot be allocated (the table is empty).
+    int setColors(const platform::Color* source, int count);
+    // Replaces the entries by the colours of a palette file; the number read, 0 when
+    // nothing was loaded (the table is unchanged when the file cannot be opened).
+    int loadFile(const std::string& path, int maxCount);
+
+    // Entry (index mod count) for an index of 0 or more; defaultColor for an empty
+    // table or a negative index. Never allocates or locks.
+    platform::Color colorAt(int index) const noexcept {
+        if (colorCount_ <= 0 || index < 0) return defaultColor_;
+        return colors_[static_cast<std::size_t>(index % colorCount_)];
+    }
+
+    int colorCount() const noexcept { return colorCount_; }
+    platform::Color defaultColor() const noexcept { return defaultColor_; }
+
+private:
+    void clear();
+
+    std::unique_ptr<platform::Color[]> colors_;
+    int colorCount_ = 0;
+    platform::Color defaultColor_ = 0;
+};
+
+// Reads palette text: triples of unsigned decimal numbers separated by white space,
+// each reduced to its low 8 bits, until the first token that is not a number or
+// maxCount entries. Exposed for the file reader and its tests.
+int parsePalette(const char* text, std::size_t size, platform::Color* out, int maxCount);
+
+}  // namespace engine

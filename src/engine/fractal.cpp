@@ -1,0 +1,142 @@
+#include "engine/fractal.h"
+
+#include <cstdlib>
+
+#include "platform/clock.h"
+
+namespace engine {
+
+namespace {
+
+// A hand-made "AnimZoomSleep" longer than this would freeze the window for minutes.
+constexpr int kMaxAnimZoomSleep = 1000;
+
+std::string defaultImagePath() {
+    std::string documents;
+    if (const char* xdg = std::getenv("XDG_DOCUMENTS_DIR"); xdg != nullptr && *xdg != '\0') {
+        documents = xdg;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        documents = std::string(home) + "/Documents";
+    } else {
+        documents = "Documents";
+    }
+    return documents + "/Corvane";
+}
+
+std::uint32_t randomSeedFromClock() {
+    const platform::LocalTime now = platform::localTime();
+    return static_cast<std::uint32_t>((now.minute * 10 + now.second) * 1000 + now.millisecond);
+}
+
+}  // namespace
+
+bool isOrbitType(FractalType type) {
+    return type == kHopalong || type == kQuadruptwo || type == kThreeply || type == kChip ||
+           type == kMartin || type == kHenon || type == kGingerbreadman;
+}
+
+bool isComplexType(FractalType type) {
+    return type == kMandelbrot || type == kJulia || type == kUnity || type == kSpider ||
+           type == kManowar || type == kPhoenix;
+}
+
+Fractal::Fractal(const platform::Services& services)
+    : settings(services.settings),
+      view(true),
+      window(services.window),
+      windowDC(services.window.surface()),
+      sound(services.sound),
+      shownView(true) {
+    clientRect = window.clientRect();
+    width = clientRect.right;
+    height = clientRect.bottom;
+    view.setScreenSize(width, height);
+    view.centreOnOrigin();
+    shownView.setScreenSize(width, height);
+    shownView.centreOnOrigin();
+
+    readOptions();
+
+    imagePath = defaultImagePath();
+    std::string storedPath;
+    std::uint32_t length = 260;
+    if (settings.readString("ImagePath", storedPath, length)) imagePath = storedPath;
+
+    randomState_ = randomSeedFromClock();
+
+    picture.resize(width, height);
+    scratch.resize(width, height);
+
+    loadPalette();
+}
+
+Fractal::~Fractal() {
+    // Virtual calls made here reach this class's own behaviour: the options are
+    // stored, the family's parameters are not.
+    stopCalculation();
+    haltWorker();
+}
+
+void Fractal::readOptions() {
+    std::uint32_t value = 0;
+    if (settings.readDword("Alarm", value)) alarm = value != 0;
+    if (settings.readDword("AnimZoom", value)) animZoom = value != 0;
+    if (settings.readDword("AnimZoomSleep", value)) {
+        // The frame pause is unsigned milliseconds; a negative hand-made value means none.
+        const auto signedValue = static_cast<std::int32_t>(value);
+        animZoomSleep = signedValue < 0 ? 0
+                        : signedValue > kMaxAnimZoomSleep ? kMaxAnimZoomSleep
+                                                          : signedValue;
+    }
+    if (settings.readDword("SlideshowDelay", value)) {
+        const auto signedValue = static_cast<std::int32_t>(value);
+        if (signedValue > 0) slideshowDelay = signedValue;
+    }
+}
+
+void Fractal::writeOptions() {
+    settings.writeDword("Alarm", alarm ? 1u : 0u);
+    settings.writeDword("AnimZoom", animZoom ? 1u : 0u);
+    settings.writeDword("SlideshowDelay", static_cast<std::uint32_t>(slideshowDelay.load()));
+}
+
+bool Fractal::loadParameters() { return true; }
+bool Fractal::saveParameters() { return true; }
+void Fractal::setDefaultParameters() {}
+void Fractal::prepareCalculation() {}
+void Fractal::setDefaultView() {}
+
+void Fractal::startFromSettings() {
+    {
+        // Loading and the defaults each stop and start; none of those starts may run,
+        // so the one run begins only after the picture is white.
+        TakingOverScope hold(*this);
+        if (!loadParameters()) {
+            setDefaultParameters();
+            setDefaultView();
+        }
+        clearPictureBase();
+    }
+    startCalculation();
+}
+
+void Fractal::takeOverPicture(Fractal& previous) {
+    if (&previous == this || previous.fileType != type) return;
+    settings.writeString(typeName, previous.fileParams);
+    {
+        TakingOverScope hold(*this);
+        loadParameters();
+    }
+    picture.copyFrom(previous.picture, 0, 0, width, height, 0, 0);
+}
+
+int Fractal::nextRandom() noexcept {
+    randomState_ = randomState_ * 214013u + 2531011u;
+    return static_cast<int>((randomState_ >> 16) & 0x7FFFu);
+}
+
+void Fractal::pushView() { history.push(view); }
+
+void Fractal::popView() { history.pop(view); }
+
+}  // namespace engine

@@ -1,0 +1,255 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/color_table.h"
+#include "engine/settings_key.h"
+#include "engine/view_window.h"
+#include "platform/bitmap.h"
+#include "platform/clock.h"
+#include "platform/geometry.h"
+#include "platform/services.h"
+
+namespace engine {
+
+// The type id: 1..13; 0 only before a type constructor has run.
+using FractalType = std::int32_t;
+
+constexpr FractalType kHopalong = 1;
+constexpr FractalType kQuadruptwo = 2;
+constexpr FractalType kThreeply = 3;
+constexpr FractalType kChip = 4;
+constexpr FractalType kMandelbrot = 5;
+constexpr FractalType kJulia = 6;
+constexpr FractalType kMartin = 7;
+constexpr FractalType kHenon = 8;
+constexpr FractalType kGingerbreadman = 9;
+constexpr FractalType kUnity = 10;
+constexpr FractalType kSpider = 11;
+constexpr FractalType kManowar = 12;
+constexpr FractalType kPhoenix = 13;
+
+bool isOrbitType(FractalType type);
+bool isComplexType(FractalType type);
+
+// Status codes of the picture file and slideshow operations.
+constexpr int kStatusOk = 0;
+constexpr int kStatusCannotOpen = 3;
+constexpr int kStatusCannotCreate = 4;
+constexpr int kStatusNotABitmap = 5;
+
+// Statistics of the current or last run, read consistently by the Statistics dialog.
+struct RunStatistics {
+    bool running = false;
+    std::uint32_t pointCount = 0;
+    std::uint32_t iterationCount = 0;
+    std::uint32_t startTick = 0;
+    std::uint32_t endTick = 0;
+    platform::LocalTime startTime;
+    platform::LocalTime endTime;
+};
+
+// The fractal shown: everything that belongs to one picture. Owned through
+// FractalPtr, whose deleter stops the worker while the whole object still exists.
+//
+// Threads: the user-interface thread calls everything; the worker runs only
+// calculate() and what it calls (kernels, plotPoint, fillRect, the statistics).
+// The user-interface thread changes the view, the parameters, the colours and the
+// surfaces only between a stop and the next start.
+class Fractal {
+public:
+    Fractal(const Fractal&) = delete;
+    Fractal& operator=(const Fractal&) = delete;
+    virtual ~Fractal();
+
+    // Virtual interface, in slot order.
+    virtual bool loadParameters();
+    virtual bool saveParameters();
+    virtual void setDefaultParameters();
+    virtual int calculate() = 0;
+    virtual void startCalculation();
+    virtual void stopCalculation();
+    virtual void pauseCalculation();
+    virtual void resumeCalculation();
+    virtual void prepareCalculation();
+    virtual void clearPicture();
+    virtual void setDefaultView();
+    virtual void zoomPrevious();
+    virtual void scaleView(double factor);
+    virtual void scaleViewAt(double x, double y, double factor);
+    virtual void zoomByFactor(double factor);
+    virtual void zoomToRect(double x1, double y1, double x2, double y2, bool zoomIn);
+    virtual int saveImage(const std::string& path);
+    virtual int openImage(const std::string& path, bool animate);
+
+    // The creation sequence of a new object: the stored parameters, or the type's
+    // defaults, then a white picture, then exactly one run. Nothing is computed or
+    // drawn before the final start.
+    void startFromSettings();
+    // Continues the picture that previous has just read from a file.
+    void takeOverPicture(Fractal& previous);
+
+    // Run control.
+    void raiseWorkerPriority();
+    void lowerWorkerPriority();
+    // Ends a run without saving anything and waits for the worker (used before
+    // destruction, while the whole object still exists).
+    void haltWorker();
+    RunStatistics statistics() const;
+    bool isRunning() const noexcept { return running.load(std::memory_order_acquire); }
+    bool isFinished() const noexcept { return finished.load(std::memory_order_acquire); }
+
+    // Drawing surfaces. plotPoint and fillRect run on the worker thread.
+    void plotPoint(int x, int y, platform::Color color) noexcept {
+        windowDC.setPixel(x, y, color);
+        picture.setPixel(x, y, color);
+        window.markDirty();
+    }
+    void fillRect(const platform::Rect& rect, platform::Color color) noexcept;
+    void paint(const platform::Rect& rect);
+    void clearPictureBase();  // the base body of clearPicture: white picture, shown
+    void drawRubberBand(platform::Point p, platform::Point q, bool draw);
+    void animateZoom(const platform::Rect& rect, bool zoomIn, bool preparedPicture);
+
+    // Zoom history.
+    void pushView();
+    void popView();
+
+    // Colours.
+    int loadPalette();
+    std::string paletteDirectory() const;
+    std::string paletteFolderName() const;
+    std::string paletteFileName() const;
+
+    // Picture files.
+    std::string proposeFileName(int capacity) const;
+    // Slideshow.
+    int startSlideshow(const std::string& path, unsigned timerId, bool sameTypeOnly);
+    int slideshowTick();
+    void stopSlideshow();
+
+    // Pseudo-random numbers 0..32767, seeded once per object from the local time.
+    int nextRandom() noexcept;
+
+    // ----- State of the object (names as the rest of the program knows them) -----
+    SettingsKey settings;
+    ViewWindow view;
+    platform::Window& window;
+    platform::Bitmap& windowDC;  // the window's own pixels
+    platform::Sound& sound;
+    platform::Bitmap picture;  // the persistent copy of the picture
+    std::string typeName = "Unknown";
+    int typeNameCapacity = 80;
+    platform::Rect clientRect;
+    int width = 0;
+    int height = 0;
+    ColorTable colorTable;
+    std::atomic<std::uint32_t> pointCount{0};
+    std::atomic<std::uint32_t> iterationCount{0};
+    std::atomic<bool> running{false};
+    std::atomic<bool> finished{false};
+    std::atomic<bool> paused{false};
+    bool takingOver = false;
+    // Options; the dialogs may change them while a run goes on.
+    std::atomic<bool> randomColors{true};
+    std::atomic<bool> alarm{false};
+    std::atomic<bool> animZoom{true};
+    int animZoomSleep = 40;  // never negative
+    std::atomic<int> slideshowDelay{2000};
+    int numColors = 0;
+    ZoomHistory history;
+    FractalType type = 0;
+    FractalType fileType = 0;
+    std::string fileParams;
+    int fileParamsCapacity = 255;
+    platform::Bitmap scratch;
+    std::unique_ptr<platform::Bitmap> savedPicture;
+    int maxSequence = 999;
+    std::string imagePath;
+    std::string palettePath;
+    // Slideshow state.
+    unsigned slideshowTimer = 0;
+    std::string slideshowPattern;
+    std::string slideshowFolder;
+    std::vector<std::string> slideshowFiles;
+    int slideshowPosition = 0;
+    bool slideshowSameType = false;
+    ViewWindow shownView;
+
+protected:
+    explicit Fractal(const platform::Services& services);
+
+    // The worker's poll: waits while paused, then tells whether to go on.
+    bool keepRunning() noexcept {
+        if (paused.load(std::memory_order_relaxed)) waitWhilePaused();
+        return running.load(std::memory_order_relaxed);
+    }
+    // Statistics; only the worker writes them during a run.
+    void addPoints(std::uint32_t n) noexcept {
+        pointCount.store(pointCount.load(std::memory_order_relaxed) + n,
+                         std::memory_order_relaxed);
+    }
+    void addIterations(std::uint32_t n) noexcept {
+        iterationCount.store(iterationCount.load(std::memory_order_relaxed) + n,
+                             std::memory_order_relaxed);
+    }
+
+private:
+    friend class TakingOverScope;
+    static void workerMain(Fractal* fractal);
+    void finishCalculation();
+    void waitWhilePaused() noexcept;
+    void joinFinishedWorker();
+    void waitForFinished();
+    void writeOptions();
+    void readOptions();
+
+    std::thread workerThread_;
+    std::atomic<int> workerThreadId_{0};
+    std::atomic<bool> workerExists_{false};
+    std::mutex pauseMutex_;
+    std::condition_variable pauseChanged_;
+    std::mutex finishMutex_;
+    std::condition_variable finishChanged_;
+    mutable std::mutex timesMutex_;
+    std::uint32_t startTick_ = 0;
+    std::uint32_t endTick_ = 0;
+    platform::LocalTime startTime_;
+    platform::LocalTime endTime_;
+    std::uint32_t randomState_ = 1;
+};
+
+// Holds takingOver set for its lifetime, restoring the previous value after.
+class TakingOverScope {
+public:
+    explicit TakingOverScope(Fractal& fractal) : fractal_(fractal), previous_(fractal.takingOver) {
+        fractal_.takingOver = true;
+    }
+    ~TakingOverScope() { fractal_.takingOver = previous_; }
+    TakingOverScope(const TakingOverScope&) = delete;
+    TakingOverScope& operator=(const TakingOverScope&) = delete;
+
+private:
+    Fractal& fractal_;
+    bool previous_;
+};
+
+// Stops the worker before destruction begins, so that no worker ever runs code of a
+// part of the object that is already destroyed.
+struct FractalDeleter {
+    void operator()(Fractal* fractal) const {
+        if (fractal == nullptr) return;
+        fractal->haltWorker();
+        delete fractal;
+    }
+};
+using FractalPtr = std::unique_ptr<Fractal, FractalDeleter>;
+
+}  // namespace engine

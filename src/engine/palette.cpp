@@ -1,0 +1,55 @@
+#include <cstdint>
+#include <string>
+
+#include "engine/color_table.h"
+#include "engine/fractal.h"
+
+namespace engine {
+
+namespace {
+
+constexpr char kPaletteValue[] = "Palette";
+// The stored path is read into a 260-byte buffer: at most 129 characters.
+constexpr std::uint32_t kPalettePathBytes = 260;
+constexpr int kMaxPaletteEntries = 4096;
+
+// Everything before the last separator; the whole path when there is none.
+std::string beforeLastSeparator(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(0, slash);
+}
+
+// Everything after the last separator; the whole path when there is none.
+std::string afterLastSeparator(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+int Fractal::loadPalette() {
+    std::uint32_t length = kPalettePathBytes;
+    settings.readString(kPaletteValue, palettePath, length);  // keeps palettePath on failure
+    int loaded = colorTable.loadFile(palettePath, kMaxPaletteEntries);
+    if (loaded == 0) {
+        const auto& builtIn = builtInPalette();
+        colorTable.setColors(builtIn.data(), static_cast<int>(builtIn.size()));
+        loaded = static_cast<int>(builtIn.size());
+    }
+    numColors = loaded;
+    return loaded;
+}
+
+std::string Fractal::paletteDirectory() const {
+    return beforeLastSeparator(palettePath);
+}
+
+std::string Fractal::paletteFolderName() const {
+    return afterLastSeparator(paletteDirectory());
+}
+
+std::string Fractal::paletteFileName() const {
+    return afterLastSeparator(palettePath);
+}
+
+}  // namespace engine

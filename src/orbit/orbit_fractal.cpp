@@ -1,0 +1,140 @@
+#include "orbit/orbit_fractal.h"
+
+#include "engine/view_window.h"
+#include "platform/c_format.h"
+#include "platform/string_table.h"
+#include "platform/text.h"
+
+namespace orbit {
+
+OrbitFractal::OrbitFractal(const platform::Services& services, double a, double b, double c)
+    : engine::Fractal(services) {
+    typeName = "Orbit";
+    orbitX = 0.0;
+    orbitY = 0.0;
+    resetColors();
+    storeParameters(a, b, c);
+}
+
+void OrbitFractal::identifyAs(engine::FractalType id) {
+    type = id;
+    fileType = id;
+    // The buffer holds the terminator too.
+    typeName = platform::truncateUtf16(platform::loadString(platform::typeNameStringId(id)),
+                                       static_cast<std::size_t>(typeNameCapacity - 1));
+}
+
+void OrbitFractal::resetColors() noexcept {
+    pointsInColor = 0;
+    colorIndex = 0;
+    currentColor = colorTable.colorAt(0);
+}
+
+void OrbitFractal::prepareCalculation() {
+    orbitX = 0.0;
+    orbitY = 0.0;
+    resetColors();
+}
+
+int OrbitFractal::calculate() {
+    // The view only changes between a stop and the next start; a copy on the
+    // worker's stack spares the loop reloading it after every call of the map.
+    const engine::ViewWindow mapping = view;
+    while (keepRunning()) {
+        iterate();
+        addIterations(1);
+        // A point without a pixel (not finite, or beyond the 32-bit range) still
+        // counts as computed; the orbit goes on from it.
+        int column = 0;
+        int row = 0;
+        if (engine::planeToPixel(mapping, orbitX, orbitY, column, row)) {
+            plotPoint(column, row, currentColor);
+        }
+        addPoints(1);
+        countPointInColor();
+    }
+    return 0;
+}
+
+void OrbitFractal::changeColor() noexcept {
+    if (randomColors.load(std::memory_order_relaxed)) {
+        currentColor = randomColor();
+    } else {
+        currentColor = colorTable.colorAt(colorIndex);
+    }
+    const int count = colorTable.colorCount();
+    colorIndex = (count > 0 && colorIndex < count - 1) ? colorIndex + 1 : 0;
+}
+
+platform::Color OrbitFractal::randomColor() noexcept {
+    // The draws happen in this order: red, green, blue.
+    const int red = randomComponent();
+    const int green = randomComponent();
+    const int blue = randomComponent();
+    return platform::rgb(static_cast<unsigned>(red), static_cast<unsigned>(green),
+                         static_cast<unsigned>(blue));
+}
+
+int OrbitFractal::randomComponent() noexcept {
+    const double draw = nextRandom();  // 0..32767, so the result is 0..255
+    return static_cast<int>((draw * 255.0) * (1.0 / 32767.0)) & 0xFF;
+}
+
+void OrbitFractal::setParameters(double a, double b, double c) {
+    stopCalculation();
+    storeParameters(a, b, c);
+    startCalculation();
+}
+
+std::string OrbitFractal::parameterString() const {
+    return platform::cformat(kParameterWriteFormat, view.xmin, view.ymin, view.xmax, view.ymax,
+                             paramA, paramB, paramC,
+                             static_cast<unsigned>(getPointsPerColor()),
+                             randomColors.load() ? 1u : 0u);
+}
+
+bool OrbitFractal::saveParameters() { return settings.writeString(typeName, parameterString()); }
+
+bool OrbitFractal::loadParameters() {
+    std::string text;
+    std::uint32_t length = kParameterCapacityBytes;
+    if (!settings.readString(typeName, text, length)) return false;
+
+    double x1 = 0.0;
+    double y1 = 0.0;
+    double x2 = 0.0;
+    double y2 = 0.0;
+    double a = 0.0;
+    double b = 0.0;
+    double c = 0.0;
+    unsigned points = 0;
+    unsigned random = 0;
+    const int fields = platform::cscan(text, kParameterReadFormat, &x1, &y1, &x2, &y2, &a, &b,
+                                       &c, &points, &random);
+    if (fields < kParameterFieldCount) return true;
+
+    // The worker reads the view; a run must not see it change under it. The
+    // setParameters below starts the run again.
+    if (isRunning()) haltWorker();
+    view.setRect(x1, y1, x2, y2);
+    setPointsPerColor(static_cast<int>(points));
+    randomColors = random != 0;
+    setParameters(a, b, c);
+    return true;
+}
+
+void OrbitFractal::showCentredOnOrigin() {
+    stopCalculation();
+    pushView();
+    view.centreOnOrigin();
+    startCalculation();
+}
+
+void OrbitFractal::showRect(double x1, double y1, double x2, double y2) {
+    stopCalculation();
+    pushView();
+    view.setRect(x1, y1, x2, y2);
+    startCalculation();
+}
+
+}  // namespace orbit

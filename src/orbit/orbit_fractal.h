@@ -1,0 +1,104 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "engine/fractal.h"
+#include "platform/bitmap.h"
+#include "platform/services.h"
+
+namespace orbit {
+
+// The text form of the view, a, b, c and the colouring, stored under the type's name
+// and carried inside picture files. The view keeps six decimals, a, b and c six
+// significant digits.
+inline constexpr const char* kParameterWriteFormat = "%lf,%lf,%lf,%lf,%lg,%lg,%lg,%u,%u";
+inline constexpr const char* kParameterReadFormat = "%lf,%lf,%lf,%lf,%lf,%lf,%lf,%u,%u";
+inline constexpr int kParameterFieldCount = 9;
+// Bytes of UTF-16 text with terminator: 126 characters at most.
+inline constexpr std::uint32_t kParameterCapacityBytes = 255;
+inline constexpr int kDefaultPointsPerColor = 5000;
+
+// Two-dimensional maps whose orbit is plotted point after point for as long as the
+// run lasts. A type supplies its map (iterate), its defaults and, where it needs to,
+// its own way of taking the parameters.
+//
+// Threads: calculate() and iterate() run on the worker; everything else on the
+// user-interface thread. The orbit, the colouring state and a, b, c change only
+// between a stop and the next start; pointsPerColor and randomColors may change
+// while a run goes on and are read afresh at every point.
+class OrbitFractal : public engine::Fractal {
+public:
+    bool loadParameters() override;
+    bool saveParameters() override;
+    int calculate() override;
+    void prepareCalculation() override;
+
+    virtual void setParameters(double a, double b, double c);
+    virtual double currentX() const { return orbitX; }
+    virtual double currentY() const { return orbitY; }
+    // One step of the map: replaces (orbitX, orbitY) by the next point.
+    virtual void iterate() = 0;
+    // No type changes how the colours are counted; final lets the loop call it
+    // without a second indirect call per point.
+    virtual int getPointsPerColor() const final {
+        return pointsPerColor.load(std::memory_order_relaxed);
+    }
+    virtual void setPointsPerColor(int n) final {
+        pointsPerColor.store(n, std::memory_order_relaxed);
+    }
+
+    std::string parameterString() const;
+
+    double paramA = 0.0;
+    double paramB = 0.0;
+    double paramC = 0.0;
+
+protected:
+    OrbitFractal(const platform::Services& services, double a, double b, double c);
+
+    // Sets type and fileType to id and typeName to the type's name.
+    void identifyAs(engine::FractalType id);
+    // The family's setParameters without the stop and the start around it.
+    void storeParameters(double a, double b, double c) {
+        paramA = a;
+        paramB = b;
+        paramC = c;
+    }
+    // The colouring of a new run: table entry 0, nothing counted yet.
+    void resetColors() noexcept;
+    // The default views: stop, remember the old view, set the new one, start.
+    void showCentredOnOrigin();
+    void showRect(double x1, double y1, double x2, double y2);
+
+    // Written by the worker during a run.
+    double orbitX = 0.0;
+    double orbitY = 0.0;
+    std::int32_t pointsInColor = 0;
+    // Kept within the colour table (0 <= colorIndex < count), which walks the table
+    // exactly as an ever-growing index would and can never overflow.
+    std::int32_t colorIndex = 0;
+    platform::Color currentColor = 0;
+
+private:
+    // Counts the point just drawn and changes the colour once pointsPerColor points
+    // have been drawn in it. The comparison is signed, so 0 or less changes the
+    // colour after every point; comparing before counting keeps pointsInColor
+    // from ever passing INT32_MAX.
+    void countPointInColor() noexcept {
+        if (pointsInColor >= getPointsPerColor()) {
+            pointsInColor = 0;
+            changeColor();
+        } else {
+            ++pointsInColor;
+        }
+    }
+    void changeColor() noexcept;
+    platform::Color randomColor() noexcept;
+    int randomComponent() noexcept;
+
+    std::atomic<int> pointsPerColor{kDefaultPointsPerColor};
+};
+
+}  // namespace orbit

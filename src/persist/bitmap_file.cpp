@@ -1,0 +1,361 @@
+#include "persist/bitmap_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
+
+namespace persist {
+
+namespace {
+
+constexpr std::uint32_t kCompressionNone = 0;
+constexpr std::uint32_t kCompressionBitFields = 3;
+constexpr std::uint32_t kCompressionAlphaBitFields = 6;
+constexpr std::uint32_t kCoreHeaderSize = 12;
+
+// Random access to the bytes of a bitmap, so that only what the headers describe
+// (and the file really holds) is ever read or allocated.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual std::uint64_t size() const = 0;
+    // Reads exactly n bytes at offset; false when they are not all there.
+    virtual bool read(std::uint64_t offset, void* out, std::size_t n) const = 0;
+};
+
+class MemorySource : public ByteSource {
+public:
+    MemorySource(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
+    std::uint64_t size() const override { return size_; }
+    bool read(std::uint64_t offset, void* out, std::size_t n) const override {
+        if (offset > size_ || n > size_ - offset) return false;
+        if (n > 0) std::memcpy(out, data_ + offset, n);
+        return true;
+    }
+
+private:
+    const unsigned char* data_;
+    std::size_t size_;
+};
+
+class FileSource : public ByteSource {
+public:
+    explicit FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+    ~FileSource() override { ::close(fd_); }
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    std::uint64_t size() const override { return size_; }
+    bool read(std::uint64_t offset, void* out, std::size_t n) const override {
+        if (offset > size_ || n > size_ - offset) return false;
+        auto* bytes = static_cast<unsigned char*>(out);
+        while (n > 0) {
+            const std::size_t chunk = std::min<std::size_t>(n, std::size_t{1} << 30);
+            const ssize_t got = ::pread(fd_, bytes, chunk, static_cast<off_t>(offset));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return false;  // an error, or the file shrank under us
+            bytes += got;
+            offset += static_cast<std::uint64_t>(got);
+            n -= static_cast<std::size_t>(got);
+        }
+        return true;
+    }
+
+private:
+    int fd_;
+    std::uint64_t size_;
+};
+
+std::uint16_t u16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+std::uint32_t u32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+std::int32_t i32(const unsigned char* p) { return static_cast<std::int32_t>(u32(p)); }
+
+void put16(unsigned char* p, std::uint32_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+void put32(unsigned char* p, std::uint32_t v) {
+    put16(p, v);
+    put16(p + 2, v >> 16);
+}
+
+// One colour channel described by a bit mask: the bits are shifted down and the
+// value scaled to 0..255.
+struct Channel {
+    std::uint32_t mask = 0;
+    int shift = 0;
+    std::uint32_t maximum = 0;
+
+    static Channel of(std::uint32_t mask) {
+        Channel c;
+        c.mask = mask;
+        if (mask == 0) return c;
+        while (((mask >> c.shift) & 1u) == 0) ++c.shift;
+        c.maximum = mask >> c.shift;
+        return c;
+    }
+    unsigned value(std::uint32_t pixel) const {
+        if (maximum == 0) return 0;
+        const std::uint64_t v = (pixel & mask) >> shift;
+        return static_cast<unsigned>((v * 255 + maximum / 2) / maximum);
+    }
+};
+
+// Everything the headers say, after validation.
+struct Layout {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    bool topDown = false;
+    std::uint32_t bitsPerPixel = 0;
+    std::uint64_t rowSize = 0;
+    std::uint64_t dataOffset = 0;
+    std::vector<platform::Color> palette;
+    Channel red, green, blue;
+};
+
+BitmapLoad refuse(std::string reason) {
+    BitmapLoad result;
+    result.error = std::move(reason);
+    return result;
+}
+
+bool supportedDepth(std::uint32_t bits) {
+    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// Reads the colour table of a bitmap with 8 bits or fewer per pixel.
+std::string readPalette(const ByteSource& source, std::uint64_t offset, std::uint32_t used,
+                        std::size_t entrySize, Layout& layout) {
+    const std::uint32_t possible = 1u << layout.bitsPerPixel;
+    const std::uint32_t count = (used == 0 || used > possible) ? possible : used;
+    const std::uint64_t bytes = std::uint64_t{count} * entrySize;
+    if (offset > source.size() || bytes > source.size() - offset) {
+        return "the colour table lies beyond the end of the file";
+    }
+    std::vector<unsigned char> raw(static_cast<std::size_t>(bytes));
+    if (!source.read(offset, raw.data(), raw.size())) return "cannot read the colour table";
+    layout.palette.resize(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const unsigned char* e = raw.data() + std::size_t{i} * entrySize;
+        layout.palette[i] = platform::rgb(e[2], e[1], e[0]);
+    }
+    return {};
+}
+
+// Reads and checks the file header and the information header.
+std::string readLayout(const ByteSource& source, Layout& layout) {
+    unsigned char head[kFileHeaderSize + 4];
+    if (!source.read(0, head, sizeof head)) return "not a bitmap file (too short)";
+    if (head[0] != 'B' || head[1] != 'M') return "not a bitmap file";
+    layout.dataOffset = u32(head + 10);
+    const std::uint32_t headerSize = u32(head + 14);
+    const bool core = headerSize == kCoreHeaderSize;
+    if (!core && headerSize < kInfoHeaderSize) return "unsupported bitmap header";
+    if (std::uint64_t{kFileHeaderSize} + headerSize > source.size()) {
+        return "truncated bitmap header";
+    }
+
+    unsigned char info[kInfoHeaderSize + 16] = {};
+    const std::size_t infoBytes =
+        static_cast<std::size_t>(std::min<std::uint64_t>(headerSize, sizeof info));
+    if (!source.read(kFileHeaderSize, info, infoBytes)) return "truncated bitmap header";
+
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::uint32_t compression = kCompressionNone;
+    std::uint32_t colorsUsed = 0;
+    if (core) {
+        width = u16(info + 4);
+        height = u16(info + 6);
+        layout.bitsPerPixel = u16(info + 10);
+    } else {
+        width = i32(info + 4);
+        height = i32(info + 8);
+        layout.bitsPerPixel = u16(info + 14);
+        compression = u32(info + 16);
+        colorsUsed = u32(info + 32);
+    }
+    if (width <= 0 || height == 0) return "the bitmap has no pixels";
+    layout.topDown = height < 0;
+    layout.width = static_cast<std::uint32_t>(width);
+    layout.height = static_cast<std::uint32_t>(height < 0 ? -height : height);
+    if (std::uint64_t{layout.width} * layout.height > kMaxPixels) {
+        return "the bitmap is too large";
+    }
+    if (!supportedDepth(layout.bitsPerPixel)) return "unsupported number of bits per pixel";
+
+    const bool bitFields =
+        compression == kCompressionBitFields || compression == kCompressionAlphaBitFields;
+    if (compression != kCompressionNone && !bitFields) {
+        return "compressed bitmaps are not supported";
+    }
+    if (bitFields && layout.bitsPerPixel != 16 && layout.bitsPerPixel != 32) {
+        return "compressed bitmaps are not supported";
+    }
+    std::uint64_t tableOffset = std::uint64_t{kFileHeaderSize} + headerSize;
+    if (bitFields) {
+        unsigned char masks[12];
+        if (headerSize >= kInfoHeaderSize + sizeof masks) {
+            std::memcpy(masks, info + kInfoHeaderSize, sizeof masks);
+        } else {
+            if (!source.read(tableOffset, masks, sizeof masks)) return "truncated bitmap header";
+            tableOffset += compression == kCompressionAlphaBitFields ? 16 : 12;
+        }
+        layout.red = Channel::of(u32(masks));
+        layout.green = Channel::of(u32(masks + 4));
+        layout.blue = Channel::of(u32(masks + 8));
+    } else if (layout.bitsPerPixel == 16) {
+        layout.red = Channel::of(0x7C00);
+        layout.green = Channel::of(0x03E0);
+        layout.blue = Channel::of(0x001F);
+    }
+
+    if (layout.bitsPerPixel <= 8) {
+        std::string error =
+            readPalette(source, tableOffset, colorsUsed, core ? 3 : 4, layout);
+        if (!error.empty()) return error;
+    }
+
+    layout.rowSize = (std::uint64_t{layout.width} * layout.bitsPerPixel + 31) / 32 * 4;
+    const std::uint64_t dataSize = layout.rowSize * layout.height;
+    if (layout.dataOffset < std::uint64_t{kFileHeaderSize} + headerSize) {
+        return "the pixel data overlaps the header";
+    }
+    if (layout.dataOffset > source.size() || dataSize > source.size() - layout.dataOffset) {
+        return "the pixel data lies beyond the end of the file (truncated)";
+    }
+    return {};
+}
+
+std::uint32_t bitsAt(const unsigned char* row, std::uint32_t x, std::uint32_t bits) {
+    const std::uint64_t bit = std::uint64_t{x} * bits;
+    const unsigned byte = row[bit / 8];
+    const unsigned shift = 8 - bits - static_cast<unsigned>(bit % 8);
+    return (byte >> shift) & ((1u << bits) - 1);
+}
+
+platform::Color decodePixel(const Layout& layout, const unsigned char* row, std::uint32_t x) {
+    switch (layout.bitsPerPixel) {
+        case 24: {
+            const unsigned char* p = row + std::size_t{x} * 3;
+            return platform::rgb(p[2], p[1], p[0]);
+        }
+        case 32: {
+            const std::uint32_t v = u32(row + std::size_t{x} * 4);
+            if (layout.red.mask == 0 && layout.green.mask == 0 && layout.blue.mask == 0) {
+                return platform::rgb((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+            }
+            return platform::rgb(layout.red.value(v), layout.green.value(v),
+                                 layout.blue.value(v));
+        }
+        case 16: {
+            const std::uint32_t v = u16(row + std::size_t{x} * 2);
+            return platform::rgb(layout.red.value(v), layout.green.value(v),
+                                 layout.blue.value(v));
+        }
+        default: {
+            const std::uint32_t index = bitsAt(row, x, layout.bitsPerPixel);
+            return index < layout.palette.size() ? layout.palette[index] : platform::kBlack;
+        }
+    }
+}
+
+BitmapLoad decode(const ByteSource& source) {
+    Layout layout;
+    std::string error = readLayout(source, layout);
+    if (!error.empty()) return refuse(std::move(error));
+
+    BitmapLoad result;
+    std::vector<unsigned char> row;
+    try {
+        row.resize(static_cast<std::size_t>(layout.rowSize));
+        result.bitmap.resize(static_cast<int>(layout.width), static_cast<int>(layout.height));
+    } catch (const std::bad_alloc&) {
+        return refuse("not enough memory for the bitmap");
+    }
+    for (std::uint32_t stored = 0; stored < layout.height; ++stored) {
+        if (!source.read(layout.dataOffset + stored * layout.rowSize, row.data(), row.size())) {
+            return refuse("cannot read the pixel data");
+        }
+        const std::uint32_t y = layout.topDown ? stored : layout.height - 1 - stored;
+        for (std::uint32_t x = 0; x < layout.width; ++x) {
+            result.bitmap.setPixel(static_cast<int>(x), static_cast<int>(y),
+                                   decodePixel(layout, row.data(), x));
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+BitmapLoad decodeBitmap(const unsigned char* data, std::size_t size) {
+    return decode(MemorySource(data, size));
+}
+
+BitmapLoad loadBitmapFile(const std::string& path) {
+    // Non-blocking, so that a named pipe cannot make the open wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return refuse("cannot open the file: " + std::string(std::strerror(errno)));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return refuse("not a regular file");
+    }
+    const FileSource source(fd, static_cast<std::uint64_t>(info.st_size));
+    return decode(source);
+}
+
+bool pictureFileHeader(int width, int height, unsigned char (&header)[kPictureDataOffset]) {
+    if (width <= 0 || height <= 0) return false;
+    const std::uint64_t pixels = std::uint64_t(width) * std::uint64_t(height);
+    const std::uint64_t fileSize = pictureTrailerOffset(std::uint64_t(width), std::uint64_t(height));
+    if (pixels > kMaxPixels || fileSize > std::numeric_limits<std::uint32_t>::max()) return false;
+    std::memset(header, 0, sizeof header);
+    header[0] = 'B';
+    header[1] = 'M';
+    put32(header + 2, static_cast<std::uint32_t>(fileSize));
+    put32(header + 10, kPictureDataOffset);
+    put32(header + 14, kInfoHeaderSize);
+    put32(header + 18, static_cast<std::uint32_t>(width));
+    put32(header + 22, static_cast<std::uint32_t>(height));
+    put16(header + 26, 1);
+    put16(header + 28, 24);
+    // Compression, image size, resolutions, colour counts and the one empty
+    // colour-table entry at 54 all stay zero.
+    return true;
+}
+
+bool writePictureBitmap(std::FILE* file, const platform::Bitmap& picture, int width, int height) {
+    unsigned char header[kPictureDataOffset];
+    if (!pictureFileHeader(width, height, header)) return false;
+    if (std::fwrite(header, 1, sizeof header, file) != sizeof header) return false;
+    std::vector<unsigned char> row(static_cast<std::size_t>(pictureRowSize(std::uint64_t(width))),
+                                   0);
+    // Rows are stored bottom-up.
+    for (int y = height - 1; y >= 0; --y) {
+        unsigned char* p = row.data();
+        for (int x = 0; x < width; ++x) {
+            const platform::Color c = picture.pixel(x, y);
+            *p++ = static_cast<unsigned char>(platform::blueOf(c));
+            *p++ = static_cast<unsigned char>(platform::greenOf(c));
+            *p++ = static_cast<unsigned char>(platform::redOf(c));
+        }
+        if (std::fwrite(row.data(), 1, row.size(), file) != row.size()) return false;
+    }
+    return true;
+}
+
+}  // namespace persist

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "platform/bitmap.h"
+
+namespace persist {
+
+// Layout of the picture files this program writes: a 14-byte file header, a
+// 40-byte information header and one empty colour-table entry, so the pixel
+// data always begins at byte 58.
+constexpr std::uint32_t kFileHeaderSize = 14;
+constexpr std::uint32_t kInfoHeaderSize = 40;
+constexpr std::uint32_t kPictureDataOffset = 58;
+
+// Bytes of one stored 24-bit row: three per pixel, padded to a multiple of four.
+constexpr std::uint64_t pictureRowSize(std::uint64_t width) { return (3 * width + 3) / 4 * 4; }
+
+// Where the pixel data of a width x height picture file ends and its trailer begins.
+constexpr std::uint64_t pictureTrailerOffset(std::uint64_t width, std::uint64_t height) {
+    return kPictureDataOffset + pictureRowSize(width) * height;
+}
+
+// Pictures larger than this are refused by the loader (and never written), so that
+// no header can ask for an absurd allocation.
+constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 28;
+
+// A decoded bitmap file, or why it could not be decoded.
+struct BitmapLoad {
+    platform::Bitmap bitmap;
+    std::string error;  // empty on success; one line otherwise
+    bool ok() const { return error.empty(); }
+};
+
+// Reads an uncompressed bitmap file: 1, 4 and 8 bits with a colour table, 16, 24
+// and 32 bits (also with bit-field masks), rows bottom-up or top-down. Every header
+// field is checked against the real size of the file before anything is allocated;
+// pipes, devices and folders are refused without being read.
+BitmapLoad loadBitmapFile(const std::string& path);
+// The same decoder on bytes in memory.
+BitmapLoad decodeBitmap(const unsigned char* data, std::size_t size);
+
+// The 58 header bytes of a 24-bit picture file of width x height pixels. The size
+// field counts only the bitmap, not the trailer that follows it. false when the
+// picture is empty or too large for the format.
+bool pictureFileHeader(int width, int height, unsigned char (&header)[kPictureDataOffset]);
+
+// Writes the header and the pixel rows of picture (bottom row first, blue, green,
+// red, zero padding) to file. Pixels outside the bitmap (an incomplete surface)
+// are written black. false on a write error.
+bool writePictureBitmap(std::FILE* file, const platform::Bitmap& picture, int width, int height);
+
+}  // namespace persist

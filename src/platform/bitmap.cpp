@@ -1,0 +1,113 @@
+#include "platform/bitmap.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace platform {
+
+namespace {
+
+// Clips the half-open span [start, start + length) to [0, limit); false when empty.
+bool clipSpan(long long& start, long long& length, int limit) {
+    long long end = start + length;
+    start = std::max<long long>(start, 0);
+    end = std::min<long long>(end, limit);
+    length = end - start;
+    return length > 0;
+}
+
+}  // namespace
+
+Bitmap::Bitmap(int width, int height) { resize(width, height); }
+
+void Bitmap::resize(int width, int height) {
+    if (width <= 0 || height <= 0) {
+        width_ = height_ = 0;
+        pixels_.clear();
+        pixels_.shrink_to_fit();
+        return;
+    }
+    pixels_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), kBlack);
+    width_ = width;
+    height_ = height;
+}
+
+void Bitmap::fillRect(const Rect& rect, Color color) noexcept {
+    long long x = rect.left;
+    long long w = static_cast<long long>(rect.right) - rect.left;
+    long long y = rect.top;
+    long long h = static_cast<long long>(rect.bottom) - rect.top;
+    if (!clipSpan(x, w, width_) || !clipSpan(y, h, height_)) return;
+    for (long long row = y; row < y + h; ++row) {
+        for (long long col = x; col < x + w; ++col) {
+            setPixel(static_cast<int>(col), static_cast<int>(row), color);
+        }
+    }
+}
+
+void Bitmap::whiteness(int x, int y, int w, int h) noexcept {
+    fillRect(Rect{x, y, static_cast<int>(std::min<long long>(static_cast<long long>(x) + w, INT32_MAX)),
+                  static_cast<int>(std::min<long long>(static_cast<long long>(y) + h, INT32_MAX))},
+             kWhite);
+}
+
+void Bitmap::copyFrom(const Bitmap& source, int dx, int dy, int w, int h, int sx, int sy) noexcept {
+    // Only pixels inside both the source and the destination are copied.
+    for (int row = 0; row < h; ++row) {
+        const long long ty = static_cast<long long>(dy) + row;
+        const long long fy = static_cast<long long>(sy) + row;
+        if (ty < 0 || ty >= height_ || fy < 0 || fy >= source.height_) continue;
+        for (int col = 0; col < w; ++col) {
+            const long long tx = static_cast<long long>(dx) + col;
+            const long long fx = static_cast<long long>(sx) + col;
+            if (tx < 0 || tx >= width_ || fx < 0 || fx >= source.width_) continue;
+            setPixel(static_cast<int>(tx), static_cast<int>(ty),
+                     source.pixel(static_cast<int>(fx), static_cast<int>(fy)));
+        }
+    }
+}
+
+void Bitmap::stretchFrom(const Bitmap& source, int dx, int dy, int dw, int dh, int sx, int sy,
+                         int sw, int sh) noexcept {
+    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || source.empty() || empty()) return;
+    for (int row = 0; row < dh; ++row) {
+        const long long ty = static_cast<long long>(dy) + row;
+        if (ty < 0 || ty >= height_) continue;
+        const long long fy = static_cast<long long>(sy) + static_cast<long long>(row) * sh / dh;
+        if (fy < 0 || fy >= source.height_) continue;
+        for (int col = 0; col < dw; ++col) {
+            const long long tx = static_cast<long long>(dx) + col;
+            if (tx < 0 || tx >= width_) continue;
+            const long long fx = static_cast<long long>(sx) + static_cast<long long>(col) * sw / dw;
+            if (fx < 0 || fx >= source.width_) continue;
+            setPixel(static_cast<int>(tx), static_cast<int>(ty),
+                     source.pixel(static_cast<int>(fx), static_cast<int>(fy)));
+        }
+    }
+}
+
+void Bitmap::outline(int a, int b, int c, int d, Color color) noexcept {
+    const int left = std::min(a, c);
+    const int right = std::max(a, c) - 1;
+    const int top = std::min(b, d);
+    const int bottom = std::max(b, d) - 1;
+    if (right < left || bottom < top) return;
+    for (int x = std::max(left, 0); x <= std::min(right, width_ - 1); ++x) {
+        setPixel(x, top, color);
+        setPixel(x, bottom, color);
+    }
+    for (int y = std::max(top, 0); y <= std::min(bottom, height_ - 1); ++y) {
+        setPixel(left, y, color);
+        setPixel(right, y, color);
+    }
+}
+
+std::vector<Color> Bitmap::snapshot() const {
+    std::vector<Color> copy(pixels_.size());
+    for (std::size_t i = 0; i < pixels_.size(); ++i) {
+        copy[i] = std::atomic_ref<Color>(pixels_[i]).load(std::memory_order_relaxed);
+    }
+    return copy;
+}
+
+}  // namespace platform

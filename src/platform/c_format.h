@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+namespace platform {
+
+// printf and sscanf with the C library's formats, always with '.' as the decimal
+// point whatever the process locale (the GUI toolkit sets it from the environment).
+std::string cformat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int cscan(const std::string& text, const char* format, ...) __attribute__((format(scanf, 2, 3)));
+
+}  // namespace platform

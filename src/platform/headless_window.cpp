@@ -1,0 +1,104 @@
+#include "platform/headless_window.h"
+
+#include "platform/clock.h"
+#include "platform/string_table.h"
+
+namespace platform {
+
+HeadlessWindow::HeadlessWindow(int width, int height) { resizeSurface(width, height); }
+
+void HeadlessWindow::invalidate(const Rect*, bool) {
+    std::lock_guard lock(mutex_);
+    ++invalidateCount_;
+}
+
+void HeadlessWindow::flush() {
+    std::lock_guard lock(mutex_);
+    ++flushCount_;
+}
+
+void HeadlessWindow::pause(unsigned ms) {
+    bool real = false;
+    {
+        std::lock_guard lock(mutex_);
+        pauses_.push_back(ms);
+        real = realPauses_;
+    }
+    if (real) sleepMs(ms);
+}
+
+void HeadlessWindow::setTitleText(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    titleOverride_ = text;
+}
+
+void HeadlessWindow::restoreTitle() {
+    std::lock_guard lock(mutex_);
+    titleOverride_.reset();
+}
+
+bool HeadlessWindow::setTimer(unsigned id, unsigned periodMs) {
+    std::lock_guard lock(mutex_);
+    timers_[id] = periodMs;
+    return true;
+}
+
+void HeadlessWindow::killTimer(unsigned id) {
+    std::lock_guard lock(mutex_);
+    timers_.erase(id);
+}
+
+void HeadlessWindow::postMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(Message{message, wParam, lParam});
+}
+
+std::optional<Message> HeadlessWindow::takeMessage() {
+    std::lock_guard lock(mutex_);
+    if (queue_.empty()) return std::nullopt;
+    Message m = queue_.front();
+    queue_.pop_front();
+    return m;
+}
+
+std::string HeadlessWindow::title() const {
+    std::lock_guard lock(mutex_);
+    return titleOverride_ ? *titleOverride_ : std::string(loadString(kStringWindowTitle));
+}
+
+std::map<unsigned, unsigned> HeadlessWindow::timers() const {
+    std::lock_guard lock(mutex_);
+    return timers_;
+}
+
+int HeadlessWindow::flushCount() const {
+    std::lock_guard lock(mutex_);
+    return flushCount_;
+}
+
+std::vector<unsigned> HeadlessWindow::pauses() const {
+    std::lock_guard lock(mutex_);
+    return pauses_;
+}
+
+int HeadlessWindow::invalidateCount() const {
+    std::lock_guard lock(mutex_);
+    return invalidateCount_;
+}
+
+void HeadlessWindow::setRealPauses(bool real) {
+    std::lock_guard lock(mutex_);
+    realPauses_ = real;
+}
+
+void RecordingSound::exclamation() {
+    std::lock_guard lock(mutex_);
+    beeps_.push_back(tickCount());
+}
+
+std::vector<std::uint32_t> RecordingSound::beeps() const {
+    std::lock_guard lock(mutex_);
+    return beeps_;
+}
+
+}  // namespace platform

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// One named value of a key: a 32-bit number or a text.
+struct SettingsValue {
+    enum class Kind { Number, Text };
+    Kind kind = Kind::Number;
+    std::uint32_t number = 0;
+    std::string text;  // UTF-8
+
+    static SettingsValue ofNumber(std::uint32_t n) { return {Kind::Number, n, {}}; }
+    static SettingsValue ofText(std::string t) { return {Kind::Text, 0, std::move(t)}; }
+    friend bool operator==(const SettingsValue&, const SettingsValue&) = default;
+};
+
+// Keys (paths such as "Software\Velk\Corvane" below the per-user root) holding values.
+using SettingsKeyValues = std::map<std::string, SettingsValue>;
+using SettingsContents = std::map<std::string, SettingsKeyValues>;
+
+// The per-user settings store. Each call is one self-contained transfer.
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    // Creates the key when it does not exist yet; false when the store cannot be written.
+    virtual bool createKey(const std::string& keyPath) = 0;
+    virtual bool keyExists(const std::string& keyPath) = 0;
+    // Missing key or value: nullopt.
+    virtual std::optional<SettingsValue> read(const std::string& keyPath,
+                                              const std::string& name) = 0;
+    // Creates the key when needed; false when the store cannot be written.
+    virtual bool write(const std::string& keyPath, const std::string& name,
+                       const SettingsValue& value) = 0;
+};
+
+// A store in memory, for tests and corvane-render.
+class MemorySettingsStore : public SettingsStore {
+public:
+    bool createKey(const std::string& keyPath) override;
+    bool keyExists(const std::string& keyPath) override;
+    std::optional<SettingsValue> read(const std::string& keyPath, const std::string& name) override;
+    bool write(const std::string& keyPath, const std::string& name,
+               const SettingsValue& value) override;
+    SettingsContents contents() const;
+
+private:
+    mutable std::mutex mutex_;
+    SettingsContents contents_;
+};
+
+// The store as one text file in the style of a registry export:
+//   [HKEY_CURRENT_USER\Software\Velk\Corvane]
+//   "Fractal"=dword:00000005
+//   "ImagePath"="/home/me/Documents/Corvane"
+// Every write re-reads the file under an exclusive lock, changes one value and
+// replaces the file atomically (temporary file, flush, rename), so a crash or a
+// second process never leaves a half-written or lost store.
+class FileSettingsStore : public SettingsStore {
+public:
+    explicit FileSettingsStore(std::string path);
+
+    // $CORVANE_SETTINGS, else $XDG_CONFIG_HOME/Velk/Corvane.reg, else ~/.config/Velk/Corvane.reg.
+    static std::string defaultPath();
+
+    const std::string& path() const { return path_; }
+
+    bool createKey(const std::string& keyPath) override;
+    bool keyExists(const std::string& keyPath) override;
+    std::optional<SettingsValue> read(const std::string& keyPath, const std::string& name) override;
+    bool write(const std::string& keyPath, const std::string& name,
+               const SettingsValue& value) override;
+
+private:
+    bool update(const std::string& keyPath, const std::optional<std::string>& name,
+                const SettingsValue& value);
+    std::string path_;
+};
+
+// The file format. Parsing never fails: damaged lines are skipped, a repeated name
+// keeps its last value.
+SettingsContents parseSettings(std::string_view text);
+std::string serializeSettings(const SettingsContents& contents);
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string_view>
+
+namespace platform {
+
+// Every user-visible text of the program, by string id.
+std::string_view loadString(int id);
+
+// Ids used in code by name.
+constexpr int kStringWindowTitle = 1;
+constexpr int kStringClassName = 40008;
+constexpr int kStringKeyPath = 40016;
+constexpr int kStringFirstTypeName = 500;  // 500..512
+constexpr int kStringDescriptionOffset = 101;  // description id = name id + 101
+constexpr int kStringFileMenu = 40007;
+constexpr int kStringFractalMenu = 40015;
+constexpr int kStringTipSelectZoom = 40017;
+constexpr int kStringTipZoomOut = 40018;
+constexpr int kStringTipDisplayOff = 40019;
+constexpr int kStringSelectArea = 40020;
+constexpr int kStringLabelX0 = 40021;
+constexpr int kStringLabelY0 = 40022;
+constexpr int kStringAllFiles = 40023;
+constexpr int kStringColorPalettes = 40024;
+constexpr int kStringOpenPalette = 40025;
+constexpr int kStringBitmaps = 40026;
+constexpr int kStringOpenFractal = 40027;
+constexpr int kStringSaveFractal = 40028;
+constexpr int kStringTipZoomPrevious = 40030;
+constexpr int kStringSlideshowCaption = 40031;
+constexpr int kStringSlideshowQuestion = 40032;
+constexpr int kStringLabelP1 = 40035;
+constexpr int kStringLabelP2 = 40036;
+constexpr int kStringFirstMethod = 5000;  // 5000..5002: "Simple", "Relief", "Tesseral"
+
+// The name string id of a fractal type id 1..13 (0 for any other id).
+int typeNameStringId(int fractalType);
+
+}  // namespace platform
