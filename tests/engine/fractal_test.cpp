@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "test_fractal.h"
+
+using corvane_test::Rig;
+using corvane_test::TestFractal;
+using platform::SettingsValue;
+
+namespace {
+
+constexpr const char* kKey = "Software\\Velk\\Corvane";
+
+TEST(FractalTest, ConstructionSizesThePictureAndCentresTheView) {
+    Rig rig(240, 268);
+    TestFractal f(rig.services());
+    EXPECT_EQ(f.width, 240);
+    EXPECT_EQ(f.height, 268);
+    EXPECT_EQ(f.picture.width(), 240);
+    EXPECT_EQ(f.scratch.height(), 268);
+    EXPECT_EQ(f.view.xmin, -120);
+    EXPECT_EQ(f.shownView.ymax, 134);
+    EXPECT_EQ(f.history.count(), 0);
+    EXPECT_EQ(f.numColors, 255);
+    EXPECT_FALSE(f.alarm.load());
+    EXPECT_TRUE(f.animZoom.load());
+    EXPECT_TRUE(f.randomColors.load());
+    EXPECT_EQ(f.animZoomSleep, 40);
+    EXPECT_EQ(f.slideshowDelay.load(), 2000);
+    EXPECT_EQ(f.maxSequence, 999);
+    EXPECT_NE(f.imagePath.find("/Corvane"), std::string::npos);
+}
+
+TEST(FractalTest, StoredOptionsAreReadWithTheirRules) {
+    struct Case {
+        const char* name;
+        SettingsValue value;
+        bool alarm;
+        int animZoomSleep;
+        int slideshowDelay;
+    };
+    const Case cases[] = {
+        {"Alarm", SettingsValue::ofNumber(5), true, 40, 2000},
+        {"AnimZoomSleep", SettingsValue::ofNumber(0), false, 0, 2000},
+        {"AnimZoomSleep", SettingsValue::ofNumber(static_cast<std::uint32_t>(-3)), false, 0, 2000},
+        {"AnimZoomSleep", SettingsValue::ofNumber(75), false, 75, 2000},
+        {"SlideshowDelay", SettingsValue::ofNumber(0), false, 40, 2000},
+        {"SlideshowDelay", SettingsValue::ofNumber(static_cast<std::uint32_t>(-5)), false, 40, 2000},
+        {"SlideshowDelay", SettingsValue::ofNumber(500), false, 40, 500},
+        {"Alarm", SettingsValue::ofText("1"), false, 40, 2000},  // a text is no number
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.value.number));
+        Rig rig;
+        rig.store.write(kKey, c.name, c.value);
+        TestFractal f(rig.services());
+        EXPECT_EQ(f.alarm.load(), c.alarm);
+        EXPECT_EQ(f.animZoomSleep, c.animZoomSleep);
+        EXPECT_EQ(f.slideshowDelay.load(), c.slideshowDelay);
+    }
+}
+
+TEST(FractalTest, ImagePathLongerThanTheReadCapacityKeepsTheDefault) {
+    for (const std::size_t length : {129u, 130u}) {
+        Rig rig;
+        const std::string path = "/" + std::string(length - 1, 'p');
+        rig.store.write(kKey, "ImagePath", SettingsValue::ofText(path));
+        TestFractal f(rig.services());
+        if (length == 129) {
+            EXPECT_EQ(f.imagePath, path);
+        } else {
+            EXPECT_NE(f.imagePath, path);
+        }
+    }
+}
+
+TEST(FractalTest, TakeOverPictureContinuesAPictureOfTheSameTypeOnly) {
+    Rig rig(10, 8);
+    TestFractal held(rig.services());
+    held.picture.fillRect({0, 0, 10, 8}, 0x00AA00);
+    held.fileParams = "from the file";
+
+    TestFractal other(rig.services());
+    other.type = 7;
+    other.takeOverPicture(held);
+    EXPECT_FALSE(rig.stored("Test").has_value());
+    EXPECT_NE(other.picture.pixel(0, 0), 0x00AA00u);
+
+    TestFractal next(rig.services());
+    next.takeOverPicture(held);
+    // The file's parameters were stored under the type's name and loaded from there.
+    EXPECT_EQ(next.loaded, "from the file");
+    EXPECT_EQ(next.calculateCalls.load(), 0);  // no run: the opened picture stays
+    EXPECT_FALSE(next.isRunning());
+    EXPECT_EQ(next.picture.pixel(9, 7), 0x00AA00u);
+}
+
+TEST(FractalTest, RandomNumbersStayInRange) {
+    Rig rig;
+    TestFractal f(rig.services());
+    int highest = 0;
+    for (int i = 0; i < 100000; ++i) {
+        const int r = f.nextRandom();
+        ASSERT_GE(r, 0);
+        ASSERT_LE(r, 32767);
+        highest = std::max(highest, r);
+    }
+    EXPECT_GT(highest, 32000);
+}
+
+}  // namespace
