@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace platform {
 
@@ -45,6 +46,27 @@ int hexDigit(char c) {
     return -1;
 }
 
+// Escapes inside quoted strings: the escape letter and the character it stands for.
+// Any other control character is written as \xHH.
+constexpr std::pair<char, char> kEscapes[] = {
+    {'\\', '\\'}, {'"', '"'}, {'n', '\n'}, {'r', '\r'}, {'t', '\t'}};
+
+std::optional<char> unescaped(char letter) {
+    for (const auto& [escape, raw] : kEscapes) {
+        if (escape == letter)
+            return raw;
+    }
+    return std::nullopt;
+}
+
+std::optional<char> escapeLetter(char raw) {
+    for (const auto& [escape, character] : kEscapes) {
+        if (character == raw)
+            return escape;
+    }
+    return std::nullopt;
+}
+
 // Reads a quoted, escaped string at the start of s and removes it from s.
 // nullopt for an unterminated string, a bad escape or a raw control character.
 std::optional<std::string> takeQuoted(std::string_view& s) {
@@ -68,35 +90,14 @@ std::optional<std::string> takeQuoted(std::string_view& s) {
         if (i + 1 >= s.size())
             return std::nullopt;
         const char e = s[i + 1];
-        switch (e) {
-            case '\\':
-                out += '\\';
-                break;
-            case '"':
-                out += '"';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'x': {
-                if (i + 3 >= s.size())
-                    return std::nullopt;
-                const int hi = hexDigit(s[i + 2]);
-                const int lo = hexDigit(s[i + 3]);
-                if (hi < 0 || lo < 0)
-                    return std::nullopt;
-                out += static_cast<char>(hi * 16 + lo);
-                i += 2;
-                break;
-            }
-            default:
-                return std::nullopt;
+        if (const auto raw = unescaped(e)) {
+            out += *raw;
+        } else if (e == 'x' && i + 3 < s.size() && hexDigit(s[i + 2]) >= 0 &&
+                   hexDigit(s[i + 3]) >= 0) {
+            out += static_cast<char>(hexDigit(s[i + 2]) * 16 + hexDigit(s[i + 3]));
+            i += 2;
+        } else {
+            return std::nullopt;
         }
         i += 2;
     }
@@ -164,30 +165,15 @@ void appendQuoted(std::string& out, std::string_view s) {
     out += '"';
     for (char c : s) {
         const auto u = static_cast<unsigned char>(c);
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '"':
-                out += "\\\"";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (u < 0x20 || u == 0x7F) {
-                    out += "\\x";
-                    out += kHex[u >> 4];
-                    out += kHex[u & 0xF];
-                } else {
-                    out += c;
-                }
+        if (const auto letter = escapeLetter(c)) {
+            out += '\\';
+            out += *letter;
+        } else if (u < 0x20 || u == 0x7F) {
+            out += "\\x";
+            out += kHex[u >> 4];
+            out += kHex[u & 0xF];
+        } else {
+            out += c;
         }
     }
     out += '"';
