@@ -68,16 +68,15 @@ void OrbitFractal::changeColor() noexcept {
 
 platform::Color OrbitFractal::randomColor() noexcept {
     // The draws happen in this order: red, green, blue.
-    const int red = randomComponent();
-    const int green = randomComponent();
-    const int blue = randomComponent();
-    return platform::rgb(static_cast<unsigned>(red), static_cast<unsigned>(green),
-                         static_cast<unsigned>(blue));
+    const unsigned red = randomComponent();
+    const unsigned green = randomComponent();
+    const unsigned blue = randomComponent();
+    return platform::rgb(red, green, blue);
 }
 
-int OrbitFractal::randomComponent() noexcept {
-    const double draw = nextRandom();  // 0..32767, so the result is 0..255
-    return static_cast<int>((draw * 255.0) * (1.0 / 32767.0)) & 0xFF;
+unsigned OrbitFractal::randomComponent() noexcept {
+    const double draw = nextRandom();  // 0..32767, so the product is 0..255
+    return static_cast<unsigned>((draw * 255.0) * (1.0 / 32767.0)) & 0xFFu;
 }
 
 void OrbitFractal::setParameters(double a, double b, double c) {
@@ -88,17 +87,19 @@ void OrbitFractal::setParameters(double a, double b, double c) {
 
 std::string OrbitFractal::parameterString() const {
     return platform::cformat(kParameterWriteFormat, view.xmin, view.ymin, view.xmax, view.ymax,
-                             paramA, paramB, paramC,
-                             static_cast<unsigned>(getPointsPerColor()),
+                             paramA, paramB, paramC, static_cast<unsigned>(getPointsPerColor()),
                              randomColors.load() ? 1u : 0u);
 }
 
-bool OrbitFractal::saveParameters() { return settings.writeString(typeName, parameterString()); }
+bool OrbitFractal::saveParameters() {
+    return settings.writeString(typeName, parameterString());
+}
 
 bool OrbitFractal::loadParameters() {
     std::string text;
     std::uint32_t length = kParameterCapacityBytes;
-    if (!settings.readString(typeName, text, length)) return false;
+    if (!settings.readString(typeName, text, length))
+        return false;
 
     double x1 = 0.0;
     double y1 = 0.0;
@@ -109,13 +110,15 @@ bool OrbitFractal::loadParameters() {
     double c = 0.0;
     unsigned points = 0;
     unsigned random = 0;
-    const int fields = platform::cscan(text, kParameterReadFormat, &x1, &y1, &x2, &y2, &a, &b,
-                                       &c, &points, &random);
-    if (fields < kParameterFieldCount) return true;
+    const int fields = platform::cscan(text, kParameterReadFormat, &x1, &y1, &x2, &y2, &a, &b, &c,
+                                       &points, &random);
+    if (fields < kParameterFieldCount)
+        return true;
 
     // The worker reads the view; a run must not see it change under it. The
     // setParameters below starts the run again.
-    if (isRunning()) haltWorker();
+    if (isRunning())
+        haltWorker();
     view.setRect(x1, y1, x2, y2);
     setPointsPerColor(static_cast<int>(points));
     randomColors = random != 0;

@@ -29,7 +29,7 @@ inline constexpr int kDefaultPointsPerColor = 5000;
 // between a stop and the next start; pointsPerColor and randomColors may change
 // while a run goes on and are read afresh at every point.
 class OrbitFractal : public engine::Fractal {
-public:
+  public:
     bool loadParameters() override;
     bool saveParameters() override;
     int calculate() override;
@@ -55,11 +55,13 @@ public:
     double paramB = 0.0;
     double paramC = 0.0;
 
-protected:
+  protected:
     OrbitFractal(const platform::Services& services, double a, double b, double c);
 
     // Sets type and fileType to id and typeName to the type's name.
     void identifyAs(engine::FractalType id);
+    // 1 for x > 0, -1 for x < 0, 0 otherwise (NaN included).
+    static double sign(double x) noexcept { return x > 0.0 ? 1.0 : (x < 0.0 ? -1.0 : 0.0); }
     // The family's setParameters without the stop and the start around it.
     void storeParameters(double a, double b, double c) {
         paramA = a;
@@ -81,7 +83,7 @@ protected:
     std::int32_t colorIndex = 0;
     platform::Color currentColor = 0;
 
-private:
+  private:
     // Counts the point just drawn and changes the colour once pointsPerColor points
     // have been drawn in it. The comparison is signed, so 0 or less changes the
     // colour after every point; comparing before counting keeps pointsInColor
@@ -96,7 +98,7 @@ private:
     }
     void changeColor() noexcept;
     platform::Color randomColor() noexcept;
-    int randomComponent() noexcept;
+    unsigned randomComponent() noexcept;
 
     std::atomic<int> pointsPerColor{kDefaultPointsPerColor};
 };

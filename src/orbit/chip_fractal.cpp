@@ -1,0 +1,41 @@
+#include "orbit/chip_fractal.h"
+
+#include <cmath>
+
+namespace orbit {
+
+ChipFractal::ChipFractal(const platform::Services& services, double a, double b, double c)
+    : OrbitFractal(services, a, b, c) {
+    identifyAs(engine::kChip);
+}
+
+void ChipFractal::setDefaultParameters() {
+    setParameters(10.0, 20.0, 30.0);
+}
+
+void ChipFractal::setDefaultView() {
+    showCentredOnOrigin();
+}
+
+// Evaluated step by step in this order, so that an orbit is the same bit for bit
+// wherever it is computed.
+void ChipFractal::iterate() {
+    const double x = orbitX;
+    const double y = orbitY;
+    double u = paramB * x - paramC;
+    u = std::fabs(u);
+    u = std::log(u);
+    u = u * u;
+    u = std::cos(u);
+    double v = paramC * x - paramB;
+    v = std::fabs(v);
+    v = std::log(v);
+    v = v * v;
+    v = std::atan(v);
+    double t = v * u;
+    t = t * sign(x);
+    orbitX = y - t;
+    orbitY = paramA - x;
+}
+
+}  // namespace orbit

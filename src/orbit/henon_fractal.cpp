@@ -1,0 +1,29 @@
+#include "orbit/henon_fractal.h"
+
+namespace orbit {
+
+HenonFractal::HenonFractal(const platform::Services& services, double a, double b)
+    : OrbitFractal(services, a, b, 0.0) {
+    identifyAs(engine::kHenon);
+}
+
+void HenonFractal::setDefaultParameters() {
+    setParameters(1.4, 0.3, 0.0);
+}
+
+void HenonFractal::setDefaultView() {
+    showRect(-2.0, -2.0, 2.0, 2.0);
+}
+
+void HenonFractal::setParameters(double a, double b, double) {
+    OrbitFractal::setParameters(a, b, 0.0);
+}
+
+void HenonFractal::iterate() {
+    const double x = orbitX;
+    const double y = orbitY;
+    orbitX = (y + 1.0) - (paramA * x) * x;
+    orbitY = paramB * x;
+}
+
+}  // namespace orbit

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "orbit/orbit_fractal.h"
+
+namespace orbit {
+
+// x' = (y + 1) - (a x) x, y' = b x. c is always 0.
+class HenonFractal final : public OrbitFractal {
+  public:
+    HenonFractal(const platform::Services& services, double a, double b);
+
+    void setDefaultParameters() override;
+    void setDefaultView() override;
+    void setParameters(double a, double b, double c) override;
+    void iterate() override;
+};
+
+}  // namespace orbit

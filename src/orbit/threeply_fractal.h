@@ -1,0 +1,25 @@
+#pragma once
+
+#include "orbit/orbit_fractal.h"
+
+namespace orbit {
+
+// x' = y - |(cos(b) sin(x) + c) - sin(a + b + c) x| sign(x), y' = a - x.
+class ThreeplyFractal final : public OrbitFractal {
+  public:
+    ThreeplyFractal(const platform::Services& services, double a, double b, double c);
+
+    void setDefaultParameters() override;
+    void setDefaultView() override;
+    void setParameters(double a, double b, double c) override;
+    void iterate() override;
+
+    // Derived from a, b and c, so that the map needs one sine per point.
+    double cosB = 0.0;
+    double sinABC = 0.0;
+
+  private:
+    void computeDerivedValues();
+};
+
+}  // namespace orbit

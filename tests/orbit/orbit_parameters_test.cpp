@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "orbit/henon_fractal.h"
+#include "orbit/hopalong_fractal.h"
+#include "orbit/martin_fractal.h"
+#include "orbit_test_support.h"
+
+namespace orbit::test {
+namespace {
+
+TEST(OrbitParameterStringTest, ViewWithSixDecimalsAndABCWithSixSignificantDigits) {
+    Environment env;
+    auto fractal = make<HopalongFractal>(env, 10.0, 20.0, 30.0);
+    ASSERT_TRUE(fractal->saveParameters());
+    EXPECT_EQ(env.storedText("Hopalong"),
+              "-120.000000,-134.000000,120.000000,134.000000,10,20,30,5000,1");
+}
+
+struct LoadCase {
+    const char* name;
+    std::optional<std::string> stored;
+    bool result;
+    bool applied;
+};
+
+class OrbitLoadParametersTest : public ::testing::TestWithParam<LoadCase> {};
+
+TEST_P(OrbitLoadParametersTest, AppliesOnlyAStringOfNineFields) {
+    const LoadCase& c = GetParam();
+    Environment env;
+    if (c.stored)
+        env.storeText("Hopalong", *c.stored);
+    auto fractal = make<HopalongFractal>(env, 10.0, 20.0, 30.0);
+    engine::TakingOverScope noRun(*fractal);
+    const engine::ViewWindow before = fractal->view;
+
+    EXPECT_EQ(fractal->loadParameters(), c.result);
+
+    if (c.applied) {
+        engine::ViewWindow expected = before;
+        expected.setRect(10, 20, -10, -20);
+        EXPECT_TRUE(engine::ViewWindow::sameView(fractal->view, expected));
+        EXPECT_EQ(fractal->paramA, 1.5);
+        EXPECT_EQ(fractal->paramB, 2.5);
+        EXPECT_EQ(fractal->paramC, 3.5);
+        EXPECT_EQ(fractal->getPointsPerColor(), -5);
+        EXPECT_FALSE(fractal->randomColors);
+    } else {
+        EXPECT_TRUE(engine::ViewWindow::sameView(fractal->view, before));
+        EXPECT_EQ(fractal->paramA, 10.0);
+        EXPECT_EQ(fractal->paramB, 20.0);
+        EXPECT_EQ(fractal->paramC, 30.0);
+        EXPECT_EQ(fractal->getPointsPerColor(), 5000);
+        EXPECT_TRUE(fractal->randomColors);
+    }
+}
+
+// 127 characters: one more than the store lets the string be read with.
+const std::string kTooLong =
+    "-120.000000,-134.000000,120.000000,134.000000," + std::string(66, '0') + "1.5,2.5,3.5,7,0";
+
+INSTANTIATE_TEST_SUITE_P(
+    Strings, OrbitLoadParametersTest,
+    ::testing::Values(LoadCase{"Missing", std::nullopt, false, false},
+                      LoadCase{"TooLong", kTooLong, false, false},
+                      LoadCase{"Empty", "", true, false},
+                      LoadCase{"EightFields", "-2,-2,2,2,1,2,3,7", true, false},
+                      LoadCase{"NineFields", "10,20,-10,-20,1.5,2.5,3.5,4294967291,0", true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OrbitSetParametersTest, MartinAndHenonForceTheirUnusedParametersToZero) {
+    Environment env;
+    auto martin = make<MartinFractal>(env, 3.0);
+    auto henon = make<HenonFractal>(env, 1.4, 0.3);
+    engine::TakingOverScope holdMartin(*martin);
+    engine::TakingOverScope holdHenon(*henon);
+
+    martin->setParameters(5, 7, 9);
+    henon->setParameters(5, 7, 9);
+    EXPECT_EQ(martin->paramB, 0.0);
+    EXPECT_EQ(martin->paramC, 0.0);
+    EXPECT_EQ(henon->paramB, 7.0);
+    EXPECT_EQ(henon->paramC, 0.0);
+    martin->saveParameters();
+    EXPECT_EQ(env.storedText("Martin"),
+              "-120.000000,-134.000000,120.000000,134.000000,5,0,0,5000,1");
+
+    // A stored string reaches the type's own setParameters too.
+    env.storeText("Martin", "-1,-1,1,1,2,7,9,5000,1");
+    martin->loadParameters();
+    EXPECT_EQ(martin->paramA, 2.0);
+    EXPECT_EQ(martin->paramB, 0.0);
+    EXPECT_EQ(martin->paramC, 0.0);
+}
+
+}  // namespace
+}  // namespace orbit::test
