@@ -10,6 +10,16 @@ namespace {
 
 constexpr int kAnimationFrames = 15;
 constexpr unsigned kMarkPauseMs = 200;
+// Pixel coordinates beyond this are far outside any picture; drawing there is pointless
+// and the frame arithmetic could overflow.
+constexpr int kFarOutside = 1 << 24;
+
+int clampFar(int v) { return std::clamp(v, -kFarOutside, kFarOutside); }
+
+bool withinReach(const platform::Rect& r) {
+    return r.left == clampFar(r.left) && r.top == clampFar(r.top) && r.right == clampFar(r.right) &&
+           r.bottom == clampFar(r.bottom);
+}
 
 // start + (target - start) * i / frames, rounded by adding 0.5 and truncating.
 int frameCoordinate(int start, int target, int frame) {
@@ -29,11 +39,13 @@ void Fractal::fillRect(const platform::Rect& rect, platform::Color color) noexce
 }
 
 void Fractal::paint(const platform::Rect& rect) {
-    const long long w = static_cast<long long>(rect.right) - rect.left + 1;
-    const long long h = static_cast<long long>(rect.bottom) - rect.top + 1;
+    // The block (right - left + 1) x (bottom - top + 1), cut to the picture.
+    const int left = std::max(rect.left, 0);
+    const int top = std::max(rect.top, 0);
+    const long long w = std::min<long long>(rect.right, width - 1) - left + 1;
+    const long long h = std::min<long long>(rect.bottom, height - 1) - top + 1;
     if (w <= 0 || h <= 0) return;
-    windowDC.copyFrom(picture, rect.left, rect.top, static_cast<int>(std::min<long long>(w, width + 1)),
-                      static_cast<int>(std::min<long long>(h, height + 1)), rect.left, rect.top);
+    windowDC.copyFrom(picture, left, top, static_cast<int>(w), static_cast<int>(h), left, top);
     window.markDirty();
 }
 
@@ -45,10 +57,10 @@ void Fractal::clearPictureBase() {
 }
 
 void Fractal::drawRubberBand(platform::Point p, platform::Point q, bool draw) {
-    const int left = std::min(p.x, q.x) - 1;
-    const int top = std::min(p.y, q.y) - 1;
-    const int right = std::max(p.x, q.x) + 1;
-    const int bottom = std::max(p.y, q.y) + 1;
+    const int left = clampFar(std::min(p.x, q.x)) - 1;
+    const int top = clampFar(std::min(p.y, q.y)) - 1;
+    const int right = clampFar(std::max(p.x, q.x)) + 1;
+    const int bottom = clampFar(std::max(p.y, q.y)) + 1;
     if (draw) {
         windowDC.outline(left, top, right, bottom, platform::kBlack);
         windowDC.outline(left + 2, top + 2, right - 2, bottom - 2, platform::kBlack);
@@ -60,7 +72,7 @@ void Fractal::drawRubberBand(platform::Point p, platform::Point q, bool draw) {
 }
 
 void Fractal::animateZoom(const platform::Rect& rect, bool zoomIn, bool preparedPicture) {
-    if (scratch.empty()) return;
+    if (scratch.empty() || !withinReach(rect)) return;
     if (!preparedPicture) scratch.copyFrom(picture, 0, 0, width, height, 0, 0);
 
     const platform::Rect whole{0, 0, width - 1, height - 1};

@@ -24,7 +24,7 @@ constexpr std::uint32_t kCoreHeaderSize = 12;
 // Random access to the bytes of a bitmap, so that only what the headers describe
 // (and the file really holds) is ever read or allocated.
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     virtual std::uint64_t size() const = 0;
     // Reads exactly n bytes at offset; false when they are not all there.
@@ -32,22 +32,24 @@ public:
 };
 
 class MemorySource : public ByteSource {
-public:
+  public:
     MemorySource(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
     std::uint64_t size() const override { return size_; }
     bool read(std::uint64_t offset, void* out, std::size_t n) const override {
-        if (offset > size_ || n > size_ - offset) return false;
-        if (n > 0) std::memcpy(out, data_ + offset, n);
+        if (offset > size_ || n > size_ - offset)
+            return false;
+        if (n > 0)
+            std::memcpy(out, data_ + offset, n);
         return true;
     }
 
-private:
+  private:
     const unsigned char* data_;
     std::size_t size_;
 };
 
 class FileSource : public ByteSource {
-public:
+  public:
     explicit FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
     ~FileSource() override { ::close(fd_); }
     FileSource(const FileSource&) = delete;
@@ -55,13 +57,16 @@ public:
 
     std::uint64_t size() const override { return size_; }
     bool read(std::uint64_t offset, void* out, std::size_t n) const override {
-        if (offset > size_ || n > size_ - offset) return false;
+        if (offset > size_ || n > size_ - offset)
+            return false;
         auto* bytes = static_cast<unsigned char*>(out);
         while (n > 0) {
             const std::size_t chunk = std::min<std::size_t>(n, std::size_t{1} << 30);
             const ssize_t got = ::pread(fd_, bytes, chunk, static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) return false;  // an error, or the file shrank under us
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return false;  // an error, or the file shrank under us
             bytes += got;
             offset += static_cast<std::uint64_t>(got);
             n -= static_cast<std::size_t>(got);
@@ -69,7 +74,7 @@ public:
         return true;
     }
 
-private:
+  private:
     int fd_;
     std::uint64_t size_;
 };
@@ -81,7 +86,9 @@ std::uint32_t u32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
-std::int32_t i32(const unsigned char* p) { return static_cast<std::int32_t>(u32(p)); }
+std::int32_t i32(const unsigned char* p) {
+    return static_cast<std::int32_t>(u32(p));
+}
 
 void put16(unsigned char* p, std::uint32_t v) {
     p[0] = static_cast<unsigned char>(v);
@@ -102,13 +109,16 @@ struct Channel {
     static Channel of(std::uint32_t mask) {
         Channel c;
         c.mask = mask;
-        if (mask == 0) return c;
-        while (((mask >> c.shift) & 1u) == 0) ++c.shift;
+        if (mask == 0)
+            return c;
+        while (((mask >> c.shift) & 1u) == 0)
+            ++c.shift;
         c.maximum = mask >> c.shift;
         return c;
     }
     unsigned value(std::uint32_t pixel) const {
-        if (maximum == 0) return 0;
+        if (maximum == 0)
+            return 0;
         const std::uint64_t v = (pixel & mask) >> shift;
         return static_cast<unsigned>((v * 255 + maximum / 2) / maximum);
     }
@@ -146,7 +156,8 @@ std::string readPalette(const ByteSource& source, std::uint64_t offset, std::uin
         return "the colour table lies beyond the end of the file";
     }
     std::vector<unsigned char> raw(static_cast<std::size_t>(bytes));
-    if (!source.read(offset, raw.data(), raw.size())) return "cannot read the colour table";
+    if (!source.read(offset, raw.data(), raw.size()))
+        return "cannot read the colour table";
     layout.palette.resize(count);
     for (std::uint32_t i = 0; i < count; ++i) {
         const unsigned char* e = raw.data() + std::size_t{i} * entrySize;
@@ -158,12 +169,15 @@ std::string readPalette(const ByteSource& source, std::uint64_t offset, std::uin
 // Reads and checks the file header and the information header.
 std::string readLayout(const ByteSource& source, Layout& layout) {
     unsigned char head[kFileHeaderSize + 4];
-    if (!source.read(0, head, sizeof head)) return "not a bitmap file (too short)";
-    if (head[0] != 'B' || head[1] != 'M') return "not a bitmap file";
+    if (!source.read(0, head, sizeof head))
+        return "not a bitmap file (too short)";
+    if (head[0] != 'B' || head[1] != 'M')
+        return "not a bitmap file";
     layout.dataOffset = u32(head + 10);
     const std::uint32_t headerSize = u32(head + 14);
     const bool core = headerSize == kCoreHeaderSize;
-    if (!core && headerSize < kInfoHeaderSize) return "unsupported bitmap header";
+    if (!core && headerSize < kInfoHeaderSize)
+        return "unsupported bitmap header";
     if (std::uint64_t{kFileHeaderSize} + headerSize > source.size()) {
         return "truncated bitmap header";
     }
@@ -171,7 +185,8 @@ std::string readLayout(const ByteSource& source, Layout& layout) {
     unsigned char info[kInfoHeaderSize + 16] = {};
     const std::size_t infoBytes =
         static_cast<std::size_t>(std::min<std::uint64_t>(headerSize, sizeof info));
-    if (!source.read(kFileHeaderSize, info, infoBytes)) return "truncated bitmap header";
+    if (!source.read(kFileHeaderSize, info, infoBytes))
+        return "truncated bitmap header";
 
     std::int64_t width = 0;
     std::int64_t height = 0;
@@ -188,14 +203,16 @@ std::string readLayout(const ByteSource& source, Layout& layout) {
         compression = u32(info + 16);
         colorsUsed = u32(info + 32);
     }
-    if (width <= 0 || height == 0) return "the bitmap has no pixels";
+    if (width <= 0 || height == 0)
+        return "the bitmap has no pixels";
     layout.topDown = height < 0;
     layout.width = static_cast<std::uint32_t>(width);
     layout.height = static_cast<std::uint32_t>(height < 0 ? -height : height);
     if (std::uint64_t{layout.width} * layout.height > kMaxPixels) {
         return "the bitmap is too large";
     }
-    if (!supportedDepth(layout.bitsPerPixel)) return "unsupported number of bits per pixel";
+    if (!supportedDepth(layout.bitsPerPixel))
+        return "unsupported number of bits per pixel";
 
     const bool bitFields =
         compression == kCompressionBitFields || compression == kCompressionAlphaBitFields;
@@ -211,7 +228,8 @@ std::string readLayout(const ByteSource& source, Layout& layout) {
         if (headerSize >= kInfoHeaderSize + sizeof masks) {
             std::memcpy(masks, info + kInfoHeaderSize, sizeof masks);
         } else {
-            if (!source.read(tableOffset, masks, sizeof masks)) return "truncated bitmap header";
+            if (!source.read(tableOffset, masks, sizeof masks))
+                return "truncated bitmap header";
             tableOffset += compression == kCompressionAlphaBitFields ? 16 : 12;
         }
         layout.red = Channel::of(u32(masks));
@@ -224,9 +242,9 @@ std::string readLayout(const ByteSource& source, Layout& layout) {
     }
 
     if (layout.bitsPerPixel <= 8) {
-        std::string error =
-            readPalette(source, tableOffset, colorsUsed, core ? 3 : 4, layout);
-        if (!error.empty()) return error;
+        std::string error = readPalette(source, tableOffset, colorsUsed, core ? 3 : 4, layout);
+        if (!error.empty())
+            return error;
     }
 
     layout.rowSize = (std::uint64_t{layout.width} * layout.bitsPerPixel + 31) / 32 * 4;
@@ -258,13 +276,11 @@ platform::Color decodePixel(const Layout& layout, const unsigned char* row, std:
             if (layout.red.mask == 0 && layout.green.mask == 0 && layout.blue.mask == 0) {
                 return platform::rgb((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
             }
-            return platform::rgb(layout.red.value(v), layout.green.value(v),
-                                 layout.blue.value(v));
+            return platform::rgb(layout.red.value(v), layout.green.value(v), layout.blue.value(v));
         }
         case 16: {
             const std::uint32_t v = u16(row + std::size_t{x} * 2);
-            return platform::rgb(layout.red.value(v), layout.green.value(v),
-                                 layout.blue.value(v));
+            return platform::rgb(layout.red.value(v), layout.green.value(v), layout.blue.value(v));
         }
         default: {
             const std::uint32_t index = bitsAt(row, x, layout.bitsPerPixel);
@@ -276,7 +292,8 @@ platform::Color decodePixel(const Layout& layout, const unsigned char* row, std:
 BitmapLoad decode(const ByteSource& source) {
     Layout layout;
     std::string error = readLayout(source, layout);
-    if (!error.empty()) return refuse(std::move(error));
+    if (!error.empty())
+        return refuse(std::move(error));
 
     BitmapLoad result;
     std::vector<unsigned char> row;
@@ -308,7 +325,8 @@ BitmapLoad decodeBitmap(const unsigned char* data, std::size_t size) {
 BitmapLoad loadBitmapFile(const std::string& path) {
     // Non-blocking, so that a named pipe cannot make the open wait for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return refuse("cannot open the file: " + std::string(std::strerror(errno)));
+    if (fd < 0)
+        return refuse("cannot open the file: " + std::string(std::strerror(errno)));
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
@@ -319,10 +337,13 @@ BitmapLoad loadBitmapFile(const std::string& path) {
 }
 
 bool pictureFileHeader(int width, int height, unsigned char (&header)[kPictureDataOffset]) {
-    if (width <= 0 || height <= 0) return false;
+    if (width <= 0 || height <= 0)
+        return false;
     const std::uint64_t pixels = std::uint64_t(width) * std::uint64_t(height);
-    const std::uint64_t fileSize = pictureTrailerOffset(std::uint64_t(width), std::uint64_t(height));
-    if (pixels > kMaxPixels || fileSize > std::numeric_limits<std::uint32_t>::max()) return false;
+    const std::uint64_t fileSize =
+        pictureTrailerOffset(std::uint64_t(width), std::uint64_t(height));
+    if (pixels > kMaxPixels || fileSize > std::numeric_limits<std::uint32_t>::max())
+        return false;
     std::memset(header, 0, sizeof header);
     header[0] = 'B';
     header[1] = 'M';
@@ -340,8 +361,10 @@ bool pictureFileHeader(int width, int height, unsigned char (&header)[kPictureDa
 
 bool writePictureBitmap(std::FILE* file, const platform::Bitmap& picture, int width, int height) {
     unsigned char header[kPictureDataOffset];
-    if (!pictureFileHeader(width, height, header)) return false;
-    if (std::fwrite(header, 1, sizeof header, file) != sizeof header) return false;
+    if (!pictureFileHeader(width, height, header))
+        return false;
+    if (std::fwrite(header, 1, sizeof header, file) != sizeof header)
+        return false;
     std::vector<unsigned char> row(static_cast<std::size_t>(pictureRowSize(std::uint64_t(width))),
                                    0);
     // Rows are stored bottom-up.
@@ -353,7 +376,8 @@ bool writePictureBitmap(std::FILE* file, const platform::Bitmap& picture, int wi
             *p++ = static_cast<unsigned char>(platform::greenOf(c));
             *p++ = static_cast<unsigned char>(platform::redOf(c));
         }
-        if (std::fwrite(row.data(), 1, row.size(), file) != row.size()) return false;
+        if (std::fwrite(row.data(), 1, row.size(), file) != row.size())
+            return false;
     }
     return true;
 }

@@ -17,7 +17,9 @@ constexpr std::uint32_t kInfoHeaderSize = 40;
 constexpr std::uint32_t kPictureDataOffset = 58;
 
 // Bytes of one stored 24-bit row: three per pixel, padded to a multiple of four.
-constexpr std::uint64_t pictureRowSize(std::uint64_t width) { return (3 * width + 3) / 4 * 4; }
+constexpr std::uint64_t pictureRowSize(std::uint64_t width) {
+    return (3 * width + 3) / 4 * 4;
+}
 
 // Where the pixel data of a width x height picture file ends and its trailer begins.
 constexpr std::uint64_t pictureTrailerOffset(std::uint64_t width, std::uint64_t height) {

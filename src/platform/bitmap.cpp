@@ -52,17 +52,17 @@ void Bitmap::whiteness(int x, int y, int w, int h) noexcept {
 }
 
 void Bitmap::copyFrom(const Bitmap& source, int dx, int dy, int w, int h, int sx, int sy) noexcept {
-    // Only pixels inside both the source and the destination are copied.
-    for (int row = 0; row < h; ++row) {
-        const long long ty = static_cast<long long>(dy) + row;
-        const long long fy = static_cast<long long>(sy) + row;
-        if (ty < 0 || ty >= height_ || fy < 0 || fy >= source.height_) continue;
-        for (int col = 0; col < w; ++col) {
-            const long long tx = static_cast<long long>(dx) + col;
-            const long long fx = static_cast<long long>(sx) + col;
-            if (tx < 0 || tx >= width_ || fx < 0 || fx >= source.width_) continue;
-            setPixel(static_cast<int>(tx), static_cast<int>(ty),
-                     source.pixel(static_cast<int>(fx), static_cast<int>(fy)));
+    // Only pixels inside both the source and the destination are visited and copied.
+    const long long firstRow = std::max({0LL, -static_cast<long long>(dy), -static_cast<long long>(sy)});
+    const long long lastRow = std::min({static_cast<long long>(h), static_cast<long long>(height_) - dy,
+                                        static_cast<long long>(source.height_) - sy});
+    const long long firstCol = std::max({0LL, -static_cast<long long>(dx), -static_cast<long long>(sx)});
+    const long long lastCol = std::min({static_cast<long long>(w), static_cast<long long>(width_) - dx,
+                                        static_cast<long long>(source.width_) - sx});
+    for (long long row = firstRow; row < lastRow; ++row) {
+        for (long long col = firstCol; col < lastCol; ++col) {
+            setPixel(static_cast<int>(dx + col), static_cast<int>(dy + row),
+                     source.pixel(static_cast<int>(sx + col), static_cast<int>(sy + row)));
         }
     }
 }
@@ -70,17 +70,19 @@ void Bitmap::copyFrom(const Bitmap& source, int dx, int dy, int w, int h, int sx
 void Bitmap::stretchFrom(const Bitmap& source, int dx, int dy, int dw, int dh, int sx, int sy,
                          int sw, int sh) noexcept {
     if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || source.empty() || empty()) return;
-    for (int row = 0; row < dh; ++row) {
-        const long long ty = static_cast<long long>(dy) + row;
-        if (ty < 0 || ty >= height_) continue;
-        const long long fy = static_cast<long long>(sy) + static_cast<long long>(row) * sh / dh;
+    // Only the part of the destination block inside this bitmap is visited, so a huge
+    // block costs no more than the bitmap itself.
+    const long long firstRow = std::max<long long>(0, -static_cast<long long>(dy));
+    const long long lastRow = std::min<long long>(dh, static_cast<long long>(height_) - dy);
+    const long long firstCol = std::max<long long>(0, -static_cast<long long>(dx));
+    const long long lastCol = std::min<long long>(dw, static_cast<long long>(width_) - dx);
+    for (long long row = firstRow; row < lastRow; ++row) {
+        const long long fy = sy + row * sh / dh;
         if (fy < 0 || fy >= source.height_) continue;
-        for (int col = 0; col < dw; ++col) {
-            const long long tx = static_cast<long long>(dx) + col;
-            if (tx < 0 || tx >= width_) continue;
-            const long long fx = static_cast<long long>(sx) + static_cast<long long>(col) * sw / dw;
+        for (long long col = firstCol; col < lastCol; ++col) {
+            const long long fx = sx + col * sw / dw;
             if (fx < 0 || fx >= source.width_) continue;
-            setPixel(static_cast<int>(tx), static_cast<int>(ty),
+            setPixel(static_cast<int>(dx + col), static_cast<int>(dy + row),
                      source.pixel(static_cast<int>(fx), static_cast<int>(fy)));
         }
     }

@@ -68,7 +68,9 @@ TEST_F(SlideshowTest, ShowsTheMatchingPicturesInNameOrderFromTheFirst) {
         EXPECT_EQ(f.startSlideshow(path("Mandelbrot002.bmp"), 2, c.sameType), engine::kStatusOk);
         EXPECT_EQ(rig.window.timers().at(2), 2000u);
         for (std::size_t i = 0; i < c.shown.size(); ++i) {
-            if (i > 0) EXPECT_EQ(f.slideshowTick(), engine::kStatusOk);
+            if (i > 0) {
+                EXPECT_EQ(f.slideshowTick(), engine::kStatusOk);
+            }
             EXPECT_EQ(rig.window.title(), c.shown[i].first);
             EXPECT_EQ(f.picture.pixel(3, 3), c.shown[i].second);
             EXPECT_EQ(rig.window.surface().pixel(3, 3), c.shown[i].second);

@@ -1,0 +1,277 @@
+#include "persist/picture_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <fstream>
+#include <vector>
+
+#include "engine/view_window.h"
+#include "persist/bitmap_file.h"
+#include "platform/c_format.h"
+#include "platform/text.h"
+
+namespace persist {
+
+namespace {
+
+// The process's file creation mask, read without changing it (umask() would
+// briefly change it for every thread).
+mode_t currentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        unsigned mask = 0;
+        if (platform::cscan(line, "Umask: %o", &mask) == 1)
+            return static_cast<mode_t>(mask & 0777);
+    }
+    return 022;
+}
+
+// The permissions a plain new file would get, or those of the file being replaced.
+mode_t modeForReplacement(const std::string& path) {
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        return existing.st_mode & 0777;
+    }
+    return 0666 & ~currentUmask();
+}
+
+bool readExactly(int fd, std::uint64_t offset, void* out, std::size_t n) {
+    auto* bytes = static_cast<unsigned char*>(out);
+    while (n > 0) {
+        const ssize_t got = ::pread(fd, bytes, n, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        bytes += got;
+        offset += static_cast<std::uint64_t>(got);
+        n -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+std::int32_t littleEndian32(const unsigned char* p) {
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+}
+
+bool writeTypeId(std::FILE* file, engine::FractalType type) {
+    const auto v = static_cast<std::uint32_t>(type);
+    const unsigned char bytes[4] = {
+        static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+        static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+    return std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
+}
+
+// The parameter string as UTF-16LE units with its terminating zero unit.
+bool writeParameterString(std::FILE* file, const std::string& text) {
+    std::u16string units = platform::toUtf16(text);
+    units.push_back(u'\0');
+    std::vector<unsigned char> bytes;
+    bytes.reserve(units.size() * 2);
+    for (const char16_t unit : units) {
+        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(unit >> 8));
+    }
+    return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+bool fileExists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+// The part of the previous view that the new one shows (or the reverse), in the
+// pixels of the outer view. false when the views lie so far apart that the
+// rectangle reaches more than a few picture sizes beyond the picture: such a
+// transition shows nothing, and stretching into it would take very long.
+bool innerRectangle(const engine::ViewWindow& outer, const engine::ViewWindow& inner,
+                    platform::Rect& rect) {
+    if (!engine::planeToPixel(outer, inner.xmin, inner.ymax, rect.left, rect.top) ||
+        !engine::planeToPixel(outer, inner.xmax, inner.ymin, rect.right, rect.bottom)) {
+        return false;
+    }
+    const long long limit = 4LL * std::max(outer.width, outer.height);
+    const auto near = [limit](int v) { return v >= -limit && v <= limit; };
+    return near(rect.left) && near(rect.top) && near(rect.right) && near(rect.bottom);
+}
+
+void stretchOnto(platform::Bitmap& target, const platform::Bitmap& image, int width, int height) {
+    target.stretchFrom(image, 0, 0, width, height, 0, 0, image.width(), image.height());
+}
+
+// Shows the opened picture growing out of the previous one (its view lies inside
+// the previous view) or the previous picture shrinking into the new view.
+void showTransition(engine::Fractal& fractal, const engine::ViewWindow& previous,
+                    const platform::Bitmap& image) {
+    const engine::ViewWindow& next = fractal.shownView;
+    const bool zoomIn = next.xmin >= previous.xmin && next.ymin >= previous.ymin &&
+                        next.xmax <= previous.xmax && next.ymax <= previous.ymax;
+    platform::Rect rect;
+    if (zoomIn) {
+        if (innerRectangle(previous, next, rect)) {
+            stretchOnto(fractal.scratch, image, fractal.width, fractal.height);
+            fractal.animateZoom(rect, true, true);
+            return;
+        }
+    } else if (innerRectangle(next, previous, rect)) {
+        fractal.animateZoom(rect, false, false);
+    }
+    // Views too far apart for pixel coordinates simply skip the animation.
+    stretchOnto(fractal.picture, image, fractal.width, fractal.height);
+}
+
+}  // namespace
+
+int readPictureTrailer(const std::string& path, int width, int height,
+                       engine::FractalType& fileType, std::string& fileParams, int capacity) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return engine::kStatusCannotOpen;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return engine::kStatusCannotOpen;
+    }
+    const auto fileSize = static_cast<std::uint64_t>(info.st_size);
+    const std::uint64_t start =
+        pictureTrailerOffset(static_cast<std::uint64_t>(std::max(width, 0)),
+                             static_cast<std::uint64_t>(std::max(height, 0)));
+    std::u16string units;
+    if (start <= fileSize && fileSize - start >= 4) {
+        unsigned char typeBytes[4];
+        if (readExactly(fd, start, typeBytes, sizeof typeBytes)) {
+            fileType = littleEndian32(typeBytes);
+            const std::uint64_t available = (fileSize - start - 4) / 2;
+            const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(
+                available, static_cast<std::uint64_t>(std::max(capacity, 0))));
+            std::vector<unsigned char> bytes(count * 2);
+            if (readExactly(fd, start + 4, bytes.data(), bytes.size())) {
+                for (std::size_t i = 0; i < count; ++i) {
+                    const auto unit = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+                    if (unit == u'\0')
+                        break;
+                    units.push_back(unit);
+                }
+            }
+        }
+    }
+    ::close(fd);
+    fileParams = platform::fromUtf16(units);
+    return engine::kStatusOk;
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(0, slash);
+}
+
+bool writeFileReplacing(const std::string& path, const std::function<bool(std::FILE*)>& write) {
+    if (path.empty())
+        return false;
+    // An existing file that we may not write stays as it is, as with a plain open.
+    if (fileExists(path) && ::access(path.c_str(), W_OK) != 0)
+        return false;
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string temporary = folder + (slash == std::string::npos ? "/" : "") + ".corvane-XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (file == nullptr) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    bool ok = ::fchmod(fd, modeForReplacement(path)) == 0;
+    ok = ok && write(file);
+    ok = ok && std::fflush(file) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    ok = (std::fclose(file) == 0) && ok;
+    ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    // Make the rename itself durable; a failure here does not undo the save.
+    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
+    return true;
+}
+
+}  // namespace persist
+
+namespace engine {
+
+int Fractal::saveImage(const std::string& path) {
+    const auto write = [this](std::FILE* file) {
+        if (!persist::writePictureBitmap(file, picture, width, height))
+            return false;
+        if (!persist::writeTypeId(file, type))
+            return false;
+        saveParameters();
+        std::string params;
+        std::uint32_t length = 255;  // bytes: a parameter string of at most 126 characters
+        if (settings.readString(typeName, params, length)) {
+            return persist::writeParameterString(file, params);
+        }
+        return true;
+    };
+    if (!persist::writeFileReplacing(path, write))
+        return kStatusCannotCreate;
+    imagePath = persist::folderOf(path);
+    settings.writeString("ImagePath", imagePath);
+    return kStatusOk;
+}
+
+int Fractal::openImage(const std::string& path, bool animate) {
+    const persist::BitmapLoad loaded = persist::loadBitmapFile(path);
+    if (!loaded.ok())
+        return kStatusNotABitmap;
+    const platform::Bitmap& image = loaded.bitmap;
+    persist::readPictureTrailer(path, image.width(), image.height(), fileType, fileParams,
+                                fileParamsCapacity);
+    const ViewWindow previous = shownView;
+    double xmin = 0;
+    double ymin = 0;
+    double xmax = 0;
+    double ymax = 0;
+    if (platform::cscan(fileParams, "%lf,%lf,%lf,%lf", &xmin, &ymin, &xmax, &ymax) == 4) {
+        shownView.setRect(xmin, ymin, xmax, ymax);
+    }
+    if (animate) {
+        persist::showTransition(*this, previous, image);
+    } else {
+        persist::stretchOnto(picture, image, width, height);
+    }
+    return kStatusOk;
+}
+
+std::string Fractal::proposeFileName(int capacity) const {
+    const std::string name =
+        capacity > 4 ? platform::truncateUtf16(typeName, static_cast<std::size_t>(capacity - 4))
+                     : std::string();
+    const auto candidate = [&](int n) {
+        return imagePath + "/" + name + platform::cformat("%03d.bmp", n);
+    };
+    int n = 1;
+    while (persist::fileExists(candidate(n))) {
+        ++n;
+        if (n >= maxSequence)
+            break;
+    }
+    return name + platform::cformat("%03d", n);
+}
+
+}  // namespace engine

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "engine/fractal.h"
+
+namespace persist {
+
+// Reads the trailer of a picture file: the type id and the parameter string that
+// follow the pixel data of a width x height picture. fileType is left alone when
+// the file ends before it; fileParams receives at most capacity UTF-16 units, up
+// to the first zero unit (empty when the file ends first). 0 when done,
+// kStatusCannotOpen when the file cannot be opened or is not a regular file.
+int readPictureTrailer(const std::string& path, int width, int height,
+                       engine::FractalType& fileType, std::string& fileParams, int capacity);
+
+// The folder part of a path: everything before its last '/'. A path without one
+// is returned whole.
+std::string folderOf(const std::string& path);
+
+// Replaces path with what write puts into a temporary file of the same folder,
+// flushed to the disk before it is renamed over path. A failure at any step
+// (the file or folder cannot be written, the disk is full, write returns false)
+// removes the temporary file and leaves an earlier file at path untouched.
+bool writeFileReplacing(const std::string& path, const std::function<bool(std::FILE*)>& write);
+
+}  // namespace persist

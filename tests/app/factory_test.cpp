@@ -1,0 +1,82 @@
+#include "app/factory.h"
+
+#include <gtest/gtest.h>
+
+#include <numbers>
+
+#include "orbit/orbit_fractal.h"
+#include "platform/headless_window.h"
+#include "platform/settings_store.h"
+
+namespace {
+
+struct Rig {
+    platform::HeadlessWindow window{24, 18};
+    platform::MemorySettingsStore store;
+    platform::RecordingSound sound;
+    platform::Services services() { return platform::Services{window, store, sound}; }
+};
+
+struct Expected {
+    engine::FractalType id;
+    engine::FractalType type;
+    const char* name;
+    bool orbit;
+    double a, b, c;
+};
+
+TEST(Factory, CreatesEachTypeWithItsInitialParameters) {
+    const Expected table[] = {
+        {1, 1, "Hopalong", true, 10, 20, 30},
+        {2, 2, "Quadruptwo", true, 40, 10, 30},
+        {3, 3, "Threeply", true, 10, 20, 30},
+        {4, 4, "Chip", true, 10, 20, 30},
+        {5, 5, "Mandelbrot", false, 0, 0, 0},
+        {6, 6, "Julia", false, 0, 0, 0},
+        {7, 7, "Martin", true, std::numbers::pi, 0, 0},
+        {8, 8, "Henon", true, 1.4, 0.3, 0},
+        {9, 9, "Gingerbreadman", true, -0.1, 0, 0},
+        {10, 10, "Unity", false, 0, 0, 0},
+        {11, 11, "Spider", false, 0, 0, 0},
+        {12, 12, "Manowar", false, 0, 0, 0},
+        {13, 13, "Phoenix", false, 0, 0, 0},
+        // Every other id makes a Mandelbrot.
+        {0, 5, "Mandelbrot", false, 0, 0, 0},
+        {-1, 5, "Mandelbrot", false, 0, 0, 0},
+        {14, 5, "Mandelbrot", false, 0, 0, 0},
+        {INT32_MIN, 5, "Mandelbrot", false, 0, 0, 0},
+    };
+    for (const Expected& e : table) {
+        SCOPED_TRACE(e.id);
+        Rig rig;
+        engine::FractalPtr fractal = app::createFractal(e.id, rig.services());
+        ASSERT_NE(fractal, nullptr);
+        EXPECT_EQ(fractal->type, e.type);
+        EXPECT_EQ(fractal->fileType, e.type);
+        EXPECT_EQ(fractal->typeName, e.name);
+        EXPECT_FALSE(fractal->isRunning());
+        const auto* orbit = dynamic_cast<const orbit::OrbitFractal*>(fractal.get());
+        ASSERT_EQ(orbit != nullptr, e.orbit);
+        if (orbit != nullptr) {
+            EXPECT_EQ(orbit->paramA, e.a);
+            EXPECT_EQ(orbit->paramB, e.b);
+            EXPECT_EQ(orbit->paramC, e.c);
+        }
+    }
+}
+
+TEST(Factory, NamesAndIdsMatchBothWays) {
+    for (engine::FractalType id = 1; id <= 13; ++id) {
+        const std::string name = app::fractalTypeName(id);
+        ASSERT_FALSE(name.empty()) << id;
+        EXPECT_EQ(app::fractalTypeFromName(name), id);
+    }
+    EXPECT_EQ(app::fractalTypeFromName("mandelbrot"), engine::kMandelbrot);
+    EXPECT_EQ(app::fractalTypeFromName("GINGERBREADMAN"), engine::kGingerbreadman);
+    EXPECT_EQ(app::fractalTypeFromName("Mandel"), std::nullopt);
+    EXPECT_EQ(app::fractalTypeFromName(""), std::nullopt);
+    EXPECT_EQ(app::fractalTypeName(0), "");
+    EXPECT_EQ(app::fractalTypeName(14), "");
+}
+
+}  // namespace

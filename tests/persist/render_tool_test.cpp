@@ -1,0 +1,233 @@
+// corvane-render, run as the separate program it is.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/factory.h"
+#include "bmp_builder.h"
+#include "persist/bitmap_file.h"
+#include "persist/picture_file.h"
+#include "platform/c_format.h"
+#include "platform/headless_window.h"
+#include "platform/settings_store.h"
+#include "platform/temp_folder.h"
+
+namespace {
+
+using testing_support::TempFolder;
+
+const std::string kProgram = std::string(CORVANE_BINARY_DIR) + "/tools/render/corvane-render";
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+    std::string lastLine() const {
+        std::string text = out;
+        while (!text.empty() && text.back() == '\n')
+            text.pop_back();
+        return text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
+    }
+};
+
+std::string quoted(const std::string& argument) {
+    std::string q = "'";
+    for (const char c : argument)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+ToolRun render(const TempFolder& folder, const std::vector<std::string>& arguments) {
+    std::string command = quoted(kProgram);
+    for (const std::string& a : arguments)
+        command += " " + quoted(a);
+    const std::string out = folder.file("stdout.txt");
+    const std::string err = folder.file("stderr.txt");
+    command += " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";
+    const int status = std::system(command.c_str());
+    ToolRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = TempFolder::read(out);
+    run.err = TempFolder::read(err);
+    return run;
+}
+
+// The type id and parameter string a picture file carries.
+std::pair<engine::FractalType, std::string> trailerOf(const std::string& path) {
+    const persist::BitmapLoad loaded = persist::loadBitmapFile(path);
+    engine::FractalType type = 0;
+    std::string params;
+    if (loaded.ok()) {
+        persist::readPictureTrailer(path, loaded.bitmap.width(), loaded.bitmap.height(), type,
+                                    params, 255);
+    }
+    return {type, params};
+}
+
+class RenderTool : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(kProgram))
+            GTEST_SKIP() << "corvane-render is not built";
+    }
+    TempFolder folder;
+};
+
+TEST_F(RenderTool, RendersTheDefaultMandelbrot) {
+    const std::string output = folder.file("m.bmp");
+    const ToolRun run = render(folder, {output});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(std::regex_match(
+        run.lastLine(),
+        std::regex(R"(type=Mandelbrot size=240x268 points=64320 iterations=\d+ milliseconds=\d+)")))
+        << run.lastLine();
+    const persist::BitmapLoad loaded = persist::loadBitmapFile(output);
+    ASSERT_TRUE(loaded.ok()) << loaded.error;
+    EXPECT_EQ(loaded.bitmap.width(), 240);
+    EXPECT_EQ(loaded.bitmap.height(), 268);
+    EXPECT_EQ(trailerOf(output).first, engine::kMandelbrot);
+}
+
+TEST_F(RenderTool, ParametersAreAppliedAsAStoredString) {
+    const std::string defaults = folder.file("defaults.bmp");
+    ASSERT_EQ(render(folder, {"--size", "60x40", defaults}).exitCode, 0);
+    const std::string defaultParams = trailerOf(defaults).second;
+
+    // A value beginning with '-' is the option's value, not another option.
+    const std::string given = folder.file("given.bmp");
+    const ToolRun run =
+        render(folder, {"--size", "60x40", "--params", "-1.5,-1,0.5,1,37,0,0,1,0,100", given});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    int iterations = 0;
+    ASSERT_EQ(platform::cscan(trailerOf(given).second, "%*f,%*f,%*f,%*f,%d", &iterations), 1);
+    EXPECT_EQ(iterations, 37);
+
+    // A damaged string leaves the object as constructed, not at the defaults.
+    const std::string damaged = folder.file("damaged.bmp");
+    ASSERT_EQ(render(folder, {"--size", "60x40", "--params", "1,2", damaged}).exitCode, 0);
+    platform::HeadlessWindow window(60, 40);
+    platform::MemorySettingsStore store;
+    platform::RecordingSound sound;
+    const engine::FractalPtr constructed =
+        app::createFractal(engine::kMandelbrot, platform::Services{window, store, sound});
+    constructed->saveParameters();
+    const auto constructedParams = store.read("Software\\Velk\\Corvane", "Mandelbrot");
+    ASSERT_TRUE(constructedParams.has_value());
+    EXPECT_EQ(trailerOf(damaged).second, constructedParams->text);
+    EXPECT_NE(trailerOf(damaged).second, defaultParams);
+}
+
+TEST_F(RenderTool, OrbitRunsUntilEnoughPoints) {
+    const std::string output = folder.file("h.bmp");
+    const ToolRun run = render(folder, {"--type", "8", "--points", "20000", output});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::smatch match;
+    const std::string line = run.lastLine();
+    ASSERT_TRUE(
+        std::regex_match(line, match, std::regex(R"(type=Henon size=240x268 points=(\d+) .*)")))
+        << line;
+    EXPECT_GE(std::stoul(match[1]), 20000u);
+    EXPECT_EQ(trailerOf(output).first, engine::kHenon);
+}
+
+TEST_F(RenderTool, RendersASavedPictureAgainAtAnotherSize) {
+    const std::string first = folder.file("first.bmp");
+    ASSERT_EQ(render(folder, {"--type", "julia", "--size", "60x40", first}).exitCode, 0);
+    const std::string again = folder.file("again.bmp");
+    const ToolRun run = render(folder, {"--from", first, "--size", "120x80", again});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.lastLine().rfind("type=Julia size=120x80 ", 0), 0u) << run.lastLine();
+    EXPECT_EQ(trailerOf(again), trailerOf(first));
+}
+
+TEST_F(RenderTool, RefusesBadArgumentsWithExitCode2) {
+    const std::string out = folder.file("x.bmp");
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {out, out},
+        {"--bogus", out},
+        {"--size", "0x5", out},
+        {"--size", "10x", out},
+        {"--size", "-5x5", out},
+        {"--size", "+5x5", out},
+        {"--size", "100000x100000", out},
+        {"--type", "Nope", out},
+        {"--type", "14", out},
+        {"--points", "0", out},
+        {"--points", "12abc", out},
+        {"--params", std::string(127, '1'), out},
+        {"--from", out, "--type", "5", out},
+        {"--params"},
+    };
+    for (const auto& arguments : cases) {
+        const ToolRun run = render(folder, arguments);
+        EXPECT_EQ(run.exitCode, 2) << ::testing::PrintToString(arguments);
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
+
+TEST_F(RenderTool, RefusesUnusableFilesWithOneLineAndExitCode1) {
+    const std::string fifo = folder.file("pipe.bmp");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    bmp_test::Description foreign;
+    foreign.width = 2;
+    foreign.height = 2;
+    foreign.rows.assign(2, std::string(8, '\0'));
+    const std::string foreignFile = folder.write("foreign.bmp", bmp_test::build(foreign));
+    std::string unknownType = bmp_test::build(foreign);
+    unknownType.resize(58 + 16, '\0');
+    bmp_test::put32(unknownType, 10, 58);
+    unknownType += bmp_test::bytes({99, 0, 0, 0, '1', 0, 0, 0});
+    const std::string unknownTypeFile = folder.write("unknown.bmp", unknownType);
+    const std::string valid = folder.file("valid.bmp");
+    ASSERT_EQ(render(folder, {"--size", "8x8", valid}).exitCode, 0);
+    std::string cut = TempFolder::read(valid);
+    cut.resize(100);
+    const std::string cutFile = folder.write("cut.bmp", cut);
+    std::string noParams = TempFolder::read(valid);
+    noParams.resize(static_cast<std::size_t>(persist::pictureTrailerOffset(8, 8)) + 4);
+    const std::string noParamsFile = folder.write("noparams.bmp", noParams);
+
+    const std::string out = folder.file("out.bmp");
+    const std::vector<std::vector<std::string>> cases = {
+        {"--palette", folder.file("missing.pal"), out},
+        {"--palette", folder.write("empty.pal", "no numbers here"), out},
+        {"--from", folder.file("missing.bmp"), out},
+        {"--from", folder.path().string(), out},
+        {"--from", fifo, out},
+        {"--from", cutFile, out},
+        {"--from", foreignFile, out},
+        {"--from", unknownTypeFile, out},
+        {"--from", noParamsFile, out},
+        {"--size", "8x8", folder.file("missing/out.bmp")},
+    };
+    for (const auto& arguments : cases) {
+        SCOPED_TRACE(::testing::PrintToString(arguments));
+        const ToolRun run = render(folder, arguments);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
+
+TEST_F(RenderTool, UsesAGivenPalette) {
+    const std::string palette = folder.write("red.pal", "255 0 0\n");
+    const std::string output = folder.file("p.bmp");
+    // The simple scan colours every pixel from the table (black inside).
+    const ToolRun run = render(folder, {"--size", "30x20", "--palette", palette, "--params",
+                                        "-2.1,-1.69,1,1.72,50,0,0,1,0,100", output});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const persist::BitmapLoad loaded = persist::loadBitmapFile(output);
+    ASSERT_TRUE(loaded.ok());
+    for (const platform::Color c : loaded.bitmap.snapshot()) {
+        EXPECT_TRUE(c == platform::rgb(255, 0, 0) || c == platform::kBlack) << std::hex << c;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+// corvane-render: computes one picture on the real engine without a window and
+// saves it as a picture file.
+#include <chrono>
+#include <cstdio>
+#include <new>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/factory.h"
+#include "engine/color_table.h"
+#include "engine/fractal.h"
+#include "engine/settings_key.h"
+#include "persist/bitmap_file.h"
+#include "persist/picture_file.h"
+#include "platform/headless_window.h"
+#include "platform/settings_store.h"
+#include "platform/text.h"
+#include "render_options.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitUnusableFile = 1;
+constexpr int kExitBadArguments = 2;
+constexpr int kDefaultWidth = 240;
+constexpr int kDefaultHeight = 268;
+constexpr int kMaxPaletteEntries = 4096;
+constexpr std::size_t kMaxParameterUnits = 126;
+
+class SilentSound : public platform::Sound {
+  public:
+    void exclamation() override {}
+};
+
+// What is to be rendered, once the command line and any --from picture are read.
+struct Job {
+    engine::FractalType type = engine::kMandelbrot;
+    int width = kDefaultWidth;
+    int height = kDefaultHeight;
+    std::optional<std::string> params;
+};
+
+// Each step below returns an empty text on success, or the one-line reason why a
+// file cannot be used (exit code 1).
+using Problem = std::string;
+
+Problem readPictureJob(const std::string& path, Job& job) {
+    const persist::BitmapLoad loaded = persist::loadBitmapFile(path);
+    if (!loaded.ok())
+        return path + ": " + loaded.error;
+    job.width = loaded.bitmap.width();
+    job.height = loaded.bitmap.height();
+    engine::FractalType type = 0;
+    std::string params;
+    if (persist::readPictureTrailer(path, job.width, job.height, type, params, 255) !=
+        engine::kStatusOk) {
+        return path + ": cannot read the picture's trailer";
+    }
+    if (app::fractalTypeName(type).empty())
+        return path + ": the picture names no fractal type";
+    if (params.empty())
+        return path + ": the picture carries no parameter string";
+    if (platform::utf16Length(params) > kMaxParameterUnits) {
+        return path + ": the picture's parameter string is too long";
+    }
+    job.type = type;
+    job.params = params;
+    return {};
+}
+
+Problem makeJob(const render::RenderOptions& options, Job& job) {
+    if (options.from) {
+        Problem problem = readPictureJob(*options.from, job);
+        if (!problem.empty())
+            return problem;
+    }
+    if (options.type)
+        job.type = *options.type;
+    if (options.params)
+        job.params = options.params;
+    if (options.width && options.height) {
+        job.width = *options.width;
+        job.height = *options.height;
+    }
+    return {};
+}
+
+// Refuses a palette file that yields no colour, rather than falling back quietly.
+Problem checkPalette(const std::string& path) {
+    engine::ColorTable probe;
+    if (probe.loadFile(path, kMaxPaletteEntries) <= 0)
+        return path + ": not a usable palette file";
+    return {};
+}
+
+// The stored palette path is limited in length; a longer one is loaded directly.
+Problem ensurePalette(engine::Fractal& fractal, const std::string& path) {
+    if (fractal.palettePath == path && fractal.colorTable.colorCount() > 0)
+        return {};
+    const int count = fractal.colorTable.loadFile(path, kMaxPaletteEntries);
+    if (count <= 0)
+        return path + ": not a usable palette file";
+    fractal.numColors = count;
+    fractal.palettePath = path;
+    return {};
+}
+
+// Escape-time pictures run until they are complete, orbits until enough points.
+void runToEnd(engine::Fractal& fractal, std::uint32_t points) {
+    const bool orbit = engine::isOrbitType(fractal.type);
+    while (!fractal.isFinished()) {
+        if (orbit && fractal.pointCount.load(std::memory_order_relaxed) >= points)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    fractal.stopCalculation();
+}
+
+Problem renderPicture(const render::RenderOptions& options) {
+    Job job;
+    Problem problem = makeJob(options, job);
+    if (problem.empty() && options.palette)
+        problem = checkPalette(*options.palette);
+    if (!problem.empty())
+        return problem;
+
+    platform::HeadlessWindow window(job.width, job.height);
+    platform::MemorySettingsStore store;
+    SilentSound sound;
+    engine::SettingsKey key(store);
+    // The new fractal takes these up as the program takes up its stored settings.
+    if (job.params)
+        key.writeString(app::fractalTypeName(job.type), *job.params);
+    if (options.palette)
+        key.writeString("Palette", *options.palette);
+
+    engine::FractalPtr fractal =
+        app::createFractal(job.type, platform::Services{window, store, sound});
+    if (!fractal || fractal->picture.empty()) {
+        return "not enough memory for a " + std::to_string(job.width) + "x" +
+               std::to_string(job.height) + " picture";
+    }
+    if (options.palette)
+        problem = ensurePalette(*fractal, *options.palette);
+    if (!problem.empty())
+        return problem;
+    fractal->startFromSettings();
+    runToEnd(*fractal, options.points);
+
+    if (fractal->saveImage(options.output) != engine::kStatusOk) {
+        return options.output + ": cannot write the picture";
+    }
+    const engine::RunStatistics stats = fractal->statistics();
+    std::printf("type=%s size=%dx%d points=%u iterations=%u milliseconds=%u\n",
+                fractal->typeName.c_str(), fractal->width, fractal->height, stats.pointCount,
+                stats.iterationCount, stats.endTick - stats.startTick);
+    return {};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const render::ParsedCommandLine parsed = render::parseCommandLine(arguments);
+    if (parsed.help) {
+        std::fputs(render::usageText(), stdout);
+        return kExitOk;
+    }
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "corvane-render: %s\n%s", parsed.error.c_str(), render::usageText());
+        return kExitBadArguments;
+    }
+    std::string problem;
+    try {
+        problem = renderPicture(parsed.options);
+    } catch (const std::bad_alloc&) {
+        problem = "not enough memory";
+    }
+    if (problem.empty())
+        return kExitOk;
+    std::fprintf(stderr, "corvane-render: %s\n", problem.c_str());
+    return kExitUnusableFile;
+}

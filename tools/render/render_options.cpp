@@ -1,0 +1,151 @@
+#include "render_options.h"
+
+#include <charconv>
+#include <limits>
+
+#include "app/factory.h"
+#include "persist/bitmap_file.h"
+#include "platform/text.h"
+
+namespace render {
+
+namespace {
+
+// A parameter string is stored in 255 bytes of UTF-16 text with its terminator.
+constexpr std::size_t kMaxParameterUnits = 126;
+constexpr std::uint64_t kMaxPoints = 4000000000u;
+constexpr int kMaxSide = 1 << 20;
+
+// An unsigned decimal number without sign, spaces or other characters.
+template <typename T>
+bool parseDecimal(const std::string& text, T& value) {
+    if (text.empty() || text.front() < '0' || text.front() > '9')
+        return false;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end;
+}
+
+std::optional<std::int32_t> parseType(const std::string& text) {
+    std::int32_t id = 0;
+    if (parseDecimal(text, id)) {
+        if (app::fractalTypeName(id).empty())
+            return std::nullopt;
+        return id;
+    }
+    return app::fractalTypeFromName(text);
+}
+
+}  // namespace
+
+bool parseSize(const std::string& text, int& width, int& height) {
+    const std::size_t x = text.find_first_of("xX");
+    if (x == std::string::npos)
+        return false;
+    int w = 0;
+    int h = 0;
+    if (!parseDecimal(text.substr(0, x), w) || !parseDecimal(text.substr(x + 1), h))
+        return false;
+    if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide)
+        return false;
+    if (static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) > persist::kMaxPixels) {
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
+}
+
+const char* usageText() {
+    return "usage: corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
+           "[--palette FILE] [--points N] OUTPUT.bmp\n"
+           "       corvane-render --from PICTURE.bmp [--size WxH] [--palette FILE] "
+           "[--points N] OUTPUT.bmp\n";
+}
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+    ParsedCommandLine parsed;
+    RenderOptions& options = parsed.options;
+    const auto fail = [&](std::string message) {
+        parsed.error = std::move(message);
+        return parsed;
+    };
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    bool sizeGiven = false;
+    bool pointsGiven = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.empty() || argument.front() != '-' || argument == "-") {
+            positional.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument == "--help" || argument == "-h") {
+            parsed.help = true;
+            return parsed;
+        }
+        const bool known = argument == "--type" || argument == "--size" || argument == "--params" ||
+                           argument == "--palette" || argument == "--points" ||
+                           argument == "--from";
+        if (!known)
+            return fail("unknown option " + argument);
+        if (i + 1 >= arguments.size())
+            return fail(argument + " needs a value");
+        const std::string& value = arguments[++i];
+
+        if (argument == "--type") {
+            if (options.type)
+                return fail("--type given twice");
+            options.type = parseType(value);
+            if (!options.type)
+                return fail("unknown fractal type " + value);
+        } else if (argument == "--size") {
+            if (sizeGiven)
+                return fail("--size given twice");
+            int w = 0;
+            int h = 0;
+            if (!parseSize(value, w, h))
+                return fail("bad size " + value + " (expected WxH)");
+            options.width = w;
+            options.height = h;
+            sizeGiven = true;
+        } else if (argument == "--params") {
+            if (options.params)
+                return fail("--params given twice");
+            if (platform::utf16Length(value) > kMaxParameterUnits) {
+                return fail("--params: a parameter string has at most 126 characters");
+            }
+            options.params = value;
+        } else if (argument == "--palette") {
+            if (options.palette)
+                return fail("--palette given twice");
+            options.palette = value;
+        } else if (argument == "--points") {
+            if (pointsGiven)
+                return fail("--points given twice");
+            std::uint64_t n = 0;
+            if (!parseDecimal(value, n) || n == 0 || n > kMaxPoints) {
+                return fail("bad number of points " + value);
+            }
+            options.points = static_cast<std::uint32_t>(n);
+            pointsGiven = true;
+        } else {
+            if (options.from)
+                return fail("--from given twice");
+            options.from = value;
+        }
+    }
+    if (options.from && (options.type || options.params)) {
+        return fail("--from takes the type and the parameters from the picture");
+    }
+    if (positional.size() != 1)
+        return fail("expected exactly one OUTPUT file");
+    options.output = positional.front();
+    return parsed;
+}
+
+}  // namespace render

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace render {
+
+// What the command line asks for.
+struct RenderOptions {
+    std::optional<std::int32_t> type;  // --type, by name or id
+    std::optional<int> width;          // --size WxH
+    std::optional<int> height;
+    std::optional<std::string> params;   // --params
+    std::optional<std::string> palette;  // --palette
+    std::uint32_t points = 1000000;      // --points, orbit types only
+    std::optional<std::string> from;     // --from
+    std::string output;
+};
+
+struct ParsedCommandLine {
+    RenderOptions options;
+    bool help = false;
+    std::string error;  // empty when the command line is usable
+};
+
+// Every option takes the next argument as its value, as it is (a parameter string
+// may well begin with '-'). "--" ends the options.
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+// "WxH" with two positive decimal numbers; false for anything else or an absurd size.
+bool parseSize(const std::string& text, int& width, int& height);
+
+const char* usageText();
+
+}  // namespace render
