@@ -1,0 +1,102 @@
+#include "app/complex_parameters_dialog.h"
+
+#include <bit>
+#include <cstdint>
+
+#include "platform/string_table.h"
+#include "platform/text.h"
+
+namespace app {
+
+namespace {
+
+// 100/255 and 2.55 as the nearest floats: the percentages users have seen and stored
+// depend on the single-precision rounding.
+constexpr float kPercentPerDepth = std::bit_cast<float>(std::uint32_t{0x3EC8C8C9});
+constexpr float kDepthPerPercent = std::bit_cast<float>(std::uint32_t{0x40233333});
+constexpr std::size_t kMethodNameUnits = 79;  // an 80-character buffer
+
+std::string stringText(int id) {
+    return std::string(platform::loadString(id));
+}
+
+void showRelief(ComplexParametersForm& form, const complex::ComplexFractal& fractal) {
+    if (form.methodIndex == complex::kRelief) {
+        form.relief = formatInteger(ComplexParametersDialog::reliefPercent(fractal.reliefDepth));
+        form.reliefEnabled = true;
+    } else {
+        form.relief.clear();
+        form.reliefEnabled = false;
+    }
+}
+
+}  // namespace
+
+int ComplexParametersDialog::reliefPercent(int depth) {
+    // |depth| < 2^31 keeps the product far inside the range of long long.
+    const float percent = static_cast<float>(depth) * kPercentPerDepth + 0.5f;
+    return static_cast<int>(static_cast<long long>(percent));
+}
+
+int ComplexParametersDialog::reliefDepthFromPercent(int percent) {
+    const float depth = static_cast<float>(percent) * kDepthPerPercent + 0.5f;
+    const auto whole = static_cast<long long>(depth);  // |depth| < 5.5e9
+    return static_cast<int>(static_cast<unsigned long long>(whole) & 0xFFu);
+}
+
+ComplexParametersForm ComplexParametersDialog::open(const complex::ComplexFractal& fractal) {
+    ComplexParametersForm form;
+    if (fractal.type == engine::kPhoenix) {
+        form.realLabel = stringText(platform::kStringLabelP1);
+        form.imagLabel = stringText(platform::kStringLabelP2);
+    } else {
+        form.realLabel = "Real[0]:";
+        form.imagLabel = "Imag[0]:";
+    }
+    form.parametersEnabled = fractal.type != engine::kUnity;
+    form.iterations = formatInteger(fractal.maxIterations);
+    form.real = formatFixed(fractal.paramReal);
+    form.imag = formatFixed(fractal.paramImag);
+    for (std::size_t i = 0; i < form.methods.size(); ++i) {
+        form.methods[i] = platform::truncateUtf16(
+            platform::loadString(platform::kStringFirstMethod + static_cast<int>(i)),
+            kMethodNameUnits);
+    }
+    const int method = fractal.method;
+    form.methodIndex = method == complex::kRelief     ? complex::kRelief
+                       : method == complex::kTesseral ? complex::kTesseral
+                                                      : complex::kSimple;
+    showRelief(form, fractal);
+    form.useInteger = fractal.useInteger;
+    return form;
+}
+
+void ComplexParametersDialog::methodChanged(ComplexParametersForm& form,
+                                            const complex::ComplexFractal& fractal) {
+    showRelief(form, fractal);
+}
+
+int ComplexParametersDialog::ok(const ComplexParametersForm& form,
+                                complex::ComplexFractal& fractal) {
+    const int iterations = readInteger(form.iterations, fractal.maxIterations);
+    const double real = readDouble(form.real, fractal.paramReal);
+    const double imag = readDouble(form.imag, fractal.paramImag);
+    const bool integer = form.useInteger;
+    fractal.setParameters(iterations, real, imag, integer);
+    if (form.methodIndex >= 0)
+        fractal.setMethod(form.methodIndex);
+    if (fractal.method == complex::kRelief) {
+        if (const auto percent = parseInteger(form.relief)) {
+            fractal.reliefDepth = reliefDepthFromPercent(*percent);
+        }
+    }
+    fractal.setParameters(iterations, real, imag, integer);
+    return kDialogOk;
+}
+
+int ComplexParametersDialog::useDefaults(complex::ComplexFractal& fractal) {
+    fractal.setDefaultParameters();
+    return kDialogDefault;
+}
+
+}  // namespace app

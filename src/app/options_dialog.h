@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+#include "engine/fractal.h"
+
+namespace app {
+
+struct OptionsForm {
+    bool alarm = false;
+    bool animZoom = false;
+    std::string delay;  // the slideshow delay in seconds
+};
+
+// The options. They reach the settings with the next stop of the calculation.
+class OptionsDialog {
+  public:
+    static constexpr const char* kCaption = "Options";
+    static constexpr const char* kAlarmText = "Alarm, if finished";
+    static constexpr const char* kAnimZoomText = "Animated Zoom";
+    static constexpr const char* kDelayLabel = "Slideshow delay:";
+    static constexpr const char* kSecondsLabel = "seconds";
+
+    static OptionsForm open(const engine::Fractal& fractal);
+    // A delay that does not parse, or that comes to less than one millisecond, or
+    // that does not fit in milliseconds, leaves the delay as it was.
+    static int ok(const OptionsForm& form, engine::Fractal& fractal);
+    // The delay in milliseconds that a field stands for; 0 when it changes nothing.
+    static int delayMilliseconds(const std::string& text);
+};
+
+}  // namespace app

@@ -1,0 +1,31 @@
+#include "app/view_dialog.h"
+
+#include "app/dialog_fields.h"
+
+namespace app {
+
+ViewForm ViewDialog::open(const engine::Fractal& fractal) {
+    const engine::ViewWindow& view = fractal.view;
+    return ViewForm{formatFixed(view.xmin), formatFixed(view.xmax), formatFixed(view.ymin),
+                    formatFixed(view.ymax)};
+}
+
+int ViewDialog::ok(const ViewForm& form, engine::Fractal& fractal) {
+    const engine::ViewWindow& view = fractal.view;
+    const double xmin = readDouble(form.xmin, view.xmin);
+    const double xmax = readDouble(form.xmax, view.xmax);
+    const double ymin = readDouble(form.ymin, view.ymin);
+    const double ymax = readDouble(form.ymax, view.ymax);
+    fractal.stopCalculation();
+    fractal.pushView();
+    fractal.view.setRect(xmin, ymin, xmax, ymax);
+    fractal.startCalculation();
+    return kDialogOk;
+}
+
+int ViewDialog::useDefaults(engine::Fractal& fractal) {
+    fractal.setDefaultView();
+    return kDialogDefault;
+}
+
+}  // namespace app

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "app/options_dialog.h"
+#include "gui/dialogs/dialog_frame.h"
+
+class QCheckBox;
+class QLineEdit;
+
+namespace gui {
+
+// The options. Result 1 OK, 2 Cancel.
+class OptionsDialogWidget : public DialogFrame {
+  public:
+    OptionsDialogWidget(QWidget* parent, engine::Fractal& fractal, app::Shell* shell);
+
+    QCheckBox* alarm() const { return alarm_; }
+    QCheckBox* animZoom() const { return animZoom_; }
+    QLineEdit* delay() const { return delay_; }
+
+  private:
+    void accept() override;
+
+    engine::Fractal& fractal_;
+    QCheckBox* alarm_;
+    QCheckBox* animZoom_;
+    QLineEdit* delay_;
+};
+
+}  // namespace gui

@@ -1,0 +1,205 @@
+#include "app/complex_parameters_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "dialog_test_rig.h"
+
+namespace {
+
+using corvane_test::DialogRig;
+using Dialog = app::ComplexParametersDialog;
+
+TEST(ComplexParametersDialog, AdaptsTheParameterFieldsToTheType) {
+    struct Case {
+        engine::FractalType type;
+        const char* realLabel;
+        const char* imagLabel;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {engine::kMandelbrot, "Real[0]:", "Imag[0]:", true},
+        {engine::kJulia, "Real[0]:", "Imag[0]:", true},
+        {engine::kUnity, "Real[0]:", "Imag[0]:", false},
+        {engine::kPhoenix, "P1:", "P2:", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        DialogRig rig(c.type);
+        const auto form = Dialog::open(rig.as<complex::ComplexFractal>());
+        EXPECT_EQ(form.realLabel, c.realLabel);
+        EXPECT_EQ(form.imagLabel, c.imagLabel);
+        EXPECT_EQ(form.parametersEnabled, c.enabled);
+    }
+}
+
+TEST(ComplexParametersDialog, ShowsTheSettingsWithTheirFormats) {
+    DialogRig rig(engine::kJulia);
+    auto& julia = rig.as<complex::ComplexFractal>();
+    julia.maxIterations = 250;
+    julia.paramReal = -0.75;
+    julia.paramImag = 0.1234567;
+    julia.useInteger = false;
+    const auto form = Dialog::open(julia);
+    EXPECT_EQ(form.iterations, "250");
+    EXPECT_EQ(form.real, "-0.750000");
+    EXPECT_EQ(form.imag, "0.123457");
+    EXPECT_EQ(form.methods, (std::array<std::string, 3>{"Simple", "Relief", "Tesseral"}));
+    EXPECT_FALSE(form.useInteger);
+}
+
+TEST(ComplexParametersDialog, OnlyReliefHasADepth) {
+    struct Case {
+        int method;
+        int depth;
+        int selected;
+        const char* relief;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {complex::kRelief, 100, 1, "39", true},  {complex::kRelief, 255, 1, "100", true},
+        {complex::kRelief, 0, 1, "0", true},     {complex::kSimple, 100, 0, "", false},
+        {complex::kTesseral, 100, 2, "", false}, {7, 100, 0, "", false},  // scans as Simple
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.method);
+        DialogRig rig(engine::kMandelbrot);
+        auto& fractal = rig.as<complex::ComplexFractal>();
+        fractal.method = c.method;
+        fractal.reliefDepth = c.depth;
+        const auto form = Dialog::open(fractal);
+        EXPECT_EQ(form.methodIndex, c.selected);
+        EXPECT_EQ(form.relief, c.relief);
+        EXPECT_EQ(form.reliefEnabled, c.enabled);
+    }
+}
+
+TEST(ComplexParametersDialog, SwitchingTheMethodShowsOrEmptiesTheDepth) {
+    DialogRig rig(engine::kMandelbrot);
+    auto& fractal = rig.as<complex::ComplexFractal>();
+    fractal.method = complex::kSimple;
+    fractal.reliefDepth = 128;
+    auto form = Dialog::open(fractal);
+    EXPECT_FALSE(form.reliefEnabled);
+    form.methodIndex = complex::kRelief;
+    Dialog::methodChanged(form, fractal);
+    EXPECT_EQ(form.relief, "50");
+    EXPECT_TRUE(form.reliefEnabled);
+    form.methodIndex = complex::kSimple;
+    Dialog::methodChanged(form, fractal);
+    EXPECT_EQ(form.relief, "");
+    EXPECT_FALSE(form.reliefEnabled);
+}
+
+TEST(ComplexParametersDialog, ReliefPercentagesInSinglePrecision) {
+    struct Case {
+        int percent;
+        int depth;
+    };
+    // The way back keeps the low 8 bits: 101 % is 258, which is 2.
+    const Case toDepth[] = {{100, 255}, {50, 128}, {0, 0},    {1, 3},
+                            {39, 99},   {101, 2},  {-5, 244}, {200, 254}};
+    for (const Case& c : toDepth) {
+        SCOPED_TRACE(c.percent);
+        EXPECT_EQ(Dialog::reliefDepthFromPercent(c.percent), c.depth);
+    }
+    const Case toPercent[] = {{100, 255}, {50, 128}, {0, 0}, {39, 100}, {1, 2}};
+    for (const Case& c : toPercent) {
+        SCOPED_TRACE(c.depth);
+        EXPECT_EQ(Dialog::reliefPercent(c.depth), c.percent);
+    }
+    // Any typed number stays defined.
+    for (const int extreme : {INT_MAX, INT_MIN}) {
+        const int depth = Dialog::reliefDepthFromPercent(extreme);
+        EXPECT_GE(depth, 0);
+        EXPECT_LE(depth, 255);
+    }
+}
+
+TEST(ComplexParametersDialog, OkAppliesEveryField) {
+    struct Case {
+        const char* iterations;
+        const char* real;
+        int method;
+        const char* relief;
+        int expectedIterations;
+        double expectedReal;
+        int expectedDepth;
+    };
+    const Case cases[] = {
+        {"500", "0.25", complex::kRelief, "100", 500, 0.25, 255},
+        {"500", "0.25", complex::kRelief, "101", 500, 0.25, 2},
+        {"500", "0.25", complex::kRelief, "abc", 500, 0.25, 77},  // keeps the depth
+        {"abc", "nan", complex::kSimple, "", 100, 0.5, 77},       // keep their values
+        {"0", "1e999", complex::kTesseral, "", 100, 0.5, 77},     // 0 iterations are ignored
+        {"20000", "-1", complex::kSimple, "", 20000, -1.0, 77},   // beyond the spin range
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.iterations);
+        DialogRig rig(engine::kMandelbrot);
+        auto& fractal = rig.as<complex::ComplexFractal>();
+        fractal.maxIterations = 100;
+        fractal.paramReal = 0.5;
+        fractal.reliefDepth = 77;
+        auto form = Dialog::open(fractal);
+        form.iterations = c.iterations;
+        form.real = c.real;
+        form.methodIndex = c.method;
+        form.relief = c.relief;
+        form.useInteger = false;
+        EXPECT_EQ(Dialog::ok(form, fractal), app::kDialogOk);
+        EXPECT_EQ(fractal.maxIterations, c.expectedIterations);
+        EXPECT_EQ(fractal.paramReal, c.expectedReal);
+        EXPECT_EQ(fractal.method, c.method);
+        EXPECT_EQ(fractal.reliefDepth, c.expectedDepth);
+        EXPECT_FALSE(fractal.useInteger);
+    }
+}
+
+// Records the calls OK makes, to check their order.
+class RecordingFractal final : public complex::ComplexFractal {
+  public:
+    explicit RecordingFractal(const platform::Services& services) : ComplexFractal(services) {
+        identifyAs(engine::kMandelbrot);
+    }
+    int iteratePoint(double, double) override { return 1; }
+    void setParameters(int iterations, double real, double imag, bool integer) override {
+        calls.push_back("setParameters " + std::to_string(iterations) + " depth " +
+                        std::to_string(reliefDepth) + " method " + std::to_string(method));
+        ComplexFractal::setParameters(iterations, real, imag, integer);
+    }
+    void setMethod(int m) override {
+        calls.push_back("setMethod " + std::to_string(m));
+        ComplexFractal::setMethod(m);
+    }
+    std::vector<std::string> calls;
+};
+
+TEST(ComplexParametersDialog, OkRestartsOnceMoreWithTheNewMethodAndDepth) {
+    DialogRig rig(engine::kMandelbrot);
+    engine::FractalPtr owner(new RecordingFractal(rig.services()));
+    auto& fractal = static_cast<RecordingFractal&>(*owner);
+    fractal.method = complex::kSimple;
+    fractal.reliefDepth = 10;
+    auto form = Dialog::open(fractal);
+    form.iterations = "300";
+    form.methodIndex = complex::kRelief;
+    form.relief = "50";
+    Dialog::ok(form, fractal);
+    const std::vector<std::string> expected = {"setParameters 300 depth 10 method 0", "setMethod 1",
+                                               "setParameters 300 depth 128 method 1"};
+    EXPECT_EQ(fractal.calls, expected);
+}
+
+TEST(ComplexParametersDialog, DefaultAppliesTheTypesDefaults) {
+    DialogRig rig(engine::kMandelbrot);
+    auto& fractal = rig.as<complex::ComplexFractal>();
+    fractal.maxIterations = 5000;
+    EXPECT_EQ(Dialog::useDefaults(fractal), app::kDialogDefault);
+    EXPECT_NE(fractal.maxIterations, 5000);
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+#include "app/options_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include "app/dialog_fields.h"
+#include "dialog_test_rig.h"
+
+namespace {
+
+using corvane_test::DialogRig;
+
+TEST(OptionsDialog, ShowsTheDelayInSeconds) {
+    struct Case {
+        int ms;
+        const char* shown;
+    };
+    const Case cases[] = {{2000, "2"}, {500, "0.5"}, {1, "0.001"}, {123456789, "123457"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ms);
+        DialogRig rig(engine::kMandelbrot);
+        rig.fractal->slideshowDelay = c.ms;
+        EXPECT_EQ(app::OptionsDialog::open(*rig.fractal).delay, c.shown);
+    }
+}
+
+TEST(OptionsDialog, OnlyADelayOfAtLeastOneMillisecondCounts) {
+    struct Case {
+        const char* text;
+        int ms;  // 0: the delay stays as it was
+    };
+    const Case cases[] = {
+        {"0.5", 500},
+        {"3", 3000},
+        {" 1.5s", 1500},
+        {"0.001", 1},
+        {"0.0019", 1},
+        {"0", 0},
+        {"-1", 0},
+        {"0.0009", 0},
+        {"", 0},
+        {"abc", 0},
+        {"nan", 0},
+        {"inf", 0},
+        {"1e300", 0},
+        {"2147484", 0},  // too many ms for an int
+        {"2147483", 2147483000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(app::OptionsDialog::delayMilliseconds(c.text), c.ms);
+        DialogRig rig(engine::kMandelbrot);
+        rig.fractal->slideshowDelay = 4000;
+        app::OptionsForm form = app::OptionsDialog::open(*rig.fractal);
+        form.delay = c.text;
+        EXPECT_EQ(app::OptionsDialog::ok(form, *rig.fractal), app::kDialogOk);
+        EXPECT_EQ(rig.fractal->slideshowDelay, c.ms > 0 ? c.ms : 4000);
+    }
+}
+
+TEST(OptionsDialog, CheckBoxesFollowTheOptions) {
+    for (const bool on : {false, true}) {
+        DialogRig rig(engine::kMandelbrot);
+        rig.fractal->alarm = on;
+        rig.fractal->animZoom = !on;
+        app::OptionsForm form = app::OptionsDialog::open(*rig.fractal);
+        EXPECT_EQ(form.alarm, on);
+        EXPECT_EQ(form.animZoom, !on);
+        form.alarm = !on;
+        form.animZoom = on;
+        app::OptionsDialog::ok(form, *rig.fractal);
+        EXPECT_EQ(rig.fractal->alarm, !on);
+        EXPECT_EQ(rig.fractal->animZoom, on);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+#include "app/view_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+
+#include "app/dialog_fields.h"
+#include "dialog_test_rig.h"
+
+namespace {
+
+using corvane_test::DialogRig;
+
+// The view the program would have after setRect with these corners.
+engine::ViewWindow viewAfter(const engine::ViewWindow& view, double x1, double y1, double x2,
+                             double y2) {
+    engine::ViewWindow expected = view;
+    expected.setRect(x1, y1, x2, y2);
+    return expected;
+}
+
+TEST(ViewDialog, ShowsTheRectangleWithSixDecimals) {
+    DialogRig rig(engine::kMandelbrot);
+    rig.fractal->view.setRect(-2.5, -1.25, 1.0, 1.375);
+    const app::ViewForm form = app::ViewDialog::open(*rig.fractal);
+    EXPECT_EQ(form.xmin, app::formatFixed(rig.fractal->view.xmin));
+    EXPECT_EQ(form.xmax, app::formatFixed(rig.fractal->view.xmax));
+    EXPECT_EQ(form.ymin, app::formatFixed(rig.fractal->view.ymin));
+    EXPECT_EQ(form.ymax, app::formatFixed(rig.fractal->view.ymax));
+    EXPECT_EQ(form.xmin.find('.'), form.xmin.size() - 7);
+}
+
+TEST(ViewDialog, OkAlwaysKeepsTheOldViewAndRecomputes) {
+    DialogRig rig(engine::kMandelbrot);
+    rig.fractal->view.setRect(-2.0, -1.5, 1.0, 1.5);
+    const engine::ViewWindow before = rig.fractal->view;
+    const int history = rig.fractal->history.count();
+
+    EXPECT_EQ(app::ViewDialog::ok(app::ViewDialog::open(*rig.fractal), *rig.fractal),
+              app::kDialogOk);
+
+    EXPECT_EQ(rig.fractal->history.count(), history + 1);
+    EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal->history.at(history), before));
+    EXPECT_NE(rig.fractal->statistics().startTime, platform::LocalTime{});  // a new run
+}
+
+TEST(ViewDialog, FieldsThatGiveNoNumberKeepTheirEdge) {
+    using Edge = std::optional<double>;  // nullopt: the field keeps the view's edge
+    struct Case {
+        app::ViewForm form;
+        Edge xmin, xmax, ymin, ymax;
+    };
+    const Case cases[] = {
+        {{"-3", "3", "-2", "2"}, -3.0, 3.0, -2.0, 2.0},
+        {{"3", "-3", "2", "-2"}, 3.0, -3.0, 2.0, -2.0},  // put in order by setRect
+        {{"abc", "3", "", "2"}, {}, 3.0, {}, 2.0},
+        {{"nan", "inf", "-inf", "1e999"}, {}, {}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.form.xmin);
+        DialogRig rig(engine::kMandelbrot);
+        const engine::ViewWindow& view = rig.fractal->view;
+        rig.fractal->view.setRect(-4, -4, 4, 4);
+        const engine::ViewWindow expected =
+            viewAfter(view, c.xmin.value_or(view.xmin), c.ymin.value_or(view.ymin),
+                      c.xmax.value_or(view.xmax), c.ymax.value_or(view.ymax));
+        app::ViewDialog::ok(c.form, *rig.fractal);
+        EXPECT_TRUE(engine::ViewWindow::sameView(view, expected));
+    }
+}
+
+TEST(ViewDialog, ARectangleWithoutExtentLeavesTheViewFinite) {
+    const app::ViewForm cases[] = {
+        {"1", "1", "2", "2"}, {"-1e308", "1e308", "-1e308", "1e308"},  // an extent that overflows
+    };
+    for (const app::ViewForm& form : cases) {
+        SCOPED_TRACE(form.xmax);
+        DialogRig rig(engine::kMandelbrot);
+        rig.fractal->view.setRect(-2.0, -1.5, 1.0, 1.5);
+        const engine::ViewWindow before = rig.fractal->view;
+        app::ViewDialog::ok(form, *rig.fractal);
+        EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal->view, before));
+        EXPECT_TRUE(std::isfinite(rig.fractal->view.xscale));
+        EXPECT_EQ(rig.fractal->history.count(), 1);
+    }
+}
+
+TEST(ViewDialog, DefaultShowsTheTypesDefaultView) {
+    DialogRig rig(engine::kMandelbrot);
+    rig.fractal->view.setRect(10, 10, 11, 11);
+    EXPECT_EQ(app::ViewDialog::useDefaults(*rig.fractal), app::kDialogDefault);
+    EXPECT_LT(rig.fractal->view.xmin, 0.0);
+    EXPECT_EQ(rig.fractal->history.count(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,410 @@
+// The dialogs' widgets on real fractals, on Qt's offscreen platform.
+//
+// With CORVANE_DIALOG_SHOTS=<folder> in the environment, every dialog is also saved
+// as a picture in that folder (scripts/dialog-screenshots.sh).
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "app/factory.h"
+#include "app/shell.h"
+#include "complex/complex_fractal.h"
+#include "gui/dialogs/about_dialog_widget.h"
+#include "gui/dialogs/accelerating_spin_box.h"
+#include "gui/dialogs/complex_parameters_dialog_widget.h"
+#include "gui/dialogs/dialogs.h"
+#include "gui/dialogs/options_dialog_widget.h"
+#include "gui/dialogs/parameters_dialog_widget.h"
+#include "gui/dialogs/statistics_dialog_widget.h"
+#include "gui/dialogs/type_dialog_widget.h"
+#include "gui/dialogs/view_dialog_widget.h"
+#include "orbit/orbit_fractal.h"
+#include "platform/headless_window.h"
+#include "platform/settings_store.h"
+
+namespace {
+
+// A shell that only records the help the dialogs ask for.
+class HelpRecordingShell : public app::Shell {
+  public:
+    int runDialog(app::DialogId, engine::Fractal&) override { return 0; }
+    std::optional<app::FileChoice> chooseFile(const app::FileDialogRequest&) override {
+        return std::nullopt;
+    }
+    bool askYesNo(const std::string&, const std::string&) override { return false; }
+    void showMessage(const std::string&, const std::string&) override {}
+    void startHelpViewer(const std::string& commandLine) override { help.push_back(commandLine); }
+    bool displayPower(bool) override { return false; }
+    void quit(int) override {}
+    std::intptr_t defaultProcessing(unsigned, std::uintptr_t, std::intptr_t) override { return 0; }
+
+    std::vector<std::string> help;
+};
+
+// A real fractal of a type on a headless window with its own settings.
+struct Rig {
+    explicit Rig(engine::FractalType type) : fractal(app::createFractal(type, services())) {}
+    platform::Services services() { return platform::Services{window, store, sound}; }
+    template <class T>
+    T& as() {
+        return dynamic_cast<T&>(*fractal);
+    }
+
+    platform::HeadlessWindow window{48, 36};
+    platform::MemorySettingsStore store;
+    platform::RecordingSound sound;
+    HelpRecordingShell shell;
+    engine::FractalPtr fractal;
+};
+
+template <class T = QWidget>
+T* child(QWidget& dialog, const char* name) {
+    T* found = dialog.findChild<T*>(QString::fromUtf8(name));
+    if (found == nullptr)
+        qFatal("no child %s", name);
+    return found;
+}
+
+void click(QWidget& dialog, const char* button) {
+    QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
+}
+
+bool shotsWanted() {
+    return !qEnvironmentVariableIsEmpty("CORVANE_DIALOG_SHOTS");
+}
+
+// Saves the dialog with a caption bar above it when screenshots are asked for.
+void saveShot(QWidget& dialog, const char* fileName) {
+    if (!shotsWanted())
+        return;
+    const QString folder = qEnvironmentVariable("CORVANE_DIALOG_SHOTS");
+    dialog.show();
+    QApplication::processEvents();
+    const QPixmap body = dialog.grab();
+    const int captionHeight = dialog.fontMetrics().height() + 10;
+    QPixmap shot(body.width() + 2, body.height() + captionHeight + 1);
+    shot.fill(QColor(0x40, 0x40, 0x40));
+    QPainter painter(&shot);
+    painter.fillRect(1, 1, body.width(), captionHeight - 1, QColor(0x1f, 0x4e, 0x8c));
+    painter.setPen(Qt::white);
+    QFont bold = dialog.font();
+    bold.setBold(true);
+    painter.setFont(bold);
+    painter.drawText(QRect(8, 1, body.width() - 8, captionHeight - 1),
+                     Qt::AlignVCenter | Qt::AlignLeft, dialog.windowTitle());
+    painter.drawPixmap(1, captionHeight, body);
+    painter.end();
+    QDir().mkpath(folder);
+    if (!shot.save(folder + QLatin1Char('/') + QString::fromUtf8(fileName))) {
+        qWarning("cannot save %s", fileName);
+    }
+}
+
+QStringList labelTexts(QWidget& dialog, std::initializer_list<const char*> names) {
+    QStringList texts;
+    for (const char* name : names)
+        texts << child<QLabel>(dialog, name)->text();
+    return texts;
+}
+
+}  // namespace
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void typeDialogOpensOnTheCurrentTypeAndGivesTheChosenId();
+    void typeDialogCancelGivesZeroAndF1OpensHelp();
+    void parametersDialogAdaptsToMartinAndApplies();
+    void parametersDialogLabelsTheGingerbreadmansStart();
+    void viewDialogPushesTheViewAndRestarts();
+    void complexDialogOnUnityAndPhoenix();
+    void complexDialogMethodAndReliefDepth();
+    void iterationFieldTakesDigitsAndStepsWithinItsRange();
+    void optionsDialogAppliesTheDelay();
+    void statisticsDialogStopsRefreshingWhenTheRunEnds();
+    void aboutDialogNamesTheProgram();
+    void parametersOfTheOtherFamilyOpenNoDialog();
+};
+
+void DialogsTest::typeDialogOpensOnTheCurrentTypeAndGivesTheChosenId() {
+    Rig rig(engine::kJulia);
+    gui::TypeDialogWidget dialog(nullptr, *rig.fractal, &rig.shell);
+    saveShot(dialog, "type.png");
+    QCOMPARE(dialog.windowTitle(), QString("Fractal Type"));
+    QCOMPARE(child<QLabel>(dialog, "typeLabel")->text(), QString("Fractal type:"));
+    QCOMPARE(dialog.list()->count(), 13);
+    QCOMPARE(dialog.list()->item(0)->text(), QString("Chip"));
+    QCOMPARE(dialog.list()->currentItem()->text(), QString("Julia"));
+    QVERIFY(dialog.description()->isReadOnly());
+    QVERIFY(dialog.description()->toPlainText().startsWith(
+        "Classic Julia set fractal.\nz(0) = pixel\n"));
+
+    dialog.list()->setCurrentRow(
+        dialog.list()->row(dialog.list()->findItems("Quadruptwo", Qt::MatchExactly).first()));
+    QVERIFY(dialog.description()->toPlainText().contains("arctan"));
+    click(dialog, "okButton");
+    QCOMPARE(dialog.result(), int{engine::kQuadruptwo});
+}
+
+void DialogsTest::typeDialogCancelGivesZeroAndF1OpensHelp() {
+    Rig rig(engine::kMandelbrot);
+    gui::TypeDialogWidget dialog(nullptr, *rig.fractal, &rig.shell);
+    QTest::keyClick(dialog.list(), Qt::Key_F1);
+    QVERIFY(rig.shell.help == std::vector<std::string>{"Corvane.htm#Fractals"});
+    dialog.setResult(-1);
+    click(dialog, "cancelButton");
+    QCOMPARE(dialog.result(), 0);
+    dialog.setResult(-1);
+    dialog.reject();  // the cancel key
+    QCOMPARE(dialog.result(), 0);
+}
+
+void DialogsTest::parametersDialogAdaptsToMartinAndApplies() {
+    Rig rig(engine::kMartin);
+    auto& martin = rig.as<orbit::OrbitFractal>();
+    gui::ParametersDialogWidget dialog(nullptr, martin);
+    saveShot(dialog, "parameters.png");
+    QCOMPARE(dialog.windowTitle(), QString("Parameters"));
+    QCOMPARE(labelTexts(dialog, {"labelA", "labelB", "labelC", "labelPointsPerColor"}),
+             (QStringList{"A:", "---", "---", "Pt/color:"}));
+    QVERIFY(dialog.edit(0)->isEnabled());
+    QVERIFY(!dialog.edit(1)->isEnabled());
+    QVERIFY(!dialog.edit(2)->isEnabled());
+    QCOMPARE(dialog.edit(0)->text(), QString("3.14159"));
+    QCOMPARE(dialog.pointsPerColor()->text(), QString("5000"));
+    QCOMPARE(dialog.randomColors()->text(), QString("Rnd. color"));
+    QVERIFY(dialog.randomColors()->isChecked());
+    QCOMPARE(child<QPushButton>(dialog, "defaultButton")->text(), QString("Default"));
+
+    // Points per colour take digits only.
+    dialog.pointsPerColor()->clear();
+    QTest::keyClicks(dialog.pointsPerColor(), "2x5-0");
+    QCOMPARE(dialog.pointsPerColor()->text(), QString("250"));
+    QTest::mouseClick(dialog.randomColors(), Qt::LeftButton);
+
+    click(dialog, "okButton");
+    QCOMPARE(dialog.result(), app::kDialogOk);
+    QCOMPARE(martin.paramA, 3.14159);
+    QCOMPARE(martin.getPointsPerColor(), 250);
+    QVERIFY(!martin.randomColors);
+    QVERIFY(martin.isRunning());
+}
+
+void DialogsTest::parametersDialogLabelsTheGingerbreadmansStart() {
+    Rig rig(engine::kGingerbreadman);
+    gui::ParametersDialogWidget dialog(nullptr, rig.as<orbit::OrbitFractal>());
+    QCOMPARE(labelTexts(dialog, {"labelA", "labelB", "labelC"}),
+             (QStringList{"X[0]:", "Y[0]:", "---"}));
+    QVERIFY(dialog.edit(1)->isEnabled());
+    QVERIFY(!dialog.edit(2)->isEnabled());
+    click(dialog, "cancelButton");
+    QCOMPARE(dialog.result(), app::kDialogCancel);
+    QVERIFY(!rig.fractal->isRunning());
+}
+
+void DialogsTest::viewDialogPushesTheViewAndRestarts() {
+    Rig rig(engine::kMandelbrot);
+    rig.fractal->view.setRect(-2.0, -1.5, 2.0, 1.5);  // the window's own aspect
+    gui::ViewDialogWidget dialog(nullptr, *rig.fractal);
+    saveShot(dialog, "view.png");
+    QCOMPARE(dialog.windowTitle(), QString("View"));
+    QCOMPARE(labelTexts(dialog, {"labelXmin", "labelXmax", "labelYmin", "labelYmax"}),
+             (QStringList{"X min.:", "X max.:", "Y min.:", "Y max.:"}));
+    QCOMPARE(dialog.xmin()->text(), QString("-2.000000"));
+    QCOMPARE(dialog.ymax()->text(), QString("1.500000"));
+
+    dialog.xmin()->setText("nan");  // keeps its edge
+    click(dialog, "okButton");
+    QCOMPARE(dialog.result(), app::kDialogOk);
+    QCOMPARE(rig.fractal->history.count(), 1);
+    QCOMPARE(rig.fractal->view.xmin, -2.0);
+    QVERIFY(rig.fractal->statistics().startTime != platform::LocalTime{});
+
+    gui::ViewDialogWidget again(nullptr, *rig.fractal);
+    click(again, "defaultButton");
+    QCOMPARE(again.result(), app::kDialogDefault);
+    QCOMPARE(rig.fractal->history.count(), 2);
+}
+
+void DialogsTest::complexDialogOnUnityAndPhoenix() {
+    {
+        Rig rig(engine::kUnity);
+        gui::ComplexParametersDialogWidget dialog(nullptr, rig.as<complex::ComplexFractal>());
+        QVERIFY(!dialog.real()->isEnabled());
+        QVERIFY(!dialog.imag()->isEnabled());
+        QVERIFY(!dialog.realLabel()->isEnabled());
+        QVERIFY(!dialog.imagLabel()->isEnabled());
+        QCOMPARE(dialog.realLabel()->text(), QString("Real[0]:"));
+    }
+    {
+        Rig rig(engine::kPhoenix);
+        gui::ComplexParametersDialogWidget dialog(nullptr, rig.as<complex::ComplexFractal>());
+        QVERIFY(dialog.real()->isEnabled());
+        QCOMPARE(dialog.realLabel()->text(), QString("P1:"));
+        QCOMPARE(dialog.imagLabel()->text(), QString("P2:"));
+    }
+}
+
+void DialogsTest::complexDialogMethodAndReliefDepth() {
+    Rig rig(engine::kMandelbrot);
+    auto& fractal = rig.as<complex::ComplexFractal>();
+    fractal.reliefDepth = 100;
+    fractal.method = complex::kRelief;
+    gui::ComplexParametersDialogWidget dialog(nullptr, fractal);
+    saveShot(dialog, "complex-parameters.png");
+    QCOMPARE(dialog.windowTitle(), QString("Complex Parameters"));
+    QCOMPARE(labelTexts(dialog, {"labelIterations", "labelReal", "labelImag", "labelMethod"}),
+             (QStringList{"Iterat.:", "Real[0]:", "Imag[0]:", "Method:"}));
+    QCOMPARE(dialog.methods()->count(), 3);
+    QCOMPARE(dialog.methods()->itemText(0), QString("Simple"));
+    QCOMPARE(dialog.methods()->itemText(2), QString("Tesseral"));
+    QCOMPARE(dialog.methods()->currentText(), QString("Relief"));
+    QCOMPARE(dialog.relief()->text(), QString("39"));
+    QVERIFY(dialog.relief()->isEnabled());
+    QCOMPARE(dialog.useInteger()->text(), QString("Integer algorithm"));
+
+    dialog.methods()->setCurrentIndex(complex::kSimple);
+    QCOMPARE(dialog.relief()->text(), QString());
+    QVERIFY(!dialog.relief()->isEnabled());
+    dialog.methods()->setCurrentIndex(complex::kRelief);
+    QCOMPARE(dialog.relief()->text(), QString("39"));
+    dialog.relief()->stepUp();
+    QCOMPARE(dialog.relief()->text(), QString("40"));
+    dialog.relief()->setFieldText("100");
+
+    click(dialog, "okButton");
+    QCOMPARE(dialog.result(), app::kDialogOk);
+    QCOMPARE(fractal.reliefDepth.load(), 255);
+    QCOMPARE(fractal.method.load(), complex::kRelief);
+}
+
+void DialogsTest::iterationFieldTakesDigitsAndStepsWithinItsRange() {
+    Rig rig(engine::kMandelbrot);
+    auto& fractal = rig.as<complex::ComplexFractal>();
+    fractal.maxIterations = 50000;  // above what the arrows offer: shown as it is
+    gui::ComplexParametersDialogWidget dialog(nullptr, fractal);
+    gui::AcceleratingSpinBox* iterations = dialog.iterations();
+    QCOMPARE(iterations->text(), QString("50000"));
+    QCOMPARE(iterations->currentStep(), 10);
+    iterations->stepUp();
+    QCOMPARE(iterations->text(), QString("10000"));
+    iterations->setFieldText("100");
+    iterations->stepUp();
+    QCOMPARE(iterations->text(), QString("110"));
+    QTest::keyClick(iterations, Qt::Key_Down);
+    QCOMPARE(iterations->text(), QString("100"));
+    iterations->setFieldText("15");
+    iterations->stepDown();
+    QCOMPARE(iterations->text(), QString("10"));
+
+    iterations->setFieldText("");
+    QTest::keyClicks(iterations, "1a-2.5");
+    QCOMPARE(iterations->text(), QString("125"));
+    click(dialog, "okButton");
+    QCOMPARE(fractal.maxIterations, 125);
+}
+
+void DialogsTest::optionsDialogAppliesTheDelay() {
+    Rig rig(engine::kMandelbrot);
+    rig.fractal->slideshowDelay = 2000;
+    rig.fractal->alarm = false;
+    gui::OptionsDialogWidget dialog(nullptr, *rig.fractal, &rig.shell);
+    saveShot(dialog, "options.png");
+    QCOMPARE(dialog.windowTitle(), QString("Options"));
+    QCOMPARE(dialog.alarm()->text(), QString("Alarm, if finished"));
+    QCOMPARE(dialog.animZoom()->text(), QString("Animated Zoom"));
+    QCOMPARE(labelTexts(dialog, {"labelDelay", "labelSeconds"}),
+             (QStringList{"Slideshow delay:", "seconds"}));
+    QCOMPARE(dialog.delay()->text(), QString("2"));
+
+    QTest::keyClick(&dialog, Qt::Key_F1);
+    QVERIFY(rig.shell.help == std::vector<std::string>{"Corvane.htm#Options"});
+
+    dialog.delay()->setText("0.5");
+    QTest::mouseClick(dialog.alarm(), Qt::LeftButton);
+    click(dialog, "okButton");
+    QCOMPARE(dialog.result(), app::kDialogOk);
+    QCOMPARE(rig.fractal->slideshowDelay.load(), 500);
+    QVERIFY(rig.fractal->alarm);
+
+    gui::OptionsDialogWidget cancelled(nullptr, *rig.fractal, &rig.shell);
+    cancelled.delay()->setText("9");
+    click(cancelled, "cancelButton");
+    QCOMPARE(cancelled.result(), app::kDialogCancel);
+    QCOMPARE(rig.fractal->slideshowDelay.load(), 500);
+}
+
+void DialogsTest::statisticsDialogStopsRefreshingWhenTheRunEnds() {
+    Rig rig(engine::kHopalong);
+    rig.fractal->startCalculation();
+    gui::StatisticsDialogWidget dialog(nullptr, *rig.fractal);
+    QCOMPARE(dialog.windowTitle(), QString("Statistics"));
+    QCOMPARE(labelTexts(dialog,
+                        {"label_startTime", "label_endTime", "label_duration", "label_points",
+                         "label_iterations", "label_pointsPerSecond", "label_iterationsPerSecond"}),
+             (QStringList{"Start time:", "End time:", "Duration:", "Points:", "Iterations:",
+                          "Points/sec:", "Iter./sec:"}));
+    QVERIFY(dialog.refreshing());
+    QCOMPARE(dialog.value(1)->text(), QString("---"));
+    QCOMPARE(dialog.value(5)->text(), QString("---"));  // no rate in the first second
+
+    rig.fractal->stopCalculation();
+    dialog.refresh();
+    QVERIFY(!dialog.refreshing());
+    const QString points = dialog.value(3)->text();
+    QVERIFY(dialog.value(1)->text() != QString("---"));
+
+    rig.fractal->startCalculation();  // a new run does not reach the frozen dialog
+    QTest::qWait(50);
+    dialog.refresh();
+    QCOMPARE(dialog.value(3)->text(), points);
+    rig.fractal->stopCalculation();
+    click(dialog, "okButton");
+    QCOMPARE(dialog.result(), app::kDialogOk);
+
+    if (shotsWanted()) {  // a run long enough to have rates
+        rig.fractal->startCalculation();
+        QTest::qWait(1500);
+        rig.fractal->stopCalculation();
+        gui::StatisticsDialogWidget shot(nullptr, *rig.fractal);
+        saveShot(shot, "statistics.png");
+    }
+}
+
+void DialogsTest::aboutDialogNamesTheProgram() {
+    gui::AboutDialogWidget dialog(nullptr);
+    saveShot(dialog, "about.png");
+    QCOMPARE(child<QLabel>(dialog, "name")->text(), QString("Corvane"));
+    QVERIFY(child<QLabel>(dialog, "version")->text().startsWith("Version "));
+    click(dialog, "okButton");
+    QCOMPARE(dialog.result(), app::kDialogOk);
+}
+
+void DialogsTest::parametersOfTheOtherFamilyOpenNoDialog() {
+    Rig rig(engine::kMandelbrot);
+    QCOMPARE(gui::runDialog(app::DialogId::Parameters, *rig.fractal, rig.shell, nullptr),
+             app::kDialogCancel);
+    Rig orbitRig(engine::kHopalong);
+    QCOMPARE(gui::runDialog(app::DialogId::ComplexParameters, *orbitRig.fractal, orbitRig.shell,
+                            nullptr),
+             app::kDialogCancel);
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    DialogsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "dialogs_test.moc"
