@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses (clang, AddressSanitizer + UndefinedBehaviorSanitizer),
+# replays every committed regression input, then runs each harness for a fixed number
+# of executions from its seed corpus. Any crash, hang or sanitizer report fails.
+#   CORVANE_FUZZ_SCALE=10 bash scripts/fuzz.sh   # a ten times longer campaign
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/deps.sh"
+ensure_packages "${CORVANE_BUILD_PACKAGES[@]}" clang libclang-rt-14-dev
+
+build=${CORVANE_FUZZ_DIR:-$root/build-fuzz}
+scale=${CORVANE_FUZZ_SCALE:-1}
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    -DCORVANE_SANITIZE="address;undefined" -DCORVANE_BUILD_FUZZ=ON -DCORVANE_BUILD_GUI=OFF \
+    -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=OFF > /dev/null
+cmake --build "$build" -j"$(nproc)" --target fuzz_picture_file fuzz_palette fuzz_settings \
+    fuzz_dialog_fields fuzz_parameters
+
+# harness  executions  dictionary
+runs=(
+    "picture_file 60000 bitmap.dict"
+    "palette 200000 numbers.dict"
+    "settings 200000 settings.dict"
+    "dialog_fields 200000 numbers.dict"
+    "parameters 4000 numbers.dict"
+)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+for entry in "${runs[@]}"; do
+    read -r name count dict <<< "$entry"
+    harness="$build/fuzz/fuzz_$name"
+    regressions="$root/fuzz/regressions/$name"
+    if [ -d "$regressions" ] && [ -n "$(ls -A "$regressions")" ]; then
+        echo "== $name: replaying $(ls "$regressions" | wc -l) regression inputs"
+        "$harness" "$regressions"/* > "$work/$name-replay.log" 2>&1 || {
+            cat "$work/$name-replay.log"; exit 1; }
+    fi
+    mkdir -p "$work/$name"
+    echo "== $name: $((count * scale)) executions"
+    "$harness" -runs=$((count * scale)) -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+        -dict="$root/fuzz/dict/$dict" -artifact_prefix="$work/$name-" -print_final_stats=1 \
+        "$work/$name" "$root/fuzz/corpus/$name" > "$work/$name.log" 2>&1 || {
+        tail -50 "$work/$name.log"
+        echo "fuzz_$name found a problem; the input is kept in $work" >&2
+        trap - EXIT
+        exit 1
+    }
+    grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$work/$name.log" | tr '\n' ' '
+    echo
+done
+echo "Fuzzing: all harnesses clean."
