@@ -12,6 +12,8 @@ namespace {
 // Longest stored text accepted, in bytes of UTF-16 with the terminator.
 constexpr std::uint32_t kParameterCapacity = 255;
 constexpr int kParameterFields = 10;
+constexpr int kDefaultIterations = 200;
+constexpr int kDefaultReliefDepth = 100;
 
 // A rectangle as its top-left pixel and its size.
 struct Area {
@@ -54,15 +56,36 @@ void ComplexFractal::identifyAs(engine::FractalType id) {
     typeName = std::string(platform::loadString(platform::typeNameStringId(id)).substr(0, limit));
 }
 
-void ComplexFractal::setMethod(int m) { method.store(m, std::memory_order_relaxed); }
-
-void ComplexFractal::setMaxIterations(int n) {
-    if (n >= 1) maxIterations = n;
+void ComplexFractal::applyDefaultParameters(double real, double imag) {
+    setParameters(kDefaultIterations, real, imag, true);
+    // Written after the restart: the first pixels of the new run may still use the
+    // previous depth.
+    reliefDepth.store(kDefaultReliefDepth, std::memory_order_relaxed);
 }
 
-void ComplexFractal::setParamReal(double value) { paramReal = value; }
+void ComplexFractal::applyDefaultView(double x1, double y1, double x2, double y2) {
+    stopCalculation();
+    pushView();
+    view.setRect(x1, y1, x2, y2);
+    startCalculation();
+}
 
-void ComplexFractal::setParamImag(double value) { paramImag = value; }
+void ComplexFractal::setMethod(int m) {
+    method.store(m, std::memory_order_relaxed);
+}
+
+void ComplexFractal::setMaxIterations(int n) {
+    if (n >= 1)
+        maxIterations = n;
+}
+
+void ComplexFractal::setParamReal(double value) {
+    paramReal = value;
+}
+
+void ComplexFractal::setParamImag(double value) {
+    paramImag = value;
+}
 
 void ComplexFractal::setParameters(int iterations, double real, double imag, bool integer) {
     stopCalculation();
@@ -74,26 +97,31 @@ void ComplexFractal::setParameters(int iterations, double real, double imag, boo
 }
 
 std::string ComplexFractal::parameterString() const {
-    return platform::cformat(kParameterWriteFormat, view.xmin, view.ymin, view.xmax, view.ymax,
-                             maxIterations, paramReal, paramImag, useInteger ? 1 : 0,
+    return platform::cformat("%lf,%lf,%lf,%lf,%d,%lg,%lg,%d,%d,%d", view.xmin, view.ymin, view.xmax,
+                             view.ymax, maxIterations, paramReal, paramImag, useInteger ? 1 : 0,
                              method.load(std::memory_order_relaxed),
                              reliefDepth.load(std::memory_order_relaxed) & 0xFF);
 }
 
-bool ComplexFractal::saveParameters() { return settings.writeString(typeName, parameterString()); }
+bool ComplexFractal::saveParameters() {
+    return settings.writeString(typeName, parameterString());
+}
 
 bool ComplexFractal::loadParameters() {
     std::string text;
     std::uint32_t length = kParameterCapacity;
-    if (!settings.readString(typeName, text, length)) return false;
+    if (!settings.readString(typeName, text, length))
+        return false;
 
     double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0, real = 0.0, imag = 0.0;
     int iterations = 0, integer = 0, scanMethod = 0, depth = 0;
-    const int fields = platform::cscan(text, kParameterReadFormat, &x1, &y1, &x2, &y2,
-                                       &iterations, &real, &imag, &integer, &scanMethod, &depth);
+    const int fields =
+        platform::cscan(text, "%lf,%lf,%lf,%lf,%d,%lf,%lf,%d,%d,%d", &x1, &y1, &x2, &y2,
+                        &iterations, &real, &imag, &integer, &scanMethod, &depth);
     // A damaged string keeps what the object already holds, and the caller does not
     // fall back to the defaults either.
-    if (fields < kParameterFields) return true;
+    if (fields < kParameterFields)
+        return true;
 
     stopCalculation();
     view.setRect(x1, y1, x2, y2);
@@ -111,7 +139,8 @@ bool ComplexFractal::loadParameters() {
 void ComplexFractal::clearPicture() {}
 
 platform::Color ComplexFractal::colorForCount(int n) const noexcept {
-    if (n >= maxIterations) return platform::kBlack;
+    if (n >= maxIterations)
+        return platform::kBlack;
     return colorTable.colorAt(n);
 }
 
@@ -132,17 +161,22 @@ int ComplexFractal::calculate() {
 
 void ComplexFractal::scanSimple() {
     for (int column = 0; column < width; ++column) {
+        const double x = view.planeX(column);
         for (int row = 0; row < height; ++row) {
-            if (!keepRunning()) return;
-            plotCount(column, row, evaluate(column, row));
+            if (!keepRunning())
+                return;
+            const int n = evaluateAt(x, row);
+            plotCount(column, row, n);
         }
     }
 }
 
 platform::Color ComplexFractal::reliefColor(int n, int previous) const noexcept {
-    if (n >= maxIterations) return platform::kBlack;
+    if (n >= maxIterations)
+        return platform::kBlack;
     const platform::Color color = colorForCount(n);
-    if (previous < 0 || previous == n) return color;
+    if (previous < 0 || previous == n)
+        return color;
     const int depth = reliefDepth.load(std::memory_order_relaxed);
     return previous < n ? brightenColor(color, depth) : darkenColor(color, depth);
 }
@@ -153,12 +187,14 @@ platform::Color ComplexFractal::reliefColor(int n, int previous) const noexcept 
 void ComplexFractal::scanRelief() {
     const int diagonals = width + height - 1;
     for (int d = 0; d < diagonals; ++d) {
-        if (!keepRunning()) return;
+        if (!keepRunning())
+            return;
         int column = d < height ? 0 : d - height + 1;
         int row = d < height ? height - 1 - d : 0;
         int previous = -1;
         for (; row < height && column < width; ++row, ++column) {
-            if (!keepRunning()) return;
+            if (!keepRunning())
+                return;
             const int n = evaluate(column, row);
             plotPoint(column, row, reliefColor(n, previous));
             previous = n;
@@ -169,7 +205,8 @@ void ComplexFractal::scanRelief() {
 // Depth first over the quadrants. A quadrant whose border was not uniform continues
 // one pixel inside its border, which has been drawn already.
 void ComplexFractal::scanTesseral(int x, int y, int w, int h) {
-    if (w <= 0 || h <= 0) return;
+    if (w <= 0 || h <= 0)
+        return;
     const int wl = w / 2;
     const int wr = w - wl;
     const int ht = h / 2;
@@ -178,27 +215,32 @@ void ComplexFractal::scanTesseral(int x, int y, int w, int h) {
         {x, y, wl, ht}, {x + wl, y, wr, ht}, {x, y + ht, wl, hb}, {x + wl, y + ht, wr, hb}};
     for (int q = 0; q < 4; ++q) {
         const Area& a = quadrants[q];
-        if (!traceBorder(a.x, a.y, a.w, a.h)) scanTesseral(a.x + 1, a.y + 1, a.w - 2, a.h - 2);
-        if (q < 3 && !keepRunning()) return;
+        if (!traceBorder(a.x, a.y, a.w, a.h))
+            scanTesseral(a.x + 1, a.y + 1, a.w - 2, a.h - 2);
+        if (q < 3 && !keepRunning())
+            return;
     }
 }
 
 bool ComplexFractal::traceBorder(int x, int y, int w, int h) {
-    if (w <= 0 || h <= 0) return true;
+    if (w <= 0 || h <= 0)
+        return true;
     if (w == 1 && h == 1) {
         tracePixel(x, y);
         return true;
     }
     if (w == 1) {
         for (int row = y; row < y + h; ++row) {
-            if (!keepRunning()) return true;
+            if (!keepRunning())
+                return true;
             tracePixel(x, row);
         }
         return true;
     }
     if (h == 1) {
         for (int column = x; column < x + w; ++column) {
-            if (!keepRunning()) return true;
+            if (!keepRunning())
+                return true;
             tracePixel(column, y);
         }
         return true;
@@ -209,22 +251,27 @@ bool ComplexFractal::traceBorder(int x, int y, int w, int h) {
     const int bottom = y + h - 1;
     bool uniform = true;
     for (int row = y + 1; row <= bottom; ++row) {  // left edge
-        if (!keepRunning()) return true;
+        if (!keepRunning())
+            return true;
         uniform &= tracePixel(x, row) == m;
     }
     for (int column = x + 1; column <= right; ++column) {  // bottom edge
-        if (!keepRunning()) return true;
+        if (!keepRunning())
+            return true;
         uniform &= tracePixel(column, bottom) == m;
     }
     for (int row = y + 1; row < bottom; ++row) {  // right edge without its corners
-        if (!keepRunning()) return true;
+        if (!keepRunning())
+            return true;
         uniform &= tracePixel(right, row) == m;
     }
     for (int column = x + 1; column <= right; ++column) {  // top edge
-        if (!keepRunning()) return true;
+        if (!keepRunning())
+            return true;
         uniform &= tracePixel(column, y) == m;
     }
-    if (!uniform) return false;
+    if (!uniform)
+        return false;
     fillRect(platform::Rect{x, y, x + w, y + h}, colorForCount(m));
     return true;
 }

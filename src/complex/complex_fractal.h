@@ -19,11 +19,6 @@ constexpr int kTesseral = 2;
 platform::Color brightenColor(platform::Color color, int depth) noexcept;
 platform::Color darkenColor(platform::Color color, int depth) noexcept;
 
-// The text form of the view and the iteration settings, stored under the type's name
-// and carried inside picture files.
-inline constexpr const char* kParameterWriteFormat = "%lf,%lf,%lf,%lf,%d,%lg,%lg,%d,%d,%d";
-inline constexpr const char* kParameterReadFormat = "%lf,%lf,%lf,%lf,%d,%lf,%lf,%d,%d,%d";
-
 // The escape-time family: a kernel that gives an iteration count per plane point, and
 // three ways of scanning the picture with it.
 //
@@ -32,7 +27,7 @@ inline constexpr const char* kParameterReadFormat = "%lf,%lf,%lf,%lf,%d,%lf,%lf,
 // starts, the depth before every shaded pixel); everything else the kernels read is
 // changed only between a stop and the next start.
 class ComplexFractal : public engine::Fractal {
-public:
+  public:
     bool loadParameters() override;
     bool saveParameters() override;
     int calculate() override;
@@ -47,6 +42,8 @@ public:
     virtual void setParamImag(double value);
 
     platform::Color colorForCount(int n) const noexcept;
+    // The view and the iteration settings as one line of text, stored under the
+    // type's name and carried inside picture files.
     std::string parameterString() const;
 
     std::atomic<int> method{kRelief};
@@ -56,11 +53,15 @@ public:
     double paramReal = 0.0;
     double paramImag = 0.0;
 
-protected:
+  protected:
     explicit ComplexFractal(const platform::Services& services);
 
     // Sets type and fileType to id and typeName to the type's name.
     void identifyAs(engine::FractalType id);
+    // What every type's defaults share; real and imag are the type's own parameters.
+    void applyDefaultParameters(double real, double imag);
+    // Keeps the view left behind in the zoom history.
+    void applyDefaultView(double x1, double y1, double x2, double y2);
 
     void scanSimple();
     void scanRelief();
@@ -70,15 +71,16 @@ protected:
     // has no inside, or the run was stopped).
     bool traceBorder(int x, int y, int w, int h);
 
-    // Kernel and statistics for pixel (column, row).
-    int evaluate(int column, int row) {
-        const int n = iteratePoint(view.planeX(column), view.planeY(row));
+    // Kernel and statistics for pixel (column, row); x is the column's plane x.
+    int evaluateAt(double x, int row) {
+        const int n = iteratePoint(x, view.planeY(row));
         addPoints(1);
         addIterations(static_cast<std::uint32_t>(n));
         return n;
     }
+    int evaluate(int column, int row) { return evaluateAt(view.planeX(column), row); }
 
-private:
+  private:
     void plotCount(int column, int row, int n) { plotPoint(column, row, colorForCount(n)); }
     int tracePixel(int column, int row) {
         const int n = evaluate(column, row);

@@ -30,7 +30,8 @@ public:
     // table or a negative index. Never allocates or locks.
     platform::Color colorAt(int index) const noexcept {
         if (colorCount_ <= 0 || index < 0) return defaultColor_;
-        return colors_[static_cast<std::size_t>(index % colorCount_)];
+        // Counts below the table size are the common case; skip the division there.
+        return colors_[static_cast<std::size_t>(index < colorCount_ ? index : index % colorCount_)];
     }
 
     int colorCount() const noexcept { return colorCount_; }

@@ -1,0 +1,30 @@
+#include "complex/julia_fractal.h"
+
+#include "complex/escape_kernels.h"
+
+namespace complex {
+
+using fixed28::toFixed28;
+
+JuliaFractal::JuliaFractal(const platform::Services& services) : ComplexFractal(services) {
+    identifyAs(engine::kJulia);
+}
+
+void JuliaFractal::setDefaultParameters() {
+    applyDefaultParameters(-0.7, 0.3);
+}
+
+void JuliaFractal::setDefaultView() {
+    applyDefaultView(-2.0, -2.6, 2.2, 2.6);
+}
+
+int JuliaFractal::iteratePoint(double x, double y) {
+    const int limit = maxIterations;
+    if (useInteger) {
+        return kernels::quadratic(toFixed28(x), toFixed28(y), toFixed28(paramReal),
+                                  toFixed28(paramImag), limit);
+    }
+    return kernels::quadratic(x, y, paramReal, paramImag, limit);
+}
+
+}  // namespace complex

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "complex/complex_fractal.h"
+
+namespace complex {
+
+// z(0) the pixel, c from the two parameters.
+class JuliaFractal final : public ComplexFractal {
+  public:
+    explicit JuliaFractal(const platform::Services& services);
+
+    void setDefaultParameters() override;
+    void setDefaultView() override;
+    int iteratePoint(double x, double y) override;
+};
+
+}  // namespace complex

@@ -1,0 +1,31 @@
+#include "complex/mandelbrot_fractal.h"
+
+#include "complex/escape_kernels.h"
+
+namespace complex {
+
+using fixed28::toFixed28;
+
+MandelbrotFractal::MandelbrotFractal(const platform::Services& services)
+    : ComplexFractal(services) {
+    identifyAs(engine::kMandelbrot);
+}
+
+void MandelbrotFractal::setDefaultParameters() {
+    applyDefaultParameters(0.0, 0.0);
+}
+
+void MandelbrotFractal::setDefaultView() {
+    applyDefaultView(-2.1, -1.69, 1.0, 1.72);
+}
+
+int MandelbrotFractal::iteratePoint(double x, double y) {
+    const int limit = maxIterations;
+    if (useInteger) {
+        return kernels::quadratic(toFixed28(paramReal), toFixed28(paramImag), toFixed28(x),
+                                  toFixed28(y), limit);
+    }
+    return kernels::quadratic(paramReal, paramImag, x, y, limit);
+}
+
+}  // namespace complex

@@ -1,0 +1,30 @@
+#include "complex/manowar_fractal.h"
+
+#include "complex/escape_kernels.h"
+
+namespace complex {
+
+using fixed28::toFixed28;
+
+ManowarFractal::ManowarFractal(const platform::Services& services) : ComplexFractal(services) {
+    identifyAs(engine::kManowar);
+}
+
+void ManowarFractal::setDefaultParameters() {
+    applyDefaultParameters(0.0, 0.0);
+}
+
+void ManowarFractal::setDefaultView() {
+    applyDefaultView(-1.2, -1.4, 1.2, 1.4);
+}
+
+int ManowarFractal::iteratePoint(double x, double y) {
+    const int limit = maxIterations;
+    if (useInteger) {
+        return kernels::manowar(toFixed28(paramReal), toFixed28(paramImag), toFixed28(x),
+                                toFixed28(y), limit);
+    }
+    return kernels::manowar(paramReal, paramImag, x, y, limit);
+}
+
+}  // namespace complex

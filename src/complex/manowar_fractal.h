@@ -1,0 +1,17 @@
+#pragma once
+
+#include "complex/complex_fractal.h"
+
+namespace complex {
+
+// z(0) from the two parameters, c and w(0) the pixel.
+class ManowarFractal final : public ComplexFractal {
+  public:
+    explicit ManowarFractal(const platform::Services& services);
+
+    void setDefaultParameters() override;
+    void setDefaultView() override;
+    int iteratePoint(double x, double y) override;
+};
+
+}  // namespace complex

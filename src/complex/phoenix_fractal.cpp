@@ -1,0 +1,30 @@
+#include "complex/phoenix_fractal.h"
+
+#include "complex/escape_kernels.h"
+
+namespace complex {
+
+using fixed28::toFixed28;
+
+PhoenixFractal::PhoenixFractal(const platform::Services& services) : ComplexFractal(services) {
+    identifyAs(engine::kPhoenix);
+}
+
+void PhoenixFractal::setDefaultParameters() {
+    applyDefaultParameters(0.56667, -0.5);
+}
+
+void PhoenixFractal::setDefaultView() {
+    applyDefaultView(-2.0, -2.6, 2.2, 2.6);
+}
+
+int PhoenixFractal::iteratePoint(double x, double y) {
+    const int limit = maxIterations;
+    if (useInteger) {
+        return kernels::phoenix(toFixed28(x), toFixed28(y), toFixed28(paramReal),
+                                toFixed28(paramImag), limit);
+    }
+    return kernels::phoenix(x, y, paramReal, paramImag, limit);
+}
+
+}  // namespace complex

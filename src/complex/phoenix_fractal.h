@@ -1,0 +1,18 @@
+#pragma once
+
+#include "complex/complex_fractal.h"
+
+namespace complex {
+
+// z(0) the pixel; paramReal is p1, added to the real part, paramImag is p2,
+// the factor of the previous iterate.
+class PhoenixFractal final : public ComplexFractal {
+  public:
+    explicit PhoenixFractal(const platform::Services& services);
+
+    void setDefaultParameters() override;
+    void setDefaultView() override;
+    int iteratePoint(double x, double y) override;
+};
+
+}  // namespace complex

@@ -1,0 +1,30 @@
+#include "complex/spider_fractal.h"
+
+#include "complex/escape_kernels.h"
+
+namespace complex {
+
+using fixed28::toFixed28;
+
+SpiderFractal::SpiderFractal(const platform::Services& services) : ComplexFractal(services) {
+    identifyAs(engine::kSpider);
+}
+
+void SpiderFractal::setDefaultParameters() {
+    applyDefaultParameters(0.0, 0.0);
+}
+
+void SpiderFractal::setDefaultView() {
+    applyDefaultView(-2.1, -1.69, 1.0, 1.72);
+}
+
+int SpiderFractal::iteratePoint(double x, double y) {
+    const int limit = maxIterations;
+    if (useInteger) {
+        return kernels::spider(toFixed28(paramReal), toFixed28(paramImag), toFixed28(x),
+                               toFixed28(y), limit);
+    }
+    return kernels::spider(paramReal, paramImag, x, y, limit);
+}
+
+}  // namespace complex

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "complex/complex_fractal.h"
+
+namespace complex {
+
+// z(0) from the two parameters, c(0) the pixel.
+class SpiderFractal final : public ComplexFractal {
+  public:
+    explicit SpiderFractal(const platform::Services& services);
+
+    void setDefaultParameters() override;
+    void setDefaultView() override;
+    int iteratePoint(double x, double y) override;
+};
+
+}  // namespace complex

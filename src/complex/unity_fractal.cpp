@@ -1,0 +1,28 @@
+#include "complex/unity_fractal.h"
+
+#include "complex/escape_kernels.h"
+
+namespace complex {
+
+using fixed28::toFixed28;
+
+UnityFractal::UnityFractal(const platform::Services& services) : ComplexFractal(services) {
+    identifyAs(engine::kUnity);
+}
+
+void UnityFractal::setDefaultParameters() {
+    applyDefaultParameters(0.0, 0.0);
+}
+
+void UnityFractal::setDefaultView() {
+    applyDefaultView(-1.75, -2.0, 1.75, 2.0);
+}
+
+int UnityFractal::iteratePoint(double x, double y) {
+    const int limit = maxIterations;
+    if (useInteger)
+        return kernels::unity(toFixed28(x), toFixed28(y), limit);
+    return kernels::unity(x, y, limit);
+}
+
+}  // namespace complex

@@ -1,0 +1,274 @@
+#include "complex/complex_fractal.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "complex/julia_fractal.h"
+#include "complex/mandelbrot_fractal.h"
+#include "complex/manowar_fractal.h"
+#include "complex/phoenix_fractal.h"
+#include "complex/spider_fractal.h"
+#include "complex/unity_fractal.h"
+#include "complex_test_rig.h"
+
+namespace {
+
+using complex::ComplexFractal;
+using complex_test::Rig;
+using complex_test::TableFractal;
+
+void setView(engine::ViewWindow& view, double x1, double y1, double x2, double y2) {
+    view.xmin = x1;
+    view.ymin = y1;
+    view.xmax = x2;
+    view.ymax = y2;
+}
+
+TEST(ComplexParametersTest, SavedStringHasTenFieldsInTheirFormats) {
+    struct Case {
+        double xmin, ymin, xmax, ymax;
+        int iterations;
+        double real, imag;
+        bool integer;
+        int method;
+        int depth;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {-2.1, -1.69, 1.0, 1.72, 200, 0, 0, true, 1, 100,
+         "-2.100000,-1.690000,1.000000,1.720000,200,0,0,1,1,100"},
+        {0.25, -0.5, 1e-7, 3, 10000, -0.7, 0.3, false, 2, 0,
+         "0.250000,-0.500000,0.000000,3.000000,10000,-0.7,0.3,0,2,0"},
+        {0, 0, 1, 1, 50, 0.56667, 1.5e-7, true, 7, 255,
+         "0.000000,0.000000,1.000000,1.000000,50,0.56667,1.5e-07,1,7,255"},
+        {0, 0, 1, 1, 50, 1234567.0, -0.000123456789, true, 0, 300,  // depth keeps its low byte
+         "0.000000,0.000000,1.000000,1.000000,50,1.23457e+06,-0.000123457,1,0,44"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        Rig rig;
+        TableFractal f(rig.services());
+        setView(f.view, c.xmin, c.ymin, c.xmax, c.ymax);
+        f.maxIterations = c.iterations;
+        f.paramReal = c.real;
+        f.paramImag = c.imag;
+        f.useInteger = c.integer;
+        f.method = c.method;
+        f.reliefDepth = c.depth;
+        EXPECT_TRUE(f.saveParameters());
+        EXPECT_EQ(rig.storedText("Table"), c.expected);
+    }
+}
+
+TEST(ComplexParametersTest, LoadingAppliesTheFieldsWithTheirRules) {
+    struct Case {
+        std::string text;
+        bool result;
+        bool applied;
+        int iterations;
+        double real, imag;
+        bool integer;
+        int method;
+        int depth;
+    };
+    // Construction state: 100 iterations, 0, 0, integer, Relief, depth 100.
+    const Case cases[] = {
+        {"1,2,3,4,50,0.5,0.25,0,2,300", true, true, 50, 0.5, 0.25, false, 2, 44},
+        {"1,2,3,4,0,0.5,0.25,0,2,300", true, true, 100, 0.5, 0.25, false, 2, 44},
+        {"1,2,3,4,-5,1e-3,-2,5,0,-1", true, true, 100, 0.001, -2, true, 0, 255},
+        {"1,2,3,4,50,0.5,0.25,0,7,100", true, true, 50, 0.5, 0.25, false, 7, 100},
+        {"1,2,3,4,50,0.5,0.25,0,2", true, false, 100, 0, 0, true, 1, 100},  // nine fields
+        {"1;2;3;4;50;0.5;0.25;0;2;3", true, false, 100, 0, 0, true, 1, 100},
+        {"", true, false, 100, 0, 0, true, 1, 100},
+        {"1,2,3,4,50,0,0,0,0,0" + std::string(120, ' '), false, false, 100, 0, 0, true, 1, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Rig rig;
+        rig.storeText("Table", c.text);
+        TableFractal f(rig.services());
+        const engine::ViewWindow before = f.view;
+        {
+            engine::TakingOverScope noRun(f);
+            EXPECT_EQ(f.loadParameters(), c.result);
+        }
+        EXPECT_EQ(f.maxIterations, c.iterations);
+        EXPECT_DOUBLE_EQ(f.paramReal, c.real);
+        EXPECT_DOUBLE_EQ(f.paramImag, c.imag);
+        EXPECT_EQ(f.useInteger, c.integer);
+        EXPECT_EQ(f.method.load(), c.method);
+        EXPECT_EQ(f.reliefDepth.load(), c.depth);
+        if (c.applied) {
+            // x 1..3 and y 2..4, widened to the picture's aspect.
+            EXPECT_LE(f.view.xmin, 1.0);
+            EXPECT_GE(f.view.xmax, 3.0);
+            EXPECT_LE(f.view.ymin, 2.0);
+            EXPECT_GE(f.view.ymax, 4.0);
+            EXPECT_NEAR((f.view.xmin + f.view.xmax) / 2, 2.0, 1e-9);
+            EXPECT_NEAR((f.view.ymin + f.view.ymax) / 2, 3.0, 1e-9);
+        } else {
+            EXPECT_TRUE(engine::ViewWindow::sameView(f.view, before));
+            // Nothing was stopped, so nothing was saved over the stored text.
+            EXPECT_EQ(rig.storedText("Table"), c.text);
+        }
+    }
+}
+
+TEST(ComplexParametersTest, MissingStringReportsFalse) {
+    Rig rig;
+    TableFractal f(rig.services());
+    engine::TakingOverScope noRun(f);
+    EXPECT_FALSE(f.loadParameters());
+    rig.store.write(complex_test::kKey, "Table", platform::SettingsValue::ofNumber(5));
+    EXPECT_FALSE(f.loadParameters());
+}
+
+TEST(ComplexFractalTest, ColorForCountIsBlackInsideAndTheTableOutside) {
+    Rig rig;
+    TableFractal f(rig.services());
+    const platform::Color colors[] = {0x000011, 0x002200, 0x330000};
+    f.colorTable.setColors(colors, 3);
+    f.maxIterations = 10;
+    struct Case {
+        int n;
+        platform::Color expected;
+    };
+    const Case cases[] = {{1, 0x002200}, {3, 0x000011}, {5, 0x330000},
+                          {9, 0x000011}, {10, 0},       {11, 0}};
+    for (const Case& c : cases)
+        EXPECT_EQ(f.colorForCount(c.n), c.expected) << c.n;
+
+    f.colorTable.setColors(colors, 0);
+    EXPECT_EQ(f.colorForCount(4), f.colorTable.defaultColor());
+    EXPECT_EQ(f.colorForCount(10), 0u);
+}
+
+// ----- The six types -----
+
+struct TypeCase {
+    engine::FractalType type;
+    const char* name;
+    std::function<std::unique_ptr<ComplexFractal>(const platform::Services&)> make;
+    double real, imag;
+    double x1, y1, x2, y2;
+};
+
+template <class T>
+std::unique_ptr<ComplexFractal> makeType(const platform::Services& s) {
+    return std::make_unique<T>(s);
+}
+
+const TypeCase kTypes[] = {
+    {engine::kMandelbrot, "Mandelbrot", makeType<complex::MandelbrotFractal>, 0.0, 0.0, -2.1, -1.69,
+     1.0, 1.72},
+    {engine::kJulia, "Julia", makeType<complex::JuliaFractal>, -0.7, 0.3, -2.0, -2.6, 2.2, 2.6},
+    {engine::kUnity, "Unity", makeType<complex::UnityFractal>, 0.0, 0.0, -1.75, -2.0, 1.75, 2.0},
+    {engine::kSpider, "Spider", makeType<complex::SpiderFractal>, 0.0, 0.0, -2.1, -1.69, 1.0, 1.72},
+    {engine::kManowar, "Manowar", makeType<complex::ManowarFractal>, 0.0, 0.0, -1.2, -1.4, 1.2,
+     1.4},
+    {engine::kPhoenix, "Phoenix", makeType<complex::PhoenixFractal>, 0.56667, -0.5, -2.0, -2.6, 2.2,
+     2.6},
+};
+
+TEST(ComplexTypesTest, ConstructionSetsIdentityAndFamilyState) {
+    for (const TypeCase& t : kTypes) {
+        SCOPED_TRACE(t.name);
+        Rig rig;
+        auto f = t.make(rig.services());
+        EXPECT_EQ(f->type, t.type);
+        EXPECT_EQ(f->fileType, t.type);
+        EXPECT_EQ(f->typeName, t.name);
+        EXPECT_EQ(f->method.load(), complex::kRelief);
+        EXPECT_EQ(f->reliefDepth.load(), 100);
+        EXPECT_EQ(f->maxIterations, 100);
+        EXPECT_TRUE(f->useInteger);
+        EXPECT_EQ(f->paramReal, 0.0);
+        EXPECT_EQ(f->paramImag, 0.0);
+        EXPECT_FALSE(f->isRunning());
+    }
+}
+
+TEST(ComplexTypesTest, DefaultsKeepTheMethodAndRecordTheOldView) {
+    for (const TypeCase& t : kTypes) {
+        SCOPED_TRACE(t.name);
+        Rig rig(60, 40);
+        auto f = t.make(rig.services());
+        engine::TakingOverScope noRun(*f);
+        f->setMethod(complex::kTesseral);
+        f->reliefDepth = 3;
+        f->maxIterations = 7;
+        f->useInteger = false;
+        f->setDefaultParameters();
+        EXPECT_EQ(f->maxIterations, 200);
+        EXPECT_EQ(f->paramReal, t.real);
+        EXPECT_EQ(f->paramImag, t.imag);
+        EXPECT_TRUE(f->useInteger);
+        EXPECT_EQ(f->reliefDepth.load(), 100);
+        EXPECT_EQ(f->method.load(), complex::kTesseral);
+
+        const engine::ViewWindow before = f->view;
+        f->setDefaultView();
+        ASSERT_EQ(f->history.count(), 1);
+        EXPECT_TRUE(engine::ViewWindow::sameView(f->history.at(0), before));
+        engine::ViewWindow expected(true);
+        expected.setScreenSize(60, 40);
+        expected.setRect(t.x1, t.y1, t.x2, t.y2);
+        EXPECT_TRUE(engine::ViewWindow::sameView(f->view, expected));
+        EXPECT_LE(f->view.xmin, t.x1);
+        EXPECT_GE(f->view.ymax, t.y2);
+    }
+}
+
+// The whole path: the worker runs the scan and the picture ends complete.
+TEST(ComplexTypesTest, WorkerCompletesEachMethodOnARealKernel) {
+    for (const int method : {complex::kSimple, complex::kRelief, complex::kTesseral}) {
+        SCOPED_TRACE(method);
+        Rig rig(48, 36);
+        complex::MandelbrotFractal f(rig.services());
+        {
+            engine::TakingOverScope noRun(f);
+            f.setDefaultParameters();
+            f.setDefaultView();
+            f.setMethod(method);
+        }
+        f.startCalculation();
+        ASSERT_TRUE(complex_test::waitFinished(f));
+        const engine::RunStatistics stats = f.statistics();
+        if (method == complex::kTesseral) {
+            EXPECT_LT(stats.pointCount, 48u * 36u);
+        } else {
+            EXPECT_EQ(stats.pointCount, 48u * 36u);
+        }
+        EXPECT_GT(stats.iterationCount, stats.pointCount);
+        // The origin is inside the set: black, in the window and in the picture.
+        int column = 0, row = 0;
+        ASSERT_TRUE(engine::planeToPixel(f.view, -0.1, 0.0, column, row));
+        EXPECT_EQ(f.picture.pixel(column, row), platform::kBlack);
+        EXPECT_EQ(rig.window.surface().pixel(column, row), platform::kBlack);
+        EXPECT_EQ(f.picture.snapshot(), rig.window.surface().snapshot());
+    }
+}
+
+TEST(ComplexTypesTest, StopEndsALongRunPromptly) {
+    Rig rig(400, 300);
+    complex::MandelbrotFractal f(rig.services());
+    {
+        engine::TakingOverScope noRun(f);
+        f.setDefaultView();
+        f.setParameters(100000, 0, 0, false);
+        f.setMethod(complex::kSimple);
+    }
+    f.startCalculation();
+    while (f.pointCount.load() < 10)
+        std::this_thread::yield();
+    const auto start = std::chrono::steady_clock::now();
+    f.stopCalculation();
+    EXPECT_TRUE(f.isFinished());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_LT(f.pointCount.load(), 400u * 300u);
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "complex/complex_fractal.h"
+#include "platform/headless_window.h"
+#include "platform/settings_store.h"
+
+namespace complex_test {
+
+inline constexpr const char* kKey = "Software\\Velk\\Corvane";
+
+// Everything a fractal needs, headless.
+struct Rig {
+    explicit Rig(int width = 24, int height = 18) : window(width, height) {}
+    platform::Services services() { return platform::Services{window, store, sound}; }
+    std::optional<std::string> storedText(const std::string& name) {
+        const auto value = store.read(kKey, name);
+        if (!value || value->kind != platform::SettingsValue::Kind::Text)
+            return std::nullopt;
+        return value->text;
+    }
+    void storeText(const std::string& name, const std::string& text) {
+        store.write(kKey, name, platform::SettingsValue::ofText(text));
+    }
+    platform::HeadlessWindow window;
+    platform::MemorySettingsStore store;
+    platform::RecordingSound sound;
+};
+
+struct Pixel {
+    int column;
+    int row;
+    friend bool operator==(const Pixel&, const Pixel&) = default;
+};
+
+// An escape-time fractal whose kernel looks the count up per pixel, records the order
+// in which pixels are evaluated, and can clear `running` after a number of
+// evaluations, as a stop from the user-interface thread would.
+class TableFractal final : public complex::ComplexFractal {
+  public:
+    explicit TableFractal(const platform::Services& services) : ComplexFractal(services) {
+        type = 99;
+        fileType = 99;
+        typeName = "Table";
+        counts.assign(static_cast<std::size_t>(width * height), 1);
+    }
+    ~TableFractal() override { running = false; }
+
+    using ComplexFractal::traceBorder;
+
+    int iteratePoint(double x, double y) override {
+        const int column = static_cast<int>(std::lround((x - view.xmin) / view.xscale));
+        const int row =
+            view.maxY - 1 - static_cast<int>(std::lround((y - view.ymin) / view.yscale));
+        evaluated.push_back(Pixel{column, row});
+        if (stopAfter > 0 && static_cast<int>(evaluated.size()) >= stopAfter)
+            running = false;
+        return counts[static_cast<std::size_t>(row * width + column)];
+    }
+
+    void setCounts(const std::function<int(int, int)>& count) {
+        for (int row = 0; row < height; ++row) {
+            for (int column = 0; column < width; ++column) {
+                counts[static_cast<std::size_t>(row * width + column)] = count(column, row);
+            }
+        }
+    }
+
+    // One scan on the calling thread, as the worker would run it.
+    void scan(int scanMethod) {
+        setMethod(scanMethod);
+        evaluated.clear();
+        pointCount = 0;
+        iterationCount = 0;
+        running = true;
+        calculate();
+        running = false;
+    }
+
+    std::vector<int> counts;  // row by row
+    std::vector<Pixel> evaluated;
+    int stopAfter = 0;
+};
+
+// Waits until the worker has finished (or the time is up).
+inline bool waitFinished(const engine::Fractal& f,
+                         std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!f.isFinished()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+}  // namespace complex_test
