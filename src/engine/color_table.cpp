@@ -1,5 +1,7 @@
 #include "engine/color_table.h"
 
+#include "platform/regular_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -112,41 +114,16 @@ unsigned low8(std::uint64_t value) {
 // regular file that can be read. Opening does not block on a FIFO, and nothing but a
 // regular file is read.
 std::optional<std::string> readPaletteFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::string data;
-    data.resize(std::min<std::size_t>(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)),
-                                      kMaxPaletteBytes) +
-                1);
-    std::size_t used = 0;
-    while (used <= kMaxPaletteBytes) {
-        if (used == data.size())
-            data.resize(std::min(data.size() * 2, kMaxPaletteBytes + 1));
-        const ssize_t got = ::read(fd, data.data() + used, data.size() - used);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (got == 0)
-            break;
-        used += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
-    if (used > kMaxPaletteBytes) {
+    const auto file = platform::RegularFile::open(path);
+    if (!file) return std::nullopt;
+    bool truncated = false;
+    auto data = file->readAll(kMaxPaletteBytes, truncated);
+    if (data && truncated) {
         // Cut after the last complete number, so that none is read short.
-        used = kMaxPaletteBytes;
-        while (used > 0 && !isSpace(data[used - 1]))
-            --used;
+        std::size_t used = data->size();
+        while (used > 0 && !isSpace((*data)[used - 1])) --used;
+        data->resize(used);
     }
-    data.resize(used);
     return data;
 }
 

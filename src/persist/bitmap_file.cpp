@@ -1,5 +1,7 @@
 #include "persist/bitmap_file.h"
 
+#include "platform/regular_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,33 +52,17 @@ class MemorySource : public ByteSource {
 
 class FileSource : public ByteSource {
   public:
-    explicit FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
-    ~FileSource() override { ::close(fd_); }
-    FileSource(const FileSource&) = delete;
-    FileSource& operator=(const FileSource&) = delete;
+    explicit FileSource(const platform::RegularFile& file) : file_(file) {}
 
-    std::uint64_t size() const override { return size_; }
+    std::uint64_t size() const override { return file_.size(); }
     bool read(std::uint64_t offset, void* out, std::size_t n) const override {
-        if (offset > size_ || n > size_ - offset)
+        if (offset > file_.size() || n > file_.size() - offset)
             return false;
-        auto* bytes = static_cast<unsigned char*>(out);
-        while (n > 0) {
-            const std::size_t chunk = std::min<std::size_t>(n, std::size_t{1} << 30);
-            const ssize_t got = ::pread(fd_, bytes, chunk, static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                return false;  // an error, or the file shrank under us
-            bytes += got;
-            offset += static_cast<std::uint64_t>(got);
-            n -= static_cast<std::size_t>(got);
-        }
-        return true;
+        return file_.readAt(offset, out, n);  // false too when the file shrank under us
     }
 
   private:
-    int fd_;
-    std::uint64_t size_;
+    const platform::RegularFile& file_;
 };
 
 std::uint16_t u16(const unsigned char* p) {
@@ -323,16 +309,13 @@ BitmapLoad decodeBitmap(const unsigned char* data, std::size_t size) {
 }
 
 BitmapLoad loadBitmapFile(const std::string& path) {
-    // Non-blocking, so that a named pipe cannot make the open wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return refuse("cannot open the file: " + std::string(std::strerror(errno)));
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return refuse("not a regular file");
+    int error = 0;
+    const auto file = platform::RegularFile::open(path, &error);
+    if (!file) {
+        return refuse(error == 0 ? std::string("not a regular file")
+                                 : "cannot open the file: " + std::string(std::strerror(error)));
     }
-    const FileSource source(fd, static_cast<std::uint64_t>(info.st_size));
+    const FileSource source(*file);
     return decode(source);
 }
 

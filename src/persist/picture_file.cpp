@@ -1,5 +1,7 @@
 #include "persist/picture_file.h"
 
+#include "platform/regular_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,21 +41,6 @@ mode_t modeForReplacement(const std::string& path) {
         return existing.st_mode & 0777;
     }
     return 0666 & ~currentUmask();
-}
-
-bool readExactly(int fd, std::uint64_t offset, void* out, std::size_t n) {
-    auto* bytes = static_cast<unsigned char*>(out);
-    while (n > 0) {
-        const ssize_t got = ::pread(fd, bytes, n, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        bytes += got;
-        offset += static_cast<std::uint64_t>(got);
-        n -= static_cast<std::size_t>(got);
-    }
-    return true;
 }
 
 std::int32_t littleEndian32(const unsigned char* p) {
@@ -132,28 +119,23 @@ void showTransition(engine::Fractal& fractal, const engine::ViewWindow& previous
 
 int readPictureTrailer(const std::string& path, int width, int height,
                        engine::FractalType& fileType, std::string& fileParams, int capacity) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
+    const auto file = platform::RegularFile::open(path);
+    if (!file)
         return engine::kStatusCannotOpen;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return engine::kStatusCannotOpen;
-    }
-    const auto fileSize = static_cast<std::uint64_t>(info.st_size);
+    const std::uint64_t fileSize = file->size();
     const std::uint64_t start =
         pictureTrailerOffset(static_cast<std::uint64_t>(std::max(width, 0)),
                              static_cast<std::uint64_t>(std::max(height, 0)));
     std::u16string units;
     if (start <= fileSize && fileSize - start >= 4) {
         unsigned char typeBytes[4];
-        if (readExactly(fd, start, typeBytes, sizeof typeBytes)) {
+        if (file->readAt(start, typeBytes, sizeof typeBytes)) {
             fileType = littleEndian32(typeBytes);
             const std::uint64_t available = (fileSize - start - 4) / 2;
             const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(
                 available, static_cast<std::uint64_t>(std::max(capacity, 0))));
             std::vector<unsigned char> bytes(count * 2);
-            if (readExactly(fd, start + 4, bytes.data(), bytes.size())) {
+            if (file->readAt(start + 4, bytes.data(), bytes.size())) {
                 for (std::size_t i = 0; i < count; ++i) {
                     const auto unit = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
                     if (unit == u'\0')
@@ -163,7 +145,6 @@ int readPictureTrailer(const std::string& path, int width, int height,
             }
         }
     }
-    ::close(fd);
     fileParams = platform::fromUtf16(units);
     return engine::kStatusOk;
 }

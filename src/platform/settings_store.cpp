@@ -1,5 +1,7 @@
 #include "platform/settings_store.h"
 
+#include "platform/regular_file.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -193,45 +195,19 @@ bool isStorableKeyPath(const std::string& keyPath) {
 // At most kMaxFileBytes of the file; an oversized file loses its last, partial line so
 // that a number cut in half is not taken for a smaller one. A missing file is empty.
 std::optional<std::string> readStoreFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT)
-            return std::string();
+    int error = 0;
+    const auto file = RegularFile::open(path, &error);
+    if (!file) {
+        if (error == ENOENT) return std::string();
         return std::nullopt;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
+    bool truncated = false;
+    auto data = file->readAll(kMaxFileBytes, truncated);
+    if (data && truncated) {
+        // Only whole lines of an oversized store are kept.
+        const std::size_t lastNewline = data->rfind('\n');
+        data->resize(lastNewline == std::string::npos ? 0 : lastNewline + 1);
     }
-    // Sized from the file's own length, but read to the real end: the file may grow
-    // or shrink while it is read.
-    std::string data;
-    data.resize(std::min<std::size_t>(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)),
-                                      kMaxFileBytes) +
-                1);
-    std::size_t used = 0;
-    while (used <= kMaxFileBytes) {
-        if (used == data.size())
-            data.resize(std::min(data.size() * 2, kMaxFileBytes + 1));
-        const ssize_t got = ::read(fd, data.data() + used, data.size() - used);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (got == 0)
-            break;
-        used += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
-    if (used > kMaxFileBytes) {
-        used = kMaxFileBytes;
-        const auto lastNewline = std::string_view(data.data(), used).rfind('\n');
-        used = lastNewline == std::string_view::npos ? 0 : lastNewline + 1;
-    }
-    data.resize(used);
     return data;
 }
 
