@@ -18,11 +18,11 @@ cmake --build "$build" -j"$(nproc)" --target fuzz_picture_file fuzz_palette fuzz
 
 # harness  executions  dictionary
 runs=(
-    "picture_file 60000 bitmap.dict"
-    "palette 200000 numbers.dict"
-    "settings 200000 settings.dict"
-    "dialog_fields 200000 numbers.dict"
-    "parameters 4000 numbers.dict"
+    "picture_file 300000 bitmap.dict"
+    "palette 3000000 numbers.dict"
+    "settings 1500000 settings.dict"
+    "dialog_fields 3000000 numbers.dict"
+    "parameters 20000 numbers.dict"
 )
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -39,6 +39,7 @@ for entry in "${runs[@]}"; do
     fi
     mkdir -p "$work/$name"
     echo "== $name: $((count * scale)) executions"
+    started=$SECONDS
     "$harness" -runs=$((count * scale)) -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
         -dict="$root/fuzz/dict/$dict" -artifact_prefix="$work/$name-" -print_final_stats=1 \
         "$work/$name" "$root/fuzz/corpus/$name" > "$work/$name.log" 2>&1 || {
@@ -47,7 +48,7 @@ for entry in "${runs[@]}"; do
         trap - EXIT
         exit 1
     }
-    grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$work/$name.log" | tr '\n' ' '
-    echo
+    grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$work/$name.log" | tr -s ' \n' ' '
+    echo "seconds: $((SECONDS - started))"
 done
 echo "Fuzzing: all harnesses clean."
