@@ -18,7 +18,9 @@ bool clipSpan(long long& start, long long& length, int limit) {
 
 }  // namespace
 
-Bitmap::Bitmap(int width, int height) { resize(width, height); }
+Bitmap::Bitmap(int width, int height) {
+    resize(width, height);
+}
 
 void Bitmap::resize(int width, int height) {
     if (width <= 0 || height <= 0) {
@@ -37,7 +39,8 @@ void Bitmap::fillRect(const Rect& rect, Color color) noexcept {
     long long w = static_cast<long long>(rect.right) - rect.left;
     long long y = rect.top;
     long long h = static_cast<long long>(rect.bottom) - rect.top;
-    if (!clipSpan(x, w, width_) || !clipSpan(y, h, height_)) return;
+    if (!clipSpan(x, w, width_) || !clipSpan(y, h, height_))
+        return;
     for (long long row = y; row < y + h; ++row) {
         for (long long col = x; col < x + w; ++col) {
             setPixel(static_cast<int>(col), static_cast<int>(row), color);
@@ -46,19 +49,24 @@ void Bitmap::fillRect(const Rect& rect, Color color) noexcept {
 }
 
 void Bitmap::whiteness(int x, int y, int w, int h) noexcept {
-    fillRect(Rect{x, y, static_cast<int>(std::min<long long>(static_cast<long long>(x) + w, INT32_MAX)),
-                  static_cast<int>(std::min<long long>(static_cast<long long>(y) + h, INT32_MAX))},
-             kWhite);
+    fillRect(
+        Rect{x, y, static_cast<int>(std::min<long long>(static_cast<long long>(x) + w, INT32_MAX)),
+             static_cast<int>(std::min<long long>(static_cast<long long>(y) + h, INT32_MAX))},
+        kWhite);
 }
 
 void Bitmap::copyFrom(const Bitmap& source, int dx, int dy, int w, int h, int sx, int sy) noexcept {
     // Only pixels inside both the source and the destination are visited and copied.
-    const long long firstRow = std::max({0LL, -static_cast<long long>(dy), -static_cast<long long>(sy)});
-    const long long lastRow = std::min({static_cast<long long>(h), static_cast<long long>(height_) - dy,
-                                        static_cast<long long>(source.height_) - sy});
-    const long long firstCol = std::max({0LL, -static_cast<long long>(dx), -static_cast<long long>(sx)});
-    const long long lastCol = std::min({static_cast<long long>(w), static_cast<long long>(width_) - dx,
-                                        static_cast<long long>(source.width_) - sx});
+    const long long firstRow =
+        std::max({0LL, -static_cast<long long>(dy), -static_cast<long long>(sy)});
+    const long long lastRow =
+        std::min({static_cast<long long>(h), static_cast<long long>(height_) - dy,
+                  static_cast<long long>(source.height_) - sy});
+    const long long firstCol =
+        std::max({0LL, -static_cast<long long>(dx), -static_cast<long long>(sx)});
+    const long long lastCol =
+        std::min({static_cast<long long>(w), static_cast<long long>(width_) - dx,
+                  static_cast<long long>(source.width_) - sx});
     for (long long row = firstRow; row < lastRow; ++row) {
         for (long long col = firstCol; col < lastCol; ++col) {
             setPixel(static_cast<int>(dx + col), static_cast<int>(dy + row),
@@ -69,7 +77,8 @@ void Bitmap::copyFrom(const Bitmap& source, int dx, int dy, int w, int h, int sx
 
 void Bitmap::stretchFrom(const Bitmap& source, int dx, int dy, int dw, int dh, int sx, int sy,
                          int sw, int sh) noexcept {
-    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || source.empty() || empty()) return;
+    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || source.empty() || empty())
+        return;
     // Only the part of the destination block inside this bitmap is visited, so a huge
     // block costs no more than the bitmap itself.
     const long long firstRow = std::max<long long>(0, -static_cast<long long>(dy));
@@ -78,10 +87,12 @@ void Bitmap::stretchFrom(const Bitmap& source, int dx, int dy, int dw, int dh, i
     const long long lastCol = std::min<long long>(dw, static_cast<long long>(width_) - dx);
     for (long long row = firstRow; row < lastRow; ++row) {
         const long long fy = sy + row * sh / dh;
-        if (fy < 0 || fy >= source.height_) continue;
+        if (fy < 0 || fy >= source.height_)
+            continue;
         for (long long col = firstCol; col < lastCol; ++col) {
             const long long fx = sx + col * sw / dw;
-            if (fx < 0 || fx >= source.width_) continue;
+            if (fx < 0 || fx >= source.width_)
+                continue;
             setPixel(static_cast<int>(dx + col), static_cast<int>(dy + row),
                      source.pixel(static_cast<int>(fx), static_cast<int>(fy)));
         }
@@ -93,7 +104,8 @@ void Bitmap::outline(int a, int b, int c, int d, Color color) noexcept {
     const int right = std::max(a, c) - 1;
     const int top = std::min(b, d);
     const int bottom = std::max(b, d) - 1;
-    if (right < left || bottom < top) return;
+    if (right < left || bottom < top)
+        return;
     for (int x = std::max(left, 0); x <= std::min(right, width_ - 1); ++x) {
         setPixel(x, top, color);
         setPixel(x, bottom, color);
@@ -110,6 +122,18 @@ std::vector<Color> Bitmap::snapshot() const {
         copy[i] = std::atomic_ref<Color>(pixels_[i]).load(std::memory_order_relaxed);
     }
     return copy;
+}
+
+void Bitmap::readRow(int x, int y, int count, Color* out) const noexcept {
+    if (y < 0 || y >= height_ || count <= 0)
+        return;
+    const int first = std::max(x, 0);
+    const int end =
+        static_cast<int>(std::min<long long>(static_cast<long long>(x) + count, width_));
+    for (int column = first; column < end; ++column) {
+        out[column - x] =
+            std::atomic_ref<Color>(pixels_[index(column, y)]).load(std::memory_order_relaxed);
+    }
 }
 
 }  // namespace platform

@@ -14,9 +14,15 @@ using Color = std::uint32_t;
 constexpr Color rgb(unsigned r, unsigned g, unsigned b) {
     return (r & 0xFFu) | ((g & 0xFFu) << 8) | ((b & 0xFFu) << 16);
 }
-constexpr unsigned redOf(Color c) { return c & 0xFFu; }
-constexpr unsigned greenOf(Color c) { return (c >> 8) & 0xFFu; }
-constexpr unsigned blueOf(Color c) { return (c >> 16) & 0xFFu; }
+constexpr unsigned redOf(Color c) {
+    return c & 0xFFu;
+}
+constexpr unsigned greenOf(Color c) {
+    return (c >> 8) & 0xFFu;
+}
+constexpr unsigned blueOf(Color c) {
+    return (c >> 16) & 0xFFu;
+}
 
 constexpr Color kBlack = 0x000000;
 constexpr Color kWhite = 0xFFFFFF;
@@ -28,7 +34,7 @@ constexpr Color kWhite = 0xFFFFFF;
 // One thread may draw while another reads: every pixel is written and read
 // through a relaxed atomic_ref, so a reader sees each pixel either old or new.
 class Bitmap {
-public:
+  public:
     Bitmap() = default;
     Bitmap(int width, int height);
 
@@ -45,12 +51,14 @@ public:
     }
 
     Color pixel(int x, int y) const noexcept {
-        if (!contains(x, y)) return kBlack;
+        if (!contains(x, y))
+            return kBlack;
         return std::atomic_ref<Color>(pixels_[index(x, y)]).load(std::memory_order_relaxed);
     }
 
     void setPixel(int x, int y, Color color) noexcept {
-        if (!contains(x, y)) return;
+        if (!contains(x, y))
+            return;
         std::atomic_ref<Color>(pixels_[index(x, y)]).store(color, std::memory_order_relaxed);
     }
 
@@ -69,8 +77,11 @@ public:
 
     // A plain copy of all pixels, read pixel by pixel (for saving and showing).
     std::vector<Color> snapshot() const;
+    // Reads count pixels of row y from column x on into out, each as pixel() reads it;
+    // the part of the run outside the bitmap is left as it is in out.
+    void readRow(int x, int y, int count, Color* out) const noexcept;
 
-private:
+  private:
     std::size_t index(int x, int y) const noexcept {
         return static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
                static_cast<std::size_t>(x);

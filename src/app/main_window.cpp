@@ -1,0 +1,276 @@
+#include "app/main_window.h"
+
+#include <cstdlib>
+
+#include "app/display_power.h"
+#include "app/factory.h"
+#include "app/help.h"
+#include "app/messages.h"
+#include "platform/string_table.h"
+
+namespace app {
+
+namespace {
+
+// A selection must span at least this many pixels in both directions.
+constexpr int kMinimumSelection = 5;
+
+engine::FractalType typeFromParam(std::uintptr_t wParam) {
+    // The type travels as a 32-bit signed value (a stored -1 arrives as 0xFFFFFFFF).
+    return static_cast<engine::FractalType>(static_cast<std::uint32_t>(wParam & 0xFFFFFFFFu));
+}
+
+}  // namespace
+
+MainWindow::MainWindow(platform::Window& window, platform::SettingsStore& settings,
+                       platform::Sound& sound, Shell& shell)
+    : window_(window), store_(settings), sound_(sound), shell_(shell), settings_(settings) {}
+
+MainWindow::~MainWindow() {
+    destroyFractals();
+}
+
+void MainWindow::start() {
+    std::uint32_t stored = 0;
+    settings_.readDword("Fractal", stored);  // a first start has none: 0 makes a Mandelbrot
+    window_.postMessage(WM_NEWFRACTAL, stored, 0);
+}
+
+engine::Fractal* MainWindow::currentFractal() const {
+    if (currentFractal_)
+        return currentFractal_.get();
+    return heldIsCurrent_ ? heldFractal_.get() : nullptr;
+}
+
+std::intptr_t MainWindow::windowProc(unsigned message, std::uintptr_t wParam,
+                                     std::intptr_t lParam) {
+    switch (message) {
+        case WM_CREATE:
+            return 0;
+        case WM_DESTROY:
+            return onDestroy();
+        case WM_SIZE:
+            return onSize(wParam, lParam);
+        case WM_ACTIVATE:
+            return onActivate(wParam, lParam);
+        case WM_PAINT:
+            return onPaint(wParam, lParam);
+        case WM_CLOSE:
+            return onClose();
+        case WM_SETTINGCHANGE:
+            return 0;
+        case WM_HELP:
+            showHelp(shell_, kHelpContents);
+            return 1;
+        case WM_KEYDOWN:
+            return onKeyDown(wParam, lParam);
+        case WM_COMMAND:
+            return onCommand(wParam, lParam);
+        case WM_TIMER:
+            return onTimer(wParam, lParam);
+        case WM_MOUSEMOVE:
+            return onStylusMove(wParam, lParam);
+        case WM_LBUTTONDOWN:
+            return onStylusDown(wParam, lParam);
+        case WM_LBUTTONUP:
+            return onStylusUp(wParam, lParam);
+        case WM_NEWFRACTAL:
+            return onNewFractal(wParam, lParam);
+        default:
+            return defaultProcessing(message, wParam, lParam);
+    }
+}
+
+std::intptr_t MainWindow::defaultProcessing(unsigned message, std::uintptr_t wParam,
+                                            std::intptr_t lParam) {
+    return shell_.defaultProcessing(message, wParam, lParam);
+}
+
+std::intptr_t MainWindow::onActivate(std::uintptr_t wParam, std::intptr_t lParam) {
+    if (engine::Fractal* fractal = currentFractal()) {
+        if (lowWord(wParam) != WA_INACTIVE) {
+            fractal->raiseWorkerPriority();
+        } else {
+            fractal->lowerWorkerPriority();
+        }
+        fractal->stopSlideshow();
+        if (selecting_)
+            cancelSelectMode();
+        if (displayOff_)
+            switchDisplayOn();
+    }
+    return defaultProcessing(WM_ACTIVATE, wParam, lParam);
+}
+
+std::intptr_t MainWindow::onPaint(std::uintptr_t wParam, std::intptr_t lParam) {
+    const auto bits = static_cast<std::uintptr_t>(lParam);
+    const platform::Rect update{static_cast<int>(lowWord(wParam)),
+                                static_cast<int>(highWord(wParam)), static_cast<int>(lowWord(bits)),
+                                static_cast<int>(highWord(bits))};
+    const bool hasUpdate = update.right > update.left && update.bottom > update.top;
+    if (engine::Fractal* fractal = currentFractal(); fractal != nullptr && hasUpdate) {
+        fractal->paint(update);
+    }
+    return 0;
+}
+
+std::intptr_t MainWindow::onClose() {
+    if (engine::Fractal* fractal = currentFractal()) {
+        fractal->stopCalculation();
+        settings_.writeDword("Fractal", static_cast<std::uint32_t>(fractal->type));
+    }
+    currentFractal_.reset();
+    heldFractal_.reset();
+    heldIsCurrent_ = false;
+    // Destroying the window.
+    return windowProc(WM_DESTROY, 0, 0);
+}
+
+std::intptr_t MainWindow::onDestroy() {
+    shell_.quit(0);
+    return 0;
+}
+
+std::intptr_t MainWindow::onKeyDown(std::uintptr_t wParam, std::intptr_t lParam) {
+    engine::Fractal* fractal = currentFractal();
+    if (fractal == nullptr)
+        return defaultProcessing(WM_KEYDOWN, wParam, lParam);
+    fractal->stopSlideshow();
+    if (displayOff_) {
+        // The key only wakes the display.
+        switchDisplayOn();
+        return 0;
+    }
+    return defaultProcessing(WM_KEYDOWN, wParam, lParam);
+}
+
+std::intptr_t MainWindow::onTimer(std::uintptr_t wParam, std::intptr_t lParam) {
+    if (wParam != kSlideshowTimerId)
+        return defaultProcessing(WM_TIMER, wParam, lParam);
+    if (engine::Fractal* fractal = currentFractal())
+        fractal->slideshowTick();
+    return 0;
+}
+
+std::intptr_t MainWindow::onSize(std::uintptr_t, std::intptr_t lParam) {
+    const auto bits = static_cast<std::uintptr_t>(lParam);
+    const int width = static_cast<int>(lowWord(bits));
+    const int height = static_cast<int>(highWord(bits));
+    if (width <= 0 || height <= 0)
+        return 0;
+    if (width == window_.surface().width() && height == window_.surface().height())
+        return 0;
+    if (heldIsCurrent_) {
+        // An opened picture waits for its new object; resize once that exists.
+        window_.postMessage(WM_SIZE, 0, lParam);
+        return 0;
+    }
+    // The picture size is fixed for a fractal object's life: a new size takes a new
+    // object, made the way choosing its type again makes it.
+    std::optional<engine::FractalType> type;
+    if (currentFractal_)
+        type = currentFractal_->type;
+    if (selecting_)
+        cancelSelectMode();
+    destroyFractals();
+    window_.resizeSurface(width, height);
+    window_.surface().whiteness(0, 0, width, height);
+    window_.markDirty();
+    if (type)
+        window_.postMessage(WM_NEWFRACTAL, static_cast<std::uint32_t>(*type), 0);
+    return 0;
+}
+
+std::intptr_t MainWindow::onNewFractal(std::uintptr_t wParam, std::intptr_t lParam) {
+    const platform::Services services{window_, store_, sound_};
+    engine::FractalPtr created = createFractal(typeFromParam(wParam), services);
+    if (!created)
+        return 0;
+    currentFractal_ = std::move(created);
+    heldIsCurrent_ = false;
+    if (heldFractal_ && lParam != 0) {
+        currentFractal_->takeOverPicture(*heldFractal_);
+        window_.invalidate(nullptr, false);
+        heldFractal_.reset();
+    } else {
+        currentFractal_->startFromSettings();
+    }
+    return 0;
+}
+
+void MainWindow::destroyFractals() {
+    if (engine::Fractal* fractal = currentFractal())
+        fractal->stopCalculation();
+    currentFractal_.reset();
+    heldFractal_.reset();
+    heldIsCurrent_ = false;
+}
+
+void MainWindow::switchDisplayOn() {
+    if (displayPowerOn(shell_))
+        displayOff_ = false;
+}
+
+// ----- Stylus zoom selection -----
+
+void MainWindow::enterSelectMode() {
+    selecting_ = true;
+    window_.setTitleText(std::string(platform::loadString(platform::kStringSelectArea)));
+}
+
+void MainWindow::cancelSelectMode() {
+    window_.invalidate(nullptr, false);  // the next paint removes the band
+    selecting_ = false;
+    dragging_ = false;
+    window_.restoreTitle();
+}
+
+std::intptr_t MainWindow::onStylusDown(std::uintptr_t wParam, std::intptr_t lParam) {
+    engine::Fractal* fractal = currentFractal();
+    if (fractal == nullptr)
+        return defaultProcessing(WM_LBUTTONDOWN, wParam, lParam);
+    fractal->stopSlideshow();
+    if (dragging_) {
+        cancelSelectMode();
+        return 0;
+    }
+    if (!selecting_)
+        return defaultProcessing(WM_LBUTTONDOWN, wParam, lParam);
+    anchorPoint_ = dragPoint_ = pointFromLParam(lParam);
+    dragging_ = true;
+    fractal->drawRubberBand(anchorPoint_, dragPoint_, true);
+    return 0;
+}
+
+std::intptr_t MainWindow::onStylusMove(std::uintptr_t wParam, std::intptr_t lParam) {
+    engine::Fractal* fractal = currentFractal();
+    if (fractal == nullptr || !selecting_ || !dragging_) {
+        return defaultProcessing(WM_MOUSEMOVE, wParam, lParam);
+    }
+    fractal->drawRubberBand(anchorPoint_, dragPoint_, false);
+    dragPoint_ = pointFromLParam(lParam);
+    fractal->drawRubberBand(anchorPoint_, dragPoint_, true);
+    return 0;
+}
+
+std::intptr_t MainWindow::onStylusUp(std::uintptr_t wParam, std::intptr_t lParam) {
+    engine::Fractal* fractal = currentFractal();
+    if (fractal == nullptr || !selecting_)
+        return defaultProcessing(WM_LBUTTONUP, wParam, lParam);
+    fractal->drawRubberBand(anchorPoint_, dragPoint_, false);
+    dragPoint_ = pointFromLParam(lParam);
+    if (std::abs(dragPoint_.x - anchorPoint_.x) < kMinimumSelection ||
+        std::abs(dragPoint_.y - anchorPoint_.y) < kMinimumSelection) {
+        window_.invalidate(nullptr, false);
+    } else {
+        const engine::ViewWindow& view = fractal->view;
+        fractal->zoomToRect(view.planeX(anchorPoint_.x), view.planeY(anchorPoint_.y),
+                            view.planeX(dragPoint_.x), view.planeY(dragPoint_.y), true);
+    }
+    selecting_ = false;
+    dragging_ = false;
+    window_.restoreTitle();
+    return 0;
+}
+
+}  // namespace app

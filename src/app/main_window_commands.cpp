@@ -1,0 +1,231 @@
+// The command table of the main window: menus, toolbar buttons and accelerators.
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "app/display_power.h"
+#include "app/main_window.h"
+#include "app/messages.h"
+#include "app/picture_check.h"
+#include "platform/c_format.h"
+#include "platform/string_table.h"
+
+namespace app {
+
+namespace {
+
+constexpr int kFileNameCapacity = 260;
+constexpr double kZoomOutFactor = 0.6;
+
+std::string text(int id) {
+    return std::string(platform::loadString(id));
+}
+
+// "Bitmaps (*.bmp)" with "*.bmp", then "All files (*.*)" with "*.*".
+std::vector<FileFilter> filtersFor(int nameId, const char* extension) {
+    return {
+        FileFilter{platform::cformat("%s (*.%s)", text(nameId).c_str(), extension),
+                   platform::cformat("*.%s", extension)},
+        FileFilter{platform::cformat("%s (*.*)", text(platform::kStringAllFiles).c_str()), "*.*"}};
+}
+
+std::string reasonFromErrno(int error) {
+    if (error == 0)
+        return "the file cannot be written";
+    return std::generic_category().message(error);
+}
+
+// The picture folder may not exist yet on a first save (or may have been removed).
+void ensureFolderExists(const std::string& folder) {
+    if (folder.empty())
+        return;
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+}
+
+}  // namespace
+
+FileDialogRequest MainWindow::pictureFileDialog() const {
+    FileDialogRequest request;
+    request.filters = filtersFor(platform::kStringBitmaps, "bmp");
+    request.defaultExtension = "bmp";
+    return request;
+}
+
+FileDialogRequest MainWindow::paletteFileDialog() const {
+    FileDialogRequest request;
+    request.filters = filtersFor(platform::kStringColorPalettes, "pal");
+    request.defaultExtension = "pal";
+    return request;
+}
+
+std::intptr_t MainWindow::onCommand(std::uintptr_t wParam, std::intptr_t) {
+    const unsigned id = lowWord(wParam);
+    engine::Fractal* fractal = currentFractal();
+    if (fractal == nullptr)
+        return 0;
+    fractal->stopSlideshow();
+    if (selecting_) {
+        cancelSelectMode();
+        if (id == IDM_SELECT_ZOOM)
+            return 0;  // a second tap only switches the mode off
+    }
+    runCommand(id, *fractal);
+    return 0;
+}
+
+void MainWindow::runCommand(unsigned id, engine::Fractal& fractal) {
+    switch (id) {
+        case IDM_EXIT:
+            exitProgram();
+            break;
+        case IDM_ABOUT:
+            runModalDialog(DialogId::About, fractal);
+            break;
+        case IDM_TYPE:
+            chooseType(fractal);
+            break;
+        case IDM_PARAMETERS:
+            showParametersDialog(fractal);
+            break;
+        case IDM_OPEN:
+            openPicture(fractal);
+            break;
+        case IDM_SAVE:
+            savePicture(fractal);
+            break;
+        case IDM_VIEW:
+            runModalDialog(DialogId::View, fractal);
+            break;
+        case IDM_SELECT_ZOOM:
+            enterSelectMode();
+            break;
+        case IDM_ZOOM_OUT:
+            fractal.zoomByFactor(kZoomOutFactor);
+            break;
+        case IDM_OPTIONS:
+            runModalDialog(DialogId::Options, fractal);
+            break;
+        case IDM_STATISTICS:
+            runModalDialog(DialogId::Statistics, fractal);
+            break;
+        case IDM_LOAD_PALETTE:
+            loadPaletteFile(fractal);
+            break;
+        case IDM_DISPLAY_OFF:
+            displayOff_ = displayPowerOff(shell_);
+            break;
+        case IDM_ZOOM_PREVIOUS:
+            fractal.zoomPrevious();
+            break;
+        case IDM_CLEAR_SCREEN:
+            clearScreen(fractal);
+            break;
+        default:  // IDM_CTRL_Q and unknown ids: nothing beyond the prologue
+            break;
+    }
+}
+
+void MainWindow::runModalDialog(DialogId dialog, engine::Fractal& fractal) {
+    shell_.runDialog(dialog, fractal);
+}
+
+void MainWindow::exitProgram() {
+    windowProc(WM_ACTIVATE, WA_INACTIVE, 0);
+    windowProc(WM_CLOSE, 0, 0);
+}
+
+void MainWindow::chooseType(engine::Fractal& fractal) {
+    const int chosen = shell_.runDialog(DialogId::Type, fractal);
+    if (chosen == 0)
+        return;
+    // Also the type already shown: it starts again from its stored parameters.
+    destroyFractals();
+    window_.postMessage(WM_NEWFRACTAL, static_cast<std::uint32_t>(chosen), 0);
+}
+
+void MainWindow::showParametersDialog(engine::Fractal& fractal) {
+    if (engine::isComplexType(fractal.type)) {
+        runModalDialog(DialogId::ComplexParameters, fractal);
+    } else if (engine::isOrbitType(fractal.type)) {
+        runModalDialog(DialogId::Parameters, fractal);
+    }
+}
+
+void MainWindow::openPicture(engine::Fractal& fractal) {
+    FileDialogRequest request = pictureFileDialog();
+    request.kind = FileDialogRequest::Kind::Open;
+    request.title = text(platform::kStringOpenFractal);
+    request.initialFolder = fractal.imagePath;
+    request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    const std::optional<FileChoice> choice = shell_.chooseFile(request);
+    if (!choice)
+        return;
+
+    // A file that cannot become the next fractal is refused before anything stops,
+    // so the picture shown goes on computing.
+    if (const auto problem = pictureFileProblem(choice->path)) {
+        shell_.showMessage(text(platform::kStringWindowTitle),
+                           "Cannot open " + choice->path + ": " + *problem + ".");
+        return;
+    }
+    fractal.stopCalculation();
+    if (fractal.openImage(choice->path, false) != engine::kStatusOk) {
+        // The file changed after it was checked.
+        shell_.showMessage(text(platform::kStringWindowTitle),
+                           "Cannot open " + choice->path + ": the file cannot be read.");
+        fractal.startCalculation();
+        return;
+    }
+    if (!heldIsCurrent_)
+        heldFractal_ = std::move(currentFractal_);
+    heldIsCurrent_ = true;
+    window_.postMessage(WM_NEWFRACTAL, static_cast<std::uint32_t>(heldFractal_->fileType), 1);
+}
+
+void MainWindow::savePicture(engine::Fractal& fractal) {
+    FileDialogRequest request = pictureFileDialog();
+    request.kind = FileDialogRequest::Kind::Save;
+    request.title = text(platform::kStringSaveFractal);
+    request.fileName = fractal.proposeFileName(kFileNameCapacity);
+    ensureFolderExists(fractal.imagePath);
+    request.initialFolder = fractal.imagePath;
+    request.flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+    const std::optional<FileChoice> choice = shell_.chooseFile(request);
+    if (!choice)
+        return;
+
+    // The picture is saved as it is at this moment; the calculation goes on.
+    errno = 0;
+    if (fractal.saveImage(choice->path) != engine::kStatusOk) {
+        const int error = errno;
+        shell_.showMessage(
+            text(platform::kStringWindowTitle),
+            "Cannot save the picture to " + choice->path + ": " + reasonFromErrno(error) + ".");
+    }
+}
+
+void MainWindow::loadPaletteFile(engine::Fractal& fractal) {
+    FileDialogRequest request = paletteFileDialog();
+    request.kind = FileDialogRequest::Kind::Open;
+    request.title = text(platform::kStringOpenPalette);
+    request.fileName = fractal.paletteFileName();
+    request.initialFolder = fractal.paletteDirectory();
+    request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    const std::optional<FileChoice> choice = shell_.chooseFile(request);
+    if (!choice)
+        return;
+
+    fractal.stopCalculation();
+    settings_.writeString("Palette", choice->path);
+    fractal.loadPalette();
+    fractal.startCalculation();
+}
+
+void MainWindow::clearScreen(engine::Fractal& fractal) {
+    fractal.stopCalculation();
+    fractal.clearPictureBase();
+    fractal.startCalculation();
+}
+
+}  // namespace app

@@ -1,0 +1,49 @@
+#include "app/picture_check.h"
+
+#include <cmath>
+
+#include "engine/fractal.h"
+#include "persist/bitmap_file.h"
+#include "persist/picture_file.h"
+#include "platform/c_format.h"
+
+namespace app {
+
+namespace {
+
+constexpr int kParamsCapacity = 255;
+
+bool isKnownType(engine::FractalType type) {
+    return engine::isOrbitType(type) || engine::isComplexType(type);
+}
+
+// The first four fields of a parameter string are the view; without them the new
+// object would have nothing to go on from.
+bool hasView(const std::string& params) {
+    double xmin = 0;
+    double ymin = 0;
+    double xmax = 0;
+    double ymax = 0;
+    return platform::cscan(params, "%lf,%lf,%lf,%lf", &xmin, &ymin, &xmax, &ymax) == 4 &&
+           std::isfinite(xmin) && std::isfinite(ymin) && std::isfinite(xmax) && std::isfinite(ymax);
+}
+
+}  // namespace
+
+std::optional<std::string> pictureFileProblem(const std::string& path) {
+    const persist::BitmapLoad loaded = persist::loadBitmapFile(path);
+    if (!loaded.ok())
+        return loaded.error;
+    engine::FractalType type = 0;
+    std::string params;
+    if (persist::readPictureTrailer(path, loaded.bitmap.width(), loaded.bitmap.height(), type,
+                                    params, kParamsCapacity) != engine::kStatusOk) {
+        return std::string("the file cannot be read");
+    }
+    if (!isKnownType(type) || !hasView(params)) {
+        return std::string("the bitmap holds no fractal type and parameters");
+    }
+    return std::nullopt;
+}
+
+}  // namespace app

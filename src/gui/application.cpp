@@ -1,0 +1,90 @@
+#include "gui/application.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+
+#include "app/messages.h"
+
+namespace gui {
+
+namespace {
+
+// Our own values in the settings key.
+constexpr char kWidthValue[] = "WindowWidth";
+constexpr char kHeightValue[] = "WindowHeight";
+constexpr int kLargestSide = 8192;
+
+}  // namespace
+
+Application::Application(platform::SettingsStore& store)
+    : store_(store),
+      settings_(store),
+      shell_(nullptr),
+      picture_(new QtWindow),
+      frame_(std::make_unique<MainFrame>(*picture_, shell_)) {
+    shell_.setOwner(frame_.get());
+    mainWindow_ = std::make_unique<app::MainWindow>(*picture_, store_, sound_, shell_);
+    picture_->setProcedure([this](unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+        return mainWindow_->windowProc(message, wParam, lParam);
+    });
+    frame_->setDisplayOffQuery([this] { return mainWindow_->displayOff(); });
+    connect(picture_, &QtWindow::sizeSettled, this, &Application::rememberPictureSize);
+}
+
+Application::~Application() {
+    // The fractal draws into the picture area: it goes first, and nothing reaches the
+    // window procedure after it.
+    picture_->setProcedure(nullptr);
+    mainWindow_.reset();
+}
+
+QSize Application::storedPictureSize() {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    if (!settings_.readDword(kWidthValue, width) || !settings_.readDword(kHeightValue, height)) {
+        return kDefaultPictureSize;
+    }
+    QSize size(
+        static_cast<int>(std::clamp<std::uint32_t>(width, QtWindow::kMinimumSide, kLargestSide)),
+        static_cast<int>(std::clamp<std::uint32_t>(height, QtWindow::kMinimumSide, kLargestSide)));
+    // A window that no longer fits the screen (a smaller monitor) is made to fit.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        size = size.boundedTo(screen->availableSize() * 0.95);
+    }
+    return size.expandedTo(QSize(QtWindow::kMinimumSide, QtWindow::kMinimumSide));
+}
+
+void Application::rememberPictureSize(QSize size) {
+    if (frame_->isMinimized())
+        return;
+    settings_.writeDword(kWidthValue, static_cast<std::uint32_t>(size.width()));
+    settings_.writeDword(kHeightValue, static_cast<std::uint32_t>(size.height()));
+}
+
+void Application::start() {
+    picture_->setPreferredSize(storedPictureSize());
+    frame_->resize(frame_->sizeHint());
+    frame_->show();
+    // The first picture is made at the size the window really got.
+    QCoreApplication::processEvents();
+    picture_->resizeSurface(picture_->width(), picture_->height());
+    picture_->surface().whiteness(0, 0, picture_->width(), picture_->height());
+    picture_->markDirty();
+    picture_->send(app::WM_CREATE, 0, 0);
+    mainWindow_->start();
+}
+
+void Application::bringToFront() {
+    if (frame_->isMinimized())
+        frame_->showNormal();
+    frame_->raise();
+    frame_->activateWindow();
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+        dialog->raise();
+        dialog->activateWindow();
+    }
+}
+
+}  // namespace gui

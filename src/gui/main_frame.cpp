@@ -1,0 +1,174 @@
+#include "gui/main_frame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+
+#include "app/messages.h"
+#include "gui/icons.h"
+#include "gui/qt_shell.h"
+#include "gui/qt_window.h"
+#include "platform/string_table.h"
+
+namespace gui {
+
+namespace {
+
+QString text(int id) {
+    const std::string_view s = platform::loadString(id);
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The virtual-key code of a key, where the window procedure could tell keys apart.
+std::uintptr_t virtualKey(const QKeyEvent& event) {
+    const int key = event.key();
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) {
+        return static_cast<std::uintptr_t>(key);  // the same codes
+    }
+    switch (key) {
+        case Qt::Key_Backspace:
+            return 0x08;
+        case Qt::Key_Tab:
+            return 0x09;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return 0x0D;
+        case Qt::Key_Escape:
+            return 0x1B;
+        case Qt::Key_Space:
+            return 0x20;
+        case Qt::Key_Left:
+            return 0x25;
+        case Qt::Key_Up:
+            return 0x26;
+        case Qt::Key_Right:
+            return 0x27;
+        case Qt::Key_Down:
+            return 0x28;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+MainFrame::MainFrame(QtWindow& picture, QtShell& shell) : picture_(picture), shell_(shell) {
+    setWindowTitle(text(platform::kStringWindowTitle));
+    setWindowIcon(applicationIcon());
+    setCentralWidget(&picture_);
+    buildMenus();
+    buildToolBar();
+    buildAccelerators();
+    picture_.setFocus();
+}
+
+QAction* MainFrame::addCommand(QWidget* owner, const QString& label, unsigned id) {
+    auto* action = new QAction(label, this);
+    connect(action, &QAction::triggered, this, [this, id] { sendCommand(id); });
+    owner->addAction(action);
+    actions_[id] = action;
+    return action;
+}
+
+void MainFrame::buildMenus() {
+    fileMenu_ = menuBar()->addMenu(QStringLiteral("&") + text(platform::kStringFileMenu));
+    addCommand(fileMenu_, QStringLiteral("Open..."), app::IDM_OPEN);
+    addCommand(fileMenu_, QStringLiteral("Save..."), app::IDM_SAVE);
+    addCommand(fileMenu_, QStringLiteral("Slideshow..."), app::IDM_SLIDESHOW);
+    addCommand(fileMenu_, QStringLiteral("Load Palette..."), app::IDM_LOAD_PALETTE);
+    addCommand(fileMenu_, QStringLiteral("Options..."), app::IDM_OPTIONS);
+    fileMenu_->addSeparator();
+    addCommand(fileMenu_, QStringLiteral("About"), app::IDM_ABOUT)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    addCommand(fileMenu_, QStringLiteral("Exit"), app::IDM_EXIT);
+
+    fractalMenu_ =
+        menuBar()->addMenu(QStringLiteral("F&") + text(platform::kStringFractalMenu).mid(1));
+    addCommand(fractalMenu_, QStringLiteral("Type..."), app::IDM_TYPE);
+    addCommand(fractalMenu_, QStringLiteral("View..."), app::IDM_VIEW);
+    addCommand(fractalMenu_, QStringLiteral("Parameters..."), app::IDM_PARAMETERS);
+    addCommand(fractalMenu_, QStringLiteral("Statistics"), app::IDM_STATISTICS);
+    fractalMenu_->addSeparator();
+    addCommand(fractalMenu_, QStringLiteral("Clear Screen"), app::IDM_CLEAR_SCREEN);
+}
+
+void MainFrame::buildToolBar() {
+    toolBar_ = addToolBar(QStringLiteral("Zoom"));
+    toolBar_->setObjectName(QStringLiteral("imageButtons"));
+    toolBar_->setMovable(false);
+    toolBar_->setFloatable(false);
+    toolBar_->setIconSize(QSize(16, 16));
+    toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolBar_->setContextMenuPolicy(Qt::PreventContextMenu);
+    const struct {
+        unsigned id;
+        int tip;
+        QIcon (*icon)();
+    } buttons[] = {
+        {app::IDM_SELECT_ZOOM, platform::kStringTipSelectZoom, selectZoomIcon},
+        {app::IDM_ZOOM_OUT, platform::kStringTipZoomOut, zoomOutIcon},
+        {app::IDM_ZOOM_PREVIOUS, platform::kStringTipZoomPrevious, zoomPreviousIcon},
+        {app::IDM_DISPLAY_OFF, platform::kStringTipDisplayOff, displayOffIcon},
+    };
+    for (const auto& button : buttons) {
+        QAction* action = addCommand(toolBar_, text(button.tip), button.id);
+        action->setIcon(button.icon());
+        action->setToolTip(text(button.tip));
+    }
+}
+
+void MainFrame::buildAccelerators() {
+    // Ctrl+Q is command 1: it ends a slideshow or select mode and does nothing else.
+    QAction* ctrlQ = addCommand(this, QStringLiteral("Ctrl+Q"), app::IDM_CTRL_Q);
+    ctrlQ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    auto* help = new QAction(QStringLiteral("Help"), this);
+    help->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(help, &QAction::triggered, this, [this] { picture_.send(app::WM_HELP, 0, 0); });
+    addAction(help);
+}
+
+QAction* MainFrame::commandAction(unsigned id) const {
+    const auto found = actions_.find(id);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+void MainFrame::sendCommand(unsigned id) {
+    picture_.send(app::WM_COMMAND, id, 0);
+}
+
+bool MainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride && displayOff_ && displayOff_()) {
+        // Taken as a plain key press, which switches the display on.
+        event->accept();
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void MainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange) {
+        picture_.send(app::WM_ACTIVATE, isActiveWindow() ? app::WA_ACTIVE : app::WA_INACTIVE, 0);
+    }
+}
+
+void MainFrame::keyPressEvent(QKeyEvent* event) {
+    shell_.takeDefaulted();
+    picture_.send(app::WM_KEYDOWN, virtualKey(*event), 0);
+    if (shell_.takeDefaulted()) {
+        QMainWindow::keyPressEvent(event);
+    } else {
+        event->accept();
+    }
+}
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+    // The window procedure stores what is to be kept and ends the program.
+    event->ignore();
+    picture_.send(app::WM_CLOSE, 0, 0);
+}
+
+}  // namespace gui

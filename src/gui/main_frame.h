@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <map>
+
+class QAction;
+class QMenu;
+class QToolBar;
+
+namespace gui {
+
+class QtShell;
+class QtWindow;
+
+// The main window's frame: title, icon, the menus "File" and "Fractal", the toolbar
+// of the four image buttons, and the picture area in the middle. Menu and toolbar
+// actions, accelerators, keys, activation and closing become messages of the window
+// procedure.
+class MainFrame : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    MainFrame(QtWindow& picture, QtShell& shell);
+
+    // Asked before a shortcut fires: while the display is off, a key only wakes it.
+    void setDisplayOffQuery(std::function<bool()> query) { displayOff_ = std::move(query); }
+
+    // The action of a command id (menus, toolbar and accelerators); null when none.
+    QAction* commandAction(unsigned id) const;
+    QMenu* fileMenu() const { return fileMenu_; }
+    QMenu* fractalMenu() const { return fractalMenu_; }
+    QToolBar* imageButtons() const { return toolBar_; }
+    QtWindow& picture() const { return picture_; }
+
+  protected:
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    QAction* addCommand(QWidget* owner, const QString& text, unsigned id);
+    void buildMenus();
+    void buildToolBar();
+    void buildAccelerators();
+    void sendCommand(unsigned id);
+
+    QtWindow& picture_;
+    QtShell& shell_;
+    std::function<bool()> displayOff_;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* fractalMenu_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    std::map<unsigned, QAction*> actions_;
+};
+
+}  // namespace gui

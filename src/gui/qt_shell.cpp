@@ -1,0 +1,115 @@
+#include "gui/qt_shell.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMetaObject>
+
+#include "gui/dialogs/dialogs.h"
+#include "gui/display_power.h"
+#include "gui/help_window.h"
+
+namespace gui {
+
+namespace {
+
+QString qt(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// Qt reads the patterns of a filter from the parentheses of its text.
+QString filterText(const app::FileFilter& filter) {
+    const QString name = qt(filter.name);
+    if (name.contains(QLatin1Char('(')))
+        return name;
+    return name + QStringLiteral(" (") + qt(filter.pattern) + QLatin1Char(')');
+}
+
+}  // namespace
+
+QtShell::QtShell(QWidget* owner) : owner_(owner) {}
+
+QtShell::~QtShell() = default;
+
+int QtShell::runDialog(app::DialogId dialog, engine::Fractal& fractal) {
+    return gui::runDialog(dialog, fractal, *this, owner_);
+}
+
+std::optional<app::FileChoice> QtShell::chooseFile(const app::FileDialogRequest& request) {
+    QFileDialog dialog(owner_, qt(request.title));
+    const bool save = request.kind == app::FileDialogRequest::Kind::Save;
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(!save && (request.flags & app::OFN_FILEMUSTEXIST) != 0
+                           ? QFileDialog::ExistingFile
+                           : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite,
+                     (request.flags & app::OFN_OVERWRITEPROMPT) == 0);
+    QStringList filters;
+    for (const app::FileFilter& filter : request.filters)
+        filters << filterText(filter);
+    dialog.setNameFilters(filters);
+    if (!request.initialFolder.empty() && QFileInfo(qt(request.initialFolder)).isDir()) {
+        dialog.setDirectory(qt(request.initialFolder));
+    }
+    if (!request.fileName.empty())
+        dialog.selectFile(qt(request.fileName));
+    dialog.setDefaultSuffix(qt(request.defaultExtension));
+
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString path = QDir::cleanPath(dialog.selectedFiles().constFirst());
+    app::FileChoice choice;
+    choice.path = path.toStdString();
+    if (request.wantsFileTitle)
+        choice.fileTitle = QFileInfo(path).fileName().toStdString();
+    return choice;
+}
+
+bool QtShell::askYesNo(const std::string& caption, const std::string& text) {
+    return QMessageBox::question(owner_, qt(caption), qt(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtShell::showMessage(const std::string& caption, const std::string& text) {
+    QMessageBox::warning(owner_, qt(caption), qt(text));
+}
+
+void QtShell::startHelpViewer(const std::string& commandLine) {
+    const QString line = qt(commandLine);
+    const qsizetype hash = line.indexOf(QLatin1Char('#'));
+    const QString file = hash < 0 ? line : line.left(hash);
+    const QString anchor = hash < 0 ? QString() : line.mid(hash + 1);
+    if (!help_)
+        help_ = std::make_unique<HelpWindow>();
+    help_->showTopic(file, anchor);  // a viewer that cannot start shows nothing
+}
+
+bool QtShell::displayPower(bool on) {
+    return switchDisplayPower(on);
+}
+
+void QtShell::quit(int exitCode) {
+    if (quitHandler_) {
+        quitHandler_(exitCode);
+    } else {
+        QCoreApplication::exit(exitCode);
+    }
+}
+
+std::intptr_t QtShell::defaultProcessing(unsigned, std::uintptr_t, std::intptr_t) {
+    defaulted_ = true;
+    return 0;
+}
+
+bool QtShell::takeDefaulted() {
+    return std::exchange(defaulted_, false);
+}
+
+void QtSound::exclamation() {
+    QMetaObject::invokeMethod(
+        qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
+}
+
+}  // namespace gui

@@ -1,0 +1,254 @@
+#include "gui/qt_window.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+#include <algorithm>
+
+#include "app/messages.h"
+#include "platform/string_table.h"
+
+namespace gui {
+
+namespace {
+
+constexpr std::uintptr_t kLeftButton = 0x0001;  // MK_LBUTTON
+constexpr unsigned kMinimumTimerMs = 10;
+constexpr std::uint32_t kOpaque = 0xFF000000u;
+
+unsigned clampToWord(int value) {
+    return static_cast<unsigned>(std::clamp(value, 0, 0xFFFF));
+}
+
+}  // namespace
+
+QtWindow::QtWindow(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(kMinimumSide, kMinimumSide);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+
+    repaintTimer_.setInterval(kRepaintIntervalMs);
+    connect(&repaintTimer_, &QTimer::timeout, this, &QtWindow::repaintIfDirty);
+    repaintTimer_.start();
+
+    settleTimer_.setSingleShot(true);
+    settleTimer_.setInterval(kResizeSettleMs);
+    connect(&settleTimer_, &QTimer::timeout, this, &QtWindow::settleSize);
+}
+
+QtWindow::~QtWindow() = default;
+
+// ----- Messages -----
+
+std::intptr_t QtWindow::send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (busy_ > 0) {
+        postMessage(message, wParam, lParam);
+        return 0;
+    }
+    return dispatch(platform::Message{message, wParam, lParam});
+}
+
+std::intptr_t QtWindow::dispatch(const platform::Message& queued) {
+    platform::Message message = queued;
+    if (message.message == app::WM_PAINT) {
+        // The update rectangle goes with the message, and is thereby validated.
+        const QRect update = pendingUpdate_ & QRect(0, 0, surface().width(), surface().height());
+        pendingUpdate_ = QRect();
+        paintQueued_ = false;
+        if (update.isEmpty())
+            return 0;
+        message.wParam = static_cast<std::uintptr_t>(
+            app::makeLParam(clampToWord(update.left()), clampToWord(update.top())));
+        message.lParam = app::makeLParam(clampToWord(update.left() + update.width()),
+                                         clampToWord(update.top() + update.height()));
+    }
+    if (!procedure_)
+        return 0;
+    ++busy_;
+    const std::intptr_t result = procedure_(message.message, message.wParam, message.lParam);
+    --busy_;
+    if (busy_ == 0) {
+        std::lock_guard lock(queueMutex_);
+        if (!queue_.empty() && !drainScheduled_) {
+            drainScheduled_ = true;
+            QMetaObject::invokeMethod(this, &QtWindow::drainQueue, Qt::QueuedConnection);
+        }
+    }
+    return result;
+}
+
+void QtWindow::postMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    std::lock_guard lock(queueMutex_);
+    queue_.push_back(platform::Message{message, wParam, lParam});
+    if (!drainScheduled_) {
+        drainScheduled_ = true;
+        QMetaObject::invokeMethod(this, &QtWindow::drainQueue, Qt::QueuedConnection);
+    }
+}
+
+void QtWindow::drainQueue() {
+    {
+        std::lock_guard lock(queueMutex_);
+        drainScheduled_ = false;
+    }
+    while (busy_ == 0) {
+        platform::Message message;
+        {
+            std::lock_guard lock(queueMutex_);
+            if (queue_.empty())
+                return;
+            message = queue_.front();
+            queue_.pop_front();
+        }
+        dispatch(message);
+    }
+}
+
+// ----- platform::Window -----
+
+void QtWindow::invalidate(const platform::Rect* rect, bool) {
+    const QRect whole(0, 0, surface().width(), surface().height());
+    const QRect area = rect == nullptr ? whole
+                                       : QRect(QPoint(rect->left, rect->top),
+                                               QPoint(rect->right - 1, rect->bottom - 1));
+    pendingUpdate_ |= area.normalized();
+    if (!paintQueued_) {
+        paintQueued_ = true;
+        postMessage(app::WM_PAINT, 0, 0);
+    }
+}
+
+void QtWindow::flush() {
+    takeDirty();
+    repaint();
+}
+
+void QtWindow::pause(unsigned ms) {
+    ++busy_;
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(std::min(ms, 60000u)), &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    --busy_;
+}
+
+void QtWindow::setTitleText(const std::string& text) {
+    window()->setWindowTitle(QString::fromStdString(text));
+}
+
+void QtWindow::restoreTitle() {
+    const std::string_view title = platform::loadString(platform::kStringWindowTitle);
+    window()->setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+}
+
+bool QtWindow::setTimer(unsigned id, unsigned periodMs) {
+    std::unique_ptr<QTimer>& timer = timers_[id];
+    if (!timer) {
+        timer = std::make_unique<QTimer>();
+        connect(timer.get(), &QTimer::timeout, this,
+                [this, id] { postMessage(app::WM_TIMER, id, 0); });
+    }
+    timer->start(static_cast<int>(std::clamp(periodMs, kMinimumTimerMs, 0x7FFFFFFFu)));
+    return true;
+}
+
+void QtWindow::killTimer(unsigned id) {
+    timers_.erase(id);
+}
+
+// ----- Painting -----
+
+void QtWindow::repaintIfDirty() {
+    if (takeDirty())
+        update();
+}
+
+void QtWindow::adaptRepaintRate(qint64 paintNanoseconds) {
+    // A large picture costs more per repaint: it is repainted less often, so that
+    // showing it keeps to a small share of the time and the worker keeps the rest.
+    averagePaintMs_ = 0.8 * averagePaintMs_ + 0.2 * (static_cast<double>(paintNanoseconds) / 1e6);
+    const int interval = std::clamp(static_cast<int>(averagePaintMs_ / kPaintTimeShare),
+                                    kRepaintIntervalMs, kSlowestRepaintMs);
+    if (interval != repaintTimer_.interval())
+        repaintTimer_.setInterval(interval);
+}
+
+void QtWindow::copySurface(const QRect& area) {
+    const platform::Bitmap& pixels = surface();
+    if (frame_.width() != pixels.width() || frame_.height() != pixels.height()) {
+        frame_ = QImage(pixels.width(), pixels.height(), QImage::Format_RGB32);
+    }
+    // The surface keeps red in the lowest byte; the screen's own format wants blue there,
+    // so the picture is drawn without a further conversion.
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        auto* line = reinterpret_cast<std::uint32_t*>(frame_.scanLine(y)) + area.left();
+        pixels.readRow(area.left(), y, area.width(), line);
+        for (int x = 0; x < area.width(); ++x) {
+            const std::uint32_t c = line[x];
+            line[x] = kOpaque | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
+        }
+    }
+}
+
+void QtWindow::paintEvent(QPaintEvent* event) {
+    QElapsedTimer cost;
+    cost.start();
+    QPainter painter(this);
+    const QRect area = event->rect();
+    const QRect pictureArea(0, 0, surface().width(), surface().height());
+    const QRect shown = area & pictureArea;
+    if (!shown.isEmpty()) {
+        copySurface(shown);
+        painter.drawImage(shown.topLeft(), frame_, shown);
+    }
+    // Until the picture follows a new size, the rest of the window stays white.
+    for (const QRect& rest : QRegion(area).subtracted(QRegion(pictureArea))) {
+        painter.fillRect(rest, Qt::white);
+    }
+    ++frameCount_;
+    const qint64 spent = cost.nsecsElapsed();
+    paintNanoseconds_ += spent;
+    adaptRepaintRate(spent);
+}
+
+void QtWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    settleTimer_.start();
+}
+
+void QtWindow::settleSize() {
+    emit sizeSettled(size());
+    postMessage(app::WM_SIZE, 0, app::makeLParam(clampToWord(width()), clampToWord(height())));
+}
+
+// ----- Stylus -----
+
+std::intptr_t QtWindow::stylusParam(const QPoint& position) const {
+    // A drag may leave the picture; the stylus never leaves the screen.
+    const int x = std::clamp(position.x(), 0, std::max(surface().width() - 1, 0));
+    const int y = std::clamp(position.y(), 0, std::max(surface().height() - 1, 0));
+    return app::makeLParam(static_cast<unsigned>(x), static_cast<unsigned>(y));
+}
+
+void QtWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    send(app::WM_LBUTTONDOWN, kLeftButton, stylusParam(event->position().toPoint()));
+}
+
+void QtWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton))
+        return QWidget::mouseMoveEvent(event);
+    send(app::WM_MOUSEMOVE, kLeftButton, stylusParam(event->position().toPoint()));
+}
+
+void QtWindow::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mouseReleaseEvent(event);
+    send(app::WM_LBUTTONUP, 0, stylusParam(event->position().toPoint()));
+}
+
+}  // namespace gui

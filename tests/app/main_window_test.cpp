@@ -1,0 +1,599 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "app/help.h"
+#include "app/messages.h"
+#include "platform/headless_window.h"
+#include "platform/settings_store.h"
+#include "platform/temp_folder.h"
+
+namespace {
+
+using app::DialogId;
+using app::FileChoice;
+using app::FileDialogRequest;
+
+const std::string kKey = "Software\\Velk\\Corvane";
+
+// A shell whose answers the test sets up beforehand and which records every request.
+class ScriptedShell : public app::Shell {
+  public:
+    int runDialog(DialogId dialog, engine::Fractal&) override {
+        dialogs.push_back(dialog);
+        return dialog == DialogId::Type ? typeAnswer : 1;
+    }
+    std::optional<FileChoice> chooseFile(const FileDialogRequest& request) override {
+        fileRequests.push_back(request);
+        if (fileAnswers.empty())
+            return std::nullopt;
+        std::optional<FileChoice> answer = fileAnswers.front();
+        fileAnswers.pop_front();
+        return answer;
+    }
+    bool askYesNo(const std::string&, const std::string&) override { return false; }
+    void showMessage(const std::string&, const std::string& text) override {
+        messages.push_back(text);
+    }
+    void startHelpViewer(const std::string& commandLine) override {
+        helpCommands.push_back(commandLine);
+    }
+    bool displayPower(bool on) override {
+        powerRequests.push_back(on);
+        return displaySupportsPower;
+    }
+    void quit(int exitCode) override { quitCodes.push_back(exitCode); }
+    std::intptr_t defaultProcessing(unsigned message, std::uintptr_t, std::intptr_t) override {
+        defaulted.push_back(message);
+        return 0;
+    }
+
+    int typeAnswer = 0;
+    bool displaySupportsPower = true;
+    std::deque<std::optional<FileChoice>> fileAnswers;
+    std::vector<DialogId> dialogs;
+    std::vector<FileDialogRequest> fileRequests;
+    std::vector<std::string> messages;
+    std::vector<std::string> helpCommands;
+    std::vector<bool> powerRequests;
+    std::vector<int> quitCodes;
+    std::vector<unsigned> defaulted;
+};
+
+// The main window on a headless window, with messages pumped by hand.
+struct Rig {
+    explicit Rig(std::optional<std::int32_t> storedType = std::nullopt, int width = 64,
+                 int height = 48)
+        : window(width, height) {
+        // Pictures go to a temporary folder, never to the user's documents.
+        store.write(kKey, "ImagePath", platform::SettingsValue::ofText(folder.file("pictures")));
+        store.write(kKey, "AnimZoom", platform::SettingsValue::ofNumber(0));
+        if (storedType) {
+            store.write(kKey, "Fractal",
+                        platform::SettingsValue::ofNumber(static_cast<std::uint32_t>(*storedType)));
+        }
+    }
+    ~Rig() {
+        // The worker draws into the window; stop it before the window goes.
+        mainWindow.reset();
+    }
+
+    void startAndPump() {
+        mainWindow->start();
+        pump();
+    }
+    void pump() {
+        while (auto message = window.takeMessage()) {
+            mainWindow->windowProc(message->message, message->wParam, message->lParam);
+        }
+    }
+    std::intptr_t send(unsigned message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) {
+        return mainWindow->windowProc(message, wParam, lParam);
+    }
+    std::intptr_t command(unsigned id) { return send(app::WM_COMMAND, id, 0); }
+    void stylus(unsigned message, int x, int y) {
+        send(message, 0, app::makeLParam(static_cast<unsigned>(x), static_cast<unsigned>(y)));
+    }
+    engine::Fractal& fractal() { return *mainWindow->currentFractal(); }
+    std::optional<platform::SettingsValue> stored(const std::string& name) {
+        return store.read(kKey, name);
+    }
+
+    testing_support::TempFolder folder;
+    platform::HeadlessWindow window;
+    platform::MemorySettingsStore store;
+    platform::RecordingSound sound;
+    ScriptedShell shell;
+    std::unique_ptr<app::MainWindow> mainWindow =
+        std::make_unique<app::MainWindow>(window, store, sound, shell);
+};
+
+void waitUntilFinished(engine::Fractal& fractal) {
+    for (int i = 0; i < 5000 && !fractal.isFinished(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+bool sameView(const engine::ViewWindow& a, const engine::ViewWindow& b) {
+    return a.xmin == b.xmin && a.ymin == b.ymin && a.xmax == b.xmax && a.ymax == b.ymax;
+}
+
+TEST(MainWindowFactory, CreatesTheStoredTypeAndAMandelbrotForUnknownIds) {
+    const struct {
+        std::optional<std::int32_t> stored;
+        engine::FractalType expected;
+    } table[] = {
+        {std::nullopt, engine::kMandelbrot}, {0, engine::kMandelbrot}, {14, engine::kMandelbrot},
+        {-1, engine::kMandelbrot},           {1, engine::kHopalong},   {13, engine::kPhoenix}};
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.stored.value_or(-999));
+        Rig rig(row.stored);
+        EXPECT_EQ(rig.mainWindow->currentFractal(), nullptr);
+        rig.startAndPump();
+        ASSERT_NE(rig.mainWindow->currentFractal(), nullptr);
+        EXPECT_EQ(rig.fractal().type, row.expected);
+        EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
+        EXPECT_EQ(rig.fractal().width, 64);
+    }
+}
+
+// ----- Select mode -----
+
+enum class Step { Select, Down, Move, Up, CtrlQ, Deactivate };
+struct Event {
+    Step step;
+    int x = 0;
+    int y = 0;
+};
+
+TEST(MainWindowSelection, FollowsTheSelectModeStateTable) {
+    const struct {
+        const char* name;
+        std::vector<Event> events;
+        bool selecting;
+        bool dragging;
+        bool zoomed;
+    } table[] = {
+        {"armed", {{Step::Select}}, true, false, false},
+        {"second tap cancels", {{Step::Select}, {Step::Select}}, false, false, false},
+        {"press starts the band", {{Step::Select}, {Step::Down, 10, 10}}, true, true, false},
+        {"band follows",
+         {{Step::Select}, {Step::Down, 10, 10}, {Step::Move, 30, 20}},
+         true,
+         true,
+         false},
+        {"5 x 5 zooms",
+         {{Step::Select}, {Step::Down, 10, 10}, {Step::Up, 15, 15}},
+         false,
+         false,
+         true},
+        {"4 x 100 does not zoom",
+         {{Step::Select}, {Step::Down, 10, 10}, {Step::Move, 14, 40}, {Step::Up, 14, 40}},
+         false,
+         false,
+         false},
+        {"tap ends the mode",
+         {{Step::Select}, {Step::Down, 10, 10}, {Step::Up, 10, 10}},
+         false,
+         false,
+         false},
+        {"second press cancels",
+         {{Step::Select}, {Step::Down, 10, 10}, {Step::Down, 30, 30}, {Step::Up, 40, 40}},
+         false,
+         false,
+         false},
+        {"command while armed", {{Step::Select}, {Step::CtrlQ}}, false, false, false},
+        {"command while dragging",
+         {{Step::Select}, {Step::Down, 10, 10}, {Step::CtrlQ}},
+         false,
+         false,
+         false},
+        {"deactivation while dragging",
+         {{Step::Select}, {Step::Down, 10, 10}, {Step::Deactivate}},
+         false,
+         false,
+         false},
+        {"press without select mode",
+         {{Step::Down, 10, 10}, {Step::Up, 40, 40}},
+         false,
+         false,
+         false},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        rig.startAndPump();
+        const int history = rig.fractal().history.count();  // the default view pushed one
+        for (const Event& e : row.events) {
+            switch (e.step) {
+                case Step::Select:
+                    rig.command(app::IDM_SELECT_ZOOM);
+                    break;
+                case Step::Down:
+                    rig.stylus(app::WM_LBUTTONDOWN, e.x, e.y);
+                    break;
+                case Step::Move:
+                    rig.stylus(app::WM_MOUSEMOVE, e.x, e.y);
+                    break;
+                case Step::Up:
+                    rig.stylus(app::WM_LBUTTONUP, e.x, e.y);
+                    break;
+                case Step::CtrlQ:
+                    rig.command(app::IDM_CTRL_Q);
+                    break;
+                case Step::Deactivate:
+                    rig.send(app::WM_ACTIVATE, app::WA_INACTIVE, 0);
+                    break;
+            }
+        }
+        EXPECT_EQ(rig.mainWindow->selecting(), row.selecting);
+        EXPECT_EQ(rig.mainWindow->dragging(), row.dragging);
+        EXPECT_EQ(rig.window.title(), row.selecting ? "Select area:" : "Corvane");
+        EXPECT_EQ(rig.fractal().history.count(), history + (row.zoomed ? 1 : 0));
+    }
+}
+
+TEST(MainWindowSelection, ZoomsToThePlaneRectangleOfTheDragInEitherDirection) {
+    const struct {
+        platform::Point from;
+        platform::Point to;
+    } drags[] = {{{10, 20}, {50, 40}}, {{50, 40}, {10, 20}}, {{50, 20}, {10, 40}}};
+    for (const auto& drag : drags) {
+        Rig rig;
+        rig.startAndPump();
+        const engine::ViewWindow before = rig.fractal().view;
+        const int history = rig.fractal().history.count();
+        rig.command(app::IDM_SELECT_ZOOM);
+        rig.stylus(app::WM_LBUTTONDOWN, drag.from.x, drag.from.y);
+        rig.stylus(app::WM_MOUSEMOVE, drag.to.x, drag.to.y);
+        rig.stylus(app::WM_LBUTTONUP, drag.to.x, drag.to.y);
+
+        // Column 10 is xmin + 10 * xscale; row 40 is ymin + (height - 2 - 40) * yscale.
+        engine::ViewWindow expected = before;
+        expected.setRect(
+            before.xmin + 10 * before.xscale, before.ymin + (48 - 2 - 40) * before.yscale,
+            before.xmin + 50 * before.xscale, before.ymin + (48 - 2 - 20) * before.yscale);
+        EXPECT_TRUE(sameView(rig.fractal().view, expected));
+        ASSERT_EQ(rig.fractal().history.count(), history + 1);
+        EXPECT_TRUE(sameView(rig.fractal().history.at(history), before));
+    }
+}
+
+// ----- Commands -----
+
+TEST(MainWindowCommands, AreIgnoredWithoutAFractal) {
+    Rig rig;
+    for (unsigned id : {app::IDM_EXIT, app::IDM_ABOUT, app::IDM_TYPE, app::IDM_SELECT_ZOOM}) {
+        EXPECT_EQ(rig.command(id), 0);
+    }
+    EXPECT_TRUE(rig.shell.dialogs.empty());
+    EXPECT_TRUE(rig.shell.quitCodes.empty());
+    EXPECT_FALSE(rig.mainWindow->selecting());
+}
+
+TEST(MainWindowCommands, OpenTheirDialogs) {
+    const struct {
+        engine::FractalType type;
+        unsigned command;
+        std::optional<DialogId> dialog;
+    } table[] = {
+        {engine::kMandelbrot, app::IDM_ABOUT, DialogId::About},
+        {engine::kMandelbrot, app::IDM_VIEW, DialogId::View},
+        {engine::kMandelbrot, app::IDM_OPTIONS, DialogId::Options},
+        {engine::kMandelbrot, app::IDM_STATISTICS, DialogId::Statistics},
+        {engine::kMandelbrot, app::IDM_PARAMETERS, DialogId::ComplexParameters},
+        {engine::kUnity, app::IDM_PARAMETERS, DialogId::ComplexParameters},
+        {engine::kHopalong, app::IDM_PARAMETERS, DialogId::Parameters},
+        {engine::kGingerbreadman, app::IDM_PARAMETERS, DialogId::Parameters},
+        {engine::kMandelbrot, app::IDM_CTRL_Q, std::nullopt},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.command);
+        Rig rig(row.type);
+        rig.startAndPump();
+        rig.command(row.command);
+        if (row.dialog) {
+            ASSERT_EQ(rig.shell.dialogs.size(), 1u);
+            EXPECT_EQ(rig.shell.dialogs[0], *row.dialog);
+        } else {
+            EXPECT_TRUE(rig.shell.dialogs.empty());
+        }
+    }
+}
+
+TEST(MainWindowCommands, TypeCancelledLeavesTheFractalComputing) {
+    Rig rig(engine::kHopalong);
+    rig.startAndPump();
+    engine::Fractal* before = rig.mainWindow->currentFractal();
+    rig.shell.typeAnswer = 0;
+    rig.command(app::IDM_TYPE);
+    EXPECT_EQ(rig.mainWindow->currentFractal(), before);
+    EXPECT_TRUE(rig.fractal().isRunning());
+    EXPECT_FALSE(rig.window.takeMessage().has_value());
+}
+
+TEST(MainWindowCommands, TypeChoosingTheCurrentTypeRecreatesItFromItsStoredParameters) {
+    Rig rig(engine::kHopalong);
+    rig.startAndPump();
+    rig.command(app::IDM_ZOOM_OUT);
+    const engine::ViewWindow zoomed = rig.fractal().view;
+    ASSERT_GT(rig.fractal().history.count(), 0);
+
+    rig.shell.typeAnswer = engine::kHopalong;
+    rig.command(app::IDM_TYPE);
+    EXPECT_EQ(rig.mainWindow->currentFractal(), nullptr);  // until the posted creation
+    rig.pump();
+    ASSERT_NE(rig.mainWindow->currentFractal(), nullptr);
+    EXPECT_EQ(rig.fractal().type, engine::kHopalong);
+    EXPECT_EQ(rig.fractal().history.count(), 0);  // a new object, loaded without a push
+    // The stored string keeps six decimals.
+    EXPECT_NEAR(rig.fractal().view.xmin, zoomed.xmin, 1e-6);
+    EXPECT_NEAR(rig.fractal().view.ymax, zoomed.ymax, 1e-6);
+    EXPECT_TRUE(rig.fractal().isRunning());
+}
+
+TEST(MainWindowCommands, ClearScreenRestartsTheRunWithTheSameView) {
+    Rig rig;
+    rig.startAndPump();
+    rig.command(app::IDM_ZOOM_OUT);
+    const engine::ViewWindow view = rig.fractal().view;
+    const int history = rig.fractal().history.count();
+    waitUntilFinished(rig.fractal());
+    const std::uint32_t firstStart = rig.fractal().statistics().startTick;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+
+    rig.command(app::IDM_CLEAR_SCREEN);
+    EXPECT_GT(rig.fractal().statistics().startTick, firstStart);
+    EXPECT_TRUE(sameView(rig.fractal().view, view));
+    EXPECT_EQ(rig.fractal().history.count(), history);
+}
+
+TEST(MainWindowCommands, ExitStoresTheTypeAndQuits) {
+    Rig rig(engine::kJulia);
+    rig.startAndPump();
+    rig.command(app::IDM_EXIT);
+    EXPECT_EQ(rig.mainWindow->currentFractal(), nullptr);
+    EXPECT_EQ(rig.stored("Fractal"), platform::SettingsValue::ofNumber(engine::kJulia));
+    EXPECT_TRUE(rig.stored("Julia").has_value());  // the stop stored the parameters
+    EXPECT_EQ(rig.shell.quitCodes, std::vector<int>{0});
+    // The deactivation before the close took its default course.
+    ASSERT_FALSE(rig.shell.defaulted.empty());
+    EXPECT_EQ(rig.shell.defaulted.front(), app::WM_ACTIVATE);
+}
+
+TEST(MainWindowCommands, ZoomOutAndPreviousMoveThroughTheHistory) {
+    Rig rig;
+    rig.startAndPump();
+    const engine::ViewWindow start = rig.fractal().view;
+    rig.command(app::IDM_ZOOM_OUT);
+    EXPECT_NEAR(rig.fractal().view.xrange, start.xrange / 0.6, 1e-9);
+    rig.command(app::IDM_ZOOM_PREVIOUS);
+    EXPECT_TRUE(sameView(rig.fractal().view, start));
+}
+
+// ----- Display power -----
+
+TEST(MainWindowDisplayPower, AKeyWhileTheDisplayIsOffOnlySwitchesItOn) {
+    Rig rig;
+    rig.startAndPump();
+    rig.command(app::IDM_DISPLAY_OFF);
+    EXPECT_TRUE(rig.mainWindow->displayOff());
+
+    // A tap leaves the display off.
+    rig.stylus(app::WM_LBUTTONDOWN, 5, 5);
+    EXPECT_TRUE(rig.mainWindow->displayOff());
+
+    rig.shell.defaulted.clear();
+    EXPECT_EQ(rig.send(app::WM_KEYDOWN, 'A', 0), 0);
+    EXPECT_FALSE(rig.mainWindow->displayOff());
+    EXPECT_TRUE(rig.shell.defaulted.empty());  // consumed
+    EXPECT_EQ(rig.shell.powerRequests, (std::vector<bool>{false, true}));
+
+    rig.send(app::WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(rig.shell.defaulted, std::vector<unsigned>{app::WM_KEYDOWN});
+}
+
+TEST(MainWindowDisplayPower, ActivationSwitchesTheDisplayOn) {
+    Rig rig;
+    rig.startAndPump();
+    rig.command(app::IDM_DISPLAY_OFF);
+    rig.send(app::WM_ACTIVATE, app::WA_INACTIVE, 0);
+    EXPECT_FALSE(rig.mainWindow->displayOff());
+    EXPECT_EQ(rig.shell.powerRequests, (std::vector<bool>{false, true}));
+}
+
+TEST(MainWindowDisplayPower, StaysOnWhenTheDisplayCannotBeSwitched) {
+    Rig rig;
+    rig.startAndPump();
+    rig.shell.displaySupportsPower = false;
+    rig.command(app::IDM_DISPLAY_OFF);
+    EXPECT_FALSE(rig.mainWindow->displayOff());
+    rig.send(app::WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(rig.shell.powerRequests, std::vector<bool>{false});
+}
+
+// ----- Help -----
+
+TEST(MainWindowHelp, BuildsTheCommandLineOfEachTopic) {
+    EXPECT_EQ(app::helpCommandLine(app::kHelpContents), "Corvane.htm#Contents");
+    EXPECT_EQ(app::helpCommandLine(app::kHelpFractals), "Corvane.htm#Fractals");
+    EXPECT_EQ(app::helpCommandLine(app::kHelpOptions), "Corvane.htm#Options");
+    EXPECT_EQ(app::helpCommandLine(std::string(400, 'x')).size(), 255u);
+
+    Rig rig;
+    EXPECT_EQ(rig.send(app::WM_HELP), 1);
+    EXPECT_EQ(rig.shell.helpCommands, std::vector<std::string>{"Corvane.htm#Contents"});
+}
+
+// ----- Files -----
+
+TEST(MainWindowFiles, SaveProposesANameInThePictureFolderAndCreatesIt) {
+    Rig rig;
+    rig.startAndPump();
+    const std::string folder = rig.folder.file("pictures");
+    ASSERT_FALSE(std::filesystem::exists(folder));
+    const std::string path = folder + "/mine.bmp";
+    rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+    rig.command(app::IDM_SAVE);
+
+    ASSERT_EQ(rig.shell.fileRequests.size(), 1u);
+    const FileDialogRequest& request = rig.shell.fileRequests[0];
+    EXPECT_EQ(request.kind, FileDialogRequest::Kind::Save);
+    EXPECT_EQ(request.title, "Save fractal:");
+    EXPECT_EQ(request.fileName, "Mandelbrot001");
+    EXPECT_EQ(request.initialFolder, folder);
+    EXPECT_EQ(request.defaultExtension, "bmp");
+    EXPECT_EQ(request.flags, 0x806u);
+    EXPECT_EQ(request.filters, (std::vector<app::FileFilter>{{"Bitmaps (*.bmp)", "*.bmp"},
+                                                             {"All files (*.*)", "*.*"}}));
+    EXPECT_TRUE(std::filesystem::is_regular_file(path));
+    EXPECT_TRUE(rig.shell.messages.empty());
+}
+
+TEST(MainWindowFiles, ASaveThatFailsNamesTheFileAndTheReason) {
+    Rig rig;
+    rig.startAndPump();
+    const std::string path = rig.folder.file("no-such-folder/x.bmp");
+    rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+    rig.command(app::IDM_SAVE);
+    ASSERT_EQ(rig.shell.messages.size(), 1u);
+    EXPECT_NE(rig.shell.messages[0].find(path), std::string::npos);
+    EXPECT_NE(rig.shell.messages[0].find("No such file or directory"), std::string::npos);
+}
+
+TEST(MainWindowFiles, OpenContinuesASavedPictureOfAnotherType) {
+    Rig rig(engine::kJulia);
+    rig.startAndPump();
+    waitUntilFinished(rig.fractal());
+    const std::string path = rig.folder.file("julia.bmp");
+    ASSERT_EQ(rig.fractal().saveImage(path), engine::kStatusOk);
+    const auto savedPixel = rig.fractal().picture.pixel(20, 20);
+
+    rig.shell.typeAnswer = engine::kMandelbrot;
+    rig.command(app::IDM_TYPE);
+    rig.pump();
+    ASSERT_EQ(rig.fractal().type, engine::kMandelbrot);
+
+    rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+    rig.command(app::IDM_OPEN);
+    const FileDialogRequest& request = rig.shell.fileRequests.back();
+    EXPECT_EQ(request.title, "Open fractal:");
+    EXPECT_EQ(request.flags, 0x1804u);
+    ASSERT_NE(rig.mainWindow->heldFractal(), nullptr);
+    EXPECT_EQ(rig.mainWindow->currentFractal(), rig.mainWindow->heldFractal());
+
+    rig.pump();
+    EXPECT_EQ(rig.mainWindow->heldFractal(), nullptr);
+    EXPECT_EQ(rig.fractal().type, engine::kJulia);
+    EXPECT_FALSE(rig.fractal().isRunning());  // the opened picture is shown unchanged
+    EXPECT_EQ(rig.fractal().picture.pixel(20, 20), savedPixel);
+}
+
+TEST(MainWindowFiles, AFileThatIsNoPictureIsRefusedAndTheFractalKeepsComputing) {
+    const struct {
+        const char* name;
+        std::string content;
+        const char* reason;
+    } table[] = {
+        {"text.bmp", "hello", "not a bitmap file"},
+        // A bitmap of another program: 1 x 1 pixel, 24 bits, no trailer.
+        {"plain.bmp",
+         std::string("BM\x3A\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0",
+                     30) +
+             std::string(24, '\0') + std::string("\xFF\xFF\xFF\0", 4),
+         "no fractal type"},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        Rig rig(engine::kHopalong);
+        rig.startAndPump();
+        engine::Fractal* before = rig.mainWindow->currentFractal();
+        const std::string path = rig.folder.write(row.name, row.content);
+        rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+        rig.command(app::IDM_OPEN);
+        ASSERT_EQ(rig.shell.messages.size(), 1u);
+        EXPECT_NE(rig.shell.messages[0].find(path), std::string::npos);
+        EXPECT_NE(rig.shell.messages[0].find(row.reason), std::string::npos)
+            << rig.shell.messages[0];
+        EXPECT_EQ(rig.mainWindow->heldFractal(), nullptr);
+        EXPECT_EQ(rig.mainWindow->currentFractal(), before);
+        EXPECT_TRUE(rig.fractal().isRunning());
+        EXPECT_FALSE(rig.window.takeMessage().has_value());
+    }
+}
+
+TEST(MainWindowFiles, LoadPaletteStoresThePathAndRestarts) {
+    Rig rig(engine::kHopalong);
+    rig.startAndPump();
+    const std::string path = rig.folder.write("two.pal", "255 0 0\n0 0 255\n");
+    rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+    rig.command(app::IDM_LOAD_PALETTE);
+    const FileDialogRequest& request = rig.shell.fileRequests.back();
+    EXPECT_EQ(request.title, "Open palette:");
+    EXPECT_EQ(request.filters[0], (app::FileFilter{"Color palettes (*.pal)", "*.pal"}));
+    EXPECT_EQ(rig.stored("Palette"), platform::SettingsValue::ofText(path));
+    EXPECT_EQ(rig.fractal().numColors, 2);
+    EXPECT_TRUE(rig.fractal().isRunning());
+}
+
+// ----- Slideshow -----
+
+TEST(MainWindowSlideshow, TheTimerShowsTheNextPictureAndAnyInputEndsTheShow) {
+    const struct {
+        const char* name;
+        std::function<void(Rig&)> input;
+    } endings[] = {
+        {"command", [](Rig& rig) { rig.command(app::IDM_CTRL_Q); }},
+        {"stylus", [](Rig& rig) { rig.stylus(app::WM_LBUTTONDOWN, 5, 5); }},
+        {"key", [](Rig& rig) { rig.send(app::WM_KEYDOWN, 'A', 0); }},
+        {"activation", [](Rig& rig) { rig.send(app::WM_ACTIVATE, app::WA_INACTIVE, 0); }},
+    };
+    for (const auto& ending : endings) {
+        SCOPED_TRACE(ending.name);
+        Rig rig;
+        rig.startAndPump();
+        waitUntilFinished(rig.fractal());
+        const std::string first = rig.folder.file("Mandelbrot001.bmp");
+        ASSERT_EQ(rig.fractal().saveImage(first), engine::kStatusOk);
+        ASSERT_EQ(rig.fractal().saveImage(rig.folder.file("Mandelbrot002.bmp")), engine::kStatusOk);
+        ASSERT_EQ(rig.fractal().startSlideshow(first, app::kSlideshowTimerId, false),
+                  engine::kStatusOk);
+        EXPECT_EQ(rig.fractal().slideshowPosition, 1);
+
+        EXPECT_EQ(rig.send(app::WM_TIMER, app::kSlideshowTimerId, 0), 0);
+        EXPECT_EQ(rig.fractal().slideshowPosition, 2);
+        rig.send(app::WM_TIMER, 7, 0);  // not ours
+        EXPECT_EQ(rig.shell.defaulted, std::vector<unsigned>{app::WM_TIMER});
+
+        ending.input(rig);
+        EXPECT_EQ(rig.fractal().slideshowTimer, 0u);
+        EXPECT_FALSE(rig.mainWindow->selecting());
+    }
+}
+
+// ----- Window size -----
+
+TEST(MainWindowSize, ANewSizeRecreatesTheFractalAtThatSize) {
+    Rig rig(engine::kHopalong);
+    rig.startAndPump();
+    rig.send(app::WM_SIZE, 0, app::makeLParam(80, 60));
+    EXPECT_EQ(rig.mainWindow->currentFractal(), nullptr);
+    EXPECT_EQ(rig.window.surface().width(), 80);
+    rig.pump();
+    ASSERT_NE(rig.mainWindow->currentFractal(), nullptr);
+    EXPECT_EQ(rig.fractal().type, engine::kHopalong);
+    EXPECT_EQ(rig.fractal().width, 80);
+    EXPECT_EQ(rig.fractal().height, 60);
+
+    engine::Fractal* same = rig.mainWindow->currentFractal();
+    rig.send(app::WM_SIZE, 0, app::makeLParam(80, 60));
+    EXPECT_EQ(rig.mainWindow->currentFractal(), same);
+}
+
+}  // namespace

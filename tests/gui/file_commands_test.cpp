@@ -1,0 +1,190 @@
+// Open, Save and Load Palette through the real file dialogs and message boxes.
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <clocale>
+#include <functional>
+#include <memory>
+
+#include "app/messages.h"
+#include "gui/application.h"
+#include "platform/settings_store.h"
+
+namespace {
+
+const std::string kKey = "Software\\Velk\\Corvane";
+
+// Answers the next modal window (a dialog the command opens) once it is up.
+void whenModalOpens(std::function<void(QWidget*)> answer) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            poll->stop();
+            poll->deleteLater();
+            answer(modal);
+            // An answer that failed must not leave the test waiting for ever.
+            if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && dialog->isVisible()) {
+                dialog->reject();
+            }
+        }
+    });
+    poll->start(20);
+}
+
+// Types the path into the dialog's name field and confirms, as a user would; the
+// dialog's view of the folder fills in later, so nothing depends on it.
+void choose(QFileDialog* dialog, const QString& path) {
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(name != nullptr);
+    name->setText(path);
+    static_cast<QDialog*>(dialog)->accept();
+    QVERIFY(!dialog->isVisible());
+}
+
+}  // namespace
+
+class FileCommandsTest : public QObject {
+    Q_OBJECT
+
+  private:
+    struct Program {
+        explicit Program(engine::FractalType type) {
+            pictures = folder.filePath("pictures");
+            store.write(kKey, "ImagePath", platform::SettingsValue::ofText(pictures.toStdString()));
+            store.write(kKey, "AnimZoom", platform::SettingsValue::ofNumber(0));
+            store.write(kKey, "Fractal",
+                        platform::SettingsValue::ofNumber(static_cast<std::uint32_t>(type)));
+            store.write(kKey, "WindowWidth", platform::SettingsValue::ofNumber(160));
+            store.write(kKey, "WindowHeight", platform::SettingsValue::ofNumber(120));
+            application = std::make_unique<gui::Application>(store);
+            application->shell().setQuitHandler([](int) {});
+            application->start();
+        }
+        engine::Fractal* fractal() { return application->mainWindow().currentFractal(); }
+        bool settle() {
+            QTest::qWait(gui::QtWindow::kResizeSettleMs + 100);
+            return QTest::qWaitFor(
+                [this] { return fractal() != nullptr && fractal()->isFinished(); }, 10000);
+        }
+        void command(unsigned id) { application->frame().commandAction(id)->trigger(); }
+
+        QTemporaryDir folder;
+        QString pictures;
+        platform::MemorySettingsStore store;
+        std::unique_ptr<gui::Application> application;
+    };
+
+  private slots:
+    void initTestCase() {
+        std::setlocale(LC_NUMERIC, "C");
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    }
+
+    void saveThenOpenInAnotherType() {
+        Program program(engine::kJulia);
+        QVERIFY(program.settle());
+        const QString path = program.pictures + QStringLiteral("/Julia001.bmp");
+
+        QString title, proposed, folder;
+        QStringList filters;
+        whenModalOpens([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog != nullptr);
+            title = dialog->windowTitle();
+            filters = dialog->nameFilters();
+            folder = dialog->directory().absolutePath();
+            proposed = dialog->selectedFiles().value(0);
+            choose(dialog, path);
+        });
+        program.command(app::IDM_SAVE);
+        QCOMPARE(title, QStringLiteral("Save fractal:"));
+        QCOMPARE(filters, QStringList({"Bitmaps (*.bmp)", "All files (*.*)"}));
+        QCOMPARE(folder, program.pictures);  // made for the first save
+        QVERIFY2(proposed.endsWith(QStringLiteral("/Julia001.bmp")), qPrintable(proposed));
+        QVERIFY(QFile::exists(path));
+
+        // Another type, then the saved Julia again.
+        program.store.write(kKey, "Fractal",
+                            platform::SettingsValue::ofNumber(engine::kMandelbrot));
+        whenModalOpens(
+            [](QWidget* modal) { qobject_cast<QDialog*>(modal)->done(engine::kMandelbrot); });
+        program.command(app::IDM_TYPE);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return program.fractal() && program.fractal()->type == engine::kMandelbrot; },
+            5000));
+
+        whenModalOpens([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog != nullptr);
+            title = dialog->windowTitle();
+            choose(dialog, path);
+        });
+        program.command(app::IDM_OPEN);
+        QCOMPARE(title, QStringLiteral("Open fractal:"));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return program.fractal() && program.fractal()->type == engine::kJulia; }, 5000));
+        QVERIFY(!program.fractal()->isRunning());
+    }
+
+    void aFileThatIsNoPictureIsReportedAndTheFractalGoesOn() {
+        Program program(engine::kHopalong);
+        QTest::qWait(gui::QtWindow::kResizeSettleMs + 100);
+        QVERIFY(QTest::qWaitFor([&] { return program.fractal() != nullptr; }, 5000));
+        engine::Fractal* before = program.fractal();
+        const QString path = program.folder.filePath(QStringLiteral("notes.bmp"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a picture");
+        file.close();
+
+        QString message;
+        whenModalOpens([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            choose(dialog, path);
+            whenModalOpens([&](QWidget* box) {
+                message = qobject_cast<QMessageBox*>(box)->text();
+                qobject_cast<QMessageBox*>(box)->accept();
+            });
+        });
+        program.command(app::IDM_OPEN);
+        QVERIFY2(message.contains(path), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("not a bitmap")), qPrintable(message));
+        QCOMPARE(program.fractal(), before);
+        QVERIFY(program.fractal()->isRunning());
+    }
+
+    void loadPaletteUsesTheChosenFile() {
+        Program program(engine::kHopalong);
+        QTest::qWait(gui::QtWindow::kResizeSettleMs + 100);
+        QVERIFY(QTest::qWaitFor([&] { return program.fractal() != nullptr; }, 5000));
+        const QString path = program.folder.filePath(QStringLiteral("three.pal"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("255 0 0\n0 255 0\n0 0 255\n");
+        file.close();
+
+        QString title;
+        QStringList filters;
+        whenModalOpens([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            title = dialog->windowTitle();
+            filters = dialog->nameFilters();
+            choose(dialog, path);
+        });
+        program.command(app::IDM_LOAD_PALETTE);
+        QCOMPARE(title, QStringLiteral("Open palette:"));
+        QCOMPARE(filters.value(0), QStringLiteral("Color palettes (*.pal)"));
+        QCOMPARE(program.fractal()->numColors, 3);
+        QCOMPARE(program.store.read(kKey, "Palette"),
+                 platform::SettingsValue::ofText(path.toStdString()));
+    }
+};
+
+QTEST_MAIN(FileCommandsTest)
+#include "file_commands_test.moc"
