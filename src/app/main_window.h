@@ -68,6 +68,7 @@ class MainWindow {
     void chooseType(engine::Fractal& fractal);
     void showParametersDialog(engine::Fractal& fractal);
     void openPicture(engine::Fractal& fractal);
+    void startSlideshow(engine::Fractal& fractal);
     void savePicture(engine::Fractal& fractal);
     void loadPaletteFile(engine::Fractal& fractal);
     void clearScreen(engine::Fractal& fractal);

@@ -29,6 +29,15 @@ std::vector<FileFilter> filtersFor(int nameId, const char* extension) {
         FileFilter{platform::cformat("%s (*.*)", text(platform::kStringAllFiles).c_str()), "*.*"}};
 }
 
+// "Only fractals of type %s...?" with the file's name cut before its first digit.
+std::string slideshowQuestion(const std::string& fileTitle) {
+    const std::string typePart = fileTitle.substr(0, fileTitle.find_first_of("0123456789"));
+    std::string question = text(platform::kStringSlideshowQuestion);
+    const std::size_t slot = question.find("%s");
+    if (slot != std::string::npos) question.replace(slot, 2, typePart);
+    return question;
+}
+
 std::string reasonFromErrno(int error) {
     if (error == 0)
         return "the file cannot be written";
@@ -93,6 +102,9 @@ void MainWindow::runCommand(unsigned id, engine::Fractal& fractal) {
             break;
         case IDM_SAVE:
             savePicture(fractal);
+            break;
+        case IDM_SLIDESHOW:
+            startSlideshow(fractal);
             break;
         case IDM_VIEW:
             runModalDialog(DialogId::View, fractal);
@@ -181,6 +193,21 @@ void MainWindow::openPicture(engine::Fractal& fractal) {
         heldFractal_ = std::move(currentFractal_);
     heldIsCurrent_ = true;
     window_.postMessage(WM_NEWFRACTAL, static_cast<std::uint32_t>(heldFractal_->fileType), 1);
+}
+
+void MainWindow::startSlideshow(engine::Fractal& fractal) {
+    FileDialogRequest request = pictureFileDialog();
+    request.kind = FileDialogRequest::Kind::Open;
+    request.title = text(platform::kStringSlideshowCaption);
+    request.initialFolder = fractal.imagePath;
+    request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+    request.wantsFileTitle = true;
+    const std::optional<FileChoice> choice = shell_.chooseFile(request);
+    if (!choice)
+        return;
+    const bool sameTypeOnly =
+        shell_.askYesNo(text(platform::kStringSlideshowCaption), slideshowQuestion(choice->fileTitle));
+    fractal.startSlideshow(choice->path, kSlideshowTimerId, sameTypeOnly);
 }
 
 void MainWindow::savePicture(engine::Fractal& fractal) {

@@ -37,7 +37,10 @@ class ScriptedShell : public app::Shell {
         fileAnswers.pop_front();
         return answer;
     }
-    bool askYesNo(const std::string&, const std::string&) override { return false; }
+    bool askYesNo(const std::string& caption, const std::string& text) override {
+        questions.push_back(caption + "|" + text);
+        return yesAnswer;
+    }
     void showMessage(const std::string&, const std::string& text) override {
         messages.push_back(text);
     }
@@ -55,7 +58,9 @@ class ScriptedShell : public app::Shell {
     }
 
     int typeAnswer = 0;
+    bool yesAnswer = false;
     bool displaySupportsPower = true;
+    std::vector<std::string> questions;
     std::deque<std::optional<FileChoice>> fileAnswers;
     std::vector<DialogId> dialogs;
     std::vector<FileDialogRequest> fileRequests;
@@ -575,6 +580,51 @@ TEST(MainWindowSlideshow, TheTimerShowsTheNextPictureAndAnyInputEndsTheShow) {
         EXPECT_EQ(rig.fractal().slideshowTimer, 0u);
         EXPECT_FALSE(rig.mainWindow->selecting());
     }
+}
+
+TEST(MainWindowSlideshow, TheCommandAsksAboutTheTypeAndShowsTheMatchingPictures) {
+    const struct {
+        const char* title;
+        bool yes;
+        const char* question;
+        std::size_t shown;
+    } cases[] = {
+        {"Mandelbrot002.bmp", true, "Slideshow:|Only fractals of type Mandelbrot...?", 2},
+        {"Mandelbrot002.bmp", false, "Slideshow:|Only fractals of type Mandelbrot...?", 3},
+        {"Julia.bmp", true, "Slideshow:|Only fractals of type Julia.bmp...?", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.title) + (c.yes ? " yes" : " no"));
+        Rig rig;
+        rig.startAndPump();
+        waitUntilFinished(rig.fractal());
+        for (const char* name : {"Mandelbrot001.bmp", "Mandelbrot002.bmp", "Julia.bmp"}) {
+            ASSERT_EQ(rig.fractal().saveImage(rig.folder.file(name)), engine::kStatusOk);
+        }
+        rig.shell.yesAnswer = c.yes;
+        rig.shell.fileAnswers.push_back(FileChoice{rig.folder.file(c.title), c.title});
+        rig.command(app::IDM_SLIDESHOW);
+
+        ASSERT_EQ(rig.shell.fileRequests.size(), 1u);
+        EXPECT_EQ(rig.shell.fileRequests[0].title, "Slideshow:");
+        EXPECT_EQ(rig.shell.fileRequests[0].flags, 0x804u);
+        EXPECT_TRUE(rig.shell.fileRequests[0].wantsFileTitle);
+        EXPECT_EQ(rig.shell.questions, std::vector<std::string>{c.question});
+        EXPECT_EQ(rig.fractal().slideshowFiles.size(), c.shown);
+        EXPECT_EQ(rig.window.timers().count(app::kSlideshowTimerId), 1u);
+        EXPECT_FALSE(rig.fractal().isRunning());
+        rig.command(app::IDM_CTRL_Q);
+        EXPECT_TRUE(rig.window.timers().empty());
+    }
+}
+
+TEST(MainWindowSlideshow, ACancelledChoiceAsksNothing) {
+    Rig rig;
+    rig.startAndPump();
+    rig.command(app::IDM_SLIDESHOW);
+    EXPECT_TRUE(rig.shell.questions.empty());
+    EXPECT_EQ(rig.fractal().slideshowTimer, 0u);
+    EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
 }
 
 // ----- Window size -----
