@@ -8,7 +8,7 @@
 namespace {
 
 class NullFractal : public engine::Fractal {
-public:
+  public:
     explicit NullFractal(const platform::Services& services) : Fractal(services) {}
     int calculate() override { return 0; }
 };

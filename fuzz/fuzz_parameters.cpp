@@ -29,7 +29,8 @@ void runBriefly(engine::Fractal& fractal) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
+    if (size == 0)
+        return 0;
     const engine::FractalType type = 1 + data[0] % 13;
     const std::string params(reinterpret_cast<const char*>(data + 1), size - 1);
 
@@ -37,8 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::MemorySettingsStore store;
     platform::RecordingSound sound;
     engine::FractalPtr fractal = app::createFractal(type, {window, store, sound});
-    if (!fractal) return 0;
-    store.write("Software\\Velk\\Corvane", fractal->typeName, platform::SettingsValue::ofText(params));
+    if (!fractal)
+        return 0;
+    store.write("Software\\Velk\\Corvane", fractal->typeName,
+                platform::SettingsValue::ofText(params));
     {
         engine::TakingOverScope hold(*fractal);
         fractal->loadParameters();

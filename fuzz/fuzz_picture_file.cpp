@@ -11,13 +11,15 @@
 namespace {
 
 const std::string& scratchPath() {
-    static const std::string path = "/tmp/corvane-fuzz-picture-" + std::to_string(::getpid()) + ".bmp";
+    static const std::string path =
+        "/tmp/corvane-fuzz-picture-" + std::to_string(::getpid()) + ".bmp";
     return path;
 }
 
 bool writeScratch(const std::uint8_t* data, std::size_t size) {
     std::FILE* file = std::fopen(scratchPath().c_str(), "wb");
-    if (file == nullptr) return false;
+    if (file == nullptr)
+        return false;
     const bool ok = std::fwrite(data, 1, size, file) == size;
     return std::fclose(file) == 0 && ok;
 }
@@ -26,15 +28,18 @@ bool writeScratch(const std::uint8_t* data, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const persist::BitmapLoad decoded = persist::decodeBitmap(data, size);
-    if (!writeScratch(data, size)) return 0;
+    if (!writeScratch(data, size))
+        return 0;
     const persist::BitmapLoad loaded = persist::loadBitmapFile(scratchPath());
-    if (loaded.ok() != decoded.ok()) __builtin_trap();  // the two doors must agree
+    if (loaded.ok() != decoded.ok())
+        __builtin_trap();  // the two doors must agree
     // The trailer is read with the size the loader found, or with made-up sizes.
     int width = loaded.ok() ? loaded.bitmap.width() : static_cast<int>(size % 300);
     int height = loaded.ok() ? loaded.bitmap.height() : static_cast<int>(size % 7);
     engine::FractalType type = 0;
     std::string params;
     persist::readPictureTrailer(scratchPath(), width, height, type, params, 255);
-    if (params.size() > 255 * 3) __builtin_trap();  // at most 255 units, 3 bytes each
+    if (params.size() > 255 * 3)
+        __builtin_trap();  // at most 255 units, 3 bytes each
     return 0;
 }

@@ -9,6 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const platform::SettingsContents parsed = platform::parseSettings(text);
     const std::string written = platform::serializeSettings(parsed);
-    if (platform::parseSettings(written) != parsed) __builtin_trap();
+    if (platform::parseSettings(written) != parsed)
+        __builtin_trap();
     return 0;
 }

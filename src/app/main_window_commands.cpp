@@ -34,7 +34,8 @@ std::string slideshowQuestion(const std::string& fileTitle) {
     const std::string typePart = fileTitle.substr(0, fileTitle.find_first_of("0123456789"));
     std::string question = text(platform::kStringSlideshowQuestion);
     const std::size_t slot = question.find("%s");
-    if (slot != std::string::npos) question.replace(slot, 2, typePart);
+    if (slot != std::string::npos)
+        question.replace(slot, 2, typePart);
     return question;
 }
 
@@ -205,8 +206,8 @@ void MainWindow::startSlideshow(engine::Fractal& fractal) {
     const std::optional<FileChoice> choice = shell_.chooseFile(request);
     if (!choice)
         return;
-    const bool sameTypeOnly =
-        shell_.askYesNo(text(platform::kStringSlideshowCaption), slideshowQuestion(choice->fileTitle));
+    const bool sameTypeOnly = shell_.askYesNo(text(platform::kStringSlideshowCaption),
+                                              slideshowQuestion(choice->fileTitle));
     fractal.startSlideshow(choice->path, kSlideshowTimerId, sameTypeOnly);
 }
 

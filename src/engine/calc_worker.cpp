@@ -17,7 +17,8 @@ constexpr unsigned kAlarmGapMs = 1000;
 }  // namespace
 
 void Fractal::startCalculation() {
-    if (takingOver || running.load()) return;
+    if (takingOver || running.load())
+        return;
     joinFinishedWorker();
 
     prepareCalculation();
@@ -69,13 +70,15 @@ void Fractal::haltWorker() {
 }
 
 void Fractal::pauseCalculation() {
-    if (paused.load() || !workerExists_.load()) return;
+    if (paused.load() || !workerExists_.load())
+        return;
     std::lock_guard lock(pauseMutex_);
     paused = true;
 }
 
 void Fractal::resumeCalculation() {
-    if (!paused.load() || !workerExists_.load()) return;
+    if (!paused.load() || !workerExists_.load())
+        return;
     {
         std::lock_guard lock(pauseMutex_);
         paused = false;
@@ -89,7 +92,8 @@ void Fractal::waitWhilePaused() noexcept {
 }
 
 void Fractal::raiseWorkerPriority() {
-    if (workerExists_.load()) platform::setThreadNice(workerThreadId_.load(), platform::kWorkerNiceNormal);
+    if (workerExists_.load())
+        platform::setThreadNice(workerThreadId_.load(), platform::kWorkerNiceNormal);
 }
 
 void Fractal::lowerWorkerPriority() {
@@ -130,9 +134,11 @@ void Fractal::finishCalculation() {
 }
 
 void Fractal::waitForFinished() {
-    if (!workerThread_.joinable()) return;
+    if (!workerThread_.joinable())
+        return;
     std::unique_lock lock(finishMutex_);
-    while (!finished.load(std::memory_order_acquire)) finishChanged_.wait_for(lock, kStopPoll);
+    while (!finished.load(std::memory_order_acquire))
+        finishChanged_.wait_for(lock, kStopPoll);
 }
 
 void Fractal::joinFinishedWorker() {

@@ -115,13 +115,15 @@ unsigned low8(std::uint64_t value) {
 // regular file is read.
 std::optional<std::string> readPaletteFile(const std::string& path) {
     const auto file = platform::RegularFile::open(path);
-    if (!file) return std::nullopt;
+    if (!file)
+        return std::nullopt;
     bool truncated = false;
     auto data = file->readAll(kMaxPaletteBytes, truncated);
     if (data && truncated) {
         // Cut after the last complete number, so that none is read short.
         std::size_t used = data->size();
-        while (used > 0 && !isSpace((*data)[used - 1])) --used;
+        while (used > 0 && !isSpace((*data)[used - 1]))
+            --used;
         data->resize(used);
     }
     return data;

@@ -14,7 +14,7 @@ const std::array<platform::Color, 255>& builtInPalette();
 
 // The fractal's list of colours.
 class ColorTable {
-public:
+  public:
     ColorTable() = default;
     ColorTable(const ColorTable&) = delete;
     ColorTable& operator=(const ColorTable&) = delete;
@@ -29,7 +29,8 @@ public:
     // Entry (index mod count) for an index of 0 or more; defaultColor for an empty
     // table or a negative index. Never allocates or locks.
     platform::Color colorAt(int index) const noexcept {
-        if (colorCount_ <= 0 || index < 0) return defaultColor_;
+        if (colorCount_ <= 0 || index < 0)
+            return defaultColor_;
         // Counts below the table size are the common case; skip the division there.
         return colors_[static_cast<std::size_t>(index < colorCount_ ? index : index % colorCount_)];
     }
@@ -37,7 +38,7 @@ public:
     int colorCount() const noexcept { return colorCount_; }
     platform::Color defaultColor() const noexcept { return defaultColor_; }
 
-private:
+  private:
     void clear();
 
     std::unique_ptr<platform::Color[]> colors_;

@@ -60,7 +60,8 @@ Fractal::Fractal(const platform::Services& services)
     imagePath = defaultImagePath();
     std::string storedPath;
     std::uint32_t length = 260;
-    if (settings.readString("ImagePath", storedPath, length)) imagePath = storedPath;
+    if (settings.readString("ImagePath", storedPath, length))
+        imagePath = storedPath;
 
     randomState_ = randomSeedFromClock();
 
@@ -79,18 +80,21 @@ Fractal::~Fractal() {
 
 void Fractal::readOptions() {
     std::uint32_t value = 0;
-    if (settings.readDword("Alarm", value)) alarm = value != 0;
-    if (settings.readDword("AnimZoom", value)) animZoom = value != 0;
+    if (settings.readDword("Alarm", value))
+        alarm = value != 0;
+    if (settings.readDword("AnimZoom", value))
+        animZoom = value != 0;
     if (settings.readDword("AnimZoomSleep", value)) {
         // The frame pause is unsigned milliseconds; a negative hand-made value means none.
         const auto signedValue = static_cast<std::int32_t>(value);
-        animZoomSleep = signedValue < 0 ? 0
+        animZoomSleep = signedValue < 0                   ? 0
                         : signedValue > kMaxAnimZoomSleep ? kMaxAnimZoomSleep
                                                           : signedValue;
     }
     if (settings.readDword("SlideshowDelay", value)) {
         const auto signedValue = static_cast<std::int32_t>(value);
-        if (signedValue > 0) slideshowDelay = signedValue;
+        if (signedValue > 0)
+            slideshowDelay = signedValue;
     }
 }
 
@@ -100,8 +104,12 @@ void Fractal::writeOptions() {
     settings.writeDword("SlideshowDelay", static_cast<std::uint32_t>(slideshowDelay.load()));
 }
 
-bool Fractal::loadParameters() { return true; }
-bool Fractal::saveParameters() { return true; }
+bool Fractal::loadParameters() {
+    return true;
+}
+bool Fractal::saveParameters() {
+    return true;
+}
 void Fractal::setDefaultParameters() {}
 void Fractal::prepareCalculation() {}
 void Fractal::setDefaultView() {}
@@ -121,7 +129,8 @@ void Fractal::startFromSettings() {
 }
 
 void Fractal::takeOverPicture(Fractal& previous) {
-    if (&previous == this || previous.fileType != type) return;
+    if (&previous == this || previous.fileType != type)
+        return;
     settings.writeString(typeName, previous.fileParams);
     {
         TakingOverScope hold(*this);
@@ -135,8 +144,12 @@ int Fractal::nextRandom() noexcept {
     return static_cast<int>((randomState_ >> 16) & 0x7FFFu);
 }
 
-void Fractal::pushView() { history.push(view); }
+void Fractal::pushView() {
+    history.push(view);
+}
 
-void Fractal::popView() { history.pop(view); }
+void Fractal::popView() {
+    history.pop(view);
+}
 
 }  // namespace engine

@@ -64,7 +64,7 @@ struct RunStatistics {
 // The user-interface thread changes the view, the parameters, the colours and the
 // surfaces only between a stop and the next start.
 class Fractal {
-public:
+  public:
     Fractal(const Fractal&) = delete;
     Fractal& operator=(const Fractal&) = delete;
     virtual ~Fractal();
@@ -183,25 +183,25 @@ public:
     bool slideshowSameType = false;
     ViewWindow shownView;
 
-protected:
+  protected:
     explicit Fractal(const platform::Services& services);
 
     // The worker's poll: waits while paused, then tells whether to go on.
     bool keepRunning() noexcept {
-        if (paused.load(std::memory_order_relaxed)) waitWhilePaused();
+        if (paused.load(std::memory_order_relaxed))
+            waitWhilePaused();
         return running.load(std::memory_order_relaxed);
     }
     // Statistics; only the worker writes them during a run.
     void addPoints(std::uint32_t n) noexcept {
-        pointCount.store(pointCount.load(std::memory_order_relaxed) + n,
-                         std::memory_order_relaxed);
+        pointCount.store(pointCount.load(std::memory_order_relaxed) + n, std::memory_order_relaxed);
     }
     void addIterations(std::uint32_t n) noexcept {
         iterationCount.store(iterationCount.load(std::memory_order_relaxed) + n,
                              std::memory_order_relaxed);
     }
 
-private:
+  private:
     friend class TakingOverScope;
     static void workerMain(Fractal* fractal);
     void finishCalculation();
@@ -228,7 +228,7 @@ private:
 
 // Holds takingOver set for its lifetime, restoring the previous value after.
 class TakingOverScope {
-public:
+  public:
     explicit TakingOverScope(Fractal& fractal) : fractal_(fractal), previous_(fractal.takingOver) {
         fractal_.takingOver = true;
     }
@@ -236,7 +236,7 @@ public:
     TakingOverScope(const TakingOverScope&) = delete;
     TakingOverScope& operator=(const TakingOverScope&) = delete;
 
-private:
+  private:
     Fractal& fractal_;
     bool previous_;
 };
@@ -245,7 +245,8 @@ private:
 // part of the object that is already destroyed.
 struct FractalDeleter {
     void operator()(Fractal* fractal) const {
-        if (fractal == nullptr) return;
+        if (fractal == nullptr)
+            return;
         fractal->haltWorker();
         delete fractal;
     }

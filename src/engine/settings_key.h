@@ -11,7 +11,7 @@ namespace engine {
 // Capacities are in bytes of UTF-16 text with its terminator, so a 260-byte read
 // accepts at most 129 characters.
 class SettingsKey {
-public:
+  public:
     explicit SettingsKey(platform::SettingsStore& store);
 
     bool createKey();
@@ -29,7 +29,7 @@ public:
     const std::string& path() const { return path_; }
     platform::SettingsStore& store() { return store_; }
 
-private:
+  private:
     platform::SettingsStore& store_;
     std::string path_;  // "Software\Velk\Corvane", at most 128 characters
     bool open_ = false;

@@ -14,7 +14,9 @@ constexpr unsigned kMarkPauseMs = 200;
 // and the frame arithmetic could overflow.
 constexpr int kFarOutside = 1 << 24;
 
-int clampFar(int v) { return std::clamp(v, -kFarOutside, kFarOutside); }
+int clampFar(int v) {
+    return std::clamp(v, -kFarOutside, kFarOutside);
+}
 
 bool withinReach(const platform::Rect& r) {
     return r.left == clampFar(r.left) && r.top == clampFar(r.top) && r.right == clampFar(r.right) &&
@@ -44,12 +46,15 @@ void Fractal::paint(const platform::Rect& rect) {
     const int top = std::max(rect.top, 0);
     const long long w = std::min<long long>(rect.right, width - 1) - left + 1;
     const long long h = std::min<long long>(rect.bottom, height - 1) - top + 1;
-    if (w <= 0 || h <= 0) return;
+    if (w <= 0 || h <= 0)
+        return;
     windowDC.copyFrom(picture, left, top, static_cast<int>(w), static_cast<int>(h), left, top);
     window.markDirty();
 }
 
-void Fractal::clearPicture() { clearPictureBase(); }
+void Fractal::clearPicture() {
+    clearPictureBase();
+}
 
 void Fractal::clearPictureBase() {
     picture.whiteness(0, 0, width, height);
@@ -72,8 +77,10 @@ void Fractal::drawRubberBand(platform::Point p, platform::Point q, bool draw) {
 }
 
 void Fractal::animateZoom(const platform::Rect& rect, bool zoomIn, bool preparedPicture) {
-    if (scratch.empty() || !withinReach(rect)) return;
-    if (!preparedPicture) scratch.copyFrom(picture, 0, 0, width, height, 0, 0);
+    if (scratch.empty() || !withinReach(rect))
+        return;
+    if (!preparedPicture)
+        scratch.copyFrom(picture, 0, 0, width, height, 0, 0);
 
     const platform::Rect whole{0, 0, width - 1, height - 1};
     const platform::Rect start = zoomIn ? rect : whole;
@@ -92,12 +99,14 @@ void Fractal::animateZoom(const platform::Rect& rect, bool zoomIn, bool prepared
             window.pause(kMarkPauseMs);
             drawRubberBand(p1, p2, false);
             window.flush();
-            if (blink == 0) window.pause(kMarkPauseMs);
+            if (blink == 0)
+                window.pause(kMarkPauseMs);
         }
     }
 
     const auto showFrame = [&](const platform::Rect& frame, bool withBand) {
-        if (!zoomIn) picture.whiteness(0, 0, width, height);
+        if (!zoomIn)
+            picture.whiteness(0, 0, width, height);
         picture.stretchFrom(scratch, frame.left, frame.top, frame.right - frame.left + 1,
                             frame.bottom - frame.top + 1, source.left, source.top, source.right,
                             source.bottom);

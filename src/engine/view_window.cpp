@@ -7,7 +7,9 @@ namespace engine {
 
 namespace {
 
-bool finitePositive(double v) { return std::isfinite(v) && v > 0.0; }
+bool finitePositive(double v) {
+    return std::isfinite(v) && v > 0.0;
+}
 
 }  // namespace
 
@@ -31,9 +33,10 @@ void ViewWindow::setRect(double x1, double y1, double x2, double y2) {
     // and everything that maps pixels would go wrong; keep the view that worked.
     const bool usable = std::isfinite(xmin) && std::isfinite(xmax) && std::isfinite(ymin) &&
                         std::isfinite(ymax) && finitePositive(xrange) && finitePositive(yrange) &&
-                        finitePositive(xscale) && finitePositive(yscale) &&
-                        finitePositive(xpix) && finitePositive(ypix);
-    if (!usable) *this = previous;
+                        finitePositive(xscale) && finitePositive(yscale) && finitePositive(xpix) &&
+                        finitePositive(ypix);
+    if (!usable)
+        *this = previous;
 }
 
 void ViewWindow::centreOnOrigin() {
@@ -43,7 +46,8 @@ void ViewWindow::centreOnOrigin() {
 }
 
 void ViewWindow::scaleAbout(double cx, double cy, double factor) {
-    if (!(factor > 0.0)) return;
+    if (!(factor > 0.0))
+        return;
     const ViewWindow previous = *this;
     const double halfWidth = xrange * (1.0 / factor) * 0.5;
     const double halfHeight = yrange * (1.0 / factor) * 0.5;
@@ -52,10 +56,10 @@ void ViewWindow::scaleAbout(double cx, double cy, double factor) {
     xmax = halfWidth + cx;
     ymax = halfHeight + cy;
     recompute();
-    const bool usable = finitePositive(xrange) && finitePositive(yrange) &&
-                        finitePositive(xpix) && finitePositive(ypix) &&
-                        finitePositive(xscale) && finitePositive(yscale);
-    if (!usable) *this = previous;
+    const bool usable = finitePositive(xrange) && finitePositive(yrange) && finitePositive(xpix) &&
+                        finitePositive(ypix) && finitePositive(xscale) && finitePositive(yscale);
+    if (!usable)
+        *this = previous;
 }
 
 void ViewWindow::fitToAspect(double& x1, double& y1, double& x2, double& y2) const {
@@ -109,7 +113,8 @@ bool truncToInt(double value, int& result) {
     // Every double strictly between these bounds truncates into the int32 range.
     constexpr double kLow = -2147483649.0;
     constexpr double kHigh = 2147483648.0;
-    if (!(value > kLow && value < kHigh)) return false;  // also refuses NaN
+    if (!(value > kLow && value < kHigh))
+        return false;  // also refuses NaN
     result = static_cast<int>(value);
     return true;
 }
@@ -117,22 +122,26 @@ bool truncToInt(double value, int& result) {
 bool planeToPixel(const ViewWindow& view, double x, double y, int& column, int& row) {
     int c = 0;
     int r = 0;
-    if (!truncToInt((x - view.xmin) * view.xpix, c)) return false;
-    if (!truncToInt(view.maxY - (y - view.ymin) * view.ypix, r)) return false;
+    if (!truncToInt((x - view.xmin) * view.xpix, c))
+        return false;
+    if (!truncToInt(view.maxY - (y - view.ymin) * view.ypix, r))
+        return false;
     column = c;
     row = r;
     return true;
 }
 
 bool ZoomHistory::push(const ViewWindow& view) {
-    if (count_ >= kCapacity) return false;
+    if (count_ >= kCapacity)
+        return false;
     entries_[static_cast<std::size_t>(count_)] = view;
     ++count_;
     return true;
 }
 
 bool ZoomHistory::pop(ViewWindow& view) {
-    if (count_ <= 0) return false;
+    if (count_ <= 0)
+        return false;
     --count_;
     view = entries_[static_cast<std::size_t>(count_)];
     return true;

@@ -6,7 +6,7 @@ namespace engine {
 
 // A rectangle of the plane tied to the pixel grid of the picture.
 class ViewWindow {
-public:
+  public:
     explicit ViewWindow(bool keepAspect = true);
 
     void setScreenSize(int width, int height);
@@ -53,7 +53,7 @@ bool truncToInt(double value, int& result);
 
 // Up to 32 earlier views, the newest last; a full history drops new entries.
 class ZoomHistory {
-public:
+  public:
     static constexpr int kCapacity = 32;
 
     bool push(const ViewWindow& view);
@@ -62,7 +62,7 @@ public:
     int capacity() const { return kCapacity; }
     const ViewWindow& at(int index) const { return entries_[static_cast<std::size_t>(index)]; }
 
-private:
+  private:
     std::array<ViewWindow, kCapacity> entries_;
     int count_ = 0;
 };

@@ -39,7 +39,8 @@ void Fractal::scaleViewAt(double x, double y, double factor) {
 }
 
 void Fractal::zoomByFactor(double factor) {
-    if (factor == 1.0) return;
+    if (factor == 1.0)
+        return;
     if (!animZoom) {
         scaleView(factor);
         return;
@@ -68,8 +69,10 @@ void Fractal::zoomToRect(double x1, double y1, double x2, double y2, bool zoomIn
     stopCalculation();
     if (animZoom) {
         double fx1 = x1, fy1 = y1, fx2 = x2, fy2 = y2;
-        if (fx1 > fx2) std::swap(fx1, fx2);
-        if (fy1 > fy2) std::swap(fy1, fy2);
+        if (fx1 > fx2)
+            std::swap(fx1, fx2);
+        if (fy1 > fy2)
+            std::swap(fy1, fy2);
         view.fitToAspect(fx1, fy1, fx2, fy2);
         platform::Rect rect;
         if (truncToInt((fx1 - view.xmin) * view.xpix, rect.left) &&
@@ -87,15 +90,18 @@ void Fractal::zoomToRect(double x1, double y1, double x2, double y2, bool zoomIn
 }
 
 void Fractal::zoomPrevious() {
-    if (history.count() == 0) return;
+    if (history.count() == 0)
+        return;
     stopCalculation();
     const ViewWindow old = view;
     popView();
     if (animZoom && !ViewWindow::sameView(old, view)) {
         const bool zoomIn = liesInside(view, old);
         platform::Rect rect;
-        const bool fits = zoomIn ? viewInPixelsOf(view, old, rect) : viewInPixelsOf(old, view, rect);
-        if (fits) animateZoom(rect, zoomIn, false);
+        const bool fits =
+            zoomIn ? viewInPixelsOf(view, old, rect) : viewInPixelsOf(old, view, rect);
+        if (fits)
+            animateZoom(rect, zoomIn, false);
     }
     startCalculation();
 }

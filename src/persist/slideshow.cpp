@@ -50,7 +50,8 @@ int Fractal::startSlideshow(const std::string& path, unsigned timerId, bool same
     slideshowSameType = sameTypeOnly;
 
     std::vector<std::string> names = platform::findFiles(slideshowPattern);
-    if (names.empty()) return kStatusCannotOpen;
+    if (names.empty())
+        return kStatusCannotOpen;
     sortByCodeUnits(names);
     // More pictures than the list holds: the first ones in name order are shown.
     if (names.size() > static_cast<std::size_t>(maxSequence)) {
@@ -65,7 +66,8 @@ int Fractal::startSlideshow(const std::string& path, unsigned timerId, bool same
     const int result =
         openImage(platform::truncateUtf16(slideshowFolder + first, kPathCapacity), false);
     slideshowPosition = 1;
-    if (slideshowDelay >= kTitleDelayThreshold) window.setTitleText(withoutExtension(first));
+    if (slideshowDelay >= kTitleDelayThreshold)
+        window.setTitleText(withoutExtension(first));
     paint(clientRect);
     window.setTimer(timerId, static_cast<unsigned>(slideshowDelay.load()));
     slideshowTimer = timerId;
@@ -73,10 +75,13 @@ int Fractal::startSlideshow(const std::string& path, unsigned timerId, bool same
 }
 
 int Fractal::slideshowTick() {
-    if (slideshowFiles.empty()) return kStatusCannotOpen;
-    if (slideshowPosition >= static_cast<int>(slideshowFiles.size())) slideshowPosition = 0;
+    if (slideshowFiles.empty())
+        return kStatusCannotOpen;
+    if (slideshowPosition >= static_cast<int>(slideshowFiles.size()))
+        slideshowPosition = 0;
     const std::string& name = slideshowFiles[static_cast<std::size_t>(slideshowPosition)];
-    if (slideshowDelay >= kTitleDelayThreshold) window.setTitleText(withoutExtension(name));
+    if (slideshowDelay >= kTitleDelayThreshold)
+        window.setTitleText(withoutExtension(name));
     const bool animate = animZoom && slideshowSameType;
     const int result =
         openImage(platform::truncateUtf16(slideshowFolder + name, kPathCapacity), animate);
@@ -86,7 +91,8 @@ int Fractal::slideshowTick() {
 }
 
 void Fractal::stopSlideshow() {
-    if (slideshowTimer == 0) return;
+    if (slideshowTimer == 0)
+        return;
     window.restoreTitle();
     window.killTimer(slideshowTimer);
     slideshowFiles.clear();

@@ -1,8 +1,8 @@
 #include "platform/c_format.h"
 
+#include <locale.h>
 #include <clocale>
 #include <cstdio>
-#include <locale.h>
 #include <vector>
 
 namespace platform {
@@ -11,18 +11,20 @@ namespace {
 
 // Switches the calling thread to the "C" locale for the lifetime of the object.
 class CLocaleScope {
-public:
+  public:
     CLocaleScope() {
         static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-        if (cLocale != static_cast<locale_t>(0)) previous_ = uselocale(cLocale);
+        if (cLocale != static_cast<locale_t>(0))
+            previous_ = uselocale(cLocale);
     }
     ~CLocaleScope() {
-        if (previous_ != static_cast<locale_t>(0)) uselocale(previous_);
+        if (previous_ != static_cast<locale_t>(0))
+            uselocale(previous_);
     }
     CLocaleScope(const CLocaleScope&) = delete;
     CLocaleScope& operator=(const CLocaleScope&) = delete;
 
-private:
+  private:
     locale_t previous_ = static_cast<locale_t>(0);
 };
 

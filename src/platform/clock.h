@@ -11,7 +11,7 @@ std::uint32_t tickCount();
 // A local date and time.
 struct LocalTime {
     int year = 0;
-    int month = 0;  // 1..12
+    int month = 0;      // 1..12
     int dayOfWeek = 0;  // 0 = Sunday
     int day = 0;
     int hour = 0;

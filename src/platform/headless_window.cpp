@@ -5,7 +5,9 @@
 
 namespace platform {
 
-HeadlessWindow::HeadlessWindow(int width, int height) { resizeSurface(width, height); }
+HeadlessWindow::HeadlessWindow(int width, int height) {
+    resizeSurface(width, height);
+}
 
 void HeadlessWindow::invalidate(const Rect*, bool) {
     std::lock_guard lock(mutex_);
@@ -24,7 +26,8 @@ void HeadlessWindow::pause(unsigned ms) {
         pauses_.push_back(ms);
         real = realPauses_;
     }
-    if (real) sleepMs(ms);
+    if (real)
+        sleepMs(ms);
 }
 
 void HeadlessWindow::setTitleText(const std::string& text) {
@@ -55,7 +58,8 @@ void HeadlessWindow::postMessage(unsigned message, std::uintptr_t wParam, std::i
 
 std::optional<Message> HeadlessWindow::takeMessage() {
     std::lock_guard lock(mutex_);
-    if (queue_.empty()) return std::nullopt;
+    if (queue_.empty())
+        return std::nullopt;
     Message m = queue_.front();
     queue_.pop_front();
     return m;

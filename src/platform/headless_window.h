@@ -23,7 +23,7 @@ struct Message {
 // pumps by hand, timers that the owner fires by hand. Used by the tests and by
 // corvane-render. It records what the program asked of it so tests can check it.
 class HeadlessWindow : public Window {
-public:
+  public:
     HeadlessWindow(int width, int height);
 
     void invalidate(const Rect* rect, bool erase) override;
@@ -47,7 +47,7 @@ public:
     // When set, pause() really sleeps; otherwise it only records the request.
     void setRealPauses(bool real);
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::deque<Message> queue_;
     std::map<unsigned, unsigned> timers_;
@@ -60,11 +60,11 @@ private:
 
 // A sound that counts the beeps and remembers when they came (tick count).
 class RecordingSound : public Sound {
-public:
+  public:
     void exclamation() override;
     std::vector<std::uint32_t> beeps() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<std::uint32_t> beeps_;
 };

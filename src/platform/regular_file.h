@@ -10,7 +10,7 @@ namespace platform {
 // it wait for a writer) and refuses anything that is not a regular file: folders,
 // pipes, devices.
 class RegularFile {
-public:
+  public:
     // nullopt when the path cannot be opened or is not a regular file; errorNumber
     // (when given) receives errno, or 0 for "not a regular file".
     static std::optional<RegularFile> open(const std::string& path, int* errorNumber = nullptr);
@@ -31,7 +31,7 @@ public:
     // It reads to the real end: the file may have grown or shrunk since it was opened.
     std::optional<std::string> readAll(std::size_t maxBytes, bool& truncated) const;
 
-private:
+  private:
     RegularFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
     int fd_ = -1;
     std::uint64_t size_ = 0;

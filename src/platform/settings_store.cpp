@@ -198,7 +198,8 @@ std::optional<std::string> readStoreFile(const std::string& path) {
     int error = 0;
     const auto file = RegularFile::open(path, &error);
     if (!file) {
-        if (error == ENOENT) return std::string();
+        if (error == ENOENT)
+            return std::string();
         return std::nullopt;
     }
     bool truncated = false;

@@ -27,7 +27,7 @@ using SettingsContents = std::map<std::string, SettingsKeyValues>;
 
 // The per-user settings store. Each call is one self-contained transfer.
 class SettingsStore {
-public:
+  public:
     virtual ~SettingsStore() = default;
     // Creates the key when it does not exist yet; false when the store cannot be written.
     virtual bool createKey(const std::string& keyPath) = 0;
@@ -42,7 +42,7 @@ public:
 
 // A store in memory, for tests and corvane-render.
 class MemorySettingsStore : public SettingsStore {
-public:
+  public:
     bool createKey(const std::string& keyPath) override;
     bool keyExists(const std::string& keyPath) override;
     std::optional<SettingsValue> read(const std::string& keyPath, const std::string& name) override;
@@ -50,7 +50,7 @@ public:
                const SettingsValue& value) override;
     SettingsContents contents() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     SettingsContents contents_;
 };
@@ -63,7 +63,7 @@ private:
 // replaces the file atomically (temporary file, flush, rename), so a crash or a
 // second process never leaves a half-written or lost store.
 class FileSettingsStore : public SettingsStore {
-public:
+  public:
     explicit FileSettingsStore(std::string path);
 
     // $CORVANE_SETTINGS, else $XDG_CONFIG_HOME/Velk/Corvane.reg, else ~/.config/Velk/Corvane.reg.
@@ -77,7 +77,7 @@ public:
     bool write(const std::string& keyPath, const std::string& name,
                const SettingsValue& value) override;
 
-private:
+  private:
     bool update(const std::string& keyPath, const std::optional<std::string>& name,
                 const SettingsValue& value);
     std::string path_;

@@ -72,19 +72,22 @@ constexpr Entry kStrings[] = {
 // clang-format on
 
 // Type id 1..13 -> name string id.
-constexpr int kTypeNameIds[14] = {0, 500, 502, 503, 501, 505, 506, 504, 507, 508, 509, 510, 511, 512};
+constexpr int kTypeNameIds[14] = {0,   500, 502, 503, 501, 505, 506,
+                                  504, 507, 508, 509, 510, 511, 512};
 
 }  // namespace
 
 std::string_view loadString(int id) {
     for (const Entry& e : kStrings) {
-        if (e.id == id) return e.text;
+        if (e.id == id)
+            return e.text;
     }
     return {};
 }
 
 int typeNameStringId(int fractalType) {
-    if (fractalType < 1 || fractalType > 13) return 0;
+    if (fractalType < 1 || fractalType > 13)
+        return 0;
     return kTypeNameIds[fractalType];
 }
 

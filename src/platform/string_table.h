@@ -11,7 +11,7 @@ std::string_view loadString(int id);
 constexpr int kStringWindowTitle = 1;
 constexpr int kStringClassName = 40008;
 constexpr int kStringKeyPath = 40016;
-constexpr int kStringFirstTypeName = 500;  // 500..512
+constexpr int kStringFirstTypeName = 500;      // 500..512
 constexpr int kStringDescriptionOffset = 101;  // description id = name id + 101
 constexpr int kStringFileMenu = 40007;
 constexpr int kStringFractalMenu = 40015;

@@ -42,7 +42,8 @@ char32_t decodeUtf8(std::string_view s, std::size_t& i) {
         cp = (cp << 6) | (next & 0x3F);
     }
     i += static_cast<std::size_t>(extra) + 1;
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return kReplacement;
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return kReplacement;
     return cp;
 }
 
@@ -64,13 +65,16 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-std::size_t unitsOf(char32_t cp) { return cp >= 0x10000 ? 2 : 1; }
+std::size_t unitsOf(char32_t cp) {
+    return cp >= 0x10000 ? 2 : 1;
+}
 
 }  // namespace
 
 std::size_t utf16Length(std::string_view utf8) {
     std::size_t units = 0;
-    for (std::size_t i = 0; i < utf8.size();) units += unitsOf(decodeUtf8(utf8, i));
+    for (std::size_t i = 0; i < utf8.size();)
+        units += unitsOf(decodeUtf8(utf8, i));
     return units;
 }
 
@@ -116,7 +120,8 @@ std::string truncateUtf16(std::string_view utf8, std::size_t maxUnits) {
     while (i < utf8.size()) {
         std::size_t next = i;
         const std::size_t add = unitsOf(decodeUtf8(utf8, next));
-        if (units + add > maxUnits) break;
+        if (units + add > maxUnits)
+            break;
         units += add;
         i = next;
     }

@@ -13,7 +13,7 @@ namespace platform {
 // pixels are a Bitmap that the worker draws into directly; drawing raises a dirty
 // flag that the front end polls to repaint (never a call per pixel).
 class Window {
-public:
+  public:
     Window() = default;
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -29,7 +29,8 @@ public:
 
     // Cheap enough for every pixel: a load, and a store only when the flag was clear.
     void markDirty() noexcept {
-        if (!dirty_.load(std::memory_order_relaxed)) dirty_.store(true, std::memory_order_relaxed);
+        if (!dirty_.load(std::memory_order_relaxed))
+            dirty_.store(true, std::memory_order_relaxed);
     }
     // Returns whether something was drawn since the last call, and clears the flag.
     bool takeDirty() noexcept { return dirty_.exchange(false, std::memory_order_acq_rel); }
@@ -49,14 +50,14 @@ public:
     // Queues a message for the window procedure.
     virtual void postMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
 
-private:
+  private:
     Bitmap surface_;
     std::atomic<bool> dirty_{false};
 };
 
 // The exclamation sound. It may be asked for from the worker thread.
 class Sound {
-public:
+  public:
     virtual ~Sound() = default;
     virtual void exclamation() = 0;
 };

@@ -182,7 +182,8 @@ TEST(WorkerThreadTest, ThousandStartStopCyclesWithConcurrentRepaintStayClean) {
     });
     for (int i = 0; i < 1000; ++i) {
         f.startCalculation();
-        if (i % 3 == 0) f.pauseCalculation();
+        if (i % 3 == 0)
+            f.pauseCalculation();
         f.stopCalculation();
         ASSERT_TRUE(f.isFinished());
     }

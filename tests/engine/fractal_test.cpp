@@ -44,7 +44,8 @@ TEST(FractalTest, StoredOptionsAreReadWithTheirRules) {
         {"AnimZoomSleep", SettingsValue::ofNumber(static_cast<std::uint32_t>(-3)), false, 0, 2000},
         {"AnimZoomSleep", SettingsValue::ofNumber(75), false, 75, 2000},
         {"SlideshowDelay", SettingsValue::ofNumber(0), false, 40, 2000},
-        {"SlideshowDelay", SettingsValue::ofNumber(static_cast<std::uint32_t>(-5)), false, 40, 2000},
+        {"SlideshowDelay", SettingsValue::ofNumber(static_cast<std::uint32_t>(-5)), false, 40,
+         2000},
         {"SlideshowDelay", SettingsValue::ofNumber(500), false, 40, 500},
         {"Alarm", SettingsValue::ofText("1"), false, 40, 2000},  // a text is no number
     };

@@ -12,7 +12,8 @@ namespace {
 // Fills the picture with a colour per pixel so copies can be traced back.
 void paintGradient(engine::Fractal& f) {
     for (int y = 0; y < f.height; ++y) {
-        for (int x = 0; x < f.width; ++x) f.picture.setPixel(x, y, platform::rgb(x, y, 1));
+        for (int x = 0; x < f.width; ++x)
+            f.picture.setPixel(x, y, platform::rgb(x, y, 1));
     }
 }
 
@@ -80,11 +81,13 @@ TEST(SurfacesTest, AnimatedZoomShowsFifteenFramesAndAFinalOne) {
         TestFractal f(rig.services());
         paintGradient(f);
         f.animZoomSleep = 7;
-        if (c.prepared) f.scratch.copyFrom(f.picture, 0, 0, 240, 268, 0, 0);
+        if (c.prepared)
+            f.scratch.copyFrom(f.picture, 0, 0, 240, 268, 0, 0);
         f.animateZoom({48, 54, 192, 214}, c.zoomIn, c.prepared);
 
         std::vector<unsigned> expected;
-        if (c.prepared) expected = {200, 200, 200};
+        if (c.prepared)
+            expected = {200, 200, 200};
         expected.insert(expected.end(), 15, 7u);
         EXPECT_EQ(rig.window.pauses(), expected);
         EXPECT_EQ(rig.window.flushCount(), 16 + (c.prepared ? 4 : 0));

@@ -18,7 +18,7 @@ inline platform::Color kernelColor(int x, int y) {
 // A fractal with a kernel of known counts and colours: every pixel once, pixel
 // (x, y) takes x + 1 iterations. An endless one repeats the scan until stopped.
 class TestFractal : public engine::Fractal {
-public:
+  public:
     explicit TestFractal(const platform::Services& services, bool endless = false)
         : Fractal(services), endless_(endless) {
         type = 42;
@@ -31,7 +31,8 @@ public:
         do {
             for (int y = 0; y < height; ++y) {
                 for (int x = 0; x < width; ++x) {
-                    if (!keepRunning()) return 0;
+                    if (!keepRunning())
+                        return 0;
                     plotPoint(x, y, kernelColor(x, y));
                     addPoints(1);
                     addIterations(static_cast<std::uint32_t>(x + 1));
@@ -47,7 +48,8 @@ public:
     bool loadParameters() override {
         std::string text;
         std::uint32_t length = 255;
-        if (!settings.readString(typeName, text, length)) return false;
+        if (!settings.readString(typeName, text, length))
+            return false;
         stopCalculation();
         loaded = text;
         startCalculation();
@@ -75,7 +77,7 @@ public:
     std::atomic<int> clears{0};
     std::string loaded;
 
-private:
+  private:
     bool endless_;
 };
 
@@ -92,11 +94,12 @@ struct Rig {
 };
 
 // Waits until the worker has finished (or the time is up).
-inline bool waitFinished(const engine::Fractal& f, std::chrono::milliseconds limit =
-                                                        std::chrono::seconds(20)) {
+inline bool waitFinished(const engine::Fractal& f,
+                         std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     const auto until = std::chrono::steady_clock::now() + limit;
     while (!f.isFinished()) {
-        if (std::chrono::steady_clock::now() > until) return false;
+        if (std::chrono::steady_clock::now() > until)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
@@ -106,7 +109,8 @@ inline bool waitFinished(const engine::Fractal& f, std::chrono::milliseconds lim
 inline bool waitPoints(const engine::Fractal& f, std::uint32_t n) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (f.pointCount.load() < n) {
-        if (std::chrono::steady_clock::now() > until) return false;
+        if (std::chrono::steady_clock::now() > until)
+            return false;
         std::this_thread::yield();
     }
     return true;

@@ -21,7 +21,8 @@ namespace {
 // Runs body in a child; the child's exit code is what body returns.
 int inChild(const std::function<int()>& body) {
     const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(body());
+    if (pid == 0)
+        ::_exit(body());
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
@@ -36,7 +37,8 @@ int saveOver(const std::string& path) {
     Rig rig(240, 268);
     TestFractal f(rig.services());
     f.picture.fillRect({0, 0, 240, 268}, 0x123456);
-    if (f.saveImage(path) != engine::kStatusCannotCreate) return kNotReported;
+    if (f.saveImage(path) != engine::kStatusCannotCreate)
+        return kNotReported;
     return TempFolder::read(path) == "earlier picture" ? kReportedAndKept : kDamaged;
 }
 
@@ -47,7 +49,8 @@ TEST(PictureFaultTest, AFullDiskReportsTheFailureAndKeepsTheEarlierFile) {
         // A file size limit stands in for a full file system: writes past it fail.
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{20000, 20000};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return kSetupFailed;
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return kSetupFailed;
         return saveOver(path);
     });
     EXPECT_EQ(result, kReportedAndKept);

@@ -15,11 +15,12 @@ namespace fs = std::filesystem;
 
 // A folder of saved pictures, each filled with its own colour.
 class SlideshowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() /
-                  ("corvane-slideshow-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                   "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                  ("corvane-slideshow-" +
+                   std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }
@@ -52,11 +53,16 @@ TEST_F(SlideshowTest, ShowsTheMatchingPicturesInNameOrderFromTheFirst) {
     savePicture("Mandelbrot002.bmp", kMandelbrot2);
     savePicture("Julia001.bmp", kJulia1);
     const OrderCase cases[] = {
-        {"yes", true,
-         {{"Mandelbrot001", kMandelbrot1}, {"Mandelbrot002", kMandelbrot2},
+        {"yes",
+         true,
+         {{"Mandelbrot001", kMandelbrot1},
+          {"Mandelbrot002", kMandelbrot2},
           {"Mandelbrot001", kMandelbrot1}}},
-        {"no", false,
-         {{"Julia001", kJulia1}, {"Mandelbrot001", kMandelbrot1}, {"Mandelbrot002", kMandelbrot2},
+        {"no",
+         false,
+         {{"Julia001", kJulia1},
+          {"Mandelbrot001", kMandelbrot1},
+          {"Mandelbrot002", kMandelbrot2},
           {"Julia001", kJulia1}}},
     };
     for (const OrderCase& c : cases) {
@@ -161,11 +167,16 @@ TEST(FileSearchTest, WildcardsAreCaseSensitiveButTheExtensionIsNot) {
         bool matches;
     };
     const Case cases[] = {
-        {"Julia001.bmp", "Julia*.bmp", true},   {"Julia001.BMP", "Julia*.bmp", true},
-        {"julia001.bmp", "Julia*.bmp", false},  {"Julia001.bmpx", "Julia*.bmp", false},
-        {"Mandelbrot.bmp", "*.bmp", true},      {".bmp", "*.bmp", true},
-        {"Juli.bmp", "Julia*.bmp", false},      {"Julia.bmp", "Julia*.bmp", true},
-        {"a.b.bmp", "*.bmp", true},             {"abc", "a?c", true},
+        {"Julia001.bmp", "Julia*.bmp", true},
+        {"Julia001.BMP", "Julia*.bmp", true},
+        {"julia001.bmp", "Julia*.bmp", false},
+        {"Julia001.bmpx", "Julia*.bmp", false},
+        {"Mandelbrot.bmp", "*.bmp", true},
+        {".bmp", "*.bmp", true},
+        {"Juli.bmp", "Julia*.bmp", false},
+        {"Julia.bmp", "Julia*.bmp", true},
+        {"a.b.bmp", "*.bmp", true},
+        {"abc", "a?c", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " ~ " + c.pattern);
