@@ -41,5 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     persist::readPictureTrailer(scratchPath(), width, height, type, params, 255);
     if (params.size() > 255 * 3)
         __builtin_trap();  // at most 255 units, 3 bytes each
+    // The one-handle read used by Open and corvane-render sees the same file.
+    const persist::PictureFile file = persist::readPictureFile(scratchPath(), 255);
+    if (file.image.ok() != loaded.ok() || (loaded.ok() && file.params != params))
+        __builtin_trap();
     return 0;
 }

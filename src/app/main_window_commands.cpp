@@ -175,21 +175,17 @@ void MainWindow::openPicture(engine::Fractal& fractal) {
     if (!choice)
         return;
 
-    // A file that cannot become the next fractal is refused before anything stops,
-    // so the picture shown goes on computing.
-    if (const auto problem = pictureFileProblem(choice->path)) {
+    // The file is read once: what is checked is what is shown, even when the file
+    // is removed or replaced meanwhile. A file that cannot become the next fractal
+    // is refused before anything stops, so the picture shown goes on computing.
+    const persist::PictureFile file = persist::readPictureFile(choice->path, kPictureParamsCapacity);
+    if (const auto problem = pictureFileProblem(file)) {
         shell_.showMessage(text(platform::kStringWindowTitle),
                            "Cannot open " + choice->path + ": " + *problem + ".");
         return;
     }
     fractal.stopCalculation();
-    if (fractal.openImage(choice->path, false) != engine::kStatusOk) {
-        // The file changed after it was checked.
-        shell_.showMessage(text(platform::kStringWindowTitle),
-                           "Cannot open " + choice->path + ": the file cannot be read.");
-        fractal.startCalculation();
-        return;
-    }
+    fractal.showOpenedPicture(file.image.bitmap, file.type, file.params, false);
     if (!heldIsCurrent_)
         heldFractal_ = std::move(currentFractal_);
     heldIsCurrent_ = true;

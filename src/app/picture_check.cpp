@@ -3,15 +3,11 @@
 #include <cmath>
 
 #include "engine/fractal.h"
-#include "persist/bitmap_file.h"
-#include "persist/picture_file.h"
 #include "platform/c_format.h"
 
 namespace app {
 
 namespace {
-
-constexpr int kParamsCapacity = 255;
 
 bool isKnownType(engine::FractalType type) {
     return engine::isOrbitType(type) || engine::isComplexType(type);
@@ -30,17 +26,10 @@ bool hasView(const std::string& params) {
 
 }  // namespace
 
-std::optional<std::string> pictureFileProblem(const std::string& path) {
-    const persist::BitmapLoad loaded = persist::loadBitmapFile(path);
-    if (!loaded.ok())
-        return loaded.error;
-    engine::FractalType type = 0;
-    std::string params;
-    if (persist::readPictureTrailer(path, loaded.bitmap.width(), loaded.bitmap.height(), type,
-                                    params, kParamsCapacity) != engine::kStatusOk) {
-        return std::string("the file cannot be read");
-    }
-    if (!isKnownType(type) || !hasView(params)) {
+std::optional<std::string> pictureFileProblem(const persist::PictureFile& file) {
+    if (!file.image.ok())
+        return file.image.error;
+    if (!file.type || !isKnownType(*file.type) || !hasView(file.params)) {
         return std::string("the bitmap holds no fractal type and parameters");
     }
     return std::nullopt;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -88,6 +89,10 @@ class Fractal {
     virtual void zoomToRect(double x1, double y1, double x2, double y2, bool zoomIn);
     virtual int saveImage(const std::string& path);
     virtual int openImage(const std::string& path, bool animate);
+    // The second half of openImage, on a picture file the caller has already read:
+    // the file's type (when it has one) and parameters, its view, its pixels.
+    void showOpenedPicture(const platform::Bitmap& image, std::optional<FractalType> type,
+                           const std::string& params, bool animate);
 
     // The creation sequence of a new object: the stored parameters, or the type's
     // defaults, then a white picture, then exactly one run. Nothing is computed or

@@ -308,14 +308,21 @@ BitmapLoad decodeBitmap(const unsigned char* data, std::size_t size) {
     return decode(MemorySource(data, size));
 }
 
+std::string openFailureReason(int errorNumber) {
+    return errorNumber == 0 ? std::string("not a regular file")
+                            : "cannot open the file: " + std::string(std::strerror(errorNumber));
+}
+
 BitmapLoad loadBitmapFile(const std::string& path) {
     int error = 0;
     const auto file = platform::RegularFile::open(path, &error);
-    if (!file) {
-        return refuse(error == 0 ? std::string("not a regular file")
-                                 : "cannot open the file: " + std::string(std::strerror(error)));
-    }
-    const FileSource source(*file);
+    if (!file)
+        return refuse(openFailureReason(error));
+    return loadBitmapFile(*file);
+}
+
+BitmapLoad loadBitmapFile(const platform::RegularFile& file) {
+    const FileSource source(file);
     return decode(source);
 }
 

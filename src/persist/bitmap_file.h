@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/bitmap.h"
+#include "platform/regular_file.h"
 
 namespace persist {
 
@@ -42,6 +43,11 @@ struct BitmapLoad {
 // field is checked against the real size of the file before anything is allocated;
 // pipes, devices and folders are refused without being read.
 BitmapLoad loadBitmapFile(const std::string& path);
+// The one-line reason for a failed RegularFile::open (errorNumber 0: not a regular file).
+std::string openFailureReason(int errorNumber);
+// The same on a file already open, so that a caller can read the trailer from the
+// very file the pixels came from.
+BitmapLoad loadBitmapFile(const platform::RegularFile& file);
 // The same decoder on bytes in memory.
 BitmapLoad decodeBitmap(const unsigned char* data, std::size_t size);
 

@@ -122,20 +122,28 @@ int readPictureTrailer(const std::string& path, int width, int height,
     const auto file = platform::RegularFile::open(path);
     if (!file)
         return engine::kStatusCannotOpen;
-    const std::uint64_t fileSize = file->size();
+    readPictureTrailer(*file, width, height, fileType, fileParams, capacity);
+    return engine::kStatusOk;
+}
+
+bool readPictureTrailer(const platform::RegularFile& file, int width, int height,
+                        engine::FractalType& fileType, std::string& fileParams, int capacity) {
+    const std::uint64_t fileSize = file.size();
     const std::uint64_t start =
         pictureTrailerOffset(static_cast<std::uint64_t>(std::max(width, 0)),
                              static_cast<std::uint64_t>(std::max(height, 0)));
     std::u16string units;
+    bool typeRead = false;
     if (start <= fileSize && fileSize - start >= 4) {
         unsigned char typeBytes[4];
-        if (file->readAt(start, typeBytes, sizeof typeBytes)) {
+        if (file.readAt(start, typeBytes, sizeof typeBytes)) {
             fileType = littleEndian32(typeBytes);
+            typeRead = true;
             const std::uint64_t available = (fileSize - start - 4) / 2;
             const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(
                 available, static_cast<std::uint64_t>(std::max(capacity, 0))));
             std::vector<unsigned char> bytes(count * 2);
-            if (file->readAt(start + 4, bytes.data(), bytes.size())) {
+            if (file.readAt(start + 4, bytes.data(), bytes.size())) {
                 for (std::size_t i = 0; i < count; ++i) {
                     const auto unit = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
                     if (unit == u'\0')
@@ -146,7 +154,26 @@ int readPictureTrailer(const std::string& path, int width, int height,
         }
     }
     fileParams = platform::fromUtf16(units);
-    return engine::kStatusOk;
+    return typeRead;
+}
+
+PictureFile readPictureFile(const std::string& path, int capacity) {
+    PictureFile result;
+    int error = 0;
+    const auto file = platform::RegularFile::open(path, &error);
+    if (!file) {
+        result.image.error = openFailureReason(error);
+        return result;
+    }
+    result.image = loadBitmapFile(*file);
+    if (!result.image.ok())
+        return result;
+    engine::FractalType type = 0;
+    if (readPictureTrailer(*file, result.image.bitmap.width(), result.image.bitmap.height(), type,
+                           result.params, capacity)) {
+        result.type = type;
+    }
+    return result;
 }
 
 std::string folderOf(const std::string& path) {
@@ -217,12 +244,18 @@ int Fractal::saveImage(const std::string& path) {
 }
 
 int Fractal::openImage(const std::string& path, bool animate) {
-    const persist::BitmapLoad loaded = persist::loadBitmapFile(path);
-    if (!loaded.ok())
+    const persist::PictureFile file = persist::readPictureFile(path, fileParamsCapacity);
+    if (!file.image.ok())
         return kStatusNotABitmap;
-    const platform::Bitmap& image = loaded.bitmap;
-    persist::readPictureTrailer(path, image.width(), image.height(), fileType, fileParams,
-                                fileParamsCapacity);
+    showOpenedPicture(file.image.bitmap, file.type, file.params, animate);
+    return kStatusOk;
+}
+
+void Fractal::showOpenedPicture(const platform::Bitmap& image, std::optional<FractalType> type,
+                                const std::string& params, bool animate) {
+    if (type)
+        fileType = *type;
+    fileParams = platform::truncateUtf16(params, static_cast<std::size_t>(fileParamsCapacity));
     const ViewWindow previous = shownView;
     double xmin = 0;
     double ymin = 0;
@@ -236,7 +269,6 @@ int Fractal::openImage(const std::string& path, bool animate) {
     } else {
         persist::stretchOnto(picture, image, width, height);
     }
-    return kStatusOk;
 }
 
 std::string Fractal::proposeFileName(int capacity) const {

@@ -2,9 +2,12 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/fractal.h"
+#include "persist/bitmap_file.h"
+#include "platform/regular_file.h"
 
 namespace persist {
 
@@ -15,6 +18,18 @@ namespace persist {
 // kStatusCannotOpen when the file cannot be opened or is not a regular file.
 int readPictureTrailer(const std::string& path, int width, int height,
                        engine::FractalType& fileType, std::string& fileParams, int capacity);
+// The same on a file already open; true when the type id was there.
+bool readPictureTrailer(const platform::RegularFile& file, int width, int height,
+                        engine::FractalType& fileType, std::string& fileParams, int capacity);
+
+// A picture file read through one open handle: the pixels and the trailer come
+// from the same file even when the name is removed or replaced meanwhile.
+struct PictureFile {
+    BitmapLoad image;
+    std::optional<engine::FractalType> type;  // absent when the file ends before it
+    std::string params;
+};
+PictureFile readPictureFile(const std::string& path, int capacity);
 
 // The folder part of a path: everything before its last '/'. A path without one
 // is returned whole.

@@ -533,6 +533,43 @@ TEST(MainWindowFiles, AFileThatIsNoPictureIsRefusedAndTheFractalKeepsComputing) 
     }
 }
 
+// The file chosen in the dialog may be gone or different by the time it is read:
+// what is opened is what is there then, or nothing at all.
+TEST(MainWindowFiles, OpenReadsWhatIsThereAfterTheDialog) {
+    Rig rig(engine::kJulia);
+    rig.startAndPump();
+    waitUntilFinished(rig.fractal());
+    const std::string path = rig.folder.file("chosen.bmp");
+    const std::string replacement = rig.folder.file("replacement.bmp");
+    ASSERT_EQ(rig.fractal().saveImage(path), engine::kStatusOk);
+
+    // Removed after the dialog.
+    std::filesystem::remove(path);
+    rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+    rig.command(app::IDM_OPEN);
+    ASSERT_EQ(rig.shell.messages.size(), 1u);
+    EXPECT_NE(rig.shell.messages[0].find("No such file or directory"), std::string::npos);
+    EXPECT_EQ(rig.mainWindow->heldFractal(), nullptr);
+    EXPECT_EQ(rig.fractal().type, engine::kJulia);
+
+    // Replaced by a picture of another type after the dialog.
+    rig.shell.typeAnswer = engine::kMandelbrot;
+    rig.command(app::IDM_TYPE);
+    rig.pump();
+    waitUntilFinished(rig.fractal());
+    ASSERT_EQ(rig.fractal().saveImage(replacement), engine::kStatusOk);
+    std::filesystem::rename(replacement, path);
+    rig.shell.typeAnswer = engine::kJulia;
+    rig.command(app::IDM_TYPE);
+    rig.pump();
+    rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+    rig.command(app::IDM_OPEN);
+    rig.pump();
+    EXPECT_EQ(rig.shell.messages.size(), 1u);
+    EXPECT_EQ(rig.fractal().type, engine::kMandelbrot);
+    EXPECT_FALSE(rig.fractal().isRunning());
+}
+
 TEST(MainWindowFiles, LoadPaletteStoresThePathAndRestarts) {
     Rig rig(engine::kHopalong);
     rig.startAndPump();

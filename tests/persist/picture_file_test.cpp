@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "persist/bitmap_file.h"
 #include "platform/c_format.h"
 #include "platform/headless_window.h"
+#include "platform/regular_file.h"
 #include "platform/settings_store.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
@@ -312,6 +314,70 @@ TEST(PictureFile, OpeningRestoresPictureTypeAndView) {
     EXPECT_NEAR(shown.xmax, saved.xmax, 1e-6);
     EXPECT_NEAR(shown.ymin, saved.ymin, 1e-6);
     EXPECT_NEAR(shown.ymax, saved.ymax, 1e-6);
+}
+
+// Open checks a file and then shows it; both must see the same file even when its
+// name is removed or replaced between the two.
+TEST(PictureFile, AnOpenFileIsReadAsItWasWhateverHappensToItsName) {
+    const TempFolder folder;
+    Rig saver(40, 30);
+    saver.fractal->setDefaultView();
+    saver.fractal->stopCalculation();
+    paintPattern(*saver.fractal);
+    const std::string path = folder.file("m.bmp");
+    const std::string other = folder.file("other.bmp");
+    ASSERT_EQ(saver.fractal->saveImage(path), engine::kStatusOk);
+    const std::string savedParams = saver.storedText("Mandelbrot").value();
+
+    for (const bool replace : {false, true}) {
+        SCOPED_TRACE(replace ? "replaced" : "removed");
+        ASSERT_EQ(saver.fractal->saveImage(path), engine::kStatusOk);
+        const auto file = platform::RegularFile::open(path);
+        ASSERT_TRUE(file.has_value());
+        if (replace) {
+            std::FILE* text = std::fopen(other.c_str(), "wb");
+            ASSERT_NE(text, nullptr);
+            std::fputs("no picture", text);
+            std::fclose(text);
+            ASSERT_EQ(std::rename(other.c_str(), path.c_str()), 0);
+        } else {
+            ASSERT_EQ(std::remove(path.c_str()), 0);
+        }
+        const persist::BitmapLoad image = persist::loadBitmapFile(*file);
+        ASSERT_TRUE(image.ok()) << image.error;
+        EXPECT_EQ(image.bitmap.snapshot(), saver.fractal->picture.snapshot());
+        engine::FractalType type = 0;
+        std::string params;
+        EXPECT_TRUE(persist::readPictureTrailer(*file, 40, 30, type, params, 255));
+        EXPECT_EQ(type, engine::kMandelbrot);
+        EXPECT_EQ(params, savedParams);
+    }
+}
+
+TEST(PictureFile, ReadPictureFileTellsWhetherTheTrailerHasAType) {
+    const TempFolder folder;
+    Rig saver(4, 2);
+    saver.fractal->setDefaultView();
+    saver.fractal->stopCalculation();
+    const std::string picture = folder.file("m.bmp");
+    ASSERT_EQ(saver.fractal->saveImage(picture), engine::kStatusOk);
+    const persist::PictureFile full = persist::readPictureFile(picture, 255);
+    ASSERT_TRUE(full.image.ok());
+    EXPECT_EQ(full.type, engine::kMandelbrot);
+    EXPECT_FALSE(full.params.empty());
+
+    // The same pixels cut off right after the bitmap: no type, no parameters.
+    const std::string bare = folder.file("bare.bmp");
+    std::filesystem::copy_file(picture, bare);
+    std::filesystem::resize_file(bare, persist::pictureTrailerOffset(4, 2));
+    const persist::PictureFile cut = persist::readPictureFile(bare, 255);
+    ASSERT_TRUE(cut.image.ok());
+    EXPECT_FALSE(cut.type.has_value());
+    EXPECT_TRUE(cut.params.empty());
+
+    const persist::PictureFile missing = persist::readPictureFile(folder.file("none.bmp"), 255);
+    EXPECT_FALSE(missing.image.ok());
+    EXPECT_NE(missing.image.error.find("No such file"), std::string::npos);
 }
 
 TEST(PictureFile, ASmallerPictureIsScaledToTheWindow) {

@@ -47,17 +47,13 @@ struct Job {
 using Problem = std::string;
 
 Problem readPictureJob(const std::string& path, Job& job) {
-    const persist::BitmapLoad loaded = persist::loadBitmapFile(path);
-    if (!loaded.ok())
-        return path + ": " + loaded.error;
-    job.width = loaded.bitmap.width();
-    job.height = loaded.bitmap.height();
-    engine::FractalType type = 0;
-    std::string params;
-    if (persist::readPictureTrailer(path, job.width, job.height, type, params, 255) !=
-        engine::kStatusOk) {
-        return path + ": cannot read the picture's trailer";
-    }
+    const persist::PictureFile file = persist::readPictureFile(path, 255);
+    if (!file.image.ok())
+        return path + ": " + file.image.error;
+    job.width = file.image.bitmap.width();
+    job.height = file.image.bitmap.height();
+    const engine::FractalType type = file.type.value_or(0);
+    const std::string& params = file.params;
     if (app::fractalTypeName(type).empty())
         return path + ": the picture names no fractal type";
     if (params.empty())
