@@ -79,6 +79,8 @@ TEST(ViewWindowTest, RectanglesWithoutUsableExtentKeepThePreviousView) {
         {"infinite edge", -inf, 0, 1, 1},
         {"NaN edge", nan, 0, 1, 1},
         {"overflowing extent", -1e308, -1e308, 1e308, 1e308},
+        {"denormal extent", 0, 0, 1e-320, 1e-320},  // pixels per unit overflow
+        {"denormal line", 0, 0, 1e-320, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
