@@ -178,7 +178,8 @@ void MainWindow::openPicture(engine::Fractal& fractal) {
     // The file is read once: what is checked is what is shown, even when the file
     // is removed or replaced meanwhile. A file that cannot become the next fractal
     // is refused before anything stops, so the picture shown goes on computing.
-    const persist::PictureFile file = persist::readPictureFile(choice->path, kPictureParamsCapacity);
+    const persist::PictureFile file =
+        persist::readPictureFile(choice->path, kPictureParamsCapacity);
     if (const auto problem = pictureFileProblem(file)) {
         shell_.showMessage(text(platform::kStringWindowTitle),
                            "Cannot open " + choice->path + ": " + *problem + ".");

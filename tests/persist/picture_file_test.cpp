@@ -54,6 +54,13 @@ void paintPattern(engine::Fractal& f) {
     }
 }
 
+// The default view, stopped, showing the pattern: a picture whose every pixel is known.
+void showStillPattern(engine::Fractal& f) {
+    f.setDefaultView();
+    f.stopCalculation();
+    paintPattern(f);
+}
+
 // A minimal reader of the saved layout, written from the format alone.
 struct SavedPicture {
     std::uint32_t sizeField = 0;
@@ -296,9 +303,7 @@ TEST(PictureFile, TrailerIsReadSafely) {
 TEST(PictureFile, OpeningRestoresPictureTypeAndView) {
     const TempFolder folder;
     Rig saver(40, 30);
-    saver.fractal->setDefaultView();
-    saver.fractal->stopCalculation();
-    paintPattern(*saver.fractal);
+    showStillPattern(*saver.fractal);
     const std::string path = folder.file("m.bmp");
     ASSERT_EQ(saver.fractal->saveImage(path), engine::kStatusOk);
 
@@ -321,9 +326,7 @@ TEST(PictureFile, OpeningRestoresPictureTypeAndView) {
 TEST(PictureFile, AnOpenFileIsReadAsItWasWhateverHappensToItsName) {
     const TempFolder folder;
     Rig saver(40, 30);
-    saver.fractal->setDefaultView();
-    saver.fractal->stopCalculation();
-    paintPattern(*saver.fractal);
+    showStillPattern(*saver.fractal);
     const std::string path = folder.file("m.bmp");
     const std::string other = folder.file("other.bmp");
     ASSERT_EQ(saver.fractal->saveImage(path), engine::kStatusOk);
@@ -357,8 +360,7 @@ TEST(PictureFile, AnOpenFileIsReadAsItWasWhateverHappensToItsName) {
 TEST(PictureFile, ReadPictureFileTellsWhetherTheTrailerHasAType) {
     const TempFolder folder;
     Rig saver(4, 2);
-    saver.fractal->setDefaultView();
-    saver.fractal->stopCalculation();
+    showStillPattern(*saver.fractal);
     const std::string picture = folder.file("m.bmp");
     ASSERT_EQ(saver.fractal->saveImage(picture), engine::kStatusOk);
     const persist::PictureFile full = persist::readPictureFile(picture, 255);
