@@ -1,6 +1,7 @@
 #include "gui/main_frame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -150,9 +151,22 @@ bool MainFrame::event(QEvent* event) {
 
 void MainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange) {
-        picture_.send(app::WM_ACTIVATE, isActiveWindow() ? app::WA_ACTIVE : app::WA_INACTIVE, 0);
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    // A modal dialog of this window taking the activation and giving it back is part
+    // of the command that opened it, not the user switching away. Qt reports both
+    // changes only after the command has returned, where they would undo what the
+    // command started (a slideshow ends on any activation change).
+    if (!isActiveWindow() && QApplication::activeModalWidget() != nullptr) {
+        activeInOwnDialog_ = true;
+        return;
     }
+    if (isActiveWindow() && activeInOwnDialog_) {
+        activeInOwnDialog_ = false;
+        return;
+    }
+    activeInOwnDialog_ = false;
+    picture_.send(app::WM_ACTIVATE, isActiveWindow() ? app::WA_ACTIVE : app::WA_INACTIVE, 0);
 }
 
 void MainFrame::keyPressEvent(QKeyEvent* event) {

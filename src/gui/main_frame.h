@@ -49,6 +49,8 @@ class MainFrame : public QMainWindow {
     QtWindow& picture_;
     QtShell& shell_;
     std::function<bool()> displayOff_;
+    // Set while one of this window's own modal dialogs holds the activation.
+    bool activeInOwnDialog_ = false;
     QMenu* fileMenu_ = nullptr;
     QMenu* fractalMenu_ = nullptr;
     QToolBar* toolBar_ = nullptr;

@@ -1,10 +1,13 @@
-// Open, Save and Load Palette through the real file dialogs and message boxes.
+// Open, Save, Slideshow and Load Palette through the real file dialogs and message boxes.
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -157,6 +160,66 @@ class FileCommandsTest : public QObject {
         QVERIFY2(message.contains(QStringLiteral("not a bitmap")), qPrintable(message));
         QCOMPARE(program.fractal(), before);
         QVERIFY(program.fractal()->isRunning());
+    }
+
+    void slideshowFromTheMenuShowsTheSavedPicturesUntilAKey() {
+        Program program(engine::kJulia);
+        program.store.write(kKey, "SlideshowDelay", platform::SettingsValue::ofNumber(300));
+        QVERIFY(program.settle());
+        QVERIFY(QDir().mkpath(program.pictures));
+        const auto shown = program.fractal()->picture.snapshot();
+        for (const char* name : {"/Julia001.bmp", "/Julia002.bmp"}) {
+            const QString path = program.pictures + QString::fromLatin1(name);
+            QCOMPARE(program.fractal()->saveImage(path.toStdString()), engine::kStatusOk);
+        }
+
+        QString title, question;
+        const auto startShow = [&] {
+            whenModalOpens([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                QVERIFY(dialog != nullptr);
+                title = dialog->windowTitle();
+                whenModalOpens([&](QWidget* box) {
+                    auto* messageBox = qobject_cast<QMessageBox*>(box);
+                    QVERIFY(messageBox != nullptr);
+                    question = messageBox->text();
+                    messageBox->button(QMessageBox::Yes)->click();
+                });
+                choose(dialog, program.pictures + QStringLiteral("/Julia002.bmp"));
+            });
+            QMainWindow& frame = program.application->frame();
+            QApplication::setActiveWindow(&frame);
+            QVERIFY(QTest::qWaitForWindowActive(&frame));
+            program.command(app::IDM_SLIDESHOW);
+            // The desktop gives the activation back to the window after its dialogs.
+            QApplication::setActiveWindow(&frame);
+            QVERIFY(QTest::qWaitForWindowActive(&frame));
+        };
+        // The dialogs of the command give the activation back to the window; that
+        // must not end the show the command has just started.
+        startShow();
+        QCOMPARE(title, QStringLiteral("Slideshow:"));
+        QVERIFY2(question.contains(QStringLiteral("Julia")), qPrintable(question));
+        QMainWindow& frame = program.application->frame();
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Julia001"));  // the first in order
+        QVERIFY(QTest::qWaitFor([&] { return frame.windowTitle() == "Julia002"; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return frame.windowTitle() == "Julia001"; }, 5000));
+
+        QTest::keyClick(&program.application->picture(), Qt::Key_Space);
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Corvane"));
+        QTest::qWait(700);  // no tick after the end
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Corvane"));
+        QVERIFY(program.fractal()->picture.snapshot() == shown);
+
+        // Switching to another window of the desktop does end it.
+        startShow();
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Julia001"));
+        QWidget elsewhere;
+        elsewhere.show();
+        QApplication::setActiveWindow(&elsewhere);
+        QVERIFY(QTest::qWaitFor([&] { return frame.windowTitle() == "Corvane"; }, 5000));
+        QTest::qWait(700);
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Corvane"));
     }
 
     void loadPaletteUsesTheChosenFile() {
