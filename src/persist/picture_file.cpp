@@ -76,18 +76,13 @@ bool fileExists(const std::string& path) {
 }
 
 // The part of the previous view that the new one shows (or the reverse), in the
-// pixels of the outer view. false when the views lie so far apart that the
-// rectangle reaches more than a few picture sizes beyond the picture: such a
-// transition shows nothing, and stretching into it would take very long.
+// pixels of the outer view. false when a corner lies beyond the range of pixel
+// coordinates; a rectangle far outside the picture is left to animateZoom, which
+// skips what it cannot show.
 bool innerRectangle(const engine::ViewWindow& outer, const engine::ViewWindow& inner,
                     platform::Rect& rect) {
-    if (!engine::planeToPixel(outer, inner.xmin, inner.ymax, rect.left, rect.top) ||
-        !engine::planeToPixel(outer, inner.xmax, inner.ymin, rect.right, rect.bottom)) {
-        return false;
-    }
-    const long long limit = 4LL * std::max(outer.width, outer.height);
-    const auto near = [limit](int v) { return v >= -limit && v <= limit; };
-    return near(rect.left) && near(rect.top) && near(rect.right) && near(rect.bottom);
+    return engine::planeToPixel(outer, inner.xmin, inner.ymax, rect.left, rect.top) &&
+           engine::planeToPixel(outer, inner.xmax, inner.ymin, rect.right, rect.bottom);
 }
 
 void stretchOnto(platform::Bitmap& target, const platform::Bitmap& image, int width, int height) {

@@ -452,12 +452,14 @@ TEST(PictureFile, AnimatedOpeningEndsWithTheNewPicture) {
     const struct {
         const char* name;
         const char* view;
+        bool animated;
     } cases[] = {
-        {"zoom in", "-0.5,-0.5,0.5,0.5,100,0,0,0,0,100"},
-        {"zoom out", "-1000,-1000,1000,1000,100,0,0,0,0,100"},
-        {"far away", "1e300,1e300,2e300,2e300,100,0,0,0,0,100"},
-        {"tiny and far", "1e9,1e9,1.000000001e9,1.000000001e9,100,0,0,0,0,100"},
-        {"unparsable", "nonsense"},
+        {"zoom in", "-0.5,-0.5,0.5,0.5,100,0,0,0,0,100", true},
+        {"zoom out", "-1000,-1000,1000,1000,100,0,0,0,0,100", true},
+        {"beside, a few hundred pixels away", "50,50,54,54,100,0,0,0,0,100", true},
+        {"far away, the old view a dot beside", "1e300,1e300,2e300,2e300,100,0,0,0,0,100", true},
+        {"tiny and far", "1e9,1e9,1.000000001e9,1.000000001e9,100,0,0,0,0,100", false},
+        {"unparsable: the view stays", "nonsense", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -468,6 +470,7 @@ TEST(PictureFile, AnimatedOpeningEndsWithTheNewPicture) {
         ASSERT_EQ(rig.fractal->openImage(path, true), engine::kStatusOk);
         const std::vector<platform::Color> expected(24 * 20, platform::rgb(0x40, 0x40, 0x40));
         EXPECT_EQ(rig.fractal->picture.snapshot(), expected);
+        EXPECT_EQ(rig.window.flushCount() >= 15, c.animated) << rig.window.flushCount();
     }
 }
 
