@@ -71,41 +71,56 @@ std::intptr_t QtWindow::dispatch(const platform::Message& queued) {
     ++busy_;
     const std::intptr_t result = procedure_(message.message, message.wParam, message.lParam);
     --busy_;
-    if (busy_ == 0) {
-        std::lock_guard lock(queueMutex_);
-        if (!queue_.empty() && !drainScheduled_) {
-            drainScheduled_ = true;
-            QMetaObject::invokeMethod(this, &QtWindow::drainQueue, Qt::QueuedConnection);
-        }
-    }
+    if (busy_ == 0)
+        scheduleDrain();
     return result;
 }
 
 void QtWindow::postMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
-    std::lock_guard lock(queueMutex_);
-    queue_.push_back(platform::Message{message, wParam, lParam});
-    if (!drainScheduled_) {
-        drainScheduled_ = true;
-        QMetaObject::invokeMethod(this, &QtWindow::drainQueue, Qt::QueuedConnection);
+    {
+        std::lock_guard lock(queueMutex_);
+        queue_.push_back(platform::Message{message, wParam, lParam});
     }
+    scheduleDrain();
+}
+
+void QtWindow::postTimer(unsigned id) {
+    // Like a desktop timer, one tick waits at most once: ticks that come while the
+    // procedure is busy (an animated slideshow picture) must not pile up.
+    {
+        std::lock_guard lock(queueMutex_);
+        const bool waiting = std::any_of(queue_.begin(), queue_.end(), [id](const auto& queued) {
+            return queued.message == app::WM_TIMER && queued.wParam == id;
+        });
+        if (waiting)
+            return;
+        queue_.push_back(platform::Message{app::WM_TIMER, id, 0});
+    }
+    scheduleDrain();
+}
+
+void QtWindow::scheduleDrain() {
+    std::lock_guard lock(queueMutex_);
+    if (queue_.empty() || drainScheduled_)
+        return;
+    drainScheduled_ = true;
+    QMetaObject::invokeMethod(this, &QtWindow::drainQueue, Qt::QueuedConnection);
 }
 
 void QtWindow::drainQueue() {
+    platform::Message message;
     {
         std::lock_guard lock(queueMutex_);
         drainScheduled_ = false;
+        if (busy_ > 0 || queue_.empty())
+            return;  // the procedure schedules the rest when it returns
+        message = queue_.front();
+        queue_.pop_front();
     }
-    while (busy_ == 0) {
-        platform::Message message;
-        {
-            std::lock_guard lock(queueMutex_);
-            if (queue_.empty())
-                return;
-            message = queue_.front();
-            queue_.pop_front();
-        }
-        dispatch(message);
-    }
+    // One message per turn of the event loop, so that keys, clicks and paints the
+    // user is waiting for are never held back by a stream of queued messages.
+    dispatch(message);
+    scheduleDrain();
 }
 
 // ----- platform::Window -----
@@ -148,8 +163,7 @@ bool QtWindow::setTimer(unsigned id, unsigned periodMs) {
     std::unique_ptr<QTimer>& timer = timers_[id];
     if (!timer) {
         timer = std::make_unique<QTimer>();
-        connect(timer.get(), &QTimer::timeout, this,
-                [this, id] { postMessage(app::WM_TIMER, id, 0); });
+        connect(timer.get(), &QTimer::timeout, this, [this, id] { postTimer(id); });
     }
     timer->start(static_cast<int>(std::clamp(periodMs, kMinimumTimerMs, 0x7FFFFFFFu)));
     return true;

@@ -84,6 +84,7 @@ class QtWindow : public QWidget, public platform::Window {
     std::intptr_t dispatch(const platform::Message& message);
     void drainQueue();
     void scheduleDrain();
+    void postTimer(unsigned id);
     void repaintIfDirty();
     void adaptRepaintRate(qint64 paintNanoseconds);
     void settleSize();

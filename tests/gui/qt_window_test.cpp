@@ -74,6 +74,48 @@ class QtWindowTest : public QObject {
         QCOMPARE(ticks.front(), std::uintptr_t{2});
     }
 
+    // A slideshow picture that animates for longer than the slideshow's delay: the
+    // ticks that come meanwhile wait as one, not as a growing pile.
+    void ticksWhileTheProcedureIsBusyWaitAsOne() {
+        gui::QtWindow window;
+        int ticks = 0;
+        int ticksAtKill = 0;
+        window.setProcedure([&](unsigned message, std::uintptr_t, std::intptr_t) -> std::intptr_t {
+            if (message == app::WM_TIMER) {
+                ++ticks;
+                window.pause(60);  // three timer periods
+                if (ticks == 5) {
+                    window.killTimer(2);
+                    ticksAtKill = ticks;
+                }
+            }
+            return 0;
+        });
+        QVERIFY(window.setTimer(2, 20));
+        QVERIFY(QTest::qWaitFor([&] { return ticksAtKill > 0; }, 3000));
+        QTest::qWait(300);
+        QVERIFY2(ticks <= ticksAtKill + 1, qPrintable(QString::number(ticks - ticksAtKill)));
+    }
+
+    // Keys, clicks and paints arrive through the event loop: it gets a turn between
+    // any two queued messages.
+    void theEventLoopRunsBetweenQueuedMessages() {
+        gui::QtWindow window;
+        std::vector<QString> order;
+        window.setProcedure(
+            [&](unsigned message, std::uintptr_t w, std::intptr_t) -> std::intptr_t {
+                if (message == app::WM_COMMAND)
+                    order.push_back(QString::number(w));
+                return 0;
+            });
+        for (unsigned id = 1; id <= 3; ++id)
+            window.postMessage(app::WM_COMMAND, id, 0);
+        QMetaObject::invokeMethod(
+            &window, [&] { order.push_back(QStringLiteral("event")); }, Qt::QueuedConnection);
+        QVERIFY(QTest::qWaitFor([&] { return order.size() == 4; }, 2000));
+        QCOMPARE(order, (std::vector<QString>{"1", "event", "2", "3"}));
+    }
+
     void aSecondStartAsksTheFirstToComeToTheFront() {
         const QString name =
             QStringLiteral("corvane-test-") + QUuid::createUuid().toString(QUuid::Id128);
