@@ -50,7 +50,11 @@ void Fractal::startCalculation() {
 
 void Fractal::stopCalculation() {
     stopSlideshow();
-    saveParameters();
+    // While an object is being created its parameters are not yet its own: saving
+    // them would overwrite the stored ones with construction values until the next
+    // stop, and lose them if the program ended meanwhile.
+    if (!takingOver)
+        saveParameters();
     writeOptions();
     if (running.load()) {
         resumeCalculation();

@@ -125,6 +125,7 @@ void Fractal::startFromSettings() {
         }
         clearPictureBase();
     }
+    saveParameters();
     startCalculation();
 }
 
@@ -136,6 +137,7 @@ void Fractal::takeOverPicture(Fractal& previous) {
         TakingOverScope hold(*this);
         loadParameters();
     }
+    saveParameters();
     picture.copyFrom(previous.picture, 0, 0, width, height, 0, 0);
 }
 

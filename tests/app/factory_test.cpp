@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <numbers>
+#include <string>
+#include <vector>
 
 #include "orbit/orbit_fractal.h"
 #include "platform/headless_window.h"
@@ -77,6 +79,63 @@ TEST(Factory, NamesAndIdsMatchBothWays) {
     EXPECT_EQ(app::fractalTypeFromName(""), std::nullopt);
     EXPECT_EQ(app::fractalTypeName(0), "");
     EXPECT_EQ(app::fractalTypeName(14), "");
+}
+
+// Records every value written under one name, so that a value that is stored only
+// for a moment is seen too.
+class WriteLog : public platform::MemorySettingsStore {
+  public:
+    explicit WriteLog(std::string name) : name_(std::move(name)) {}
+    bool write(const std::string& keyPath, const std::string& name,
+               const platform::SettingsValue& value) override {
+        if (name == name_)
+            written.push_back(value.text);
+        return MemorySettingsStore::write(keyPath, name, value);
+    }
+    std::vector<std::string> written;
+
+  private:
+    std::string name_;
+};
+
+// Starting a type, or continuing a picture opened from a file, never stores anything
+// but the parameters it goes on with: a program that ends during the first run must
+// find them again.
+TEST(Factory, CreationStoresOnlyTheParametersItContinuesWith) {
+    const struct {
+        engine::FractalType type;
+        const char* name;
+        const char* stored;
+    } table[] = {
+        {engine::kJulia, "Julia", "-1.600000,-1.200000,1.600000,1.200000,500,0.3,0.5,1,1,50"},
+        {engine::kHopalong, "Hopalong",
+         "-400.000000,-300.000000,400.000000,300.000000,1.5,2.5,3.5,700,0"},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        for (const bool fromFile : {false, true}) {
+            SCOPED_TRACE(fromFile ? "opened picture" : "stored parameters");
+            platform::HeadlessWindow window{24, 18};
+            WriteLog store(row.name);
+            platform::RecordingSound sound;
+            const platform::Services services{window, store, sound};
+            engine::FractalPtr fractal = app::createFractal(row.type, services);
+            if (fromFile) {
+                engine::FractalPtr opened = app::createFractal(row.type, services);
+                opened->fileParams = row.stored;
+                fractal->takeOverPicture(*opened);
+            } else {
+                store.write("Software\\Velk\\Corvane", row.name,
+                            platform::SettingsValue::ofText(row.stored));
+                store.written.clear();
+                fractal->startFromSettings();
+            }
+            const std::vector<std::string> expected(store.written.size(), row.stored);
+            EXPECT_FALSE(store.written.empty());
+            EXPECT_EQ(store.written, expected);
+            fractal.reset();
+        }
+    }
 }
 
 }  // namespace
