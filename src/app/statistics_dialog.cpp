@@ -12,14 +12,13 @@ constexpr std::uint32_t kMsPerHour = 3600000;
 constexpr std::uint32_t kMsPerMinute = 60000;
 constexpr std::uint32_t kMsPerSecond = 1000;
 
-// Counters are unsigned 32-bit: shown as such, never as negative numbers.
+// Counters are unsigned: shown as such, never as negative numbers.
 std::string formatCount(std::uint64_t value) {
     return platform::cformat("%llu", static_cast<unsigned long long>(value));
 }
 
-std::uint64_t perSecond(std::uint32_t counter, std::uint32_t wholeSeconds) {
-    // The quotient never exceeds the counter, so it always fits.
-    return static_cast<std::uint64_t>(static_cast<double>(counter) / wholeSeconds);
+std::uint64_t perSecond(std::uint64_t counter, std::uint32_t wholeSeconds) {
+    return counter / wholeSeconds;
 }
 
 // A run that has never started (a picture opened from a file) has no start time.

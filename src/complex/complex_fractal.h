@@ -75,7 +75,7 @@ class ComplexFractal : public engine::Fractal {
     int evaluateAt(double x, int row) {
         const int n = iteratePoint(x, view.planeY(row));
         addPoints(1);
-        addIterations(static_cast<std::uint32_t>(n));
+        addIterations(static_cast<std::uint64_t>(n));
         return n;
     }
     int evaluate(int column, int row) { return evaluateAt(view.planeX(column), row); }

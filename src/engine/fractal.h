@@ -49,8 +49,9 @@ constexpr int kStatusNotABitmap = 5;
 // Statistics of the current or last run, read consistently by the Statistics dialog.
 struct RunStatistics {
     bool running = false;
-    std::uint32_t pointCount = 0;
-    std::uint32_t iterationCount = 0;
+    // 64 bits: at desktop speed 32-bit counters wrap within a minute.
+    std::uint64_t pointCount = 0;
+    std::uint64_t iterationCount = 0;
     std::uint32_t startTick = 0;
     std::uint32_t endTick = 0;
     platform::LocalTime startTime;
@@ -156,8 +157,8 @@ class Fractal {
     int width = 0;
     int height = 0;
     ColorTable colorTable;
-    std::atomic<std::uint32_t> pointCount{0};
-    std::atomic<std::uint32_t> iterationCount{0};
+    std::atomic<std::uint64_t> pointCount{0};
+    std::atomic<std::uint64_t> iterationCount{0};
     std::atomic<bool> running{false};
     std::atomic<bool> finished{false};
     std::atomic<bool> paused{false};
@@ -198,10 +199,10 @@ class Fractal {
         return running.load(std::memory_order_relaxed);
     }
     // Statistics; only the worker writes them during a run.
-    void addPoints(std::uint32_t n) noexcept {
+    void addPoints(std::uint64_t n) noexcept {
         pointCount.store(pointCount.load(std::memory_order_relaxed) + n, std::memory_order_relaxed);
     }
-    void addIterations(std::uint32_t n) noexcept {
+    void addIterations(std::uint64_t n) noexcept {
         iterationCount.store(iterationCount.load(std::memory_order_relaxed) + n,
                              std::memory_order_relaxed);
     }

@@ -149,9 +149,11 @@ Problem renderPicture(const render::RenderOptions& options) {
         return options.output + ": cannot write the picture";
     }
     const engine::RunStatistics stats = fractal->statistics();
-    std::printf("type=%s size=%dx%d points=%u iterations=%u milliseconds=%u\n",
-                fractal->typeName.c_str(), fractal->width, fractal->height, stats.pointCount,
-                stats.iterationCount, stats.endTick - stats.startTick);
+    std::printf("type=%s size=%dx%d points=%llu iterations=%llu milliseconds=%u\n",
+                fractal->typeName.c_str(), fractal->width, fractal->height,
+                static_cast<unsigned long long>(stats.pointCount),
+                static_cast<unsigned long long>(stats.iterationCount),
+                stats.endTick - stats.startTick);
     return {};
 }
 
