@@ -33,6 +33,8 @@ bool HelpWindow::showTopic(const QString& file, const QString& anchor) {
     setSource(url);
     if (!anchor.isEmpty())
         scrollToAnchor(anchor);
+    // A minimised help window comes back as it was.
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();

@@ -153,6 +153,16 @@ void DialogsTest::typeDialogOpensOnTheCurrentTypeAndGivesTheChosenId() {
     QVERIFY(dialog.description()->toPlainText().contains("arctan"));
     click(dialog, "okButton");
     QCOMPARE(dialog.result(), int{engine::kQuadruptwo});
+
+    // A double-click on a name chooses it at once.
+    gui::TypeDialogWidget again(nullptr, *rig.fractal, &rig.shell);
+    again.show();
+    QListWidget* list = again.list();
+    const QRect chip = list->visualItemRect(list->item(0));
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, chip.center());
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, chip.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, chip.center());
+    QCOMPARE(again.result(), int{engine::kChip});
 }
 
 void DialogsTest::typeDialogCancelGivesZeroAndF1OpensHelp() {

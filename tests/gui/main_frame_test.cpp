@@ -238,6 +238,13 @@ class MainFrameTest : public QObject {
         QVERIFY(help->isVisible());
         QCOMPARE(help->source().fragment(), QStringLiteral("Contents"));
         QVERIFY(help->toPlainText().contains(QStringLiteral("Mandelbrot")));
+
+        // Asked for again while minimised, it comes back.
+        help->showMinimized();
+        QVERIFY(help->isMinimized());
+        program.application->picture().send(app::WM_HELP, 0, 0);
+        QVERIFY(!help->isMinimized());
+        QVERIFY(help->isVisible());
     }
 
     void closingStoresTheTypeAndQuits() {

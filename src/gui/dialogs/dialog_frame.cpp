@@ -12,7 +12,8 @@ namespace gui {
 DialogFrame::DialogFrame(QWidget* parent, const char* caption, int cancelResult)
     : QDialog(parent), cancelResult_(cancelResult) {
     setWindowTitle(QString::fromUtf8(caption));
-    setModal(true);
+    // Modal to the main window only: the help window a dialog opens stays usable.
+    setWindowModality(Qt::WindowModal);
 }
 
 void DialogFrame::reject() {

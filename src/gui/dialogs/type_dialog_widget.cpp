@@ -49,6 +49,8 @@ TypeDialogWidget::TypeDialogWidget(QWidget* parent, const engine::Fractal& fract
 
     connect(ok, &QPushButton::clicked, this, [this] { accept(); });
     connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+    // Double-clicking a name chooses it, as in any desktop list.
+    connect(list_, &QListWidget::itemActivated, this, [this] { accept(); });
     connect(list_, &QListWidget::currentRowChanged, this,
             [this](int row) { selectionChanged(row); });
     setHelpTopic(shell, app::kHelpFractals);
