@@ -96,19 +96,29 @@ void Fractal::waitWhilePaused() noexcept {
 }
 
 void Fractal::raiseWorkerPriority() {
-    if (workerExists_.load())
-        platform::setThreadNice(workerThreadId_.load(), platform::kWorkerNiceNormal);
+    wantedWorkerNice_ = platform::kWorkerNiceNormal;
+    applyWorkerPriority();
 }
 
 void Fractal::lowerWorkerPriority() {
-    if (workerExists_.load()) {
-        platform::setThreadNice(workerThreadId_.load(), platform::kWorkerNiceBelowNormal);
-    }
+    wantedWorkerNice_ = platform::kWorkerNiceBelowNormal;
+    applyWorkerPriority();
+}
+
+void Fractal::applyWorkerPriority() {
+    if (const int thread = workerThreadId_.load(); thread != 0)
+        platform::setThreadNice(thread, wantedWorkerNice_.load());
 }
 
 void Fractal::workerMain(Fractal* fractal) {
     fractal->workerThreadId_ = platform::currentThreadId();
-    platform::setThreadNice(fractal->workerThreadId_.load(), platform::kWorkerNiceNormal);
+    // A change asked for before the thread id was known, or while it is applied
+    // here, is applied as well: the last wish wins.
+    int applied = 0;
+    do {
+        applied = fractal->wantedWorkerNice_.load();
+        platform::setThreadNice(fractal->workerThreadId_.load(), applied);
+    } while (fractal->wantedWorkerNice_.load() != applied);
     fractal->calculate();
     // running still set means the picture was completed rather than stopped.
     if (fractal->running.load() && fractal->alarm.load()) {

@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/geometry.h"
 #include "platform/services.h"
+#include "platform/thread_priority.h"
 
 namespace engine {
 
@@ -212,6 +213,7 @@ class Fractal {
     static void workerMain(Fractal* fractal);
     void finishCalculation();
     void waitWhilePaused() noexcept;
+    void applyWorkerPriority();
     void joinFinishedWorker();
     void waitForFinished();
     void writeOptions();
@@ -219,6 +221,8 @@ class Fractal {
 
     std::thread workerThread_;
     std::atomic<int> workerThreadId_{0};
+    // The priority the window asked for last (active or inactive application).
+    std::atomic<int> wantedWorkerNice_{platform::kWorkerNiceNormal};
     std::atomic<bool> workerExists_{false};
     std::mutex pauseMutex_;
     std::condition_variable pauseChanged_;

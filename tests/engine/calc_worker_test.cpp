@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <thread>
 
@@ -161,6 +162,26 @@ TEST(WorkerTest, CreationSequenceRunsExactlyOnceAfterTheClear) {
         EXPECT_EQ(f.loaded, stored ? "earlier" : "");
         EXPECT_FALSE(f.takingOver);
         EXPECT_EQ(f.picture.pixel(5, 4), corvane_test::kernelColor(5, 4));
+        f.stopCalculation();
+    }
+}
+
+// The window may report that the program went inactive right after a start, before
+// the new worker knows its thread id; the worker must still end up lower.
+TEST(WorkerTest, APriorityAskedForAsTheWorkerStartsIsApplied) {
+    if (::getpriority(PRIO_PROCESS, 0) > platform::kWorkerNiceNormal)
+        GTEST_SKIP() << "the test process already runs below the worker's priority";
+    for (int round = 0; round < 5; ++round) {
+        Rig rig;
+        TestFractal f(rig.services(), /*endless=*/true);
+        f.startCalculation();
+        f.lowerWorkerPriority();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (f.workerNice.load() != platform::kWorkerNiceBelowNormal &&
+               std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_EQ(f.workerNice.load(), platform::kWorkerNiceBelowNormal) << "round " << round;
         f.stopCalculation();
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/resource.h>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -7,6 +9,7 @@
 #include "engine/fractal.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
+#include "platform/thread_priority.h"
 
 namespace corvane_test {
 
@@ -29,6 +32,8 @@ class TestFractal : public engine::Fractal {
     int calculate() override {
         calculateCalls.fetch_add(1);
         do {
+            workerNice =
+                ::getpriority(PRIO_PROCESS, static_cast<id_t>(platform::currentThreadId()));
             for (int y = 0; y < height; ++y) {
                 for (int x = 0; x < width; ++x) {
                     if (!keepRunning())
@@ -72,6 +77,7 @@ class TestFractal : public engine::Fractal {
     }
 
     std::atomic<int> calculateCalls{0};
+    std::atomic<int> workerNice{0};  // the worker's nice value at the last pass
     std::atomic<int> saves{0};
     std::atomic<int> prepares{0};
     std::atomic<int> clears{0};
