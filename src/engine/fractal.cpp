@@ -1,8 +1,10 @@
 #include "engine/fractal.h"
 
 #include <cstdlib>
+#include <new>
 
 #include "platform/clock.h"
+#include "platform/documents_folder.h"
 
 namespace engine {
 
@@ -12,15 +14,7 @@ namespace {
 constexpr int kMaxAnimZoomSleep = 1000;
 
 std::string defaultImagePath() {
-    std::string documents;
-    if (const char* xdg = std::getenv("XDG_DOCUMENTS_DIR"); xdg != nullptr && *xdg != '\0') {
-        documents = xdg;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        documents = std::string(home) + "/Documents";
-    } else {
-        documents = "Documents";
-    }
-    return documents + "/Corvane";
+    return platform::documentsFolder() + "/Corvane";
 }
 
 std::uint32_t randomSeedFromClock() {
@@ -65,10 +59,20 @@ Fractal::Fractal(const platform::Services& services)
 
     randomState_ = randomSeedFromClock();
 
-    picture.resize(width, height);
-    scratch.resize(width, height);
+    allocateSurface(picture);
+    allocateSurface(scratch);
 
     loadPalette();
+}
+
+void Fractal::allocateSurface(platform::Bitmap& surface) {
+    // A surface that cannot be had stays incomplete: drawing into it is clipped away
+    // and the object still works (without animation when scratch is missing).
+    try {
+        surface.resize(width, height);
+    } catch (const std::bad_alloc&) {
+        surface = platform::Bitmap();
+    }
 }
 
 Fractal::~Fractal() {

@@ -214,6 +214,7 @@ class Fractal {
     void finishCalculation();
     void waitWhilePaused() noexcept;
     void applyWorkerPriority();
+    void allocateSurface(platform::Bitmap& surface);
     void joinFinishedWorker();
     void waitForFinished();
     void writeOptions();

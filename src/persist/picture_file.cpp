@@ -15,6 +15,7 @@
 #include "engine/view_window.h"
 #include "persist/bitmap_file.h"
 #include "platform/c_format.h"
+#include "platform/link_target.h"
 #include "platform/text.h"
 
 namespace persist {
@@ -179,11 +180,15 @@ std::string folderOf(const std::string& path) {
 bool writeFileReplacing(const std::string& path, const std::function<bool(std::FILE*)>& write) {
     if (path.empty())
         return false;
+    // A picture saved through a symbolic link replaces the file the link points to,
+    // as a plain open would write it; renaming over the link itself would leave the
+    // old picture at the target.
+    const std::string target = platform::resolvedLinkTarget(path);
     // An existing file that we may not write stays as it is, as with a plain open.
-    if (fileExists(path) && ::access(path.c_str(), W_OK) != 0)
+    if (fileExists(target) && ::access(target.c_str(), W_OK) != 0)
         return false;
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
     std::string temporary = folder + (slash == std::string::npos ? "/" : "") + ".corvane-XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
@@ -194,12 +199,12 @@ bool writeFileReplacing(const std::string& path, const std::function<bool(std::F
         ::unlink(temporary.c_str());
         return false;
     }
-    bool ok = ::fchmod(fd, modeForReplacement(path)) == 0;
+    bool ok = ::fchmod(fd, modeForReplacement(target)) == 0;
     ok = ok && write(file);
     ok = ok && std::fflush(file) == 0;
     ok = ok && ::fsync(fd) == 0;
     ok = (std::fclose(file) == 0) && ok;
-    ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
+    ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temporary.c_str());
         return false;

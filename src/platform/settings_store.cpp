@@ -1,5 +1,6 @@
 #include "platform/settings_store.h"
 
+#include "platform/link_target.h"
 #include "platform/regular_file.h"
 
 #include <fcntl.h>
@@ -224,16 +225,6 @@ bool writeAll(int fd, std::string_view data) {
     return true;
 }
 
-// The file the store really lives in: a store reached through a symbolic link is
-// replaced where the link points, so the link survives the write.
-std::string resolvedStorePath(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(path, ec))
-        return path;
-    const auto target = std::filesystem::weakly_canonical(path, ec);
-    return ec ? path : target.string();
-}
-
 // Writes data to a temporary file next to path, flushes it to disk and renames it over path.
 bool replaceFileAtomically(const std::string& path, const std::string& data) {
     const std::filesystem::path target(path);
@@ -445,7 +436,9 @@ bool FileSettingsStore::update(const std::string& keyPath, const std::optional<s
                                const SettingsValue& value) {
     if (path_.empty() || !isStorableKeyPath(keyPath))
         return false;
-    const std::string target = resolvedStorePath(path_);
+    // A store reached through a symbolic link is replaced where the link points, so
+    // the link survives the write.
+    const std::string target = resolvedLinkTarget(path_);
     const std::filesystem::path folder = std::filesystem::path(target).parent_path();
     if (!folder.empty()) {
         std::error_code ec;

@@ -225,6 +225,48 @@ TEST(PictureFile, ReplacingIsAllOrNothing) {
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
+TEST(PictureFile, SavingThroughALinkReplacesWhatItPointsTo) {
+    const TempFolder folder;
+    std::filesystem::create_directory(folder.path() / "pictures");
+    const std::string real = folder.write("pictures/real.bmp", "earlier picture");
+    ::chmod(real.c_str(), 0640);
+    const std::string link = folder.file("link.bmp");
+    const std::string dangling = folder.file("new.bmp");
+    const std::string nowhere = folder.file("nowhere.bmp");
+    std::filesystem::create_symlink("pictures/real.bmp", link);
+    std::filesystem::create_symlink("pictures/fresh.bmp", dangling);
+    std::filesystem::create_symlink("missing/x.bmp", nowhere);
+    const auto writeNew = [](std::FILE* file) { return std::fputs("new picture", file) >= 0; };
+
+    EXPECT_TRUE(persist::writeFileReplacing(link, writeNew));
+    EXPECT_TRUE(persist::writeFileReplacing(dangling, writeNew));
+    EXPECT_FALSE(persist::writeFileReplacing(nowhere, writeNew));
+
+    for (const auto& [path, target] :
+         std::vector<std::pair<std::string, std::string>>{{link, "pictures/real.bmp"},
+                                                          {dangling, "pictures/fresh.bmp"},
+                                                          {nowhere, "missing/x.bmp"}}) {
+        EXPECT_TRUE(std::filesystem::is_symlink(path)) << path;
+        EXPECT_EQ(std::filesystem::read_symlink(path), target);
+    }
+    EXPECT_EQ(TempFolder::read(real), "new picture");
+    EXPECT_EQ(TempFolder::read(folder.file("pictures/fresh.bmp")), "new picture");
+    EXPECT_EQ(folderEntries(folder.path() / "pictures"),
+              (std::vector<std::string>{"fresh.bmp", "real.bmp"}));
+    EXPECT_EQ(folderEntries(folder.path()),
+              (std::vector<std::string>{"link.bmp", "new.bmp", "nowhere.bmp", "pictures"}));
+    struct stat info {};
+    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u) << "permissions come from the target";
+
+    if (::geteuid() != 0) {  // permissions do not stop the superuser
+        ::chmod(real.c_str(), 0444);
+        EXPECT_FALSE(persist::writeFileReplacing(link, [](std::FILE*) { return true; }));
+        EXPECT_EQ(TempFolder::read(real), "new picture");
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+    }
+}
+
 TEST(PictureFile, ProposesTheFirstFreeNumber) {
     const TempFolder folder;
     Rig rig(8, 8);
