@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/factory.h"
+#include "app/picture_check.h"
 #include "engine/color_table.h"
 #include "engine/fractal.h"
 #include "engine/settings_key.h"
@@ -47,7 +48,7 @@ struct Job {
 using Problem = std::string;
 
 Problem readPictureJob(const std::string& path, Job& job) {
-    const persist::PictureFile file = persist::readPictureFile(path, 255);
+    const persist::PictureFile file = persist::readPictureFile(path, app::kPictureParamsCapacity);
     if (!file.image.ok())
         return path + ": " + file.image.error;
     job.width = file.image.bitmap.width();
