@@ -35,6 +35,10 @@ platform::Color shiftedColor(platform::Color color, int delta) noexcept {
 
 }  // namespace
 
+bool fixedPointResolves(const engine::ViewWindow& view) noexcept {
+    return view.xscale >= kFinestFixedPointSpacing && view.yscale >= kFinestFixedPointSpacing;
+}
+
 platform::Color brightenColor(platform::Color color, int depth) noexcept {
     return shiftedColor(color, depth);
 }
@@ -133,6 +137,14 @@ bool ComplexFractal::loadParameters() {
     reliefDepth.store(depth & 0xFF, std::memory_order_relaxed);
     startCalculation();
     return true;
+}
+
+void ComplexFractal::prepareCalculation() {
+    doubleForced_ = useInteger && !fixedPointResolves(view);
+}
+
+std::string ComplexFractal::titleNote() const {
+    return doubleForced_ ? "computed in double precision" : std::string();
 }
 
 // The old picture stays until the scan overwrites it pixel by pixel.

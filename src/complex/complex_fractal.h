@@ -15,6 +15,12 @@ constexpr int kSimple = 0;
 constexpr int kRelief = 1;
 constexpr int kTesseral = 2;
 
+// The finest pixel spacing the integer algorithm draws: sixteen steps of its 2^-28
+// grid. Below it neighbouring pixels would share start values and the picture would
+// turn into blocks, so such a view is computed in double precision.
+constexpr double kFinestFixedPointSpacing = 0x1p-24;
+bool fixedPointResolves(const engine::ViewWindow& view) noexcept;
+
 // Channel-wise shading of the relief scan; depth is 0..255.
 platform::Color brightenColor(platform::Color color, int depth) noexcept;
 platform::Color darkenColor(platform::Color color, int depth) noexcept;
@@ -32,6 +38,8 @@ class ComplexFractal : public engine::Fractal {
     bool saveParameters() override;
     int calculate() override;
     void clearPicture() override;
+    void prepareCalculation() override;
+    std::string titleNote() const override;
 
     virtual void setMethod(int m);
     // An iteration count n with 1 <= n <= maxIterations; maxIterations means inside.
@@ -42,6 +50,9 @@ class ComplexFractal : public engine::Fractal {
     virtual void setParamImag(double value);
 
     platform::Color colorForCount(int n) const noexcept;
+    // Whether the kernels run in fixed point: the user's choice, unless the run's view
+    // is finer than the integer algorithm resolves (the stored choice stays).
+    bool integerArithmetic() const noexcept { return useInteger && !doubleForced_; }
     // The view and the iteration settings as one line of text, stored under the
     // type's name and carried inside picture files.
     std::string parameterString() const;
@@ -88,6 +99,9 @@ class ComplexFractal : public engine::Fractal {
         return n;
     }
     platform::Color reliefColor(int n, int previous) const noexcept;
+
+    // Set before each run starts, read by the worker.
+    bool doubleForced_ = false;
 };
 
 }  // namespace complex

@@ -20,7 +20,7 @@ void JuliaFractal::setDefaultView() {
 
 int JuliaFractal::iteratePoint(double x, double y) {
     const int limit = maxIterations;
-    if (useInteger) {
+    if (integerArithmetic()) {
         return kernels::quadratic(toFixed28(x), toFixed28(y), toFixed28(paramReal),
                                   toFixed28(paramImag), limit);
     }

@@ -21,7 +21,7 @@ void MandelbrotFractal::setDefaultView() {
 
 int MandelbrotFractal::iteratePoint(double x, double y) {
     const int limit = maxIterations;
-    if (useInteger) {
+    if (integerArithmetic()) {
         return kernels::quadratic(toFixed28(paramReal), toFixed28(paramImag), toFixed28(x),
                                   toFixed28(y), limit);
     }

@@ -20,7 +20,7 @@ void ManowarFractal::setDefaultView() {
 
 int ManowarFractal::iteratePoint(double x, double y) {
     const int limit = maxIterations;
-    if (useInteger) {
+    if (integerArithmetic()) {
         return kernels::manowar(toFixed28(paramReal), toFixed28(paramImag), toFixed28(x),
                                 toFixed28(y), limit);
     }

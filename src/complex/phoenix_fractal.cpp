@@ -20,7 +20,7 @@ void PhoenixFractal::setDefaultView() {
 
 int PhoenixFractal::iteratePoint(double x, double y) {
     const int limit = maxIterations;
-    if (useInteger) {
+    if (integerArithmetic()) {
         return kernels::phoenix(toFixed28(x), toFixed28(y), toFixed28(paramReal),
                                 toFixed28(paramImag), limit);
     }

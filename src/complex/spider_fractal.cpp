@@ -20,7 +20,7 @@ void SpiderFractal::setDefaultView() {
 
 int SpiderFractal::iteratePoint(double x, double y) {
     const int limit = maxIterations;
-    if (useInteger) {
+    if (integerArithmetic()) {
         return kernels::spider(toFixed28(paramReal), toFixed28(paramImag), toFixed28(x),
                                toFixed28(y), limit);
     }

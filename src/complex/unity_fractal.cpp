@@ -20,7 +20,7 @@ void UnityFractal::setDefaultView() {
 
 int UnityFractal::iteratePoint(double x, double y) {
     const int limit = maxIterations;
-    if (useInteger)
+    if (integerArithmetic())
         return kernels::unity(toFixed28(x), toFixed28(y), limit);
     return kernels::unity(x, y, limit);
 }

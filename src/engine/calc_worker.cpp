@@ -23,6 +23,7 @@ void Fractal::startCalculation() {
 
     prepareCalculation();
     clearPicture();
+    window.setTitleNote(titleNote());
 
     paused = false;
     iterationCount = 0;

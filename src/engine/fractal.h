@@ -91,6 +91,8 @@ class Fractal {
     virtual void zoomToRect(double x1, double y1, double x2, double y2, bool zoomIn);
     virtual int saveImage(const std::string& path);
     virtual int openImage(const std::string& path, bool animate);
+    // What the window title notes about the run just started (empty: nothing).
+    virtual std::string titleNote() const { return {}; }
     // The second half of openImage, on a picture file the caller has already read:
     // the file's type (when it has one) and parameters, its view, its pixels.
     void showOpenedPicture(const platform::Bitmap& image, std::optional<FractalType> type,

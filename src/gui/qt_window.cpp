@@ -151,12 +151,19 @@ void QtWindow::pause(unsigned ms) {
 }
 
 void QtWindow::setTitleText(const std::string& text) {
+    titleReplaced_ = true;
     window()->setWindowTitle(QString::fromStdString(text));
 }
 
 void QtWindow::restoreTitle() {
-    const std::string_view title = platform::loadString(platform::kStringWindowTitle);
-    window()->setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+    titleReplaced_ = false;
+    window()->setWindowTitle(QString::fromStdString(platform::windowTitleWithNote(titleNote_)));
+}
+
+void QtWindow::setTitleNote(const std::string& note) {
+    titleNote_ = note;
+    if (!titleReplaced_)
+        restoreTitle();
 }
 
 bool QtWindow::setTimer(unsigned id, unsigned periodMs) {

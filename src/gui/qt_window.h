@@ -59,6 +59,7 @@ class QtWindow : public QWidget, public platform::Window {
     void pause(unsigned ms) override;
     void setTitleText(const std::string& text) override;
     void restoreTitle() override;
+    void setTitleNote(const std::string& note) override;
     bool setTimer(unsigned id, unsigned periodMs) override;
     void killTimer(unsigned id) override;
     void postMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
@@ -92,6 +93,8 @@ class QtWindow : public QWidget, public platform::Window {
     std::intptr_t stylusParam(const QPoint& position) const;
 
     Procedure procedure_;
+    std::string titleNote_;
+    bool titleReplaced_ = false;
     QSize preferredSize_{480, 536};
     int busy_ = 0;
 

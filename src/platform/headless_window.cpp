@@ -40,6 +40,11 @@ void HeadlessWindow::restoreTitle() {
     titleOverride_.reset();
 }
 
+void HeadlessWindow::setTitleNote(const std::string& note) {
+    std::lock_guard lock(mutex_);
+    titleNote_ = note;
+}
+
 bool HeadlessWindow::setTimer(unsigned id, unsigned periodMs) {
     std::lock_guard lock(mutex_);
     timers_[id] = periodMs;
@@ -67,7 +72,12 @@ std::optional<Message> HeadlessWindow::takeMessage() {
 
 std::string HeadlessWindow::title() const {
     std::lock_guard lock(mutex_);
-    return titleOverride_ ? *titleOverride_ : std::string(loadString(kStringWindowTitle));
+    return titleOverride_ ? *titleOverride_ : windowTitleWithNote(titleNote_);
+}
+
+std::string HeadlessWindow::titleNote() const {
+    std::lock_guard lock(mutex_);
+    return titleNote_;
 }
 
 std::map<unsigned, unsigned> HeadlessWindow::timers() const {

@@ -31,6 +31,7 @@ class HeadlessWindow : public Window {
     void pause(unsigned ms) override;
     void setTitleText(const std::string& text) override;
     void restoreTitle() override;
+    void setTitleNote(const std::string& note) override;
     bool setTimer(unsigned id, unsigned periodMs) override;
     void killTimer(unsigned id) override;
     void postMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
@@ -38,8 +39,9 @@ class HeadlessWindow : public Window {
     // The next queued message, if any.
     std::optional<Message> takeMessage();
 
-    // What the title bar shows: the override, or "Corvane".
+    // What the title bar shows: the override, or "Corvane" with the note.
     std::string title() const;
+    std::string titleNote() const;
     std::map<unsigned, unsigned> timers() const;
     int flushCount() const;
     std::vector<unsigned> pauses() const;
@@ -52,6 +54,7 @@ class HeadlessWindow : public Window {
     std::deque<Message> queue_;
     std::map<unsigned, unsigned> timers_;
     std::optional<std::string> titleOverride_;
+    std::string titleNote_;
     std::vector<unsigned> pauses_;
     int flushCount_ = 0;
     int invalidateCount_ = 0;

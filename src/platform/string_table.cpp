@@ -77,6 +77,13 @@ constexpr int kTypeNameIds[14] = {0,   500, 502, 503, 501, 505, 506,
 
 }  // namespace
 
+std::string windowTitleWithNote(const std::string& note) {
+    std::string title(loadString(kStringWindowTitle));
+    if (!note.empty())
+        title += " (" + note + ")";
+    return title;
+}
+
 std::string_view loadString(int id) {
     for (const Entry& e : kStrings) {
         if (e.id == id)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -33,6 +34,9 @@ constexpr int kStringSlideshowQuestion = 40032;
 constexpr int kStringLabelP1 = 40035;
 constexpr int kStringLabelP2 = 40036;
 constexpr int kStringFirstMethod = 5000;  // 5000..5002: "Simple", "Relief", "Tesseral"
+
+// The window's title with a note after the program's name ("Corvane" when empty).
+std::string windowTitleWithNote(const std::string& note);
 
 // The name string id of a fractal type id 1..13 (0 for any other id).
 int typeNameStringId(int fractalType);

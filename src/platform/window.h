@@ -44,6 +44,9 @@ class Window {
     // Replaces the title bar's text, and gives the title bar back to the window title.
     virtual void setTitleText(const std::string& text) = 0;
     virtual void restoreTitle() = 0;
+    // A short note the window title carries after its name (empty: none), for example
+    // how the picture is computed. A replaced title bar keeps its text until restored.
+    virtual void setTitleNote(const std::string& note) = 0;
     // Window timers by id; a running timer posts WM_TIMER with its id.
     virtual bool setTimer(unsigned id, unsigned periodMs) = 0;
     virtual void killTimer(unsigned id) = 0;

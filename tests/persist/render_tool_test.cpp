@@ -123,6 +123,29 @@ TEST_F(RenderTool, ParametersAreAppliedAsAStoredString) {
     EXPECT_NE(trailerOf(damaged).second, defaultParams);
 }
 
+// A view finer than the integer algorithm resolves is computed in double precision,
+// the stored choice stays on, and the tool says so before its last line.
+TEST_F(RenderTool, AFineViewIsComputedInDoublePrecision) {
+    struct Case {
+        const char* params;
+        bool noted;
+    };
+    const Case cases[] = {
+        {"-0.75,0.1,-0.7499999,0.1000001,100,0,0,1,0,100", true},
+        {"-0.75,0.1,-0.7499,0.1001,100,0,0,1,0,100", false},
+        {"-0.75,0.1,-0.7499999,0.1000001,100,0,0,0,0,100", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.params);
+        const std::string output = folder.file("fine.bmp");
+        const ToolRun run = render(folder, {"--size", "60x40", "--params", c.params, output});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out.find("note: computed in double precision\n") != std::string::npos,
+                  c.noted)
+            << run.out;
+    }
+}
+
 TEST_F(RenderTool, OrbitRunsUntilEnoughPoints) {
     const std::string output = folder.file("h.bmp");
     const ToolRun run = render(folder, {"--type", "8", "--points", "20000", output});

@@ -150,6 +150,8 @@ Problem renderPicture(const render::RenderOptions& options) {
         return options.output + ": cannot write the picture";
     }
     const engine::RunStatistics stats = fractal->statistics();
+    if (const std::string note = window.titleNote(); !note.empty())
+        std::printf("note: %s\n", note.c_str());
     std::printf("type=%s size=%dx%d points=%llu iterations=%llu milliseconds=%u\n",
                 fractal->typeName.c_str(), fractal->width, fractal->height,
                 static_cast<unsigned long long>(stats.pointCount),
