@@ -115,6 +115,9 @@ std::intptr_t MainWindow::onPaint(std::uintptr_t wParam, std::intptr_t lParam) {
 }
 
 std::intptr_t MainWindow::onClose() {
+    // The screen the program switched off is given back whichever way it ends.
+    if (displayOff_)
+        switchDisplayOn();
     if (engine::Fractal* fractal = currentFractal()) {
         fractal->stopCalculation();
         settings_.writeDword("Fractal", static_cast<std::uint32_t>(fractal->type));

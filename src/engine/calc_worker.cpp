@@ -54,9 +54,12 @@ void Fractal::stopCalculation() {
     // While an object is being created its parameters are not yet its own: saving
     // them would overwrite the stored ones with construction values until the next
     // stop, and lose them if the program ended meanwhile.
+    // The parameters and the options reach the store in one write.
+    settings.beginBatch();
     if (!takingOver)
         saveParameters();
     writeOptions();
+    settings.commitBatch();
     if (running.load()) {
         resumeCalculation();
         running = false;

@@ -36,17 +36,37 @@ void SettingsKey::closeKey() {
 }
 
 bool SettingsKey::writeDword(const std::string& name, std::uint32_t value) {
-    const bool stored =
-        createKey() && store_.write(path_, name, platform::SettingsValue::ofNumber(value));
+    return writeValue(name, platform::SettingsValue::ofNumber(value));
+}
+
+bool SettingsKey::writeString(const std::string& name, const std::string& text) {
+    return writeValue(name, platform::SettingsValue::ofText(text));
+}
+
+bool SettingsKey::writeValue(const std::string& name, const platform::SettingsValue& value) {
+    if (batch_) {
+        if (path_.empty())
+            return false;
+        (*batch_)[name] = value;
+        return true;
+    }
+    const bool stored = createKey() && store_.write(path_, name, value);
     closeKey();
     return stored;
 }
 
-bool SettingsKey::writeString(const std::string& name, const std::string& text) {
-    const bool stored =
-        createKey() && store_.write(path_, name, platform::SettingsValue::ofText(text));
-    closeKey();
-    return stored;
+void SettingsKey::beginBatch() {
+    batch_.emplace();
+}
+
+bool SettingsKey::commitBatch() {
+    if (!batch_)
+        return true;
+    platform::SettingsKeyValues values = std::move(*batch_);
+    batch_.reset();
+    if (values.empty())
+        return true;
+    return !path_.empty() && store_.writeValues(path_, values);
 }
 
 // A text never reads as a number: its bytes are no meaningful value.

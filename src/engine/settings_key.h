@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/settings_store.h"
@@ -26,13 +27,21 @@ class SettingsKey {
     // included. buffer is unchanged when the read fails (missing, or too long).
     bool readString(const std::string& name, std::string& buffer, std::uint32_t& length);
 
+    // Writes made between these two calls reach the store together, in one transfer;
+    // commitBatch tells whether they were stored.
+    void beginBatch();
+    bool commitBatch();
+
     const std::string& path() const { return path_; }
     platform::SettingsStore& store() { return store_; }
 
   private:
+    bool writeValue(const std::string& name, const platform::SettingsValue& value);
+
     platform::SettingsStore& store_;
     std::string path_;  // "Software\Velk\Corvane", at most 128 characters
     bool open_ = false;
+    std::optional<platform::SettingsKeyValues> batch_;
 };
 
 }  // namespace engine

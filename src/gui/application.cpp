@@ -15,6 +15,8 @@ namespace {
 constexpr char kWidthValue[] = "WindowWidth";
 constexpr char kHeightValue[] = "WindowHeight";
 constexpr int kLargestSide = 8192;
+// More nested dialogs than the program ever opens at once.
+constexpr int kMostNestedDialogs = 16;
 
 }  // namespace
 
@@ -85,6 +87,23 @@ void Application::bringToFront() {
         dialog->raise();
         dialog->activateWindow();
     }
+}
+
+}  // namespace gui
+
+namespace gui {
+
+void Application::closeOrderly() {
+    // Each modal dialog runs an event loop of its own inside the command that opened
+    // it; cancelled, they return, and the close waits in the window's queue until the
+    // command is over.
+    for (int i = 0; i < kMostNestedDialogs; ++i) {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog == nullptr)
+            break;
+        dialog->close();
+    }
+    picture_->postMessage(app::WM_CLOSE, 0, 0);
 }
 
 }  // namespace gui

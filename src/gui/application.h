@@ -29,6 +29,9 @@ class Application : public QObject {
     void start();
     // Brings the window, and a dialog open over it, to the front.
     void bringToFront();
+    // Ends the program as Exit does (settings stored, display power given back),
+    // cancelling any dialog that is open: for a logout or a termination signal.
+    void closeOrderly();
 
     MainFrame& frame() { return *frame_; }
     QtWindow& picture() { return *picture_; }

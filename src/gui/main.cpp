@@ -5,6 +5,7 @@
 #include "gui/application.h"
 #include "gui/icons.h"
 #include "gui/single_instance.h"
+#include "gui/termination_signal.h"
 #include "platform/settings_store.h"
 
 int main(int argc, char* argv[]) {
@@ -25,6 +26,9 @@ int main(int argc, char* argv[]) {
     gui::Application application(store);
     QObject::connect(&instance, &gui::SingleInstance::activationRequested, &application,
                      &gui::Application::bringToFront);
+    gui::TerminationSignal termination;
+    QObject::connect(&termination, &gui::TerminationSignal::received, &application,
+                     &gui::Application::closeOrderly);
     instance.listen();
     application.start();
     return QApplication::exec();

@@ -349,6 +349,13 @@ std::string serializeSettings(const SettingsContents& contents) {
     return out;
 }
 
+bool SettingsStore::writeValues(const std::string& keyPath, const SettingsKeyValues& values) {
+    bool stored = createKey(keyPath);
+    for (const auto& [name, value] : values)
+        stored = write(keyPath, name, value) && stored;
+    return stored;
+}
+
 // ----- MemorySettingsStore -----
 
 bool MemorySettingsStore::createKey(const std::string& keyPath) {
@@ -403,7 +410,7 @@ std::string FileSettingsStore::defaultPath() {
 bool FileSettingsStore::createKey(const std::string& keyPath) {
     if (keyExists(keyPath))
         return true;
-    return update(keyPath, std::nullopt, SettingsValue{});
+    return update(keyPath, {});
 }
 
 bool FileSettingsStore::keyExists(const std::string& keyPath) {
@@ -428,12 +435,15 @@ std::optional<SettingsValue> FileSettingsStore::read(const std::string& keyPath,
 
 bool FileSettingsStore::write(const std::string& keyPath, const std::string& name,
                               const SettingsValue& value) {
-    return update(keyPath, name, value);
+    return update(keyPath, SettingsKeyValues{{name, value}});
 }
 
-// Without a name only the key is created.
-bool FileSettingsStore::update(const std::string& keyPath, const std::optional<std::string>& name,
-                               const SettingsValue& value) {
+bool FileSettingsStore::writeValues(const std::string& keyPath, const SettingsKeyValues& values) {
+    return update(keyPath, values);
+}
+
+// Without values only the key is created.
+bool FileSettingsStore::update(const std::string& keyPath, const SettingsKeyValues& values) {
     if (path_.empty() || !isStorableKeyPath(keyPath))
         return false;
     // A store reached through a symbolic link is replaced where the link points, so
@@ -453,9 +463,20 @@ bool FileSettingsStore::update(const std::string& keyPath, const std::optional<s
     if (!text)
         return false;
     SettingsContents contents = parseSettings(*text);
-    SettingsKeyValues& values = contents[keyPath];
-    if (name)
-        values[*name] = value;
+    const bool keyIsNew = !contents.contains(keyPath);
+    SettingsKeyValues& stored = contents[keyPath];
+    bool changed = keyIsNew;
+    for (const auto& [name, value] : values) {
+        const auto old = stored.find(name);
+        if (old == stored.end() || old->second != value) {
+            stored[name] = value;
+            changed = true;
+        }
+    }
+    // Rewriting what is already there would only cost a disk write (and wake anything
+    // that watches the file).
+    if (!changed)
+        return true;
     return replaceFileAtomically(target, serializeSettings(contents));
 }
 

@@ -38,6 +38,8 @@ class SettingsStore {
     // Creates the key when needed; false when the store cannot be written.
     virtual bool write(const std::string& keyPath, const std::string& name,
                        const SettingsValue& value) = 0;
+    // Several values of one key in one transfer; false when the store cannot be written.
+    virtual bool writeValues(const std::string& keyPath, const SettingsKeyValues& values);
 };
 
 // A store in memory, for tests and corvane-render.
@@ -59,9 +61,10 @@ class MemorySettingsStore : public SettingsStore {
 //   [HKEY_CURRENT_USER\Software\Velk\Corvane]
 //   "Fractal"=dword:00000005
 //   "ImagePath"="/home/me/Documents/Corvane"
-// Every write re-reads the file under an exclusive lock, changes one value and
+// Every write re-reads the file under an exclusive lock, changes its values and
 // replaces the file atomically (temporary file, flush, rename), so a crash or a
-// second process never leaves a half-written or lost store.
+// second process never leaves a half-written or lost store. A write that changes
+// nothing leaves the file as it is.
 class FileSettingsStore : public SettingsStore {
   public:
     explicit FileSettingsStore(std::string path);
@@ -76,10 +79,10 @@ class FileSettingsStore : public SettingsStore {
     std::optional<SettingsValue> read(const std::string& keyPath, const std::string& name) override;
     bool write(const std::string& keyPath, const std::string& name,
                const SettingsValue& value) override;
+    bool writeValues(const std::string& keyPath, const SettingsKeyValues& values) override;
 
   private:
-    bool update(const std::string& keyPath, const std::optional<std::string>& name,
-                const SettingsValue& value);
+    bool update(const std::string& keyPath, const SettingsKeyValues& values);
     std::string path_;
 };
 

@@ -404,13 +404,29 @@ TEST(MainWindowDisplayPower, AKeyWhileTheDisplayIsOffOnlySwitchesItOn) {
     EXPECT_EQ(rig.shell.defaulted, std::vector<unsigned>{app::WM_KEYDOWN});
 }
 
-TEST(MainWindowDisplayPower, ActivationSwitchesTheDisplayOn) {
-    Rig rig;
-    rig.startAndPump();
-    rig.command(app::IDM_DISPLAY_OFF);
-    rig.send(app::WM_ACTIVATE, app::WA_INACTIVE, 0);
-    EXPECT_FALSE(rig.mainWindow->displayOff());
-    EXPECT_EQ(rig.shell.powerRequests, (std::vector<bool>{false, true}));
+// Whichever way the program loses the screen or ends, the display comes back on.
+TEST(MainWindowDisplayPower, ActivationAndEveryWayOutSwitchTheDisplayOn) {
+    struct Case {
+        const char* what;
+        std::function<void(Rig&)> act;
+        bool quits;
+    };
+    const Case cases[] = {
+        {"deactivation", [](Rig& rig) { rig.send(app::WM_ACTIVATE, app::WA_INACTIVE, 0); }, false},
+        {"the window manager closes the window", [](Rig& rig) { rig.send(app::WM_CLOSE, 0, 0); },
+         true},
+        {"Exit", [](Rig& rig) { rig.command(app::IDM_EXIT); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        rig.startAndPump();
+        rig.command(app::IDM_DISPLAY_OFF);
+        c.act(rig);
+        EXPECT_FALSE(rig.mainWindow->displayOff());
+        EXPECT_EQ(rig.shell.powerRequests, (std::vector<bool>{false, true}));
+        EXPECT_EQ(rig.shell.quitCodes.size(), c.quits ? 1u : 0u);
+    }
 }
 
 TEST(MainWindowDisplayPower, StaysOnWhenTheDisplayCannotBeSwitched) {

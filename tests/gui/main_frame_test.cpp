@@ -10,11 +10,13 @@
 #include <QTimer>
 #include <QToolBar>
 #include <clocale>
+#include <csignal>
 #include <memory>
 
 #include "app/messages.h"
 #include "gui/application.h"
 #include "gui/help_window.h"
+#include "gui/termination_signal.h"
 #include "platform/settings_store.h"
 
 namespace {
@@ -255,6 +257,30 @@ class MainFrameTest : public QObject {
         QCOMPARE(program.store.read(kKey, "Fractal"),
                  platform::SettingsValue::ofNumber(engine::kJulia));
         QVERIFY(program.fractal() == nullptr);
+    }
+
+    // A logout sends SIGTERM: the program ends as Exit does, even with a dialog open.
+    void aTerminationSignalEndsTheProgramAsExitDoes() {
+        for (const bool dialogOpen : {false, true}) {
+            Program program(engine::kSpider);
+            QVERIFY(program.waitForFractal());
+            gui::TerminationSignal termination;
+            QVERIFY(termination.installed());
+            connect(&termination, &gui::TerminationSignal::received, program.application.get(),
+                    &gui::Application::closeOrderly);
+            if (dialogOpen) {
+                QTimer::singleShot(200, [] { ::raise(SIGTERM); });
+                // Returns once the dialog has been cancelled.
+                program.application->picture().send(app::WM_COMMAND, app::IDM_ABOUT, 0);
+            } else {
+                ::raise(SIGTERM);
+            }
+            QTRY_COMPARE(program.quitCodes, QList<int>({0}));
+            QCOMPARE(program.store.read(kKey, "Fractal"),
+                     platform::SettingsValue::ofNumber(engine::kSpider));
+            QVERIFY(program.store.read(kKey, "Spider").has_value());
+            QVERIFY(program.fractal() == nullptr);
+        }
     }
 };
 

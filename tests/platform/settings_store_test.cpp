@@ -190,6 +190,46 @@ TEST_F(FileSettingsStoreTest, WriteToDamagedStoreKeepsEveryValueThatParsed) {
                       {"Mandelbrot", SettingsValue::ofText("-2,2,-2,2")}}));
 }
 
+// A rewrite replaces the file (a new inode); a write that changes nothing must not.
+TEST_F(FileSettingsStoreTest, OnlyWritesThatChangeSomethingReplaceTheFile) {
+    struct Case {
+        const char* what;
+        SettingsKeyValues values;
+        bool replaces;
+    };
+    const Case cases[] = {
+        {"the same number", {{"Alarm", SettingsValue::ofNumber(1)}}, false},
+        {"the same text", {{"Mandelbrot", SettingsValue::ofText("-2,2,-2,2")}}, false},
+        {"all the same values at once",
+         {{"Alarm", SettingsValue::ofNumber(1)},
+          {"Mandelbrot", SettingsValue::ofText("-2,2,-2,2")}},
+         false},
+        {"nothing", {}, false},
+        {"another number", {{"Alarm", SettingsValue::ofNumber(0)}}, true},
+        {"a number in place of a text", {{"Mandelbrot", SettingsValue::ofNumber(0)}}, true},
+        {"a new value", {{"Fractal", SettingsValue::ofNumber(5)}}, true},
+        {"one change among same values",
+         {{"Alarm", SettingsValue::ofNumber(1)},
+          {"Mandelbrot", SettingsValue::ofText("-1,1,-1,1")}},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FileSettingsStore store(storePath);
+        ASSERT_TRUE(store.writeValues(kKey, {{"Alarm", SettingsValue::ofNumber(1)},
+                                             {"Mandelbrot", SettingsValue::ofText("-2,2,-2,2")}}));
+        struct stat before {};
+        ASSERT_EQ(::stat(storePath.c_str(), &before), 0);
+        ASSERT_TRUE(store.writeValues(kKey, c.values));
+        struct stat after {};
+        ASSERT_EQ(::stat(storePath.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino != before.st_ino, c.replaces);
+        for (const auto& [name, value] : c.values)
+            EXPECT_EQ(store.read(kKey, name), value) << name;
+        std::filesystem::remove(storePath);
+    }
+}
+
 TEST_F(FileSettingsStoreTest, StoreThatIsNotAFileIsNeitherReadNorReplaced) {
     std::filesystem::create_directories(storePath);
     FileSettingsStore store(storePath);
