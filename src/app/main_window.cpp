@@ -172,10 +172,8 @@ std::intptr_t MainWindow::onSize(std::uintptr_t, std::intptr_t lParam) {
     if (selecting_)
         cancelSelectMode();
     const bool recreate = currentFractal_ != nullptr;
-    if (recreate) {
-        currentFractal_->stopCalculation();  // also ends a slideshow
+    if (recreate)
         resized_ = ResizedFractal{currentFractal_->type, currentFractal_->viewToCarry()};
-    }
     destroyFractals();
     window_.resizeSurface(width, height);
     window_.surface().whiteness(0, 0, width, height);
