@@ -766,28 +766,6 @@ TEST(MainWindowSize, DraggingBetweenWideAndTallKeepsTheViewAndTheHistory) {
     }
 }
 
-TEST(MainWindowSize, ALargerWindowShowsMoreOfThePlaneAtTheSameScale) {
-    const struct {
-        int width, height;
-        double xShare, yShare;  // of the extent shown before
-    } sizes[] = {
-        {960, 1072, 2.0, 2.0}, {240, 268, 0.5, 0.5}, {480, 268, 1.0, 0.5}, {1920, 536, 4.0, 1.0}};
-    for (const auto& size : sizes) {
-        SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
-        Rig rig(engine::kMandelbrot, 480, 536);
-        rig.startAndPump();
-        const engine::ViewWindow before = rig.fractal().view;
-        const int history = rig.fractal().history.count();
-        resize(rig, size.width, size.height);
-        EXPECT_EQ(rig.fractal().width, size.width);
-        EXPECT_EQ(rig.fractal().height, size.height);
-        expectMapped(rig.fractal().view, before);
-        EXPECT_NEAR(rig.fractal().view.xrange, before.xrange * size.xShare, 1e-12);
-        EXPECT_NEAR(rig.fractal().view.yrange, before.yrange * size.yShare, 1e-12);
-        EXPECT_EQ(rig.fractal().history.count(), history);  // no entry for a resize
-    }
-}
-
 TEST(MainWindowSize, EndsSelectModeAndASlideshowAndFollowsTheLastOfSeveralSizes) {
     const struct {
         const char* name;
