@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "app/display_power.h"
 #include "app/factory.h"
@@ -169,22 +170,24 @@ std::intptr_t MainWindow::onSize(std::uintptr_t, std::intptr_t lParam) {
         return 0;
     }
     // The picture size is fixed for a fractal object's life: a new size takes a new
-    // object, made the way choosing its type again makes it.
-    std::optional<engine::FractalType> type;
-    if (currentFractal_)
-        type = currentFractal_->type;
+    // object, which goes on with the same centre, scale and zoom history. Sizes that
+    // follow before it exists only change the size it will have.
     if (selecting_)
         cancelSelectMode();
+    const bool recreate = currentFractal_ != nullptr;
+    if (recreate)
+        resized_ = ResizedFractal{currentFractal_->type, currentFractal_->viewToCarry()};
     destroyFractals();
     window_.resizeSurface(width, height);
     window_.surface().whiteness(0, 0, width, height);
     window_.markDirty();
-    if (type)
-        window_.postMessage(WM_NEWFRACTAL, static_cast<std::uint32_t>(*type), 0);
+    if (recreate)
+        window_.postMessage(WM_NEWFRACTAL, static_cast<std::uint32_t>(resized_->type), 0);
     return 0;
 }
 
 std::intptr_t MainWindow::onNewFractal(std::uintptr_t wParam, std::intptr_t lParam) {
+    const std::optional<ResizedFractal> resized = std::exchange(resized_, std::nullopt);
     const platform::Services services{window_, store_, sound_};
     engine::FractalPtr created = createFractal(typeFromParam(wParam), services);
     if (!created)
@@ -195,6 +198,8 @@ std::intptr_t MainWindow::onNewFractal(std::uintptr_t wParam, std::intptr_t lPar
         currentFractal_->takeOverPicture(*heldFractal_);
         window_.invalidate(nullptr, false);
         heldFractal_.reset();
+    } else if (resized && resized->type == currentFractal_->type) {
+        currentFractal_->startFromSettings(resized->view);
     } else {
         currentFractal_->startFromSettings();
     }
@@ -207,6 +212,18 @@ void MainWindow::destroyFractals() {
     currentFractal_.reset();
     heldFractal_.reset();
     heldIsCurrent_ = false;
+}
+
+bool MainWindow::refuseTooDeep(const engine::Fractal& fractal, const engine::ViewWindow& target) {
+    if (!engine::zoomsTooDeep(fractal.view, target))
+        return false;
+    showTooDeepMessage();
+    return true;
+}
+
+void MainWindow::showTooDeepMessage() {
+    shell_.showMessage(std::string(platform::loadString(platform::kStringWindowTitle)),
+                       std::string(platform::loadString(platform::kStringTooDeep)));
 }
 
 void MainWindow::switchDisplayOn() {
@@ -267,8 +284,12 @@ std::intptr_t MainWindow::onStylusUp(std::uintptr_t wParam, std::intptr_t lParam
         window_.invalidate(nullptr, false);
     } else {
         const engine::ViewWindow& view = fractal->view;
-        fractal->zoomToRect(view.planeX(anchorPoint_.x), view.planeY(anchorPoint_.y),
-                            view.planeX(dragPoint_.x), view.planeY(dragPoint_.y), true);
+        const double x1 = view.planeX(anchorPoint_.x);
+        const double y1 = view.planeY(anchorPoint_.y);
+        const double x2 = view.planeX(dragPoint_.x);
+        const double y2 = view.planeY(dragPoint_.y);
+        if (!refuseTooDeep(*fractal, view.withRect(x1, y1, x2, y2)))
+            fractal->zoomToRect(x1, y1, x2, y2, true);
     }
     selecting_ = false;
     dragging_ = false;

@@ -76,6 +76,10 @@ class MainWindow {
 
     // Stops and destroys the fractal shown (and a held object), leaving none.
     void destroyFractals();
+    // Tells the user when going to target would zoom beyond the depth double
+    // precision resolves; true when the zoom is refused.
+    bool refuseTooDeep(const engine::Fractal& fractal, const engine::ViewWindow& target);
+    void showTooDeepMessage();
     void switchDisplayOn();
     FileDialogRequest pictureFileDialog() const;
     FileDialogRequest paletteFileDialog() const;
@@ -90,6 +94,13 @@ class MainWindow {
     engine::FractalPtr heldFractal_;
     // From an Open until the factory runs, the held object is still the one shown.
     bool heldIsCurrent_ = false;
+    // From a resize until the factory runs: the type and the view of the object that
+    // was shown, to go on at the new size.
+    struct ResizedFractal {
+        engine::FractalType type;
+        engine::ViewState view;
+    };
+    std::optional<ResizedFractal> resized_;
 
     bool selecting_ = false;
     bool dragging_ = false;

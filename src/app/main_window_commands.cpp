@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/picture_check.h"
+#include "app/view_dialog.h"
 #include "platform/c_format.h"
 #include "platform/string_table.h"
 
@@ -108,7 +109,8 @@ void MainWindow::runCommand(unsigned id, engine::Fractal& fractal) {
             startSlideshow(fractal);
             break;
         case IDM_VIEW:
-            runModalDialog(DialogId::View, fractal);
+            if (shell_.runDialog(DialogId::View, fractal) == ViewDialog::kTooDeep)
+                showTooDeepMessage();
             break;
         case IDM_SELECT_ZOOM:
             enterSelectMode();

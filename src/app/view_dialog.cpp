@@ -16,6 +16,8 @@ int ViewDialog::ok(const ViewForm& form, engine::Fractal& fractal) {
     const double xmax = readDouble(form.xmax, view.xmax);
     const double ymin = readDouble(form.ymin, view.ymin);
     const double ymax = readDouble(form.ymax, view.ymax);
+    if (engine::zoomsTooDeep(view, view.withRect(xmin, ymin, xmax, ymax)))
+        return kTooDeep;
     fractal.stopCalculation();
     fractal.pushView();
     fractal.view.setRect(xmin, ymin, xmax, ymax);

@@ -22,6 +22,10 @@ class ViewDialog {
     static constexpr const char* kYminLabel = "Y min.:";
     static constexpr const char* kYmaxLabel = "Y max.:";
 
+    // Ok's result when the rectangle lies beyond the depth double precision resolves:
+    // nothing changes, and the main window tells the user.
+    static constexpr int kTooDeep = 4;
+
     static ViewForm open(const engine::Fractal& fractal);
     // Always a new run on the rectangle of the fields, the old view kept in the zoom
     // history, even when nothing was changed. A field that does not parse keeps its

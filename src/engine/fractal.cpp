@@ -118,7 +118,7 @@ void Fractal::setDefaultParameters() {}
 void Fractal::prepareCalculation() {}
 void Fractal::setDefaultView() {}
 
-void Fractal::startFromSettings() {
+void Fractal::startFromSettings(const std::optional<ViewState>& carried) {
     {
         // Loading and the defaults each stop and start; none of those starts may run,
         // so the one run begins only after the picture is white.
@@ -127,10 +127,29 @@ void Fractal::startFromSettings() {
             setDefaultParameters();
             setDefaultView();
         }
+        if (carried)
+            continueView(*carried);
         clearPictureBase();
     }
     saveParameters();
     startCalculation();
+}
+
+void Fractal::continueView(const ViewState& carried) {
+    history = carried.history.resizedTo(width, height);
+    const std::optional<ViewWindow> mapped = carried.view.resizedTo(width, height);
+    if (!mapped)
+        return;
+    view = *mapped;
+    carriedFrom_ = carried;
+    carriedTo_ = ViewState{view, history};
+}
+
+ViewState Fractal::viewToCarry() const {
+    ViewState now{view, history};
+    if (carriedFrom_ && carriedTo_ && ViewState::same(now, *carriedTo_))
+        return *carriedFrom_;
+    return now;
 }
 
 void Fractal::takeOverPicture(Fractal& previous) {

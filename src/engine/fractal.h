@@ -100,8 +100,14 @@ class Fractal {
 
     // The creation sequence of a new object: the stored parameters, or the type's
     // defaults, then a white picture, then exactly one run. Nothing is computed or
-    // drawn before the final start.
-    void startFromSettings();
+    // drawn before the final start. With a view carried from an object of another
+    // picture size, that view (same centre and scale) and its history replace the
+    // stored rectangle; a view that cannot be mapped leaves the stored one.
+    void startFromSettings(const std::optional<ViewState>& carried = std::nullopt);
+    // The view and zoom history to carry to an object of another picture size. A view
+    // that has not changed since it was itself carried here goes on in the form it
+    // came in, so resizing back and forth never accumulates rounding.
+    ViewState viewToCarry() const;
     // Continues the picture that previous has just read from a file.
     void takeOverPicture(Fractal& previous);
 
@@ -221,6 +227,7 @@ class Fractal {
     void waitForFinished();
     void writeOptions();
     void readOptions();
+    void continueView(const ViewState& carried);
 
     std::thread workerThread_;
     std::atomic<int> workerThreadId_{0};
@@ -237,6 +244,10 @@ class Fractal {
     platform::LocalTime startTime_;
     platform::LocalTime endTime_;
     std::uint32_t randomState_ = 1;
+    // The view this object was given at creation after a resize, as it came and as
+    // it was mapped to this picture size.
+    std::optional<ViewState> carriedFrom_;
+    std::optional<ViewState> carriedTo_;
 };
 
 // Holds takingOver set for its lifetime, restoring the previous value after.

@@ -31,12 +31,15 @@ void ViewWindow::setRect(double x1, double y1, double x2, double y2) {
     recompute();
     // A rectangle without a usable extent would make every scale zero, infinite or NaN,
     // and everything that maps pixels would go wrong; keep the view that worked.
-    const bool usable = std::isfinite(xmin) && std::isfinite(xmax) && std::isfinite(ymin) &&
-                        std::isfinite(ymax) && finitePositive(xrange) && finitePositive(yrange) &&
-                        finitePositive(xscale) && finitePositive(yscale) && finitePositive(xpix) &&
-                        finitePositive(ypix);
-    if (!usable)
+    if (!usable())
         *this = previous;
+}
+
+bool ViewWindow::usable() const {
+    return std::isfinite(xmin) && std::isfinite(xmax) && std::isfinite(ymin) &&
+           std::isfinite(ymax) && finitePositive(xrange) && finitePositive(yrange) &&
+           finitePositive(xscale) && finitePositive(yscale) && finitePositive(xpix) &&
+           finitePositive(ypix);
 }
 
 void ViewWindow::centreOnOrigin() {
@@ -56,10 +59,72 @@ void ViewWindow::scaleAbout(double cx, double cy, double factor) {
     xmax = halfWidth + cx;
     ymax = halfHeight + cy;
     recompute();
-    const bool usable = finitePositive(xrange) && finitePositive(yrange) && finitePositive(xpix) &&
-                        finitePositive(ypix) && finitePositive(xscale) && finitePositive(yscale);
-    if (!usable)
+    if (!usable())
         *this = previous;
+}
+
+ViewWindow ViewWindow::withRect(double x1, double y1, double x2, double y2) const {
+    ViewWindow result = *this;
+    result.setRect(x1, y1, x2, y2);
+    return result;
+}
+
+ViewWindow ViewWindow::scaledAbout(double cx, double cy, double factor) const {
+    ViewWindow result = *this;
+    result.scaleAbout(cx, cy, factor);
+    return result;
+}
+
+std::optional<ViewWindow> ViewWindow::resizedTo(int newWidth, int newHeight) const {
+    if (!usable() || newWidth <= 0 || newHeight <= 0)
+        return std::nullopt;
+    // Back at its own size a view is exactly what it was: resizing there and back
+    // never drifts.
+    if (newWidth == width && newHeight == height)
+        return *this;
+    const double halfWidth = xscale * newWidth * 0.5;
+    const double halfHeight = yscale * newHeight * 0.5;
+    ViewWindow mapped = *this;
+    mapped.width = newWidth;
+    mapped.height = newHeight;
+    mapped.maxY = newHeight - 1;
+    mapped.xmin = xcenter - halfWidth;
+    mapped.xmax = xcenter + halfWidth;
+    mapped.ymin = ycenter - halfHeight;
+    mapped.ymax = ycenter + halfHeight;
+    mapped.recompute();
+    if (!mapped.usable())
+        return std::nullopt;
+    return mapped;
+}
+
+namespace {
+
+// The largest distance between neighbouring doubles of magnitude up to `magnitude`.
+double largestSpacingUpTo(double magnitude) {
+    return std::nextafter(magnitude, std::numeric_limits<double>::infinity()) - magnitude;
+}
+
+// Pixel k of an axis lies at lo + k * step, the product and the sum each rounded to
+// the nearest double, for k from -1 (the row below the picture) up to the pixel
+// count; |lo| + range bounds every exact product and sum. With S the largest spacing
+// of doubles up to that bound, each product is off by at most S / 2, so the exact sums
+// of neighbouring pixels lie more than step - S apart; two reals more than S apart
+// round to different doubles. So step > 2 S is enough, and it errs on the safe side
+// by a factor of about four.
+bool axisResolves(double lo, double range, double step) {
+    return step > 2.0 * largestSpacingUpTo(std::fabs(lo) + range);
+}
+
+}  // namespace
+
+bool ViewWindow::resolvesPixels() const {
+    return axisResolves(xmin, xrange, xscale) && axisResolves(ymin, yrange, yscale);
+}
+
+bool zoomsTooDeep(const ViewWindow& current, const ViewWindow& target) {
+    const bool showsMore = target.xscale > current.xscale && target.yscale > current.yscale;
+    return !showsMore && !target.resolvesPixels();
 }
 
 void ViewWindow::fitToAspect(double& x1, double& y1, double& x2, double& y2) const {
@@ -139,11 +204,30 @@ bool ZoomHistory::push(const ViewWindow& view) {
     return true;
 }
 
+ZoomHistory ZoomHistory::resizedTo(int newWidth, int newHeight) const {
+    ZoomHistory mapped;
+    for (int i = 0; i < count_; ++i) {
+        if (const std::optional<ViewWindow> view = at(i).resizedTo(newWidth, newHeight))
+            mapped.push(*view);
+    }
+    return mapped;
+}
+
 bool ZoomHistory::pop(ViewWindow& view) {
     if (count_ <= 0)
         return false;
     --count_;
     view = entries_[static_cast<std::size_t>(count_)];
+    return true;
+}
+
+bool ViewState::same(const ViewState& a, const ViewState& b) {
+    if (!ViewWindow::sameView(a.view, b.view) || a.history.count() != b.history.count())
+        return false;
+    for (int i = 0; i < a.history.count(); ++i) {
+        if (!ViewWindow::sameView(a.history.at(i), b.history.at(i)))
+            return false;
+    }
     return true;
 }
 

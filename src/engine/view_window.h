@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
 namespace engine {
 
@@ -20,6 +21,19 @@ class ViewWindow {
     void recompute();
 
     static bool sameView(const ViewWindow& a, const ViewWindow& b);
+
+    // The views setRect and scaleAbout would give, leaving this one alone.
+    ViewWindow withRect(double x1, double y1, double x2, double y2) const;
+    ViewWindow scaledAbout(double cx, double cy, double factor) const;
+
+    // The same centre and scale (plane units per pixel) on a picture of another size:
+    // a larger picture shows more of the plane, a smaller one less. nullopt when the
+    // mapped rectangle is unusable.
+    std::optional<ViewWindow> resizedTo(int newWidth, int newHeight) const;
+
+    // Whether double precision still tells every two neighbouring pixels of the
+    // picture apart on both axes. The one place that limits the depth of zoom.
+    bool resolvesPixels() const;
 
     // Pixel to plane (the escape-time scan and the stylus selection).
     double planeX(int column) const { return xmin + column * xscale; }
@@ -41,7 +55,15 @@ class ViewWindow {
     double yscale = 0.0;
     double xpix = 0.0;
     double ypix = 0.0;
+
+  private:
+    bool usable() const;
 };
+
+// Whether going from current to target would show a view that double precision
+// cannot resolve. A target that shows more of the plane on both axes never does, so
+// a view stored too deep can always be left by zooming out.
+bool zoomsTooDeep(const ViewWindow& current, const ViewWindow& target);
 
 // Plane to pixel: trunc of the whole expression to a 32-bit integer. Returns false
 // (and leaves the outputs alone) when a coordinate is not finite or does not fit.
@@ -62,9 +84,22 @@ class ZoomHistory {
     int capacity() const { return kCapacity; }
     const ViewWindow& at(int index) const { return entries_[static_cast<std::size_t>(index)]; }
 
+    // Every view mapped as ViewWindow::resizedTo maps it, oldest first; a view that
+    // cannot be mapped is left out.
+    ZoomHistory resizedTo(int newWidth, int newHeight) const;
+
   private:
     std::array<ViewWindow, kCapacity> entries_;
     int count_ = 0;
+};
+
+// A view with its zoom history, carried over to a picture of another size when the
+// window is resized.
+struct ViewState {
+    ViewWindow view;
+    ZoomHistory history;
+
+    static bool same(const ViewState& a, const ViewState& b);
 };
 
 }  // namespace engine

@@ -1,5 +1,7 @@
 // Zooming: every change of the view is bracketed by a stop and a start, records
 // the old view in the history and, with "Animated Zoom" on, shows the transition.
+// A zoom beyond the depth double precision resolves changes nothing at all (the
+// window tells the user before it gets here).
 #include <utility>
 
 #include "engine/fractal.h"
@@ -25,6 +27,8 @@ bool liesInside(const ViewWindow& inner, const ViewWindow& outer) {
 }  // namespace
 
 void Fractal::scaleView(double factor) {
+    if (zoomsTooDeep(view, view.scaledAbout(view.xcenter, view.ycenter, factor)))
+        return;
     stopCalculation();
     pushView();
     view.scaleAbout(view.xcenter, view.ycenter, factor);
@@ -32,6 +36,8 @@ void Fractal::scaleView(double factor) {
 }
 
 void Fractal::scaleViewAt(double x, double y, double factor) {
+    if (zoomsTooDeep(view, view.scaledAbout(x, y, factor)))
+        return;
     stopCalculation();
     pushView();
     view.scaleAbout(x, y, factor);
@@ -39,7 +45,7 @@ void Fractal::scaleViewAt(double x, double y, double factor) {
 }
 
 void Fractal::zoomByFactor(double factor) {
-    if (factor == 1.0)
+    if (factor == 1.0 || zoomsTooDeep(view, view.scaledAbout(view.xcenter, view.ycenter, factor)))
         return;
     if (!animZoom) {
         scaleView(factor);
@@ -66,6 +72,8 @@ void Fractal::zoomByFactor(double factor) {
 }
 
 void Fractal::zoomToRect(double x1, double y1, double x2, double y2, bool zoomIn) {
+    if (zoomsTooDeep(view, view.withRect(x1, y1, x2, y2)))
+        return;
     stopCalculation();
     if (animZoom) {
         double fx1 = x1, fy1 = y1, fx2 = x2, fy2 = y2;

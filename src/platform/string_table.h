@@ -33,6 +33,7 @@ constexpr int kStringSlideshowCaption = 40031;
 constexpr int kStringSlideshowQuestion = 40032;
 constexpr int kStringLabelP1 = 40035;
 constexpr int kStringLabelP2 = 40036;
+constexpr int kStringTooDeep = 40040;
 constexpr int kStringFirstMethod = 5000;  // 5000..5002: "Simple", "Relief", "Tesseral"
 
 // The window's title with a note after the program's name ("Corvane" when empty).

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <thread>
 
 #include "app/help.h"
 #include "app/messages.h"
+#include "app/view_dialog.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
 #include "platform/temp_folder.h"
@@ -25,8 +29,10 @@ const std::string kKey = "Software\\Velk\\Corvane";
 // A shell whose answers the test sets up beforehand and which records every request.
 class ScriptedShell : public app::Shell {
   public:
-    int runDialog(DialogId dialog, engine::Fractal&) override {
+    int runDialog(DialogId dialog, engine::Fractal& fractal) override {
         dialogs.push_back(dialog);
+        if (dialogAction)
+            return dialogAction(dialog, fractal);
         return dialog == DialogId::Type ? typeAnswer : 1;
     }
     std::optional<FileChoice> chooseFile(const FileDialogRequest& request) override {
@@ -58,6 +64,8 @@ class ScriptedShell : public app::Shell {
     }
 
     int typeAnswer = 0;
+    // What the user does in a dialog, when the test needs more than its result.
+    std::function<int(DialogId, engine::Fractal&)> dialogAction;
     bool yesAnswer = false;
     bool displaySupportsPower = true;
     std::vector<std::string> questions;
@@ -697,6 +705,233 @@ TEST(MainWindowSize, ANewSizeRecreatesTheFractalAtThatSize) {
     engine::Fractal* same = rig.mainWindow->currentFractal();
     rig.send(app::WM_SIZE, 0, app::makeLParam(80, 60));
     EXPECT_EQ(rig.mainWindow->currentFractal(), same);
+}
+
+// ----- Window size: the view keeps its centre and scale, the history survives -----
+
+// The distance between neighbouring doubles at the magnitude of value.
+double ulpOf(double value) {
+    const double magnitude = std::fabs(value);
+    return std::nextafter(magnitude, std::numeric_limits<double>::infinity()) - magnitude;
+}
+
+// Expects `view` to show `before`'s centre at `before`'s scale on its own picture size.
+void expectMapped(const engine::ViewWindow& view, const engine::ViewWindow& before,
+                  double tolerance = 0.0) {
+    const double xUlp = ulpOf(std::fabs(before.xcenter) + before.xrange);
+    const double yUlp = ulpOf(std::fabs(before.ycenter) + before.yrange);
+    EXPECT_NEAR(view.xcenter, before.xcenter, 2 * xUlp + tolerance);
+    EXPECT_NEAR(view.ycenter, before.ycenter, 2 * yUlp + tolerance);
+    EXPECT_NEAR(view.xrange, before.xscale * view.width,
+                4 * xUlp + 1e-13 * view.xrange + tolerance * view.width);
+    EXPECT_NEAR(view.yrange, before.yscale * view.height,
+                4 * yUlp + 1e-13 * view.yrange + tolerance * view.height);
+}
+
+void resize(Rig& rig, int width, int height) {
+    rig.send(app::WM_SIZE, 0,
+             app::makeLParam(static_cast<unsigned>(width), static_cast<unsigned>(height)));
+    rig.pump();
+}
+
+void selectAndZoom(Rig& rig, platform::Point from, platform::Point to) {
+    rig.command(app::IDM_SELECT_ZOOM);
+    rig.stylus(app::WM_LBUTTONDOWN, from.x, from.y);
+    rig.stylus(app::WM_MOUSEMOVE, to.x, to.y);
+    rig.stylus(app::WM_LBUTTONUP, to.x, to.y);
+}
+
+// Replaces the view the way the View dialog does.
+void showView(engine::Fractal& fractal, double x1, double y1, double x2, double y2) {
+    fractal.stopCalculation();
+    fractal.view.setRect(x1, y1, x2, y2);
+    fractal.startCalculation();
+}
+
+TEST(MainWindowSize, DraggingBetweenWideAndTallKeepsTheViewAndTheHistory) {
+    for (const engine::FractalType type :
+         {engine::kMandelbrot, engine::kPhoenix, engine::kHopalong, engine::kGingerbreadman}) {
+        SCOPED_TRACE(type);
+        Rig rig(type, 480, 536);
+        rig.startAndPump();
+        selectAndZoom(rig, {100, 120}, {300, 330});
+        selectAndZoom(rig, {200, 200}, {260, 250});
+        const engine::ViewWindow original = rig.fractal().view;
+        const engine::ZoomHistory history = rig.fractal().history;
+        ASSERT_GE(history.count(), 2);
+
+        for (int trip = 0; trip < 12; ++trip) {
+            resize(rig, 536, 480);
+            ASSERT_NE(rig.mainWindow->currentFractal(), nullptr);
+            EXPECT_EQ(rig.fractal().width, 536);
+            expectMapped(rig.fractal().view, original);
+            ASSERT_EQ(rig.fractal().history.count(), history.count());
+            for (int i = 0; i < history.count(); ++i) {
+                EXPECT_EQ(rig.fractal().history.at(i).width, 536);
+                expectMapped(rig.fractal().history.at(i), history.at(i));
+            }
+            resize(rig, 480, 536);
+            EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
+        }
+        // Back on the original rectangle, and the history walks back as before.
+        EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal().view, original));
+        for (int i = history.count() - 1; i >= 0; --i) {
+            rig.command(app::IDM_ZOOM_PREVIOUS);
+            EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal().view, history.at(i)));
+        }
+    }
+}
+
+TEST(MainWindowSize, EndsSelectModeAndASlideshowAndFollowsTheLastOfSeveralSizes) {
+    const struct {
+        const char* name;
+        std::function<void(Rig&)> before;  // runs on the zoomed view, before the resize
+        std::vector<platform::Point> sizes;
+    } cases[] = {
+        {"plain", [](Rig&) {}, {{100, 40}}},
+        {"select mode", [](Rig& rig) { rig.command(app::IDM_SELECT_ZOOM); }, {{100, 40}}},
+        {"dragging",
+         [](Rig& rig) {
+             rig.command(app::IDM_SELECT_ZOOM);
+             rig.stylus(app::WM_LBUTTONDOWN, 10, 10);
+             rig.stylus(app::WM_MOUSEMOVE, 30, 30);
+         },
+         {{100, 40}}},
+        {"slideshow of pictures of another view",
+         [](Rig& rig) {
+             const std::string first = rig.folder.file("Mandelbrot001.bmp");
+             rig.fractal().zoomPrevious();
+             ASSERT_EQ(rig.fractal().saveImage(first), engine::kStatusOk);
+             rig.fractal().zoomByFactor(0.6);
+             ASSERT_EQ(rig.fractal().saveImage(rig.folder.file("Mandelbrot002.bmp")),
+                       engine::kStatusOk);
+             rig.fractal().zoomPrevious();
+             selectAndZoom(rig, {10, 8}, {40, 30});
+             ASSERT_EQ(rig.fractal().startSlideshow(first, app::kSlideshowTimerId, false),
+                       engine::kStatusOk);
+             rig.send(app::WM_TIMER, app::kSlideshowTimerId, 0);
+         },
+         {{100, 40}}},
+        {"several sizes before the new object", [](Rig&) {}, {{30, 90}, {200, 20}, {100, 40}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;  // 64 x 48
+        rig.startAndPump();
+        selectAndZoom(rig, {10, 8}, {40, 30});
+        c.before(rig);
+        const engine::ViewWindow shown = rig.fractal().view;
+        const int history = rig.fractal().history.count();
+        for (const platform::Point& size : c.sizes) {
+            rig.send(app::WM_SIZE, 0,
+                     app::makeLParam(static_cast<unsigned>(size.x), static_cast<unsigned>(size.y)));
+        }
+        rig.pump();
+        ASSERT_NE(rig.mainWindow->currentFractal(), nullptr);
+        EXPECT_EQ(rig.fractal().width, c.sizes.back().x);
+        EXPECT_EQ(rig.fractal().height, c.sizes.back().y);
+        expectMapped(rig.fractal().view, shown);
+        EXPECT_EQ(rig.fractal().history.count(), history);
+        EXPECT_FALSE(rig.mainWindow->selecting());
+        EXPECT_EQ(rig.window.title(), "Corvane");
+        EXPECT_TRUE(rig.window.timers().empty());
+    }
+}
+
+TEST(MainWindowSize, AResizeWhileAPictureOpensGoesOnFromTheOpenedView) {
+    Rig rig(engine::kJulia, 64, 48);
+    rig.startAndPump();
+    rig.command(app::IDM_ZOOM_OUT);
+    const engine::ViewWindow saved = rig.fractal().view;
+    const std::string path = rig.folder.file("julia.bmp");
+    ASSERT_EQ(rig.fractal().saveImage(path), engine::kStatusOk);
+    rig.command(app::IDM_ZOOM_PREVIOUS);
+
+    rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+    rig.command(app::IDM_OPEN);
+    rig.send(app::WM_SIZE, 0, app::makeLParam(48, 64));  // waits for the opened picture
+    rig.pump();
+    ASSERT_NE(rig.mainWindow->currentFractal(), nullptr);
+    EXPECT_EQ(rig.mainWindow->heldFractal(), nullptr);
+    EXPECT_EQ(rig.fractal().width, 48);
+    EXPECT_EQ(rig.fractal().height, 64);
+    // The picture file keeps six decimals of the view.
+    expectMapped(rig.fractal().view, saved, 1e-6);
+    EXPECT_EQ(rig.fractal().history.count(), 0);
+    EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
+}
+
+// ----- The deepest view -----
+
+TEST(MainWindowDepth, ZoomingInBeyondTheDepthIsRefusedWithAMessage) {
+    const double unit = ulpOf(1.5);  // the spacing of doubles near the view's centre
+    const auto viewDialogOk = [](double x1, double y1, double x2, double y2) {
+        return [=](Rig& rig) {
+            rig.shell.dialogAction = [=](DialogId dialog, engine::Fractal& fractal) {
+                EXPECT_EQ(dialog, DialogId::View);
+                char text[4][40];
+                const double edges[4] = {x1, x2, y1, y2};
+                for (int i = 0; i < 4; ++i)
+                    std::snprintf(text[i], sizeof text[i], "%.17g", edges[i]);
+                return app::ViewDialog::ok(app::ViewForm{text[0], text[1], text[2], text[3]},
+                                           fractal);
+            };
+            rig.command(app::IDM_VIEW);
+        };
+    };
+    const struct {
+        const char* name;
+        double ulpsPerPixel;  // of the view before
+        std::function<void(Rig&)> zoom;
+        bool refused;
+    } cases[] = {
+        {"selection", 3.0,
+         [](Rig& rig) {
+             selectAndZoom(rig, {10, 8}, {40, 30});
+         },
+         true},
+        {"View dialog", 3.0, viewDialogOk(1.5, 0.5, 1.5 + 16 * unit, 0.5 + 12 * unit), true},
+        {"selection within the depth", 1e4,
+         [](Rig& rig) {
+             selectAndZoom(rig, {10, 8}, {40, 30});
+         },
+         false},
+        {"View dialog within the depth", 1e4,
+         viewDialogOk(1.5, 0.5, 1.5 + 1e4 * unit, 0.5 + 1e4 * unit), false},
+        {"zoom out of a view too deep", 0.5, [](Rig& rig) { rig.command(app::IDM_ZOOM_OUT); },
+         false},
+        {"zoom previous out of a view too deep", 0.5,
+         [](Rig& rig) { rig.command(app::IDM_ZOOM_PREVIOUS); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;  // 64 x 48
+        rig.startAndPump();
+        rig.fractal().pushView();
+        const double halfWidth = c.ulpsPerPixel * unit * 32;
+        const double halfHeight = c.ulpsPerPixel * unit * 24;
+        showView(rig.fractal(), 1.5 - halfWidth, 0.5 - halfHeight, 1.5 + halfWidth,
+                 0.5 + halfHeight);
+        waitUntilFinished(rig.fractal());
+        ASSERT_TRUE(rig.fractal().isFinished());
+        const engine::ViewWindow before = rig.fractal().view;
+        const int history = rig.fractal().history.count();
+
+        c.zoom(rig);
+
+        EXPECT_FALSE(rig.mainWindow->selecting());
+        if (c.refused) {
+            EXPECT_EQ(rig.shell.messages,
+                      std::vector<std::string>{"The view cannot be zoomed in further: double "
+                                               "precision cannot tell its pixels apart."});
+            EXPECT_TRUE(sameView(rig.fractal().view, before));
+            EXPECT_EQ(rig.fractal().history.count(), history);
+            EXPECT_TRUE(rig.fractal().isFinished());  // no new run
+        } else {
+            EXPECT_TRUE(rig.shell.messages.empty());
+            EXPECT_FALSE(sameView(rig.fractal().view, before));
+        }
+    }
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 using corvane_test::Rig;
 using corvane_test::TestFractal;
+using engine::ViewState;
+using engine::ViewWindow;
 using platform::SettingsValue;
 
 namespace {
@@ -93,6 +95,72 @@ TEST(FractalTest, TakeOverPictureContinuesAPictureOfTheSameTypeOnly) {
     EXPECT_EQ(next.calculateCalls.load(), 0);  // no run: the opened picture stays
     EXPECT_FALSE(next.isRunning());
     EXPECT_EQ(next.picture.pixel(9, 7), 0x00AA00u);
+}
+
+TEST(FractalTest, StartFromSettingsGoesOnWithACarriedViewAndHistory) {
+    struct Case {
+        const char* name;
+        double scale;  // plane units per pixel of the carried view
+        bool mapped;
+    };
+    const Case cases[] = {
+        {"usable", 0.01, true},
+        {"extent overflows at the new size", 4e307, false},  // the stored view stays
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig before(4, 2);
+        TestFractal old(before.services());
+        old.view.setRect(-1, -1, 1, 1);
+        old.pushView();
+        old.view.setRect(0.5 - 2 * c.scale, 0.25 - c.scale, 0.5 + 2 * c.scale, 0.25 + c.scale);
+        const ViewState carried = old.viewToCarry();
+
+        Rig after(8, 6);
+        TestFractal f(after.services());
+        f.startFromSettings(carried);
+        EXPECT_EQ(f.prepares.load(), 1);  // exactly one run
+        EXPECT_EQ(f.saves.load(), 1);     // the parameters stored once, at the end
+        ASSERT_EQ(f.history.count(), 1);
+        EXPECT_EQ(f.history.at(0).width, 8);
+        EXPECT_EQ(f.history.at(0).xscale, 1.0);  // -1..1 was widened to -2..2 on 4 x 2
+        EXPECT_EQ(f.history.at(0).xrange, 8.0);
+        if (c.mapped) {
+            EXPECT_NEAR(f.view.xcenter, 0.5, 1e-15);
+            EXPECT_NEAR(f.view.ycenter, 0.25, 1e-15);
+            EXPECT_NEAR(f.view.xscale, c.scale, 1e-15);
+            EXPECT_NEAR(f.view.yscale, c.scale, 1e-15);
+        } else {
+            ViewWindow stored(true);
+            stored.setScreenSize(8, 6);
+            stored.setRect(-2, -2, 2, 2);
+            EXPECT_TRUE(ViewWindow::sameView(f.view, stored));
+        }
+        f.stopCalculation();
+    }
+}
+
+TEST(FractalTest, AViewUnchangedSinceItWasCarriedGoesOnInTheFormItCameIn) {
+    Rig tall(480, 536);
+    TestFractal first(tall.services());
+    first.view.setRect(-2.1, -1.3, 1.0, 1.3);
+    first.pushView();
+    first.view.setRect(-0.75, 0.1, -0.74, 0.11);
+    const ViewState original = first.viewToCarry();
+
+    Rig wide(536, 480);
+    TestFractal second(wide.services());
+    second.startFromSettings(original);
+    second.stopCalculation();
+    EXPECT_EQ(second.view.width, 536);
+    EXPECT_TRUE(ViewState::same(second.viewToCarry(), original));
+
+    // Once the view changes, the new one is carried as it is.
+    second.zoomToRect(-0.749, 0.101, -0.748, 0.102, true);
+    second.stopCalculation();
+    const ViewState changed = second.viewToCarry();
+    EXPECT_EQ(changed.view.width, 536);
+    EXPECT_EQ(changed.history.count(), 2);
 }
 
 TEST(FractalTest, RandomNumbersStayInRange) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -13,6 +15,34 @@ ViewWindow viewOf(int width, int height, bool keepAspect = true) {
     ViewWindow v(keepAspect);
     v.setScreenSize(width, height);
     return v;
+}
+
+// A view of the size whose centre is (cx, cy) and whose pixels are `scale` wide and high.
+ViewWindow viewAt(int width, int height, double cx, double cy, double scale) {
+    ViewWindow v = viewOf(width, height);
+    const double halfWidth = scale * width * 0.5;
+    const double halfHeight = scale * height * 0.5;
+    v.setRect(cx - halfWidth, cy - halfHeight, cx + halfWidth, cy + halfHeight);
+    return v;
+}
+
+// The distance between neighbouring doubles at the magnitude of value.
+double ulpOf(double value) {
+    const double magnitude = std::fabs(value);
+    return std::nextafter(magnitude, std::numeric_limits<double>::infinity()) - magnitude;
+}
+
+// Whether every two neighbouring columns and rows map to different plane coordinates.
+bool neighboursDistinct(const ViewWindow& v) {
+    for (int column = 1; column < v.width; ++column) {
+        if (!(v.planeX(column) > v.planeX(column - 1)))
+            return false;
+    }
+    for (int row = 1; row <= v.maxY; ++row) {
+        if (!(v.planeY(row) < v.planeY(row - 1)))
+            return false;
+    }
+    return true;
 }
 
 TEST(ViewWindowTest, CentreOnOriginGivesOneUnitPerPixel) {
@@ -138,6 +168,124 @@ TEST(ViewWindowTest, TruncToIntRefusesWhatDoesNotFit) {
             EXPECT_EQ(result, c.result);
         }
     }
+}
+
+TEST(ViewWindowResize, KeepsTheCentreAndTheScale) {
+    struct Case {
+        const char* name;
+        double cx, cy, scale;
+        int fromWidth, fromHeight, toWidth, toHeight;
+    };
+    const Case cases[] = {
+        {"tall to wide", -0.55, 0.0, 3.1 / 480, 480, 536, 536, 480},
+        {"wide to tall", -0.55, 0.0, 3.1 / 536, 536, 480, 480, 536},
+        {"larger", -0.55, 0.0, 3.1 / 480, 480, 536, 960, 1072},
+        {"smaller", -0.55, 0.0, 3.1 / 480, 480, 536, 240, 268},
+        {"deep", -1.75, 1e-3, 1e-13, 480, 536, 536, 480},
+        {"far out", 1e3, -2e3, 1e-6, 480, 536, 1920, 1080},
+        {"one pixel", 0.25, 0.5, 0.01, 480, 536, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ViewWindow v = viewAt(c.fromWidth, c.fromHeight, c.cx, c.cy, c.scale);
+        const std::optional<ViewWindow> mapped = v.resizedTo(c.toWidth, c.toHeight);
+        ASSERT_TRUE(mapped.has_value());
+        EXPECT_EQ(mapped->width, c.toWidth);
+        EXPECT_EQ(mapped->height, c.toHeight);
+        EXPECT_EQ(mapped->maxY, c.toHeight - 1);
+        // Edges are doubles: what they can hold bounds every comparison.
+        const double xUlp = ulpOf(std::fabs(v.xcenter) + v.xrange);
+        const double yUlp = ulpOf(std::fabs(v.ycenter) + v.yrange);
+        EXPECT_NEAR(mapped->xcenter, v.xcenter, 2 * xUlp);
+        EXPECT_NEAR(mapped->ycenter, v.ycenter, 2 * yUlp);
+        // The same plane units per pixel, so the extent follows the pixel count.
+        EXPECT_NEAR(mapped->xrange, v.xscale * c.toWidth, 4 * xUlp + 1e-13 * mapped->xrange);
+        EXPECT_NEAR(mapped->yrange, v.yscale * c.toHeight, 4 * yUlp + 1e-13 * mapped->yrange);
+
+        // Back at its own size the view is exactly itself; one trip there and back
+        // stays within a few units of the last place.
+        const std::optional<ViewWindow> same = v.resizedTo(c.fromWidth, c.fromHeight);
+        ASSERT_TRUE(same.has_value());
+        EXPECT_TRUE(ViewWindow::sameView(*same, v));
+        const std::optional<ViewWindow> back = mapped->resizedTo(c.fromWidth, c.fromHeight);
+        ASSERT_TRUE(back.has_value());
+        EXPECT_NEAR(back->xmin, v.xmin, 4 * xUlp);
+        EXPECT_NEAR(back->xmax, v.xmax, 4 * xUlp);
+        EXPECT_NEAR(back->ymin, v.ymin, 4 * yUlp);
+        EXPECT_NEAR(back->ymax, v.ymax, 4 * yUlp);
+    }
+}
+
+TEST(ViewWindowResize, RefusesWhatCannotBeMapped) {
+    const ViewWindow uncomputed(true);  // derived values not yet computed
+    EXPECT_FALSE(uncomputed.resizedTo(480, 536).has_value());
+    const ViewWindow v = viewAt(480, 536, 0.0, 0.0, 0.01);
+    EXPECT_FALSE(v.resizedTo(0, 536).has_value());
+    EXPECT_FALSE(v.resizedTo(480, -1).has_value());
+    const ViewWindow huge = viewAt(2, 2, 0.0, 0.0, 4e307);  // larger, its extent overflows
+    ASSERT_TRUE(std::isfinite(huge.xrange));
+    EXPECT_FALSE(huge.resizedTo(60000, 60000).has_value());
+}
+
+TEST(ViewWindowDepth, AcceptsViewsWhoseNeighbouringPixelsStayDistinct) {
+    // Centres at several magnitudes, and pixel sizes in units of the last place at
+    // the centre: the criterion accepts a little above twice that unit, where every
+    // neighbouring pair is distinct, refuses a little below, and well below the
+    // pixels do collapse, so the limit is near the true one.
+    struct Case {
+        double centre;
+        double ulps;  // pixel size in units of the last place at the centre
+        bool resolves;
+        std::optional<bool> distinct;  // nullopt: either may happen
+    };
+    const Case cases[] = {
+        {1.5, 2.1, true, true},   {1.5, 1.9, false, {}},      {1.5, 0.25, false, false},
+        {-1.75, 2.1, true, true}, {-1.75, 1.9, false, {}},    {-1.75, 0.25, false, false},
+        {1e3, 2.1, true, true},   {1e3, 1.9, false, {}},      {1e3, 0.25, false, false},
+        {-0.75, 2.1, true, true}, {-0.75, 1.9, false, {}},    {-0.75, 0.25, false, false},
+        {1e15, 2.1, true, true},  {1e15, 0.25, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.centre << " at " << c.ulps << " ulps");
+        const ViewWindow v = viewAt(480, 536, c.centre, c.centre, c.ulps * ulpOf(c.centre));
+        EXPECT_EQ(v.resolvesPixels(), c.resolves);
+        if (c.distinct) {
+            EXPECT_EQ(neighboursDistinct(v), *c.distinct);
+        }
+    }
+    // Doubles are dense near zero: a view about the origin resolves far deeper.
+    const ViewWindow origin = viewAt(480, 536, 0.0, 0.0, 1e-300);
+    EXPECT_TRUE(origin.resolvesPixels());
+    EXPECT_TRUE(neighboursDistinct(origin));
+}
+
+TEST(ViewWindowDepth, OnlyAViewThatShowsMoreMayStayTooDeep) {
+    const ViewWindow deep = viewAt(480, 536, 1.5, 0.0, 0.5 * ulpOf(1.5));
+    const ViewWindow resolved = viewAt(480, 536, 1.5, 0.0, 3.0 * ulpOf(1.5));
+    ASSERT_FALSE(deep.resolvesPixels());
+    ASSERT_TRUE(resolved.resolvesPixels());
+    EXPECT_TRUE(engine::zoomsTooDeep(resolved, deep));
+    EXPECT_FALSE(engine::zoomsTooDeep(deep, resolved));
+    EXPECT_FALSE(engine::zoomsTooDeep(resolved, resolved));
+    // Out of a view stored too deep: a larger one that is still too deep is allowed,
+    // the same view again or a deeper one is not.
+    EXPECT_FALSE(engine::zoomsTooDeep(deep, deep.scaledAbout(1.5, 0.0, 0.6)));
+    EXPECT_TRUE(engine::zoomsTooDeep(deep, deep));
+    EXPECT_TRUE(engine::zoomsTooDeep(deep, deep.scaledAbout(1.5, 0.0, 2.0)));
+}
+
+TEST(ZoomHistoryTest, ResizedToMapsEveryViewAndLeavesOutTheUnusable) {
+    engine::ZoomHistory history;
+    history.push(viewAt(2, 2, 0.0, 0.0, 1.0));
+    history.push(viewAt(2, 2, 0.0, 0.0, 4e307));  // its mapped extent overflows
+    history.push(viewAt(2, 2, -0.5, 0.25, 0.5));
+    const engine::ZoomHistory mapped = history.resizedTo(6, 4);
+    ASSERT_EQ(mapped.count(), 2);
+    EXPECT_EQ(mapped.at(0).xcenter, 0.0);
+    EXPECT_EQ(mapped.at(0).xrange, 6.0);
+    EXPECT_EQ(mapped.at(1).xcenter, -0.5);
+    EXPECT_EQ(mapped.at(1).yrange, 2.0);
+    EXPECT_EQ(mapped.at(1).width, 6);
 }
 
 TEST(ZoomHistoryTest, KeepsTheFirst32ViewsAndPopsThemNewestFirst) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+#include <limits>
+
 #include "test_fractal.h"
 
 using corvane_test::Rig;
@@ -7,6 +11,19 @@ using corvane_test::TestFractal;
 using engine::ViewWindow;
 
 namespace {
+
+// The distance between neighbouring doubles at the magnitude of value.
+double ulpOf(double value) {
+    const double magnitude = std::fabs(value);
+    return std::nextafter(magnitude, std::numeric_limits<double>::infinity()) - magnitude;
+}
+
+// A view about (1.5, 0.5) whose pixels are `ulps` units of the last place at 1.5 wide.
+void showDeepView(TestFractal& f, double ulps) {
+    const double half = ulps * ulpOf(1.5) * 0.5;
+    f.view.setRect(1.5 - half * f.width, 0.5 - half * f.height, 1.5 + half * f.width,
+                   0.5 + half * f.height);
+}
 
 TEST(ZoomTest, ZoomOutShrinksThePictureAndScalesTheViewAboutItsCentre) {
     Rig rig(240, 268);
@@ -92,6 +109,78 @@ TEST(ZoomTest, ZoomPreviousAnimatesOnlyWhenTheViewChanges) {
     f.zoomPrevious();  // back out: the current picture shrinks into the restored view
     EXPECT_EQ(rig.window.pauses().size(), 15u);
     f.stopCalculation();
+}
+
+TEST(ZoomTest, ZoomingInBeyondTheDepthChangesNothing) {
+    // Three units of the last place per pixel still resolve; any zoom in by two does not.
+    const struct {
+        const char* name;
+        bool animate;
+        std::function<void(TestFractal&)> zoom;
+    } zooms[] = {
+        {"scaleView", false, [](TestFractal& f) { f.scaleView(2.0); }},
+        {"scaleViewAt", false, [](TestFractal& f) { f.scaleViewAt(1.5, 0.5, 2.0); }},
+        {"zoomByFactor", false, [](TestFractal& f) { f.zoomByFactor(2.0); }},
+        {"zoomByFactor animated", true, [](TestFractal& f) { f.zoomByFactor(2.0); }},
+        {"zoomToRect", false,
+         [](TestFractal& f) {
+             f.zoomToRect(f.view.planeX(10), f.view.planeY(10), f.view.planeX(12),
+                          f.view.planeY(12), true);
+         }},
+        {"zoomToRect animated", true,
+         [](TestFractal& f) {
+             f.zoomToRect(f.view.planeX(0), f.view.planeY(0), f.view.planeX(11), f.view.planeY(8),
+                          true);
+         }},
+    };
+    for (const auto& zoom : zooms) {
+        SCOPED_TRACE(zoom.name);
+        Rig rig(24, 18);
+        TestFractal f(rig.services());
+        f.animZoom = zoom.animate;
+        f.animZoomSleep = 0;
+        showDeepView(f, 3.0);
+        ASSERT_TRUE(f.view.resolvesPixels());
+        f.pushView();
+        const ViewWindow before = f.view;
+        zoom.zoom(f);
+        EXPECT_TRUE(ViewWindow::sameView(f.view, before));
+        EXPECT_EQ(f.history.count(), 1);
+        EXPECT_EQ(f.calculateCalls.load(), 0);
+        EXPECT_EQ(f.saves.load(), 0);  // not even stopped
+        EXPECT_TRUE(rig.window.pauses().empty());
+    }
+}
+
+TEST(ZoomTest, ZoomingOutOfAViewStoredTooDeepIsNeverRefused) {
+    const struct {
+        const char* name;
+        std::function<void(TestFractal&)> zoom;
+    } zooms[] = {
+        {"zoomByFactor", [](TestFractal& f) { f.zoomByFactor(0.6); }},
+        {"scaleView", [](TestFractal& f) { f.scaleView(0.6); }},
+        {"zoomToRect",
+         [](TestFractal& f) {
+             f.zoomToRect(f.view.xmin - f.view.xrange, f.view.ymin - f.view.yrange,
+                          f.view.xmax + f.view.xrange, f.view.ymax + f.view.yrange, false);
+         }},
+        {"zoomPrevious", [](TestFractal& f) { f.zoomPrevious(); }},
+    };
+    for (const auto& zoom : zooms) {
+        SCOPED_TRACE(zoom.name);
+        Rig rig(24, 18);
+        TestFractal f(rig.services());
+        f.animZoom = false;
+        showDeepView(f, 100.0);
+        f.pushView();
+        showDeepView(f, 0.5);  // deeper than double precision resolves
+        ASSERT_FALSE(f.view.resolvesPixels());
+        const ViewWindow before = f.view;
+        zoom.zoom(f);
+        f.stopCalculation();
+        EXPECT_GT(f.view.xrange, before.xrange);
+        EXPECT_EQ(f.prepares.load(), 1);  // a new run
+    }
 }
 
 }  // namespace
