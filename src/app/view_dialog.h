@@ -22,6 +22,8 @@ class ViewDialog {
     static constexpr const char* kYminLabel = "Y min.:";
     static constexpr const char* kYmaxLabel = "Y max.:";
 
+    // The edges with every digit they need, so that Ok on untouched fields gives back
+    // the same rectangle bit for bit.
     static ViewForm open(const engine::Fractal& fractal);
     // Always a new run on the rectangle of the fields, the old view kept in the zoom
     // history, even when nothing was changed. A field that does not parse keeps its

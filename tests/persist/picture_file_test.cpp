@@ -314,8 +314,14 @@ TEST(PictureFile, TrailerIsReadSafely) {
         {"no terminator", typeSix + utf16le(u"1,2"), 255, 6, "1,2"},
         {"odd length", typeSix + utf16le(u"1,2") + "\x33", 255, 6, "1,2"},
         {"stops at the first zero", typeSix + utf16le(std::u16string(u"ab\0cd", 5)), 255, 6, "ab"},
-        {"longer than the capacity", typeSix + utf16le(longText), 255, 6, std::string(255, '7')},
+        // Cut short, the last field could read as another number: not taken at all.
+        {"longer than the capacity", typeSix + utf16le(longText), 255, 6, ""},
+        {"as long as the capacity", typeSix + utf16le(longText + u'\0'), 300, 6,
+         std::string(300, '7')},
+        {"as long as the capacity, at the end", typeSix + utf16le(longText), 300, 6,
+         std::string(300, '7')},
         {"capacity zero", typeSix + utf16le(u"1,2"), 0, 6, ""},
+        {"capacity zero, empty string", typeSix + utf16le(u"\0"), 0, 6, ""},
         {"unpaired surrogate", typeSix + utf16le(u"a") + bmp_test::bytes({0x00, 0xD8}), 255, 6,
          "a\xEF\xBF\xBD"},
     };

@@ -161,7 +161,7 @@ TEST_F(RenderTool, RefusesBadArgumentsWithExitCode2) {
         {"--type", "14", out},
         {"--points", "0", out},
         {"--points", "12abc", out},
-        {"--params", std::string(127, '1'), out},
+        {"--params", std::string(engine::kMaxParameterUnits + 1, '1'), out},
         {"--from", out, "--type", "5", out},
         {"--params"},
     };
