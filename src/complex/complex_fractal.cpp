@@ -100,12 +100,11 @@ void ComplexFractal::setParameters(int iterations, double real, double imag, boo
 // stored with six decimals still read); the other fields as they always were.
 std::string ComplexFractal::parameterString() const {
     using platform::formatRoundTrip;
-    return platform::cformat(
-        "%s,%s,%s,%s,%d,%lg,%lg,%d,%d,%d", formatRoundTrip(view.xmin).c_str(),
-        formatRoundTrip(view.ymin).c_str(), formatRoundTrip(view.xmax).c_str(),
-        formatRoundTrip(view.ymax).c_str(), maxIterations, paramReal, paramImag,
-        useInteger ? 1 : 0, method.load(std::memory_order_relaxed),
-        reliefDepth.load(std::memory_order_relaxed) & 0xFF);
+    return platform::cformat("%s,%s,%s,%s,%d,%lg,%lg,%d,%d,%d", formatRoundTrip(view.xmin).c_str(),
+                             formatRoundTrip(view.ymin).c_str(), formatRoundTrip(view.xmax).c_str(),
+                             formatRoundTrip(view.ymax).c_str(), maxIterations, paramReal,
+                             paramImag, useInteger ? 1 : 0, method.load(std::memory_order_relaxed),
+                             reliefDepth.load(std::memory_order_relaxed) & 0xFF);
 }
 
 bool ComplexFractal::saveParameters() {

@@ -23,8 +23,8 @@ double spacingAt(double v) {
 // every time it is read back.
 bool hasAspectWithinRounding(double xmin, double ymin, double xmax, double ymax, double aspect) {
     const double heightForWidth = (xmax - xmin) / aspect;
-    const double rounding = 2.0 * ((spacingAt(xmin) + spacingAt(xmax)) / aspect +
-                                   spacingAt(ymin) + spacingAt(ymax));
+    const double rounding =
+        2.0 * ((spacingAt(xmin) + spacingAt(xmax)) / aspect + spacingAt(ymin) + spacingAt(ymax));
     return std::isfinite(rounding) && std::fabs(heightForWidth - (ymax - ymin)) <= rounding;
 }
 

@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "app/dialog_fields.h"
-#include "platform/c_format.h"
 #include "dialog_test_rig.h"
+#include "platform/c_format.h"
 
 namespace {
 
