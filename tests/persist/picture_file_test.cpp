@@ -12,6 +12,7 @@
 
 #include "app/factory.h"
 #include "bmp_builder.h"
+#include "engine/test_fractal.h"
 #include "persist/bitmap_file.h"
 #include "platform/c_format.h"
 #include "platform/headless_window.h"
@@ -202,6 +203,55 @@ TEST(PictureFile, AFailedSaveReturns4AndKeepsEverything) {
         EXPECT_EQ(TempFolder::read(existing), "earlier picture");
     }
     std::filesystem::permissions(folder.path() / "read-only", std::filesystem::perms::owner_all);
+}
+
+// A fractal whose parameter string has the given length.
+class ParametersOfLength : public corvane_test::TestFractal {
+  public:
+    ParametersOfLength(const platform::Services& services, std::size_t length)
+        : TestFractal(services), length_(length) {}
+    bool saveParameters() override {
+        return settings.writeString(typeName, std::string(length_, '7'));
+    }
+
+  private:
+    std::size_t length_;
+};
+
+// What a save writes, Open reads whole; what it could not, it does not write at all.
+TEST(PictureFile, APictureIsSavedOnlyWithItsWholeParameterString) {
+    const std::size_t longest = engine::kMaxParameterUnits;
+    const struct {
+        std::size_t length;
+        bool storeWorks;
+        int status;
+    } cases[] = {
+        {0, true, engine::kStatusOk},
+        {longest, true, engine::kStatusOk},
+        {longest + 1, true, engine::kStatusCannotStoreParameters},
+        {10, false, engine::kStatusCannotStoreParameters},  // nothing to read back
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        const TempFolder folder;
+        corvane_test::Rig memory(6, 4);
+        platform::FileSettingsStore unwritable(folder.write("file", "x") + "/Corvane.reg");
+        platform::SettingsStore& store =
+            c.storeWorks ? static_cast<platform::SettingsStore&>(memory.store) : unwritable;
+        const platform::Services services{memory.window, store, memory.sound};
+        ParametersOfLength fractal(services, c.length);
+        fractal.imagePath = "/before";
+        const std::string path = folder.file("p.bmp");
+
+        EXPECT_EQ(fractal.saveImage(path), c.status);
+        if (c.status == engine::kStatusOk) {
+            const persist::PictureFile file = persist::readPictureFile(path, longest);
+            EXPECT_EQ(file.params, std::string(c.length, '7'));
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(path));
+            EXPECT_EQ(fractal.imagePath, "/before");
+        }
+    }
 }
 
 TEST(PictureFile, ReplacingIsAllOrNothing) {
