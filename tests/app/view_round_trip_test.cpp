@@ -43,8 +43,8 @@ bool sameBits(double a, double b) {
            << ") is not (" << b.xmin << ", " << b.ymin << ")-(" << b.xmax << ", " << b.ymax << ")";
 }
 
-// One settings store and one window, as one run of the program has; a restart is a
-// new fractal object on the same store.
+// One settings file and one window, as one run of the program has; a restart is a
+// new fractal object on the same file.
 struct Program {
     engine::FractalPtr create(engine::FractalType type) {
         return app::createFractal(type, platform::Services{window, store, sound});
@@ -56,8 +56,9 @@ struct Program {
     void storeText(const std::string& name, const std::string& text) {
         store.write(kKey, name, platform::SettingsValue::ofText(text));
     }
+    TempFolder settingsFolder;
     platform::HeadlessWindow window{kWidth, kHeight};
-    platform::MemorySettingsStore store;
+    platform::FileSettingsStore store{settingsFolder.file("Corvane.reg")};
     platform::RecordingSound sound;
 };
 
