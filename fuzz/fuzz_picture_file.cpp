@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/settings_key.h"
 #include "persist/bitmap_file.h"
 #include "persist/picture_file.h"
 
@@ -36,14 +37,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The trailer is read with the size the loader found, or with made-up sizes.
     int width = loaded.ok() ? loaded.bitmap.width() : static_cast<int>(size % 300);
     int height = loaded.ok() ? loaded.bitmap.height() : static_cast<int>(size % 7);
-    engine::FractalType type = 0;
-    std::string params;
-    persist::readPictureTrailer(scratchPath(), width, height, type, params, 255);
-    if (params.size() > 255 * 3)
-        __builtin_trap();  // at most 255 units, 3 bytes each
-    // The one-handle read used by Open and corvane-render sees the same file.
-    const persist::PictureFile file = persist::readPictureFile(scratchPath(), 255);
-    if (file.image.ok() != loaded.ok() || (loaded.ok() && file.params != params))
-        __builtin_trap();
+    // A small capacity reaches the refusal of strings longer than it; the program's own
+    // is larger than any input the fuzzer makes.
+    for (const int capacity : {7, engine::kMaxParameterUnits}) {
+        engine::FractalType type = 0;
+        std::string params;
+        persist::readPictureTrailer(scratchPath(), width, height, type, params, capacity);
+        if (params.size() > static_cast<std::size_t>(capacity) * 3)
+            __builtin_trap();  // at most capacity units, 3 bytes each
+        // The one-handle read used by Open and corvane-render sees the same file.
+        const persist::PictureFile file = persist::readPictureFile(scratchPath(), capacity);
+        if (file.image.ok() != loaded.ok() || (loaded.ok() && file.params != params))
+            __builtin_trap();
+    }
     return 0;
 }

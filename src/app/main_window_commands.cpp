@@ -181,7 +181,7 @@ void MainWindow::openPicture(engine::Fractal& fractal) {
     // is removed or replaced meanwhile. A file that cannot become the next fractal
     // is refused before anything stops, so the picture shown goes on computing.
     const persist::PictureFile file =
-        persist::readPictureFile(choice->path, kPictureParamsCapacity);
+        persist::readPictureFile(choice->path, engine::kMaxParameterUnits);
     if (const auto problem = pictureFileProblem(file)) {
         shell_.showMessage(text(platform::kStringWindowTitle),
                            "Cannot open " + choice->path + ": " + *problem + ".");
@@ -222,13 +222,22 @@ void MainWindow::savePicture(engine::Fractal& fractal) {
     if (!choice)
         return;
 
-    // The picture is saved as it is at this moment; the calculation goes on.
-    errno = 0;
-    if (fractal.saveImage(choice->path) != engine::kStatusOk) {
+    // The picture is saved as it is at this moment; the calculation goes on. A picture
+    // that Open would refuse is not written at all.
+    std::optional<std::string> problem = pictureSaveProblem(fractal);
+    if (!problem) {
+        errno = 0;
+        const int status = fractal.saveImage(choice->path);
         const int error = errno;
-        shell_.showMessage(
-            text(platform::kStringWindowTitle),
-            "Cannot save the picture to " + choice->path + ": " + reasonFromErrno(error) + ".");
+        if (status == engine::kStatusCannotStoreParameters) {
+            problem = "its parameter string cannot be stored with it";
+        } else if (status != engine::kStatusOk) {
+            problem = reasonFromErrno(error);
+        }
+    }
+    if (problem) {
+        shell_.showMessage(text(platform::kStringWindowTitle),
+                           "Cannot save the picture to " + choice->path + ": " + *problem + ".");
     }
 }
 

@@ -24,14 +24,29 @@ bool hasView(const std::string& params) {
            std::isfinite(xmin) && std::isfinite(ymin) && std::isfinite(xmax) && std::isfinite(ymax);
 }
 
+bool carriesTypeAndView(std::optional<engine::FractalType> type, const std::string& params) {
+    return type && isKnownType(*type) && hasView(params);
+}
+
 }  // namespace
 
 std::optional<std::string> pictureFileProblem(const persist::PictureFile& file) {
     if (!file.image.ok())
         return file.image.error;
-    if (!file.type || !isKnownType(*file.type) || !hasView(file.params)) {
+    if (!carriesTypeAndView(file.type, file.params))
         return std::string("the bitmap holds no fractal type and parameters");
+    return std::nullopt;
+}
+
+std::optional<std::string> pictureSaveProblem(engine::Fractal& fractal) {
+    const std::optional<std::string> params = fractal.pictureParameters();
+    if (!params) {
+        return "its parameter string cannot be stored with it (longer than " +
+               std::to_string(fractal.fileParamsCapacity) +
+               " characters, or the settings cannot be written)";
     }
+    if (!carriesTypeAndView(fractal.type, *params))
+        return std::string("its type and view could not be read back from it");
     return std::nullopt;
 }
 

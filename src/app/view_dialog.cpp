@@ -1,13 +1,15 @@
 #include "app/view_dialog.h"
 
 #include "app/dialog_fields.h"
+#include "platform/c_format.h"
 
 namespace app {
 
 ViewForm ViewDialog::open(const engine::Fractal& fractal) {
     const engine::ViewWindow& view = fractal.view;
-    return ViewForm{formatFixed(view.xmin), formatFixed(view.xmax), formatFixed(view.ymin),
-                    formatFixed(view.ymax)};
+    using platform::formatRoundTrip;
+    return ViewForm{formatRoundTrip(view.xmin), formatRoundTrip(view.xmax),
+                    formatRoundTrip(view.ymin), formatRoundTrip(view.ymax)};
 }
 
 int ViewDialog::ok(const ViewForm& form, engine::Fractal& fractal) {

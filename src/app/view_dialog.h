@@ -26,6 +26,8 @@ class ViewDialog {
     // nothing changes, and the main window tells the user.
     static constexpr int kTooDeep = 4;
 
+    // The edges with every digit they need, so that Ok on untouched fields gives back
+    // the same rectangle bit for bit.
     static ViewForm open(const engine::Fractal& fractal);
     // Always a new run on the rectangle of the fields, the old view kept in the zoom
     // history, even when nothing was changed. A field that does not parse keeps its

@@ -10,7 +10,7 @@ namespace complex {
 namespace {
 
 // Longest stored text accepted, in bytes of UTF-16 with the terminator.
-constexpr std::uint32_t kParameterCapacity = 255;
+constexpr std::uint32_t kParameterCapacity = engine::textCapacityBytes(engine::kMaxParameterUnits);
 constexpr int kParameterFields = 10;
 constexpr int kDefaultIterations = 200;
 constexpr int kDefaultReliefDepth = 100;
@@ -100,10 +100,14 @@ void ComplexFractal::setParameters(int iterations, double real, double imag, boo
     startCalculation();
 }
 
+// The view's edges as the shortest texts that read back to the same doubles (strings
+// stored with six decimals still read); the other fields as they always were.
 std::string ComplexFractal::parameterString() const {
-    return platform::cformat("%lf,%lf,%lf,%lf,%d,%lg,%lg,%d,%d,%d", view.xmin, view.ymin, view.xmax,
-                             view.ymax, maxIterations, paramReal, paramImag, useInteger ? 1 : 0,
-                             method.load(std::memory_order_relaxed),
+    using platform::formatRoundTrip;
+    return platform::cformat("%s,%s,%s,%s,%d,%lg,%lg,%d,%d,%d", formatRoundTrip(view.xmin).c_str(),
+                             formatRoundTrip(view.ymin).c_str(), formatRoundTrip(view.xmax).c_str(),
+                             formatRoundTrip(view.ymax).c_str(), maxIterations, paramReal,
+                             paramImag, useInteger ? 1 : 0, method.load(std::memory_order_relaxed),
                              reliefDepth.load(std::memory_order_relaxed) & 0xFF);
 }
 

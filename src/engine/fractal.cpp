@@ -53,7 +53,7 @@ Fractal::Fractal(const platform::Services& services)
 
     imagePath = defaultImagePath();
     std::string storedPath;
-    std::uint32_t length = 260;
+    std::uint32_t length = textCapacityBytes(kMaxPathUnits);
     if (settings.readString("ImagePath", storedPath, length))
         imagePath = storedPath;
 

@@ -46,6 +46,9 @@ constexpr int kStatusOk = 0;
 constexpr int kStatusCannotOpen = 3;
 constexpr int kStatusCannotCreate = 4;
 constexpr int kStatusNotABitmap = 5;
+// Nothing was saved: the parameter string cannot be carried whole (it is longer than
+// a picture's reader takes, or the settings that hand it over cannot be written).
+constexpr int kStatusCannotStoreParameters = 6;
 
 // Statistics of the current or last run, read consistently by the Statistics dialog.
 struct RunStatistics {
@@ -89,6 +92,8 @@ class Fractal {
     virtual void scaleViewAt(double x, double y, double factor);
     virtual void zoomByFactor(double factor);
     virtual void zoomToRect(double x1, double y1, double x2, double y2, bool zoomIn);
+    // Writes nothing (kStatusCannotStoreParameters) when the picture could not carry
+    // its parameter string whole.
     virtual int saveImage(const std::string& path);
     virtual int openImage(const std::string& path, bool animate);
     // What the window title notes about the run just started (empty: nothing).
@@ -145,6 +150,9 @@ class Fractal {
 
     // Picture files.
     std::string proposeFileName(int capacity) const;
+    // The parameter string a picture saved now carries: stored first, then read back as
+    // the settings deliver it. nullopt when it cannot be read back whole.
+    std::optional<std::string> pictureParameters();
     // Slideshow.
     int startSlideshow(const std::string& path, unsigned timerId, bool sameTypeOnly);
     int slideshowTick();
@@ -183,7 +191,7 @@ class Fractal {
     FractalType type = 0;
     FractalType fileType = 0;
     std::string fileParams;
-    int fileParamsCapacity = 255;
+    int fileParamsCapacity = kMaxParameterUnits;
     platform::Bitmap scratch;
     std::unique_ptr<platform::Bitmap> savedPicture;
     int maxSequence = 999;

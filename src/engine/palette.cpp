@@ -9,8 +9,7 @@ namespace engine {
 namespace {
 
 constexpr char kPaletteValue[] = "Palette";
-// The stored path is read into a 260-byte buffer: at most 129 characters.
-constexpr std::uint32_t kPalettePathBytes = 260;
+constexpr std::uint32_t kPalettePathBytes = textCapacityBytes(kMaxPathUnits);
 constexpr int kMaxPaletteEntries = 4096;
 
 // Everything before the last separator; the whole path when there is none.

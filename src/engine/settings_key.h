@@ -8,6 +8,19 @@
 
 namespace engine {
 
+// The longest texts the program stores and reads back, in UTF-16 code units. They are
+// limits of our own, generous enough for whatever the program writes: parameter strings
+// (with room for views written to many digits) and any path the system accepts (a
+// PATH_MAX of 4096 bytes of UTF-8 never takes more code units than bytes).
+inline constexpr int kMaxParameterUnits = 65536;
+inline constexpr int kMaxPathUnits = 4096;
+
+// The capacity a read offers for a text of at most units code units: bytes of UTF-16
+// with the terminator.
+constexpr std::uint32_t textCapacityBytes(int units) {
+    return (static_cast<std::uint32_t>(units) + 1) * 2;
+}
+
 // Access to the application's settings key, one self-contained transfer per call.
 // Capacities are in bytes of UTF-16 text with its terminator, so a 260-byte read
 // accepts at most 129 characters.

@@ -11,6 +11,23 @@ bool finitePositive(double v) {
     return std::isfinite(v) && v > 0.0;
 }
 
+// The distance from |v| to the next larger double.
+double spacingAt(double v) {
+    const double magnitude = std::fabs(v);
+    return std::nextafter(magnitude, std::numeric_limits<double>::infinity()) - magnitude;
+}
+
+// Whether the rectangle has the aspect as nearly as its edges can: a rectangle fitted
+// before (a stored view, the View dialog's untouched fields) misses it only by the
+// rounding of its edges, and fitting it again would move an edge by that rounding
+// every time it is read back.
+bool hasAspectWithinRounding(double xmin, double ymin, double xmax, double ymax, double aspect) {
+    const double heightForWidth = (xmax - xmin) / aspect;
+    const double rounding =
+        2.0 * ((spacingAt(xmin) + spacingAt(xmax)) / aspect + spacingAt(ymin) + spacingAt(ymax));
+    return std::isfinite(rounding) && std::fabs(heightForWidth - (ymax - ymin)) <= rounding;
+}
+
 }  // namespace
 
 ViewWindow::ViewWindow(bool keepAspect) : keepAspect(keepAspect) {}
@@ -144,8 +161,8 @@ void ViewWindow::fitToAspect(double& x1, double& y1, double& x2, double& y2) con
 }
 
 void ViewWindow::recompute() {
-    if (keepAspect) {
-        const double aspect = static_cast<double>(width) / static_cast<double>(height);
+    const double aspect = static_cast<double>(width) / static_cast<double>(height);
+    if (keepAspect && !hasAspectWithinRounding(xmin, ymin, xmax, ymax, aspect)) {
         xrange = xmax - xmin;
         yrange = ymax - ymin;
         const double q = xrange / aspect;

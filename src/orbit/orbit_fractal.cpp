@@ -86,8 +86,11 @@ void OrbitFractal::setParameters(double a, double b, double c) {
 }
 
 std::string OrbitFractal::parameterString() const {
-    return platform::cformat(kParameterWriteFormat, view.xmin, view.ymin, view.xmax, view.ymax,
-                             paramA, paramB, paramC, static_cast<unsigned>(getPointsPerColor()),
+    using platform::formatRoundTrip;
+    return platform::cformat(kParameterWriteFormat, formatRoundTrip(view.xmin).c_str(),
+                             formatRoundTrip(view.ymin).c_str(), formatRoundTrip(view.xmax).c_str(),
+                             formatRoundTrip(view.ymax).c_str(), paramA, paramB, paramC,
+                             static_cast<unsigned>(getPointsPerColor()),
                              randomColors.load() ? 1u : 0u);
 }
 

@@ -11,13 +11,14 @@
 namespace orbit {
 
 // The text form of the view, a, b, c and the colouring, stored under the type's name
-// and carried inside picture files. The view keeps six decimals, a, b and c six
-// significant digits.
-inline constexpr const char* kParameterWriteFormat = "%lf,%lf,%lf,%lf,%lg,%lg,%lg,%u,%u";
+// and carried inside picture files. The view's four edges are written as the shortest
+// text that reads back to the same double (strings stored with six decimals still
+// read), a, b and c with six significant digits.
+inline constexpr const char* kParameterWriteFormat = "%s,%s,%s,%s,%lg,%lg,%lg,%u,%u";
 inline constexpr const char* kParameterReadFormat = "%lf,%lf,%lf,%lf,%lf,%lf,%lf,%u,%u";
 inline constexpr int kParameterFieldCount = 9;
-// Bytes of UTF-16 text with terminator: 126 characters at most.
-inline constexpr std::uint32_t kParameterCapacityBytes = 255;
+inline constexpr std::uint32_t kParameterCapacityBytes =
+    engine::textCapacityBytes(engine::kMaxParameterUnits);
 inline constexpr int kDefaultPointsPerColor = 5000;
 
 // Two-dimensional maps whose orbit is plotted point after point for as long as the

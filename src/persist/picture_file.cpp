@@ -71,6 +71,31 @@ bool writeParameterString(std::FILE* file, const std::string& text) {
     return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
+// The parameter string from offset on: its units up to the first zero unit or the end
+// of the file. A string that goes on beyond capacity units is not delivered at all
+// (empty), as the settings refuse a text too long for a read: cut short, its last
+// field could read as another number.
+std::u16string readParameterUnits(const platform::RegularFile& file, std::uint64_t offset,
+                                  std::uint64_t fileSize, int capacity) {
+    const std::uint64_t limit = static_cast<std::uint64_t>(std::max(capacity, 0));
+    // One unit beyond the capacity tells a string that ends there from a longer one.
+    const std::size_t count =
+        static_cast<std::size_t>(std::min<std::uint64_t>((fileSize - offset) / 2, limit + 1));
+    std::vector<unsigned char> bytes(count * 2);
+    if (!file.readAt(offset, bytes.data(), bytes.size()))
+        return {};
+    std::u16string units;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto unit = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        if (unit == u'\0')
+            return units;
+        if (i == limit)
+            return {};
+        units.push_back(unit);
+    }
+    return units;
+}
+
 bool fileExists(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
@@ -135,18 +160,7 @@ bool readPictureTrailer(const platform::RegularFile& file, int width, int height
         if (file.readAt(start, typeBytes, sizeof typeBytes)) {
             fileType = littleEndian32(typeBytes);
             typeRead = true;
-            const std::uint64_t available = (fileSize - start - 4) / 2;
-            const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(
-                available, static_cast<std::uint64_t>(std::max(capacity, 0))));
-            std::vector<unsigned char> bytes(count * 2);
-            if (file.readAt(start + 4, bytes.data(), bytes.size())) {
-                for (std::size_t i = 0; i < count; ++i) {
-                    const auto unit = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-                    if (unit == u'\0')
-                        break;
-                    units.push_back(unit);
-                }
-            }
+            units = readParameterUnits(file, start + 4, fileSize, capacity);
         }
     }
     fileParams = platform::fromUtf16(units);
@@ -222,19 +236,24 @@ bool writeFileReplacing(const std::string& path, const std::function<bool(std::F
 
 namespace engine {
 
+std::optional<std::string> Fractal::pictureParameters() {
+    saveParameters();
+    std::string params;
+    std::uint32_t length = textCapacityBytes(fileParamsCapacity);
+    if (!settings.readString(typeName, params, length))
+        return std::nullopt;
+    return params;
+}
+
 int Fractal::saveImage(const std::string& path) {
-    const auto write = [this](std::FILE* file) {
-        if (!persist::writePictureBitmap(file, picture, width, height))
-            return false;
-        if (!persist::writeTypeId(file, type))
-            return false;
-        saveParameters();
-        std::string params;
-        std::uint32_t length = 255;  // bytes: a parameter string of at most 126 characters
-        if (settings.readString(typeName, params, length)) {
-            return persist::writeParameterString(file, params);
-        }
-        return true;
+    // A picture without its parameter string could not be opened again: nothing is
+    // written then, not even the file.
+    const std::optional<std::string> params = pictureParameters();
+    if (!params)
+        return kStatusCannotStoreParameters;
+    const auto write = [this, &params](std::FILE* file) {
+        return persist::writePictureBitmap(file, picture, width, height) &&
+               persist::writeTypeId(file, type) && persist::writeParameterString(file, *params);
     };
     if (!persist::writeFileReplacing(path, write))
         return kStatusCannotCreate;
@@ -255,7 +274,9 @@ void Fractal::showOpenedPicture(const platform::Bitmap& image, std::optional<Fra
                                 const std::string& params, bool animate) {
     if (type)
         fileType = *type;
-    fileParams = platform::truncateUtf16(params, static_cast<std::size_t>(fileParamsCapacity));
+    // As the trailer reader does: a string too long to take whole is not taken at all.
+    const bool fits = platform::utf16Length(params) <= static_cast<std::size_t>(fileParamsCapacity);
+    fileParams = fits ? params : std::string();
     const ViewWindow previous = shownView;
     double xmin = 0;
     double ymin = 0;

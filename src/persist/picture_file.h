@@ -13,9 +13,10 @@ namespace persist {
 
 // Reads the trailer of a picture file: the type id and the parameter string that
 // follow the pixel data of a width x height picture. fileType is left alone when
-// the file ends before it; fileParams receives at most capacity UTF-16 units, up
-// to the first zero unit (empty when the file ends first). 0 when done,
-// kStatusCannotOpen when the file cannot be opened or is not a regular file.
+// the file ends before it; fileParams receives the units up to the first zero unit
+// or the end of the file, and is empty when the file ends first or when the string
+// is longer than capacity UTF-16 units. 0 when done, kStatusCannotOpen when the file
+// cannot be opened or is not a regular file.
 int readPictureTrailer(const std::string& path, int width, int height,
                        engine::FractalType& fileType, std::string& fileParams, int capacity);
 // The same on a file already open; true when the type id was there.

@@ -10,7 +10,7 @@ namespace engine {
 
 namespace {
 
-constexpr std::size_t kPathCapacity = 260;
+constexpr std::size_t kPathCapacity = kMaxPathUnits;
 constexpr int kTitleDelayThreshold = 100;
 
 std::string withoutExtension(const std::string& name) {

@@ -1,6 +1,8 @@
 #include "platform/c_format.h"
 
 #include <locale.h>
+
+#include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <vector>
@@ -62,6 +64,13 @@ int cscan(const std::string& text, const char* format, ...) {
     const int converted = std::vsscanf(text.c_str(), format, args);
     va_end(args);
     return converted;
+}
+
+std::string formatRoundTrip(double value) {
+    // Room for the longest shortest form, "-2.2250738585072014e-308", so it cannot fail.
+    char text[32];
+    const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
 }
 
 }  // namespace platform

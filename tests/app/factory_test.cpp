@@ -107,9 +107,11 @@ TEST(Factory, CreationStoresOnlyTheParametersItContinuesWith) {
         const char* name;
         const char* stored;
     } table[] = {
-        {engine::kJulia, "Julia", "-1.600000,-1.200000,1.600000,1.200000,500,0.3,0.5,1,1,50"},
-        {engine::kHopalong, "Hopalong",
-         "-400.000000,-300.000000,400.000000,300.000000,1.5,2.5,3.5,700,0"},
+        {engine::kJulia, "Julia", "-1.6,-1.2,1.6,1.2,500,0.3,0.5,1,1,50"},
+        {engine::kHopalong, "Hopalong", "-400,-300,400,300,1.5,2.5,3.5,700,0"},
+        {engine::kMandelbrot, "Mandelbrot",
+         "-0.7436438870371753,0.1318259042053,-0.7436438870370421,0.1318259042054,200,0,0,1,1,"
+         "100"},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.name);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <thread>
@@ -79,6 +80,21 @@ class ScriptedShell : public app::Shell {
     std::vector<unsigned> defaulted;
 };
 
+// A store that can make the parameter string of one type longer than any reader
+// takes, as a field the program cannot carry yet might.
+class LengtheningStore : public platform::MemorySettingsStore {
+  public:
+    bool write(const std::string& keyPath, const std::string& name,
+               const platform::SettingsValue& value) override {
+        if (name != overlongName || value.kind != platform::SettingsValue::Kind::Text)
+            return MemorySettingsStore::write(keyPath, name, value);
+        const std::string padding(static_cast<std::size_t>(engine::kMaxParameterUnits), '0');
+        return MemorySettingsStore::write(keyPath, name,
+                                          platform::SettingsValue::ofText(value.text + padding));
+    }
+    std::string overlongName;
+};
+
 // The main window on a headless window, with messages pumped by hand.
 struct Rig {
     explicit Rig(std::optional<std::int32_t> storedType = std::nullopt, int width = 64,
@@ -120,7 +136,7 @@ struct Rig {
 
     testing_support::TempFolder folder;
     platform::HeadlessWindow window;
-    platform::MemorySettingsStore store;
+    LengtheningStore store;
     platform::RecordingSound sound;
     ScriptedShell shell;
     std::unique_ptr<app::MainWindow> mainWindow =
@@ -494,6 +510,65 @@ TEST(MainWindowFiles, ASaveThatFailsNamesTheFileAndTheReason) {
     ASSERT_EQ(rig.shell.messages.size(), 1u);
     EXPECT_NE(rig.shell.messages[0].find(path), std::string::npos);
     EXPECT_NE(rig.shell.messages[0].find("No such file or directory"), std::string::npos);
+}
+
+TEST(MainWindowFiles, ASaveThatCouldNotBeOpenedAgainIsRefusedAndWritesNothing) {
+    Rig rig;
+    rig.startAndPump();
+    const std::string folder = rig.folder.file("pictures");
+    const std::string path = folder + "/long.bmp";
+    rig.store.overlongName = "Mandelbrot";
+    rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+    rig.command(app::IDM_SAVE);
+
+    ASSERT_EQ(rig.shell.messages.size(), 1u);
+    EXPECT_NE(rig.shell.messages[0].find(path), std::string::npos);
+    EXPECT_NE(rig.shell.messages[0].find("parameter string"), std::string::npos)
+        << rig.shell.messages[0];
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    EXPECT_EQ(rig.stored("ImagePath"), platform::SettingsValue::ofText(folder));
+    EXPECT_TRUE(rig.fractal().isRunning());
+}
+
+// Where a folder or a palette may be put, the program follows, whatever the length
+// of its path: saved pictures, the palette and the next start find them whole.
+TEST(MainWindowFiles, LongPathsOfPalettesAndPictureFoldersWork) {
+    for (const std::size_t length : {300u, 1500u, 4000u}) {
+        SCOPED_TRACE(length);
+        Rig rig(engine::kJulia);
+        rig.startAndPump();
+        std::string folder = rig.folder.path().string();
+        while (folder.size() + 201 < length)
+            folder += "/" + std::string(200, 'd');
+        folder += "/" + std::string(length - folder.size() - 1, 'e');
+        ASSERT_EQ(folder.size(), length);
+        std::filesystem::create_directories(folder);
+        const std::string palette = folder + "/two.pal";
+        std::ofstream(palette) << "255 0 0\n0 0 255\n";
+        const std::string picture = folder + "/Julia001.bmp";
+
+        rig.shell.fileAnswers.push_back(FileChoice{palette, ""});
+        rig.command(app::IDM_LOAD_PALETTE);
+        rig.shell.fileAnswers.push_back(FileChoice{picture, ""});
+        rig.command(app::IDM_SAVE);
+        EXPECT_TRUE(rig.shell.messages.empty()) << rig.shell.messages.front();
+        EXPECT_TRUE(std::filesystem::is_regular_file(picture));
+
+        // The next start.
+        rig.mainWindow =
+            std::make_unique<app::MainWindow>(rig.window, rig.store, rig.sound, rig.shell);
+        rig.startAndPump();
+        EXPECT_EQ(rig.fractal().palettePath, palette);
+        EXPECT_EQ(rig.fractal().numColors, 2);
+        EXPECT_EQ(rig.fractal().imagePath, folder);
+        rig.shell.fileAnswers.push_back(FileChoice{picture, ""});
+        rig.command(app::IDM_OPEN);
+        rig.pump();
+        EXPECT_EQ(rig.shell.fileRequests.back().initialFolder, folder);
+        EXPECT_TRUE(rig.shell.messages.empty());
+        EXPECT_EQ(rig.fractal().type, engine::kJulia);
+        EXPECT_FALSE(rig.fractal().isRunning());  // the opened picture is shown
+    }
 }
 
 TEST(MainWindowFiles, OpenContinuesASavedPictureOfAnotherType) {

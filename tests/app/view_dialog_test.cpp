@@ -7,6 +7,7 @@
 
 #include "app/dialog_fields.h"
 #include "dialog_test_rig.h"
+#include "platform/c_format.h"
 
 namespace {
 
@@ -20,15 +21,16 @@ engine::ViewWindow viewAfter(const engine::ViewWindow& view, double x1, double y
     return expected;
 }
 
-TEST(ViewDialog, ShowsTheRectangleWithSixDecimals) {
+TEST(ViewDialog, ShowsTheRectangleWithEveryDigitItNeeds) {
     DialogRig rig(engine::kMandelbrot);
     rig.fractal->view.setRect(-2.5, -1.25, 1.0, 1.375);
     const app::ViewForm form = app::ViewDialog::open(*rig.fractal);
-    EXPECT_EQ(form.xmin, app::formatFixed(rig.fractal->view.xmin));
-    EXPECT_EQ(form.xmax, app::formatFixed(rig.fractal->view.xmax));
-    EXPECT_EQ(form.ymin, app::formatFixed(rig.fractal->view.ymin));
-    EXPECT_EQ(form.ymax, app::formatFixed(rig.fractal->view.ymax));
-    EXPECT_EQ(form.xmin.find('.'), form.xmin.size() - 7);
+    EXPECT_EQ(form.xmin, platform::formatRoundTrip(rig.fractal->view.xmin));
+    EXPECT_EQ(form.xmax, platform::formatRoundTrip(rig.fractal->view.xmax));
+    EXPECT_EQ(form.ymin, platform::formatRoundTrip(rig.fractal->view.ymin));
+    EXPECT_EQ(form.ymax, platform::formatRoundTrip(rig.fractal->view.ymax));
+    rig.fractal->view.setRect(-0.1, 1e-7, 0.2, 2e-7);
+    EXPECT_EQ(app::ViewDialog::open(*rig.fractal).xmin, "-0.1");
 }
 
 TEST(ViewDialog, OkAlwaysKeepsTheOldViewAndRecomputes) {

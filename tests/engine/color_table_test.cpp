@@ -238,7 +238,7 @@ TEST_F(LoadPaletteTest, PathTooLongToReadKeepsThePreviousFile) {
     auto fractal = makeFractal();
     ASSERT_EQ(fractal->numColors, 2);
 
-    storePalettePath("/" + std::string(129, 'x'));  // 130 characters
+    storePalettePath("/" + std::string(engine::kMaxPathUnits, 'x'));  // one too many
     EXPECT_EQ(fractal->loadPalette(), 2);
     EXPECT_EQ(fractal->palettePath, folder.file("blue.pal"));
     EXPECT_EQ(makeFractal()->numColors, 255) << "a new fractal has no previous file";

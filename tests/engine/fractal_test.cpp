@@ -63,12 +63,13 @@ TEST(FractalTest, StoredOptionsAreReadWithTheirRules) {
 }
 
 TEST(FractalTest, ImagePathLongerThanTheReadCapacityKeepsTheDefault) {
-    for (const std::size_t length : {129u, 130u}) {
+    const std::size_t longest = engine::kMaxPathUnits;
+    for (const std::size_t length : {longest, longest + 1}) {
         Rig rig;
         const std::string path = "/" + std::string(length - 1, 'p');
         rig.store.write(kKey, "ImagePath", SettingsValue::ofText(path));
         TestFractal f(rig.services());
-        if (length == 129) {
+        if (length == longest) {
             EXPECT_EQ(f.imagePath, path);
         } else {
             EXPECT_NE(f.imagePath, path);

@@ -55,13 +55,19 @@ TEST(SettingsKey, StringFitsOnlyWithItsTerminatorInUtf16Bytes) {
         bool fits;
     };
     const Case cases[] = {
-        {std::string(129, 'p'), 260, true},  // the longest path
+        {std::string(129, 'p'), 260, true},  // 260 bytes: 129 characters
         {std::string(130, 'p'), 260, false},
-        {std::string(126, 'm'), 255, true},  // the longest parameter string
+        {std::string(126, 'm'), 255, true},  // an odd capacity rounds down
         {std::string(127, 'm'), 255, false},
         {repeat("\xC3\xA9", 129), 260, true},  // two UTF-8 bytes, one unit
         {repeat(kGrin, 64), 260, true},        // 128 units
         {repeat(kGrin, 65), 260, false},       // 130 units
+        // The program's own limits.
+        {std::string(kMaxPathUnits, 'p'), textCapacityBytes(kMaxPathUnits), true},
+        {std::string(kMaxPathUnits + 1, 'p'), textCapacityBytes(kMaxPathUnits), false},
+        {repeat("\xE2\x82\xAC", kMaxPathUnits), textCapacityBytes(kMaxPathUnits), true},
+        {std::string(kMaxParameterUnits, 'm'), textCapacityBytes(kMaxParameterUnits), true},
+        {std::string(kMaxParameterUnits + 1, 'm'), textCapacityBytes(kMaxParameterUnits), false},
         {"", 2, true},
         {"", 1, false},
         {"", 0, false},

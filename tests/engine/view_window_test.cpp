@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <random>
 
 namespace {
 
@@ -126,6 +127,50 @@ TEST(ViewWindowTest, RectanglesWithoutUsableExtentKeepThePreviousView) {
     line.setRect(-1, 0, 1, 0);
     EXPECT_GT(line.yrange, 0.0);
     EXPECT_TRUE(std::isfinite(line.ypix));
+}
+
+// A stored view or the View dialog's untouched fields hand back a rectangle that was
+// fitted before; fitting it again must not move an edge by even one unit in the last
+// place, or every restart and every Ok would shift the view.
+TEST(ViewWindowTest, AFittedRectangleStaysAsItIsWhenSetAgain) {
+    std::mt19937_64 random(13);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    int checked = 0;
+    for (const double scale : {1e-3, 1.0, 2.0, 1e3, 1e200}) {
+        for (const double width : {1e-13, 1e-12, 9e-6, 3.3e-5, 0.01, 3.5, 400.0}) {
+            for (int i = 0; i < 300; ++i) {
+                ViewWindow v = viewOf(1 + static_cast<int>(random() % 1999),
+                                      1 + static_cast<int>(random() % 1999));
+                const double cx = unit(random) * 2 * scale;
+                const double cy = unit(random) * 2 * scale;
+                const double w = width * scale;
+                const double h = w * std::exp2(unit(random) * 4);
+                v.setRect(cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2);
+                const ViewWindow fitted = v;
+                v.setRect(fitted.xmin, fitted.ymin, fitted.xmax, fitted.ymax);
+                ASSERT_TRUE(ViewWindow::sameView(v, fitted))
+                    << "width " << w << " at " << cx << "," << cy << " on " << v.width << "x"
+                    << v.height;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_EQ(checked, 5 * 7 * 300);
+}
+
+// Leaving a rectangle alone is only for the rounding of its edges: one that misses the
+// aspect by more is widened, however deep the view.
+TEST(ViewWindowTest, ADeepRectangleOffTheAspectIsStillWidened) {
+    for (const double width : {9e-6, 1e-12}) {
+        SCOPED_TRACE(width);
+        ViewWindow v = viewOf(240, 268);
+        const double cx = -0.7436438870371587;
+        const double cy = 0.13182590420531198;
+        const double h = width * 268.0 / 240.0 * 0.999;
+        v.setRect(cx - width / 2, cy - h / 2, cx + width / 2, cy + h / 2);
+        EXPECT_NEAR(v.yrange / v.xrange, 268.0 / 240.0, 5e-4);
+        EXPECT_GT(v.yrange, h);
+    }
 }
 
 TEST(ViewWindowTest, ScaleAboutIgnoresFactorsOfZeroOrLess) {

@@ -7,16 +7,28 @@
 #include "orbit/hopalong_fractal.h"
 #include "orbit/martin_fractal.h"
 #include "orbit_test_support.h"
+#include "platform/c_format.h"
 
 namespace orbit::test {
 namespace {
 
-TEST(OrbitParameterStringTest, ViewWithSixDecimalsAndABCWithSixSignificantDigits) {
+TEST(OrbitParameterStringTest, ViewWithEveryDigitItNeedsAndABCWithSixSignificantDigits) {
     Environment env;
     auto fractal = make<HopalongFractal>(env, 10.0, 20.0, 30.0);
     ASSERT_TRUE(fractal->saveParameters());
-    EXPECT_EQ(env.storedText("Hopalong"),
-              "-120.000000,-134.000000,120.000000,134.000000,10,20,30,5000,1");
+    EXPECT_EQ(env.storedText("Hopalong"), "-120,-134,120,134,10,20,30,5000,1");
+    // A deep view reads back exactly.
+    fractal->view.setRect(-0.7436438870371587, 0.1318259042053, -0.7436438870370587,
+                          0.1318259042054);
+    ASSERT_TRUE(fractal->saveParameters());
+    double edges[4] = {};
+    ASSERT_EQ(platform::cscan(env.storedText("Hopalong").value(), "%lf,%lf,%lf,%lf", &edges[0],
+                              &edges[1], &edges[2], &edges[3]),
+              4);
+    EXPECT_EQ(edges[0], fractal->view.xmin);
+    EXPECT_EQ(edges[1], fractal->view.ymin);
+    EXPECT_EQ(edges[2], fractal->view.xmax);
+    EXPECT_EQ(edges[3], fractal->view.ymax);
 }
 
 struct LoadCase {
@@ -58,9 +70,9 @@ TEST_P(OrbitLoadParametersTest, AppliesOnlyAStringOfNineFields) {
     }
 }
 
-// 127 characters: one more than the store lets the string be read with.
-const std::string kTooLong =
-    "-120.000000,-134.000000,120.000000,134.000000," + std::string(66, '0') + "1.5,2.5,3.5,7,0";
+// One character more than the store lets the string be read with.
+const std::string kTooLong = "-120.000000,-134.000000,120.000000,134.000000," +
+                             std::string(engine::kMaxParameterUnits - 60, '0') + "1.5,2.5,3.5,7,0";
 
 INSTANTIATE_TEST_SUITE_P(
     Strings, OrbitLoadParametersTest,
@@ -85,8 +97,7 @@ TEST(OrbitSetParametersTest, MartinAndHenonForceTheirUnusedParametersToZero) {
     EXPECT_EQ(henon->paramB, 7.0);
     EXPECT_EQ(henon->paramC, 0.0);
     martin->saveParameters();
-    EXPECT_EQ(env.storedText("Martin"),
-              "-120.000000,-134.000000,120.000000,134.000000,5,0,0,5000,1");
+    EXPECT_EQ(env.storedText("Martin"), "-120,-134,120,134,5,0,0,5000,1");
 
     // A stored string reaches the type's own setParameters too.
     env.storeText("Martin", "-1,-1,1,1,2,7,9,5000,1");

@@ -12,6 +12,7 @@
 
 #include "app/factory.h"
 #include "bmp_builder.h"
+#include "engine/test_fractal.h"
 #include "persist/bitmap_file.h"
 #include "platform/c_format.h"
 #include "platform/headless_window.h"
@@ -204,6 +205,55 @@ TEST(PictureFile, AFailedSaveReturns4AndKeepsEverything) {
     std::filesystem::permissions(folder.path() / "read-only", std::filesystem::perms::owner_all);
 }
 
+// A fractal whose parameter string has the given length.
+class ParametersOfLength : public corvane_test::TestFractal {
+  public:
+    ParametersOfLength(const platform::Services& services, std::size_t length)
+        : TestFractal(services), length_(length) {}
+    bool saveParameters() override {
+        return settings.writeString(typeName, std::string(length_, '7'));
+    }
+
+  private:
+    std::size_t length_;
+};
+
+// What a save writes, Open reads whole; what it could not, it does not write at all.
+TEST(PictureFile, APictureIsSavedOnlyWithItsWholeParameterString) {
+    const std::size_t longest = engine::kMaxParameterUnits;
+    const struct {
+        std::size_t length;
+        bool storeWorks;
+        int status;
+    } cases[] = {
+        {0, true, engine::kStatusOk},
+        {longest, true, engine::kStatusOk},
+        {longest + 1, true, engine::kStatusCannotStoreParameters},
+        {10, false, engine::kStatusCannotStoreParameters},  // nothing to read back
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        const TempFolder folder;
+        corvane_test::Rig memory(6, 4);
+        platform::FileSettingsStore unwritable(folder.write("file", "x") + "/Corvane.reg");
+        platform::SettingsStore& store =
+            c.storeWorks ? static_cast<platform::SettingsStore&>(memory.store) : unwritable;
+        const platform::Services services{memory.window, store, memory.sound};
+        ParametersOfLength fractal(services, c.length);
+        fractal.imagePath = "/before";
+        const std::string path = folder.file("p.bmp");
+
+        EXPECT_EQ(fractal.saveImage(path), c.status);
+        if (c.status == engine::kStatusOk) {
+            const persist::PictureFile file = persist::readPictureFile(path, longest);
+            EXPECT_EQ(file.params, std::string(c.length, '7'));
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(path));
+            EXPECT_EQ(fractal.imagePath, "/before");
+        }
+    }
+}
+
 TEST(PictureFile, ReplacingIsAllOrNothing) {
     const TempFolder folder;
     const std::string path = folder.write("p.bmp", "earlier picture");
@@ -314,8 +364,14 @@ TEST(PictureFile, TrailerIsReadSafely) {
         {"no terminator", typeSix + utf16le(u"1,2"), 255, 6, "1,2"},
         {"odd length", typeSix + utf16le(u"1,2") + "\x33", 255, 6, "1,2"},
         {"stops at the first zero", typeSix + utf16le(std::u16string(u"ab\0cd", 5)), 255, 6, "ab"},
-        {"longer than the capacity", typeSix + utf16le(longText), 255, 6, std::string(255, '7')},
+        // Cut short, the last field could read as another number: not taken at all.
+        {"longer than the capacity", typeSix + utf16le(longText), 255, 6, ""},
+        {"as long as the capacity", typeSix + utf16le(longText + u'\0'), 300, 6,
+         std::string(300, '7')},
+        {"as long as the capacity, at the end", typeSix + utf16le(longText), 300, 6,
+         std::string(300, '7')},
         {"capacity zero", typeSix + utf16le(u"1,2"), 0, 6, ""},
+        {"capacity zero, empty string", typeSix + utf16le(u"\0"), 0, 6, ""},
         {"unpaired surrogate", typeSix + utf16le(u"a") + bmp_test::bytes({0x00, 0xD8}), 255, 6,
          "a\xEF\xBF\xBD"},
     };

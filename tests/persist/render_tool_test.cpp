@@ -184,7 +184,7 @@ TEST_F(RenderTool, RefusesBadArgumentsWithExitCode2) {
         {"--type", "14", out},
         {"--points", "0", out},
         {"--points", "12abc", out},
-        {"--params", std::string(127, '1'), out},
+        {"--params", std::string(engine::kMaxParameterUnits + 1, '1'), out},
         {"--from", out, "--type", "5", out},
         {"--params"},
     };
@@ -237,6 +237,24 @@ TEST_F(RenderTool, RefusesUnusableFilesWithOneLineAndExitCode1) {
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_FALSE(std::filesystem::exists(out));
     }
+}
+
+// A picture rendered again from its file keeps its view bit for bit, and so its pixels.
+TEST_F(RenderTool, RenderingFromAPictureKeepsItsViewExactly) {
+    const std::string first = folder.file("deep.bmp");
+    ASSERT_EQ(render(folder, {"--type", "Julia", "--size", "60x67", "--params",
+                              "-0.1011128638456,0.9562623608091,-0.1010798638456,0.9562996608091,"
+                              "150,-0.8,0.156,0,0,100",
+                              first})
+                  .exitCode,
+              0);
+    const std::string again = folder.file("again.bmp");
+    ASSERT_EQ(render(folder, {"--from", first, again}).exitCode, 0);
+    const std::string params = trailerOf(first).second;
+    EXPECT_NE(params.find(",0.9562623608091,"), std::string::npos) << params;
+    EXPECT_EQ(trailerOf(again).second, params);
+    EXPECT_EQ(persist::loadBitmapFile(again).bitmap.snapshot(),
+              persist::loadBitmapFile(first).bitmap.snapshot());
 }
 
 TEST_F(RenderTool, UsesAGivenPalette) {

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "app/factory.h"
-#include "app/picture_check.h"
 #include "engine/color_table.h"
 #include "engine/fractal.h"
 #include "engine/settings_key.h"
@@ -17,7 +16,6 @@
 #include "persist/picture_file.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
-#include "platform/text.h"
 #include "render_options.h"
 
 namespace {
@@ -28,7 +26,6 @@ constexpr int kExitBadArguments = 2;
 constexpr int kDefaultWidth = 240;
 constexpr int kDefaultHeight = 268;
 constexpr int kMaxPaletteEntries = 4096;
-constexpr std::size_t kMaxParameterUnits = 126;
 
 class SilentSound : public platform::Sound {
   public:
@@ -48,7 +45,7 @@ struct Job {
 using Problem = std::string;
 
 Problem readPictureJob(const std::string& path, Job& job) {
-    const persist::PictureFile file = persist::readPictureFile(path, app::kPictureParamsCapacity);
+    const persist::PictureFile file = persist::readPictureFile(path, engine::kMaxParameterUnits);
     if (!file.image.ok())
         return path + ": " + file.image.error;
     job.width = file.image.bitmap.width();
@@ -59,9 +56,6 @@ Problem readPictureJob(const std::string& path, Job& job) {
         return path + ": the picture names no fractal type";
     if (params.empty())
         return path + ": the picture carries no parameter string";
-    if (platform::utf16Length(params) > kMaxParameterUnits) {
-        return path + ": the picture's parameter string is too long";
-    }
     job.type = type;
     job.params = params;
     return {};
@@ -146,9 +140,11 @@ Problem renderPicture(const render::RenderOptions& options) {
     fractal->startFromSettings();
     runToEnd(*fractal, options.points);
 
-    if (fractal->saveImage(options.output) != engine::kStatusOk) {
+    const int saved = fractal->saveImage(options.output);
+    if (saved == engine::kStatusCannotStoreParameters)
+        return options.output + ": the parameter string cannot be stored with the picture";
+    if (saved != engine::kStatusOk)
         return options.output + ": cannot write the picture";
-    }
     const engine::RunStatistics stats = fractal->statistics();
     if (const std::string note = window.titleNote(); !note.empty())
         std::printf("note: %s\n", note.c_str());

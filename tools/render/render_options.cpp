@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "app/factory.h"
+#include "engine/settings_key.h"
 #include "persist/bitmap_file.h"
 #include "platform/text.h"
 
@@ -11,8 +12,6 @@ namespace render {
 
 namespace {
 
-// A parameter string is stored in 255 bytes of UTF-16 text with its terminator.
-constexpr std::size_t kMaxParameterUnits = 126;
 constexpr std::uint64_t kMaxPoints = 4000000000u;
 constexpr int kMaxSide = 1 << 20;
 
@@ -116,8 +115,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (argument == "--params") {
             if (options.params)
                 return fail("--params given twice");
-            if (platform::utf16Length(value) > kMaxParameterUnits) {
-                return fail("--params: a parameter string has at most 126 characters");
+            if (platform::utf16Length(value) > engine::kMaxParameterUnits) {
+                return fail("--params: a parameter string has at most " +
+                            std::to_string(engine::kMaxParameterUnits) + " characters");
             }
             options.params = value;
         } else if (argument == "--palette") {

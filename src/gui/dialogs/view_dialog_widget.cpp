@@ -53,7 +53,8 @@ ViewDialogWidget::ViewDialogWidget(QWidget* parent, engine::Fractal& fractal)
 QLineEdit* ViewDialogWidget::makeEdit(const std::string& text, const char* objectName) {
     auto* edit = new QLineEdit(QString::fromStdString(text), this);
     edit->setObjectName(objectName);
-    edit->setFixedWidth(fontMetrics().horizontalAdvance("-0000.000000000000") + 8);
+    // Wide enough for an edge with all its digits.
+    edit->setFixedWidth(fontMetrics().horizontalAdvance("-0.00012345678901234567") + 8);
     return edit;
 }
 
