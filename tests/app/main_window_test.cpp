@@ -513,11 +513,11 @@ TEST(MainWindowFiles, ASaveThatFailsNamesTheFileAndTheReason) {
 }
 
 TEST(MainWindowFiles, ASaveThatCouldNotBeOpenedAgainIsRefusedAndWritesNothing) {
-    Rig rig;
+    Rig rig(engine::kHopalong);  // an orbit runs until it is stopped
     rig.startAndPump();
     const std::string folder = rig.folder.file("pictures");
     const std::string path = folder + "/long.bmp";
-    rig.store.overlongName = "Mandelbrot";
+    rig.store.overlongName = "Hopalong";
     rig.shell.fileAnswers.push_back(FileChoice{path, ""});
     rig.command(app::IDM_SAVE);
 
