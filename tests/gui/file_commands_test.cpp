@@ -164,7 +164,9 @@ class FileCommandsTest : public QObject {
 
     void slideshowFromTheMenuShowsTheSavedPicturesUntilAKey() {
         Program program(engine::kJulia);
-        program.store.write(kKey, "SlideshowDelay", platform::SettingsValue::ofNumber(300));
+        // Long enough that a loaded machine still sees the first picture after the
+        // command's dialogs have gone.
+        program.store.write(kKey, "SlideshowDelay", platform::SettingsValue::ofNumber(1500));
         QVERIFY(program.settle());
         QVERIFY(QDir().mkpath(program.pictures));
         const auto shown = program.fractal()->picture.snapshot();
@@ -207,7 +209,7 @@ class FileCommandsTest : public QObject {
 
         QTest::keyClick(&program.application->picture(), Qt::Key_Space);
         QCOMPARE(frame.windowTitle(), QStringLiteral("Corvane"));
-        QTest::qWait(700);  // no tick after the end
+        QTest::qWait(1700);  // no tick after the end
         QCOMPARE(frame.windowTitle(), QStringLiteral("Corvane"));
         QVERIFY(program.fractal()->picture.snapshot() == shown);
 
@@ -218,7 +220,7 @@ class FileCommandsTest : public QObject {
         elsewhere.show();
         QApplication::setActiveWindow(&elsewhere);
         QVERIFY(QTest::qWaitFor([&] { return frame.windowTitle() == "Corvane"; }, 5000));
-        QTest::qWait(700);
+        QTest::qWait(1700);
         QCOMPARE(frame.windowTitle(), QStringLiteral("Corvane"));
     }
 
