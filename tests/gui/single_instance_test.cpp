@@ -123,13 +123,12 @@ class SingleInstanceTest : public QObject {
     // put there by someone) neither stops the start nor keeps later starts from
     // finding the program.
     void aForeignSocketDoesNotStopTheStart() {
-        enum class Foreign { AnswersOtherwise, Silent, LeftBehind, File };
+        enum class Foreign { AnswersOtherwise, LeftBehind, File };
         const struct {
             const char* name;
             Foreign foreign;
         } cases[] = {
             {"a socket that answers otherwise", Foreign::AnswersOtherwise},
-            {"a socket that never answers", Foreign::Silent},
             {"a socket nobody listens at", Foreign::LeftBehind},
             {"a file", Foreign::File},
         };
@@ -139,13 +138,10 @@ class SingleInstanceTest : public QObject {
             QLocalServer foreign;
             switch (c.foreign) {
                 case Foreign::AnswersOtherwise:
-                case Foreign::Silent:
                     QVERIFY2(foreign.listen(socketPath()), c.name);
-                    connect(&foreign, &QLocalServer::newConnection, &foreign, [&, c] {
-                        while (QLocalSocket* socket = foreign.nextPendingConnection()) {
-                            if (c.foreign == Foreign::AnswersOtherwise)
-                                socket->write("hello\n");
-                        }
+                    connect(&foreign, &QLocalServer::newConnection, &foreign, [&] {
+                        while (QLocalSocket* socket = foreign.nextPendingConnection())
+                            socket->write("hello\n");
                     });
                     break;
                 case Foreign::LeftBehind:

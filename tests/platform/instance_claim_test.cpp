@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cstring>
-#include <latch>
 #include <thread>
 #include <vector>
 
@@ -157,29 +156,6 @@ TEST(InstanceClaimTest, AStartWaitsForAProgramThatIsStillStartingOrEnding) {
             platform::claimInstance(folder, kName, milliseconds(20000));
         later.join();
         EXPECT_EQ(claim.outcome, holderEnds ? Outcome::First : Outcome::Raised);
-    }
-}
-
-// Starts at the same moment: exactly one becomes the program, however the race goes.
-TEST(InstanceClaimTest, OfSimultaneousStartsExactlyOneIsTheProgram) {
-    testing_support::TempFolder temp;
-    const std::string folder = temp.file("corvane");
-    for (int round = 0; round < 50; ++round) {
-        std::vector<platform::InstanceClaim> claims(4);
-        std::vector<std::thread> starts;
-        std::latch ready(static_cast<std::ptrdiff_t>(claims.size()));
-        for (auto& claim : claims) {
-            starts.emplace_back([&] {
-                ready.arrive_and_wait();
-                claim = platform::claimInstance(folder, kName, milliseconds(0));
-            });
-        }
-        for (auto& start : starts)
-            start.join();
-        int first = 0;
-        for (const auto& claim : claims)
-            first += claim.outcome == Outcome::First ? 1 : 0;
-        ASSERT_EQ(first, 1) << "round " << round;
     }
 }
 
