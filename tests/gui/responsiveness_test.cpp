@@ -98,11 +98,9 @@ class ResponsivenessTest : public QObject {
         if (latencies.empty())
             return;
         std::sort(latencies.begin(), latencies.end());
-        qInfo(
-            "slideshow at 1 ms, %s: %d stops, median %lld ms, worst "
-            "%lld ms",
-            what, static_cast<int>(latencies.size()), latencies[latencies.size() / 2],
-            latencies.back());
+        qInfo("slideshow at 1 ms, %s: %d stops, median %lld ms, worst %lld ms", what,
+              static_cast<int>(latencies.size()), latencies[latencies.size() / 2],
+              latencies.back());
     }
 
     static bool realKeysPossible() {
