@@ -6,7 +6,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${CORVANE_BUILD_DIR:-$root/build}
 source "$root/scripts/deps.sh"
-ensure_packages xvfb xauth
+# xdotool: the responsiveness test also sends keys through the X server.
+ensure_packages xvfb xauth xdotool
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

@@ -137,6 +137,9 @@ class Fractal {
     void clearPictureBase();  // the base body of clearPicture: white picture, shown
     void drawRubberBand(platform::Point p, platform::Point q, bool draw);
     void animateZoom(const platform::Rect& rect, bool zoomIn, bool preparedPicture);
+    // Blinks the selection frame around start twice before an opened picture grows out
+    // of it.
+    void markAnimationStart(const platform::Rect& start);
 
     // Zoom history.
     void pushView();

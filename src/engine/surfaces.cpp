@@ -76,6 +76,20 @@ void Fractal::drawRubberBand(platform::Point p, platform::Point q, bool draw) {
     }
 }
 
+void Fractal::markAnimationStart(const platform::Rect& start) {
+    const platform::Point p1{start.left, start.top};
+    const platform::Point p2{start.right, start.bottom};
+    for (int blink = 0; blink < 2 && !window.inputWaiting(); ++blink) {
+        drawRubberBand(p1, p2, true);
+        window.flush();
+        window.pause(kMarkPauseMs);
+        drawRubberBand(p1, p2, false);  // even when the user cut the pause short
+        window.flush();
+        if (blink == 0)
+            window.pause(kMarkPauseMs);
+    }
+}
+
 void Fractal::animateZoom(const platform::Rect& rect, bool zoomIn, bool preparedPicture) {
     if (scratch.empty() || !withinReach(rect))
         return;
@@ -91,17 +105,7 @@ void Fractal::animateZoom(const platform::Rect& rect, bool zoomIn, bool prepared
         source = platform::Rect{start.left, start.top, start.right - start.left + 1,
                                 start.bottom - start.top + 1};
     } else {
-        const platform::Point p1{start.left, start.top};
-        const platform::Point p2{start.right, start.bottom};
-        for (int blink = 0; blink < 2; ++blink) {
-            drawRubberBand(p1, p2, true);
-            window.flush();
-            window.pause(kMarkPauseMs);
-            drawRubberBand(p1, p2, false);
-            window.flush();
-            if (blink == 0)
-                window.pause(kMarkPauseMs);
-        }
+        markAnimationStart(start);
     }
 
     const auto showFrame = [&](const platform::Rect& frame, bool withBand) {
@@ -118,7 +122,9 @@ void Fractal::animateZoom(const platform::Rect& rect, bool zoomIn, bool prepared
         window.flush();
     };
 
-    for (int i = 1; i <= kAnimationFrames; ++i) {
+    // Input that waits for the program cuts the animation short: the final frame comes
+    // at once, so the picture ends as it would have.
+    for (int i = 1; i <= kAnimationFrames && !window.inputWaiting(); ++i) {
         const platform::Rect frame{frameCoordinate(start.left, target.left, i),
                                    frameCoordinate(start.top, target.top, i),
                                    frameCoordinate(start.right, target.right, i),

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QRegion>
 #include <algorithm>
+#include <utility>
 
 #include "app/messages.h"
 #include "platform/string_table.h"
@@ -46,7 +47,9 @@ QtWindow::~QtWindow() = default;
 
 std::intptr_t QtWindow::send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     if (busy_ > 0) {
-        postMessage(message, wParam, lParam);
+        enqueue(platform::Message{message, wParam, lParam}, true);
+        if (pauseLoop_ != nullptr)
+            pauseLoop_->quit();
         return 0;
     }
     return dispatch(platform::Message{message, wParam, lParam});
@@ -77,11 +80,22 @@ std::intptr_t QtWindow::dispatch(const platform::Message& queued) {
 }
 
 void QtWindow::postMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    enqueue(platform::Message{message, wParam, lParam}, false);
+}
+
+void QtWindow::enqueue(const platform::Message& message, bool fromUser) {
     {
         std::lock_guard lock(queueMutex_);
-        queue_.push_back(platform::Message{message, wParam, lParam});
+        queue_.push_back(Queued{message, fromUser});
+        if (fromUser)
+            ++userMessagesWaiting_;
     }
     scheduleDrain();
+}
+
+bool QtWindow::inputWaiting() const {
+    std::lock_guard lock(queueMutex_);
+    return userMessagesWaiting_ > 0;
 }
 
 void QtWindow::postTimer(unsigned id) {
@@ -89,12 +103,12 @@ void QtWindow::postTimer(unsigned id) {
     // procedure is busy (an animated slideshow picture) must not pile up.
     {
         std::lock_guard lock(queueMutex_);
-        const bool waiting = std::any_of(queue_.begin(), queue_.end(), [id](const auto& queued) {
-            return queued.message == app::WM_TIMER && queued.wParam == id;
+        const bool waiting = std::any_of(queue_.begin(), queue_.end(), [id](const Queued& queued) {
+            return queued.message.message == app::WM_TIMER && queued.message.wParam == id;
         });
         if (waiting)
             return;
-        queue_.push_back(platform::Message{app::WM_TIMER, id, 0});
+        queue_.push_back(Queued{platform::Message{app::WM_TIMER, id, 0}, false});
     }
     scheduleDrain();
 }
@@ -107,19 +121,32 @@ void QtWindow::scheduleDrain() {
     QMetaObject::invokeMethod(this, &QtWindow::drainQueue, Qt::QueuedConnection);
 }
 
+std::optional<platform::Message> QtWindow::takeNextMessage() {
+    std::lock_guard lock(queueMutex_);
+    drainScheduled_ = false;
+    if (busy_ > 0 || queue_.empty())
+        return std::nullopt;  // the procedure schedules the rest when it returns
+    // A tick waits behind every other message, as the desktop's timers do: a slideshow
+    // whose pictures take longer than its delay must not hold back the key that ends it.
+    auto next = std::find_if(queue_.begin(), queue_.end(), [](const Queued& queued) {
+        return queued.message.message != app::WM_TIMER;
+    });
+    if (next == queue_.end())
+        next = queue_.begin();
+    const Queued taken = *next;
+    queue_.erase(next);
+    if (taken.fromUser)
+        --userMessagesWaiting_;
+    return taken.message;
+}
+
 void QtWindow::drainQueue() {
-    platform::Message message;
-    {
-        std::lock_guard lock(queueMutex_);
-        drainScheduled_ = false;
-        if (busy_ > 0 || queue_.empty())
-            return;  // the procedure schedules the rest when it returns
-        message = queue_.front();
-        queue_.pop_front();
-    }
+    const std::optional<platform::Message> message = takeNextMessage();
+    if (!message)
+        return;
     // One message per turn of the event loop, so that keys, clicks and paints the
     // user is waiting for are never held back by a stream of queued messages.
-    dispatch(message);
+    dispatch(*message);
     scheduleDrain();
 }
 
@@ -143,10 +170,15 @@ void QtWindow::flush() {
 }
 
 void QtWindow::pause(unsigned ms) {
+    if (inputWaiting())
+        return;  // the user is waiting for the program
     ++busy_;
     QEventLoop loop;
+    QEventLoop* const outer = std::exchange(pauseLoop_, &loop);
     QTimer::singleShot(static_cast<int>(std::min(ms, 60000u)), &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // Keys and clicks are taken meanwhile: they wait for the procedure, and end the pause.
+    loop.exec();
+    pauseLoop_ = outer;
     --busy_;
 }
 
@@ -183,8 +215,22 @@ void QtWindow::killTimer(unsigned id) {
 // ----- Painting -----
 
 void QtWindow::repaintIfDirty() {
-    if (takeDirty())
+    if (takeDirty()) {
         update();
+    } else {
+        // A whole interval without drawing: sleep until the next drawing (dirtied).
+        repaintTimer_.stop();
+    }
+}
+
+void QtWindow::dirtied() noexcept {
+    // Possibly on the worker thread, and at most once per repaint.
+    QMetaObject::invokeMethod(this, &QtWindow::resumeRepainting, Qt::QueuedConnection);
+}
+
+void QtWindow::resumeRepainting() {
+    if (!repaintTimer_.isActive())
+        repaintTimer_.start();
 }
 
 void QtWindow::adaptRepaintRate(qint64 paintNanoseconds) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEventLoop>
 #include <QImage>
 #include <QRect>
 #include <QTimer>
@@ -10,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "platform/headless_window.h"
 #include "platform/window.h"
@@ -21,12 +23,16 @@ namespace gui {
 //
 // Repainting: the worker only writes pixels and raises the dirty flag; a timer on the
 // user-interface thread repaints at most about 60 times a second while the flag is
-// set, so drawing never waits for the screen.
+// set, so drawing never waits for the screen. The timer stops once an interval has
+// passed without drawing and the next drawing starts it again: a finished picture
+// costs no wake-ups.
 //
 // Messages: user input becomes a message sent at once; posted messages wait in a
-// queue. While the window procedure runs (a modal dialog, the pauses of an animated
-// zoom) nothing else reaches it: what arrives meanwhile waits in the queue, so the
-// procedure never runs inside itself.
+// queue, and a timer's tick waits behind every other message. While the window
+// procedure runs (a modal dialog, the pauses of an animated zoom) nothing else
+// reaches it, so the procedure never runs inside itself: input that arrives meanwhile
+// waits in the queue and ends the current pause, and an animation that sees it
+// waiting (inputWaiting) cuts itself short, so the input is answered at once.
 class QtWindow : public QWidget, public platform::Window {
     Q_OBJECT
 
@@ -63,7 +69,10 @@ class QtWindow : public QWidget, public platform::Window {
     bool setTimer(unsigned id, unsigned periodMs) override;
     void killTimer(unsigned id) override;
     void postMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    bool inputWaiting() const override;
 
+    // Whether the repaint timer runs (for tests and measurements).
+    bool repaintScheduled() const { return repaintTimer_.isActive(); }
     // How many times the picture was drawn on the screen (for tests and measurements).
     int frameCount() const { return frameCount_; }
     // The time spent drawing them since the last reset.
@@ -81,12 +90,22 @@ class QtWindow : public QWidget, public platform::Window {
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
+    void dirtied() noexcept override;
+
   private:
+    struct Queued {
+        platform::Message message;
+        bool fromUser = false;
+    };
+
     std::intptr_t dispatch(const platform::Message& message);
+    void enqueue(const platform::Message& message, bool fromUser);
+    std::optional<platform::Message> takeNextMessage();
     void drainQueue();
     void scheduleDrain();
     void postTimer(unsigned id);
     void repaintIfDirty();
+    void resumeRepainting();
     void adaptRepaintRate(qint64 paintNanoseconds);
     void settleSize();
     void copySurface(const QRect& area);
@@ -97,9 +116,12 @@ class QtWindow : public QWidget, public platform::Window {
     bool titleReplaced_ = false;
     QSize preferredSize_{480, 536};
     int busy_ = 0;
+    // The event loop of the pause in progress, which the user's input ends.
+    QEventLoop* pauseLoop_ = nullptr;
 
-    std::mutex queueMutex_;
-    std::deque<platform::Message> queue_;
+    mutable std::mutex queueMutex_;
+    std::deque<Queued> queue_;
+    int userMessagesWaiting_ = 0;
     bool drainScheduled_ = false;
 
     // The union of the invalidated rectangles, delivered with one WM_PAINT.

@@ -1,57 +1,56 @@
 #include "gui/single_instance.h"
 
-#include <unistd.h>
-
-#include <QCryptographicHash>
 #include <QLocalSocket>
+#include <QTimer>
+
+#include "platform/instance_handshake.h"
 
 namespace gui {
 
 namespace {
 
-constexpr int kConnectTimeoutMs = 1000;
-const QByteArray kRaiseRequest = QByteArrayLiteral("raise\n");
+// A caller that never finishes its question is let go.
+constexpr int kQuestionTimeoutMs = 2000;
+
+QByteArray bytes(std::string_view text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 
-SingleInstance::SingleInstance(QString name, QObject* parent)
-    : QObject(parent), name_(std::move(name)) {
-    connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::answer);
-}
-
-QString SingleInstance::nameFor(const std::string& settingsPath) {
-    const QByteArray hash =
-        QCryptographicHash::hash(QByteArray::fromStdString(settingsPath), QCryptographicHash::Sha1)
-            .toHex()
-            .left(12);
-    return QStringLiteral("corvane-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
-}
-
-bool SingleInstance::askRunningInstance() {
-    QLocalSocket socket;
-    socket.connectToServer(name_);
-    if (!socket.waitForConnected(kConnectTimeoutMs))
-        return false;
-    socket.write(kRaiseRequest);
-    socket.waitForBytesWritten(kConnectTimeoutMs);
-    socket.disconnectFromServer();
-    return true;
+SingleInstance::SingleInstance(QString socketPath, QObject* parent)
+    : QObject(parent), socketPath_(std::move(socketPath)) {
+    connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
 }
 
 bool SingleInstance::listen() {
-    server_.setSocketOptions(QLocalServer::UserAccessOption);
-    if (server_.listen(name_))
-        return true;
-    // A socket left behind by a program that crashed: nobody answered on it above.
-    QLocalServer::removeServer(name_);
-    return server_.listen(name_);
+    // We hold the instance lock, so nothing at the path belongs to a running program.
+    QLocalServer::removeServer(socketPath_);
+    return server_.listen(socketPath_);
 }
 
-void SingleInstance::answer() {
+void SingleInstance::acceptConnections() {
     while (QLocalSocket* socket = server_.nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        emit activationRequested();
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answer(socket); });
+        QTimer::singleShot(kQuestionTimeoutMs, socket, [socket] { socket->abort(); });
     }
+}
+
+void SingleInstance::answer(QLocalSocket* socket) {
+    const QByteArray request = bytes(platform::kRaiseRequest);
+    if (!socket->canReadLine()) {
+        if (socket->bytesAvailable() > request.size())
+            socket->abort();
+        return;
+    }
+    if (socket->readLine(request.size() + 1) != request) {
+        socket->abort();
+        return;
+    }
+    socket->write(bytes(platform::kRaiseAnswer));
+    socket->disconnectFromServer();  // after the answer has been written
+    emit activationRequested();
 }
 
 }  // namespace gui

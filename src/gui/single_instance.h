@@ -3,34 +3,32 @@
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
-#include <string>
+
+class QLocalSocket;
 
 namespace gui {
 
-// One running program per user and settings store: a second start finds the first
-// through a local socket, asks it to come to the front and ends.
+// The running program's side of the single-instance check: it listens at the socket in
+// its private folder (only the holder of the instance lock does, see
+// platform::claimInstance) and answers a later start that asks it to come to the front.
 class SingleInstance : public QObject {
     Q_OBJECT
 
   public:
-    explicit SingleInstance(QString name, QObject* parent = nullptr);
+    explicit SingleInstance(QString socketPath, QObject* parent = nullptr);
 
-    // The socket name for a settings store: per user, and per store, so that a
-    // program run on a store of its own (a test, a screenshot) stands alone.
-    static QString nameFor(const std::string& settingsPath);
-
-    // True when another instance answered; it has been asked to come to the front.
-    bool askRunningInstance();
-    // Starts answering later starts; false when the name cannot be taken.
+    // Starts answering later starts; whatever an ended program left at the path is
+    // replaced. False when the path cannot be taken.
     bool listen();
 
   signals:
     void activationRequested();
 
   private:
-    void answer();
+    void acceptConnections();
+    void answer(QLocalSocket* socket);
 
-    QString name_;
+    QString socketPath_;
     QLocalServer server_;
 };
 

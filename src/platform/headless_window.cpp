@@ -61,6 +61,11 @@ void HeadlessWindow::postMessage(unsigned message, std::uintptr_t wParam, std::i
     queue_.push_back(Message{message, wParam, lParam});
 }
 
+bool HeadlessWindow::inputWaiting() const {
+    std::lock_guard lock(mutex_);
+    return inputAfterFlushes_ >= 0 && flushCount_ >= inputAfterFlushes_;
+}
+
 std::optional<Message> HeadlessWindow::takeMessage() {
     std::lock_guard lock(mutex_);
     if (queue_.empty())
@@ -103,6 +108,11 @@ int HeadlessWindow::invalidateCount() const {
 void HeadlessWindow::setRealPauses(bool real) {
     std::lock_guard lock(mutex_);
     realPauses_ = real;
+}
+
+void HeadlessWindow::setInputAfterFlushes(int flushes) {
+    std::lock_guard lock(mutex_);
+    inputAfterFlushes_ = flushes;
 }
 
 void RecordingSound::exclamation() {

@@ -35,6 +35,7 @@ class HeadlessWindow : public Window {
     bool setTimer(unsigned id, unsigned periodMs) override;
     void killTimer(unsigned id) override;
     void postMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    bool inputWaiting() const override;
 
     // The next queued message, if any.
     std::optional<Message> takeMessage();
@@ -48,6 +49,9 @@ class HeadlessWindow : public Window {
     int invalidateCount() const;
     // When set, pause() really sleeps; otherwise it only records the request.
     void setRealPauses(bool real);
+    // The user's input waits once the window has been flushed this many times (0: from
+    // the start; negative: never, the default).
+    void setInputAfterFlushes(int flushes);
 
   private:
     mutable std::mutex mutex_;
@@ -59,6 +63,7 @@ class HeadlessWindow : public Window {
     int flushCount_ = 0;
     int invalidateCount_ = 0;
     bool realPauses_ = false;
+    int inputAfterFlushes_ = -1;
 };
 
 // A sound that counts the beeps and remembers when they came (tick count).

@@ -11,7 +11,9 @@ namespace platform {
 
 // The main window as the engine and the window procedure see it. The window's own
 // pixels are a Bitmap that the worker draws into directly; drawing raises a dirty
-// flag that the front end polls to repaint (never a call per pixel).
+// flag that the front end takes to repaint. Only the first drawing after the flag was
+// taken tells the front end (dirtied), so that it can sleep while nothing changes
+// and is never called once per pixel.
 class Window {
   public:
     Window() = default;
@@ -27,10 +29,12 @@ class Window {
     // Re-creates the pixel surface; only while no fractal object exists.
     void resizeSurface(int width, int height) { surface_.resize(width, height); }
 
-    // Cheap enough for every pixel: a load, and a store only when the flag was clear.
+    // Cheap enough for every pixel: a load, and more only when the flag was clear.
     void markDirty() noexcept {
-        if (!dirty_.load(std::memory_order_relaxed))
-            dirty_.store(true, std::memory_order_relaxed);
+        if (!dirty_.load(std::memory_order_relaxed) &&
+            !dirty_.exchange(true, std::memory_order_acq_rel)) {
+            dirtied();
+        }
     }
     // Returns whether something was drawn since the last call, and clears the flag.
     bool takeDirty() noexcept { return dirty_.exchange(false, std::memory_order_acq_rel); }
@@ -52,6 +56,15 @@ class Window {
     virtual void killTimer(unsigned id) = 0;
     // Queues a message for the window procedure.
     virtual void postMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    // Whether the user's input (a key, a click, a command) waits for the window
+    // procedure. Long work on the user-interface thread, such as an animated zoom,
+    // ends early when it does, so that the input is answered at once.
+    virtual bool inputWaiting() const = 0;
+
+  protected:
+    // The flag was clear and something has been drawn: called from whichever thread
+    // drew, once until the flag is taken again.
+    virtual void dirtied() noexcept {}
 
   private:
     Bitmap surface_;

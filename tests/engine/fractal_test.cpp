@@ -45,6 +45,9 @@ TEST(FractalTest, StoredOptionsAreReadWithTheirRules) {
         {"AnimZoomSleep", SettingsValue::ofNumber(0), false, 0, 2000},
         {"AnimZoomSleep", SettingsValue::ofNumber(static_cast<std::uint32_t>(-3)), false, 0, 2000},
         {"AnimZoomSleep", SettingsValue::ofNumber(75), false, 75, 2000},
+        // A whole animation stays under 2 s, however long the stored pause.
+        {"AnimZoomSleep", SettingsValue::ofNumber(90), false, 90, 2000},
+        {"AnimZoomSleep", SettingsValue::ofNumber(5000), false, 90, 2000},
         {"SlideshowDelay", SettingsValue::ofNumber(0), false, 40, 2000},
         {"SlideshowDelay", SettingsValue::ofNumber(static_cast<std::uint32_t>(-5)), false, 40,
          2000},

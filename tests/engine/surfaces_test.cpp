@@ -108,6 +108,45 @@ TEST(SurfacesTest, AnimatedZoomShowsFifteenFramesAndAFinalOne) {
     }
 }
 
+// The user's input waiting for the program cuts an animation short, at any point: the
+// picture and the window end exactly as after the whole animation, without a band.
+TEST(SurfacesTest, WaitingInputCutsTheAnimationShortWithTheSameEnd) {
+    struct Case {
+        const char* name;
+        bool zoomIn;
+        bool prepared;
+        int inputAfterFlushes;
+    };
+    const Case cases[] = {
+        {"zoom in, input from the start", true, false, 0},
+        {"zoom in, input after three frames", true, false, 3},
+        {"zoom out, input after one frame", false, false, 1},
+        {"opened picture, input from the start", true, true, 0},
+        {"opened picture, input while its place is marked", true, true, 1},
+        {"opened picture, input after the marking", true, true, 6},
+    };
+    const auto animate = [](Rig& rig, const Case& c) {
+        TestFractal f(rig.services());
+        paintGradient(f);
+        if (c.prepared) {
+            f.scratch.copyFrom(f.picture, 0, 0, 120, 134, 0, 0);
+            f.scratch.fillRect({0, 0, 60, 60}, platform::rgb(9, 9, 9));
+        }
+        f.animateZoom({24, 27, 96, 107}, c.zoomIn, c.prepared);
+        return f.picture.snapshot();
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig whole(120, 134);
+        const auto expected = animate(whole, c);
+        Rig cut(120, 134);
+        cut.window.setInputAfterFlushes(c.inputAfterFlushes);
+        EXPECT_EQ(animate(cut, c), expected);
+        EXPECT_EQ(cut.window.surface().snapshot(), expected);
+        EXPECT_LT(cut.window.pauses().size(), whole.window.pauses().size());
+    }
+}
+
 TEST(SurfacesTest, AnimationIsSkippedWithoutAScratchBitmap) {
     Rig rig(40, 30);
     TestFractal f(rig.services());

@@ -1,12 +1,19 @@
-// The picture area's message delivery and the single-instance handshake.
+// The picture area's message delivery and repainting, and the running program's side
+// of the single-instance handshake.
+#include <QElapsedTimer>
+#include <QLocalSocket>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
-#include <QUuid>
+#include <QTimer>
+#include <future>
+#include <thread>
 #include <vector>
 
 #include "app/messages.h"
 #include "gui/qt_window.h"
 #include "gui/single_instance.h"
+#include "platform/instance_handshake.h"
 
 class QtWindowTest : public QObject {
     Q_OBJECT
@@ -15,6 +22,7 @@ class QtWindowTest : public QObject {
     void postedMessagesWaitUntilTheProcedureReturns() {
         gui::QtWindow window;
         std::vector<QString> order;
+        bool keyWaited = false;
         window.setProcedure([&](unsigned message, std::uintptr_t, std::intptr_t) -> std::intptr_t {
             if (message == app::WM_COMMAND) {
                 order.push_back(QStringLiteral("command begins"));
@@ -22,6 +30,7 @@ class QtWindowTest : public QObject {
                 // An animation frame's pause lets the screen repaint, but not the procedure run.
                 window.pause(30);
                 window.send(app::WM_KEYDOWN, 'A', 0);
+                keyWaited = window.inputWaiting();
                 order.push_back(QStringLiteral("command ends"));
             } else if (message == app::WM_TIMER) {
                 order.push_back(QStringLiteral("timer"));
@@ -32,7 +41,69 @@ class QtWindowTest : public QObject {
         });
         window.send(app::WM_COMMAND, 1, 0);
         QVERIFY(QTest::qWaitFor([&] { return order.size() == 4; }, 2000));
-        QCOMPARE(order, (std::vector<QString>{"command begins", "command ends", "timer", "key"}));
+        // The user's key goes ahead of the tick that was waiting before it.
+        QCOMPARE(order, (std::vector<QString>{"command begins", "command ends", "key", "timer"}));
+        QVERIFY(keyWaited);
+        QVERIFY(!window.inputWaiting());
+    }
+
+    // A key or click during an animation's pause ends the pause at once; later pauses of
+    // the same animation do not wait while the input does.
+    void inputEndsThePauseItArrivesIn() {
+        gui::QtWindow window;
+        qint64 firstPauseMs = -1;
+        qint64 secondPauseMs = -1;
+        std::vector<unsigned> delivered;
+        window.setProcedure([&](unsigned message, std::uintptr_t, std::intptr_t) -> std::intptr_t {
+            delivered.push_back(message);
+            if (message != app::WM_COMMAND)
+                return 0;
+            QTimer::singleShot(20, &window, [&] { window.send(app::WM_LBUTTONDOWN, 1, 0); });
+            QElapsedTimer clock;
+            clock.start();
+            window.pause(20000);
+            firstPauseMs = clock.restart();
+            window.pause(20000);
+            secondPauseMs = clock.elapsed();
+            return 0;
+        });
+        window.send(app::WM_COMMAND, 1, 0);
+        QVERIFY2(firstPauseMs < 10000, qPrintable(QString::number(firstPauseMs)));
+        QVERIFY2(secondPauseMs < 10000, qPrintable(QString::number(secondPauseMs)));
+        QVERIFY(QTest::qWaitFor([&] { return delivered.size() == 2; }, 2000));
+        QCOMPARE(delivered.back(), unsigned{app::WM_LBUTTONDOWN});
+    }
+
+    // A finished picture costs no repaints and no timer; drawing, from the worker or
+    // the user-interface thread, brings the repainting back until it is shown.
+    void theRepaintTimerSleepsUntilSomethingIsDrawn() {
+        gui::QtWindow window;
+        window.resize(64, 48);
+        window.resizeSurface(64, 48);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitFor([&] { return !window.repaintScheduled(); }, 2000));
+        const struct {
+            const char* name;
+            bool fromWorker;
+        } cases[] = {{"user-interface thread", false}, {"worker thread", true}};
+        for (const auto& c : cases) {
+            const int frames = window.frameCount();
+            const auto draw = [&] {
+                window.surface().setPixel(3, 4, platform::rgb(200, 0, 0));
+                window.markDirty();
+            };
+            if (c.fromWorker) {
+                std::thread(draw).join();
+            } else {
+                draw();
+            }
+            QVERIFY2(QTest::qWaitFor([&] { return window.frameCount() > frames; }, 2000), c.name);
+            QVERIFY2(QTest::qWaitFor([&] { return !window.repaintScheduled(); }, 2000), c.name);
+            const int shown = window.frameCount();
+            QTest::qWait(150);
+            QCOMPARE(window.frameCount(), shown);
+        }
     }
 
     void invalidationsBecomeOnePaintWithTheirUnion() {
@@ -116,24 +187,48 @@ class QtWindowTest : public QObject {
         QCOMPARE(order, (std::vector<QString>{"1", "event", "2", "3"}));
     }
 
-    void aSecondStartAsksTheFirstToComeToTheFront() {
-        const QString name =
-            QStringLiteral("corvane-test-") + QUuid::createUuid().toString(QUuid::Id128);
-        gui::SingleInstance first(name);
-        QVERIFY(!first.askRunningInstance());
-        QVERIFY(first.listen());
-        QSignalSpy raised(&first, &gui::SingleInstance::activationRequested);
+    // Only the exact question is answered, with the answer that names the program; the
+    // window is asked to come to the front only then.
+    void theRunningProgramAnswersOnlyTheRaiseRequest() {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("instance.socket"));
+        gui::SingleInstance instance(path);
+        QVERIFY(instance.listen());
+        QSignalSpy raised(&instance, &gui::SingleInstance::activationRequested);
 
-        gui::SingleInstance second(name);
-        QVERIFY(second.askRunningInstance());
-        QVERIFY(raised.wait(2000));
-    }
+        const struct {
+            QByteArray request;
+            QByteArray answer;
+        } cases[] = {
+            {QByteArray(platform::kRaiseRequest.data()), QByteArray(platform::kRaiseAnswer.data())},
+            {QByteArrayLiteral("hello\n"), QByteArray()},
+            {QByteArrayLiteral("raise now\n"), QByteArray()},
+        };
+        for (const auto& c : cases) {
+            QLocalSocket socket;
+            socket.connectToServer(path);
+            QVERIFY(socket.waitForConnected(2000));
+            socket.write(c.request);
+            QByteArray answer;
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    answer += socket.readAll();
+                    return socket.state() == QLocalSocket::UnconnectedState;
+                },
+                3000));
+            QCOMPARE(answer, c.answer);
+        }
+        QCOMPARE(raised.count(), 1);
 
-    void instancesAreSeparatedBySettingsStore() {
-        QCOMPARE(gui::SingleInstance::nameFor("/a/Corvane.reg"),
-                 gui::SingleInstance::nameFor("/a/Corvane.reg"));
-        QVERIFY(gui::SingleInstance::nameFor("/a/Corvane.reg") !=
-                gui::SingleInstance::nameFor("/b/Corvane.reg"));
+        // The client of a later start, which asks without an event loop of its own.
+        auto asked = std::async(std::launch::async, [&] {
+            return platform::askInstanceToRaise(path.toStdString(), std::chrono::seconds(5));
+        });
+        QVERIFY(QTest::qWaitFor(
+            [&] { return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+            6000));
+        QVERIFY(asked.get());
+        QCOMPARE(raised.count(), 2);
     }
 };
 
