@@ -43,8 +43,30 @@ engine::Fractal* MainWindow::currentFractal() const {
     return heldIsCurrent_ ? heldFractal_.get() : nullptr;
 }
 
+namespace {
+
+// Whether the message ends a run of wheel or key steps, or a pan, before it is handled.
+bool endsNavigation(unsigned message) {
+    switch (message) {
+        case WM_DESTROY:
+        case WM_SIZE:
+        case WM_ACTIVATE:
+        case WM_CLOSE:
+        case WM_HELP:
+        case WM_COMMAND:
+        case WM_NEWFRACTAL:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 std::intptr_t MainWindow::windowProc(unsigned message, std::uintptr_t wParam,
                                      std::intptr_t lParam) {
+    if (navigating() && endsNavigation(message))
+        finishNavigation();
     switch (message) {
         case WM_CREATE:
             return 0;
@@ -75,6 +97,14 @@ std::intptr_t MainWindow::windowProc(unsigned message, std::uintptr_t wParam,
             return onStylusDown(wParam, lParam);
         case WM_LBUTTONUP:
             return onStylusUp(wParam, lParam);
+        case WM_LBUTTONDBLCLK:
+            return onDoubleClick(wParam, lParam);
+        case WM_MBUTTONDOWN:
+            return onPanButtonDown(MK_MBUTTON, lParam);
+        case WM_MBUTTONUP:
+            return onPanButtonUp(wParam, lParam);
+        case WM_MOUSEWHEEL:
+            return onMouseWheel(wParam, lParam);
         case WM_NEWFRACTAL:
             return onNewFractal(wParam, lParam);
         default:
@@ -145,10 +175,20 @@ std::intptr_t MainWindow::onKeyDown(std::uintptr_t wParam, std::intptr_t lParam)
         switchDisplayOn();
         return 0;
     }
+    if (!heldIsCurrent_ && !dragging_ && panButton_ == 0 &&
+        navigateByKey(static_cast<unsigned>(wParam), *fractal)) {
+        return 0;
+    }
+    if (navigating())
+        finishNavigation();
     return defaultProcessing(WM_KEYDOWN, wParam, lParam);
 }
 
 std::intptr_t MainWindow::onTimer(std::uintptr_t wParam, std::intptr_t lParam) {
+    if (wParam == kNavigationTimerId) {
+        finishNavigation();
+        return 0;
+    }
     if (wParam != kSlideshowTimerId)
         return defaultProcessing(WM_TIMER, wParam, lParam);
     if (engine::Fractal* fractal = currentFractal())
@@ -254,8 +294,10 @@ std::intptr_t MainWindow::onStylusDown(std::uintptr_t wParam, std::intptr_t lPar
         cancelSelectMode();
         return 0;
     }
+    if (navigating())
+        finishNavigation();
     if (!selecting_)
-        return defaultProcessing(WM_LBUTTONDOWN, wParam, lParam);
+        return onPanButtonDown(MK_LBUTTON, lParam);
     anchorPoint_ = dragPoint_ = pointFromLParam(lParam);
     dragging_ = true;
     fractal->drawRubberBand(anchorPoint_, dragPoint_, true);
@@ -263,6 +305,8 @@ std::intptr_t MainWindow::onStylusDown(std::uintptr_t wParam, std::intptr_t lPar
 }
 
 std::intptr_t MainWindow::onStylusMove(std::uintptr_t wParam, std::intptr_t lParam) {
+    if (panFollows(lParam))
+        return 0;
     engine::Fractal* fractal = currentFractal();
     if (fractal == nullptr || !selecting_ || !dragging_) {
         return defaultProcessing(WM_MOUSEMOVE, wParam, lParam);
@@ -274,6 +318,8 @@ std::intptr_t MainWindow::onStylusMove(std::uintptr_t wParam, std::intptr_t lPar
 }
 
 std::intptr_t MainWindow::onStylusUp(std::uintptr_t wParam, std::intptr_t lParam) {
+    if (panButton_ == MK_LBUTTON)
+        return onPanButtonUp(wParam, lParam);
     engine::Fractal* fractal = currentFractal();
     if (fractal == nullptr || !selecting_)
         return defaultProcessing(WM_LBUTTONUP, wParam, lParam);

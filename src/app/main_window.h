@@ -41,6 +41,8 @@ class MainWindow {
     platform::Point anchorPoint() const { return anchorPoint_; }
     platform::Point dragPoint() const { return dragPoint_; }
     bool displayOff() const { return displayOff_; }
+    // Whether the user stopped the calculation of the picture shown (Stop).
+    bool stoppedByUser() const;
 
   private:
     std::intptr_t defaultProcessing(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
@@ -60,6 +62,24 @@ class MainWindow {
     std::intptr_t onStylusDown(std::uintptr_t wParam, std::intptr_t lParam);
     std::intptr_t onStylusMove(std::uintptr_t wParam, std::intptr_t lParam);
     std::intptr_t onStylusUp(std::uintptr_t wParam, std::intptr_t lParam);
+
+    // Wheel, keys, panning, stop and continue (main_window_navigation.cpp).
+    std::intptr_t onMouseWheel(std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t onDoubleClick(std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t onPanButtonDown(std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t onPanButtonUp(std::uintptr_t wParam, std::intptr_t lParam);
+    bool panFollows(std::intptr_t lParam);
+    // True when the key was one of the navigation keys.
+    bool navigateByKey(unsigned key, engine::Fractal& fractal);
+    // One step of a run of steps; the run ends once the wheel and keys rest.
+    void stepView(engine::Fractal& fractal, const engine::ViewWindow& target);
+    void zoomAtCentre(engine::Fractal& fractal, double factor);
+    void panByEighths(engine::Fractal& fractal, int right, int up);
+    // Ends a run of steps or a pan: computes the view reached.
+    void finishNavigation();
+    bool navigating() const { return stepping_ || panButton_ != 0; }
+    void stopCalculationByUser(engine::Fractal& fractal);
+    void continueCalculation(engine::Fractal& fractal);
 
     // The command table (main_window_commands.cpp).
     std::intptr_t onCommand(std::uintptr_t wParam, std::intptr_t lParam);
@@ -107,6 +127,14 @@ class MainWindow {
     platform::Point anchorPoint_;
     platform::Point dragPoint_;
     bool displayOff_ = false;
+
+    // A run of wheel or key steps in progress, and whether one of its steps was refused
+    // as too deep (told once, when the run ends).
+    bool stepping_ = false;
+    bool stepRefused_ = false;
+    // A pan by dragging: the button that holds it and where it was pressed.
+    std::uintptr_t panButton_ = 0;
+    platform::Point panAnchor_;
 };
 
 }  // namespace app

@@ -136,6 +136,12 @@ void MainWindow::runCommand(unsigned id, engine::Fractal& fractal) {
         case IDM_CLEAR_SCREEN:
             clearScreen(fractal);
             break;
+        case IDM_STOP:
+            stopCalculationByUser(fractal);
+            break;
+        case IDM_CONTINUE:
+            continueCalculation(fractal);
+            break;
         default:  // IDM_CTRL_Q and unknown ids: nothing beyond the prologue
             break;
     }

@@ -26,6 +26,12 @@ constexpr unsigned WM_TIMER = 275;
 constexpr unsigned WM_MOUSEMOVE = 512;
 constexpr unsigned WM_LBUTTONDOWN = 513;
 constexpr unsigned WM_LBUTTONUP = 514;
+constexpr unsigned WM_LBUTTONDBLCLK = 515;
+constexpr unsigned WM_MBUTTONDOWN = 519;
+constexpr unsigned WM_MBUTTONUP = 520;
+// The wheel: the signed delta (120 a notch) in the high 16 bits of the first
+// parameter, the pointer's picture position in the second.
+constexpr unsigned WM_MOUSEWHEEL = 522;
 constexpr unsigned WM_USER = 1024;
 // Creates the fractal of the type in the first parameter; a non-zero second parameter
 // makes it take over the picture of the held object.
@@ -37,6 +43,28 @@ constexpr unsigned WA_ACTIVE = 1;
 
 // The slideshow's window timer.
 constexpr unsigned kSlideshowTimerId = 2;
+// Ends a run of navigation steps once the wheel and the keys have rested.
+constexpr unsigned kNavigationTimerId = 3;
+
+// The buttons held, in the first parameter of the pointer messages.
+constexpr std::uintptr_t MK_LBUTTON = 0x0001;
+constexpr std::uintptr_t MK_MBUTTON = 0x0010;
+constexpr int WHEEL_DELTA = 120;
+
+// Key codes of WM_KEYDOWN.
+constexpr unsigned VK_BACK = 0x08;
+constexpr unsigned VK_ESCAPE = 0x1B;
+constexpr unsigned VK_PRIOR = 0x21;
+constexpr unsigned VK_NEXT = 0x22;
+constexpr unsigned VK_HOME = 0x24;
+constexpr unsigned VK_LEFT = 0x25;
+constexpr unsigned VK_UP = 0x26;
+constexpr unsigned VK_RIGHT = 0x27;
+constexpr unsigned VK_DOWN = 0x28;
+constexpr unsigned VK_ADD = 0x6B;
+constexpr unsigned VK_SUBTRACT = 0x6D;
+constexpr unsigned VK_OEM_PLUS = 0xBB;
+constexpr unsigned VK_OEM_MINUS = 0xBD;
 
 // Command ids (WM_COMMAND, low word of the first parameter).
 constexpr unsigned IDM_CTRL_Q = 1;
@@ -56,6 +84,8 @@ constexpr unsigned IDM_SLIDESHOW = 40031;
 constexpr unsigned IDM_DISPLAY_OFF = 40033;
 constexpr unsigned IDM_ZOOM_PREVIOUS = 40034;
 constexpr unsigned IDM_CLEAR_SCREEN = 40035;
+constexpr unsigned IDM_STOP = 40050;
+constexpr unsigned IDM_CONTINUE = 40051;
 
 // Two 16-bit halves of a message parameter.
 constexpr std::intptr_t makeLParam(unsigned low, unsigned high) {
@@ -72,6 +102,11 @@ constexpr unsigned highWord(std::uintmax_t value) {
 inline platform::Point pointFromLParam(std::intptr_t lParam) {
     const auto bits = static_cast<std::uintptr_t>(lParam);
     return platform::Point{static_cast<int>(lowWord(bits)), static_cast<int>(highWord(bits))};
+}
+
+// The wheel's signed delta from WM_MOUSEWHEEL's first parameter.
+constexpr int wheelDelta(std::uintptr_t wParam) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(highWord(wParam)));
 }
 
 }  // namespace app

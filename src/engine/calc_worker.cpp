@@ -30,6 +30,7 @@ void Fractal::startCalculation() {
     pointCount = 0;
     running = true;
     finished = false;
+    completed = false;
     {
         std::lock_guard lock(timesMutex_);
         startTick_ = platform::tickCount();
@@ -125,7 +126,8 @@ void Fractal::workerMain(Fractal* fractal) {
     } while (fractal->wantedWorkerNice_.load() != applied);
     fractal->calculate();
     // running still set means the picture was completed rather than stopped.
-    if (fractal->running.load() && fractal->alarm.load()) {
+    fractal->completed = fractal->running.load();
+    if (fractal->completed.load() && fractal->alarm.load()) {
         fractal->sound.exclamation();
         platform::sleepMs(kAlarmGapMs);
         fractal->sound.exclamation();

@@ -145,6 +145,21 @@ class Fractal {
     void pushView();
     void popView();
 
+    // A view change made of many small steps (wheel notches, held keys, a drag): the
+    // calculation stops at the first step and the view before it goes into the history
+    // once; every step shows the picture moved and scaled at once, and the calculation
+    // starts again when the gesture ends.
+    void beginViewGesture();
+    bool inViewGesture() const { return gestureBase_.has_value(); }
+    // The view the gesture started from (the current view outside a gesture).
+    const ViewWindow& gestureBase() const { return gestureBase_ ? *gestureBase_ : view; }
+    // Moves to target and shows it; false (nothing changes) when double precision could
+    // not resolve target's pixels.
+    bool stepViewGesture(const ViewWindow& target);
+    // Starts the calculation of the view reached; a gesture that ends where it began
+    // leaves no entry in the history.
+    void endViewGesture();
+
     // Colours.
     int loadPalette();
     std::string paletteDirectory() const;
@@ -181,6 +196,8 @@ class Fractal {
     std::atomic<std::uint64_t> iterationCount{0};
     std::atomic<bool> running{false};
     std::atomic<bool> finished{false};
+    // Whether the last run ended because the picture was complete (not stopped).
+    std::atomic<bool> completed{false};
     std::atomic<bool> paused{false};
     bool takingOver = false;
     // Options; the dialogs may change them while a run goes on.
@@ -259,6 +276,8 @@ class Fractal {
     // it was mapped to this picture size.
     std::optional<ViewState> carriedFrom_;
     std::optional<ViewState> carriedTo_;
+    std::optional<ViewWindow> gestureBase_;
+    void showGestureFrame();
 };
 
 // Holds takingOver set for its lifetime, restoring the previous value after.

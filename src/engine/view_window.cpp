@@ -92,6 +92,18 @@ ViewWindow ViewWindow::scaledAbout(double cx, double cy, double factor) const {
     return result;
 }
 
+ViewWindow ViewWindow::zoomedAtPixel(int column, int row, double factor) const {
+    if (!(factor > 0.0))
+        return *this;
+    const double x = planeX(column);
+    const double y = planeY(row);
+    return scaledAbout(x + (xcenter - x) / factor, y + (ycenter - y) / factor, factor);
+}
+
+ViewWindow ViewWindow::panned(double dx, double dy) const {
+    return withRect(xmin + dx, ymin + dy, xmax + dx, ymax + dy);
+}
+
 std::optional<ViewWindow> ViewWindow::resizedTo(int newWidth, int newHeight) const {
     if (!usable() || newWidth <= 0 || newHeight <= 0)
         return std::nullopt;

@@ -25,6 +25,11 @@ class ViewWindow {
     // The views setRect and scaleAbout would give, leaving this one alone.
     ViewWindow withRect(double x1, double y1, double x2, double y2) const;
     ViewWindow scaledAbout(double cx, double cy, double factor) const;
+    // Magnified by factor so that the plane point at pixel (column, row) keeps its
+    // pixel: scaled about the centre that leaves that point in place.
+    ViewWindow zoomedAtPixel(int column, int row, double factor) const;
+    // The same scale moved by (dx, dy) plane units.
+    ViewWindow panned(double dx, double dy) const;
 
     // The same centre and scale (plane units per pixel) on a picture of another size:
     // a larger picture shows more of the plane, a smaller one less. nullopt when the

@@ -2,6 +2,7 @@
 // the old view in the history and, with "Animated Zoom" on, shows the transition.
 // A zoom beyond the depth double precision resolves changes nothing at all (the
 // window tells the user before it gets here).
+#include <cmath>
 #include <utility>
 
 #include "engine/fractal.h"
@@ -94,6 +95,52 @@ void Fractal::zoomToRect(double x1, double y1, double x2, double y2, bool zoomIn
     // The selection itself, not the fitted corners: setRect widens it the same way,
     // and so the view is exactly the same with and without the animation.
     view.setRect(x1, y1, x2, y2);
+    startCalculation();
+}
+
+void Fractal::beginViewGesture() {
+    if (gestureBase_)
+        return;
+    stopCalculation();
+    pushView();
+    gestureBase_ = view;
+    if (!scratch.empty())
+        scratch.copyFrom(picture, 0, 0, width, height, 0, 0);
+}
+
+bool Fractal::stepViewGesture(const ViewWindow& target) {
+    if (!gestureBase_ || zoomsTooDeep(view, target))
+        return false;
+    view = target;
+    showGestureFrame();
+    return true;
+}
+
+void Fractal::showGestureFrame() {
+    // Where the picture the gesture started from lies in the pixels of the view
+    // reached; a frame that no pixel coordinate can hold is not shown.
+    const ViewWindow& base = *gestureBase_;
+    const double left = std::floor((base.xmin - view.xmin) * view.xpix + 0.5);
+    const double top = std::floor((view.ymax - base.ymax) * view.ypix + 0.5);
+    const double right = std::floor((base.xmax - view.xmin) * view.xpix + 0.5);
+    const double bottom = std::floor((view.ymax - base.ymin) * view.ypix + 0.5);
+    int x = 0, y = 0, w = 0, h = 0;
+    if (scratch.empty() || !truncToInt(left, x) || !truncToInt(top, y) ||
+        !truncToInt(right - left, w) || !truncToInt(bottom - top, h)) {
+        return;
+    }
+    picture.whiteness(0, 0, width, height);
+    picture.stretchFrom(scratch, x, y, w, h, 0, 0, width, height);
+    windowDC.copyFrom(picture, 0, 0, width, height, 0, 0);
+    window.markDirty();
+}
+
+void Fractal::endViewGesture() {
+    if (!gestureBase_)
+        return;
+    if (ViewWindow::sameView(*gestureBase_, view))
+        popView();
+    gestureBase_.reset();
     startCalculation();
 }
 

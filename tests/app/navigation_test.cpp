@@ -1,0 +1,293 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "app/messages.h"
+#include "complex/complex_fractal.h"
+#include "main_window_rig.h"
+#include "orbit/orbit_fractal.h"
+
+namespace {
+
+using namespace testing_support;
+
+constexpr int kWidth = 160;
+constexpr int kHeight = 120;
+
+void wheel(Rig& rig, int x, int y, int delta) {
+    rig.send(app::WM_MOUSEWHEEL,
+             static_cast<std::uintptr_t>(app::makeLParam(0, static_cast<unsigned>(delta))),
+             app::makeLParam(static_cast<unsigned>(x), static_cast<unsigned>(y)));
+}
+
+void key(Rig& rig, unsigned code) {
+    rig.send(app::WM_KEYDOWN, code, 0);
+}
+
+// The wheel and the keys have rested.
+void rest(Rig& rig) {
+    ASSERT_EQ(rig.window.timers().count(app::kNavigationTimerId), 1u);
+    rig.send(app::WM_TIMER, app::kNavigationTimerId, 0);
+    EXPECT_EQ(rig.window.timers().count(app::kNavigationTimerId), 0u);
+}
+
+// Within a thousandth of a pixel.
+void expectNear(double actual, double expected, double pixel) {
+    EXPECT_NEAR(actual, expected, pixel * 1e-3);
+}
+
+TEST(NavigationWheel, KeepsThePlanePointUnderThePointerAndMakesOneHistoryEntryPerBurst) {
+    const struct {
+        const char* name;
+        int x;
+        int y;
+        std::vector<int> deltas;
+    } table[] = {
+        {"three notches in", 20, 30, {120, 120, 120}},
+        {"two notches out", 150, 100, {-120, -120}},
+        {"corner", 0, 0, {240}},
+        {"far corner, in and out", kWidth - 1, kHeight - 1, {120, -120, 360, -240}},
+        {"fine touchpad steps", 80, 10, {15, 15, 30, 30, 30}},
+        {"a coalesced storm", 40, 90, {120 * 40}},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        Rig rig(std::nullopt, kWidth, kHeight);
+        rig.startAndPump();
+        const engine::ViewWindow start = rig.fractal().view;
+        const int historyBefore = rig.fractal().history.count();
+        const double x = start.planeX(row.x);
+        const double y = start.planeY(row.y);
+        int total = 0;
+        for (int delta : row.deltas) {
+            wheel(rig, row.x, row.y, delta);
+            total += delta;
+            const engine::ViewWindow& view = rig.fractal().view;
+            expectNear(view.planeX(row.x), x, view.xscale);
+            expectNear(view.planeY(row.y), y, view.yscale);
+            EXPECT_FALSE(rig.fractal().isRunning());  // shown scaled until the wheel rests
+        }
+        const double magnification = std::pow(1.25, std::min(total, 16 * 120) / 120.0);
+        EXPECT_NEAR(start.xrange / rig.fractal().view.xrange, magnification, magnification * 1e-9);
+        rest(rig);
+        EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
+        EXPECT_EQ(rig.fractal().history.count(), historyBefore + 1);
+        EXPECT_TRUE(rig.shell.messages.empty());
+        rig.command(app::IDM_ZOOM_PREVIOUS);
+        EXPECT_TRUE(sameView(rig.fractal().view, start));
+    }
+}
+
+TEST(NavigationWheel, RefusesStepsBeyondTheDeepestViewAndSaysSoOncePerBurst) {
+    Rig rig(std::nullopt, kWidth, kHeight);
+    rig.startAndPump();
+    // A view a few notches above the depth double precision resolves.
+    const double half = 1e-13;
+    rig.fractal().view.setRect(0.25 - half, -half, 0.25 + half, half);
+    const engine::ViewWindow deep = rig.fractal().view;
+    ASSERT_TRUE(deep.resolvesPixels());
+    const int historyBefore = rig.fractal().history.count();
+    for (int i = 0; i < 40; ++i)
+        wheel(rig, 10, 10, 120);
+    EXPECT_TRUE(rig.fractal().view.resolvesPixels());
+    EXPECT_LT(rig.fractal().view.xrange, deep.xrange);  // went as deep as allowed
+    rest(rig);
+    EXPECT_EQ(rig.shell.messages.size(), 1u);
+    EXPECT_EQ(rig.fractal().history.count(), historyBefore + 1);
+
+    // Every step refused: no entry, one message, and zooming out still works.
+    const engine::ViewWindow deepest = rig.fractal().view;
+    for (int i = 0; i < 5; ++i)
+        wheel(rig, 10, 10, 120);
+    rest(rig);
+    EXPECT_TRUE(sameView(rig.fractal().view, deepest));
+    EXPECT_EQ(rig.shell.messages.size(), 2u);
+    EXPECT_EQ(rig.fractal().history.count(), historyBefore + 1);
+    wheel(rig, 10, 10, -120);
+    rest(rig);
+    EXPECT_GT(rig.fractal().view.xrange, deepest.xrange);
+}
+
+TEST(NavigationKeys, ZoomAtTheCentrePanByAnEighthAndStepBack) {
+    const struct {
+        unsigned key;
+        double magnification;
+        double eighthsRight;
+        double eighthsUp;
+    } table[] = {
+        {app::VK_ADD, 1.5, 0, 0},
+        {app::VK_OEM_PLUS, 1.5, 0, 0},
+        {app::VK_PRIOR, 1.5, 0, 0},
+        {app::VK_SUBTRACT, 1 / 1.5, 0, 0},
+        {app::VK_OEM_MINUS, 1 / 1.5, 0, 0},
+        {app::VK_NEXT, 1 / 1.5, 0, 0},
+        {app::VK_LEFT, 1, -1, 0},
+        {app::VK_RIGHT, 1, 1, 0},
+        {app::VK_UP, 1, 0, 1},
+        {app::VK_DOWN, 1, 0, -1},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.key);
+        Rig rig(std::nullopt, kWidth, kHeight);
+        rig.startAndPump();
+        const engine::ViewWindow start = rig.fractal().view;
+        const int historyBefore = rig.fractal().history.count();
+        key(rig, row.key);
+        key(rig, row.key);  // a key held down: one run of steps
+        rest(rig);
+        const engine::ViewWindow& view = rig.fractal().view;
+        const double m = row.magnification * row.magnification;
+        EXPECT_NEAR(start.xrange / view.xrange, m, m * 1e-9);
+        expectNear(view.xcenter, start.xcenter + 2 * row.eighthsRight * start.xrange / 8,
+                   view.xscale);
+        expectNear(view.ycenter, start.ycenter + 2 * row.eighthsUp * start.yrange / 8, view.yscale);
+        EXPECT_EQ(rig.fractal().history.count(), historyBefore + 1);
+        EXPECT_TRUE(rig.shell.defaulted.empty());
+        key(rig, app::VK_BACK);  // zoom previous
+        EXPECT_TRUE(sameView(rig.fractal().view, start));
+    }
+}
+
+TEST(NavigationKeys, HomeShowsTheDefaultViewAndKeysKeepTheirOtherMeanings) {
+    Rig rig(std::nullopt, kWidth, kHeight);
+    rig.startAndPump();
+    const engine::ViewWindow start = rig.fractal().view;
+    key(rig, app::VK_RIGHT);
+    wheel(rig, 5, 5, 360);
+    key(rig, app::VK_HOME);  // ends the run, then the default view
+    EXPECT_FALSE(rig.window.timers().count(app::kNavigationTimerId));
+    EXPECT_TRUE(sameView(rig.fractal().view, start));
+
+    // While the display is off a key only switches it on.
+    rig.command(app::IDM_DISPLAY_OFF);
+    key(rig, app::VK_ADD);
+    EXPECT_FALSE(rig.mainWindow->displayOff());
+    EXPECT_FALSE(rig.window.timers().count(app::kNavigationTimerId));
+    EXPECT_TRUE(sameView(rig.fractal().view, start));
+
+    // Escape ends select mode and leaves the calculation alone.
+    rig.command(app::IDM_SELECT_ZOOM);
+    key(rig, app::VK_ESCAPE);
+    EXPECT_FALSE(rig.mainWindow->selecting());
+    EXPECT_FALSE(rig.mainWindow->stoppedByUser());
+
+    // A key that is not for navigation goes on to the frame.
+    rig.shell.defaulted.clear();
+    key(rig, 'A');
+    EXPECT_EQ(rig.shell.defaulted, std::vector<unsigned>{app::WM_KEYDOWN});
+}
+
+TEST(NavigationPan, DragsMoveTheViewWithThePointerAndDoubleClicksCentre) {
+    enum class Gesture { LeftDrag, MiddleDrag, LeftDragSelecting, Click, DoubleClick };
+    const struct {
+        const char* name;
+        Gesture gesture;
+        int dx;
+        int dy;
+        int entries;
+    } table[] = {
+        {"left drag", Gesture::LeftDrag, 30, -12, 1},
+        {"middle drag", Gesture::MiddleDrag, -25, 40, 1},
+        {"far outside the picture", Gesture::LeftDrag, 3000, 2000, 1},
+        {"a click is no pan", Gesture::Click, 0, 0, 0},
+        {"the select tool selects instead", Gesture::LeftDragSelecting, 40, 30, 1},
+        {"double-click centres", Gesture::DoubleClick, 0, 0, 1},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        Rig rig(std::nullopt, kWidth, kHeight);
+        rig.startAndPump();
+        const engine::ViewWindow start = rig.fractal().view;
+        const int historyBefore = rig.fractal().history.count();
+        const int x0 = 60;
+        const int y0 = 50;
+        const auto at = [](int x, int y) {
+            return app::makeLParam(static_cast<unsigned>(x), static_cast<unsigned>(y));
+        };
+        switch (row.gesture) {
+            case Gesture::LeftDrag:
+            case Gesture::LeftDragSelecting:
+                if (row.gesture == Gesture::LeftDragSelecting)
+                    rig.command(app::IDM_SELECT_ZOOM);
+                rig.send(app::WM_LBUTTONDOWN, app::MK_LBUTTON, at(x0, y0));
+                rig.send(app::WM_MOUSEMOVE, app::MK_LBUTTON, at(x0 + row.dx / 2, y0 + row.dy / 2));
+                rig.send(app::WM_MOUSEMOVE, app::MK_LBUTTON, at(x0 + row.dx, y0 + row.dy));
+                rig.send(app::WM_LBUTTONUP, 0, at(x0 + row.dx, y0 + row.dy));
+                break;
+            case Gesture::MiddleDrag:
+                rig.send(app::WM_MBUTTONDOWN, app::MK_MBUTTON, at(x0, y0));
+                rig.send(app::WM_MOUSEMOVE, app::MK_MBUTTON, at(x0 + row.dx, y0 + row.dy));
+                rig.send(app::WM_MBUTTONUP, 0, at(x0 + row.dx, y0 + row.dy));
+                break;
+            case Gesture::Click:
+                rig.send(app::WM_LBUTTONDOWN, app::MK_LBUTTON, at(x0, y0));
+                rig.send(app::WM_LBUTTONUP, 0, at(x0, y0));
+                break;
+            case Gesture::DoubleClick:
+                rig.send(app::WM_LBUTTONDOWN, app::MK_LBUTTON, at(x0, y0));
+                rig.send(app::WM_LBUTTONUP, 0, at(x0, y0));
+                rig.send(app::WM_LBUTTONDBLCLK, app::MK_LBUTTON, at(x0, y0));
+                rig.send(app::WM_LBUTTONUP, 0, at(x0, y0));
+                break;
+        }
+        const engine::ViewWindow& view = rig.fractal().view;
+        EXPECT_EQ(rig.fractal().history.count(), historyBefore + row.entries);
+        EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
+        if (row.gesture == Gesture::LeftDragSelecting) {
+            EXPECT_LT(view.xrange, start.xrange);  // zoomed into the selection
+            continue;
+        }
+        EXPECT_DOUBLE_EQ(view.xrange, start.xrange);
+        if (row.gesture == Gesture::DoubleClick) {
+            expectNear(view.xcenter, start.planeX(x0), view.xscale);
+            expectNear(view.ycenter, start.planeY(y0), view.yscale);
+        } else {
+            // The plane point pressed on is under the pointer again.
+            expectNear(view.xmin, start.xmin - row.dx * start.xscale, view.xscale);
+            expectNear(view.ymin, start.ymin + row.dy * start.yscale, view.yscale);
+        }
+    }
+}
+
+TEST(NavigationStop, StopAndContinueKeepViewAndParametersForBothFamilies) {
+    for (const engine::FractalType type : {engine::kHopalong, engine::kMandelbrot}) {
+        SCOPED_TRACE(type);
+        Rig rig(type, 640, 480);
+        rig.startAndPump();
+        if (auto* complexFractal = dynamic_cast<complex::ComplexFractal*>(&rig.fractal())) {
+            // Long enough to be stopped half-way.
+            complexFractal->stopCalculation();
+            complexFractal->setMaxIterations(200000);
+            complexFractal->startCalculation();
+        }
+        const engine::ViewWindow view = rig.fractal().view;
+        const std::string parameters = rig.fractal().pictureParameters().value_or("");
+        ASSERT_TRUE(rig.fractal().isRunning());
+
+        key(rig, app::VK_ESCAPE);
+        EXPECT_TRUE(rig.mainWindow->stoppedByUser());
+        const std::uint64_t points = rig.fractal().statistics().pointCount;
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_EQ(rig.fractal().statistics().pointCount, points);  // nothing more computed
+        EXPECT_TRUE(sameView(rig.fractal().view, view));
+
+        rig.command(app::IDM_CONTINUE);
+        EXPECT_FALSE(rig.mainWindow->stoppedByUser());
+        EXPECT_TRUE(rig.fractal().isRunning());
+        if (engine::isOrbitType(type)) {
+            // The orbit goes on where it stopped.
+            for (int i = 0; i < 1000 && rig.fractal().statistics().pointCount <= points; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            EXPECT_GT(rig.fractal().statistics().pointCount, points);
+        }
+        rig.command(app::IDM_STOP);
+        EXPECT_TRUE(rig.mainWindow->stoppedByUser());
+        EXPECT_TRUE(sameView(rig.fractal().view, view));
+        EXPECT_EQ(rig.fractal().pictureParameters().value_or(""), parameters);
+    }
+}
+
+}  // namespace
