@@ -26,6 +26,7 @@ QString text(int id) {
 // The virtual-key code of a key, where the window procedure could tell keys apart.
 std::uintptr_t virtualKey(const QKeyEvent& event) {
     const int key = event.key();
+    const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
     if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) {
         return static_cast<std::uintptr_t>(key);  // the same codes
     }
@@ -49,6 +50,17 @@ std::uintptr_t virtualKey(const QKeyEvent& event) {
             return 0x27;
         case Qt::Key_Down:
             return 0x28;
+        case Qt::Key_PageUp:
+            return app::VK_PRIOR;
+        case Qt::Key_PageDown:
+            return app::VK_NEXT;
+        case Qt::Key_Home:
+            return app::VK_HOME;
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:  // + without Shift on many layouts
+            return keypad ? app::VK_ADD : app::VK_OEM_PLUS;
+        case Qt::Key_Minus:
+            return keypad ? app::VK_SUBTRACT : app::VK_OEM_MINUS;
         default:
             return 0;
     }

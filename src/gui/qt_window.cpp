@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
+#include <QWheelEvent>
 #include <algorithm>
 #include <utility>
 
@@ -16,9 +17,18 @@ namespace gui {
 
 namespace {
 
-constexpr std::uintptr_t kLeftButton = 0x0001;  // MK_LBUTTON
+constexpr std::uintptr_t kLeftButton = app::MK_LBUTTON;
 constexpr unsigned kMinimumTimerMs = 10;
 constexpr std::uint32_t kOpaque = 0xFF000000u;
+
+std::uintptr_t buttonsHeld(Qt::MouseButtons buttons) {
+    std::uintptr_t held = 0;
+    if (buttons & Qt::LeftButton)
+        held |= app::MK_LBUTTON;
+    if (buttons & Qt::MiddleButton)
+        held |= app::MK_MBUTTON;
+    return held;
+}
 
 unsigned clampToWord(int value) {
     return static_cast<unsigned>(std::clamp(value, 0, 0xFFFF));
@@ -291,7 +301,7 @@ void QtWindow::settleSize() {
     postMessage(app::WM_SIZE, 0, app::makeLParam(clampToWord(width()), clampToWord(height())));
 }
 
-// ----- Stylus -----
+// ----- Stylus and mouse -----
 
 std::intptr_t QtWindow::stylusParam(const QPoint& position) const {
     // A drag may leave the picture; the stylus never leaves the screen.
@@ -301,21 +311,63 @@ std::intptr_t QtWindow::stylusParam(const QPoint& position) const {
 }
 
 void QtWindow::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton)
-        return QWidget::mousePressEvent(event);
-    send(app::WM_LBUTTONDOWN, kLeftButton, stylusParam(event->position().toPoint()));
+    const std::intptr_t where = stylusParam(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) {
+        send(app::WM_LBUTTONDOWN, kLeftButton, where);
+    } else if (event->button() == Qt::MiddleButton) {
+        send(app::WM_MBUTTONDOWN, app::MK_MBUTTON, where);
+    } else {
+        QWidget::mousePressEvent(event);
+    }
 }
 
 void QtWindow::mouseMoveEvent(QMouseEvent* event) {
-    if (!(event->buttons() & Qt::LeftButton))
+    const std::uintptr_t held = buttonsHeld(event->buttons());
+    if (held == 0)
         return QWidget::mouseMoveEvent(event);
-    send(app::WM_MOUSEMOVE, kLeftButton, stylusParam(event->position().toPoint()));
+    send(app::WM_MOUSEMOVE, held, stylusParam(event->position().toPoint()));
 }
 
 void QtWindow::mouseReleaseEvent(QMouseEvent* event) {
+    const std::intptr_t where = stylusParam(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) {
+        send(app::WM_LBUTTONUP, 0, where);
+    } else if (event->button() == Qt::MiddleButton) {
+        send(app::WM_MBUTTONUP, 0, where);
+    } else {
+        QWidget::mouseReleaseEvent(event);
+    }
+}
+
+void QtWindow::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
-        return QWidget::mouseReleaseEvent(event);
-    send(app::WM_LBUTTONUP, 0, stylusParam(event->position().toPoint()));
+        return mousePressEvent(event);
+    send(app::WM_LBUTTONDBLCLK, kLeftButton, stylusParam(event->position().toPoint()));
+}
+
+void QtWindow::wheelEvent(QWheelEvent* event) {
+    // Touchpads and fine wheels deliver fractions of a notch (120).
+    const int delta = event->angleDelta().y();
+    event->accept();
+    if (delta != 0)
+        sendWheel(delta, stylusParam(event->position().toPoint()));
+}
+
+void QtWindow::sendWheel(int delta, std::intptr_t lParam) {
+    const auto wParamFor = [](int d) {
+        return static_cast<std::uintptr_t>(
+            app::makeLParam(0, static_cast<unsigned>(std::clamp(d, -0x7FFF, 0x7FFF))));
+    };
+    if (busy_ > 0) {
+        std::lock_guard lock(queueMutex_);
+        if (!queue_.empty() && queue_.back().message.message == app::WM_MOUSEWHEEL) {
+            platform::Message& waiting = queue_.back().message;
+            waiting.wParam = wParamFor(app::wheelDelta(waiting.wParam) + delta);
+            waiting.lParam = lParam;
+            return;
+        }
+    }
+    send(app::WM_MOUSEWHEEL, wParamFor(delta), lParam);
 }
 
 }  // namespace gui

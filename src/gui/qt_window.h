@@ -89,6 +89,8 @@ class QtWindow : public QWidget, public platform::Window {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
     void dirtied() noexcept override;
 
@@ -110,6 +112,8 @@ class QtWindow : public QWidget, public platform::Window {
     void settleSize();
     void copySurface(const QRect& area);
     std::intptr_t stylusParam(const QPoint& position) const;
+    // While the procedure is busy, wheel turns add up in one waiting message.
+    void sendWheel(int delta, std::intptr_t lParam);
 
     Procedure procedure_;
     std::string titleNote_;
