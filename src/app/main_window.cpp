@@ -7,6 +7,8 @@
 #include "app/factory.h"
 #include "app/help.h"
 #include "app/messages.h"
+#include "app/status_line.h"
+#include "platform/clock.h"
 #include "platform/string_table.h"
 
 namespace app {
@@ -238,12 +240,27 @@ std::intptr_t MainWindow::onNewFractal(std::uintptr_t wParam, std::intptr_t lPar
         currentFractal_->takeOverPicture(*heldFractal_);
         window_.invalidate(nullptr, false);
         heldFractal_.reset();
+        window_.setTitleSubject(openedFileName_);
     } else if (resized && resized->type == currentFractal_->type) {
+        // The same picture at another size keeps its title.
         currentFractal_->startFromSettings(resized->view);
     } else {
         currentFractal_->startFromSettings();
+        window_.setTitleSubject(currentFractal_->typeName);
     }
     return 0;
+}
+
+std::string MainWindow::statusText(std::optional<platform::Point> pointer) {
+    engine::Fractal* fractal = currentFractal();
+    if (fractal == nullptr)
+        return {};
+    return app::statusText(statusFacts(*fractal, pointer, platform::tickCount(), stoppedByUser()));
+}
+
+bool MainWindow::statusSettled() const {
+    const engine::Fractal* fractal = currentFractal();
+    return fractal == nullptr || !fractal->isRunning() || fractal->paused.load();
 }
 
 void MainWindow::destroyFractals() {

@@ -43,6 +43,10 @@ class MainWindow {
     bool displayOff() const { return displayOff_; }
     // Whether the user stopped the calculation of the picture shown (Stop).
     bool stoppedByUser() const;
+    // The status bar's line; pointer is the picture pixel under the pointer, if any.
+    std::string statusText(std::optional<platform::Point> pointer);
+    // Whether the status line stays as it is until the next run or pointer move.
+    bool statusSettled() const;
 
   private:
     std::intptr_t defaultProcessing(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
@@ -127,6 +131,8 @@ class MainWindow {
     platform::Point anchorPoint_;
     platform::Point dragPoint_;
     bool displayOff_ = false;
+    // The name of the picture file being opened, for the title.
+    std::string openedFileName_;
 
     // A run of wheel or key steps in progress, and whether one of its steps was refused
     // as too deep (told once, when the run ends).

@@ -194,6 +194,7 @@ void MainWindow::openPicture(engine::Fractal& fractal) {
         return;
     }
     fractal.stopCalculation();
+    openedFileName_ = std::filesystem::path(choice->path).filename().string();
     fractal.showOpenedPicture(file.image.bitmap, file.type, file.params, false);
     if (!heldIsCurrent_)
         heldFractal_ = std::move(currentFractal_);

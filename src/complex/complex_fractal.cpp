@@ -68,6 +68,10 @@ void ComplexFractal::applyDefaultParameters(double real, double imag) {
 }
 
 void ComplexFractal::applyDefaultView(double x1, double y1, double x2, double y2) {
+    if (defaultProbe != nullptr) {
+        defaultProbe->setRect(x1, y1, x2, y2);
+        return;
+    }
     stopCalculation();
     pushView();
     view.setRect(x1, y1, x2, y2);
@@ -144,6 +148,7 @@ bool ComplexFractal::loadParameters() {
 }
 
 void ComplexFractal::prepareCalculation() {
+    filledPixels.store(0, std::memory_order_relaxed);
     doubleForced_ = useInteger && !fixedPointResolves(view);
 }
 
@@ -289,6 +294,10 @@ bool ComplexFractal::traceBorder(int x, int y, int w, int h) {
     if (!uniform)
         return false;
     fillRect(platform::Rect{x, y, x + w, y + h}, colorForCount(m));
+    // The border was counted as it was computed.
+    filledPixels.store(filledPixels.load(std::memory_order_relaxed) +
+                           static_cast<std::uint64_t>(w - 2) * static_cast<std::uint64_t>(h - 2),
+                       std::memory_order_relaxed);
     return true;
 }
 

@@ -63,6 +63,8 @@ class ComplexFractal : public engine::Fractal {
     bool useInteger = true;
     double paramReal = 0.0;
     double paramImag = 0.0;
+    // The pixels the tesseral scan filled without computing them, in this run.
+    std::atomic<std::uint64_t> filledPixels{0};
 
   protected:
     explicit ComplexFractal(const platform::Services& services);

@@ -171,6 +171,14 @@ int Fractal::nextRandom() noexcept {
     return static_cast<int>((randomState_ >> 16) & 0x7FFFu);
 }
 
+ViewWindow Fractal::defaultView() {
+    ViewWindow probe = view;
+    defaultProbe = &probe;
+    setDefaultView();
+    defaultProbe = nullptr;
+    return probe;
+}
+
 void Fractal::pushView() {
     history.push(view);
 }

@@ -141,6 +141,9 @@ class Fractal {
     // of it.
     void markAnimationStart(const platform::Rect& start);
 
+    // The view setDefaultView would show, leaving everything as it is.
+    ViewWindow defaultView();
+
     // Zoom history.
     void pushView();
     void popView();
@@ -228,6 +231,10 @@ class Fractal {
 
   protected:
     explicit Fractal(const platform::Services& services);
+
+    // Set while defaultView asks setDefaultView for its view: the types' default views
+    // then only set this view.
+    ViewWindow* defaultProbe = nullptr;
 
     // The worker's poll: waits while paused, then tells whether to go on.
     bool keepRunning() noexcept {

@@ -1,6 +1,7 @@
 #include "gui/application.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
@@ -15,6 +16,9 @@ namespace {
 constexpr char kWidthValue[] = "WindowWidth";
 constexpr char kHeightValue[] = "WindowHeight";
 constexpr int kLargestSide = 8192;
+constexpr int kStatusIntervalMs = 250;
+// A first start: two thirds of the screen's height, in the pocket screen's shape.
+constexpr double kFirstShareOfHeight = 2.0 / 3.0;
 // More nested dialogs than the program ever opens at once.
 constexpr int kMostNestedDialogs = 16;
 
@@ -33,6 +37,26 @@ Application::Application(platform::SettingsStore& store)
     });
     frame_->setDisplayOffQuery([this] { return mainWindow_->displayOff(); });
     connect(picture_, &QtWindow::sizeSettled, this, &Application::rememberPictureSize);
+    statusTimer_.setInterval(kStatusIntervalMs);
+    connect(&statusTimer_, &QTimer::timeout, this, &Application::updateStatus);
+    connect(picture_, &QtWindow::activity, this, &Application::wakeStatus);
+}
+
+void Application::wakeStatus() {
+    if (!statusTimer_.isActive())
+        statusTimer_.start();
+}
+
+void Application::updateStatus() {
+    const QPoint at = picture_->mapFromGlobal(QCursor::pos());
+    std::optional<platform::Point> pointer;
+    if (picture_->rect().contains(at) && at.x() < picture_->surface().width() &&
+        at.y() < picture_->surface().height()) {
+        pointer = platform::Point{at.x(), at.y()};
+    }
+    frame_->setStatusText(QString::fromStdString(mainWindow_->statusText(pointer)));
+    if (mainWindow_->statusSettled())
+        statusTimer_.stop();
 }
 
 Application::~Application() {
@@ -46,7 +70,12 @@ QSize Application::storedPictureSize() {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     if (!settings_.readDword(kWidthValue, width) || !settings_.readDword(kHeightValue, height)) {
-        return kDefaultPictureSize;
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (screen == nullptr)
+            return kDefaultPictureSize;
+        const int side = static_cast<int>(screen->availableSize().height() * kFirstShareOfHeight);
+        const QSize first(side * kDefaultPictureSize.width() / kDefaultPictureSize.height(), side);
+        return first.expandedTo(QSize(QtWindow::kMinimumSide, QtWindow::kMinimumSide));
     }
     QSize size(
         static_cast<int>(std::clamp<std::uint32_t>(width, QtWindow::kMinimumSide, kLargestSide)),

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QSize>
+#include <QTimer>
 #include <memory>
 
 #include "app/main_window.h"
@@ -41,6 +42,9 @@ class Application : public QObject {
   private:
     QSize storedPictureSize();
     void rememberPictureSize(QSize size);
+    // The status bar follows a run a few times a second and sleeps once its line is final.
+    void wakeStatus();
+    void updateStatus();
 
     platform::SettingsStore& store_;
     engine::SettingsKey settings_;
@@ -49,6 +53,7 @@ class Application : public QObject {
     QtWindow* picture_;  // owned by the frame
     std::unique_ptr<MainFrame> frame_;
     std::unique_ptr<app::MainWindow> mainWindow_;
+    QTimer statusTimer_;
 };
 
 }  // namespace gui

@@ -1,6 +1,7 @@
 #include "gui/help_window.h"
 
 #include <QFile>
+#include <QShortcut>
 #include <QUrl>
 
 #include "gui/icons.h"
@@ -19,6 +20,8 @@ HelpWindow::HelpWindow(QWidget* parent) : QTextBrowser(parent) {
     setWindowIcon(applicationIcon());
     setOpenExternalLinks(true);
     resize(640, 720);
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 bool HelpWindow::showTopic(const QString& file, const QString& anchor) {

@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QToolBar>
 
 #include "app/messages.h"
@@ -75,6 +77,8 @@ MainFrame::MainFrame(QtWindow& picture, QtShell& shell) : picture_(picture), she
     buildMenus();
     buildToolBar();
     buildAccelerators();
+    status_ = new QLabel(this);
+    statusBar()->addWidget(status_, 1);
     picture_.setFocus();
 }
 
@@ -87,25 +91,39 @@ QAction* MainFrame::addCommand(QWidget* owner, const QString& label, unsigned id
 }
 
 void MainFrame::buildMenus() {
+    // Ctrl+Q ends a slideshow or the selection (an accelerator of its own), so Exit
+    // takes Alt+F4, the other common shortcut for leaving a program.
     fileMenu_ = menuBar()->addMenu(QStringLiteral("&") + text(platform::kStringFileMenu));
-    addCommand(fileMenu_, QStringLiteral("Open..."), app::IDM_OPEN);
-    addCommand(fileMenu_, QStringLiteral("Save..."), app::IDM_SAVE);
-    addCommand(fileMenu_, QStringLiteral("Slideshow..."), app::IDM_SLIDESHOW);
-    addCommand(fileMenu_, QStringLiteral("Load Palette..."), app::IDM_LOAD_PALETTE);
-    addCommand(fileMenu_, QStringLiteral("Options..."), app::IDM_OPTIONS);
+    addCommand(fileMenu_, QStringLiteral("&Open..."), app::IDM_OPEN)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    addCommand(fileMenu_, QStringLiteral("&Save..."), app::IDM_SAVE)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    addCommand(fileMenu_, QStringLiteral("Sli&deshow..."), app::IDM_SLIDESHOW);
+    addCommand(fileMenu_, QStringLiteral("Load &Palette..."), app::IDM_LOAD_PALETTE);
+    addCommand(fileMenu_, QStringLiteral("Op&tions..."), app::IDM_OPTIONS);
     fileMenu_->addSeparator();
-    addCommand(fileMenu_, QStringLiteral("About"), app::IDM_ABOUT)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    addCommand(fileMenu_, QStringLiteral("Exit"), app::IDM_EXIT);
+    addCommand(fileMenu_, QStringLiteral("E&xit"), app::IDM_EXIT)
+        ->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
 
     fractalMenu_ =
         menuBar()->addMenu(QStringLiteral("F&") + text(platform::kStringFractalMenu).mid(1));
-    addCommand(fractalMenu_, QStringLiteral("Type..."), app::IDM_TYPE);
-    addCommand(fractalMenu_, QStringLiteral("View..."), app::IDM_VIEW);
-    addCommand(fractalMenu_, QStringLiteral("Parameters..."), app::IDM_PARAMETERS);
-    addCommand(fractalMenu_, QStringLiteral("Statistics"), app::IDM_STATISTICS);
+    addCommand(fractalMenu_, QStringLiteral("&Type..."), app::IDM_TYPE);
+    addCommand(fractalMenu_, QStringLiteral("&View..."), app::IDM_VIEW);
+    addCommand(fractalMenu_, QStringLiteral("&Parameters..."), app::IDM_PARAMETERS);
+    addCommand(fractalMenu_, QStringLiteral("St&atistics"), app::IDM_STATISTICS);
     fractalMenu_->addSeparator();
-    addCommand(fractalMenu_, QStringLiteral("Clear Screen"), app::IDM_CLEAR_SCREEN);
+    // Escape reaches the window as a key, which also ends the selection: shown, not bound.
+    addCommand(fractalMenu_, QStringLiteral("&Stop\tEsc"), app::IDM_STOP);
+    addCommand(fractalMenu_, QStringLiteral("C&ontinue"), app::IDM_CONTINUE);
+    addCommand(fractalMenu_, QStringLiteral("&Clear Screen"), app::IDM_CLEAR_SCREEN);
+
+    helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
+    auto* contents = new QAction(QStringLiteral("&Contents"), this);
+    contents->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(contents, &QAction::triggered, this, [this] { picture_.send(app::WM_HELP, 0, 0); });
+    helpMenu_->addAction(contents);
+    addCommand(helpMenu_, QStringLiteral("&About"), app::IDM_ABOUT)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
 }
 
 void MainFrame::buildToolBar() {
@@ -137,10 +155,15 @@ void MainFrame::buildAccelerators() {
     // Ctrl+Q is command 1: it ends a slideshow or select mode and does nothing else.
     QAction* ctrlQ = addCommand(this, QStringLiteral("Ctrl+Q"), app::IDM_CTRL_Q);
     ctrlQ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    auto* help = new QAction(QStringLiteral("Help"), this);
-    help->setShortcut(QKeySequence(Qt::Key_F1));
-    connect(help, &QAction::triggered, this, [this] { picture_.send(app::WM_HELP, 0, 0); });
-    addAction(help);
+}
+
+void MainFrame::setStatusText(const QString& text) {
+    if (status_->text() != text)
+        status_->setText(text);
+}
+
+QString MainFrame::statusText() const {
+    return status_->text();
 }
 
 QAction* MainFrame::commandAction(unsigned id) const {

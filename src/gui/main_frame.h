@@ -5,6 +5,7 @@
 #include <map>
 
 class QAction;
+class QLabel;
 class QMenu;
 class QToolBar;
 
@@ -13,7 +14,7 @@ namespace gui {
 class QtShell;
 class QtWindow;
 
-// The main window's frame: title, icon, the menus "File" and "Fractal", the toolbar
+// The main window's frame: title, icon, the menus "File", "Fractal" and "Help", the toolbar
 // of the four image buttons, and the picture area in the middle. Menu and toolbar
 // actions, accelerators, keys, activation and closing become messages of the window
 // procedure.
@@ -30,8 +31,11 @@ class MainFrame : public QMainWindow {
     QAction* commandAction(unsigned id) const;
     QMenu* fileMenu() const { return fileMenu_; }
     QMenu* fractalMenu() const { return fractalMenu_; }
+    QMenu* helpMenu() const { return helpMenu_; }
     QToolBar* imageButtons() const { return toolBar_; }
     QtWindow& picture() const { return picture_; }
+    void setStatusText(const QString& text);
+    QString statusText() const;
 
   protected:
     bool event(QEvent* event) override;
@@ -53,7 +57,9 @@ class MainFrame : public QMainWindow {
     bool activeInOwnDialog_ = false;
     QMenu* fileMenu_ = nullptr;
     QMenu* fractalMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
     QToolBar* toolBar_ = nullptr;
+    QLabel* status_ = nullptr;
     std::map<unsigned, QAction*> actions_;
 };
 

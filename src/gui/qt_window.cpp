@@ -39,6 +39,7 @@ unsigned clampToWord(int value) {
 QtWindow::QtWindow(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
     setMinimumSize(kMinimumSide, kMinimumSide);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
@@ -56,6 +57,7 @@ QtWindow::~QtWindow() = default;
 // ----- Messages -----
 
 std::intptr_t QtWindow::send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    emit activity();
     if (busy_ > 0) {
         enqueue(platform::Message{message, wParam, lParam}, true);
         if (pauseLoop_ != nullptr)
@@ -199,11 +201,18 @@ void QtWindow::setTitleText(const std::string& text) {
 
 void QtWindow::restoreTitle() {
     titleReplaced_ = false;
-    window()->setWindowTitle(QString::fromStdString(platform::windowTitleWithNote(titleNote_)));
+    window()->setWindowTitle(
+        QString::fromStdString(platform::windowTitleFor(titleSubject_, titleNote_)));
 }
 
 void QtWindow::setTitleNote(const std::string& note) {
     titleNote_ = note;
+    if (!titleReplaced_)
+        restoreTitle();
+}
+
+void QtWindow::setTitleSubject(const std::string& subject) {
+    titleSubject_ = subject;
     if (!titleReplaced_)
         restoreTitle();
 }
@@ -239,6 +248,7 @@ void QtWindow::dirtied() noexcept {
 }
 
 void QtWindow::resumeRepainting() {
+    emit activity();
     if (!repaintTimer_.isActive())
         repaintTimer_.start();
 }
@@ -323,8 +333,10 @@ void QtWindow::mousePressEvent(QMouseEvent* event) {
 
 void QtWindow::mouseMoveEvent(QMouseEvent* event) {
     const std::uintptr_t held = buttonsHeld(event->buttons());
-    if (held == 0)
+    if (held == 0) {
+        emit activity();  // the coordinates under the pointer
         return QWidget::mouseMoveEvent(event);
+    }
     send(app::WM_MOUSEMOVE, held, stylusParam(event->position().toPoint()));
 }
 

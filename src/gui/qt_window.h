@@ -66,6 +66,7 @@ class QtWindow : public QWidget, public platform::Window {
     void setTitleText(const std::string& text) override;
     void restoreTitle() override;
     void setTitleNote(const std::string& note) override;
+    void setTitleSubject(const std::string& subject) override;
     bool setTimer(unsigned id, unsigned periodMs) override;
     void killTimer(unsigned id) override;
     void postMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
@@ -82,6 +83,8 @@ class QtWindow : public QWidget, public platform::Window {
   signals:
     // The picture area has kept a new size for a moment.
     void sizeSettled(QSize size);
+    // Drawing resumed, the user gave input or moved the pointer: the status may change.
+    void activity();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -117,6 +120,7 @@ class QtWindow : public QWidget, public platform::Window {
 
     Procedure procedure_;
     std::string titleNote_;
+    std::string titleSubject_;
     bool titleReplaced_ = false;
     QSize preferredSize_{480, 536};
     int busy_ = 0;

@@ -130,6 +130,10 @@ bool OrbitFractal::loadParameters() {
 }
 
 void OrbitFractal::showCentredOnOrigin() {
+    if (defaultProbe != nullptr) {
+        defaultProbe->centreOnOrigin();
+        return;
+    }
     stopCalculation();
     pushView();
     view.centreOnOrigin();
@@ -137,6 +141,10 @@ void OrbitFractal::showCentredOnOrigin() {
 }
 
 void OrbitFractal::showRect(double x1, double y1, double x2, double y2) {
+    if (defaultProbe != nullptr) {
+        defaultProbe->setRect(x1, y1, x2, y2);
+        return;
+    }
     stopCalculation();
     pushView();
     view.setRect(x1, y1, x2, y2);

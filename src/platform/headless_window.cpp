@@ -75,9 +75,14 @@ std::optional<Message> HeadlessWindow::takeMessage() {
     return m;
 }
 
+void HeadlessWindow::setTitleSubject(const std::string& subject) {
+    std::lock_guard lock(mutex_);
+    titleSubject_ = subject;
+}
+
 std::string HeadlessWindow::title() const {
     std::lock_guard lock(mutex_);
-    return titleOverride_ ? *titleOverride_ : windowTitleWithNote(titleNote_);
+    return titleOverride_ ? *titleOverride_ : windowTitleFor(titleSubject_, titleNote_);
 }
 
 std::string HeadlessWindow::titleNote() const {

@@ -32,6 +32,7 @@ class HeadlessWindow : public Window {
     void setTitleText(const std::string& text) override;
     void restoreTitle() override;
     void setTitleNote(const std::string& note) override;
+    void setTitleSubject(const std::string& subject) override;
     bool setTimer(unsigned id, unsigned periodMs) override;
     void killTimer(unsigned id) override;
     void postMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
@@ -59,6 +60,7 @@ class HeadlessWindow : public Window {
     std::map<unsigned, unsigned> timers_;
     std::optional<std::string> titleOverride_;
     std::string titleNote_;
+    std::string titleSubject_;
     std::vector<unsigned> pauses_;
     int flushCount_ = 0;
     int invalidateCount_ = 0;

@@ -85,6 +85,12 @@ std::string windowTitleWithNote(const std::string& note) {
     return title;
 }
 
+std::string windowTitleFor(const std::string& subject, const std::string& note) {
+    if (subject.empty())
+        return windowTitleWithNote(note);
+    return subject + " - " + windowTitleWithNote(note);
+}
+
 std::string_view loadString(int id) {
     for (const Entry& e : kStrings) {
         if (e.id == id)

@@ -38,6 +38,8 @@ constexpr int kStringFirstMethod = 5000;  // 5000..5002: "Simple", "Relief", "Te
 
 // The window's title with a note after the program's name ("Corvane" when empty).
 std::string windowTitleWithNote(const std::string& note);
+// "Julia001.bmp - Corvane", with the note after the name as above.
+std::string windowTitleFor(const std::string& subject, const std::string& note);
 
 // The name string id of a fractal type id 1..13 (0 for any other id).
 int typeNameStringId(int fractalType);

@@ -51,6 +51,8 @@ class Window {
     // A short note the window title carries after its name (empty: none), for example
     // how the picture is computed. A replaced title bar keeps its text until restored.
     virtual void setTitleNote(const std::string& note) = 0;
+    // What the window shows, before the program's name (empty: the name alone).
+    virtual void setTitleSubject(const std::string& subject) = 0;
     // Window timers by id; a running timer posts WM_TIMER with its id.
     virtual bool setTimer(unsigned id, unsigned periodMs) = 0;
     virtual void killTimer(unsigned id) = 0;

@@ -136,7 +136,7 @@ TEST(MainWindowSelection, FollowsTheSelectModeStateTable) {
         }
         EXPECT_EQ(rig.mainWindow->selecting(), row.selecting);
         EXPECT_EQ(rig.mainWindow->dragging(), row.dragging);
-        EXPECT_EQ(rig.window.title(), row.selecting ? "Select area:" : "Corvane");
+        EXPECT_EQ(rig.window.title(), row.selecting ? "Select area:" : "Mandelbrot - Corvane");
         EXPECT_EQ(rig.fractal().history.count(), history + (row.zoomed ? 1 : 0));
     }
 }
@@ -781,7 +781,7 @@ TEST(MainWindowSize, EndsSelectModeAndASlideshowAndFollowsTheLastOfSeveralSizes)
         expectMapped(rig.fractal().view, shown);
         EXPECT_EQ(rig.fractal().history.count(), history);
         EXPECT_FALSE(rig.mainWindow->selecting());
-        EXPECT_EQ(rig.window.title(), "Corvane");
+        EXPECT_EQ(rig.window.title(), "Mandelbrot - Corvane");
         EXPECT_TRUE(rig.window.timers().empty());
     }
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/messages.h"
+#include "app/status_line.h"
 #include "complex/complex_fractal.h"
 #include "main_window_rig.h"
 #include "orbit/orbit_fractal.h"
@@ -288,6 +289,118 @@ TEST(NavigationStop, StopAndContinueKeepViewAndParametersForBothFamilies) {
         EXPECT_TRUE(sameView(rig.fractal().view, view));
         EXPECT_EQ(rig.fractal().pictureParameters().value_or(""), parameters);
     }
+}
+
+TEST(NavigationTitle, ShowsTheTypeOrTheOpenedFileExceptWhereTheTitleIsReplaced) {
+    Rig rig(engine::kJulia, 64, 48);
+    rig.startAndPump();
+    EXPECT_EQ(rig.window.title(), "Julia - Corvane");
+
+    rig.command(app::IDM_SELECT_ZOOM);
+    EXPECT_EQ(rig.window.title(), "Select area:");
+    rig.command(app::IDM_CTRL_Q);
+    EXPECT_EQ(rig.window.title(), "Julia - Corvane");
+
+    const std::string path = rig.folder.file("Julia001.bmp");
+    ASSERT_EQ(rig.fractal().saveImage(path), engine::kStatusOk);
+    rig.shell.fileAnswers.push_back(app::FileChoice{path, ""});
+    rig.command(app::IDM_OPEN);
+    rig.pump();
+    EXPECT_EQ(rig.window.title(), "Julia001.bmp - Corvane");
+    // The same picture at another size keeps its title; another type takes its own.
+    rig.send(app::WM_SIZE, 0, app::makeLParam(80, 60));
+    rig.pump();
+    EXPECT_EQ(rig.window.title(), "Julia001.bmp - Corvane");
+    rig.shell.typeAnswer = engine::kMandelbrot;
+    rig.command(app::IDM_TYPE);
+    rig.pump();
+    EXPECT_EQ(rig.window.title(), "Mandelbrot - Corvane");
+}
+
+TEST(NavigationStatus, TextForBothFamiliesAndEveryStateOfTheRun) {
+    using Run = app::StatusFacts::Run;
+    const auto facts = [](bool orbit, Run run) {
+        app::StatusFacts f;
+        f.typeName = orbit ? "Hopalong" : "Mandelbrot";
+        f.orbit = orbit;
+        f.method = orbit ? "" : "Tesseral";
+        f.arithmetic = orbit ? "double" : "fixed point";
+        f.magnification = 12.5;
+        f.run = run;
+        f.shareDone = 0.456;
+        f.points = 1234567;
+        f.iterations = 24600000;
+        f.seconds = 2.0;
+        return f;
+    };
+    const struct {
+        app::StatusFacts facts;
+        const char* expected;
+    } table[] = {
+        {facts(false, Run::Running),
+         "Mandelbrot | Tesseral, fixed point | x 12.5 | 45 % | 12.3 M iterations/s"},
+        {facts(false, Run::Stopped),
+         "Mandelbrot | Tesseral, fixed point | x 12.5 | Stopped at 45 %"},
+        {facts(false, Run::Done),
+         "Mandelbrot | Tesseral, fixed point | x 12.5 | Done in 2.00 s | 12.3 M iterations/s"},
+        {facts(true, Run::Running),
+         "Hopalong | double | x 12.5 | 1,234,567 points | 617.3 k points/s"},
+        {facts(true, Run::Stopped), "Hopalong | double | x 12.5 | Stopped | 1,234,567 points"},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(app::statusText(row.facts), row.expected);
+
+    // The pointer's coordinates carry as many decimals as the pixels need.
+    app::StatusFacts f = facts(false, Run::Running);
+    f.pointerX = -0.123456789;
+    f.pointerY = 1.0;
+    f.pixelWidth = 0.01;
+    f.pixelHeight = 1e-7;
+    EXPECT_NE(app::statusText(f).find("| -0.123, 1.00000000 |"), std::string::npos)
+        << app::statusText(f);
+}
+
+TEST(NavigationStatus, FactsFollowTheRunOfBothFamilies) {
+    for (const engine::FractalType type : {engine::kMandelbrot, engine::kHopalong}) {
+        SCOPED_TRACE(type);
+        Rig rig(type, kWidth, kHeight);
+        rig.startAndPump();
+        const bool orbit = engine::isOrbitType(type);
+        if (!orbit)
+            waitUntilFinished(rig.fractal());
+        wheel(rig, 10, 10, 240);
+        rest(rig);
+        if (!orbit)
+            waitUntilFinished(rig.fractal());
+        app::StatusFacts f = app::statusFacts(rig.fractal(), platform::Point{10, 10}, 0,
+                                              rig.mainWindow->stoppedByUser());
+        EXPECT_NEAR(f.magnification, 1.25 * 1.25, 1e-9);
+        EXPECT_EQ(f.orbit, orbit);
+        ASSERT_TRUE(f.pointerX.has_value());
+        EXPECT_DOUBLE_EQ(*f.pointerX, rig.fractal().view.planeX(10));
+        if (orbit) {
+            EXPECT_EQ(f.run, app::StatusFacts::Run::Running);
+            EXPECT_FALSE(rig.mainWindow->statusSettled());
+            key(rig, app::VK_ESCAPE);
+            EXPECT_TRUE(rig.mainWindow->statusSettled());
+            EXPECT_NE(rig.mainWindow->statusText(std::nullopt).find("Stopped"), std::string::npos);
+        } else {
+            EXPECT_EQ(f.run, app::StatusFacts::Run::Done);
+            EXPECT_EQ(f.method, "Relief");
+            EXPECT_TRUE(rig.mainWindow->statusSettled());
+        }
+    }
+    // A tesseral scan counts the pixels it fills: the whole picture when done.
+    Rig rig(engine::kMandelbrot, kWidth, kHeight);
+    rig.startAndPump();
+    auto& mandelbrot = dynamic_cast<complex::ComplexFractal&>(rig.fractal());
+    mandelbrot.stopCalculation();
+    mandelbrot.setMethod(complex::kTesseral);
+    mandelbrot.startCalculation();
+    waitUntilFinished(mandelbrot);
+    EXPECT_GT(mandelbrot.filledPixels.load(), 0u);
+    EXPECT_EQ(mandelbrot.filledPixels.load() + mandelbrot.statistics().pointCount,
+              static_cast<std::uint64_t>(kWidth * kHeight));
 }
 
 }  // namespace

@@ -208,9 +208,9 @@ class FileCommandsTest : public QObject {
         QVERIFY(QTest::qWaitFor([&] { return frame.windowTitle() == "Julia001"; }, 5000));
 
         QTest::keyClick(&program.application->picture(), Qt::Key_Space);
-        QCOMPARE(frame.windowTitle(), QStringLiteral("Corvane"));
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Julia - Corvane"));
         QTest::qWait(1700);  // no tick after the end
-        QCOMPARE(frame.windowTitle(), QStringLiteral("Corvane"));
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Julia - Corvane"));
         QVERIFY(program.fractal()->picture.snapshot() == shown);
 
         // Switching to another window of the desktop does end it.
@@ -219,9 +219,9 @@ class FileCommandsTest : public QObject {
         QWidget elsewhere;
         elsewhere.show();
         QApplication::setActiveWindow(&elsewhere);
-        QVERIFY(QTest::qWaitFor([&] { return frame.windowTitle() == "Corvane"; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return frame.windowTitle() == "Julia - Corvane"; }, 5000));
         QTest::qWait(1700);
-        QCOMPARE(frame.windowTitle(), QStringLiteral("Corvane"));
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Julia - Corvane"));
     }
 
     void loadPaletteUsesTheChosenFile() {

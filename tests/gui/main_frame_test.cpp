@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -82,17 +83,40 @@ class MainFrameTest : public QObject {
         gui::MainFrame& frame = program.application->frame();
         QCOMPARE(frame.windowTitle(), QStringLiteral("Corvane"));
         QVERIFY(!frame.windowIcon().isNull());
-        QCOMPARE(actionTexts(frame.menuBar()->actions()), QStringList({"File", "Fractal"}));
+        QCOMPARE(actionTexts(frame.menuBar()->actions()), QStringList({"File", "Fractal", "Help"}));
         QCOMPARE(actionTexts(frame.fileMenu()->actions()),
                  QStringList({"Open...", "Save...", "Slideshow...", "Load Palette...", "Options...",
-                              "-", "About", "Exit"}));
+                              "-", "Exit"}));
         QCOMPARE(actionTexts(frame.fractalMenu()->actions()),
-                 QStringList(
-                     {"Type...", "View...", "Parameters...", "Statistics", "-", "Clear Screen"}));
-        QCOMPARE(frame.commandAction(app::IDM_ABOUT)->shortcut(),
-                 QKeySequence(Qt::CTRL | Qt::Key_A));
-        QCOMPARE(frame.commandAction(app::IDM_CTRL_Q)->shortcut(),
-                 QKeySequence(Qt::CTRL | Qt::Key_Q));
+                 QStringList({"Type...", "View...", "Parameters...", "Statistics", "-", "Stop\tEsc",
+                              "Continue", "Clear Screen"}));
+        QCOMPARE(actionTexts(frame.helpMenu()->actions()), QStringList({"Contents", "About"}));
+        // Every item has an access key, none twice in a menu.
+        for (const QMenu* menu : {frame.fileMenu(), frame.fractalMenu(), frame.helpMenu()}) {
+            QSet<QChar> keys;
+            for (const QAction* action : menu->actions()) {
+                if (action->isSeparator())
+                    continue;
+                const qsizetype amp = action->text().indexOf('&');
+                QVERIFY2(amp >= 0, qPrintable(action->text()));
+                const QChar accessKey = action->text().at(amp + 1).toLower();
+                QVERIFY2(!keys.contains(accessKey), qPrintable(action->text()));
+                keys.insert(accessKey);
+            }
+        }
+        const struct {
+            unsigned id;
+            QKeySequence shortcut;
+        } shortcuts[] = {
+            {app::IDM_ABOUT, QKeySequence(Qt::CTRL | Qt::Key_A)},
+            {app::IDM_CTRL_Q, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+            {app::IDM_OPEN, QKeySequence(Qt::CTRL | Qt::Key_O)},
+            {app::IDM_SAVE, QKeySequence(Qt::CTRL | Qt::Key_S)},
+            {app::IDM_EXIT, QKeySequence(Qt::ALT | Qt::Key_F4)},
+        };
+        for (const auto& row : shortcuts)
+            QCOMPARE(frame.commandAction(row.id)->shortcut(), row.shortcut);
+        QCOMPARE(frame.helpMenu()->actions().front()->shortcut(), QKeySequence(Qt::Key_F1));
     }
 
     void toolbarShowsTheFourImageButtons() {
@@ -117,7 +141,7 @@ class MainFrameTest : public QObject {
         frame.commandAction(app::IDM_SELECT_ZOOM)->trigger();
         QCOMPARE(frame.windowTitle(), QStringLiteral("Select area:"));
         frame.commandAction(app::IDM_SELECT_ZOOM)->trigger();
-        QCOMPARE(frame.windowTitle(), QStringLiteral("Corvane"));
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Mandelbrot - Corvane"));
     }
 
     void aDragZoomsToTheSelectedRectangle() {
@@ -142,7 +166,7 @@ class MainFrameTest : public QObject {
         QCOMPARE(fractal.view.ymin, expected.ymin);
         QCOMPARE(fractal.view.ymax, expected.ymax);
         QCOMPARE(fractal.height, height);
-        QCOMPARE(program.application->frame().windowTitle(), QStringLiteral("Corvane"));
+        QCOMPARE(program.application->frame().windowTitle(), QStringLiteral("Mandelbrot - Corvane"));
     }
 
     void theGrowingPictureIsRepaintedAtAModestRate() {

@@ -113,6 +113,12 @@ class NavigationTest : public QObject {
         QVERIFY(std::abs(dragged.ymin - (beforeDrag.ymin - 20 * beforeDrag.yscale)) <
                 beforeDrag.yscale * 1e-3);
         QVERIFY(program.fractal()->isRunning() || program.fractal()->isFinished());
+
+        // The status bar ends on the finished picture.
+        gui::MainFrame& frame = program.application->frame();
+        QVERIFY2(QTest::qWaitFor([&] { return frame.statusText().contains("Done in"); }, 5000),
+                 qPrintable(frame.statusText()));
+        QVERIFY(frame.statusText().startsWith("Mandelbrot | Relief"));
     }
 };
 

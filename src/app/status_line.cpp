@@ -1,0 +1,131 @@
+#include "app/status_line.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "complex/complex_fractal.h"
+#include "platform/c_format.h"
+
+namespace app {
+
+namespace {
+
+constexpr const char* kSeparator = " | ";
+constexpr int kMostDigits = 17;
+
+// Enough decimals that neighbouring pixels read differently, and one more.
+int decimalsFor(double pixelSize) {
+    if (!(pixelSize > 0.0) || !std::isfinite(pixelSize))
+        return 4;
+    const double digits = std::ceil(-std::log10(pixelSize)) + 1.0;
+    return static_cast<int>(std::clamp(digits, 1.0, static_cast<double>(kMostDigits)));
+}
+
+std::string coordinate(double value, double pixelSize) {
+    return platform::cformat("%.*f", decimalsFor(pixelSize), value);
+}
+
+// 1234567 as "1,234,567".
+std::string grouped(std::uint64_t n) {
+    std::string digits = std::to_string(n);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
+        digits.insert(static_cast<std::size_t>(i), ",");
+    return digits;
+}
+
+// 12300000 as "12.3 M".
+std::string rate(double perSecond) {
+    if (perSecond >= 1e9)
+        return platform::cformat("%.1f G ", perSecond / 1e9);
+    if (perSecond >= 1e6)
+        return platform::cformat("%.1f M ", perSecond / 1e6);
+    if (perSecond >= 1e3)
+        return platform::cformat("%.1f k ", perSecond / 1e3);
+    return platform::cformat("%.0f ", perSecond);
+}
+
+std::string magnification(double m) {
+    if (!(m > 0.0) || !std::isfinite(m))
+        return "x ?";
+    if (m >= 1e6 || m < 1e-3)
+        return platform::cformat("x %.3g", m);
+    return platform::cformat("x %.4g", m);
+}
+
+std::string progress(const StatusFacts& facts) {
+    const double perSecond =
+        facts.seconds > 0.0
+            ? static_cast<double>(facts.orbit ? facts.points : facts.iterations) / facts.seconds
+            : 0.0;
+    const char* unit = facts.orbit ? "points/s" : "iterations/s";
+    const std::string points = grouped(facts.points) + " points";
+    const int percent = static_cast<int>(std::clamp(facts.shareDone, 0.0, 1.0) * 100.0);
+    switch (facts.run) {
+        case StatusFacts::Run::Done:
+            return platform::cformat("Done in %.2f s", facts.seconds) + kSeparator +
+                   rate(perSecond) + unit;
+        case StatusFacts::Run::Stopped:
+            return facts.orbit ? "Stopped" + std::string(kSeparator) + points
+                               : platform::cformat("Stopped at %d %%", percent);
+        case StatusFacts::Run::Running:
+            break;
+    }
+    const std::string done = facts.orbit ? points : platform::cformat("%d %%", percent);
+    return done + kSeparator + rate(perSecond) + unit;
+}
+
+}  // namespace
+
+std::string statusText(const StatusFacts& facts) {
+    std::string text = facts.typeName + kSeparator;
+    text += facts.method.empty() ? facts.arithmetic : facts.method + ", " + facts.arithmetic;
+    text += kSeparator + magnification(facts.magnification);
+    if (facts.pointerX && facts.pointerY) {
+        text += kSeparator + coordinate(*facts.pointerX, facts.pixelWidth) + ", " +
+                coordinate(*facts.pointerY, facts.pixelHeight);
+    }
+    return text + kSeparator + progress(facts);
+}
+
+StatusFacts statusFacts(engine::Fractal& fractal, std::optional<platform::Point> pointer,
+                        std::uint32_t nowTick, bool stoppedByUser) {
+    StatusFacts facts;
+    const engine::ViewWindow& view = fractal.view;
+    facts.typeName = fractal.typeName;
+    facts.orbit = engine::isOrbitType(fractal.type);
+    facts.arithmetic = "double";
+    if (const auto* complexFractal = dynamic_cast<const complex::ComplexFractal*>(&fractal)) {
+        static const char* const kMethods[] = {"Simple", "Relief", "Tesseral"};
+        const int method = complexFractal->method.load(std::memory_order_relaxed);
+        facts.method = kMethods[method >= 0 && method <= 2 ? method : 0];
+        if (complexFractal->integerArithmetic())
+            facts.arithmetic = "fixed point";
+        const double pixels = static_cast<double>(fractal.width) * fractal.height;
+        const double done =
+            static_cast<double>(fractal.statistics().pointCount) +
+            static_cast<double>(complexFractal->filledPixels.load(std::memory_order_relaxed));
+        facts.shareDone = pixels > 0.0 ? done / pixels : 0.0;
+    }
+    facts.magnification = fractal.defaultView().xrange / view.xrange;
+    if (pointer) {
+        facts.pointerX = view.planeX(pointer->x);
+        facts.pointerY = view.planeY(pointer->y);
+        facts.pixelWidth = view.xscale;
+        facts.pixelHeight = view.yscale;
+    }
+    const engine::RunStatistics statistics = fractal.statistics();
+    facts.points = statistics.pointCount;
+    facts.iterations = statistics.iterationCount;
+    // Unsigned arithmetic: the tick count may wrap during a run.
+    const std::uint32_t end = statistics.endTick != 0 ? statistics.endTick : nowTick;
+    facts.seconds = static_cast<double>(end - statistics.startTick) / 1000.0;
+    if (stoppedByUser) {
+        facts.run = StatusFacts::Run::Stopped;
+    } else if (!statistics.running && fractal.completed.load()) {
+        facts.run = StatusFacts::Run::Done;
+        facts.shareDone = 1.0;
+    }
+    return facts;
+}
+
+}  // namespace app
