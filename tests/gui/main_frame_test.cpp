@@ -166,7 +166,8 @@ class MainFrameTest : public QObject {
         QCOMPARE(fractal.view.ymin, expected.ymin);
         QCOMPARE(fractal.view.ymax, expected.ymax);
         QCOMPARE(fractal.height, height);
-        QCOMPARE(program.application->frame().windowTitle(), QStringLiteral("Mandelbrot - Corvane"));
+        QCOMPARE(program.application->frame().windowTitle(),
+                 QStringLiteral("Mandelbrot - Corvane"));
     }
 
     void theGrowingPictureIsRepaintedAtAModestRate() {
