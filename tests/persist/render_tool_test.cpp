@@ -46,7 +46,7 @@ std::string quoted(const std::string& argument) {
 ToolRun render(const TempFolder& folder, const std::vector<std::string>& arguments) {
     std::string command = quoted(kProgram);
     for (const std::string& a : arguments)
-        command += " " + quoted(a);
+        command.append(" ").append(quoted(a));  // not " " + ...: gcc 12 bug 105651
     const std::string out = folder.file("stdout.txt");
     const std::string err = folder.file("stderr.txt");
     command += " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";

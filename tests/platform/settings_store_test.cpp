@@ -86,8 +86,9 @@ TEST(SettingsFormat, DamagedLinesAreSkippedAndTheRestIsKept) {
          "\"Early\"=dword:00000001\n" + kSection + "\"Good\"=dword:00000001\n", oneKey(good)},
         {"binary garbage",
          kSection + "\x89PNG\r\n\x1a\n\xff\xfe\x01\x02\n\"Good\"=dword:00000001\n", oneKey(good)},
+        // Appended: gcc 12 -O3 falsely warns on kSection + std::string&& (-Wrestrict, bug 105651).
         {"NUL bytes",
-         kSection + std::string("\"A\"=\"x\0y\"\n\0\0\0\n", 14) + "\"Good\"=dword:00000001",
+         std::string(kSection).append("\"A\"=\"x\0y\"\n\0\0\0\n", 14) + "\"Good\"=dword:00000001",
          oneKey(good)},
         {"unterminated text", kSection + "\"Good\"=dword:00000001\n\"A\"=\"abc\n", oneKey(good)},
         {"truncated number", kSection + "\"Good\"=dword:00000001\n\"A\"=dword:0000", oneKey(good)},
@@ -247,7 +248,9 @@ TEST_F(FileSettingsStoreTest, WritesLeaveNoTemporaryFilesAndKeepALinkedStore) {
     std::filesystem::create_symlink(real, link);
     FileSettingsStore store(link);
     for (std::uint32_t i = 0; i < 5; ++i) {
-        ASSERT_TRUE(store.write(kKey, "N" + std::to_string(i), SettingsValue::ofNumber(i)));
+        // Appended: gcc 12 -O3 falsely warns on "N" + std::string&& (-Wrestrict, bug 105651).
+        const std::string name = std::string("N").append(std::to_string(i));
+        ASSERT_TRUE(store.write(kKey, name, SettingsValue::ofNumber(i)));
     }
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(parseSettings(TempFolder::read(real))[kKey].size(), 5u);
