@@ -257,66 +257,6 @@ TEST(PictureFile, APictureIsSavedOnlyWithItsWholeParameterString) {
     }
 }
 
-// A store that takes no value it is given: it keeps what it held before.
-class StaleStore : public platform::MemorySettingsStore {
-  public:
-    bool write(const std::string&, const std::string&, const platform::SettingsValue&) override {
-        return false;
-    }
-};
-
-// The picture carries the view on screen, however the settings fail.
-TEST(PictureFile, APictureCarriesTheCurrentViewWhateverTheSettingsHold) {
-    const TempFolder folder;
-    const std::string staleView = "-2,-2,2,2,100,0,0,1,0,100";
-    StaleStore stale;
-    stale.MemorySettingsStore::write(kKey, "Mandelbrot",
-                                     platform::SettingsValue::ofText(staleView));
-    platform::FileSettingsStore unwritable(folder.write("plain", "x") + "/Corvane.reg");
-    std::filesystem::create_directory(folder.path() / "folder.reg");
-    platform::FileSettingsStore unreadable(folder.file("folder.reg"));
-    std::string junk(platform::kMaxSettingsFileBytes + 10, 'j');
-    junk +=
-        "\n[HKEY_CURRENT_USER\\Software\\Velk\\Corvane]\n\"Mandelbrot\"=\"" + staleView + "\"\n";
-    platform::FileSettingsStore oversized(folder.write("big.reg", junk));
-    const struct {
-        const char* name;
-        platform::SettingsStore& store;
-    } cases[] = {
-        {"a store that keeps a stale view", stale},
-        {"a store that cannot be written", unwritable},
-        {"a store that cannot be read", unreadable},
-        {"a store too large to be rewritten", oversized},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        platform::HeadlessWindow window(40, 30);
-        platform::RecordingSound sound;
-        const engine::FractalPtr fractal =
-            app::createFractal(engine::kMandelbrot, platform::Services{window, c.store, sound});
-        fractal->stopCalculation();
-        fractal->view.setRect(-0.75, 0.1, -0.74, 0.11);
-        const std::string path = folder.file("view.bmp");
-        const engine::SaveResult saved =
-            fractal->saveImageTo(path, platform::StreamTargets::Refuse);
-        ASSERT_EQ(saved.status, engine::kStatusOk) << saved.reason;
-        const persist::PictureFile file = persist::readPictureFile(path, 255);
-        EXPECT_EQ(file.type, engine::kMandelbrot);
-        EXPECT_EQ(file.params, fractal->parameterString());
-        double edges[4] = {};
-        ASSERT_EQ(platform::cscan(file.params, "%lf,%lf,%lf,%lf", &edges[0], &edges[1], &edges[2],
-                                  &edges[3]),
-                  4);
-        const engine::ViewWindow& view = fractal->view;
-        EXPECT_EQ(edges[0], view.xmin);
-        EXPECT_EQ(edges[1], 0.1);
-        EXPECT_EQ(edges[2], view.xmax);
-        EXPECT_EQ(edges[3], 0.11);
-    }
-    EXPECT_EQ(TempFolder::read(folder.file("big.reg")), junk) << "left byte for byte";
-    EXPECT_TRUE(std::filesystem::is_directory(folder.file("folder.reg")));
-}
-
 TEST(PictureFile, ProposesTheFirstFreeNumber) {
     const TempFolder folder;
     Rig rig(8, 8);

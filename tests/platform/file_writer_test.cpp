@@ -147,27 +147,9 @@ TEST(FileWriter, EveryKindOfTargetFollowsTheOneRule) {
     if (!device)
         expected.erase(expected.begin());
     EXPECT_EQ(folderEntries(root), expected) << "nothing else made, nothing left behind";
-}
-
-// A pipe with a reader receives exactly what a file would hold and stays a pipe.
-TEST(FileWriter, APipeWithAReaderReceivesTheBytes) {
-    const TempFolder folder;
-    const std::string pipe = folder.file("pipe");
-    const std::string link = folder.file("link");
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    fs::create_symlink("pipe", link);
-    for (const std::string& path : {pipe, link}) {
-        SCOPED_TRACE(path);
-        const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        ASSERT_GE(reader, 0);
-        ASSERT_TRUE(writeNew(path, StreamTargets::WriteInto).ok);
-        char buffer[64] = {};
-        const ssize_t got = ::read(reader, buffer, sizeof buffer);
-        ::close(reader);
-        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(std::max<ssize_t>(got, 0))),
-                  "new picture");
-        EXPECT_TRUE(fs::is_fifo(pipe));
-    }
+    // Block devices are refused by kind; no test makes one.
+    EXPECT_EQ(actionFor(kindOfMode(S_IFBLK | 0600), StreamTargets::WriteInto),
+              WriteTarget::Action::Refuse);
 }
 
 TEST(FileWriter, ReplacingIsAllOrNothing) {
@@ -236,33 +218,6 @@ TEST(FileWriter, SavingThroughALinkReplacesWhatItPointsTo) {
         EXPECT_EQ(TempFolder::read(real), "new picture");
         EXPECT_TRUE(fs::is_symlink(link));
     }
-}
-
-// The decision by file type alone, for the kinds a test cannot safely make.
-TEST(WriteTarget, TheActionDependsOnTheKindAndThePolicyOnly) {
-    using A = WriteTarget::Action;
-    const struct {
-        TargetKind kind;
-        A refusing;
-        A writingInto;
-    } cases[] = {
-        {TargetKind::Missing, A::Replace, A::Replace},
-        {TargetKind::RegularFile, A::Replace, A::Replace},
-        {TargetKind::Pipe, A::Refuse, A::WriteInto},
-        {TargetKind::CharacterDevice, A::Refuse, A::WriteInto},
-        {TargetKind::Directory, A::Refuse, A::Refuse},
-        {TargetKind::Socket, A::Refuse, A::Refuse},
-        {TargetKind::BlockDevice, A::Refuse, A::Refuse},
-        {TargetKind::Other, A::Refuse, A::Refuse},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.kind));
-        EXPECT_EQ(actionFor(c.kind, StreamTargets::Refuse), c.refusing);
-        EXPECT_EQ(actionFor(c.kind, StreamTargets::WriteInto), c.writingInto);
-        EXPECT_EQ(refusalReason(c.kind).empty(), c.refusing == A::Replace);
-    }
-    EXPECT_EQ(kindOfMode(S_IFBLK | 0600), TargetKind::BlockDevice);
-    EXPECT_EQ(refusalReason(TargetKind::BlockDevice), "a block device, not a regular file");
 }
 
 }  // namespace

@@ -36,27 +36,6 @@ void makeOld(const std::string& path, int minutes) {
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
 }
 
-TEST(TemporaryFiles, TheNameIsExactlyThePattern) {
-    const struct {
-        const char* name;
-        bool ours;
-    } cases[] = {
-        {".corvane-a1B2c3", true},
-        {".corvane-XXXXXX", true},
-        {".corvane-a1B2c", false},
-        {".corvane-a1B2c3d", false},
-        {"corvane-a1B2c3", false},
-        {".Corvane-a1B2c3", false},
-        {".corvane-a1B2-3", false},
-        {".corvane-a1B2c3/", false},
-        {".corvane_a1B2c3", false},
-        {"x.corvane-a1B2c3", false},
-        {"", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(isTemporaryFileName(c.name), c.ours) << c.name;
-}
-
 // Only old regular files of our own pattern and owner go; decoys of every other sort stay.
 TEST(TemporaryFiles, OnlyStaleFilesOfTheProgramsOwnPatternAreRemoved) {
     const TempFolder folder;
