@@ -159,8 +159,9 @@ FileWriteResult writeInto(const std::string& path, TargetKind kind,
         ::fstat(fd, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode));
     const int flags = ::fcntl(fd, F_GETFL);
     if (!stream || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int error = errno;
         ::close(fd);
-        return failure(stream ? systemReason(errno) : "it changed while it was being opened");
+        return stream ? systemFailure(error) : failure("it changed while it was being opened");
     }
     return writeAndClose(fd, write, false);
 }

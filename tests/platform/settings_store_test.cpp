@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -300,6 +301,12 @@ TEST(FileSettingsStoreFaults, AStoreThatCannotBeUsedKeepsValuesInMemoryAndSaysWh
              return f.file("Corvane.reg");
          },
          "Cannot read the settings file %s: a named pipe, not a regular file."},
+        {"a private null device",
+         [](const TempFolder& f) {
+             const std::string path = f.file("Corvane.reg");
+             return ::mknod(path.c_str(), S_IFCHR | 0600, ::makedev(1, 3)) == 0 ? path : "";
+         },
+         "Cannot read the settings file %s: a device, not a regular file."},
         {"a file where its folder should be",
          [](const TempFolder& f) { return f.write("Velk", "x") + "/Corvane.reg"; },
          "Cannot read the settings file %s: Not a directory."},
@@ -325,6 +332,8 @@ TEST(FileSettingsStoreFaults, AStoreThatCannotBeUsedKeepsValuesInMemoryAndSaysWh
         SCOPED_TRACE(c.what);
         const TempFolder folder;
         const std::string path = c.make(folder);
+        if (path.empty())
+            continue;  // this process may not make such a node
         std::error_code ec;
         const auto before = std::filesystem::symlink_status(path, ec).type();
         const std::optional<std::string> bytes = fileBytes(path);
