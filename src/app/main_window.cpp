@@ -123,6 +123,7 @@ std::intptr_t MainWindow::onClose() {
         fractal->stopCalculation();
         settings_.writeDword("Fractal", static_cast<std::uint32_t>(fractal->type));
     }
+    closed_ = true;
     currentFractal_.reset();
     heldFractal_.reset();
     heldIsCurrent_ = false;
@@ -203,6 +204,7 @@ std::intptr_t MainWindow::onNewFractal(std::uintptr_t wParam, std::intptr_t lPar
     } else {
         currentFractal_->startFromSettings();
     }
+    reportStoreProblems();
     return 0;
 }
 
@@ -224,6 +226,17 @@ bool MainWindow::refuseTooDeep(const engine::Fractal& fractal, const engine::Vie
 void MainWindow::showTooDeepMessage() {
     shell_.showMessage(std::string(platform::loadString(platform::kStringWindowTitle)),
                        std::string(platform::loadString(platform::kStringTooDeep)));
+}
+
+void MainWindow::reportStoreProblems() {
+    // Once the window is closed there is nobody left to tell.
+    if (closed_)
+        return;
+    while (std::optional<std::string> problem = store_.takeProblem()) {
+        if (reportedStoreProblems_.insert(*problem).second)
+            shell_.showMessage(std::string(platform::loadString(platform::kStringWindowTitle)),
+                               *problem);
+    }
 }
 
 void MainWindow::switchDisplayOn() {
@@ -294,6 +307,7 @@ std::intptr_t MainWindow::onStylusUp(std::uintptr_t wParam, std::intptr_t lParam
     selecting_ = false;
     dragging_ = false;
     window_.restoreTitle();
+    reportStoreProblems();
     return 0;
 }
 

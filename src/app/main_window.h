@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "app/shell.h"
@@ -80,6 +81,9 @@ class MainWindow {
     // precision resolves; true when the zoom is refused.
     bool refuseTooDeep(const engine::Fractal& fractal, const engine::ViewWindow& target);
     void showTooDeepMessage();
+    // Tells the user about each new problem of the settings store (a file it cannot
+    // read or write) once; the program goes on with the settings in memory.
+    void reportStoreProblems();
     void switchDisplayOn();
     FileDialogRequest pictureFileDialog() const;
     FileDialogRequest paletteFileDialog() const;
@@ -107,6 +111,8 @@ class MainWindow {
     platform::Point anchorPoint_;
     platform::Point dragPoint_;
     bool displayOff_ = false;
+    bool closed_ = false;
+    std::set<std::string> reportedStoreProblems_;
 };
 
 }  // namespace app

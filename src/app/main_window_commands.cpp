@@ -1,5 +1,4 @@
 // The command table of the main window: menus, toolbar buttons and accelerators.
-#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -40,12 +39,6 @@ std::string slideshowQuestion(const std::string& fileTitle) {
     return question;
 }
 
-std::string reasonFromErrno(int error) {
-    if (error == 0)
-        return "the file cannot be written";
-    return std::generic_category().message(error);
-}
-
 // The picture folder may not exist yet on a first save (or may have been removed).
 void ensureFolderExists(const std::string& folder) {
     if (folder.empty())
@@ -82,6 +75,7 @@ std::intptr_t MainWindow::onCommand(std::uintptr_t wParam, std::intptr_t) {
             return 0;  // a second tap only switches the mode off
     }
     runCommand(id, *fractal);
+    reportStoreProblems();
     return 0;
 }
 
@@ -223,17 +217,13 @@ void MainWindow::savePicture(engine::Fractal& fractal) {
         return;
 
     // The picture is saved as it is at this moment; the calculation goes on. A picture
-    // that Open would refuse is not written at all.
+    // that Open would refuse is not written at all, and neither is a pipe or a device.
     std::optional<std::string> problem = pictureSaveProblem(fractal);
     if (!problem) {
-        errno = 0;
-        const int status = fractal.saveImage(choice->path);
-        const int error = errno;
-        if (status == engine::kStatusCannotStoreParameters) {
-            problem = "its parameter string cannot be stored with it";
-        } else if (status != engine::kStatusOk) {
-            problem = reasonFromErrno(error);
-        }
+        const engine::SaveResult saved =
+            fractal.saveImageTo(choice->path, platform::StreamTargets::Refuse);
+        if (saved.status != engine::kStatusOk)
+            problem = saved.reason;
     }
     if (problem) {
         shell_.showMessage(text(platform::kStringWindowTitle),

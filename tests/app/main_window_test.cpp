@@ -11,10 +11,14 @@
 #include <functional>
 #include <limits>
 #include <thread>
+#include <tuple>
+
+#include <sys/stat.h>
 
 #include "app/help.h"
 #include "app/messages.h"
 #include "app/view_dialog.h"
+#include "persist/picture_file.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
 #include "platform/temp_folder.h"
@@ -512,22 +516,150 @@ TEST(MainWindowFiles, ASaveThatFailsNamesTheFileAndTheReason) {
     EXPECT_NE(rig.shell.messages[0].find("No such file or directory"), std::string::npos);
 }
 
-TEST(MainWindowFiles, ASaveThatCouldNotBeOpenedAgainIsRefusedAndWritesNothing) {
+// What the settings make of a parameter string does not change what a picture carries.
+TEST(MainWindowFiles, ASaveCarriesTheFractalsOwnParametersNotWhatTheStoreHolds) {
     Rig rig(engine::kHopalong);  // an orbit runs until it is stopped
     rig.startAndPump();
-    const std::string folder = rig.folder.file("pictures");
-    const std::string path = folder + "/long.bmp";
+    const std::string path = rig.folder.file("pictures") + "/long.bmp";
     rig.store.overlongName = "Hopalong";
     rig.shell.fileAnswers.push_back(FileChoice{path, ""});
     rig.command(app::IDM_SAVE);
 
-    ASSERT_EQ(rig.shell.messages.size(), 1u);
-    EXPECT_NE(rig.shell.messages[0].find(path), std::string::npos);
-    EXPECT_NE(rig.shell.messages[0].find("parameter string"), std::string::npos)
-        << rig.shell.messages[0];
-    EXPECT_TRUE(std::filesystem::is_empty(folder));
-    EXPECT_EQ(rig.stored("ImagePath"), platform::SettingsValue::ofText(folder));
+    EXPECT_TRUE(rig.shell.messages.empty()) << rig.shell.messages.front();
+    const persist::PictureFile file = persist::readPictureFile(path, engine::kMaxParameterUnits);
+    EXPECT_EQ(file.type, engine::kHopalong);
+    EXPECT_EQ(file.params, rig.fractal().parameterString());
+    EXPECT_LT(file.params.size(), 200u);
     EXPECT_TRUE(rig.fractal().isRunning());
+}
+
+// The window on a settings file of its own, which the case may break.
+struct FileStoreRig {
+    explicit FileStoreRig(
+        const std::function<std::string(const testing_support::TempFolder&)>& makeStore)
+        : window(64, 48), store(makeStore(folder)) {
+        store.write(kKey, "ImagePath", platform::SettingsValue::ofText(folder.file("pictures")));
+        store.write(kKey, "AnimZoom", platform::SettingsValue::ofNumber(0));
+        mainWindow = std::make_unique<app::MainWindow>(window, store, sound, shell);
+        mainWindow->start();
+        pump();
+    }
+    ~FileStoreRig() { mainWindow.reset(); }
+    void pump() {
+        while (auto message = window.takeMessage())
+            mainWindow->windowProc(message->message, message->wParam, message->lParam);
+    }
+    void command(unsigned id) { mainWindow->windowProc(app::WM_COMMAND, id, 0); }
+    void zoomIn() {
+        command(app::IDM_SELECT_ZOOM);
+        for (const auto& [message, x, y] :
+             {std::tuple{app::WM_LBUTTONDOWN, 10, 10}, std::tuple{app::WM_MOUSEMOVE, 40, 30},
+              std::tuple{app::WM_LBUTTONUP, 40, 30}}) {
+            mainWindow->windowProc(
+                message, 0, app::makeLParam(static_cast<unsigned>(x), static_cast<unsigned>(y)));
+        }
+    }
+    engine::Fractal& fractal() { return *mainWindow->currentFractal(); }
+
+    testing_support::TempFolder folder;
+    platform::HeadlessWindow window;
+    platform::FileSettingsStore store;
+    platform::RecordingSound sound;
+    ScriptedShell shell;
+    std::unique_ptr<app::MainWindow> mainWindow;
+};
+
+// A settings file the program cannot use is reported once, the window works on in
+// memory, and a saved picture carries the view on screen.
+TEST(MainWindowSettings, ABrokenStoreIsReportedOnceAndSaveCarriesTheCurrentView) {
+    const struct {
+        const char* what;
+        std::function<std::string(const testing_support::TempFolder&)> makeStore;
+        const char* reason;
+    } cases[] = {
+        {"cannot be written",
+         [](const testing_support::TempFolder& f) { return f.write("Velk", "x") + "/Corvane.reg"; },
+         "Not a directory"},
+        {"cannot be read",
+         [](const testing_support::TempFolder& f) {
+             std::filesystem::create_directory(f.path() / "Corvane.reg");
+             return f.file("Corvane.reg");
+         },
+         "Is a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FileStoreRig rig(c.makeStore);
+        const std::string initial = rig.fractal().parameterString();
+        rig.zoomIn();
+        rig.command(app::IDM_ZOOM_OUT);
+        rig.zoomIn();
+        const std::string path = rig.folder.file("pictures") + "/view.bmp";
+        rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+        rig.command(app::IDM_SAVE);
+
+        ASSERT_EQ(rig.shell.messages.size(), 1u) << "once, at the start";
+        const std::string& message = rig.shell.messages[0];
+        EXPECT_NE(message.find(rig.store.path()), std::string::npos) << message;
+        EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+        const persist::PictureFile file = persist::readPictureFile(path, 255);
+        EXPECT_EQ(file.params, rig.fractal().parameterString());
+        EXPECT_NE(file.params, initial);
+
+        // The settings written meanwhile are there for as long as the program runs.
+        rig.command(app::IDM_TYPE);  // cancelled
+        rig.shell.typeAnswer = engine::kMandelbrot;
+        const std::string view = rig.fractal().parameterString();
+        rig.command(app::IDM_TYPE);
+        rig.pump();
+        EXPECT_EQ(rig.fractal().parameterString(), view);
+        EXPECT_EQ(rig.fractal().imagePath, rig.folder.file("pictures"));
+        EXPECT_EQ(rig.shell.messages.size(), 1u);
+    }
+}
+
+TEST(MainWindowSettings, AnOversizedStoreIsLeftByteForByte) {
+    std::string text = "[HKEY_CURRENT_USER\\Software\\Velk\\Corvane]\n";
+    text += std::string(platform::kMaxSettingsFileBytes, ';') + "\n\"Fractal\"=dword:00000006\n";
+    FileStoreRig rig(
+        [&](const testing_support::TempFolder& f) { return f.write("big.reg", text); });
+    rig.command(app::IDM_CLEAR_SCREEN);
+    rig.zoomIn();
+    rig.command(app::IDM_EXIT);
+    EXPECT_EQ(rig.shell.quitCodes, std::vector<int>{0});
+    ASSERT_EQ(rig.shell.messages.size(), 1u);
+    EXPECT_NE(rig.shell.messages[0].find(": too large (more than 16 MiB)."), std::string::npos)
+        << rig.shell.messages[0];
+    EXPECT_TRUE(testing_support::TempFolder::read(rig.store.path()) == text);
+}
+
+// The window never writes into a pipe or a device, not even through a link.
+TEST(MainWindowFiles, SaveRefusesWhatIsNoRegularFile) {
+    Rig rig;
+    rig.startAndPump();
+    const std::string pipe = rig.folder.file("pipe.bmp");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::filesystem::create_symlink(pipe, rig.folder.file("link.bmp"));
+    std::filesystem::create_directory(rig.folder.file("folder.bmp"));
+    const struct {
+        const char* name;
+        const char* reason;
+    } cases[] = {
+        {"pipe.bmp", "a named pipe, not a regular file"},
+        {"link.bmp", "a named pipe, not a regular file"},
+        {"folder.bmp", "Is a directory"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = rig.folder.file(c.name);
+        rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+        rig.command(app::IDM_SAVE);
+        EXPECT_EQ(rig.shell.messages.back(),
+                  "Cannot save the picture to " + path + ": " + c.reason + ".");
+    }
+    EXPECT_EQ(rig.shell.messages.size(), 3u);
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    EXPECT_TRUE(std::filesystem::is_symlink(rig.folder.file("link.bmp")));
+    EXPECT_TRUE(std::filesystem::is_empty(rig.folder.file("folder.bmp")));
 }
 
 // Where a folder or a palette may be put, the program follows, whatever the length

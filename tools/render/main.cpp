@@ -1,6 +1,7 @@
 // corvane-render: computes one picture on the real engine without a window and
 // saves it as a picture file.
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <new>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "persist/picture_file.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
+#include "platform/write_target.h"
 #include "render_options.h"
 
 namespace {
@@ -140,11 +142,11 @@ Problem renderPicture(const render::RenderOptions& options) {
     fractal->startFromSettings();
     runToEnd(*fractal, options.points);
 
-    const int saved = fractal->saveImage(options.output);
-    if (saved == engine::kStatusCannotStoreParameters)
-        return options.output + ": the parameter string cannot be stored with the picture";
-    if (saved != engine::kStatusOk)
-        return options.output + ": cannot write the picture";
+    // A pipe or a device (/dev/null, /dev/stdout) is written into as any tool would.
+    const engine::SaveResult saved =
+        fractal->saveImageTo(options.output, platform::StreamTargets::WriteInto);
+    if (saved.status != engine::kStatusOk)
+        return options.output + ": cannot write the picture: " + saved.reason;
     const engine::RunStatistics stats = fractal->statistics();
     if (const std::string note = window.titleNote(); !note.empty())
         std::printf("note: %s\n", note.c_str());
@@ -159,6 +161,10 @@ Problem renderPicture(const render::RenderOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that goes away, or a file size limit, fails the write with a reason to
+    // report instead of ending the program with a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const render::ParsedCommandLine parsed = render::parseCommandLine(arguments);
     if (parsed.help) {
