@@ -167,7 +167,7 @@ bool readPictureTrailer(const platform::RegularFile& file, int width, int height
     return typeRead;
 }
 
-PictureFile readPictureFile(const std::string& path, int capacity) {
+PictureFile readPictureFile(const std::string& path, int capacity, int width, int height) {
     PictureFile result;
     int error = 0;
     const auto file = platform::RegularFile::open(path, &error);
@@ -175,11 +175,11 @@ PictureFile readPictureFile(const std::string& path, int capacity) {
         result.image.error = openFailureReason(error);
         return result;
     }
-    result.image = loadBitmapFile(*file);
+    result.image = loadBitmapFileScaled(*file, width, height);
     if (!result.image.ok())
         return result;
     engine::FractalType type = 0;
-    if (readPictureTrailer(*file, result.image.bitmap.width(), result.image.bitmap.height(), type,
+    if (readPictureTrailer(*file, result.image.fileWidth, result.image.fileHeight, type,
                            result.params, capacity)) {
         result.type = type;
     }
@@ -263,7 +263,8 @@ int Fractal::saveImage(const std::string& path) {
 }
 
 int Fractal::openImage(const std::string& path, bool animate) {
-    const persist::PictureFile file = persist::readPictureFile(path, fileParamsCapacity);
+    const persist::PictureFile file =
+        persist::readPictureFile(path, fileParamsCapacity, width, height);
     if (!file.image.ok())
         return kStatusNotABitmap;
     showOpenedPicture(file.image.bitmap, file.type, file.params, animate);

@@ -245,7 +245,7 @@ TEST(PictureFile, APictureIsSavedOnlyWithItsWholeParameterString) {
 
         EXPECT_EQ(fractal.saveImage(path), c.status);
         if (c.status == engine::kStatusOk) {
-            const persist::PictureFile file = persist::readPictureFile(path, longest);
+            const persist::PictureFile file = persist::readPictureFile(path, longest, 6, 4);
             EXPECT_EQ(file.params, std::string(c.length, '7'));
         } else {
             EXPECT_FALSE(std::filesystem::exists(path));
@@ -461,7 +461,7 @@ TEST(PictureFile, ReadPictureFileTellsWhetherTheTrailerHasAType) {
     showStillPattern(*saver.fractal);
     const std::string picture = folder.file("m.bmp");
     ASSERT_EQ(saver.fractal->saveImage(picture), engine::kStatusOk);
-    const persist::PictureFile full = persist::readPictureFile(picture, 255);
+    const persist::PictureFile full = persist::readPictureFile(picture, 255, 4, 2);
     ASSERT_TRUE(full.image.ok());
     EXPECT_EQ(full.type, engine::kMandelbrot);
     EXPECT_FALSE(full.params.empty());
@@ -470,12 +470,13 @@ TEST(PictureFile, ReadPictureFileTellsWhetherTheTrailerHasAType) {
     const std::string bare = folder.file("bare.bmp");
     std::filesystem::copy_file(picture, bare);
     std::filesystem::resize_file(bare, persist::pictureTrailerOffset(4, 2));
-    const persist::PictureFile cut = persist::readPictureFile(bare, 255);
+    const persist::PictureFile cut = persist::readPictureFile(bare, 255, 4, 2);
     ASSERT_TRUE(cut.image.ok());
     EXPECT_FALSE(cut.type.has_value());
     EXPECT_TRUE(cut.params.empty());
 
-    const persist::PictureFile missing = persist::readPictureFile(folder.file("none.bmp"), 255);
+    const persist::PictureFile missing =
+        persist::readPictureFile(folder.file("none.bmp"), 255, 4, 2);
     EXPECT_FALSE(missing.image.ok());
     EXPECT_NE(missing.image.error.find("No such file"), std::string::npos);
 }
