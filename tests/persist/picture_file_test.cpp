@@ -498,6 +498,29 @@ TEST(PictureFile, ASmallerPictureIsScaledToTheWindow) {
     }
 }
 
+// The largest pictures the loader accepts open at the window's size as quickly as any
+// other, in the window and in the slideshow (which both read through openImage).
+TEST(PictureFile, TheLargestPicturesOpenAtTheWindowsSize) {
+    const TempFolder folder;
+    const std::string params = "-2,-1,1,1,50,0,0,1,1,100";
+    const std::string trailer =
+        bmp_test::bytes({6, 0, 0, 0}) + utf16le(u"-2,-1,1,1,50,0,0,1,1,100");
+    for (const auto& [width, height] : {std::pair{1, 268435456}, std::pair{16384, 16384}}) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        const std::string path = folder.file("huge.bmp");
+        bmp_test::writeSparsePicture(path, width, height, trailer);
+        Rig rig(24, 20);
+        paintPattern(*rig.fractal);
+        for (const bool animate : {false, true}) {
+            ASSERT_EQ(rig.fractal->openImage(path, animate), engine::kStatusOk);
+            EXPECT_EQ(rig.fractal->fileType, engine::kJulia);
+            EXPECT_EQ(rig.fractal->fileParams, params);
+            EXPECT_EQ(rig.fractal->picture.snapshot(),
+                      std::vector<platform::Color>(24 * 20, platform::kBlack));
+        }
+    }
+}
+
 TEST(PictureFile, WhatCannotBeOpenedChangesNothing) {
     const TempFolder folder;
     Rig rig(16, 12);
