@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Opens the largest pictures the loader accepts and reports what that costs: a 1 x
 # 268435456 picture (1 GiB of pixels) and a 16384 x 16384 one (768 MiB), both sparse
-# files (no disk space) with a valid header and trailer. Each is rendered again with
-# `corvane-render --from` at the default window size and measured with /usr/bin/time:
-# wall-clock time and peak memory (maximum resident set size).
-#   bash scripts/huge-pictures.sh               # expects the build of scripts/test.sh
+# files (no disk space) with a valid header and trailer.
+#  - corvane-render --from renders each again at the default window size, measured with
+#    /usr/bin/time: wall-clock time and peak memory (maximum resident set size);
+#  - with --window, the program itself opens each with File > Open on a virtual X server
+#    (Xvfb, driven by xdotool): the time from confirming the file until the window answers
+#    again (Ctrl+A brings up About), and the program's peak memory (VmHWM) before and after.
+#    A small picture opened the same way shows what the dialog round trip costs alone.
+#   bash scripts/huge-pictures.sh [--window]   # expects the build of scripts/test.sh
 #   CORVANE_BUILD_DIR=other bash scripts/huge-pictures.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -53,7 +57,65 @@ measure() {
         $((rss / 1024)) "$(tail -1 "$work/render.txt")"
 }
 
+make_picture "$work/small.bmp" 240 268
 make_picture "$work/tall.bmp" 1 268435456
 make_picture "$work/large.bmp" 16384 16384
 measure "1 x 268435456" "$work/tall.bmp"
 measure "16384 x 16384" "$work/large.bmp"
+[ "${1:-}" = "--window" ] || exit 0
+
+program=$build/src/gui/corvane
+if [ ! -x "$program" ] || ! command -v xvfb-run > /dev/null || ! command -v xdotool > /dev/null; then
+    echo "huge-pictures: --window needs $program, xvfb-run and xdotool" >&2
+    exit 1
+fi
+mkdir -p "$work/home" "$work/documents" "$work/config"
+cat > "$work/open.sh" << 'OPEN'
+#!/usr/bin/env bash
+set -euo pipefail
+hwm() { sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$pid/status"; }
+visible() { xdotool search --onlyvisible --name "$1" 2> /dev/null | head -1; }
+# Waits at most ten minutes (a frozen window is what this measures).
+wait_for() {
+    local deadline=$((SECONDS + 600))
+    until [ -n "$(visible "$1")" ]; do
+        ((SECONDS < deadline)) || { echo "no window $1" >&2; exit 1; }
+        sleep 0.01
+    done
+}
+wait_gone() { while [ -n "$(visible "$1")" ]; do sleep 0.01; done; }
+"$CORVANE" &
+pid=$!
+wait_for '^Corvane$'
+sleep 3  # the first picture is computed meanwhile
+window=$(visible '^Corvane$')
+echo "window $(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p'), peak before $(($(hwm) / 1024)) MiB"
+# Without a window manager, keyboard focus goes where xdotool puts it.
+for picture in small tall large; do
+    xdotool windowfocus --sync "$window"
+    xdotool key alt+f
+    sleep 0.3
+    xdotool key Return
+    wait_for '^Open fractal:$'
+    xdotool windowfocus --sync "$(visible '^Open fractal:$')"
+    xdotool type --delay 1 "$WORK/$picture.bmp"
+    sleep 0.5
+    start=$(date +%s%N)
+    # The first Return may only close the name completion.
+    xdotool key Return Return
+    xdotool windowfocus --sync "$window"
+    xdotool key ctrl+a
+    wait_for '^About Corvane$'
+    end=$(date +%s%N)
+    printf '%-6s open until the window answers %6d ms, peak %5d MiB\n' "$picture" \
+        $(((end - start) / 1000000)) $(($(hwm) / 1024))
+    xdotool windowfocus --sync "$(visible '^About Corvane$')"
+    xdotool key Return
+    wait_gone '^About Corvane$'
+done
+kill "$pid"
+wait "$pid" || true
+OPEN
+HOME=$work/home XDG_DOCUMENTS_DIR=$work/documents XDG_CONFIG_HOME=$work/config \
+CORVANE_SETTINGS=$work/settings.reg QT_QPA_PLATFORM=xcb CORVANE=$program WORK=$work \
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/open.sh"
