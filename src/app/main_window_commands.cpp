@@ -1,12 +1,14 @@
 // The command table of the main window: menus, toolbar buttons and accelerators.
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "app/display_power.h"
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/picture_check.h"
 #include "app/view_dialog.h"
+#include "engine/color_table.h"
 #include "platform/c_format.h"
 #include "platform/string_table.h"
 
@@ -174,8 +176,8 @@ void MainWindow::openPicture(engine::Fractal& fractal) {
     // The file is read once: what is checked is what is shown, even when the file
     // is removed or replaced meanwhile. A file that cannot become the next fractal
     // is refused before anything stops, so the picture shown goes on computing.
-    const persist::PictureFile file =
-        persist::readPictureFile(choice->path, engine::kMaxParameterUnits);
+    const persist::PictureFile file = persist::readPictureFile(
+        choice->path, engine::kMaxParameterUnits, fractal.width, fractal.height);
     if (const auto problem = pictureFileProblem(file)) {
         shell_.showMessage(text(platform::kStringWindowTitle),
                            "Cannot open " + choice->path + ": " + *problem + ".");
@@ -242,9 +244,18 @@ void MainWindow::loadPaletteFile(engine::Fractal& fractal) {
     if (!choice)
         return;
 
+    // The file is read once and used only when it gives colours: a file that does not
+    // leaves the stored palette (and so the next start's colours) and the run as they were.
+    engine::ColorTable colors;
+    std::string problem;
+    if (colors.loadFile(choice->path, engine::kMaxPaletteEntries, &problem) == 0) {
+        shell_.showMessage(text(platform::kStringWindowTitle),
+                           "Cannot load the palette " + choice->path + ": " + problem + ".");
+        return;
+    }
     fractal.stopCalculation();
     settings_.writeString("Palette", choice->path);
-    fractal.loadPalette();
+    fractal.usePalette(choice->path, std::move(colors));
     fractal.startCalculation();
 }
 

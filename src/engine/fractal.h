@@ -154,6 +154,9 @@ class Fractal {
 
     // Colours.
     int loadPalette();
+    // Shows the colours read from the palette file at path from the next run on (only
+    // between a stop and a start; the caller has stored path as the palette).
+    void usePalette(const std::string& path, ColorTable&& colors);
     std::string paletteDirectory() const;
     std::string paletteFolderName() const;
     std::string paletteFileName() const;

@@ -141,7 +141,7 @@ bool readPictureTrailer(const platform::RegularFile& file, int width, int height
     return typeRead;
 }
 
-PictureFile readPictureFile(const std::string& path, int capacity) {
+PictureFile readPictureFile(const std::string& path, int capacity, int width, int height) {
     PictureFile result;
     int error = 0;
     const auto file = platform::RegularFile::open(path, &error);
@@ -149,11 +149,11 @@ PictureFile readPictureFile(const std::string& path, int capacity) {
         result.image.error = openFailureReason(error);
         return result;
     }
-    result.image = loadBitmapFile(*file);
+    result.image = loadBitmapFileScaled(*file, width, height);
     if (!result.image.ok())
         return result;
     engine::FractalType type = 0;
-    if (readPictureTrailer(*file, result.image.bitmap.width(), result.image.bitmap.height(), type,
+    if (readPictureTrailer(*file, result.image.fileWidth, result.image.fileHeight, type,
                            result.params, capacity)) {
         result.type = type;
     }
@@ -209,7 +209,8 @@ SaveResult Fractal::saveImageTo(const std::string& path, platform::StreamTargets
 }
 
 int Fractal::openImage(const std::string& path, bool animate) {
-    const persist::PictureFile file = persist::readPictureFile(path, fileParamsCapacity);
+    const persist::PictureFile file =
+        persist::readPictureFile(path, fileParamsCapacity, width, height);
     if (!file.image.ok())
         return kStatusNotABitmap;
     showOpenedPicture(file.image.bitmap, file.type, file.params, animate);

@@ -29,7 +29,10 @@ struct PictureFile {
     std::optional<engine::FractalType> type;  // absent when the file ends before it
     std::string params;
 };
-PictureFile readPictureFile(const std::string& path, int capacity);
+// The pixels come scaled to width x height as they are read (see loadBitmapFileScaled),
+// so opening costs what the window shows, not what the file holds; an empty size reads
+// only the headers and the trailer.
+PictureFile readPictureFile(const std::string& path, int capacity, int width, int height);
 
 // The folder part of a path: everything before its last '/'. A path without one
 // is returned whole.

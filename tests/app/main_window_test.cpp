@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <random>
 #include <thread>
 #include <tuple>
 
@@ -812,6 +814,79 @@ TEST(MainWindowFiles, LoadPaletteStoresThePathAndRestarts) {
     EXPECT_EQ(request.filters[0], (app::FileFilter{"Color palettes (*.pal)", "*.pal"}));
     EXPECT_EQ(rig.stored("Palette"), platform::SettingsValue::ofText(path));
     EXPECT_EQ(rig.fractal().numColors, 2);
+    EXPECT_TRUE(rig.fractal().isRunning());
+}
+
+std::vector<platform::Color> colorsOf(const engine::Fractal& fractal) {
+    std::vector<platform::Color> colors;
+    for (int i = 0; i < fractal.colorTable.colorCount(); ++i)
+        colors.push_back(fractal.colorTable.colorAt(i));
+    return colors;
+}
+
+// Only a file that gives colours becomes the palette: anything else leaves the stored
+// palette (what the next start loads), the colours and the run as they were, and says why.
+TEST(MainWindowFiles, LoadPaletteStoresOnlyAFileThatGivesColours) {
+    Rig rig(engine::kHopalong);
+    rig.startAndPump();
+    const std::string good = rig.folder.write("two.pal", "255 0 0\n0 0 255\n");
+    rig.shell.fileAnswers.push_back(FileChoice{good, ""});
+    rig.command(app::IDM_LOAD_PALETTE);
+    ASSERT_EQ(rig.stored("Palette"), platform::SettingsValue::ofText(good));
+    const std::vector<platform::Color> colors = colorsOf(rig.fractal());
+    ASSERT_EQ(colors.size(), 2u);
+
+    std::string noise(3000, '\0');
+    std::mt19937 random(6);
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    noise[0] = '\x89';  // as a PNG begins: no number
+    const std::string fifo = rig.folder.file("pipe.pal");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string dangling = rig.folder.file("dangling.pal");
+    std::filesystem::create_symlink(rig.folder.file("gone.pal"), dangling);
+    const std::string loop = rig.folder.file("loop.pal");
+    std::filesystem::create_symlink(loop, loop);
+    const struct {
+        const char* name;
+        std::string path;
+        const char* reason;
+    } refused[] = {
+        {"random bytes", rig.folder.write("noise.pal", noise), "no colours"},
+        {"empty", rig.folder.write("empty.pal", ""), "no colours"},
+        {"header line", rig.folder.write("header.pal", "JASC-PAL\n0100\n1 2 3\n"), "no colours"},
+        {"FIFO", fifo, "not a regular file"},
+        {"folder", rig.folder.path().string(), "not a regular file"},
+        {"device", "/dev/zero", "not a regular file"},
+        {"dangling link", dangling, "No such file"},
+        {"link loop", loop, "symbolic links"},
+        {"path of 4200 characters", rig.folder.file(std::string(4200, 'p') + ".pal"), "too long"},
+    };
+    for (const auto& row : refused) {
+        SCOPED_TRACE(row.name);
+        engine::Fractal* before = rig.mainWindow->currentFractal();
+        rig.shell.messages.clear();
+        rig.shell.fileAnswers.push_back(FileChoice{row.path, ""});
+        rig.command(app::IDM_LOAD_PALETTE);
+        EXPECT_EQ(rig.stored("Palette"), platform::SettingsValue::ofText(good));
+        EXPECT_EQ(colorsOf(rig.fractal()), colors);
+        EXPECT_EQ(rig.fractal().numColors, 2);
+        EXPECT_EQ(rig.fractal().palettePath, good);
+        EXPECT_EQ(rig.mainWindow->currentFractal(), before);
+        EXPECT_TRUE(rig.fractal().isRunning());
+        ASSERT_EQ(rig.shell.messages.size(), 1u);
+        EXPECT_NE(rig.shell.messages[0].find(row.path), std::string::npos);
+        EXPECT_NE(rig.shell.messages[0].find(row.reason), std::string::npos)
+            << rig.shell.messages[0];
+    }
+
+    // A palette after the refusals is taken as ever.
+    const std::string one = rig.folder.write("one.pal", "1 2 3\n");
+    rig.shell.fileAnswers.push_back(FileChoice{one, ""});
+    rig.command(app::IDM_LOAD_PALETTE);
+    EXPECT_EQ(rig.stored("Palette"), platform::SettingsValue::ofText(one));
+    EXPECT_EQ(colorsOf(rig.fractal()), std::vector<platform::Color>{platform::rgb(1, 2, 3)});
+    EXPECT_EQ(rig.fractal().numColors, 1);
     EXPECT_TRUE(rig.fractal().isRunning());
 }
 

@@ -246,7 +246,7 @@ TEST(PictureFile, APictureIsSavedOnlyWithItsWholeParameterString) {
         const engine::SaveResult saved = fractal.saveImageTo(path, platform::StreamTargets::Refuse);
         EXPECT_EQ(saved.status, c.status);
         if (c.status == engine::kStatusOk) {
-            const persist::PictureFile file = persist::readPictureFile(path, longest);
+            const persist::PictureFile file = persist::readPictureFile(path, longest, 6, 4);
             EXPECT_EQ(file.params, std::string(c.length, '7'));
             EXPECT_EQ(fractal.imagePath, folder.path().string());
         } else {
@@ -401,7 +401,7 @@ TEST(PictureFile, ReadPictureFileTellsWhetherTheTrailerHasAType) {
     showStillPattern(*saver.fractal);
     const std::string picture = folder.file("m.bmp");
     ASSERT_EQ(saver.fractal->saveImage(picture), engine::kStatusOk);
-    const persist::PictureFile full = persist::readPictureFile(picture, 255);
+    const persist::PictureFile full = persist::readPictureFile(picture, 255, 4, 2);
     ASSERT_TRUE(full.image.ok());
     EXPECT_EQ(full.type, engine::kMandelbrot);
     EXPECT_FALSE(full.params.empty());
@@ -410,12 +410,13 @@ TEST(PictureFile, ReadPictureFileTellsWhetherTheTrailerHasAType) {
     const std::string bare = folder.file("bare.bmp");
     std::filesystem::copy_file(picture, bare);
     std::filesystem::resize_file(bare, persist::pictureTrailerOffset(4, 2));
-    const persist::PictureFile cut = persist::readPictureFile(bare, 255);
+    const persist::PictureFile cut = persist::readPictureFile(bare, 255, 4, 2);
     ASSERT_TRUE(cut.image.ok());
     EXPECT_FALSE(cut.type.has_value());
     EXPECT_TRUE(cut.params.empty());
 
-    const persist::PictureFile missing = persist::readPictureFile(folder.file("none.bmp"), 255);
+    const persist::PictureFile missing =
+        persist::readPictureFile(folder.file("none.bmp"), 255, 4, 2);
     EXPECT_FALSE(missing.image.ok());
     EXPECT_NE(missing.image.error.find("No such file"), std::string::npos);
 }
@@ -433,6 +434,29 @@ TEST(PictureFile, ASmallerPictureIsScaledToTheWindow) {
         for (int x = 0; x < 240; x += 5) {
             ASSERT_EQ(opener.fractal->picture.pixel(x, y), patternColor(x / 2, y / 2))
                 << x << "," << y;
+        }
+    }
+}
+
+// The largest pictures the loader accepts open at the window's size as quickly as any
+// other, in the window and in the slideshow (which both read through openImage).
+TEST(PictureFile, TheLargestPicturesOpenAtTheWindowsSize) {
+    const TempFolder folder;
+    const std::string params = "-2,-1,1,1,50,0,0,1,1,100";
+    const std::string trailer =
+        bmp_test::bytes({6, 0, 0, 0}) + utf16le(u"-2,-1,1,1,50,0,0,1,1,100");
+    for (const auto& [width, height] : {std::pair{1, 268435456}, std::pair{16384, 16384}}) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        const std::string path = folder.file("huge.bmp");
+        bmp_test::writeSparsePicture(path, width, height, trailer);
+        Rig rig(24, 20);
+        paintPattern(*rig.fractal);
+        for (const bool animate : {false, true}) {
+            ASSERT_EQ(rig.fractal->openImage(path, animate), engine::kStatusOk);
+            EXPECT_EQ(rig.fractal->fileType, engine::kJulia);
+            EXPECT_EQ(rig.fractal->fileParams, params);
+            EXPECT_EQ(rig.fractal->picture.snapshot(),
+                      std::vector<platform::Color>(24 * 20, platform::kBlack));
         }
     }
 }

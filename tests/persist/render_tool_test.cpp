@@ -174,6 +174,29 @@ TEST_F(RenderTool, RendersASavedPictureAgainAtAnotherSize) {
     EXPECT_EQ(trailerOf(again), trailerOf(first));
 }
 
+// Only the size and the trailer of a picture are read: the largest render again as
+// quickly as any other. One too long to compute at its own size needs --size.
+TEST_F(RenderTool, RendersTheLargestPicturesAgainAtAGivenSize) {
+    std::string trailer = bmp_test::bytes({6, 0, 0, 0});
+    for (const char c : std::string("-2,-1,1,1,50,0,0,1,1,100"))
+        trailer += std::string{c, '\0'};
+    trailer += std::string(2, '\0');
+    const std::string output = folder.file("again.bmp");
+    for (const auto& [width, height] : {std::pair{1, 268435456}, std::pair{16384, 16384}}) {
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        SCOPED_TRACE(size);
+        const std::string path = folder.file(size + ".bmp");
+        bmp_test::writeSparsePicture(path, width, height, trailer);
+        const ToolRun run = render(folder, {"--from", path, "--size", "30x20", output});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.lastLine().rfind("type=Julia size=30x20 ", 0), 0u) << run.lastLine();
+        EXPECT_EQ(trailerOf(output).second, "-2,-1,1,1,50,0,0,1,1,100");
+    }
+    const ToolRun tall = render(folder, {"--from", folder.file("1x268435456.bmp"), output});
+    EXPECT_EQ(tall.exitCode, 1);
+    EXPECT_NE(tall.err.find("--size"), std::string::npos) << tall.err;
+}
+
 TEST_F(RenderTool, RefusesBadArgumentsWithExitCode2) {
     const std::string out = folder.file("x.bmp");
     const std::vector<std::vector<std::string>> cases = {

@@ -46,12 +46,14 @@ struct Job {
 // file cannot be used (exit code 1).
 using Problem = std::string;
 
+// The picture's own pixels are never needed: only its size, type and parameters.
 Problem readPictureJob(const std::string& path, Job& job) {
-    const persist::PictureFile file = persist::readPictureFile(path, engine::kMaxParameterUnits);
+    const persist::PictureFile file =
+        persist::readPictureFile(path, engine::kMaxParameterUnits, 0, 0);
     if (!file.image.ok())
         return path + ": " + file.image.error;
-    job.width = file.image.bitmap.width();
-    job.height = file.image.bitmap.height();
+    job.width = file.image.fileWidth;
+    job.height = file.image.fileHeight;
     const engine::FractalType type = file.type.value_or(0);
     const std::string& params = file.params;
     if (app::fractalTypeName(type).empty())
@@ -76,6 +78,10 @@ Problem makeJob(const render::RenderOptions& options, Job& job) {
     if (options.width && options.height) {
         job.width = *options.width;
         job.height = *options.height;
+    } else if (!render::sizeAllowed(job.width, job.height)) {
+        // A file can hold a picture too long or too large to compute at its own size.
+        return *options.from + ": a " + std::to_string(job.width) + "x" +
+               std::to_string(job.height) + " picture is rendered only at a size given with --size";
     }
     return {};
 }
