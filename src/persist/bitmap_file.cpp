@@ -271,8 +271,9 @@ platform::Color decodePixel(const Layout& layout, const unsigned char* p, std::u
     }
 }
 
-// Reads the sampled columns of stored rows: the bytes of neighbouring samples in one
-// read, so a narrow row costs one read, while a very wide row is never read whole.
+// Reads the sampled columns of stored rows: samples close together share one read of
+// at most kMaxRunBytes, and the bytes between samples further apart are never read, so a
+// narrow row costs one read and a very wide one no more than its samples need.
 class RowSampler {
   public:
     // Samples the columns that a stretched copy of the file's width onto width picks.

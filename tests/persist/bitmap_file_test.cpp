@@ -3,12 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "bmp_builder.h"
@@ -300,41 +297,6 @@ TEST(BitmapFile, ReadingAtAnotherSizeGivesTheStretchedCopyOfEveryFormat) {
                 }
             }
         }
-    }
-}
-
-// The largest pictures the loader accepts, as sparse files (no disk space): read at a
-// window's size they open as any other; an empty size reads only the headers.
-TEST(BitmapFile, TheLargestPicturesOpenAtAWindowsSize) {
-    const testing_support::TempFolder folder;
-    const platform::Color blue = rgb(0, 0, 255);
-    for (const auto& [width, height] : {std::pair{1, 268435456}, std::pair{16384, 16384}}) {
-        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
-        unsigned char header[persist::kPictureDataOffset];
-        ASSERT_TRUE(persist::pictureFileHeader(width, height, header));
-        // The top row, stored last, is blue; the rest is a hole of zero bytes.
-        const std::uint64_t rowSize = persist::pictureRowSize(static_cast<std::uint64_t>(width));
-        std::string file(reinterpret_cast<const char*>(header), sizeof header);
-        const std::string path = folder.write("huge.bmp", file);
-        std::filesystem::resize_file(path, persist::pictureTrailerOffset(width, height) - rowSize);
-        std::string topRow(static_cast<std::size_t>(rowSize), '\0');
-        topRow[0] = '\xFF';  // blue, green, red
-        std::ofstream(path, std::ios::binary | std::ios::app) << topRow;
-        const auto opened = platform::RegularFile::open(path);
-        ASSERT_TRUE(opened.has_value());
-
-        const persist::BitmapLoad shown = persist::loadBitmapFileScaled(*opened, 24, 20);
-        ASSERT_TRUE(shown.ok()) << shown.error;
-        EXPECT_EQ(shown.fileWidth, width);
-        EXPECT_EQ(shown.fileHeight, height);
-        std::vector<platform::Color> expected(24 * 20, platform::kBlack);
-        std::fill_n(expected.begin(), width == 1 ? 24 : 1, blue);
-        EXPECT_EQ(shown.bitmap.snapshot(), expected);
-
-        const persist::BitmapLoad headers = persist::loadBitmapFileScaled(*opened, 0, 0);
-        ASSERT_TRUE(headers.ok()) << headers.error;
-        EXPECT_TRUE(headers.bitmap.empty());
-        EXPECT_EQ(headers.fileHeight, height);
     }
 }
 
