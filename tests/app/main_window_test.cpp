@@ -528,7 +528,8 @@ TEST(MainWindowFiles, ASaveCarriesTheFractalsOwnParametersNotWhatTheStoreHolds) 
     rig.command(app::IDM_SAVE);
 
     EXPECT_TRUE(rig.shell.messages.empty()) << rig.shell.messages.front();
-    const persist::PictureFile file = persist::readPictureFile(path, engine::kMaxParameterUnits);
+    const persist::PictureFile file = persist::readPictureFile(
+        path, engine::kMaxParameterUnits, rig.fractal().width, rig.fractal().height);
     EXPECT_EQ(file.type, engine::kHopalong);
     EXPECT_EQ(file.params, rig.fractal().parameterString());
     EXPECT_LT(file.params.size(), 200u);
@@ -604,7 +605,8 @@ TEST(MainWindowSettings, ABrokenStoreIsReportedOnceAndSaveCarriesTheCurrentView)
         const std::string& message = rig.shell.messages[0];
         EXPECT_NE(message.find(rig.store.path()), std::string::npos) << message;
         EXPECT_NE(message.find(c.reason), std::string::npos) << message;
-        const persist::PictureFile file = persist::readPictureFile(path, 255);
+        const persist::PictureFile file =
+            persist::readPictureFile(path, 255, rig.fractal().width, rig.fractal().height);
         EXPECT_EQ(file.params, rig.fractal().parameterString());
         EXPECT_NE(file.params, initial);
 
