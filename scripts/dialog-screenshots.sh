@@ -3,11 +3,11 @@
 # user guide. The pictures come from the dialogs' own tests, opened on real fractals.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${CORVANE_BUILD_DIR:-$root/build}
+build=${CORVANE_BUILD_DIR:-$root/build-dev}
 out=${1:-$root/docs/dialogs}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake -S "$root" --preset dev -B "$build"
 fi
 cmake --build "$build" --target corvane_gui_dialogs_test
 mkdir -p "$out"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer harnesses (clang, AddressSanitizer + UndefinedBehaviorSanitizer),
-# replays every committed regression input, then runs each harness for a fixed number
-# of executions from its seed corpus. Any crash, hang or sanitizer report fails.
+# Builds the libFuzzer harnesses (preset fuzz: clang, AddressSanitizer +
+# UndefinedBehaviorSanitizer), replays every seed and every committed regression input
+# (ctest label fuzz), then runs each harness for a fixed number of executions from its
+# seed corpus. Any crash, hang or sanitizer report fails.
 #   CORVANE_FUZZ_SCALE=10 bash scripts/fuzz.sh   # a ten times longer campaign
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,11 +11,13 @@ ensure_packages "${CORVANE_BUILD_PACKAGES[@]}" clang libclang-rt-14-dev
 
 build=${CORVANE_FUZZ_DIR:-$root/build-fuzz}
 scale=${CORVANE_FUZZ_SCALE:-1}
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-    -DCORVANE_SANITIZE="address;undefined" -DCORVANE_BUILD_FUZZ=ON -DCORVANE_BUILD_GUI=OFF \
-    -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=OFF > /dev/null
-cmake --build "$build" -j"$(nproc)" --target fuzz_picture_file fuzz_palette fuzz_settings \
-    fuzz_dialog_fields fuzz_parameters
+cmake -S "$root" --preset fuzz -B "$build" > /dev/null
+cmake --build "$build" -j"$(nproc)"
+
+export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Every seed and every input kept in fuzz/regressions/ once (ctest label fuzz).
+(cd "$build" && ctest --output-on-failure -j"$(nproc)" --timeout 300 -L fuzz)
 
 # harness  executions  dictionary
 runs=(
@@ -26,17 +29,9 @@ runs=(
 )
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 for entry in "${runs[@]}"; do
     read -r name count dict <<< "$entry"
     harness="$build/fuzz/fuzz_$name"
-    regressions="$root/fuzz/regressions/$name"
-    if [ -d "$regressions" ] && [ -n "$(ls -A "$regressions")" ]; then
-        echo "== $name: replaying $(ls "$regressions" | wc -l) regression inputs"
-        "$harness" "$regressions"/* > "$work/$name-replay.log" 2>&1 || {
-            cat "$work/$name-replay.log"; exit 1; }
-    fi
     mkdir -p "$work/$name"
     echo "== $name: $((count * scale)) executions"
     started=$SECONDS

@@ -4,7 +4,7 @@
 # scripts/test.sh (or CORVANE_BUILD_DIR).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${CORVANE_BUILD_DIR:-$root/build}
+build=${CORVANE_BUILD_DIR:-$root/build-dev}
 source "$root/scripts/deps.sh"
 # xdotool: the responsiveness test also sends keys through the X server.
 ensure_packages xvfb xauth xdotool

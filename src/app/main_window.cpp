@@ -155,6 +155,7 @@ std::intptr_t MainWindow::onClose() {
         fractal->stopCalculation();
         settings_.writeDword("Fractal", static_cast<std::uint32_t>(fractal->type));
     }
+    closed_ = true;
     currentFractal_.reset();
     heldFractal_.reset();
     heldIsCurrent_ = false;
@@ -248,6 +249,7 @@ std::intptr_t MainWindow::onNewFractal(std::uintptr_t wParam, std::intptr_t lPar
         currentFractal_->startFromSettings();
         window_.setTitleSubject(currentFractal_->typeName);
     }
+    reportStoreProblems();
     return 0;
 }
 
@@ -281,6 +283,17 @@ bool MainWindow::refuseTooDeep(const engine::Fractal& fractal, const engine::Vie
 void MainWindow::showTooDeepMessage() {
     shell_.showMessage(std::string(platform::loadString(platform::kStringWindowTitle)),
                        std::string(platform::loadString(platform::kStringTooDeep)));
+}
+
+void MainWindow::reportStoreProblems() {
+    // Once the window is closed there is nobody left to tell.
+    if (closed_)
+        return;
+    while (std::optional<std::string> problem = store_.takeProblem()) {
+        if (reportedStoreProblems_.insert(*problem).second)
+            shell_.showMessage(std::string(platform::loadString(platform::kStringWindowTitle)),
+                               *problem);
+    }
 }
 
 void MainWindow::switchDisplayOn() {
@@ -357,6 +370,7 @@ std::intptr_t MainWindow::onStylusUp(std::uintptr_t wParam, std::intptr_t lParam
     selecting_ = false;
     dragging_ = false;
     window_.restoreTitle();
+    reportStoreProblems();
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "app/shell.h"
@@ -104,6 +105,9 @@ class MainWindow {
     // precision resolves; true when the zoom is refused.
     bool refuseTooDeep(const engine::Fractal& fractal, const engine::ViewWindow& target);
     void showTooDeepMessage();
+    // Tells the user about each new problem of the settings store (a file it cannot
+    // read or write) once; the program goes on with the settings in memory.
+    void reportStoreProblems();
     void switchDisplayOn();
     FileDialogRequest pictureFileDialog() const;
     FileDialogRequest paletteFileDialog() const;
@@ -141,6 +145,8 @@ class MainWindow {
     // A pan by dragging: the button that holds it and where it was pressed.
     std::uintptr_t panButton_ = 0;
     platform::Point panAnchor_;
+    bool closed_ = false;
+    std::set<std::string> reportedStoreProblems_;
 };
 
 }  // namespace app

@@ -1,13 +1,14 @@
 // The command table of the main window: menus, toolbar buttons and accelerators.
-#include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "app/display_power.h"
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/picture_check.h"
 #include "app/view_dialog.h"
+#include "engine/color_table.h"
 #include "platform/c_format.h"
 #include "platform/string_table.h"
 
@@ -38,12 +39,6 @@ std::string slideshowQuestion(const std::string& fileTitle) {
     if (slot != std::string::npos)
         question.replace(slot, 2, typePart);
     return question;
-}
-
-std::string reasonFromErrno(int error) {
-    if (error == 0)
-        return "the file cannot be written";
-    return std::generic_category().message(error);
 }
 
 // The picture folder may not exist yet on a first save (or may have been removed).
@@ -82,6 +77,7 @@ std::intptr_t MainWindow::onCommand(std::uintptr_t wParam, std::intptr_t) {
             return 0;  // a second tap only switches the mode off
     }
     runCommand(id, *fractal);
+    reportStoreProblems();
     return 0;
 }
 
@@ -186,8 +182,8 @@ void MainWindow::openPicture(engine::Fractal& fractal) {
     // The file is read once: what is checked is what is shown, even when the file
     // is removed or replaced meanwhile. A file that cannot become the next fractal
     // is refused before anything stops, so the picture shown goes on computing.
-    const persist::PictureFile file =
-        persist::readPictureFile(choice->path, engine::kMaxParameterUnits);
+    const persist::PictureFile file = persist::readPictureFile(
+        choice->path, engine::kMaxParameterUnits, fractal.width, fractal.height);
     if (const auto problem = pictureFileProblem(file)) {
         shell_.showMessage(text(platform::kStringWindowTitle),
                            "Cannot open " + choice->path + ": " + *problem + ".");
@@ -230,17 +226,13 @@ void MainWindow::savePicture(engine::Fractal& fractal) {
         return;
 
     // The picture is saved as it is at this moment; the calculation goes on. A picture
-    // that Open would refuse is not written at all.
+    // that Open would refuse is not written at all, and neither is a pipe or a device.
     std::optional<std::string> problem = pictureSaveProblem(fractal);
     if (!problem) {
-        errno = 0;
-        const int status = fractal.saveImage(choice->path);
-        const int error = errno;
-        if (status == engine::kStatusCannotStoreParameters) {
-            problem = "its parameter string cannot be stored with it";
-        } else if (status != engine::kStatusOk) {
-            problem = reasonFromErrno(error);
-        }
+        const engine::SaveResult saved =
+            fractal.saveImageTo(choice->path, platform::StreamTargets::Refuse);
+        if (saved.status != engine::kStatusOk)
+            problem = saved.reason;
     }
     if (problem) {
         shell_.showMessage(text(platform::kStringWindowTitle),
@@ -259,9 +251,18 @@ void MainWindow::loadPaletteFile(engine::Fractal& fractal) {
     if (!choice)
         return;
 
+    // The file is read once and used only when it gives colours: a file that does not
+    // leaves the stored palette (and so the next start's colours) and the run as they were.
+    engine::ColorTable colors;
+    std::string problem;
+    if (colors.loadFile(choice->path, engine::kMaxPaletteEntries, &problem) == 0) {
+        shell_.showMessage(text(platform::kStringWindowTitle),
+                           "Cannot load the palette " + choice->path + ": " + problem + ".");
+        return;
+    }
     fractal.stopCalculation();
     settings_.writeString("Palette", choice->path);
-    fractal.loadPalette();
+    fractal.usePalette(choice->path, std::move(colors));
     fractal.startCalculation();
 }
 

@@ -38,12 +38,11 @@ std::optional<std::string> pictureFileProblem(const persist::PictureFile& file) 
     return std::nullopt;
 }
 
-std::optional<std::string> pictureSaveProblem(engine::Fractal& fractal) {
+std::optional<std::string> pictureSaveProblem(const engine::Fractal& fractal) {
     const std::optional<std::string> params = fractal.pictureParameters();
     if (!params) {
-        return "its parameter string cannot be stored with it (longer than " +
-               std::to_string(fractal.fileParamsCapacity) +
-               " characters, or the settings cannot be written)";
+        return "its parameter string is too long to be stored with it (more than " +
+               std::to_string(fractal.fileParamsCapacity) + " characters)";
     }
     if (!carriesTypeAndView(fractal.type, *params))
         return std::string("its type and view could not be read back from it");

@@ -14,7 +14,7 @@ namespace app {
 std::optional<std::string> pictureFileProblem(const persist::PictureFile& file);
 
 // Why a picture of the fractal saved now could not be opened again by the check above;
-// nullopt when it could. Stores the fractal's parameters, as a save does.
-std::optional<std::string> pictureSaveProblem(engine::Fractal& fractal);
+// nullopt when it could.
+std::optional<std::string> pictureSaveProblem(const engine::Fractal& fractal);
 
 }  // namespace app

@@ -55,7 +55,7 @@ class ComplexFractal : public engine::Fractal {
     bool integerArithmetic() const noexcept { return useInteger && !doubleForced_; }
     // The view and the iteration settings as one line of text, stored under the
     // type's name and carried inside picture files.
-    std::string parameterString() const;
+    std::string parameterString() const override;
 
     std::atomic<int> method{kRelief};
     std::atomic<int> reliefDepth{100};

@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace engine {
 
@@ -110,15 +112,25 @@ unsigned low8(std::uint64_t value) {
     return static_cast<unsigned>(static_cast<std::uint16_t>(value) & 0xFFu);
 }
 
-// The bytes of a regular file, at most kMaxPaletteBytes; nullopt when the path is not a
-// regular file that can be read. Opening does not block on a FIFO, and nothing but a
-// regular file is read.
-std::optional<std::string> readPaletteFile(const std::string& path) {
-    const auto file = platform::RegularFile::open(path);
-    if (!file)
+std::string reasonFromErrno(int errorNumber) {
+    return errorNumber == 0 ? std::string("not a regular file") : std::strerror(errorNumber);
+}
+
+// The bytes of a regular file, at most kMaxPaletteBytes; nullopt (and why) when the path
+// is not a regular file that can be read. Opening does not block on a FIFO, and nothing
+// but a regular file is read.
+std::optional<std::string> readPaletteFile(const std::string& path, std::string& whyNot) {
+    int error = 0;
+    const auto file = platform::RegularFile::open(path, &error);
+    if (!file) {
+        whyNot = reasonFromErrno(error);
         return std::nullopt;
+    }
     bool truncated = false;
+    errno = 0;
     auto data = file->readAll(kMaxPaletteBytes, truncated);
+    if (!data)
+        whyNot = reasonFromErrno(errno);
     if (data && truncated) {
         // Cut after the last complete number, so that none is read short.
         std::size_t used = data->size();
@@ -133,6 +145,17 @@ std::optional<std::string> readPaletteFile(const std::string& path) {
 
 const std::array<platform::Color, 255>& builtInPalette() {
     return kBuiltInPalette;
+}
+
+ColorTable::ColorTable(ColorTable&& other) noexcept
+    : colors_(std::move(other.colors_)), colorCount_(std::exchange(other.colorCount_, 0)) {}
+
+ColorTable& ColorTable::operator=(ColorTable&& other) noexcept {
+    if (this != &other) {
+        colors_ = std::move(other.colors_);
+        colorCount_ = std::exchange(other.colorCount_, 0);
+    }
+    return *this;
 }
 
 void ColorTable::clear() {
@@ -160,20 +183,30 @@ int ColorTable::setColors(const platform::Color* source, int count) {
     return 1;
 }
 
-int ColorTable::loadFile(const std::string& path, int maxCount) {
-    if (path.empty() || maxCount <= 0)
-        return 0;
-    const auto text = readPaletteFile(path);
-    if (!text)
-        return 0;
+int ColorTable::loadFile(const std::string& path, int maxCount, std::string* whyNone) {
+    std::string problem = "no palette file";
+    int count = 0;
+    if (!path.empty() && maxCount > 0) {
+        if (const auto text = readPaletteFile(path, problem))
+            count = fill(*text, maxCount, problem);
+    }
+    if (count == 0 && whyNone != nullptr)
+        *whyNone = problem;
+    return count;
+}
+
+int ColorTable::fill(const std::string& text, int maxCount, std::string& whyNone) {
     clear();
     // Never more entries than the text could hold: each needs at least five bytes.
-    const std::size_t capacity = std::min(static_cast<std::size_t>(maxCount), text->size() / 5 + 1);
+    const std::size_t capacity = std::min(static_cast<std::size_t>(maxCount), text.size() / 5 + 1);
     colors_.reset(new (std::nothrow) platform::Color[capacity]);
-    if (!colors_)
+    if (!colors_) {
+        whyNone = "not enough memory";
         return 0;
-    colorCount_ =
-        parsePalette(text->data(), text->size(), colors_.get(), static_cast<int>(capacity));
+    }
+    colorCount_ = parsePalette(text.data(), text.size(), colors_.get(), static_cast<int>(capacity));
+    if (colorCount_ == 0)
+        whyNone = "it holds no colours (three numbers from 0 to 255 on each line)";
     return colorCount_;
 }
 

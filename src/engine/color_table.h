@@ -12,19 +12,26 @@ namespace engine {
 // The 255 colours used when no palette file is loaded.
 const std::array<platform::Color, 255>& builtInPalette();
 
+// The most colours a palette file gives; the rest of a longer file is ignored.
+inline constexpr int kMaxPaletteEntries = 4096;
+
 // The fractal's list of colours.
 class ColorTable {
   public:
     ColorTable() = default;
     ColorTable(const ColorTable&) = delete;
     ColorTable& operator=(const ColorTable&) = delete;
+    // The entries move; the other table is left empty.
+    ColorTable(ColorTable&& other) noexcept;
+    ColorTable& operator=(ColorTable&& other) noexcept;
 
     // Replaces the entries by a copy of count colours (count taken as a 16-bit signed
     // number); 1 on success, 2 when the array cannot be allocated (the table is empty).
     int setColors(const platform::Color* source, int count);
     // Replaces the entries by the colours of a palette file; the number read, 0 when
     // nothing was loaded (the table is unchanged when the file cannot be opened).
-    int loadFile(const std::string& path, int maxCount);
+    // whyNone (when given) receives the one-line reason when the file gave no colour.
+    int loadFile(const std::string& path, int maxCount, std::string* whyNone = nullptr);
 
     // Entry (index mod count) for an index of 0 or more; defaultColor for an empty
     // table or a negative index. Never allocates or locks.
@@ -40,6 +47,8 @@ class ColorTable {
 
   private:
     void clear();
+    // Replaces the entries by the colours of palette text.
+    int fill(const std::string& text, int maxCount, std::string& whyNone);
 
     std::unique_ptr<platform::Color[]> colors_;
     int colorCount_ = 0;

@@ -18,6 +18,7 @@
 #include "platform/geometry.h"
 #include "platform/services.h"
 #include "platform/thread_priority.h"
+#include "platform/write_target.h"
 
 namespace engine {
 
@@ -47,8 +48,14 @@ constexpr int kStatusCannotOpen = 3;
 constexpr int kStatusCannotCreate = 4;
 constexpr int kStatusNotABitmap = 5;
 // Nothing was saved: the parameter string cannot be carried whole (it is longer than
-// a picture's reader takes, or the settings that hand it over cannot be written).
+// a picture's reader takes).
 constexpr int kStatusCannotStoreParameters = 6;
+
+// What a save did: a status above and, when it failed, why (naming no file).
+struct SaveResult {
+    int status = kStatusOk;
+    std::string reason;
+};
 
 // Statistics of the current or last run, read consistently by the Statistics dialog.
 struct RunStatistics {
@@ -93,7 +100,7 @@ class Fractal {
     virtual void zoomByFactor(double factor);
     virtual void zoomToRect(double x1, double y1, double x2, double y2, bool zoomIn);
     // Writes nothing (kStatusCannotStoreParameters) when the picture could not carry
-    // its parameter string whole.
+    // its parameter string whole. A pipe or a device is refused, as the window does.
     virtual int saveImage(const std::string& path);
     virtual int openImage(const std::string& path, bool animate);
     // What the window title notes about the run just started (empty: nothing).
@@ -165,15 +172,24 @@ class Fractal {
 
     // Colours.
     int loadPalette();
+    // Shows the colours read from the palette file at path from the next run on (only
+    // between a stop and a start; the caller has stored path as the palette).
+    void usePalette(const std::string& path, ColorTable&& colors);
     std::string paletteDirectory() const;
     std::string paletteFolderName() const;
     std::string paletteFileName() const;
 
     // Picture files.
     std::string proposeFileName(int capacity) const;
-    // The parameter string a picture saved now carries: stored first, then read back as
-    // the settings deliver it. nullopt when it cannot be read back whole.
-    std::optional<std::string> pictureParameters();
+    // The view and the parameters as the one line of text stored under the type's
+    // name; empty for a type without any.
+    virtual std::string parameterString() const { return {}; }
+    // The parameter string a picture saved now carries: the object's own, whatever the
+    // settings hold. nullopt when it is longer than a picture's reader takes.
+    std::optional<std::string> pictureParameters() const;
+    // saveImage with the reason of a failure. streams tells whether a pipe or a device
+    // at path is written into (a command-line tool) or refused (the window).
+    SaveResult saveImageTo(const std::string& path, platform::StreamTargets streams);
     // Slideshow.
     int startSlideshow(const std::string& path, unsigned timerId, bool sameTypeOnly);
     int slideshowTick();

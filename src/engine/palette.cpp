@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "engine/color_table.h"
 #include "engine/fractal.h"
@@ -10,7 +11,6 @@ namespace {
 
 constexpr char kPaletteValue[] = "Palette";
 constexpr std::uint32_t kPalettePathBytes = textCapacityBytes(kMaxPathUnits);
-constexpr int kMaxPaletteEntries = 4096;
 
 // Everything before the last separator; the whole path when there is none.
 std::string beforeLastSeparator(const std::string& path) {
@@ -37,6 +37,12 @@ int Fractal::loadPalette() {
     }
     numColors = loaded;
     return loaded;
+}
+
+void Fractal::usePalette(const std::string& path, ColorTable&& colors) {
+    palettePath = path;
+    colorTable = std::move(colors);
+    numColors = colorTable.colorCount();
 }
 
 std::string Fractal::paletteDirectory() const {

@@ -50,9 +50,12 @@ bool SettingsKey::writeValue(const std::string& name, const platform::SettingsVa
         (*batch_)[name] = value;
         return true;
     }
-    const bool stored = createKey() && store_.write(path_, name, value);
+    const bool created = createKey();
+    // Even a store that cannot create the key takes the value, at least for as long as
+    // the program runs.
+    const bool stored = !path_.empty() && store_.write(path_, name, value);
     closeKey();
-    return stored;
+    return created && stored;
 }
 
 void SettingsKey::beginBatch() {

@@ -50,7 +50,7 @@ class OrbitFractal : public engine::Fractal {
         pointsPerColor.store(n, std::memory_order_relaxed);
     }
 
-    std::string parameterString() const;
+    std::string parameterString() const override;
 
     double paramA = 0.0;
     double paramB = 0.0;

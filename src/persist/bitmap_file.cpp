@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace persist {
@@ -244,61 +245,141 @@ std::string readLayout(const ByteSource& source, Layout& layout) {
     return {};
 }
 
-std::uint32_t bitsAt(const unsigned char* row, std::uint32_t x, std::uint32_t bits) {
-    const std::uint64_t bit = std::uint64_t{x} * bits;
-    const unsigned byte = row[bit / 8];
-    const unsigned shift = 8 - bits - static_cast<unsigned>(bit % 8);
-    return (byte >> shift) & ((1u << bits) - 1);
-}
-
-platform::Color decodePixel(const Layout& layout, const unsigned char* row, std::uint32_t x) {
+// The pixel at column x of a row; p points at the byte that holds its first bit.
+platform::Color decodePixel(const Layout& layout, const unsigned char* p, std::uint64_t x) {
     switch (layout.bitsPerPixel) {
-        case 24: {
-            const unsigned char* p = row + std::size_t{x} * 3;
+        case 24:
             return platform::rgb(p[2], p[1], p[0]);
-        }
         case 32: {
-            const std::uint32_t v = u32(row + std::size_t{x} * 4);
+            const std::uint32_t v = u32(p);
             if (layout.red.mask == 0 && layout.green.mask == 0 && layout.blue.mask == 0) {
                 return platform::rgb((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
             }
             return platform::rgb(layout.red.value(v), layout.green.value(v), layout.blue.value(v));
         }
         case 16: {
-            const std::uint32_t v = u16(row + std::size_t{x} * 2);
+            const std::uint32_t v = u16(p);
             return platform::rgb(layout.red.value(v), layout.green.value(v), layout.blue.value(v));
         }
         default: {
-            const std::uint32_t index = bitsAt(row, x, layout.bitsPerPixel);
+            // 1, 4 or 8 bits: the first pixel of a byte is in its high bits.
+            const unsigned bits = layout.bitsPerPixel;
+            const auto shift = static_cast<unsigned>(8 - bits - (x * bits) % 8);
+            const std::uint32_t index = (p[0] >> shift) & ((1u << bits) - 1);
             return index < layout.palette.size() ? layout.palette[index] : platform::kBlack;
         }
     }
 }
 
-BitmapLoad decode(const ByteSource& source) {
+// Reads the sampled columns of stored rows: samples close together share one read of
+// at most kMaxRunBytes, and the bytes between samples further apart are never read, so a
+// narrow row costs one read and a very wide one no more than its samples need.
+class RowSampler {
+  public:
+    // Samples the columns that a stretched copy of the file's width onto width picks.
+    RowSampler(const Layout& layout, std::uint32_t width)
+        : layout_(layout),
+          pixelBytes_(layout.bitsPerPixel < 8 ? 1 : layout.bitsPerPixel / 8),
+          columns_(width),
+          colors_(width),
+          buffer_(static_cast<std::size_t>(std::min<std::uint64_t>(layout.rowSize, kMaxRunBytes))) {
+        for (std::uint32_t x = 0; x < width; ++x)
+            columns_[x] = static_cast<std::uint32_t>(std::uint64_t{x} * layout.width / width);
+    }
+
+    // Decodes the samples of the stored row at rowOffset; false when it cannot be read.
+    bool read(const ByteSource& source, std::uint64_t rowOffset) {
+        std::size_t first = 0;
+        while (first < columns_.size()) {
+            const std::uint64_t start = firstByte(columns_[first]);
+            std::uint64_t end = start + pixelBytes_;
+            std::size_t last = first + 1;
+            for (; last < columns_.size(); ++last) {
+                const std::uint64_t next = firstByte(columns_[last]);
+                if (next > end + kMaxGapBytes || next + pixelBytes_ - start > kMaxRunBytes)
+                    break;
+                end = std::max(end, next + pixelBytes_);
+            }
+            const auto length = static_cast<std::size_t>(end - start);
+            if (!source.read(rowOffset + start, buffer_.data(), length))
+                return false;
+            for (std::size_t i = first; i < last; ++i) {
+                const std::uint64_t at = firstByte(columns_[i]) - start;
+                colors_[i] = decodePixel(layout_, buffer_.data() + at, columns_[i]);
+            }
+            first = last;
+        }
+        return true;
+    }
+
+    const std::vector<platform::Color>& colors() const { return colors_; }
+
+  private:
+    // A read costs about as much as copying a few kilobytes: samples closer than this
+    // share one read, and no read is longer than kMaxRunBytes.
+    static constexpr std::uint64_t kMaxGapBytes = 4096;
+    static constexpr std::uint64_t kMaxRunBytes = 65536;
+
+    std::uint64_t firstByte(std::uint32_t x) const {
+        return std::uint64_t{x} * layout_.bitsPerPixel / 8;
+    }
+
+    const Layout& layout_;
+    std::uint64_t pixelBytes_;
+    std::vector<std::uint32_t> columns_;
+    std::vector<platform::Color> colors_;
+    std::vector<unsigned char> buffer_;
+};
+
+// Each row of the result shows the stored row that a stretched copy picks; rows that
+// pick the same stored row (an enlarged picture) share one read.
+std::string sampleRows(const ByteSource& source, const Layout& layout, RowSampler& sampler,
+                       platform::Bitmap& bitmap) {
+    const auto height = static_cast<std::uint64_t>(bitmap.height());
+    std::optional<std::uint64_t> sampledRow;
+    for (std::uint64_t y = 0; y < height; ++y) {
+        const std::uint64_t row = y * layout.height / height;  // counted from the top
+        if (row != sampledRow) {
+            const std::uint64_t stored = layout.topDown ? row : layout.height - 1 - row;
+            if (!sampler.read(source, layout.dataOffset + stored * layout.rowSize))
+                return "cannot read the pixel data";
+            sampledRow = row;
+        }
+        const std::vector<platform::Color>& colors = sampler.colors();
+        for (std::size_t x = 0; x < colors.size(); ++x)
+            bitmap.setPixel(static_cast<int>(x), static_cast<int>(y), colors[x]);
+    }
+    return {};
+}
+
+struct Size {
+    int width = 0;
+    int height = 0;
+};
+
+// Decodes the file at the given size, or at its own size when none is given.
+BitmapLoad decode(const ByteSource& source, std::optional<Size> size = std::nullopt) {
     Layout layout;
     std::string error = readLayout(source, layout);
     if (!error.empty())
         return refuse(std::move(error));
 
     BitmapLoad result;
-    std::vector<unsigned char> row;
+    result.fileWidth = static_cast<int>(layout.width);
+    result.fileHeight = static_cast<int>(layout.height);
+    const Size target = size.value_or(Size{result.fileWidth, result.fileHeight});
+    if (target.width <= 0 || target.height <= 0)
+        return result;
+    std::optional<RowSampler> sampler;
     try {
-        row.resize(static_cast<std::size_t>(layout.rowSize));
-        result.bitmap.resize(static_cast<int>(layout.width), static_cast<int>(layout.height));
+        result.bitmap.resize(target.width, target.height);
+        sampler.emplace(layout, static_cast<std::uint32_t>(target.width));
     } catch (const std::bad_alloc&) {
         return refuse("not enough memory for the bitmap");
     }
-    for (std::uint32_t stored = 0; stored < layout.height; ++stored) {
-        if (!source.read(layout.dataOffset + stored * layout.rowSize, row.data(), row.size())) {
-            return refuse("cannot read the pixel data");
-        }
-        const std::uint32_t y = layout.topDown ? stored : layout.height - 1 - stored;
-        for (std::uint32_t x = 0; x < layout.width; ++x) {
-            result.bitmap.setPixel(static_cast<int>(x), static_cast<int>(y),
-                                   decodePixel(layout, row.data(), x));
-        }
-    }
+    error = sampleRows(source, layout, *sampler, result.bitmap);
+    if (!error.empty())
+        return refuse(std::move(error));
     return result;
 }
 
@@ -306,6 +387,10 @@ BitmapLoad decode(const ByteSource& source) {
 
 BitmapLoad decodeBitmap(const unsigned char* data, std::size_t size) {
     return decode(MemorySource(data, size));
+}
+
+BitmapLoad decodeBitmapScaled(const unsigned char* data, std::size_t size, int width, int height) {
+    return decode(MemorySource(data, size), Size{width, height});
 }
 
 std::string openFailureReason(int errorNumber) {
@@ -322,8 +407,11 @@ BitmapLoad loadBitmapFile(const std::string& path) {
 }
 
 BitmapLoad loadBitmapFile(const platform::RegularFile& file) {
-    const FileSource source(file);
-    return decode(source);
+    return decode(FileSource(file));
+}
+
+BitmapLoad loadBitmapFileScaled(const platform::RegularFile& file, int width, int height) {
+    return decode(FileSource(file), Size{width, height});
 }
 
 bool pictureFileHeader(int width, int height, unsigned char (&header)[kPictureDataOffset]) {

@@ -2,47 +2,21 @@
 
 #include "platform/regular_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <fstream>
 #include <vector>
 
 #include "engine/view_window.h"
 #include "persist/bitmap_file.h"
 #include "platform/c_format.h"
-#include "platform/link_target.h"
+#include "platform/file_writer.h"
 #include "platform/text.h"
 
 namespace persist {
 
 namespace {
-
-// The process's file creation mask, read without changing it (umask() would
-// briefly change it for every thread).
-mode_t currentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        unsigned mask = 0;
-        if (platform::cscan(line, "Umask: %o", &mask) == 1)
-            return static_cast<mode_t>(mask & 0777);
-    }
-    return 022;
-}
-
-// The permissions a plain new file would get, or those of the file being replaced.
-mode_t modeForReplacement(const std::string& path) {
-    struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-        return existing.st_mode & 0777;
-    }
-    return 0666 & ~currentUmask();
-}
 
 std::int32_t littleEndian32(const unsigned char* p) {
     return static_cast<std::int32_t>(
@@ -167,7 +141,7 @@ bool readPictureTrailer(const platform::RegularFile& file, int width, int height
     return typeRead;
 }
 
-PictureFile readPictureFile(const std::string& path, int capacity) {
+PictureFile readPictureFile(const std::string& path, int capacity, int width, int height) {
     PictureFile result;
     int error = 0;
     const auto file = platform::RegularFile::open(path, &error);
@@ -175,11 +149,11 @@ PictureFile readPictureFile(const std::string& path, int capacity) {
         result.image.error = openFailureReason(error);
         return result;
     }
-    result.image = loadBitmapFile(*file);
+    result.image = loadBitmapFileScaled(*file, width, height);
     if (!result.image.ok())
         return result;
     engine::FractalType type = 0;
-    if (readPictureTrailer(*file, result.image.bitmap.width(), result.image.bitmap.height(), type,
+    if (readPictureTrailer(*file, result.image.fileWidth, result.image.fileHeight, type,
                            result.params, capacity)) {
         result.type = type;
     }
@@ -191,79 +165,52 @@ std::string folderOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(0, slash);
 }
 
-bool writeFileReplacing(const std::string& path, const std::function<bool(std::FILE*)>& write) {
-    if (path.empty())
-        return false;
-    // A picture saved through a symbolic link replaces the file the link points to,
-    // as a plain open would write it; renaming over the link itself would leave the
-    // old picture at the target.
-    const std::string target = platform::resolvedLinkTarget(path);
-    // An existing file that we may not write stays as it is, as with a plain open.
-    if (fileExists(target) && ::access(target.c_str(), W_OK) != 0)
-        return false;
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    std::string temporary = folder + (slash == std::string::npos ? "/" : "") + ".corvane-XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (file == nullptr) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    bool ok = ::fchmod(fd, modeForReplacement(target)) == 0;
-    ok = ok && write(file);
-    ok = ok && std::fflush(file) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = (std::fclose(file) == 0) && ok;
-    ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // Make the rename itself durable; a failure here does not undo the save.
-    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
-    return true;
-}
-
 }  // namespace persist
 
 namespace engine {
 
-std::optional<std::string> Fractal::pictureParameters() {
-    saveParameters();
-    std::string params;
-    std::uint32_t length = textCapacityBytes(fileParamsCapacity);
-    if (!settings.readString(typeName, params, length))
+std::optional<std::string> Fractal::pictureParameters() const {
+    std::string params = parameterString();
+    if (platform::utf16Length(params) > static_cast<std::size_t>(fileParamsCapacity))
         return std::nullopt;
     return params;
 }
 
 int Fractal::saveImage(const std::string& path) {
-    // A picture without its parameter string could not be opened again: nothing is
-    // written then, not even the file.
+    return saveImageTo(path, platform::StreamTargets::Refuse).status;
+}
+
+SaveResult Fractal::saveImageTo(const std::string& path, platform::StreamTargets streams) {
+    // A picture without its whole parameter string could not be opened again: nothing
+    // is written then, not even the file.
     const std::optional<std::string> params = pictureParameters();
-    if (!params)
-        return kStatusCannotStoreParameters;
+    if (!params) {
+        return {kStatusCannotStoreParameters,
+                "its parameter string is too long to be stored with it (more than " +
+                    std::to_string(fileParamsCapacity) + " characters)"};
+    }
+    unsigned char header[persist::kPictureDataOffset];
+    if (!persist::pictureFileHeader(width, height, header))
+        return {kStatusCannotCreate, "the picture is too large for a bitmap file"};
+    // The settings keep the type's parameters as before; what the picture carries
+    // does not depend on whether they could be stored.
+    saveParameters();
     const auto write = [this, &params](std::FILE* file) {
         return persist::writePictureBitmap(file, picture, width, height) &&
                persist::writeTypeId(file, type) && persist::writeParameterString(file, *params);
     };
-    if (!persist::writeFileReplacing(path, write))
-        return kStatusCannotCreate;
+    const platform::FileWriteResult written =
+        platform::writeFile(path, platform::FileWriteOptions{streams, false}, write);
+    if (!written)
+        return {kStatusCannotCreate, written.reason};
     imagePath = persist::folderOf(path);
     settings.writeString("ImagePath", imagePath);
-    return kStatusOk;
+    return {kStatusOk, {}};
 }
 
 int Fractal::openImage(const std::string& path, bool animate) {
-    const persist::PictureFile file = persist::readPictureFile(path, fileParamsCapacity);
+    const persist::PictureFile file =
+        persist::readPictureFile(path, fileParamsCapacity, width, height);
     if (!file.image.ok())
         return kStatusNotABitmap;
     showOpenedPicture(file.image.bitmap, file.type, file.params, animate);

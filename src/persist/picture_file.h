@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdio>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -30,16 +29,13 @@ struct PictureFile {
     std::optional<engine::FractalType> type;  // absent when the file ends before it
     std::string params;
 };
-PictureFile readPictureFile(const std::string& path, int capacity);
+// The pixels come scaled to width x height as they are read (see loadBitmapFileScaled),
+// so opening costs what the window shows, not what the file holds; an empty size reads
+// only the headers and the trailer.
+PictureFile readPictureFile(const std::string& path, int capacity, int width, int height);
 
 // The folder part of a path: everything before its last '/'. A path without one
 // is returned whole.
 std::string folderOf(const std::string& path);
-
-// Replaces path with what write puts into a temporary file of the same folder,
-// flushed to the disk before it is renamed over path. A failure at any step
-// (the file or folder cannot be written, the disk is full, write returns false)
-// removes the temporary file and leaves an earlier file at path untouched.
-bool writeFileReplacing(const std::string& path, const std::function<bool(std::FILE*)>& write);
 
 }  // namespace persist

@@ -8,8 +8,8 @@ namespace platform {
 // at the end of its chain of links, relative targets taken from the folder of the link
 // that names them; the file need not exist yet (a dangling link names the file it
 // would create). Anything that is not a link is returned unchanged, and so is a link
-// whose chain cannot be followed (a loop, an unreadable link): replacing a file then
-// replaces the link itself.
+// whose chain cannot be followed (a loop, an unreadable link); the writers refuse
+// such a path before they come here (write_target.h).
 std::string resolvedLinkTarget(const std::string& path);
 
 }  // namespace platform

@@ -1,7 +1,8 @@
 #include "platform/settings_store.h"
 
-#include "platform/link_target.h"
+#include "platform/file_writer.h"
 #include "platform/regular_file.h"
+#include "platform/write_target.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -22,8 +23,6 @@ namespace {
 
 constexpr std::string_view kRootPrefix = "HKEY_CURRENT_USER\\";
 constexpr std::string_view kDwordPrefix = "dword:";
-// A settings file is a few kilobytes; anything beyond this is not ours to load whole.
-constexpr std::size_t kMaxFileBytes = std::size_t{16} * 1024 * 1024;
 
 // ----- Parsing -----
 
@@ -193,63 +192,43 @@ bool isStorableKeyPath(const std::string& keyPath) {
 
 // ----- Files -----
 
-// At most kMaxFileBytes of the file; an oversized file loses its last, partial line so
-// that a number cut in half is not taken for a smaller one. A missing file is empty.
-std::optional<std::string> readStoreFile(const std::string& path) {
+// What could be read of the store: whole lines only, so that a number cut in half is
+// not taken for a smaller one.
+struct StoreFile {
+    std::string text;
+    // Why the file could not be read whole; empty when it was (or does not exist).
+    std::string problem;
+};
+
+std::string whyNotRegular(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        const std::string reason = refusalReason(kindOfMode(info.st_mode));
+        if (!reason.empty())
+            return reason;
+    }
+    return "not a regular file";
+}
+
+StoreFile readStoreFile(const std::string& path) {
     int error = 0;
     const auto file = RegularFile::open(path, &error);
     if (!file) {
         if (error == ENOENT)
-            return std::string();
-        return std::nullopt;
+            return {};
+        return {{}, error != 0 ? systemReason(error) : whyNotRegular(path)};
     }
     bool truncated = false;
-    auto data = file->readAll(kMaxFileBytes, truncated);
-    if (data && truncated) {
-        // Only whole lines of an oversized store are kept.
-        const std::size_t lastNewline = data->rfind('\n');
-        data->resize(lastNewline == std::string::npos ? 0 : lastNewline + 1);
-    }
-    return data;
-}
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t put = ::write(fd, data.data(), data.size());
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        data.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
-}
-
-// Writes data to a temporary file next to path, flushes it to disk and renames it over path.
-bool replaceFileAtomically(const std::string& path, const std::string& data) {
-    const std::filesystem::path target(path);
-    std::string tempName =
-        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(tempName.data());
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0)
-        ::fchmod(fd, st.st_mode & 07777);
-    const bool written = writeAll(fd, data) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(tempName.c_str(), path.c_str()) != 0) {
-        ::unlink(tempName.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    const std::string folder = target.parent_path().empty() ? "." : target.parent_path().string();
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
+    errno = 0;
+    auto data = file->readAll(kMaxSettingsFileBytes, truncated);
+    if (!data)
+        return {{}, systemReason(errno != 0 ? errno : EIO)};
+    if (!truncated)
+        return {std::move(*data), {}};
+    const std::size_t lastNewline = data->rfind('\n');
+    data->resize(lastNewline == std::string::npos ? 0 : lastNewline + 1);
+    return {std::move(*data), "too large (more than " +
+                                  std::to_string(kMaxSettingsFileBytes / (1024 * 1024)) + " MiB)"};
 }
 
 // An exclusive lock on "<store>.lock", held for the lifetime of the object. The store
@@ -258,14 +237,17 @@ class StoreLock {
   public:
     explicit StoreLock(const std::string& storePath) {
         const std::string lockPath = storePath + ".lock";
-        fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ < 0)
+        fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600);
+        if (fd_ < 0) {
+            error_ = errno;
             return;
+        }
         int result;
         do {
             result = ::flock(fd_, LOCK_EX);
         } while (result != 0 && errno == EINTR);
         if (result != 0) {
+            error_ = errno;
             ::close(fd_);
             fd_ = -1;
         }
@@ -279,9 +261,11 @@ class StoreLock {
     StoreLock(const StoreLock&) = delete;
     StoreLock& operator=(const StoreLock&) = delete;
     bool locked() const { return fd_ >= 0; }
+    int error() const { return error_; }
 
   private:
     int fd_ = -1;
+    int error_ = 0;
 };
 
 std::string environment(const char* name) {
@@ -414,16 +398,12 @@ bool FileSettingsStore::createKey(const std::string& keyPath) {
 }
 
 bool FileSettingsStore::keyExists(const std::string& keyPath) {
-    const auto text = readStoreFile(path_);
-    return text && parseSettings(*text).contains(keyPath);
+    return readContents().contains(keyPath);
 }
 
 std::optional<SettingsValue> FileSettingsStore::read(const std::string& keyPath,
                                                      const std::string& name) {
-    const auto text = readStoreFile(path_);
-    if (!text)
-        return std::nullopt;
-    const SettingsContents contents = parseSettings(*text);
+    const SettingsContents contents = readContents();
     const auto key = contents.find(keyPath);
     if (key == contents.end())
         return std::nullopt;
@@ -442,42 +422,120 @@ bool FileSettingsStore::writeValues(const std::string& keyPath, const SettingsKe
     return update(keyPath, values);
 }
 
-// Without values only the key is created.
+std::optional<std::string> FileSettingsStore::takeProblem() {
+    std::lock_guard lock(mutex_);
+    if (problems_.empty())
+        return std::nullopt;
+    std::string problem = std::move(problems_.front());
+    problems_.pop_front();
+    return problem;
+}
+
+// What the file holds, with the values that could not be written over it.
+SettingsContents FileSettingsStore::readContents() {
+    std::lock_guard lock(mutex_);
+    const StoreFile file = readStoreFile(path_);
+    if (!file.problem.empty())
+        noteReadProblem(file.problem);
+    SettingsContents contents = parseSettings(file.text);
+    for (const auto& [keyPath, values] : unsaved_) {
+        SettingsKeyValues& key = contents[keyPath];
+        for (const auto& [name, value] : values)
+            key[name] = value;
+    }
+    return contents;
+}
+
+// Without values only the key is created. A value is kept in memory whatever
+// happens to the file.
 bool FileSettingsStore::update(const std::string& keyPath, const SettingsKeyValues& values) {
     if (path_.empty() || !isStorableKeyPath(keyPath))
         return false;
-    // A store reached through a symbolic link is replaced where the link points, so
-    // the link survives the write.
-    const std::string target = resolvedLinkTarget(path_);
+    std::lock_guard lock(mutex_);
+    keepUnsaved(keyPath, values);
+    // Only a regular file (or none yet) is ever replaced; anything else is what the
+    // reads already find unreadable.
+    const WriteTarget target = examineWriteTarget(path_, StreamTargets::Refuse);
+    if (target.action != WriteTarget::Action::Replace) {
+        noteReadProblem(target.reason);
+        return false;
+    }
+    return storeUnsaved(target.path);
+}
+
+// Writes the values kept in memory into the file at target (the end of any chain
+// of links, so that the links survive); true when they are stored.
+bool FileSettingsStore::storeUnsaved(const std::string& target) {
     const std::filesystem::path folder = std::filesystem::path(target).parent_path();
     if (!folder.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);
+        if (ec) {
+            noteWriteProblem(ec.message());
+            return false;
+        }
     }
     const StoreLock lock(target);
-    if (!lock.locked())
+    if (!lock.locked()) {
+        noteWriteProblem(systemReason(lock.error()));
         return false;
-    // A store that exists but cannot be read is left alone rather than replaced by
-    // a store holding only this value.
-    const auto text = readStoreFile(target);
-    if (!text)
+    }
+    // A store that could not be read whole is left as it is: rewriting it would lose
+    // whatever was not read.
+    const StoreFile file = readStoreFile(target);
+    if (!file.problem.empty()) {
+        noteReadProblem(file.problem);
         return false;
-    SettingsContents contents = parseSettings(*text);
-    const bool keyIsNew = !contents.contains(keyPath);
-    SettingsKeyValues& stored = contents[keyPath];
-    bool changed = keyIsNew;
-    for (const auto& [name, value] : values) {
-        const auto old = stored.find(name);
-        if (old == stored.end() || old->second != value) {
-            stored[name] = value;
-            changed = true;
+    }
+    SettingsContents contents = parseSettings(file.text);
+    bool changed = false;
+    for (const auto& [keyPath, values] : unsaved_) {
+        changed = !contents.contains(keyPath) || changed;
+        SettingsKeyValues& stored = contents[keyPath];
+        for (const auto& [name, value] : values) {
+            const auto old = stored.find(name);
+            if (old == stored.end() || old->second != value) {
+                stored[name] = value;
+                changed = true;
+            }
         }
     }
     // Rewriting what is already there would only cost a disk write (and wake anything
     // that watches the file).
-    if (!changed)
-        return true;
-    return replaceFileAtomically(target, serializeSettings(contents));
+    if (changed) {
+        const std::string text = serializeSettings(contents);
+        const FileWriteResult written =
+            writeFile(target, FileWriteOptions{StreamTargets::Refuse, true}, [&](std::FILE* out) {
+                return std::fwrite(text.data(), 1, text.size(), out) == text.size();
+            });
+        if (!written) {
+            noteWriteProblem(written.reason);
+            return false;
+        }
+    }
+    unsaved_.clear();
+    return true;
+}
+
+void FileSettingsStore::keepUnsaved(const std::string& keyPath, const SettingsKeyValues& values) {
+    SettingsKeyValues& kept = unsaved_[keyPath];
+    for (const auto& [name, value] : values)
+        kept[name] = value;
+}
+
+void FileSettingsStore::noteReadProblem(const std::string& reason) {
+    noteProblem("Cannot read the settings file " + path_ + ": " + reason +
+                ". It is left as it is, and settings changed now last only until Corvane ends.");
+}
+
+void FileSettingsStore::noteWriteProblem(const std::string& reason) {
+    noteProblem("Cannot write the settings file " + path_ + ": " + reason +
+                ". Settings changed now last only until Corvane ends.");
+}
+
+void FileSettingsStore::noteProblem(std::string message) {
+    if (std::find(problems_.begin(), problems_.end(), message) == problems_.end())
+        problems_.push_back(std::move(message));
 }
 
 }  // namespace platform

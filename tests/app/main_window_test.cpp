@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cmath>
@@ -10,11 +11,16 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <random>
 #include <thread>
+#include <tuple>
+
+#include <sys/stat.h>
 
 #include "app/help.h"
 #include "app/messages.h"
 #include "app/view_dialog.h"
+#include "persist/picture_file.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
 #include "platform/temp_folder.h"
@@ -385,22 +391,152 @@ TEST(MainWindowFiles, ASaveThatFailsNamesTheFileAndTheReason) {
     EXPECT_NE(rig.shell.messages[0].find("No such file or directory"), std::string::npos);
 }
 
-TEST(MainWindowFiles, ASaveThatCouldNotBeOpenedAgainIsRefusedAndWritesNothing) {
+// What the settings make of a parameter string does not change what a picture carries.
+TEST(MainWindowFiles, ASaveCarriesTheFractalsOwnParametersNotWhatTheStoreHolds) {
     Rig rig(engine::kHopalong);  // an orbit runs until it is stopped
     rig.startAndPump();
-    const std::string folder = rig.folder.file("pictures");
-    const std::string path = folder + "/long.bmp";
+    const std::string path = rig.folder.file("pictures") + "/long.bmp";
     rig.store.overlongName = "Hopalong";
     rig.shell.fileAnswers.push_back(FileChoice{path, ""});
     rig.command(app::IDM_SAVE);
 
-    ASSERT_EQ(rig.shell.messages.size(), 1u);
-    EXPECT_NE(rig.shell.messages[0].find(path), std::string::npos);
-    EXPECT_NE(rig.shell.messages[0].find("parameter string"), std::string::npos)
-        << rig.shell.messages[0];
-    EXPECT_TRUE(std::filesystem::is_empty(folder));
-    EXPECT_EQ(rig.stored("ImagePath"), platform::SettingsValue::ofText(folder));
+    EXPECT_TRUE(rig.shell.messages.empty()) << rig.shell.messages.front();
+    const persist::PictureFile file = persist::readPictureFile(
+        path, engine::kMaxParameterUnits, rig.fractal().width, rig.fractal().height);
+    EXPECT_EQ(file.type, engine::kHopalong);
+    EXPECT_EQ(file.params, rig.fractal().parameterString());
+    EXPECT_LT(file.params.size(), 200u);
     EXPECT_TRUE(rig.fractal().isRunning());
+}
+
+// The window on a settings file of its own, which the case may break.
+struct FileStoreRig {
+    explicit FileStoreRig(
+        const std::function<std::string(const testing_support::TempFolder&)>& makeStore)
+        : window(64, 48), store(makeStore(folder)) {
+        store.write(kKey, "ImagePath", platform::SettingsValue::ofText(folder.file("pictures")));
+        store.write(kKey, "AnimZoom", platform::SettingsValue::ofNumber(0));
+        mainWindow = std::make_unique<app::MainWindow>(window, store, sound, shell);
+        mainWindow->start();
+        pump();
+    }
+    ~FileStoreRig() { mainWindow.reset(); }
+    void pump() {
+        while (auto message = window.takeMessage())
+            mainWindow->windowProc(message->message, message->wParam, message->lParam);
+    }
+    void command(unsigned id) { mainWindow->windowProc(app::WM_COMMAND, id, 0); }
+    void zoomIn() {
+        command(app::IDM_SELECT_ZOOM);
+        for (const auto& [message, x, y] :
+             {std::tuple{app::WM_LBUTTONDOWN, 10, 10}, std::tuple{app::WM_MOUSEMOVE, 40, 30},
+              std::tuple{app::WM_LBUTTONUP, 40, 30}}) {
+            mainWindow->windowProc(
+                message, 0, app::makeLParam(static_cast<unsigned>(x), static_cast<unsigned>(y)));
+        }
+    }
+    engine::Fractal& fractal() { return *mainWindow->currentFractal(); }
+
+    testing_support::TempFolder folder;
+    platform::HeadlessWindow window;
+    platform::FileSettingsStore store;
+    platform::RecordingSound sound;
+    ScriptedShell shell;
+    std::unique_ptr<app::MainWindow> mainWindow;
+};
+
+// A settings file the program cannot use is reported once, the window works on in
+// memory, and a saved picture carries the view on screen.
+TEST(MainWindowSettings, ABrokenStoreIsReportedOnceAndSaveCarriesTheCurrentView) {
+    const struct {
+        const char* what;
+        std::function<std::string(const testing_support::TempFolder&)> makeStore;
+        const char* reason;
+    } cases[] = {
+        {"cannot be written",
+         [](const testing_support::TempFolder& f) { return f.write("Velk", "x") + "/Corvane.reg"; },
+         "Not a directory"},
+        {"cannot be read",
+         [](const testing_support::TempFolder& f) {
+             std::filesystem::create_directory(f.path() / "Corvane.reg");
+             return f.file("Corvane.reg");
+         },
+         "Is a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FileStoreRig rig(c.makeStore);
+        const std::string initial = rig.fractal().parameterString();
+        rig.zoomIn();
+        rig.command(app::IDM_ZOOM_OUT);
+        rig.zoomIn();
+        const std::string path = rig.folder.file("pictures") + "/view.bmp";
+        rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+        rig.command(app::IDM_SAVE);
+
+        ASSERT_EQ(rig.shell.messages.size(), 1u) << "once, at the start";
+        const std::string& message = rig.shell.messages[0];
+        EXPECT_NE(message.find(rig.store.path()), std::string::npos) << message;
+        EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+        const persist::PictureFile file =
+            persist::readPictureFile(path, 255, rig.fractal().width, rig.fractal().height);
+        EXPECT_EQ(file.params, rig.fractal().parameterString());
+        EXPECT_NE(file.params, initial);
+
+        // The settings written meanwhile are there for as long as the program runs.
+        rig.command(app::IDM_TYPE);  // cancelled
+        rig.shell.typeAnswer = engine::kMandelbrot;
+        const std::string view = rig.fractal().parameterString();
+        rig.command(app::IDM_TYPE);
+        rig.pump();
+        EXPECT_EQ(rig.fractal().parameterString(), view);
+        EXPECT_EQ(rig.fractal().imagePath, rig.folder.file("pictures"));
+        EXPECT_EQ(rig.shell.messages.size(), 1u);
+    }
+}
+
+TEST(MainWindowSettings, AnOversizedStoreIsLeftByteForByte) {
+    std::string text = "[HKEY_CURRENT_USER\\Software\\Velk\\Corvane]\n";
+    text += std::string(platform::kMaxSettingsFileBytes, ';') + "\n\"Fractal\"=dword:00000006\n";
+    FileStoreRig rig(
+        [&](const testing_support::TempFolder& f) { return f.write("big.reg", text); });
+    rig.command(app::IDM_CLEAR_SCREEN);
+    rig.zoomIn();
+    rig.command(app::IDM_EXIT);
+    EXPECT_EQ(rig.shell.quitCodes, std::vector<int>{0});
+    ASSERT_EQ(rig.shell.messages.size(), 1u);
+    EXPECT_NE(rig.shell.messages[0].find(": too large (more than 16 MiB)."), std::string::npos)
+        << rig.shell.messages[0];
+    EXPECT_TRUE(testing_support::TempFolder::read(rig.store.path()) == text);
+}
+
+// The window never writes into a pipe or a device, not even through a link.
+TEST(MainWindowFiles, SaveRefusesWhatIsNoRegularFile) {
+    Rig rig;
+    rig.startAndPump();
+    const std::string pipe = rig.folder.file("pipe.bmp");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::filesystem::create_symlink(pipe, rig.folder.file("link.bmp"));
+    std::filesystem::create_directory(rig.folder.file("folder.bmp"));
+    const struct {
+        const char* name;
+        const char* reason;
+    } cases[] = {
+        {"pipe.bmp", "a named pipe, not a regular file"},
+        {"link.bmp", "a named pipe, not a regular file"},
+        {"folder.bmp", "Is a directory"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = rig.folder.file(c.name);
+        rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+        rig.command(app::IDM_SAVE);
+        EXPECT_EQ(rig.shell.messages.back(),
+                  "Cannot save the picture to " + path + ": " + c.reason + ".");
+    }
+    EXPECT_EQ(rig.shell.messages.size(), 3u);
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    EXPECT_TRUE(std::filesystem::is_symlink(rig.folder.file("link.bmp")));
+    EXPECT_TRUE(std::filesystem::is_empty(rig.folder.file("folder.bmp")));
 }
 
 // Where a folder or a palette may be put, the program follows, whatever the length
@@ -553,6 +689,79 @@ TEST(MainWindowFiles, LoadPaletteStoresThePathAndRestarts) {
     EXPECT_EQ(request.filters[0], (app::FileFilter{"Color palettes (*.pal)", "*.pal"}));
     EXPECT_EQ(rig.stored("Palette"), platform::SettingsValue::ofText(path));
     EXPECT_EQ(rig.fractal().numColors, 2);
+    EXPECT_TRUE(rig.fractal().isRunning());
+}
+
+std::vector<platform::Color> colorsOf(const engine::Fractal& fractal) {
+    std::vector<platform::Color> colors;
+    for (int i = 0; i < fractal.colorTable.colorCount(); ++i)
+        colors.push_back(fractal.colorTable.colorAt(i));
+    return colors;
+}
+
+// Only a file that gives colours becomes the palette: anything else leaves the stored
+// palette (what the next start loads), the colours and the run as they were, and says why.
+TEST(MainWindowFiles, LoadPaletteStoresOnlyAFileThatGivesColours) {
+    Rig rig(engine::kHopalong);
+    rig.startAndPump();
+    const std::string good = rig.folder.write("two.pal", "255 0 0\n0 0 255\n");
+    rig.shell.fileAnswers.push_back(FileChoice{good, ""});
+    rig.command(app::IDM_LOAD_PALETTE);
+    ASSERT_EQ(rig.stored("Palette"), platform::SettingsValue::ofText(good));
+    const std::vector<platform::Color> colors = colorsOf(rig.fractal());
+    ASSERT_EQ(colors.size(), 2u);
+
+    std::string noise(3000, '\0');
+    std::mt19937 random(6);
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    noise[0] = '\x89';  // as a PNG begins: no number
+    const std::string fifo = rig.folder.file("pipe.pal");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string dangling = rig.folder.file("dangling.pal");
+    std::filesystem::create_symlink(rig.folder.file("gone.pal"), dangling);
+    const std::string loop = rig.folder.file("loop.pal");
+    std::filesystem::create_symlink(loop, loop);
+    const struct {
+        const char* name;
+        std::string path;
+        const char* reason;
+    } refused[] = {
+        {"random bytes", rig.folder.write("noise.pal", noise), "no colours"},
+        {"empty", rig.folder.write("empty.pal", ""), "no colours"},
+        {"header line", rig.folder.write("header.pal", "JASC-PAL\n0100\n1 2 3\n"), "no colours"},
+        {"FIFO", fifo, "not a regular file"},
+        {"folder", rig.folder.path().string(), "not a regular file"},
+        {"device", "/dev/zero", "not a regular file"},
+        {"dangling link", dangling, "No such file"},
+        {"link loop", loop, "symbolic links"},
+        {"path of 4200 characters", rig.folder.file(std::string(4200, 'p') + ".pal"), "too long"},
+    };
+    for (const auto& row : refused) {
+        SCOPED_TRACE(row.name);
+        engine::Fractal* before = rig.mainWindow->currentFractal();
+        rig.shell.messages.clear();
+        rig.shell.fileAnswers.push_back(FileChoice{row.path, ""});
+        rig.command(app::IDM_LOAD_PALETTE);
+        EXPECT_EQ(rig.stored("Palette"), platform::SettingsValue::ofText(good));
+        EXPECT_EQ(colorsOf(rig.fractal()), colors);
+        EXPECT_EQ(rig.fractal().numColors, 2);
+        EXPECT_EQ(rig.fractal().palettePath, good);
+        EXPECT_EQ(rig.mainWindow->currentFractal(), before);
+        EXPECT_TRUE(rig.fractal().isRunning());
+        ASSERT_EQ(rig.shell.messages.size(), 1u);
+        EXPECT_NE(rig.shell.messages[0].find(row.path), std::string::npos);
+        EXPECT_NE(rig.shell.messages[0].find(row.reason), std::string::npos)
+            << rig.shell.messages[0];
+    }
+
+    // A palette after the refusals is taken as ever.
+    const std::string one = rig.folder.write("one.pal", "1 2 3\n");
+    rig.shell.fileAnswers.push_back(FileChoice{one, ""});
+    rig.command(app::IDM_LOAD_PALETTE);
+    EXPECT_EQ(rig.stored("Palette"), platform::SettingsValue::ofText(one));
+    EXPECT_EQ(colorsOf(rig.fractal()), std::vector<platform::Color>{platform::rgb(1, 2, 3)});
+    EXPECT_EQ(rig.fractal().numColors, 1);
     EXPECT_TRUE(rig.fractal().isRunning());
 }
 

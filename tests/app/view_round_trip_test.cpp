@@ -91,7 +91,8 @@ engine::ViewWindow constructedView() {
 // shownView: the view the opening fractal recorded for the picture.
 engine::FractalPtr openAndContinue(Program& program, const std::string& path,
                                    engine::ViewWindow& shownView) {
-    const persist::PictureFile file = persist::readPictureFile(path, engine::kMaxParameterUnits);
+    const persist::PictureFile file =
+        persist::readPictureFile(path, engine::kMaxParameterUnits, kWidth, kHeight);
     if (const auto problem = app::pictureFileProblem(file)) {
         ADD_FAILURE() << "refused: " << *problem;
         return nullptr;
@@ -286,7 +287,7 @@ TEST(ViewRoundTrip, OldAndDamagedTrailersOpenAsBefore) {
         program.storeText("Mandelbrot", stored);
 
         const persist::PictureFile file =
-            persist::readPictureFile(path, engine::kMaxParameterUnits);
+            persist::readPictureFile(path, engine::kMaxParameterUnits, kWidth, kHeight);
         EXPECT_EQ(!app::pictureFileProblem(file).has_value(), c.opens);
         if (c.opens) {
             engine::ViewWindow shownView;

@@ -46,9 +46,10 @@ class TestFractal : public engine::Fractal {
         } while (endless_);
         return 0;
     }
+    std::string parameterString() const override { return "saved"; }
     bool saveParameters() override {
         saves.fetch_add(1);
-        return settings.writeString(typeName, "saved");
+        return settings.writeString(typeName, parameterString());
     }
     bool loadParameters() override {
         std::string text;

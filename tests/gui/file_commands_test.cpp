@@ -24,10 +24,16 @@ namespace {
 const std::string kKey = "Software\\Velk\\Corvane";
 
 // Answers the next modal window (a dialog the command opens) once it is up.
+// Answers the next modal dialog once it has the activation, as a person would answer
+// the dialog they see (or after a second, where the platform never gives it).
 void whenModalOpens(std::function<void(QWidget*)> answer) {
     auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
+    auto polls = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, [poll, answer, polls] {
+        QWidget* modal = QApplication::activeModalWidget();
+        const bool seen =
+            modal != nullptr && (QApplication::activeWindow() == modal || ++*polls > 50);
+        if (seen) {
             poll->stop();
             poll->deleteLater();
             answer(modal);

@@ -5,8 +5,11 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdlib>
+#include <random>
 
 #include "bmp_builder.h"
+#include "platform/regular_file.h"
 #include "platform/temp_folder.h"
 
 namespace {
@@ -177,6 +180,10 @@ TEST(BitmapFile, RefusesHostileFilesWithAReason) {
         EXPECT_FALSE(loaded.ok());
         EXPECT_TRUE(loaded.bitmap.empty());
         EXPECT_EQ(loaded.error.find('\n'), std::string::npos);
+        // Read at a window's size, or headers only, the same files are refused.
+        const auto* data = reinterpret_cast<const unsigned char*>(c.file.data());
+        EXPECT_FALSE(persist::decodeBitmapScaled(data, c.file.size(), 3, 2).ok());
+        EXPECT_FALSE(persist::decodeBitmapScaled(data, c.file.size(), 0, 0).ok());
     }
 }
 
@@ -194,6 +201,102 @@ TEST(BitmapFile, ReadsEveryPrefixOfAValidFileSafely) {
     ASSERT_TRUE(decode(file).ok());
     for (std::size_t n = 0; n < file.size(); ++n) {
         EXPECT_FALSE(decode(file.substr(0, n)).ok()) << n;
+    }
+}
+
+// ----- Reading at another size -----
+
+// A bitmap of every stored format with random pixel bytes (and random padding).
+Description randomBitmap(std::uint16_t bits, int width, int height, std::mt19937& random) {
+    Description d;
+    d.width = width;
+    d.height = height;
+    d.bitsPerPixel = bits;
+    if (bits <= 8) {
+        // One entry fewer than the indices can name: the last index reads as black.
+        d.palette.resize((std::size_t{1} << bits) - 1);
+        for (std::uint32_t& entry : d.palette)
+            entry = random() & 0xFFFFFF;
+    }
+    const std::size_t rowSize = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
+    for (int y = 0; y < std::abs(height); ++y) {
+        std::string row(rowSize, '\0');
+        for (char& byte : row)
+            byte = static_cast<char>(random());
+        d.rows.push_back(row);
+    }
+    return d;
+}
+
+Description withBitFields(Description d, std::uint32_t headerSize,
+                          std::vector<std::uint32_t> masks) {
+    d.compression = 3;
+    d.headerSize = headerSize;
+    d.masks = std::move(masks);
+    return d;
+}
+
+// What Open showed before it read at the window's size: the whole picture, then a
+// stretched copy (nearest pixel) onto the window.
+std::vector<platform::Color> fullLoadStretched(const std::string& file, int width, int height) {
+    const persist::BitmapLoad full = decode(file);
+    EXPECT_TRUE(full.ok()) << full.error;
+    platform::Bitmap stretched(width, height);
+    stretched.stretchFrom(full.bitmap, 0, 0, width, height, 0, 0, full.bitmap.width(),
+                          full.bitmap.height());
+    return stretched.snapshot();
+}
+
+TEST(BitmapFile, ReadingAtAnotherSizeGivesTheStretchedCopyOfEveryFormat) {
+    std::mt19937 random(18);
+    struct Format {
+        const char* name;
+        Description description;
+    };
+    std::vector<Format> formats = {
+        {"1-bit", randomBitmap(1, 13, 7, random)},
+        {"4-bit", randomBitmap(4, 13, 7, random)},
+        {"8-bit", randomBitmap(8, 13, 7, random)},
+        {"16-bit 5-5-5", randomBitmap(16, 13, 7, random)},
+        {"16-bit 5-6-5 bit fields",
+         withBitFields(randomBitmap(16, 13, 7, random), 40, {0xF800, 0x07E0, 0x001F})},
+        {"24-bit", randomBitmap(24, 13, 7, random)},
+        {"32-bit", randomBitmap(32, 13, 7, random)},
+        {"32-bit bit fields",
+         withBitFields(randomBitmap(32, 13, 7, random), 124, {0xFF, 0xFF00, 0xFF0000})},
+        // Rows longer than one read: the sampled columns are read in several.
+        {"24-bit, 90 kB rows", randomBitmap(24, 30011, 3, random)},
+        {"1-bit, 75 kB rows", randomBitmap(1, 600001, 2, random)},
+    };
+    const std::vector<std::pair<int, int>> sizes = {
+        {1, 1}, {5, 3}, {13, 7}, {29, 16}, {6, 20}, {40, 2}, {7001, 2}, {70001, 1},
+    };
+    const testing_support::TempFolder folder;
+    for (Format& format : formats) {
+        for (const bool topDown : {false, true}) {
+            Description& d = format.description;
+            d.height = topDown ? -std::abs(d.height) : std::abs(d.height);
+            const std::string file = build(d);
+            const std::string path = folder.write("picture.bmp", file);
+            const auto opened = platform::RegularFile::open(path);
+            ASSERT_TRUE(opened.has_value());
+            for (const auto& [width, height] : sizes) {
+                SCOPED_TRACE(std::string(format.name) + (topDown ? " top-down " : " bottom-up ") +
+                             std::to_string(width) + "x" + std::to_string(height));
+                const std::vector<platform::Color> expected =
+                    fullLoadStretched(file, width, height);
+                for (const persist::BitmapLoad& scaled :
+                     {persist::decodeBitmapScaled(
+                          reinterpret_cast<const unsigned char*>(file.data()), file.size(), width,
+                          height),
+                      persist::loadBitmapFileScaled(*opened, width, height)}) {
+                    ASSERT_TRUE(scaled.ok()) << scaled.error;
+                    EXPECT_EQ(scaled.fileWidth, d.width);
+                    EXPECT_EQ(scaled.fileHeight, std::abs(d.height));
+                    EXPECT_EQ(scaled.bitmap.snapshot(), expected);
+                }
+            }
+        }
     }
 }
 

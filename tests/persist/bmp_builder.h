@@ -3,6 +3,8 @@
 // Builds bitmap files byte by byte, independently of the program's own writer, so
 // that the loader is tested against the format rather than against itself.
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -69,6 +71,23 @@ inline std::string build(const Description& description) {
         s += row;
     put32(s, 2, static_cast<std::uint32_t>(s.size()));
     return s;
+}
+
+// A 24-bit picture of width x height black pixels that take no disk space (a hole in a
+// sparse file), followed by trailer.
+inline void writeSparsePicture(const std::string& path, std::int32_t width, std::int32_t height,
+                               const std::string& trailer) {
+    Description d;
+    d.width = width;
+    d.height = height;
+    d.dataOffset = 58;  // where the program's pictures keep their pixels
+    const std::string header = build(d);
+    const std::uint64_t rowSize =
+        (std::uint64_t{3} * static_cast<std::uint32_t>(width) + 3) / 4 * 4;
+    const std::uint64_t end = header.size() + rowSize * static_cast<std::uint32_t>(height);
+    std::ofstream(path, std::ios::binary) << header;
+    std::filesystem::resize_file(path, end);
+    std::ofstream(path, std::ios::binary | std::ios::app) << trailer;
 }
 
 inline std::string bytes(std::initializer_list<int> values) {

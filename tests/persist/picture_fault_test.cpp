@@ -1,6 +1,8 @@
 // Saving under adverse conditions: a full disk and a folder the user may not write.
 // Each case runs in a child process, so limits and lost privileges stay there.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,11 +35,13 @@ constexpr int kNotReported = 1;
 constexpr int kDamaged = 2;
 constexpr int kSetupFailed = 3;
 
-int saveOver(const std::string& path) {
+// Saves over the earlier picture at path, which must fail for the given reason.
+int saveOver(const std::string& path, const std::string& reason) {
     Rig rig(240, 268);
     TestFractal f(rig.services());
     f.picture.fillRect({0, 0, 240, 268}, 0x123456);
-    if (f.saveImage(path) != engine::kStatusCannotCreate)
+    const engine::SaveResult saved = f.saveImageTo(path, platform::StreamTargets::Refuse);
+    if (saved.status != engine::kStatusCannotCreate || saved.reason != reason)
         return kNotReported;
     return TempFolder::read(path) == "earlier picture" ? kReportedAndKept : kDamaged;
 }
@@ -51,12 +55,38 @@ TEST(PictureFaultTest, AFullDiskReportsTheFailureAndKeepsTheEarlierFile) {
         const rlimit limit{20000, 20000};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
             return kSetupFailed;
-        return saveOver(path);
+        return saveOver(path, "File too large");
     });
     EXPECT_EQ(result, kReportedAndKept);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                             std::filesystem::directory_iterator()),
               1);  // no temporary file left behind
+}
+
+// A real full file system: a small one of its own, mounted only where the child sees it.
+TEST(PictureFaultTest, AFullFileSystemNamesTheReasonAndKeepsTheEarlierFile) {
+    const TempFolder folder;
+    const std::string mountPoint = folder.file("small");
+    std::filesystem::create_directory(mountPoint);
+    const std::string path = mountPoint + "/Mandelbrot001.bmp";
+    const int result = inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("corvane-test", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0) {
+            return kSetupFailed;
+        }
+        folder.write("small/Mandelbrot001.bmp", "earlier picture");
+        if (TempFolder::read(path) != "earlier picture")
+            return kSetupFailed;
+        const int saved = saveOver(path, "No space left on device");
+        // Nothing but the earlier picture is left on the full file system.
+        const auto entries = std::distance(std::filesystem::directory_iterator(mountPoint),
+                                           std::filesystem::directory_iterator());
+        return saved == kReportedAndKept && entries != 1 ? kDamaged : saved;
+    });
+    if (result == kSetupFailed)
+        GTEST_SKIP() << "no private file system can be mounted here";
+    EXPECT_EQ(result, kReportedAndKept);
 }
 
 TEST(PictureFaultTest, AReadOnlyFolderReportsTheFailureAndKeepsTheEarlierFile) {
@@ -71,7 +101,7 @@ TEST(PictureFaultTest, AReadOnlyFolderReportsTheFailureAndKeepsTheEarlierFile) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
             return kSetupFailed;
         }
-        return saveOver(path);
+        return saveOver(path, "Permission denied");
     });
     EXPECT_EQ(result, kReportedAndKept);
 }

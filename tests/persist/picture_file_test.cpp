@@ -210,15 +210,14 @@ class ParametersOfLength : public corvane_test::TestFractal {
   public:
     ParametersOfLength(const platform::Services& services, std::size_t length)
         : TestFractal(services), length_(length) {}
-    bool saveParameters() override {
-        return settings.writeString(typeName, std::string(length_, '7'));
-    }
+    std::string parameterString() const override { return std::string(length_, '7'); }
 
   private:
     std::size_t length_;
 };
 
 // What a save writes, Open reads whole; what it could not, it does not write at all.
+// Whether the settings can be written makes no difference to the picture.
 TEST(PictureFile, APictureIsSavedOnlyWithItsWholeParameterString) {
     const std::size_t longest = engine::kMaxParameterUnits;
     const struct {
@@ -229,7 +228,8 @@ TEST(PictureFile, APictureIsSavedOnlyWithItsWholeParameterString) {
         {0, true, engine::kStatusOk},
         {longest, true, engine::kStatusOk},
         {longest + 1, true, engine::kStatusCannotStoreParameters},
-        {10, false, engine::kStatusCannotStoreParameters},  // nothing to read back
+        {10, false, engine::kStatusOk},
+        {longest + 1, false, engine::kStatusCannotStoreParameters},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);
@@ -243,77 +243,17 @@ TEST(PictureFile, APictureIsSavedOnlyWithItsWholeParameterString) {
         fractal.imagePath = "/before";
         const std::string path = folder.file("p.bmp");
 
-        EXPECT_EQ(fractal.saveImage(path), c.status);
+        const engine::SaveResult saved = fractal.saveImageTo(path, platform::StreamTargets::Refuse);
+        EXPECT_EQ(saved.status, c.status);
         if (c.status == engine::kStatusOk) {
-            const persist::PictureFile file = persist::readPictureFile(path, longest);
+            const persist::PictureFile file = persist::readPictureFile(path, longest, 6, 4);
             EXPECT_EQ(file.params, std::string(c.length, '7'));
+            EXPECT_EQ(fractal.imagePath, folder.path().string());
         } else {
+            EXPECT_NE(saved.reason.find("too long"), std::string::npos) << saved.reason;
             EXPECT_FALSE(std::filesystem::exists(path));
             EXPECT_EQ(fractal.imagePath, "/before");
         }
-    }
-}
-
-TEST(PictureFile, ReplacingIsAllOrNothing) {
-    const TempFolder folder;
-    const std::string path = folder.write("p.bmp", "earlier picture");
-    ::chmod(path.c_str(), 0640);
-    const auto writeHalfThenFail = [](std::FILE* file) {
-        std::fputs("half", file);
-        return false;
-    };
-    EXPECT_FALSE(persist::writeFileReplacing(path, writeHalfThenFail));
-    EXPECT_EQ(TempFolder::read(path), "earlier picture");
-    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"p.bmp"});
-
-    EXPECT_TRUE(persist::writeFileReplacing(
-        path, [](std::FILE* file) { return std::fputs("new picture", file) >= 0; }));
-    EXPECT_EQ(TempFolder::read(path), "new picture");
-    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"p.bmp"});
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
-}
-
-TEST(PictureFile, SavingThroughALinkReplacesWhatItPointsTo) {
-    const TempFolder folder;
-    std::filesystem::create_directory(folder.path() / "pictures");
-    const std::string real = folder.write("pictures/real.bmp", "earlier picture");
-    ::chmod(real.c_str(), 0640);
-    const std::string link = folder.file("link.bmp");
-    const std::string dangling = folder.file("new.bmp");
-    const std::string nowhere = folder.file("nowhere.bmp");
-    std::filesystem::create_symlink("pictures/real.bmp", link);
-    std::filesystem::create_symlink("pictures/fresh.bmp", dangling);
-    std::filesystem::create_symlink("missing/x.bmp", nowhere);
-    const auto writeNew = [](std::FILE* file) { return std::fputs("new picture", file) >= 0; };
-
-    EXPECT_TRUE(persist::writeFileReplacing(link, writeNew));
-    EXPECT_TRUE(persist::writeFileReplacing(dangling, writeNew));
-    EXPECT_FALSE(persist::writeFileReplacing(nowhere, writeNew));
-
-    for (const auto& [path, target] :
-         std::vector<std::pair<std::string, std::string>>{{link, "pictures/real.bmp"},
-                                                          {dangling, "pictures/fresh.bmp"},
-                                                          {nowhere, "missing/x.bmp"}}) {
-        EXPECT_TRUE(std::filesystem::is_symlink(path)) << path;
-        EXPECT_EQ(std::filesystem::read_symlink(path), target);
-    }
-    EXPECT_EQ(TempFolder::read(real), "new picture");
-    EXPECT_EQ(TempFolder::read(folder.file("pictures/fresh.bmp")), "new picture");
-    EXPECT_EQ(folderEntries(folder.path() / "pictures"),
-              (std::vector<std::string>{"fresh.bmp", "real.bmp"}));
-    EXPECT_EQ(folderEntries(folder.path()),
-              (std::vector<std::string>{"link.bmp", "new.bmp", "nowhere.bmp", "pictures"}));
-    struct stat info {};
-    ASSERT_EQ(::stat(real.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u) << "permissions come from the target";
-
-    if (::geteuid() != 0) {  // permissions do not stop the superuser
-        ::chmod(real.c_str(), 0444);
-        EXPECT_FALSE(persist::writeFileReplacing(link, [](std::FILE*) { return true; }));
-        EXPECT_EQ(TempFolder::read(real), "new picture");
-        EXPECT_TRUE(std::filesystem::is_symlink(link));
     }
 }
 
@@ -461,7 +401,7 @@ TEST(PictureFile, ReadPictureFileTellsWhetherTheTrailerHasAType) {
     showStillPattern(*saver.fractal);
     const std::string picture = folder.file("m.bmp");
     ASSERT_EQ(saver.fractal->saveImage(picture), engine::kStatusOk);
-    const persist::PictureFile full = persist::readPictureFile(picture, 255);
+    const persist::PictureFile full = persist::readPictureFile(picture, 255, 4, 2);
     ASSERT_TRUE(full.image.ok());
     EXPECT_EQ(full.type, engine::kMandelbrot);
     EXPECT_FALSE(full.params.empty());
@@ -470,12 +410,13 @@ TEST(PictureFile, ReadPictureFileTellsWhetherTheTrailerHasAType) {
     const std::string bare = folder.file("bare.bmp");
     std::filesystem::copy_file(picture, bare);
     std::filesystem::resize_file(bare, persist::pictureTrailerOffset(4, 2));
-    const persist::PictureFile cut = persist::readPictureFile(bare, 255);
+    const persist::PictureFile cut = persist::readPictureFile(bare, 255, 4, 2);
     ASSERT_TRUE(cut.image.ok());
     EXPECT_FALSE(cut.type.has_value());
     EXPECT_TRUE(cut.params.empty());
 
-    const persist::PictureFile missing = persist::readPictureFile(folder.file("none.bmp"), 255);
+    const persist::PictureFile missing =
+        persist::readPictureFile(folder.file("none.bmp"), 255, 4, 2);
     EXPECT_FALSE(missing.image.ok());
     EXPECT_NE(missing.image.error.find("No such file"), std::string::npos);
 }
@@ -493,6 +434,29 @@ TEST(PictureFile, ASmallerPictureIsScaledToTheWindow) {
         for (int x = 0; x < 240; x += 5) {
             ASSERT_EQ(opener.fractal->picture.pixel(x, y), patternColor(x / 2, y / 2))
                 << x << "," << y;
+        }
+    }
+}
+
+// The largest pictures the loader accepts open at the window's size as quickly as any
+// other, in the window and in the slideshow (which both read through openImage).
+TEST(PictureFile, TheLargestPicturesOpenAtTheWindowsSize) {
+    const TempFolder folder;
+    const std::string params = "-2,-1,1,1,50,0,0,1,1,100";
+    const std::string trailer =
+        bmp_test::bytes({6, 0, 0, 0}) + utf16le(u"-2,-1,1,1,50,0,0,1,1,100");
+    for (const auto& [width, height] : {std::pair{1, 268435456}, std::pair{16384, 16384}}) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        const std::string path = folder.file("huge.bmp");
+        bmp_test::writeSparsePicture(path, width, height, trailer);
+        Rig rig(24, 20);
+        paintPattern(*rig.fractal);
+        for (const bool animate : {false, true}) {
+            ASSERT_EQ(rig.fractal->openImage(path, animate), engine::kStatusOk);
+            EXPECT_EQ(rig.fractal->fileType, engine::kJulia);
+            EXPECT_EQ(rig.fractal->fileParams, params);
+            EXPECT_EQ(rig.fractal->picture.snapshot(),
+                      std::vector<platform::Color>(24 * 20, platform::kBlack));
         }
     }
 }

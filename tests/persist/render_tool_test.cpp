@@ -1,7 +1,10 @@
 // corvane-render, run as the separate program it is.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -43,10 +46,12 @@ std::string quoted(const std::string& argument) {
     return q + "'";
 }
 
-ToolRun render(const TempFolder& folder, const std::vector<std::string>& arguments) {
-    std::string command = quoted(kProgram);
+// prefix: shell commands run before the program, such as a file size limit.
+ToolRun render(const TempFolder& folder, const std::vector<std::string>& arguments,
+               const std::string& prefix = "") {
+    std::string command = prefix + quoted(kProgram);
     for (const std::string& a : arguments)
-        command += " " + quoted(a);
+        command.append(" ").append(quoted(a));  // not " " + ...: gcc 12 bug 105651
     const std::string out = folder.file("stdout.txt");
     const std::string err = folder.file("stderr.txt");
     command += " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";
@@ -169,6 +174,29 @@ TEST_F(RenderTool, RendersASavedPictureAgainAtAnotherSize) {
     EXPECT_EQ(trailerOf(again), trailerOf(first));
 }
 
+// Only the size and the trailer of a picture are read: the largest render again as
+// quickly as any other. One too long to compute at its own size needs --size.
+TEST_F(RenderTool, RendersTheLargestPicturesAgainAtAGivenSize) {
+    std::string trailer = bmp_test::bytes({6, 0, 0, 0});
+    for (const char c : std::string("-2,-1,1,1,50,0,0,1,1,100"))
+        trailer += std::string{c, '\0'};
+    trailer += std::string(2, '\0');
+    const std::string output = folder.file("again.bmp");
+    for (const auto& [width, height] : {std::pair{1, 268435456}, std::pair{16384, 16384}}) {
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        SCOPED_TRACE(size);
+        const std::string path = folder.file(size + ".bmp");
+        bmp_test::writeSparsePicture(path, width, height, trailer);
+        const ToolRun run = render(folder, {"--from", path, "--size", "30x20", output});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.lastLine().rfind("type=Julia size=30x20 ", 0), 0u) << run.lastLine();
+        EXPECT_EQ(trailerOf(output).second, "-2,-1,1,1,50,0,0,1,1,100");
+    }
+    const ToolRun tall = render(folder, {"--from", folder.file("1x268435456.bmp"), output});
+    EXPECT_EQ(tall.exitCode, 1);
+    EXPECT_NE(tall.err.find("--size"), std::string::npos) << tall.err;
+}
+
 TEST_F(RenderTool, RefusesBadArgumentsWithExitCode2) {
     const std::string out = folder.file("x.bmp");
     const std::vector<std::vector<std::string>> cases = {
@@ -237,6 +265,66 @@ TEST_F(RenderTool, RefusesUnusableFilesWithOneLineAndExitCode1) {
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_FALSE(std::filesystem::exists(out));
     }
+}
+
+// Where the picture goes: a pipe or a device is written into as by any tool, and
+// stays what it is; what cannot be written fails with the system's reason.
+TEST_F(RenderTool, WritesIntoPipesAndDevicesAndNamesTheReasonOfEveryFailure) {
+    const std::string pipe = folder.file("pipe.bmp");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string device = folder.file("null.bmp");
+    const bool haveDevice = ::mknod(device.c_str(), S_IFCHR | 0600, ::makedev(1, 3)) == 0 &&
+                            ::access(device.c_str(), W_OK) == 0;
+    std::filesystem::create_directory(folder.path() / "folder.bmp");
+    std::filesystem::create_symlink("loop.bmp", folder.path() / "loop.bmp");
+    const std::string earlier = folder.write("earlier.bmp", "earlier picture");
+    const struct {
+        std::string output;
+        bool reader;
+        std::string prefix;
+        const char* reason;  // nullptr: written
+    } cases[] = {
+        {pipe, true, "", nullptr},
+        {pipe, false, "", "no program is reading from this pipe"},
+        {device, false, "", nullptr},
+        {folder.file("folder.bmp"), false, "", "Is a directory"},
+        {folder.file("loop.bmp"), false, "", "Too many levels of symbolic links"},
+        {folder.file(std::string(300, 'n') + ".bmp"), false, "", "File name too long"},
+        {folder.file("missing/x.bmp"), false, "", "No such file or directory"},
+        // A file size limit stands in for a full disk.
+        {earlier, false, "ulimit -f 2; ", "File too large"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output.substr(folder.path().string().size()) + (c.reader ? " read" : ""));
+        if (c.output == device && !haveDevice)
+            continue;  // no private device node can be made here
+        const int reader = c.reader ? ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+        const ToolRun run = render(folder, {"--size", "60x40", c.output}, c.prefix);
+        if (c.reason == nullptr) {
+            EXPECT_EQ(run.exitCode, 0) << run.err;
+        } else {
+            EXPECT_EQ(run.exitCode, 1);
+            EXPECT_EQ(run.err, "corvane-render: " + c.output +
+                                   ": cannot write the picture: " + c.reason + "\n");
+        }
+        if (reader >= 0) {
+            std::string bytes(65536, '\0');
+            const ssize_t got = ::read(reader, bytes.data(), bytes.size());
+            ::close(reader);
+            bytes.resize(static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+            const persist::BitmapLoad picture = persist::decodeBitmap(
+                reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+            ASSERT_TRUE(picture.ok()) << picture.error;
+            EXPECT_EQ(picture.bitmap.width(), 60);
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    if (haveDevice) {
+        EXPECT_TRUE(std::filesystem::is_character_file(device));
+    }
+    EXPECT_EQ(TempFolder::read(earlier), "earlier picture");
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        EXPECT_NE(entry.path().filename().string().rfind(".corvane-", 0), 0u) << entry.path();
 }
 
 // A picture rendered again from its file keeps its view bit for bit, and so its pixels.

@@ -1,6 +1,7 @@
 // corvane-render: computes one picture on the real engine without a window and
 // saves it as a picture file.
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <new>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "persist/picture_file.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
+#include "platform/write_target.h"
 #include "render_options.h"
 
 namespace {
@@ -44,12 +46,14 @@ struct Job {
 // file cannot be used (exit code 1).
 using Problem = std::string;
 
+// The picture's own pixels are never needed: only its size, type and parameters.
 Problem readPictureJob(const std::string& path, Job& job) {
-    const persist::PictureFile file = persist::readPictureFile(path, engine::kMaxParameterUnits);
+    const persist::PictureFile file =
+        persist::readPictureFile(path, engine::kMaxParameterUnits, 0, 0);
     if (!file.image.ok())
         return path + ": " + file.image.error;
-    job.width = file.image.bitmap.width();
-    job.height = file.image.bitmap.height();
+    job.width = file.image.fileWidth;
+    job.height = file.image.fileHeight;
     const engine::FractalType type = file.type.value_or(0);
     const std::string& params = file.params;
     if (app::fractalTypeName(type).empty())
@@ -74,6 +78,10 @@ Problem makeJob(const render::RenderOptions& options, Job& job) {
     if (options.width && options.height) {
         job.width = *options.width;
         job.height = *options.height;
+    } else if (!render::sizeAllowed(job.width, job.height)) {
+        // A file can hold a picture too long or too large to compute at its own size.
+        return *options.from + ": a " + std::to_string(job.width) + "x" +
+               std::to_string(job.height) + " picture is rendered only at a size given with --size";
     }
     return {};
 }
@@ -140,11 +148,11 @@ Problem renderPicture(const render::RenderOptions& options) {
     fractal->startFromSettings();
     runToEnd(*fractal, options.points);
 
-    const int saved = fractal->saveImage(options.output);
-    if (saved == engine::kStatusCannotStoreParameters)
-        return options.output + ": the parameter string cannot be stored with the picture";
-    if (saved != engine::kStatusOk)
-        return options.output + ": cannot write the picture";
+    // A pipe or a device (/dev/null, /dev/stdout) is written into as any tool would.
+    const engine::SaveResult saved =
+        fractal->saveImageTo(options.output, platform::StreamTargets::WriteInto);
+    if (saved.status != engine::kStatusOk)
+        return options.output + ": cannot write the picture: " + saved.reason;
     const engine::RunStatistics stats = fractal->statistics();
     if (const std::string note = window.titleNote(); !note.empty())
         std::printf("note: %s\n", note.c_str());
@@ -159,6 +167,10 @@ Problem renderPicture(const render::RenderOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that goes away, or a file size limit, fails the write with a reason to
+    // report instead of ending the program with a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const render::ParsedCommandLine parsed = render::parseCommandLine(arguments);
     if (parsed.help) {

@@ -45,14 +45,18 @@ bool parseSize(const std::string& text, int& width, int& height) {
     int h = 0;
     if (!parseDecimal(text.substr(0, x), w) || !parseDecimal(text.substr(x + 1), h))
         return false;
-    if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide)
+    if (!sizeAllowed(w, h))
         return false;
-    if (static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) > persist::kMaxPixels) {
-        return false;
-    }
     width = w;
     height = h;
     return true;
+}
+
+bool sizeAllowed(int width, int height) {
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
+        return false;
+    return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <=
+           persist::kMaxPixels;
 }
 
 const char* usageText() {

@@ -31,6 +31,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 // "WxH" with two positive decimal numbers; false for anything else or an absurd size.
 bool parseSize(const std::string& text, int& width, int& height);
+// Whether a picture of width x height may be rendered (what --size accepts).
+bool sizeAllowed(int width, int height);
 
 const char* usageText();
 
