@@ -270,6 +270,8 @@ TEST(NavigationStop, StopAndContinueKeepViewAndParametersForBothFamilies) {
 
         key(rig, app::VK_ESCAPE);
         EXPECT_TRUE(rig.mainWindow->stoppedByUser());
+        // A paused orbit finishes the point it is computing before it waits.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
         const std::uint64_t points = rig.fractal().statistics().pointCount;
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         EXPECT_EQ(rig.fractal().statistics().pointCount, points);  // nothing more computed
