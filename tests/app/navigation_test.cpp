@@ -87,7 +87,9 @@ TEST(NavigationWheel, RefusesStepsBeyondTheDeepestViewAndSaysSoOncePerBurst) {
     rig.startAndPump();
     // A view a few notches above the depth double precision resolves.
     const double half = 1e-13;
+    rig.fractal().stopCalculation();  // the worker reads the view
     rig.fractal().view.setRect(0.25 - half, -half, 0.25 + half, half);
+    rig.fractal().startCalculation();
     const engine::ViewWindow deep = rig.fractal().view;
     ASSERT_TRUE(deep.resolvesPixels());
     const int historyBefore = rig.fractal().history.count();
