@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
+#include <string_view>
 
 #include "complex/complex_fractal.h"
 #include "platform/c_format.h"
@@ -52,39 +54,52 @@ std::string magnification(double m) {
     return platform::cformat("x %.4g", m);
 }
 
+// Pieces appended one by one: gcc 12 at -O3 warns falsely (-Wrestrict, GCC bug
+// 105651) about a literal added to a temporary string.
+std::string joined(std::initializer_list<std::string_view> pieces) {
+    std::string text;
+    for (const std::string_view piece : pieces)
+        text.append(piece);
+    return text;
+}
+
 std::string progress(const StatusFacts& facts) {
     const double perSecond =
         facts.seconds > 0.0
             ? static_cast<double>(facts.orbit ? facts.points : facts.iterations) / facts.seconds
             : 0.0;
     const char* unit = facts.orbit ? "points/s" : "iterations/s";
-    const std::string points = grouped(facts.points) + " points";
+    const std::string points = joined({grouped(facts.points), " points"});
     const int percent = static_cast<int>(std::clamp(facts.shareDone, 0.0, 1.0) * 100.0);
     switch (facts.run) {
         case StatusFacts::Run::Done:
-            return platform::cformat("Done in %.2f s", facts.seconds) + kSeparator +
-                   rate(perSecond) + unit;
+            return joined({platform::cformat("Done in %.2f s", facts.seconds), kSeparator,
+                           rate(perSecond), unit});
         case StatusFacts::Run::Stopped:
-            return facts.orbit ? "Stopped" + std::string(kSeparator) + points
+            return facts.orbit ? joined({"Stopped", kSeparator, points})
                                : platform::cformat("Stopped at %d %%", percent);
         case StatusFacts::Run::Running:
             break;
     }
     const std::string done = facts.orbit ? points : platform::cformat("%d %%", percent);
-    return done + kSeparator + rate(perSecond) + unit;
+    return joined({done, kSeparator, rate(perSecond), unit});
 }
 
 }  // namespace
 
 std::string statusText(const StatusFacts& facts) {
-    std::string text = facts.typeName + kSeparator;
-    text += facts.method.empty() ? facts.arithmetic : facts.method + ", " + facts.arithmetic;
-    text += kSeparator + magnification(facts.magnification);
-    if (facts.pointerX && facts.pointerY) {
-        text += kSeparator + coordinate(*facts.pointerX, facts.pixelWidth) + ", " +
-                coordinate(*facts.pointerY, facts.pixelHeight);
+    std::string text = joined({facts.typeName, kSeparator});
+    if (facts.method.empty()) {
+        text.append(facts.arithmetic);
+    } else {
+        text.append(joined({facts.method, ", ", facts.arithmetic}));
     }
-    return text + kSeparator + progress(facts);
+    text.append(joined({kSeparator, magnification(facts.magnification)}));
+    if (facts.pointerX && facts.pointerY) {
+        text.append(joined({kSeparator, coordinate(*facts.pointerX, facts.pixelWidth), ", ",
+                            coordinate(*facts.pointerY, facts.pixelHeight)}));
+    }
+    return joined({text, kSeparator, progress(facts)});
 }
 
 StatusFacts statusFacts(engine::Fractal& fractal, std::optional<platform::Point> pointer,
