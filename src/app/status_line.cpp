@@ -29,10 +29,14 @@ std::string coordinate(double value, double pixelSize) {
 
 // 1234567 as "1,234,567".
 std::string grouped(std::uint64_t n) {
-    std::string digits = std::to_string(n);
-    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
-        digits.insert(static_cast<std::size_t>(i), ",");
-    return digits;
+    const std::string digits = std::to_string(n);
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            text.push_back(',');
+        text.push_back(digits[i]);
+    }
+    return text;
 }
 
 // 12300000 as "12.3 M".
