@@ -112,10 +112,6 @@ unsigned low8(std::uint64_t value) {
     return static_cast<unsigned>(static_cast<std::uint16_t>(value) & 0xFFu);
 }
 
-std::string reasonFromErrno(int errorNumber) {
-    return errorNumber == 0 ? std::string("not a regular file") : std::strerror(errorNumber);
-}
-
 // The bytes of a regular file, at most kMaxPaletteBytes; nullopt (and why) when the path
 // is not a regular file that can be read. Opening does not block on a FIFO, and nothing
 // but a regular file is read.
@@ -123,14 +119,14 @@ std::optional<std::string> readPaletteFile(const std::string& path, std::string&
     int error = 0;
     const auto file = platform::RegularFile::open(path, &error);
     if (!file) {
-        whyNot = reasonFromErrno(error);
+        whyNot = platform::RegularFile::failureReason(error);
         return std::nullopt;
     }
     bool truncated = false;
     errno = 0;
     auto data = file->readAll(kMaxPaletteBytes, truncated);
     if (!data)
-        whyNot = reasonFromErrno(errno);
+        whyNot = platform::RegularFile::failureReason(errno);
     if (data && truncated) {
         // Cut after the last complete number, so that none is read short.
         std::size_t used = data->size();

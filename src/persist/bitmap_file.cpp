@@ -394,8 +394,8 @@ BitmapLoad decodeBitmapScaled(const unsigned char* data, std::size_t size, int w
 }
 
 std::string openFailureReason(int errorNumber) {
-    return errorNumber == 0 ? std::string("not a regular file")
-                            : "cannot open the file: " + std::string(std::strerror(errorNumber));
+    const std::string reason = platform::RegularFile::failureReason(errorNumber);
+    return errorNumber == 0 ? reason : std::string("cannot open the file: ").append(reason);
 }
 
 BitmapLoad loadBitmapFile(const std::string& path) {

@@ -1,5 +1,7 @@
 #include "platform/regular_file.h"
 
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -81,6 +83,10 @@ std::optional<std::string> RegularFile::readAll(std::size_t maxBytes, bool& trun
     truncated = used > maxBytes;
     data.resize(std::min(used, maxBytes));
     return data;
+}
+
+std::string RegularFile::failureReason(int errorNumber) {
+    return errorNumber == 0 ? std::string("not a regular file") : std::strerror(errorNumber);
 }
 
 }  // namespace platform

@@ -14,6 +14,8 @@ class RegularFile {
     // nullopt when the path cannot be opened or is not a regular file; errorNumber
     // (when given) receives errno, or 0 for "not a regular file".
     static std::optional<RegularFile> open(const std::string& path, int* errorNumber = nullptr);
+    // Why open failed, from the errorNumber it gave.
+    static std::string failureReason(int errorNumber);
 
     RegularFile(RegularFile&& other) noexcept;
     RegularFile& operator=(RegularFile&& other) noexcept;

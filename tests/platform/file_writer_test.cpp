@@ -21,15 +21,8 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::folderEntries;
 using testing_support::TempFolder;
-
-std::vector<std::string> folderEntries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::function<bool(std::FILE*)> writing(const std::string& text) {
     return [text](std::FILE* file) {

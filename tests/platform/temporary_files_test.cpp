@@ -17,15 +17,8 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::folderEntries;
 using testing_support::TempFolder;
-
-std::vector<std::string> folderEntries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Sets the time of the last change, links themselves included, minutes back.
 void makeOld(const std::string& path, int minutes) {
