@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QAbstractButton>
+#include <QKeySequence>
+#include <QSet>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -108,10 +111,16 @@ void saveShot(QWidget& dialog, const char* fileName) {
     }
 }
 
+// A control's text as the user reads it: the access key's mark left out.
+QString shown(QString text) {
+    static const QRegularExpression mark("&(.)");
+    return text.replace(mark, "\\1");
+}
+
 QStringList labelTexts(QWidget& dialog, std::initializer_list<const char*> names) {
     QStringList texts;
     for (const char* name : names)
-        texts << child<QLabel>(dialog, name)->text();
+        texts << shown(child<QLabel>(dialog, name)->text());
     return texts;
 }
 
@@ -133,6 +142,7 @@ class DialogsTest : public QObject {
     void statisticsDialogStopsRefreshingWhenTheRunEnds();
     void aboutDialogNamesTheProgram();
     void parametersOfTheOtherFamilyOpenNoDialog();
+    void everyFieldAndButtonHasItsOwnAccessKey();
 };
 
 void DialogsTest::typeDialogOpensOnTheCurrentTypeAndGivesTheChosenId() {
@@ -140,7 +150,7 @@ void DialogsTest::typeDialogOpensOnTheCurrentTypeAndGivesTheChosenId() {
     gui::TypeDialogWidget dialog(nullptr, *rig.fractal, &rig.shell);
     saveShot(dialog, "type.png");
     QCOMPARE(dialog.windowTitle(), QString("Fractal Type"));
-    QCOMPARE(child<QLabel>(dialog, "typeLabel")->text(), QString("Fractal type:"));
+    QCOMPARE(shown(child<QLabel>(dialog, "typeLabel")->text()), QString("Fractal type:"));
     QCOMPARE(dialog.list()->count(), 13);
     QCOMPARE(dialog.list()->item(0)->text(), QString("Chip"));
     QCOMPARE(dialog.list()->currentItem()->text(), QString("Julia"));
@@ -191,9 +201,9 @@ void DialogsTest::parametersDialogAdaptsToMartinAndApplies() {
     QVERIFY(!dialog.edit(2)->isEnabled());
     QCOMPARE(dialog.edit(0)->text(), QString("3.14159"));
     QCOMPARE(dialog.pointsPerColor()->text(), QString("5000"));
-    QCOMPARE(dialog.randomColors()->text(), QString("Rnd. color"));
+    QCOMPARE(shown(dialog.randomColors()->text()), QString("Rnd. color"));
     QVERIFY(dialog.randomColors()->isChecked());
-    QCOMPARE(child<QPushButton>(dialog, "defaultButton")->text(), QString("Default"));
+    QCOMPARE(shown(child<QPushButton>(dialog, "defaultButton")->text()), QString("Default"));
 
     // Points per colour take digits only.
     dialog.pointsPerColor()->clear();
@@ -253,14 +263,14 @@ void DialogsTest::complexDialogOnUnityAndPhoenix() {
         QVERIFY(!dialog.imag()->isEnabled());
         QVERIFY(!dialog.realLabel()->isEnabled());
         QVERIFY(!dialog.imagLabel()->isEnabled());
-        QCOMPARE(dialog.realLabel()->text(), QString("Real[0]:"));
+        QCOMPARE(shown(dialog.realLabel()->text()), QString("Real[0]:"));
     }
     {
         Rig rig(engine::kPhoenix);
         gui::ComplexParametersDialogWidget dialog(nullptr, rig.as<complex::ComplexFractal>());
         QVERIFY(dialog.real()->isEnabled());
-        QCOMPARE(dialog.realLabel()->text(), QString("P1:"));
-        QCOMPARE(dialog.imagLabel()->text(), QString("P2:"));
+        QCOMPARE(shown(dialog.realLabel()->text()), QString("P1:"));
+        QCOMPARE(shown(dialog.imagLabel()->text()), QString("P2:"));
     }
 }
 
@@ -280,7 +290,7 @@ void DialogsTest::complexDialogMethodAndReliefDepth() {
     QCOMPARE(dialog.methods()->currentText(), QString("Relief"));
     QCOMPARE(dialog.relief()->text(), QString("39"));
     QVERIFY(dialog.relief()->isEnabled());
-    QCOMPARE(dialog.useInteger()->text(), QString("Integer algorithm"));
+    QCOMPARE(shown(dialog.useInteger()->text()), QString("Integer algorithm"));
 
     dialog.methods()->setCurrentIndex(complex::kSimple);
     QCOMPARE(dialog.relief()->text(), QString());
@@ -330,8 +340,8 @@ void DialogsTest::optionsDialogAppliesTheDelay() {
     gui::OptionsDialogWidget dialog(nullptr, *rig.fractal, &rig.shell);
     saveShot(dialog, "options.png");
     QCOMPARE(dialog.windowTitle(), QString("Options"));
-    QCOMPARE(dialog.alarm()->text(), QString("Alarm, if finished"));
-    QCOMPARE(dialog.animZoom()->text(), QString("Animated Zoom"));
+    QCOMPARE(shown(dialog.alarm()->text()), QString("Alarm, if finished"));
+    QCOMPARE(shown(dialog.animZoom()->text()), QString("Animated Zoom"));
     QCOMPARE(labelTexts(dialog, {"labelDelay", "labelSeconds"}),
              (QStringList{"Slideshow delay:", "seconds"}));
     QCOMPARE(dialog.delay()->text(), QString("2"));
@@ -407,6 +417,45 @@ void DialogsTest::parametersOfTheOtherFamilyOpenNoDialog() {
     QCOMPARE(gui::runDialog(app::DialogId::ComplexParameters, *orbitRig.fractal, orbitRig.shell,
                             nullptr),
              app::kDialogCancel);
+}
+
+// Each button and each label that names a field underlines a key of its own, and the
+// key of a label moves the focus to its field.
+void DialogsTest::everyFieldAndButtonHasItsOwnAccessKey() {
+    Rig orbitRig(engine::kMartin);
+    Rig complexRig(engine::kPhoenix);
+    std::vector<std::unique_ptr<QDialog>> dialogs;
+    dialogs.push_back(
+        std::make_unique<gui::TypeDialogWidget>(nullptr, *complexRig.fractal, &complexRig.shell));
+    dialogs.push_back(std::make_unique<gui::ParametersDialogWidget>(
+        nullptr, orbitRig.as<orbit::OrbitFractal>()));
+    dialogs.push_back(std::make_unique<gui::ViewDialogWidget>(nullptr, *complexRig.fractal));
+    dialogs.push_back(std::make_unique<gui::ComplexParametersDialogWidget>(
+        nullptr, complexRig.as<complex::ComplexFractal>()));
+    dialogs.push_back(
+        std::make_unique<gui::OptionsDialogWidget>(nullptr, *complexRig.fractal, &complexRig.shell));
+    dialogs.push_back(std::make_unique<gui::AboutDialogWidget>(nullptr));
+    for (const auto& dialog : dialogs) {
+        QSet<QKeySequence> keys;
+        int controls = 0;
+        const auto keep = [&](const QString& text) {
+            static const QRegularExpression anyKey("[A-Za-z0-9]");
+            if (!text.contains(anyKey))
+                return;  // a field not used by this type ("---")
+            const QKeySequence key = QKeySequence::mnemonic(text);
+            QVERIFY2(!key.isEmpty(), qPrintable(dialog->windowTitle() + ": " + text));
+            QVERIFY2(!keys.contains(key), qPrintable(dialog->windowTitle() + ": " + text));
+            keys.insert(key);
+            ++controls;
+        };
+        for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>())
+            keep(button->text());
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            if (label->buddy() != nullptr)
+                keep(label->text());
+        }
+        QVERIFY(controls >= 1);
+    }
 }
 
 int main(int argc, char** argv) {

@@ -41,10 +41,10 @@ ComplexParametersDialogWidget::ComplexParametersDialogWidget(QWidget* parent,
     auto* ok = makeButton(app::kOkText, "okButton");
     auto* defaults = makeButton(app::kDefaultText, "defaultButton");
     auto* cancel = makeButton(app::kCancelText, "cancelButton");
-    auto* iterationsLabel = makeLabel(Logic::kIterationsLabel, "labelIterations");
-    realLabel_ = makeLabel(QString::fromStdString(form_.realLabel), "labelReal");
-    imagLabel_ = makeLabel(QString::fromStdString(form_.imagLabel), "labelImag");
-    auto* methodLabel = makeLabel(Logic::kMethodLabel, "labelMethod");
+    auto* iterationsLabel = makeLabel(Logic::kIterationsLabel, "labelIterations", iterations_);
+    realLabel_ = makeLabel(QString::fromStdString(form_.realLabel), "labelReal", real_);
+    imagLabel_ = makeLabel(QString::fromStdString(form_.imagLabel), "labelImag", imag_);
+    auto* methodLabel = makeLabel(Logic::kMethodLabel, "labelMethod", methods_);
     for (QWidget* w : {static_cast<QWidget*>(real_), static_cast<QWidget*>(imag_),
                        static_cast<QWidget*>(realLabel_), static_cast<QWidget*>(imagLabel_)}) {
         w->setEnabled(form_.parametersEnabled);

@@ -29,11 +29,15 @@ class DialogFrame : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
 
     QPushButton* makeButton(const char* text, const char* objectName);
-    QLabel* makeLabel(const QString& text, const char* objectName);
-    // Installs the layout and fixes the dialog at its natural size.
+    // A label naming buddy gets an access key that moves the focus to buddy.
+    QLabel* makeLabel(const QString& text, const char* objectName, QWidget* buddy = nullptr);
+    // Installs the layout, fixes the dialog at its natural size and underlines an
+    // access key in every button and in every label that names a field.
     void finishLayout(QLayout* layout);
 
   private:
+    void assignAccessKeys();
+
     int cancelResult_;
     app::Shell* shell_ = nullptr;
     const char* helpTopic_ = nullptr;

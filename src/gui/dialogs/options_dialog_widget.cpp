@@ -28,7 +28,7 @@ OptionsDialogWidget::OptionsDialogWidget(QWidget* parent, engine::Fractal& fract
     delay_ = new QLineEdit(QString::fromStdString(form.delay), this);
     delay_->setObjectName("editDelay");
     delay_->setFixedWidth(fontMetrics().horizontalAdvance("0000.000") + 8);
-    auto* delayLabel = makeLabel(Logic::kDelayLabel, "labelDelay");
+    auto* delayLabel = makeLabel(Logic::kDelayLabel, "labelDelay", delay_);
     auto* secondsLabel = makeLabel(Logic::kSecondsLabel, "labelSeconds");
     // A desktop dialog has no OK in its caption: it gets buttons of its own.
     auto* ok = makeButton(app::kOkText, "okButton");

@@ -40,10 +40,11 @@ ParametersDialogWidget::ParametersDialogWidget(QWidget* parent, orbit::OrbitFrac
     auto* defaults = makeButton(app::kDefaultText, "defaultButton");
     auto* cancel = makeButton(app::kCancelText, "cancelButton");
     for (std::size_t i = 0; i < labels_.size(); ++i) {
-        labels_[i] = makeLabel(QString::fromStdString(form.labels[i]), kLabelNames[i]);
+        labels_[i] = makeLabel(QString::fromStdString(form.labels[i]), kLabelNames[i], edits_[i]);
     }
     auto* pointsLabel =
-        makeLabel(app::ParametersDialog::kPointsPerColorLabel, "labelPointsPerColor");
+        makeLabel(app::ParametersDialog::kPointsPerColorLabel, "labelPointsPerColor",
+                  pointsPerColor_);
     ok->setDefault(true);
 
     const int fieldWidth = fontMetrics().horizontalAdvance("-0.000000000000") + 8;

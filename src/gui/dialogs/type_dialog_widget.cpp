@@ -22,7 +22,7 @@ TypeDialogWidget::TypeDialogWidget(QWidget* parent, const engine::Fractal& fract
         list_->addItem(QString::fromStdString(name));
     auto* ok = makeButton(app::kOkText, "okButton");
     auto* cancel = makeButton(app::kCancelText, "cancelButton");
-    auto* label = makeLabel(app::TypeDialog::kListLabel, "typeLabel");
+    auto* label = makeLabel(app::TypeDialog::kListLabel, "typeLabel", list_);
     description_ = new QPlainTextEdit(this);
     description_->setObjectName("description");
     description_->setReadOnly(true);

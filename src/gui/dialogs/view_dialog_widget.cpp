@@ -21,11 +21,11 @@ ViewDialogWidget::ViewDialogWidget(QWidget* parent, engine::Fractal& fractal)
     xmin_ = makeEdit(form.xmin, "editXmin");
     xmax_ = makeEdit(form.xmax, "editXmax");
     ymin_ = makeEdit(form.ymin, "editYmin");
-    auto* xminLabel = makeLabel(app::ViewDialog::kXminLabel, "labelXmin");
-    auto* xmaxLabel = makeLabel(app::ViewDialog::kXmaxLabel, "labelXmax");
-    auto* yminLabel = makeLabel(app::ViewDialog::kYminLabel, "labelYmin");
+    auto* xminLabel = makeLabel(app::ViewDialog::kXminLabel, "labelXmin", xmin_);
+    auto* xmaxLabel = makeLabel(app::ViewDialog::kXmaxLabel, "labelXmax", xmax_);
+    auto* yminLabel = makeLabel(app::ViewDialog::kYminLabel, "labelYmin", ymin_);
     ymax_ = makeEdit(form.ymax, "editYmax");
-    auto* ymaxLabel = makeLabel(app::ViewDialog::kYmaxLabel, "labelYmax");
+    auto* ymaxLabel = makeLabel(app::ViewDialog::kYmaxLabel, "labelYmax", ymax_);
     ok->setDefault(true);
 
     auto* grid = new QGridLayout;
