@@ -5,8 +5,12 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "app/messages.h"
+#include "app/window_placement.h"
 
 namespace gui {
 
@@ -15,6 +19,8 @@ namespace {
 // Our own values in the settings key.
 constexpr char kWidthValue[] = "WindowWidth";
 constexpr char kHeightValue[] = "WindowHeight";
+constexpr char kLeftValue[] = "WindowLeft";
+constexpr char kTopValue[] = "WindowTop";
 constexpr int kLargestSide = 8192;
 constexpr int kStatusIntervalMs = 250;
 // A first start: two thirds of the screen's height, in the pocket screen's shape.
@@ -40,6 +46,7 @@ Application::Application(platform::SettingsStore& store)
     statusTimer_.setInterval(kStatusIntervalMs);
     connect(&statusTimer_, &QTimer::timeout, this, &Application::updateStatus);
     connect(picture_, &QtWindow::activity, this, &Application::wakeStatus);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &Application::rememberWindowPosition);
 }
 
 void Application::wakeStatus() {
@@ -94,12 +101,43 @@ void Application::rememberPictureSize(QSize size) {
     settings_.writeDword(kHeightValue, static_cast<std::uint32_t>(size.height()));
 }
 
+// A position is stored as the two's complement of a (possibly negative) coordinate.
+void Application::restoreWindowPosition() {
+    std::uint32_t left = 0;
+    std::uint32_t top = 0;
+    if (!settings_.readDword(kLeftValue, left) || !settings_.readDword(kTopValue, top))
+        return;
+    std::vector<platform::Rect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        screens.push_back(
+            {area.left(), area.top(), area.left() + area.width(), area.top() + area.height()});
+    }
+    const int x = static_cast<std::int32_t>(left);
+    const int y = static_cast<std::int32_t>(top);
+    const QSize size = frame_->frameGeometry().size();
+    const std::optional<platform::Point> at =
+        app::keptOnScreen({x, y, x + size.width(), y + size.height()}, screens);
+    if (at)
+        frame_->move(at->x, at->y);
+}
+
+void Application::rememberWindowPosition() {
+    if (frame_->isMinimized() || frame_->isMaximized() || frame_->isFullScreen())
+        return;
+    const QPoint at = frame_->pos();
+    settings_.writeDword(kLeftValue, static_cast<std::uint32_t>(at.x()));
+    settings_.writeDword(kTopValue, static_cast<std::uint32_t>(at.y()));
+}
+
 void Application::start() {
     picture_->setPreferredSize(storedPictureSize());
     frame_->resize(frame_->sizeHint());
     frame_->show();
     // The first picture is made at the size the window really got.
     QCoreApplication::processEvents();
+    // Placed once its real size is known, so that all of it is on the screen.
+    restoreWindowPosition();
     picture_->resizeSurface(picture_->width(), picture_->height());
     picture_->surface().whiteness(0, 0, picture_->width(), picture_->height());
     picture_->markDirty();

@@ -42,6 +42,8 @@ class Application : public QObject {
   private:
     QSize storedPictureSize();
     void rememberPictureSize(QSize size);
+    void restoreWindowPosition();
+    void rememberWindowPosition();
     // The status bar follows a run a few times a second and sleeps once its line is final.
     void wakeStatus();
     void updateStatus();

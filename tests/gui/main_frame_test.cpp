@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -13,6 +14,7 @@
 #include <clocale>
 #include <csignal>
 #include <memory>
+#include <optional>
 
 #include "app/messages.h"
 #include "gui/application.h"
@@ -40,7 +42,16 @@ class MainFrameTest : public QObject {
   private:
     // The whole program on a settings store in memory.
     struct Program {
-        explicit Program(engine::FractalType type, QSize size = QSize(200, 150)) {
+        explicit Program(engine::FractalType type, QSize size = QSize(200, 150),
+                         std::optional<QPoint> position = std::nullopt) {
+            if (position) {
+                store.write(
+                    kKey, "WindowLeft",
+                    platform::SettingsValue::ofNumber(static_cast<std::uint32_t>(position->x())));
+                store.write(
+                    kKey, "WindowTop",
+                    platform::SettingsValue::ofNumber(static_cast<std::uint32_t>(position->y())));
+            }
             store.write(kKey, "ImagePath",
                         platform::SettingsValue::ofText(folder.filePath("pictures").toStdString()));
             store.write(kKey, "AnimZoom", platform::SettingsValue::ofNumber(0));
@@ -272,6 +283,33 @@ class MainFrameTest : public QObject {
         program.application->picture().send(app::WM_HELP, 0, 0);
         QVERIFY(!help->isMinimized());
         QVERIFY(help->isVisible());
+
+        // Escape closes it, as it closes a dialog.
+        help->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(help));
+        QTest::keyClick(help, Qt::Key_Escape);
+        QTRY_VERIFY(!help->isVisible());
+    }
+
+    // A stored position is restored, moved back onto the screen when it would hang off.
+    void aStoredPositionIsKeptOnScreen() {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const struct {
+            QPoint stored;
+            QPoint expected;
+        } cases[] = {
+            {screen.topLeft() + QPoint(30, 20), screen.topLeft() + QPoint(30, 20)},
+            {QPoint(screen.right() - 50, screen.top() - 40),
+             QPoint(-1, screen.top())},  // x: flush with the right edge
+        };
+        for (const auto& c : cases) {
+            Program program(engine::kMandelbrot, QSize(200, 150), c.stored);
+            const QRect frame = program.application->frame().frameGeometry();
+            if (c.expected.x() >= 0)
+                QCOMPARE(frame.topLeft(), c.expected);
+            else
+                QVERIFY(screen.contains(frame.topRight()) && frame.top() == c.expected.y());
+        }
     }
 
     void closingStoresTheTypeAndQuits() {
