@@ -9,8 +9,7 @@ namespace app {
 namespace {
 
 bool usableKey(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 &&
-           static_cast<unsigned char>(c) < 0x80;
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 && static_cast<unsigned char>(c) < 0x80;
 }
 
 char keyOf(char c) {

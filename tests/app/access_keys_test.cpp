@@ -26,12 +26,10 @@ INSTANTIATE_TEST_SUITE_P(
     Dialogs, AccessKeys,
     testing::Values(
         AccessKeyCase{"WordStarts", {"OK", "Default", "Cancel"}, {"&OK", "&Default", "&Cancel"}},
-        AccessKeyCase{"TakenStartUsesALaterWordStart",
-                      {"Cancel", "Rnd. color"},
-                      {"&Cancel", "&Rnd. color"}},
-        AccessKeyCase{"TakenWordStartsUseAnyFreeLetter",
-                      {"Delay:", "Default"},
-                      {"&Delay:", "D&efault"}},
+        AccessKeyCase{
+            "TakenStartUsesALaterWordStart", {"Cancel", "Rnd. color"}, {"&Cancel", "&Rnd. color"}},
+        AccessKeyCase{
+            "TakenWordStartsUseAnyFreeLetter", {"Delay:", "Default"}, {"&Delay:", "D&efault"}},
         AccessKeyCase{"CaseDoesNotMakeANewKey", {"xmin:", "Xmax:"}, {"&xmin:", "X&max:"}},
         AccessKeyCase{"LiteralAmpersandDoubled", {"Fire & ice"}, {"&Fire && ice"}},
         AccessKeyCase{"NothingFreeGetsNoKey", {"ab", "ba", "a&b"}, {"&ab", "&ba", "a&&b"}},

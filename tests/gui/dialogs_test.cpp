@@ -2,19 +2,19 @@
 //
 // With CORVANE_DIALOG_SHOTS=<folder> in the environment, every dialog is also saved
 // as a picture in that folder (scripts/dialog-screenshots.sh).
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QAbstractButton>
-#include <QKeySequence>
-#include <QSet>
 #include <QDir>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QtTest>
 
 #include "app/factory.h"
@@ -427,13 +427,13 @@ void DialogsTest::everyFieldAndButtonHasItsOwnAccessKey() {
     std::vector<std::unique_ptr<QDialog>> dialogs;
     dialogs.push_back(
         std::make_unique<gui::TypeDialogWidget>(nullptr, *complexRig.fractal, &complexRig.shell));
-    dialogs.push_back(std::make_unique<gui::ParametersDialogWidget>(
-        nullptr, orbitRig.as<orbit::OrbitFractal>()));
+    dialogs.push_back(
+        std::make_unique<gui::ParametersDialogWidget>(nullptr, orbitRig.as<orbit::OrbitFractal>()));
     dialogs.push_back(std::make_unique<gui::ViewDialogWidget>(nullptr, *complexRig.fractal));
     dialogs.push_back(std::make_unique<gui::ComplexParametersDialogWidget>(
         nullptr, complexRig.as<complex::ComplexFractal>()));
-    dialogs.push_back(
-        std::make_unique<gui::OptionsDialogWidget>(nullptr, *complexRig.fractal, &complexRig.shell));
+    dialogs.push_back(std::make_unique<gui::OptionsDialogWidget>(nullptr, *complexRig.fractal,
+                                                                 &complexRig.shell));
     dialogs.push_back(std::make_unique<gui::AboutDialogWidget>(nullptr));
     for (const auto& dialog : dialogs) {
         QSet<QKeySequence> keys;

@@ -42,9 +42,8 @@ ParametersDialogWidget::ParametersDialogWidget(QWidget* parent, orbit::OrbitFrac
     for (std::size_t i = 0; i < labels_.size(); ++i) {
         labels_[i] = makeLabel(QString::fromStdString(form.labels[i]), kLabelNames[i], edits_[i]);
     }
-    auto* pointsLabel =
-        makeLabel(app::ParametersDialog::kPointsPerColorLabel, "labelPointsPerColor",
-                  pointsPerColor_);
+    auto* pointsLabel = makeLabel(app::ParametersDialog::kPointsPerColorLabel,
+                                  "labelPointsPerColor", pointsPerColor_);
     ok->setDefault(true);
 
     const int fieldWidth = fontMetrics().horizontalAdvance("-0.000000000000") + 8;
