@@ -13,6 +13,7 @@
 #include "app/messages.h"
 #include "engine/color_table.h"
 #include "main_window_rig.h"
+#include "platform/c_format.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ TEST(ShippedPalettes, ListsThePaletteFilesOfTheFolderInNameOrder) {
     EXPECT_TRUE(app::listShippedPalettes("").empty());
 
     for (int i = 0; i < 70; ++i)
-        folder.write("p" + std::to_string(100 + i) + ".pal", "1 2 3\n");
+        folder.write(platform::cformat("p%d.pal", 100 + i), "1 2 3\n");
     EXPECT_EQ(app::listShippedPalettes(folder.path().string()).size(), app::kMaxShippedPalettes);
 }
 
