@@ -68,6 +68,11 @@ ComplexParametersForm ComplexParametersDialog::open(const complex::ComplexFracta
                                                       : complex::kSimple;
     showRelief(form, fractal);
     form.useInteger = fractal.useInteger;
+    for (std::size_t i = 0; i < form.colourings.size(); ++i)
+        form.colourings[i] = kColouringNames[i];
+    // A value this program does not know is shown as what it draws: bands.
+    form.colouringIndex =
+        fractal.colouring == complex::kSmooth ? complex::kSmooth : complex::kBands;
     return form;
 }
 
@@ -85,6 +90,10 @@ int ComplexParametersDialog::ok(const ComplexParametersForm& form,
     fractal.setParameters(iterations, real, imag, integer);
     if (form.methodIndex >= 0)
         fractal.setMethod(form.methodIndex);
+    // An unknown stored value stays unless the user picks another colouring.
+    const int shown = fractal.colouring == complex::kSmooth ? complex::kSmooth : complex::kBands;
+    if (form.colouringIndex >= 0 && form.colouringIndex != shown)
+        fractal.setColouring(form.colouringIndex);
     if (fractal.method == complex::kRelief) {
         if (const auto percent = parseInteger(form.relief)) {
             fractal.reliefDepth = reliefDepthFromPercent(*percent);

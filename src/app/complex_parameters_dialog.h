@@ -21,6 +21,8 @@ struct ComplexParametersForm {
     std::string relief;                  // the relief depth as a percentage
     bool reliefEnabled = false;
     bool useInteger = false;
+    std::array<std::string, 2> colourings;  // the list, in colouring order
+    int colouringIndex = -1;                // the selection; -1 for none
 };
 
 // The escape-time types' iterations, parameters, scan method, relief depth and
@@ -31,6 +33,8 @@ class ComplexParametersDialog {
     static constexpr const char* kIterationsLabel = "Iterat.:";
     static constexpr const char* kMethodLabel = "Method:";
     static constexpr const char* kIntegerText = "Integer algorithm";
+    static constexpr const char* kColouringLabel = "Colouring:";
+    static constexpr std::array<const char*, 2> kColouringNames{"Bands", "Smooth"};
 
     static constexpr std::array<SpinStep, 4> kIterationSteps{
         {{0, 10}, {5, 50}, {10, 100}, {20, 500}}};
@@ -41,8 +45,8 @@ class ComplexParametersDialog {
     static ComplexParametersForm open(const complex::ComplexFractal& fractal);
     // The method list has changed to form.methodIndex: only "Relief" has a depth.
     static void methodChanged(ComplexParametersForm& form, const complex::ComplexFractal& fractal);
-    // Applies the fields: the parameters restart the run, then the method and depth
-    // are set and the run is restarted once more with them.
+    // Applies the fields: the parameters restart the run, then the method, colouring
+    // and depth are set and the run is restarted once more with them.
     static int ok(const ComplexParametersForm& form, complex::ComplexFractal& fractal);
     static int useDefaults(complex::ComplexFractal& fractal);
 

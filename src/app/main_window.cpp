@@ -27,7 +27,13 @@ engine::FractalType typeFromParam(std::uintptr_t wParam) {
 
 MainWindow::MainWindow(platform::Window& window, platform::SettingsStore& settings,
                        platform::Sound& sound, Shell& shell)
-    : window_(window), store_(settings), sound_(sound), shell_(shell), settings_(settings) {}
+    : window_(window),
+      store_(settings),
+      sound_(sound),
+      shell_(shell),
+      settings_(settings),
+      shippedPaletteFolder_(shippedPaletteFolder()),
+      shippedPalettes_(listShippedPalettes(shippedPaletteFolder_)) {}
 
 MainWindow::~MainWindow() {
     destroyFractals();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/shell.h"
+#include "app/shipped_palettes.h"
 #include "engine/fractal.h"
 #include "engine/settings_key.h"
 #include "platform/geometry.h"
@@ -42,6 +43,12 @@ class MainWindow {
     platform::Point anchorPoint() const { return anchorPoint_; }
     platform::Point dragPoint() const { return dragPoint_; }
     bool displayOff() const { return displayOff_; }
+    // The palettes that come with the program, for the Palette menu: entry i is
+    // command IDM_PALETTE_FIRST + i.
+    const std::vector<ShippedPalette>& shippedPalettes() const { return shippedPalettes_; }
+    // The Palette menu's command of the colours shown (IDM_PALETTE_BUILT_IN for the
+    // built-in ones); 0 when they come from another file, or no fractal is shown.
+    unsigned currentPaletteCommand() const;
     // Whether the user stopped the calculation of the picture shown (Stop).
     bool stoppedByUser() const;
     // The status bar's line; pointer is the picture pixel under the pointer, if any.
@@ -96,6 +103,12 @@ class MainWindow {
     void startSlideshow(engine::Fractal& fractal);
     void savePicture(engine::Fractal& fractal);
     void loadPaletteFile(engine::Fractal& fractal);
+    // The colours of the palette file at path from now on, stored for the next start;
+    // a file that gives no colours is refused with a message and changes nothing.
+    void switchPalette(engine::Fractal& fractal, const std::string& path);
+    void useBuiltInPalette(engine::Fractal& fractal);
+    // A command of the Palette menu; false for any other id.
+    bool runPaletteCommand(unsigned id, engine::Fractal& fractal);
     void clearScreen(engine::Fractal& fractal);
     void exitProgram();
 
@@ -117,6 +130,8 @@ class MainWindow {
     platform::Sound& sound_;
     Shell& shell_;
     engine::SettingsKey settings_;
+    std::string shippedPaletteFolder_;
+    std::vector<ShippedPalette> shippedPalettes_;
 
     engine::FractalPtr currentFractal_;
     engine::FractalPtr heldFractal_;

@@ -17,6 +17,8 @@ namespace app {
 namespace {
 
 constexpr int kFileNameCapacity = 260;
+static_assert(IDM_PALETTE_LAST - IDM_PALETTE_FIRST + 1 == kMaxShippedPalettes,
+              "one Palette menu command per palette listed");
 constexpr double kZoomOutFactor = 0.6;
 
 std::string text(int id) {
@@ -139,6 +141,7 @@ void MainWindow::runCommand(unsigned id, engine::Fractal& fractal) {
             continueCalculation(fractal);
             break;
         default:  // IDM_CTRL_Q and unknown ids: nothing beyond the prologue
+            runPaletteCommand(id, fractal);
             break;
     }
 }
@@ -245,25 +248,64 @@ void MainWindow::loadPaletteFile(engine::Fractal& fractal) {
     request.kind = FileDialogRequest::Kind::Open;
     request.title = text(platform::kStringOpenPalette);
     request.fileName = fractal.paletteFileName();
-    request.initialFolder = fractal.paletteDirectory();
+    // Until a palette file is chosen, the dialog opens on the palettes that come with
+    // the program.
+    request.initialFolder =
+        fractal.palettePath.empty() ? shippedPaletteFolder_ : fractal.paletteDirectory();
     request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     const std::optional<FileChoice> choice = shell_.chooseFile(request);
-    if (!choice)
-        return;
+    if (choice)
+        switchPalette(fractal, choice->path);
+}
 
+void MainWindow::switchPalette(engine::Fractal& fractal, const std::string& path) {
     // The file is read once and used only when it gives colours: a file that does not
     // leaves the stored palette (and so the next start's colours) and the run as they were.
     engine::ColorTable colors;
     std::string problem;
-    if (colors.loadFile(choice->path, engine::kMaxPaletteEntries, &problem) == 0) {
+    if (colors.loadFile(path, engine::kMaxPaletteEntries, &problem) == 0) {
         shell_.showMessage(text(platform::kStringWindowTitle),
-                           "Cannot load the palette " + choice->path + ": " + problem + ".");
+                           "Cannot load the palette " + path + ": " + problem + ".");
         return;
     }
     fractal.stopCalculation();
-    settings_.writeString("Palette", choice->path);
-    fractal.usePalette(choice->path, std::move(colors));
+    settings_.writeString("Palette", path);
+    fractal.usePalette(path, std::move(colors));
     fractal.startCalculation();
+}
+
+// No palette file stored: every start, this one included, takes the built-in colours.
+void MainWindow::useBuiltInPalette(engine::Fractal& fractal) {
+    fractal.stopCalculation();
+    settings_.writeString("Palette", "");
+    fractal.loadPalette();
+    fractal.startCalculation();
+}
+
+bool MainWindow::runPaletteCommand(unsigned id, engine::Fractal& fractal) {
+    if (id == IDM_PALETTE_BUILT_IN) {
+        useBuiltInPalette(fractal);
+        return true;
+    }
+    if (id < IDM_PALETTE_FIRST || id > IDM_PALETTE_LAST)
+        return false;
+    const std::size_t index = id - IDM_PALETTE_FIRST;
+    if (index < shippedPalettes_.size())
+        switchPalette(fractal, shippedPalettes_[index].path);
+    return true;
+}
+
+unsigned MainWindow::currentPaletteCommand() const {
+    const engine::Fractal* fractal = currentFractal();
+    if (fractal == nullptr)
+        return 0;
+    if (fractal->palettePath.empty())
+        return IDM_PALETTE_BUILT_IN;
+    for (std::size_t i = 0; i < shippedPalettes_.size(); ++i) {
+        if (shippedPalettes_[i].path == fractal->palettePath)
+            return IDM_PALETTE_FIRST + static_cast<unsigned>(i);
+    }
+    return 0;
 }
 
 void MainWindow::clearScreen(engine::Fractal& fractal) {

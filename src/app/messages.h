@@ -86,6 +86,11 @@ constexpr unsigned IDM_ZOOM_PREVIOUS = 40034;
 constexpr unsigned IDM_CLEAR_SCREEN = 40035;
 constexpr unsigned IDM_STOP = 40050;
 constexpr unsigned IDM_CONTINUE = 40051;
+// The Palette menu: the built-in colours, then the palettes that come with the program
+// in the order MainWindow::shippedPalettes() lists them.
+constexpr unsigned IDM_PALETTE_BUILT_IN = 40100;
+constexpr unsigned IDM_PALETTE_FIRST = 40101;
+constexpr unsigned IDM_PALETTE_LAST = 40164;  // IDM_PALETTE_FIRST + kMaxShippedPalettes - 1
 
 // Two 16-bit halves of a message parameter.
 constexpr std::intptr_t makeLParam(unsigned low, unsigned high) {

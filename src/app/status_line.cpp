@@ -117,8 +117,12 @@ StatusFacts statusFacts(engine::Fractal& fractal, std::optional<platform::Point>
         static const char* const kMethods[] = {"Simple", "Relief", "Tesseral"};
         const int method = complexFractal->method.load(std::memory_order_relaxed);
         facts.method = kMethods[method >= 0 && method <= 2 ? method : 0];
-        if (complexFractal->integerArithmetic())
+        // Smooth colouring always computes in double precision.
+        if (complexFractal->colouring.load(std::memory_order_relaxed) == complex::kSmooth) {
+            facts.method += ", smooth";
+        } else if (complexFractal->integerArithmetic()) {
             facts.arithmetic = "fixed point";
+        }
         const double pixels = static_cast<double>(fractal.width) * fractal.height;
         const double done =
             static_cast<double>(fractal.statistics().pointCount) +

@@ -12,6 +12,9 @@ namespace {
 // Longest stored text accepted, in bytes of UTF-16 with the terminator.
 constexpr std::uint32_t kParameterCapacity = engine::textCapacityBytes(engine::kMaxParameterUnits);
 constexpr int kParameterFields = 10;
+// The colouring follows the ten fields, written only when it is not bands: banded
+// strings stay exactly as they always were, and readers of ten fields ignore it.
+constexpr int kColouringField = 11;
 constexpr int kDefaultIterations = 200;
 constexpr int kDefaultReliefDepth = 100;
 
@@ -23,28 +26,10 @@ struct Area {
     int h;
 };
 
-unsigned shiftedChannel(unsigned channel, int delta) noexcept {
-    return static_cast<unsigned>(std::clamp(static_cast<int>(channel) + delta, 0, 255));
-}
-
-platform::Color shiftedColor(platform::Color color, int delta) noexcept {
-    return platform::rgb(shiftedChannel(platform::redOf(color), delta),
-                         shiftedChannel(platform::greenOf(color), delta),
-                         shiftedChannel(platform::blueOf(color), delta));
-}
-
 }  // namespace
 
 bool fixedPointResolves(const engine::ViewWindow& view) noexcept {
     return view.xscale >= kFinestFixedPointSpacing && view.yscale >= kFinestFixedPointSpacing;
-}
-
-platform::Color brightenColor(platform::Color color, int depth) noexcept {
-    return shiftedColor(color, depth);
-}
-
-platform::Color darkenColor(platform::Color color, int depth) noexcept {
-    return shiftedColor(color, -depth);
 }
 
 ComplexFractal::ComplexFractal(const platform::Services& services) : engine::Fractal(services) {
@@ -82,6 +67,15 @@ void ComplexFractal::setMethod(int m) {
     method.store(m, std::memory_order_relaxed);
 }
 
+void ComplexFractal::setColouring(int c) {
+    colouring.store(c, std::memory_order_relaxed);
+}
+
+EscapeValue ComplexFractal::smoothPoint(double x, double y) {
+    const int n = iteratePoint(x, y);
+    return EscapeValue{n, static_cast<double>(n)};
+}
+
 void ComplexFractal::setMaxIterations(int n) {
     if (n >= 1)
         maxIterations = n;
@@ -108,11 +102,15 @@ void ComplexFractal::setParameters(int iterations, double real, double imag, boo
 // stored with six decimals still read); the other fields as they always were.
 std::string ComplexFractal::parameterString() const {
     using platform::formatRoundTrip;
-    return platform::cformat("%s,%s,%s,%s,%d,%lg,%lg,%d,%d,%d", formatRoundTrip(view.xmin).c_str(),
-                             formatRoundTrip(view.ymin).c_str(), formatRoundTrip(view.xmax).c_str(),
-                             formatRoundTrip(view.ymax).c_str(), maxIterations, paramReal,
-                             paramImag, useInteger ? 1 : 0, method.load(std::memory_order_relaxed),
-                             reliefDepth.load(std::memory_order_relaxed) & 0xFF);
+    std::string text = platform::cformat(
+        "%s,%s,%s,%s,%d,%lg,%lg,%d,%d,%d", formatRoundTrip(view.xmin).c_str(),
+        formatRoundTrip(view.ymin).c_str(), formatRoundTrip(view.xmax).c_str(),
+        formatRoundTrip(view.ymax).c_str(), maxIterations, paramReal, paramImag, useInteger ? 1 : 0,
+        method.load(std::memory_order_relaxed), reliefDepth.load(std::memory_order_relaxed) & 0xFF);
+    const int c = colouring.load(std::memory_order_relaxed);
+    if (c != kBands)
+        text += platform::cformat(",%d", c);
+    return text;
 }
 
 bool ComplexFractal::saveParameters() {
@@ -126,10 +124,10 @@ bool ComplexFractal::loadParameters() {
         return false;
 
     double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0, real = 0.0, imag = 0.0;
-    int iterations = 0, integer = 0, scanMethod = 0, depth = 0;
+    int iterations = 0, integer = 0, scanMethod = 0, depth = 0, colours = kBands;
     const int fields =
-        platform::cscan(text, "%lf,%lf,%lf,%lf,%d,%lf,%lf,%d,%d,%d", &x1, &y1, &x2, &y2,
-                        &iterations, &real, &imag, &integer, &scanMethod, &depth);
+        platform::cscan(text, "%lf,%lf,%lf,%lf,%d,%lf,%lf,%d,%d,%d,%d", &x1, &y1, &x2, &y2,
+                        &iterations, &real, &imag, &integer, &scanMethod, &depth, &colours);
     // A damaged string keeps what the object already holds, and the caller does not
     // fall back to the defaults either.
     if (fields < kParameterFields)
@@ -143,6 +141,8 @@ bool ComplexFractal::loadParameters() {
     useInteger = integer != 0;
     setMethod(scanMethod);
     reliefDepth.store(depth & 0xFF, std::memory_order_relaxed);
+    // A string without the field (every one stored before smooth colouring) is banded.
+    setColouring(fields >= kColouringField ? colours : kBands);
     startCalculation();
     return true;
 }
@@ -159,13 +159,9 @@ std::string ComplexFractal::titleNote() const {
 // The old picture stays until the scan overwrites it pixel by pixel.
 void ComplexFractal::clearPicture() {}
 
-platform::Color ComplexFractal::colorForCount(int n) const noexcept {
-    if (n >= maxIterations)
-        return platform::kBlack;
-    return colorTable.colorAt(n);
-}
-
 int ComplexFractal::calculate() {
+    runColouring_ =
+        EscapeColouring(colorTable, maxIterations, colouring.load(std::memory_order_relaxed));
     switch (method.load(std::memory_order_relaxed)) {
         case kRelief:
             scanRelief();
@@ -186,20 +182,9 @@ void ComplexFractal::scanSimple() {
         for (int row = 0; row < height; ++row) {
             if (!keepRunning())
                 return;
-            const int n = evaluateAt(x, row);
-            plotCount(column, row, n);
+            plotPoint(column, row, runColouring_.plain(evaluateAt(x, row)));
         }
     }
-}
-
-platform::Color ComplexFractal::reliefColor(int n, int previous) const noexcept {
-    if (n >= maxIterations)
-        return platform::kBlack;
-    const platform::Color color = colorForCount(n);
-    if (previous < 0 || previous == n)
-        return color;
-    const int depth = reliefDepth.load(std::memory_order_relaxed);
-    return previous < n ? brightenColor(color, depth) : darkenColor(color, depth);
 }
 
 // Diagonals running down and to the right, from the bottom-left corner to the
@@ -212,13 +197,15 @@ void ComplexFractal::scanRelief() {
             return;
         int column = d < height ? 0 : d - height + 1;
         int row = d < height ? height - 1 - d : 0;
-        int previous = -1;
+        EscapeValue previous{-1, -1.0};
         for (; row < height && column < width; ++row, ++column) {
             if (!keepRunning())
                 return;
-            const int n = evaluate(column, row);
-            plotPoint(column, row, reliefColor(n, previous));
-            previous = n;
+            const EscapeValue value = evaluate(column, row);
+            plotPoint(
+                column, row,
+                runColouring_.relief(value, previous, reliefDepth.load(std::memory_order_relaxed)));
+            previous = value;
         }
     }
 }
@@ -267,38 +254,54 @@ bool ComplexFractal::traceBorder(int x, int y, int w, int h) {
         return true;
     }
 
-    const int m = tracePixel(x, y);
+    const int m = tracePixel(x, y).count;
     const int right = x + w - 1;
     const int bottom = y + h - 1;
     bool uniform = true;
     for (int row = y + 1; row <= bottom; ++row) {  // left edge
         if (!keepRunning())
             return true;
-        uniform &= tracePixel(x, row) == m;
+        uniform &= tracePixel(x, row).count == m;
     }
     for (int column = x + 1; column <= right; ++column) {  // bottom edge
         if (!keepRunning())
             return true;
-        uniform &= tracePixel(column, bottom) == m;
+        uniform &= tracePixel(column, bottom).count == m;
     }
     for (int row = y + 1; row < bottom; ++row) {  // right edge without its corners
         if (!keepRunning())
             return true;
-        uniform &= tracePixel(right, row) == m;
+        uniform &= tracePixel(right, row).count == m;
     }
     for (int column = x + 1; column <= right; ++column) {  // top edge
         if (!keepRunning())
             return true;
-        uniform &= tracePixel(column, y) == m;
+        uniform &= tracePixel(column, y).count == m;
     }
     if (!uniform)
         return false;
-    fillRect(platform::Rect{x, y, x + w, y + h}, colorForCount(m));
+    // Smooth colours differ within one count: only a rectangle of inside points is
+    // one colour, black.
+    if (runColouring_.smooth() && !runColouring_.inside(m)) {
+        traceInside(x + 1, y + 1, w - 2, h - 2);
+        return true;
+    }
+    fillRect(platform::Rect{x, y, x + w, y + h}, runColouring_.band(m));
     // The border was counted as it was computed.
     filledPixels.store(filledPixels.load(std::memory_order_relaxed) +
                            static_cast<std::uint64_t>(w - 2) * static_cast<std::uint64_t>(h - 2),
                        std::memory_order_relaxed);
     return true;
+}
+
+void ComplexFractal::traceInside(int x, int y, int w, int h) {
+    for (int column = x; column < x + w; ++column) {
+        for (int row = y; row < y + h; ++row) {
+            if (!keepRunning())
+                return;
+            tracePixel(column, row);
+        }
+    }
 }
 
 }  // namespace complex

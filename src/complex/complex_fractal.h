@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "complex/escape_colouring.h"
+#include "complex/escape_value.h"
 #include "engine/fractal.h"
 #include "platform/bitmap.h"
 #include "platform/services.h"
@@ -21,17 +23,13 @@ constexpr int kTesseral = 2;
 constexpr double kFinestFixedPointSpacing = 0x1p-24;
 bool fixedPointResolves(const engine::ViewWindow& view) noexcept;
 
-// Channel-wise shading of the relief scan; depth is 0..255.
-platform::Color brightenColor(platform::Color color, int depth) noexcept;
-platform::Color darkenColor(platform::Color color, int depth) noexcept;
-
 // The escape-time family: a kernel that gives an iteration count per plane point, and
 // three ways of scanning the picture with it.
 //
-// Threads: calculate(), iteratePoint() and colorForCount() run on the worker. The
-// dialog may change method and reliefDepth during a run (method is read when a scan
-// starts, the depth before every shaded pixel); everything else the kernels read is
-// changed only between a stop and the next start.
+// Threads: calculate(), iteratePoint(), smoothPoint() and colorForCount() run on the
+// worker. The dialog may change method, colouring and reliefDepth during a run (method
+// and colouring are read when a scan starts, the depth before every shaded pixel);
+// everything else the kernels read is changed only between a stop and the next start.
 class ComplexFractal : public engine::Fractal {
   public:
     bool loadParameters() override;
@@ -44,12 +42,21 @@ class ComplexFractal : public engine::Fractal {
     virtual void setMethod(int m);
     // An iteration count n with 1 <= n <= maxIterations; maxIterations means inside.
     virtual int iteratePoint(double x, double y) = 0;
+    // The count as iteratePoint gives it in double precision, with the continuous
+    // count smooth colouring blends by. Without a kernel of its own a type gives its
+    // whole count as the continuous one (bands).
+    virtual EscapeValue smoothPoint(double x, double y);
     virtual void setParameters(int iterations, double real, double imag, bool integer);
     virtual void setMaxIterations(int n);
     virtual void setParamReal(double value);
     virtual void setParamImag(double value);
 
-    platform::Color colorForCount(int n) const noexcept;
+    // Stored like the method, effective from the next start; kBands, kSmooth.
+    void setColouring(int c);
+
+    platform::Color colorForCount(int n) const noexcept {
+        return EscapeColouring(colorTable, maxIterations, kBands).band(n);
+    }
     // Whether the kernels run in fixed point: the user's choice, unless the run's view
     // is finer than the integer algorithm resolves (the stored choice stays).
     bool integerArithmetic() const noexcept { return useInteger && !doubleForced_; }
@@ -59,6 +66,7 @@ class ComplexFractal : public engine::Fractal {
 
     std::atomic<int> method{kRelief};
     std::atomic<int> reliefDepth{100};
+    std::atomic<int> colouring{kBands};
     int maxIterations = 100;
     bool useInteger = true;
     double paramReal = 0.0;
@@ -84,23 +92,35 @@ class ComplexFractal : public engine::Fractal {
     // has no inside, or the run was stopped).
     bool traceBorder(int x, int y, int w, int h);
 
-    // Kernel and statistics for pixel (column, row); x is the column's plane x.
-    int evaluateAt(double x, int row) {
-        const int n = iteratePoint(x, view.planeY(row));
+    // Kernel and statistics for pixel (column, row); x is the column's plane x. Smooth
+    // runs ask for the continuous count as well.
+    EscapeValue evaluateAt(double x, int row) {
+        const double y = view.planeY(row);
+        EscapeValue value;
+        if (runColouring_.smooth()) {
+            value = smoothPoint(x, y);
+        } else {
+            value.count = iteratePoint(x, y);
+            value.continuous = value.count;
+        }
         addPoints(1);
-        addIterations(static_cast<std::uint64_t>(n));
-        return n;
+        addIterations(static_cast<std::uint64_t>(value.count));
+        return value;
     }
-    int evaluate(int column, int row) { return evaluateAt(view.planeX(column), row); }
+    EscapeValue evaluate(int column, int row) { return evaluateAt(view.planeX(column), row); }
 
   private:
-    void plotCount(int column, int row, int n) { plotPoint(column, row, colorForCount(n)); }
-    int tracePixel(int column, int row) {
-        const int n = evaluate(column, row);
-        plotCount(column, row, n);
-        return n;
+    EscapeValue tracePixel(int column, int row) {
+        const EscapeValue value = evaluate(column, row);
+        plotPoint(column, row, runColouring_.plain(value));
+        return value;
     }
-    platform::Color reliefColor(int n, int previous) const noexcept;
+    // Computes every pixel of the rectangle (a uniform border says nothing about the
+    // continuous counts inside it).
+    void traceInside(int x, int y, int w, int h);
+
+    // The colouring of the run going on, taken when its scan starts.
+    EscapeColouring runColouring_{colorTable, 1, kBands};
 
     // Set before each run starts, read by the worker.
     bool doubleForced_ = false;

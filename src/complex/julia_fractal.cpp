@@ -27,4 +27,10 @@ int JuliaFractal::iteratePoint(double x, double y) {
     return kernels::quadratic(x, y, paramReal, paramImag, limit);
 }
 
+// Always in double precision: the fixed-point words cannot hold the iterate out to
+// the smooth bailout.
+EscapeValue JuliaFractal::smoothPoint(double x, double y) {
+    return kernels::quadraticSmooth(x, y, paramReal, paramImag, maxIterations);
+}
+
 }  // namespace complex

@@ -28,4 +28,10 @@ int MandelbrotFractal::iteratePoint(double x, double y) {
     return kernels::quadratic(paramReal, paramImag, x, y, limit);
 }
 
+// Always in double precision: the fixed-point words cannot hold the iterate out to
+// the smooth bailout.
+EscapeValue MandelbrotFractal::smoothPoint(double x, double y) {
+    return kernels::quadraticSmooth(paramReal, paramImag, x, y, maxIterations);
+}
+
 }  // namespace complex

@@ -27,4 +27,10 @@ int ManowarFractal::iteratePoint(double x, double y) {
     return kernels::manowar(paramReal, paramImag, x, y, limit);
 }
 
+// Always in double precision: the fixed-point words cannot hold the iterate out to
+// the smooth bailout.
+EscapeValue ManowarFractal::smoothPoint(double x, double y) {
+    return kernels::manowarSmooth(paramReal, paramImag, x, y, maxIterations);
+}
+
 }  // namespace complex

@@ -27,4 +27,10 @@ int PhoenixFractal::iteratePoint(double x, double y) {
     return kernels::phoenix(x, y, paramReal, paramImag, limit);
 }
 
+// Always in double precision: the fixed-point words cannot hold the iterate out to
+// the smooth bailout.
+EscapeValue PhoenixFractal::smoothPoint(double x, double y) {
+    return kernels::phoenixSmooth(x, y, paramReal, paramImag, maxIterations);
+}
+
 }  // namespace complex

@@ -27,4 +27,10 @@ int SpiderFractal::iteratePoint(double x, double y) {
     return kernels::spider(paramReal, paramImag, x, y, limit);
 }
 
+// Always in double precision: the fixed-point words cannot hold the iterate out to
+// the smooth bailout.
+EscapeValue SpiderFractal::smoothPoint(double x, double y) {
+    return kernels::spiderSmooth(paramReal, paramImag, x, y, maxIterations);
+}
+
 }  // namespace complex

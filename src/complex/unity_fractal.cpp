@@ -25,4 +25,10 @@ int UnityFractal::iteratePoint(double x, double y) {
     return kernels::unity(x, y, limit);
 }
 
+// Always in double precision: the fixed-point words cannot hold the iterate out to
+// the smooth bailout.
+EscapeValue UnityFractal::smoothPoint(double x, double y) {
+    return kernels::unitySmooth(x, y, maxIterations);
+}
+
 }  // namespace complex

@@ -137,6 +137,24 @@ std::optional<std::string> readPaletteFile(const std::string& path, std::string&
     return data;
 }
 
+// Control characters other than white space (and the old end-of-text mark) do not
+// occur in text.
+bool isBinary(const std::string& text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && !isSpace(c) && byte != 0x1A) || byte == 0x7F;
+    });
+}
+
+// Why text that gave no colour is not a palette.
+std::string whyNoColours(const std::string& text) {
+    if (std::all_of(text.begin(), text.end(), isSpace))
+        return "the file is empty";
+    if (isBinary(text))
+        return "it is a binary file, not a palette of text";
+    return "it holds no colours (three numbers from 0 to 255 on each line)";
+}
+
 }  // namespace
 
 const std::array<platform::Color, 255>& builtInPalette() {
@@ -202,7 +220,7 @@ int ColorTable::fill(const std::string& text, int maxCount, std::string& whyNone
     }
     colorCount_ = parsePalette(text.data(), text.size(), colors_.get(), static_cast<int>(capacity));
     if (colorCount_ == 0)
-        whyNone = "it holds no colours (three numbers from 0 to 255 on each line)";
+        whyNone = whyNoColours(text);
     return colorCount_;
 }
 

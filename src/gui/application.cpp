@@ -42,6 +42,11 @@ Application::Application(platform::SettingsStore& store)
         return mainWindow_->windowProc(message, wParam, lParam);
     });
     frame_->setDisplayOffQuery([this] { return mainWindow_->displayOff(); });
+    std::vector<std::pair<QString, unsigned>> palettes;
+    unsigned command = app::IDM_PALETTE_FIRST;
+    for (const app::ShippedPalette& palette : mainWindow_->shippedPalettes())
+        palettes.emplace_back(QString::fromStdString(palette.name), command++);
+    frame_->setPalettes(palettes, [this] { return mainWindow_->currentPaletteCommand(); });
     connect(picture_, &QtWindow::sizeSettled, this, &Application::rememberPictureSize);
     statusTimer_.setInterval(kStatusIntervalMs);
     connect(&statusTimer_, &QTimer::timeout, this, &Application::updateStatus);

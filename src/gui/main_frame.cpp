@@ -1,6 +1,7 @@
 #include "gui/main_frame.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -100,6 +101,14 @@ void MainFrame::buildMenus() {
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     addCommand(fileMenu_, QStringLiteral("Sli&deshow..."), app::IDM_SLIDESHOW);
     addCommand(fileMenu_, QStringLiteral("Load &Palette..."), app::IDM_LOAD_PALETTE);
+    paletteMenu_ = fileMenu_->addMenu(QStringLiteral("Pa&lette"));
+    paletteMenu_->setObjectName(QStringLiteral("paletteMenu"));
+    connect(paletteMenu_, &QMenu::aboutToShow, this, [this] {
+        const unsigned current = currentPalette_ ? currentPalette_() : 0;
+        for (QAction* action : paletteMenu_->actions())
+            action->setChecked(commandAction(current) == action);
+    });
+    setPalettes({}, nullptr);
     addCommand(fileMenu_, QStringLiteral("Op&tions..."), app::IDM_OPTIONS);
     fileMenu_->addSeparator();
     addCommand(fileMenu_, QStringLiteral("E&xit"), app::IDM_EXIT)
@@ -124,6 +133,29 @@ void MainFrame::buildMenus() {
     helpMenu_->addAction(contents);
     addCommand(helpMenu_, QStringLiteral("&About"), app::IDM_ABOUT)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+}
+
+void MainFrame::setPalettes(const std::vector<std::pair<QString, unsigned>>& palettes,
+                            std::function<unsigned()> current) {
+    for (QAction* action : paletteMenu_->actions()) {
+        actions_.erase(action->data().toUInt());
+        delete action;
+    }
+    for (QActionGroup* old : paletteMenu_->findChildren<QActionGroup*>(Qt::FindDirectChildrenOnly))
+        delete old;
+    currentPalette_ = std::move(current);
+    auto* group = new QActionGroup(paletteMenu_);
+    // None is checked while the colours come from another file.
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    const auto add = [&](const QString& name, unsigned id) {
+        QAction* action = addCommand(paletteMenu_, name, id);
+        action->setData(id);
+        action->setCheckable(true);
+        group->addAction(action);
+    };
+    add(QStringLiteral("&Built-in"), app::IDM_PALETTE_BUILT_IN);
+    for (const auto& [name, id] : palettes)
+        add(name, id);
 }
 
 void MainFrame::buildToolBar() {

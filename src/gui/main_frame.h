@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <functional>
 #include <map>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -26,6 +28,12 @@ class MainFrame : public QMainWindow {
 
     // Asked before a shortcut fires: while the display is off, a key only wakes it.
     void setDisplayOffQuery(std::function<bool()> query) { displayOff_ = std::move(query); }
+
+    // Fills the Palette menu: the built-in colours, then each (name, command) given.
+    // current tells which command's colours are shown, to check it when the menu opens.
+    void setPalettes(const std::vector<std::pair<QString, unsigned>>& palettes,
+                     std::function<unsigned()> current);
+    QMenu* paletteMenu() const { return paletteMenu_; }
 
     // The action of a command id (menus, toolbar and accelerators); null when none.
     QAction* commandAction(unsigned id) const;
@@ -56,6 +64,8 @@ class MainFrame : public QMainWindow {
     // Set while one of this window's own modal dialogs holds the activation.
     bool activeInOwnDialog_ = false;
     QMenu* fileMenu_ = nullptr;
+    QMenu* paletteMenu_ = nullptr;
+    std::function<unsigned()> currentPalette_;
     QMenu* fractalMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
     QToolBar* toolBar_ = nullptr;

@@ -51,6 +51,39 @@ TEST(ComplexParametersDialog, ShowsTheSettingsWithTheirFormats) {
     EXPECT_FALSE(form.useInteger);
 }
 
+// The colouring list shows what the picture is drawn with; OK stores a new choice and
+// keeps a stored value this program does not know while the list is left alone.
+TEST(ComplexParametersDialog, ColouringIsShownAndApplied) {
+    struct Case {
+        int stored;
+        int shown;
+        int chosen;  // -1: no selection
+        int expected;
+    };
+    const Case cases[] = {
+        {complex::kBands, 0, 1, complex::kSmooth},
+        {complex::kSmooth, 1, 0, complex::kBands},
+        {complex::kSmooth, 1, 1, complex::kSmooth},
+        {complex::kSmooth, 1, -1, complex::kSmooth},
+        {7, 0, 0, 7},
+        {7, 0, 1, complex::kSmooth},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored * 10 + c.chosen);
+        DialogRig rig(engine::kMandelbrot);
+        auto& fractal = rig.as<complex::ComplexFractal>();
+        fractal.setColouring(c.stored);
+        auto form = Dialog::open(fractal);
+        EXPECT_EQ(form.colourings, (std::array<std::string, 2>{"Bands", "Smooth"}));
+        EXPECT_EQ(form.colouringIndex, c.shown);
+        form.colouringIndex = c.chosen;
+        Dialog::ok(form, fractal);
+        EXPECT_EQ(fractal.colouring.load(), c.expected);
+        // The choice is stored with the type's parameters.
+        EXPECT_EQ(fractal.parameterString().ends_with(",1"), c.expected == complex::kSmooth);
+    }
+}
+
 TEST(ComplexParametersDialog, OnlyReliefHasADepth) {
     struct Case {
         int method;

@@ -727,8 +727,13 @@ TEST(MainWindowFiles, LoadPaletteStoresOnlyAFileThatGivesColours) {
         std::string path;
         const char* reason;
     } refused[] = {
-        {"random bytes", rig.folder.write("noise.pal", noise), "no colours"},
-        {"empty", rig.folder.write("empty.pal", ""), "no colours"},
+        {"random bytes", rig.folder.write("noise.pal", noise), "binary file"},
+        {"empty", rig.folder.write("empty.pal", ""), "file is empty"},
+        {"blank lines", rig.folder.write("blank.pal", "\n  \r\n\t\n"), "file is empty"},
+        {"two numbers", rig.folder.write("short.pal", "255 0\n"), "no colours"},
+        {"a picture",
+         rig.folder.write("picture.pal", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)),
+         "binary file"},
         {"header line", rig.folder.write("header.pal", "JASC-PAL\n0100\n1 2 3\n"), "no colours"},
         {"FIFO", fifo, "not a regular file"},
         {"folder", rig.folder.path().string(), "not a regular file"},

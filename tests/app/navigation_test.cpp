@@ -391,7 +391,13 @@ TEST(NavigationStatus, FactsFollowTheRunOfBothFamilies) {
         } else {
             EXPECT_EQ(f.run, app::StatusFacts::Run::Done);
             EXPECT_EQ(f.method, "Relief");
+            EXPECT_EQ(f.arithmetic, "fixed point");
             EXPECT_TRUE(rig.mainWindow->statusSettled());
+            // Smooth colouring computes in double precision whatever the check box says.
+            dynamic_cast<complex::ComplexFractal&>(rig.fractal()).setColouring(complex::kSmooth);
+            f = app::statusFacts(rig.fractal(), std::nullopt, 0, false);
+            EXPECT_EQ(f.method, "Relief, smooth");
+            EXPECT_EQ(f.arithmetic, "double");
         }
     }
     // A tesseral scan counts the pixels it fills: the whole picture when done.

@@ -291,6 +291,12 @@ void DialogsTest::complexDialogMethodAndReliefDepth() {
     QCOMPARE(dialog.relief()->text(), QString("39"));
     QVERIFY(dialog.relief()->isEnabled());
     QCOMPARE(shown(dialog.useInteger()->text()), QString("Integer algorithm"));
+    QCOMPARE(labelTexts(dialog, {"labelColouring"}), QStringList{"Colouring:"});
+    QCOMPARE(dialog.colourings()->count(), 2);
+    QCOMPARE(dialog.colourings()->itemText(0), QString("Bands"));
+    QCOMPARE(dialog.colourings()->itemText(1), QString("Smooth"));
+    QCOMPARE(dialog.colourings()->currentIndex(), complex::kBands);
+    dialog.colourings()->setCurrentIndex(complex::kSmooth);
 
     dialog.methods()->setCurrentIndex(complex::kSimple);
     QCOMPARE(dialog.relief()->text(), QString());
@@ -305,6 +311,7 @@ void DialogsTest::complexDialogMethodAndReliefDepth() {
     QCOMPARE(dialog.result(), app::kDialogOk);
     QCOMPARE(fractal.reliefDepth.load(), 255);
     QCOMPARE(fractal.method.load(), complex::kRelief);
+    QCOMPARE(fractal.colouring.load(), complex::kSmooth);
 }
 
 void DialogsTest::iterationFieldTakesDigitsAndStepsWithinItsRange() {

@@ -96,8 +96,8 @@ class MainFrameTest : public QObject {
         QVERIFY(!frame.windowIcon().isNull());
         QCOMPARE(actionTexts(frame.menuBar()->actions()), QStringList({"File", "Fractal", "Help"}));
         QCOMPARE(actionTexts(frame.fileMenu()->actions()),
-                 QStringList({"Open...", "Save...", "Slideshow...", "Load Palette...", "Options...",
-                              "-", "Exit"}));
+                 QStringList({"Open...", "Save...", "Slideshow...", "Load Palette...", "Palette",
+                              "Options...", "-", "Exit"}));
         QCOMPARE(actionTexts(frame.fractalMenu()->actions()),
                  QStringList({"Type...", "View...", "Parameters...", "Statistics", "-", "Stop\tEsc",
                               "Continue", "Clear Screen"}));
@@ -128,6 +128,36 @@ class MainFrameTest : public QObject {
         for (const auto& row : shortcuts)
             QCOMPARE(frame.commandAction(row.id)->shortcut(), row.shortcut);
         QCOMPARE(frame.helpMenu()->actions().front()->shortcut(), QKeySequence(Qt::Key_F1));
+    }
+
+    // The Palette menu lists the built-in colours and the palettes that come with the
+    // program; one click switches, and the menu checks the colours shown.
+    void paletteMenuSwitchesWithOneClick() {
+        qputenv("CORVANE_PALETTES", CORVANE_SOURCE_DIR "/resources/palettes");
+        Program program(engine::kMandelbrot);
+        qunsetenv("CORVANE_PALETTES");
+        QVERIFY(program.waitForFractal());
+        gui::MainFrame& frame = program.application->frame();
+        QMenu* menu = frame.paletteMenu();
+        QCOMPARE(actionTexts(menu->actions()),
+                 QStringList(
+                     {"Built-in", "Fire", "Grey", "High contrast", "Ocean", "Pastel", "Rainbow"}));
+        const auto checked = [&] {
+            emit menu->aboutToShow();
+            QStringList texts;
+            for (const QAction* action : menu->actions()) {
+                if (action->isChecked())
+                    texts << action->text().remove('&');
+            }
+            return texts;
+        };
+        QCOMPARE(checked(), QStringList({"Built-in"}));
+        menu->actions().at(4)->trigger();
+        QVERIFY(program.fractal()->palettePath.ends_with("/ocean.pal"));
+        QCOMPARE(checked(), QStringList({"Ocean"}));
+        menu->actions().at(0)->trigger();
+        QCOMPARE(program.fractal()->numColors, 255);
+        QCOMPARE(checked(), QStringList({"Built-in"}));
     }
 
     void toolbarShowsTheFourImageButtons() {

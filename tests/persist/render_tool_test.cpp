@@ -211,6 +211,8 @@ TEST_F(RenderTool, RefusesBadArgumentsWithExitCode2) {
         {"--type", "Nope", out},
         {"--type", "14", out},
         {"--points", "0", out},
+        {"--colouring", "rainbow", out},
+        {"--colouring", "bands", "--colouring", "smooth", out},
         {"--points", "12abc", out},
         {"--params", std::string(engine::kMaxParameterUnits + 1, '1'), out},
         {"--from", out, "--type", "5", out},
@@ -357,6 +359,41 @@ TEST_F(RenderTool, UsesAGivenPalette) {
     for (const platform::Color c : loaded.bitmap.snapshot()) {
         EXPECT_TRUE(c == platform::rgb(255, 0, 0) || c == platform::kBlack) << std::hex << c;
     }
+}
+
+// The colouring travels with the picture: rendering it again colours it the same way,
+// unless --colouring says otherwise; bands are the pictures as they always were.
+TEST_F(RenderTool, ColouringTravelsWithThePicture) {
+    const std::string params = "-2.1,-1.69,1,1.72,60,0,0,1,0,100";
+    const auto renderTo = [&](const std::string& name, std::vector<std::string> arguments) {
+        const std::string output = folder.file(name);
+        arguments.push_back(output);
+        const ToolRun run = render(folder, arguments);
+        EXPECT_EQ(run.exitCode, 0) << name << ": " << run.err;
+        return output;
+    };
+    const auto pixels = [](const std::string& path) {
+        return persist::loadBitmapFile(path).bitmap.snapshot();
+    };
+    const std::string plain = renderTo("plain.bmp", {"--size", "50x40", "--params", params});
+    const std::string bands =
+        renderTo("bands.bmp", {"--size", "50x40", "--params", params, "--colouring", "bands"});
+    const std::string smooth =
+        renderTo("smooth.bmp", {"--size", "50x40", "--params", params, "--colouring", "smooth"});
+    const std::string again = renderTo("again.bmp", {"--from", smooth});
+    const std::string banded = renderTo("banded.bmp", {"--from", smooth, "--colouring", "bands"});
+
+    // The view as fitted to the picture's shape, then the other nine fields.
+    const std::string stored = trailerOf(plain).second;
+    EXPECT_TRUE(stored.ends_with(",60,0,0,1,0,100")) << stored;
+    EXPECT_EQ(trailerOf(bands).second, stored);
+    EXPECT_EQ(pixels(bands), pixels(plain));
+    EXPECT_EQ(trailerOf(smooth).second, stored + ",1");
+    EXPECT_NE(pixels(smooth), pixels(plain));
+    EXPECT_EQ(trailerOf(again).second, stored + ",1");
+    EXPECT_EQ(pixels(again), pixels(smooth));
+    EXPECT_EQ(trailerOf(banded).second, stored);
+    EXPECT_EQ(pixels(banded), pixels(plain));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/factory.h"
+#include "complex/complex_fractal.h"
 #include "engine/color_table.h"
 #include "engine/fractal.h"
 #include "engine/settings_key.h"
@@ -106,6 +107,21 @@ Problem ensurePalette(engine::Fractal& fractal, const std::string& path) {
     return {};
 }
 
+// The stored parameters (or the type's defaults), then the colouring asked for, which
+// overrides the one the parameters carry; then the one run.
+void startRun(engine::Fractal& fractal, std::optional<int> colouring) {
+    {
+        engine::TakingOverScope noRunYet(fractal);
+        fractal.startFromSettings();
+        if (auto* escapeTime = dynamic_cast<complex::ComplexFractal*>(&fractal);
+            escapeTime != nullptr && colouring) {
+            escapeTime->setColouring(*colouring);
+        }
+    }
+    fractal.saveParameters();
+    fractal.startCalculation();
+}
+
 // Escape-time pictures run until they are complete, orbits until enough points.
 void runToEnd(engine::Fractal& fractal, std::uint32_t points) {
     const bool orbit = engine::isOrbitType(fractal.type);
@@ -145,7 +161,7 @@ Problem renderPicture(const render::RenderOptions& options) {
         problem = ensurePalette(*fractal, *options.palette);
     if (!problem.empty())
         return problem;
-    fractal->startFromSettings();
+    startRun(*fractal, options.colouring);
     runToEnd(*fractal, options.points);
 
     // A pipe or a device (/dev/null, /dev/stdout) is written into as any tool would.

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "app/factory.h"
+#include "complex/escape_colouring.h"
 #include "engine/settings_key.h"
 #include "persist/bitmap_file.h"
 #include "platform/text.h"
@@ -61,9 +62,9 @@ bool sizeAllowed(int width, int height) {
 
 const char* usageText() {
     return "usage: corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
-           "[--palette FILE] [--points N] OUTPUT.bmp\n"
+           "[--palette FILE] [--points N] [--colouring bands|smooth] OUTPUT.bmp\n"
            "       corvane-render --from PICTURE.bmp [--size WxH] [--palette FILE] "
-           "[--points N] OUTPUT.bmp\n";
+           "[--points N] [--colouring bands|smooth] OUTPUT.bmp\n";
 }
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
@@ -93,7 +94,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         }
         const bool known = argument == "--type" || argument == "--size" || argument == "--params" ||
                            argument == "--palette" || argument == "--points" ||
-                           argument == "--from";
+                           argument == "--from" || argument == "--colouring";
         if (!known)
             return fail("unknown option " + argument);
         if (i + 1 >= arguments.size())
@@ -137,6 +138,16 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             }
             options.points = static_cast<std::uint32_t>(n);
             pointsGiven = true;
+        } else if (argument == "--colouring") {
+            if (options.colouring)
+                return fail("--colouring given twice");
+            if (value == "bands") {
+                options.colouring = complex::kBands;
+            } else if (value == "smooth") {
+                options.colouring = complex::kSmooth;
+            } else {
+                return fail("bad colouring " + value + " (expected bands or smooth)");
+            }
         } else {
             if (options.from)
                 return fail("--from given twice");

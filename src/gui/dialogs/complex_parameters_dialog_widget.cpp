@@ -35,6 +35,11 @@ ComplexParametersDialogWidget::ComplexParametersDialogWidget(QWidget* parent,
     methods_->setCurrentIndex(form_.methodIndex);
     relief_ = new AcceleratingSpinBox(Logic::kReliefRange, false, this);
     relief_->setObjectName("relief");
+    colourings_ = new QComboBox(this);
+    colourings_->setObjectName("colourings");
+    for (const std::string& name : form_.colourings)
+        colourings_->addItem(QString::fromStdString(name));
+    colourings_->setCurrentIndex(form_.colouringIndex);
     useInteger_ = new QCheckBox(Logic::kIntegerText, this);
     useInteger_->setObjectName("useInteger");
     useInteger_->setChecked(form_.useInteger);
@@ -45,6 +50,7 @@ ComplexParametersDialogWidget::ComplexParametersDialogWidget(QWidget* parent,
     realLabel_ = makeLabel(QString::fromStdString(form_.realLabel), "labelReal", real_);
     imagLabel_ = makeLabel(QString::fromStdString(form_.imagLabel), "labelImag", imag_);
     auto* methodLabel = makeLabel(Logic::kMethodLabel, "labelMethod", methods_);
+    auto* colouringLabel = makeLabel(Logic::kColouringLabel, "labelColouring", colourings_);
     for (QWidget* w : {static_cast<QWidget*>(real_), static_cast<QWidget*>(imag_),
                        static_cast<QWidget*>(realLabel_), static_cast<QWidget*>(imagLabel_)}) {
         w->setEnabled(form_.parametersEnabled);
@@ -67,12 +73,14 @@ ComplexParametersDialogWidget::ComplexParametersDialogWidget(QWidget* parent,
     methodRow->addWidget(methods_);
     methodRow->addWidget(relief_);
     grid->addLayout(methodRow, 3, 1);
-    grid->addWidget(useInteger_, 4, 1);
+    grid->addWidget(colouringLabel, 4, 0);
+    grid->addWidget(colourings_, 4, 1, Qt::AlignLeft);
+    grid->addWidget(useInteger_, 5, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ok);
     buttons->addWidget(defaults);
     buttons->addWidget(cancel);
-    grid->addLayout(buttons, 5, 0, 1, 2);
+    grid->addLayout(buttons, 6, 0, 1, 2);
     finishLayout(grid);
 
     connect(methods_, &QComboBox::currentIndexChanged, this,
@@ -100,6 +108,7 @@ void ComplexParametersDialogWidget::accept() {
     form_.methodIndex = methods_->currentIndex();
     form_.relief = relief_->text().toStdString();
     form_.useInteger = useInteger_->isChecked();
+    form_.colouringIndex = colourings_->currentIndex();
     done(Logic::ok(form_, fractal_));
 }
 

@@ -24,6 +24,7 @@ class ComplexParametersDialogWidget : public DialogFrame {
     QComboBox* methods() const { return methods_; }
     AcceleratingSpinBox* relief() const { return relief_; }
     QCheckBox* useInteger() const { return useInteger_; }
+    QComboBox* colourings() const { return colourings_; }
 
   private:
     void methodChanged(int index);
@@ -38,6 +39,7 @@ class ComplexParametersDialogWidget : public DialogFrame {
     QComboBox* methods_;
     AcceleratingSpinBox* relief_;
     QCheckBox* useInteger_;
+    QComboBox* colourings_;
     QLabel* realLabel_ = nullptr;
     QLabel* imagLabel_ = nullptr;
 };
