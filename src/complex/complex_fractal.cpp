@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "complex/area_queue.h"
 #include "platform/c_format.h"
 #include "platform/string_table.h"
 
@@ -15,13 +16,9 @@ constexpr int kParameterFields = 10;
 constexpr int kDefaultIterations = 200;
 constexpr int kDefaultReliefDepth = 100;
 
-// A rectangle as its top-left pixel and its size.
-struct Area {
-    int x;
-    int y;
-    int w;
-    int h;
-};
+// Below this many pixels a tesseral rectangle is subdivided by the thread that
+// traced it: handing it to another thread would cost more than it saves.
+constexpr long kSmallestSharedArea = 64 * 64;
 
 unsigned shiftedChannel(unsigned channel, int delta) noexcept {
     return static_cast<unsigned>(std::clamp(static_cast<int>(channel) + delta, 0, 255));
@@ -171,7 +168,10 @@ int ComplexFractal::calculate() {
             scanRelief();
             break;
         case kTesseral:
-            scanTesseral(0, 0, width, height);
+            if (teamSize() > 1)
+                scanTesseralOnTeam();
+            else
+                scanTesseral(0, 0, width, height);
             break;
         default:
             scanSimple();
@@ -180,16 +180,27 @@ int ComplexFractal::calculate() {
     return 0;
 }
 
+// Columns from the left, each taken by the next thread that is free.
 void ComplexFractal::scanSimple() {
-    for (int column = 0; column < width; ++column) {
-        const double x = view.planeX(column);
-        for (int row = 0; row < height; ++row) {
-            if (!keepRunning())
+    std::atomic<int> nextColumn{0};
+    runOnTeam([this, &nextColumn] {
+        for (int column = nextColumn++; column < width; column = nextColumn++) {
+            if (!scanColumn(column))
                 return;
-            const int n = evaluateAt(x, row);
-            plotCount(column, row, n);
         }
+    });
+}
+
+bool ComplexFractal::scanColumn(int column) {
+    Tally tally(*this);
+    const double x = view.planeX(column);
+    for (int row = 0; row < height; ++row) {
+        if (!keepRunning())
+            return false;
+        const int n = evaluateAt(x, row, tally);
+        plotCount(column, row, n);
     }
+    return true;
 }
 
 platform::Color ComplexFractal::reliefColor(int n, int previous) const noexcept {
@@ -204,23 +215,34 @@ platform::Color ComplexFractal::reliefColor(int n, int previous) const noexcept 
 
 // Diagonals running down and to the right, from the bottom-left corner to the
 // top-right one, so that every pixel but a diagonal's first is shaded against its
-// upper-left neighbour.
+// upper-left neighbour. A diagonal depends on nothing outside itself: each is taken
+// by the next thread that is free.
 void ComplexFractal::scanRelief() {
     const int diagonals = width + height - 1;
-    for (int d = 0; d < diagonals; ++d) {
-        if (!keepRunning())
-            return;
-        int column = d < height ? 0 : d - height + 1;
-        int row = d < height ? height - 1 - d : 0;
-        int previous = -1;
-        for (; row < height && column < width; ++row, ++column) {
-            if (!keepRunning())
+    std::atomic<int> nextDiagonal{0};
+    runOnTeam([this, &nextDiagonal, diagonals] {
+        for (int d = nextDiagonal++; d < diagonals; d = nextDiagonal++) {
+            if (!scanDiagonal(d))
                 return;
-            const int n = evaluate(column, row);
-            plotPoint(column, row, reliefColor(n, previous));
-            previous = n;
         }
+    });
+}
+
+bool ComplexFractal::scanDiagonal(int diagonal) {
+    if (!keepRunning())
+        return false;
+    Tally tally(*this);
+    int column = diagonal < height ? 0 : diagonal - height + 1;
+    int row = diagonal < height ? height - 1 - diagonal : 0;
+    int previous = -1;
+    for (; row < height && column < width; ++row, ++column) {
+        if (!keepRunning())
+            return false;
+        const int n = evaluate(column, row, tally);
+        plotPoint(column, row, reliefColor(n, previous));
+        previous = n;
     }
+    return true;
 }
 
 // Depth first over the quadrants. A quadrant whose border was not uniform continues
@@ -243,18 +265,56 @@ void ComplexFractal::scanTesseral(int x, int y, int w, int h) {
     }
 }
 
+// The same subdivision by several threads. Every quadrant's border and inside belong
+// to that quadrant alone, so the order in which they are done cannot change a pixel;
+// large insides go back to the queue for any thread, small ones are finished at once.
+void ComplexFractal::scanTesseralOnTeam() {
+    AreaQueue queue;
+    queue.put(Area{0, 0, width, height});
+    runOnTeam([this, &queue] {
+        Area area{};
+        while (queue.take(area)) {
+            const int wl = area.w / 2;
+            const int ht = area.h / 2;
+            const Area quadrants[4] = {{area.x, area.y, wl, ht},
+                                       {area.x + wl, area.y, area.w - wl, ht},
+                                       {area.x, area.y + ht, wl, area.h - ht},
+                                       {area.x + wl, area.y + ht, area.w - wl, area.h - ht}};
+            for (const Area& a : quadrants) {
+                if (!keepRunning())
+                    break;
+                if (a.w <= 0 || a.h <= 0 || traceBorder(a.x, a.y, a.w, a.h))
+                    continue;
+                const Area inside{a.x + 1, a.y + 1, a.w - 2, a.h - 2};
+                if (static_cast<long>(inside.w) * inside.h >= kSmallestSharedArea)
+                    queue.put(inside);
+                else
+                    scanTesseral(inside.x, inside.y, inside.w, inside.h);
+            }
+            if (!keepRunning())
+                queue.close();
+            queue.done();
+        }
+    });
+}
+
 bool ComplexFractal::traceBorder(int x, int y, int w, int h) {
+    Tally tally(*this);
+    return traceBorderTallied(x, y, w, h, tally);
+}
+
+bool ComplexFractal::traceBorderTallied(int x, int y, int w, int h, Tally& tally) {
     if (w <= 0 || h <= 0)
         return true;
     if (w == 1 && h == 1) {
-        tracePixel(x, y);
+        tracePixel(x, y, tally);
         return true;
     }
     if (w == 1) {
         for (int row = y; row < y + h; ++row) {
             if (!keepRunning())
                 return true;
-            tracePixel(x, row);
+            tracePixel(x, row, tally);
         }
         return true;
     }
@@ -262,42 +322,41 @@ bool ComplexFractal::traceBorder(int x, int y, int w, int h) {
         for (int column = x; column < x + w; ++column) {
             if (!keepRunning())
                 return true;
-            tracePixel(column, y);
+            tracePixel(column, y, tally);
         }
         return true;
     }
 
-    const int m = tracePixel(x, y);
+    const int m = tracePixel(x, y, tally);
     const int right = x + w - 1;
     const int bottom = y + h - 1;
     bool uniform = true;
     for (int row = y + 1; row <= bottom; ++row) {  // left edge
         if (!keepRunning())
             return true;
-        uniform &= tracePixel(x, row) == m;
+        uniform &= tracePixel(x, row, tally) == m;
     }
     for (int column = x + 1; column <= right; ++column) {  // bottom edge
         if (!keepRunning())
             return true;
-        uniform &= tracePixel(column, bottom) == m;
+        uniform &= tracePixel(column, bottom, tally) == m;
     }
     for (int row = y + 1; row < bottom; ++row) {  // right edge without its corners
         if (!keepRunning())
             return true;
-        uniform &= tracePixel(right, row) == m;
+        uniform &= tracePixel(right, row, tally) == m;
     }
     for (int column = x + 1; column <= right; ++column) {  // top edge
         if (!keepRunning())
             return true;
-        uniform &= tracePixel(column, y) == m;
+        uniform &= tracePixel(column, y, tally) == m;
     }
     if (!uniform)
         return false;
     fillRect(platform::Rect{x, y, x + w, y + h}, colorForCount(m));
     // The border was counted as it was computed.
-    filledPixels.store(filledPixels.load(std::memory_order_relaxed) +
-                           static_cast<std::uint64_t>(w - 2) * static_cast<std::uint64_t>(h - 2),
-                       std::memory_order_relaxed);
+    filledPixels.fetch_add(static_cast<std::uint64_t>(w - 2) * static_cast<std::uint64_t>(h - 2),
+                           std::memory_order_relaxed);
     return true;
 }
 

@@ -84,22 +84,51 @@ class ComplexFractal : public engine::Fractal {
     // has no inside, or the run was stopped).
     bool traceBorder(int x, int y, int w, int h);
 
+    // What one thread has computed and not yet added to the run's statistics: the
+    // threads of a run add their counts in steps of a column, a diagonal or a border,
+    // not pixel by pixel, so that they do not contend for the counters.
+    class Tally {
+      public:
+        explicit Tally(ComplexFractal& fractal) : fractal_(fractal) {}
+        ~Tally() { flush(); }
+        Tally(const Tally&) = delete;
+        Tally& operator=(const Tally&) = delete;
+        void count(int n) noexcept {
+            ++points_;
+            iterations_ += static_cast<std::uint64_t>(n);
+        }
+        void flush() noexcept {
+            fractal_.addTally(points_, iterations_);
+            points_ = iterations_ = 0;
+        }
+
+      private:
+        ComplexFractal& fractal_;
+        std::uint64_t points_ = 0;
+        std::uint64_t iterations_ = 0;
+    };
+
     // Kernel and statistics for pixel (column, row); x is the column's plane x.
-    int evaluateAt(double x, int row) {
+    int evaluateAt(double x, int row, Tally& tally) {
         const int n = iteratePoint(x, view.planeY(row));
-        addPoints(1);
-        addIterations(static_cast<std::uint64_t>(n));
+        tally.count(n);
         return n;
     }
-    int evaluate(int column, int row) { return evaluateAt(view.planeX(column), row); }
+    int evaluate(int column, int row, Tally& tally) {
+        return evaluateAt(view.planeX(column), row, tally);
+    }
 
   private:
     void plotCount(int column, int row, int n) { plotPoint(column, row, colorForCount(n)); }
-    int tracePixel(int column, int row) {
-        const int n = evaluate(column, row);
+    int tracePixel(int column, int row, Tally& tally) {
+        const int n = evaluate(column, row, tally);
         plotCount(column, row, n);
         return n;
     }
+    bool traceBorderTallied(int x, int y, int w, int h, Tally& tally);
+    bool scanColumn(int column);
+    bool scanDiagonal(int diagonal);
+    void scanTesseralOnTeam();
     platform::Color reliefColor(int n, int previous) const noexcept;
 
     // Set before each run starts, read by the worker.

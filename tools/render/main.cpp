@@ -145,6 +145,8 @@ Problem renderPicture(const render::RenderOptions& options) {
         problem = ensurePalette(*fractal, *options.palette);
     if (!problem.empty())
         return problem;
+    // Every core unless told otherwise (orbit types always use one).
+    fractal->setThreadLimit(options.threads);
     fractal->startFromSettings();
     runToEnd(*fractal, options.points);
 

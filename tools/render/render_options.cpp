@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "app/factory.h"
+#include "engine/fractal.h"
 #include "engine/settings_key.h"
 #include "persist/bitmap_file.h"
 #include "platform/text.h"
@@ -13,6 +14,7 @@ namespace render {
 namespace {
 
 constexpr std::uint64_t kMaxPoints = 4000000000u;
+constexpr std::uint64_t kMaxThreads = engine::Fractal::kMostThreads;
 constexpr int kMaxSide = 1 << 20;
 
 // An unsigned decimal number without sign, spaces or other characters.
@@ -61,9 +63,9 @@ bool sizeAllowed(int width, int height) {
 
 const char* usageText() {
     return "usage: corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
-           "[--palette FILE] [--points N] OUTPUT.bmp\n"
+           "[--palette FILE] [--points N] [--threads N] OUTPUT.bmp\n"
            "       corvane-render --from PICTURE.bmp [--size WxH] [--palette FILE] "
-           "[--points N] OUTPUT.bmp\n";
+           "[--points N] [--threads N] OUTPUT.bmp\n";
 }
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
@@ -93,7 +95,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         }
         const bool known = argument == "--type" || argument == "--size" || argument == "--params" ||
                            argument == "--palette" || argument == "--points" ||
-                           argument == "--from";
+                           argument == "--from" || argument == "--threads";
         if (!known)
             return fail("unknown option " + argument);
         if (i + 1 >= arguments.size())
@@ -137,6 +139,14 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             }
             options.points = static_cast<std::uint32_t>(n);
             pointsGiven = true;
+        } else if (argument == "--threads") {
+            if (options.threads)
+                return fail("--threads given twice");
+            std::uint64_t n = 0;
+            if (!parseDecimal(value, n) || n == 0 || n > kMaxThreads)
+                return fail("bad number of threads " + value + " (1 to " +
+                            std::to_string(kMaxThreads) + ")");
+            options.threads = static_cast<int>(n);
         } else {
             if (options.from)
                 return fail("--from given twice");

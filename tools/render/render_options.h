@@ -16,6 +16,7 @@ struct RenderOptions {
     std::optional<std::string> palette;  // --palette
     std::uint32_t points = 1000000;      // --points, orbit types only
     std::optional<std::string> from;     // --from
+    std::optional<int> threads;          // --threads, escape-time types; default all cores
     std::string output;
 };
 
