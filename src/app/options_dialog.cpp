@@ -8,6 +8,7 @@ OptionsForm OptionsDialog::open(const engine::Fractal& fractal) {
     OptionsForm form;
     form.alarm = fractal.alarm;
     form.animZoom = fractal.animZoom;
+    form.allCores = fractal.allCores;
     form.delay = formatShortest(fractal.slideshowDelay * 0.001);
     return form;
 }
@@ -25,6 +26,7 @@ int OptionsDialog::delayMilliseconds(const std::string& text) {
 int OptionsDialog::ok(const OptionsForm& form, engine::Fractal& fractal) {
     fractal.alarm = form.alarm;
     fractal.animZoom = form.animZoom;
+    fractal.allCores = form.allCores;
     if (const int ms = delayMilliseconds(form.delay); ms > 0)
         fractal.slideshowDelay = ms;
     return kDialogOk;

@@ -9,6 +9,7 @@ namespace app {
 struct OptionsForm {
     bool alarm = false;
     bool animZoom = false;
+    bool allCores = true;
     std::string delay;  // the slideshow delay in seconds
 };
 
@@ -18,6 +19,7 @@ class OptionsDialog {
     static constexpr const char* kCaption = "Options";
     static constexpr const char* kAlarmText = "Alarm, if finished";
     static constexpr const char* kAnimZoomText = "Animated Zoom";
+    static constexpr const char* kAllCoresText = "Use all processor cores";
     static constexpr const char* kDelayLabel = "Slideshow delay:";
     static constexpr const char* kSecondsLabel = "seconds";
 

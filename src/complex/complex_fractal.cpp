@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "complex/area_queue.h"
 #include "platform/c_format.h"
 #include "platform/string_table.h"
 
@@ -18,13 +19,9 @@ constexpr int kColouringField = 11;
 constexpr int kDefaultIterations = 200;
 constexpr int kDefaultReliefDepth = 100;
 
-// A rectangle as its top-left pixel and its size.
-struct Area {
-    int x;
-    int y;
-    int w;
-    int h;
-};
+// Below this many pixels a tesseral rectangle is subdivided by the thread that
+// traced it: handing it to another thread would cost more than it saves.
+constexpr long kSmallestSharedArea = 64 * 64;
 
 }  // namespace
 
@@ -167,7 +164,10 @@ int ComplexFractal::calculate() {
             scanRelief();
             break;
         case kTesseral:
-            scanTesseral(0, 0, width, height);
+            if (teamSize() > 1)
+                scanTesseralOnTeam();
+            else
+                scanTesseral(0, 0, width, height);
             break;
         default:
             scanSimple();
@@ -176,38 +176,60 @@ int ComplexFractal::calculate() {
     return 0;
 }
 
+// Columns from the left, each taken by the next thread that is free.
 void ComplexFractal::scanSimple() {
-    for (int column = 0; column < width; ++column) {
-        const double x = view.planeX(column);
-        for (int row = 0; row < height; ++row) {
-            if (!keepRunning())
+    std::atomic<int> nextColumn{0};
+    runOnTeam([this, &nextColumn] {
+        for (int column = nextColumn++; column < width; column = nextColumn++) {
+            if (!scanColumn(column))
                 return;
-            plotPoint(column, row, runColouring_.plain(evaluateAt(x, row)));
         }
+    });
+}
+
+bool ComplexFractal::scanColumn(int column) {
+    Tally tally(*this);
+    const double x = view.planeX(column);
+    for (int row = 0; row < height; ++row) {
+        if (!keepRunning())
+            return false;
+        plotPoint(column, row, runColouring_.plain(evaluateAt(x, row, tally)));
     }
+    return true;
 }
 
 // Diagonals running down and to the right, from the bottom-left corner to the
 // top-right one, so that every pixel but a diagonal's first is shaded against its
-// upper-left neighbour.
+// upper-left neighbour. A diagonal depends on nothing outside itself: each is taken
+// by the next thread that is free.
 void ComplexFractal::scanRelief() {
     const int diagonals = width + height - 1;
-    for (int d = 0; d < diagonals; ++d) {
-        if (!keepRunning())
-            return;
-        int column = d < height ? 0 : d - height + 1;
-        int row = d < height ? height - 1 - d : 0;
-        EscapeValue previous{-1, -1.0};
-        for (; row < height && column < width; ++row, ++column) {
-            if (!keepRunning())
+    std::atomic<int> nextDiagonal{0};
+    runOnTeam([this, &nextDiagonal, diagonals] {
+        for (int d = nextDiagonal++; d < diagonals; d = nextDiagonal++) {
+            if (!scanDiagonal(d))
                 return;
-            const EscapeValue value = evaluate(column, row);
-            plotPoint(
-                column, row,
-                runColouring_.relief(value, previous, reliefDepth.load(std::memory_order_relaxed)));
-            previous = value;
         }
+    });
+}
+
+bool ComplexFractal::scanDiagonal(int diagonal) {
+    if (!keepRunning())
+        return false;
+    Tally tally(*this);
+    int column = diagonal < height ? 0 : diagonal - height + 1;
+    int row = diagonal < height ? height - 1 - diagonal : 0;
+    EscapeValue previous{-1, -1.0};
+    for (; row < height && column < width; ++row, ++column) {
+        if (!keepRunning())
+            return false;
+        const EscapeValue value = evaluate(column, row, tally);
+        plotPoint(
+            column, row,
+            runColouring_.relief(value, previous, reliefDepth.load(std::memory_order_relaxed)));
+        previous = value;
     }
+    return true;
 }
 
 // Depth first over the quadrants. A quadrant whose border was not uniform continues
@@ -230,18 +252,56 @@ void ComplexFractal::scanTesseral(int x, int y, int w, int h) {
     }
 }
 
+// The same subdivision by several threads. Every quadrant's border and inside belong
+// to that quadrant alone, so the order in which they are done cannot change a pixel;
+// large insides go back to the queue for any thread, small ones are finished at once.
+void ComplexFractal::scanTesseralOnTeam() {
+    AreaQueue queue;
+    queue.put(Area{0, 0, width, height});
+    runOnTeam([this, &queue] {
+        Area area{};
+        while (queue.take(area)) {
+            const int wl = area.w / 2;
+            const int ht = area.h / 2;
+            const Area quadrants[4] = {{area.x, area.y, wl, ht},
+                                       {area.x + wl, area.y, area.w - wl, ht},
+                                       {area.x, area.y + ht, wl, area.h - ht},
+                                       {area.x + wl, area.y + ht, area.w - wl, area.h - ht}};
+            for (const Area& a : quadrants) {
+                if (!keepRunning())
+                    break;
+                if (a.w <= 0 || a.h <= 0 || traceBorder(a.x, a.y, a.w, a.h))
+                    continue;
+                const Area inside{a.x + 1, a.y + 1, a.w - 2, a.h - 2};
+                if (static_cast<long>(inside.w) * inside.h >= kSmallestSharedArea)
+                    queue.put(inside);
+                else
+                    scanTesseral(inside.x, inside.y, inside.w, inside.h);
+            }
+            if (!keepRunning())
+                queue.close();
+            queue.done();
+        }
+    });
+}
+
 bool ComplexFractal::traceBorder(int x, int y, int w, int h) {
+    Tally tally(*this);
+    return traceBorderTallied(x, y, w, h, tally);
+}
+
+bool ComplexFractal::traceBorderTallied(int x, int y, int w, int h, Tally& tally) {
     if (w <= 0 || h <= 0)
         return true;
     if (w == 1 && h == 1) {
-        tracePixel(x, y);
+        tracePixel(x, y, tally);
         return true;
     }
     if (w == 1) {
         for (int row = y; row < y + h; ++row) {
             if (!keepRunning())
                 return true;
-            tracePixel(x, row);
+            tracePixel(x, row, tally);
         }
         return true;
     }
@@ -249,57 +309,56 @@ bool ComplexFractal::traceBorder(int x, int y, int w, int h) {
         for (int column = x; column < x + w; ++column) {
             if (!keepRunning())
                 return true;
-            tracePixel(column, y);
+            tracePixel(column, y, tally);
         }
         return true;
     }
 
-    const int m = tracePixel(x, y).count;
+    const int m = tracePixel(x, y, tally).count;
     const int right = x + w - 1;
     const int bottom = y + h - 1;
     bool uniform = true;
     for (int row = y + 1; row <= bottom; ++row) {  // left edge
         if (!keepRunning())
             return true;
-        uniform &= tracePixel(x, row).count == m;
+        uniform &= tracePixel(x, row, tally).count == m;
     }
     for (int column = x + 1; column <= right; ++column) {  // bottom edge
         if (!keepRunning())
             return true;
-        uniform &= tracePixel(column, bottom).count == m;
+        uniform &= tracePixel(column, bottom, tally).count == m;
     }
     for (int row = y + 1; row < bottom; ++row) {  // right edge without its corners
         if (!keepRunning())
             return true;
-        uniform &= tracePixel(right, row).count == m;
+        uniform &= tracePixel(right, row, tally).count == m;
     }
     for (int column = x + 1; column <= right; ++column) {  // top edge
         if (!keepRunning())
             return true;
-        uniform &= tracePixel(column, y).count == m;
+        uniform &= tracePixel(column, y, tally).count == m;
     }
     if (!uniform)
         return false;
     // Smooth colours differ within one count: only a rectangle of inside points is
     // one colour, black.
     if (runColouring_.smooth() && !runColouring_.inside(m)) {
-        traceInside(x + 1, y + 1, w - 2, h - 2);
+        traceInside(x + 1, y + 1, w - 2, h - 2, tally);
         return true;
     }
     fillRect(platform::Rect{x, y, x + w, y + h}, runColouring_.band(m));
     // The border was counted as it was computed.
-    filledPixels.store(filledPixels.load(std::memory_order_relaxed) +
-                           static_cast<std::uint64_t>(w - 2) * static_cast<std::uint64_t>(h - 2),
-                       std::memory_order_relaxed);
+    filledPixels.fetch_add(static_cast<std::uint64_t>(w - 2) * static_cast<std::uint64_t>(h - 2),
+                           std::memory_order_relaxed);
     return true;
 }
 
-void ComplexFractal::traceInside(int x, int y, int w, int h) {
+void ComplexFractal::traceInside(int x, int y, int w, int h, Tally& tally) {
     for (int column = x; column < x + w; ++column) {
         for (int row = y; row < y + h; ++row) {
             if (!keepRunning())
                 return;
-            tracePixel(column, row);
+            tracePixel(column, row, tally);
         }
     }
 }

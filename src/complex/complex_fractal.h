@@ -92,9 +92,33 @@ class ComplexFractal : public engine::Fractal {
     // has no inside, or the run was stopped).
     bool traceBorder(int x, int y, int w, int h);
 
+    // What one thread has computed and not yet added to the run's statistics: the
+    // threads of a run add their counts in steps of a column, a diagonal or a border,
+    // not pixel by pixel, so that they do not contend for the counters.
+    class Tally {
+      public:
+        explicit Tally(ComplexFractal& fractal) : fractal_(fractal) {}
+        ~Tally() { flush(); }
+        Tally(const Tally&) = delete;
+        Tally& operator=(const Tally&) = delete;
+        void count(int n) noexcept {
+            ++points_;
+            iterations_ += static_cast<std::uint64_t>(n);
+        }
+        void flush() noexcept {
+            fractal_.addTally(points_, iterations_);
+            points_ = iterations_ = 0;
+        }
+
+      private:
+        ComplexFractal& fractal_;
+        std::uint64_t points_ = 0;
+        std::uint64_t iterations_ = 0;
+    };
+
     // Kernel and statistics for pixel (column, row); x is the column's plane x. Smooth
     // runs ask for the continuous count as well.
-    EscapeValue evaluateAt(double x, int row) {
+    EscapeValue evaluateAt(double x, int row, Tally& tally) {
         const double y = view.planeY(row);
         EscapeValue value;
         if (runColouring_.smooth()) {
@@ -103,21 +127,26 @@ class ComplexFractal : public engine::Fractal {
             value.count = iteratePoint(x, y);
             value.continuous = value.count;
         }
-        addPoints(1);
-        addIterations(static_cast<std::uint64_t>(value.count));
+        tally.count(value.count);
         return value;
     }
-    EscapeValue evaluate(int column, int row) { return evaluateAt(view.planeX(column), row); }
+    EscapeValue evaluate(int column, int row, Tally& tally) {
+        return evaluateAt(view.planeX(column), row, tally);
+    }
 
   private:
-    EscapeValue tracePixel(int column, int row) {
-        const EscapeValue value = evaluate(column, row);
+    EscapeValue tracePixel(int column, int row, Tally& tally) {
+        const EscapeValue value = evaluate(column, row, tally);
         plotPoint(column, row, runColouring_.plain(value));
         return value;
     }
+    bool traceBorderTallied(int x, int y, int w, int h, Tally& tally);
+    bool scanColumn(int column);
+    bool scanDiagonal(int diagonal);
+    void scanTesseralOnTeam();
     // Computes every pixel of the rectangle (a uniform border says nothing about the
     // continuous counts inside it).
-    void traceInside(int x, int y, int w, int h);
+    void traceInside(int x, int y, int w, int h, Tally& tally);
 
     // The colouring of the run going on, taken when its scan starts.
     EscapeColouring runColouring_{colorTable, 1, kBands};

@@ -1,5 +1,6 @@
 // The run control of a fractal object: one worker thread per run, and the
 // hand-over rules between the user-interface thread and the worker.
+#include <algorithm>
 #include <chrono>
 #include <system_error>
 
@@ -25,6 +26,7 @@ void Fractal::startCalculation() {
     clearPicture();
     window.setTitleNote(titleNote());
 
+    runThreads_ = calculationThreads();
     paused = false;
     iterationCount = 0;
     pointCount = 0;
@@ -113,6 +115,50 @@ void Fractal::lowerWorkerPriority() {
 void Fractal::applyWorkerPriority() {
     if (const int thread = workerThreadId_.load(); thread != 0)
         platform::setThreadNice(thread, wantedWorkerNice_.load());
+    std::lock_guard lock(teamMutex_);
+    for (const int helper : teamThreadIds_)
+        platform::setThreadNice(helper, wantedWorkerNice_.load());
+}
+
+void Fractal::setThreadLimit(std::optional<int> limit) {
+    if (limit)
+        limit = std::clamp(*limit, 1, kMostThreads);
+    threadLimit_ = limit;
+}
+
+int Fractal::calculationThreads() const {
+    if (threadLimit_)
+        return *threadLimit_;
+    if (!allCores.load())
+        return 1;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp(static_cast<int>(std::min(cores, unsigned{kMostThreads})), 1, kMostThreads);
+}
+
+void Fractal::runOnTeam(const std::function<void()>& work) {
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < runThreads_; ++i) {
+        try {
+            helpers.emplace_back([this, &work] {
+                const int id = platform::currentThreadId();
+                {
+                    // Registered and set under the lock, so that a priority change
+                    // meanwhile reaches this thread either way.
+                    std::lock_guard lock(teamMutex_);
+                    teamThreadIds_.push_back(id);
+                    platform::setThreadNice(id, wantedWorkerNice_.load());
+                }
+                work();
+                std::lock_guard lock(teamMutex_);
+                std::erase(teamThreadIds_, id);
+            });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 void Fractal::workerMain(Fractal* fractal) {

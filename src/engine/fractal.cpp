@@ -90,6 +90,8 @@ void Fractal::readOptions() {
         alarm = value != 0;
     if (settings.readDword("AnimZoom", value))
         animZoom = value != 0;
+    if (settings.readDword("AllCores", value))
+        allCores = value != 0;
     if (settings.readDword("AnimZoomSleep", value)) {
         // The frame pause is unsigned milliseconds; a negative hand-made value means none.
         const auto signedValue = static_cast<std::int32_t>(value);
@@ -107,6 +109,7 @@ void Fractal::readOptions() {
 void Fractal::writeOptions() {
     settings.writeDword("Alarm", alarm ? 1u : 0u);
     settings.writeDword("AnimZoom", animZoom ? 1u : 0u);
+    settings.writeDword("AllCores", allCores ? 1u : 0u);
     settings.writeDword("SlideshowDelay", static_cast<std::uint32_t>(slideshowDelay.load()));
 }
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -130,6 +131,12 @@ class Fractal {
     // destruction, while the whole object still exists).
     void haltWorker();
     RunStatistics statistics() const;
+    // At most this many threads compute a picture (clamped to 1..kMostThreads), whatever
+    // allCores says; nullopt: the cores when allCores is set, else one. From the next run.
+    void setThreadLimit(std::optional<int> limit);
+    // The threads the current (or next) run computes with.
+    int calculationThreads() const;
+    static constexpr int kMostThreads = 256;
     bool isRunning() const noexcept { return running.load(std::memory_order_acquire); }
     bool isFinished() const noexcept { return finished.load(std::memory_order_acquire); }
 
@@ -225,6 +232,9 @@ class Fractal {
     std::atomic<bool> animZoom{true};
     int animZoomSleep = 40;  // never negative
     std::atomic<int> slideshowDelay{2000};
+    // Whether an escape-time picture is computed by as many threads as the machine has
+    // cores; it takes effect from the next run.
+    std::atomic<bool> allCores{true};
     int numColors = 0;
     ZoomHistory history;
     FractalType type = 0;
@@ -266,6 +276,17 @@ class Fractal {
         iterationCount.store(iterationCount.load(std::memory_order_relaxed) + n,
                              std::memory_order_relaxed);
     }
+    // The same for runs of several threads: each adds what it counted in one step.
+    void addTally(std::uint64_t points, std::uint64_t iterations) noexcept {
+        pointCount.fetch_add(points, std::memory_order_relaxed);
+        iterationCount.fetch_add(iterations, std::memory_order_relaxed);
+    }
+    // Runs work on the worker and on calculationThreads() - 1 helper threads, which keep
+    // the worker's priority; returns when every one has returned. Helper threads the
+    // system refuses leave the work to fewer threads, so work must share itself out.
+    void runOnTeam(const std::function<void()>& work);
+    // The threads of the run under way (decided as it started).
+    int teamSize() const noexcept { return runThreads_; }
 
   private:
     friend class TakingOverScope;
@@ -285,6 +306,10 @@ class Fractal {
     // The priority the window asked for last (active or inactive application).
     std::atomic<int> wantedWorkerNice_{platform::kWorkerNiceNormal};
     std::atomic<bool> workerExists_{false};
+    std::optional<int> threadLimit_;
+    int runThreads_ = 1;  // decided as a run starts
+    std::mutex teamMutex_;
+    std::vector<int> teamThreadIds_;  // the helpers of the run, for their priority
     std::mutex pauseMutex_;
     std::condition_variable pauseChanged_;
     std::mutex finishMutex_;

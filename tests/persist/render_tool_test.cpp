@@ -197,6 +197,20 @@ TEST_F(RenderTool, RendersTheLargestPicturesAgainAtAGivenSize) {
     EXPECT_NE(tall.err.find("--size"), std::string::npos) << tall.err;
 }
 
+// One thread or many, the same picture file, byte for byte.
+TEST_F(RenderTool, ThreadCountsGiveTheSamePicture) {
+    std::vector<std::string> files;
+    for (const char* threads : {"1", "3"}) {
+        const std::string output = folder.file(std::string("t") + threads + ".bmp");
+        const ToolRun run =
+            render(folder, {"--type", "Julia", "--size", "97x61", "--threads", threads, output});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        files.push_back(TempFolder::read(output));
+    }
+    EXPECT_FALSE(files[0].empty());
+    EXPECT_EQ(files[0], files[1]);
+}
+
 TEST_F(RenderTool, RefusesBadArgumentsWithExitCode2) {
     const std::string out = folder.file("x.bmp");
     const std::vector<std::vector<std::string>> cases = {
@@ -214,6 +228,11 @@ TEST_F(RenderTool, RefusesBadArgumentsWithExitCode2) {
         {"--colouring", "rainbow", out},
         {"--colouring", "bands", "--colouring", "smooth", out},
         {"--points", "12abc", out},
+        {"--threads", "0", out},
+        {"--threads", "-2", out},
+        {"--threads", "100000", out},
+        {"--threads", "3x", out},
+        {"--threads", "2", "--threads", "2", out},
         {"--params", std::string(engine::kMaxParameterUnits + 1, '1'), out},
         {"--from", out, "--type", "5", out},
         {"--params"},

@@ -161,6 +161,8 @@ Problem renderPicture(const render::RenderOptions& options) {
         problem = ensurePalette(*fractal, *options.palette);
     if (!problem.empty())
         return problem;
+    // Every core unless told otherwise (orbit types always use one).
+    fractal->setThreadLimit(options.threads);
     startRun(*fractal, options.colouring);
     runToEnd(*fractal, options.points);
 

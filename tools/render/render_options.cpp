@@ -5,6 +5,7 @@
 
 #include "app/factory.h"
 #include "complex/escape_colouring.h"
+#include "engine/fractal.h"
 #include "engine/settings_key.h"
 #include "persist/bitmap_file.h"
 #include "platform/text.h"
@@ -14,6 +15,7 @@ namespace render {
 namespace {
 
 constexpr std::uint64_t kMaxPoints = 4000000000u;
+constexpr std::uint64_t kMaxThreads = engine::Fractal::kMostThreads;
 constexpr int kMaxSide = 1 << 20;
 
 // An unsigned decimal number without sign, spaces or other characters.
@@ -62,9 +64,9 @@ bool sizeAllowed(int width, int height) {
 
 const char* usageText() {
     return "usage: corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
-           "[--palette FILE] [--points N] [--colouring bands|smooth] OUTPUT.bmp\n"
+           "[--palette FILE] [--points N] [--colouring bands|smooth] [--threads N] OUTPUT.bmp\n"
            "       corvane-render --from PICTURE.bmp [--size WxH] [--palette FILE] "
-           "[--points N] [--colouring bands|smooth] OUTPUT.bmp\n";
+           "[--points N] [--colouring bands|smooth] [--threads N] OUTPUT.bmp\n";
 }
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
@@ -94,7 +96,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         }
         const bool known = argument == "--type" || argument == "--size" || argument == "--params" ||
                            argument == "--palette" || argument == "--points" ||
-                           argument == "--from" || argument == "--colouring";
+                           argument == "--from" || argument == "--colouring" ||
+                           argument == "--threads";
         if (!known)
             return fail("unknown option " + argument);
         if (i + 1 >= arguments.size())
@@ -148,6 +151,14 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             } else {
                 return fail("bad colouring " + value + " (expected bands or smooth)");
             }
+        } else if (argument == "--threads") {
+            if (options.threads)
+                return fail("--threads given twice");
+            std::uint64_t n = 0;
+            if (!parseDecimal(value, n) || n == 0 || n > kMaxThreads)
+                return fail("bad number of threads " + value + " (1 to " +
+                            std::to_string(kMaxThreads) + ")");
+            options.threads = static_cast<int>(n);
         } else {
             if (options.from)
                 return fail("--from given twice");

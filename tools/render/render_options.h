@@ -17,6 +17,7 @@ struct RenderOptions {
     std::uint32_t points = 1000000;      // --points, orbit types only
     std::optional<std::string> from;     // --from
     std::optional<int> colouring;        // --colouring bands|smooth, escape-time types
+    std::optional<int> threads;          // --threads, escape-time types; default all cores
     std::string output;
 };
 

@@ -25,6 +25,9 @@ OptionsDialogWidget::OptionsDialogWidget(QWidget* parent, engine::Fractal& fract
     animZoom_ = new QCheckBox(Logic::kAnimZoomText, this);
     animZoom_->setObjectName("animZoom");
     animZoom_->setChecked(form.animZoom);
+    allCores_ = new QCheckBox(Logic::kAllCoresText, this);
+    allCores_->setObjectName("allCores");
+    allCores_->setChecked(form.allCores);
     delay_ = new QLineEdit(QString::fromStdString(form.delay), this);
     delay_->setObjectName("editDelay");
     delay_->setFixedWidth(fontMetrics().horizontalAdvance("0000.000") + 8);
@@ -38,13 +41,14 @@ OptionsDialogWidget::OptionsDialogWidget(QWidget* parent, engine::Fractal& fract
     auto* grid = new QGridLayout;
     grid->addWidget(alarm_, 0, 0, 1, 3);
     grid->addWidget(animZoom_, 1, 0, 1, 3);
-    grid->addWidget(delayLabel, 2, 0);
-    grid->addWidget(delay_, 2, 1);
-    grid->addWidget(secondsLabel, 2, 2);
+    grid->addWidget(allCores_, 2, 0, 1, 3);
+    grid->addWidget(delayLabel, 3, 0);
+    grid->addWidget(delay_, 3, 1);
+    grid->addWidget(secondsLabel, 3, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
-    grid->addLayout(buttons, 3, 0, 1, 3);
+    grid->addLayout(buttons, 4, 0, 1, 3);
     finishLayout(grid);
 
     connect(ok, &QPushButton::clicked, this, [this] { accept(); });
@@ -53,7 +57,7 @@ OptionsDialogWidget::OptionsDialogWidget(QWidget* parent, engine::Fractal& fract
 }
 
 void OptionsDialogWidget::accept() {
-    const app::OptionsForm form{alarm_->isChecked(), animZoom_->isChecked(),
+    const app::OptionsForm form{alarm_->isChecked(), animZoom_->isChecked(), allCores_->isChecked(),
                                 delay_->text().toStdString()};
     done(Logic::ok(form, fractal_));
 }

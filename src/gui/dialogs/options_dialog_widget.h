@@ -15,6 +15,7 @@ class OptionsDialogWidget : public DialogFrame {
 
     QCheckBox* alarm() const { return alarm_; }
     QCheckBox* animZoom() const { return animZoom_; }
+    QCheckBox* allCores() const { return allCores_; }
     QLineEdit* delay() const { return delay_; }
 
   private:
@@ -23,6 +24,7 @@ class OptionsDialogWidget : public DialogFrame {
     engine::Fractal& fractal_;
     QCheckBox* alarm_;
     QCheckBox* animZoom_;
+    QCheckBox* allCores_;
     QLineEdit* delay_;
 };
 
