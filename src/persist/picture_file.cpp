@@ -5,13 +5,19 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "engine/view_window.h"
 #include "persist/bitmap_file.h"
 #include "platform/c_format.h"
 #include "platform/file_writer.h"
+#include "platform/png_reader.h"
+#include "platform/png_writer.h"
 #include "platform/text.h"
 
 namespace persist {
@@ -68,6 +74,57 @@ std::u16string readParameterUnits(const platform::RegularFile& file, std::uint64
         units.push_back(unit);
     }
     return units;
+}
+
+// The type id of a PNG picture: a whole number in the range of the id, nothing else.
+std::optional<engine::FractalType> parseTypeId(const std::string& text) {
+    engine::FractalType type = 0;
+    const char* end = text.data() + text.size();
+    const auto [next, error] = std::from_chars(text.data(), end, type);
+    if (error != std::errc() || next != end || text.empty())
+        return std::nullopt;
+    return type;
+}
+
+// The parameter string of a PNG picture by the rules of the trailer: up to the first
+// zero character, and not at all when longer than capacity units.
+std::string takeParameters(const std::string& text, int capacity) {
+    const std::string upToZero = text.substr(0, text.find('\0'));
+    if (platform::utf16Length(upToZero) > static_cast<std::size_t>(std::max(capacity, 0)))
+        return {};
+    return upToZero;
+}
+
+PictureFile readPngPicture(const platform::RegularFile& file, int capacity, int width, int height) {
+    PictureFile result;
+    result.format = PictureFormat::Png;
+    platform::PngRead read = platform::readPngScaled(file, width, height);
+    if (!read.ok()) {
+        result.image.error = std::move(read.error);
+        return result;
+    }
+    result.image.bitmap = std::move(read.bitmap);
+    result.image.fileWidth = static_cast<int>(read.fileWidth);  // at most kMaxPngSide
+    result.image.fileHeight = static_cast<int>(read.fileHeight);
+    // The first chunk of each keyword counts, as a reader showing texts lists it first.
+    bool typeSeen = false;
+    bool paramsSeen = false;
+    for (const platform::PngText& text : read.texts) {
+        if (text.keyword == kPngTypeKeyword && !typeSeen) {
+            typeSeen = true;
+            result.type = parseTypeId(text.text);
+        } else if (text.keyword == kPngParametersKeyword && !paramsSeen) {
+            paramsSeen = true;
+            result.params = takeParameters(text.text, capacity);
+        }
+    }
+    return result;
+}
+
+bool startsWithPngSignature(const platform::RegularFile& file) {
+    unsigned char bytes[platform::kPngSignatureSize];
+    return file.size() >= sizeof bytes && file.readAt(0, bytes, sizeof bytes) &&
+           platform::hasPngSignature(bytes, sizeof bytes);
 }
 
 bool fileExists(const std::string& path) {
@@ -149,6 +206,8 @@ PictureFile readPictureFile(const std::string& path, int capacity, int width, in
         result.image.error = openFailureReason(error);
         return result;
     }
+    if (startsWithPngSignature(*file))
+        return readPngPicture(*file, capacity, width, height);
     result.image = loadBitmapFileScaled(*file, width, height);
     if (!result.image.ok())
         return result;
@@ -158,6 +217,48 @@ PictureFile readPictureFile(const std::string& path, int capacity, int width, in
         result.type = type;
     }
     return result;
+}
+
+PictureFormat pictureFormatFor(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.size() < 4)
+        return PictureFormat::Bitmap;
+    std::string extension = name.substr(name.size() - 4);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".png" ? PictureFormat::Png : PictureFormat::Bitmap;
+}
+
+bool pngPictureSizeAllowed(int width, int height) {
+    const auto side = static_cast<std::int64_t>(platform::kMaxPngSide);
+    return width > 0 && height > 0 && width <= side && height <= side &&
+           static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <=
+               platform::kMaxPngPixels;
+}
+
+bool writePicturePng(std::FILE* file, const platform::Bitmap& picture, int width, int height,
+                     engine::FractalType type, const std::string& params) {
+    if (!pngPictureSizeAllowed(width, height))
+        return false;
+    platform::PngWriter writer(
+        file, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+        {{kPngTypeKeyword, std::to_string(type)}, {kPngParametersKeyword, params}});
+    std::vector<platform::Color> colors(static_cast<std::size_t>(width));
+    std::vector<std::uint8_t> row(colors.size() * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            colors[static_cast<std::size_t>(x)] = picture.pixel(x, y);
+        std::uint8_t* p = row.data();
+        for (const platform::Color c : colors) {
+            *p++ = static_cast<std::uint8_t>(platform::redOf(c));
+            *p++ = static_cast<std::uint8_t>(platform::greenOf(c));
+            *p++ = static_cast<std::uint8_t>(platform::blueOf(c));
+        }
+        if (!writer.writeRow(row.data()))
+            return false;
+    }
+    return writer.finish();
 }
 
 std::string folderOf(const std::string& path) {
@@ -189,13 +290,19 @@ SaveResult Fractal::saveImageTo(const std::string& path, platform::StreamTargets
                 "its parameter string is too long to be stored with it (more than " +
                     std::to_string(fileParamsCapacity) + " characters)"};
     }
+    const bool png = persist::pictureFormatFor(path) == persist::PictureFormat::Png;
     unsigned char header[persist::kPictureDataOffset];
-    if (!persist::pictureFileHeader(width, height, header))
-        return {kStatusCannotCreate, "the picture is too large for a bitmap file"};
+    if (png ? !persist::pngPictureSizeAllowed(width, height)
+            : !persist::pictureFileHeader(width, height, header)) {
+        return {kStatusCannotCreate, png ? "the picture is too large for a PNG file"
+                                         : "the picture is too large for a bitmap file"};
+    }
     // The settings keep the type's parameters as before; what the picture carries
     // does not depend on whether they could be stored.
     saveParameters();
-    const auto write = [this, &params](std::FILE* file) {
+    const auto write = [this, &params, png](std::FILE* file) {
+        if (png)
+            return persist::writePicturePng(file, picture, width, height, type, *params);
         return persist::writePictureBitmap(file, picture, width, height) &&
                persist::writeTypeId(file, type) && persist::writeParameterString(file, *params);
     };
