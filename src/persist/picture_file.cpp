@@ -142,10 +142,6 @@ bool innerRectangle(const engine::ViewWindow& outer, const engine::ViewWindow& i
            engine::planeToPixel(outer, inner.xmax, inner.ymin, rect.right, rect.bottom);
 }
 
-void stretchOnto(platform::Bitmap& target, const platform::Bitmap& image, int width, int height) {
-    target.stretchFrom(image, 0, 0, width, height, 0, 0, image.width(), image.height());
-}
-
 // Shows the opened picture growing out of the previous one (its view lies inside
 // the previous view) or the previous picture shrinking into the new view.
 void showTransition(engine::Fractal& fractal, const engine::ViewWindow& previous,
@@ -156,7 +152,7 @@ void showTransition(engine::Fractal& fractal, const engine::ViewWindow& previous
     platform::Rect rect;
     if (zoomIn) {
         if (innerRectangle(previous, next, rect)) {
-            stretchOnto(fractal.scratch, image, fractal.width, fractal.height);
+            drawFitted(fractal.scratch, image);
             fractal.animateZoom(rect, true, true);
             return;
         }
@@ -164,7 +160,7 @@ void showTransition(engine::Fractal& fractal, const engine::ViewWindow& previous
         fractal.animateZoom(rect, false, false);
     }
     // Views too far apart for pixel coordinates simply skip the animation.
-    stretchOnto(fractal.picture, image, fractal.width, fractal.height);
+    drawFitted(fractal.picture, image);
 }
 
 }  // namespace
@@ -198,25 +194,83 @@ bool readPictureTrailer(const platform::RegularFile& file, int width, int height
     return typeRead;
 }
 
-PictureFile readPictureFile(const std::string& path, int capacity, int width, int height) {
+namespace {
+
+PictureFile readOpenPictureFile(const platform::RegularFile& file, int capacity, int width,
+                                int height) {
+    if (startsWithPngSignature(file))
+        return readPngPicture(file, capacity, width, height);
     PictureFile result;
-    int error = 0;
-    const auto file = platform::RegularFile::open(path, &error);
-    if (!file) {
-        result.image.error = openFailureReason(error);
-        return result;
-    }
-    if (startsWithPngSignature(*file))
-        return readPngPicture(*file, capacity, width, height);
-    result.image = loadBitmapFileScaled(*file, width, height);
+    result.image = loadBitmapFileScaled(file, width, height);
     if (!result.image.ok())
         return result;
     engine::FractalType type = 0;
-    if (readPictureTrailer(*file, result.image.fileWidth, result.image.fileHeight, type,
+    if (readPictureTrailer(file, result.image.fileWidth, result.image.fileHeight, type,
                            result.params, capacity)) {
         result.type = type;
     }
     return result;
+}
+
+PictureFile cannotOpen(int error) {
+    PictureFile result;
+    result.image.error = openFailureReason(error);
+    return result;
+}
+
+}  // namespace
+
+PictureFile readPictureFile(const std::string& path, int capacity, int width, int height) {
+    int error = 0;
+    const auto file = platform::RegularFile::open(path, &error);
+    if (!file)
+        return cannotOpen(error);
+    return readOpenPictureFile(*file, capacity, width, height);
+}
+
+PictureFile readPictureFileToFit(const std::string& path, int capacity, int width, int height) {
+    int error = 0;
+    const auto file = platform::RegularFile::open(path, &error);
+    if (!file)
+        return cannotOpen(error);
+    // The headers first (they are cheap to read twice), then the pixels at the fitted size.
+    PictureFile headers = readOpenPictureFile(*file, capacity, 0, 0);
+    if (!headers.image.ok() || width <= 0 || height <= 0)
+        return headers;
+    const PictureSize fitted =
+        fittedSize(headers.image.fileWidth, headers.image.fileHeight, width, height);
+    return readOpenPictureFile(*file, capacity, fitted.width, fitted.height);
+}
+
+PictureSize fittedSize(std::int64_t pictureWidth, std::int64_t pictureHeight, int width,
+                       int height) {
+    if (pictureWidth <= 0 || pictureHeight <= 0 || width <= 0 || height <= 0)
+        return {width, height};
+    // Sides are below 2^31: every product and sum below stays far inside 64 bits.
+    const auto pw = static_cast<std::uint64_t>(pictureWidth);
+    const auto ph = static_cast<std::uint64_t>(pictureHeight);
+    const auto w = static_cast<std::uint64_t>(width);
+    const auto h = static_cast<std::uint64_t>(height);
+    const auto rounded = [](std::uint64_t numerator, std::uint64_t denominator,
+                            std::uint64_t limit) {
+        const std::uint64_t value = (2 * numerator + denominator) / (2 * denominator);
+        return static_cast<int>(std::clamp<std::uint64_t>(value, 1, limit));
+    };
+    if (pw * h <= ph * w)  // relatively taller (or the same shape): the height fills
+        return {rounded(pw * h, ph, w), height};
+    return {width, rounded(ph * w, pw, h)};
+}
+
+void drawFitted(platform::Bitmap& target, const platform::Bitmap& image) {
+    if (target.empty() || image.empty())
+        return;
+    const PictureSize fitted =
+        fittedSize(image.width(), image.height(), target.width(), target.height());
+    if (fitted != PictureSize{target.width(), target.height()})
+        target.fillRect(platform::Rect{0, 0, target.width(), target.height()}, kPictureBorder);
+    target.stretchFrom(image, (target.width() - fitted.width) / 2,
+                       (target.height() - fitted.height) / 2, fitted.width, fitted.height, 0, 0,
+                       image.width(), image.height());
 }
 
 PictureFormat pictureFormatFor(const std::string& path) {
@@ -317,7 +371,7 @@ SaveResult Fractal::saveImageTo(const std::string& path, platform::StreamTargets
 
 int Fractal::openImage(const std::string& path, bool animate) {
     const persist::PictureFile file =
-        persist::readPictureFile(path, fileParamsCapacity, width, height);
+        persist::readPictureFileToFit(path, fileParamsCapacity, width, height);
     if (!file.image.ok())
         return kStatusNotABitmap;
     showOpenedPicture(file.image.bitmap, file.type, file.params, animate);
@@ -342,7 +396,7 @@ void Fractal::showOpenedPicture(const platform::Bitmap& image, std::optional<Fra
     if (animate) {
         persist::showTransition(*this, previous, image);
     } else {
-        persist::stretchOnto(picture, image, width, height);
+        persist::drawFitted(picture, image);
     }
 }
 

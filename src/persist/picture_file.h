@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
 
 #include "engine/fractal.h"
 #include "persist/bitmap_file.h"
+#include "platform/bitmap.h"
 #include "platform/regular_file.h"
 
 namespace persist {
@@ -57,6 +59,26 @@ struct PictureFile {
 // is at most capacity UTF-16 units long; a type chunk that is not a whole number is
 // taken as no type.
 PictureFile readPictureFile(const std::string& path, int capacity, int width, int height);
+
+// readPictureFile with the pixels scaled to fit within width x height with their
+// proportions kept (see fittedSize): what Open shows before the picture is recomputed.
+PictureFile readPictureFileToFit(const std::string& path, int capacity, int width, int height);
+
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const PictureSize&, const PictureSize&) = default;
+};
+// A pictureWidth x pictureHeight picture scaled to fit within width x height with its
+// proportions kept: one side fills the window, the other is rounded to the nearest
+// pixel and is at least one pixel long. A picture fitted once fits again unchanged.
+PictureSize fittedSize(std::int64_t pictureWidth, std::int64_t pictureHeight, int width,
+                       int height);
+// The colour around an opened picture of another shape than the window.
+constexpr platform::Color kPictureBorder = platform::rgb(128, 128, 128);
+// Draws image onto the whole of target scaled to fit (nearest pixel), centred on
+// kPictureBorder where it does not fill the target.
+void drawFitted(platform::Bitmap& target, const platform::Bitmap& image);
 
 // The folder part of a path: everything before its last '/'. A path without one
 // is returned whole.

@@ -97,21 +97,26 @@ bool PngWriter::start(const std::vector<PngText>& texts) {
     if (ret == 0)
         ret = spng_set_ihdr(ctx, &header);
 
-    std::vector<spng_text> chunks(texts.size());
+    std::vector<spng_text> chunks;
     std::vector<std::string> copies;  // libspng wants writable strings
+    chunks.reserve(texts.size());
     copies.reserve(texts.size());
     char empty[1] = {'\0'};
-    for (std::size_t i = 0; ret == 0 && i < texts.size(); ++i) {
-        const PngText& text = texts[i];
-        if (text.keyword.empty() || text.keyword.size() >= sizeof chunks[i].keyword)
+    for (const PngText& text : texts) {
+        if (text.keyword.empty() || text.keyword.size() >= sizeof spng_text{}.keyword)
             return fail("the text keyword \"" + text.keyword + "\" is not 1 to 79 characters");
-        std::memcpy(chunks[i].keyword, text.keyword.c_str(), text.keyword.size() + 1);
+        // libspng writes no empty text; a reader finds no text where there is none.
+        if (text.text.empty())
+            continue;
+        spng_text chunk{};
+        std::memcpy(chunk.keyword, text.keyword.c_str(), text.keyword.size() + 1);
         copies.push_back(text.text);
-        chunks[i].type = isPlainAscii(text.text) ? SPNG_TEXT : SPNG_ITXT;
-        chunks[i].text = copies.back().data();
-        chunks[i].length = copies.back().size();
-        chunks[i].language_tag = empty;
-        chunks[i].translated_keyword = empty;
+        chunk.type = isPlainAscii(text.text) ? SPNG_TEXT : SPNG_ITXT;
+        chunk.text = copies.back().data();
+        chunk.length = copies.back().size();
+        chunk.language_tag = empty;
+        chunk.translated_keyword = empty;
+        chunks.push_back(chunk);
     }
     if (ret == 0 && !chunks.empty())
         ret = spng_set_text(ctx, chunks.data(), static_cast<std::uint32_t>(chunks.size()));

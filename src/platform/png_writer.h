@@ -11,7 +11,7 @@ namespace platform {
 // leading, trailing or doubled spaces; text: UTF-8 of any length.
 struct PngText {
     std::string keyword;
-    std::string text;  // written as iTXt (UTF-8) or tEXt
+    std::string text;  // written as iTXt (UTF-8) or tEXt; an empty text is left out
 };
 
 // Streams an 8-bit RGB PNG of width x height into out, one row at a time, top row

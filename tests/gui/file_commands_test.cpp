@@ -113,7 +113,8 @@ class FileCommandsTest : public QObject {
         });
         program.command(app::IDM_SAVE);
         QCOMPARE(title, QStringLiteral("Save fractal:"));
-        QCOMPARE(filters, QStringList({"Bitmaps (*.bmp)", "All files (*.*)"}));
+        QCOMPARE(filters,
+                 QStringList({"Bitmaps (*.bmp)", "PNG picture (*.png)", "All files (*.*)"}));
         QCOMPARE(folder, program.pictures);  // made for the first save
         QVERIFY2(proposed.endsWith(QStringLiteral("/Julia001.bmp")), qPrintable(proposed));
         QVERIFY(QFile::exists(path));
