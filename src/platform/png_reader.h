@@ -22,8 +22,9 @@ struct PngRead {
     std::uint32_t fileWidth = 0;
     std::uint32_t fileHeight = 0;
     // The tEXt, zTXt and iTXt chunks that come before the image data, in file order,
-    // as UTF-8 (tEXt and zTXt are Latin-1 and converted). A text longer than
-    // kMaxPngTextBytes is left out; a compressed one that grows beyond it too.
+    // as UTF-8 (tEXt and zTXt are Latin-1 and converted, invalid UTF-8 in iTXt becomes
+    // U+FFFD). A text longer than kMaxPngTextBytes is left out; a file whose texts
+    // together expand beyond kMaxPngChunkCacheBytes is refused.
     std::vector<PngText> texts;
     std::string error;  // empty on success; one line otherwise
     bool ok() const { return error.empty(); }
@@ -34,7 +35,7 @@ struct PngRead {
 // file can make the reader spend.
 constexpr std::uint32_t kMaxPngSide = std::uint32_t{1} << 20;
 constexpr std::uint64_t kMaxPngPixels = std::uint64_t{1} << 32;
-// The most bytes of one text chunk (and of all kept chunks together) that are read.
+// The most bytes of one text chunk that are kept, and of all kept chunks together.
 constexpr std::size_t kMaxPngTextBytes = std::size_t{1} << 20;
 constexpr std::size_t kMaxPngChunkCacheBytes = std::size_t{8} << 20;
 

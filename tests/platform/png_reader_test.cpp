@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -18,6 +19,12 @@ namespace platform {
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+
+// One byte at a time: gcc 12 at -O3 warns falsely about inserting a list.
+void append(Bytes& out, std::initializer_list<unsigned char> bytes) {
+    for (const unsigned char b : bytes)
+        out.push_back(b);
+}
 
 void putBigEndian(Bytes& out, std::uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8)
@@ -47,9 +54,8 @@ struct PngBuilder {
         Bytes data;
         putBigEndian(data, width);
         putBigEndian(data, height);
-        data.insert(data.end(),
-                    {static_cast<unsigned char>(depth), static_cast<unsigned char>(colour), 0, 0,
-                     static_cast<unsigned char>(interlace)});
+        append(data, {static_cast<unsigned char>(depth), static_cast<unsigned char>(colour), 0, 0,
+                      static_cast<unsigned char>(interlace)});
         return chunk("IHDR", data);
     }
     PngBuilder& text(const std::string& type, const std::string& keyword, const Bytes& body) {
@@ -58,7 +64,7 @@ struct PngBuilder {
         if (type == "zTXt")
             data.push_back(0);
         if (type == "iTXt")
-            data.insert(data.end(), {0, 0, 0, 0});  // uncompressed, no language or translation
+            append(data, {0, 0, 0, 0});  // uncompressed, no language or translation
         data.insert(data.end(), body.begin(), body.end());
         return chunk(type, data);
     }
@@ -84,8 +90,8 @@ Bytes rawRgb(std::uint32_t width, std::uint32_t height) {
     for (std::uint32_t y = 0; y < height; ++y) {
         raw.push_back(0);
         for (std::uint32_t x = 0; x < width; ++x)
-            raw.insert(raw.end(), {static_cast<unsigned char>(x), static_cast<unsigned char>(y),
-                                   static_cast<unsigned char>(x + y)});
+            append(raw, {static_cast<unsigned char>(x), static_cast<unsigned char>(y),
+                         static_cast<unsigned char>(x + y)});
     }
     return raw;
 }
