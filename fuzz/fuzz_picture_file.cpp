@@ -74,6 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const int side : {0, 3}) {
             const persist::PictureFile file =
                 persist::readPictureFile(scratchPath(), capacity, side * width, side * height);
+            // A PNG file is read as one (fuzz_png_file checks that path).
+            if (file.format == persist::PictureFormat::Png)
+                continue;
             if (file.image.ok() != loaded.ok() || (loaded.ok() && file.params != params))
                 __builtin_trap();
         }

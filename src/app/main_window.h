@@ -122,7 +122,7 @@ class MainWindow {
     // read or write) once; the program goes on with the settings in memory.
     void reportStoreProblems();
     void switchDisplayOn();
-    FileDialogRequest pictureFileDialog() const;
+    FileDialogRequest pictureFileDialog(FileDialogRequest::Kind kind) const;
     FileDialogRequest paletteFileDialog() const;
 
     platform::Window& window_;

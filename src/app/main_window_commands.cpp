@@ -53,9 +53,22 @@ void ensureFolderExists(const std::string& folder) {
 
 }  // namespace
 
-FileDialogRequest MainWindow::pictureFileDialog() const {
+// Save offers each format by itself, the bitmap first (the name's extension decides
+// what is written); Open and the slideshow show both formats at once.
+FileDialogRequest MainWindow::pictureFileDialog(FileDialogRequest::Kind kind) const {
     FileDialogRequest request;
+    request.kind = kind;
     request.filters = filtersFor(platform::kStringBitmaps, "bmp");
+    const FileFilter png{
+        platform::cformat("%s (*.png)", text(platform::kStringPngPictures).c_str()), "*.png"};
+    request.filters.insert(request.filters.begin() + 1, png);
+    if (kind == FileDialogRequest::Kind::Open) {
+        request.filters.insert(
+            request.filters.begin(),
+            FileFilter{
+                platform::cformat("%s (*.bmp *.png)", text(platform::kStringPictures).c_str()),
+                "*.bmp *.png"});
+    }
     request.defaultExtension = "bmp";
     return request;
 }
@@ -173,8 +186,7 @@ void MainWindow::showParametersDialog(engine::Fractal& fractal) {
 }
 
 void MainWindow::openPicture(engine::Fractal& fractal) {
-    FileDialogRequest request = pictureFileDialog();
-    request.kind = FileDialogRequest::Kind::Open;
+    FileDialogRequest request = pictureFileDialog(FileDialogRequest::Kind::Open);
     request.title = text(platform::kStringOpenFractal);
     request.initialFolder = fractal.imagePath;
     request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
@@ -185,7 +197,7 @@ void MainWindow::openPicture(engine::Fractal& fractal) {
     // The file is read once: what is checked is what is shown, even when the file
     // is removed or replaced meanwhile. A file that cannot become the next fractal
     // is refused before anything stops, so the picture shown goes on computing.
-    const persist::PictureFile file = persist::readPictureFile(
+    const persist::PictureFile file = persist::readPictureFileToFit(
         choice->path, engine::kMaxParameterUnits, fractal.width, fractal.height);
     if (const auto problem = pictureFileProblem(file)) {
         shell_.showMessage(text(platform::kStringWindowTitle),
@@ -202,8 +214,7 @@ void MainWindow::openPicture(engine::Fractal& fractal) {
 }
 
 void MainWindow::startSlideshow(engine::Fractal& fractal) {
-    FileDialogRequest request = pictureFileDialog();
-    request.kind = FileDialogRequest::Kind::Open;
+    FileDialogRequest request = pictureFileDialog(FileDialogRequest::Kind::Open);
     request.title = text(platform::kStringSlideshowCaption);
     request.initialFolder = fractal.imagePath;
     request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
@@ -217,8 +228,7 @@ void MainWindow::startSlideshow(engine::Fractal& fractal) {
 }
 
 void MainWindow::savePicture(engine::Fractal& fractal) {
-    FileDialogRequest request = pictureFileDialog();
-    request.kind = FileDialogRequest::Kind::Save;
+    FileDialogRequest request = pictureFileDialog(FileDialogRequest::Kind::Save);
     request.title = text(platform::kStringSaveFractal);
     request.fileName = fractal.proposeFileName(kFileNameCapacity);
     ensureFolderExists(fractal.imagePath);

@@ -34,7 +34,9 @@ std::optional<std::string> pictureFileProblem(const persist::PictureFile& file) 
     if (!file.image.ok())
         return file.image.error;
     if (!carriesTypeAndView(file.type, file.params))
-        return std::string("the bitmap holds no fractal type and parameters");
+        return std::string(file.format == persist::PictureFormat::Png ? "the PNG picture"
+                                                                      : "the bitmap") +
+               " holds no fractal type and parameters";
     return std::nullopt;
 }
 

@@ -47,6 +47,18 @@ struct FileDialogRequest {
     bool wantsFileTitle = false;  // the caller also needs the name part of the choice
 };
 
+// The extension a name typed without one gets while the filter at index is selected:
+// the filter's own when it has exactly one ("*.png"), otherwise the request's default.
+inline std::string extensionForFilter(const FileDialogRequest& request, std::size_t index) {
+    if (index < request.filters.size()) {
+        const std::string& pattern = request.filters[index].pattern;
+        if (pattern.size() > 2 && pattern.compare(0, 2, "*.") == 0 &&
+            pattern.find_first_of("*? ", 2) == std::string::npos)
+            return pattern.substr(2);
+    }
+    return request.defaultExtension;
+}
+
 struct FileChoice {
     std::string path;       // the full path
     std::string fileTitle;  // the name part, when it was asked for

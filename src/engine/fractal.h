@@ -248,7 +248,7 @@ class Fractal {
     std::string palettePath;
     // Slideshow state.
     unsigned slideshowTimer = 0;
-    std::string slideshowPattern;
+    std::string slideshowPattern;  // of the bitmaps; the same ending in "png" finds PNG pictures
     std::string slideshowFolder;
     std::vector<std::string> slideshowFiles;
     int slideshowPosition = 0;

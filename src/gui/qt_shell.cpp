@@ -55,7 +55,13 @@ std::optional<app::FileChoice> QtShell::chooseFile(const app::FileDialogRequest&
     }
     if (!request.fileName.empty())
         dialog.selectFile(qt(request.fileName));
-    dialog.setDefaultSuffix(qt(request.defaultExtension));
+    dialog.setDefaultSuffix(qt(app::extensionForFilter(request, 0)));
+    // A name typed without an extension gets the selected filter's.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, &request, filters](const QString& filter) {
+                         const auto index = static_cast<std::size_t>(filters.indexOf(filter));
+                         dialog.setDefaultSuffix(qt(app::extensionForFilter(request, index)));
+                     });
 
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

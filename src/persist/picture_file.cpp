@@ -5,13 +5,19 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "engine/view_window.h"
 #include "persist/bitmap_file.h"
 #include "platform/c_format.h"
 #include "platform/file_writer.h"
+#include "platform/png_reader.h"
+#include "platform/png_writer.h"
 #include "platform/text.h"
 
 namespace persist {
@@ -70,6 +76,57 @@ std::u16string readParameterUnits(const platform::RegularFile& file, std::uint64
     return units;
 }
 
+// The type id of a PNG picture: a whole number in the range of the id, nothing else.
+std::optional<engine::FractalType> parseTypeId(const std::string& text) {
+    engine::FractalType type = 0;
+    const char* end = text.data() + text.size();
+    const auto [next, error] = std::from_chars(text.data(), end, type);
+    if (error != std::errc() || next != end || text.empty())
+        return std::nullopt;
+    return type;
+}
+
+// The parameter string of a PNG picture by the rules of the trailer: up to the first
+// zero character, and not at all when longer than capacity units.
+std::string takeParameters(const std::string& text, int capacity) {
+    const std::string upToZero = text.substr(0, text.find('\0'));
+    if (platform::utf16Length(upToZero) > static_cast<std::size_t>(std::max(capacity, 0)))
+        return {};
+    return upToZero;
+}
+
+PictureFile readPngPicture(const platform::RegularFile& file, int capacity, int width, int height) {
+    PictureFile result;
+    result.format = PictureFormat::Png;
+    platform::PngRead read = platform::readPngScaled(file, width, height);
+    if (!read.ok()) {
+        result.image.error = std::move(read.error);
+        return result;
+    }
+    result.image.bitmap = std::move(read.bitmap);
+    result.image.fileWidth = static_cast<int>(read.fileWidth);  // at most kMaxPngSide
+    result.image.fileHeight = static_cast<int>(read.fileHeight);
+    // The first chunk of each keyword counts, as a reader showing texts lists it first.
+    bool typeSeen = false;
+    bool paramsSeen = false;
+    for (const platform::PngText& text : read.texts) {
+        if (text.keyword == kPngTypeKeyword && !typeSeen) {
+            typeSeen = true;
+            result.type = parseTypeId(text.text);
+        } else if (text.keyword == kPngParametersKeyword && !paramsSeen) {
+            paramsSeen = true;
+            result.params = takeParameters(text.text, capacity);
+        }
+    }
+    return result;
+}
+
+bool startsWithPngSignature(const platform::RegularFile& file) {
+    unsigned char bytes[platform::kPngSignatureSize];
+    return file.size() >= sizeof bytes && file.readAt(0, bytes, sizeof bytes) &&
+           platform::hasPngSignature(bytes, sizeof bytes);
+}
+
 bool fileExists(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
@@ -85,10 +142,6 @@ bool innerRectangle(const engine::ViewWindow& outer, const engine::ViewWindow& i
            engine::planeToPixel(outer, inner.xmax, inner.ymin, rect.right, rect.bottom);
 }
 
-void stretchOnto(platform::Bitmap& target, const platform::Bitmap& image, int width, int height) {
-    target.stretchFrom(image, 0, 0, width, height, 0, 0, image.width(), image.height());
-}
-
 // Shows the opened picture growing out of the previous one (its view lies inside
 // the previous view) or the previous picture shrinking into the new view.
 void showTransition(engine::Fractal& fractal, const engine::ViewWindow& previous,
@@ -99,7 +152,7 @@ void showTransition(engine::Fractal& fractal, const engine::ViewWindow& previous
     platform::Rect rect;
     if (zoomIn) {
         if (innerRectangle(previous, next, rect)) {
-            stretchOnto(fractal.scratch, image, fractal.width, fractal.height);
+            drawFitted(fractal.scratch, image);
             fractal.animateZoom(rect, true, true);
             return;
         }
@@ -107,7 +160,7 @@ void showTransition(engine::Fractal& fractal, const engine::ViewWindow& previous
         fractal.animateZoom(rect, false, false);
     }
     // Views too far apart for pixel coordinates simply skip the animation.
-    stretchOnto(fractal.picture, image, fractal.width, fractal.height);
+    drawFitted(fractal.picture, image);
 }
 
 }  // namespace
@@ -141,23 +194,125 @@ bool readPictureTrailer(const platform::RegularFile& file, int width, int height
     return typeRead;
 }
 
-PictureFile readPictureFile(const std::string& path, int capacity, int width, int height) {
+namespace {
+
+PictureFile readOpenPictureFile(const platform::RegularFile& file, int capacity, int width,
+                                int height) {
+    if (startsWithPngSignature(file))
+        return readPngPicture(file, capacity, width, height);
     PictureFile result;
-    int error = 0;
-    const auto file = platform::RegularFile::open(path, &error);
-    if (!file) {
-        result.image.error = openFailureReason(error);
-        return result;
-    }
-    result.image = loadBitmapFileScaled(*file, width, height);
+    result.image = loadBitmapFileScaled(file, width, height);
     if (!result.image.ok())
         return result;
     engine::FractalType type = 0;
-    if (readPictureTrailer(*file, result.image.fileWidth, result.image.fileHeight, type,
+    if (readPictureTrailer(file, result.image.fileWidth, result.image.fileHeight, type,
                            result.params, capacity)) {
         result.type = type;
     }
     return result;
+}
+
+PictureFile cannotOpen(int error) {
+    PictureFile result;
+    result.image.error = openFailureReason(error);
+    return result;
+}
+
+}  // namespace
+
+PictureFile readPictureFile(const std::string& path, int capacity, int width, int height) {
+    int error = 0;
+    const auto file = platform::RegularFile::open(path, &error);
+    if (!file)
+        return cannotOpen(error);
+    return readOpenPictureFile(*file, capacity, width, height);
+}
+
+PictureFile readPictureFileToFit(const std::string& path, int capacity, int width, int height) {
+    int error = 0;
+    const auto file = platform::RegularFile::open(path, &error);
+    if (!file)
+        return cannotOpen(error);
+    // The headers first (they are cheap to read twice), then the pixels at the fitted size.
+    PictureFile headers = readOpenPictureFile(*file, capacity, 0, 0);
+    if (!headers.image.ok() || width <= 0 || height <= 0)
+        return headers;
+    const PictureSize fitted =
+        fittedSize(headers.image.fileWidth, headers.image.fileHeight, width, height);
+    return readOpenPictureFile(*file, capacity, fitted.width, fitted.height);
+}
+
+PictureSize fittedSize(std::int64_t pictureWidth, std::int64_t pictureHeight, int width,
+                       int height) {
+    if (pictureWidth <= 0 || pictureHeight <= 0 || width <= 0 || height <= 0)
+        return {width, height};
+    // Sides are below 2^31: every product and sum below stays far inside 64 bits.
+    const auto pw = static_cast<std::uint64_t>(pictureWidth);
+    const auto ph = static_cast<std::uint64_t>(pictureHeight);
+    const auto w = static_cast<std::uint64_t>(width);
+    const auto h = static_cast<std::uint64_t>(height);
+    const auto rounded = [](std::uint64_t numerator, std::uint64_t denominator,
+                            std::uint64_t limit) {
+        const std::uint64_t value = (2 * numerator + denominator) / (2 * denominator);
+        return static_cast<int>(std::clamp<std::uint64_t>(value, 1, limit));
+    };
+    if (pw * h <= ph * w)  // relatively taller (or the same shape): the height fills
+        return {rounded(pw * h, ph, w), height};
+    return {width, rounded(ph * w, pw, h)};
+}
+
+void drawFitted(platform::Bitmap& target, const platform::Bitmap& image) {
+    if (target.empty() || image.empty())
+        return;
+    const PictureSize fitted =
+        fittedSize(image.width(), image.height(), target.width(), target.height());
+    if (fitted != PictureSize{target.width(), target.height()})
+        target.fillRect(platform::Rect{0, 0, target.width(), target.height()}, kPictureBorder);
+    target.stretchFrom(image, (target.width() - fitted.width) / 2,
+                       (target.height() - fitted.height) / 2, fitted.width, fitted.height, 0, 0,
+                       image.width(), image.height());
+}
+
+PictureFormat pictureFormatFor(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.size() < 4)
+        return PictureFormat::Bitmap;
+    std::string extension = name.substr(name.size() - 4);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".png" ? PictureFormat::Png : PictureFormat::Bitmap;
+}
+
+bool pngPictureSizeAllowed(int width, int height) {
+    const auto side = static_cast<std::int64_t>(platform::kMaxPngSide);
+    return width > 0 && height > 0 && width <= side && height <= side &&
+           static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <=
+               platform::kMaxPngPixels;
+}
+
+bool writePicturePng(std::FILE* file, const platform::Bitmap& picture, int width, int height,
+                     engine::FractalType type, const std::string& params) {
+    if (!pngPictureSizeAllowed(width, height))
+        return false;
+    platform::PngWriter writer(
+        file, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+        {{kPngTypeKeyword, std::to_string(type)}, {kPngParametersKeyword, params}});
+    std::vector<platform::Color> colors(static_cast<std::size_t>(width));
+    std::vector<std::uint8_t> row(colors.size() * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            colors[static_cast<std::size_t>(x)] = picture.pixel(x, y);
+        std::uint8_t* p = row.data();
+        for (const platform::Color c : colors) {
+            *p++ = static_cast<std::uint8_t>(platform::redOf(c));
+            *p++ = static_cast<std::uint8_t>(platform::greenOf(c));
+            *p++ = static_cast<std::uint8_t>(platform::blueOf(c));
+        }
+        if (!writer.writeRow(row.data()))
+            return false;
+    }
+    return writer.finish();
 }
 
 std::string folderOf(const std::string& path) {
@@ -189,13 +344,19 @@ SaveResult Fractal::saveImageTo(const std::string& path, platform::StreamTargets
                 "its parameter string is too long to be stored with it (more than " +
                     std::to_string(fileParamsCapacity) + " characters)"};
     }
+    const bool png = persist::pictureFormatFor(path) == persist::PictureFormat::Png;
     unsigned char header[persist::kPictureDataOffset];
-    if (!persist::pictureFileHeader(width, height, header))
-        return {kStatusCannotCreate, "the picture is too large for a bitmap file"};
+    if (png ? !persist::pngPictureSizeAllowed(width, height)
+            : !persist::pictureFileHeader(width, height, header)) {
+        return {kStatusCannotCreate, png ? "the picture is too large for a PNG file"
+                                         : "the picture is too large for a bitmap file"};
+    }
     // The settings keep the type's parameters as before; what the picture carries
     // does not depend on whether they could be stored.
     saveParameters();
-    const auto write = [this, &params](std::FILE* file) {
+    const auto write = [this, &params, png](std::FILE* file) {
+        if (png)
+            return persist::writePicturePng(file, picture, width, height, type, *params);
         return persist::writePictureBitmap(file, picture, width, height) &&
                persist::writeTypeId(file, type) && persist::writeParameterString(file, *params);
     };
@@ -210,7 +371,7 @@ SaveResult Fractal::saveImageTo(const std::string& path, platform::StreamTargets
 
 int Fractal::openImage(const std::string& path, bool animate) {
     const persist::PictureFile file =
-        persist::readPictureFile(path, fileParamsCapacity, width, height);
+        persist::readPictureFileToFit(path, fileParamsCapacity, width, height);
     if (!file.image.ok())
         return kStatusNotABitmap;
     showOpenedPicture(file.image.bitmap, file.type, file.params, animate);
@@ -235,7 +396,7 @@ void Fractal::showOpenedPicture(const platform::Bitmap& image, std::optional<Fra
     if (animate) {
         persist::showTransition(*this, previous, image);
     } else {
-        persist::stretchOnto(picture, image, width, height);
+        persist::drawFitted(picture, image);
     }
 }
 

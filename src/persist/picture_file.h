@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
 
 #include "engine/fractal.h"
 #include "persist/bitmap_file.h"
+#include "platform/bitmap.h"
 #include "platform/regular_file.h"
 
 namespace persist {
@@ -22,17 +24,61 @@ int readPictureTrailer(const std::string& path, int width, int height,
 bool readPictureTrailer(const platform::RegularFile& file, int width, int height,
                         engine::FractalType& fileType, std::string& fileParams, int capacity);
 
+// Pictures are bitmap files (the default, with the type and parameters in a trailer
+// after the pixels) or PNG files (with them in two text chunks before the pixels).
+enum class PictureFormat { Bitmap, Png };
+// The format a picture saved at path gets: PNG for a name ending in ".png" in any case,
+// the bitmap for ".bmp" and every other name.
+PictureFormat pictureFormatFor(const std::string& path);
+
+// The keywords of the text chunks of a PNG picture: the type id as a decimal number,
+// and the parameter string as UTF-8.
+inline constexpr const char* kPngTypeKeyword = "Corvane-Type";
+inline constexpr const char* kPngParametersKeyword = "Corvane-Parameters";
+
+// Whether a PNG picture of this size is written: only what the reader opens again.
+bool pngPictureSizeAllowed(int width, int height);
+// Writes picture as an 8-bit RGB PNG file with the type and parameter chunks, row by
+// row. Pixels outside the bitmap are written black. false on a write error.
+bool writePicturePng(std::FILE* file, const platform::Bitmap& picture, int width, int height,
+                     engine::FractalType type, const std::string& params);
+
 // A picture file read through one open handle: the pixels and the trailer come
 // from the same file even when the name is removed or replaced meanwhile.
 struct PictureFile {
+    PictureFormat format = PictureFormat::Bitmap;  // what the file's content is
     BitmapLoad image;
     std::optional<engine::FractalType> type;  // absent when the file ends before it
     std::string params;
 };
-// The pixels come scaled to width x height as they are read (see loadBitmapFileScaled),
-// so opening costs what the window shows, not what the file holds; an empty size reads
-// only the headers and the trailer.
+// The file's content decides its format, whatever its name. The pixels come scaled to
+// width x height as they are read (see loadBitmapFileScaled and readPngScaled), so
+// opening costs what the window shows, not what the file holds; an empty size reads
+// only the headers and the trailer (or the text chunks). A PNG picture's parameter
+// string is taken, as a trailer's is, up to its first zero character and only when it
+// is at most capacity UTF-16 units long; a type chunk that is not a whole number is
+// taken as no type.
 PictureFile readPictureFile(const std::string& path, int capacity, int width, int height);
+
+// readPictureFile with the pixels scaled to fit within width x height with their
+// proportions kept (see fittedSize): what Open shows before the picture is recomputed.
+PictureFile readPictureFileToFit(const std::string& path, int capacity, int width, int height);
+
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const PictureSize&, const PictureSize&) = default;
+};
+// A pictureWidth x pictureHeight picture scaled to fit within width x height with its
+// proportions kept: one side fills the window, the other is rounded to the nearest
+// pixel and is at least one pixel long. A picture fitted once fits again unchanged.
+PictureSize fittedSize(std::int64_t pictureWidth, std::int64_t pictureHeight, int width,
+                       int height);
+// The colour around an opened picture of another shape than the window.
+constexpr platform::Color kPictureBorder = platform::rgb(128, 128, 128);
+// Draws image onto the whole of target scaled to fit (nearest pixel), centred on
+// kPictureBorder where it does not fill the target.
+void drawFitted(platform::Bitmap& target, const platform::Bitmap& image);
 
 // The folder part of a path: everything before its last '/'. A path without one
 // is returned whole.

@@ -19,7 +19,8 @@ std::string withoutExtension(const std::string& name) {
 }
 
 // The search pattern: the chosen file's folder and, for one type only, the part of
-// its name before the first '.' or digit; then "*.bmp".
+// its name before the first '.' or digit; then "*.bmp" (PNG pictures are found with the
+// same pattern ending in "png").
 std::string searchPatternFor(const std::string& path, bool sameTypeOnly) {
     const std::string limited = platform::truncateUtf16(path, kPathCapacity);
     const std::size_t slash = limited.rfind('/');
@@ -30,6 +31,11 @@ std::string searchPatternFor(const std::string& path, bool sameTypeOnly) {
         pattern += name.substr(0, name.find_first_of(".0123456789"));
     }
     return pattern + "*.bmp";
+}
+
+// The same pattern for PNG pictures: "Julia*.png" for "Julia*.bmp".
+std::string pngPatternFor(const std::string& bitmapPattern) {
+    return bitmapPattern.substr(0, bitmapPattern.size() - 3) + "png";
 }
 
 // Names in ascending order of their UTF-16 code units (upper case before lower case).
@@ -49,7 +55,10 @@ int Fractal::startSlideshow(const std::string& path, unsigned timerId, bool same
     slideshowFolder = slash == std::string::npos ? limited : limited.substr(0, slash + 1);
     slideshowSameType = sameTypeOnly;
 
+    // Bitmaps and PNG pictures alike, in one name order.
     std::vector<std::string> names = platform::findFiles(slideshowPattern);
+    std::vector<std::string> pngNames = platform::findFiles(pngPatternFor(slideshowPattern));
+    names.insert(names.end(), pngNames.begin(), pngNames.end());
     if (names.empty())
         return kStatusCannotOpen;
     sortByCodeUnits(names);

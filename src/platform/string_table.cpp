@@ -68,6 +68,8 @@ constexpr Entry kStrings[] = {
     {40032, "Only fractals of type %s...?"},
     {40035, "P1:"},
     {40036, "P2:"},
+    {40041, "PNG picture"},
+    {40042, "Pictures"},
     {40040, "The view cannot be zoomed in further: double precision cannot tell its pixels apart."},
 };
 // clang-format on

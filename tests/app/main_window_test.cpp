@@ -375,6 +375,7 @@ TEST(MainWindowFiles, SaveProposesANameInThePictureFolderAndCreatesIt) {
     EXPECT_EQ(request.defaultExtension, "bmp");
     EXPECT_EQ(request.flags, 0x806u);
     EXPECT_EQ(request.filters, (std::vector<app::FileFilter>{{"Bitmaps (*.bmp)", "*.bmp"},
+                                                             {"PNG picture (*.png)", "*.png"},
                                                              {"All files (*.*)", "*.*"}}));
     EXPECT_TRUE(std::filesystem::is_regular_file(path));
     EXPECT_TRUE(rig.shell.messages.empty());
@@ -606,6 +607,71 @@ TEST(MainWindowFiles, OpenContinuesASavedPictureOfAnotherType) {
     EXPECT_EQ(rig.fractal().type, engine::kJulia);
     EXPECT_FALSE(rig.fractal().isRunning());  // the opened picture is shown unchanged
     EXPECT_EQ(rig.fractal().picture.pixel(20, 20), savedPixel);
+}
+
+// Open offers both formats at once; a picture of another shape than the window keeps
+// its proportions on a border, and its view fills the window once it is recomputed.
+TEST(MainWindowFiles, APictureOfAnotherShapeOpensInProportionAndIsRecomputedToFill) {
+    struct Case {
+        const char* name;
+        int width, height;  // of the window that opens it
+    };
+    const Case cases[] = {
+        {"wide.png", 48, 64}, {"wide.bmp", 48, 64}, {"same.png", 64, 48}, {"tall.png", 96, 48}};
+    Rig saver(engine::kJulia, 64, 48);
+    saver.startAndPump();
+    waitUntilFinished(saver.fractal());
+    const engine::ViewWindow saved = saver.fractal().view;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = saver.folder.file(c.name);
+        ASSERT_EQ(saver.fractal().saveImage(path), engine::kStatusOk);
+
+        Rig rig(engine::kMandelbrot, c.width, c.height);
+        rig.startAndPump();
+        rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+        rig.command(app::IDM_OPEN);
+        rig.pump();
+        const FileDialogRequest& request = rig.shell.fileRequests.back();
+        ASSERT_FALSE(request.filters.empty());
+        EXPECT_EQ(request.filters[0], (app::FileFilter{"Pictures (*.bmp *.png)", "*.bmp *.png"}));
+        EXPECT_EQ(app::extensionForFilter(request, 0), "bmp");
+        EXPECT_EQ(app::extensionForFilter(request, 2), "png");
+        ASSERT_TRUE(rig.shell.messages.empty()) << rig.shell.messages[0];
+        engine::Fractal& opened = rig.fractal();
+        ASSERT_EQ(opened.type, engine::kJulia);
+
+        // The saved picture, scaled to fit, in the middle of a border.
+        const persist::PictureSize fitted = persist::fittedSize(64, 48, c.width, c.height);
+        const int left = (c.width - fitted.width) / 2;
+        const int top = (c.height - fitted.height) / 2;
+        platform::Bitmap expected(c.width, c.height);
+        expected.fillRect({0, 0, c.width, c.height}, persist::kPictureBorder);
+        expected.stretchFrom(saver.fractal().picture, left, top, fitted.width, fitted.height, 0, 0,
+                             64, 48);
+        EXPECT_EQ(opened.picture.snapshot(), expected.snapshot());
+
+        // The view shows the saved one whole and centred, at the window's proportions.
+        const engine::ViewWindow& view = opened.view;
+        EXPECT_NEAR(view.xcenter, saved.xcenter, 1e-12);
+        EXPECT_NEAR(view.ycenter, saved.ycenter, 1e-12);
+        EXPECT_NEAR(view.xscale, view.yscale, 1e-12);
+        EXPECT_LE(view.xmin, saved.xmin + 1e-12);
+        EXPECT_LE(view.ymin, saved.ymin + 1e-12);
+        EXPECT_TRUE(std::fabs(view.xmin - saved.xmin) < 1e-12 ||
+                    std::fabs(view.ymin - saved.ymin) < 1e-12);
+
+        // Computed again, the picture fills the window: no border is left.
+        rig.command(app::IDM_CLEAR_SCREEN);
+        rig.pump();
+        waitUntilFinished(opened);
+        int borderPixels = 0;
+        for (const platform::Color color : opened.picture.snapshot())
+            borderPixels += color == persist::kPictureBorder;
+        EXPECT_LT(borderPixels, c.width);  // a grey colour of the palette may appear
+        EXPECT_NE(opened.picture.pixel(0, 0), persist::kPictureBorder);
+        EXPECT_NE(opened.picture.pixel(c.width - 1, c.height - 1), persist::kPictureBorder);
+    }
 }
 
 TEST(MainWindowFiles, AFileThatIsNoPictureIsRefusedAndTheFractalKeepsComputing) {

@@ -113,7 +113,8 @@ class FileCommandsTest : public QObject {
         });
         program.command(app::IDM_SAVE);
         QCOMPARE(title, QStringLiteral("Save fractal:"));
-        QCOMPARE(filters, QStringList({"Bitmaps (*.bmp)", "All files (*.*)"}));
+        QCOMPARE(filters,
+                 QStringList({"Bitmaps (*.bmp)", "PNG picture (*.png)", "All files (*.*)"}));
         QCOMPARE(folder, program.pictures);  // made for the first save
         QVERIFY2(proposed.endsWith(QStringLiteral("/Julia001.bmp")), qPrintable(proposed));
         QVERIFY(QFile::exists(path));
@@ -139,6 +140,41 @@ class FileCommandsTest : public QObject {
         QVERIFY(QTest::qWaitFor(
             [&] { return program.fractal() && program.fractal()->type == engine::kJulia; }, 5000));
         QVERIFY(!program.fractal()->isRunning());
+    }
+
+    // The typed extension decides the format; a name typed without one gets the chosen
+    // filter's.
+    void theTypedExtensionOrTheChosenFilterDecidesTheFormat() {
+        struct Case {
+            const char* typed;
+            const char* filter;  // chosen before typing, or nullptr
+            const char* written;
+            const char* start;
+        };
+        const Case cases[] = {
+            {"typed.png", nullptr, "typed.png", "\x89PNG"},
+            {"upper.PNG", nullptr, "upper.PNG", "\x89PNG"},
+            {"plain", nullptr, "plain.bmp", "BM"},
+            {"chosen", "PNG picture (*.png)", "chosen.png", "\x89PNG"},
+            {"back", "Bitmaps (*.bmp)", "back.bmp", "BM"},
+        };
+        Program program(engine::kJulia);
+        QVERIFY(program.settle());
+        for (const Case& c : cases) {
+            whenModalOpens([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                QVERIFY(dialog != nullptr);
+                if (c.filter != nullptr) {
+                    dialog->selectNameFilter(QString::fromLatin1(c.filter));
+                    emit dialog->filterSelected(QString::fromLatin1(c.filter));
+                }
+                choose(dialog, program.pictures + QLatin1Char('/') + QString::fromLatin1(c.typed));
+            });
+            program.command(app::IDM_SAVE);
+            QFile file(program.pictures + QLatin1Char('/') + QString::fromLatin1(c.written));
+            QVERIFY2(file.open(QIODevice::ReadOnly), c.written);
+            QVERIFY2(file.read(4).startsWith(QByteArray(c.start)), c.written);
+        }
     }
 
     void aFileThatIsNoPictureIsReportedAndTheFractalGoesOn() {

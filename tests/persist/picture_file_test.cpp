@@ -180,13 +180,16 @@ TEST(PictureFile, AFailedSaveReturns4AndKeepsEverything) {
         folder.path() / "read-only",
         std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     std::vector<std::string> targets = {
-        folder.file("missing/x.bmp"),     // no such folder
+        folder.file("missing/x.bmp"),  // no such folder
+        folder.file("missing/x.png"),
         folder.file("plain-file/x.bmp"),  // a file where a folder should be
-        folder.file("a-folder"),          // a folder where the file should be
+        folder.file("plain-file/x.png"),
+        folder.file("a-folder"),  // a folder where the file should be
         "",
     };
     if (::geteuid() != 0) {  // permissions do not stop the superuser
         targets.push_back(folder.file("read-only/x.bmp"));
+        targets.push_back(folder.file("read-only/x.png"));
         ::chmod(existing.c_str(), 0444);
         targets.push_back(existing);
     }
@@ -232,27 +235,30 @@ TEST(PictureFile, APictureIsSavedOnlyWithItsWholeParameterString) {
         {longest + 1, false, engine::kStatusCannotStoreParameters},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.length);
-        const TempFolder folder;
-        corvane_test::Rig memory(6, 4);
-        platform::FileSettingsStore unwritable(folder.write("file", "x") + "/Corvane.reg");
-        platform::SettingsStore& store =
-            c.storeWorks ? static_cast<platform::SettingsStore&>(memory.store) : unwritable;
-        const platform::Services services{memory.window, store, memory.sound};
-        ParametersOfLength fractal(services, c.length);
-        fractal.imagePath = "/before";
-        const std::string path = folder.file("p.bmp");
+        for (const char* name : {"p.bmp", "p.png"}) {
+            SCOPED_TRACE(std::to_string(c.length) + " " + name);
+            const TempFolder folder;
+            corvane_test::Rig memory(6, 4);
+            platform::FileSettingsStore unwritable(folder.write("file", "x") + "/Corvane.reg");
+            platform::SettingsStore& store =
+                c.storeWorks ? static_cast<platform::SettingsStore&>(memory.store) : unwritable;
+            const platform::Services services{memory.window, store, memory.sound};
+            ParametersOfLength fractal(services, c.length);
+            fractal.imagePath = "/before";
+            const std::string path = folder.file(name);
 
-        const engine::SaveResult saved = fractal.saveImageTo(path, platform::StreamTargets::Refuse);
-        EXPECT_EQ(saved.status, c.status);
-        if (c.status == engine::kStatusOk) {
-            const persist::PictureFile file = persist::readPictureFile(path, longest, 6, 4);
-            EXPECT_EQ(file.params, std::string(c.length, '7'));
-            EXPECT_EQ(fractal.imagePath, folder.path().string());
-        } else {
-            EXPECT_NE(saved.reason.find("too long"), std::string::npos) << saved.reason;
-            EXPECT_FALSE(std::filesystem::exists(path));
-            EXPECT_EQ(fractal.imagePath, "/before");
+            const engine::SaveResult saved =
+                fractal.saveImageTo(path, platform::StreamTargets::Refuse);
+            EXPECT_EQ(saved.status, c.status);
+            if (c.status == engine::kStatusOk) {
+                const persist::PictureFile file = persist::readPictureFile(path, longest, 6, 4);
+                EXPECT_EQ(file.params, std::string(c.length, '7'));
+                EXPECT_EQ(fractal.imagePath, folder.path().string());
+            } else {
+                EXPECT_NE(saved.reason.find("too long"), std::string::npos) << saved.reason;
+                EXPECT_FALSE(std::filesystem::exists(path));
+                EXPECT_EQ(fractal.imagePath, "/before");
+            }
         }
     }
 }
@@ -451,12 +457,18 @@ TEST(PictureFile, TheLargestPicturesOpenAtTheWindowsSize) {
         bmp_test::writeSparsePicture(path, width, height, trailer);
         Rig rig(24, 20);
         paintPattern(*rig.fractal);
+        // The black picture keeps its proportions, on a border where it does not fill.
+        const persist::PictureSize fitted = persist::fittedSize(width, height, 24, 20);
+        platform::Bitmap expected(24, 20);
+        expected.fillRect({0, 0, 24, 20}, persist::kPictureBorder);
+        const int left = (24 - fitted.width) / 2;
+        const int top = (20 - fitted.height) / 2;
+        expected.fillRect({left, top, left + fitted.width, top + fitted.height}, platform::kBlack);
         for (const bool animate : {false, true}) {
             ASSERT_EQ(rig.fractal->openImage(path, animate), engine::kStatusOk);
             EXPECT_EQ(rig.fractal->fileType, engine::kJulia);
             EXPECT_EQ(rig.fractal->fileParams, params);
-            EXPECT_EQ(rig.fractal->picture.snapshot(),
-                      std::vector<platform::Color>(24 * 20, platform::kBlack));
+            EXPECT_EQ(rig.fractal->picture.snapshot(), expected.snapshot());
         }
     }
 }

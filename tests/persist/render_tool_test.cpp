@@ -366,6 +366,41 @@ TEST_F(RenderTool, RenderingFromAPictureKeepsItsViewExactly) {
               persist::loadBitmapFile(first).bitmap.snapshot());
 }
 
+// The output's extension decides its format; a PNG picture renders again as its bitmap
+// twin does, pixel for pixel.
+TEST_F(RenderTool, WritesAndRendersAgainPngPictures) {
+    const std::vector<std::string> julia = {
+        "--type", "julia", "--size", "61x37", "--params", "-1.5,-1,1.5,1,80,-0.8,0.156,0,0,100"};
+    std::vector<std::string> arguments = julia;
+    arguments.push_back(folder.file("first.bmp"));
+    ASSERT_EQ(render(folder, arguments).exitCode, 0);
+    arguments.back() = folder.file("first.PNG");
+    ASSERT_EQ(render(folder, arguments).exitCode, 0);
+    EXPECT_EQ(TempFolder::read(folder.file("first.PNG")).substr(1, 3), "PNG");
+
+    const auto picture = [](const std::string& path) {
+        return persist::readPictureFile(path, engine::kMaxParameterUnits, 61, 37);
+    };
+    const persist::PictureFile bmp = picture(folder.file("first.bmp"));
+    const persist::PictureFile png = picture(folder.file("first.PNG"));
+    ASSERT_TRUE(png.image.ok()) << png.image.error;
+    EXPECT_EQ(png.format, persist::PictureFormat::Png);
+    EXPECT_EQ(png.type, bmp.type);
+    EXPECT_EQ(png.params, bmp.params);
+    EXPECT_EQ(png.image.bitmap.snapshot(), bmp.image.bitmap.snapshot());
+
+    for (const std::string from : {"first.bmp", "first.PNG"}) {
+        SCOPED_TRACE(from);
+        const std::string again = folder.file("again-" + from + ".png");
+        const ToolRun run = render(folder, {"--from", folder.file(from), again});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.lastLine().rfind("type=Julia size=61x37 ", 0), 0u) << run.lastLine();
+        const persist::PictureFile rendered = picture(again);
+        EXPECT_EQ(rendered.params, bmp.params);
+        EXPECT_EQ(rendered.image.bitmap.snapshot(), bmp.image.bitmap.snapshot());
+    }
+}
+
 TEST_F(RenderTool, UsesAGivenPalette) {
     const std::string palette = folder.write("red.pal", "255 0 0\n");
     const std::string output = folder.file("p.bmp");

@@ -90,6 +90,42 @@ TEST_F(SlideshowTest, ShowsTheMatchingPicturesInNameOrderFromTheFirst) {
     }
 }
 
+// PNG pictures take their place among the bitmaps, in one name order.
+TEST_F(SlideshowTest, ShowsPngPicturesAmongTheBitmaps) {
+    savePicture("Mandelbrot001.bmp", kMandelbrot1);
+    savePicture("Mandelbrot002.png", kMandelbrot2);
+    savePicture("Julia001.PNG", kJulia1);
+    savePicture("Mandelbrot003.pngx", kBefore);
+    const OrderCase cases[] = {
+        {"yes",
+         true,
+         {{"Mandelbrot001", kMandelbrot1},
+          {"Mandelbrot002", kMandelbrot2},
+          {"Mandelbrot001", kMandelbrot1}}},
+        {"no",
+         false,
+         {{"Julia001", kJulia1},
+          {"Mandelbrot001", kMandelbrot1},
+          {"Mandelbrot002", kMandelbrot2},
+          {"Julia001", kJulia1}}},
+    };
+    for (const OrderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig(8, 6);
+        TestFractal f(rig.services());
+        f.animZoom = false;
+        EXPECT_EQ(f.startSlideshow(path("Mandelbrot002.png"), 2, c.sameType), engine::kStatusOk);
+        for (std::size_t i = 0; i < c.shown.size(); ++i) {
+            if (i > 0) {
+                EXPECT_EQ(f.slideshowTick(), engine::kStatusOk);
+            }
+            EXPECT_EQ(rig.window.title(), c.shown[i].first);
+            EXPECT_EQ(f.picture.pixel(3, 3), c.shown[i].second);
+        }
+        f.stopSlideshow();
+    }
+}
+
 TEST_F(SlideshowTest, ChosenNameWithoutDigitsIsCutAtItsDot) {
     savePicture("Julia.bmp", kJulia1);
     savePicture("Juliet7.bmp", kMandelbrot1);

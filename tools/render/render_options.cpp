@@ -64,9 +64,10 @@ bool sizeAllowed(int width, int height) {
 
 const char* usageText() {
     return "usage: corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
-           "[--palette FILE] [--points N] [--colouring bands|smooth] [--threads N] OUTPUT.bmp\n"
-           "       corvane-render --from PICTURE.bmp [--size WxH] [--palette FILE] "
-           "[--points N] [--colouring bands|smooth] [--threads N] OUTPUT.bmp\n";
+           "[--palette FILE] [--points N] [--colouring bands|smooth] [--threads N] OUTPUT\n"
+           "       corvane-render --from PICTURE [--size WxH] [--palette FILE] "
+           "[--points N] [--colouring bands|smooth] [--threads N] OUTPUT\n"
+           "An OUTPUT name ending in .png writes a PNG picture; PICTURE may be either.\n";
 }
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
