@@ -30,6 +30,7 @@ MainWindow::MainWindow(platform::Window& window, platform::SettingsStore& settin
     : window_(window), store_(settings), sound_(sound), shell_(shell), settings_(settings) {}
 
 MainWindow::~MainWindow() {
+    endExport();
     destroyFractals();
 }
 
@@ -74,6 +75,8 @@ std::intptr_t MainWindow::windowProc(unsigned message, std::uintptr_t wParam,
             return 0;
         case WM_DESTROY:
             return onDestroy();
+        case WM_EXPORTDONE:
+            return onExportDone();
         case WM_SIZE:
             return onSize(wParam, lParam);
         case WM_ACTIVATE:

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 
+#include "app/picture_export.h"
 #include "app/shell.h"
 #include "engine/fractal.h"
 #include "engine/settings_key.h"
@@ -42,6 +44,8 @@ class MainWindow {
     platform::Point anchorPoint() const { return anchorPoint_; }
     platform::Point dragPoint() const { return dragPoint_; }
     bool displayOff() const { return displayOff_; }
+    // The export running in the background; null when none.
+    ExportJob* exportJob() const { return exportJob_.get(); }
     // Whether the user stopped the calculation of the picture shown (Stop).
     bool stoppedByUser() const;
     // The status bar's line; pointer is the picture pixel under the pointer, if any.
@@ -60,6 +64,7 @@ class MainWindow {
     std::intptr_t onTimer(std::uintptr_t wParam, std::intptr_t lParam);
     std::intptr_t onSize(std::uintptr_t wParam, std::intptr_t lParam);
     std::intptr_t onNewFractal(std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t onExportDone();
 
     // Stylus zoom selection.
     void enterSelectMode();
@@ -95,6 +100,9 @@ class MainWindow {
     void openPicture(engine::Fractal& fractal);
     void startSlideshow(engine::Fractal& fractal);
     void savePicture(engine::Fractal& fractal);
+    void exportPicture(engine::Fractal& fractal);
+    // Cancels an export that still runs and waits for it; its progress goes away.
+    void endExport();
     void loadPaletteFile(engine::Fractal& fractal);
     void clearScreen(engine::Fractal& fractal);
     void exitProgram();
@@ -146,6 +154,8 @@ class MainWindow {
     std::uintptr_t panButton_ = 0;
     platform::Point panAnchor_;
     bool closed_ = false;
+    // The export running in the background, if any.
+    std::unique_ptr<ExportJob> exportJob_;
     std::set<std::string> reportedStoreProblems_;
 };
 

@@ -50,6 +50,12 @@ class ComplexFractal : public engine::Fractal {
     virtual void setParamImag(double value);
 
     platform::Color colorForCount(int n) const noexcept;
+    // The colour of count n in the relief scan, shaded against previous, the count of
+    // the upper-left neighbour (-1: none).
+    platform::Color reliefColor(int n, int previous) const noexcept;
+    // The kernel's count for pixel (column, row) of the view, added to the statistics:
+    // what the scans compute per pixel, for a picture computed elsewhere (in bands).
+    int countAt(int column, int row) { return evaluate(column, row); }
     // Whether the kernels run in fixed point: the user's choice, unless the run's view
     // is finer than the integer algorithm resolves (the stored choice stays).
     bool integerArithmetic() const noexcept { return useInteger && !doubleForced_; }
@@ -100,7 +106,6 @@ class ComplexFractal : public engine::Fractal {
         plotCount(column, row, n);
         return n;
     }
-    platform::Color reliefColor(int n, int previous) const noexcept;
 
     // Set before each run starts, read by the worker.
     bool doubleForced_ = false;

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "app/factory.h"
+#include "app/picture_export.h"
 #include "engine/settings_key.h"
 #include "persist/bitmap_file.h"
 #include "platform/text.h"
@@ -13,7 +14,6 @@ namespace render {
 namespace {
 
 constexpr std::uint64_t kMaxPoints = 4000000000u;
-constexpr int kMaxSide = 1 << 20;
 
 // An unsigned decimal number without sign, spaces or other characters.
 template <typename T>
@@ -45,7 +45,7 @@ bool parseSize(const std::string& text, int& width, int& height) {
     int h = 0;
     if (!parseDecimal(text.substr(0, x), w) || !parseDecimal(text.substr(x + 1), h))
         return false;
-    if (!sizeAllowed(w, h))
+    if (w <= 0 || h <= 0 || w > app::kMaxExportSide || h > app::kMaxExportSide)
         return false;
     width = w;
     height = h;
@@ -53,7 +53,7 @@ bool parseSize(const std::string& text, int& width, int& height) {
 }
 
 bool sizeAllowed(int width, int height) {
-    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
+    if (width <= 0 || height <= 0 || width > app::kMaxExportSide || height > app::kMaxExportSide)
         return false;
     return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <=
            persist::kMaxPixels;
@@ -61,9 +61,11 @@ bool sizeAllowed(int width, int height) {
 
 const char* usageText() {
     return "usage: corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
-           "[--palette FILE] [--points N] OUTPUT.bmp\n"
+           "[--palette FILE] [--points N] OUTPUT.bmp|OUTPUT.png\n"
            "       corvane-render --from PICTURE.bmp [--size WxH] [--palette FILE] "
-           "[--points N] OUTPUT.bmp\n";
+           "[--points N] OUTPUT.bmp|OUTPUT.png\n"
+           "A .png is computed in bands and written as it goes: escape-time pictures up to "
+           "65536x65536, orbit pictures up to 268435456 pixels.\n";
 }
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
@@ -149,6 +151,21 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (positional.size() != 1)
         return fail("expected exactly one OUTPUT file");
     options.output = positional.front();
+    if (sizeGiven) {
+        const bool png = app::hasPngExtension(options.output);
+        const int w = *options.width;
+        const int h = *options.height;
+        if (!png && !sizeAllowed(w, h)) {
+            return fail("a " + std::to_string(w) + "x" + std::to_string(h) +
+                        " picture is too large for a bitmap file: write a .png");
+        }
+        // Without --from the type is known here; a picture's type is checked once read.
+        if (const auto problem =
+                app::exportSizeProblem(options.type.value_or(engine::kMandelbrot), w, h);
+            png && !options.from && problem) {
+            return fail(*problem);
+        }
+    }
     return parsed;
 }
 
