@@ -14,6 +14,8 @@ namespace render {
 namespace {
 
 constexpr std::uint64_t kMaxPoints = 4000000000u;
+// The longest side of a bitmap picture; a .png has the export's own limits.
+constexpr int kMaxSide = 1 << 20;
 
 // An unsigned decimal number without sign, spaces or other characters.
 template <typename T>
@@ -45,7 +47,7 @@ bool parseSize(const std::string& text, int& width, int& height) {
     int h = 0;
     if (!parseDecimal(text.substr(0, x), w) || !parseDecimal(text.substr(x + 1), h))
         return false;
-    if (w <= 0 || h <= 0 || w > app::kMaxExportSide || h > app::kMaxExportSide)
+    if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide)
         return false;
     width = w;
     height = h;
@@ -53,7 +55,7 @@ bool parseSize(const std::string& text, int& width, int& height) {
 }
 
 bool sizeAllowed(int width, int height) {
-    if (width <= 0 || height <= 0 || width > app::kMaxExportSide || height > app::kMaxExportSide)
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
         return false;
     return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <=
            persist::kMaxPixels;

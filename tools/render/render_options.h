@@ -29,7 +29,7 @@ struct ParsedCommandLine {
 // may well begin with '-'). "--" ends the options.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
-// "WxH" with two positive decimal numbers up to the longest side an export has;
+// "WxH" with two positive decimal numbers up to the longest side of a bitmap picture;
 // false for anything else.
 bool parseSize(const std::string& text, int& width, int& height);
 // Whether a picture of width x height may be computed whole and saved as a bitmap
