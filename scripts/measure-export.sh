@@ -17,10 +17,8 @@ if [ ! -x "$render" ]; then
     echo "measure-export: build corvane-render first ($render)" >&2
     exit 1
 fi
-if [ ! -x /usr/bin/time ]; then
-    echo "measure-export: /usr/bin/time is missing (apt-get install time)" >&2
-    exit 1
-fi
+source "$root/scripts/deps.sh"
+ensure_packages time
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
