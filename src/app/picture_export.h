@@ -19,8 +19,9 @@ namespace app {
 // of rows, so their memory grows with the width only (and the bookkeeping of the
 // tesseral scan with width plus height).
 constexpr int kMaxExportSide = 65536;
-// Orbit pictures plot their points anywhere, so they are computed whole in memory:
-// this many pixels at most (16384 x 16384), as for a bitmap picture file.
+// Orbit pictures plot their points anywhere, so they are computed whole in memory (12
+// bytes a pixel: the fractal's three surfaces): this many pixels at most (16384 x 16384),
+// as for a bitmap picture file.
 constexpr std::uint64_t kMaxOrbitExportPixels = std::uint64_t{1} << 28;
 // What an orbit export computes when nothing else is asked for.
 constexpr std::uint64_t kDefaultOrbitExportPoints = 1000000;

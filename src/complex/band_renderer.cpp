@@ -6,7 +6,6 @@ namespace complex {
 
 BandRenderer::BandRenderer(ComplexFractal& fractal, int bandHeight)
     : fractal_(fractal),
-      view_(fractal.view),
       width_(std::max(fractal.view.width, 0)),
       height_(std::max(fractal.view.height, 0)),
       bandHeight_(std::max(bandHeight, 1)) {}
@@ -148,7 +147,7 @@ bool BandRenderer::traceInBand(const Area& a) {
     return false;
 }
 
-BandRenderer::Border BandRenderer::traceBorder(const Area& a) {
+BandRenderer::Border BandRenderer::countBorder(const Area& a) {
     Border border;
     const auto countRow = [this, &a](int row, std::vector<int>& counts) {
         counts.resize(static_cast<std::size_t>(a.w));
@@ -191,7 +190,7 @@ bool BandRenderer::traceAcrossBands(const Area& a) {
     const bool kept = found != open_.end();
     if (!kept) {
         // Met for the first time: this band holds the rectangle's top row.
-        traced = traceBorder(a);
+        traced = countBorder(a);
         if (a.bottom() >= bandEnd_)
             found = open_.emplace(key, std::move(traced)).first;
     }

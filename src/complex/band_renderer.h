@@ -64,12 +64,11 @@ class BandRenderer {
     bool traceInBand(const Area& a);
     // A traced rectangle that reaches beyond the band; true when its inside is left to do.
     bool traceAcrossBands(const Area& a);
-    Border traceBorder(const Area& a);
+    Border countBorder(const Area& a);
     void fillRows(const Area& a, int firstRow, int lastRow, platform::Color color);
     std::uint64_t keyOf(const Area& a) const noexcept;
 
     ComplexFractal& fractal_;
-    const engine::ViewWindow& view_;
     int width_;
     int height_;
     int bandHeight_;
