@@ -36,6 +36,7 @@ MainWindow::MainWindow(platform::Window& window, platform::SettingsStore& settin
       shippedPalettes_(listShippedPalettes(shippedPaletteFolder_)) {}
 
 MainWindow::~MainWindow() {
+    endExport();
     destroyFractals();
 }
 
@@ -80,6 +81,8 @@ std::intptr_t MainWindow::windowProc(unsigned message, std::uintptr_t wParam,
             return 0;
         case WM_DESTROY:
             return onDestroy();
+        case WM_EXPORTDONE:
+            return onExportDone();
         case WM_SIZE:
             return onSize(wParam, lParam);
         case WM_ACTIVATE:

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 
+#include "app/picture_export.h"
 #include "app/shell.h"
 #include "app/shipped_palettes.h"
 #include "engine/fractal.h"
@@ -49,6 +51,8 @@ class MainWindow {
     // The Palette menu's command of the colours shown (IDM_PALETTE_BUILT_IN for the
     // built-in ones); 0 when they come from another file, or no fractal is shown.
     unsigned currentPaletteCommand() const;
+    // The export running in the background; null when none.
+    ExportJob* exportJob() const { return exportJob_.get(); }
     // Whether the user stopped the calculation of the picture shown (Stop).
     bool stoppedByUser() const;
     // The status bar's line; pointer is the picture pixel under the pointer, if any.
@@ -67,6 +71,7 @@ class MainWindow {
     std::intptr_t onTimer(std::uintptr_t wParam, std::intptr_t lParam);
     std::intptr_t onSize(std::uintptr_t wParam, std::intptr_t lParam);
     std::intptr_t onNewFractal(std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t onExportDone();
 
     // Stylus zoom selection.
     void enterSelectMode();
@@ -102,6 +107,9 @@ class MainWindow {
     void openPicture(engine::Fractal& fractal);
     void startSlideshow(engine::Fractal& fractal);
     void savePicture(engine::Fractal& fractal);
+    void exportPicture(engine::Fractal& fractal);
+    // Cancels an export that still runs and waits for it; its progress goes away.
+    void endExport();
     void loadPaletteFile(engine::Fractal& fractal);
     // The colours of the palette file at path from now on, stored for the next start;
     // a file that gives no colours is refused with a message and changes nothing.
@@ -161,6 +169,8 @@ class MainWindow {
     std::uintptr_t panButton_ = 0;
     platform::Point panAnchor_;
     bool closed_ = false;
+    // The export running in the background, if any.
+    std::unique_ptr<ExportJob> exportJob_;
     std::set<std::string> reportedStoreProblems_;
 };
 

@@ -1,4 +1,5 @@
 // The command table of the main window: menus, toolbar buttons and accelerators.
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -115,6 +116,9 @@ void MainWindow::runCommand(unsigned id, engine::Fractal& fractal) {
             break;
         case IDM_SAVE:
             savePicture(fractal);
+            break;
+        case IDM_EXPORT:
+            exportPicture(fractal);
             break;
         case IDM_SLIDESHOW:
             startSlideshow(fractal);
@@ -251,6 +255,74 @@ void MainWindow::savePicture(engine::Fractal& fractal) {
         shell_.showMessage(text(platform::kStringWindowTitle),
                            "Cannot save the picture to " + choice->path + ": " + *problem + ".");
     }
+}
+
+// The picture shown (its type, parameters, view and colours) at another size, computed
+// on a thread of its own from a copy of those inputs: the window's run goes on.
+void MainWindow::exportPicture(engine::Fractal& fractal) {
+    if (exportJob_) {
+        shell_.showMessage(text(platform::kStringWindowTitle),
+                           "An export to " + exportJob_->path() +
+                               " is running: wait for it to end, or cancel it.");
+        return;
+    }
+    const std::optional<ExportSize> size = shell_.chooseExportSize(fractal);
+    if (!size)
+        return;
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::Save;
+    request.title = ExportDialog::kFileTitle;
+    request.filters = {
+        FileFilter{ExportDialog::kPngFilter, "*.png"},
+        FileFilter{platform::cformat("%s (*.*)", text(platform::kStringAllFiles).c_str()), "*.*"}};
+    request.defaultExtension = "png";
+    request.fileName = exportFileName(fractal, *size);
+    ensureFolderExists(fractal.imagePath);
+    request.initialFolder = fractal.imagePath;
+    request.flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+    const std::optional<FileChoice> choice = shell_.chooseFile(request);
+    if (!choice)
+        return;
+    // A PNG under another name would mislead every program that goes by the name.
+    if (!hasPngExtension(choice->path)) {
+        shell_.showMessage(text(platform::kStringWindowTitle),
+                           "Cannot export the picture to " + choice->path +
+                               ": an export is a PNG picture; give the file the extension .png.");
+        return;
+    }
+
+    ExportRequest exported;
+    exported.type = fractal.type;
+    exported.parameters = fractal.parameterString();
+    for (int i = 0; i < fractal.colorTable.colorCount(); ++i)
+        exported.colors.push_back(fractal.colorTable.colorAt(i));
+    exported.width = size->width;
+    exported.height = size->height;
+    // An orbit gets at least as many points as the window has drawn so far.
+    exported.orbitPoints = std::max(kDefaultOrbitExportPoints, fractal.statistics().pointCount);
+    exportJob_ =
+        std::make_unique<ExportJob>(std::move(exported), choice->path, window_, WM_EXPORTDONE);
+    shell_.showExportProgress(*exportJob_);
+}
+
+std::intptr_t MainWindow::onExportDone() {
+    if (!exportJob_ || !exportJob_->finished())
+        return 0;
+    const ExportResult result = exportJob_->result();
+    const std::string path = exportJob_->path();
+    endExport();
+    if (result.outcome == ExportResult::Outcome::Failed) {
+        shell_.showMessage(text(platform::kStringWindowTitle),
+                           "Cannot export the picture to " + path + ": " + result.reason + ".");
+    }
+    return 0;
+}
+
+void MainWindow::endExport() {
+    if (!exportJob_)
+        return;
+    shell_.closeExportProgress();
+    exportJob_.reset();
 }
 
 void MainWindow::loadPaletteFile(engine::Fractal& fractal) {

@@ -36,6 +36,8 @@ constexpr unsigned WM_USER = 1024;
 // Creates the fractal of the type in the first parameter; a non-zero second parameter
 // makes it take over the picture of the held object.
 constexpr unsigned WM_NEWFRACTAL = WM_USER + 1;
+// An export running on its own thread has ended (written, cancelled or failed).
+constexpr unsigned WM_EXPORTDONE = WM_USER + 2;
 
 // WM_ACTIVATE's first parameter (low word).
 constexpr unsigned WA_INACTIVE = 0;
@@ -91,6 +93,7 @@ constexpr unsigned IDM_CONTINUE = 40051;
 constexpr unsigned IDM_PALETTE_BUILT_IN = 40100;
 constexpr unsigned IDM_PALETTE_FIRST = 40101;
 constexpr unsigned IDM_PALETTE_LAST = 40164;  // IDM_PALETTE_FIRST + kMaxShippedPalettes - 1
+constexpr unsigned IDM_EXPORT = 40052;
 
 // Two 16-bit halves of a message parameter.
 constexpr std::intptr_t makeLParam(unsigned low, unsigned high) {

@@ -5,11 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "app/export_dialog.h"
+
 namespace engine {
 class Fractal;
 }
 
 namespace app {
+
+class ExportJob;
 
 // The seven modal dialogs of the program.
 enum class DialogId {
@@ -86,6 +90,16 @@ class Shell {
     virtual bool displayPower(bool on) = 0;
     // Ends the message loop with an exit code.
     virtual void quit(int exitCode) = 0;
+    // Asks the size of an export of the picture shown; nullopt when the user cancels.
+    virtual std::optional<ExportSize> chooseExportSize(engine::Fractal& fractal) {
+        (void)fractal;
+        return std::nullopt;
+    }
+    // Shows how far the export job has come, with a button that cancels it, and
+    // returns at once: the window stays usable meanwhile. closeExportProgress takes
+    // it away again before the job is destroyed.
+    virtual void showExportProgress(ExportJob& job) { (void)job; }
+    virtual void closeExportProgress() {}
     // What the window does with a message the program leaves alone.
     virtual std::intptr_t defaultProcessing(unsigned message, std::uintptr_t wParam,
                                             std::intptr_t lParam) = 0;

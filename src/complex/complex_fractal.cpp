@@ -156,9 +156,13 @@ std::string ComplexFractal::titleNote() const {
 // The old picture stays until the scan overwrites it pixel by pixel.
 void ComplexFractal::clearPicture() {}
 
-int ComplexFractal::calculate() {
+void ComplexFractal::prepareColouring() {
     runColouring_ =
         EscapeColouring(colorTable, maxIterations, colouring.load(std::memory_order_relaxed));
+}
+
+int ComplexFractal::calculate() {
+    prepareColouring();
     switch (method.load(std::memory_order_relaxed)) {
         case kRelief:
             scanRelief();

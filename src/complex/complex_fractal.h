@@ -57,6 +57,16 @@ class ComplexFractal : public engine::Fractal {
     platform::Color colorForCount(int n) const noexcept {
         return EscapeColouring(colorTable, maxIterations, kBands).band(n);
     }
+    // For a picture computed elsewhere (in bands): takes the colouring of a run as a
+    // run's start does; then each pixel's kernel value (the continuous count as well
+    // when smooth), added to the statistics, and the colouring that turns values into
+    // colours, as the scans use them.
+    void prepareColouring();
+    EscapeValue valueAt(int column, int row) {
+        Tally tally(*this);
+        return evaluate(column, row, tally);
+    }
+    const EscapeColouring& runColouring() const noexcept { return runColouring_; }
     // Whether the kernels run in fixed point: the user's choice, unless the run's view
     // is finer than the integer algorithm resolves (the stored choice stays).
     bool integerArithmetic() const noexcept { return useInteger && !doubleForced_; }

@@ -99,6 +99,8 @@ void MainFrame::buildMenus() {
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     addCommand(fileMenu_, QStringLiteral("&Save..."), app::IDM_SAVE)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    addCommand(fileMenu_, QStringLiteral("&Export..."), app::IDM_EXPORT)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     addCommand(fileMenu_, QStringLiteral("Sli&deshow..."), app::IDM_SLIDESHOW);
     addCommand(fileMenu_, QStringLiteral("Load &Palette..."), app::IDM_LOAD_PALETTE);
     paletteMenu_ = fileMenu_->addMenu(QStringLiteral("Pa&lette"));

@@ -7,7 +7,10 @@
 #include <QMessageBox>
 #include <QMetaObject>
 
+#include "app/dialog_fields.h"
 #include "gui/dialogs/dialogs.h"
+#include "gui/dialogs/export_dialog_widget.h"
+#include "gui/dialogs/export_progress_widget.h"
 #include "gui/display_power.h"
 #include "gui/help_window.h"
 
@@ -32,6 +35,22 @@ QString filterText(const app::FileFilter& filter) {
 QtShell::QtShell(QWidget* owner) : owner_(owner) {}
 
 QtShell::~QtShell() = default;
+
+std::optional<app::ExportSize> QtShell::chooseExportSize(engine::Fractal& fractal) {
+    ExportDialogWidget dialog(owner_, fractal);
+    if (dialog.exec() != app::kDialogOk)
+        return std::nullopt;
+    return dialog.size();
+}
+
+void QtShell::showExportProgress(app::ExportJob& job) {
+    progress_ = std::make_unique<ExportProgressWidget>(owner_, job);
+    progress_->show();
+}
+
+void QtShell::closeExportProgress() {
+    progress_.reset();
+}
 
 int QtShell::runDialog(app::DialogId dialog, engine::Fractal& fractal) {
     return gui::runDialog(dialog, fractal, *this, owner_);

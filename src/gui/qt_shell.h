@@ -12,6 +12,7 @@ class QWidget;
 namespace gui {
 
 class HelpWindow;
+class ExportProgressWidget;
 
 // The shell of the real window: modal dialogs, file dialogs and message boxes over
 // the main window, our help window, and the display's power switch.
@@ -31,6 +32,10 @@ class QtShell : public app::Shell {
     void quit(int exitCode) override;
     std::intptr_t defaultProcessing(unsigned message, std::uintptr_t wParam,
                                     std::intptr_t lParam) override;
+    std::optional<app::ExportSize> chooseExportSize(engine::Fractal& fractal) override;
+    void showExportProgress(app::ExportJob& job) override;
+    void closeExportProgress() override;
+    ExportProgressWidget* exportProgress() const { return progress_.get(); }
 
     // Whether the window procedure left a message to the default processing since
     // the last call (a key it did not consume goes on to the rest of the window).
@@ -43,6 +48,7 @@ class QtShell : public app::Shell {
   private:
     QWidget* owner_;
     std::unique_ptr<HelpWindow> help_;
+    std::unique_ptr<ExportProgressWidget> progress_;
     std::function<void(int)> quitHandler_;
     bool defaulted_ = false;
 };

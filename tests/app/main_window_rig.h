@@ -63,6 +63,11 @@ class ScriptedShell : public app::Shell {
         defaulted.push_back(message);
         return 0;
     }
+    std::optional<app::ExportSize> chooseExportSize(engine::Fractal&) override {
+        return exportSize;
+    }
+    void showExportProgress(app::ExportJob& job) override { exportProgress = &job; }
+    void closeExportProgress() override { exportProgress = nullptr; }
 
     int typeAnswer = 0;
     // What the user does in a dialog, when the test needs more than its result.
@@ -78,6 +83,8 @@ class ScriptedShell : public app::Shell {
     std::vector<bool> powerRequests;
     std::vector<int> quitCodes;
     std::vector<unsigned> defaulted;
+    std::optional<app::ExportSize> exportSize;
+    app::ExportJob* exportProgress = nullptr;
 };
 
 // A store that can make the parameter string of one type longer than any reader

@@ -13,17 +13,23 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/factory.h"
+#include "app/messages.h"
+#include "app/picture_export.h"
 #include "app/shell.h"
 #include "complex/complex_fractal.h"
 #include "gui/dialogs/about_dialog_widget.h"
 #include "gui/dialogs/accelerating_spin_box.h"
 #include "gui/dialogs/complex_parameters_dialog_widget.h"
 #include "gui/dialogs/dialogs.h"
+#include "gui/dialogs/export_dialog_widget.h"
+#include "gui/dialogs/export_progress_widget.h"
 #include "gui/dialogs/options_dialog_widget.h"
 #include "gui/dialogs/parameters_dialog_widget.h"
 #include "gui/dialogs/statistics_dialog_widget.h"
@@ -143,6 +149,8 @@ class DialogsTest : public QObject {
     void aboutDialogNamesTheProgram();
     void parametersOfTheOtherFamilyOpenNoDialog();
     void everyFieldAndButtonHasItsOwnAccessKey();
+    void exportDialogOffersTheWindowAndScreenSizesAndRefusesTooLarge();
+    void exportProgressCancelsItsJob();
 };
 
 void DialogsTest::typeDialogOpensOnTheCurrentTypeAndGivesTheChosenId() {
@@ -463,6 +471,55 @@ void DialogsTest::everyFieldAndButtonHasItsOwnAccessKey() {
         }
         QVERIFY(controls >= 1);
     }
+}
+
+void DialogsTest::exportDialogOffersTheWindowAndScreenSizesAndRefusesTooLarge() {
+    Rig rig(engine::kHopalong);
+    gui::ExportDialogWidget dialog(nullptr, *rig.fractal);
+    QCOMPARE(dialog.windowTitle(), QString("Export"));
+    QCOMPARE(dialog.width()->text(), QString("48"));
+    QCOMPARE(dialog.height()->text(), QString("36"));
+    QCOMPARE(dialog.presets()->currentText(), QString("Window (48 x 36)"));
+    QCOMPARE(dialog.presets()->count(), 5);
+    dialog.presets()->setCurrentIndex(2);
+    emit dialog.presets()->activated(2);
+    QCOMPARE(dialog.width()->text(), QString("3840"));
+    QCOMPARE(dialog.height()->text(), QString("2160"));
+    saveShot(dialog, "export.png");
+
+    // An orbit picture is computed whole: beyond its limit the dialog stays open.
+    dialog.width()->setText("20000");
+    dialog.height()->setText("20000");
+    click(dialog, "okButton");
+    QVERIFY(!dialog.size());
+    QVERIFY(dialog.problem()->text().contains("orbit pictures are computed whole in memory"));
+
+    dialog.width()->clear();
+    QTest::keyClicks(dialog.width(), "641");
+    QCOMPARE(dialog.presets()->currentText(), QString("Other size"));
+    dialog.height()->setText("481");
+    click(dialog, "okButton");
+    QCOMPARE(dialog.result(), app::kDialogOk);
+    QVERIFY(dialog.size() == (app::ExportSize{641, 481}));
+}
+
+void DialogsTest::exportProgressCancelsItsJob() {
+    QTemporaryDir folder;
+    platform::HeadlessWindow window(8, 8);
+    app::ExportRequest request;
+    request.type = engine::kMandelbrot;
+    request.width = 4000;
+    request.height = 4000;
+    const QString path = folder.filePath("big.png");
+    app::ExportJob job(request, path.toStdString(), window, app::WM_EXPORTDONE);
+    gui::ExportProgressWidget progress(nullptr, job);
+    QCOMPARE(progress.bar()->maximum(), 1000);
+    click(progress, "cancelButton");
+    QVERIFY(job.cancelling());
+    QVERIFY(!progress.cancelButton()->isEnabled());
+    QCOMPARE(job.result().outcome, app::ExportResult::Outcome::Cancelled);
+    QVERIFY(window.takeMessage().has_value());
+    QVERIFY(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 int main(int argc, char** argv) {

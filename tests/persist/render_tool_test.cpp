@@ -1,6 +1,7 @@
 // corvane-render, run as the separate program it is.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spng.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -448,6 +449,93 @@ TEST_F(RenderTool, ColouringTravelsWithThePicture) {
     EXPECT_EQ(pixels(again), pixels(smooth));
     EXPECT_EQ(trailerOf(banded).second, stored);
     EXPECT_EQ(pixels(banded), pixels(plain));
+}
+
+// The pixels of a PNG file as colours, and its size; empty when it does not decode.
+platform::Bitmap decodePng(const std::string& path) {
+    const std::string data = TempFolder::read(path);
+    platform::Bitmap picture;
+    spng_ctx* ctx = spng_ctx_new(0);
+    spng_set_png_buffer(ctx, data.data(), data.size());
+    spng_ihdr ihdr{};
+    std::size_t size = 0;
+    if (spng_get_ihdr(ctx, &ihdr) == 0 && spng_decoded_image_size(ctx, SPNG_FMT_RGB8, &size) == 0) {
+        std::vector<unsigned char> rgb(size);
+        if (spng_decode_image(ctx, rgb.data(), size, SPNG_FMT_RGB8, 0) == 0) {
+            picture.resize(static_cast<int>(ihdr.width), static_cast<int>(ihdr.height));
+            for (int y = 0; y < picture.height(); ++y) {
+                for (int x = 0; x < picture.width(); ++x) {
+                    const std::size_t i =
+                        (static_cast<std::size_t>(y) * ihdr.width + static_cast<std::size_t>(x)) *
+                        3;
+                    picture.setPixel(x, y, platform::rgb(rgb[i], rgb[i + 1], rgb[i + 2]));
+                }
+            }
+        }
+    }
+    spng_ctx_free(ctx);
+    return picture;
+}
+
+// A .png is computed in bands and streamed, a .bmp whole: the same pixels either way.
+TEST_F(RenderTool, WritesAPngInBandsWithTheSamePixelsAsTheBitmap) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--type", "Julia", "--size", "71x53"},
+        {"--type", "Spider", "--size", "64x40", "--params", "-2,-1.5,1,1.5,90,0,0,0,2,100"},
+        {"--type", "Phoenix", "--size", "33x77", "--params",
+         "-2,-2.6,2.2,2.6,120,0.56667,-0.5,1,1,70"},
+    };
+    for (const auto& arguments : cases) {
+        SCOPED_TRACE(::testing::PrintToString(arguments));
+        std::vector<std::string> bmp = arguments;
+        bmp.push_back(folder.file("same.bmp"));
+        std::vector<std::string> png = arguments;
+        png.push_back(folder.file("same.png"));
+        ASSERT_EQ(render(folder, bmp).exitCode, 0);
+        const ToolRun run = render(folder, png);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.lastLine().rfind("type=" + arguments[1] + " size=" + arguments[3] + " ", 0),
+                  0u)
+            << run.lastLine();
+        const persist::BitmapLoad expected = persist::loadBitmapFile(folder.file("same.bmp"));
+        const platform::Bitmap actual = decodePng(folder.file("same.png"));
+        ASSERT_EQ(actual.width(), expected.bitmap.width());
+        ASSERT_EQ(actual.height(), expected.bitmap.height());
+        int differing = 0;
+        for (int y = 0; y < actual.height(); ++y)
+            for (int x = 0; x < actual.width(); ++x)
+                differing += actual.pixel(x, y) != expected.bitmap.pixel(x, y);
+        EXPECT_EQ(differing, 0);
+    }
+}
+
+TEST_F(RenderTool, PngSizesBeyondTheBitmapsLimitsAndTheirRefusals) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* message;
+    };
+    const std::string png = folder.file("big.png");
+    const std::string bmp = folder.file("big.bmp");
+    const Case cases[] = {
+        {{"--size", "20000x20000", bmp}, 2, "too large for a bitmap file: write a .png"},
+        {{"--size", "65537x8", png}, 2, "up to 65536 pixels a side"},
+        {{"--type", "Henon", "--size", "20000x20000", png},
+         2,
+         "orbit pictures are computed whole in memory"},
+        {{"--size", "8x8", folder.file("missing/x.png")}, 1, "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.arguments));
+        const ToolRun run = render(folder, c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(c.arguments.back()));
+    }
+    // Wider than any bitmap is allowed, and takes no more than a few bands of memory.
+    const ToolRun wide = render(folder, {"--type", "Julia", "--size", "65536x3", png});
+    ASSERT_EQ(wide.exitCode, 0) << wide.err;
+    EXPECT_EQ(decodePng(png).width(), 65536);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "app/factory.h"
 #include "complex/complex_fractal.h"
+#include "app/picture_export.h"
 #include "engine/color_table.h"
 #include "engine/fractal.h"
 #include "engine/settings_key.h"
@@ -79,10 +80,16 @@ Problem makeJob(const render::RenderOptions& options, Job& job) {
     if (options.width && options.height) {
         job.width = *options.width;
         job.height = *options.height;
-    } else if (!render::sizeAllowed(job.width, job.height)) {
+    } else if (app::hasPngExtension(options.output)
+                   ? app::exportSizeProblem(job.type, job.width, job.height).has_value()
+                   : !render::sizeAllowed(job.width, job.height)) {
         // A file can hold a picture too long or too large to compute at its own size.
         return *options.from + ": a " + std::to_string(job.width) + "x" +
                std::to_string(job.height) + " picture is rendered only at a size given with --size";
+    }
+    if (app::hasPngExtension(options.output)) {
+        if (const auto problem = app::exportSizeProblem(job.type, job.width, job.height))
+            return *problem;
     }
     return {};
 }
@@ -133,6 +140,45 @@ void runToEnd(engine::Fractal& fractal, std::uint32_t points) {
     fractal.stopCalculation();
 }
 
+void printSummary(const std::string& note, const std::string& typeName, int width, int height,
+                  std::uint64_t points, std::uint64_t iterations, std::uint32_t milliseconds) {
+    if (!note.empty())
+        std::printf("note: %s\n", note.c_str());
+    std::printf("type=%s size=%dx%d points=%llu iterations=%llu milliseconds=%u\n",
+                typeName.c_str(), width, height, static_cast<unsigned long long>(points),
+                static_cast<unsigned long long>(iterations), milliseconds);
+}
+
+// A .png: computed in bands (escape-time) and encoded as the rows come, so that its
+// size is limited by time rather than memory.
+Problem exportPng(const Job& job, const render::RenderOptions& options) {
+    app::ExportRequest request;
+    request.type = job.type;
+    request.parameters = job.params.value_or(std::string());
+    request.width = job.width;
+    request.height = job.height;
+    request.orbitPoints = options.points;
+    request.colouring = options.colouring;
+    if (options.palette) {
+        engine::ColorTable colors;
+        const int count = colors.loadFile(*options.palette, kMaxPaletteEntries);
+        for (int i = 0; i < count; ++i)
+            request.colors.push_back(colors.colorAt(i));
+    }
+    app::ExportControl control;
+    const auto start = std::chrono::steady_clock::now();
+    // A pipe or a device (/dev/null, /dev/stdout) is written into as any tool would.
+    const app::ExportResult result =
+        app::exportPicture(request, options.output, platform::StreamTargets::WriteInto, control);
+    if (!result.written())
+        return options.output + ": cannot write the picture: " + result.reason;
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    printSummary(result.note, result.typeName, job.width, job.height, result.points,
+                 result.iterations, static_cast<std::uint32_t>(elapsed.count()));
+    return {};
+}
+
 Problem renderPicture(const render::RenderOptions& options) {
     Job job;
     Problem problem = makeJob(options, job);
@@ -140,6 +186,8 @@ Problem renderPicture(const render::RenderOptions& options) {
         problem = checkPalette(*options.palette);
     if (!problem.empty())
         return problem;
+    if (app::hasPngExtension(options.output))
+        return exportPng(job, options);
 
     platform::HeadlessWindow window(job.width, job.height);
     platform::MemorySettingsStore store;
@@ -172,13 +220,8 @@ Problem renderPicture(const render::RenderOptions& options) {
     if (saved.status != engine::kStatusOk)
         return options.output + ": cannot write the picture: " + saved.reason;
     const engine::RunStatistics stats = fractal->statistics();
-    if (const std::string note = window.titleNote(); !note.empty())
-        std::printf("note: %s\n", note.c_str());
-    std::printf("type=%s size=%dx%d points=%llu iterations=%llu milliseconds=%u\n",
-                fractal->typeName.c_str(), fractal->width, fractal->height,
-                static_cast<unsigned long long>(stats.pointCount),
-                static_cast<unsigned long long>(stats.iterationCount),
-                stats.endTick - stats.startTick);
+    printSummary(window.titleNote(), fractal->typeName, fractal->width, fractal->height,
+                 stats.pointCount, stats.iterationCount, stats.endTick - stats.startTick);
     return {};
 }
 

@@ -6,6 +6,7 @@
 #include "app/factory.h"
 #include "complex/escape_colouring.h"
 #include "engine/fractal.h"
+#include "app/picture_export.h"
 #include "engine/settings_key.h"
 #include "persist/bitmap_file.h"
 #include "platform/text.h"
@@ -16,6 +17,7 @@ namespace {
 
 constexpr std::uint64_t kMaxPoints = 4000000000u;
 constexpr std::uint64_t kMaxThreads = engine::Fractal::kMostThreads;
+// The longest side of a bitmap picture; a .png has the export's own limits.
 constexpr int kMaxSide = 1 << 20;
 
 // An unsigned decimal number without sign, spaces or other characters.
@@ -48,7 +50,7 @@ bool parseSize(const std::string& text, int& width, int& height) {
     int h = 0;
     if (!parseDecimal(text.substr(0, x), w) || !parseDecimal(text.substr(x + 1), h))
         return false;
-    if (!sizeAllowed(w, h))
+    if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide)
         return false;
     width = w;
     height = h;
@@ -67,7 +69,9 @@ const char* usageText() {
            "[--palette FILE] [--points N] [--colouring bands|smooth] [--threads N] OUTPUT\n"
            "       corvane-render --from PICTURE [--size WxH] [--palette FILE] "
            "[--points N] [--colouring bands|smooth] [--threads N] OUTPUT\n"
-           "An OUTPUT name ending in .png writes a PNG picture; PICTURE may be either.\n";
+           "PICTURE may be a bitmap or a PNG picture. An OUTPUT name ending in .png writes a PNG\n"
+           "picture computed in bands and written as it goes: escape-time pictures up to\n"
+           "65536x65536, orbit pictures up to 268435456 pixels.\n";
 }
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
@@ -172,6 +176,21 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (positional.size() != 1)
         return fail("expected exactly one OUTPUT file");
     options.output = positional.front();
+    if (sizeGiven) {
+        const bool png = app::hasPngExtension(options.output);
+        const int w = *options.width;
+        const int h = *options.height;
+        if (!png && !sizeAllowed(w, h)) {
+            return fail("a " + std::to_string(w) + "x" + std::to_string(h) +
+                        " picture is too large for a bitmap file: write a .png");
+        }
+        // Without --from the type is known here; a picture's type is checked once read.
+        if (const auto problem =
+                app::exportSizeProblem(options.type.value_or(engine::kMandelbrot), w, h);
+            png && !options.from && problem) {
+            return fail(*problem);
+        }
+    }
     return parsed;
 }
 

@@ -31,9 +31,11 @@ struct ParsedCommandLine {
 // may well begin with '-'). "--" ends the options.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
-// "WxH" with two positive decimal numbers; false for anything else or an absurd size.
+// "WxH" with two positive decimal numbers up to the longest side of a bitmap picture;
+// false for anything else.
 bool parseSize(const std::string& text, int& width, int& height);
-// Whether a picture of width x height may be rendered (what --size accepts).
+// Whether a picture of width x height may be computed whole and saved as a bitmap
+// file (a .png is computed in bands and may be larger).
 bool sizeAllowed(int width, int height);
 
 const char* usageText();

@@ -1,0 +1,258 @@
+#include "app/picture_export.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "app/factory.h"
+#include "complex/band_renderer.h"
+#include "complex/complex_fractal.h"
+#include "engine/color_table.h"
+#include "engine/settings_key.h"
+#include "platform/headless_window.h"
+#include "platform/settings_store.h"
+
+namespace app {
+
+namespace {
+
+// A band of rows holds about this many bytes of colours.
+constexpr std::uint64_t kBandBytes = std::uint64_t{4} << 20;
+constexpr int kMaxBandHeight = 256;
+constexpr auto kOrbitPoll = std::chrono::milliseconds(5);
+constexpr int kDone = 1000;
+
+class SilentSound : public platform::Sound {
+  public:
+    void exclamation() override {}
+};
+
+int bandHeightFor(int width) {
+    const std::uint64_t rowBytes = static_cast<std::uint64_t>(std::max(width, 1)) * 4;
+    return static_cast<int>(std::clamp<std::uint64_t>(kBandBytes / rowBytes, 1, kMaxBandHeight));
+}
+
+std::string sizeText(int width, int height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+// The export's own fractal object: the same type, parameters and colours as the
+// window's, on a window of its own, so that the window's run is never disturbed.
+struct PrivateFractal {
+    PrivateFractal(int surfaceWidth, int surfaceHeight) : window(surfaceWidth, surfaceHeight) {}
+    platform::HeadlessWindow window;
+    platform::MemorySettingsStore store;
+    SilentSound sound;
+    engine::FractalPtr fractal;
+};
+
+// The fractal set up as the program sets up a new one: the stored parameters (here
+// the request's) or the type's defaults, read on the view's picture size.
+std::unique_ptr<PrivateFractal> createPrivateFractal(const ExportRequest& request, int surfaceWidth,
+                                                     int surfaceHeight) {
+    auto own = std::make_unique<PrivateFractal>(surfaceWidth, surfaceHeight);
+    engine::SettingsKey key(own->store);
+    if (!request.parameters.empty())
+        key.writeString(fractalTypeName(request.type), request.parameters);
+    own->fractal =
+        createFractal(request.type, platform::Services{own->window, own->store, own->sound});
+    if (!own->fractal || own->fractal->picture.empty())
+        return nullptr;
+    if (!request.colors.empty()) {
+        engine::ColorTable colors;
+        const auto count = std::min<std::size_t>(request.colors.size(), engine::kMaxPaletteEntries);
+        colors.setColors(request.colors.data(), static_cast<int>(count));
+        own->fractal->usePalette(own->fractal->palettePath, std::move(colors));
+    }
+    return own;
+}
+
+// Progress and cancel between the band renderer and the sink.
+class ProgressSink : public engine::RowSink {
+  public:
+    ProgressSink(ExportSink& out, ExportControl& control, int height)
+        : out_(out), control_(control), height_(height) {}
+    bool takeRow(int row, const platform::Color* pixels, int width) override {
+        if (control_.cancel.load(std::memory_order_relaxed) || !out_.takeRow(row, pixels, width))
+            return false;
+        const auto done =
+            static_cast<std::uint64_t>(row + 1) * kDone / static_cast<std::uint64_t>(height_);
+        control_.permille.store(static_cast<int>(done), std::memory_order_relaxed);
+        return true;
+    }
+
+  private:
+    ExportSink& out_;
+    ExportControl& control_;
+    int height_;
+};
+
+ExportResult failed(std::string reason) {
+    ExportResult result;
+    result.outcome = ExportResult::Outcome::Failed;
+    result.reason = std::move(reason);
+    return result;
+}
+
+ExportResult outcomeOf(bool ok, const ExportControl& control, const ExportSink& sink) {
+    ExportResult result;
+    if (ok) {
+        result.outcome = ExportResult::Outcome::Written;
+    } else if (control.cancel.load(std::memory_order_relaxed)) {
+        result.outcome = ExportResult::Outcome::Cancelled;
+    } else {
+        result.reason = sink.error().empty() ? "the picture could not be written" : sink.error();
+    }
+    return result;
+}
+
+void addStatistics(ExportResult& result, const engine::Fractal& fractal) {
+    const engine::RunStatistics stats = fractal.statistics();
+    result.typeName = fractal.typeName;
+    result.points = stats.pointCount;
+    result.iterations = stats.iterationCount;
+}
+
+ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& control,
+                              ExportSink& sink) {
+    // The object's own surfaces stay one pixel: the picture lives in the bands.
+    const std::unique_ptr<PrivateFractal> own = createPrivateFractal(request, 1, 1);
+    if (!own)
+        return failed("not enough memory");
+    engine::Fractal& fractal = *own->fractal;
+    auto* escape = dynamic_cast<complex::ComplexFractal*>(&fractal);
+    if (escape == nullptr)
+        return failed("not an escape-time fractal");
+    fractal.view.setScreenSize(request.width, request.height);
+    fractal.view.centreOnOrigin();
+    {
+        engine::TakingOverScope hold(fractal);
+        if (!fractal.loadParameters()) {
+            fractal.setDefaultParameters();
+            fractal.setDefaultView();
+        }
+        if (request.colouring)
+            escape->setColouring(*request.colouring);
+    }
+    if (!sink.begin(request.width, request.height, fractal.type, fractal.parameterString()))
+        return outcomeOf(false, control, sink);
+    ProgressSink progress(sink, control, request.height);
+    complex::BandRenderer renderer(
+        *escape, request.bandHeight > 0 ? request.bandHeight : bandHeightFor(request.width));
+    ExportResult result = outcomeOf(renderer.render(progress, &control.cancel), control, sink);
+    addStatistics(result, fractal);
+    result.note = escape->titleNote();
+    return result;
+}
+
+// Orbits plot anywhere: the whole picture is computed in memory first.
+ExportResult renderOrbit(const ExportRequest& request, ExportControl& control, ExportSink& sink) {
+    std::unique_ptr<PrivateFractal> own;
+    try {
+        own = createPrivateFractal(request, request.width, request.height);
+    } catch (const std::bad_alloc&) {
+        own.reset();
+    }
+    if (!own)
+        return failed("not enough memory for a " + sizeText(request.width, request.height) +
+                      " picture");
+    engine::Fractal& fractal = *own->fractal;
+    fractal.startFromSettings();
+    const std::uint64_t target = std::max<std::uint64_t>(request.orbitPoints, 1);
+    while (!fractal.isFinished() && !control.cancel.load(std::memory_order_relaxed)) {
+        const std::uint64_t points = fractal.pointCount.load(std::memory_order_relaxed);
+        if (points >= target)
+            break;
+        control.permille.store(
+            static_cast<int>(std::min<std::uint64_t>(points, target) * (kDone - 1) / target),
+            std::memory_order_relaxed);
+        std::this_thread::sleep_for(kOrbitPoll);
+    }
+    fractal.stopCalculation();
+    if (control.cancel.load(std::memory_order_relaxed))
+        return outcomeOf(false, control, sink);
+
+    bool ok = sink.begin(request.width, request.height, fractal.type, fractal.parameterString());
+    std::vector<platform::Color> row(static_cast<std::size_t>(request.width));
+    for (int y = 0; ok && y < request.height; ++y) {
+        for (int x = 0; x < request.width; ++x)
+            row[static_cast<std::size_t>(x)] = fractal.picture.pixel(x, y);
+        ok = !control.cancel.load(std::memory_order_relaxed) &&
+             sink.takeRow(y, row.data(), request.width);
+    }
+    if (ok)
+        control.permille.store(kDone, std::memory_order_relaxed);
+    ExportResult result = outcomeOf(ok, control, sink);
+    addStatistics(result, fractal);
+    return result;
+}
+
+}  // namespace
+
+std::optional<std::string> exportSizeProblem(engine::FractalType type, int width, int height) {
+    if (width <= 0 || height <= 0)
+        return "a picture has at least one pixel in each direction";
+    if (width > kMaxExportSide || height > kMaxExportSide) {
+        return "a " + sizeText(width, height) +
+               " picture is too large: pictures are exported up to " +
+               std::to_string(kMaxExportSide) + " pixels a side";
+    }
+    const std::uint64_t pixels =
+        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    if (engine::isOrbitType(type) && pixels > kMaxOrbitExportPixels) {
+        return "a " + sizeText(width, height) +
+               " orbit picture is too large: orbit pictures are computed whole in memory and "
+               "exported up to " +
+               std::to_string(kMaxOrbitExportPixels) + " pixels (16384x16384)";
+    }
+    return std::nullopt;
+}
+
+ExportResult renderExport(const ExportRequest& request, ExportControl& control, ExportSink& sink) {
+    if (const auto problem = exportSizeProblem(request.type, request.width, request.height))
+        return failed(*problem);
+    control.permille.store(0, std::memory_order_relaxed);
+    if (engine::isOrbitType(request.type))
+        return renderOrbit(request, control, sink);
+    return renderEscapeTime(request, control, sink);
+}
+
+bool hasPngExtension(const std::string& path) {
+    if (path.size() < 4)
+        return false;
+    std::string tail = path.substr(path.size() - 4);
+    std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    });
+    return tail == ".png";
+}
+
+ExportJob::ExportJob(ExportRequest request, std::string path, platform::Window& window,
+                     unsigned message)
+    : request_(std::move(request)), path_(std::move(path)) {
+    thread_ = std::thread([this, &window, message] {
+        try {
+            result_ = exportPicture(request_, path_, platform::StreamTargets::Refuse, control_);
+        } catch (const std::bad_alloc&) {
+            result_ = failed("not enough memory");
+        }
+        finished_.store(true, std::memory_order_release);
+        window.postMessage(message, 0, 0);
+    });
+}
+
+ExportJob::~ExportJob() {
+    cancel();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+const ExportResult& ExportJob::result() {
+    if (thread_.joinable())
+        thread_.join();
+    return result_;
+}
+
+}  // namespace app

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/fractal.h"
+#include "engine/row_sink.h"
+#include "platform/bitmap.h"
+#include "platform/window.h"
+#include "platform/write_target.h"
+
+namespace app {
+
+// The longest side of an exported picture. Escape-time pictures are computed in bands
+// of rows, so their memory grows with the width only (and the bookkeeping of the
+// tesseral scan with width plus height).
+constexpr int kMaxExportSide = 65536;
+// Orbit pictures plot their points anywhere, so they are computed whole in memory (12
+// bytes a pixel: the fractal's three surfaces): this many pixels at most (16384 x 16384),
+// as for a bitmap picture file.
+constexpr std::uint64_t kMaxOrbitExportPixels = std::uint64_t{1} << 28;
+// What an orbit export computes when nothing else is asked for.
+constexpr std::uint64_t kDefaultOrbitExportPoints = 1000000;
+
+// What to export: a type, its parameter string and colours at a size. The picture is
+// the one a window of that size computes from the same parameter string.
+struct ExportRequest {
+    engine::FractalType type = engine::kMandelbrot;
+    // The type's parameter string; empty: the type's defaults.
+    std::string parameters;
+    // The colours; empty: the built-in palette.
+    std::vector<platform::Color> colors;
+    int width = 0;
+    int height = 0;
+    // Orbit types: the points computed before the picture is written.
+    std::uint64_t orbitPoints = kDefaultOrbitExportPoints;
+    // Escape-time rows computed before they are handed on; 0 chooses by the width.
+    int bandHeight = 0;
+    // Escape-time types: a colouring (kBands, kSmooth) that replaces the one the
+    // parameter string carries.
+    std::optional<int> colouring;
+};
+
+// Why a picture of this type and size cannot be exported (one line, no file named);
+// nullopt when it can.
+std::optional<std::string> exportSizeProblem(engine::FractalType type, int width, int height);
+
+// Shared with the thread that exports: its progress and the user's cancel.
+struct ExportControl {
+    std::atomic<bool> cancel{false};
+    // 0..1000.
+    std::atomic<int> permille{0};
+};
+
+struct ExportResult {
+    enum class Outcome { Written, Cancelled, Failed };
+    Outcome outcome = Outcome::Failed;
+    std::string reason;  // why it failed, naming no file
+    std::string typeName;
+    std::uint64_t points = 0;
+    std::uint64_t iterations = 0;
+    // What the window title would note about the run ("computed in double precision").
+    std::string note;
+    bool written() const { return outcome == Outcome::Written; }
+};
+
+// Where the rows of an export go; begin() comes first with what the picture carries.
+class ExportSink : public engine::RowSink {
+  public:
+    virtual bool begin(int width, int height, engine::FractalType type,
+                       const std::string& parameters) = 0;
+    // Why the sink failed; empty when it did not.
+    virtual std::string error() const = 0;
+};
+
+// Computes the picture of request and hands it to sink row by row. An escape-time
+// picture is computed in bands, never whole; an orbit picture whole, then handed on.
+ExportResult renderExport(const ExportRequest& request, ExportControl& control, ExportSink& sink);
+
+// Writes the picture as a PNG file at path (a temporary file renamed at the end: a
+// failed or cancelled export leaves no file behind and an earlier file intact). The
+// file carries the type id and the parameter string in the text chunks "Corvane-Type"
+// and "Corvane-Parameters".
+ExportResult exportPicture(const ExportRequest& request, const std::string& path,
+                           platform::StreamTargets streams, ExportControl& control);
+
+// Whether path names a PNG file by its extension (".png", any case).
+bool hasPngExtension(const std::string& path);
+
+// One export on a thread of its own. When it ends it posts message to window (the
+// window procedure then takes the result). Destroying a job that still runs
+// cancels it and waits for it.
+class ExportJob {
+  public:
+    ExportJob(ExportRequest request, std::string path, platform::Window& window, unsigned message);
+    ~ExportJob();
+    ExportJob(const ExportJob&) = delete;
+    ExportJob& operator=(const ExportJob&) = delete;
+
+    void cancel() { control_.cancel.store(true, std::memory_order_relaxed); }
+    bool cancelling() const { return control_.cancel.load(std::memory_order_relaxed); }
+    int permille() const { return control_.permille.load(std::memory_order_relaxed); }
+    bool finished() const { return finished_.load(std::memory_order_acquire); }
+    const std::string& path() const { return path_; }
+    const ExportRequest& request() const { return request_; }
+    // Waits for the thread; the result of the export.
+    const ExportResult& result();
+
+  private:
+    ExportRequest request_;
+    std::string path_;
+    ExportControl control_;
+    ExportResult result_;
+    std::atomic<bool> finished_{false};
+    std::thread thread_;
+};
+
+}  // namespace app
