@@ -96,9 +96,8 @@ class MainFrameTest : public QObject {
         QVERIFY(!frame.windowIcon().isNull());
         QCOMPARE(actionTexts(frame.menuBar()->actions()), QStringList({"File", "Fractal", "Help"}));
         QCOMPARE(actionTexts(frame.fileMenu()->actions()),
-                 QStringList({"Open...", "Save...", "Export...", "Slideshow...",
-                              "Load Palette...", "Palette",
-                              "Options...", "-", "Exit"}));
+                 QStringList({"Open...", "Save...", "Export...", "Slideshow...", "Load Palette...",
+                              "Palette", "Options...", "-", "Exit"}));
         QCOMPARE(actionTexts(frame.fractalMenu()->actions()),
                  QStringList({"Type...", "View...", "Parameters...", "Statistics", "-", "Stop\tEsc",
                               "Continue", "Clear Screen"}));

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/factory.h"
-#include "complex/complex_fractal.h"
 #include "app/picture_export.h"
+#include "complex/complex_fractal.h"
 #include "engine/color_table.h"
 #include "engine/fractal.h"
 #include "engine/settings_key.h"

@@ -4,9 +4,9 @@
 #include <limits>
 
 #include "app/factory.h"
+#include "app/picture_export.h"
 #include "complex/escape_colouring.h"
 #include "engine/fractal.h"
-#include "app/picture_export.h"
 #include "engine/settings_key.h"
 #include "persist/bitmap_file.h"
 #include "platform/text.h"
