@@ -79,7 +79,8 @@ struct WindowRender {
 };
 
 // The type's default parameter string with the method and the arithmetic chosen.
-std::string parametersFor(engine::FractalType type, int method, bool integer, int iterations) {
+std::string parametersFor(engine::FractalType type, int method, bool integer, int iterations,
+                          int colouring = complex::kBands) {
     platform::HeadlessWindow window(8, 8);
     platform::MemorySettingsStore store;
     platform::RecordingSound sound;
@@ -91,6 +92,7 @@ std::string parametersFor(engine::FractalType type, int method, bool integer, in
     escape.useInteger = integer;
     escape.setMaxIterations(iterations);
     escape.reliefDepth = 60;
+    escape.setColouring(colouring);
     return escape.parameterString();
 }
 
@@ -127,14 +129,17 @@ TEST(PictureExport, BandsGiveWhatTheWindowComputesForEveryTypeMethodArithmeticAn
     const int bandHeights[] = {1, 2, 3, 17, 0};
     for (const engine::FractalType type : types) {
         for (const int method : methods) {
-            for (const bool integer : {true, false}) {
-                const std::string params = parametersFor(type, method, integer, 60);
+            for (const auto& [integer, colouring] :
+                 {std::pair{true, complex::kBands}, std::pair{false, complex::kBands},
+                  std::pair{true, complex::kSmooth}}) {
+                const std::string params = parametersFor(type, method, integer, 60, colouring);
                 for (const Size size : sizes) {
                     const Picture expected =
                         WindowRender(type, params, size.width, size.height).picture();
                     for (const int band : bandHeights) {
                         SCOPED_TRACE(app::fractalTypeName(type) + " method " +
                                      std::to_string(method) + (integer ? " integer " : " double ") +
+                                     (colouring == complex::kSmooth ? "smooth " : "") +
                                      std::to_string(size.width) + "x" +
                                      std::to_string(size.height) + " band " + std::to_string(band));
                         app::ExportRequest request;
