@@ -34,7 +34,8 @@ struct Result {
 
 // One complete run on a view zoomed onto the set's edge, where every method has work
 // of every kind (escaping, inside, uniform and mixed borders).
-Result run(const Make& makeType, int width, int height, int method, bool integer, int threads) {
+Result run(const Make& makeType, int width, int height, int method, bool integer, int threads,
+           int colouring) {
     Rig rig(width, height);
     const std::unique_ptr<complex::ComplexFractal> f = makeType(rig.services());
     {
@@ -44,6 +45,7 @@ Result run(const Make& makeType, int width, int height, int method, bool integer
         f->zoomByFactor(0.6);
         f->setParameters(300, f->paramReal, f->paramImag, integer);
         f->setMethod(method);
+        f->setColouring(colouring);
         f->setThreadLimit(threads);
     }
     f->startCalculation();
@@ -65,15 +67,19 @@ TEST(AllCoresTest, EveryThreadCountGivesTheOneThreadPicture) {
     const std::pair<int, int> sizes[] = {{1, 1}, {6, 6}, {241, 137}};
     for (const auto& [name, makeType] : types) {
         for (const int method : {complex::kSimple, complex::kRelief, complex::kTesseral}) {
-            for (const bool integer : {false, true}) {
+            for (const auto& [integer, colouring] :
+                 {std::pair{false, complex::kBands}, std::pair{true, complex::kBands},
+                  std::pair{false, complex::kSmooth}}) {
                 for (const auto& [width, height] : sizes) {
-                    SCOPED_TRACE(testing::Message() << name << " method " << method << " integer "
-                                                    << integer << " " << width << "x" << height);
-                    const Result one = run(makeType, width, height, method, integer, 1);
+                    SCOPED_TRACE(testing::Message()
+                                 << name << " method " << method << " integer " << integer
+                                 << " colouring " << colouring << " " << width << "x" << height);
+                    const Result one = run(makeType, width, height, method, integer, 1, colouring);
                     EXPECT_EQ(one.picture, one.window);
                     for (const int threads : {2, 7}) {
                         SCOPED_TRACE(threads);
-                        const Result many = run(makeType, width, height, method, integer, threads);
+                        const Result many =
+                            run(makeType, width, height, method, integer, threads, colouring);
                         EXPECT_EQ(many.picture, one.picture);
                         EXPECT_EQ(many.window, one.window);
                         EXPECT_EQ(many.points, one.points);
