@@ -180,15 +180,65 @@ int ComplexFractal::calculate() {
     return 0;
 }
 
-void ComplexFractal::scanSimple() {
-    for (int column = 0; column < width; ++column) {
-        const double x = view.planeX(column);
-        for (int row = 0; row < height; ++row) {
-            if (!keepRunning())
-                return;
-            const int n = evaluateAt(x, row);
-            plotCount(column, row, n);
+void ComplexFractal::PixelRun::clear() noexcept {
+    column.clear();
+    row.clear();
+    x.clear();
+    y.clear();
+}
+
+void ComplexFractal::PixelRun::add(int c, int r, double planeX, double planeY) {
+    column.push_back(c);
+    row.push_back(r);
+    x.push_back(planeX);
+    y.push_back(planeY);
+}
+
+int ComplexFractal::evaluateRun(PixelRun& run) {
+    const int size = run.size();
+    run.counts.resize(static_cast<std::size_t>(size));
+    int evaluated = 0;
+    if (const std::optional<kernels::BatchSetup> setup = batchSetup()) {
+        if (size > 0 && keepRunning()) {
+            kernels::countBatch(*setup, run.x.data(), run.y.data(), run.x.size(),
+                                run.counts.data());
+            evaluated = size;
         }
+    } else {
+        for (; evaluated < size && keepRunning(); ++evaluated) {
+            const auto i = static_cast<std::size_t>(evaluated);
+            run.counts[i] = iteratePoint(run.x[i], run.y[i]);
+        }
+    }
+    std::uint64_t iterations = 0;
+    for (int i = 0; i < evaluated; ++i)
+        iterations += static_cast<std::uint64_t>(run.counts[static_cast<std::size_t>(i)]);
+    addPoints(static_cast<std::uint64_t>(evaluated));
+    addIterations(iterations);
+    return evaluated;
+}
+
+// Column by column, each top to bottom; the pixels go to the kernels in runs that may
+// span several columns or part of one.
+void ComplexFractal::scanSimple() {
+    int column = 0;
+    int row = 0;
+    while (column < width && height > 0) {
+        run_.clear();
+        while (column < width && run_.size() < kRunPixels) {
+            run_.add(column, row, view.planeX(column), view.planeY(row));
+            if (++row == height) {
+                row = 0;
+                ++column;
+            }
+        }
+        const int evaluated = evaluateRun(run_);
+        for (int i = 0; i < evaluated; ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            plotCount(run_.column[k], run_.row[k], run_.counts[k]);
+        }
+        if (evaluated < run_.size())
+            return;
     }
 }
 
@@ -204,22 +254,42 @@ platform::Color ComplexFractal::reliefColor(int n, int previous) const noexcept 
 
 // Diagonals running down and to the right, from the bottom-left corner to the
 // top-right one, so that every pixel but a diagonal's first is shaded against its
-// upper-left neighbour.
+// upper-left neighbour. A diagonal starts in the left column or the top row, and
+// nowhere else; the runs handed to the kernels may span several diagonals or part of
+// one.
 void ComplexFractal::scanRelief() {
+    if (width <= 0 || height <= 0)
+        return;
     const int diagonals = width + height - 1;
-    for (int d = 0; d < diagonals; ++d) {
-        if (!keepRunning())
-            return;
-        int column = d < height ? 0 : d - height + 1;
-        int row = d < height ? height - 1 - d : 0;
-        int previous = -1;
-        for (; row < height && column < width; ++row, ++column) {
-            if (!keepRunning())
-                return;
-            const int n = evaluate(column, row);
-            plotPoint(column, row, reliefColor(n, previous));
+    int d = 0;
+    int column = 0;
+    int row = height - 1;
+    int previous = -1;
+    while (d < diagonals) {
+        run_.clear();
+        while (d < diagonals && run_.size() < kRunPixels) {
+            run_.add(column, row, view.planeX(column), view.planeY(row));
+            ++column;
+            ++row;
+            if (row == height || column == width) {
+                ++d;
+                column = d < height ? 0 : d - height + 1;
+                row = d < height ? height - 1 - d : 0;
+            }
+        }
+        const int evaluated = evaluateRun(run_);
+        for (int i = 0; i < evaluated; ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            const int c = run_.column[k];
+            const int r = run_.row[k];
+            if (c == 0 || r == 0)
+                previous = -1;
+            const int n = run_.counts[k];
+            plotPoint(c, r, reliefColor(n, previous));
             previous = n;
         }
+        if (evaluated < run_.size())
+            return;
     }
 }
 
@@ -243,54 +313,45 @@ void ComplexFractal::scanTesseral(int x, int y, int w, int h) {
     }
 }
 
+// The border's pixels go to the kernels as one run, in the order they are drawn.
 bool ComplexFractal::traceBorder(int x, int y, int w, int h) {
     if (w <= 0 || h <= 0)
         return true;
-    if (w == 1 && h == 1) {
-        tracePixel(x, y);
-        return true;
-    }
-    if (w == 1) {
-        for (int row = y; row < y + h; ++row) {
-            if (!keepRunning())
-                return true;
-            tracePixel(x, row);
-        }
-        return true;
-    }
-    if (h == 1) {
-        for (int column = x; column < x + w; ++column) {
-            if (!keepRunning())
-                return true;
-            tracePixel(column, y);
-        }
-        return true;
-    }
-
-    const int m = tracePixel(x, y);
+    run_.clear();
+    const auto add = [this](int column, int row) {
+        run_.add(column, row, view.planeX(column), view.planeY(row));
+    };
     const int right = x + w - 1;
     const int bottom = y + h - 1;
+    const bool line = w == 1 || h == 1;
+    if (w == 1) {
+        for (int row = y; row <= bottom; ++row)
+            add(x, row);
+    } else if (h == 1) {
+        for (int column = x; column <= right; ++column)
+            add(column, y);
+    } else {
+        add(x, y);                                   // the corner whose count m is compared
+        for (int row = y + 1; row <= bottom; ++row)  // left edge
+            add(x, row);
+        for (int column = x + 1; column <= right; ++column)  // bottom edge
+            add(column, bottom);
+        for (int row = y + 1; row < bottom; ++row)  // right edge without its corners
+            add(right, row);
+        for (int column = x + 1; column <= right; ++column)  // top edge
+            add(column, y);
+    }
+    const int evaluated = evaluateRun(run_);
     bool uniform = true;
-    for (int row = y + 1; row <= bottom; ++row) {  // left edge
-        if (!keepRunning())
-            return true;
-        uniform &= tracePixel(x, row) == m;
+    const int m = run_.counts[0];
+    for (int i = 0; i < evaluated; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        plotCount(run_.column[k], run_.row[k], run_.counts[k]);
+        uniform &= run_.counts[k] == m;
     }
-    for (int column = x + 1; column <= right; ++column) {  // bottom edge
-        if (!keepRunning())
-            return true;
-        uniform &= tracePixel(column, bottom) == m;
-    }
-    for (int row = y + 1; row < bottom; ++row) {  // right edge without its corners
-        if (!keepRunning())
-            return true;
-        uniform &= tracePixel(right, row) == m;
-    }
-    for (int column = x + 1; column <= right; ++column) {  // top edge
-        if (!keepRunning())
-            return true;
-        uniform &= tracePixel(column, y) == m;
-    }
+    // A stopped run starts no deeper subdivision.
+    if (line || evaluated < run_.size())
+        return true;
     if (!uniform)
         return false;
     fillRect(platform::Rect{x, y, x + w, y + h}, colorForCount(m));

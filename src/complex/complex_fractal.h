@@ -2,7 +2,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "complex/batch_kernels.h"
 
 #include "engine/fractal.h"
 #include "platform/bitmap.h"
@@ -48,6 +52,9 @@ class ComplexFractal : public engine::Fractal {
     virtual void setMaxIterations(int n);
     virtual void setParamReal(double value);
     virtual void setParamImag(double value);
+    // What the kernel reads, for evaluating many points at once with the batch
+    // kernels; none when the kernel runs only point by point (iteratePoint).
+    virtual std::optional<kernels::BatchSetup> batchSetup() const { return std::nullopt; }
 
     platform::Color colorForCount(int n) const noexcept;
     // Whether the kernels run in fixed point: the user's choice, unless the run's view
@@ -93,17 +100,34 @@ class ComplexFractal : public engine::Fractal {
     }
     int evaluate(int column, int row) { return evaluateAt(view.planeX(column), row); }
 
+    // Pixels to evaluate together, in the order the scan reaches them.
+    struct PixelRun {
+        std::vector<int> column;
+        std::vector<int> row;
+        std::vector<double> x;
+        std::vector<double> y;
+        std::vector<int> counts;
+        void clear() noexcept;
+        void add(int c, int r, double planeX, double planeY);
+        int size() const noexcept { return static_cast<int>(x.size()); }
+    };
+    // A scan hands the kernels this many pixels at a time at most: enough to keep the
+    // vector lanes full, few enough that a stop or a pause takes effect promptly.
+    static constexpr int kRunPixels = 4096;
+    // Counts for the run's pixels, with the statistics. Returns how many were
+    // evaluated: all, or fewer when the run was stopped. The batch kernels evaluate a
+    // whole run once the running flag has been seen set; point by point, the flag is
+    // tested before every pixel.
+    int evaluateRun(PixelRun& run);
+
   private:
     void plotCount(int column, int row, int n) { plotPoint(column, row, colorForCount(n)); }
-    int tracePixel(int column, int row) {
-        const int n = evaluate(column, row);
-        plotCount(column, row, n);
-        return n;
-    }
     platform::Color reliefColor(int n, int previous) const noexcept;
 
     // Set before each run starts, read by the worker.
     bool doubleForced_ = false;
+    // The worker's buffer for pixel runs.
+    PixelRun run_;
 };
 
 }  // namespace complex

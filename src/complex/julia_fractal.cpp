@@ -27,4 +27,9 @@ int JuliaFractal::iteratePoint(double x, double y) {
     return kernels::quadratic(x, y, paramReal, paramImag, limit);
 }
 
+std::optional<kernels::BatchSetup> JuliaFractal::batchSetup() const {
+    return kernels::BatchSetup{kernels::Formula::kJulia, maxIterations, integerArithmetic(),
+                               paramReal, paramImag};
+}
+
 }  // namespace complex

@@ -28,4 +28,9 @@ int MandelbrotFractal::iteratePoint(double x, double y) {
     return kernels::quadratic(paramReal, paramImag, x, y, limit);
 }
 
+std::optional<kernels::BatchSetup> MandelbrotFractal::batchSetup() const {
+    return kernels::BatchSetup{kernels::Formula::kMandelbrot, maxIterations, integerArithmetic(),
+                               paramReal, paramImag};
+}
+
 }  // namespace complex

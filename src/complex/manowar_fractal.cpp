@@ -27,4 +27,9 @@ int ManowarFractal::iteratePoint(double x, double y) {
     return kernels::manowar(paramReal, paramImag, x, y, limit);
 }
 
+std::optional<kernels::BatchSetup> ManowarFractal::batchSetup() const {
+    return kernels::BatchSetup{kernels::Formula::kManowar, maxIterations, integerArithmetic(),
+                               paramReal, paramImag};
+}
+
 }  // namespace complex

@@ -12,6 +12,7 @@ class ManowarFractal final : public ComplexFractal {
     void setDefaultParameters() override;
     void setDefaultView() override;
     int iteratePoint(double x, double y) override;
+    std::optional<kernels::BatchSetup> batchSetup() const override;
 };
 
 }  // namespace complex

@@ -27,4 +27,9 @@ int PhoenixFractal::iteratePoint(double x, double y) {
     return kernels::phoenix(x, y, paramReal, paramImag, limit);
 }
 
+std::optional<kernels::BatchSetup> PhoenixFractal::batchSetup() const {
+    return kernels::BatchSetup{kernels::Formula::kPhoenix, maxIterations, integerArithmetic(),
+                               paramReal, paramImag};
+}
+
 }  // namespace complex

@@ -13,6 +13,7 @@ class PhoenixFractal final : public ComplexFractal {
     void setDefaultParameters() override;
     void setDefaultView() override;
     int iteratePoint(double x, double y) override;
+    std::optional<kernels::BatchSetup> batchSetup() const override;
 };
 
 }  // namespace complex

@@ -27,4 +27,9 @@ int SpiderFractal::iteratePoint(double x, double y) {
     return kernels::spider(paramReal, paramImag, x, y, limit);
 }
 
+std::optional<kernels::BatchSetup> SpiderFractal::batchSetup() const {
+    return kernels::BatchSetup{kernels::Formula::kSpider, maxIterations, integerArithmetic(),
+                               paramReal, paramImag};
+}
+
 }  // namespace complex

@@ -25,4 +25,9 @@ int UnityFractal::iteratePoint(double x, double y) {
     return kernels::unity(x, y, limit);
 }
 
+std::optional<kernels::BatchSetup> UnityFractal::batchSetup() const {
+    return kernels::BatchSetup{kernels::Formula::kUnity, maxIterations, integerArithmetic(),
+                               paramReal, paramImag};
+}
+
 }  // namespace complex
