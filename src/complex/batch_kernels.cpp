@@ -27,17 +27,11 @@ static_assert(kMaxLanes<double> <= 8, "one byte of mask bits per group");
 
 // The double-precision steps. Each keeps the single-point kernel's operations in its
 // order (Mul and Add, never a fused multiply-add) and tests the squares from before
-// the step. A slot without a point idles on NaN: its squared magnitude never passes
-// the test, and its count never reaches the limit.
+// the step.
 template <class D>
 struct DoubleStep {
     using T = double;
     using V = hn::Vec<D>;
-    static constexpr T kIdleCount = -1e300;  // adding 1 leaves it where it is
-    static void idle(T (*fresh)[kMaxLanes<T>], int states, std::size_t l) noexcept {
-        for (int k = 0; k < states; ++k)
-            fresh[k][l] = std::numeric_limits<double>::quiet_NaN();
-    }
 };
 
 template <class D>
@@ -185,13 +179,19 @@ struct PhoenixD : DoubleStep<D> {
     V p2;
 };
 
-// Two groups of lanes in flight, each with its own state: while one group's multiply
-// is under way the other's can start, which a single chain of dependent steps cannot.
-constexpr int kGroups = 2;
+// Three groups of lanes in flight, each with its own state: while one group's
+// multiply is under way the others' can start, which a single chain of dependent steps
+// cannot. (Two groups leave the units idle part of the time, four run out of
+// registers.)
+constexpr int kGroups = 3;
+// Steps between looks at how many lanes have finished.
+constexpr int kStepsPerLook = 2;
 
-// Runs the points 0..count-1 through kGroups x Lanes(d) slots. After every step a
-// slot whose point escaped or reached the limit reports its count and takes the next
-// point, so no slot waits for the slowest of its group.
+// Runs the points 0..count-1 through kGroups x Lanes(d) lanes. A lane whose point
+// escapes or reaches the limit stops counting (its count is frozen; its state runs on
+// unused); once half a group's lanes have stopped, they report their counts and take
+// the next points. Handing over several lanes at once keeps the bookkeeping, whose
+// branches the processor cannot predict, away from most steps.
 template <class D, class F>
 HWY_INLINE void runLanes(D d, const F& f, std::size_t count, int limit, int* counts) noexcept {
     using T = hn::TFromD<D>;
@@ -200,69 +200,84 @@ HWY_INLINE void runLanes(D d, const F& f, std::size_t count, int limit, int* cou
     constexpr int K = F::kStates;
     constexpr std::size_t kMax = kMaxLanes<T>;
     const std::size_t lanes = hn::Lanes(d);
+    const std::size_t handOver = lanes > 1 ? lanes / 2 : 1;
 
-    HWY_ALIGN T fresh[K][kMax];
-    HWY_ALIGN T freshCount[kMax];
-    HWY_ALIGN T countOut[kMax];
+    // Counts run in 64-bit integer lanes, which leaves the floating-point units to the
+    // kernel's own arithmetic.
+    const hn::RebindToSigned<D> di;
+    using VI = hn::Vec<decltype(di)>;
+
+    HWY_ALIGN T fresh[K][kMax] = {};
+    HWY_ALIGN T freshLive[kMax] = {};
+    HWY_ALIGN std::int64_t countOut[kMax] = {};
     std::ptrdiff_t index[kGroups][kMax];
     V s[kGroups][K];
-    V n[kGroups];
+    VI n[kGroups];
+    M active[kGroups];
     std::size_t next = 0;
-    std::size_t live = 0;
+    const V zero = hn::Zero(d);
+    const V one = hn::Set(d, T(1));
+    const VI oneI = hn::Set(di, std::int64_t{1});
+    const VI limitI = hn::Set(di, std::int64_t{limit});
 
-    const auto fill = [&](int g, std::size_t l) {
-        if (next < count) {
-            f.start(next, fresh, l);
-            index[g][l] = static_cast<std::ptrdiff_t>(next++);
-            freshCount[l] = T(0);
-            ++live;
-        } else {
-            F::idle(fresh, K, l);
-            index[g][l] = -1;
-            freshCount[l] = F::kIdleCount;
+    // Every lane of group g that is not active reports its point's count, if it has a
+    // point, and takes the next point, if there is one.
+    const auto handOverIdle = [&](int g) {
+        const M idle = hn::Not(active[g]);
+        std::uint8_t bits[8] = {};
+        hn::StoreMaskBits(d, idle, bits);
+        hn::Store(n[g], di, countOut);
+        for (unsigned pending = bits[0]; pending != 0; pending &= pending - 1) {
+            const auto l = static_cast<std::size_t>(__builtin_ctz(pending));
+            if (index[g][l] >= 0)
+                counts[index[g][l]] = static_cast<int>(countOut[l]);
+            if (next < count) {
+                f.start(next, fresh, l);
+                index[g][l] = static_cast<std::ptrdiff_t>(next++);
+                freshLive[l] = T(1);
+            } else {
+                index[g][l] = -1;
+                freshLive[l] = T(0);
+            }
         }
+        for (int k = 0; k < K; ++k)
+            s[g][k] = hn::IfThenElse(idle, hn::Load(d, fresh[k]), s[g][k]);
+        n[g] = hn::IfThenElseZero(hn::RebindMask(di, active[g]), n[g]);
+        active[g] = hn::Or(active[g], hn::And(idle, hn::Eq(hn::Load(d, freshLive), one)));
     };
+
     for (int g = 0; g < kGroups; ++g) {
         for (std::size_t l = 0; l < lanes; ++l)
-            fill(g, l);
+            index[g][l] = -1;
         for (int k = 0; k < K; ++k)
-            s[g][k] = hn::Load(d, fresh[k]);
-        n[g] = hn::Load(d, freshCount);
+            s[g][k] = zero;
+        n[g] = hn::Zero(di);
+        active[g] = hn::FirstN(d, 0);
+        handOverIdle(g);
     }
-
-    const V one = hn::Set(d, T(1));
-    const V limitV = hn::Set(d, static_cast<T>(limit));
-    while (live > 0) {
-        M done[kGroups];
-        for (int g = 0; g < kGroups; ++g) {
-            n[g] = hn::Add(n[g], one);
-            const M escaped = f.step(s[g]);
-            done[g] = hn::Or(escaped, hn::Eq(n[g], limitV));
-        }
-        M any = done[0];
-        for (int g = 1; g < kGroups; ++g)
-            any = hn::Or(any, done[g]);
-        if (HWY_LIKELY(hn::AllFalse(d, any)))
-            continue;
-        for (int g = 0; g < kGroups; ++g) {
-            std::uint8_t bits[8] = {};
-            hn::StoreMaskBits(d, done[g], bits);
-            unsigned pending = bits[0];
-            if (pending == 0)
-                continue;
-            hn::Store(n[g], d, countOut);
-            while (pending != 0) {
-                const auto l = static_cast<std::size_t>(__builtin_ctz(pending));
-                pending &= pending - 1;
-                if (index[g][l] >= 0) {
-                    counts[index[g][l]] = static_cast<int>(countOut[l]);
-                    --live;
-                }
-                fill(g, l);
+    for (;;) {
+        for (int step = 0; step < kStepsPerLook; ++step) {
+            for (int g = 0; g < kGroups; ++g) {
+                n[g] = hn::Add(n[g], hn::IfThenElseZero(hn::RebindMask(di, active[g]), oneI));
+                const M escaped = f.step(s[g]);
+                const M limited = hn::RebindMask(d, hn::Eq(n[g], limitI));
+                active[g] = hn::AndNot(hn::Or(escaped, limited), active[g]);
             }
-            for (int k = 0; k < K; ++k)
-                s[g][k] = hn::IfThenElse(done[g], hn::Load(d, fresh[k]), s[g][k]);
-            n[g] = hn::IfThenElse(done[g], hn::Load(d, freshCount), n[g]);
+        }
+        if (next < count) {
+            for (int g = 0; g < kGroups; ++g) {
+                if (lanes - hn::CountTrue(d, active[g]) >= handOver)
+                    handOverIdle(g);
+            }
+            continue;
+        }
+        M any = active[0];
+        for (int g = 1; g < kGroups; ++g)
+            any = hn::Or(any, active[g]);
+        if (hn::AllFalse(d, any)) {
+            for (int g = 0; g < kGroups; ++g)
+                handOverIdle(g);
+            return;
         }
     }
 }
@@ -276,12 +291,6 @@ struct FixedStep {
     using T = std::uint64_t;
     using V = hn::Vec<D>;
     using DI = hn::RebindToSigned<D>;
-    // A count that never reaches the limit while the others finish.
-    static constexpr T kIdleCount = T{1} << 62;
-    static void idle(T (*fresh)[kMaxLanes<T>], int states, std::size_t l) noexcept {
-        for (int k = 0; k < states; ++k)
-            fresh[k][l] = 0;
-    }
     static HWY_INLINE V mul(V a, V b) noexcept {
         const D d;
         const DI di;

@@ -16,15 +16,24 @@ namespace complex::kernels::interleaved {
 
 using fixed28::Fixed28;
 
-// The plane points of one batch and the settings they share.
+// The plane points of one batch and the settings they share, with the parameters
+// converted once.
 struct Points {
+    Points(const double* xs, const double* ys, const BatchSetup& s) noexcept
+        : x(xs),
+          y(ys),
+          setup(s),
+          realFixed(fixed28::toFixed28(s.paramReal)),
+          imagFixed(fixed28::toFixed28(s.paramImag)) {}
     const double* x;
     const double* y;
     BatchSetup setup;
+    Fixed28 realFixed;
+    Fixed28 imagFixed;
     Fixed28 fx(std::size_t i) const noexcept { return fixed28::toFixed28(x[i]); }
     Fixed28 fy(std::size_t i) const noexcept { return fixed28::toFixed28(y[i]); }
-    Fixed28 real() const noexcept { return fixed28::toFixed28(setup.paramReal); }
-    Fixed28 imag() const noexcept { return fixed28::toFixed28(setup.paramImag); }
+    Fixed28 real() const noexcept { return realFixed; }
+    Fixed28 imag() const noexcept { return imagFixed; }
 };
 
 // z' = z^2 + c: Mandelbrot (z from the parameters) or Julia (c from the parameters).
