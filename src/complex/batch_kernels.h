@@ -8,8 +8,8 @@
 #include "complex/fixed28.h"
 
 // The escape-time kernels over many plane points at once: several pixels in flight
-// per core (vector lanes in double precision, and in fixed point where the machine
-// multiplies 64-bit lanes, otherwise interleaved scalar pixels). Every count is the
+// per core in vector lanes (in fixed point only where the machine multiplies 64-bit
+// lanes; elsewhere fixed point runs point by point). Every count is the
 // one the single-point kernel in escape_kernels.h returns for the same point, bit for
 // bit: the same operations in the same order, the same escape tests, no contracted
 // multiply-adds.
