@@ -159,6 +159,32 @@ void ComplexFractal::clearPicture() {}
 void ComplexFractal::prepareColouring() {
     runColouring_ =
         EscapeColouring(colorTable, maxIterations, colouring.load(std::memory_order_relaxed));
+    // The batch kernels give counts only: smooth colours need the escaping value too.
+    runBatch_ = runColouring_.smooth() ? std::nullopt : batchSetup();
+}
+
+void ComplexFractal::PixelRun::clear() noexcept {
+    column.clear();
+    row.clear();
+    x.clear();
+    y.clear();
+}
+
+void ComplexFractal::PixelRun::add(int c, int r, double planeX, double planeY) {
+    column.push_back(c);
+    row.push_back(r);
+    x.push_back(planeX);
+    y.push_back(planeY);
+}
+
+bool ComplexFractal::evaluateRun(PixelRun& run, Tally& tally) {
+    if (!keepRunning())
+        return false;
+    run.counts.resize(static_cast<std::size_t>(run.size()));
+    kernels::countBatch(*runBatch_, run.x.data(), run.y.data(), run.x.size(), run.counts.data());
+    for (const int n : run.counts)
+        tally.count(n);
+    return true;
 }
 
 int ComplexFractal::calculate() {
@@ -192,6 +218,8 @@ void ComplexFractal::scanSimple() {
 }
 
 bool ComplexFractal::scanColumn(int column) {
+    if (batched())
+        return scanColumnBatched(column);
     Tally tally(*this);
     const double x = view.planeX(column);
     for (int row = 0; row < height; ++row) {
@@ -218,6 +246,8 @@ void ComplexFractal::scanRelief() {
 }
 
 bool ComplexFractal::scanDiagonal(int diagonal) {
+    if (batched())
+        return scanDiagonalBatched(diagonal);
     if (!keepRunning())
         return false;
     Tally tally(*this);
@@ -297,6 +327,8 @@ bool ComplexFractal::traceBorder(int x, int y, int w, int h) {
 bool ComplexFractal::traceBorderTallied(int x, int y, int w, int h, Tally& tally) {
     if (w <= 0 || h <= 0)
         return true;
+    if (batched())
+        return traceBorderBatched(x, y, w, h, tally);
     if (w == 1 && h == 1) {
         tracePixel(x, y, tally);
         return true;
@@ -344,6 +376,10 @@ bool ComplexFractal::traceBorderTallied(int x, int y, int w, int h, Tally& tally
     }
     if (!uniform)
         return false;
+    return fillUniformBorder(x, y, w, h, m, tally);
+}
+
+bool ComplexFractal::fillUniformBorder(int x, int y, int w, int h, int m, Tally& tally) {
     // Smooth colours differ within one count: only a rectangle of inside points is
     // one colour, black.
     if (runColouring_.smooth() && !runColouring_.inside(m)) {
@@ -355,6 +391,87 @@ bool ComplexFractal::traceBorderTallied(int x, int y, int w, int h, Tally& tally
     filledPixels.fetch_add(static_cast<std::uint64_t>(w - 2) * static_cast<std::uint64_t>(h - 2),
                            std::memory_order_relaxed);
     return true;
+}
+
+// The same scans with the pixels handed to the batch kernels in runs: the same
+// pixels, counts and colours, and a stop seen between runs.
+bool ComplexFractal::scanColumnBatched(int column) {
+    thread_local PixelRun run;
+    Tally tally(*this);
+    const double x = view.planeX(column);
+    for (int first = 0; first < height; first += kRunPixels) {
+        run.clear();
+        for (int row = first; row < std::min(height, first + kRunPixels); ++row)
+            run.add(column, row, x, view.planeY(row));
+        if (!evaluateRun(run, tally))
+            return false;
+        for (std::size_t k = 0; k < run.counts.size(); ++k)
+            plotPoint(column, run.row[k], runColouring_.band(run.counts[k]));
+    }
+    return true;
+}
+
+bool ComplexFractal::scanDiagonalBatched(int diagonal) {
+    thread_local PixelRun run;
+    Tally tally(*this);
+    run.clear();
+    int column = diagonal < height ? 0 : diagonal - height + 1;
+    int row = diagonal < height ? height - 1 - diagonal : 0;
+    for (; row < height && column < width; ++row, ++column)
+        run.add(column, row, view.planeX(column), view.planeY(row));
+    if (!evaluateRun(run, tally))
+        return false;
+    const int depth = reliefDepth.load(std::memory_order_relaxed);
+    EscapeValue previous{-1, -1.0};
+    for (std::size_t k = 0; k < run.counts.size(); ++k) {
+        const EscapeValue value{run.counts[k], static_cast<double>(run.counts[k])};
+        plotPoint(run.column[k], run.row[k], runColouring_.relief(value, previous, depth));
+        previous = value;
+    }
+    return true;
+}
+
+// The border's pixels go to the kernels as one run, in the order they are drawn.
+bool ComplexFractal::traceBorderBatched(int x, int y, int w, int h, Tally& tally) {
+    thread_local PixelRun run;
+    run.clear();
+    const auto add = [this](int column, int row) {
+        run.add(column, row, view.planeX(column), view.planeY(row));
+    };
+    const int right = x + w - 1;
+    const int bottom = y + h - 1;
+    const bool line = w == 1 || h == 1;
+    if (w == 1) {
+        for (int row = y; row <= bottom; ++row)
+            add(x, row);
+    } else if (h == 1) {
+        for (int column = x; column <= right; ++column)
+            add(column, y);
+    } else {
+        add(x, y);                                   // the corner whose count m is compared
+        for (int row = y + 1; row <= bottom; ++row)  // left edge
+            add(x, row);
+        for (int column = x + 1; column <= right; ++column)  // bottom edge
+            add(column, bottom);
+        for (int row = y + 1; row < bottom; ++row)  // right edge without its corners
+            add(right, row);
+        for (int column = x + 1; column <= right; ++column)  // top edge
+            add(column, y);
+    }
+    // A stopped run starts no deeper subdivision.
+    if (!evaluateRun(run, tally))
+        return true;
+    const int m = run.counts[0];
+    bool uniform = true;
+    for (std::size_t k = 0; k < run.counts.size(); ++k) {
+        plotPoint(run.column[k], run.row[k], runColouring_.band(run.counts[k]));
+        uniform &= run.counts[k] == m;
+    }
+    if (line)
+        return true;
+    if (!uniform)
+        return false;
+    return fillUniformBorder(x, y, w, h, m, tally);
 }
 
 void ComplexFractal::traceInside(int x, int y, int w, int h, Tally& tally) {

@@ -2,8 +2,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "complex/batch_kernels.h"
 #include "complex/escape_colouring.h"
 #include "complex/escape_value.h"
 #include "engine/fractal.h"
@@ -46,6 +49,9 @@ class ComplexFractal : public engine::Fractal {
     // count smooth colouring blends by. Without a kernel of its own a type gives its
     // whole count as the continuous one (bands).
     virtual EscapeValue smoothPoint(double x, double y);
+    // What the kernel reads, for evaluating many points at once with the batch
+    // kernels; none when the kernel runs only point by point (iteratePoint).
+    virtual std::optional<kernels::BatchSetup> batchSetup() const { return std::nullopt; }
     virtual void setParameters(int iterations, double real, double imag, bool integer);
     virtual void setMaxIterations(int n);
     virtual void setParamReal(double value);
@@ -150,6 +156,30 @@ class ComplexFractal : public engine::Fractal {
         plotPoint(column, row, runColouring_.plain(value));
         return value;
     }
+    // Pixels the batch kernels evaluate together, in the order the scan reaches them.
+    struct PixelRun {
+        std::vector<int> column;
+        std::vector<int> row;
+        std::vector<double> x;
+        std::vector<double> y;
+        std::vector<int> counts;
+        void clear() noexcept;
+        void add(int c, int r, double planeX, double planeY);
+        int size() const noexcept { return static_cast<int>(x.size()); }
+    };
+    // A scan hands the kernels this many pixels at a time at most: enough to keep the
+    // vector lanes full, few enough that a stop or a pause takes effect promptly.
+    static constexpr int kRunPixels = 4096;
+    // Counts of the run's pixels with the batch kernels, added to tally; false (nothing
+    // evaluated) when the run was stopped.
+    bool evaluateRun(PixelRun& run, Tally& tally);
+    // A banded run's pixels go to the batch kernels in runs; smooth ones (and a type
+    // without batch kernels) point by point.
+    bool batched() const noexcept { return runBatch_.has_value(); }
+    bool scanColumnBatched(int column);
+    bool scanDiagonalBatched(int diagonal);
+    bool traceBorderBatched(int x, int y, int w, int h, Tally& tally);
+    bool fillUniformBorder(int x, int y, int w, int h, int m, Tally& tally);
     bool traceBorderTallied(int x, int y, int w, int h, Tally& tally);
     bool scanColumn(int column);
     bool scanDiagonal(int diagonal);
@@ -160,6 +190,8 @@ class ComplexFractal : public engine::Fractal {
 
     // The colouring of the run going on, taken when its scan starts.
     EscapeColouring runColouring_{colorTable, 1, kBands};
+    // The batch kernels' setup for the run going on; none: point by point.
+    std::optional<kernels::BatchSetup> runBatch_;
 
     // Set before each run starts, read by the worker.
     bool doubleForced_ = false;

@@ -33,4 +33,9 @@ EscapeValue JuliaFractal::smoothPoint(double x, double y) {
     return kernels::quadraticSmooth(x, y, paramReal, paramImag, maxIterations);
 }
 
+std::optional<kernels::BatchSetup> JuliaFractal::batchSetup() const {
+    return kernels::BatchSetup{kernels::Formula::kJulia, maxIterations, integerArithmetic(),
+                               paramReal, paramImag};
+}
+
 }  // namespace complex

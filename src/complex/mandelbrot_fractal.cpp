@@ -34,4 +34,9 @@ EscapeValue MandelbrotFractal::smoothPoint(double x, double y) {
     return kernels::quadraticSmooth(paramReal, paramImag, x, y, maxIterations);
 }
 
+std::optional<kernels::BatchSetup> MandelbrotFractal::batchSetup() const {
+    return kernels::BatchSetup{kernels::Formula::kMandelbrot, maxIterations, integerArithmetic(),
+                               paramReal, paramImag};
+}
+
 }  // namespace complex

@@ -33,4 +33,9 @@ EscapeValue ManowarFractal::smoothPoint(double x, double y) {
     return kernels::manowarSmooth(paramReal, paramImag, x, y, maxIterations);
 }
 
+std::optional<kernels::BatchSetup> ManowarFractal::batchSetup() const {
+    return kernels::BatchSetup{kernels::Formula::kManowar, maxIterations, integerArithmetic(),
+                               paramReal, paramImag};
+}
+
 }  // namespace complex

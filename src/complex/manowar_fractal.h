@@ -13,6 +13,7 @@ class ManowarFractal final : public ComplexFractal {
     void setDefaultView() override;
     int iteratePoint(double x, double y) override;
     EscapeValue smoothPoint(double x, double y) override;
+    std::optional<kernels::BatchSetup> batchSetup() const override;
 };
 
 }  // namespace complex

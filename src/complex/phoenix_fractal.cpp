@@ -33,4 +33,9 @@ EscapeValue PhoenixFractal::smoothPoint(double x, double y) {
     return kernels::phoenixSmooth(x, y, paramReal, paramImag, maxIterations);
 }
 
+std::optional<kernels::BatchSetup> PhoenixFractal::batchSetup() const {
+    return kernels::BatchSetup{kernels::Formula::kPhoenix, maxIterations, integerArithmetic(),
+                               paramReal, paramImag};
+}
+
 }  // namespace complex

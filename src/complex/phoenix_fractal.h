@@ -14,6 +14,7 @@ class PhoenixFractal final : public ComplexFractal {
     void setDefaultView() override;
     int iteratePoint(double x, double y) override;
     EscapeValue smoothPoint(double x, double y) override;
+    std::optional<kernels::BatchSetup> batchSetup() const override;
 };
 
 }  // namespace complex

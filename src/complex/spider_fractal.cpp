@@ -33,4 +33,9 @@ EscapeValue SpiderFractal::smoothPoint(double x, double y) {
     return kernels::spiderSmooth(paramReal, paramImag, x, y, maxIterations);
 }
 
+std::optional<kernels::BatchSetup> SpiderFractal::batchSetup() const {
+    return kernels::BatchSetup{kernels::Formula::kSpider, maxIterations, integerArithmetic(),
+                               paramReal, paramImag};
+}
+
 }  // namespace complex

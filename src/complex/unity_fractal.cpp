@@ -31,4 +31,9 @@ EscapeValue UnityFractal::smoothPoint(double x, double y) {
     return kernels::unitySmooth(x, y, maxIterations);
 }
 
+std::optional<kernels::BatchSetup> UnityFractal::batchSetup() const {
+    return kernels::BatchSetup{kernels::Formula::kUnity, maxIterations, integerArithmetic(),
+                               paramReal, paramImag};
+}
+
 }  // namespace complex

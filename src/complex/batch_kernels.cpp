@@ -1,0 +1,565 @@
+// The batch kernels, compiled once per instruction set; the best one the machine has
+// is chosen when the first batch runs.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "complex/batch_kernels.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+#include "complex/batch_kernels.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace complex::kernels::HWY_NAMESPACE {
+namespace {
+
+namespace hn = hwy::HWY_NAMESPACE;
+using fixed28::Fixed28;
+
+// The plane points of one batch and the settings they share, with the parameters
+// converted once.
+struct Points {
+    Points(const double* xs, const double* ys, const BatchSetup& s) noexcept
+        : x(xs),
+          y(ys),
+          setup(s),
+          realFixed(fixed28::toFixed28(s.paramReal)),
+          imagFixed(fixed28::toFixed28(s.paramImag)) {}
+    const double* x;
+    const double* y;
+    BatchSetup setup;
+    Fixed28 realFixed;
+    Fixed28 imagFixed;
+    Fixed28 fx(std::size_t i) const noexcept { return fixed28::toFixed28(x[i]); }
+    Fixed28 fy(std::size_t i) const noexcept { return fixed28::toFixed28(y[i]); }
+    Fixed28 real() const noexcept { return realFixed; }
+    Fixed28 imag() const noexcept { return imagFixed; }
+};
+
+template <class T>
+constexpr std::size_t kMaxLanes = HWY_MAX_BYTES / sizeof(T);
+static_assert(kMaxLanes<double> <= 8, "one byte of mask bits per group");
+
+// The double-precision steps. Each keeps the single-point kernel's operations in its
+// order (Mul and Add, never a fused multiply-add) and tests the squares from before
+// the step.
+template <class D>
+struct DoubleStep {
+    using T = double;
+    using V = hn::Vec<D>;
+};
+
+template <class D>
+struct QuadraticD : DoubleStep<D> {
+    using typename DoubleStep<D>::V;
+    static constexpr int kStates = 4;  // zr, zi, cr, ci
+    QuadraticD(D d, const Points& points, bool isJulia)
+        : p(points), julia(isJulia), two(hn::Set(d, 2.0)), four(hn::Set(d, 4.0)) {}
+    void start(std::size_t i, double (*fresh)[kMaxLanes<double>], std::size_t l) const noexcept {
+        const double a = julia ? p.x[i] : p.setup.paramReal;
+        const double b = julia ? p.y[i] : p.setup.paramImag;
+        const double c = julia ? p.setup.paramReal : p.x[i];
+        const double e = julia ? p.setup.paramImag : p.y[i];
+        fresh[0][l] = a;
+        fresh[1][l] = b;
+        fresh[2][l] = c;
+        fresh[3][l] = e;
+    }
+    HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
+        const V zr = s[0];
+        const V zi = s[1];
+        const V xx = hn::Mul(zr, zr);
+        const V yy = hn::Mul(zi, zi);
+        s[0] = hn::Add(hn::Sub(xx, yy), s[2]);
+        s[1] = hn::Add(hn::Mul(hn::Mul(zi, zr), two), s[3]);
+        return hn::Ge(hn::Add(yy, xx), four);
+    }
+    const Points& p;
+    bool julia;
+    V two;
+    V four;
+};
+
+template <class D>
+struct UnityD : DoubleStep<D> {
+    using typename DoubleStep<D>::V;
+    static constexpr int kStates = 2;  // zr, zi
+    UnityD(D d, const Points& points) : p(points), two(hn::Set(d, 2.0)) {}
+    void start(std::size_t i, double (*fresh)[kMaxLanes<double>], std::size_t l) const noexcept {
+        fresh[0][l] = p.x[i];
+        fresh[1][l] = p.y[i];
+    }
+    HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
+        const V xx = hn::Mul(s[0], s[0]);
+        const V yy = hn::Mul(s[1], s[1]);
+        const V k = hn::Add(yy, xx);
+        const V t = hn::Sub(two, k);
+        s[1] = hn::Mul(t, s[0]);
+        s[0] = hn::Mul(t, s[1]);
+        return hn::Ge(k, two);
+    }
+    const Points& p;
+    V two;
+};
+
+template <class D>
+struct SpiderD : DoubleStep<D> {
+    using typename DoubleStep<D>::V;
+    static constexpr int kStates = 4;  // zr, zi, cr, ci
+    SpiderD(D d, const Points& points)
+        : p(points), two(hn::Set(d, 2.0)), four(hn::Set(d, 4.0)), half(hn::Set(d, 0.5)) {}
+    void start(std::size_t i, double (*fresh)[kMaxLanes<double>], std::size_t l) const noexcept {
+        fresh[0][l] = p.setup.paramReal;
+        fresh[1][l] = p.setup.paramImag;
+        fresh[2][l] = p.x[i];
+        fresh[3][l] = p.y[i];
+    }
+    HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
+        const V zr = s[0];
+        const V zi = s[1];
+        const V xx = hn::Mul(zr, zr);
+        const V yy = hn::Mul(zi, zi);
+        s[0] = hn::Add(hn::Sub(xx, yy), s[2]);
+        s[1] = hn::Add(hn::Mul(hn::Mul(zi, zr), two), s[3]);
+        s[2] = hn::Add(hn::Mul(s[2], half), s[0]);
+        s[3] = hn::Add(hn::Mul(s[3], half), s[1]);
+        return hn::Ge(hn::Add(yy, xx), four);
+    }
+    const Points& p;
+    V two;
+    V four;
+    V half;
+};
+
+template <class D>
+struct ManowarD : DoubleStep<D> {
+    using typename DoubleStep<D>::V;
+    static constexpr int kStates = 6;  // zr, zi, wr, wi, cr, ci
+    ManowarD(D d, const Points& points) : p(points), two(hn::Set(d, 2.0)), four(hn::Set(d, 4.0)) {}
+    void start(std::size_t i, double (*fresh)[kMaxLanes<double>], std::size_t l) const noexcept {
+        fresh[0][l] = p.setup.paramReal;
+        fresh[1][l] = p.setup.paramImag;
+        fresh[2][l] = p.x[i];
+        fresh[3][l] = p.y[i];
+        fresh[4][l] = p.x[i];
+        fresh[5][l] = p.y[i];
+    }
+    HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
+        const V zr = s[0];
+        const V zi = s[1];
+        const V xx = hn::Mul(zr, zr);
+        const V yy = hn::Mul(zi, zi);
+        s[0] = hn::Add(hn::Add(hn::Sub(xx, yy), s[2]), s[4]);
+        s[1] = hn::Add(hn::Add(hn::Mul(hn::Mul(zi, zr), two), s[3]), s[5]);
+        s[2] = zr;
+        s[3] = zi;
+        return hn::Ge(hn::Add(yy, xx), four);
+    }
+    const Points& p;
+    V two;
+    V four;
+};
+
+template <class D>
+struct PhoenixD : DoubleStep<D> {
+    using typename DoubleStep<D>::V;
+    static constexpr int kStates = 4;  // zr, zi, wr, wi
+    PhoenixD(D d, const Points& points)
+        : p(points),
+          two(hn::Set(d, 2.0)),
+          four(hn::Set(d, 4.0)),
+          p1(hn::Set(d, points.setup.paramReal)),
+          p2(hn::Set(d, points.setup.paramImag)) {}
+    void start(std::size_t i, double (*fresh)[kMaxLanes<double>], std::size_t l) const noexcept {
+        fresh[0][l] = p.x[i];
+        fresh[1][l] = p.y[i];
+        fresh[2][l] = 0.0;
+        fresh[3][l] = 0.0;
+    }
+    HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
+        const V zr = s[0];
+        const V zi = s[1];
+        const V xx = hn::Mul(zr, zr);
+        const V yy = hn::Mul(zi, zi);
+        s[0] = hn::Add(hn::Add(hn::Mul(p2, s[2]), hn::Sub(xx, yy)), p1);
+        s[1] = hn::Add(hn::Mul(p2, s[3]), hn::Mul(hn::Mul(zi, zr), two));
+        s[2] = zr;
+        s[3] = zi;
+        return hn::Ge(hn::Add(yy, xx), four);
+    }
+    const Points& p;
+    V two;
+    V four;
+    V p1;
+    V p2;
+};
+
+// Three groups of lanes in flight, each with its own state: while one group's
+// multiply is under way the others' can start, which a single chain of dependent steps
+// cannot. (Two groups leave the units idle part of the time, four run out of
+// registers.)
+constexpr int kGroups = 3;
+// Steps between looks at how many lanes have finished.
+constexpr int kStepsPerLook = 2;
+
+// Runs the points 0..count-1 through kGroups x Lanes(d) lanes. A lane whose point
+// escapes or reaches the limit stops counting (its count is frozen; its state runs on
+// unused); once half a group's lanes have stopped, they report their counts and take
+// the next points. Handing over several lanes at once keeps the bookkeeping, whose
+// branches the processor cannot predict, away from most steps.
+template <class D, class F>
+HWY_INLINE void runLanes(D d, const F& f, std::size_t count, int limit, int* counts) noexcept {
+    using T = hn::TFromD<D>;
+    using V = hn::Vec<D>;
+    using M = hn::Mask<D>;
+    constexpr int K = F::kStates;
+    constexpr std::size_t kMax = kMaxLanes<T>;
+    const std::size_t lanes = hn::Lanes(d);
+    const std::size_t handOver = lanes > 1 ? lanes / 2 : 1;
+
+    // Counts run in 64-bit integer lanes, which leaves the floating-point units to the
+    // kernel's own arithmetic.
+    const hn::RebindToSigned<D> di;
+    using VI = hn::Vec<decltype(di)>;
+
+    HWY_ALIGN T fresh[K][kMax] = {};
+    HWY_ALIGN T freshLive[kMax] = {};
+    HWY_ALIGN std::int64_t countOut[kMax] = {};
+    std::ptrdiff_t index[kGroups][kMax];
+    V s[kGroups][K];
+    VI n[kGroups];
+    M active[kGroups];
+    std::size_t next = 0;
+    const V zero = hn::Zero(d);
+    const V one = hn::Set(d, T(1));
+    const VI oneI = hn::Set(di, std::int64_t{1});
+    const VI limitI = hn::Set(di, std::int64_t{limit});
+
+    // Every lane of group g that is not active reports its point's count, if it has a
+    // point, and takes the next point, if there is one.
+    const auto handOverIdle = [&](int g) {
+        const M idle = hn::Not(active[g]);
+        std::uint8_t bits[8] = {};
+        hn::StoreMaskBits(d, idle, bits);
+        hn::Store(n[g], di, countOut);
+        for (unsigned pending = bits[0]; pending != 0; pending &= pending - 1) {
+            const auto l = static_cast<std::size_t>(__builtin_ctz(pending));
+            if (index[g][l] >= 0)
+                counts[index[g][l]] = static_cast<int>(countOut[l]);
+            if (next < count) {
+                f.start(next, fresh, l);
+                index[g][l] = static_cast<std::ptrdiff_t>(next++);
+                freshLive[l] = T(1);
+            } else {
+                index[g][l] = -1;
+                freshLive[l] = T(0);
+            }
+        }
+        for (int k = 0; k < K; ++k)
+            s[g][k] = hn::IfThenElse(idle, hn::Load(d, fresh[k]), s[g][k]);
+        n[g] = hn::IfThenElseZero(hn::RebindMask(di, active[g]), n[g]);
+        active[g] = hn::Or(active[g], hn::And(idle, hn::Eq(hn::Load(d, freshLive), one)));
+    };
+
+    for (int g = 0; g < kGroups; ++g) {
+        for (std::size_t l = 0; l < lanes; ++l)
+            index[g][l] = -1;
+        for (int k = 0; k < K; ++k)
+            s[g][k] = zero;
+        n[g] = hn::Zero(di);
+        active[g] = hn::FirstN(d, 0);
+        handOverIdle(g);
+    }
+    for (;;) {
+        for (int step = 0; step < kStepsPerLook; ++step) {
+            for (int g = 0; g < kGroups; ++g) {
+                n[g] = hn::Add(n[g], hn::IfThenElseZero(hn::RebindMask(di, active[g]), oneI));
+                const M escaped = f.step(s[g]);
+                const M limited = hn::RebindMask(d, hn::Eq(n[g], limitI));
+                active[g] = hn::AndNot(hn::Or(escaped, limited), active[g]);
+            }
+        }
+        if (next < count) {
+            for (int g = 0; g < kGroups; ++g) {
+                if (lanes - hn::CountTrue(d, active[g]) >= handOver)
+                    handOverIdle(g);
+            }
+            continue;
+        }
+        M any = active[0];
+        for (int g = 1; g < kGroups; ++g)
+            any = hn::Or(any, active[g]);
+        if (hn::AllFalse(d, any)) {
+            for (int g = 0; g < kGroups; ++g)
+                handOverIdle(g);
+            return;
+        }
+    }
+}
+
+#if HWY_TARGET <= HWY_AVX3
+// Fixed point in 64-bit lanes, where the machine multiplies them in one instruction.
+// The word is unsigned so that products and sums wrap; shifts and the signed test go
+// through the signed view, as in the single-point kernels.
+template <class D>
+struct FixedStep {
+    using T = std::uint64_t;
+    using V = hn::Vec<D>;
+    using DI = hn::RebindToSigned<D>;
+    static HWY_INLINE V mul(V a, V b) noexcept {
+        const D d;
+        const DI di;
+        return hn::BitCast(d, hn::ShiftRight<fixed28::kFractionBits>(hn::BitCast(di, a * b)));
+    }
+    static HWY_INLINE V dbl(V a, V b) noexcept {
+        const D d;
+        const DI di;
+        return hn::BitCast(d, hn::ShiftRight<fixed28::kFractionBits - 1>(hn::BitCast(di, a * b)));
+    }
+    static HWY_INLINE V half(V a) noexcept {
+        const D d;
+        const DI di;
+        return hn::BitCast(d, hn::ShiftRight<1>(hn::BitCast(di, a)));
+    }
+};
+
+template <class D>
+struct QuadraticF : FixedStep<D> {
+    using Base = FixedStep<D>;
+    using typename Base::V;
+    static constexpr int kStates = 4;  // zr, zi, cr, ci
+    QuadraticF(D d, const Points& points, bool isJulia)
+        : p(points), julia(isJulia), fourLess(hn::Set(d, fixed28::kFour - 1)) {}
+    void start(std::size_t i, Fixed28 (*fresh)[kMaxLanes<Fixed28>], std::size_t l) const noexcept {
+        fresh[0][l] = julia ? p.fx(i) : p.real();
+        fresh[1][l] = julia ? p.fy(i) : p.imag();
+        fresh[2][l] = julia ? p.real() : p.fx(i);
+        fresh[3][l] = julia ? p.imag() : p.fy(i);
+    }
+    HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
+        const V zr = s[0];
+        const V zi = s[1];
+        const V xx = Base::mul(zr, zr);
+        const V yy = Base::mul(zi, zi);
+        s[0] = hn::Add(xx, hn::Sub(s[2], yy));
+        s[1] = hn::Add(Base::dbl(zr, zi), s[3]);
+        return hn::Gt(hn::Add(xx, yy), fourLess);  // unsigned: a wrapped sum escapes
+    }
+    const Points& p;
+    bool julia;
+    V fourLess;
+};
+
+template <class D>
+struct UnityF : FixedStep<D> {
+    using Base = FixedStep<D>;
+    using typename Base::V;
+    static constexpr int kStates = 2;  // zr, zi
+    UnityF(D d, const Points& points)
+        : p(points),
+          two(hn::Set(d, fixed28::kTwo)),
+          twoLess(hn::Set(hn::RebindToSigned<D>(), fixed28::toSigned(fixed28::kTwo) - 1)) {}
+    void start(std::size_t i, Fixed28 (*fresh)[kMaxLanes<Fixed28>], std::size_t l) const noexcept {
+        fresh[0][l] = p.fx(i);
+        fresh[1][l] = p.fy(i);
+    }
+    HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
+        const D d;
+        const hn::RebindToSigned<D> di;
+        const V k = hn::Add(Base::mul(s[0], s[0]), Base::mul(s[1], s[1]));
+        const V t = hn::Sub(two, k);
+        s[1] = Base::mul(t, s[0]);
+        s[0] = Base::mul(t, s[1]);
+        // Signed: a k that wrapped negative does not escape.
+        return hn::RebindMask(d, hn::Gt(hn::BitCast(di, k), twoLess));
+    }
+    const Points& p;
+    V two;
+    hn::Vec<hn::RebindToSigned<D>> twoLess;
+};
+
+template <class D>
+struct SpiderF : FixedStep<D> {
+    using Base = FixedStep<D>;
+    using typename Base::V;
+    static constexpr int kStates = 4;  // zr, zi, cr, ci
+    SpiderF(D d, const Points& points) : p(points), fourLess(hn::Set(d, fixed28::kFour - 1)) {}
+    void start(std::size_t i, Fixed28 (*fresh)[kMaxLanes<Fixed28>], std::size_t l) const noexcept {
+        fresh[0][l] = p.real();
+        fresh[1][l] = p.imag();
+        fresh[2][l] = p.fx(i);
+        fresh[3][l] = p.fy(i);
+    }
+    HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
+        const V zr = s[0];
+        const V zi = s[1];
+        const V xx = Base::mul(zr, zr);
+        const V yy = Base::mul(zi, zi);
+        s[0] = hn::Add(xx, hn::Sub(s[2], yy));
+        s[1] = hn::Add(Base::dbl(zr, zi), s[3]);
+        s[2] = hn::Add(Base::half(s[2]), s[0]);
+        s[3] = hn::Add(Base::half(s[3]), s[1]);
+        return hn::Gt(hn::Add(xx, yy), fourLess);
+    }
+    const Points& p;
+    V fourLess;
+};
+
+template <class D>
+struct ManowarF : FixedStep<D> {
+    using Base = FixedStep<D>;
+    using typename Base::V;
+    static constexpr int kStates = 6;  // zr, zi, wr, wi, cr, ci
+    ManowarF(D d, const Points& points) : p(points), fourLess(hn::Set(d, fixed28::kFour - 1)) {}
+    void start(std::size_t i, Fixed28 (*fresh)[kMaxLanes<Fixed28>], std::size_t l) const noexcept {
+        fresh[0][l] = p.real();
+        fresh[1][l] = p.imag();
+        fresh[2][l] = fresh[4][l] = p.fx(i);
+        fresh[3][l] = fresh[5][l] = p.fy(i);
+    }
+    HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
+        const V zr = s[0];
+        const V zi = s[1];
+        const V xx = Base::mul(zr, zr);
+        const V yy = Base::mul(zi, zi);
+        s[0] = hn::Add(xx, hn::Sub(hn::Add(s[4], s[2]), yy));
+        s[1] = hn::Add(hn::Add(Base::dbl(zr, zi), s[5]), s[3]);
+        s[2] = zr;
+        s[3] = zi;
+        return hn::Gt(hn::Add(xx, yy), fourLess);
+    }
+    const Points& p;
+    V fourLess;
+};
+
+template <class D>
+struct PhoenixF : FixedStep<D> {
+    using Base = FixedStep<D>;
+    using typename Base::V;
+    static constexpr int kStates = 4;  // zr, zi, wr, wi
+    PhoenixF(D d, const Points& points)
+        : p(points),
+          fourLess(hn::Set(d, fixed28::kFour - 1)),
+          p1(hn::Set(d, points.real())),
+          p2(hn::Set(d, points.imag())) {}
+    void start(std::size_t i, Fixed28 (*fresh)[kMaxLanes<Fixed28>], std::size_t l) const noexcept {
+        fresh[0][l] = p.fx(i);
+        fresh[1][l] = p.fy(i);
+        fresh[2][l] = 0;
+        fresh[3][l] = 0;
+    }
+    HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
+        const V zr = s[0];
+        const V zi = s[1];
+        const V xx = Base::mul(zr, zr);
+        const V yy = Base::mul(zi, zi);
+        s[0] = hn::Add(xx, hn::Sub(hn::Add(Base::mul(p2, s[2]), p1), yy));
+        s[1] = hn::Add(Base::mul(p2, s[3]), Base::dbl(zr, zi));
+        s[2] = zr;
+        s[3] = zi;
+        return hn::Gt(hn::Add(xx, yy), fourLess);
+    }
+    const Points& p;
+    V fourLess;
+    V p1;
+    V p2;
+};
+
+void countFixedLanes(const Points& p, std::size_t count, int* counts) noexcept {
+    const hn::ScalableTag<std::uint64_t> d;
+    const int limit = p.setup.limit;
+    switch (p.setup.formula) {
+        case Formula::kMandelbrot:
+            return runLanes(d, QuadraticF(d, p, false), count, limit, counts);
+        case Formula::kJulia:
+            return runLanes(d, QuadraticF(d, p, true), count, limit, counts);
+        case Formula::kUnity:
+            return runLanes(d, UnityF(d, p), count, limit, counts);
+        case Formula::kSpider:
+            return runLanes(d, SpiderF(d, p), count, limit, counts);
+        case Formula::kManowar:
+            return runLanes(d, ManowarF(d, p), count, limit, counts);
+        case Formula::kPhoenix:
+            return runLanes(d, PhoenixF(d, p), count, limit, counts);
+    }
+}
+#endif
+
+void countDoubleLanes(const Points& p, std::size_t count, int* counts) noexcept {
+    const hn::ScalableTag<double> d;
+    const int limit = p.setup.limit;
+    switch (p.setup.formula) {
+        case Formula::kMandelbrot:
+            return runLanes(d, QuadraticD(d, p, false), count, limit, counts);
+        case Formula::kJulia:
+            return runLanes(d, QuadraticD(d, p, true), count, limit, counts);
+        case Formula::kUnity:
+            return runLanes(d, UnityD(d, p), count, limit, counts);
+        case Formula::kSpider:
+            return runLanes(d, SpiderD(d, p), count, limit, counts);
+        case Formula::kManowar:
+            return runLanes(d, ManowarD(d, p), count, limit, counts);
+        case Formula::kPhoenix:
+            return runLanes(d, PhoenixD(d, p), count, limit, counts);
+    }
+}
+
+}  // namespace
+
+// Fixed point goes into vector lanes where the machine multiplies 64-bit lanes in one
+// instruction. Elsewhere the single-point kernel runs point by point: emulated 64-bit
+// vector multiplies, and scalar pixels interleaved in one loop, both measured slower
+// than one pixel at a time.
+void CountBatchTarget(const BatchSetup& setup, const double* x, const double* y, std::size_t count,
+                      int* counts) {
+    const Points points{x, y, setup};
+    if (!setup.integer)
+        return countDoubleLanes(points, count, counts);
+#if HWY_TARGET <= HWY_AVX3
+    countFixedLanes(points, count, counts);
+#else
+    for (std::size_t i = 0; i < count; ++i)
+        counts[i] = countPoint(setup, x[i], y[i]);
+#endif
+}
+
+}  // namespace complex::kernels::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace complex::kernels {
+
+HWY_EXPORT(CountBatchTarget);
+
+void countBatch(const BatchSetup& setup, const double* x, const double* y, std::size_t count,
+                int* counts) noexcept {
+    // Without a positive limit a slot would never finish; the single-point kernel
+    // answers such a batch at once.
+    if (setup.limit < 1) {
+        for (std::size_t i = 0; i < count; ++i)
+            counts[i] = countPoint(setup, x[i], y[i]);
+        return;
+    }
+    if (count == 0)
+        return;
+    HWY_DYNAMIC_DISPATCH(CountBatchTarget)(setup, x, y, count, counts);
+}
+
+std::string vectorTargetName() {
+    const std::int64_t best = hwy::SupportedTargets() & HWY_TARGETS;
+    return hwy::TargetName(best & -best);
+}
+
+void forEachVectorTarget(const std::function<void(const std::string& name)>& check) {
+    for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        check(hwy::TargetName(target));
+    }
+    hwy::SetSupportedTargetsForTest(0);
+}
+
+}  // namespace complex::kernels
+#endif
