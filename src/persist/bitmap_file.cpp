@@ -1,5 +1,6 @@
 #include "persist/bitmap_file.h"
 
+#include "platform/byte_source.h"
 #include "platform/regular_file.h"
 
 #include <fcntl.h>
@@ -24,47 +25,9 @@ constexpr std::uint32_t kCompressionBitFields = 3;
 constexpr std::uint32_t kCompressionAlphaBitFields = 6;
 constexpr std::uint32_t kCoreHeaderSize = 12;
 
-// Random access to the bytes of a bitmap, so that only what the headers describe
-// (and the file really holds) is ever read or allocated.
-class ByteSource {
-  public:
-    virtual ~ByteSource() = default;
-    virtual std::uint64_t size() const = 0;
-    // Reads exactly n bytes at offset; false when they are not all there.
-    virtual bool read(std::uint64_t offset, void* out, std::size_t n) const = 0;
-};
-
-class MemorySource : public ByteSource {
-  public:
-    MemorySource(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
-    std::uint64_t size() const override { return size_; }
-    bool read(std::uint64_t offset, void* out, std::size_t n) const override {
-        if (offset > size_ || n > size_ - offset)
-            return false;
-        if (n > 0)
-            std::memcpy(out, data_ + offset, n);
-        return true;
-    }
-
-  private:
-    const unsigned char* data_;
-    std::size_t size_;
-};
-
-class FileSource : public ByteSource {
-  public:
-    explicit FileSource(const platform::RegularFile& file) : file_(file) {}
-
-    std::uint64_t size() const override { return file_.size(); }
-    bool read(std::uint64_t offset, void* out, std::size_t n) const override {
-        if (offset > file_.size() || n > file_.size() - offset)
-            return false;
-        return file_.readAt(offset, out, n);  // false too when the file shrank under us
-    }
-
-  private:
-    const platform::RegularFile& file_;
-};
+using platform::ByteSource;
+using platform::FileByteSource;
+using platform::MemoryByteSource;
 
 std::uint16_t u16(const unsigned char* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
@@ -386,11 +349,11 @@ BitmapLoad decode(const ByteSource& source, std::optional<Size> size = std::null
 }  // namespace
 
 BitmapLoad decodeBitmap(const unsigned char* data, std::size_t size) {
-    return decode(MemorySource(data, size));
+    return decode(MemoryByteSource(data, size));
 }
 
 BitmapLoad decodeBitmapScaled(const unsigned char* data, std::size_t size, int width, int height) {
-    return decode(MemorySource(data, size), Size{width, height});
+    return decode(MemoryByteSource(data, size), Size{width, height});
 }
 
 std::string openFailureReason(int errorNumber) {
@@ -407,11 +370,11 @@ BitmapLoad loadBitmapFile(const std::string& path) {
 }
 
 BitmapLoad loadBitmapFile(const platform::RegularFile& file) {
-    return decode(FileSource(file));
+    return decode(FileByteSource(file));
 }
 
 BitmapLoad loadBitmapFileScaled(const platform::RegularFile& file, int width, int height) {
-    return decode(FileSource(file), Size{width, height});
+    return decode(FileByteSource(file), Size{width, height});
 }
 
 bool pictureFileHeader(int width, int height, unsigned char (&header)[kPictureDataOffset]) {

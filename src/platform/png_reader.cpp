@@ -8,6 +8,7 @@
 #include <new>
 #include <optional>
 
+#include "platform/byte_source.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -21,49 +22,9 @@ constexpr unsigned char kSignature[kPngSignatureSize] = {0x89, 'P',  'N',  'G',
 // file's length cannot be real.
 constexpr std::uint64_t kMaxExpansion = 1032;
 
-// The bytes a PNG comes from: a file read at increasing offsets, or memory.
-class PngSource {
-  public:
-    virtual ~PngSource() = default;
-    virtual std::uint64_t size() const = 0;
-    virtual bool read(std::uint64_t offset, void* out, std::size_t n) const = 0;
-};
-
-class FilePngSource : public PngSource {
-  public:
-    explicit FilePngSource(const RegularFile& file) : file_(file) {}
-    std::uint64_t size() const override { return file_.size(); }
-    bool read(std::uint64_t offset, void* out, std::size_t n) const override {
-        // Never beyond the size the file had when it was opened, even when it grew since.
-        if (offset > file_.size() || n > file_.size() - offset)
-            return false;
-        return file_.readAt(offset, out, n);
-    }
-
-  private:
-    const RegularFile& file_;
-};
-
-class MemoryPngSource : public PngSource {
-  public:
-    MemoryPngSource(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
-    std::uint64_t size() const override { return size_; }
-    bool read(std::uint64_t offset, void* out, std::size_t n) const override {
-        if (offset > size_ || n > size_ - offset)
-            return false;
-        if (n > 0)
-            std::memcpy(out, data_ + offset, n);
-        return true;
-    }
-
-  private:
-    const unsigned char* data_;
-    std::size_t size_;
-};
-
 // libspng pulls bytes in order; this remembers where it is.
 struct Stream {
-    const PngSource& source;
+    const ByteSource& source;
     std::uint64_t offset = 0;
 };
 
@@ -223,7 +184,7 @@ std::string sampleRows(spng_ctx* ctx, const spng_ihdr& ihdr, Bitmap& bitmap) {
     }
 }
 
-PngRead decode(const PngSource& source, int width, int height) {
+PngRead decode(const ByteSource& source, int width, int height) {
     unsigned char signature[kPngSignatureSize];
     if (!source.read(0, signature, sizeof signature) ||
         !hasPngSignature(signature, sizeof signature))
@@ -281,11 +242,11 @@ bool hasPngSignature(const unsigned char* bytes, std::size_t size) {
 }
 
 PngRead readPngScaled(const RegularFile& file, int width, int height) {
-    return decode(FilePngSource(file), width, height);
+    return decode(FileByteSource(file), width, height);
 }
 
 PngRead decodePngScaled(const unsigned char* data, std::size_t size, int width, int height) {
-    return decode(MemoryPngSource(data, size), width, height);
+    return decode(MemoryByteSource(data, size), width, height);
 }
 
 }  // namespace platform
