@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -105,8 +106,10 @@ std::vector<std::string> mismatches(const BatchSetup& setup, const std::vector<P
     for (std::size_t i = 0; i < points.size() && found.size() < 5; ++i) {
         const int expected = countPoint(setup, x[i], y[i]);
         if (counts[i] != expected) {
-            found.push_back("(" + std::to_string(x[i]) + ", " + std::to_string(y[i]) + "): batch " +
-                            std::to_string(counts[i]) + ", single " + std::to_string(expected));
+            std::ostringstream line;
+            line << "(" << x[i] << ", " << y[i] << "): batch " << counts[i] << ", single "
+                 << expected;
+            found.push_back(line.str());
         }
     }
     return found;
