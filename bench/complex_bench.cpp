@@ -34,6 +34,16 @@ using complex::fixed28::Fixed28;
 
 constexpr int kIterations = 200;
 
+// What the engine and the plain loops compute: the default view with 200 iterations,
+// or a view 16 times closer in the valley between the main cardioid and the large disc,
+// full of detail, with 1000 iterations.
+struct Scene {
+    double x1, y1, x2, y2;
+    int iterations;
+};
+constexpr Scene kScenes[] = {{-2.1, -1.69, 1.0, 1.72, kIterations},
+                             {-0.8422, 0.0061, -0.6484, 0.2193, 1000}};
+
 struct Headless {
     Headless(int width, int height) : window(width, height) {}
     platform::Services services() { return platform::Services{window, store, sound}; }
@@ -51,12 +61,12 @@ engine::ViewWindow defaultView(int width, int height) {
 }
 
 template <bool kSquareLast>
-std::uint64_t plainFixed(const engine::ViewWindow& view, std::vector<int>& counts) {
-    return bench::plainFixedLoop<kSquareLast>(view, counts, kIterations);
+std::uint64_t plainFixed(const engine::ViewWindow& view, std::vector<int>& counts, int limit) {
+    return bench::plainFixedLoop<kSquareLast>(view, counts, limit);
 }
 
-std::uint64_t plainDouble(const engine::ViewWindow& view, std::vector<int>& counts) {
-    return bench::plainDoubleLoop(view, counts, kIterations);
+std::uint64_t plainDouble(const engine::ViewWindow& view, std::vector<int>& counts, int limit) {
+    return bench::plainDoubleLoop(view, counts, limit);
 }
 
 // A Mandelbrot object on the default view, ready to run, nothing started yet.
@@ -118,24 +128,33 @@ struct Rate {
     }
 };
 
-using PlainLoop = std::uint64_t (*)(const engine::ViewWindow&, std::vector<int>&);
+using PlainLoop = std::uint64_t (*)(const engine::ViewWindow&, std::vector<int>&, int);
 
 struct Comparison {
     Rate engine;
     std::vector<Rate> plain;  // one per plain loop, in the order given
 };
-Comparison gFixed;
-Comparison gDouble;
+Comparison gFixed[std::size(kScenes)];
+Comparison gDouble[std::size(kScenes)];
 
 void engineVersusPlain(benchmark::State& state, bool integer,
                        const std::vector<std::pair<const char*, PlainLoop>>& loops,
-                       Comparison& result) {
+                       Comparison* results) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
+    const auto sceneIndex = static_cast<std::size_t>(state.range(2));
+    const Scene& scene = kScenes[sceneIndex];
+    Comparison& result = results[sceneIndex];
     Headless headless(width, height);
     complex::MandelbrotFractal f(headless.services());
     prepare(f, complex::kSimple, integer);
-    const engine::ViewWindow view = defaultView(width, height);
+    engine::ViewWindow view = defaultView(width, height);
+    {
+        engine::TakingOverScope noRun(f);
+        f.setMaxIterations(scene.iterations);
+        f.view.setRect(scene.x1, scene.y1, scene.x2, scene.y2);
+    }
+    view.setRect(scene.x1, scene.y1, scene.x2, scene.y2);
     std::vector<int> counts(static_cast<std::size_t>(width) * height);
 
     result = Comparison{};
@@ -146,7 +165,7 @@ void engineVersusPlain(benchmark::State& state, bool integer,
         std::uint64_t plainIterations = 0;
         for (std::size_t i = 0; i < loops.size(); ++i) {
             const Span span = measure([&] {
-                plainIterations = loops[i].second(view, counts);
+                plainIterations = loops[i].second(view, counts, scene.iterations);
                 benchmark::DoNotOptimize(counts.data());
             });
             result.plain[i].keepBest(plainIterations, span);
@@ -197,15 +216,25 @@ void BM_TesseralShare(benchmark::State& state) {
 }
 
 BENCHMARK(BM_FixedEngineVersusPlainLoop)
-    ->Args({1920, 1080})
+    ->Args({1920, 1080, 0})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
 BENCHMARK(BM_DoubleEngineVersusPlainLoop)
-    ->Args({1920, 1080})
+    ->Args({1920, 1080, 0})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
+BENCHMARK(BM_FixedEngineVersusPlainLoop)
+    ->Args({1920, 1080, 1})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(BM_DoubleEngineVersusPlainLoop)
+    ->Args({1920, 1080, 1})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK(BM_TesseralShare)
     ->Args({1920, 1080})
     ->Args({480, 536})
@@ -239,7 +268,12 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     const char* const fixedLoops[] = {"plain", "square-last"};
     const char* const doubleLoops[] = {"plain"};
-    printSummary("fixed", gFixed, fixedLoops);
-    printSummary("double", gDouble, doubleLoops);
+    const char* const sceneNames[] = {"default view, 200 iterations",
+                                      "zoomed view, 1000 iterations"};
+    for (std::size_t i = 0; i < std::size(kScenes); ++i) {
+        std::printf("%s:\n", sceneNames[i]);
+        printSummary("fixed", gFixed[i], fixedLoops);
+        printSummary("double", gDouble[i], doubleLoops);
+    }
     return 0;
 }
