@@ -1,4 +1,5 @@
 #include "app/picture_export.h"
+#include "persist/picture_file.h"
 
 #include <algorithm>
 #include <chrono>
@@ -220,13 +221,7 @@ ExportResult renderExport(const ExportRequest& request, ExportControl& control, 
 }
 
 bool hasPngExtension(const std::string& path) {
-    if (path.size() < 4)
-        return false;
-    std::string tail = path.substr(path.size() - 4);
-    std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    });
-    return tail == ".png";
+    return persist::pictureFormatFor(path) == persist::PictureFormat::Png;
 }
 
 ExportJob::ExportJob(ExportRequest request, std::string path, platform::Window& window,

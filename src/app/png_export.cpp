@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/picture_export.h"
+#include "persist/picture_file.h"
 #include "platform/file_writer.h"
 #include "platform/png_writer.h"
 
@@ -11,33 +12,22 @@ namespace app {
 
 namespace {
 
-// The text chunks that carry what a picture file's trailer carries.
-constexpr const char* kTypeKeyword = "Corvane-Type";
-constexpr const char* kParametersKeyword = "Corvane-Parameters";
-
 class PngSink : public ExportSink {
   public:
     explicit PngSink(std::FILE* file) : file_(file) {}
 
     bool begin(int width, int height, engine::FractalType type,
                const std::string& parameters) override {
-        const std::vector<platform::PngText> texts = {{kTypeKeyword, std::to_string(type)},
-                                                      {kParametersKeyword, parameters}};
+        const std::vector<platform::PngText> texts = {
+            {persist::kPngTypeKeyword, std::to_string(type)},
+            {persist::kPngParametersKeyword, parameters}};
         writer_ = std::make_unique<platform::PngWriter>(file_, static_cast<std::uint32_t>(width),
                                                         static_cast<std::uint32_t>(height), texts);
-        rgb_.resize(static_cast<std::size_t>(width) * 3);
         return writer_->error().empty();
     }
 
-    bool takeRow(int, const platform::Color* pixels, int width) override {
-        for (int x = 0; x < width; ++x) {
-            const platform::Color c = pixels[x];
-            const auto i = static_cast<std::size_t>(x) * 3;
-            rgb_[i] = static_cast<std::uint8_t>(platform::redOf(c));
-            rgb_[i + 1] = static_cast<std::uint8_t>(platform::greenOf(c));
-            rgb_[i + 2] = static_cast<std::uint8_t>(platform::blueOf(c));
-        }
-        return writer_->writeRow(rgb_.data());
+    bool takeRow(int, const platform::Color* pixels, int) override {
+        return writer_->writeColors(pixels);
     }
 
     bool finish() { return writer_ && writer_->finish(); }
@@ -47,7 +37,6 @@ class PngSink : public ExportSink {
   private:
     std::FILE* file_;
     std::unique_ptr<platform::PngWriter> writer_;
-    std::vector<std::uint8_t> rgb_;
 };
 
 }  // namespace

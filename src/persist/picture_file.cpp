@@ -299,17 +299,10 @@ bool writePicturePng(std::FILE* file, const platform::Bitmap& picture, int width
         file, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
         {{kPngTypeKeyword, std::to_string(type)}, {kPngParametersKeyword, params}});
     std::vector<platform::Color> colors(static_cast<std::size_t>(width));
-    std::vector<std::uint8_t> row(colors.size() * 3);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x)
             colors[static_cast<std::size_t>(x)] = picture.pixel(x, y);
-        std::uint8_t* p = row.data();
-        for (const platform::Color c : colors) {
-            *p++ = static_cast<std::uint8_t>(platform::redOf(c));
-            *p++ = static_cast<std::uint8_t>(platform::greenOf(c));
-            *p++ = static_cast<std::uint8_t>(platform::blueOf(c));
-        }
-        if (!writer.writeRow(row.data()))
+        if (!writer.writeColors(colors.data()))
             return false;
     }
     return writer.finish();

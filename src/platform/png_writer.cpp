@@ -148,6 +148,19 @@ bool PngWriter::writeRow(const std::uint8_t* rgb) {
     return fail(libraryReason(ret));
 }
 
+bool PngWriter::writeColors(const Color* pixels) {
+    if (pixels == nullptr)
+        return writeRow(nullptr);
+    rgb_.resize(std::size_t{3} * width_);
+    std::uint8_t* p = rgb_.data();
+    for (std::uint32_t x = 0; x < width_; ++x) {
+        *p++ = static_cast<std::uint8_t>(redOf(pixels[x]));
+        *p++ = static_cast<std::uint8_t>(greenOf(pixels[x]));
+        *p++ = static_cast<std::uint8_t>(blueOf(pixels[x]));
+    }
+    return writeRow(rgb_.data());
+}
+
 bool PngWriter::finish() {
     if (failed_)
         return false;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/bitmap.h"
+
 namespace platform {
 
 // A text chunk of a PNG file. keyword: 1 to 79 printable Latin-1 characters without
@@ -30,6 +32,8 @@ class PngWriter {
     // Encodes the next row: 3 * width bytes, red, green, blue. false once anything
     // failed (this call or an earlier one, rows beyond the last included).
     bool writeRow(const std::uint8_t* rgb);
+    // The same for a row of width colours.
+    bool writeColors(const Color* pixels);
     // true only when every row was written and the stream ended well.
     bool finish();
     // Why not (libspng's or the system's text); empty while all is well.
@@ -53,6 +57,7 @@ class PngWriter {
     bool failed_ = false;
     bool finished_ = false;
     int writeErrno_ = 0;
+    std::vector<std::uint8_t> rgb_;  // writeColors' row
     Context* context_ = nullptr;
     std::string error_;
 };
