@@ -16,22 +16,7 @@ namespace {
 using complex::ComplexFractal;
 using complex_test::Rig;
 
-std::unique_ptr<ComplexFractal> make(engine::FractalType type, const platform::Services& s) {
-    switch (type) {
-        case engine::kJulia:
-            return std::make_unique<complex::JuliaFractal>(s);
-        case engine::kUnity:
-            return std::make_unique<complex::UnityFractal>(s);
-        case engine::kSpider:
-            return std::make_unique<complex::SpiderFractal>(s);
-        case engine::kManowar:
-            return std::make_unique<complex::ManowarFractal>(s);
-        case engine::kPhoenix:
-            return std::make_unique<complex::PhoenixFractal>(s);
-        default:
-            return std::make_unique<complex::MandelbrotFractal>(s);
-    }
-}
+constexpr auto* make = &complex_test::makeComplexType;
 
 // The same type scanned point by point: its kernel is the real type's single-point
 // kernel, and it offers no batch, so every scan takes the path that evaluates one

@@ -22,23 +22,7 @@ namespace {
 
 using complex_test::Rig;
 
-std::unique_ptr<complex::ComplexFractal> makeType(engine::FractalType type,
-                                                  const platform::Services& services) {
-    switch (type) {
-        case engine::kJulia:
-            return std::make_unique<complex::JuliaFractal>(services);
-        case engine::kUnity:
-            return std::make_unique<complex::UnityFractal>(services);
-        case engine::kSpider:
-            return std::make_unique<complex::SpiderFractal>(services);
-        case engine::kManowar:
-            return std::make_unique<complex::ManowarFractal>(services);
-        case engine::kPhoenix:
-            return std::make_unique<complex::PhoenixFractal>(services);
-        default:
-            return std::make_unique<complex::MandelbrotFractal>(services);
-    }
-}
+constexpr auto* makeType = &complex_test::makeComplexType;
 
 // The type's defaults with the method and arithmetic given, nothing started.
 void prepare(complex::ComplexFractal& f, int method, bool integer) {

@@ -19,22 +19,7 @@ using complex_test::Rig;
 
 enum Path { kDouble = 1, kFixed = 2, kBoth = 3 };
 
-std::unique_ptr<ComplexFractal> make(engine::FractalType type, const platform::Services& s) {
-    switch (type) {
-        case engine::kJulia:
-            return std::make_unique<complex::JuliaFractal>(s);
-        case engine::kUnity:
-            return std::make_unique<complex::UnityFractal>(s);
-        case engine::kSpider:
-            return std::make_unique<complex::SpiderFractal>(s);
-        case engine::kManowar:
-            return std::make_unique<complex::ManowarFractal>(s);
-        case engine::kPhoenix:
-            return std::make_unique<complex::PhoenixFractal>(s);
-        default:
-            return std::make_unique<complex::MandelbrotFractal>(s);
-    }
-}
+constexpr auto* make = &complex_test::makeComplexType;
 
 TEST(ComplexKernelTest, CountsOfKnownPoints) {
     using engine::kJulia, engine::kMandelbrot, engine::kManowar, engine::kPhoenix, engine::kSpider,

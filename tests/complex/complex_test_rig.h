@@ -3,18 +3,44 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "complex/complex_fractal.h"
+#include "complex/julia_fractal.h"
+#include "complex/mandelbrot_fractal.h"
+#include "complex/manowar_fractal.h"
+#include "complex/phoenix_fractal.h"
+#include "complex/spider_fractal.h"
+#include "complex/unity_fractal.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
 
 namespace complex_test {
 
 inline constexpr const char* kKey = "Software\\Velk\\Corvane";
+
+// A real escape-time fractal of the type (Mandelbrot for any other id).
+inline std::unique_ptr<complex::ComplexFractal> makeComplexType(engine::FractalType type,
+                                                                const platform::Services& s) {
+    switch (type) {
+        case engine::kJulia:
+            return std::make_unique<complex::JuliaFractal>(s);
+        case engine::kUnity:
+            return std::make_unique<complex::UnityFractal>(s);
+        case engine::kSpider:
+            return std::make_unique<complex::SpiderFractal>(s);
+        case engine::kManowar:
+            return std::make_unique<complex::ManowarFractal>(s);
+        case engine::kPhoenix:
+            return std::make_unique<complex::PhoenixFractal>(s);
+        default:
+            return std::make_unique<complex::MandelbrotFractal>(s);
+    }
+}
 
 // Everything a fractal needs, headless.
 struct Rig {
