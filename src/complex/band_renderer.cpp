@@ -49,6 +49,7 @@ bool BandRenderer::render(engine::RowSink& sink, const std::atomic<bool>* cancel
                 computeSimple();
                 break;
         }
+        tally_.flush();
         if (cancelled())
             return false;
         for (int row = bandTop_; row < bandEnd_; ++row) {
@@ -65,7 +66,7 @@ void BandRenderer::computeSimple() {
     for (int row = bandTop_; row < bandEnd_ && !cancelled(); ++row) {
         platform::Color* pixels = bandRow(row);
         for (int column = 0; column < width_; ++column)
-            pixels[column] = fractal_.runColouring().plain(fractal_.valueAt(column, row));
+            pixels[column] = fractal_.runColouring().plain(fractal_.valueAt(column, row, tally_));
     }
 }
 
@@ -76,7 +77,7 @@ void BandRenderer::computeRelief() {
     for (int row = bandTop_; row < bandEnd_ && !cancelled(); ++row) {
         platform::Color* pixels = bandRow(row);
         for (int column = 0; column < width_; ++column) {
-            const EscapeValue value = fractal_.valueAt(column, row);
+            const EscapeValue value = fractal_.valueAt(column, row, tally_);
             currentCounts_[static_cast<std::size_t>(column)] = value;
             const EscapeValue previous = column > 0 && row > 0
                                              ? previousCounts_[static_cast<std::size_t>(column - 1)]
@@ -121,7 +122,7 @@ void BandRenderer::walkTesseral(const Area& region) {
 
 bool BandRenderer::traceInBand(const Area& a) {
     const auto trace = [this](int column, int row) {
-        const EscapeValue value = fractal_.valueAt(column, row);
+        const EscapeValue value = fractal_.valueAt(column, row, tally_);
         bandRow(row)[column] = fractal_.runColouring().plain(value);
         return value.count;
     };
@@ -155,7 +156,7 @@ BandRenderer::Border BandRenderer::countBorder(const Area& a) {
     const auto countRow = [this, &a](int row, std::vector<EscapeValue>& counts) {
         counts.resize(static_cast<std::size_t>(a.w));
         for (int i = 0; i < a.w; ++i)
-            counts[static_cast<std::size_t>(i)] = fractal_.valueAt(a.x + i, row);
+            counts[static_cast<std::size_t>(i)] = fractal_.valueAt(a.x + i, row, tally_);
     };
     if (a.h == 1) {
         countRow(a.y, border.top);
@@ -164,14 +165,15 @@ BandRenderer::Border BandRenderer::countBorder(const Area& a) {
     // Each border pixel is computed once; a corner is copied into the column edges.
     border.left.resize(static_cast<std::size_t>(a.h));
     for (int i = a.w == 1 ? 0 : 1; i < (a.w == 1 ? a.h : a.h - 1); ++i)
-        border.left[static_cast<std::size_t>(i)] = fractal_.valueAt(a.x, a.y + i);
+        border.left[static_cast<std::size_t>(i)] = fractal_.valueAt(a.x, a.y + i, tally_);
     if (a.w == 1)
         return border;
     countRow(a.y, border.top);
     countRow(a.bottom(), border.bottom);
     border.right.resize(static_cast<std::size_t>(a.h));
     for (int i = 1; i < a.h - 1; ++i)
-        border.right[static_cast<std::size_t>(i)] = fractal_.valueAt(a.x + a.w - 1, a.y + i);
+        border.right[static_cast<std::size_t>(i)] =
+            fractal_.valueAt(a.x + a.w - 1, a.y + i, tally_);
     const auto last = static_cast<std::size_t>(a.w - 1);
     border.left.front() = border.top.front();
     border.left.back() = border.bottom.front();
@@ -250,7 +252,7 @@ void BandRenderer::fillInside(const Area& a, int firstRow, int lastRow, int m) {
     for (int row = firstRow; row <= lastRow && !cancelled(); ++row) {
         platform::Color* pixels = bandRow(row);
         for (int column = a.x + 1; column < a.x + a.w - 1; ++column)
-            pixels[column] = colouring.plain(fractal_.valueAt(column, row));
+            pixels[column] = colouring.plain(fractal_.valueAt(column, row, tally_));
     }
 }
 

@@ -88,6 +88,8 @@ class BandRenderer {
     // beyond, by their top-left pixel (which belongs to no other traced border).
     std::unordered_map<std::uint64_t, Border> open_;
     std::atomic<int> rowsDone_{0};
+    // The statistics of the band being computed, added when it is done.
+    ComplexFractal::Tally tally_{fractal_};
 };
 
 }  // namespace complex

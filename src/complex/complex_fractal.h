@@ -63,15 +63,37 @@ class ComplexFractal : public engine::Fractal {
     platform::Color colorForCount(int n) const noexcept {
         return EscapeColouring(colorTable, maxIterations, kBands).band(n);
     }
+    // What one thread has computed and not yet added to the run's statistics: the
+    // threads of a run add their counts in steps of a column, a diagonal or a border,
+    // not pixel by pixel, so that they do not contend for the counters (so does a
+    // picture computed in bands, band by band).
+    class Tally {
+      public:
+        explicit Tally(ComplexFractal& fractal) : fractal_(fractal) {}
+        ~Tally() { flush(); }
+        Tally(const Tally&) = delete;
+        Tally& operator=(const Tally&) = delete;
+        void count(int n) noexcept {
+            ++points_;
+            iterations_ += static_cast<std::uint64_t>(n);
+        }
+        void flush() noexcept {
+            fractal_.addTally(points_, iterations_);
+            points_ = iterations_ = 0;
+        }
+
+      private:
+        ComplexFractal& fractal_;
+        std::uint64_t points_ = 0;
+        std::uint64_t iterations_ = 0;
+    };
+
     // For a picture computed elsewhere (in bands): takes the colouring of a run as a
     // run's start does; then each pixel's kernel value (the continuous count as well
-    // when smooth), added to the statistics, and the colouring that turns values into
+    // when smooth), counted in tally, and the colouring that turns values into
     // colours, as the scans use them.
     void prepareColouring();
-    EscapeValue valueAt(int column, int row) {
-        Tally tally(*this);
-        return evaluate(column, row, tally);
-    }
+    EscapeValue valueAt(int column, int row, Tally& tally) { return evaluate(column, row, tally); }
     const EscapeColouring& runColouring() const noexcept { return runColouring_; }
     // Whether the kernels run in fixed point: the user's choice, unless the run's view
     // is finer than the integer algorithm resolves (the stored choice stays).
@@ -107,30 +129,6 @@ class ComplexFractal : public engine::Fractal {
     // left to do (the border was uniform and the rectangle is filled, the rectangle
     // has no inside, or the run was stopped).
     bool traceBorder(int x, int y, int w, int h);
-
-    // What one thread has computed and not yet added to the run's statistics: the
-    // threads of a run add their counts in steps of a column, a diagonal or a border,
-    // not pixel by pixel, so that they do not contend for the counters.
-    class Tally {
-      public:
-        explicit Tally(ComplexFractal& fractal) : fractal_(fractal) {}
-        ~Tally() { flush(); }
-        Tally(const Tally&) = delete;
-        Tally& operator=(const Tally&) = delete;
-        void count(int n) noexcept {
-            ++points_;
-            iterations_ += static_cast<std::uint64_t>(n);
-        }
-        void flush() noexcept {
-            fractal_.addTally(points_, iterations_);
-            points_ = iterations_ = 0;
-        }
-
-      private:
-        ComplexFractal& fractal_;
-        std::uint64_t points_ = 0;
-        std::uint64_t iterations_ = 0;
-    };
 
     // Kernel and statistics for pixel (column, row); x is the column's plane x. Smooth
     // runs ask for the continuous count as well.
