@@ -152,7 +152,7 @@ void engineVersusPlain(benchmark::State& state, bool integer,
     {
         engine::TakingOverScope noRun(f);
         f.setMaxIterations(scene.iterations);
-        f.view.setRect(scene.x1, scene.y1, scene.x2, scene.y2);
+        f.setViewRect(scene.x1, scene.y1, scene.x2, scene.y2);
     }
     view.setRect(scene.x1, scene.y1, scene.x2, scene.y2);
     std::vector<int> counts(static_cast<std::size_t>(width) * height);

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fractal->loadParameters();
     }
     if (engine::isComplexType(fractal->type) &&
-        static_cast<complex::ComplexFractal&>(*fractal).maxIterations > kIterationBudget) {
+        static_cast<complex::ComplexFractal&>(*fractal).maxIterations() > kIterationBudget) {
         return 0;
     }
     fractal->startCalculation();

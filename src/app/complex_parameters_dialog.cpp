@@ -54,9 +54,9 @@ ComplexParametersForm ComplexParametersDialog::open(const complex::ComplexFracta
         form.imagLabel = "Imag[0]:";
     }
     form.parametersEnabled = fractal.type != engine::kUnity;
-    form.iterations = formatInteger(fractal.maxIterations);
-    form.real = formatFixed(fractal.paramReal);
-    form.imag = formatFixed(fractal.paramImag);
+    form.iterations = formatInteger(fractal.maxIterations());
+    form.real = formatFixed(fractal.paramReal());
+    form.imag = formatFixed(fractal.paramImag());
     for (std::size_t i = 0; i < form.methods.size(); ++i) {
         form.methods[i] = platform::truncateUtf16(
             platform::loadString(platform::kStringFirstMethod + static_cast<int>(i)),
@@ -67,7 +67,7 @@ ComplexParametersForm ComplexParametersDialog::open(const complex::ComplexFracta
                        : method == complex::kTesseral ? complex::kTesseral
                                                       : complex::kSimple;
     showRelief(form, fractal);
-    form.useInteger = fractal.useInteger;
+    form.useInteger = fractal.useInteger();
     for (std::size_t i = 0; i < form.colourings.size(); ++i)
         form.colourings[i] = kColouringNames[i];
     // A value this program does not know is shown as what it draws: bands.
@@ -83,9 +83,9 @@ void ComplexParametersDialog::methodChanged(ComplexParametersForm& form,
 
 int ComplexParametersDialog::ok(const ComplexParametersForm& form,
                                 complex::ComplexFractal& fractal) {
-    const int iterations = readInteger(form.iterations, fractal.maxIterations);
-    const double real = readDouble(form.real, fractal.paramReal);
-    const double imag = readDouble(form.imag, fractal.paramImag);
+    const int iterations = readInteger(form.iterations, fractal.maxIterations());
+    const double real = readDouble(form.real, fractal.paramReal());
+    const double imag = readDouble(form.imag, fractal.paramImag());
     const bool integer = form.useInteger;
     fractal.setParameters(iterations, real, imag, integer);
     if (form.methodIndex >= 0)

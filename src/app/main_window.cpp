@@ -283,7 +283,7 @@ void MainWindow::destroyFractals() {
 }
 
 bool MainWindow::refuseTooDeep(const engine::Fractal& fractal, const engine::ViewWindow& target) {
-    if (!engine::zoomsTooDeep(fractal.view, target))
+    if (!engine::zoomsTooDeep(fractal.view(), target))
         return false;
     showTooDeepMessage();
     return true;
@@ -368,7 +368,7 @@ std::intptr_t MainWindow::onStylusUp(std::uintptr_t wParam, std::intptr_t lParam
         std::abs(dragPoint_.y - anchorPoint_.y) < kMinimumSelection) {
         window_.invalidate(nullptr, false);
     } else {
-        const engine::ViewWindow& view = fractal->view;
+        const engine::ViewWindow& view = fractal->view();
         const double x1 = view.planeX(anchorPoint_.x);
         const double y1 = view.planeY(anchorPoint_.y);
         const double x2 = view.planeX(dragPoint_.x);

@@ -294,8 +294,8 @@ void MainWindow::exportPicture(engine::Fractal& fractal) {
     ExportRequest exported;
     exported.type = fractal.type;
     exported.parameters = fractal.parameterString();
-    for (int i = 0; i < fractal.colorTable.colorCount(); ++i)
-        exported.colors.push_back(fractal.colorTable.colorAt(i));
+    for (int i = 0; i < fractal.colorTable().colorCount(); ++i)
+        exported.colors.push_back(fractal.colorTable().colorAt(i));
     exported.width = size->width;
     exported.height = size->height;
     // An orbit gets at least as many points as the window has drawn so far.

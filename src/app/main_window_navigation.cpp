@@ -70,17 +70,17 @@ std::intptr_t MainWindow::onMouseWheel(std::uintptr_t wParam, std::intptr_t lPar
         return 0;
     const platform::Point p = pointFromLParam(lParam);
     const double factor = std::pow(kWheelNotchFactor, static_cast<double>(delta) / WHEEL_DELTA);
-    stepView(*fractal, fractal->view.zoomedAtPixel(p.x, p.y, factor));
+    stepView(*fractal, fractal->view().zoomedAtPixel(p.x, p.y, factor));
     return 0;
 }
 
 void MainWindow::zoomAtCentre(engine::Fractal& fractal, double factor) {
-    const engine::ViewWindow& view = fractal.view;
+    const engine::ViewWindow& view = fractal.view();
     stepView(fractal, view.scaledAbout(view.xcenter, view.ycenter, factor));
 }
 
 void MainWindow::panByEighths(engine::Fractal& fractal, int right, int up) {
-    const engine::ViewWindow& view = fractal.view;
+    const engine::ViewWindow& view = fractal.view();
     stepView(fractal, view.panned(right * view.xrange / 8.0, up * view.yrange / 8.0));
 }
 
@@ -181,7 +181,7 @@ std::intptr_t MainWindow::onDoubleClick(std::uintptr_t wParam, std::intptr_t lPa
     fractal->stopSlideshow();
     finishNavigation();
     const platform::Point p = pointFromLParam(lParam);
-    const engine::ViewWindow& view = fractal->view;
+    const engine::ViewWindow& view = fractal->view();
     const double dx = view.planeX(p.x) - view.xcenter;
     const double dy = view.planeY(p.y) - view.ycenter;
     fractal->beginViewGesture();

@@ -37,17 +37,17 @@ void adaptToType(engine::FractalType type, ParametersForm& form) {
 ParametersForm ParametersDialog::open(const orbit::OrbitFractal& fractal) {
     ParametersForm form;
     adaptToType(fractal.type, form);
-    form.values = {formatShortest(fractal.paramA), formatShortest(fractal.paramB),
-                   formatShortest(fractal.paramC)};
+    form.values = {formatShortest(fractal.paramA()), formatShortest(fractal.paramB()),
+                   formatShortest(fractal.paramC())};
     form.pointsPerColor = formatInteger(fractal.getPointsPerColor());
     form.randomColors = fractal.randomColors.load();
     return form;
 }
 
 int ParametersDialog::ok(const ParametersForm& form, orbit::OrbitFractal& fractal) {
-    const double a = readDouble(form.values[0], fractal.paramA);
-    const double b = readDouble(form.values[1], fractal.paramB);
-    const double c = readDouble(form.values[2], fractal.paramC);
+    const double a = readDouble(form.values[0], fractal.paramA());
+    const double b = readDouble(form.values[1], fractal.paramB());
+    const double c = readDouble(form.values[2], fractal.paramC());
     fractal.setParameters(a, b, c);
     // Read as a plain decimal integer: a field without digits means 0, that is a new
     // colour after every point.

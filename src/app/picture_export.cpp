@@ -126,8 +126,10 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
     auto* escape = dynamic_cast<complex::ComplexFractal*>(&fractal);
     if (escape == nullptr)
         return failed("not an escape-time fractal");
-    fractal.view.setScreenSize(request.width, request.height);
-    fractal.view.centreOnOrigin();
+    engine::ViewWindow view = fractal.view();
+    view.setScreenSize(request.width, request.height);
+    view.centreOnOrigin();
+    fractal.setView(view);
     {
         engine::TakingOverScope hold(fractal);
         if (!fractal.loadParameters()) {

@@ -109,7 +109,7 @@ std::string statusText(const StatusFacts& facts) {
 StatusFacts statusFacts(engine::Fractal& fractal, std::optional<platform::Point> pointer,
                         std::uint32_t nowTick, bool stoppedByUser) {
     StatusFacts facts;
-    const engine::ViewWindow& view = fractal.view;
+    const engine::ViewWindow& view = fractal.view();
     facts.typeName = fractal.typeName;
     facts.orbit = engine::isOrbitType(fractal.type);
     facts.arithmetic = "double";

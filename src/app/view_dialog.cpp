@@ -6,14 +6,14 @@
 namespace app {
 
 ViewForm ViewDialog::open(const engine::Fractal& fractal) {
-    const engine::ViewWindow& view = fractal.view;
+    const engine::ViewWindow& view = fractal.view();
     using platform::formatRoundTrip;
     return ViewForm{formatRoundTrip(view.xmin), formatRoundTrip(view.xmax),
                     formatRoundTrip(view.ymin), formatRoundTrip(view.ymax)};
 }
 
 int ViewDialog::ok(const ViewForm& form, engine::Fractal& fractal) {
-    const engine::ViewWindow& view = fractal.view;
+    const engine::ViewWindow& view = fractal.view();
     const double xmin = readDouble(form.xmin, view.xmin);
     const double xmax = readDouble(form.xmax, view.xmax);
     const double ymin = readDouble(form.ymin, view.ymin);
@@ -22,7 +22,7 @@ int ViewDialog::ok(const ViewForm& form, engine::Fractal& fractal) {
         return kTooDeep;
     fractal.stopCalculation();
     fractal.pushView();
-    fractal.view.setRect(xmin, ymin, xmax, ymax);
+    fractal.setViewRect(xmin, ymin, xmax, ymax);
     fractal.startCalculation();
     return kDialogOk;
 }

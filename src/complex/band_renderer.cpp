@@ -6,8 +6,8 @@ namespace complex {
 
 BandRenderer::BandRenderer(ComplexFractal& fractal, int bandHeight)
     : fractal_(fractal),
-      width_(std::max(fractal.view.width, 0)),
-      height_(std::max(fractal.view.height, 0)),
+      width_(std::max(fractal.view().width, 0)),
+      height_(std::max(fractal.view().height, 0)),
       bandHeight_(std::max(bandHeight, 1)) {}
 
 bool BandRenderer::cancelled() const noexcept {
@@ -27,7 +27,7 @@ bool BandRenderer::render(engine::RowSink& sink, const std::atomic<bool>* cancel
         return !cancelled();
     // What every run does first: among others, whether this view is too fine for the
     // integer algorithm.
-    fractal_.prepareCalculation();
+    fractal_.prepareRun();
     fractal_.prepareColouring();
     const int method = fractal_.method.load(std::memory_order_relaxed);
     band_.assign(

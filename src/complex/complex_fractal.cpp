@@ -50,14 +50,7 @@ void ComplexFractal::applyDefaultParameters(double real, double imag) {
 }
 
 void ComplexFractal::applyDefaultView(double x1, double y1, double x2, double y2) {
-    if (defaultProbe != nullptr) {
-        defaultProbe->setRect(x1, y1, x2, y2);
-        return;
-    }
-    stopCalculation();
-    pushView();
-    view.setRect(x1, y1, x2, y2);
-    startCalculation();
+    showDefaultRect(x1, y1, x2, y2);
 }
 
 void ComplexFractal::setMethod(int m) {
@@ -68,31 +61,36 @@ void ComplexFractal::setColouring(int c) {
     colouring.store(c, std::memory_order_relaxed);
 }
 
-EscapeValue ComplexFractal::smoothPoint(double x, double y) {
-    const int n = iteratePoint(x, y);
+EscapeValue ComplexFractal::smoothPoint(const EscapeParameters& p, double x, double y) {
+    const int n = iteratePoint(p, x, y);
     return EscapeValue{n, static_cast<double>(n)};
 }
 
 void ComplexFractal::setMaxIterations(int n) {
     if (n >= 1)
-        maxIterations = n;
+        maxIterations_ = n;
 }
 
 void ComplexFractal::setParamReal(double value) {
-    paramReal = value;
+    paramReal_ = value;
 }
 
 void ComplexFractal::setParamImag(double value) {
-    paramImag = value;
+    paramImag_ = value;
 }
 
 void ComplexFractal::setParameters(int iterations, double real, double imag, bool integer) {
-    stopCalculation();
-    setMaxIterations(iterations);
-    setParamReal(real);
-    setParamImag(imag);
-    useInteger = integer;
-    startCalculation();
+    restartWith([&] {
+        setMaxIterations(iterations);
+        setParamReal(real);
+        setParamImag(imag);
+        useInteger_ = integer;
+    });
+}
+
+EscapeParameters ComplexFractal::nextRunParameters() const noexcept {
+    return EscapeParameters{maxIterations_, paramReal_, paramImag_,
+                            useInteger_ && fixedPointResolves(view())};
 }
 
 // The view's edges as the shortest texts that read back to the same doubles (strings
@@ -100,9 +98,10 @@ void ComplexFractal::setParameters(int iterations, double real, double imag, boo
 std::string ComplexFractal::parameterString() const {
     using platform::formatRoundTrip;
     std::string text = platform::cformat(
-        "%s,%s,%s,%s,%d,%lg,%lg,%d,%d,%d", formatRoundTrip(view.xmin).c_str(),
-        formatRoundTrip(view.ymin).c_str(), formatRoundTrip(view.xmax).c_str(),
-        formatRoundTrip(view.ymax).c_str(), maxIterations, paramReal, paramImag, useInteger ? 1 : 0,
+        "%s,%s,%s,%s,%d,%lg,%lg,%d,%d,%d", formatRoundTrip(view().xmin).c_str(),
+        formatRoundTrip(view().ymin).c_str(), formatRoundTrip(view().xmax).c_str(),
+        formatRoundTrip(view().ymax).c_str(), maxIterations_, paramReal_, paramImag_,
+        useInteger_ ? 1 : 0,
         method.load(std::memory_order_relaxed), reliefDepth.load(std::memory_order_relaxed) & 0xFF);
     const int c = colouring.load(std::memory_order_relaxed);
     if (c != kBands)
@@ -130,37 +129,39 @@ bool ComplexFractal::loadParameters() {
     if (fields < kParameterFields)
         return true;
 
-    stopCalculation();
-    view.setRect(x1, y1, x2, y2);
-    setMaxIterations(iterations);
-    setParamReal(real);
-    setParamImag(imag);
-    useInteger = integer != 0;
-    setMethod(scanMethod);
-    reliefDepth.store(depth & 0xFF, std::memory_order_relaxed);
-    // A string without the field (every one stored before smooth colouring) is banded.
-    setColouring(fields >= kColouringField ? colours : kBands);
-    startCalculation();
+    restartWith([&] {
+        setViewRect(x1, y1, x2, y2);
+        setMaxIterations(iterations);
+        setParamReal(real);
+        setParamImag(imag);
+        useInteger_ = integer != 0;
+        setMethod(scanMethod);
+        reliefDepth.store(depth & 0xFF, std::memory_order_relaxed);
+        // A string without the field (every one stored before smooth colouring) is banded.
+        setColouring(fields >= kColouringField ? colours : kBands);
+    });
     return true;
 }
 
 void ComplexFractal::prepareCalculation() {
     filledPixels.store(0, std::memory_order_relaxed);
-    doubleForced_ = useInteger && !fixedPointResolves(view);
+    runParameters_ = EscapeParameters{maxIterations_, paramReal_, paramImag_,
+                                      useInteger_ && fixedPointResolves(runInputs().view)};
 }
 
 std::string ComplexFractal::titleNote() const {
-    return doubleForced_ ? "computed in double precision" : std::string();
+    const bool doubleForced = useInteger_ && !runParameters_.integer;
+    return doubleForced ? "computed in double precision" : std::string();
 }
 
 // The old picture stays until the scan overwrites it pixel by pixel.
 void ComplexFractal::clearPicture() {}
 
 void ComplexFractal::prepareColouring() {
-    runColouring_ =
-        EscapeColouring(colorTable, maxIterations, colouring.load(std::memory_order_relaxed));
+    runColouring_ = EscapeColouring(runInputs().colors, runParameters_.maxIterations,
+                                    colouring.load(std::memory_order_relaxed));
     // The batch kernels give counts only: smooth colours need the escaping value too.
-    runBatch_ = runColouring_.smooth() ? std::nullopt : batchSetup();
+    runBatch_ = runColouring_.smooth() ? std::nullopt : batchSetup(runParameters_);
 }
 
 void ComplexFractal::PixelRun::clear() noexcept {
@@ -221,7 +222,7 @@ bool ComplexFractal::scanColumn(int column) {
     if (batched())
         return scanColumnBatched(column);
     Tally tally(*this);
-    const double x = view.planeX(column);
+    const double x = runInputs().view.planeX(column);
     for (int row = 0; row < height; ++row) {
         if (!keepRunning())
             return false;
@@ -398,11 +399,11 @@ bool ComplexFractal::fillUniformBorder(int x, int y, int w, int h, int m, Tally&
 bool ComplexFractal::scanColumnBatched(int column) {
     thread_local PixelRun run;
     Tally tally(*this);
-    const double x = view.planeX(column);
+    const double x = runInputs().view.planeX(column);
     for (int first = 0; first < height; first += kRunPixels) {
         run.clear();
         for (int row = first; row < std::min(height, first + kRunPixels); ++row)
-            run.add(column, row, x, view.planeY(row));
+            run.add(column, row, x, runInputs().view.planeY(row));
         if (!evaluateRun(run, tally))
             return false;
         for (std::size_t k = 0; k < run.counts.size(); ++k)
@@ -418,7 +419,7 @@ bool ComplexFractal::scanDiagonalBatched(int diagonal) {
     int column = diagonal < height ? 0 : diagonal - height + 1;
     int row = diagonal < height ? height - 1 - diagonal : 0;
     for (; row < height && column < width; ++row, ++column)
-        run.add(column, row, view.planeX(column), view.planeY(row));
+        run.add(column, row, runInputs().view.planeX(column), runInputs().view.planeY(row));
     if (!evaluateRun(run, tally))
         return false;
     const int depth = reliefDepth.load(std::memory_order_relaxed);
@@ -436,7 +437,7 @@ bool ComplexFractal::traceBorderBatched(int x, int y, int w, int h, Tally& tally
     thread_local PixelRun run;
     run.clear();
     const auto add = [this](int column, int row) {
-        run.add(column, row, view.planeX(column), view.planeY(row));
+        run.add(column, row, runInputs().view.planeX(column), runInputs().view.planeY(row));
     };
     const int right = x + w - 1;
     const int bottom = y + h - 1;

@@ -8,6 +8,7 @@
 
 #include "complex/batch_kernels.h"
 #include "complex/escape_colouring.h"
+#include "complex/escape_parameters.h"
 #include "complex/escape_value.h"
 #include "engine/fractal.h"
 #include "platform/bitmap.h"
@@ -32,7 +33,7 @@ bool fixedPointResolves(const engine::ViewWindow& view) noexcept;
 // Threads: calculate(), iteratePoint(), smoothPoint() and colorForCount() run on the
 // worker. The dialog may change method, colouring and reliefDepth during a run (method
 // and colouring are read when a scan starts, the depth before every shaded pixel);
-// everything else the kernels read is changed only between a stop and the next start.
+// the kernels read the run's EscapeParameters, taken as it started.
 class ComplexFractal : public engine::Fractal {
   public:
     bool loadParameters() override;
@@ -43,25 +44,39 @@ class ComplexFractal : public engine::Fractal {
     std::string titleNote() const override;
 
     virtual void setMethod(int m);
-    // An iteration count n with 1 <= n <= maxIterations; maxIterations means inside.
-    virtual int iteratePoint(double x, double y) = 0;
+    // An iteration count n with 1 <= n <= p.maxIterations; p.maxIterations means inside.
+    virtual int iteratePoint(const EscapeParameters& p, double x, double y) = 0;
     // The count as iteratePoint gives it in double precision, with the continuous
     // count smooth colouring blends by. Without a kernel of its own a type gives its
     // whole count as the continuous one (bands).
-    virtual EscapeValue smoothPoint(double x, double y);
+    virtual EscapeValue smoothPoint(const EscapeParameters& p, double x, double y);
     // What the kernel reads, for evaluating many points at once with the batch
     // kernels; none when the kernel runs only point by point (iteratePoint).
-    virtual std::optional<kernels::BatchSetup> batchSetup() const { return std::nullopt; }
+    virtual std::optional<kernels::BatchSetup> batchSetup(const EscapeParameters&) const {
+        return std::nullopt;
+    }
+    // The same with the settings of the next run.
+    int iteratePoint(double x, double y) { return iteratePoint(nextRunParameters(), x, y); }
+    EscapeValue smoothPoint(double x, double y) { return smoothPoint(nextRunParameters(), x, y); }
     virtual void setParameters(int iterations, double real, double imag, bool integer);
     virtual void setMaxIterations(int n);
     virtual void setParamReal(double value);
     virtual void setParamImag(double value);
+    // Fixed point (when the view allows it) or double, from the next run.
+    void setIntegerArithmetic(bool integer) { useInteger_ = integer; }
+
+    // The iteration settings of the next run.
+    int maxIterations() const noexcept { return maxIterations_; }
+    double paramReal() const noexcept { return paramReal_; }
+    double paramImag() const noexcept { return paramImag_; }
+    bool useInteger() const noexcept { return useInteger_; }
+    EscapeParameters nextRunParameters() const noexcept;
 
     // Stored like the method, effective from the next start; kBands, kSmooth.
     void setColouring(int c);
 
     platform::Color colorForCount(int n) const noexcept {
-        return EscapeColouring(colorTable, maxIterations, kBands).band(n);
+        return EscapeColouring(colorTable(), maxIterations_, kBands).band(n);
     }
     // What one thread has computed and not yet added to the run's statistics: the
     // threads of a run add their counts in steps of a column, a diagonal or a border,
@@ -97,7 +112,7 @@ class ComplexFractal : public engine::Fractal {
     const EscapeColouring& runColouring() const noexcept { return runColouring_; }
     // Whether the kernels run in fixed point: the user's choice, unless the run's view
     // is finer than the integer algorithm resolves (the stored choice stays).
-    bool integerArithmetic() const noexcept { return useInteger && !doubleForced_; }
+    bool integerArithmetic() const noexcept { return runParameters_.integer; }
     // The view and the iteration settings as one line of text, stored under the
     // type's name and carried inside picture files.
     std::string parameterString() const override;
@@ -105,10 +120,6 @@ class ComplexFractal : public engine::Fractal {
     std::atomic<int> method{kRelief};
     std::atomic<int> reliefDepth{100};
     std::atomic<int> colouring{kBands};
-    int maxIterations = 100;
-    bool useInteger = true;
-    double paramReal = 0.0;
-    double paramImag = 0.0;
     // The pixels the tesseral scan filled without computing them, in this run.
     std::atomic<std::uint64_t> filledPixels{0};
 
@@ -133,19 +144,19 @@ class ComplexFractal : public engine::Fractal {
     // Kernel and statistics for pixel (column, row); x is the column's plane x. Smooth
     // runs ask for the continuous count as well.
     EscapeValue evaluateAt(double x, int row, Tally& tally) {
-        const double y = view.planeY(row);
+        const double y = runInputs().view.planeY(row);
         EscapeValue value;
         if (runColouring_.smooth()) {
-            value = smoothPoint(x, y);
+            value = smoothPoint(runParameters_, x, y);
         } else {
-            value.count = iteratePoint(x, y);
+            value.count = iteratePoint(runParameters_, x, y);
             value.continuous = value.count;
         }
         tally.count(value.count);
         return value;
     }
     EscapeValue evaluate(int column, int row, Tally& tally) {
-        return evaluateAt(view.planeX(column), row, tally);
+        return evaluateAt(runInputs().view.planeX(column), row, tally);
     }
 
   private:
@@ -186,13 +197,16 @@ class ComplexFractal : public engine::Fractal {
     // continuous counts inside it).
     void traceInside(int x, int y, int w, int h, Tally& tally);
 
+    int maxIterations_ = 100;
+    bool useInteger_ = true;
+    double paramReal_ = 0.0;
+    double paramImag_ = 0.0;
+    // The iteration settings of the run going on, taken as it starts.
+    EscapeParameters runParameters_;
     // The colouring of the run going on, taken when its scan starts.
-    EscapeColouring runColouring_{colorTable, 1, kBands};
+    EscapeColouring runColouring_{colorTable(), 1, kBands};
     // The batch kernels' setup for the run going on; none: point by point.
     std::optional<kernels::BatchSetup> runBatch_;
-
-    // Set before each run starts, read by the worker.
-    bool doubleForced_ = false;
 };
 
 }  // namespace complex

@@ -18,24 +18,24 @@ void PhoenixFractal::setDefaultView() {
     applyDefaultView(-2.0, -2.6, 2.2, 2.6);
 }
 
-int PhoenixFractal::iteratePoint(double x, double y) {
-    const int limit = maxIterations;
-    if (integerArithmetic()) {
-        return kernels::phoenix(toFixed28(x), toFixed28(y), toFixed28(paramReal),
-                                toFixed28(paramImag), limit);
+int PhoenixFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
+    const int limit = p.maxIterations;
+    if (p.integer) {
+        return kernels::phoenix(toFixed28(x), toFixed28(y), toFixed28(p.paramReal),
+                                toFixed28(p.paramImag), limit);
     }
-    return kernels::phoenix(x, y, paramReal, paramImag, limit);
+    return kernels::phoenix(x, y, p.paramReal, p.paramImag, limit);
 }
 
 // Always in double precision: the fixed-point words cannot hold the iterate out to
 // the smooth bailout.
-EscapeValue PhoenixFractal::smoothPoint(double x, double y) {
-    return kernels::phoenixSmooth(x, y, paramReal, paramImag, maxIterations);
+EscapeValue PhoenixFractal::smoothPoint(const EscapeParameters& p, double x, double y) {
+    return kernels::phoenixSmooth(x, y, p.paramReal, p.paramImag, p.maxIterations);
 }
 
-std::optional<kernels::BatchSetup> PhoenixFractal::batchSetup() const {
-    return kernels::BatchSetup{kernels::Formula::kPhoenix, maxIterations, integerArithmetic(),
-                               paramReal, paramImag};
+std::optional<kernels::BatchSetup> PhoenixFractal::batchSetup(const EscapeParameters& p) const {
+    return kernels::BatchSetup{kernels::Formula::kPhoenix, p.maxIterations, p.integer,
+                               p.paramReal, p.paramImag};
 }
 
 }  // namespace complex

@@ -11,9 +11,11 @@ class SpiderFractal final : public ComplexFractal {
 
     void setDefaultParameters() override;
     void setDefaultView() override;
-    int iteratePoint(double x, double y) override;
-    EscapeValue smoothPoint(double x, double y) override;
-    std::optional<kernels::BatchSetup> batchSetup() const override;
+    using ComplexFractal::iteratePoint;
+    using ComplexFractal::smoothPoint;
+    int iteratePoint(const EscapeParameters& p, double x, double y) override;
+    EscapeValue smoothPoint(const EscapeParameters& p, double x, double y) override;
+    std::optional<kernels::BatchSetup> batchSetup(const EscapeParameters& p) const override;
 };
 
 }  // namespace complex

@@ -18,22 +18,22 @@ void UnityFractal::setDefaultView() {
     applyDefaultView(-1.75, -2.0, 1.75, 2.0);
 }
 
-int UnityFractal::iteratePoint(double x, double y) {
-    const int limit = maxIterations;
-    if (integerArithmetic())
+int UnityFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
+    const int limit = p.maxIterations;
+    if (p.integer)
         return kernels::unity(toFixed28(x), toFixed28(y), limit);
     return kernels::unity(x, y, limit);
 }
 
 // Always in double precision: the fixed-point words cannot hold the iterate out to
 // the smooth bailout.
-EscapeValue UnityFractal::smoothPoint(double x, double y) {
-    return kernels::unitySmooth(x, y, maxIterations);
+EscapeValue UnityFractal::smoothPoint(const EscapeParameters& p, double x, double y) {
+    return kernels::unitySmooth(x, y, p.maxIterations);
 }
 
-std::optional<kernels::BatchSetup> UnityFractal::batchSetup() const {
-    return kernels::BatchSetup{kernels::Formula::kUnity, maxIterations, integerArithmetic(),
-                               paramReal, paramImag};
+std::optional<kernels::BatchSetup> UnityFractal::batchSetup(const EscapeParameters& p) const {
+    return kernels::BatchSetup{kernels::Formula::kUnity, p.maxIterations, p.integer,
+                               p.paramReal, p.paramImag};
 }
 
 }  // namespace complex

@@ -22,7 +22,7 @@ void Fractal::startCalculation() {
         return;
     joinFinishedWorker();
 
-    prepareCalculation();
+    prepareRun();
     clearPicture();
     window.setTitleNote(titleNote());
 

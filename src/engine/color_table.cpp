@@ -213,12 +213,13 @@ int ColorTable::fill(const std::string& text, int maxCount, std::string& whyNone
     clear();
     // Never more entries than the text could hold: each needs at least five bytes.
     const std::size_t capacity = std::min(static_cast<std::size_t>(maxCount), text.size() / 5 + 1);
-    colors_.reset(new (std::nothrow) platform::Color[capacity]);
-    if (!colors_) {
+    std::unique_ptr<platform::Color[]> fresh(new (std::nothrow) platform::Color[capacity]);
+    if (!fresh) {
         whyNone = "not enough memory";
         return 0;
     }
-    colorCount_ = parsePalette(text.data(), text.size(), colors_.get(), static_cast<int>(capacity));
+    colorCount_ = parsePalette(text.data(), text.size(), fresh.get(), static_cast<int>(capacity));
+    colors_ = std::move(fresh);
     if (colorCount_ == 0)
         whyNone = whyNoColours(text);
     return colorCount_;

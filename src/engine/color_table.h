@@ -15,12 +15,13 @@ const std::array<platform::Color, 255>& builtInPalette();
 // The most colours a palette file gives; the rest of a longer file is ignored.
 inline constexpr int kMaxPaletteEntries = 4096;
 
-// The fractal's list of colours.
+// The fractal's list of colours. The entries are never changed in place, only
+// replaced: copies share them, so a run can keep the colours it started with.
 class ColorTable {
   public:
     ColorTable() = default;
-    ColorTable(const ColorTable&) = delete;
-    ColorTable& operator=(const ColorTable&) = delete;
+    ColorTable(const ColorTable&) = default;
+    ColorTable& operator=(const ColorTable&) = default;
     // The entries move; the other table is left empty.
     ColorTable(ColorTable&& other) noexcept;
     ColorTable& operator=(ColorTable&& other) noexcept;
@@ -50,7 +51,7 @@ class ColorTable {
     // Replaces the entries by the colours of palette text.
     int fill(const std::string& text, int maxCount, std::string& whyNone);
 
-    std::unique_ptr<platform::Color[]> colors_;
+    std::shared_ptr<const platform::Color[]> colors_;
     int colorCount_ = 0;
     platform::Color defaultColor_ = 0;
 };

@@ -38,16 +38,16 @@ bool isComplexType(FractalType type) {
 
 Fractal::Fractal(const platform::Services& services)
     : settings(services.settings),
-      view(true),
       window(services.window),
       windowDC(services.window.surface()),
       sound(services.sound),
-      shownView(true) {
+      shownView(true),
+      view_(true) {
     clientRect = window.clientRect();
     width = clientRect.right;
     height = clientRect.bottom;
-    view.setScreenSize(width, height);
-    view.centreOnOrigin();
+    view_.setScreenSize(width, height);
+    view_.centreOnOrigin();
     shownView.setScreenSize(width, height);
     shownView.centreOnOrigin();
 
@@ -65,6 +65,7 @@ Fractal::Fractal(const platform::Services& services)
     allocateSurface(scratch);
 
     loadPalette();
+    runInputs_ = std::make_shared<const RunInputs>(RunInputs{view_, colorTable_});
 }
 
 void Fractal::allocateSurface(platform::Bitmap& surface) {
@@ -121,6 +122,17 @@ bool Fractal::saveParameters() {
 }
 void Fractal::setDefaultParameters() {}
 void Fractal::prepareCalculation() {}
+
+void Fractal::prepareRun() {
+    runInputs_ = std::make_shared<const RunInputs>(RunInputs{view_, colorTable_});
+    prepareCalculation();
+}
+
+void Fractal::restartWith(const std::function<void()>& change) {
+    stopCalculation();
+    change();
+    startCalculation();
+}
 void Fractal::setDefaultView() {}
 
 void Fractal::startFromSettings(const std::optional<ViewState>& carried) {
@@ -145,13 +157,13 @@ void Fractal::continueView(const ViewState& carried) {
     const std::optional<ViewWindow> mapped = carried.view.resizedTo(width, height);
     if (!mapped)
         return;
-    view = *mapped;
+    view_ = *mapped;
     carriedFrom_ = carried;
-    carriedTo_ = ViewState{view, history};
+    carriedTo_ = ViewState{view_, history};
 }
 
 ViewState Fractal::viewToCarry() const {
-    ViewState now{view, history};
+    ViewState now{view_, history};
     if (carriedFrom_ && carriedTo_ && ViewState::same(now, *carriedTo_))
         return *carriedFrom_;
     return now;
@@ -175,7 +187,7 @@ int Fractal::nextRandom() noexcept {
 }
 
 ViewWindow Fractal::defaultView() {
-    ViewWindow probe = view;
+    ViewWindow probe = view_;
     defaultProbe = &probe;
     setDefaultView();
     defaultProbe = nullptr;
@@ -183,11 +195,33 @@ ViewWindow Fractal::defaultView() {
 }
 
 void Fractal::pushView() {
-    history.push(view);
+    history.push(view_);
 }
 
 void Fractal::popView() {
-    history.pop(view);
+    history.pop(view_);
+}
+
+void Fractal::showDefaultRect(double x1, double y1, double x2, double y2) {
+    if (defaultProbe != nullptr) {
+        defaultProbe->setRect(x1, y1, x2, y2);
+        return;
+    }
+    restartWith([&] {
+        pushView();
+        view_.setRect(x1, y1, x2, y2);
+    });
+}
+
+void Fractal::showDefaultCentredOnOrigin() {
+    if (defaultProbe != nullptr) {
+        defaultProbe->centreOnOrigin();
+        return;
+    }
+    restartWith([&] {
+        pushView();
+        view_.centreOnOrigin();
+    });
 }
 
 }  // namespace engine

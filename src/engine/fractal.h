@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/color_table.h"
+#include "engine/run_inputs.h"
 #include "engine/settings_key.h"
 #include "engine/view_window.h"
 #include "platform/bitmap.h"
@@ -74,9 +75,11 @@ struct RunStatistics {
 // FractalPtr, whose deleter stops the worker while the whole object still exists.
 //
 // Threads: the user-interface thread calls everything; the worker runs only
-// calculate() and what it calls (kernels, plotPoint, fillRect, the statistics).
-// The user-interface thread changes the view, the parameters, the colours and the
-// surfaces only between a stop and the next start.
+// calculate() and what it calls (kernels, plotPoint, fillRect, the statistics). A run
+// reads the view, the colours and its family's parameters from the copy taken as it
+// started (runInputs() and the family's own), so the user-interface thread may change
+// them at any time: they take effect from the next run. Every change the user
+// makes goes through restartWith, which stops, applies the change and starts again.
 class Fractal {
   public:
     Fractal(const Fractal&) = delete;
@@ -92,6 +95,10 @@ class Fractal {
     virtual void stopCalculation();
     virtual void pauseCalculation();
     virtual void resumeCalculation();
+    // Takes the copy of what the next run computes from (the view and the colours,
+    // then the family's own through the virtual prepareCalculation). startCalculation
+    // calls it; so does a picture computed without a run (an export).
+    void prepareRun();
     virtual void prepareCalculation();
     virtual void clearPicture();
     virtual void setDefaultView();
@@ -125,6 +132,9 @@ class Fractal {
     void takeOverPicture(Fractal& previous);
 
     // Run control.
+    // Stops the run, applies change and starts again: the one way a change reaches
+    // the picture.
+    void restartWith(const std::function<void()>& change);
     void raiseWorkerPriority();
     void lowerWorkerPriority();
     // Ends a run without saving anything and waits for the worker (used before
@@ -169,7 +179,7 @@ class Fractal {
     void beginViewGesture();
     bool inViewGesture() const { return gestureBase_.has_value(); }
     // The view the gesture started from (the current view outside a gesture).
-    const ViewWindow& gestureBase() const { return gestureBase_ ? *gestureBase_ : view; }
+    const ViewWindow& gestureBase() const { return gestureBase_ ? *gestureBase_ : view_; }
     // Moves to target and shows it; false (nothing changes) when double precision could
     // not resolve target's pixels.
     bool stepViewGesture(const ViewWindow& target);
@@ -205,9 +215,16 @@ class Fractal {
     // Pseudo-random numbers 0..32767, seeded once per object from the local time.
     int nextRandom() noexcept;
 
+    // The view the next run shows (the one under way shows runInputs().view).
+    const ViewWindow& view() const noexcept { return view_; }
+    // Changes the view of the next run; nothing is stopped, pushed or started.
+    void setView(const ViewWindow& view) { view_ = view; }
+    void setViewRect(double x1, double y1, double x2, double y2) { view_.setRect(x1, y1, x2, y2); }
+    // The colours of the next run.
+    const ColorTable& colorTable() const noexcept { return colorTable_; }
+
     // ----- State of the object (names as the rest of the program knows them) -----
     SettingsKey settings;
-    ViewWindow view;
     platform::Window& window;
     platform::Bitmap& windowDC;  // the window's own pixels
     platform::Sound& sound;
@@ -217,7 +234,6 @@ class Fractal {
     platform::Rect clientRect;
     int width = 0;
     int height = 0;
-    ColorTable colorTable;
     std::atomic<std::uint64_t> pointCount{0};
     std::atomic<std::uint64_t> iterationCount{0};
     std::atomic<bool> running{false};
@@ -262,6 +278,13 @@ class Fractal {
     // then only set this view.
     ViewWindow* defaultProbe = nullptr;
 
+    // What the run under way (or the last one) computes from; read by the worker.
+    const RunInputs& runInputs() const noexcept { return *runInputs_; }
+    // Sets the view of the next run to the rectangle; the default views stop, keep the
+    // old view in the history, set it and start.
+    void showDefaultRect(double x1, double y1, double x2, double y2);
+    void showDefaultCentredOnOrigin();
+
     // The worker's poll: waits while paused, then tells whether to go on.
     bool keepRunning() noexcept {
         if (paused.load(std::memory_order_relaxed))
@@ -301,6 +324,11 @@ class Fractal {
     void readOptions();
     void continueView(const ViewState& carried);
 
+    // The view and the colours of the next run.
+    ViewWindow view_;
+    ColorTable colorTable_;
+    // Taken by prepareRun; never changed while a worker exists.
+    std::shared_ptr<const RunInputs> runInputs_;
     std::thread workerThread_;
     std::atomic<int> workerThreadId_{0};
     // The priority the window asked for last (active or inactive application).
@@ -326,6 +354,10 @@ class Fractal {
     std::optional<ViewState> carriedTo_;
     std::optional<ViewWindow> gestureBase_;
     void showGestureFrame();
+    // The animated zoom's frames for each kind of zoom.
+    void animateZoomByFactor(double factor);
+    void animateZoomToRect(double x1, double y1, double x2, double y2, bool zoomIn);
+    void animateZoomBetween(const ViewWindow& from, const ViewWindow& to);
 };
 
 // Holds takingOver set for its lifetime, restoring the previous value after.

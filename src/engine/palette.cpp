@@ -29,10 +29,10 @@ std::string afterLastSeparator(const std::string& path) {
 int Fractal::loadPalette() {
     std::uint32_t length = kPalettePathBytes;
     settings.readString(kPaletteValue, palettePath, length);  // keeps palettePath on failure
-    int loaded = colorTable.loadFile(palettePath, kMaxPaletteEntries);
+    int loaded = colorTable_.loadFile(palettePath, kMaxPaletteEntries);
     if (loaded == 0) {
         const auto& builtIn = builtInPalette();
-        colorTable.setColors(builtIn.data(), static_cast<int>(builtIn.size()));
+        colorTable_.setColors(builtIn.data(), static_cast<int>(builtIn.size()));
         loaded = static_cast<int>(builtIn.size());
     }
     numColors = loaded;
@@ -41,8 +41,8 @@ int Fractal::loadPalette() {
 
 void Fractal::usePalette(const std::string& path, ColorTable&& colors) {
     palettePath = path;
-    colorTable = std::move(colors);
-    numColors = colorTable.colorCount();
+    colorTable_ = std::move(colors);
+    numColors = colorTable_.colorCount();
 }
 
 std::string Fractal::paletteDirectory() const {

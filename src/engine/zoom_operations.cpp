@@ -1,5 +1,5 @@
-// Zooming: every change of the view is bracketed by a stop and a start, records
-// the old view in the history and, with "Animated Zoom" on, shows the transition.
+// Zooming: every change of the view stops the run, records the old view in the
+// history and, with "Animated Zoom" on, shows the transition, then starts again.
 // A zoom beyond the depth double precision resolves changes nothing at all (the
 // window tells the user before it gets here).
 #include <cmath>
@@ -28,74 +28,84 @@ bool liesInside(const ViewWindow& inner, const ViewWindow& outer) {
 }  // namespace
 
 void Fractal::scaleView(double factor) {
-    if (zoomsTooDeep(view, view.scaledAbout(view.xcenter, view.ycenter, factor)))
+    const ViewWindow target = view_.scaledAbout(view_.xcenter, view_.ycenter, factor);
+    if (zoomsTooDeep(view_, target))
         return;
-    stopCalculation();
-    pushView();
-    view.scaleAbout(view.xcenter, view.ycenter, factor);
-    startCalculation();
+    restartWith([&] {
+        pushView();
+        view_ = target;
+    });
 }
 
 void Fractal::scaleViewAt(double x, double y, double factor) {
-    if (zoomsTooDeep(view, view.scaledAbout(x, y, factor)))
+    const ViewWindow target = view_.scaledAbout(x, y, factor);
+    if (zoomsTooDeep(view_, target))
         return;
-    stopCalculation();
-    pushView();
-    view.scaleAbout(x, y, factor);
-    startCalculation();
+    restartWith([&] {
+        pushView();
+        view_ = target;
+    });
 }
 
 void Fractal::zoomByFactor(double factor) {
-    if (factor == 1.0 || zoomsTooDeep(view, view.scaledAbout(view.xcenter, view.ycenter, factor)))
+    if (factor == 1.0)
+        return;
+    const ViewWindow target = view_.scaledAbout(view_.xcenter, view_.ycenter, factor);
+    if (zoomsTooDeep(view_, target))
         return;
     if (!animZoom) {
         scaleView(factor);
         return;
     }
-    stopCalculation();
-    if (factor > 0.0) {
-        // Zooming out, the whole picture shrinks into this rectangle; zooming in, this
-        // part of the picture grows to fill the window.
-        const double share = factor > 1.0 ? 1.0 / factor : factor;
-        const double cx = width * 0.5;
-        const double cy = height * 0.5;
-        const double hw = width * share * 0.5;
-        const double hh = height * share * 0.5;
-        platform::Rect rect;
-        if (truncToInt(cx - hw + 0.5, rect.left) && truncToInt(cy - hh + 0.5, rect.top) &&
-            truncToInt(hw + cx + 0.5, rect.right) && truncToInt(hh + cy + 0.5, rect.bottom)) {
-            animateZoom(rect, factor > 1.0, false);
-        }
+    restartWith([&] {
+        if (factor > 0.0)
+            animateZoomByFactor(factor);
+        pushView();
+        view_ = target;
+    });
+}
+
+void Fractal::animateZoomByFactor(double factor) {
+    // Zooming out, the whole picture shrinks into this rectangle; zooming in, this
+    // part of the picture grows to fill the window.
+    const double share = factor > 1.0 ? 1.0 / factor : factor;
+    const double cx = width * 0.5;
+    const double cy = height * 0.5;
+    const double hw = width * share * 0.5;
+    const double hh = height * share * 0.5;
+    platform::Rect rect;
+    if (truncToInt(cx - hw + 0.5, rect.left) && truncToInt(cy - hh + 0.5, rect.top) &&
+        truncToInt(hw + cx + 0.5, rect.right) && truncToInt(hh + cy + 0.5, rect.bottom)) {
+        animateZoom(rect, factor > 1.0, false);
     }
-    pushView();
-    view.scaleAbout(view.xcenter, view.ycenter, factor);
-    startCalculation();
 }
 
 void Fractal::zoomToRect(double x1, double y1, double x2, double y2, bool zoomIn) {
-    if (zoomsTooDeep(view, view.withRect(x1, y1, x2, y2)))
+    if (zoomsTooDeep(view_, view_.withRect(x1, y1, x2, y2)))
         return;
-    stopCalculation();
-    if (animZoom) {
-        double fx1 = x1, fy1 = y1, fx2 = x2, fy2 = y2;
-        if (fx1 > fx2)
-            std::swap(fx1, fx2);
-        if (fy1 > fy2)
-            std::swap(fy1, fy2);
-        view.fitToAspect(fx1, fy1, fx2, fy2);
-        platform::Rect rect;
-        if (truncToInt((fx1 - view.xmin) * view.xpix, rect.left) &&
-            truncToInt(view.maxY - (fy2 - view.ymin) * view.ypix, rect.top) &&
-            truncToInt((fx2 - view.xmin) * view.xpix, rect.right) &&
-            truncToInt(view.maxY - (fy1 - view.ymin) * view.ypix, rect.bottom)) {
-            animateZoom(rect, zoomIn, false);
-        }
+    restartWith([&] {
+        if (animZoom)
+            animateZoomToRect(x1, y1, x2, y2, zoomIn);
+        pushView();
+        // The selection itself, not the fitted corners: setRect widens it the same
+        // way, and so the view is exactly the same with and without the animation.
+        view_.setRect(x1, y1, x2, y2);
+    });
+}
+
+void Fractal::animateZoomToRect(double x1, double y1, double x2, double y2, bool zoomIn) {
+    if (x1 > x2)
+        std::swap(x1, x2);
+    if (y1 > y2)
+        std::swap(y1, y2);
+    view_.fitToAspect(x1, y1, x2, y2);
+    platform::Rect rect;
+    if (truncToInt((x1 - view_.xmin) * view_.xpix, rect.left) &&
+        truncToInt(view_.maxY - (y2 - view_.ymin) * view_.ypix, rect.top) &&
+        truncToInt((x2 - view_.xmin) * view_.xpix, rect.right) &&
+        truncToInt(view_.maxY - (y1 - view_.ymin) * view_.ypix, rect.bottom)) {
+        animateZoom(rect, zoomIn, false);
     }
-    pushView();
-    // The selection itself, not the fitted corners: setRect widens it the same way,
-    // and so the view is exactly the same with and without the animation.
-    view.setRect(x1, y1, x2, y2);
-    startCalculation();
 }
 
 void Fractal::beginViewGesture() {
@@ -103,15 +113,15 @@ void Fractal::beginViewGesture() {
         return;
     stopCalculation();
     pushView();
-    gestureBase_ = view;
+    gestureBase_ = view_;
     if (!scratch.empty())
         scratch.copyFrom(picture, 0, 0, width, height, 0, 0);
 }
 
 bool Fractal::stepViewGesture(const ViewWindow& target) {
-    if (!gestureBase_ || zoomsTooDeep(view, target))
+    if (!gestureBase_ || zoomsTooDeep(view_, target))
         return false;
-    view = target;
+    view_ = target;
     showGestureFrame();
     return true;
 }
@@ -120,10 +130,10 @@ void Fractal::showGestureFrame() {
     // Where the picture the gesture started from lies in the pixels of the view
     // reached; a frame that no pixel coordinate can hold is not shown.
     const ViewWindow& base = *gestureBase_;
-    const double left = std::floor((base.xmin - view.xmin) * view.xpix + 0.5);
-    const double top = std::floor((view.ymax - base.ymax) * view.ypix + 0.5);
-    const double right = std::floor((base.xmax - view.xmin) * view.xpix + 0.5);
-    const double bottom = std::floor((view.ymax - base.ymin) * view.ypix + 0.5);
+    const double left = std::floor((base.xmin - view_.xmin) * view_.xpix + 0.5);
+    const double top = std::floor((view_.ymax - base.ymax) * view_.ypix + 0.5);
+    const double right = std::floor((base.xmax - view_.xmin) * view_.xpix + 0.5);
+    const double bottom = std::floor((view_.ymax - base.ymin) * view_.ypix + 0.5);
     int x = 0, y = 0, w = 0, h = 0;
     if (scratch.empty() || !truncToInt(left, x) || !truncToInt(top, y) ||
         !truncToInt(right - left, w) || !truncToInt(bottom - top, h)) {
@@ -138,7 +148,7 @@ void Fractal::showGestureFrame() {
 void Fractal::endViewGesture() {
     if (!gestureBase_)
         return;
-    if (ViewWindow::sameView(*gestureBase_, view))
+    if (ViewWindow::sameView(*gestureBase_, view_))
         popView();
     gestureBase_.reset();
     startCalculation();
@@ -147,18 +157,20 @@ void Fractal::endViewGesture() {
 void Fractal::zoomPrevious() {
     if (history.count() == 0)
         return;
-    stopCalculation();
-    const ViewWindow old = view;
-    popView();
-    if (animZoom && !ViewWindow::sameView(old, view)) {
-        const bool zoomIn = liesInside(view, old);
-        platform::Rect rect;
-        const bool fits =
-            zoomIn ? viewInPixelsOf(view, old, rect) : viewInPixelsOf(old, view, rect);
-        if (fits)
-            animateZoom(rect, zoomIn, false);
-    }
-    startCalculation();
+    restartWith([&] {
+        const ViewWindow old = view_;
+        popView();
+        if (animZoom && !ViewWindow::sameView(old, view_))
+            animateZoomBetween(old, view_);
+    });
+}
+
+void Fractal::animateZoomBetween(const ViewWindow& from, const ViewWindow& to) {
+    const bool zoomIn = liesInside(to, from);
+    platform::Rect rect;
+    const bool fits = zoomIn ? viewInPixelsOf(to, from, rect) : viewInPixelsOf(from, to, rect);
+    if (fits)
+        animateZoom(rect, zoomIn, false);
 }
 
 }  // namespace engine

@@ -21,14 +21,15 @@ void GingerbreadmanFractal::setDefaultView() {
 }
 
 void GingerbreadmanFractal::setParameters(double a, double b, double c) {
-    stopCalculation();
-    storeParameters(a, b, c);
-    orbitX = a;
-    orbitY = b;
-    startCalculation();
+    restartWith([&] {
+        storeParameters(a, b, c);
+        orbitX = a;
+        orbitY = b;
+    });
 }
 
 void GingerbreadmanFractal::prepareCalculation() {
+    takeRunParameters();
     resetColors();
 }
 

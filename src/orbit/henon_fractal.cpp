@@ -20,10 +20,11 @@ void HenonFractal::setParameters(double a, double b, double) {
 }
 
 void HenonFractal::iterate() {
+    const OrbitParameters& p = runParameters();
     const double x = orbitX;
     const double y = orbitY;
-    orbitX = (y + 1.0) - (paramA * x) * x;
-    orbitY = paramB * x;
+    orbitX = (y + 1.0) - (p.a * x) * x;
+    orbitY = p.b * x;
 }
 
 }  // namespace orbit

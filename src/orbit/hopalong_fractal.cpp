@@ -20,14 +20,15 @@ void HopalongFractal::setDefaultView() {
 // Evaluated step by step in this order, so that an orbit is the same bit for bit
 // wherever it is computed.
 void HopalongFractal::iterate() {
+    const OrbitParameters& p = runParameters();
     const double x = orbitX;
     const double y = orbitY;
-    double u = paramB * x - paramC;
+    double u = p.b * x - p.c;
     u = std::fabs(u);
     u = std::sqrt(u);
     const double t = u * sign(x);
     orbitX = y - t;
-    orbitY = paramA - x;
+    orbitY = p.a - x;
 }
 
 }  // namespace orbit

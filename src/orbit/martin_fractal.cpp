@@ -23,10 +23,11 @@ void MartinFractal::setParameters(double a, double, double) {
 }
 
 void MartinFractal::iterate() {
+    const OrbitParameters& p = runParameters();
     const double x = orbitX;
     const double y = orbitY;
     orbitX = y - std::sin(x);
-    orbitY = paramA - x;
+    orbitY = p.a - x;
 }
 
 }  // namespace orbit

@@ -27,19 +27,20 @@ void OrbitFractal::identifyAs(engine::FractalType id) {
 void OrbitFractal::resetColors() noexcept {
     pointsInColor = 0;
     colorIndex = 0;
-    currentColor = colorTable.colorAt(0);
+    currentColor = runInputs().colors.colorAt(0);
 }
 
 void OrbitFractal::prepareCalculation() {
+    takeRunParameters();
     orbitX = 0.0;
     orbitY = 0.0;
     resetColors();
 }
 
 int OrbitFractal::calculate() {
-    // The view only changes between a stop and the next start; a copy on the
-    // worker's stack spares the loop reloading it after every call of the map.
-    const engine::ViewWindow mapping = view;
+    // A copy on the worker's stack spares the loop reloading it after every call of
+    // the map.
+    const engine::ViewWindow mapping = runInputs().view;
     while (keepRunning()) {
         iterate();
         addIterations(1);
@@ -60,9 +61,9 @@ void OrbitFractal::changeColor() noexcept {
     if (randomColors.load(std::memory_order_relaxed)) {
         currentColor = randomColor();
     } else {
-        currentColor = colorTable.colorAt(colorIndex);
+        currentColor = runInputs().colors.colorAt(colorIndex);
     }
-    const int count = colorTable.colorCount();
+    const int count = runInputs().colors.colorCount();
     colorIndex = (count > 0 && colorIndex < count - 1) ? colorIndex + 1 : 0;
 }
 
@@ -80,16 +81,15 @@ unsigned OrbitFractal::randomComponent() noexcept {
 }
 
 void OrbitFractal::setParameters(double a, double b, double c) {
-    stopCalculation();
-    storeParameters(a, b, c);
-    startCalculation();
+    restartWith([&] { storeParameters(a, b, c); });
 }
 
 std::string OrbitFractal::parameterString() const {
     using platform::formatRoundTrip;
-    return platform::cformat(kParameterWriteFormat, formatRoundTrip(view.xmin).c_str(),
-                             formatRoundTrip(view.ymin).c_str(), formatRoundTrip(view.xmax).c_str(),
-                             formatRoundTrip(view.ymax).c_str(), paramA, paramB, paramC,
+    return platform::cformat(kParameterWriteFormat, formatRoundTrip(view().xmin).c_str(),
+                             formatRoundTrip(view().ymin).c_str(),
+                             formatRoundTrip(view().xmax).c_str(),
+                             formatRoundTrip(view().ymax).c_str(), paramA_, paramB_, paramC_,
                              static_cast<unsigned>(getPointsPerColor()),
                              randomColors.load() ? 1u : 0u);
 }
@@ -118,11 +118,10 @@ bool OrbitFractal::loadParameters() {
     if (fields < kParameterFieldCount)
         return true;
 
-    // The worker reads the view; a run must not see it change under it. The
-    // setParameters below starts the run again.
+    // The setParameters below starts the run again.
     if (isRunning())
         haltWorker();
-    view.setRect(x1, y1, x2, y2);
+    setViewRect(x1, y1, x2, y2);
     setPointsPerColor(static_cast<int>(points));
     randomColors = random != 0;
     setParameters(a, b, c);
@@ -130,25 +129,11 @@ bool OrbitFractal::loadParameters() {
 }
 
 void OrbitFractal::showCentredOnOrigin() {
-    if (defaultProbe != nullptr) {
-        defaultProbe->centreOnOrigin();
-        return;
-    }
-    stopCalculation();
-    pushView();
-    view.centreOnOrigin();
-    startCalculation();
+    showDefaultCentredOnOrigin();
 }
 
 void OrbitFractal::showRect(double x1, double y1, double x2, double y2) {
-    if (defaultProbe != nullptr) {
-        defaultProbe->setRect(x1, y1, x2, y2);
-        return;
-    }
-    stopCalculation();
-    pushView();
-    view.setRect(x1, y1, x2, y2);
-    startCalculation();
+    showDefaultRect(x1, y1, x2, y2);
 }
 
 }  // namespace orbit

@@ -26,9 +26,17 @@ inline constexpr int kDefaultPointsPerColor = 5000;
 // its own way of taking the parameters.
 //
 // Threads: calculate() and iterate() run on the worker; everything else on the
-// user-interface thread. The orbit, the colouring state and a, b, c change only
-// between a stop and the next start; pointsPerColor and randomColors may change
-// while a run goes on and are read afresh at every point.
+// user-interface thread. The run reads a, b and c from the copy taken as it started;
+// the orbit and the colouring state change only between a stop and the next start;
+// pointsPerColor and randomColors may change while a run goes on and are read afresh
+// at every point.
+// What the map reads besides the orbit: taken as a run starts.
+struct OrbitParameters {
+    double a = 0.0;
+    double b = 0.0;
+    double c = 0.0;
+};
+
 class OrbitFractal : public engine::Fractal {
   public:
     bool loadParameters() override;
@@ -52,9 +60,10 @@ class OrbitFractal : public engine::Fractal {
 
     std::string parameterString() const override;
 
-    double paramA = 0.0;
-    double paramB = 0.0;
-    double paramC = 0.0;
+    // The parameters of the next run.
+    double paramA() const noexcept { return paramA_; }
+    double paramB() const noexcept { return paramB_; }
+    double paramC() const noexcept { return paramC_; }
 
   protected:
     OrbitFractal(const platform::Services& services, double a, double b, double c);
@@ -65,10 +74,13 @@ class OrbitFractal : public engine::Fractal {
     static double sign(double x) noexcept { return x > 0.0 ? 1.0 : (x < 0.0 ? -1.0 : 0.0); }
     // The family's setParameters without the stop and the start around it.
     void storeParameters(double a, double b, double c) {
-        paramA = a;
-        paramB = b;
-        paramC = c;
+        paramA_ = a;
+        paramB_ = b;
+        paramC_ = c;
     }
+    // The parameters of the run under way, taken by prepareCalculation.
+    const OrbitParameters& runParameters() const noexcept { return runParameters_; }
+    void takeRunParameters() noexcept { runParameters_ = OrbitParameters{paramA_, paramB_, paramC_}; }
     // The colouring of a new run: table entry 0, nothing counted yet.
     void resetColors() noexcept;
     // The default views: stop, remember the old view, set the new one, start.
@@ -102,6 +114,10 @@ class OrbitFractal : public engine::Fractal {
     unsigned randomComponent() noexcept;
 
     std::atomic<int> pointsPerColor{kDefaultPointsPerColor};
+    double paramA_ = 0.0;
+    double paramB_ = 0.0;
+    double paramC_ = 0.0;
+    OrbitParameters runParameters_;
 };
 
 }  // namespace orbit

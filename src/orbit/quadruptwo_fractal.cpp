@@ -21,13 +21,14 @@ void QuadruptwoFractal::setDefaultView() {
 // Evaluated step by step in this order, so that an orbit is the same bit for bit
 // wherever it is computed.
 void QuadruptwoFractal::iterate() {
+    const OrbitParameters& p = runParameters();
     const double x = orbitX;
     const double y = orbitY;
-    double u = paramB * x - paramC;
+    double u = p.b * x - p.c;
     u = std::fabs(u);
     u = std::log(u);
     u = std::sin(u);
-    double v = paramC * x - paramB;
+    double v = p.c * x - p.b;
     v = std::fabs(v);
     v = std::log(v);
     v = v * v;
@@ -35,7 +36,7 @@ void QuadruptwoFractal::iterate() {
     double t = v * u;
     t = t * sign(x);
     orbitX = y - t;
-    orbitY = paramA - x;
+    orbitY = p.a - x;
 }
 
 }  // namespace orbit

@@ -7,7 +7,6 @@ namespace orbit {
 ThreeplyFractal::ThreeplyFractal(const platform::Services& services, double a, double b, double c)
     : OrbitFractal(services, a, b, c) {
     identifyAs(engine::kThreeply);
-    computeDerivedValues();
 }
 
 void ThreeplyFractal::setDefaultParameters() {
@@ -18,33 +17,29 @@ void ThreeplyFractal::setDefaultView() {
     showCentredOnOrigin();
 }
 
-// The derived values must be current before the worker runs again.
-void ThreeplyFractal::setParameters(double a, double b, double c) {
-    stopCalculation();
-    storeParameters(a, b, c);
-    computeDerivedValues();
-    startCalculation();
-}
-
-void ThreeplyFractal::computeDerivedValues() {
-    cosB = std::cos(paramB);
-    sinABC = std::sin((paramC + paramA) + paramB);
+// The derived values of the run's parameters, once per run rather than per point.
+void ThreeplyFractal::prepareCalculation() {
+    OrbitFractal::prepareCalculation();
+    const OrbitParameters& p = runParameters();
+    cosB = std::cos(p.b);
+    sinABC = std::sin((p.c + p.a) + p.b);
 }
 
 // Evaluated step by step in this order, so that an orbit is the same bit for bit
 // wherever it is computed.
 void ThreeplyFractal::iterate() {
+    const OrbitParameters& p = runParameters();
     const double x = orbitX;
     const double y = orbitY;
     double u = std::sin(x);
     u = cosB * u;
-    u = u + paramC;
+    u = u + p.c;
     const double w = sinABC * x;
     u = u - w;
     u = std::fabs(u);
     const double t = u * sign(x);
     orbitX = y - t;
-    orbitY = paramA - x;
+    orbitY = p.a - x;
 }
 
 }  // namespace orbit

@@ -11,15 +11,12 @@ class ThreeplyFractal final : public OrbitFractal {
 
     void setDefaultParameters() override;
     void setDefaultView() override;
-    void setParameters(double a, double b, double c) override;
+    void prepareCalculation() override;
     void iterate() override;
 
-    // Derived from a, b and c, so that the map needs one sine per point.
+    // Derived from the run's a, b and c, so that the map needs one sine per point.
     double cosB = 0.0;
     double sinABC = 0.0;
-
-  private:
-    void computeDerivedValues();
 };
 
 }  // namespace orbit

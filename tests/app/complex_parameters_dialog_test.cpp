@@ -39,10 +39,10 @@ TEST(ComplexParametersDialog, AdaptsTheParameterFieldsToTheType) {
 TEST(ComplexParametersDialog, ShowsTheSettingsWithTheirFormats) {
     DialogRig rig(engine::kJulia);
     auto& julia = rig.as<complex::ComplexFractal>();
-    julia.maxIterations = 250;
-    julia.paramReal = -0.75;
-    julia.paramImag = 0.1234567;
-    julia.useInteger = false;
+    julia.setMaxIterations(250);
+    julia.setParamReal(-0.75);
+    julia.setParamImag(0.1234567);
+    julia.setIntegerArithmetic(false);
     const auto form = Dialog::open(julia);
     EXPECT_EQ(form.iterations, "250");
     EXPECT_EQ(form.real, "-0.750000");
@@ -174,8 +174,8 @@ TEST(ComplexParametersDialog, OkAppliesEveryField) {
         SCOPED_TRACE(c.iterations);
         DialogRig rig(engine::kMandelbrot);
         auto& fractal = rig.as<complex::ComplexFractal>();
-        fractal.maxIterations = 100;
-        fractal.paramReal = 0.5;
+        fractal.setMaxIterations(100);
+        fractal.setParamReal(0.5);
         fractal.reliefDepth = 77;
         auto form = Dialog::open(fractal);
         form.iterations = c.iterations;
@@ -184,11 +184,11 @@ TEST(ComplexParametersDialog, OkAppliesEveryField) {
         form.relief = c.relief;
         form.useInteger = false;
         EXPECT_EQ(Dialog::ok(form, fractal), app::kDialogOk);
-        EXPECT_EQ(fractal.maxIterations, c.expectedIterations);
-        EXPECT_EQ(fractal.paramReal, c.expectedReal);
+        EXPECT_EQ(fractal.maxIterations(), c.expectedIterations);
+        EXPECT_EQ(fractal.paramReal(), c.expectedReal);
         EXPECT_EQ(fractal.method, c.method);
         EXPECT_EQ(fractal.reliefDepth, c.expectedDepth);
-        EXPECT_FALSE(fractal.useInteger);
+        EXPECT_FALSE(fractal.useInteger());
     }
 }
 
@@ -198,7 +198,7 @@ class RecordingFractal final : public complex::ComplexFractal {
     explicit RecordingFractal(const platform::Services& services) : ComplexFractal(services) {
         identifyAs(engine::kMandelbrot);
     }
-    int iteratePoint(double, double) override { return 1; }
+    int iteratePoint(const complex::EscapeParameters&, double, double) override { return 1; }
     void setParameters(int iterations, double real, double imag, bool integer) override {
         calls.push_back("setParameters " + std::to_string(iterations) + " depth " +
                         std::to_string(reliefDepth) + " method " + std::to_string(method));
@@ -230,9 +230,9 @@ TEST(ComplexParametersDialog, OkRestartsOnceMoreWithTheNewMethodAndDepth) {
 TEST(ComplexParametersDialog, DefaultAppliesTheTypesDefaults) {
     DialogRig rig(engine::kMandelbrot);
     auto& fractal = rig.as<complex::ComplexFractal>();
-    fractal.maxIterations = 5000;
+    fractal.setMaxIterations(5000);
     EXPECT_EQ(Dialog::useDefaults(fractal), app::kDialogDefault);
-    EXPECT_NE(fractal.maxIterations, 5000);
+    EXPECT_NE(fractal.maxIterations(), 5000);
 }
 
 }  // namespace

@@ -60,9 +60,9 @@ TEST(Factory, CreatesEachTypeWithItsInitialParameters) {
         const auto* orbit = dynamic_cast<const orbit::OrbitFractal*>(fractal.get());
         ASSERT_EQ(orbit != nullptr, e.orbit);
         if (orbit != nullptr) {
-            EXPECT_EQ(orbit->paramA, e.a);
-            EXPECT_EQ(orbit->paramB, e.b);
-            EXPECT_EQ(orbit->paramC, e.c);
+            EXPECT_EQ(orbit->paramA(), e.a);
+            EXPECT_EQ(orbit->paramB(), e.b);
+            EXPECT_EQ(orbit->paramC(), e.c);
         }
     }
 }

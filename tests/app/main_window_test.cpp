@@ -155,7 +155,7 @@ TEST(MainWindowSelection, ZoomsToThePlaneRectangleOfTheDragInEitherDirection) {
     for (const auto& drag : drags) {
         Rig rig;
         rig.startAndPump();
-        const engine::ViewWindow before = rig.fractal().view;
+        const engine::ViewWindow before = rig.fractal().view();
         const int history = rig.fractal().history.count();
         rig.command(app::IDM_SELECT_ZOOM);
         rig.stylus(app::WM_LBUTTONDOWN, drag.from.x, drag.from.y);
@@ -167,7 +167,7 @@ TEST(MainWindowSelection, ZoomsToThePlaneRectangleOfTheDragInEitherDirection) {
         expected.setRect(
             before.xmin + 10 * before.xscale, before.ymin + (48 - 2 - 40) * before.yscale,
             before.xmin + 50 * before.xscale, before.ymin + (48 - 2 - 20) * before.yscale);
-        EXPECT_TRUE(sameView(rig.fractal().view, expected));
+        EXPECT_TRUE(sameView(rig.fractal().view(), expected));
         ASSERT_EQ(rig.fractal().history.count(), history + 1);
         EXPECT_TRUE(sameView(rig.fractal().history.at(history), before));
     }
@@ -230,7 +230,7 @@ TEST(MainWindowCommands, TypeChoosingTheCurrentTypeRecreatesItFromItsStoredParam
     Rig rig(engine::kHopalong);
     rig.startAndPump();
     rig.command(app::IDM_ZOOM_OUT);
-    const engine::ViewWindow zoomed = rig.fractal().view;
+    const engine::ViewWindow zoomed = rig.fractal().view();
     ASSERT_GT(rig.fractal().history.count(), 0);
 
     rig.shell.typeAnswer = engine::kHopalong;
@@ -241,8 +241,8 @@ TEST(MainWindowCommands, TypeChoosingTheCurrentTypeRecreatesItFromItsStoredParam
     EXPECT_EQ(rig.fractal().type, engine::kHopalong);
     EXPECT_EQ(rig.fractal().history.count(), 0);  // a new object, loaded without a push
     // The stored string keeps six decimals.
-    EXPECT_NEAR(rig.fractal().view.xmin, zoomed.xmin, 1e-6);
-    EXPECT_NEAR(rig.fractal().view.ymax, zoomed.ymax, 1e-6);
+    EXPECT_NEAR(rig.fractal().view().xmin, zoomed.xmin, 1e-6);
+    EXPECT_NEAR(rig.fractal().view().ymax, zoomed.ymax, 1e-6);
     EXPECT_TRUE(rig.fractal().isRunning());
 }
 
@@ -250,7 +250,7 @@ TEST(MainWindowCommands, ClearScreenRestartsTheRunWithTheSameView) {
     Rig rig;
     rig.startAndPump();
     rig.command(app::IDM_ZOOM_OUT);
-    const engine::ViewWindow view = rig.fractal().view;
+    const engine::ViewWindow view = rig.fractal().view();
     const int history = rig.fractal().history.count();
     waitUntilFinished(rig.fractal());
     const std::uint32_t firstStart = rig.fractal().statistics().startTick;
@@ -258,7 +258,7 @@ TEST(MainWindowCommands, ClearScreenRestartsTheRunWithTheSameView) {
 
     rig.command(app::IDM_CLEAR_SCREEN);
     EXPECT_GT(rig.fractal().statistics().startTick, firstStart);
-    EXPECT_TRUE(sameView(rig.fractal().view, view));
+    EXPECT_TRUE(sameView(rig.fractal().view(), view));
     EXPECT_EQ(rig.fractal().history.count(), history);
 }
 
@@ -278,11 +278,11 @@ TEST(MainWindowCommands, ExitStoresTheTypeAndQuits) {
 TEST(MainWindowCommands, ZoomOutAndPreviousMoveThroughTheHistory) {
     Rig rig;
     rig.startAndPump();
-    const engine::ViewWindow start = rig.fractal().view;
+    const engine::ViewWindow start = rig.fractal().view();
     rig.command(app::IDM_ZOOM_OUT);
-    EXPECT_NEAR(rig.fractal().view.xrange, start.xrange / 0.6, 1e-9);
+    EXPECT_NEAR(rig.fractal().view().xrange, start.xrange / 0.6, 1e-9);
     rig.command(app::IDM_ZOOM_PREVIOUS);
-    EXPECT_TRUE(sameView(rig.fractal().view, start));
+    EXPECT_TRUE(sameView(rig.fractal().view(), start));
 }
 
 // ----- Display power -----
@@ -621,7 +621,7 @@ TEST(MainWindowFiles, APictureOfAnotherShapeOpensInProportionAndIsRecomputedToFi
     Rig saver(engine::kJulia, 64, 48);
     saver.startAndPump();
     waitUntilFinished(saver.fractal());
-    const engine::ViewWindow saved = saver.fractal().view;
+    const engine::ViewWindow saved = saver.fractal().view();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = saver.folder.file(c.name);
@@ -652,7 +652,7 @@ TEST(MainWindowFiles, APictureOfAnotherShapeOpensInProportionAndIsRecomputedToFi
         EXPECT_EQ(opened.picture.snapshot(), expected.snapshot());
 
         // The view shows the saved one whole and centred, at the window's proportions.
-        const engine::ViewWindow& view = opened.view;
+        const engine::ViewWindow& view = opened.view();
         EXPECT_NEAR(view.xcenter, saved.xcenter, 1e-12);
         EXPECT_NEAR(view.ycenter, saved.ycenter, 1e-12);
         EXPECT_NEAR(view.xscale, view.yscale, 1e-12);
@@ -760,8 +760,8 @@ TEST(MainWindowFiles, LoadPaletteStoresThePathAndRestarts) {
 
 std::vector<platform::Color> colorsOf(const engine::Fractal& fractal) {
     std::vector<platform::Color> colors;
-    for (int i = 0; i < fractal.colorTable.colorCount(); ++i)
-        colors.push_back(fractal.colorTable.colorAt(i));
+    for (int i = 0; i < fractal.colorTable().colorCount(); ++i)
+        colors.push_back(fractal.colorTable().colorAt(i));
     return colors;
 }
 
@@ -972,7 +972,7 @@ void selectAndZoom(Rig& rig, platform::Point from, platform::Point to) {
 // Replaces the view the way the View dialog does.
 void showView(engine::Fractal& fractal, double x1, double y1, double x2, double y2) {
     fractal.stopCalculation();
-    fractal.view.setRect(x1, y1, x2, y2);
+    fractal.setViewRect(x1, y1, x2, y2);
     fractal.startCalculation();
 }
 
@@ -984,7 +984,7 @@ TEST(MainWindowSize, DraggingBetweenWideAndTallKeepsTheViewAndTheHistory) {
         rig.startAndPump();
         selectAndZoom(rig, {100, 120}, {300, 330});
         selectAndZoom(rig, {200, 200}, {260, 250});
-        const engine::ViewWindow original = rig.fractal().view;
+        const engine::ViewWindow original = rig.fractal().view();
         const engine::ZoomHistory history = rig.fractal().history;
         ASSERT_GE(history.count(), 2);
 
@@ -992,7 +992,7 @@ TEST(MainWindowSize, DraggingBetweenWideAndTallKeepsTheViewAndTheHistory) {
             resize(rig, 536, 480);
             ASSERT_NE(rig.mainWindow->currentFractal(), nullptr);
             EXPECT_EQ(rig.fractal().width, 536);
-            expectMapped(rig.fractal().view, original);
+            expectMapped(rig.fractal().view(), original);
             ASSERT_EQ(rig.fractal().history.count(), history.count());
             for (int i = 0; i < history.count(); ++i) {
                 EXPECT_EQ(rig.fractal().history.at(i).width, 536);
@@ -1002,10 +1002,10 @@ TEST(MainWindowSize, DraggingBetweenWideAndTallKeepsTheViewAndTheHistory) {
             EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
         }
         // Back on the original rectangle, and the history walks back as before.
-        EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal().view, original));
+        EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal().view(), original));
         for (int i = history.count() - 1; i >= 0; --i) {
             rig.command(app::IDM_ZOOM_PREVIOUS);
-            EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal().view, history.at(i)));
+            EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal().view(), history.at(i)));
         }
     }
 }
@@ -1048,7 +1048,7 @@ TEST(MainWindowSize, EndsSelectModeAndASlideshowAndFollowsTheLastOfSeveralSizes)
         rig.startAndPump();
         selectAndZoom(rig, {10, 8}, {40, 30});
         c.before(rig);
-        const engine::ViewWindow shown = rig.fractal().view;
+        const engine::ViewWindow shown = rig.fractal().view();
         const int history = rig.fractal().history.count();
         for (const platform::Point& size : c.sizes) {
             rig.send(app::WM_SIZE, 0,
@@ -1058,7 +1058,7 @@ TEST(MainWindowSize, EndsSelectModeAndASlideshowAndFollowsTheLastOfSeveralSizes)
         ASSERT_NE(rig.mainWindow->currentFractal(), nullptr);
         EXPECT_EQ(rig.fractal().width, c.sizes.back().x);
         EXPECT_EQ(rig.fractal().height, c.sizes.back().y);
-        expectMapped(rig.fractal().view, shown);
+        expectMapped(rig.fractal().view(), shown);
         EXPECT_EQ(rig.fractal().history.count(), history);
         EXPECT_FALSE(rig.mainWindow->selecting());
         EXPECT_EQ(rig.window.title(), "Mandelbrot - Corvane");
@@ -1070,7 +1070,7 @@ TEST(MainWindowSize, AResizeWhileAPictureOpensGoesOnFromTheOpenedView) {
     Rig rig(engine::kJulia, 64, 48);
     rig.startAndPump();
     rig.command(app::IDM_ZOOM_OUT);
-    const engine::ViewWindow saved = rig.fractal().view;
+    const engine::ViewWindow saved = rig.fractal().view();
     const std::string path = rig.folder.file("julia.bmp");
     ASSERT_EQ(rig.fractal().saveImage(path), engine::kStatusOk);
     rig.command(app::IDM_ZOOM_PREVIOUS);
@@ -1084,7 +1084,7 @@ TEST(MainWindowSize, AResizeWhileAPictureOpensGoesOnFromTheOpenedView) {
     EXPECT_EQ(rig.fractal().width, 48);
     EXPECT_EQ(rig.fractal().height, 64);
     // The picture file keeps six decimals of the view.
-    expectMapped(rig.fractal().view, saved, 1e-6);
+    expectMapped(rig.fractal().view(), saved, 1e-6);
     EXPECT_EQ(rig.fractal().history.count(), 0);
     EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
 }
@@ -1142,7 +1142,7 @@ TEST(MainWindowDepth, ZoomingInBeyondTheDepthIsRefusedWithAMessage) {
                  0.5 + halfHeight);
         waitUntilFinished(rig.fractal());
         ASSERT_TRUE(rig.fractal().isFinished());
-        const engine::ViewWindow before = rig.fractal().view;
+        const engine::ViewWindow before = rig.fractal().view();
         const int history = rig.fractal().history.count();
 
         c.zoom(rig);
@@ -1152,12 +1152,12 @@ TEST(MainWindowDepth, ZoomingInBeyondTheDepthIsRefusedWithAMessage) {
             EXPECT_EQ(rig.shell.messages,
                       std::vector<std::string>{"The view cannot be zoomed in further: double "
                                                "precision cannot tell its pixels apart."});
-            EXPECT_TRUE(sameView(rig.fractal().view, before));
+            EXPECT_TRUE(sameView(rig.fractal().view(), before));
             EXPECT_EQ(rig.fractal().history.count(), history);
             EXPECT_TRUE(rig.fractal().isFinished());  // no new run
         } else {
             EXPECT_TRUE(rig.shell.messages.empty());
-            EXPECT_FALSE(sameView(rig.fractal().view, before));
+            EXPECT_FALSE(sameView(rig.fractal().view(), before));
         }
     }
 }

@@ -58,7 +58,7 @@ TEST(NavigationWheel, KeepsThePlanePointUnderThePointerAndMakesOneHistoryEntryPe
         SCOPED_TRACE(row.name);
         Rig rig(std::nullopt, kWidth, kHeight);
         rig.startAndPump();
-        const engine::ViewWindow start = rig.fractal().view;
+        const engine::ViewWindow start = rig.fractal().view();
         const int historyBefore = rig.fractal().history.count();
         const double x = start.planeX(row.x);
         const double y = start.planeY(row.y);
@@ -66,19 +66,19 @@ TEST(NavigationWheel, KeepsThePlanePointUnderThePointerAndMakesOneHistoryEntryPe
         for (int delta : row.deltas) {
             wheel(rig, row.x, row.y, delta);
             total += delta;
-            const engine::ViewWindow& view = rig.fractal().view;
+            const engine::ViewWindow& view = rig.fractal().view();
             expectNear(view.planeX(row.x), x, view.xscale);
             expectNear(view.planeY(row.y), y, view.yscale);
             EXPECT_FALSE(rig.fractal().isRunning());  // shown scaled until the wheel rests
         }
         const double magnification = std::pow(1.25, std::min(total, 16 * 120) / 120.0);
-        EXPECT_NEAR(start.xrange / rig.fractal().view.xrange, magnification, magnification * 1e-9);
+        EXPECT_NEAR(start.xrange / rig.fractal().view().xrange, magnification, magnification * 1e-9);
         rest(rig);
         EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
         EXPECT_EQ(rig.fractal().history.count(), historyBefore + 1);
         EXPECT_TRUE(rig.shell.messages.empty());
         rig.command(app::IDM_ZOOM_PREVIOUS);
-        EXPECT_TRUE(sameView(rig.fractal().view, start));
+        EXPECT_TRUE(sameView(rig.fractal().view(), start));
     }
 }
 
@@ -88,30 +88,30 @@ TEST(NavigationWheel, RefusesStepsBeyondTheDeepestViewAndSaysSoOncePerBurst) {
     // A view a few notches above the depth double precision resolves.
     const double half = 1e-13;
     rig.fractal().stopCalculation();  // the worker reads the view
-    rig.fractal().view.setRect(0.25 - half, -half, 0.25 + half, half);
+    rig.fractal().setViewRect(0.25 - half, -half, 0.25 + half, half);
     rig.fractal().startCalculation();
-    const engine::ViewWindow deep = rig.fractal().view;
+    const engine::ViewWindow deep = rig.fractal().view();
     ASSERT_TRUE(deep.resolvesPixels());
     const int historyBefore = rig.fractal().history.count();
     for (int i = 0; i < 40; ++i)
         wheel(rig, 10, 10, 120);
-    EXPECT_TRUE(rig.fractal().view.resolvesPixels());
-    EXPECT_LT(rig.fractal().view.xrange, deep.xrange);  // went as deep as allowed
+    EXPECT_TRUE(rig.fractal().view().resolvesPixels());
+    EXPECT_LT(rig.fractal().view().xrange, deep.xrange);  // went as deep as allowed
     rest(rig);
     EXPECT_EQ(rig.shell.messages.size(), 1u);
     EXPECT_EQ(rig.fractal().history.count(), historyBefore + 1);
 
     // Every step refused: no entry, one message, and zooming out still works.
-    const engine::ViewWindow deepest = rig.fractal().view;
+    const engine::ViewWindow deepest = rig.fractal().view();
     for (int i = 0; i < 5; ++i)
         wheel(rig, 10, 10, 120);
     rest(rig);
-    EXPECT_TRUE(sameView(rig.fractal().view, deepest));
+    EXPECT_TRUE(sameView(rig.fractal().view(), deepest));
     EXPECT_EQ(rig.shell.messages.size(), 2u);
     EXPECT_EQ(rig.fractal().history.count(), historyBefore + 1);
     wheel(rig, 10, 10, -120);
     rest(rig);
-    EXPECT_GT(rig.fractal().view.xrange, deepest.xrange);
+    EXPECT_GT(rig.fractal().view().xrange, deepest.xrange);
 }
 
 TEST(NavigationKeys, ZoomAtTheCentrePanByAnEighthAndStepBack) {
@@ -136,12 +136,12 @@ TEST(NavigationKeys, ZoomAtTheCentrePanByAnEighthAndStepBack) {
         SCOPED_TRACE(row.key);
         Rig rig(std::nullopt, kWidth, kHeight);
         rig.startAndPump();
-        const engine::ViewWindow start = rig.fractal().view;
+        const engine::ViewWindow start = rig.fractal().view();
         const int historyBefore = rig.fractal().history.count();
         key(rig, row.key);
         key(rig, row.key);  // a key held down: one run of steps
         rest(rig);
-        const engine::ViewWindow& view = rig.fractal().view;
+        const engine::ViewWindow& view = rig.fractal().view();
         const double m = row.magnification * row.magnification;
         EXPECT_NEAR(start.xrange / view.xrange, m, m * 1e-9);
         expectNear(view.xcenter, start.xcenter + 2 * row.eighthsRight * start.xrange / 8,
@@ -150,26 +150,26 @@ TEST(NavigationKeys, ZoomAtTheCentrePanByAnEighthAndStepBack) {
         EXPECT_EQ(rig.fractal().history.count(), historyBefore + 1);
         EXPECT_TRUE(rig.shell.defaulted.empty());
         key(rig, app::VK_BACK);  // zoom previous
-        EXPECT_TRUE(sameView(rig.fractal().view, start));
+        EXPECT_TRUE(sameView(rig.fractal().view(), start));
     }
 }
 
 TEST(NavigationKeys, HomeShowsTheDefaultViewAndKeysKeepTheirOtherMeanings) {
     Rig rig(std::nullopt, kWidth, kHeight);
     rig.startAndPump();
-    const engine::ViewWindow start = rig.fractal().view;
+    const engine::ViewWindow start = rig.fractal().view();
     key(rig, app::VK_RIGHT);
     wheel(rig, 5, 5, 360);
     key(rig, app::VK_HOME);  // ends the run, then the default view
     EXPECT_FALSE(rig.window.timers().count(app::kNavigationTimerId));
-    EXPECT_TRUE(sameView(rig.fractal().view, start));
+    EXPECT_TRUE(sameView(rig.fractal().view(), start));
 
     // While the display is off a key only switches it on.
     rig.command(app::IDM_DISPLAY_OFF);
     key(rig, app::VK_ADD);
     EXPECT_FALSE(rig.mainWindow->displayOff());
     EXPECT_FALSE(rig.window.timers().count(app::kNavigationTimerId));
-    EXPECT_TRUE(sameView(rig.fractal().view, start));
+    EXPECT_TRUE(sameView(rig.fractal().view(), start));
 
     // Escape ends select mode and leaves the calculation alone.
     rig.command(app::IDM_SELECT_ZOOM);
@@ -203,7 +203,7 @@ TEST(NavigationPan, DragsMoveTheViewWithThePointerAndDoubleClicksCentre) {
         SCOPED_TRACE(row.name);
         Rig rig(std::nullopt, kWidth, kHeight);
         rig.startAndPump();
-        const engine::ViewWindow start = rig.fractal().view;
+        const engine::ViewWindow start = rig.fractal().view();
         const int historyBefore = rig.fractal().history.count();
         const int x0 = 60;
         const int y0 = 50;
@@ -236,7 +236,7 @@ TEST(NavigationPan, DragsMoveTheViewWithThePointerAndDoubleClicksCentre) {
                 rig.send(app::WM_LBUTTONUP, 0, at(x0, y0));
                 break;
         }
-        const engine::ViewWindow& view = rig.fractal().view;
+        const engine::ViewWindow& view = rig.fractal().view();
         EXPECT_EQ(rig.fractal().history.count(), historyBefore + row.entries);
         EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
         if (row.gesture == Gesture::LeftDragSelecting) {
@@ -266,7 +266,7 @@ TEST(NavigationStop, StopAndContinueKeepViewAndParametersForBothFamilies) {
             complexFractal->setMaxIterations(200000);
             complexFractal->startCalculation();
         }
-        const engine::ViewWindow view = rig.fractal().view;
+        const engine::ViewWindow view = rig.fractal().view();
         const std::string parameters = rig.fractal().pictureParameters().value_or("");
         ASSERT_TRUE(rig.fractal().isRunning());
 
@@ -277,7 +277,7 @@ TEST(NavigationStop, StopAndContinueKeepViewAndParametersForBothFamilies) {
         const std::uint64_t points = rig.fractal().statistics().pointCount;
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         EXPECT_EQ(rig.fractal().statistics().pointCount, points);  // nothing more computed
-        EXPECT_TRUE(sameView(rig.fractal().view, view));
+        EXPECT_TRUE(sameView(rig.fractal().view(), view));
 
         rig.command(app::IDM_CONTINUE);
         EXPECT_FALSE(rig.mainWindow->stoppedByUser());
@@ -290,7 +290,7 @@ TEST(NavigationStop, StopAndContinueKeepViewAndParametersForBothFamilies) {
         }
         rig.command(app::IDM_STOP);
         EXPECT_TRUE(rig.mainWindow->stoppedByUser());
-        EXPECT_TRUE(sameView(rig.fractal().view, view));
+        EXPECT_TRUE(sameView(rig.fractal().view(), view));
         EXPECT_EQ(rig.fractal().pictureParameters().value_or(""), parameters);
     }
 }
@@ -381,7 +381,7 @@ TEST(NavigationStatus, FactsFollowTheRunOfBothFamilies) {
         EXPECT_NEAR(f.magnification, 1.25 * 1.25, 1e-9);
         EXPECT_EQ(f.orbit, orbit);
         ASSERT_TRUE(f.pointerX.has_value());
-        EXPECT_DOUBLE_EQ(*f.pointerX, rig.fractal().view.planeX(10));
+        EXPECT_DOUBLE_EQ(*f.pointerX, rig.fractal().view().planeX(10));
         if (orbit) {
             EXPECT_EQ(f.run, app::StatusFacts::Run::Running);
             EXPECT_FALSE(rig.mainWindow->statusSettled());

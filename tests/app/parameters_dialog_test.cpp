@@ -46,20 +46,19 @@ TEST(ParametersDialog, UntouchedFieldsComeBackRoundedToSixDigits) {
         auto& martin = rig.as<orbit::OrbitFractal>();
         EXPECT_EQ(app::ParametersDialog::ok(app::ParametersDialog::open(martin), martin),
                   app::kDialogOk);
-        EXPECT_EQ(martin.paramA, 3.14159);
+        EXPECT_EQ(martin.paramA(), 3.14159);
         EXPECT_TRUE(martin.isRunning());
     }
     {
         // A disabled field is read back too, as shown.
         DialogRig rig(engine::kGingerbreadman);
         auto& gingerbreadman = rig.as<orbit::OrbitFractal>();
-        gingerbreadman.paramA = -0.123456789;
-        gingerbreadman.paramC = 1.23456789e-10;
+        gingerbreadman.setParameters(-0.123456789, gingerbreadman.paramB(), 1.23456789e-10);
         const app::ParametersForm form = app::ParametersDialog::open(gingerbreadman);
         EXPECT_FALSE(form.enabled[2]);
         app::ParametersDialog::ok(form, gingerbreadman);
-        EXPECT_EQ(gingerbreadman.paramA, -0.123457);
-        EXPECT_EQ(gingerbreadman.paramC, 1.23457e-10);
+        EXPECT_EQ(gingerbreadman.paramA(), -0.123457);
+        EXPECT_EQ(gingerbreadman.paramC(), 1.23457e-10);
     }
 }
 
@@ -88,9 +87,9 @@ TEST(ParametersDialog, OkAppliesTheFieldsAndRestarts) {
         form.pointsPerColor = c.points;
         form.randomColors = false;
         EXPECT_EQ(app::ParametersDialog::ok(form, hopalong), app::kDialogOk);
-        EXPECT_EQ(hopalong.paramA, c.expected[0]);
-        EXPECT_EQ(hopalong.paramB, c.expected[1]);
-        EXPECT_EQ(hopalong.paramC, c.expected[2]);
+        EXPECT_EQ(hopalong.paramA(), c.expected[0]);
+        EXPECT_EQ(hopalong.paramB(), c.expected[1]);
+        EXPECT_EQ(hopalong.paramC(), c.expected[2]);
         EXPECT_EQ(hopalong.getPointsPerColor(), c.expectedPoints);
         EXPECT_FALSE(hopalong.randomColors);
         EXPECT_TRUE(hopalong.isRunning());
@@ -100,10 +99,10 @@ TEST(ParametersDialog, OkAppliesTheFieldsAndRestarts) {
 TEST(ParametersDialog, DefaultAppliesTheTypesDefaults) {
     DialogRig rig(engine::kHenon);
     auto& henon = rig.as<orbit::OrbitFractal>();
-    henon.paramA = 99.0;
+    henon.setParameters(99.0, henon.paramB(), henon.paramC());
     EXPECT_EQ(app::ParametersDialog::useDefaults(henon), app::kDialogDefault);
-    EXPECT_EQ(henon.paramA, 1.4);
-    EXPECT_EQ(henon.paramB, 0.3);
+    EXPECT_EQ(henon.paramA(), 1.4);
+    EXPECT_EQ(henon.paramB(), 0.3);
 }
 
 }  // namespace

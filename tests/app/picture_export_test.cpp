@@ -89,7 +89,7 @@ std::string parametersFor(engine::FractalType type, int method, bool integer, in
     probe->stopCalculation();
     auto& escape = dynamic_cast<complex::ComplexFractal&>(*probe);
     escape.setMethod(method);
-    escape.useInteger = integer;
+    escape.setIntegerArithmetic(integer);
     escape.setMaxIterations(iterations);
     escape.reliefDepth = 60;
     escape.setColouring(colouring);

@@ -109,7 +109,7 @@ TEST(ShippedPalettes, EveryShippedPaletteLoadsFromThePaletteMenu) {
         EXPECT_TRUE(rig.shell.messages.empty());
         EXPECT_EQ(rig.stored("Palette"), platform::SettingsValue::ofText(shipped[i].path));
         EXPECT_EQ(rig.fractal().numColors, count);
-        EXPECT_EQ(rig.fractal().colorTable.colorAt(1), table.colorAt(1));
+        EXPECT_EQ(rig.fractal().colorTable().colorAt(1), table.colorAt(1));
         EXPECT_EQ(rig.mainWindow->currentPaletteCommand(), command);
         EXPECT_TRUE(rig.fractal().isRunning());
     }
@@ -119,7 +119,7 @@ TEST(ShippedPalettes, EveryShippedPaletteLoadsFromThePaletteMenu) {
     rig.command(app::IDM_PALETTE_BUILT_IN);
     EXPECT_EQ(rig.stored("Palette"), platform::SettingsValue::ofText(""));
     EXPECT_EQ(rig.fractal().numColors, 255);
-    EXPECT_EQ(rig.fractal().colorTable.colorAt(84), engine::builtInPalette()[84]);
+    EXPECT_EQ(rig.fractal().colorTable().colorAt(84), engine::builtInPalette()[84]);
     EXPECT_EQ(rig.mainWindow->currentPaletteCommand(), app::IDM_PALETTE_BUILT_IN);
 
     // A command past the palettes listed does nothing.

@@ -23,20 +23,20 @@ engine::ViewWindow viewAfter(const engine::ViewWindow& view, double x1, double y
 
 TEST(ViewDialog, ShowsTheRectangleWithEveryDigitItNeeds) {
     DialogRig rig(engine::kMandelbrot);
-    rig.fractal->view.setRect(-2.5, -1.25, 1.0, 1.375);
+    rig.fractal->setViewRect(-2.5, -1.25, 1.0, 1.375);
     const app::ViewForm form = app::ViewDialog::open(*rig.fractal);
-    EXPECT_EQ(form.xmin, platform::formatRoundTrip(rig.fractal->view.xmin));
-    EXPECT_EQ(form.xmax, platform::formatRoundTrip(rig.fractal->view.xmax));
-    EXPECT_EQ(form.ymin, platform::formatRoundTrip(rig.fractal->view.ymin));
-    EXPECT_EQ(form.ymax, platform::formatRoundTrip(rig.fractal->view.ymax));
-    rig.fractal->view.setRect(-0.1, 1e-7, 0.2, 2e-7);
+    EXPECT_EQ(form.xmin, platform::formatRoundTrip(rig.fractal->view().xmin));
+    EXPECT_EQ(form.xmax, platform::formatRoundTrip(rig.fractal->view().xmax));
+    EXPECT_EQ(form.ymin, platform::formatRoundTrip(rig.fractal->view().ymin));
+    EXPECT_EQ(form.ymax, platform::formatRoundTrip(rig.fractal->view().ymax));
+    rig.fractal->setViewRect(-0.1, 1e-7, 0.2, 2e-7);
     EXPECT_EQ(app::ViewDialog::open(*rig.fractal).xmin, "-0.1");
 }
 
 TEST(ViewDialog, OkAlwaysKeepsTheOldViewAndRecomputes) {
     DialogRig rig(engine::kMandelbrot);
-    rig.fractal->view.setRect(-2.0, -1.5, 1.0, 1.5);
-    const engine::ViewWindow before = rig.fractal->view;
+    rig.fractal->setViewRect(-2.0, -1.5, 1.0, 1.5);
+    const engine::ViewWindow before = rig.fractal->view();
     const int history = rig.fractal->history.count();
 
     EXPECT_EQ(app::ViewDialog::ok(app::ViewDialog::open(*rig.fractal), *rig.fractal),
@@ -62,8 +62,8 @@ TEST(ViewDialog, FieldsThatGiveNoNumberKeepTheirEdge) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.form.xmin);
         DialogRig rig(engine::kMandelbrot);
-        const engine::ViewWindow& view = rig.fractal->view;
-        rig.fractal->view.setRect(-4, -4, 4, 4);
+        const engine::ViewWindow& view = rig.fractal->view();
+        rig.fractal->setViewRect(-4, -4, 4, 4);
         const engine::ViewWindow expected =
             viewAfter(view, c.xmin.value_or(view.xmin), c.ymin.value_or(view.ymin),
                       c.xmax.value_or(view.xmax), c.ymax.value_or(view.ymax));
@@ -79,20 +79,20 @@ TEST(ViewDialog, ARectangleWithoutExtentLeavesTheViewFinite) {
     for (const app::ViewForm& form : cases) {
         SCOPED_TRACE(form.xmax);
         DialogRig rig(engine::kMandelbrot);
-        rig.fractal->view.setRect(-2.0, -1.5, 1.0, 1.5);
-        const engine::ViewWindow before = rig.fractal->view;
+        rig.fractal->setViewRect(-2.0, -1.5, 1.0, 1.5);
+        const engine::ViewWindow before = rig.fractal->view();
         app::ViewDialog::ok(form, *rig.fractal);
-        EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal->view, before));
-        EXPECT_TRUE(std::isfinite(rig.fractal->view.xscale));
+        EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal->view(), before));
+        EXPECT_TRUE(std::isfinite(rig.fractal->view().xscale));
         EXPECT_EQ(rig.fractal->history.count(), 1);
     }
 }
 
 TEST(ViewDialog, DefaultShowsTheTypesDefaultView) {
     DialogRig rig(engine::kMandelbrot);
-    rig.fractal->view.setRect(10, 10, 11, 11);
+    rig.fractal->setViewRect(10, 10, 11, 11);
     EXPECT_EQ(app::ViewDialog::useDefaults(*rig.fractal), app::kDialogDefault);
-    EXPECT_LT(rig.fractal->view.xmin, 0.0);
+    EXPECT_LT(rig.fractal->view().xmin, 0.0);
     EXPECT_EQ(rig.fractal->history.count(), 1);
 }
 

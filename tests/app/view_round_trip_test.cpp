@@ -130,7 +130,7 @@ engine::FractalPtr showing(Program& program, const ViewCase& c) {
     fractal->startFromSettings();
     fractal->stopCalculation();
     const double h = c.width * c.aspect;
-    fractal->view.setRect(c.cx - c.width / 2, c.cy - h / 2, c.cx + c.width / 2, c.cy + h / 2);
+    fractal->setViewRect(c.cx - c.width / 2, c.cy - h / 2, c.cx + c.width / 2, c.cy + h / 2);
     fractal->startCalculation();
     finish(*fractal);
     return fractal;
@@ -142,7 +142,7 @@ TEST(ViewRoundTrip, EveryWayBackGivesTheSameRectangleAndPicture) {
         const TempFolder folder;
         Program program;
         const engine::FractalPtr shown = showing(program, c);
-        const engine::ViewWindow view = shown->view;
+        const engine::ViewWindow view = shown->view();
         const auto picture = shown->picture.snapshot();
         const bool comparePictures = engine::isComplexType(c.type);  // orbits use random colours
 
@@ -150,7 +150,7 @@ TEST(ViewRoundTrip, EveryWayBackGivesTheSameRectangleAndPicture) {
         const engine::FractalPtr restarted = program.create(c.type);
         restarted->startFromSettings();
         finish(*restarted);
-        EXPECT_TRUE(sameRectangle(restarted->view, view)) << "restart";
+        EXPECT_TRUE(sameRectangle(restarted->view(), view)) << "restart";
         if (comparePictures) {
             EXPECT_EQ(restarted->picture.snapshot(), picture) << "restart";
         }
@@ -162,7 +162,7 @@ TEST(ViewRoundTrip, EveryWayBackGivesTheSameRectangleAndPicture) {
         const engine::FractalPtr opened = openAndContinue(program, path, shownView);
         ASSERT_NE(opened, nullptr);
         EXPECT_TRUE(sameRectangle(shownView, view)) << "open";
-        EXPECT_TRUE(sameRectangle(opened->view, view)) << "open";
+        EXPECT_TRUE(sameRectangle(opened->view(), view)) << "open";
         EXPECT_EQ(opened->picture.snapshot(), picture) << "open";
         opened->startCalculation();
         finish(*opened);
@@ -173,7 +173,7 @@ TEST(ViewRoundTrip, EveryWayBackGivesTheSameRectangleAndPicture) {
         // Ok in the View dialog with every field as shown.
         app::ViewDialog::ok(app::ViewDialog::open(*shown), *shown);
         finish(*shown);
-        EXPECT_TRUE(sameRectangle(shown->view, view)) << "View dialog";
+        EXPECT_TRUE(sameRectangle(shown->view(), view)) << "View dialog";
         if (comparePictures) {
             EXPECT_EQ(shown->picture.snapshot(), picture) << "View dialog";
         }
@@ -229,12 +229,12 @@ TEST(ViewRoundTrip, OldAndDamagedStoredStringsReadAsBefore) {
         fractal->startFromSettings();
         fractal->stopCalculation();
         if (c.view) {
-            EXPECT_TRUE(sameRectangle(fractal->view, *c.view));
+            EXPECT_TRUE(sameRectangle(fractal->view(), *c.view));
         } else {
             engine::FractalPtr defaults = program.create(c.type);
             defaults->setDefaultView();
             defaults->stopCalculation();
-            EXPECT_TRUE(sameRectangle(fractal->view, defaults->view));
+            EXPECT_TRUE(sameRectangle(fractal->view(), defaults->view()));
         }
         EXPECT_EQ(program.stored(otherName), other);
     }
@@ -294,7 +294,7 @@ TEST(ViewRoundTrip, OldAndDamagedTrailersOpenAsBefore) {
             const engine::FractalPtr continued = openAndContinue(program, path, shownView);
             ASSERT_NE(continued, nullptr);
             EXPECT_EQ(continued->type, c.type);
-            EXPECT_TRUE(sameRectangle(continued->view, c.view));
+            EXPECT_TRUE(sameRectangle(continued->view(), c.view));
         }
         EXPECT_EQ(program.stored("Mandelbrot"), stored);
     }

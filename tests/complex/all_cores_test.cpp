@@ -43,7 +43,7 @@ Result run(const Make& makeType, int width, int height, int method, bool integer
         f->setDefaultParameters();
         f->setDefaultView();
         f->zoomByFactor(0.6);
-        f->setParameters(300, f->paramReal, f->paramImag, integer);
+        f->setParameters(300, f->paramReal(), f->paramImag(), integer);
         f->setMethod(method);
         f->setColouring(colouring);
         f->setThreadLimit(threads);

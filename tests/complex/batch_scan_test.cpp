@@ -28,15 +28,18 @@ class PointByPoint final : public ComplexFractal {
         type = real.type;
         fileType = real.fileType;
         typeName = "PointByPoint";
-        view = real.view;
-        maxIterations = real.maxIterations;
-        useInteger = real.useInteger;
-        paramReal = real.paramReal;
-        paramImag = real.paramImag;
+        setView(real.view());
+        setMaxIterations(real.maxIterations());
+        setIntegerArithmetic(real.useInteger());
+        setParamReal(real.paramReal());
+        setParamImag(real.paramImag());
         reliefDepth.store(real.reliefDepth.load());
     }
     ~PointByPoint() override { running = false; }
-    int iteratePoint(double x, double y) override { return real_.iteratePoint(x, y); }
+    using ComplexFractal::iteratePoint;
+    int iteratePoint(const complex::EscapeParameters& p, double x, double y) override {
+        return real_.iteratePoint(p, x, y);
+    }
 
   private:
     ComplexFractal& real_;
@@ -45,7 +48,7 @@ class PointByPoint final : public ComplexFractal {
 // One scan on the calling thread, as the worker would run it.
 void scan(ComplexFractal& f, int method) {
     f.setMethod(method);
-    f.prepareCalculation();
+    f.prepareRun();
     f.pointCount = 0;
     f.iterationCount = 0;
     f.running = true;
@@ -73,7 +76,7 @@ TEST(BatchScanTest, RunsOfPixelsDrawWhatSinglePixelsDraw) {
                 {
                     engine::TakingOverScope noRun(*real);
                     real->setDefaultParameters();
-                    real->setParameters(real->maxIterations, real->paramReal, real->paramImag,
+                    real->setParameters(real->maxIterations(), real->paramReal(), real->paramImag(),
                                         integer);
                     real->setDefaultView();
                 }

@@ -30,12 +30,12 @@ void prepare(complex::ComplexFractal& f, int method, bool integer) {
     f.setDefaultParameters();
     f.setDefaultView();
     f.setMethod(method);
-    f.useInteger = integer;
+    f.setIntegerArithmetic(integer);
 }
 
 // One whole scan on this thread, as the worker runs it.
 void scan(complex::ComplexFractal& f) {
-    f.prepareCalculation();
+    f.prepareRun();
     f.running = true;
     f.calculate();
     f.running = false;
@@ -110,7 +110,7 @@ TEST(ColouringTest, BandedPicturesAreUnchanged) {
                 auto f = makeType(c.type, rig.services());
                 prepare(*f, method, integer != 0);
                 if (c.zoomed)
-                    f->view.setRect(-0.7512, 0.0312, -0.7412, 0.0412);
+                    f->setViewRect(-0.7512, 0.0312, -0.7412, 0.0412);
                 scan(*f);
                 EXPECT_EQ(pictureHash(f->picture), c.hash[method][integer])
                     << f->typeName << " " << methodName(method) << " integer " << integer;
@@ -137,8 +137,8 @@ TEST(ColouringTest, SmoothCountOfKnownPoints) {
         Rig rig;
         auto f = makeType(c.type, rig.services());
         prepare(*f, complex::kSimple, false);
-        f->paramReal = 0.0;
-        f->paramImag = 0.0;
+        f->setParamReal(0.0);
+        f->setParamImag(0.0);
         const complex::EscapeValue value = f->smoothPoint(c.x, 0.0);
         EXPECT_EQ(value.count, c.count) << f->typeName << " at " << c.x;
         EXPECT_EQ(value.count, f->iteratePoint(c.x, 0.0)) << f->typeName << " at " << c.x;
@@ -148,11 +148,11 @@ TEST(ColouringTest, SmoothCountOfKnownPoints) {
     Rig rig;
     auto julia = makeType(engine::kJulia, rig.services());
     prepare(*julia, complex::kSimple, false);
-    julia->paramReal = 0.0;
-    julia->paramImag = 0.0;
+    julia->setParamReal(0.0);
+    julia->setParamImag(0.0);
     const complex::EscapeValue inside = julia->smoothPoint(0.5, 0.0);
-    EXPECT_EQ(inside.count, julia->maxIterations);
-    EXPECT_EQ(inside.continuous, julia->maxIterations);
+    EXPECT_EQ(inside.count, julia->maxIterations());
+    EXPECT_EQ(inside.continuous, julia->maxIterations());
 }
 
 // Along a line outside the set the continuous count changes by small steps where the
@@ -179,7 +179,7 @@ TEST(ColouringTest, SmoothCountHasNoStepsWhereTheBandsChange) {
             const double t = static_cast<double>(i) / kSteps;
             const complex::EscapeValue value =
                 f->smoothPoint(c.x1 + t * (c.x2 - c.x1), c.y1 + t * (c.y2 - c.y1));
-            ASSERT_LT(value.count, f->maxIterations) << f->typeName << ": the line meets the set";
+            ASSERT_LT(value.count, f->maxIterations()) << f->typeName << ": the line meets the set";
             bandChanges += value.count != last.count ? 1 : 0;
             largestStep = std::max(largestStep, std::abs(value.continuous - last.continuous));
             last = value;
@@ -318,7 +318,7 @@ TEST(ColouringTest, ColouringFieldInTheParameterString) {
             ASSERT_TRUE(f.loadParameters());
         }
         EXPECT_EQ(f.colouring.load(), c.colouring) << c.stored;
-        EXPECT_EQ(f.maxIterations, 200) << c.stored;
+        EXPECT_EQ(f.maxIterations(), 200) << c.stored;
         EXPECT_EQ(f.method.load(), complex::kRelief) << c.stored;
         const std::string saved = f.parameterString();
         const std::size_t tenth = saved.find(",100");

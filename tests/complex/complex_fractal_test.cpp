@@ -20,11 +20,19 @@ using complex::ComplexFractal;
 using complex_test::Rig;
 using complex_test::TableFractal;
 
-void setView(engine::ViewWindow& view, double x1, double y1, double x2, double y2) {
+void setEdges(engine::Fractal& f, double x1, double y1, double x2, double y2) {
+    engine::ViewWindow view = f.view();
     view.xmin = x1;
     view.ymin = y1;
     view.xmax = x2;
     view.ymax = y2;
+    f.setView(view);
+}
+
+engine::ColorTable tableOf(const platform::Color* colors, int count) {
+    engine::ColorTable table;
+    table.setColors(colors, count);
+    return table;
 }
 
 TEST(ComplexParametersTest, SavedStringHasTenFieldsInTheirFormats) {
@@ -54,11 +62,11 @@ TEST(ComplexParametersTest, SavedStringHasTenFieldsInTheirFormats) {
         SCOPED_TRACE(c.expected);
         Rig rig;
         TableFractal f(rig.services());
-        setView(f.view, c.xmin, c.ymin, c.xmax, c.ymax);
-        f.maxIterations = c.iterations;
-        f.paramReal = c.real;
-        f.paramImag = c.imag;
-        f.useInteger = c.integer;
+        setEdges(f, c.xmin, c.ymin, c.xmax, c.ymax);
+        f.setMaxIterations(c.iterations);
+        f.setParamReal(c.real);
+        f.setParamImag(c.imag);
+        f.setIntegerArithmetic(c.integer);
         f.method = c.method;
         f.reliefDepth = c.depth;
         EXPECT_TRUE(f.saveParameters());
@@ -94,27 +102,27 @@ TEST(ComplexParametersTest, LoadingAppliesTheFieldsWithTheirRules) {
         Rig rig;
         rig.storeText("Table", c.text);
         TableFractal f(rig.services());
-        const engine::ViewWindow before = f.view;
+        const engine::ViewWindow before = f.view();
         {
             engine::TakingOverScope noRun(f);
             EXPECT_EQ(f.loadParameters(), c.result);
         }
-        EXPECT_EQ(f.maxIterations, c.iterations);
-        EXPECT_DOUBLE_EQ(f.paramReal, c.real);
-        EXPECT_DOUBLE_EQ(f.paramImag, c.imag);
-        EXPECT_EQ(f.useInteger, c.integer);
+        EXPECT_EQ(f.maxIterations(), c.iterations);
+        EXPECT_DOUBLE_EQ(f.paramReal(), c.real);
+        EXPECT_DOUBLE_EQ(f.paramImag(), c.imag);
+        EXPECT_EQ(f.useInteger(), c.integer);
         EXPECT_EQ(f.method.load(), c.method);
         EXPECT_EQ(f.reliefDepth.load(), c.depth);
         if (c.applied) {
             // x 1..3 and y 2..4, widened to the picture's aspect.
-            EXPECT_LE(f.view.xmin, 1.0);
-            EXPECT_GE(f.view.xmax, 3.0);
-            EXPECT_LE(f.view.ymin, 2.0);
-            EXPECT_GE(f.view.ymax, 4.0);
-            EXPECT_NEAR((f.view.xmin + f.view.xmax) / 2, 2.0, 1e-9);
-            EXPECT_NEAR((f.view.ymin + f.view.ymax) / 2, 3.0, 1e-9);
+            EXPECT_LE(f.view().xmin, 1.0);
+            EXPECT_GE(f.view().xmax, 3.0);
+            EXPECT_LE(f.view().ymin, 2.0);
+            EXPECT_GE(f.view().ymax, 4.0);
+            EXPECT_NEAR((f.view().xmin + f.view().xmax) / 2, 2.0, 1e-9);
+            EXPECT_NEAR((f.view().ymin + f.view().ymax) / 2, 3.0, 1e-9);
         } else {
-            EXPECT_TRUE(engine::ViewWindow::sameView(f.view, before));
+            EXPECT_TRUE(engine::ViewWindow::sameView(f.view(), before));
             // Nothing was stopped, so nothing was saved over the stored text.
             EXPECT_EQ(rig.storedText("Table"), c.text);
         }
@@ -134,8 +142,8 @@ TEST(ComplexFractalTest, ColorForCountIsBlackInsideAndTheTableOutside) {
     Rig rig;
     TableFractal f(rig.services());
     const platform::Color colors[] = {0x000011, 0x002200, 0x330000};
-    f.colorTable.setColors(colors, 3);
-    f.maxIterations = 10;
+    f.usePalette("three", tableOf(colors, 3));
+    f.setMaxIterations(10);
     struct Case {
         int n;
         platform::Color expected;
@@ -145,8 +153,8 @@ TEST(ComplexFractalTest, ColorForCountIsBlackInsideAndTheTableOutside) {
     for (const Case& c : cases)
         EXPECT_EQ(f.colorForCount(c.n), c.expected) << c.n;
 
-    f.colorTable.setColors(colors, 0);
-    EXPECT_EQ(f.colorForCount(4), f.colorTable.defaultColor());
+    f.usePalette("none", tableOf(colors, 0));
+    EXPECT_EQ(f.colorForCount(4), f.colorTable().defaultColor());
     EXPECT_EQ(f.colorForCount(10), 0u);
 }
 
@@ -187,10 +195,10 @@ TEST(ComplexTypesTest, ConstructionSetsIdentityAndFamilyState) {
         EXPECT_EQ(f->typeName, t.name);
         EXPECT_EQ(f->method.load(), complex::kRelief);
         EXPECT_EQ(f->reliefDepth.load(), 100);
-        EXPECT_EQ(f->maxIterations, 100);
-        EXPECT_TRUE(f->useInteger);
-        EXPECT_EQ(f->paramReal, 0.0);
-        EXPECT_EQ(f->paramImag, 0.0);
+        EXPECT_EQ(f->maxIterations(), 100);
+        EXPECT_TRUE(f->useInteger());
+        EXPECT_EQ(f->paramReal(), 0.0);
+        EXPECT_EQ(f->paramImag(), 0.0);
         EXPECT_FALSE(f->isRunning());
     }
 }
@@ -203,26 +211,26 @@ TEST(ComplexTypesTest, DefaultsKeepTheMethodAndRecordTheOldView) {
         engine::TakingOverScope noRun(*f);
         f->setMethod(complex::kTesseral);
         f->reliefDepth = 3;
-        f->maxIterations = 7;
-        f->useInteger = false;
+        f->setMaxIterations(7);
+        f->setIntegerArithmetic(false);
         f->setDefaultParameters();
-        EXPECT_EQ(f->maxIterations, 200);
-        EXPECT_EQ(f->paramReal, t.real);
-        EXPECT_EQ(f->paramImag, t.imag);
-        EXPECT_TRUE(f->useInteger);
+        EXPECT_EQ(f->maxIterations(), 200);
+        EXPECT_EQ(f->paramReal(), t.real);
+        EXPECT_EQ(f->paramImag(), t.imag);
+        EXPECT_TRUE(f->useInteger());
         EXPECT_EQ(f->reliefDepth.load(), 100);
         EXPECT_EQ(f->method.load(), complex::kTesseral);
 
-        const engine::ViewWindow before = f->view;
+        const engine::ViewWindow before = f->view();
         f->setDefaultView();
         ASSERT_EQ(f->history.count(), 1);
         EXPECT_TRUE(engine::ViewWindow::sameView(f->history.at(0), before));
         engine::ViewWindow expected(true);
         expected.setScreenSize(60, 40);
         expected.setRect(t.x1, t.y1, t.x2, t.y2);
-        EXPECT_TRUE(engine::ViewWindow::sameView(f->view, expected));
-        EXPECT_LE(f->view.xmin, t.x1);
-        EXPECT_GE(f->view.ymax, t.y2);
+        EXPECT_TRUE(engine::ViewWindow::sameView(f->view(), expected));
+        EXPECT_LE(f->view().xmin, t.x1);
+        EXPECT_GE(f->view().ymax, t.y2);
     }
 }
 
@@ -249,7 +257,7 @@ TEST(ComplexTypesTest, WorkerCompletesEachMethodOnARealKernel) {
         EXPECT_GT(stats.iterationCount, stats.pointCount);
         // The origin is inside the set: black, in the window and in the picture.
         int column = 0, row = 0;
-        ASSERT_TRUE(engine::planeToPixel(f.view, -0.1, 0.0, column, row));
+        ASSERT_TRUE(engine::planeToPixel(f.view(), -0.1, 0.0, column, row));
         EXPECT_EQ(f.picture.pixel(column, row), platform::kBlack);
         EXPECT_EQ(rig.window.surface().pixel(column, row), platform::kBlack);
         EXPECT_EQ(f.picture.snapshot(), rig.window.surface().snapshot());

@@ -70,10 +70,10 @@ TEST(ComplexKernelTest, CountsOfKnownPoints) {
                          ", " + std::to_string(c.y) + ")");
             Rig rig(8, 8);
             auto f = make(c.type, rig.services());
-            f->maxIterations = c.limit;
-            f->paramReal = c.real;
-            f->paramImag = c.imag;
-            f->useInteger = path == kFixed;
+            f->setMaxIterations(c.limit);
+            f->setParamReal(c.real);
+            f->setParamImag(c.imag);
+            f->setIntegerArithmetic(path == kFixed);
             EXPECT_EQ(f->iteratePoint(c.x, c.y), c.expected);
         }
     }
@@ -85,9 +85,9 @@ TEST(ComplexKernelTest, PhoenixWithoutParametersMatchesJuliaAtTheOrigin) {
     auto julia = make(engine::kJulia, rig.services());
     for (const bool integer : {false, true}) {
         for (auto* f : {phoenix.get(), julia.get()}) {
-            f->paramReal = 0;
-            f->paramImag = 0;
-            f->useInteger = integer;
+            f->setParamReal(0);
+            f->setParamImag(0);
+            f->setIntegerArithmetic(integer);
         }
         for (double x = -2.0; x <= 2.0; x += 0.125) {
             for (double y = -1.5; y <= 1.5; y += 0.25) {
@@ -104,8 +104,8 @@ TEST(ComplexKernelTest, OneIterationAlwaysReturnsOne) {
         for (const bool integer : {false, true}) {
             Rig rig(8, 8);
             auto f = make(type, rig.services());
-            f->maxIterations = 1;
-            f->useInteger = integer;
+            f->setMaxIterations(1);
+            f->setIntegerArithmetic(integer);
             for (const double x : {0.0, 0.3, 5.0}) {
                 EXPECT_EQ(f->iteratePoint(x, -x), 1) << "type " << type << " at " << x;
             }
@@ -123,10 +123,10 @@ TEST(ComplexKernelTest, HugeAndNonFiniteStartValuesStayInRange) {
         for (const bool integer : {false, true}) {
             Rig rig(8, 8);
             auto f = make(type, rig.services());
-            f->maxIterations = 50;
-            f->useInteger = integer;
+            f->setMaxIterations(50);
+            f->setIntegerArithmetic(integer);
             for (const double v : values) {
-                f->paramReal = v;
+                f->setParamReal(v);
                 const int n = f->iteratePoint(v, v);
                 EXPECT_GE(n, 1);
                 EXPECT_LE(n, 50);

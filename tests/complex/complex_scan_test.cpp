@@ -23,7 +23,9 @@ void useRampPalette(TableFractal& f) {
     std::vector<platform::Color> colors;
     for (unsigned n = 0; n < 25; ++n)
         colors.push_back(rgb(10 * n, 200, 50));
-    f.colorTable.setColors(colors.data(), static_cast<int>(colors.size()));
+    engine::ColorTable table;
+    table.setColors(colors.data(), static_cast<int>(colors.size()));
+    f.usePalette("test", std::move(table));
 }
 
 std::uint32_t sumOfCounts(const TableFractal& f) {
@@ -111,7 +113,7 @@ TEST(ComplexScanTest, TesseralEvaluatesEachPixelAtMostOnce) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
         Rig rig(c.width, c.height);
         TableFractal f(rig.services());
-        f.maxIterations = 50;
+        f.setMaxIterations(50);
         f.setCounts(c.count);
         f.scan(kTesseral);
         EXPECT_EQ(f.pointCount.load(), c.expectedPoints);
@@ -130,13 +132,13 @@ TEST(ComplexScanTest, EveryMethodDrawsTheSamePictureOfBlocks) {
     Rig simpleRig(64, 48);
     TableFractal simple(simpleRig.services());
     simple.setCounts(blocks);
-    simple.maxIterations = 7;  // the top-right block is inside
+    simple.setMaxIterations(7);  // the top-right block is inside
     simple.scan(kSimple);
 
     Rig tesseralRig(64, 48);
     TableFractal tesseral(tesseralRig.services());
     tesseral.setCounts(blocks);
-    tesseral.maxIterations = 7;
+    tesseral.setMaxIterations(7);
     tesseral.scan(kTesseral);
 
     EXPECT_EQ(tesseral.picture.snapshot(), simple.picture.snapshot());
@@ -149,7 +151,7 @@ TEST(ComplexScanTest, ReliefShadesAgainstTheUpperLeftNeighbour) {
     Rig rig(4, 4);
     TableFractal f(rig.services());
     useRampPalette(f);
-    f.maxIterations = 20;
+    f.setMaxIterations(20);
     // Main diagonal 5, 7, 7, 3; the diagonal below it 20 (inside), 4, 9.
     f.setCounts([](int c, int r) {
         const int diagonal[] = {5, 7, 7, 3};

@@ -81,7 +81,9 @@ class TableFractal final : public complex::ComplexFractal {
 
     using ComplexFractal::traceBorder;
 
-    int iteratePoint(double x, double y) override {
+    using ComplexFractal::iteratePoint;
+    int iteratePoint(const complex::EscapeParameters&, double x, double y) override {
+        const engine::ViewWindow& view = runInputs().view;
         const int column = static_cast<int>(std::lround((x - view.xmin) / view.xscale));
         const int row =
             view.maxY - 1 - static_cast<int>(std::lround((y - view.ymin) / view.yscale));
@@ -105,6 +107,7 @@ class TableFractal final : public complex::ComplexFractal {
         evaluated.clear();
         pointCount = 0;
         iterationCount = 0;
+        prepareRun();
         running = true;
         calculate();
         running = false;

@@ -36,20 +36,20 @@ TEST(IntegerSwitchTest, FinePixelSpacingComputesInDoublePrecision) {
         f.setMethod(kSimple);
         const double step = c.spacing * kFinestFixedPointSpacing;
         f.stopCalculation();
-        f.view.setRect(cx - 12 * step, cy - 9 * step, cx + 12 * step, cy + 9 * step);
-        ASSERT_EQ(complex::fixedPointResolves(f.view), c.spacing > 1.0);
+        f.setViewRect(cx - 12 * step, cy - 9 * step, cx + 12 * step, cy + 9 * step);
+        ASSERT_EQ(complex::fixedPointResolves(f.view()), c.spacing > 1.0);
         f.startCalculation();
         ASSERT_TRUE(complex_test::waitFinished(f));
 
-        EXPECT_EQ(f.useInteger, c.integerChosen);  // the stored choice stays
+        EXPECT_EQ(f.useInteger(), c.integerChosen);  // the stored choice stays
         EXPECT_EQ(f.integerArithmetic(), c.integerRuns);
         const bool noted = c.integerChosen && !c.integerRuns;
         EXPECT_EQ(rig.window.titleNote().empty(), !noted);
         int differentFromDouble = 0;
         for (int column = 0; column < f.width; ++column) {
             for (int row = 0; row < f.height; ++row) {
-                const double x = f.view.planeX(column);
-                const double y = f.view.planeY(row);
+                const double x = f.view().planeX(column);
+                const double y = f.view().planeY(row);
                 const int expected =
                     c.integerRuns ? complex::kernels::quadratic(toFixed28(0.0), toFixed28(0.0),
                                                                 toFixed28(x), toFixed28(y), 300)
@@ -72,13 +72,13 @@ TEST(IntegerSwitchTest, TheNoteFollowsEachRun) {
     complex::JuliaFractal f(rig.services());
     f.setDefaultParameters();
     f.stopCalculation();
-    f.view.setRect(0.1, 0.1, 0.1 + 1e-9, 0.1 + 1e-9);
+    f.setViewRect(0.1, 0.1, 0.1 + 1e-9, 0.1 + 1e-9);
     f.startCalculation();
     ASSERT_TRUE(complex_test::waitFinished(f));
     EXPECT_FALSE(f.integerArithmetic());
     EXPECT_EQ(rig.window.title(), "Corvane (computed in double precision)");
     f.stopCalculation();
-    f.view.setRect(-1, -1, 1, 1);
+    f.setViewRect(-1, -1, 1, 1);
     f.startCalculation();
     ASSERT_TRUE(complex_test::waitFinished(f));
     EXPECT_TRUE(f.integerArithmetic());

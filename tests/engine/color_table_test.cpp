@@ -205,8 +205,8 @@ class LoadPaletteTest : public ::testing::Test {
 TEST_F(LoadPaletteTest, WithoutAPaletteTheBuiltInColoursAreUsed) {
     auto fractal = makeFractal();
     EXPECT_EQ(fractal->numColors, 255);
-    EXPECT_EQ(fractal->colorTable.colorCount(), 255);
-    EXPECT_EQ(fractal->colorTable.colorAt(33), rgb(10, 100, 152));
+    EXPECT_EQ(fractal->colorTable().colorCount(), 255);
+    EXPECT_EQ(fractal->colorTable().colorAt(33), rgb(10, 100, 152));
     EXPECT_EQ(fractal->palettePath, "");
 }
 
@@ -214,7 +214,7 @@ TEST_F(LoadPaletteTest, StoredPaletteFileIsLoaded) {
     storePalettePath(folder.write("fire.pal", "255 0 0\n"));
     auto fractal = makeFractal();
     EXPECT_EQ(fractal->numColors, 1);
-    EXPECT_EQ(fractal->colorTable.colorAt(1234), rgb(255, 0, 0));
+    EXPECT_EQ(fractal->colorTable().colorAt(1234), rgb(255, 0, 0));
 }
 
 TEST_F(LoadPaletteTest, UnusablePaletteFilesFallBackToTheBuiltInColours) {
@@ -226,7 +226,7 @@ TEST_F(LoadPaletteTest, UnusablePaletteFilesFallBackToTheBuiltInColours) {
         storePalettePath(path);
         auto fractal = makeFractal();
         EXPECT_EQ(fractal->loadPalette(), 255) << path;
-        EXPECT_EQ(entries(fractal->colorTable),
+        EXPECT_EQ(entries(fractal->colorTable()),
                   std::vector<Color>(builtInPalette().begin(), builtInPalette().end()))
             << path;
     }

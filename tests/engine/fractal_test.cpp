@@ -19,7 +19,7 @@ TEST(FractalTest, ConstructionSizesThePictureAndCentresTheView) {
     EXPECT_EQ(f.height, 268);
     EXPECT_EQ(f.picture.width(), 240);
     EXPECT_EQ(f.scratch.height(), 268);
-    EXPECT_EQ(f.view.xmin, -120);
+    EXPECT_EQ(f.view().xmin, -120);
     EXPECT_EQ(f.shownView.ymax, 134);
     EXPECT_EQ(f.history.count(), 0);
     EXPECT_EQ(f.numColors, 255);
@@ -116,9 +116,9 @@ TEST(FractalTest, StartFromSettingsGoesOnWithACarriedViewAndHistory) {
         SCOPED_TRACE(c.name);
         Rig before(4, 2);
         TestFractal old(before.services());
-        old.view.setRect(-1, -1, 1, 1);
+        old.setViewRect(-1, -1, 1, 1);
         old.pushView();
-        old.view.setRect(0.5 - 2 * c.scale, 0.25 - c.scale, 0.5 + 2 * c.scale, 0.25 + c.scale);
+        old.setViewRect(0.5 - 2 * c.scale, 0.25 - c.scale, 0.5 + 2 * c.scale, 0.25 + c.scale);
         const ViewState carried = old.viewToCarry();
 
         Rig after(8, 6);
@@ -131,15 +131,15 @@ TEST(FractalTest, StartFromSettingsGoesOnWithACarriedViewAndHistory) {
         EXPECT_EQ(f.history.at(0).xscale, 1.0);  // -1..1 was widened to -2..2 on 4 x 2
         EXPECT_EQ(f.history.at(0).xrange, 8.0);
         if (c.mapped) {
-            EXPECT_NEAR(f.view.xcenter, 0.5, 1e-15);
-            EXPECT_NEAR(f.view.ycenter, 0.25, 1e-15);
-            EXPECT_NEAR(f.view.xscale, c.scale, 1e-15);
-            EXPECT_NEAR(f.view.yscale, c.scale, 1e-15);
+            EXPECT_NEAR(f.view().xcenter, 0.5, 1e-15);
+            EXPECT_NEAR(f.view().ycenter, 0.25, 1e-15);
+            EXPECT_NEAR(f.view().xscale, c.scale, 1e-15);
+            EXPECT_NEAR(f.view().yscale, c.scale, 1e-15);
         } else {
             ViewWindow stored(true);
             stored.setScreenSize(8, 6);
             stored.setRect(-2, -2, 2, 2);
-            EXPECT_TRUE(ViewWindow::sameView(f.view, stored));
+            EXPECT_TRUE(ViewWindow::sameView(f.view(), stored));
         }
         f.stopCalculation();
     }
@@ -148,16 +148,16 @@ TEST(FractalTest, StartFromSettingsGoesOnWithACarriedViewAndHistory) {
 TEST(FractalTest, AViewUnchangedSinceItWasCarriedGoesOnInTheFormItCameIn) {
     Rig tall(480, 536);
     TestFractal first(tall.services());
-    first.view.setRect(-2.1, -1.3, 1.0, 1.3);
+    first.setViewRect(-2.1, -1.3, 1.0, 1.3);
     first.pushView();
-    first.view.setRect(-0.75, 0.1, -0.74, 0.11);
+    first.setViewRect(-0.75, 0.1, -0.74, 0.11);
     const ViewState original = first.viewToCarry();
 
     Rig wide(536, 480);
     TestFractal second(wide.services());
     second.startFromSettings(original);
     second.stopCalculation();
-    EXPECT_EQ(second.view.width, 536);
+    EXPECT_EQ(second.view().width, 536);
     EXPECT_TRUE(ViewState::same(second.viewToCarry(), original));
 
     // Once the view changes, the new one is carried as it is.

@@ -65,12 +65,7 @@ class TestFractal : public engine::Fractal {
         stopCalculation();
         startCalculation();
     }
-    void setDefaultView() override {
-        stopCalculation();
-        pushView();
-        view.setRect(-2, -2, 2, 2);
-        startCalculation();
-    }
+    void setDefaultView() override { showDefaultRect(-2, -2, 2, 2); }
     void prepareCalculation() override { prepares.fetch_add(1); }
     void clearPicture() override {
         clears.fetch_add(1);

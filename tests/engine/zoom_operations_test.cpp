@@ -21,7 +21,7 @@ double ulpOf(double value) {
 // A view about (1.5, 0.5) whose pixels are `ulps` units of the last place at 1.5 wide.
 void showDeepView(TestFractal& f, double ulps) {
     const double half = ulps * ulpOf(1.5) * 0.5;
-    f.view.setRect(1.5 - half * f.width, 0.5 - half * f.height, 1.5 + half * f.width,
+    f.setViewRect(1.5 - half * f.width, 0.5 - half * f.height, 1.5 + half * f.width,
                    0.5 + half * f.height);
 }
 
@@ -29,14 +29,14 @@ TEST(ZoomTest, ZoomOutShrinksThePictureAndScalesTheViewAboutItsCentre) {
     Rig rig(240, 268);
     TestFractal f(rig.services(), /*endless=*/true);
     f.animZoomSleep = 0;
-    f.view.setRect(-2, -1, 2, 1);
-    const ViewWindow before = f.view;
+    f.setViewRect(-2, -1, 2, 1);
+    const ViewWindow before = f.view();
     f.zoomByFactor(0.6);
     EXPECT_EQ(rig.window.pauses().size(), 15u);
     EXPECT_EQ(f.history.count(), 1);
-    EXPECT_NEAR(f.view.xmax - f.view.xmin, before.xrange / 0.6, 1e-12);
-    EXPECT_NEAR(f.view.ymax - f.view.ymin, before.yrange / 0.6, 1e-12);
-    EXPECT_NEAR(f.view.xcenter, before.xcenter, 1e-12);
+    EXPECT_NEAR(f.view().xmax - f.view().xmin, before.xrange / 0.6, 1e-12);
+    EXPECT_NEAR(f.view().ymax - f.view().ymin, before.yrange / 0.6, 1e-12);
+    EXPECT_NEAR(f.view().xcenter, before.xcenter, 1e-12);
     EXPECT_TRUE(f.isRunning());
     f.stopCalculation();
 }
@@ -60,12 +60,12 @@ TEST(ZoomTest, ZoomToRectEndsWithTheSameViewWithAndWithoutAnimation) {
             TestFractal f(rig.services());
             f.animZoom = animate;
             f.animZoomSleep = 0;
-            f.view.setRect(-2, -2, 2, 2);
+            f.setViewRect(-2, -2, 2, 2);
             f.zoomToRect(r[0], r[1], r[2], r[3], true);
             f.stopCalculation();
             EXPECT_EQ(rig.window.pauses().size(), animate ? 15u : 0u);
             EXPECT_EQ(f.history.count(), 1);
-            results[animate ? 1 : 0] = f.view;
+            results[animate ? 1 : 0] = f.view();
         }
         EXPECT_TRUE(ViewWindow::sameView(results[0], results[1]));
     }
@@ -75,17 +75,17 @@ TEST(ZoomTest, ZoomPreviousWalksBackThroughTheFirst32Views) {
     Rig rig(24, 18);
     TestFractal f(rig.services());
     f.animZoom = false;
-    f.view.setRect(-100, -100, 100, 100);
+    f.setViewRect(-100, -100, 100, 100);
     std::vector<ViewWindow> seen;
     for (int i = 0; i < 33; ++i) {
-        seen.push_back(f.view);
+        seen.push_back(f.view());
         f.zoomToRect(-50.0 / (i + 1), -50.0 / (i + 1), 40.0 / (i + 1), 40.0 / (i + 1), true);
     }
     f.stopCalculation();
     EXPECT_EQ(f.history.count(), 32);
     for (int i = 31; i >= 0; --i) {
         f.zoomPrevious();
-        EXPECT_TRUE(ViewWindow::sameView(f.view, seen[static_cast<std::size_t>(i)]));
+        EXPECT_TRUE(ViewWindow::sameView(f.view(), seen[static_cast<std::size_t>(i)]));
     }
     const int runs = f.calculateCalls.load();
     f.zoomPrevious();  // empty now: no restart
@@ -103,9 +103,9 @@ TEST(ZoomTest, ZoomPreviousAnimatesOnlyWhenTheViewChanges) {
     EXPECT_EQ(f.prepares.load(), 1);  // restarted anyway
     f.stopCalculation();
 
-    f.view.setRect(-1, -1, 1, 1);
+    f.setViewRect(-1, -1, 1, 1);
     f.pushView();
-    f.view.setRect(-0.5, -0.5, 0.5, 0.5);
+    f.setViewRect(-0.5, -0.5, 0.5, 0.5);
     f.zoomPrevious();  // back out: the current picture shrinks into the restored view
     EXPECT_EQ(rig.window.pauses().size(), 15u);
     f.stopCalculation();
@@ -124,12 +124,12 @@ TEST(ZoomTest, ZoomingInBeyondTheDepthChangesNothing) {
         {"zoomByFactor animated", true, [](TestFractal& f) { f.zoomByFactor(2.0); }},
         {"zoomToRect", false,
          [](TestFractal& f) {
-             f.zoomToRect(f.view.planeX(10), f.view.planeY(10), f.view.planeX(12),
-                          f.view.planeY(12), true);
+             f.zoomToRect(f.view().planeX(10), f.view().planeY(10), f.view().planeX(12),
+                          f.view().planeY(12), true);
          }},
         {"zoomToRect animated", true,
          [](TestFractal& f) {
-             f.zoomToRect(f.view.planeX(0), f.view.planeY(0), f.view.planeX(11), f.view.planeY(8),
+             f.zoomToRect(f.view().planeX(0), f.view().planeY(0), f.view().planeX(11), f.view().planeY(8),
                           true);
          }},
     };
@@ -140,11 +140,11 @@ TEST(ZoomTest, ZoomingInBeyondTheDepthChangesNothing) {
         f.animZoom = zoom.animate;
         f.animZoomSleep = 0;
         showDeepView(f, 3.0);
-        ASSERT_TRUE(f.view.resolvesPixels());
+        ASSERT_TRUE(f.view().resolvesPixels());
         f.pushView();
-        const ViewWindow before = f.view;
+        const ViewWindow before = f.view();
         zoom.zoom(f);
-        EXPECT_TRUE(ViewWindow::sameView(f.view, before));
+        EXPECT_TRUE(ViewWindow::sameView(f.view(), before));
         EXPECT_EQ(f.history.count(), 1);
         EXPECT_EQ(f.calculateCalls.load(), 0);
         EXPECT_EQ(f.saves.load(), 0);  // not even stopped
@@ -161,8 +161,8 @@ TEST(ZoomTest, ZoomingOutOfAViewStoredTooDeepIsNeverRefused) {
         {"scaleView", [](TestFractal& f) { f.scaleView(0.6); }},
         {"zoomToRect",
          [](TestFractal& f) {
-             f.zoomToRect(f.view.xmin - f.view.xrange, f.view.ymin - f.view.yrange,
-                          f.view.xmax + f.view.xrange, f.view.ymax + f.view.yrange, false);
+             f.zoomToRect(f.view().xmin - f.view().xrange, f.view().ymin - f.view().yrange,
+                          f.view().xmax + f.view().xrange, f.view().ymax + f.view().yrange, false);
          }},
         {"zoomPrevious", [](TestFractal& f) { f.zoomPrevious(); }},
     };
@@ -174,11 +174,11 @@ TEST(ZoomTest, ZoomingOutOfAViewStoredTooDeepIsNeverRefused) {
         showDeepView(f, 100.0);
         f.pushView();
         showDeepView(f, 0.5);  // deeper than double precision resolves
-        ASSERT_FALSE(f.view.resolvesPixels());
-        const ViewWindow before = f.view;
+        ASSERT_FALSE(f.view().resolvesPixels());
+        const ViewWindow before = f.view();
         zoom.zoom(f);
         f.stopCalculation();
-        EXPECT_GT(f.view.xrange, before.xrange);
+        EXPECT_GT(f.view().xrange, before.xrange);
         EXPECT_EQ(f.prepares.load(), 1);  // a new run
     }
 }

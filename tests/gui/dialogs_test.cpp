@@ -221,7 +221,7 @@ void DialogsTest::parametersDialogAdaptsToMartinAndApplies() {
 
     click(dialog, "okButton");
     QCOMPARE(dialog.result(), app::kDialogOk);
-    QCOMPARE(martin.paramA, 3.14159);
+    QCOMPARE(martin.paramA(), 3.14159);
     QCOMPARE(martin.getPointsPerColor(), 250);
     QVERIFY(!martin.randomColors);
     QVERIFY(martin.isRunning());
@@ -241,7 +241,7 @@ void DialogsTest::parametersDialogLabelsTheGingerbreadmansStart() {
 
 void DialogsTest::viewDialogPushesTheViewAndRestarts() {
     Rig rig(engine::kMandelbrot);
-    rig.fractal->view.setRect(-2.0, -1.5, 2.0, 1.5);  // the window's own aspect
+    rig.fractal->setViewRect(-2.0, -1.5, 2.0, 1.5);  // the window's own aspect
     gui::ViewDialogWidget dialog(nullptr, *rig.fractal);
     saveShot(dialog, "view.png");
     QCOMPARE(dialog.windowTitle(), QString("View"));
@@ -254,7 +254,7 @@ void DialogsTest::viewDialogPushesTheViewAndRestarts() {
     click(dialog, "okButton");
     QCOMPARE(dialog.result(), app::kDialogOk);
     QCOMPARE(rig.fractal->history.count(), 1);
-    QCOMPARE(rig.fractal->view.xmin, -2.0);
+    QCOMPARE(rig.fractal->view().xmin, -2.0);
     QVERIFY(rig.fractal->statistics().startTime != platform::LocalTime{});
 
     gui::ViewDialogWidget again(nullptr, *rig.fractal);
@@ -325,7 +325,7 @@ void DialogsTest::complexDialogMethodAndReliefDepth() {
 void DialogsTest::iterationFieldTakesDigitsAndStepsWithinItsRange() {
     Rig rig(engine::kMandelbrot);
     auto& fractal = rig.as<complex::ComplexFractal>();
-    fractal.maxIterations = 50000;  // above what the arrows offer: shown as it is
+    fractal.setMaxIterations(50000);  // above what the arrows offer: shown as it is
     gui::ComplexParametersDialogWidget dialog(nullptr, fractal);
     gui::AcceleratingSpinBox* iterations = dialog.iterations();
     QCOMPARE(iterations->text(), QString("50000"));
@@ -345,7 +345,7 @@ void DialogsTest::iterationFieldTakesDigitsAndStepsWithinItsRange() {
     QTest::keyClicks(iterations, "1a-2.5");
     QCOMPARE(iterations->text(), QString("125"));
     click(dialog, "okButton");
-    QCOMPARE(fractal.maxIterations, 125);
+    QCOMPARE(fractal.maxIterations(), 125);
 }
 
 void DialogsTest::optionsDialogAppliesTheDelay() {

@@ -190,7 +190,7 @@ class MainFrameTest : public QObject {
         QVERIFY(program.waitForFractal());
         gui::QtWindow& picture = program.application->picture();
         engine::Fractal& fractal = *program.fractal();
-        const engine::ViewWindow before = fractal.view;
+        const engine::ViewWindow before = fractal.view();
         const int height = fractal.height;
 
         program.application->frame().commandAction(app::IDM_SELECT_ZOOM)->trigger();
@@ -202,10 +202,10 @@ class MainFrameTest : public QObject {
         engine::ViewWindow expected = before;
         expected.setRect(before.planeX(60), before.planeY(40), before.planeX(20),
                          before.planeY(90));
-        QCOMPARE(fractal.view.xmin, expected.xmin);
-        QCOMPARE(fractal.view.xmax, expected.xmax);
-        QCOMPARE(fractal.view.ymin, expected.ymin);
-        QCOMPARE(fractal.view.ymax, expected.ymax);
+        QCOMPARE(fractal.view().xmin, expected.xmin);
+        QCOMPARE(fractal.view().xmax, expected.xmax);
+        QCOMPARE(fractal.view().ymin, expected.ymin);
+        QCOMPARE(fractal.view().ymax, expected.ymax);
         QCOMPARE(fractal.height, height);
         QCOMPARE(program.application->frame().windowTitle(),
                  QStringLiteral("Mandelbrot - Corvane"));

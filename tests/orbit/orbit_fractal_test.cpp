@@ -50,6 +50,12 @@ class ScriptedOrbit final : public OrbitFractal {
 
 constexpr platform::Color kThreeColors[] = {0x00010203, 0x00A0B0C0, 0x00405060};
 
+engine::ColorTable threeColors() {
+    engine::ColorTable table;
+    table.setColors(kThreeColors, 3);
+    return table;
+}
+
 struct ColorWalkCase {
     const char* name;
     int pointsPerColor;
@@ -66,10 +72,10 @@ TEST_P(ColorWalkTest, WalksTheTableCyclicallyAfterEntryZeroTwice) {
     Environment env;
     auto fractal = make<ScriptedOrbit>(env);
     if (c.threeColorTable)
-        fractal->colorTable.setColors(kThreeColors, 3);
+        fractal->usePalette("three", threeColors());
     fractal->randomColors = false;
     fractal->setPointsPerColor(c.pointsPerColor);
-    fractal->prepareCalculation();
+    fractal->prepareRun();
     fractal->beforeStep = [&](int step) {
         if (step == c.zeroPerColorAfter)
             fractal->setPointsPerColor(0);
@@ -80,7 +86,7 @@ TEST_P(ColorWalkTest, WalksTheTableCyclicallyAfterEntryZeroTwice) {
     ASSERT_EQ(fractal->colorOfPoint.size(), static_cast<std::size_t>(c.points));
     for (const auto& [point, entry] : c.entryOfPoint) {
         EXPECT_EQ(fractal->colorOfPoint[static_cast<std::size_t>(point - 1)],
-                  fractal->colorTable.colorAt(entry))
+                  fractal->colorTable().colorAt(entry))
             << "point " << point;
     }
 }
@@ -102,10 +108,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(OrbitColorTest, RandomColoursFollowTheFirstRunOfEntryZero) {
     Environment env;
     auto fractal = make<ScriptedOrbit>(env);
-    fractal->colorTable.setColors(kThreeColors, 3);
+    fractal->usePalette("three", threeColors());
     fractal->randomColors = true;
     fractal->setPointsPerColor(2);
-    fractal->prepareCalculation();
+    fractal->prepareRun();
 
     fractal->run(9);
 
@@ -137,7 +143,7 @@ TEST_P(OrbitMappingTest, DrawsTheTruncatedPixelOrCountsThePointOnly) {
     auto fractal = make<ScriptedOrbit>(env);
     fractal->randomColors = false;
     fractal->clearPictureBase();
-    fractal->prepareCalculation();
+    fractal->prepareRun();
     fractal->nextX = c.x;
     fractal->nextY = c.y;
 
@@ -152,8 +158,8 @@ TEST_P(OrbitMappingTest, DrawsTheTruncatedPixelOrCountsThePointOnly) {
     }
     if (c.pixel) {
         EXPECT_EQ(drawnPixels(*fractal), 2);
-        EXPECT_EQ(fractal->picture.pixel(c.pixel->x, c.pixel->y), fractal->colorTable.colorAt(0));
-        EXPECT_EQ(fractal->windowDC.pixel(c.pixel->x, c.pixel->y), fractal->colorTable.colorAt(0));
+        EXPECT_EQ(fractal->picture.pixel(c.pixel->x, c.pixel->y), fractal->colorTable().colorAt(0));
+        EXPECT_EQ(fractal->windowDC.pixel(c.pixel->x, c.pixel->y), fractal->colorTable().colorAt(0));
     } else {
         EXPECT_EQ(drawnPixels(*fractal), 0);
     }

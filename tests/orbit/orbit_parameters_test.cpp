@@ -18,17 +18,17 @@ TEST(OrbitParameterStringTest, ViewWithEveryDigitItNeedsAndABCWithSixSignificant
     ASSERT_TRUE(fractal->saveParameters());
     EXPECT_EQ(env.storedText("Hopalong"), "-120,-134,120,134,10,20,30,5000,1");
     // A deep view reads back exactly.
-    fractal->view.setRect(-0.7436438870371587, 0.1318259042053, -0.7436438870370587,
+    fractal->setViewRect(-0.7436438870371587, 0.1318259042053, -0.7436438870370587,
                           0.1318259042054);
     ASSERT_TRUE(fractal->saveParameters());
     double edges[4] = {};
     ASSERT_EQ(platform::cscan(env.storedText("Hopalong").value(), "%lf,%lf,%lf,%lf", &edges[0],
                               &edges[1], &edges[2], &edges[3]),
               4);
-    EXPECT_EQ(edges[0], fractal->view.xmin);
-    EXPECT_EQ(edges[1], fractal->view.ymin);
-    EXPECT_EQ(edges[2], fractal->view.xmax);
-    EXPECT_EQ(edges[3], fractal->view.ymax);
+    EXPECT_EQ(edges[0], fractal->view().xmin);
+    EXPECT_EQ(edges[1], fractal->view().ymin);
+    EXPECT_EQ(edges[2], fractal->view().xmax);
+    EXPECT_EQ(edges[3], fractal->view().ymax);
 }
 
 struct LoadCase {
@@ -47,24 +47,24 @@ TEST_P(OrbitLoadParametersTest, AppliesOnlyAStringOfNineFields) {
         env.storeText("Hopalong", *c.stored);
     auto fractal = make<HopalongFractal>(env, 10.0, 20.0, 30.0);
     engine::TakingOverScope noRun(*fractal);
-    const engine::ViewWindow before = fractal->view;
+    const engine::ViewWindow before = fractal->view();
 
     EXPECT_EQ(fractal->loadParameters(), c.result);
 
     if (c.applied) {
         engine::ViewWindow expected = before;
         expected.setRect(10, 20, -10, -20);
-        EXPECT_TRUE(engine::ViewWindow::sameView(fractal->view, expected));
-        EXPECT_EQ(fractal->paramA, 1.5);
-        EXPECT_EQ(fractal->paramB, 2.5);
-        EXPECT_EQ(fractal->paramC, 3.5);
+        EXPECT_TRUE(engine::ViewWindow::sameView(fractal->view(), expected));
+        EXPECT_EQ(fractal->paramA(), 1.5);
+        EXPECT_EQ(fractal->paramB(), 2.5);
+        EXPECT_EQ(fractal->paramC(), 3.5);
         EXPECT_EQ(fractal->getPointsPerColor(), -5);
         EXPECT_FALSE(fractal->randomColors);
     } else {
-        EXPECT_TRUE(engine::ViewWindow::sameView(fractal->view, before));
-        EXPECT_EQ(fractal->paramA, 10.0);
-        EXPECT_EQ(fractal->paramB, 20.0);
-        EXPECT_EQ(fractal->paramC, 30.0);
+        EXPECT_TRUE(engine::ViewWindow::sameView(fractal->view(), before));
+        EXPECT_EQ(fractal->paramA(), 10.0);
+        EXPECT_EQ(fractal->paramB(), 20.0);
+        EXPECT_EQ(fractal->paramC(), 30.0);
         EXPECT_EQ(fractal->getPointsPerColor(), 5000);
         EXPECT_TRUE(fractal->randomColors);
     }
@@ -92,19 +92,19 @@ TEST(OrbitSetParametersTest, MartinAndHenonForceTheirUnusedParametersToZero) {
 
     martin->setParameters(5, 7, 9);
     henon->setParameters(5, 7, 9);
-    EXPECT_EQ(martin->paramB, 0.0);
-    EXPECT_EQ(martin->paramC, 0.0);
-    EXPECT_EQ(henon->paramB, 7.0);
-    EXPECT_EQ(henon->paramC, 0.0);
+    EXPECT_EQ(martin->paramB(), 0.0);
+    EXPECT_EQ(martin->paramC(), 0.0);
+    EXPECT_EQ(henon->paramB(), 7.0);
+    EXPECT_EQ(henon->paramC(), 0.0);
     martin->saveParameters();
     EXPECT_EQ(env.storedText("Martin"), "-120,-134,120,134,5,0,0,5000,1");
 
     // A stored string reaches the type's own setParameters too.
     env.storeText("Martin", "-1,-1,1,1,2,7,9,5000,1");
     martin->loadParameters();
-    EXPECT_EQ(martin->paramA, 2.0);
-    EXPECT_EQ(martin->paramB, 0.0);
-    EXPECT_EQ(martin->paramC, 0.0);
+    EXPECT_EQ(martin->paramA(), 2.0);
+    EXPECT_EQ(martin->paramB(), 0.0);
+    EXPECT_EQ(martin->paramC(), 0.0);
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ class FirstPointsTest : public ::testing::TestWithParam<FirstPointsCase> {};
 TEST_P(FirstPointsTest, MapGivesTheKnownFirstPoints) {
     Environment env;
     auto fractal = GetParam().create(env);
+    fractal->prepareRun();
     for (const auto& [x, y] : GetParam().points) {
         fractal->iterate();
         EXPECT_NEAR(fractal->currentX(), x, 1e-12);
@@ -111,7 +112,7 @@ TEST_P(RestartTest, RunsStartWhereExpectedAndAreReproducible) {
         const std::uint32_t iterations = fractal->iterationCount.load();
         EXPECT_EQ(fractal->pointCount.load(), iterations);
         for (std::uint32_t i = 0; i < iterations; ++i) {
-            p = c.step(p, fractal->paramA, fractal->paramB, fractal->paramC);
+            p = c.step(p, fractal->paramA(), fractal->paramB(), fractal->paramC());
         }
         EXPECT_TRUE(sameBits(fractal->currentX(), p.first))
             << fractal->currentX() << " " << p.first;
@@ -158,11 +159,12 @@ TEST(ChipTest, NaNOrbitIsCountedButNeverDrawn) {
     EXPECT_EQ(drawnPixels(*fractal), 0);
 }
 
-TEST(ThreeplyTest, SetParametersRecomputesTheDerivedValues) {
+TEST(ThreeplyTest, EachRunDerivesItsValuesFromItsParameters) {
     Environment env;
     auto fractal = make<ThreeplyFractal>(env, 10.0, 20.0, 30.0);
     engine::TakingOverScope noRun(*fractal);
     fractal->setParameters(1, 2, 3);
+    fractal->prepareRun();
     EXPECT_EQ(fractal->cosB, std::cos(2.0));
     EXPECT_EQ(fractal->sinABC, std::sin(6.0));
 }

@@ -358,7 +358,7 @@ TEST(PictureFile, OpeningRestoresPictureTypeAndView) {
     EXPECT_EQ(opener.fractal->fileParams, saver.storedText("Mandelbrot").value());
     EXPECT_EQ(opener.fractal->picture.snapshot(), saver.fractal->picture.snapshot());
     const engine::ViewWindow& shown = opener.fractal->shownView;
-    const engine::ViewWindow& saved = saver.fractal->view;
+    const engine::ViewWindow& saved = saver.fractal->view();
     EXPECT_NEAR(shown.xmin, saved.xmin, 1e-6);
     EXPECT_NEAR(shown.xmax, saved.xmax, 1e-6);
     EXPECT_NEAR(shown.ymin, saved.ymin, 1e-6);

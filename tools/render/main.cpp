@@ -104,13 +104,12 @@ Problem checkPalette(const std::string& path) {
 
 // The stored palette path is limited in length; a longer one is loaded directly.
 Problem ensurePalette(engine::Fractal& fractal, const std::string& path) {
-    if (fractal.palettePath == path && fractal.colorTable.colorCount() > 0)
+    if (fractal.palettePath == path && fractal.colorTable().colorCount() > 0)
         return {};
-    const int count = fractal.colorTable.loadFile(path, kMaxPaletteEntries);
-    if (count <= 0)
+    engine::ColorTable colors;
+    if (colors.loadFile(path, kMaxPaletteEntries) <= 0)
         return path + ": not a usable palette file";
-    fractal.numColors = count;
-    fractal.palettePath = path;
+    fractal.usePalette(path, std::move(colors));
     return {};
 }
 

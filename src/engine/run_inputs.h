@@ -1,0 +1,16 @@
+#pragma once
+
+#include "engine/color_table.h"
+#include "engine/view_window.h"
+
+namespace engine {
+
+// What a run computes from, copied as the run starts. The worker and its helpers read
+// this value only, so a change the user makes meanwhile (a new view, new colours)
+// waits for the next run instead of reaching the one under way.
+struct RunInputs {
+    ViewWindow view;
+    ColorTable colors;
+};
+
+}  // namespace engine
