@@ -350,18 +350,18 @@ void MainWindow::switchPalette(engine::Fractal& fractal, const std::string& path
                            "Cannot load the palette " + path + ": " + problem + ".");
         return;
     }
-    fractal.stopCalculation();
-    settings_.writeString("Palette", path);
-    fractal.usePalette(path, std::move(colors));
-    fractal.startCalculation();
+    fractal.restartWith([&] {
+        settings_.writeString("Palette", path);
+        fractal.usePalette(path, std::move(colors));
+    });
 }
 
 // No palette file stored: every start, this one included, takes the built-in colours.
 void MainWindow::useBuiltInPalette(engine::Fractal& fractal) {
-    fractal.stopCalculation();
-    settings_.writeString("Palette", "");
-    fractal.loadPalette();
-    fractal.startCalculation();
+    fractal.restartWith([&] {
+        settings_.writeString("Palette", "");
+        fractal.loadPalette();
+    });
 }
 
 bool MainWindow::runPaletteCommand(unsigned id, engine::Fractal& fractal) {
@@ -391,9 +391,7 @@ unsigned MainWindow::currentPaletteCommand() const {
 }
 
 void MainWindow::clearScreen(engine::Fractal& fractal) {
-    fractal.stopCalculation();
-    fractal.clearPictureBase();
-    fractal.startCalculation();
+    fractal.restartWith([&] { fractal.clearPictureBase(); });
 }
 
 }  // namespace app

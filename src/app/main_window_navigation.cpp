@@ -201,7 +201,7 @@ void MainWindow::stopCalculationByUser(engine::Fractal& fractal) {
     if (engine::isOrbitType(fractal.type)) {
         fractal.pauseCalculation();
     } else {
-        fractal.stopCalculation();
+        fractal.haltWorker();
     }
 }
 

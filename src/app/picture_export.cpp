@@ -173,7 +173,7 @@ ExportResult renderOrbit(const ExportRequest& request, ExportControl& control, E
             std::memory_order_relaxed);
         std::this_thread::sleep_for(kOrbitPoll);
     }
-    fractal.stopCalculation();
+    fractal.haltWorker();
     if (control.cancel.load(std::memory_order_relaxed))
         return outcomeOf(false, control, sink);
 

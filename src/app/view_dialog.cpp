@@ -20,10 +20,10 @@ int ViewDialog::ok(const ViewForm& form, engine::Fractal& fractal) {
     const double ymax = readDouble(form.ymax, view.ymax);
     if (engine::zoomsTooDeep(view, view.withRect(xmin, ymin, xmax, ymax)))
         return kTooDeep;
-    fractal.stopCalculation();
-    fractal.pushView();
-    fractal.setViewRect(xmin, ymin, xmax, ymax);
-    fractal.startCalculation();
+    fractal.restartWith([&] {
+        fractal.pushView();
+        fractal.setViewRect(xmin, ymin, xmax, ymax);
+    });
     return kDialogOk;
 }
 

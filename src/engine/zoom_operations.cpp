@@ -111,7 +111,9 @@ void Fractal::animateZoomToRect(double x1, double y1, double x2, double y2, bool
 void Fractal::beginViewGesture() {
     if (gestureBase_)
         return;
-    stopCalculation();
+    // Nothing is saved here: the view reached is stored by the next stop that stores.
+    stopSlideshow();
+    haltWorker();
     pushView();
     gestureBase_ = view_;
     if (!scratch.empty())

@@ -86,12 +86,11 @@ void OrbitFractal::setParameters(double a, double b, double c) {
 
 std::string OrbitFractal::parameterString() const {
     using platform::formatRoundTrip;
-    return platform::cformat(kParameterWriteFormat, formatRoundTrip(view().xmin).c_str(),
-                             formatRoundTrip(view().ymin).c_str(),
-                             formatRoundTrip(view().xmax).c_str(),
-                             formatRoundTrip(view().ymax).c_str(), paramA_, paramB_, paramC_,
-                             static_cast<unsigned>(getPointsPerColor()),
-                             randomColors.load() ? 1u : 0u);
+    return platform::cformat(
+        kParameterWriteFormat, formatRoundTrip(view().xmin).c_str(),
+        formatRoundTrip(view().ymin).c_str(), formatRoundTrip(view().xmax).c_str(),
+        formatRoundTrip(view().ymax).c_str(), paramA_, paramB_, paramC_,
+        static_cast<unsigned>(getPointsPerColor()), randomColors.load() ? 1u : 0u);
 }
 
 bool OrbitFractal::saveParameters() {
@@ -118,9 +117,7 @@ bool OrbitFractal::loadParameters() {
     if (fields < kParameterFieldCount)
         return true;
 
-    // The setParameters below starts the run again.
-    if (isRunning())
-        haltWorker();
+    // Nothing here reaches a run under way; the setParameters below starts the next.
     setViewRect(x1, y1, x2, y2);
     setPointsPerColor(static_cast<int>(points));
     randomColors = random != 0;
