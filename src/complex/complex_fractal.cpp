@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "complex/area_queue.h"
+#include "engine/fractal_types.h"
 #include "platform/c_format.h"
-#include "platform/string_table.h"
 
 namespace complex {
 
@@ -39,7 +39,22 @@ void ComplexFractal::identifyAs(engine::FractalType id) {
     // The capacity counts the terminator of the stored name.
     const std::size_t limit =
         typeNameCapacity > 0 ? static_cast<std::size_t>(typeNameCapacity - 1) : 0;
-    typeName = std::string(platform::loadString(platform::typeNameStringId(id)).substr(0, limit));
+    const engine::TypeDescription* description = engine::findFractalType(id);
+    const std::string_view name = description != nullptr ? description->name : std::string_view();
+    typeName = std::string(name.substr(0, limit));
+}
+
+void ComplexFractal::setDefaultParameters() {
+    if (const engine::TypeDescription* description = engine::findFractalType(type))
+        applyDefaultParameters(description->defaultParameters[0],
+                               description->defaultParameters[1]);
+}
+
+void ComplexFractal::setDefaultView() {
+    if (const engine::TypeDescription* description = engine::findFractalType(type)) {
+        const engine::DefaultView& d = description->defaultView;
+        applyDefaultView(d.x1, d.y1, d.x2, d.y2);
+    }
 }
 
 void ComplexFractal::applyDefaultParameters(double real, double imag) {

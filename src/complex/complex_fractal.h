@@ -37,9 +37,12 @@ class ComplexFractal : public engine::Fractal {
   public:
     bool loadParameters() override;
     bool saveParameters() override;
+    // The type's defaults from its description.
+    void setDefaultParameters() override;
     int calculate() override;
     void clearPicture() override;
     void prepareCalculation() override;
+    void setDefaultView() override;
     std::string titleNote() const override;
 
     virtual void setMethod(int m);

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "complex/complex_fractal.h"
+#include "engine/fractal_types.h"
 
 namespace complex {
 
 // z(0) from the two parameters, c and w(0) the pixel.
 class ManowarFractal final : public ComplexFractal {
   public:
+    static const engine::TypeDescription kDescription;
+
     explicit ManowarFractal(const platform::Services& services);
 
-    void setDefaultParameters() override;
-    void setDefaultView() override;
     int iteratePoint(double x, double y) override;
     EscapeValue smoothPoint(double x, double y) override;
     std::optional<kernels::BatchSetup> batchSetup() const override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "complex/complex_fractal.h"
+#include "engine/fractal_types.h"
 
 namespace complex {
 
@@ -8,10 +9,10 @@ namespace complex {
 // the factor of the previous iterate.
 class PhoenixFractal final : public ComplexFractal {
   public:
+    static const engine::TypeDescription kDescription;
+
     explicit PhoenixFractal(const platform::Services& services);
 
-    void setDefaultParameters() override;
-    void setDefaultView() override;
     int iteratePoint(double x, double y) override;
     EscapeValue smoothPoint(double x, double y) override;
     std::optional<kernels::BatchSetup> batchSetup() const override;

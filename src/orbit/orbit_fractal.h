@@ -33,8 +33,11 @@ class OrbitFractal : public engine::Fractal {
   public:
     bool loadParameters() override;
     bool saveParameters() override;
+    // The type's defaults from its description.
+    void setDefaultParameters() override;
     int calculate() override;
     void prepareCalculation() override;
+    void setDefaultView() override;
 
     virtual void setParameters(double a, double b, double c);
     virtual double currentX() const { return orbitX; }
