@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/fractal.h"
+#include "engine/fractal_types.h"
 #include "platform/c_format.h"
 
 namespace app {
@@ -10,7 +11,7 @@ namespace app {
 namespace {
 
 bool isKnownType(engine::FractalType type) {
-    return engine::isOrbitType(type) || engine::isComplexType(type);
+    return engine::findFractalType(type) != nullptr;
 }
 
 // The first four fields of a parameter string are the view; without them the new

@@ -1,26 +1,39 @@
 #include "app/type_dialog.h"
 
 #include <algorithm>
-#include <array>
+#include <vector>
 
-#include "platform/string_table.h"
+#include "engine/fractal_types.h"
 #include "platform/text.h"
 
 namespace app {
 
 namespace {
 
-constexpr int kTypeCount = 13;
-// Name string 500 + i stands for type kTypeOfName[i]: the names are stored in a
-// different order from the type ids.
-constexpr std::array<engine::FractalType, kTypeCount> kTypeOfName = {1, 4, 2,  3,  7,  5, 6,
-                                                                     8, 9, 10, 11, 12, 13};
 constexpr std::size_t kNameUnits = 79;          // an 80-character buffer
 constexpr std::size_t kDescriptionUnits = 254;  // a 255-character buffer
 
-std::string nameText(int index) {
-    return platform::truncateUtf16(platform::loadString(platform::kStringFirstTypeName + index),
-                                   kNameUnits);
+// The types in the order the list receives their names and a name is searched for:
+// by the names' place in the string table, which is not the order of the ids.
+std::vector<const engine::TypeDescription*> inNameOrder() {
+    const auto types = engine::fractalTypes();
+    std::vector<const engine::TypeDescription*> ordered(types.begin(), types.end());
+    std::sort(ordered.begin(), ordered.end(),
+              [](const auto* a, const auto* b) { return a->nameStringId < b->nameStringId; });
+    return ordered;
+}
+
+std::string nameText(const engine::TypeDescription& type) {
+    return platform::truncateUtf16(type.name, kNameUnits);
+}
+
+// The first type whose name is name exactly; null when none is.
+const engine::TypeDescription* typeNamed(const std::string& name) {
+    for (const engine::TypeDescription* type : inNameOrder()) {
+        if (nameText(*type) == name)
+            return type;
+    }
+    return nullptr;
 }
 
 // The stored descriptions break their lines with "\r\n"; the desktop uses '\n'.
@@ -38,8 +51,8 @@ std::string withNewlines(std::string_view text) {
 }  // namespace
 
 TypeDialog::TypeDialog(const engine::Fractal& fractal) {
-    for (int i = 0; i < kTypeCount; ++i)
-        names_.push_back(nameText(i));
+    for (const engine::TypeDescription* type : inNameOrder())
+        names_.push_back(nameText(*type));
     std::sort(names_.begin(), names_.end());
     const auto own = std::find(names_.begin(), names_.end(), fractal.typeName);
     select(own == names_.end() ? -1 : static_cast<int>(own - names_.begin()));
@@ -58,26 +71,20 @@ engine::FractalType TypeDialog::chosenType() const {
 }
 
 int TypeDialog::nameStringId(const std::string& name) {
-    for (int i = 0; i < kTypeCount; ++i) {
-        if (nameText(i) == name)
-            return platform::kStringFirstTypeName + i;
-    }
-    return 0;
+    const engine::TypeDescription* type = typeNamed(name);
+    return type == nullptr ? 0 : type->nameStringId;
 }
 
 engine::FractalType TypeDialog::typeForName(const std::string& name) {
-    const int id = nameStringId(name);
-    if (id == 0)
-        return engine::kHopalong;
-    return kTypeOfName[static_cast<std::size_t>(id - platform::kStringFirstTypeName)];
+    const engine::TypeDescription* type = typeNamed(name);
+    return type == nullptr ? engine::kHopalong : type->id;
 }
 
 std::string TypeDialog::descriptionOf(const std::string& name) {
-    const int id = nameStringId(name);
-    if (id == 0)
+    const engine::TypeDescription* type = typeNamed(name);
+    if (type == nullptr)
         return std::string();
-    const std::string_view text = platform::loadString(id + platform::kStringDescriptionOffset);
-    return withNewlines(platform::truncateUtf16(text, kDescriptionUnits));
+    return withNewlines(platform::truncateUtf16(type->description, kDescriptionUnits));
 }
 
 }  // namespace app

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "complex/area_queue.h"
+#include "engine/fractal_types.h"
 #include "platform/c_format.h"
-#include "platform/string_table.h"
 
 namespace complex {
 
@@ -39,7 +39,30 @@ void ComplexFractal::identifyAs(engine::FractalType id) {
     // The capacity counts the terminator of the stored name.
     const std::size_t limit =
         typeNameCapacity > 0 ? static_cast<std::size_t>(typeNameCapacity - 1) : 0;
-    typeName = std::string(platform::loadString(platform::typeNameStringId(id)).substr(0, limit));
+    const engine::TypeDescription* description = engine::findFractalType(id);
+    const std::string_view name = description != nullptr ? description->name : std::string_view();
+    typeName = std::string(name.substr(0, limit));
+}
+
+void ComplexFractal::setDefaultParameters() {
+    if (const engine::TypeDescription* description = engine::findFractalType(type))
+        applyDefaultParameters(description->defaultParameters[0],
+                               description->defaultParameters[1]);
+}
+
+void ComplexFractal::setDefaultView() {
+    if (const engine::TypeDescription* description = engine::findFractalType(type)) {
+        const engine::DefaultView& d = description->defaultView;
+        applyDefaultView(d.x1, d.y1, d.x2, d.y2);
+    }
+}
+
+std::optional<kernels::BatchSetup> ComplexFractal::batchSetup(const EscapeParameters& p) const {
+    const engine::TypeDescription* description = engine::findFractalType(type);
+    if (description == nullptr || !description->formula)
+        return std::nullopt;
+    return kernels::BatchSetup{*description->formula, p.maxIterations, p.integer, p.paramReal,
+                               p.paramImag};
 }
 
 void ComplexFractal::applyDefaultParameters(double real, double imag) {
@@ -101,8 +124,8 @@ std::string ComplexFractal::parameterString() const {
         "%s,%s,%s,%s,%d,%lg,%lg,%d,%d,%d", formatRoundTrip(view().xmin).c_str(),
         formatRoundTrip(view().ymin).c_str(), formatRoundTrip(view().xmax).c_str(),
         formatRoundTrip(view().ymax).c_str(), maxIterations_, paramReal_, paramImag_,
-        useInteger_ ? 1 : 0,
-        method.load(std::memory_order_relaxed), reliefDepth.load(std::memory_order_relaxed) & 0xFF);
+        useInteger_ ? 1 : 0, method.load(std::memory_order_relaxed),
+        reliefDepth.load(std::memory_order_relaxed) & 0xFF);
     const int c = colouring.load(std::memory_order_relaxed);
     if (c != kBands)
         text += platform::cformat(",%d", c);

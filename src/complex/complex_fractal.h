@@ -38,9 +38,12 @@ class ComplexFractal : public engine::Fractal {
   public:
     bool loadParameters() override;
     bool saveParameters() override;
+    // The type's defaults from its description.
+    void setDefaultParameters() override;
     int calculate() override;
     void clearPicture() override;
     void prepareCalculation() override;
+    void setDefaultView() override;
     std::string titleNote() const override;
 
     virtual void setMethod(int m);
@@ -51,10 +54,9 @@ class ComplexFractal : public engine::Fractal {
     // whole count as the continuous one (bands).
     virtual EscapeValue smoothPoint(const EscapeParameters& p, double x, double y);
     // What the kernel reads, for evaluating many points at once with the batch
-    // kernels; none when the kernel runs only point by point (iteratePoint).
-    virtual std::optional<kernels::BatchSetup> batchSetup(const EscapeParameters&) const {
-        return std::nullopt;
-    }
+    // kernels (the type's formula, from its description); none when the kernel runs
+    // only point by point (iteratePoint).
+    virtual std::optional<kernels::BatchSetup> batchSetup(const EscapeParameters& p) const;
     // The same with the settings of the next run.
     int iteratePoint(double x, double y) { return iteratePoint(nextRunParameters(), x, y); }
     EscapeValue smoothPoint(double x, double y) { return smoothPoint(nextRunParameters(), x, y); }

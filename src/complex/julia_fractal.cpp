@@ -6,16 +6,33 @@ namespace complex {
 
 using fixed28::toFixed28;
 
+namespace {
+
+engine::FractalPtr create(const platform::Services& services) {
+    return engine::FractalPtr(new JuliaFractal(services));
+}
+
+}  // namespace
+
+const engine::TypeDescription JuliaFractal::kDescription{
+    .id = engine::kJulia,
+    .name = "Julia",
+    .nameStringId = 506,
+    .description =
+        "Classic Julia set fractal.\r\n"
+        "z(0) = pixel\r\n"
+        "z(n+1) = z(n)^2 + c\r\n"
+        "Two parameters:\r\n"
+        "real & imaginary parts of c.",
+    .family = engine::TypeFamily::kComplex,
+    .defaultParameters = {-0.7, 0.3, 0.0},
+    .defaultView = {.x1 = -2.0, .y1 = -2.6, .x2 = 2.2, .y2 = 2.6},
+    .formula = kernels::Formula::kJulia,
+    .create = create,
+};
+
 JuliaFractal::JuliaFractal(const platform::Services& services) : ComplexFractal(services) {
-    identifyAs(engine::kJulia);
-}
-
-void JuliaFractal::setDefaultParameters() {
-    applyDefaultParameters(-0.7, 0.3);
-}
-
-void JuliaFractal::setDefaultView() {
-    applyDefaultView(-2.0, -2.6, 2.2, 2.6);
+    identifyAs(kDescription.id);
 }
 
 int JuliaFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
@@ -31,11 +48,6 @@ int JuliaFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
 // the smooth bailout.
 EscapeValue JuliaFractal::smoothPoint(const EscapeParameters& p, double x, double y) {
     return kernels::quadraticSmooth(x, y, p.paramReal, p.paramImag, p.maxIterations);
-}
-
-std::optional<kernels::BatchSetup> JuliaFractal::batchSetup(const EscapeParameters& p) const {
-    return kernels::BatchSetup{kernels::Formula::kJulia, p.maxIterations, p.integer,
-                               p.paramReal, p.paramImag};
 }
 
 }  // namespace complex

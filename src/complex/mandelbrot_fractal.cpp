@@ -6,17 +6,34 @@ namespace complex {
 
 using fixed28::toFixed28;
 
+namespace {
+
+engine::FractalPtr create(const platform::Services& services) {
+    return engine::FractalPtr(new MandelbrotFractal(services));
+}
+
+}  // namespace
+
+const engine::TypeDescription MandelbrotFractal::kDescription{
+    .id = engine::kMandelbrot,
+    .name = "Mandelbrot",
+    .nameStringId = 505,
+    .description =
+        "Classic Mandelbrot set fractal.\r\n"
+        "c = pixel\r\n"
+        "z(n+1) = z(n)^2 + c\r\n"
+        "Two parameters:\r\n"
+        "real & imaginary perturbations of z(0).",
+    .family = engine::TypeFamily::kComplex,
+    .defaultParameters = {0.0, 0.0, 0.0},
+    .defaultView = {.x1 = -2.1, .y1 = -1.69, .x2 = 1.0, .y2 = 1.72},
+    .formula = kernels::Formula::kMandelbrot,
+    .create = create,
+};
+
 MandelbrotFractal::MandelbrotFractal(const platform::Services& services)
     : ComplexFractal(services) {
-    identifyAs(engine::kMandelbrot);
-}
-
-void MandelbrotFractal::setDefaultParameters() {
-    applyDefaultParameters(0.0, 0.0);
-}
-
-void MandelbrotFractal::setDefaultView() {
-    applyDefaultView(-2.1, -1.69, 1.0, 1.72);
+    identifyAs(kDescription.id);
 }
 
 int MandelbrotFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
@@ -32,11 +49,6 @@ int MandelbrotFractal::iteratePoint(const EscapeParameters& p, double x, double 
 // the smooth bailout.
 EscapeValue MandelbrotFractal::smoothPoint(const EscapeParameters& p, double x, double y) {
     return kernels::quadraticSmooth(p.paramReal, p.paramImag, x, y, p.maxIterations);
-}
-
-std::optional<kernels::BatchSetup> MandelbrotFractal::batchSetup(const EscapeParameters& p) const {
-    return kernels::BatchSetup{kernels::Formula::kMandelbrot, p.maxIterations, p.integer,
-                               p.paramReal, p.paramImag};
 }
 
 }  // namespace complex

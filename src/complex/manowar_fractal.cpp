@@ -6,16 +6,34 @@ namespace complex {
 
 using fixed28::toFixed28;
 
+namespace {
+
+engine::FractalPtr create(const platform::Services& services) {
+    return engine::FractalPtr(new ManowarFractal(services));
+}
+
+}  // namespace
+
+const engine::TypeDescription ManowarFractal::kDescription{
+    .id = engine::kManowar,
+    .name = "Manowar",
+    .nameStringId = 511,
+    .description =
+        "Complex fractal.\r\n"
+        "c = pixel\r\n"
+        "z(n+1) = z(n)^2 + z1(n) + c(n)\r\n"
+        "z1(n+1) = z(n)\r\n"
+        "Two parameters:\r\n"
+        "real & imaginary perturbations of z(0).",
+    .family = engine::TypeFamily::kComplex,
+    .defaultParameters = {0.0, 0.0, 0.0},
+    .defaultView = {.x1 = -1.2, .y1 = -1.4, .x2 = 1.2, .y2 = 1.4},
+    .formula = kernels::Formula::kManowar,
+    .create = create,
+};
+
 ManowarFractal::ManowarFractal(const platform::Services& services) : ComplexFractal(services) {
-    identifyAs(engine::kManowar);
-}
-
-void ManowarFractal::setDefaultParameters() {
-    applyDefaultParameters(0.0, 0.0);
-}
-
-void ManowarFractal::setDefaultView() {
-    applyDefaultView(-1.2, -1.4, 1.2, 1.4);
+    identifyAs(kDescription.id);
 }
 
 int ManowarFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
@@ -31,11 +49,6 @@ int ManowarFractal::iteratePoint(const EscapeParameters& p, double x, double y) 
 // the smooth bailout.
 EscapeValue ManowarFractal::smoothPoint(const EscapeParameters& p, double x, double y) {
     return kernels::manowarSmooth(p.paramReal, p.paramImag, x, y, p.maxIterations);
-}
-
-std::optional<kernels::BatchSetup> ManowarFractal::batchSetup(const EscapeParameters& p) const {
-    return kernels::BatchSetup{kernels::Formula::kManowar, p.maxIterations, p.integer,
-                               p.paramReal, p.paramImag};
 }
 
 }  // namespace complex

@@ -6,16 +6,34 @@ namespace complex {
 
 using fixed28::toFixed28;
 
+namespace {
+
+engine::FractalPtr create(const platform::Services& services) {
+    return engine::FractalPtr(new PhoenixFractal(services));
+}
+
+}  // namespace
+
+const engine::TypeDescription PhoenixFractal::kDescription{
+    .id = engine::kPhoenix,
+    .name = "Phoenix",
+    .nameStringId = 512,
+    .description =
+        "Complex fractal.\r\n"
+        "z(0) = pixel, y(0) = 0\r\n"
+        "z(n+1) = z(n)^2 + p1 + p2*y(n)\r\n"
+        "y(n+1) = z(n)\r\n"
+        "Two parameters:\r\n"
+        "p1 & p2.",
+    .family = engine::TypeFamily::kComplex,
+    .defaultParameters = {0.56667, -0.5, 0.0},
+    .defaultView = {.x1 = -2.0, .y1 = -2.6, .x2 = 2.2, .y2 = 2.6},
+    .formula = kernels::Formula::kPhoenix,
+    .create = create,
+};
+
 PhoenixFractal::PhoenixFractal(const platform::Services& services) : ComplexFractal(services) {
-    identifyAs(engine::kPhoenix);
-}
-
-void PhoenixFractal::setDefaultParameters() {
-    applyDefaultParameters(0.56667, -0.5);
-}
-
-void PhoenixFractal::setDefaultView() {
-    applyDefaultView(-2.0, -2.6, 2.2, 2.6);
+    identifyAs(kDescription.id);
 }
 
 int PhoenixFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
@@ -31,11 +49,6 @@ int PhoenixFractal::iteratePoint(const EscapeParameters& p, double x, double y) 
 // the smooth bailout.
 EscapeValue PhoenixFractal::smoothPoint(const EscapeParameters& p, double x, double y) {
     return kernels::phoenixSmooth(x, y, p.paramReal, p.paramImag, p.maxIterations);
-}
-
-std::optional<kernels::BatchSetup> PhoenixFractal::batchSetup(const EscapeParameters& p) const {
-    return kernels::BatchSetup{kernels::Formula::kPhoenix, p.maxIterations, p.integer,
-                               p.paramReal, p.paramImag};
 }
 
 }  // namespace complex

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "complex/complex_fractal.h"
+#include "engine/fractal_types.h"
 
 namespace complex {
 
@@ -8,15 +9,14 @@ namespace complex {
 // the factor of the previous iterate.
 class PhoenixFractal final : public ComplexFractal {
   public:
+    static const engine::TypeDescription kDescription;
+
     explicit PhoenixFractal(const platform::Services& services);
 
-    void setDefaultParameters() override;
-    void setDefaultView() override;
     using ComplexFractal::iteratePoint;
     using ComplexFractal::smoothPoint;
     int iteratePoint(const EscapeParameters& p, double x, double y) override;
     EscapeValue smoothPoint(const EscapeParameters& p, double x, double y) override;
-    std::optional<kernels::BatchSetup> batchSetup(const EscapeParameters& p) const override;
 };
 
 }  // namespace complex

@@ -6,16 +6,34 @@ namespace complex {
 
 using fixed28::toFixed28;
 
+namespace {
+
+engine::FractalPtr create(const platform::Services& services) {
+    return engine::FractalPtr(new SpiderFractal(services));
+}
+
+}  // namespace
+
+const engine::TypeDescription SpiderFractal::kDescription{
+    .id = engine::kSpider,
+    .name = "Spider",
+    .nameStringId = 510,
+    .description =
+        "Complex fractal.\r\n"
+        "c(0) = pixel\r\n"
+        "z(n+1) = z(n)^2 * c(n)\r\n"
+        "c(n+1) = c(n)/2 + z(n+1)\r\n"
+        "Two parameters:\r\n"
+        "real & imaginary perturbations of z(0).",
+    .family = engine::TypeFamily::kComplex,
+    .defaultParameters = {0.0, 0.0, 0.0},
+    .defaultView = {.x1 = -2.1, .y1 = -1.69, .x2 = 1.0, .y2 = 1.72},
+    .formula = kernels::Formula::kSpider,
+    .create = create,
+};
+
 SpiderFractal::SpiderFractal(const platform::Services& services) : ComplexFractal(services) {
-    identifyAs(engine::kSpider);
-}
-
-void SpiderFractal::setDefaultParameters() {
-    applyDefaultParameters(0.0, 0.0);
-}
-
-void SpiderFractal::setDefaultView() {
-    applyDefaultView(-2.1, -1.69, 1.0, 1.72);
+    identifyAs(kDescription.id);
 }
 
 int SpiderFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
@@ -31,11 +49,6 @@ int SpiderFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
 // the smooth bailout.
 EscapeValue SpiderFractal::smoothPoint(const EscapeParameters& p, double x, double y) {
     return kernels::spiderSmooth(p.paramReal, p.paramImag, x, y, p.maxIterations);
-}
-
-std::optional<kernels::BatchSetup> SpiderFractal::batchSetup(const EscapeParameters& p) const {
-    return kernels::BatchSetup{kernels::Formula::kSpider, p.maxIterations, p.integer,
-                               p.paramReal, p.paramImag};
 }
 
 }  // namespace complex

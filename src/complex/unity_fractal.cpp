@@ -6,16 +6,36 @@ namespace complex {
 
 using fixed28::toFixed28;
 
+namespace {
+
+engine::FractalPtr create(const platform::Services& services) {
+    return engine::FractalPtr(new UnityFractal(services));
+}
+
+}  // namespace
+
+const engine::TypeDescription UnityFractal::kDescription{
+    .id = engine::kUnity,
+    .name = "Unity",
+    .nameStringId = 509,
+    .description =
+        "Complex fractal.\r\n"
+        "z(0) = pixel\r\n"
+        "x = real(z(n)), y = imag(z(n))\r\n"
+        "k = x^2 + y^2\r\n"
+        "y = (2 - k) * x\r\n"
+        "x = (2 - k) * y\r\n"
+        "z(n+1) = x + i * y\r\n"
+        "No parameters.",
+    .family = engine::TypeFamily::kComplex,
+    .defaultParameters = {0.0, 0.0, 0.0},
+    .defaultView = {.x1 = -1.75, .y1 = -2.0, .x2 = 1.75, .y2 = 2.0},
+    .formula = kernels::Formula::kUnity,
+    .create = create,
+};
+
 UnityFractal::UnityFractal(const platform::Services& services) : ComplexFractal(services) {
-    identifyAs(engine::kUnity);
-}
-
-void UnityFractal::setDefaultParameters() {
-    applyDefaultParameters(0.0, 0.0);
-}
-
-void UnityFractal::setDefaultView() {
-    applyDefaultView(-1.75, -2.0, 1.75, 2.0);
+    identifyAs(kDescription.id);
 }
 
 int UnityFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
@@ -29,11 +49,6 @@ int UnityFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
 // the smooth bailout.
 EscapeValue UnityFractal::smoothPoint(const EscapeParameters& p, double x, double y) {
     return kernels::unitySmooth(x, y, p.maxIterations);
-}
-
-std::optional<kernels::BatchSetup> UnityFractal::batchSetup(const EscapeParameters& p) const {
-    return kernels::BatchSetup{kernels::Formula::kUnity, p.maxIterations, p.integer,
-                               p.paramReal, p.paramImag};
 }
 
 }  // namespace complex

@@ -26,16 +26,6 @@ std::uint32_t randomSeedFromClock() {
 
 }  // namespace
 
-bool isOrbitType(FractalType type) {
-    return type == kHopalong || type == kQuadruptwo || type == kThreeply || type == kChip ||
-           type == kMartin || type == kHenon || type == kGingerbreadman;
-}
-
-bool isComplexType(FractalType type) {
-    return type == kMandelbrot || type == kJulia || type == kUnity || type == kSpider ||
-           type == kManowar || type == kPhoenix;
-}
-
 Fractal::Fractal(const platform::Services& services)
     : settings(services.settings),
       window(services.window),

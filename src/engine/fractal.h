@@ -41,6 +41,8 @@ constexpr FractalType kSpider = 11;
 constexpr FractalType kManowar = 12;
 constexpr FractalType kPhoenix = 13;
 
+// By the family in the type's description (engine/fractal_types.h); false for an id
+// that names no type.
 bool isOrbitType(FractalType type);
 bool isComplexType(FractalType type);
 

@@ -4,17 +4,37 @@
 
 namespace orbit {
 
+namespace {
+
+// An object with the type's default parameters.
+engine::FractalPtr create(const platform::Services& services) {
+    const auto& p = ChipFractal::kDescription.defaultParameters;
+    return engine::FractalPtr(new ChipFractal(services, p[0], p[1], p[2]));
+}
+
+}  // namespace
+
+const engine::TypeDescription ChipFractal::kDescription{
+    .id = engine::kChip,
+    .name = "Chip",
+    .nameStringId = 501,
+    .description =
+        "Orbit in two dimensions.\r\n"
+        "x(0) = y(0) = 0\r\n"
+        "x(n+1) = y(n) - sign(x(n)) * cos(sqr(ln(abs(b*x(n)-c)))) * "
+        "arctan(sqr(ln(abs(c*x(n)-b))))\r\n"
+        "y(n+1) = a - x(n)\r\n"
+        "Parameters are a, b, and c.",
+    .family = engine::TypeFamily::kOrbit,
+    .defaultParameters = {10.0, 20.0, 30.0},
+    .defaultView = {.centredOnOrigin = true},
+    .formula = std::nullopt,
+    .create = create,
+};
+
 ChipFractal::ChipFractal(const platform::Services& services, double a, double b, double c)
     : OrbitFractal(services, a, b, c) {
-    identifyAs(engine::kChip);
-}
-
-void ChipFractal::setDefaultParameters() {
-    setParameters(10.0, 20.0, 30.0);
-}
-
-void ChipFractal::setDefaultView() {
-    showCentredOnOrigin();
+    identifyAs(kDescription.id);
 }
 
 // Evaluated step by step in this order, so that an orbit is the same bit for bit

@@ -4,20 +4,39 @@
 
 namespace orbit {
 
+namespace {
+
+// An object with the type's default parameters.
+engine::FractalPtr create(const platform::Services& services) {
+    const auto& p = GingerbreadmanFractal::kDescription.defaultParameters;
+    return engine::FractalPtr(new GingerbreadmanFractal(services, p[0], p[1], p[2]));
+}
+
+}  // namespace
+
+const engine::TypeDescription GingerbreadmanFractal::kDescription{
+    .id = engine::kGingerbreadman,
+    .name = "Gingerbreadman",
+    .nameStringId = 508,
+    .description =
+        "Orbit in two dimensions.\r\n"
+        "x(n+1) = 1 - y(n) + |x(n)|\r\n"
+        "y(n+1) = x(n)\r\n"
+        "Two parameters:\r\n"
+        "initial values of x(0) and y(0).",
+    .family = engine::TypeFamily::kOrbit,
+    .defaultParameters = {-0.1, 0.0, 0.0},
+    .defaultView = {.x1 = -4.5, .y1 = 8.5, .x2 = 8.5, .y2 = -4.5},
+    .formula = std::nullopt,
+    .create = create,
+};
+
 GingerbreadmanFractal::GingerbreadmanFractal(const platform::Services& services, double a, double b,
                                              double c)
     : OrbitFractal(services, a, b, c) {
-    identifyAs(engine::kGingerbreadman);
+    identifyAs(kDescription.id);
     orbitX = a;
     orbitY = b;
-}
-
-void GingerbreadmanFractal::setDefaultParameters() {
-    setParameters(-0.1, 0.0, 0.0);
-}
-
-void GingerbreadmanFractal::setDefaultView() {
-    showRect(-4.5, 8.5, 8.5, -4.5);
 }
 
 void GingerbreadmanFractal::setParameters(double a, double b, double c) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/fractal_types.h"
 #include "orbit/orbit_fractal.h"
 
 namespace orbit {
@@ -9,10 +10,10 @@ namespace orbit {
 // the parameters are set.
 class GingerbreadmanFractal final : public OrbitFractal {
   public:
+    static const engine::TypeDescription kDescription;
+
     GingerbreadmanFractal(const platform::Services& services, double a, double b, double c);
 
-    void setDefaultParameters() override;
-    void setDefaultView() override;
     void setParameters(double a, double b, double c) override;
     void prepareCalculation() override;
     void iterate() override;

@@ -2,17 +2,36 @@
 
 namespace orbit {
 
+namespace {
+
+// An object with the type's default parameters.
+engine::FractalPtr create(const platform::Services& services) {
+    const auto& p = HenonFractal::kDescription.defaultParameters;
+    return engine::FractalPtr(new HenonFractal(services, p[0], p[1]));
+}
+
+}  // namespace
+
+const engine::TypeDescription HenonFractal::kDescription{
+    .id = engine::kHenon,
+    .name = "Henon",
+    .nameStringId = 507,
+    .description =
+        "Orbit in two dimensions.\r\n"
+        "x(0) = y(0) = 0\r\n"
+        "x(n+1) = 1 + y(n) - a*x(n)*x(n)\r\n"
+        "y(n+1) = b*x(n)\r\n"
+        "Two parameters: a and b.",
+    .family = engine::TypeFamily::kOrbit,
+    .defaultParameters = {1.4, 0.3, 0.0},
+    .defaultView = {.x1 = -2.0, .y1 = -2.0, .x2 = 2.0, .y2 = 2.0},
+    .formula = std::nullopt,
+    .create = create,
+};
+
 HenonFractal::HenonFractal(const platform::Services& services, double a, double b)
     : OrbitFractal(services, a, b, 0.0) {
-    identifyAs(engine::kHenon);
-}
-
-void HenonFractal::setDefaultParameters() {
-    setParameters(1.4, 0.3, 0.0);
-}
-
-void HenonFractal::setDefaultView() {
-    showRect(-2.0, -2.0, 2.0, 2.0);
+    identifyAs(kDescription.id);
 }
 
 void HenonFractal::setParameters(double a, double b, double) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/fractal_types.h"
 #include "orbit/orbit_fractal.h"
 
 namespace orbit {
@@ -7,10 +8,10 @@ namespace orbit {
 // x' = (y + 1) - (a x) x, y' = b x. c is always 0.
 class HenonFractal final : public OrbitFractal {
   public:
+    static const engine::TypeDescription kDescription;
+
     HenonFractal(const platform::Services& services, double a, double b);
 
-    void setDefaultParameters() override;
-    void setDefaultView() override;
     void setParameters(double a, double b, double c) override;
     void iterate() override;
 };

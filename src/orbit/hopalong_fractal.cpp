@@ -4,17 +4,36 @@
 
 namespace orbit {
 
+namespace {
+
+// An object with the type's default parameters.
+engine::FractalPtr create(const platform::Services& services) {
+    const auto& p = HopalongFractal::kDescription.defaultParameters;
+    return engine::FractalPtr(new HopalongFractal(services, p[0], p[1], p[2]));
+}
+
+}  // namespace
+
+const engine::TypeDescription HopalongFractal::kDescription{
+    .id = engine::kHopalong,
+    .name = "Hopalong",
+    .nameStringId = 500,
+    .description =
+        "Orbit in two dimensions.\r\n"
+        "x(0) = y(0) = 0\r\n"
+        "x(n+1) = y(n) - sign(x(n)) * sqrt(abs(b*x(n)-c))\r\n"
+        "y(n+1) = a - x(n)\r\n"
+        "Parameters are a, b, and c.",
+    .family = engine::TypeFamily::kOrbit,
+    .defaultParameters = {10.0, 20.0, 30.0},
+    .defaultView = {.centredOnOrigin = true},
+    .formula = std::nullopt,
+    .create = create,
+};
+
 HopalongFractal::HopalongFractal(const platform::Services& services, double a, double b, double c)
     : OrbitFractal(services, a, b, c) {
-    identifyAs(engine::kHopalong);
-}
-
-void HopalongFractal::setDefaultParameters() {
-    setParameters(10.0, 20.0, 30.0);
-}
-
-void HopalongFractal::setDefaultView() {
-    showCentredOnOrigin();
+    identifyAs(kDescription.id);
 }
 
 // Evaluated step by step in this order, so that an orbit is the same bit for bit

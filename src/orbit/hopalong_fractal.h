@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/fractal_types.h"
 #include "orbit/orbit_fractal.h"
 
 namespace orbit {
@@ -7,10 +8,10 @@ namespace orbit {
 // x' = y - sqrt(|b x - c|) sign(x), y' = a - x.
 class HopalongFractal final : public OrbitFractal {
   public:
+    static const engine::TypeDescription kDescription;
+
     HopalongFractal(const platform::Services& services, double a, double b, double c);
 
-    void setDefaultParameters() override;
-    void setDefaultView() override;
     void iterate() override;
 };
 

@@ -5,17 +5,36 @@
 
 namespace orbit {
 
+namespace {
+
+// An object with the type's default parameters.
+engine::FractalPtr create(const platform::Services& services) {
+    const auto& p = MartinFractal::kDescription.defaultParameters;
+    return engine::FractalPtr(new MartinFractal(services, p[0]));
+}
+
+}  // namespace
+
+const engine::TypeDescription MartinFractal::kDescription{
+    .id = engine::kMartin,
+    .name = "Martin",
+    .nameStringId = 504,
+    .description =
+        "Orbit in two dimensions.\r\n"
+        "x(0) = y(0) = 0\r\n"
+        "x(n+1) = y(n) - sin(x(n))\r\n"
+        "y(n+1) = a - x(n)\r\n"
+        "Parameter is a (try a value near pi).",
+    .family = engine::TypeFamily::kOrbit,
+    .defaultParameters = {std::numbers::pi, 0.0, 0.0},
+    .defaultView = {.centredOnOrigin = true},
+    .formula = std::nullopt,
+    .create = create,
+};
+
 MartinFractal::MartinFractal(const platform::Services& services, double a)
     : OrbitFractal(services, a, 0.0, 0.0) {
-    identifyAs(engine::kMartin);
-}
-
-void MartinFractal::setDefaultParameters() {
-    setParameters(std::numbers::pi, 0.0, 0.0);
-}
-
-void MartinFractal::setDefaultView() {
-    showCentredOnOrigin();
+    identifyAs(kDescription.id);
 }
 
 void MartinFractal::setParameters(double a, double, double) {

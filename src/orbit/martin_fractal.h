@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/fractal_types.h"
 #include "orbit/orbit_fractal.h"
 
 namespace orbit {
@@ -7,10 +8,10 @@ namespace orbit {
 // x' = y - sin(x), y' = a - x. Only a is used; b and c are always 0.
 class MartinFractal final : public OrbitFractal {
   public:
+    static const engine::TypeDescription kDescription;
+
     MartinFractal(const platform::Services& services, double a);
 
-    void setDefaultParameters() override;
-    void setDefaultView() override;
     void setParameters(double a, double b, double c) override;
     void iterate() override;
 };

@@ -1,8 +1,8 @@
 #include "orbit/orbit_fractal.h"
 
+#include "engine/fractal_types.h"
 #include "engine/view_window.h"
 #include "platform/c_format.h"
-#include "platform/string_table.h"
 #include "platform/text.h"
 
 namespace orbit {
@@ -20,8 +20,28 @@ void OrbitFractal::identifyAs(engine::FractalType id) {
     type = id;
     fileType = id;
     // The buffer holds the terminator too.
-    typeName = platform::truncateUtf16(platform::loadString(platform::typeNameStringId(id)),
-                                       static_cast<std::size_t>(typeNameCapacity - 1));
+    const engine::TypeDescription* description = engine::findFractalType(id);
+    const std::string_view name = description != nullptr ? description->name : std::string_view();
+    typeName = platform::truncateUtf16(name, static_cast<std::size_t>(typeNameCapacity - 1));
+}
+
+void OrbitFractal::setDefaultParameters() {
+    const engine::TypeDescription* description = engine::findFractalType(type);
+    if (description == nullptr)
+        return;
+    const auto& [a, b, c] = description->defaultParameters;
+    setParameters(a, b, c);
+}
+
+void OrbitFractal::setDefaultView() {
+    const engine::TypeDescription* description = engine::findFractalType(type);
+    if (description == nullptr)
+        return;
+    const engine::DefaultView& d = description->defaultView;
+    if (d.centredOnOrigin)
+        showCentredOnOrigin();
+    else
+        showRect(d.x1, d.y1, d.x2, d.y2);
 }
 
 void OrbitFractal::resetColors() noexcept {

@@ -41,8 +41,11 @@ class OrbitFractal : public engine::Fractal {
   public:
     bool loadParameters() override;
     bool saveParameters() override;
+    // The type's defaults from its description.
+    void setDefaultParameters() override;
     int calculate() override;
     void prepareCalculation() override;
+    void setDefaultView() override;
 
     virtual void setParameters(double a, double b, double c);
     virtual double currentX() const { return orbitX; }
@@ -80,7 +83,9 @@ class OrbitFractal : public engine::Fractal {
     }
     // The parameters of the run under way, taken by prepareCalculation.
     const OrbitParameters& runParameters() const noexcept { return runParameters_; }
-    void takeRunParameters() noexcept { runParameters_ = OrbitParameters{paramA_, paramB_, paramC_}; }
+    void takeRunParameters() noexcept {
+        runParameters_ = OrbitParameters{paramA_, paramB_, paramC_};
+    }
     // The colouring of a new run: table entry 0, nothing counted yet.
     void resetColors() noexcept;
     // The default views: stop, remember the old view, set the new one, start.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/fractal_types.h"
 #include "orbit/orbit_fractal.h"
 
 namespace orbit {
@@ -7,10 +8,10 @@ namespace orbit {
 // x' = y - atan(ln(|c x - b|)^2) sin(ln |b x - c|) sign(x), y' = a - x.
 class QuadruptwoFractal final : public OrbitFractal {
   public:
+    static const engine::TypeDescription kDescription;
+
     QuadruptwoFractal(const platform::Services& services, double a, double b, double c);
 
-    void setDefaultParameters() override;
-    void setDefaultView() override;
     void iterate() override;
 };
 

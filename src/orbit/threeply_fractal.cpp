@@ -4,17 +4,36 @@
 
 namespace orbit {
 
+namespace {
+
+// An object with the type's default parameters.
+engine::FractalPtr create(const platform::Services& services) {
+    const auto& p = ThreeplyFractal::kDescription.defaultParameters;
+    return engine::FractalPtr(new ThreeplyFractal(services, p[0], p[1], p[2]));
+}
+
+}  // namespace
+
+const engine::TypeDescription ThreeplyFractal::kDescription{
+    .id = engine::kThreeply,
+    .name = "Threeply",
+    .nameStringId = 503,
+    .description =
+        "Orbit in two dimensions.\r\n"
+        "x(0) = y(0) = 0\r\n"
+        "x(n+1) = y(n) - sign(x(n)) * (abs(sin(x(n))*cos(b) + c-x(n)*sin(a+b+c)))\r\n"
+        "y(n+1) = a - x(n)\r\n"
+        "Parameters are a, b, and c.",
+    .family = engine::TypeFamily::kOrbit,
+    .defaultParameters = {10.0, 20.0, 30.0},
+    .defaultView = {.centredOnOrigin = true},
+    .formula = std::nullopt,
+    .create = create,
+};
+
 ThreeplyFractal::ThreeplyFractal(const platform::Services& services, double a, double b, double c)
     : OrbitFractal(services, a, b, c) {
-    identifyAs(engine::kThreeply);
-}
-
-void ThreeplyFractal::setDefaultParameters() {
-    setParameters(10.0, 20.0, 30.0);
-}
-
-void ThreeplyFractal::setDefaultView() {
-    showCentredOnOrigin();
+    identifyAs(kDescription.id);
 }
 
 // The derived values of the run's parameters, once per run rather than per point.

@@ -12,8 +12,6 @@ std::string_view loadString(int id);
 constexpr int kStringWindowTitle = 1;
 constexpr int kStringClassName = 40008;
 constexpr int kStringKeyPath = 40016;
-constexpr int kStringFirstTypeName = 500;      // 500..512
-constexpr int kStringDescriptionOffset = 101;  // description id = name id + 101
 constexpr int kStringFileMenu = 40007;
 constexpr int kStringFractalMenu = 40015;
 constexpr int kStringTipSelectZoom = 40017;
@@ -42,8 +40,5 @@ constexpr int kStringFirstMethod = 5000;  // 5000..5002: "Simple", "Relief", "Te
 std::string windowTitleWithNote(const std::string& note);
 // "Julia001.bmp - Corvane", with the note after the name as above.
 std::string windowTitleFor(const std::string& subject, const std::string& note);
-
-// The name string id of a fractal type id 1..13 (0 for any other id).
-int typeNameStringId(int fractalType);
 
 }  // namespace platform

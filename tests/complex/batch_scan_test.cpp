@@ -40,6 +40,10 @@ class PointByPoint final : public ComplexFractal {
     int iteratePoint(const complex::EscapeParameters& p, double x, double y) override {
         return real_.iteratePoint(p, x, y);
     }
+    std::optional<complex::kernels::BatchSetup> batchSetup(
+        const complex::EscapeParameters&) const override {
+        return std::nullopt;
+    }
 
   private:
     ComplexFractal& real_;

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "engine/fractal.h"
+#include "platform/services.h"
+
+namespace complex::kernels {
+// The escape-time recurrence a batch kernel iterates (complex/batch_kernels.h).
+enum class Formula;
+}  // namespace complex::kernels
+
+namespace engine {
+
+enum class TypeFamily { kOrbit, kComplex };
+
+// The view a type starts from.
+struct DefaultView {
+    // The origin in the centre at one plane unit per pixel; the corners are unused.
+    bool centredOnOrigin = false;
+    // Otherwise these two corners, ordered and widened to the picture's aspect.
+    double x1 = 0.0;
+    double y1 = 0.0;
+    double x2 = 0.0;
+    double y2 = 0.0;
+};
+
+// Everything the program knows about one fractal type apart from its run-time code.
+// Each type's class defines its own description beside its map or kernel; the table
+// below lists them all, so adding or changing a type touches its own files and the
+// table only.
+struct TypeDescription {
+    FractalType id = 0;
+    // Shown in the Type dialog and the title; also the name the type's parameter
+    // string is stored under and the stem of its picture file names, so it never
+    // changes once a type has shipped.
+    std::string_view name;
+    // The type's place in the string table (500..512): the Type dialog receives and
+    // searches the names in this order, not in the order of the ids.
+    int nameStringId = 0;
+    // Shown by the Type dialog; lines end in "\r\n" as stored.
+    std::string_view description;
+    TypeFamily family = TypeFamily::kComplex;
+    // a, b and c of an orbit type; the real and imaginary parameters of an
+    // escape-time type (the third is unused and 0).
+    std::array<double, 3> defaultParameters{};
+    DefaultView defaultView;
+    // The recurrence of an escape-time type's batch kernels; none for an orbit type.
+    std::optional<complex::kernels::Formula> formula;
+    // A new object of the type with its initial parameters; nothing is computed
+    // yet. Throws std::bad_alloc when memory runs out.
+    FractalPtr (*create)(const platform::Services& services) = nullptr;
+
+    // The description's id in the string table.
+    constexpr int descriptionStringId() const { return nameStringId + 101; }
+};
+
+// The thirteen types, in the order of their ids 1..13.
+std::span<const TypeDescription* const> fractalTypes();
+// The type of an id; null for an id that names no type.
+const TypeDescription* findFractalType(FractalType id);
+
+}  // namespace engine
