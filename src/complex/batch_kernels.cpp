@@ -204,6 +204,9 @@ struct PhoenixD : DoubleStep<D> {
 constexpr int kGroups = 3;
 // Steps between looks at how many lanes have finished.
 constexpr int kStepsPerLook = 2;
+// Looks between two looks at the run's flags: a stop or a pause is seen within a few
+// hundred steps, and the flags cost nothing measurable.
+constexpr unsigned kLooksPerInterruptCheck = 64;
 
 // Runs the points 0..count-1 through kGroups x Lanes(d) lanes. A lane whose point
 // escapes or reaches the limit stops counting (its count is frozen; its state runs on
@@ -211,7 +214,8 @@ constexpr int kStepsPerLook = 2;
 // the next points. Handing over several lanes at once keeps the bookkeeping, whose
 // branches the processor cannot predict, away from most steps.
 template <class D, class F>
-HWY_INLINE void runLanes(D d, const F& f, std::size_t count, int limit, int* counts) noexcept {
+HWY_INLINE bool runLanes(D d, const F& f, std::size_t count, int limit, int* counts,
+                         const BatchInterrupt* interrupt) noexcept {
     using T = hn::TFromD<D>;
     using V = hn::Vec<D>;
     using M = hn::Mask<D>;
@@ -273,7 +277,9 @@ HWY_INLINE void runLanes(D d, const F& f, std::size_t count, int limit, int* cou
         active[g] = hn::FirstN(d, 0);
         handOverIdle(g);
     }
-    for (;;) {
+    for (unsigned look = 1;; ++look) {
+        if (interrupt != nullptr && look % kLooksPerInterruptCheck == 0 && interrupt->requested())
+            return false;
         for (int step = 0; step < kStepsPerLook; ++step) {
             for (int g = 0; g < kGroups; ++g) {
                 n[g] = hn::Add(n[g], hn::IfThenElseZero(hn::RebindMask(di, active[g]), oneI));
@@ -295,9 +301,16 @@ HWY_INLINE void runLanes(D d, const F& f, std::size_t count, int limit, int* cou
         if (hn::AllFalse(d, any)) {
             for (int g = 0; g < kGroups; ++g)
                 handOverIdle(g);
-            return;
+            return true;
         }
     }
+}
+
+// A formula the lanes do not know, as the single-point kernel answers it.
+bool countEachPoint(const Points& p, std::size_t count, int* counts) noexcept {
+    for (std::size_t i = 0; i < count; ++i)
+        counts[i] = countPoint(p.setup, p.x[i], p.y[i]);
+    return true;
 }
 
 #if HWY_TARGET <= HWY_AVX3
@@ -468,43 +481,47 @@ struct PhoenixF : FixedStep<D> {
     V p2;
 };
 
-void countFixedLanes(const Points& p, std::size_t count, int* counts) noexcept {
+bool countFixedLanes(const Points& p, std::size_t count, int* counts,
+                     const BatchInterrupt* interrupt) noexcept {
     const hn::ScalableTag<std::uint64_t> d;
     const int limit = p.setup.limit;
     switch (p.setup.formula) {
         case Formula::kMandelbrot:
-            return runLanes(d, QuadraticF(d, p, false), count, limit, counts);
+            return runLanes(d, QuadraticF(d, p, false), count, limit, counts, interrupt);
         case Formula::kJulia:
-            return runLanes(d, QuadraticF(d, p, true), count, limit, counts);
+            return runLanes(d, QuadraticF(d, p, true), count, limit, counts, interrupt);
         case Formula::kUnity:
-            return runLanes(d, UnityF(d, p), count, limit, counts);
+            return runLanes(d, UnityF(d, p), count, limit, counts, interrupt);
         case Formula::kSpider:
-            return runLanes(d, SpiderF(d, p), count, limit, counts);
+            return runLanes(d, SpiderF(d, p), count, limit, counts, interrupt);
         case Formula::kManowar:
-            return runLanes(d, ManowarF(d, p), count, limit, counts);
+            return runLanes(d, ManowarF(d, p), count, limit, counts, interrupt);
         case Formula::kPhoenix:
-            return runLanes(d, PhoenixF(d, p), count, limit, counts);
+            return runLanes(d, PhoenixF(d, p), count, limit, counts, interrupt);
     }
+    return countEachPoint(p, count, counts);
 }
 #endif
 
-void countDoubleLanes(const Points& p, std::size_t count, int* counts) noexcept {
+bool countDoubleLanes(const Points& p, std::size_t count, int* counts,
+                      const BatchInterrupt* interrupt) noexcept {
     const hn::ScalableTag<double> d;
     const int limit = p.setup.limit;
     switch (p.setup.formula) {
         case Formula::kMandelbrot:
-            return runLanes(d, QuadraticD(d, p, false), count, limit, counts);
+            return runLanes(d, QuadraticD(d, p, false), count, limit, counts, interrupt);
         case Formula::kJulia:
-            return runLanes(d, QuadraticD(d, p, true), count, limit, counts);
+            return runLanes(d, QuadraticD(d, p, true), count, limit, counts, interrupt);
         case Formula::kUnity:
-            return runLanes(d, UnityD(d, p), count, limit, counts);
+            return runLanes(d, UnityD(d, p), count, limit, counts, interrupt);
         case Formula::kSpider:
-            return runLanes(d, SpiderD(d, p), count, limit, counts);
+            return runLanes(d, SpiderD(d, p), count, limit, counts, interrupt);
         case Formula::kManowar:
-            return runLanes(d, ManowarD(d, p), count, limit, counts);
+            return runLanes(d, ManowarD(d, p), count, limit, counts, interrupt);
         case Formula::kPhoenix:
-            return runLanes(d, PhoenixD(d, p), count, limit, counts);
+            return runLanes(d, PhoenixD(d, p), count, limit, counts, interrupt);
     }
+    return countEachPoint(p, count, counts);
 }
 
 }  // namespace
@@ -513,16 +530,20 @@ void countDoubleLanes(const Points& p, std::size_t count, int* counts) noexcept 
 // instruction. Elsewhere the single-point kernel runs point by point: emulated 64-bit
 // vector multiplies, and scalar pixels interleaved in one loop, both measured slower
 // than one pixel at a time.
-void CountBatchTarget(const BatchSetup& setup, const double* x, const double* y, std::size_t count,
-                      int* counts) {
+bool CountBatchTarget(const BatchSetup& setup, const double* x, const double* y, std::size_t count,
+                      int* counts, const BatchInterrupt* interrupt) {
     const Points points{x, y, setup};
     if (!setup.integer)
-        return countDoubleLanes(points, count, counts);
+        return countDoubleLanes(points, count, counts, interrupt);
 #if HWY_TARGET <= HWY_AVX3
-    countFixedLanes(points, count, counts);
+    return countFixedLanes(points, count, counts, interrupt);
 #else
-    for (std::size_t i = 0; i < count; ++i)
+    for (std::size_t i = 0; i < count; ++i) {
+        if (interrupt != nullptr && interrupt->requested())
+            return false;
         counts[i] = countPoint(setup, x[i], y[i]);
+    }
+    return true;
 #endif
 }
 
@@ -534,18 +555,18 @@ namespace complex::kernels {
 
 HWY_EXPORT(CountBatchTarget);
 
-void countBatch(const BatchSetup& setup, const double* x, const double* y, std::size_t count,
-                int* counts) noexcept {
+bool countBatch(const BatchSetup& setup, const double* x, const double* y, std::size_t count,
+                int* counts, const BatchInterrupt* interrupt) noexcept {
     // Without a positive limit a slot would never finish; the single-point kernel
     // answers such a batch at once.
     if (setup.limit < 1) {
         for (std::size_t i = 0; i < count; ++i)
             counts[i] = countPoint(setup, x[i], y[i]);
-        return;
+        return true;
     }
     if (count == 0)
-        return;
-    HWY_DYNAMIC_DISPATCH(CountBatchTarget)(setup, x, y, count, counts);
+        return true;
+    return HWY_DYNAMIC_DISPATCH(CountBatchTarget)(setup, x, y, count, counts, interrupt);
 }
 
 std::string vectorTargetName() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -68,9 +69,20 @@ inline int countPoint(const BatchSetup& s, double x, double y) noexcept {
     return s.limit;
 }
 
-// counts[i] = countPoint(setup, x[i], y[i]) for i < count.
-void countBatch(const BatchSetup& setup, const double* x, const double* y, std::size_t count,
-                int* counts) noexcept;
+// A run's flags, which a batch looks at every few steps: it gives up when the run
+// was stopped or paused.
+struct BatchInterrupt {
+    const std::atomic<bool>* running = nullptr;
+    const std::atomic<bool>* paused = nullptr;
+    bool requested() const noexcept {
+        return !running->load(std::memory_order_relaxed) || paused->load(std::memory_order_relaxed);
+    }
+};
+
+// counts[i] = countPoint(setup, x[i], y[i]) for i < count; false when interrupt (if
+// given) was requested before every count was found (the counts are then partial).
+bool countBatch(const BatchSetup& setup, const double* x, const double* y, std::size_t count,
+                int* counts, const BatchInterrupt* interrupt = nullptr) noexcept;
 
 // The instruction set the batch kernels chose on this machine ("AVX3", "AVX2", ...).
 std::string vectorTargetName();

@@ -202,10 +202,15 @@ void ComplexFractal::PixelRun::add(int c, int r, double planeX, double planeY) {
 }
 
 bool ComplexFractal::evaluateRun(PixelRun& run, Tally& tally) {
-    if (!keepRunning())
-        return false;
     run.counts.resize(static_cast<std::size_t>(run.size()));
-    kernels::countBatch(*runBatch_, run.x.data(), run.y.data(), run.x.size(), run.counts.data());
+    const kernels::BatchInterrupt interrupt{&running, &paused};
+    // A pause interrupts the kernels as a stop does; once resumed, the run is
+    // computed again from its start.
+    do {
+        if (!keepRunning())
+            return false;
+    } while (!kernels::countBatch(*runBatch_, run.x.data(), run.y.data(), run.x.size(),
+                                  run.counts.data(), &interrupt));
     for (const int n : run.counts)
         tally.count(n);
     return true;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -176,6 +177,44 @@ TEST(BatchKernelTest, BatchWritesOnlyItsCountsAndEndsWithoutPositiveLimit) {
             EXPECT_EQ(counts[0], -7);
         }
     }
+}
+
+// Points that never escape, with a limit no test could wait for: a batch must notice a
+// stop or a pause within a few steps, on every instruction set and in both arithmetics.
+TEST(BatchKernelTest, StopOrPauseInterruptsABatchThatWouldRunForHours) {
+    using complex::kernels::BatchInterrupt;
+    using complex::kernels::BatchSetup;
+    using complex::kernels::Formula;
+    constexpr std::size_t kPoints = 100;
+    const std::vector<double> x(kPoints, -0.1);
+    const std::vector<double> y(kPoints, 0.05);
+    std::vector<int> counts(kPoints, -1);
+    struct Case {
+        bool running;
+        bool paused;
+    };
+    for (const Case c : {Case{false, false}, Case{true, true}, Case{false, true}}) {
+        std::atomic<bool> running{c.running};
+        std::atomic<bool> paused{c.paused};
+        const BatchInterrupt interrupt{&running, &paused};
+        complex::kernels::forEachVectorTarget([&](const std::string& target) {
+            for (const bool integer : {false, true}) {
+                SCOPED_TRACE(testing::Message() << target << " integer " << integer << " running "
+                                                << c.running << " paused " << c.paused);
+                const BatchSetup setup{Formula::kMandelbrot, 1 << 30, integer, 0.0, 0.0};
+                EXPECT_FALSE(complex::kernels::countBatch(setup, x.data(), y.data(), kPoints,
+                                                          counts.data(), &interrupt));
+            }
+        });
+    }
+    // Not interrupted, the same batch finishes with the single kernel's counts.
+    std::atomic<bool> running{true};
+    std::atomic<bool> paused{false};
+    const BatchInterrupt none{&running, &paused};
+    const BatchSetup small{Formula::kMandelbrot, 500, false, 0.0, 0.0};
+    EXPECT_TRUE(
+        complex::kernels::countBatch(small, x.data(), y.data(), kPoints, counts.data(), &none));
+    EXPECT_EQ(counts[kPoints - 1], complex::kernels::countPoint(small, x[0], y[0]));
 }
 
 }  // namespace
