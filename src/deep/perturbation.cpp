@@ -9,55 +9,106 @@ namespace deep {
 
 namespace {
 
-// A difference is iterated in double while its largest part is at least 2^-1000 (or
-// it is 0): its products with the reference (|Z| > 2^-20 or so) stay normal doubles
-// with all 53 bits. Below that it goes on in ExtFloat until it has grown past 2^-960;
-// the gap keeps a difference near the border from changing sides at every step.
-constexpr int kLeastDoubleExponent = -1000;
-constexpr int kBackToDoubleExponent = -960;
+// The differences of a pixel from its reference are iterated in double, as mantissas
+// m of one shared power of two S = 2^s: d = S m. While the largest part of d is at
+// least 2^-500 (or all are 0), S is 1 and the loop is plain double arithmetic: d^2
+// and the products with the reference stay normal doubles with all 53 bits (numbers
+// below 2^-1022 would lose bits, and cost a hundred times as much on common
+// processors). Below that the pixel goes on scaled, which is an extended-exponent
+// number whose exponent the parts share, until d has grown past 2^-460 again (the
+// gap keeps a difference near the border from changing sides at every step). Scaled,
+// m is kept within 2^-64..2^64 by moving powers of two into s. In the recurrences
+// every term that is quadratic in d carries one factor S (d^2 = S (S m^2)), and
+// every term that does not depend on d (the pixel's dc) is divided by S. Where S m
+// would fall below double's normal range (s < -958) S is taken as 0: such a term is
+// below 2^-894 and changes neither the full iterate (unless the reference comes
+// that near 0, where the rebasing test below works at full range) nor, beside
+// 2 Z d, the next difference.
+constexpr std::int64_t kLeastPlainExponent = -500;
+constexpr std::int64_t kBackToPlainExponent = -460;
+constexpr std::int64_t kLeastScaleExponent = -958;
+constexpr int kRescaleExponent = 64;
 // A pixel of Spider, Manowar or Phoenix is counted directly once its iterate is this
 // close to 0 relative to the reference's (squared: a thousandth of the magnitude).
 constexpr double kGlitchTolerance = 1e-6;
 constexpr long kMostIndex = 1L << 40;
+constexpr std::int64_t kNoExponent = std::numeric_limits<std::int64_t>::min();
 
-template <class R>
-R lift(double value);
-template <>
-double lift<double>(double value) {
-    return value;
-}
-template <>
-ExtFloat lift<ExtFloat>(double value) {
-    return ExtFloat(value);
-}
-
-double asDouble(double value) {
-    return value;
-}
-double asDouble(const ExtFloat& value) {
-    return value.toDouble();
-}
-
-// The pixel's state minus the reference's: the iterate z and the second value a.
-template <class R>
+// The pixel's state minus the reference's, as mantissas of S: the iterate z and the
+// type's second value a.
 struct Diff {
-    R zr{}, zi{}, ar{}, ai{};
+    double zr = 0.0, zi = 0.0, ar = 0.0, ai = 0.0;
 };
 
-// The pixel's constant c minus the reference's (Mandelbrot, Manowar), and Phoenix's p2.
-template <class R>
-struct Constants {
-    R cr{}, ci{};
+// The same at full range, where the pixel changes between plain and scaled.
+struct ExtDiff {
+    ExtFloat zr, zi, ar, ai;
+};
+
+// What a pixel adds to its reference besides the differences: dc (Mandelbrot,
+// Manowar) and Phoenix's p2, and the scale S with dc / S.
+struct Pixel {
+    ExtFloat dcr, dci;
     double p2 = 0.0;
+    std::int64_t s = 0;
+    double scale = 1.0;
+    double kcr = 0.0, kci = 0.0;
+    // The largest mantissa before a rescaling, or before going back to plain double.
+    double highest = 0x1p64;
+
+    void setScale(std::int64_t exponent) {
+        s = exponent;
+        scale = exponent < kLeastScaleExponent
+                    ? 0.0
+                    : std::ldexp(1.0, static_cast<int>(std::min<std::int64_t>(exponent, 2000)));
+        kcr = shifted(dcr, exponent);
+        kci = shifted(dci, exponent);
+        setHighest();
+    }
+    // Moves 2^e from the mantissas m into S. Multiplying by a power of two is exact,
+    // and cheaper than recomputing dc / S from dc.
+    void rescale(int e, Diff& m) {
+        if (e < -960 || e > 960) {
+            m.zr = std::ldexp(m.zr, -e);
+            m.zi = std::ldexp(m.zi, -e);
+            m.ar = std::ldexp(m.ar, -e);
+            m.ai = std::ldexp(m.ai, -e);
+            setScale(s + e);
+            return;
+        }
+        const double f = std::ldexp(1.0, -e);
+        m.zr *= f;
+        m.zi *= f;
+        m.ar *= f;
+        m.ai *= f;
+        s += e;
+        scale = s < kLeastScaleExponent ? 0.0 : std::ldexp(1.0, static_cast<int>(s));
+        setHighest();
+        // A constant this far below the mantissas no longer counts; as 0 it costs
+        // nothing, where a number below double's normal range would be slow.
+        kcr = std::fabs(kcr * f) < 0x1p-1000 ? 0.0 : kcr * f;
+        kci = std::fabs(kci * f) < 0x1p-1000 ? 0.0 : kci * f;
+    }
+    void setHighest() {
+        const std::int64_t room = kBackToPlainExponent - s;
+        highest = room >= kRescaleExponent
+                      ? 0x1p64
+                      : std::ldexp(1.0, static_cast<int>(std::max<std::int64_t>(room, -1100)));
+    }
+    // v / 2^exponent as a double.
+    static double shifted(const ExtFloat& v, std::int64_t exponent) {
+        return v.isZero() ? 0.0
+                          : ExtFloat::fromParts(v.mantissa(), v.exponent() - exponent).toDouble();
+    }
 };
 
-// (2 Z + dz) dz, the part of (Z + dz)^2 - Z^2 that is left when Z^2 cancels.
-template <class R>
-void squareDifference(const OrbitPoint& ref, const Diff<R>& d, R& outR, R& outI) {
-    const R a = lift<R>(2.0 * ref.zr) + d.zr;
-    const R b = lift<R>(2.0 * ref.zi) + d.zi;
-    outR = a * d.zr - b * d.zi;
-    outI = a * d.zi + b * d.zr;
+// (2 Z + d) d / S: the part of (Z + d)^2 - Z^2 that is left when Z^2 cancels.
+inline void squareDifference(const OrbitPoint& ref, const Diff& m, double S, double& outR,
+                             double& outI) {
+    const double a = (2.0 * ref.zr) + S * m.zr;
+    const double b = (2.0 * ref.zi) + S * m.zi;
+    outR = (a * m.zr) - (b * m.zi);
+    outI = (a * m.zi) + (b * m.zr);
 }
 
 // Mandelbrot and Julia: z' = z^2 + c. With z = Z + dz and c = C + dc:
@@ -66,12 +117,11 @@ void squareDifference(const OrbitPoint& ref, const Diff<R>& d, R& outR, R& outI)
 // parameter for every pixel (dz(0) = 0).
 struct QuadraticRule {
     static constexpr bool kRebases = true;
-    template <class R>
-    static void step(const OrbitPoint& ref, const OrbitPoint&, Diff<R>& d, const Constants<R>& k) {
-        R sr, si;
-        squareDifference(ref, d, sr, si);
-        d.zr = sr + k.cr;
-        d.zi = si + k.ci;
+    static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel& px, double S) {
+        double sr, si;
+        squareDifference(ref, m, S, sr, si);
+        m.zr = sr + px.kcr;
+        m.zi = si + px.kci;
     }
 };
 
@@ -83,16 +133,15 @@ struct QuadraticRule {
 // where Y' is the reference's next y (its next state).
 struct UnityRule {
     static constexpr bool kRebases = true;
-    template <class R>
-    static void step(const OrbitPoint& ref, const OrbitPoint& next, Diff<R>& d,
-                     const Constants<R>&) {
-        const R dk = (lift<R>(2.0 * ref.zr) + d.zr) * d.zr + (lift<R>(2.0 * ref.zi) + d.zi) * d.zi;
-        const R dt = -dk;
-        const R t = lift<R>(ref.ar);
-        const R dy = t * d.zr + dt * (lift<R>(ref.zr) + d.zr);
-        const R dx = t * dy + dt * (lift<R>(next.zi) + dy);
-        d.zr = dx;
-        d.zi = dy;
+    static void step(const OrbitPoint& ref, const OrbitPoint& next, Diff& m, const Pixel&,
+                     double S) {
+        const double dk =
+            (((2.0 * ref.zr) + S * m.zr) * m.zr) + (((2.0 * ref.zi) + S * m.zi) * m.zi);
+        const double dt = -dk;
+        const double dy = (ref.ar * m.zr) + (dt * (ref.zr + S * m.zr));
+        const double dx = (ref.ar * dy) + (dt * (next.zi + S * dy));
+        m.zr = dx;
+        m.zi = dy;
     }
 };
 
@@ -101,14 +150,13 @@ struct UnityRule {
 // dz(0) = 0 (z(0) is the parameter), dc(0) is the pixel's offset.
 struct SpiderRule {
     static constexpr bool kRebases = false;
-    template <class R>
-    static void step(const OrbitPoint& ref, const OrbitPoint&, Diff<R>& d, const Constants<R>&) {
-        R sr, si;
-        squareDifference(ref, d, sr, si);
-        d.zr = sr + d.ar;
-        d.zi = si + d.ai;
-        d.ar = d.ar * 0.5 + d.zr;
-        d.ai = d.ai * 0.5 + d.zi;
+    static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel&, double S) {
+        double sr, si;
+        squareDifference(ref, m, S, sr, si);
+        m.zr = sr + m.ar;
+        m.zi = si + m.ai;
+        m.ar = (m.ar * 0.5) + m.zr;
+        m.ai = (m.ai * 0.5) + m.zi;
     }
 };
 
@@ -117,16 +165,15 @@ struct SpiderRule {
 // dz(0) = 0 (the parameter), dw(0) = dc (w starts as c).
 struct ManowarRule {
     static constexpr bool kRebases = false;
-    template <class R>
-    static void step(const OrbitPoint& ref, const OrbitPoint&, Diff<R>& d, const Constants<R>& k) {
-        R sr, si;
-        squareDifference(ref, d, sr, si);
-        const R oldR = d.zr;
-        const R oldI = d.zi;
-        d.zr = sr + d.ar + k.cr;
-        d.zi = si + d.ai + k.ci;
-        d.ar = oldR;
-        d.ai = oldI;
+    static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel& px, double S) {
+        double sr, si;
+        squareDifference(ref, m, S, sr, si);
+        const double oldR = m.zr;
+        const double oldI = m.zi;
+        m.zr = (sr + m.ar) + px.kcr;
+        m.zi = (si + m.ai) + px.kci;
+        m.ar = oldR;
+        m.ai = oldI;
     }
 };
 
@@ -135,25 +182,16 @@ struct ManowarRule {
 // dz(0) is the pixel's offset, dw(0) = 0.
 struct PhoenixRule {
     static constexpr bool kRebases = false;
-    template <class R>
-    static void step(const OrbitPoint& ref, const OrbitPoint&, Diff<R>& d, const Constants<R>& k) {
-        R sr, si;
-        squareDifference(ref, d, sr, si);
-        const R oldR = d.zr;
-        const R oldI = d.zi;
-        d.zr = sr + d.ar * k.p2;
-        d.zi = si + d.ai * k.p2;
-        d.ar = oldR;
-        d.ai = oldI;
+    static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel& px, double S) {
+        double sr, si;
+        squareDifference(ref, m, S, sr, si);
+        const double oldR = m.zr;
+        const double oldI = m.zi;
+        m.zr = sr + (px.p2 * m.ar);
+        m.zi = si + (px.p2 * m.ai);
+        m.ar = oldR;
+        m.ai = oldI;
     }
-};
-
-// Where a pixel is on its way: the steps counted, the orbit it follows and the index
-// of its state there.
-struct Walk {
-    int n = 0;
-    std::size_t index = 0;
-    const ReferenceOrbit* orbit = nullptr;
 };
 
 struct Context {
@@ -164,146 +202,203 @@ struct Context {
     double bailout;
 };
 
-enum class Leg { kDone, kToExtended, kToDouble, kDirect };
+// Where a pixel is on its way: the steps counted, the orbit it follows and the index
+// of its state there. When it changes between plain and scaled, its difference is
+// handed over at full range; pending says that the step's escape test and rebasing
+// are done and the step itself is still to come.
+struct Walk {
+    int n = 0;
+    std::size_t index = 0;
+    const ReferenceOrbit* orbit = nullptr;
+    bool pending = false;
+    ExtDiff handover;
+};
 
-std::int64_t largestExponent(const Diff<ExtFloat>& d) {
-    std::int64_t e = std::numeric_limits<std::int64_t>::min();
+enum class Leg { kDone, kSwitch, kDirect };
+
+std::int64_t largestExponent(const ExtDiff& d) {
+    std::int64_t e = kNoExponent;
     for (const ExtFloat* v : {&d.zr, &d.zi, &d.ar, &d.ai})
         if (!v->isZero())
             e = std::max(e, v->exponent());
     return e;
 }
 
-bool needsExtended(const Diff<double>& d) {
-    const double m = std::max(std::max(std::fabs(d.zr), std::fabs(d.zi)),
-                              std::max(std::fabs(d.ar), std::fabs(d.ai)));
-    return m != 0.0 && m < 0x1p-1000;
+// The sum of the parts' magnitudes: within a factor 4 of the largest, and a few
+// instructions without branches.
+inline double largestPart(const Diff& m) {
+    return (std::fabs(m.zr) + std::fabs(m.zi)) + (std::fabs(m.ar) + std::fabs(m.ai));
 }
 
-bool fitsDouble(const Diff<ExtFloat>& d) {
-    const std::int64_t e = largestExponent(d);
-    return e == std::numeric_limits<std::int64_t>::min() || e > kBackToDoubleExponent;
+ExtDiff widened(const Diff& m, std::int64_t s) {
+    return {ExtFloat::fromParts(m.zr, s), ExtFloat::fromParts(m.zi, s),
+            ExtFloat::fromParts(m.ar, s), ExtFloat::fromParts(m.ai, s)};
 }
 
-// Whether the pixel's iterate (the double fz, squared magnitude s) is nearer 0 than
-// to the reference's.
-bool nearerZero(double s, const OrbitPoint&, const Diff<double>& d) {
-    return s < (d.zi * d.zi) + (d.zr * d.zr);
-}
-bool nearerZero(double s, const OrbitPoint& ref, const Diff<ExtFloat>& d) {
-    if (s > 0x1p-900)
-        return false;
-    const ExtFloat fr = ExtFloat(ref.zr) + d.zr;
-    const ExtFloat fi = ExtFloat(ref.zi) + d.zi;
-    return squaredMagnitude(fr, fi) < squaredMagnitude(d.zr, d.zi);
+Diff narrowed(const ExtDiff& d, std::int64_t s) {
+    return {Pixel::shifted(d.zr, s), Pixel::shifted(d.zi, s), Pixel::shifted(d.ar, s),
+            Pixel::shifted(d.ai, s)};
 }
 
-template <class Rule, class R>
-Leg walk(const Context& ctx, Walk& w, Diff<R>& d, const Constants<R>& k,
-         complex::EscapeValue& result) {
-    while (w.n < ctx.limit) {
-        const OrbitPoint* points = w.orbit->points.data();
-        const double fzr = points[w.index].zr + asDouble(d.zr);
-        const double fzi = points[w.index].zi + asDouble(d.zi);
-        ++w.n;
-        // The double kernel's escape test on the full iterate.
-        const double s = (fzi * fzi) + (fzr * fzr);
-        if (s >= ctx.bailout) {
-            const OrbitPoint& ref = points[w.index];
-            const DoubleState full{fzr,
-                                   fzi,
-                                   ref.ar + asDouble(d.ar),
-                                   ref.ai + asDouble(d.ai),
-                                   w.orbit->cr + asDouble(k.cr),
-                                   w.orbit->ci + asDouble(k.ci)};
-            result = escapeFrom(*ctx.formula, full, w.n);
-            return Leg::kDone;
+// The factor S of the terms that are quadratic in d. Scaled, d is below 2^-460, so
+// such a term (and d itself beside Z) changes nothing unless the reference is within
+// 2^-400 of 0: elsewhere it is taken as 0, which also keeps products below double's
+// normal range (slow on common processors) out of the loop.
+template <bool kScaled>
+inline double termScale(const OrbitPoint& ref, double S) {
+    if constexpr (kScaled)
+        return std::fabs(ref.zr) + std::fabs(ref.zi) < 0x1p-400 ? S : 0.0;
+    else
+        return 1.0;
+}
+
+template <class Rule, bool kScaled>
+Leg walk(const Context& ctx, Walk& w, Diff& io, Pixel& px, complex::EscapeValue& result) {
+    // The difference in locals: through the reference every step would go through
+    // memory, and the store and load would lengthen the chain of dependent operations.
+    Diff m = io;
+    const OrbitPoint* points = w.orbit->points.data();
+    std::size_t last = w.orbit->last();
+    std::size_t index = w.index;
+    int n = w.n;
+    double S = kScaled ? px.scale : 1.0;
+    bool pending = w.pending;
+    // Leaves the loop with the difference handed over at full range.
+    const auto handOver = [&](bool stepPending) {
+        w.n = n;
+        w.index = index;
+        w.pending = stepPending;
+        w.handover = widened(m, kScaled ? px.s : 0);
+        return io = m, Leg::kSwitch;
+    };
+    for (;;) {
+        if (!pending) {
+            if (n >= ctx.limit) {
+                result = complex::EscapeValue{ctx.limit, static_cast<double>(ctx.limit)};
+                return io = m, Leg::kDone;
+            }
+            const OrbitPoint& ref = points[index];
+            const double Sz = termScale<kScaled>(ref, S);
+            const double fzr = ref.zr + Sz * m.zr;
+            const double fzi = ref.zi + Sz * m.zi;
+            ++n;
+            // The double kernel's escape test on the full iterate.
+            const double s = (fzi * fzi) + (fzr * fzr);
+            if (s >= ctx.bailout) {
+                const DoubleState full{fzr,
+                                       fzi,
+                                       ref.ar + S * m.ar,
+                                       ref.ai + S * m.ai,
+                                       w.orbit->cr + px.dcr.toDouble(),
+                                       w.orbit->ci + px.dci.toDouble()};
+                result = escapeFrom(*ctx.formula, full, n);
+                return io = m, Leg::kDone;
+            }
+            if constexpr (Rule::kRebases) {
+                // Nearer 0 than to the reference: the critical orbit starts at 0, so the
+                // full iterate becomes the difference. In double, |d|^2 may underflow
+                // for a tiny d; scaled, the test runs at full range when it can matter.
+                bool nearer = false;
+                if constexpr (kScaled) {
+                    if (std::max(std::fabs(fzr), std::fabs(fzi)) < 0x1p-400) {
+                        const ExtDiff d = widened(m, px.s);
+                        nearer =
+                            squaredMagnitude(ExtFloat(ref.zr) + d.zr, ExtFloat(ref.zi) + d.zi) <
+                            squaredMagnitude(d.zr, d.zi);
+                    }
+                } else {
+                    nearer = s < (m.zi * m.zi) + (m.zr * m.zr);
+                }
+                const bool rebase = nearer || index == last;
+                if (!kScaled && rebase && std::max(std::fabs(fzr), std::fabs(fzi)) >= 0x1p-500) {
+                    // The usual case, in place: the full iterate fits double.
+                    m = Diff{fzr, fzi, 0.0, 0.0};
+                    w.orbit = ctx.critical;
+                    points = w.orbit->points.data();
+                    last = w.orbit->last();
+                    index = 0;
+                } else if (rebase) {
+                    const ExtDiff d = widened(m, kScaled ? px.s : 0);
+                    w.handover = {ExtFloat(ref.zr) + d.zr, ExtFloat(ref.zi) + d.zi, ExtFloat(),
+                                  ExtFloat()};
+                    w.orbit = ctx.critical;
+                    w.index = 0;
+                    w.n = n;
+                    w.pending = true;
+                    return io = m, Leg::kSwitch;
+                }
+            } else {
+                if (s < kGlitchTolerance * ((ref.zi * ref.zi) + (ref.zr * ref.zr)))
+                    return io = m, Leg::kDirect;
+                if (index == last) {
+                    // Onwards from the reference's start, the whole state as the difference.
+                    if (ctx.primary->last() == 0)
+                        return io = m, Leg::kDirect;
+                    const OrbitPoint& start = ctx.primary->points.front();
+                    const ExtDiff d = widened(m, kScaled ? px.s : 0);
+                    w.handover = {(ExtFloat(ref.zr) + d.zr) - ExtFloat(start.zr),
+                                  (ExtFloat(ref.zi) + d.zi) - ExtFloat(start.zi),
+                                  (ExtFloat(ref.ar) + d.ar) - ExtFloat(start.ar),
+                                  (ExtFloat(ref.ai) + d.ai) - ExtFloat(start.ai)};
+                    w.orbit = ctx.primary;
+                    w.index = 0;
+                    w.n = n;
+                    w.pending = true;
+                    return io = m, Leg::kSwitch;
+                }
+            }
         }
-        if constexpr (Rule::kRebases) {
-            if (w.index == w.orbit->last() || nearerZero(s, points[w.index], d)) {
-                // The critical orbit starts at 0: the full iterate is the new difference.
-                d.zr = lift<R>(points[w.index].zr) + d.zr;
-                d.zi = lift<R>(points[w.index].zi) + d.zi;
-                w.orbit = ctx.critical;
-                w.index = 0;
-                points = w.orbit->points.data();
+        pending = false;
+        Rule::step(points[index], points[index + 1], m, px, termScale<kScaled>(points[index], S));
+        ++index;
+        if constexpr (kScaled) {
+            const double largest = largestPart(m);
+            if (largest != 0.0 && !(largest >= 0x1p-64 && largest <= px.highest)) {
+                int e = 0;
+                std::frexp(largest, &e);
+                if (px.s + e > kBackToPlainExponent || !std::isfinite(largest))
+                    return handOver(false);
+                px.rescale(e, m);
+                S = px.scale;
             }
         } else {
-            const OrbitPoint& ref = points[w.index];
-            if (s < kGlitchTolerance * ((ref.zi * ref.zi) + (ref.zr * ref.zr)))
-                return Leg::kDirect;
-            if (w.index == w.orbit->last()) {
-                if (ctx.primary->last() == 0)
-                    return Leg::kDirect;
-                const OrbitPoint& start = ctx.primary->points.front();
-                d.zr = (lift<R>(ref.zr) + d.zr) + lift<R>(-start.zr);
-                d.zi = (lift<R>(ref.zi) + d.zi) + lift<R>(-start.zi);
-                d.ar = (lift<R>(ref.ar) + d.ar) + lift<R>(-start.ar);
-                d.ai = (lift<R>(ref.ai) + d.ai) + lift<R>(-start.ai);
-                w.orbit = ctx.primary;
-                w.index = 0;
-                points = w.orbit->points.data();
-            }
-        }
-        Rule::step(points[w.index], points[w.index + 1], d, k);
-        ++w.index;
-        if constexpr (std::is_same_v<R, double>) {
-            if (needsExtended(d))
-                return Leg::kToExtended;
-        } else {
-            if (fitsDouble(d))
-                return Leg::kToDouble;
+            const double largest = largestPart(m);
+            if (largest < 0x1p-500 && largest != 0.0)
+                return handOver(false);
         }
     }
-    result = complex::EscapeValue{ctx.limit, static_cast<double>(ctx.limit)};
-    return Leg::kDone;
 }
 
-Diff<double> toDouble(const Diff<ExtFloat>& d) {
-    return {d.zr.toDouble(), d.zi.toDouble(), d.ar.toDouble(), d.ai.toDouble()};
-}
-Diff<ExtFloat> toExtended(const Diff<double>& d) {
-    return {ExtFloat(d.zr), ExtFloat(d.zi), ExtFloat(d.ar), ExtFloat(d.ai)};
-}
-
-// Runs the pixel in double while its difference fits and in ExtFloat while it does
+// Runs the pixel plain while its difference fits double and scaled while it does
 // not. false when the pixel must be counted directly.
 template <class Rule>
-bool iteratePixel(const Context& ctx, const Diff<ExtFloat>& start,
-                  const Constants<ExtFloat>& constantsExt, complex::EscapeValue& result) {
-    const Constants<double> constantsDouble{constantsExt.cr.toDouble(), constantsExt.ci.toDouble(),
-                                            constantsExt.p2};
+bool iteratePixel(const Context& ctx, const ExtDiff& start, Pixel& px,
+                  complex::EscapeValue& result) {
     Walk w;
     w.orbit = ctx.primary;
-    Diff<ExtFloat> extended = start;
-    Diff<double> plain{};
-    // The pixel's constant offset counts as well: added to a zero difference in
-    // double it would lose its digits.
-    Diff<ExtFloat> reach = start;
-    if (reach.zr.isZero() && reach.zi.isZero() && reach.ar.isZero() && reach.ai.isZero()) {
-        reach.zr = constantsExt.cr;
-        reach.zi = constantsExt.ci;
-    }
-    bool inDouble = fitsDouble(reach);
-    if (inDouble)
-        plain = toDouble(start);
+    w.handover = start;
+    const std::int64_t constantExponent =
+        std::max(px.dcr.isZero() ? kNoExponent : px.dcr.exponent(),
+                 px.dci.isZero() ? kNoExponent : px.dci.exponent());
     for (;;) {
-        const Leg leg = inDouble ? walk<Rule>(ctx, w, plain, constantsDouble, result)
-                                 : walk<Rule>(ctx, w, extended, constantsExt, result);
-        switch (leg) {
-            case Leg::kDone:
-                return true;
-            case Leg::kDirect:
-                return false;
-            case Leg::kToExtended:
-                extended = toExtended(plain);
-                inDouble = false;
-                break;
-            case Leg::kToDouble:
-                plain = toDouble(extended);
-                inDouble = true;
-                break;
+        // The pixel's constant counts as well: added to a small difference in plain
+        // double it would lose its digits.
+        const std::int64_t reach = std::max(largestExponent(w.handover), constantExponent);
+        Diff m;
+        Leg leg;
+        if (reach == kNoExponent || reach > kLeastPlainExponent) {
+            px.setScale(0);
+            m = narrowed(w.handover, 0);
+            leg = walk<Rule, false>(ctx, w, m, px, result);
+        } else {
+            px.setScale(reach);
+            m = narrowed(w.handover, reach);
+            leg = walk<Rule, true>(ctx, w, m, px, result);
         }
+        if (leg == Leg::kDone)
+            return true;
+        if (leg == Leg::kDirect)
+            return false;
     }
 }
 
@@ -424,43 +519,43 @@ complex::EscapeValue PerturbationScene::countAt(long i, long j) const {
     const EscapeFormula& f = setup_.formula;
     const Context ctx{&f, &primary_, hasCritical_ ? &critical_ : &primary_, f.maxIterations,
                       bailoutOf(f.type)};
-    Diff<ExtFloat> start;
-    Constants<ExtFloat> constants;
+    ExtDiff start;
+    Pixel px;
     complex::EscapeValue result;
     bool done = false;
     switch (f.type) {
         case kJuliaType:
             start.zr = offR;
             start.zi = offI;
-            done = iteratePixel<QuadraticRule>(ctx, start, constants, result);
+            done = iteratePixel<QuadraticRule>(ctx, start, px, result);
             break;
         case kUnityType:
             start.zr = offR;
             start.zi = offI;
-            done = iteratePixel<UnityRule>(ctx, start, constants, result);
+            done = iteratePixel<UnityRule>(ctx, start, px, result);
             break;
         case kSpiderType:
             start.ar = offR;
             start.ai = offI;
-            done = iteratePixel<SpiderRule>(ctx, start, constants, result);
+            done = iteratePixel<SpiderRule>(ctx, start, px, result);
             break;
         case kManowarType:
             start.ar = offR;
             start.ai = offI;
-            constants.cr = offR;
-            constants.ci = offI;
-            done = iteratePixel<ManowarRule>(ctx, start, constants, result);
+            px.dcr = offR;
+            px.dci = offI;
+            done = iteratePixel<ManowarRule>(ctx, start, px, result);
             break;
         case kPhoenixType:
             start.zr = offR;
             start.zi = offI;
-            constants.p2 = f.paramImag;
-            done = iteratePixel<PhoenixRule>(ctx, start, constants, result);
+            px.p2 = f.paramImag;
+            done = iteratePixel<PhoenixRule>(ctx, start, px, result);
             break;
         default:
-            constants.cr = offR;
-            constants.ci = offI;
-            done = iteratePixel<QuadraticRule>(ctx, start, constants, result);
+            px.dcr = offR;
+            px.dci = offI;
+            done = iteratePixel<QuadraticRule>(ctx, start, px, result);
             break;
     }
     if (done)
