@@ -33,3 +33,33 @@ std::optional<PlanePoint> findBoundaryPoint(const EscapeFormula& formula, int th
 }
 
 }  // namespace deep
+
+namespace deep {
+
+std::optional<BigFloat> findNucleus(const BigFloat& guess, int period, long precision) {
+    // Real nuclei only: c, z and dz/dc stay real.
+    BigFloat c(precision);
+    mpfr_set(c.raw(), guess.raw(), MPFR_RNDN);
+    BigFloat z(precision), dz(precision), t(precision);
+    for (int round = 0; round < 200; ++round) {
+        mpfr_set_zero(z.raw(), 1);
+        mpfr_set_zero(dz.raw(), 1);
+        for (int n = 0; n < period; ++n) {
+            // dz' = 2 z dz + 1, z' = z^2 + c.
+            mpfr_mul(t.raw(), z.raw(), dz.raw(), MPFR_RNDN);
+            mpfr_mul_2ui(t.raw(), t.raw(), 1, MPFR_RNDN);
+            mpfr_add_ui(dz.raw(), t.raw(), 1, MPFR_RNDN);
+            mpfr_sqr(z.raw(), z.raw(), MPFR_RNDN);
+            mpfr_add(z.raw(), z.raw(), c.raw(), MPFR_RNDN);
+        }
+        if (dz.isZero() || !z.isFinite())
+            return std::nullopt;
+        mpfr_div(t.raw(), z.raw(), dz.raw(), MPFR_RNDN);
+        mpfr_sub(c.raw(), c.raw(), t.raw(), MPFR_RNDN);
+        if (t.isZero() || mpfr_get_exp(t.raw()) < mpfr_get_exp(c.raw()) - precision + 8)
+            return c;
+    }
+    return std::nullopt;
+}
+
+}  // namespace deep

@@ -22,3 +22,12 @@ std::optional<PlanePoint> findBoundaryPoint(const EscapeFormula& formula, int th
                                             long bits, long precision);
 
 }  // namespace deep
+
+namespace deep {
+
+// The centre of a small copy of the Mandelbrot set (z(0) = 0): the c near guess where
+// the iterate 0 returns to 0 after period steps, by Newton's method at the given
+// precision. nullopt when the method does not settle.
+std::optional<BigFloat> findNucleus(const BigFloat& guess, int period, long precision);
+
+}  // namespace deep

@@ -195,11 +195,17 @@ struct PhoenixRule {
 };
 
 struct Context {
+    bool fixGlitches;
     const EscapeFormula* formula;
     const ReferenceOrbit* primary;
     const ReferenceOrbit* critical;
     int limit;
-    double bailout;
+    // Full iterates at least this large are outside, or may be: the reference is kept
+    // rounded to double, so where |z|^2 comes within 2^-40 of the bailout the double
+    // test cannot tell what the exact iteration finds, and such a pixel is counted
+    // directly (rare: it takes an escape that close to the bailout).
+    double escapeAt;
+    double surelyOutside;
 };
 
 // Where a pixel is on its way: the steps counted, the orbit it follows and the index
@@ -284,7 +290,9 @@ Leg walk(const Context& ctx, Walk& w, Diff& io, Pixel& px, complex::EscapeValue&
             ++n;
             // The double kernel's escape test on the full iterate.
             const double s = (fzi * fzi) + (fzr * fzr);
-            if (s >= ctx.bailout) {
+            if (s >= ctx.escapeAt) {
+                if (s < ctx.surelyOutside)
+                    return io = m, Leg::kDirect;
                 const DoubleState full{fzr,
                                        fzi,
                                        ref.ar + S * m.ar,
@@ -309,7 +317,7 @@ Leg walk(const Context& ctx, Walk& w, Diff& io, Pixel& px, complex::EscapeValue&
                 } else {
                     nearer = s < (m.zi * m.zi) + (m.zr * m.zr);
                 }
-                const bool rebase = nearer || index == last;
+                const bool rebase = (nearer && ctx.fixGlitches) || index == last;
                 if (!kScaled && rebase && std::max(std::fabs(fzr), std::fabs(fzi)) >= 0x1p-500) {
                     // The usual case, in place: the full iterate fits double.
                     m = Diff{fzr, fzi, 0.0, 0.0};
@@ -328,7 +336,8 @@ Leg walk(const Context& ctx, Walk& w, Diff& io, Pixel& px, complex::EscapeValue&
                     return io = m, Leg::kSwitch;
                 }
             } else {
-                if (s < kGlitchTolerance * ((ref.zi * ref.zi) + (ref.zr * ref.zr)))
+                if (ctx.fixGlitches &&
+                    s < kGlitchTolerance * ((ref.zi * ref.zi) + (ref.zr * ref.zr)))
                     return io = m, Leg::kDirect;
                 if (index == last) {
                     // Onwards from the reference's start, the whole state as the difference.
@@ -517,8 +526,14 @@ complex::EscapeValue PerturbationScene::countAt(long i, long j) const {
     const ExtFloat offR = ExtFloat(static_cast<double>(ci)) * setup_.dx;
     const ExtFloat offI = ExtFloat(static_cast<double>(cj)) * setup_.dy;
     const EscapeFormula& f = setup_.formula;
-    const Context ctx{&f, &primary_, hasCritical_ ? &critical_ : &primary_, f.maxIterations,
-                      bailoutOf(f.type)};
+    const double bailout = bailoutOf(f.type);
+    const Context ctx{setup_.fixGlitches,
+                      &f,
+                      &primary_,
+                      hasCritical_ ? &critical_ : &primary_,
+                      f.maxIterations,
+                      bailout * (1.0 - 0x1p-40),
+                      bailout * (1.0 + 0x1p-40)};
     ExtDiff start;
     Pixel px;
     complex::EscapeValue result;

@@ -22,6 +22,9 @@ struct SceneSetup {
     ExtFloat dy;
     long width = 0;
     long height = 0;
+    // false only to show what a picture would be without the fixing of glitches
+    // described below (the tests compare the two).
+    bool fixGlitches = true;
 };
 
 // One escape-time picture computed by perturbation: one orbit of the picture's centre

@@ -47,7 +47,14 @@ struct Options {
     int samples = 500;
     long width = 160;
     long height = 120;
-    int limit = 0;  // the location's
+    int limit = 0;       // the location's
+    bool seeds = false;  // the location's segment replaced by --seeds
+    double seed[4] = {0, 0, 0, 0};
+    bool centres = false;  // print the centres in full
+    bool unfixed = false;  // glitches left as they are
+    int threshold = 0;     // the location's
+    bool params = false;
+    double param[2] = {0, 0};
 };
 
 long bitsFor(double depth) {
@@ -87,7 +94,20 @@ struct Tally {
     int total = 0;
 };
 
-Tally checkView(const Location& loc, const Options& options, double depth) {
+Tally checkView(const Location& given, const Options& options, double depth) {
+    Location loc = given;
+    if (options.seeds) {
+        loc.reachX = options.seed[0];
+        loc.reachY = options.seed[1];
+        loc.escapeX = options.seed[2];
+        loc.escapeY = options.seed[3];
+    }
+    if (options.threshold > 0)
+        loc.threshold = options.threshold;
+    if (options.params) {
+        loc.formula.paramReal = options.param[0];
+        loc.formula.paramImag = options.param[1];
+    }
     deep::EscapeFormula formula = loc.formula;
     if (options.limit > 0)
         formula.maxIterations = options.limit;
@@ -110,12 +130,17 @@ Tally checkView(const Location& loc, const Options& options, double depth) {
     setup.formula = formula;
     setup.width = options.width;
     setup.height = options.height;
+    setup.fixGlitches = !options.unfixed;
     const double spacing = depth / static_cast<double>(options.width);
     setup.dx = deep::ExtFloat(spacing);
     setup.dy = setup.dx;
     const long precision = searchPrecision;
-    setup.originX = centre->x - setup.dx.toBig(precision) * static_cast<double>(options.width / 2);
-    setup.originY = centre->y - setup.dy.toBig(precision) * static_cast<double>(options.height / 2);
+    // Half a pixel off: no pixel lies on the centre itself, which is on the edge to more
+    // digits than the view's precision can resolve.
+    setup.originX =
+        centre->x - setup.dx.toBig(precision) * (static_cast<double>(options.width / 2) - 0.5);
+    setup.originY =
+        centre->y - setup.dy.toBig(precision) * (static_cast<double>(options.height / 2) - 0.5);
     std::string why;
     auto scene = deep::PerturbationScene::create(setup, &why);
     if (!scene) {
@@ -166,6 +191,9 @@ Tally checkView(const Location& loc, const Options& options, double depth) {
         scene->directPixels(), std::chrono::duration<double>(t1 - t0).count(),
         std::chrono::duration<double>(t2 - t1).count(), 1e6 * perturbSeconds / options.samples,
         1e6 * directSeconds / options.samples);
+    if (options.centres)
+        std::printf("  centre x %s\n  centre y %s\n", centre->x.toString().c_str(),
+                    centre->y.toString().c_str());
     for (const std::string& note : notes)
         std::printf("%s\n", note.c_str());
     std::fflush(stdout);
@@ -179,6 +207,10 @@ int probe(char** argv) {
         if (loc.formula.type == formula.type)
             formula = loc.formula;
     formula.maxIterations = std::atoi(argv[3]);
+    if (argv[4] && argv[5] && std::string(argv[4]) == "--params") {
+        formula.paramReal = std::atof(argv[5]);
+        formula.paramImag = argv[6] ? std::atof(argv[6]) : 0.0;
+    }
     const auto x = BigFloat::parse(argv[1], 200);
     const auto y = BigFloat::parse(argv[2], 200);
     if (!x || !y)
@@ -202,7 +234,21 @@ int main(int argc, char** argv) {
             options.depths.push_back(std::atof(argv[++a]));
         else if (arg == "--samples" && hasValue)
             options.samples = std::max(1, std::atoi(argv[++a]));
-        else if (arg == "--limit" && hasValue)
+        else if (arg == "--seeds" && a + 4 < argc) {
+            options.seeds = true;
+            for (double& v : options.seed)
+                v = std::atof(argv[++a]);
+        } else if (arg == "--unfixed")
+            options.unfixed = true;
+        else if (arg == "--centres")
+            options.centres = true;
+        else if (arg == "--threshold" && hasValue)
+            options.threshold = std::atoi(argv[++a]);
+        else if (arg == "--params" && a + 2 < argc) {
+            options.params = true;
+            options.param[0] = std::atof(argv[++a]);
+            options.param[1] = std::atof(argv[++a]);
+        } else if (arg == "--limit" && hasValue)
             options.limit = std::atoi(argv[++a]);
         else if (arg == "--size" && hasValue &&
                  std::sscanf(argv[++a], "%ldx%ld", &options.width, &options.height) == 2)
