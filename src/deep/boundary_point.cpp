@@ -36,27 +36,37 @@ std::optional<PlanePoint> findBoundaryPoint(const EscapeFormula& formula, int th
 
 namespace deep {
 
-std::optional<BigFloat> findNucleus(const BigFloat& guess, int period, long precision) {
-    // Real nuclei only: c, z and dz/dc stay real.
-    BigFloat c(precision);
-    mpfr_set(c.raw(), guess.raw(), MPFR_RNDN);
-    BigFloat z(precision), dz(precision), t(precision);
-    for (int round = 0; round < 200; ++round) {
-        mpfr_set_zero(z.raw(), 1);
-        mpfr_set_zero(dz.raw(), 1);
+std::optional<PlanePoint> findNucleus(const PlanePoint& guess, int period, long precision) {
+    PlanePoint c{BigFloat(precision), BigFloat(precision)};
+    mpfr_set(c.x.raw(), guess.x.raw(), MPFR_RNDN);
+    mpfr_set(c.y.raw(), guess.y.raw(), MPFR_RNDN);
+    for (int round = 0; round < 100; ++round) {
+        // z' = z^2 + c and its derivative by c, dz' = 2 z dz + 1, from z = 0.
+        BigFloat zr(precision), zi(precision), dr(precision), di(precision);
         for (int n = 0; n < period; ++n) {
-            // dz' = 2 z dz + 1, z' = z^2 + c.
-            mpfr_mul(t.raw(), z.raw(), dz.raw(), MPFR_RNDN);
-            mpfr_mul_2ui(t.raw(), t.raw(), 1, MPFR_RNDN);
-            mpfr_add_ui(dz.raw(), t.raw(), 1, MPFR_RNDN);
-            mpfr_sqr(z.raw(), z.raw(), MPFR_RNDN);
-            mpfr_add(z.raw(), z.raw(), c.raw(), MPFR_RNDN);
+            const BigFloat newDr = (zr * dr - zi * di) * 2.0 + 1.0;
+            const BigFloat newDi = (zr * di + zi * dr) * 2.0;
+            const BigFloat newZr = zr * zr - zi * zi + c.x;
+            zi = zr * zi * 2.0 + c.y;
+            zr = newZr;
+            dr = newDr;
+            di = newDi;
         }
-        if (dz.isZero() || !z.isFinite())
+        // c -= z / dz.
+        const BigFloat norm = dr * dr + di * di;
+        if (norm.isZero() || !norm.isFinite() || !zr.isFinite())
             return std::nullopt;
-        mpfr_div(t.raw(), z.raw(), dz.raw(), MPFR_RNDN);
-        mpfr_sub(c.raw(), c.raw(), t.raw(), MPFR_RNDN);
-        if (t.isZero() || mpfr_get_exp(t.raw()) < mpfr_get_exp(c.raw()) - precision + 8)
+        const BigFloat stepR = (zr * dr + zi * di) / norm;
+        const BigFloat stepI = (zi * dr - zr * di) / norm;
+        c.x -= stepR;
+        c.y -= stepI;
+        long eStep = 0, eC = 0;
+        const BigFloat size = stepR * stepR + stepI * stepI;
+        if (size.isZero())
+            return c;
+        size.mantissa(&eStep);
+        BigFloat(precision, 1.0).mantissa(&eC);
+        if (eStep < -2 * (precision - 16))
             return c;
     }
     return std::nullopt;

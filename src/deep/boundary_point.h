@@ -28,6 +28,6 @@ namespace deep {
 // The centre of a small copy of the Mandelbrot set (z(0) = 0): the c near guess where
 // the iterate 0 returns to 0 after period steps, by Newton's method at the given
 // precision. nullopt when the method does not settle.
-std::optional<BigFloat> findNucleus(const BigFloat& guess, int period, long precision);
+std::optional<PlanePoint> findNucleus(const PlanePoint& guess, int period, long precision);
 
 }  // namespace deep
