@@ -28,11 +28,15 @@ struct SceneSetup {
 };
 
 // One escape-time picture computed by perturbation: one orbit of the picture's centre
-// in arbitrary precision (the reference), and every pixel iterated as its small
-// difference from that orbit in double precision, or in ExtFloat while the difference
-// is too small for double. Counts are those of the double kernel applied to the full
-// value (reference + difference) at every step, so they equal the counts of a direct
-// iteration in arbitrary precision.
+// in arbitrary precision (the reference), kept rounded to double, and every pixel
+// iterated as its small difference from that orbit in double precision: plain while
+// the difference is at least 2^-500, and below that as double mantissas sharing one
+// wide binary exponent (an extended-exponent number), so that views far below
+// double's 1e-308 work the same. The escape test is the double kernel's on the full
+// value (reference + difference) at every step, so the counts equal those of a direct
+// iteration in arbitrary precision; where the full value comes within 2^-40 of the
+// bailout, too near for a reference rounded to double to decide, the pixel is
+// counted by direct iteration instead.
 //
 // Glitches (pixels whose difference has lost the precision its orbit needs) are
 // avoided or fixed per type:
@@ -45,15 +49,16 @@ struct SceneSetup {
 // - Spider, Manowar, Phoenix: their second value (the moving c, the previous iterate)
 //   does not restart with z, so a rebased difference would be as large as the values
 //   themselves. A pixel whose iterate comes within a thousandth of 0 relative to the
-//   reference's is counted again by direct iteration in arbitrary precision; at the
-//   end of the reference the pixel continues from the reference's start with the
+//   reference's is counted by direct iteration in arbitrary precision instead; at
+//   the end of the reference the pixel continues from the reference's start with the
 //   whole state as its difference (exact for these maps as well: they are autonomous
 //   in the pair of values).
 //
 // Limits: iteration limits above kMostIterations, pixel steps that are not finite
 // and positive or lie below 2^kLeastSpacingExponent (about 1e-100000), and pictures
-// wider or higher than kMostPictureSide are refused; the reference orbits may take at
-// most kMostReferenceBytes (1 GiB) together.
+// wider or higher than kMostPictureSide are refused; the reference orbits (32 bytes a
+// state, at most maxIterations + 1 states each) may take at most kMostReferenceBytes
+// (1 GiB) together, which the iteration limit already keeps them far below.
 class PerturbationScene {
   public:
     static constexpr std::size_t kMostReferenceBytes = std::size_t{1} << 30;

@@ -30,15 +30,24 @@ struct Location {
     deep::EscapeFormula formula;
     int threshold;
     double reachX, reachY, escapeX, escapeY;
+    double extraDepth = 0.0;  // a depth checked besides the usual ones
 };
 
 const Location kLocations[] = {
+    // c = i, exactly: its orbit 0, i, -1 + i, -i, -1 + i, ... is periodic after two steps.
     {"Mandelbrot", {deep::kMandelbrotType, 0.0, 0.0, 3000}, 0, 0.0, 1.0, 0.0, 0.0},
+    // The rabbit's c, whose Julia set is the edge of the basins of an attracting cycle.
     {"Julia", {deep::kJuliaType, -0.123, 0.745, 3000}, 2900, 0.0, 0.0, 0.3, 0.6},
     {"Unity", {deep::kUnityType, 0.0, 0.0, 3000}, 2900, 0.3, 0.5, 0.4, 0.65},
     {"Spider", {deep::kSpiderType, 0.0, 0.0, 3000}, 2900, 0.0, 0.05, 0.3, 0.5},
-    {"Manowar", {deep::kManowarType, 0.0, 0.0, 3000}, 2900, 0.0, 0.0, -1.5, 0.0},
-    {"Phoenix", {deep::kPhoenixType, 0.56667, -0.5, 3000}, 2900, -0.4, 0.6, -0.8, 0.6},
+    // The edge of Manowar's set grows slowly wherever it was looked for (its fixed point
+    // near c = 0 is neutral): here the counts vary at 1e-30, but deeper views are flat,
+    // every pixel within rounding of the bailout and so counted directly; at 1e-22 the
+    // perturbation still decides.
+    {"Manowar", {deep::kManowarType, 0.0, 0.0, 3000}, 250, -0.34, 0.0, -0.37, 0.02, 1e-22},
+    // p1 = -1, p2 = 0.1: near the Julia set of z^2 - 1, with an attracting cycle. (At the
+    // type's defaults the edges found grow too slowly to show detail below 1e-30.)
+    {"Phoenix", {deep::kPhoenixType, -1.0, 0.1, 3000}, 2900, 0.0, 0.0, 0.5, 0.7},
 };
 
 struct Options {
@@ -260,18 +269,25 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    const bool explicitDepths = !options.depths.empty();
     if (options.depths.empty())
         options.depths = {1e-30, 1e-100, 1e-300};
     Tally all;
+    bool belowGoal = false;
     for (const Location& loc : kLocations) {
         if (options.type != 0 && options.type != loc.formula.type)
             continue;
-        for (double depth : options.depths) {
+        std::vector<double> depths = options.depths;
+        if (loc.extraDepth > 0.0 && !explicitDepths)
+            depths.insert(depths.begin(), loc.extraDepth);
+        for (double depth : depths) {
             const Tally t = checkView(loc, options, depth);
+            belowGoal = belowGoal || t.total == 0 || t.same * 1000 < t.total * 999;
             all.same += t.same;
             all.total += t.total;
         }
     }
-    std::printf("all: identical %d/%d\n", all.same, all.total);
-    return 0;
+    std::printf("all: identical %d/%d%s\n", all.same, all.total,
+                belowGoal ? " (a view is below 99.9% identical)" : "");
+    return belowGoal ? 1 : 0;
 }
