@@ -97,16 +97,35 @@ struct Pixel {
     }
     // v / 2^exponent as a double.
     static double shifted(const ExtFloat& v, std::int64_t exponent) {
+        if (exponent == 0)
+            return v.toDouble();
         return v.isZero() ? 0.0
                           : ExtFloat::fromParts(v.mantissa(), v.exponent() - exponent).toDouble();
     }
 };
 
+// How a step treats the terms that are quadratic in d: plain (S = 1), scaled (S m), or
+// linear, where they are below what counts (scaled with S taken as 0) and the step
+// is one operation shorter.
+enum class StepMode { kPlain, kScaled, kLinear };
+
+// x + S m as the mode has it.
+template <StepMode kMode>
+inline double withTerm(double x, double S, double m) {
+    if constexpr (kMode == StepMode::kPlain)
+        return x + m;
+    else if constexpr (kMode == StepMode::kScaled)
+        return x + S * m;
+    else
+        return x;
+}
+
 // (2 Z + d) d / S: the part of (Z + d)^2 - Z^2 that is left when Z^2 cancels.
+template <StepMode kMode>
 inline void squareDifference(const OrbitPoint& ref, const Diff& m, double S, double& outR,
                              double& outI) {
-    const double a = (2.0 * ref.zr) + S * m.zr;
-    const double b = (2.0 * ref.zi) + S * m.zi;
+    const double a = withTerm<kMode>(2.0 * ref.zr, S, m.zr);
+    const double b = withTerm<kMode>(2.0 * ref.zi, S, m.zi);
     outR = (a * m.zr) - (b * m.zi);
     outI = (a * m.zi) + (b * m.zr);
 }
@@ -117,9 +136,10 @@ inline void squareDifference(const OrbitPoint& ref, const Diff& m, double S, dou
 // parameter for every pixel (dz(0) = 0).
 struct QuadraticRule {
     static constexpr bool kRebases = true;
+    template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel& px, double S) {
         double sr, si;
-        squareDifference(ref, m, S, sr, si);
+        squareDifference<kMode>(ref, m, S, sr, si);
         m.zr = sr + px.kcr;
         m.zi = si + px.kci;
     }
@@ -133,13 +153,14 @@ struct QuadraticRule {
 // where Y' is the reference's next y (its next state).
 struct UnityRule {
     static constexpr bool kRebases = true;
+    template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint& next, Diff& m, const Pixel&,
                      double S) {
-        const double dk =
-            (((2.0 * ref.zr) + S * m.zr) * m.zr) + (((2.0 * ref.zi) + S * m.zi) * m.zi);
+        const double dk = (withTerm<kMode>(2.0 * ref.zr, S, m.zr) * m.zr) +
+                          (withTerm<kMode>(2.0 * ref.zi, S, m.zi) * m.zi);
         const double dt = -dk;
-        const double dy = (ref.ar * m.zr) + (dt * (ref.zr + S * m.zr));
-        const double dx = (ref.ar * dy) + (dt * (next.zi + S * dy));
+        const double dy = (ref.ar * m.zr) + (dt * withTerm<kMode>(ref.zr, S, m.zr));
+        const double dx = (ref.ar * dy) + (dt * withTerm<kMode>(next.zi, S, dy));
         m.zr = dx;
         m.zi = dy;
     }
@@ -150,9 +171,10 @@ struct UnityRule {
 // dz(0) = 0 (z(0) is the parameter), dc(0) is the pixel's offset.
 struct SpiderRule {
     static constexpr bool kRebases = false;
+    template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel&, double S) {
         double sr, si;
-        squareDifference(ref, m, S, sr, si);
+        squareDifference<kMode>(ref, m, S, sr, si);
         m.zr = sr + m.ar;
         m.zi = si + m.ai;
         m.ar = (m.ar * 0.5) + m.zr;
@@ -165,9 +187,10 @@ struct SpiderRule {
 // dz(0) = 0 (the parameter), dw(0) = dc (w starts as c).
 struct ManowarRule {
     static constexpr bool kRebases = false;
+    template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel& px, double S) {
         double sr, si;
-        squareDifference(ref, m, S, sr, si);
+        squareDifference<kMode>(ref, m, S, sr, si);
         const double oldR = m.zr;
         const double oldI = m.zi;
         m.zr = (sr + m.ar) + px.kcr;
@@ -182,9 +205,10 @@ struct ManowarRule {
 // dz(0) is the pixel's offset, dw(0) = 0.
 struct PhoenixRule {
     static constexpr bool kRebases = false;
+    template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel& px, double S) {
         double sr, si;
-        squareDifference(ref, m, S, sr, si);
+        squareDifference<kMode>(ref, m, S, sr, si);
         const double oldR = m.zr;
         const double oldI = m.zi;
         m.zr = sr + (px.p2 * m.ar);
@@ -196,6 +220,7 @@ struct PhoenixRule {
 
 struct Context {
     bool fixGlitches;
+    bool smooth;
     const EscapeFormula* formula;
     const ReferenceOrbit* primary;
     const ReferenceOrbit* critical;
@@ -293,6 +318,10 @@ Leg walk(const Context& ctx, Walk& w, Diff& io, Pixel& px, complex::EscapeValue&
             if (s >= ctx.escapeAt) {
                 if (s < ctx.surelyOutside)
                     return io = m, Leg::kDirect;
+                if (!ctx.smooth) {
+                    result = complex::EscapeValue{n, static_cast<double>(n)};
+                    return io = m, Leg::kDone;
+                }
                 const DoubleState full{fzr,
                                        fzi,
                                        ref.ar + S * m.ar,
@@ -358,7 +387,15 @@ Leg walk(const Context& ctx, Walk& w, Diff& io, Pixel& px, complex::EscapeValue&
             }
         }
         pending = false;
-        Rule::step(points[index], points[index + 1], m, px, termScale<kScaled>(points[index], S));
+        if constexpr (kScaled) {
+            const double Sz = termScale<kScaled>(points[index], S);
+            if (Sz == 0.0)
+                Rule::template step<StepMode::kLinear>(points[index], points[index + 1], m, px, Sz);
+            else
+                Rule::template step<StepMode::kScaled>(points[index], points[index + 1], m, px, Sz);
+        } else {
+            Rule::template step<StepMode::kPlain>(points[index], points[index + 1], m, px, 1.0);
+        }
         ++index;
         if constexpr (kScaled) {
             const double largest = largestPart(m);
@@ -528,6 +565,7 @@ complex::EscapeValue PerturbationScene::countAt(long i, long j) const {
     const EscapeFormula& f = setup_.formula;
     const double bailout = bailoutOf(f.type);
     const Context ctx{setup_.fixGlitches,
+                      setup_.smooth,
                       &f,
                       &primary_,
                       hasCritical_ ? &critical_ : &primary_,
@@ -576,7 +614,10 @@ complex::EscapeValue PerturbationScene::countAt(long i, long j) const {
     if (done)
         return result;
     directPixels_.fetch_add(1, std::memory_order_relaxed);
-    return directEscape(f, planeX(i), planeY(j), precision_);
+    complex::EscapeValue direct = directEscape(f, planeX(i), planeY(j), precision_);
+    if (!setup_.smooth)
+        direct.continuous = direct.count;
+    return direct;
 }
 
 void PerturbationScene::countRun(long i, long j, long count, complex::EscapeValue* out) const {

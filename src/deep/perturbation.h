@@ -25,6 +25,9 @@ struct SceneSetup {
     // false only to show what a picture would be without the fixing of glitches
     // described below (the tests compare the two).
     bool fixGlitches = true;
+    // Whether countAt gives the continuous count of smooth colouring as well (a few
+    // steps more per pixel); without, the continuous count is the whole count.
+    bool smooth = false;
 };
 
 // One escape-time picture computed by perturbation: one orbit of the picture's centre

@@ -81,6 +81,7 @@ SceneSetup viewAround(const EscapeFormula& formula, const BigFloat& x, const Big
                       const ExtFloat& width) {
     SceneSetup setup;
     setup.formula = formula;
+    setup.smooth = true;
     setup.width = kWidth;
     setup.height = kHeight;
     setup.dx = width * (1.0 / kWidth);
