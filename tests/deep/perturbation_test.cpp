@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "deep/boundary_point.h"
@@ -22,11 +23,18 @@ struct Location {
     EscapeFormula formula;
     const char* x;
     const char* y;
+    int deepest = -300;  // the exponent of the deepest view checked there
 };
 
 const Location kLocations[] = {
     // c = i: its orbit 0, i, -1 + i, -i, -1 + i, ... is periodic after two steps.
-    {"Mandelbrot", {kMandelbrotType, 0.0, 0.0, 3000}, "0", "1"},
+    {"Mandelbrot", {kMandelbrotType, 0.0, 0.0, 3000}, "0", "1", -400},
+    // z(0) = 0.05 + 0.02i: the pixels rebase onto a second orbit, that of 0.
+    {"Mandelbrot z0",
+     {kMandelbrotType, 0.05, 0.02, 3000},
+     "3.29262665589945659484832131967442697423743797094812658e-1",
+     "5.72188932148940225176224729980166723369678523762598334e-1",
+     -30},
     {"Julia",
      {kJuliaType, -0.123, 0.745, 3000},
      "1.588065269623468842175701332518998771052555888306435273966855502860977786936977128356"
@@ -113,9 +121,7 @@ TEST(PerturbationTest, CountsEqualDirectIterationAtEveryDepth) {
     for (const Location& location : kLocations) {
         for (int depth : depths) {
             // Beyond double's range once: the views of c = i are the cheapest to check.
-            if (depth == -400 && location.formula.type != kMandelbrotType)
-                continue;
-            if (depth == -22 && location.formula.type != kManowarType)
+            if (depth < location.deepest || (depth == -22 && location.formula.type != kManowarType))
                 continue;
             SCOPED_TRACE(std::string(location.name) + " 1e" + std::to_string(depth));
             const long precision = 1500;
@@ -187,6 +193,32 @@ TEST(PerturbationTest, FixesTheGlitchesOfAViewBesideASmallCopy) {
             wrongUnfixed = wrong;
     }
     EXPECT_GT(wrongUnfixed, kWidth * kHeight / 10);
+}
+
+// The scans count pixels on all cores from one prepared scene.
+TEST(PerturbationTest, CountsFromSeveralThreadsAtOnce) {
+    const Location& rabbit = kLocations[2];
+    ASSERT_EQ(rabbit.formula.type, kJuliaType);
+    auto scene =
+        PerturbationScene::create(viewAround(rabbit.formula, *BigFloat::parse(rabbit.x, 400),
+                                             *BigFloat::parse(rabbit.y, 400), power10(-60)));
+    ASSERT_EQ(scene->prepare(), PerturbationScene::Prepared::kReady);
+    std::vector<int> alone(kWidth * kHeight);
+    for (long j = 0; j < kHeight; ++j)
+        for (long i = 0; i < kWidth; ++i)
+            alone[j * kWidth + i] = scene->countAt(i, j).count;
+    std::vector<int> together(kWidth * kHeight);
+    std::vector<std::thread> threads;
+    for (long first = 0; first < 4; ++first) {
+        threads.emplace_back([&, first] {
+            for (long j = first; j < kHeight; j += 4)
+                for (long i = 0; i < kWidth; ++i)
+                    together[j * kWidth + i] = scene->countAt(i, j).count;
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(together, alone);
 }
 
 TEST(PerturbationTest, StopsPromptlyDuringTheReferenceOrbit) {
