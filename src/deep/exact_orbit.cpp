@@ -219,6 +219,8 @@ OrbitOutcome computeOrbit(const EscapeFormula& formula, const BigFloat& x, const
         orbit.points.push_back(state.point());
         if (outside) {
             orbit.escaped = true;
+            // An orbit that escapes early gives back what was reserved for the limit.
+            orbit.points.shrink_to_fit();
             return OrbitOutcome::kDone;
         }
         state.step();
