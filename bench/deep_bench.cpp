@@ -79,8 +79,9 @@ void BM_DoubleKernel(benchmark::State& state) {
         iterations = 0;
         for (long j = 0; j < kHeight; ++j)
             for (long i = 0; i < kWidth; ++i)
-                iterations += complex::kernels::quadratic(0.0, 0.0, (i - kWidth / 2) * spacing,
-                                                          1.0 + (j - kHeight / 2) * spacing, kLimit);
+                iterations +=
+                    complex::kernels::quadratic(0.0, 0.0, (i - kWidth / 2) * spacing,
+                                                1.0 + (j - kHeight / 2) * spacing, kLimit);
         benchmark::DoNotOptimize(iterations);
     }
     perIteration(state, iterations);
