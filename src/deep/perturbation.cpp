@@ -256,9 +256,13 @@ std::int64_t largestExponent(const ExtDiff& d) {
 }
 
 // The sum of the parts' magnitudes: within a factor 4 of the largest, and a few
-// instructions without branches.
+// instructions without branches. The types that rebase have no second value.
+template <bool kIterateOnly>
 inline double largestPart(const Diff& m) {
-    return (std::fabs(m.zr) + std::fabs(m.zi)) + (std::fabs(m.ar) + std::fabs(m.ai));
+    if constexpr (kIterateOnly)
+        return std::fabs(m.zr) + std::fabs(m.zi);
+    else
+        return (std::fabs(m.zr) + std::fabs(m.zi)) + (std::fabs(m.ar) + std::fabs(m.ai));
 }
 
 ExtDiff widened(const Diff& m, std::int64_t s) {
@@ -398,7 +402,7 @@ Leg walk(const Context& ctx, Walk& w, Diff& io, Pixel& px, complex::EscapeValue&
         }
         ++index;
         if constexpr (kScaled) {
-            const double largest = largestPart(m);
+            const double largest = largestPart<Rule::kRebases>(m);
             if (largest != 0.0 && !(largest >= 0x1p-64 && largest <= px.highest)) {
                 int e = 0;
                 std::frexp(largest, &e);
@@ -408,7 +412,7 @@ Leg walk(const Context& ctx, Walk& w, Diff& io, Pixel& px, complex::EscapeValue&
                 S = px.scale;
             }
         } else {
-            const double largest = largestPart(m);
+            const double largest = largestPart<Rule::kRebases>(m);
             if (largest < 0x1p-500 && largest != 0.0)
                 return handOver(false);
         }

@@ -75,7 +75,8 @@ class PerturbationScene {
                                                      std::string* why = nullptr);
 
     // Computes the reference orbit(s). stop is read at every iteration: a stop leaves
-    // the scene unprepared (kStopped) within one arbitrary-precision step.
+    // the scene unprepared (kStopped) within one arbitrary-precision step. Not while
+    // another thread counts pixels of this scene.
     Prepared prepare(const StopCheck& stop = {});
     Prepared prepare(const std::atomic<bool>& stop);
     bool prepared() const noexcept { return prepared_; }
