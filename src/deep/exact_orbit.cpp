@@ -133,6 +133,11 @@ class ExactState {
             if (std::fabs(p.zi) < larger * 0x1p-60)
                 p.zi = 0.0;
         }
+        {
+            BigFloat margin(k_.precision());
+            mpfr_sub_d(margin.raw(), k_.raw(), bailoutOf(type_), MPFR_RNDN);
+            p.outside = margin.toDouble();
+        }
         if (type_ == kUnityType) {
             BigFloat t(k_.precision());
             mpfr_d_sub(t.raw(), 2.0, k_.raw(), MPFR_RNDN);

@@ -19,7 +19,7 @@ constexpr std::int32_t kManowarType = 12;
 constexpr std::int32_t kPhoenixType = 13;
 
 bool isEscapeTimeType(std::int32_t type) noexcept;
-// Why the limits in the millions are refused: a reference orbit keeps 32 bytes per
+// Why the limits in the millions are refused: a reference orbit keeps 40 bytes per
 // iteration, and every arbitrary-precision step costs microseconds.
 constexpr int kMostIterations = 1'000'000;
 
@@ -43,6 +43,9 @@ struct OrbitPoint {
     double zi = 0.0;
     double ar = 0.0;
     double ai = 0.0;
+    // |z|^2 minus the bailout, computed before rounding: how far this state is from
+    // escaping, to double's precision however near the bailout it is.
+    double outside = 0.0;
 };
 
 // Where an orbit starts: at the point as the type starts there, or at the iterate

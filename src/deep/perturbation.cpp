@@ -227,11 +227,31 @@ struct Context {
     int limit;
     // Full iterates at least this large are outside, or may be: the reference is kept
     // rounded to double, so where |z|^2 comes within 2^-40 of the bailout the double
-    // test cannot tell what the exact iteration finds, and such a pixel is counted
-    // directly (rare: it takes an escape that close to the bailout).
+    // test cannot tell what the exact iteration finds; escapeMargin decides there.
     double escapeAt;
     double surelyOutside;
 };
+
+ExtFloat magnitude(const ExtFloat& v) {
+    return ExtFloat::fromParts(std::fabs(v.mantissa()), v.exponent());
+}
+
+// Near the bailout: |Z + d|^2 - bailout = (|Z|^2 - bailout) + 2 (X dx + Y dy) + |d|^2,
+// from the reference's own margin, which its state keeps to double's precision, so
+// nothing cancels against the bailout. 1 outside, -1 inside, 0 when even this is
+// within its rounding (the pixel is then counted directly). The reference and the
+// differences carry relative errors far below 2^-40 of the terms.
+int escapeMargin(const OrbitPoint& ref, const ExtDiff& d) {
+    const ExtFloat twiceX(2.0 * ref.zr);
+    const ExtFloat twiceY(2.0 * ref.zi);
+    const ExtFloat square = d.zr * d.zr + d.zi * d.zi;
+    const ExtFloat margin = (ExtFloat(ref.outside) + (twiceX * d.zr + twiceY * d.zi)) + square;
+    const ExtFloat terms = magnitude(ExtFloat(ref.outside)) + magnitude(twiceX * d.zr) +
+                           magnitude(twiceY * d.zi) + square;
+    if (!(terms * 0x1p-40 < magnitude(margin)))
+        return 0;
+    return margin.sign();
+}
 
 // Where a pixel is on its way: the steps counted, the orbit it follows and the index
 // of its state there. When it changes between plain and scaled, its difference is
@@ -319,9 +339,14 @@ Leg walk(const Context& ctx, Walk& w, Diff& io, Pixel& px, complex::EscapeValue&
             ++n;
             // The double kernel's escape test on the full iterate.
             const double s = (fzi * fzi) + (fzr * fzr);
-            if (s >= ctx.escapeAt) {
-                if (s < ctx.surelyOutside)
+            bool outside = s >= ctx.escapeAt;
+            if (outside && s < ctx.surelyOutside) {
+                const int side = escapeMargin(ref, widened(m, kScaled ? px.s : 0));
+                if (side == 0)
                     return io = m, Leg::kDirect;
+                outside = side > 0;
+            }
+            if (outside) {
                 if (!ctx.smooth) {
                     result = complex::EscapeValue{n, static_cast<double>(n)};
                     return io = m, Leg::kDone;

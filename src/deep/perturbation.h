@@ -59,7 +59,7 @@ struct SceneSetup {
 //
 // Limits: iteration limits above kMostIterations, pixel steps that are not finite
 // and positive or lie below 2^kLeastSpacingExponent (about 1e-100000), and pictures
-// wider or higher than kMostPictureSide are refused; the reference orbits (32 bytes a
+// wider or higher than kMostPictureSide are refused; the reference orbits (40 bytes a
 // state, at most maxIterations + 1 states each) may take at most kMostReferenceBytes
 // (1 GiB) together, which the iteration limit already keeps them far below.
 class PerturbationScene {

@@ -41,9 +41,8 @@ const Location kLocations[] = {
     {"Unity", {deep::kUnityType, 0.0, 0.0, 3000}, 2900, 0.3, 0.5, 0.4, 0.65},
     {"Spider", {deep::kSpiderType, 0.0, 0.0, 3000}, 2900, 0.0, 0.05, 0.3, 0.5},
     // The edge of Manowar's set grows slowly wherever it was looked for (its fixed point
-    // near c = 0 is neutral): here the counts vary at 1e-30, but deeper views are flat,
-    // every pixel within rounding of the bailout and so counted directly; at 1e-22 the
-    // perturbation still decides.
+    // near c = 0 is neutral): the views here hold two counts, and from 1e-30 on every
+    // pixel's escape comes within 2^-40 of the bailout, decided by the reference's margin.
     {"Manowar", {deep::kManowarType, 0.0, 0.0, 3000}, 250, -0.34, 0.0, -0.37, 0.02, 1e-22},
     // p1 = -1, p2 = 0.1: near the Julia set of z^2 - 1, with an attracting cycle. (At the
     // type's defaults the edges found grow too slowly to show detail below 1e-30.)
