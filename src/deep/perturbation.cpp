@@ -19,11 +19,11 @@ namespace {
 // gap keeps a difference near the border from changing sides at every step). Scaled,
 // m is kept within 2^-64..2^64 by moving powers of two into s. In the recurrences
 // every term that is quadratic in d carries one factor S (d^2 = S (S m^2)), and
-// every term that does not depend on d (the pixel's dc) is divided by S. Where S m
-// would fall below double's normal range (s < -958) S is taken as 0: such a term is
-// below 2^-894 and changes neither the full iterate (unless the reference comes
-// that near 0, where the rebasing test below works at full range) nor, beside
-// 2 Z d, the next difference.
+// every term that does not depend on d (the pixel's dc) is divided by S. Those
+// quadratic terms, and d beside Z in the full iterate, are below what counts unless
+// the reference is within 2^-400 of 0, so the scaled steps drop them elsewhere (see
+// termScale), and always where S m would fall below double's normal range
+// (s < -958).
 constexpr std::int64_t kLeastPlainExponent = -500;
 constexpr std::int64_t kBackToPlainExponent = -460;
 constexpr std::int64_t kLeastScaleExponent = -958;
