@@ -12,8 +12,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "complex/escape_kernels.h"
+#include "deep/boundary_point.h"
 #include "deep/perturbation.h"
 
 namespace {
@@ -95,6 +97,121 @@ void BM_DoubleKernel(benchmark::State& state) {
     perIteration(state, iterations);
 }
 BENCHMARK(BM_DoubleKernel)->Unit(benchmark::kMillisecond);
+
+// Every type at 1e-100, around a point on the edge of its set (those of
+// scripts/deep-correctness.sh, found by bisection once), beside its own double kernel on
+// a view 1e-12 wide around the same point.
+struct TypeView {
+    deep::EscapeFormula formula;
+    int threshold;
+    double reachX, reachY, escapeX, escapeY;
+};
+const TypeView kTypeViews[] = {
+    {{deep::kMandelbrotType, 0.0, 0.0, 3000}, 2900, -0.1, 0.1, 0.4, 0.65},
+    {{deep::kJuliaType, -0.123, 0.745, 3000}, 2900, 0.0, 0.0, 0.3, 0.6},
+    {{deep::kUnityType, 0.0, 0.0, 3000}, 2900, 0.3, 0.5, 0.4, 0.65},
+    {{deep::kSpiderType, 0.0, 0.0, 3000}, 2900, 0.0, 0.05, 0.3, 0.5},
+    {{deep::kManowarType, 0.0, 0.0, 3000}, 250, -0.34, 0.0, -0.37, 0.02},
+    {{deep::kPhoenixType, -1.0, 0.1, 3000}, 2900, 0.0, 0.0, 0.5, 0.7},
+};
+
+const deep::PlanePoint& edgePoint(std::size_t type) {
+    static std::vector<deep::PlanePoint> found;
+    if (found.empty()) {
+        for (const TypeView& view : kTypeViews) {
+            const long precision = 420;
+            const auto point = deep::findBoundaryPoint(
+                view.formula, view.threshold,
+                {deep::BigFloat(precision, view.reachX), deep::BigFloat(precision, view.reachY)},
+                {deep::BigFloat(precision, view.escapeX), deep::BigFloat(precision, view.escapeY)},
+                345, precision);
+            found.push_back(point ? *point
+                                  : deep::PlanePoint{deep::BigFloat(precision, view.reachX),
+                                                     deep::BigFloat(precision, view.reachY)});
+        }
+    }
+    return found[type];
+}
+
+const char* typeName(std::size_t type) {
+    static const char* const kNames[] = {"Mandelbrot", "Julia",   "Unity",
+                                         "Spider",     "Manowar", "Phoenix"};
+    return kNames[type];
+}
+
+void BM_TypeAt1e100(benchmark::State& state) {
+    const std::size_t type = static_cast<std::size_t>(state.range(0));
+    const deep::PlanePoint& centre = edgePoint(type);
+    deep::SceneSetup setup;
+    setup.formula = kTypeViews[type].formula;
+    setup.width = kWidth;
+    setup.height = kHeight;
+    setup.dx = deep::ExtFloat::fromBig(*deep::BigFloat::parse("1e-100", 128)) * (1.0 / kWidth);
+    setup.dy = setup.dx;
+    setup.originX = centre.x - setup.dx.toBig(420) * (kWidth / 2.0 - 0.5);
+    setup.originY = centre.y - setup.dy.toBig(420) * (kHeight / 2.0 - 0.5);
+    auto scene = deep::PerturbationScene::create(setup);
+    if (!scene || scene->prepare() != deep::PerturbationScene::Prepared::kReady) {
+        state.SkipWithError("the scene was refused");
+        return;
+    }
+    state.SetLabel(typeName(type));
+    std::int64_t iterations = 0;
+    for (auto _ : state) {
+        iterations = 0;
+        for (long j = 0; j < kHeight; ++j)
+            for (long i = 0; i < kWidth; ++i)
+                iterations += scene->countAt(i, j).count;
+        benchmark::DoNotOptimize(iterations);
+    }
+    perIteration(state, iterations);
+    state.counters["direct_pixels"] = static_cast<double>(scene->directPixels());
+}
+BENCHMARK(BM_TypeAt1e100)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
+
+void BM_TypeDoubleKernel(benchmark::State& state) {
+    const std::size_t type = static_cast<std::size_t>(state.range(0));
+    const deep::PlanePoint& centre = edgePoint(type);
+    const double cx = centre.x.toDouble();
+    const double cy = centre.y.toDouble();
+    const deep::EscapeFormula& f = kTypeViews[type].formula;
+    const double spacing = 1e-12 / kWidth;
+    namespace kernels = complex::kernels;
+    state.SetLabel(typeName(type));
+    std::int64_t iterations = 0;
+    for (auto _ : state) {
+        iterations = 0;
+        for (long j = 0; j < kHeight; ++j) {
+            for (long i = 0; i < kWidth; ++i) {
+                const double x = cx + (i - kWidth / 2) * spacing;
+                const double y = cy + (j - kHeight / 2) * spacing;
+                switch (f.type) {
+                    case deep::kJuliaType:
+                        iterations += kernels::quadratic(x, y, f.paramReal, f.paramImag, kLimit);
+                        break;
+                    case deep::kUnityType:
+                        iterations += kernels::unity(x, y, kLimit);
+                        break;
+                    case deep::kSpiderType:
+                        iterations += kernels::spider(f.paramReal, f.paramImag, x, y, kLimit);
+                        break;
+                    case deep::kManowarType:
+                        iterations += kernels::manowar(f.paramReal, f.paramImag, x, y, kLimit);
+                        break;
+                    case deep::kPhoenixType:
+                        iterations += kernels::phoenix(x, y, f.paramReal, f.paramImag, kLimit);
+                        break;
+                    default:
+                        iterations += kernels::quadratic(f.paramReal, f.paramImag, x, y, kLimit);
+                        break;
+                }
+            }
+        }
+        benchmark::DoNotOptimize(iterations);
+    }
+    perIteration(state, iterations);
+}
+BENCHMARK(BM_TypeDoubleKernel)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
