@@ -533,6 +533,13 @@ PerturbationScene::PerturbationScene(const SceneSetup& setup) : setup_(setup) {
     precision_ = precisionFor(spacing, magnitude);
     centreI_ = setup.width / 2;
     centreJ_ = setup.height / 2;
+    // The types without rebasing check their flagged pixels against a second reference,
+    // a quarter of the way in from the top-left corner.
+    secondI_ = setup.width / 4;
+    secondJ_ = setup.height / 4;
+    const std::int32_t type = setup.formula.type;
+    hasSecond_ = (type == kSpiderType || type == kManowarType || type == kPhoenixType) &&
+                 (secondI_ != centreI_ || secondJ_ != centreJ_);
 }
 
 BigFloat PerturbationScene::planeX(long i) const {
@@ -559,6 +566,7 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
     prepared_ = false;
     primary_ = ReferenceOrbit();
     critical_ = ReferenceOrbit();
+    second_ = ReferenceOrbit();
     const std::int32_t type = setup_.formula.type;
     hasCritical_ = type == kJuliaType || type == kUnityType ||
                    (type == kMandelbrotType &&
@@ -571,9 +579,15 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
         outcome = computeOrbit(setup_.formula, x, y, OrbitStart::kCritical, precision_,
                                kMostReferenceBytes - referenceBytes(), stop, critical_);
     }
+    if (outcome == OrbitOutcome::kDone && hasSecond_) {
+        outcome =
+            computeOrbit(setup_.formula, planeX(secondI_), planeY(secondJ_), OrbitStart::kPoint,
+                         precision_, kMostReferenceBytes - referenceBytes(), stop, second_);
+    }
     if (outcome != OrbitOutcome::kDone) {
         primary_ = ReferenceOrbit();
         critical_ = ReferenceOrbit();
+        second_ = ReferenceOrbit();
         return outcome == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
     }
     prepared_ = true;
@@ -581,69 +595,79 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
 }
 
 std::size_t PerturbationScene::referenceBytes() const noexcept {
-    return (primary_.points.capacity() + critical_.points.capacity()) * sizeof(OrbitPoint);
+    return (primary_.points.capacity() + critical_.points.capacity() + second_.points.capacity()) *
+           sizeof(OrbitPoint);
 }
 
-complex::EscapeValue PerturbationScene::countAt(long i, long j) const {
-    if (!prepared_)
-        return complex::EscapeValue{};
-    const long ci = std::clamp(i, -kMostIndex, kMostIndex) - centreI_;
-    const long cj = std::clamp(j, -kMostIndex, kMostIndex) - centreJ_;
+bool PerturbationScene::perturb(const ReferenceOrbit& orbit, long refI, long refJ, long i, long j,
+                                bool detect, complex::EscapeValue& result) const {
+    const long ci = std::clamp(i, -kMostIndex, kMostIndex) - refI;
+    const long cj = std::clamp(j, -kMostIndex, kMostIndex) - refJ;
     const ExtFloat offR = ExtFloat(static_cast<double>(ci)) * setup_.dx;
     const ExtFloat offI = ExtFloat(static_cast<double>(cj)) * setup_.dy;
     const EscapeFormula& f = setup_.formula;
     const double bailout = bailoutOf(f.type);
-    const Context ctx{setup_.fixGlitches,
+    const Context ctx{detect,
                       setup_.smooth,
                       &f,
-                      &primary_,
-                      hasCritical_ ? &critical_ : &primary_,
+                      &orbit,
+                      hasCritical_ ? &critical_ : &orbit,
                       f.maxIterations,
                       bailout * (1.0 - 0x1p-40),
                       bailout * (1.0 + 0x1p-40)};
     ExtDiff start;
     Pixel px;
-    complex::EscapeValue result;
-    bool done = false;
     switch (f.type) {
         case kJuliaType:
             start.zr = offR;
             start.zi = offI;
-            done = iteratePixel<QuadraticRule>(ctx, start, px, result);
-            break;
+            return iteratePixel<QuadraticRule>(ctx, start, px, result);
         case kUnityType:
             start.zr = offR;
             start.zi = offI;
-            done = iteratePixel<UnityRule>(ctx, start, px, result);
-            break;
+            return iteratePixel<UnityRule>(ctx, start, px, result);
         case kSpiderType:
             start.ar = offR;
             start.ai = offI;
-            done = iteratePixel<SpiderRule>(ctx, start, px, result);
-            break;
+            return iteratePixel<SpiderRule>(ctx, start, px, result);
         case kManowarType:
             start.ar = offR;
             start.ai = offI;
             px.dcr = offR;
             px.dci = offI;
-            done = iteratePixel<ManowarRule>(ctx, start, px, result);
-            break;
+            return iteratePixel<ManowarRule>(ctx, start, px, result);
         case kPhoenixType:
             start.zr = offR;
             start.zi = offI;
             px.p2 = f.paramImag;
-            done = iteratePixel<PhoenixRule>(ctx, start, px, result);
-            break;
+            return iteratePixel<PhoenixRule>(ctx, start, px, result);
         default:
             px.dcr = offR;
             px.dci = offI;
-            done = iteratePixel<QuadraticRule>(ctx, start, px, result);
-            break;
+            return iteratePixel<QuadraticRule>(ctx, start, px, result);
     }
-    if (done)
+}
+
+complex::EscapeValue PerturbationScene::countAt(long i, long j) const {
+    if (!prepared_)
+        return complex::EscapeValue{};
+    complex::EscapeValue result;
+    const bool detect = setup_.fixGlitches;
+    if (perturb(primary_, centreI_, centreJ_, i, j, detect, result))
         return result;
+    // Spider, Manowar, Phoenix: the iterate came near 0 relative to the reference's.
+    // Often nothing was lost (pixels that settle on a cycle through 0 do so again and
+    // again): the second reference decides without that, or both references agree.
+    if (hasSecond_) {
+        if (perturb(second_, secondI_, secondJ_, i, j, detect, result))
+            return result;
+        complex::EscapeValue other;
+        if (perturb(primary_, centreI_, centreJ_, i, j, false, result) &&
+            perturb(second_, secondI_, secondJ_, i, j, false, other) && other.count == result.count)
+            return result;
+    }
     directPixels_.fetch_add(1, std::memory_order_relaxed);
-    complex::EscapeValue direct = directEscape(f, planeX(i), planeY(j), precision_);
+    complex::EscapeValue direct = directEscape(setup_.formula, planeX(i), planeY(j), precision_);
     if (!setup_.smooth)
         direct.continuous = direct.count;
     return direct;

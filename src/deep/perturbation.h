@@ -52,10 +52,14 @@ struct SceneSetup {
 // - Spider, Manowar, Phoenix: their second value (the moving c, the previous iterate)
 //   does not restart with z, so a rebased difference would be as large as the values
 //   themselves. A pixel whose iterate comes within a thousandth of 0 relative to the
-//   reference's is counted by direct iteration in arbitrary precision instead; at
-//   the end of the reference the pixel continues from the reference's start with the
-//   whole state as its difference (exact for these maps as well: they are autonomous
-//   in the pair of values).
+//   reference's is flagged: it is counted again from a second reference (the pixel a
+//   quarter of the way in from the top-left corner); if flagged there too, it is
+//   accepted only when both references give it the same count without the flag, and
+//   is counted by direct iteration in arbitrary precision otherwise. (Pixels that
+//   settle on a cycle through 0 are flagged again and again and lose nothing; a
+//   glitch depends on the reference and would not agree.) At the end of the reference
+//   the pixel continues from the reference's start with the whole state as its
+//   difference (exact for these maps as well: they are autonomous in the pair).
 //
 // Limits: iteration limits above kMostIterations, pixel steps that are not finite
 // and positive or lie below 2^kLeastSpacingExponent (about 1e-100000), and pictures
@@ -100,6 +104,10 @@ class PerturbationScene {
 
   private:
     explicit PerturbationScene(const SceneSetup& setup);
+    // The pixel perturbed from the orbit of pixel (refI, refJ); false when it must be
+    // counted otherwise.
+    bool perturb(const ReferenceOrbit& orbit, long refI, long refJ, long i, long j, bool detect,
+                 complex::EscapeValue& result) const;
 
     SceneSetup setup_;
     long precision_ = 0;
@@ -108,6 +116,10 @@ class PerturbationScene {
     ReferenceOrbit primary_;
     ReferenceOrbit critical_;
     bool hasCritical_ = false;
+    ReferenceOrbit second_;
+    long secondI_ = 0;
+    long secondJ_ = 0;
+    bool hasSecond_ = false;
     bool prepared_ = false;
     mutable std::atomic<long> directPixels_{0};
 };

@@ -196,6 +196,31 @@ TEST(PerturbationTest, DecidesEscapesAtTheBailout) {
     }
 }
 
+// Phoenix with p2 = 0 and p1 the centre of the period-3 copy of the Mandelbrot set: the
+// pixels of the basins settle on a cycle through 0, so their iterates come near 0
+// again and again, which flags them. Nothing is lost there: the second reference or
+// the agreement of both keeps them out of the slow direct iteration.
+TEST(PerturbationTest, FlaggedPixelsOfTheTypesWithMemoryStayFast) {
+    const EscapeFormula formula{kPhoenixType, -1.7548776662466927, 0.0, 3000};
+    const SceneSetup setup = viewAround(
+        formula,
+        *BigFloat::parse("4.76706627383635002670119085595824068676004734396170014e-2", 300),
+        *BigFloat::parse("9.53413254767270005340238171191648137352009468792340027e-2", 300),
+        power10(-30));
+    auto scene = PerturbationScene::create(setup);
+    ASSERT_EQ(scene->prepare(), PerturbationScene::Prepared::kReady);
+    int inside = 0;
+    for (const auto& [i, j] : samplePixels()) {
+        const int direct =
+            directEscape(formula, scene->planeX(i), scene->planeY(j), scene->precision() + 64)
+                .count;
+        EXPECT_EQ(scene->countAt(i, j).count, direct) << "pixel " << i << ", " << j;
+        inside += direct == formula.maxIterations;
+    }
+    EXPECT_GT(inside, 0);
+    EXPECT_EQ(scene->directPixels(), 0);
+}
+
 // A view 1e-21 wide beside a small copy of the set (period 30, near c = i): the
 // reference at the centre escapes after some 200 steps while the pixels on the copy
 // pass near 0 every 30 steps. Their differences from the reference then carry no
