@@ -1,0 +1,218 @@
+// Deep pictures: the time per pixel iteration of perturbation at views 1e-50, 1e-100,
+// 1e-300 and 1e-1000 wide, beside the double kernel's on a shallow view, and the time of the
+// reference orbit alone. All views are centred on c = i, a point of the Mandelbrot set's
+// edge that has detail at every depth (its orbit 0, i, -1 + i, -i, -1 + i, ... is
+// periodic after two steps), on a picture of 64 x 48 pixels with a limit of 3000.
+//
+// Figures: time_per_iteration (processor time of one pass over the picture divided by
+// the iterations counted in it), and for the reference its time per pass. The
+// perturbation passes count the whole counts only, as the double kernel does.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "complex/escape_kernels.h"
+#include "deep/boundary_point.h"
+#include "deep/perturbation.h"
+
+namespace {
+
+constexpr long kWidth = 64;
+constexpr long kHeight = 48;
+constexpr int kLimit = 3000;
+
+// A view 10^-depth wide around c = i, half a pixel off so that the reference (the
+// centre pixel) is an ordinary point: c = i itself has an orbit of small exact numbers.
+deep::SceneSetup setupAt(long depth) {
+    const deep::ExtFloat width =
+        deep::ExtFloat::fromBig(*deep::BigFloat::parse("1e-" + std::to_string(depth), 128));
+    deep::SceneSetup setup;
+    setup.formula = deep::EscapeFormula{deep::kMandelbrotType, 0.0, 0.0, kLimit};
+    setup.width = kWidth;
+    setup.height = kHeight;
+    setup.dx = width * (1.0 / kWidth);
+    setup.dy = setup.dx;
+    const long precision = deep::precisionFor(setup.dx.exponent());
+    setup.originX =
+        deep::BigFloat(precision, 0.0) - setup.dx.toBig(precision) * (kWidth / 2.0 - 0.5);
+    setup.originY =
+        deep::BigFloat(precision, 1.0) - setup.dy.toBig(precision) * (kHeight / 2.0 - 0.5);
+    return setup;
+}
+
+void perIteration(benchmark::State& state, std::int64_t iterationsPerPass) {
+    // Shown as seconds per iteration with a prefix: "4.5n" is 4.5 ns.
+    state.counters["time_per_iteration"] = benchmark::Counter(
+        static_cast<double>(iterationsPerPass),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["iterations_per_pixel"] =
+        static_cast<double>(iterationsPerPass) / (kWidth * kHeight);
+}
+
+void BM_Perturbation(benchmark::State& state) {
+    auto scene = deep::PerturbationScene::create(setupAt(state.range(0)));
+    if (!scene || scene->prepare() != deep::PerturbationScene::Prepared::kReady) {
+        state.SkipWithError("the scene was refused");
+        return;
+    }
+    std::int64_t iterations = 0;
+    for (auto _ : state) {
+        iterations = 0;
+        for (long j = 0; j < kHeight; ++j)
+            for (long i = 0; i < kWidth; ++i)
+                iterations += scene->countAt(i, j).count;
+        benchmark::DoNotOptimize(iterations);
+    }
+    perIteration(state, iterations);
+    state.counters["direct_pixels"] = static_cast<double>(scene->directPixels());
+}
+// 1e-1000: far beyond double, the differences mostly scaled.
+BENCHMARK(BM_Perturbation)->Arg(50)->Arg(100)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void BM_ReferenceOrbit(benchmark::State& state) {
+    for (auto _ : state) {
+        auto scene = deep::PerturbationScene::create(setupAt(state.range(0)));
+        benchmark::DoNotOptimize(scene->prepare());
+    }
+}
+BENCHMARK(BM_ReferenceOrbit)->Arg(50)->Arg(100)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// The double kernel on the same point at a shallow view (1e-12 wide), its limit
+// raised so that it counts as many iterations per pixel as the 1e-300 view.
+void BM_DoubleKernel(benchmark::State& state) {
+    const double spacing = 1e-12 / kWidth;
+    std::int64_t iterations = 0;
+    for (auto _ : state) {
+        iterations = 0;
+        for (long j = 0; j < kHeight; ++j)
+            for (long i = 0; i < kWidth; ++i)
+                iterations +=
+                    complex::kernels::quadratic(0.0, 0.0, (i - kWidth / 2) * spacing,
+                                                1.0 + (j - kHeight / 2) * spacing, kLimit);
+        benchmark::DoNotOptimize(iterations);
+    }
+    perIteration(state, iterations);
+}
+BENCHMARK(BM_DoubleKernel)->Unit(benchmark::kMillisecond);
+
+// Every type at 1e-100, around a point on the edge of its set (those of
+// scripts/deep-correctness.sh, found by bisection once), beside its own double kernel on
+// a view 1e-12 wide around the same point.
+struct TypeView {
+    deep::EscapeFormula formula;
+    int threshold;
+    double reachX, reachY, escapeX, escapeY;
+};
+const TypeView kTypeViews[] = {
+    {{deep::kMandelbrotType, 0.0, 0.0, 3000}, 2900, -0.1, 0.1, 0.4, 0.65},
+    {{deep::kJuliaType, -0.123, 0.745, 3000}, 2900, 0.0, 0.0, 0.3, 0.6},
+    {{deep::kUnityType, 0.0, 0.0, 3000}, 2900, 0.3, 0.5, 0.4, 0.65},
+    {{deep::kSpiderType, 0.0, 0.0, 3000}, 2900, 0.0, 0.05, 0.3, 0.5},
+    {{deep::kManowarType, 0.0, 0.0, 3000}, 250, -0.34, 0.0, -0.37, 0.02},
+    {{deep::kPhoenixType, -1.0, 0.1, 3000}, 2900, 0.0, 0.0, 0.5, 0.7},
+};
+
+const deep::PlanePoint& edgePoint(std::size_t type) {
+    static std::vector<deep::PlanePoint> found;
+    if (found.empty()) {
+        for (const TypeView& view : kTypeViews) {
+            const long precision = 420;
+            const auto point = deep::findBoundaryPoint(
+                view.formula, view.threshold,
+                {deep::BigFloat(precision, view.reachX), deep::BigFloat(precision, view.reachY)},
+                {deep::BigFloat(precision, view.escapeX), deep::BigFloat(precision, view.escapeY)},
+                345, precision);
+            found.push_back(point ? *point
+                                  : deep::PlanePoint{deep::BigFloat(precision, view.reachX),
+                                                     deep::BigFloat(precision, view.reachY)});
+        }
+    }
+    return found[type];
+}
+
+const char* typeName(std::size_t type) {
+    static const char* const kNames[] = {"Mandelbrot", "Julia",   "Unity",
+                                         "Spider",     "Manowar", "Phoenix"};
+    return kNames[type];
+}
+
+void BM_TypeAt1e100(benchmark::State& state) {
+    const std::size_t type = static_cast<std::size_t>(state.range(0));
+    const deep::PlanePoint& centre = edgePoint(type);
+    deep::SceneSetup setup;
+    setup.formula = kTypeViews[type].formula;
+    setup.width = kWidth;
+    setup.height = kHeight;
+    setup.dx = deep::ExtFloat::fromBig(*deep::BigFloat::parse("1e-100", 128)) * (1.0 / kWidth);
+    setup.dy = setup.dx;
+    setup.originX = centre.x - setup.dx.toBig(420) * (kWidth / 2.0 - 0.5);
+    setup.originY = centre.y - setup.dy.toBig(420) * (kHeight / 2.0 - 0.5);
+    auto scene = deep::PerturbationScene::create(setup);
+    if (!scene || scene->prepare() != deep::PerturbationScene::Prepared::kReady) {
+        state.SkipWithError("the scene was refused");
+        return;
+    }
+    state.SetLabel(typeName(type));
+    std::int64_t iterations = 0;
+    for (auto _ : state) {
+        iterations = 0;
+        for (long j = 0; j < kHeight; ++j)
+            for (long i = 0; i < kWidth; ++i)
+                iterations += scene->countAt(i, j).count;
+        benchmark::DoNotOptimize(iterations);
+    }
+    perIteration(state, iterations);
+    state.counters["direct_pixels"] = static_cast<double>(scene->directPixels());
+}
+BENCHMARK(BM_TypeAt1e100)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
+
+void BM_TypeDoubleKernel(benchmark::State& state) {
+    const std::size_t type = static_cast<std::size_t>(state.range(0));
+    const deep::PlanePoint& centre = edgePoint(type);
+    const double cx = centre.x.toDouble();
+    const double cy = centre.y.toDouble();
+    const deep::EscapeFormula& f = kTypeViews[type].formula;
+    const double spacing = 1e-12 / kWidth;
+    namespace kernels = complex::kernels;
+    state.SetLabel(typeName(type));
+    std::int64_t iterations = 0;
+    for (auto _ : state) {
+        iterations = 0;
+        for (long j = 0; j < kHeight; ++j) {
+            for (long i = 0; i < kWidth; ++i) {
+                const double x = cx + (i - kWidth / 2) * spacing;
+                const double y = cy + (j - kHeight / 2) * spacing;
+                switch (f.type) {
+                    case deep::kJuliaType:
+                        iterations += kernels::quadratic(x, y, f.paramReal, f.paramImag, kLimit);
+                        break;
+                    case deep::kUnityType:
+                        iterations += kernels::unity(x, y, kLimit);
+                        break;
+                    case deep::kSpiderType:
+                        iterations += kernels::spider(f.paramReal, f.paramImag, x, y, kLimit);
+                        break;
+                    case deep::kManowarType:
+                        iterations += kernels::manowar(f.paramReal, f.paramImag, x, y, kLimit);
+                        break;
+                    case deep::kPhoenixType:
+                        iterations += kernels::phoenix(x, y, f.paramReal, f.paramImag, kLimit);
+                        break;
+                    default:
+                        iterations += kernels::quadratic(f.paramReal, f.paramImag, x, y, kLimit);
+                        break;
+                }
+            }
+        }
+        benchmark::DoNotOptimize(iterations);
+    }
+    perIteration(state, iterations);
+}
+BENCHMARK(BM_TypeDoubleKernel)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
