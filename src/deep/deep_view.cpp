@@ -151,10 +151,17 @@ DeepView::DeepView(int width, int height, BigFloat x, BigFloat y, BigFloat spanX
       spanY_(std::move(spanY)) {}
 
 DeepView DeepView::fromViewWindow(const engine::ViewWindow& view) {
-    const BigFloat spacing(64, std::min(view.xscale, view.yscale));
-    const long depthBits =
-        std::min(precisionNeeded(BigFloat(64, view.xmax), BigFloat(64, view.ymax), spacing),
-                 BigFloat::kMostPrecision);
+    // The bits the depth needs, as for any view (the derived scales of a view not yet
+    // computed are left out of it).
+    const double spacing = std::min((view.xmax - view.xmin) / std::max(view.width, 1),
+                                    (view.ymax - view.ymin) / std::max(view.height, 1));
+    const double farX = std::max(std::fabs(view.xmin), std::fabs(view.xmax));
+    const double farY = std::max(std::fabs(view.ymin), std::fabs(view.ymax));
+    const long depthBits = finitePositive(spacing) && std::isfinite(farX) && std::isfinite(farY)
+                               ? std::min(precisionNeeded(BigFloat(64, farX), BigFloat(64, farY),
+                                                          BigFloat(64, spacing)),
+                                          BigFloat::kMostPrecision)
+                               : BigFloat::kLeastPrecision;
     // Enough bits that the centre and extents are exact: the edges come back bit for bit.
     const long precision = std::max(
         {depthBits, exactBitsFor(view.xmin, view.xmax), exactBitsFor(view.ymin, view.ymax)});
@@ -168,18 +175,25 @@ DeepView DeepView::fromViewWindow(const engine::ViewWindow& view) {
     spanX -= BigFloat(precision, view.xmin);
     BigFloat spanY(precision, view.ymax);
     spanY -= BigFloat(precision, view.ymin);
-    return DeepView(view.width, view.height, std::move(x), std::move(y), std::move(spanX),
-                    std::move(spanY));
+    DeepView exact(view.width, view.height, std::move(x), std::move(y), std::move(spanX),
+                   std::move(spanY));
+    if (exact.shallowView())
+        return exact;
+    // A view stored deeper than double resolves takes the form every deep view has.
+    const std::optional<DeepView> deep =
+        make(exact.centreX_, exact.centreY_, exact.spanX_, exact.spanY_, view.width, view.height);
+    return deep ? *deep : exact;
 }
 
 std::optional<DeepView> DeepView::make(const BigFloat& x, const BigFloat& y, BigFloat spanX,
-                                       BigFloat spanY, int width, int height, bool fit) {
+                                       BigFloat spanY, int width, int height) {
     if (width <= 0 || height <= 0 || !x.isFinite() || !y.isFinite() || !spanX.isFinite() ||
         !spanY.isFinite() || spanX.sign() < 0 || spanY.sign() < 0) {
         return std::nullopt;
     }
-    if (fit)
-        fitToProportions(spanX, spanY, width, height);
+    // Fitted always, so that a view read back on a picture of the same size is exactly
+    // the view written.
+    fitToProportions(spanX, spanY, width, height);
     if (compare(spanX, narrowestExtent()) < 0 || compare(spanY, narrowestExtent()) < 0)
         return std::nullopt;
     spanX.setPrecision(kExtentPrecision);
@@ -213,7 +227,7 @@ std::optional<DeepView> DeepView::fromCentre(const BigFloat& x, const BigFloat& 
                                              int width, int height) {
     if (spanX.sign() <= 0 && spanY.sign() <= 0)
         return std::nullopt;
-    return make(x, y, spanX, spanY, width, height, true);
+    return make(x, y, spanX, spanY, width, height);
 }
 
 std::optional<DeepView> DeepView::fromCentreAndWidth(const BigFloat& x, const BigFloat& y,
@@ -223,7 +237,7 @@ std::optional<DeepView> DeepView::fromCentreAndWidth(const BigFloat& x, const Bi
         return std::nullopt;
     const BigFloat planeHeight = withPrecision(planeWidth, kExtentPrecision + 64) *
                                  static_cast<double>(height) / static_cast<double>(width);
-    return make(x, y, planeWidth, planeHeight, width, height, true);
+    return make(x, y, planeWidth, planeHeight, width, height);
 }
 
 BigFloat DeepView::originX() const {
@@ -366,7 +380,7 @@ DeepView DeepView::preciseRect(const BigFloat& x1, const BigFloat& y1, const Big
         return *this;
     const BigFloat x = (withPrecision(left, bits) + right) * 0.5;
     const BigFloat y = (withPrecision(bottom, bits) + top) * 0.5;
-    return orThis(make(x, y, spanX, spanY, width_, height_, true));
+    return orThis(make(x, y, spanX, spanY, width_, height_));
 }
 
 DeepView DeepView::zoomedToPixels(int column1, int row1, int column2, int row2) const {
@@ -387,8 +401,7 @@ DeepView DeepView::scaledAboutCentre(double factor) const {
         if (result.resolvesPixels())
             return fromViewWindow(result);
     }
-    return orThis(
-        make(centreX_, centreY_, spanX_ / factor, spanY_ / factor, width_, height_, false));
+    return orThis(make(centreX_, centreY_, spanX_ / factor, spanY_ / factor, width_, height_));
 }
 
 DeepView DeepView::scaledAbout(const BigFloat& x, const BigFloat& y, double factor) const {
@@ -400,7 +413,7 @@ DeepView DeepView::scaledAbout(const BigFloat& x, const BigFloat& y, double fact
         if (result.resolvesPixels())
             return fromViewWindow(result);
     }
-    return orThis(make(x, y, spanX_ / factor, spanY_ / factor, width_, height_, false));
+    return orThis(make(x, y, spanX_ / factor, spanY_ / factor, width_, height_));
 }
 
 DeepView DeepView::zoomedAtPixel(int column, int row, double factor) const {
@@ -414,8 +427,12 @@ DeepView DeepView::zoomedAtPixel(int column, int row, double factor) const {
     // The new extents, and the centre that puts the point back at its pixel:
     // point = new origin + i * new spacing, new centre = new origin + new extent / 2.
     const long bits = workingPrecision(*this, factor);
-    const BigFloat spanX = withPrecision(spanX_, bits) / factor;
-    const BigFloat spanY = withPrecision(spanY_, bits) / factor;
+    BigFloat spanX = withPrecision(spanX_, bits) / factor;
+    BigFloat spanY = withPrecision(spanY_, bits) / factor;
+    // Fitted before the centre is placed, so the point stays where it is.
+    fitToProportions(spanX, spanY, width_, height_);
+    spanX.setPrecision(kExtentPrecision);
+    spanY.setPrecision(kExtentPrecision);
     const double i = static_cast<double>(column);
     const double j = static_cast<double>(height_) - 2.0 - static_cast<double>(row);
     BigFloat x = withPrecision(planeX(column), bits);
@@ -424,7 +441,7 @@ DeepView DeepView::zoomedAtPixel(int column, int row, double factor) const {
     BigFloat y = withPrecision(planeY(row), bits);
     y -= spanY / static_cast<double>(height_) * j;
     y += spanY * 0.5;
-    return orThis(make(x, y, spanX, spanY, width_, height_, false));
+    return orThis(make(x, y, spanX, spanY, width_, height_));
 }
 
 DeepView DeepView::pannedByPixels(double columns, double rows) const {
@@ -441,7 +458,7 @@ DeepView DeepView::pannedByPixels(double columns, double rows) const {
     x += withPrecision(spacingX(), bits) * columns;
     BigFloat y = withPrecision(centreY_, bits);
     y -= withPrecision(spacingY(), bits) * rows;
-    return orThis(make(x, y, spanX_, spanY_, width_, height_, false));
+    return orThis(make(x, y, spanX_, spanY_, width_, height_));
 }
 
 std::optional<DeepView> DeepView::resizedTo(int newWidth, int newHeight) const {
@@ -459,7 +476,7 @@ std::optional<DeepView> DeepView::resizedTo(int newWidth, int newHeight) const {
         withPrecision(spanX_, bits) * static_cast<double>(newWidth) / static_cast<double>(width_);
     const BigFloat spanY =
         withPrecision(spanY_, bits) * static_cast<double>(newHeight) / static_cast<double>(height_);
-    return make(centreX_, centreY_, spanX, spanY, newWidth, newHeight, false);
+    return make(centreX_, centreY_, spanX, spanY, newWidth, newHeight);
 }
 
 bool DeepView::same(const DeepView& a, const DeepView& b) {

@@ -94,7 +94,7 @@ class DeepView {
     // The one door for new views: fits, chooses the precision, rounds a view double
     // resolves back to that ViewWindow, refuses what is unusable.
     static std::optional<DeepView> make(const BigFloat& x, const BigFloat& y, BigFloat spanX,
-                                        BigFloat spanY, int width, int height, bool fit);
+                                        BigFloat spanY, int width, int height);
     // withPlaneRect without the attempt in double precision.
     DeepView preciseRect(const BigFloat& x1, const BigFloat& y1, const BigFloat& x2,
                          const BigFloat& y2) const;
