@@ -317,6 +317,21 @@ TEST(DeepViewTest, ParameterStringsCarryDeepViewsAndOldStringsStayAsTheyAre) {
             EXPECT_NEAR((wide->spanX() / view.spanX()).toDouble(), 480.0 / 240.0, 1e-15);
         }
     }
+    // Views that became deep from a shallow view whose edges were rounded (far from the
+    // origin the rounding is a large share of the width) read back exactly too.
+    for (const double far : {2.1474836487e10, -3.0, 1e-3}) {
+        const DeepView shallow =
+            DeepView::fromViewWindow(viewOf(53, 46, far, 40.149, far + 1e-3, 40.149 + 1e-3));
+        for (const DeepView& view : {shallow.zoomedAtPixel(26, 1, 3.0),
+                                     shallow.zoomedAtPixel(26, 1, 1e9).pannedByPixels(-5, 2),
+                                     shallow.zoomedAtPixel(0, 45, 1e12).scaledAboutCentre(0.6)}) {
+            if (!view.isDeep())
+                continue;
+            const auto back = readDeepViewField(classic + deepViewField(view), 53, 46);
+            ASSERT_TRUE(back) << far;
+            EXPECT_TRUE(DeepView::same(*back, view)) << far;
+        }
+    }
     // Old strings and damaged fields: nothing deep is read, and nothing crashes.
     const std::string good = ",deep:200:-0.75:0.1:1e-40:1.1e-40";
     ASSERT_TRUE(readDeepViewField(classic + good, 240, 268));
