@@ -194,7 +194,9 @@ std::optional<DeepView> DeepView::make(const BigFloat& x, const BigFloat& y, Big
     // Fitted always, so that a view read back on a picture of the same size is exactly
     // the view written.
     fitToProportions(spanX, spanY, width, height);
-    if (compare(spanX, narrowestExtent()) < 0 || compare(spanY, narrowestExtent()) < 0)
+    // The narrowest limit is on the longer side, so that a width the text accepts makes
+    // a view on pictures of any shape.
+    if (compare(spanX, narrowestExtent()) < 0 && compare(spanY, narrowestExtent()) < 0)
         return std::nullopt;
     spanX.setPrecision(kExtentPrecision);
     spanY.setPrecision(kExtentPrecision);
@@ -677,8 +679,14 @@ std::string exactText(const BigFloat& value) {
     // Enough digits for any number of this precision.
     const long most =
         2 + static_cast<long>(std::ceil(static_cast<double>(precision) * std::log10(2.0)));
+    // Galloping up from a double's digits first: a centre typed with few digits is
+    // found without formatting the tens of thousands a deep precision allows.
     long low = 1;
-    long high = most;
+    long high = std::min(17L, most);
+    while (high < most && !readsBack(formatDigits(value, high))) {
+        low = high + 1;
+        high = std::min(2 * high, most);
+    }
     while (low < high) {
         const long middle = low + (high - low) / 2;
         if (readsBack(formatDigits(value, middle)))

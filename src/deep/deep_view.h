@@ -24,7 +24,7 @@ namespace deep {
 // leave the view as it is, as ViewWindow does.
 class DeepView {
   public:
-    // The narrowest plane width (and height) a view may have.
+    // The narrowest plane extent a view may have on its longer side.
     static constexpr std::string_view kNarrowestExtent = "1e-100000";
 
     // Exactly the rectangle and picture size of view.

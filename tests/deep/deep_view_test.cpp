@@ -286,7 +286,15 @@ TEST(DeepViewTest, BadTextIsRefusedWithAMessage) {
         EXPECT_NE(result.error.find(c.message), std::string::npos)
             << c.centre << " " << c.width << ": " << result.error;
     }
-    EXPECT_TRUE(parseCentreAndWidth("0,0", "1e-100000").value);
+    // The narrowest width accepted makes a view on pictures of every shape.
+    const auto narrowest = parseCentreAndWidth("-0.75,0.1", "1e-100000").value;
+    ASSERT_TRUE(narrowest);
+    for (const auto& [w, h] : {std::pair{1920, 1080}, std::pair{1080, 1920}, std::pair{1, 1}}) {
+        const auto view =
+            DeepView::fromCentreAndWidth(narrowest->x, narrowest->y, narrowest->width, w, h);
+        ASSERT_TRUE(view) << w << "x" << h;
+        EXPECT_TRUE(DeepView::same(view->zoomedAtPixel(1, 1, 2.0), *view));  // none narrower
+    }
     // Any length of digits is taken.
     const std::string longCentre = "-0.7" + std::string(5000, '3') + ",0.1";
     EXPECT_TRUE(parseCentreAndWidth(longCentre, "1e-30").value);
