@@ -17,7 +17,9 @@ namespace deep {
 // from (its edges are doubles), and every operation on it is the ViewWindow operation,
 // so shallow views behave exactly as they always did. Only where the ViewWindow result
 // could no longer tell neighbouring pixels apart does the operation work in BigFloat;
-// a result that double can resolve again is rounded back to a ViewWindow.
+// a result that double can resolve again is rounded back to a ViewWindow. Deep views
+// keep their extents to 64 bits (only their ratio to the pixels matters) and always
+// have the picture's proportions up to a share of 2^-48.
 //
 // Operations that cannot give a usable view (a factor of zero or less, a width below
 // the narrowest supported, more precision than supported, an extent double overflows)
@@ -27,7 +29,9 @@ class DeepView {
     // The narrowest plane extent a view may have on its longer side.
     static constexpr std::string_view kNarrowestExtent = "1e-100000";
 
-    // Exactly the rectangle and picture size of view.
+    // Exactly the rectangle and picture size of view. A view stored deeper than double
+    // resolves gets the form every deep view has: fitted to the proportions, with the
+    // precision its depth needs.
     static DeepView fromViewWindow(const engine::ViewWindow& view);
     // A view centred on (x, y) spanX wide and spanY high, widened to the picture's
     // proportions as ViewWindow::setRect widens a rectangle (it only grows). nullopt
