@@ -287,14 +287,25 @@ engine::ViewWindow DeepView::nearestShallowView() const {
         return *view;
     const double x = centreX_.toDouble();
     const double y = centreY_.toDouble();
-    double halfWidth = std::max((spanX_ * 0.5).toDouble(), std::numeric_limits<double>::min());
-    double halfHeight = std::max((spanY_ * 0.5).toDouble(), std::numeric_limits<double>::min());
+    // The picture's proportions from the start: a rectangle that has them is set
+    // again unchanged, so an older reader opens exactly this view. Below double's
+    // normal range the search starts at its smallest normal number.
+    double halfWidth = (spanX_ * 0.5).toDouble();
+    if (!(halfWidth >= std::numeric_limits<double>::min()))
+        halfWidth = std::numeric_limits<double>::min() * width_;
+    double halfHeight = halfWidth * height_ / width_;
     // Each doubling widens the view; a few thousand reach any double's spacing.
     for (int i = 0; i < 4200; ++i) {
-        const engine::ViewWindow view = viewFromEdges(
-            width_, height_, x - halfWidth, y - halfHeight, x + halfWidth, y + halfHeight);
-        if (shallowAndResolved(view))
-            return view;
+        const engine::ViewWindow raw = viewFromEdges(width_, height_, x - halfWidth, y - halfHeight,
+                                                     x + halfWidth, y + halfHeight);
+        if (shallowAndResolved(raw)) {
+            // As setRect leaves it, which is what a reader of the rectangle gets.
+            engine::ViewWindow view(true);
+            view.setScreenSize(width_, height_);
+            view.setRect(raw.xmin, raw.ymin, raw.xmax, raw.ymax);
+            if (shallowAndResolved(view))
+                return view;
+        }
         if (!std::isfinite(halfWidth) || !std::isfinite(halfHeight))
             break;
         halfWidth *= 2.0;
