@@ -12,7 +12,9 @@ namespace {
 
 void exercise(const deep::DeepView& view) {
     const deep::DeepView zoomed = view.zoomedAtPixel(view.width() / 2, 1, 3.0);
-    const deep::DeepView panned = zoomed.pannedByPixels(-5, 2).scaledAboutCentre(0.6);
+    const deep::DeepView panned =
+        zoomed.pannedByPixels(-5, 2).scaledAboutCentre(0.6).centredOnPixel(0, 0).pannedByShare(
+            0.125, -0.125);
     for (const deep::DeepView* v : {&view, &zoomed, &panned}) {
         const std::string field = deep::deepViewField(*v);
         if (field.empty()) {

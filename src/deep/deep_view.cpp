@@ -474,6 +474,33 @@ DeepView DeepView::pannedByPixels(double columns, double rows) const {
     return orThis(make(x, y, spanX_, spanY_, width_, height_));
 }
 
+DeepView DeepView::pannedByShare(double shareX, double shareY) const {
+    if (!std::isfinite(shareX) || !std::isfinite(shareY))
+        return *this;
+    if (const auto view = shallowView()) {
+        const engine::ViewWindow result =
+            view->panned(shareX * view->xrange, shareY * view->yrange);
+        if (result.resolvesPixels())
+            return fromViewWindow(result);
+    }
+    const long bits = precision() + 64;
+    BigFloat x = withPrecision(centreX_, bits);
+    x += withPrecision(spanX_, bits) * shareX;
+    BigFloat y = withPrecision(centreY_, bits);
+    y += withPrecision(spanY_, bits) * shareY;
+    return orThis(make(x, y, spanX_, spanY_, width_, height_));
+}
+
+DeepView DeepView::centredOnPixel(int column, int row) const {
+    if (const auto view = shallowView()) {
+        const engine::ViewWindow result =
+            view->panned(view->planeX(column) - view->xcenter, view->planeY(row) - view->ycenter);
+        if (result.resolvesPixels())
+            return fromViewWindow(result);
+    }
+    return orThis(make(planeX(column), planeY(row), spanX_, spanY_, width_, height_));
+}
+
 std::optional<DeepView> DeepView::resizedTo(int newWidth, int newHeight) const {
     if (newWidth <= 0 || newHeight <= 0)
         return std::nullopt;

@@ -88,6 +88,11 @@ class DeepView {
     // The same scale moved so that what was at pixel (c + columns, r + rows) is at
     // (c, r): positive columns look right, positive rows look down.
     DeepView pannedByPixels(double columns, double rows) const;
+    // The same scale moved by shares of the plane extents (the arrow keys move by an
+    // eighth): positive x looks right, positive y looks up.
+    DeepView pannedByShare(double shareX, double shareY) const;
+    // The same scale centred on the plane point of pixel (column, row).
+    DeepView centredOnPixel(int column, int row) const;
     // The same centre and scale on a picture of another size; nullopt when unusable.
     std::optional<DeepView> resizedTo(int newWidth, int newHeight) const;
 

@@ -82,6 +82,9 @@ TEST(DeepViewTest, ViewsDoubleHoldsConvertExactlyAndZoomAsViewWindowDoes) {
             {deep.pannedByPixels(30, -8), view.panned(30 * view.xscale, 8 * view.yscale)},
             {deep.zoomedToPixels(0, 0, column, row),
              view.withRect(view.planeX(0), view.planeY(0), view.planeX(column), view.planeY(row))},
+            {deep.pannedByShare(0.125, -0.125), view.panned(view.xrange / 8.0, -view.yrange / 8.0)},
+            {deep.centredOnPixel(column, row),
+             view.panned(view.planeX(column) - view.xcenter, view.planeY(row) - view.ycenter)},
             {deep.zoomedAtPixel(column, row, 0.0), view},
         };
         for (const auto& [deepResult, expected] : operations) {
@@ -138,6 +141,12 @@ TEST(DeepViewTest, DeepZoomsKeepThePointUnderThePointer) {
         const DeepView panned = start->pannedByPixels(7, -3);
         EXPECT_NEAR(columnOf(panned, start->planeX(17)), 10.0, 1e-3) << depth;
         EXPECT_NEAR(rowOf(panned, start->planeY(20)), 23.0, 1e-3) << depth;
+        // Arrow keys move by an eighth; a double click centres on its pixel.
+        const DeepView right = start->pannedByShare(0.125, 0.0);
+        EXPECT_NEAR(columnOf(right, start->planeX(100)), 100.0 - 641.0 / 8.0, 1e-3) << depth;
+        const DeepView centred = start->centredOnPixel(17, 400);
+        EXPECT_EQ(centred.centreX(), start->planeX(17)) << depth;
+        EXPECT_NEAR(rowOf(centred, start->planeY(400)), 238.0, 1e-3) << depth;
         // The selection shows the selected pixels, widened to the proportions.
         const DeepView selected = start->zoomedToPixels(300, 200, 364, 232);
         EXPECT_NEAR(columnOf(selected, start->planeX(300)), 0.0, 1e-3) << depth;
