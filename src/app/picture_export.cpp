@@ -138,6 +138,10 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
         }
         if (request.colouring)
             escape->setColouring(*request.colouring);
+        if (request.view && request.view->width == request.width &&
+            request.view->height == request.height) {
+            fractal.view = *request.view;
+        }
     }
     if (!sink.begin(request.width, request.height, fractal.type, fractal.parameterString()))
         return outcomeOf(false, control, sink);

@@ -43,6 +43,9 @@ struct ExportRequest {
     // Escape-time types: a colouring (kBands, kSmooth) that replaces the one the
     // parameter string carries.
     std::optional<int> colouring;
+    // Escape-time types: a view (of width x height pixels) that replaces the one the
+    // parameter string carries.
+    std::optional<engine::ViewWindow> view;
 };
 
 // Why a picture of this type and size cannot be exported (one line, no file named);

@@ -12,6 +12,7 @@
 
 #include "app/factory.h"
 #include "bmp_builder.h"
+#include "deep/deep_view.h"
 #include "engine/test_fractal.h"
 #include "persist/bitmap_file.h"
 #include "platform/c_format.h"
@@ -519,6 +520,51 @@ std::string pictureWithView(const TempFolder& folder, const std::string& name, i
     file += std::string(static_cast<std::size_t>(persist::pictureRowSize(w)) * h, '\x40');
     file += bmp_test::bytes({5, 0, 0, 0}) + utf16le(platform::toUtf16(view) + u'\0');
     return folder.write(name, file);
+}
+
+// A deep view's parameter string travels whole in both formats up to the length the
+// readers take; a longer one is refused whole, never cut.
+TEST(PictureFile, DeepViewParameterStringsTravelWhole) {
+    const TempFolder folder;
+    const std::string classic = "-0.75,0.1,-0.75,0.1,500,0,0,0,0,100";
+    struct Case {
+        const char* width;
+        bool fits;
+    };
+    const Case cases[] = {{"1e-300", true}, {"1e-30000", true}, {"1e-40000", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        const auto text = deep::parseCentreAndWidth("-0.75,0.1", c.width).value;
+        ASSERT_TRUE(text);
+        // A zoom at a pixel gives the centre every digit its precision holds.
+        const deep::DeepView view =
+            deep::DeepView::fromCentreAndWidth(text->x, text->y, text->width, 12, 10)
+                ->zoomedAtPixel(1, 2, 1.25);
+        const std::string params = classic + deep::deepViewField(view);
+        const std::string bmp = pictureWithView(folder, "deep.bmp", 12, 10, params);
+        const std::string png = folder.file("deep.png");
+        {
+            platform::Bitmap pixels(12, 10);
+            std::FILE* file = std::fopen(png.c_str(), "wb");
+            ASSERT_NE(file, nullptr);
+            EXPECT_TRUE(persist::writePicturePng(file, pixels, 12, 10, 5, params));
+            std::fclose(file);
+        }
+        for (const std::string& path : {bmp, png}) {
+            const persist::PictureFile read =
+                persist::readPictureFile(path, engine::kMaxParameterUnits, 0, 0);
+            ASSERT_TRUE(read.image.ok()) << read.image.error;
+            if (!c.fits) {
+                EXPECT_GT(params.size(), static_cast<std::size_t>(engine::kMaxParameterUnits));
+                EXPECT_EQ(read.params, "");
+                continue;
+            }
+            EXPECT_EQ(read.params, params);
+            const auto back = deep::readDeepViewField(read.params, 12, 10);
+            ASSERT_TRUE(back);
+            EXPECT_TRUE(deep::DeepView::same(*back, view));
+        }
+    }
 }
 
 TEST(PictureFile, AnimatedOpeningEndsWithTheNewPicture) {

@@ -245,6 +245,60 @@ TEST_F(RenderTool, RefusesBadArgumentsWithExitCode2) {
     }
 }
 
+// --center RE,IM --width W replace the view of the parameters or the defaults; a view
+// deeper than double resolves is refused until the deep-zoom engine renders it.
+TEST_F(RenderTool, CenterAndWidthGiveTheView) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* message;  // in stderr
+    };
+    const std::string bmp = folder.file("v.bmp");
+    const std::string png = folder.file("v.png");
+    const std::string from = folder.file("from.bmp");
+    ASSERT_EQ(render(folder, {"--type", "Julia", "--size", "60x40", from}).exitCode, 0);
+    const std::string julia = "-0.1000000000000000000000000000000000000001,0.65";
+    const Case cases[] = {
+        {{"--type", "Julia", "--size", "60x40", "--center", julia, "--width", "0.002", bmp}, 0, ""},
+        {{"--type", "Julia", "--size", "60x40", "--center", julia, "--width", "0.002", png}, 0, ""},
+        {{"--from", from, "--center", julia, "--width", "0.002", bmp}, 0, ""},
+        {{"--size", "60x40", "--center", "-0.75,0.1", "--width", "1e-30", bmp},
+         1,
+         "deeper than double precision"},
+        {{"--center", "0,0", bmp}, 2, "--center and --width go together"},
+        {{"--width", "1", bmp}, 2, "--center and --width go together"},
+        {{"--center", "0,0", "--width", "0", bmp}, 2, "bad view: The width must be greater"},
+        {{"--center", "0,0", "--width", "-1", bmp}, 2, "greater than zero"},
+        {{"--center", "0,0", "--width", "nan", bmp}, 2, "not a decimal number"},
+        {{"--center", "0,0", "--width", "1e-100001", bmp}, 2, "below 1e-100000"},
+        {{"--center", "0;0", "--width", "1", bmp}, 2, "RE,IM"},
+        {{"--center", "x,0", "--width", "1", bmp}, 2, "real part is not a decimal number"},
+        {{"--center", "0,0", "--center", "0,0", "--width", "1", bmp}, 2, "--center given twice"},
+        {{"--type", "Hopalong", "--center", "0,0", "--width", "1", bmp}, 2, "escape-time types"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.arguments));
+        std::filesystem::remove(bmp);
+        std::filesystem::remove(png);
+        const ToolRun run = render(folder, c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        const std::string output = c.arguments.back();
+        EXPECT_EQ(std::filesystem::exists(output), c.exitCode == 0);
+        if (c.exitCode != 0)
+            continue;
+        const persist::PictureFile file =
+            persist::readPictureFile(output, engine::kMaxParameterUnits, 0, 0);
+        ASSERT_TRUE(file.image.ok()) << file.image.error;
+        double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        ASSERT_EQ(platform::cscan(file.params, "%lf,%lf,%lf,%lf", &x1, &y1, &x2, &y2), 4);
+        EXPECT_NEAR((x1 + x2) / 2, -0.1, 1e-15);
+        EXPECT_NEAR((y1 + y2) / 2, 0.65, 1e-15);
+        EXPECT_NEAR(x2 - x1, 0.002, 1e-15);
+        EXPECT_NEAR((y2 - y1) / (x2 - x1), 40.0 / 60.0, 1e-12);
+    }
+}
+
 TEST_F(RenderTool, RefusesUnusableFilesWithOneLineAndExitCode1) {
     const std::string fifo = folder.file("pipe.bmp");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

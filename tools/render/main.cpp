@@ -12,6 +12,7 @@
 #include "app/factory.h"
 #include "app/picture_export.h"
 #include "complex/complex_fractal.h"
+#include "deep/deep_view.h"
 #include "engine/color_table.h"
 #include "engine/fractal.h"
 #include "engine/settings_key.h"
@@ -42,6 +43,8 @@ struct Job {
     int width = kDefaultWidth;
     int height = kDefaultHeight;
     std::optional<std::string> params;
+    // The view of --center and --width, at the picture's size.
+    std::optional<engine::ViewWindow> view;
 };
 
 // Each step below returns an empty text on success, or the one-line reason why a
@@ -64,6 +67,27 @@ Problem readPictureJob(const std::string& path, Job& job) {
         return path + ": the picture carries no parameter string";
     job.type = type;
     job.params = params;
+    return {};
+}
+
+// The view --center and --width give, on the job's picture. A view double precision
+// cannot resolve waits for the deep-zoom engine.
+Problem viewOfJob(const render::RenderOptions& options, Job& job) {
+    if (!options.view)
+        return {};
+    if (engine::isOrbitType(job.type))
+        return "--center and --width apply to escape-time types only";
+    const std::string size = std::to_string(job.width) + "x" + std::to_string(job.height);
+    const std::optional<deep::DeepView> view = deep::DeepView::fromCentreAndWidth(
+        options.view->x, options.view->y, options.view->width, job.width, job.height);
+    if (!view)
+        return "the view of --center and --width does not fit a " + size + " picture";
+    const std::optional<engine::ViewWindow> shallow = view->shallowView();
+    if (!shallow) {
+        return "the view of --center and --width is deeper than double precision resolves on a " +
+               size + " picture; such views cannot be rendered yet";
+    }
+    job.view = *shallow;
     return {};
 }
 
@@ -91,7 +115,7 @@ Problem makeJob(const render::RenderOptions& options, Job& job) {
         if (const auto problem = app::exportSizeProblem(job.type, job.width, job.height))
             return *problem;
     }
-    return {};
+    return viewOfJob(options, job);
 }
 
 // Refuses a palette file that yields no colour, rather than falling back quietly.
@@ -113,12 +137,15 @@ Problem ensurePalette(engine::Fractal& fractal, const std::string& path) {
     return {};
 }
 
-// The stored parameters (or the type's defaults), then the colouring asked for, which
-// overrides the one the parameters carry; then the one run.
-void startRun(engine::Fractal& fractal, std::optional<int> colouring) {
+// The stored parameters (or the type's defaults), then the view and colouring asked
+// for, which override the ones the parameters carry; then the one run.
+void startRun(engine::Fractal& fractal, const std::optional<engine::ViewWindow>& view,
+              std::optional<int> colouring) {
     {
         engine::TakingOverScope noRunYet(fractal);
         fractal.startFromSettings();
+        if (view)
+            fractal.view = *view;
         if (auto* escapeTime = dynamic_cast<complex::ComplexFractal*>(&fractal);
             escapeTime != nullptr && colouring) {
             escapeTime->setColouring(*colouring);
@@ -158,6 +185,7 @@ Problem exportPng(const Job& job, const render::RenderOptions& options) {
     request.height = job.height;
     request.orbitPoints = options.points;
     request.colouring = options.colouring;
+    request.view = job.view;
     if (options.palette) {
         engine::ColorTable colors;
         const int count = colors.loadFile(*options.palette, kMaxPaletteEntries);
@@ -210,7 +238,7 @@ Problem renderPicture(const render::RenderOptions& options) {
         return problem;
     // Every core unless told otherwise (orbit types always use one).
     fractal->setThreadLimit(options.threads);
-    startRun(*fractal, options.colouring);
+    startRun(*fractal, job.view, options.colouring);
     runToEnd(*fractal, options.points);
 
     // A pipe or a device (/dev/null, /dev/stdout) is written into as any tool would.

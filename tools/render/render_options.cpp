@@ -66,9 +66,13 @@ bool sizeAllowed(int width, int height) {
 
 const char* usageText() {
     return "usage: corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
-           "[--palette FILE] [--points N] [--colouring bands|smooth] [--threads N] OUTPUT\n"
+           "[--palette FILE] [--points N] [--colouring bands|smooth] [--threads N]\n"
+           "                      [--center RE,IM --width W] OUTPUT\n"
            "       corvane-render --from PICTURE [--size WxH] [--palette FILE] "
-           "[--points N] [--colouring bands|smooth] [--threads N] OUTPUT\n"
+           "[--points N] [--colouring bands|smooth] [--threads N]\n"
+           "                      [--center RE,IM --width W] OUTPUT\n"
+           "--center and --width give an escape-time view by its centre and plane width, in\n"
+           "decimal text of any length.\n"
            "PICTURE may be a bitmap or a PNG picture. An OUTPUT name ending in .png writes a PNG\n"
            "picture computed in bands and written as it goes: escape-time pictures up to\n"
            "65536x65536, orbit pictures up to 268435456 pixels.\n";
@@ -85,6 +89,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     bool optionsEnded = false;
     bool sizeGiven = false;
     bool pointsGiven = false;
+    std::optional<std::string> centre;
+    std::optional<std::string> planeWidth;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (optionsEnded || argument.empty() || argument.front() != '-' || argument == "-") {
@@ -102,7 +108,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         const bool known = argument == "--type" || argument == "--size" || argument == "--params" ||
                            argument == "--palette" || argument == "--points" ||
                            argument == "--from" || argument == "--colouring" ||
-                           argument == "--threads";
+                           argument == "--threads" || argument == "--center" ||
+                           argument == "--width";
         if (!known)
             return fail("unknown option " + argument);
         if (i + 1 >= arguments.size())
@@ -164,11 +171,29 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                 return fail("bad number of threads " + value + " (1 to " +
                             std::to_string(kMaxThreads) + ")");
             options.threads = static_cast<int>(n);
+        } else if (argument == "--center") {
+            if (centre)
+                return fail("--center given twice");
+            centre = value;
+        } else if (argument == "--width") {
+            if (planeWidth)
+                return fail("--width given twice");
+            planeWidth = value;
         } else {
             if (options.from)
                 return fail("--from given twice");
             options.from = value;
         }
+    }
+    if (centre.has_value() != planeWidth.has_value())
+        return fail("--center and --width go together");
+    if (centre) {
+        deep::ViewTextResult view = deep::parseCentreAndWidth(*centre, *planeWidth);
+        if (!view.value)
+            return fail("bad view: " + view.error);
+        options.view = std::move(view.value);
+        if (options.type && engine::isOrbitType(*options.type))
+            return fail("--center and --width apply to escape-time types only");
     }
     if (options.from && (options.type || options.params)) {
         return fail("--from takes the type and the parameters from the picture");

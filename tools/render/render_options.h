@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "deep/deep_view.h"
+
 namespace render {
 
 // What the command line asks for.
@@ -18,6 +20,8 @@ struct RenderOptions {
     std::optional<std::string> from;     // --from
     std::optional<int> colouring;        // --colouring bands|smooth, escape-time types
     std::optional<int> threads;          // --threads, escape-time types; default all cores
+    // --center RE,IM --width W, escape-time types: replaces the view of the parameters.
+    std::optional<deep::CentreAndWidth> view;
     std::string output;
 };
 
