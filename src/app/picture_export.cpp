@@ -140,7 +140,7 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
             escape->setColouring(*request.colouring);
         if (request.view && request.view->width == request.width &&
             request.view->height == request.height) {
-            fractal.view = *request.view;
+            fractal.setView(*request.view);
         }
     }
     if (!sink.begin(request.width, request.height, fractal.type, fractal.parameterString()))

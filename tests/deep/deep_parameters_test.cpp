@@ -21,8 +21,8 @@ TEST(DeepParametersTest, TodaysReaderOpensTheNearbyShallowViewAndKeepsTheOtherFi
             const DeepView deep = *DeepView::fromCentreAndWidth(
                 text.value->x, text.value->y, text.value->width, writer->width, writer->height);
             ASSERT_TRUE(deep.isDeep());
-            writer->view = deep.nearestShallowView();
-            writer->maxIterations = 4321;
+            writer->setView(deep.nearestShallowView());
+            writer->setMaxIterations(4321);
             writer->setColouring(colouring);
             const std::string stored = writer->parameterString() + deepViewField(deep);
 
@@ -32,9 +32,9 @@ TEST(DeepParametersTest, TodaysReaderOpensTheNearbyShallowViewAndKeepsTheOtherFi
                 engine::TakingOverScope noRun(*reader);
                 ASSERT_TRUE(reader->loadParameters());
             }
-            EXPECT_TRUE(engine::ViewWindow::sameView(reader->view, writer->view));
-            EXPECT_TRUE(reader->view.resolvesPixels());
-            EXPECT_EQ(reader->maxIterations, 4321);
+            EXPECT_TRUE(engine::ViewWindow::sameView(reader->view(), writer->view()));
+            EXPECT_TRUE(reader->view().resolvesPixels());
+            EXPECT_EQ(reader->maxIterations(), 4321);
             EXPECT_EQ(reader->colouring.load(), colouring);
             const auto back = readDeepViewField(stored, reader->width, reader->height);
             ASSERT_TRUE(back);

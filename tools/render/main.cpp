@@ -145,7 +145,7 @@ void startRun(engine::Fractal& fractal, const std::optional<engine::ViewWindow>&
         engine::TakingOverScope noRunYet(fractal);
         fractal.startFromSettings();
         if (view)
-            fractal.view = *view;
+            fractal.setView(*view);
         if (auto* escapeTime = dynamic_cast<complex::ComplexFractal*>(&fractal);
             escapeTime != nullptr && colouring) {
             escapeTime->setColouring(*colouring);
