@@ -294,6 +294,16 @@ void MainWindow::showTooDeepMessage() {
                        std::string(platform::loadString(platform::kStringTooDeep)));
 }
 
+void MainWindow::showZoomRefusedMessage() {
+    const engine::Fractal* fractal = currentFractal();
+    if (fractal == nullptr || !fractal->computesDeepViews()) {
+        showTooDeepMessage();
+        return;
+    }
+    shell_.showMessage(std::string(platform::loadString(platform::kStringWindowTitle)),
+                       std::string(platform::loadString(platform::kStringDeepestView)));
+}
+
 void MainWindow::reportStoreProblems() {
     // Once the window is closed there is nobody left to tell.
     if (closed_)
@@ -368,13 +378,9 @@ std::intptr_t MainWindow::onStylusUp(std::uintptr_t wParam, std::intptr_t lParam
         std::abs(dragPoint_.y - anchorPoint_.y) < kMinimumSelection) {
         window_.invalidate(nullptr, false);
     } else {
-        const engine::ViewWindow& view = fractal->view();
-        const double x1 = view.planeX(anchorPoint_.x);
-        const double y1 = view.planeY(anchorPoint_.y);
-        const double x2 = view.planeX(dragPoint_.x);
-        const double y2 = view.planeY(dragPoint_.y);
-        if (!refuseTooDeep(*fractal, view.withRect(x1, y1, x2, y2)))
-            fractal->zoomToRect(x1, y1, x2, y2, true);
+        if (!fractal->zoomToPixels(anchorPoint_.x, anchorPoint_.y, dragPoint_.x, dragPoint_.y,
+                                   true))
+            showZoomRefusedMessage();
     }
     selecting_ = false;
     dragging_ = false;

@@ -90,6 +90,7 @@ class MainWindow {
     bool navigateByKey(unsigned key, engine::Fractal& fractal);
     // One step of a run of steps; the run ends once the wheel and keys rest.
     void stepView(engine::Fractal& fractal, const engine::ViewWindow& target);
+    void stepView(engine::Fractal& fractal, const deep::DeepView& target);
     void zoomAtCentre(engine::Fractal& fractal, double factor);
     void panByEighths(engine::Fractal& fractal, int right, int up);
     // Ends a run of steps or a pan: computes the view reached.
@@ -126,6 +127,9 @@ class MainWindow {
     // precision resolves; true when the zoom is refused.
     bool refuseTooDeep(const engine::Fractal& fractal, const engine::ViewWindow& target);
     void showTooDeepMessage();
+    // Why a zoom of the view went no further: double's depth, or for a type that
+    // computes deep views the narrowest view that can be stored.
+    void showZoomRefusedMessage();
     // Tells the user about each new problem of the settings store (a file it cannot
     // read or write) once; the program goes on with the settings in memory.
     void reportStoreProblems();

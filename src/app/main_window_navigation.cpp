@@ -45,6 +45,17 @@ void MainWindow::stepView(engine::Fractal& fractal, const engine::ViewWindow& ta
     window_.setTimer(kNavigationTimerId, kStepRestMs);
 }
 
+void MainWindow::stepView(engine::Fractal& fractal, const deep::DeepView& target) {
+    if (!fractal.inViewGesture()) {
+        fractal.beginViewGesture();
+        stepping_ = true;
+        stepRefused_ = false;
+    }
+    if (!fractal.stepViewGesture(target))
+        stepRefused_ = true;
+    window_.setTimer(kNavigationTimerId, kStepRestMs);
+}
+
 void MainWindow::finishNavigation() {
     window_.killTimer(kNavigationTimerId);
     const bool refused = std::exchange(stepRefused_, false);
@@ -57,7 +68,7 @@ void MainWindow::finishNavigation() {
     // Told once for the whole run, after it: a message box in the middle of a turn of
     // the wheel would hold back the steps that follow.
     if (refused)
-        showTooDeepMessage();
+        showZoomRefusedMessage();
 }
 
 std::intptr_t MainWindow::onMouseWheel(std::uintptr_t wParam, std::intptr_t lParam) {
@@ -70,16 +81,27 @@ std::intptr_t MainWindow::onMouseWheel(std::uintptr_t wParam, std::intptr_t lPar
         return 0;
     const platform::Point p = pointFromLParam(lParam);
     const double factor = std::pow(kWheelNotchFactor, static_cast<double>(delta) / WHEEL_DELTA);
-    stepView(*fractal, fractal->view().zoomedAtPixel(p.x, p.y, factor));
+    if (fractal->computesDeepViews())
+        stepView(*fractal, fractal->preciseView().zoomedAtPixel(p.x, p.y, factor));
+    else
+        stepView(*fractal, fractal->view().zoomedAtPixel(p.x, p.y, factor));
     return 0;
 }
 
 void MainWindow::zoomAtCentre(engine::Fractal& fractal, double factor) {
+    if (fractal.computesDeepViews()) {
+        stepView(fractal, fractal.preciseView().scaledAboutCentre(factor));
+        return;
+    }
     const engine::ViewWindow& view = fractal.view();
     stepView(fractal, view.scaledAbout(view.xcenter, view.ycenter, factor));
 }
 
 void MainWindow::panByEighths(engine::Fractal& fractal, int right, int up) {
+    if (fractal.computesDeepViews()) {
+        stepView(fractal, fractal.preciseView().pannedByShare(right / 8.0, up / 8.0));
+        return;
+    }
     const engine::ViewWindow& view = fractal.view();
     stepView(fractal, view.panned(right * view.xrange / 8.0, up * view.yrange / 8.0));
 }
@@ -159,6 +181,10 @@ bool MainWindow::panFollows(std::intptr_t lParam) {
         fractal->beginViewGesture();
     }
     // The plane point pressed on follows the pointer: whole pixels of the view pressed on.
+    if (fractal->computesDeepViews()) {
+        fractal->stepViewGesture(fractal->preciseGestureBase().pannedByPixels(-dx, -dy));
+        return true;
+    }
     const engine::ViewWindow& base = fractal->gestureBase();
     fractal->stepViewGesture(base.panned(-dx * base.xscale, dy * base.yscale));
     return true;
@@ -181,11 +207,15 @@ std::intptr_t MainWindow::onDoubleClick(std::uintptr_t wParam, std::intptr_t lPa
     fractal->stopSlideshow();
     finishNavigation();
     const platform::Point p = pointFromLParam(lParam);
-    const engine::ViewWindow& view = fractal->view();
+    const engine::ViewWindow view = fractal->view();
     const double dx = view.planeX(p.x) - view.xcenter;
     const double dy = view.planeY(p.y) - view.ycenter;
     fractal->beginViewGesture();
-    if (!fractal->stepViewGesture(view.panned(dx, dy)))
+    const bool moved =
+        fractal->computesDeepViews()
+            ? fractal->stepViewGesture(fractal->preciseGestureBase().centredOnPixel(p.x, p.y))
+            : fractal->stepViewGesture(view.panned(dx, dy));
+    if (!moved)
         stepRefused_ = true;
     finishNavigation();
     return 0;

@@ -168,11 +168,40 @@ bool ComplexFractal::loadParameters() {
 
 void ComplexFractal::prepareCalculation() {
     filledPixels.store(0, std::memory_order_relaxed);
-    runParameters_ = EscapeParameters{maxIterations_, paramReal_, paramImag_,
-                                      useInteger_ && fixedPointResolves(runInputs().view)};
+    const engine::DeepViewPtr& deepView = runInputs().deep;
+    // The integer algorithm ends long before deep views begin.
+    runParameters_ =
+        EscapeParameters{maxIterations_, paramReal_, paramImag_,
+                         useInteger_ && !deepView && fixedPointResolves(runInputs().view)};
+    deepScene_.reset();
+    deepRefusal_.clear();
+    if (deepView) {
+        deep::SceneSetup setup{deep::EscapeFormula{type, paramReal_, paramImag_, maxIterations_},
+                               deepView->originX(),
+                               deepView->originY(),
+                               deep::ExtFloat::fromBig(deepView->spacingX()),
+                               deep::ExtFloat::fromBig(deepView->spacingY()),
+                               width,
+                               height};
+        setup.smooth = colouring.load(std::memory_order_relaxed) == kSmooth;
+        deepScene_ = deep::PerturbationScene::create(setup, &deepRefusal_);
+    }
+}
+
+bool ComplexFractal::prepareDeepScene() {
+    if (!deepScene_)
+        return false;
+    const deep::PerturbationScene::Prepared prepared =
+        deepScene_->prepare([this] { return !keepRunning(); });
+    return prepared == deep::PerturbationScene::Prepared::kReady;
 }
 
 std::string ComplexFractal::titleNote() const {
+    if (runsDeepView()) {
+        if (!deepScene_)
+            return "not computed: " + deepRefusal_;
+        return "computed by perturbation";
+    }
     const bool doubleForced = useInteger_ && !runParameters_.integer;
     return doubleForced ? "computed in double precision" : std::string();
 }
@@ -183,8 +212,10 @@ void ComplexFractal::clearPicture() {}
 void ComplexFractal::prepareColouring() {
     runColouring_ = EscapeColouring(runInputs().colors, runParameters_.maxIterations,
                                     colouring.load(std::memory_order_relaxed));
-    // The batch kernels give counts only: smooth colours need the escaping value too.
-    runBatch_ = runColouring_.smooth() ? std::nullopt : batchSetup(runParameters_);
+    // The batch kernels give counts only: smooth colours need the escaping value too;
+    // deep views are computed by perturbation.
+    runBatch_ =
+        runColouring_.smooth() || runsDeepView() ? std::nullopt : batchSetup(runParameters_);
 }
 
 void ComplexFractal::PixelRun::clear() noexcept {
@@ -218,6 +249,8 @@ bool ComplexFractal::evaluateRun(PixelRun& run, Tally& tally) {
 
 int ComplexFractal::calculate() {
     prepareColouring();
+    if (runsDeepView() && !prepareDeepScene())
+        return 0;
     switch (method.load(std::memory_order_relaxed)) {
         case kRelief:
             scanRelief();
@@ -254,7 +287,9 @@ bool ComplexFractal::scanColumn(int column) {
     for (int row = 0; row < height; ++row) {
         if (!keepRunning())
             return false;
-        plotPoint(column, row, runColouring_.plain(evaluateAt(x, row, tally)));
+        const EscapeValue value =
+            deepScene_ ? evaluateDeep(column, row, tally) : evaluateAt(x, row, tally);
+        plotPoint(column, row, runColouring_.plain(value));
     }
     return true;
 }

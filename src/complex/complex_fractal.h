@@ -10,6 +10,7 @@
 #include "complex/escape_colouring.h"
 #include "complex/escape_parameters.h"
 #include "complex/escape_value.h"
+#include "deep/perturbation.h"
 #include "engine/fractal.h"
 #include "platform/bitmap.h"
 #include "platform/services.h"
@@ -45,6 +46,10 @@ class ComplexFractal : public engine::Fractal {
     void prepareCalculation() override;
     void setDefaultView() override;
     std::string titleNote() const override;
+    // Views deeper than double resolves are computed by perturbation.
+    bool computesDeepViews() const override { return true; }
+    // Whether the run under way computes a deep view.
+    bool runsDeepView() const noexcept { return runInputs().deep != nullptr; }
 
     virtual void setMethod(int m);
     // An iteration count n with 1 <= n <= p.maxIterations; p.maxIterations means inside.
@@ -158,7 +163,16 @@ class ComplexFractal : public engine::Fractal {
         return value;
     }
     EscapeValue evaluate(int column, int row, Tally& tally) {
+        if (deepScene_)
+            return evaluateDeep(column, row, tally);
         return evaluateAt(runInputs().view.planeX(column), row, tally);
+    }
+    // A pixel of a deep view, by perturbation. Rows count up from the picture's
+    // bottom as planeY counts them.
+    EscapeValue evaluateDeep(int column, int row, Tally& tally) {
+        const EscapeValue value = deepScene_->countAt(column, height - 2 - row);
+        tally.count(value.count);
+        return value;
     }
 
   private:
@@ -205,6 +219,11 @@ class ComplexFractal : public engine::Fractal {
     double paramImag_ = 0.0;
     // The iteration settings of the run going on, taken as it starts.
     EscapeParameters runParameters_;
+    // A deep run's picture by perturbation: set up as the run starts (why it was
+    // refused otherwise), its reference orbits computed on the worker.
+    std::unique_ptr<deep::PerturbationScene> deepScene_;
+    std::string deepRefusal_;
+    bool prepareDeepScene();
     // The colouring of the run going on, taken when its scan starts.
     EscapeColouring runColouring_{colorTable(), 1, kBands};
     // The batch kernels' setup for the run going on; none: point by point.

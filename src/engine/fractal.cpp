@@ -55,7 +55,7 @@ Fractal::Fractal(const platform::Services& services)
     allocateSurface(scratch);
 
     loadPalette();
-    runInputs_ = std::make_shared<const RunInputs>(RunInputs{view_, colorTable_});
+    runInputs_ = std::make_shared<const RunInputs>(RunInputs{view_, colorTable_, nullptr});
 }
 
 void Fractal::allocateSurface(platform::Bitmap& surface) {
@@ -114,7 +114,7 @@ void Fractal::setDefaultParameters() {}
 void Fractal::prepareCalculation() {}
 
 void Fractal::prepareRun() {
-    runInputs_ = std::make_shared<const RunInputs>(RunInputs{view_, colorTable_});
+    runInputs_ = std::make_shared<const RunInputs>(RunInputs{view_, colorTable_, deepView_});
     prepareCalculation();
 }
 
@@ -148,12 +148,15 @@ void Fractal::continueView(const ViewState& carried) {
     if (!mapped)
         return;
     view_ = *mapped;
+    deepView_ = resizedDeepView(carried.deep, width, height);
+    if (deepView_)
+        view_ = deepView_->nearestShallowView();
     carriedFrom_ = carried;
-    carriedTo_ = ViewState{view_, history};
+    carriedTo_ = ViewState{view_, history, deepView_};
 }
 
 ViewState Fractal::viewToCarry() const {
-    ViewState now{view_, history};
+    ViewState now{view_, history, deepView_};
     if (carriedFrom_ && carriedTo_ && ViewState::same(now, *carriedTo_))
         return *carriedFrom_;
     return now;
@@ -185,11 +188,24 @@ ViewWindow Fractal::defaultView() {
 }
 
 void Fractal::pushView() {
-    history.push(view_);
+    history.push(view_, deepView_);
 }
 
 void Fractal::popView() {
-    history.pop(view_);
+    history.pop(view_, &deepView_);
+}
+
+deep::DeepView Fractal::preciseView() const {
+    return deepView_ ? *deepView_ : deep::DeepView::fromViewWindow(view_);
+}
+
+void Fractal::setPreciseView(const deep::DeepView& view) {
+    if (const std::optional<ViewWindow> shallow = view.shallowView()) {
+        setView(*shallow);
+        return;
+    }
+    deepView_ = std::make_shared<const deep::DeepView>(view);
+    view_ = deepView_->nearestShallowView();
 }
 
 void Fractal::showDefaultRect(double x1, double y1, double x2, double y2) {
@@ -199,7 +215,7 @@ void Fractal::showDefaultRect(double x1, double y1, double x2, double y2) {
     }
     restartWith([&] {
         pushView();
-        view_.setRect(x1, y1, x2, y2);
+        setViewRect(x1, y1, x2, y2);
     });
 }
 
@@ -211,6 +227,7 @@ void Fractal::showDefaultCentredOnOrigin() {
     restartWith([&] {
         pushView();
         view_.centreOnOrigin();
+        deepView_.reset();
     });
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "deep/deep_view.h"
 #include "engine/color_table.h"
 #include "engine/run_inputs.h"
 #include "engine/settings_key.h"
@@ -182,9 +183,16 @@ class Fractal {
     bool inViewGesture() const { return gestureBase_.has_value(); }
     // The view the gesture started from (the current view outside a gesture).
     const ViewWindow& gestureBase() const { return gestureBase_ ? *gestureBase_ : view_; }
+    deep::DeepView preciseGestureBase() const;
     // Moves to target and shows it; false (nothing changes) when double precision could
     // not resolve target's pixels.
     bool stepViewGesture(const ViewWindow& target);
+    // The same for a type that computes deep views, with the target in precise form;
+    // false (nothing changes) when it is no usable view or narrower than the narrowest.
+    bool stepViewGesture(const deep::DeepView& target);
+    // The selection: zooms to the plane rectangle between the pixels' points.
+    // False when the view would be narrower than the narrowest one.
+    bool zoomToPixels(int column1, int row1, int column2, int row2, bool zoomIn);
     // Starts the calculation of the view reached; a gesture that ends where it began
     // leaves no entry in the history.
     void endViewGesture();
@@ -217,11 +225,30 @@ class Fractal {
     // Pseudo-random numbers 0..32767, seeded once per object from the local time.
     int nextRandom() noexcept;
 
-    // The view the next run shows (the one under way shows runInputs().view).
+    // The view the next run shows (the one under way shows runInputs().view); for a
+    // deep view, its rectangle rounded to the nearest view double resolves.
     const ViewWindow& view() const noexcept { return view_; }
     // Changes the view of the next run; nothing is stopped, pushed or started.
-    void setView(const ViewWindow& view) { view_ = view; }
-    void setViewRect(double x1, double y1, double x2, double y2) { view_.setRect(x1, y1, x2, y2); }
+    void setView(const ViewWindow& view) {
+        view_ = view;
+        deepView_.reset();
+    }
+    void setViewRect(double x1, double y1, double x2, double y2) {
+        view_.setRect(x1, y1, x2, y2);
+        deepView_.reset();
+    }
+    // The next run's view when it is deeper than double resolves; null otherwise.
+    const deep::DeepView* deepView() const noexcept { return deepView_.get(); }
+    // The next run's view in the form that holds any depth.
+    deep::DeepView preciseView() const;
+    // Sets the next run's view; one that double holds becomes that ViewWindow.
+    void setPreciseView(const deep::DeepView& view);
+    // Whether the type computes views deeper than double resolves (its zooms then go
+    // on where double precision ends).
+    virtual bool computesDeepViews() const { return false; }
+    // The narrowest view the zooms go to: its parameter string still fits the
+    // settings and picture files.
+    static constexpr double kNarrowestDeepExponent = -30000;
     // The colours of the next run.
     const ColorTable& colorTable() const noexcept { return colorTable_; }
 
@@ -326,8 +353,15 @@ class Fractal {
     void readOptions();
     void continueView(const ViewState& carried);
 
+    // Changes the next run's view to target (a deep-capable type's zoom): stops,
+    // records the view, optionally animates, starts. False when target is refused.
+    bool changeViewTo(const deep::DeepView& target, bool animate, bool zoomIn);
+    bool acceptsDeepTarget(const deep::DeepView& target) const;
+
     // The view and the colours of the next run.
     ViewWindow view_;
+    DeepViewPtr deepView_;
+    DeepViewPtr gestureBaseDeep_;
     ColorTable colorTable_;
     // Taken by prepareRun; never changed while a worker exists.
     std::shared_ptr<const RunInputs> runInputs_;
@@ -360,6 +394,7 @@ class Fractal {
     void animateZoomByFactor(double factor);
     void animateZoomToRect(double x1, double y1, double x2, double y2, bool zoomIn);
     void animateZoomBetween(const ViewWindow& from, const ViewWindow& to);
+    void animateDeepZoomBetween(const deep::DeepView& from, const deep::DeepView& to);
 };
 
 // Holds takingOver set for its lifetime, restoring the previous value after.

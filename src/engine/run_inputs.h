@@ -11,6 +11,9 @@ namespace engine {
 struct RunInputs {
     ViewWindow view;
     ColorTable colors;
+    // The precise form of a view deeper than double resolves (view is then its
+    // rounded rectangle); null for a view double holds.
+    DeepViewPtr deep;
 };
 
 }  // namespace engine

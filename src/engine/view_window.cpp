@@ -1,5 +1,7 @@
 #include "engine/view_window.h"
 
+#include "deep/deep_view.h"
+
 #include <cmath>
 #include <limits>
 
@@ -225,36 +227,61 @@ bool planeToPixel(const ViewWindow& view, double x, double y, int& column, int& 
     return true;
 }
 
-bool ZoomHistory::push(const ViewWindow& view) {
+bool ZoomHistory::push(const ViewWindow& view, DeepViewPtr deep) {
     if (count_ >= kCapacity)
         return false;
     entries_[static_cast<std::size_t>(count_)] = view;
+    deep_[static_cast<std::size_t>(count_)] = std::move(deep);
     ++count_;
     return true;
+}
+
+DeepViewPtr resizedDeepView(const DeepViewPtr& deep, int newWidth, int newHeight) {
+    if (!deep)
+        return nullptr;
+    const std::optional<deep::DeepView> mapped = deep->resizedTo(newWidth, newHeight);
+    if (!mapped || !mapped->isDeep())
+        return nullptr;
+    return std::make_shared<const deep::DeepView>(*mapped);
 }
 
 ZoomHistory ZoomHistory::resizedTo(int newWidth, int newHeight) const {
     ZoomHistory mapped;
     for (int i = 0; i < count_; ++i) {
         if (const std::optional<ViewWindow> view = at(i).resizedTo(newWidth, newHeight))
-            mapped.push(*view);
+            mapped.push(*view, resizedDeepView(deepAt(i), newWidth, newHeight));
     }
     return mapped;
 }
 
-bool ZoomHistory::pop(ViewWindow& view) {
+bool ZoomHistory::pop(ViewWindow& view, DeepViewPtr* deep) {
     if (count_ <= 0)
         return false;
     --count_;
     view = entries_[static_cast<std::size_t>(count_)];
+    DeepViewPtr taken = std::move(deep_[static_cast<std::size_t>(count_)]);
+    if (deep != nullptr)
+        *deep = std::move(taken);
     return true;
 }
 
+namespace {
+
+bool sameDeep(const DeepViewPtr& a, const DeepViewPtr& b) {
+    if (!a || !b)
+        return !a && !b;
+    return deep::DeepView::same(*a, *b);
+}
+
+}  // namespace
+
 bool ViewState::same(const ViewState& a, const ViewState& b) {
-    if (!ViewWindow::sameView(a.view, b.view) || a.history.count() != b.history.count())
+    if (!ViewWindow::sameView(a.view, b.view) || !sameDeep(a.deep, b.deep) ||
+        a.history.count() != b.history.count())
         return false;
     for (int i = 0; i < a.history.count(); ++i) {
-        if (!ViewWindow::sameView(a.history.at(i), b.history.at(i)))
+        if (!ViewWindow::sameView(a.history.at(i), b.history.at(i)) ||
+            !sameDeep(a.history.deepAt(i), b.history.deepAt(i)))
             return false;
     }
     return true;

@@ -1,7 +1,12 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
+
+namespace deep {
+class DeepView;
+}  // namespace deep
 
 namespace engine {
 
@@ -79,15 +84,20 @@ bool planeToPixel(const ViewWindow& view, double x, double y, int& column, int& 
 bool truncToInt(double value, int& result);
 
 // Up to 32 earlier views, the newest last; a full history drops new entries.
+// A view deeper than double resolves, shared by the views and runs that show it.
+using DeepViewPtr = std::shared_ptr<const deep::DeepView>;
+
 class ZoomHistory {
   public:
     static constexpr int kCapacity = 32;
 
-    bool push(const ViewWindow& view);
-    bool pop(ViewWindow& view);
+    // A deep view goes in with its rounded rectangle (view) and its precise form.
+    bool push(const ViewWindow& view, DeepViewPtr deep = nullptr);
+    bool pop(ViewWindow& view, DeepViewPtr* deep = nullptr);
     int count() const { return count_; }
     int capacity() const { return kCapacity; }
     const ViewWindow& at(int index) const { return entries_[static_cast<std::size_t>(index)]; }
+    const DeepViewPtr& deepAt(int index) const { return deep_[static_cast<std::size_t>(index)]; }
 
     // Every view mapped as ViewWindow::resizedTo maps it, oldest first; a view that
     // cannot be mapped is left out.
@@ -95,14 +105,20 @@ class ZoomHistory {
 
   private:
     std::array<ViewWindow, kCapacity> entries_;
+    std::array<DeepViewPtr, kCapacity> deep_;
     int count_ = 0;
 };
+
+// A deep view on a picture of another size, as ViewWindow::resizedTo maps a view;
+// null when there is none or the mapped view is one double holds.
+DeepViewPtr resizedDeepView(const DeepViewPtr& deep, int newWidth, int newHeight);
 
 // A view with its zoom history, carried over to a picture of another size when the
 // window is resized.
 struct ViewState {
     ViewWindow view;
     ZoomHistory history;
+    DeepViewPtr deep;
 
     static bool same(const ViewState& a, const ViewState& b);
 };

@@ -1,7 +1,9 @@
 // Zooming: every change of the view stops the run, records the old view in the
 // history and, with "Animated Zoom" on, shows the transition, then starts again.
-// A zoom beyond the depth double precision resolves changes nothing at all (the
-// window tells the user before it gets here).
+// Views double precision resolves are zoomed in double precision, exactly as they
+// always were. Beyond them, a type that computes deep views zooms on in the precise
+// form of the view; for any other type such a zoom changes nothing at all (the window
+// tells the user before it gets here).
 #include <cmath>
 #include <utility>
 
@@ -27,10 +29,44 @@ bool liesInside(const ViewWindow& inner, const ViewWindow& outer) {
 
 }  // namespace
 
+namespace {
+
+// log2(10): decimal exponents to binary ones.
+constexpr double kBitsPerDigit = 3.321928094887362;
+
+}  // namespace
+
+bool Fractal::acceptsDeepTarget(const deep::DeepView& target) const {
+    long exponent = 0;
+    target.spanX().mantissa(&exponent);
+    return static_cast<double>(exponent) >= kNarrowestDeepExponent * kBitsPerDigit;
+}
+
+bool Fractal::changeViewTo(const deep::DeepView& target, bool animate, bool zoomIn) {
+    const deep::DeepView current = preciseView();
+    if (deep::DeepView::same(current, target) || !acceptsDeepTarget(target))
+        return false;
+    restartWith([&] {
+        if (animate && animZoom) {
+            platform::Rect rect;
+            const bool fits =
+                zoomIn ? current.pixelRectOf(target, rect) : target.pixelRectOf(current, rect);
+            if (fits)
+                animateZoom(rect, zoomIn, false);
+        }
+        pushView();
+        setPreciseView(target);
+    });
+    return true;
+}
+
 void Fractal::scaleView(double factor) {
     const ViewWindow target = view_.scaledAbout(view_.xcenter, view_.ycenter, factor);
-    if (zoomsTooDeep(view_, target))
+    if (deepView_ || zoomsTooDeep(view_, target)) {
+        if (computesDeepViews())
+            changeViewTo(preciseView().scaledAboutCentre(factor), false, false);
         return;
+    }
     restartWith([&] {
         pushView();
         view_ = target;
@@ -39,8 +75,15 @@ void Fractal::scaleView(double factor) {
 
 void Fractal::scaleViewAt(double x, double y, double factor) {
     const ViewWindow target = view_.scaledAbout(x, y, factor);
-    if (zoomsTooDeep(view_, target))
+    if (deepView_ || zoomsTooDeep(view_, target)) {
+        if (computesDeepViews()) {
+            const long bits = preciseView().precision();
+            changeViewTo(
+                preciseView().scaledAbout(deep::BigFloat(bits, x), deep::BigFloat(bits, y), factor),
+                false, false);
+        }
         return;
+    }
     restartWith([&] {
         pushView();
         view_ = target;
@@ -51,8 +94,11 @@ void Fractal::zoomByFactor(double factor) {
     if (factor == 1.0)
         return;
     const ViewWindow target = view_.scaledAbout(view_.xcenter, view_.ycenter, factor);
-    if (zoomsTooDeep(view_, target))
+    if (deepView_ || zoomsTooDeep(view_, target)) {
+        if (computesDeepViews())
+            changeViewTo(preciseView().scaledAboutCentre(factor), factor > 0.0, factor > 1.0);
         return;
+    }
     if (!animZoom) {
         scaleView(factor);
         return;
@@ -78,6 +124,24 @@ void Fractal::animateZoomByFactor(double factor) {
         truncToInt(hw + cx + 0.5, rect.right) && truncToInt(hh + cy + 0.5, rect.bottom)) {
         animateZoom(rect, factor > 1.0, false);
     }
+}
+
+bool Fractal::zoomToPixels(int column1, int row1, int column2, int row2, bool zoomIn) {
+    const ViewWindow target = view_.withRect(view_.planeX(column1), view_.planeY(row1),
+                                             view_.planeX(column2), view_.planeY(row2));
+    if (deepView_ || (computesDeepViews() && zoomsTooDeep(view_, target))) {
+        const deep::DeepView deepTarget =
+            preciseView().zoomedToPixels(column1, row1, column2, row2);
+        if (!acceptsDeepTarget(deepTarget))
+            return false;
+        changeViewTo(deepTarget, true, zoomIn);
+        return true;
+    }
+    if (zoomsTooDeep(view_, target))
+        return false;
+    zoomToRect(view_.planeX(column1), view_.planeY(row1), view_.planeX(column2), view_.planeY(row2),
+               zoomIn);
+    return true;
 }
 
 void Fractal::zoomToRect(double x1, double y1, double x2, double y2, bool zoomIn) {
@@ -116,14 +180,31 @@ void Fractal::beginViewGesture() {
     haltWorker();
     pushView();
     gestureBase_ = view_;
+    gestureBaseDeep_ = deepView_;
     if (!scratch.empty())
         scratch.copyFrom(picture, 0, 0, width, height, 0, 0);
 }
 
 bool Fractal::stepViewGesture(const ViewWindow& target) {
-    if (!gestureBase_ || zoomsTooDeep(view_, target))
+    if (!gestureBase_ || deepView_ || zoomsTooDeep(view_, target))
         return false;
     view_ = target;
+    showGestureFrame();
+    return true;
+}
+
+deep::DeepView Fractal::preciseGestureBase() const {
+    if (!gestureBase_)
+        return preciseView();
+    return gestureBaseDeep_ ? *gestureBaseDeep_ : deep::DeepView::fromViewWindow(*gestureBase_);
+}
+
+bool Fractal::stepViewGesture(const deep::DeepView& target) {
+    if (!gestureBase_ || !computesDeepViews() || !acceptsDeepTarget(target))
+        return false;
+    if (deep::DeepView::same(preciseView(), target))
+        return true;
+    setPreciseView(target);
     showGestureFrame();
     return true;
 }
@@ -131,15 +212,27 @@ bool Fractal::stepViewGesture(const ViewWindow& target) {
 void Fractal::showGestureFrame() {
     // Where the picture the gesture started from lies in the pixels of the view
     // reached; a frame that no pixel coordinate can hold is not shown.
-    const ViewWindow& base = *gestureBase_;
-    const double left = std::floor((base.xmin - view_.xmin) * view_.xpix + 0.5);
-    const double top = std::floor((view_.ymax - base.ymax) * view_.ypix + 0.5);
-    const double right = std::floor((base.xmax - view_.xmin) * view_.xpix + 0.5);
-    const double bottom = std::floor((view_.ymax - base.ymin) * view_.ypix + 0.5);
     int x = 0, y = 0, w = 0, h = 0;
-    if (scratch.empty() || !truncToInt(left, x) || !truncToInt(top, y) ||
-        !truncToInt(right - left, w) || !truncToInt(bottom - top, h)) {
-        return;
+    if (deepView_ || gestureBaseDeep_) {
+        const deep::DeepView base =
+            gestureBaseDeep_ ? *gestureBaseDeep_ : deep::DeepView::fromViewWindow(*gestureBase_);
+        platform::Rect rect;
+        if (scratch.empty() || !preciseView().pixelRectOf(base, rect))
+            return;
+        x = rect.left;
+        y = rect.top;
+        w = rect.right - rect.left;
+        h = rect.bottom - rect.top;
+    } else {
+        const ViewWindow& base = *gestureBase_;
+        const double left = std::floor((base.xmin - view_.xmin) * view_.xpix + 0.5);
+        const double top = std::floor((view_.ymax - base.ymax) * view_.ypix + 0.5);
+        const double right = std::floor((base.xmax - view_.xmin) * view_.xpix + 0.5);
+        const double bottom = std::floor((view_.ymax - base.ymin) * view_.ypix + 0.5);
+        if (scratch.empty() || !truncToInt(left, x) || !truncToInt(top, y) ||
+            !truncToInt(right - left, w) || !truncToInt(bottom - top, h)) {
+            return;
+        }
     }
     picture.whiteness(0, 0, width, height);
     picture.stretchFrom(scratch, x, y, w, h, 0, 0, width, height);
@@ -150,9 +243,14 @@ void Fractal::showGestureFrame() {
 void Fractal::endViewGesture() {
     if (!gestureBase_)
         return;
-    if (ViewWindow::sameView(*gestureBase_, view_))
+    const bool moved = gestureBaseDeep_ || deepView_
+                           ? !(gestureBaseDeep_ && deepView_ &&
+                               deep::DeepView::same(*gestureBaseDeep_, *deepView_))
+                           : !ViewWindow::sameView(*gestureBase_, view_);
+    if (!moved)
         popView();
     gestureBase_.reset();
+    gestureBaseDeep_.reset();
     startCalculation();
 }
 
@@ -161,10 +259,26 @@ void Fractal::zoomPrevious() {
         return;
     restartWith([&] {
         const ViewWindow old = view_;
+        const DeepViewPtr oldDeep = deepView_;
         popView();
-        if (animZoom && !ViewWindow::sameView(old, view_))
+        if (!animZoom)
+            return;
+        if (oldDeep || deepView_) {
+            animateDeepZoomBetween(oldDeep ? *oldDeep : deep::DeepView::fromViewWindow(old),
+                                   preciseView());
+        } else if (!ViewWindow::sameView(old, view_)) {
             animateZoomBetween(old, view_);
+        }
     });
+}
+
+void Fractal::animateDeepZoomBetween(const deep::DeepView& from, const deep::DeepView& to) {
+    if (deep::DeepView::same(from, to))
+        return;
+    const bool zoomIn = compare(to.spanX(), from.spanX()) < 0;
+    platform::Rect rect;
+    if (zoomIn ? from.pixelRectOf(to, rect) : to.pixelRectOf(from, rect))
+        animateZoom(rect, zoomIn, false);
 }
 
 void Fractal::animateZoomBetween(const ViewWindow& from, const ViewWindow& to) {

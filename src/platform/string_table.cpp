@@ -45,6 +45,7 @@ constexpr Entry kStrings[] = {
     {40036, "P2:"},
     {40041, "PNG picture"},
     {40042, "Pictures"},
+    {40043, "The view cannot be zoomed in further: it is as narrow as a view can be stored (1e-30000)."},
     {40040, "The view cannot be zoomed in further: double precision cannot tell its pixels apart."},
 };
 // clang-format on

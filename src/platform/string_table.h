@@ -34,6 +34,7 @@ constexpr int kStringLabelP2 = 40036;
 constexpr int kStringTooDeep = 40040;
 constexpr int kStringPngPictures = 40041;
 constexpr int kStringPictures = 40042;
+constexpr int kStringDeepestView = 40043;
 constexpr int kStringFirstMethod = 5000;  // 5000..5002: "Simple", "Relief", "Tesseral"
 
 // The window's title with a note after the program's name ("Corvane" when empty).

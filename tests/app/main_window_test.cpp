@@ -1113,11 +1113,13 @@ TEST(MainWindowDepth, ZoomingInBeyondTheDepthIsRefusedWithAMessage) {
         std::function<void(Rig&)> zoom;
         bool refused;
     } cases[] = {
+        // Escape-time types go on by perturbation below the depth double resolves.
         {"selection", 3.0,
          [](Rig& rig) {
              selectAndZoom(rig, {10, 8}, {40, 30});
+             EXPECT_NE(rig.fractal().deepView(), nullptr);
          },
-         true},
+         false},
         {"View dialog", 3.0, viewDialogOk(1.5, 0.5, 1.5 + 16 * unit, 0.5 + 12 * unit), true},
         {"selection within the depth", 1e4,
          [](Rig& rig) {

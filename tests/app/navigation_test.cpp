@@ -72,7 +72,8 @@ TEST(NavigationWheel, KeepsThePlanePointUnderThePointerAndMakesOneHistoryEntryPe
             EXPECT_FALSE(rig.fractal().isRunning());  // shown scaled until the wheel rests
         }
         const double magnification = std::pow(1.25, std::min(total, 16 * 120) / 120.0);
-        EXPECT_NEAR(start.xrange / rig.fractal().view().xrange, magnification, magnification * 1e-9);
+        EXPECT_NEAR(start.xrange / rig.fractal().view().xrange, magnification,
+                    magnification * 1e-9);
         rest(rig);
         EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
         EXPECT_EQ(rig.fractal().history.count(), historyBefore + 1);
@@ -82,8 +83,9 @@ TEST(NavigationWheel, KeepsThePlanePointUnderThePointerAndMakesOneHistoryEntryPe
     }
 }
 
+// An orbit type ends where double precision ends.
 TEST(NavigationWheel, RefusesStepsBeyondTheDeepestViewAndSaysSoOncePerBurst) {
-    Rig rig(std::nullopt, kWidth, kHeight);
+    Rig rig(engine::kHopalong, kWidth, kHeight);
     rig.startAndPump();
     // A view a few notches above the depth double precision resolves.
     const double half = 1e-13;
@@ -112,6 +114,39 @@ TEST(NavigationWheel, RefusesStepsBeyondTheDeepestViewAndSaysSoOncePerBurst) {
     wheel(rig, 10, 10, -120);
     rest(rig);
     EXPECT_GT(rig.fractal().view().xrange, deepest.xrange);
+}
+
+// An escape-time type zooms on below double's depth in the precise form of the view,
+// one history entry per burst as ever, and comes back out the same way.
+TEST(NavigationWheel, EscapeTimeTypesZoomOnBelowDoublesDepth) {
+    Rig rig(engine::kMandelbrot, kWidth, kHeight);
+    rig.startAndPump();
+    const double half = 1e-12;
+    rig.fractal().setViewRect(-0.75 - half, 0.1 - half, -0.75 + half, 0.1 + half);
+    const int historyBefore = rig.fractal().history.count();
+    for (int i = 0; i < 200; ++i)
+        wheel(rig, 40, 30, 120);
+    rest(rig);
+    ASSERT_NE(rig.fractal().deepView(), nullptr);
+    EXPECT_TRUE(rig.shell.messages.empty());
+    EXPECT_EQ(rig.fractal().history.count(), historyBefore + 1);
+    EXPECT_TRUE(rig.fractal().view().resolvesPixels());  // the rounded rectangle
+    const deep::BigFloat expectedWidth =
+        deep::DeepView::fromViewWindow(rig.fractal().view()).spanX();
+    EXPECT_LT(rig.fractal().deepView()->spanX().toDouble(), 1e-20);
+    EXPECT_GT(expectedWidth.toDouble(), 1e-20);
+
+    // The pixel under the pointer stays under it, deep as it is.
+    const deep::DeepView before = *rig.fractal().deepView();
+    wheel(rig, 40, 30, 120);
+    rest(rig);
+    const deep::DeepView after = *rig.fractal().deepView();
+    const deep::BigFloat moved = (after.planeX(40) - before.planeX(40)) / after.spacingX();
+    EXPECT_LT(std::fabs(moved.toDouble()), 1.0);
+
+    rig.command(app::IDM_ZOOM_PREVIOUS);
+    EXPECT_TRUE(deep::DeepView::same(*rig.fractal().deepView(), before));
+    rig.fractal().stopCalculation();
 }
 
 TEST(NavigationKeys, ZoomAtTheCentrePanByAnEighthAndStepBack) {
