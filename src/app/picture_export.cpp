@@ -138,9 +138,9 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
         }
         if (request.colouring)
             escape->setColouring(*request.colouring);
-        if (request.view && request.view->width == request.width &&
-            request.view->height == request.height) {
-            fractal.setView(*request.view);
+        if (request.view && request.view->width() == request.width &&
+            request.view->height() == request.height) {
+            fractal.setPreciseView(*request.view);
         }
     }
     if (!sink.begin(request.width, request.height, fractal.type, fractal.parameterString()))
@@ -149,6 +149,8 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
     complex::BandRenderer renderer(
         *escape, request.bandHeight > 0 ? request.bandHeight : bandHeightFor(request.width));
     ExportResult result = outcomeOf(renderer.render(progress, &control.cancel), control, sink);
+    if (!result.written() && escape->runsDeepView() && !escape->deepRefusal().empty())
+        result.reason = "the view cannot be computed: " + escape->deepRefusal();
     addStatistics(result, fractal);
     result.note = escape->titleNote();
     return result;

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "deep/deep_view.h"
 #include "engine/fractal.h"
 #include "engine/row_sink.h"
 #include "platform/bitmap.h"
@@ -45,7 +46,7 @@ struct ExportRequest {
     std::optional<int> colouring;
     // Escape-time types: a view (of width x height pixels) that replaces the one the
     // parameter string carries.
-    std::optional<engine::ViewWindow> view;
+    std::optional<deep::DeepView> view;
 };
 
 // Why a picture of this type and size cannot be exported (one line, no file named);

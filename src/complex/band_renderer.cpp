@@ -29,6 +29,8 @@ bool BandRenderer::render(engine::RowSink& sink, const std::atomic<bool>* cancel
     // integer algorithm.
     fractal_.prepareRun();
     fractal_.prepareColouring();
+    if (fractal_.runsDeepView() && !fractal_.prepareDeepScene([this] { return cancelled(); }))
+        return false;
     const int method = fractal_.method.load(std::memory_order_relaxed);
     band_.assign(
         static_cast<std::size_t>(width_) * static_cast<std::size_t>(std::min(bandHeight_, height_)),

@@ -129,6 +129,10 @@ std::string ComplexFractal::parameterString() const {
     const int c = colouring.load(std::memory_order_relaxed);
     if (c != kBands)
         text += platform::cformat(",%d", c);
+    // A deep view: the classic fields hold its rounded rectangle, which readers of
+    // the classic fields open; this field holds the view itself.
+    if (const deep::DeepView* deepView = this->deepView())
+        text += deep::deepViewField(*deepView);
     return text;
 }
 
@@ -152,8 +156,13 @@ bool ComplexFractal::loadParameters() {
     if (fields < kParameterFields)
         return true;
 
+    // The view's own size: an export's object computes a picture of another size.
+    const std::optional<deep::DeepView> deepView =
+        deep::readDeepViewField(text, view().width, view().height);
     restartWith([&] {
         setViewRect(x1, y1, x2, y2);
+        if (deepView)
+            setPreciseView(*deepView);
         setMaxIterations(iterations);
         setParamReal(real);
         setParamImag(imag);
@@ -181,18 +190,19 @@ void ComplexFractal::prepareCalculation() {
                                deepView->originY(),
                                deep::ExtFloat::fromBig(deepView->spacingX()),
                                deep::ExtFloat::fromBig(deepView->spacingY()),
-                               width,
-                               height};
+                               deepView->width(),
+                               deepView->height()};
         setup.smooth = colouring.load(std::memory_order_relaxed) == kSmooth;
         deepScene_ = deep::PerturbationScene::create(setup, &deepRefusal_);
     }
 }
 
-bool ComplexFractal::prepareDeepScene() {
+bool ComplexFractal::prepareDeepScene(const std::function<bool()>& stop) {
     if (!deepScene_)
         return false;
-    const deep::PerturbationScene::Prepared prepared =
-        deepScene_->prepare([this] { return !keepRunning(); });
+    const deep::PerturbationScene::Prepared prepared = deepScene_->prepare(stop);
+    if (prepared == deep::PerturbationScene::Prepared::kTooLarge)
+        deepRefusal_ = "its reference orbits need more memory than allowed";
     return prepared == deep::PerturbationScene::Prepared::kReady;
 }
 
@@ -249,7 +259,7 @@ bool ComplexFractal::evaluateRun(PixelRun& run, Tally& tally) {
 
 int ComplexFractal::calculate() {
     prepareColouring();
-    if (runsDeepView() && !prepareDeepScene())
+    if (runsDeepView() && !prepareDeepScene([this] { return !keepRunning(); }))
         return 0;
     switch (method.load(std::memory_order_relaxed)) {
         case kRelief:

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,6 +51,10 @@ class ComplexFractal : public engine::Fractal {
     bool computesDeepViews() const override { return true; }
     // Whether the run under way computes a deep view.
     bool runsDeepView() const noexcept { return runInputs().deep != nullptr; }
+    // Computes a deep run's reference orbits (stop is asked at every step); false when
+    // stopped or when the view was refused (deepRefusal() says why).
+    bool prepareDeepScene(const std::function<bool()>& stop);
+    const std::string& deepRefusal() const noexcept { return deepRefusal_; }
 
     virtual void setMethod(int m);
     // An iteration count n with 1 <= n <= p.maxIterations; p.maxIterations means inside.
@@ -170,7 +175,7 @@ class ComplexFractal : public engine::Fractal {
     // A pixel of a deep view, by perturbation. Rows count up from the picture's
     // bottom as planeY counts them.
     EscapeValue evaluateDeep(int column, int row, Tally& tally) {
-        const EscapeValue value = deepScene_->countAt(column, height - 2 - row);
+        const EscapeValue value = deepScene_->countAt(column, runInputs().deep->height() - 2 - row);
         tally.count(value.count);
         return value;
     }
@@ -223,7 +228,6 @@ class ComplexFractal : public engine::Fractal {
     // refused otherwise), its reference orbits computed on the worker.
     std::unique_ptr<deep::PerturbationScene> deepScene_;
     std::string deepRefusal_;
-    bool prepareDeepScene();
     // The colouring of the run going on, taken when its scan starts.
     EscapeColouring runColouring_{colorTable(), 1, kBands};
     // The batch kernels' setup for the run going on; none: point by point.

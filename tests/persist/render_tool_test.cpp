@@ -262,9 +262,10 @@ TEST_F(RenderTool, CenterAndWidthGiveTheView) {
         {{"--type", "Julia", "--size", "60x40", "--center", julia, "--width", "0.002", bmp}, 0, ""},
         {{"--type", "Julia", "--size", "60x40", "--center", julia, "--width", "0.002", png}, 0, ""},
         {{"--from", from, "--center", julia, "--width", "0.002", bmp}, 0, ""},
-        {{"--size", "60x40", "--center", "-0.75,0.1", "--width", "1e-30", bmp},
+        {{"--size", "60x40", "--params", "-2,-2,2,2,2000000,0,0,0,0,100", "--center", "-0.75,0.1",
+          "--width", "1e-30", bmp},
          1,
-         "deeper than double precision"},
+         "cannot be computed: "},
         {{"--center", "0,0", bmp}, 2, "--center and --width go together"},
         {{"--width", "1", bmp}, 2, "--center and --width go together"},
         {{"--center", "0,0", "--width", "0", bmp}, 2, "bad view: The width must be greater"},
@@ -296,6 +297,35 @@ TEST_F(RenderTool, CenterAndWidthGiveTheView) {
         EXPECT_NEAR((y1 + y2) / 2, 0.65, 1e-15);
         EXPECT_NEAR(x2 - x1, 0.002, 1e-15);
         EXPECT_NEAR((y2 - y1) / (x2 - x1), 40.0 / 60.0, 1e-12);
+    }
+}
+
+// A view below double's depth is computed by perturbation; its picture carries the view
+// whole, so that --from renders the same picture again, in either format.
+TEST_F(RenderTool, DeepViewsRenderAndRenderAgainFromTheirPictures) {
+    const std::string first = folder.file("deep.bmp");
+    const std::string again = folder.file("again.bmp");
+    const std::string png = folder.file("deep.png");
+    const std::string fromPng = folder.file("from-png.bmp");
+    const ToolRun run = render(folder, {"--size", "40x30", "--params", "-2,-2,2,2,300,0,0,0,0,100",
+                                        "--center", "0,1", "--width", "1e-200", first});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("computed by perturbation"), std::string::npos) << run.out;
+    ASSERT_EQ(render(folder, {"--from", first, again}).exitCode, 0);
+    ASSERT_EQ(render(folder, {"--from", first, png}).exitCode, 0);
+    ASSERT_EQ(render(folder, {"--from", png, fromPng}).exitCode, 0);
+    const auto read = [](const std::string& path) {
+        return persist::readPictureFile(path, engine::kMaxParameterUnits, 0, 0);
+    };
+    const persist::PictureFile original = read(first);
+    ASSERT_TRUE(original.image.ok());
+    EXPECT_NE(original.params.find(",deep:"), std::string::npos) << original.params;
+    for (const std::string& path : {again, fromPng}) {
+        SCOPED_TRACE(path);
+        const persist::PictureFile copy = read(path);
+        ASSERT_TRUE(copy.image.ok());
+        EXPECT_EQ(copy.params, original.params);
+        EXPECT_EQ(copy.image.bitmap.snapshot(), original.image.bitmap.snapshot());
     }
 }
 

@@ -44,7 +44,7 @@ struct Job {
     int height = kDefaultHeight;
     std::optional<std::string> params;
     // The view of --center and --width, at the picture's size.
-    std::optional<engine::ViewWindow> view;
+    std::optional<deep::DeepView> view;
 };
 
 // Each step below returns an empty text on success, or the one-line reason why a
@@ -70,8 +70,8 @@ Problem readPictureJob(const std::string& path, Job& job) {
     return {};
 }
 
-// The view --center and --width give, on the job's picture. A view double precision
-// cannot resolve waits for the deep-zoom engine.
+// The view --center and --width give, on the job's picture; one deeper than double
+// precision resolves is computed by perturbation.
 Problem viewOfJob(const render::RenderOptions& options, Job& job) {
     if (!options.view)
         return {};
@@ -82,12 +82,7 @@ Problem viewOfJob(const render::RenderOptions& options, Job& job) {
         options.view->x, options.view->y, options.view->width, job.width, job.height);
     if (!view)
         return "the view of --center and --width does not fit a " + size + " picture";
-    const std::optional<engine::ViewWindow> shallow = view->shallowView();
-    if (!shallow) {
-        return "the view of --center and --width is deeper than double precision resolves on a " +
-               size + " picture; such views cannot be rendered yet";
-    }
-    job.view = *shallow;
+    job.view = *view;
     return {};
 }
 
@@ -139,13 +134,13 @@ Problem ensurePalette(engine::Fractal& fractal, const std::string& path) {
 
 // The stored parameters (or the type's defaults), then the view and colouring asked
 // for, which override the ones the parameters carry; then the one run.
-void startRun(engine::Fractal& fractal, const std::optional<engine::ViewWindow>& view,
+void startRun(engine::Fractal& fractal, const std::optional<deep::DeepView>& view,
               std::optional<int> colouring) {
     {
         engine::TakingOverScope noRunYet(fractal);
         fractal.startFromSettings();
         if (view)
-            fractal.setView(*view);
+            fractal.setPreciseView(*view);
         if (auto* escapeTime = dynamic_cast<complex::ComplexFractal*>(&fractal);
             escapeTime != nullptr && colouring) {
             escapeTime->setColouring(*colouring);
@@ -240,6 +235,10 @@ Problem renderPicture(const render::RenderOptions& options) {
     fractal->setThreadLimit(options.threads);
     startRun(*fractal, job.view, options.colouring);
     runToEnd(*fractal, options.points);
+    if (const auto* escapeTime = dynamic_cast<const complex::ComplexFractal*>(fractal.get());
+        escapeTime != nullptr && escapeTime->runsDeepView() && !escapeTime->deepRefusal().empty()) {
+        return "the view cannot be computed: " + escapeTime->deepRefusal();
+    }
 
     // A pipe or a device (/dev/null, /dev/stdout) is written into as any tool would.
     const engine::SaveResult saved =
