@@ -91,6 +91,8 @@ class MainWindow {
     // One step of a run of steps; the run ends once the wheel and keys rest.
     void stepView(engine::Fractal& fractal, const engine::ViewWindow& target);
     void stepView(engine::Fractal& fractal, const deep::DeepView& target);
+    void beginSteps(engine::Fractal& fractal);
+    void endStep(bool accepted);
     void zoomAtCentre(engine::Fractal& fractal, double factor);
     void panByEighths(engine::Fractal& fractal, int right, int up);
     // Ends a run of steps or a pan: computes the view reached.

@@ -34,25 +34,27 @@ bool MainWindow::stoppedByUser() const {
 }
 
 void MainWindow::stepView(engine::Fractal& fractal, const engine::ViewWindow& target) {
-    if (!fractal.inViewGesture()) {
-        fractal.beginViewGesture();
-        stepping_ = true;
-        stepRefused_ = false;
-    }
-    if (!fractal.stepViewGesture(target))
-        stepRefused_ = true;
-    // Every step puts the end of the run further off.
-    window_.setTimer(kNavigationTimerId, kStepRestMs);
+    beginSteps(fractal);
+    endStep(fractal.stepViewGesture(target));
 }
 
 void MainWindow::stepView(engine::Fractal& fractal, const deep::DeepView& target) {
-    if (!fractal.inViewGesture()) {
-        fractal.beginViewGesture();
-        stepping_ = true;
-        stepRefused_ = false;
-    }
-    if (!fractal.stepViewGesture(target))
+    beginSteps(fractal);
+    endStep(fractal.stepViewGesture(target));
+}
+
+void MainWindow::beginSteps(engine::Fractal& fractal) {
+    if (fractal.inViewGesture())
+        return;
+    fractal.beginViewGesture();
+    stepping_ = true;
+    stepRefused_ = false;
+}
+
+void MainWindow::endStep(bool accepted) {
+    if (!accepted)
         stepRefused_ = true;
+    // Every step puts the end of the run further off.
     window_.setTimer(kNavigationTimerId, kStepRestMs);
 }
 

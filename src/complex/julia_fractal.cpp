@@ -6,14 +6,6 @@ namespace complex {
 
 using fixed28::toFixed28;
 
-namespace {
-
-engine::FractalPtr create(const platform::Services& services) {
-    return engine::FractalPtr(new JuliaFractal(services));
-}
-
-}  // namespace
-
 const engine::TypeDescription JuliaFractal::kDescription{
     .id = engine::kJulia,
     .name = "Julia",
@@ -28,7 +20,7 @@ const engine::TypeDescription JuliaFractal::kDescription{
     .defaultParameters = {-0.7, 0.3, 0.0},
     .defaultView = {.x1 = -2.0, .y1 = -2.6, .x2 = 2.2, .y2 = 2.6},
     .formula = kernels::Formula::kJulia,
-    .create = create,
+    .create = engine::createWithDefaults<JuliaFractal>,
 };
 
 JuliaFractal::JuliaFractal(const platform::Services& services) : ComplexFractal(services) {

@@ -6,14 +6,6 @@ namespace complex {
 
 using fixed28::toFixed28;
 
-namespace {
-
-engine::FractalPtr create(const platform::Services& services) {
-    return engine::FractalPtr(new MandelbrotFractal(services));
-}
-
-}  // namespace
-
 const engine::TypeDescription MandelbrotFractal::kDescription{
     .id = engine::kMandelbrot,
     .name = "Mandelbrot",
@@ -28,7 +20,7 @@ const engine::TypeDescription MandelbrotFractal::kDescription{
     .defaultParameters = {0.0, 0.0, 0.0},
     .defaultView = {.x1 = -2.1, .y1 = -1.69, .x2 = 1.0, .y2 = 1.72},
     .formula = kernels::Formula::kMandelbrot,
-    .create = create,
+    .create = engine::createWithDefaults<MandelbrotFractal>,
 };
 
 MandelbrotFractal::MandelbrotFractal(const platform::Services& services)

@@ -6,14 +6,6 @@ namespace complex {
 
 using fixed28::toFixed28;
 
-namespace {
-
-engine::FractalPtr create(const platform::Services& services) {
-    return engine::FractalPtr(new ManowarFractal(services));
-}
-
-}  // namespace
-
 const engine::TypeDescription ManowarFractal::kDescription{
     .id = engine::kManowar,
     .name = "Manowar",
@@ -29,7 +21,7 @@ const engine::TypeDescription ManowarFractal::kDescription{
     .defaultParameters = {0.0, 0.0, 0.0},
     .defaultView = {.x1 = -1.2, .y1 = -1.4, .x2 = 1.2, .y2 = 1.4},
     .formula = kernels::Formula::kManowar,
-    .create = create,
+    .create = engine::createWithDefaults<ManowarFractal>,
 };
 
 ManowarFractal::ManowarFractal(const platform::Services& services) : ComplexFractal(services) {

@@ -6,14 +6,6 @@ namespace complex {
 
 using fixed28::toFixed28;
 
-namespace {
-
-engine::FractalPtr create(const platform::Services& services) {
-    return engine::FractalPtr(new PhoenixFractal(services));
-}
-
-}  // namespace
-
 const engine::TypeDescription PhoenixFractal::kDescription{
     .id = engine::kPhoenix,
     .name = "Phoenix",
@@ -29,7 +21,7 @@ const engine::TypeDescription PhoenixFractal::kDescription{
     .defaultParameters = {0.56667, -0.5, 0.0},
     .defaultView = {.x1 = -2.0, .y1 = -2.6, .x2 = 2.2, .y2 = 2.6},
     .formula = kernels::Formula::kPhoenix,
-    .create = create,
+    .create = engine::createWithDefaults<PhoenixFractal>,
 };
 
 PhoenixFractal::PhoenixFractal(const platform::Services& services) : ComplexFractal(services) {

@@ -6,14 +6,6 @@ namespace complex {
 
 using fixed28::toFixed28;
 
-namespace {
-
-engine::FractalPtr create(const platform::Services& services) {
-    return engine::FractalPtr(new SpiderFractal(services));
-}
-
-}  // namespace
-
 const engine::TypeDescription SpiderFractal::kDescription{
     .id = engine::kSpider,
     .name = "Spider",
@@ -29,7 +21,7 @@ const engine::TypeDescription SpiderFractal::kDescription{
     .defaultParameters = {0.0, 0.0, 0.0},
     .defaultView = {.x1 = -2.1, .y1 = -1.69, .x2 = 1.0, .y2 = 1.72},
     .formula = kernels::Formula::kSpider,
-    .create = create,
+    .create = engine::createWithDefaults<SpiderFractal>,
 };
 
 SpiderFractal::SpiderFractal(const platform::Services& services) : ComplexFractal(services) {

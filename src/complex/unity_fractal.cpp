@@ -6,14 +6,6 @@ namespace complex {
 
 using fixed28::toFixed28;
 
-namespace {
-
-engine::FractalPtr create(const platform::Services& services) {
-    return engine::FractalPtr(new UnityFractal(services));
-}
-
-}  // namespace
-
 const engine::TypeDescription UnityFractal::kDescription{
     .id = engine::kUnity,
     .name = "Unity",
@@ -31,7 +23,7 @@ const engine::TypeDescription UnityFractal::kDescription{
     .defaultParameters = {0.0, 0.0, 0.0},
     .defaultView = {.x1 = -1.75, .y1 = -2.0, .x2 = 1.75, .y2 = 2.0},
     .formula = kernels::Formula::kUnity,
-    .create = create,
+    .create = engine::createWithDefaults<UnityFractal>,
 };
 
 UnityFractal::UnityFractal(const platform::Services& services) : ComplexFractal(services) {

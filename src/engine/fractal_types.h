@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <type_traits>
 
 #include "engine/fractal.h"
 #include "platform/services.h"
@@ -62,5 +63,21 @@ struct TypeDescription {
 std::span<const TypeDescription* const> fractalTypes();
 // The type of an id; null for an id that names no type.
 const TypeDescription* findFractalType(FractalType id);
+
+// A new object of type T with the parameters its description gives (the table's
+// create function of every type).
+template <class T>
+FractalPtr createWithDefaults(const platform::Services& services) {
+    const auto& p = T::kDescription.defaultParameters;
+    using S = const platform::Services&;
+    if constexpr (std::is_constructible_v<T, S, double, double, double>)
+        return FractalPtr(new T(services, p[0], p[1], p[2]));
+    else if constexpr (std::is_constructible_v<T, S, double, double>)
+        return FractalPtr(new T(services, p[0], p[1]));
+    else if constexpr (std::is_constructible_v<T, S, double>)
+        return FractalPtr(new T(services, p[0]));
+    else
+        return FractalPtr(new T(services));
+}
 
 }  // namespace engine

@@ -4,16 +4,6 @@
 
 namespace orbit {
 
-namespace {
-
-// An object with the type's default parameters.
-engine::FractalPtr create(const platform::Services& services) {
-    const auto& p = ChipFractal::kDescription.defaultParameters;
-    return engine::FractalPtr(new ChipFractal(services, p[0], p[1], p[2]));
-}
-
-}  // namespace
-
 const engine::TypeDescription ChipFractal::kDescription{
     .id = engine::kChip,
     .name = "Chip",
@@ -29,7 +19,7 @@ const engine::TypeDescription ChipFractal::kDescription{
     .defaultParameters = {10.0, 20.0, 30.0},
     .defaultView = {.centredOnOrigin = true},
     .formula = std::nullopt,
-    .create = create,
+    .create = engine::createWithDefaults<ChipFractal>,
 };
 
 ChipFractal::ChipFractal(const platform::Services& services, double a, double b, double c)

@@ -4,16 +4,6 @@
 
 namespace orbit {
 
-namespace {
-
-// An object with the type's default parameters.
-engine::FractalPtr create(const platform::Services& services) {
-    const auto& p = GingerbreadmanFractal::kDescription.defaultParameters;
-    return engine::FractalPtr(new GingerbreadmanFractal(services, p[0], p[1], p[2]));
-}
-
-}  // namespace
-
 const engine::TypeDescription GingerbreadmanFractal::kDescription{
     .id = engine::kGingerbreadman,
     .name = "Gingerbreadman",
@@ -28,7 +18,7 @@ const engine::TypeDescription GingerbreadmanFractal::kDescription{
     .defaultParameters = {-0.1, 0.0, 0.0},
     .defaultView = {.x1 = -4.5, .y1 = 8.5, .x2 = 8.5, .y2 = -4.5},
     .formula = std::nullopt,
-    .create = create,
+    .create = engine::createWithDefaults<GingerbreadmanFractal>,
 };
 
 GingerbreadmanFractal::GingerbreadmanFractal(const platform::Services& services, double a, double b,

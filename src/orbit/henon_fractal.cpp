@@ -2,16 +2,6 @@
 
 namespace orbit {
 
-namespace {
-
-// An object with the type's default parameters.
-engine::FractalPtr create(const platform::Services& services) {
-    const auto& p = HenonFractal::kDescription.defaultParameters;
-    return engine::FractalPtr(new HenonFractal(services, p[0], p[1]));
-}
-
-}  // namespace
-
 const engine::TypeDescription HenonFractal::kDescription{
     .id = engine::kHenon,
     .name = "Henon",
@@ -26,7 +16,7 @@ const engine::TypeDescription HenonFractal::kDescription{
     .defaultParameters = {1.4, 0.3, 0.0},
     .defaultView = {.x1 = -2.0, .y1 = -2.0, .x2 = 2.0, .y2 = 2.0},
     .formula = std::nullopt,
-    .create = create,
+    .create = engine::createWithDefaults<HenonFractal>,
 };
 
 HenonFractal::HenonFractal(const platform::Services& services, double a, double b)

@@ -4,16 +4,6 @@
 
 namespace orbit {
 
-namespace {
-
-// An object with the type's default parameters.
-engine::FractalPtr create(const platform::Services& services) {
-    const auto& p = HopalongFractal::kDescription.defaultParameters;
-    return engine::FractalPtr(new HopalongFractal(services, p[0], p[1], p[2]));
-}
-
-}  // namespace
-
 const engine::TypeDescription HopalongFractal::kDescription{
     .id = engine::kHopalong,
     .name = "Hopalong",
@@ -28,7 +18,7 @@ const engine::TypeDescription HopalongFractal::kDescription{
     .defaultParameters = {10.0, 20.0, 30.0},
     .defaultView = {.centredOnOrigin = true},
     .formula = std::nullopt,
-    .create = create,
+    .create = engine::createWithDefaults<HopalongFractal>,
 };
 
 HopalongFractal::HopalongFractal(const platform::Services& services, double a, double b, double c)

@@ -5,16 +5,6 @@
 
 namespace orbit {
 
-namespace {
-
-// An object with the type's default parameters.
-engine::FractalPtr create(const platform::Services& services) {
-    const auto& p = MartinFractal::kDescription.defaultParameters;
-    return engine::FractalPtr(new MartinFractal(services, p[0]));
-}
-
-}  // namespace
-
 const engine::TypeDescription MartinFractal::kDescription{
     .id = engine::kMartin,
     .name = "Martin",
@@ -29,7 +19,7 @@ const engine::TypeDescription MartinFractal::kDescription{
     .defaultParameters = {std::numbers::pi, 0.0, 0.0},
     .defaultView = {.centredOnOrigin = true},
     .formula = std::nullopt,
-    .create = create,
+    .create = engine::createWithDefaults<MartinFractal>,
 };
 
 MartinFractal::MartinFractal(const platform::Services& services, double a)

@@ -4,16 +4,6 @@
 
 namespace orbit {
 
-namespace {
-
-// An object with the type's default parameters.
-engine::FractalPtr create(const platform::Services& services) {
-    const auto& p = QuadruptwoFractal::kDescription.defaultParameters;
-    return engine::FractalPtr(new QuadruptwoFractal(services, p[0], p[1], p[2]));
-}
-
-}  // namespace
-
 const engine::TypeDescription QuadruptwoFractal::kDescription{
     .id = engine::kQuadruptwo,
     .name = "Quadruptwo",
@@ -28,7 +18,7 @@ const engine::TypeDescription QuadruptwoFractal::kDescription{
     .defaultParameters = {40.0, 10.0, 30.0},
     .defaultView = {.centredOnOrigin = true},
     .formula = std::nullopt,
-    .create = create,
+    .create = engine::createWithDefaults<QuadruptwoFractal>,
 };
 
 QuadruptwoFractal::QuadruptwoFractal(const platform::Services& services, double a, double b,

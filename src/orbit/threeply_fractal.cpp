@@ -4,16 +4,6 @@
 
 namespace orbit {
 
-namespace {
-
-// An object with the type's default parameters.
-engine::FractalPtr create(const platform::Services& services) {
-    const auto& p = ThreeplyFractal::kDescription.defaultParameters;
-    return engine::FractalPtr(new ThreeplyFractal(services, p[0], p[1], p[2]));
-}
-
-}  // namespace
-
 const engine::TypeDescription ThreeplyFractal::kDescription{
     .id = engine::kThreeply,
     .name = "Threeply",
@@ -28,7 +18,7 @@ const engine::TypeDescription ThreeplyFractal::kDescription{
     .defaultParameters = {10.0, 20.0, 30.0},
     .defaultView = {.centredOnOrigin = true},
     .formula = std::nullopt,
-    .create = create,
+    .create = engine::createWithDefaults<ThreeplyFractal>,
 };
 
 ThreeplyFractal::ThreeplyFractal(const platform::Services& services, double a, double b, double c)
