@@ -22,7 +22,7 @@ double ulpOf(double value) {
 void showDeepView(TestFractal& f, double ulps) {
     const double half = ulps * ulpOf(1.5) * 0.5;
     f.setViewRect(1.5 - half * f.width, 0.5 - half * f.height, 1.5 + half * f.width,
-                   0.5 + half * f.height);
+                  0.5 + half * f.height);
 }
 
 TEST(ZoomTest, ZoomOutShrinksThePictureAndScalesTheViewAboutItsCentre) {
@@ -129,8 +129,8 @@ TEST(ZoomTest, ZoomingInBeyondTheDepthChangesNothing) {
          }},
         {"zoomToRect animated", true,
          [](TestFractal& f) {
-             f.zoomToRect(f.view().planeX(0), f.view().planeY(0), f.view().planeX(11), f.view().planeY(8),
-                          true);
+             f.zoomToRect(f.view().planeX(0), f.view().planeY(0), f.view().planeX(11),
+                          f.view().planeY(8), true);
          }},
     };
     for (const auto& zoom : zooms) {

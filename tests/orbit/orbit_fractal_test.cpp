@@ -159,7 +159,8 @@ TEST_P(OrbitMappingTest, DrawsTheTruncatedPixelOrCountsThePointOnly) {
     if (c.pixel) {
         EXPECT_EQ(drawnPixels(*fractal), 2);
         EXPECT_EQ(fractal->picture.pixel(c.pixel->x, c.pixel->y), fractal->colorTable().colorAt(0));
-        EXPECT_EQ(fractal->windowDC.pixel(c.pixel->x, c.pixel->y), fractal->colorTable().colorAt(0));
+        EXPECT_EQ(fractal->windowDC.pixel(c.pixel->x, c.pixel->y),
+                  fractal->colorTable().colorAt(0));
     } else {
         EXPECT_EQ(drawnPixels(*fractal), 0);
     }

@@ -19,7 +19,7 @@ TEST(OrbitParameterStringTest, ViewWithEveryDigitItNeedsAndABCWithSixSignificant
     EXPECT_EQ(env.storedText("Hopalong"), "-120,-134,120,134,10,20,30,5000,1");
     // A deep view reads back exactly.
     fractal->setViewRect(-0.7436438870371587, 0.1318259042053, -0.7436438870370587,
-                          0.1318259042054);
+                         0.1318259042054);
     ASSERT_TRUE(fractal->saveParameters());
     double edges[4] = {};
     ASSERT_EQ(platform::cscan(env.storedText("Hopalong").value(), "%lf,%lf,%lf,%lf", &edges[0],
