@@ -144,7 +144,7 @@ std::string deepCoordinateText(const deep::BigFloat& value, const deep::BigFloat
     // holds only nearly, counts as 20 digits and not 21.)
     const double wanted = std::ceil(-log10Of(spacing) - 1e-9) + 1.0;
     const long decimals = static_cast<long>(std::clamp(wanted, 1.0, 1e7));
-    std::string sign;
+    bool negative = false;
     std::string digits;
     long pointAfter = 1;  // digits before the decimal point
     if (!value.isZero()) {
@@ -157,7 +157,7 @@ std::string deepCoordinateText(const deep::BigFloat& value, const deep::BigFloat
             // toString writes "-d.ddde-N" or "d.ddd".
             std::size_t at = 0;
             if (text[at] == '-') {
-                sign = "-";
+                negative = true;
                 ++at;
             }
             const std::size_t e = text.find('e', at);
@@ -170,9 +170,9 @@ std::string deepCoordinateText(const deep::BigFloat& value, const deep::BigFloat
         }
     }
     if (digits.empty()) {
-        digits = "0";
+        digits.assign(1, '0');
         pointAfter = 1;
-        sign.clear();
+        negative = false;
     }
     // Place the decimal point, padding with zeros on either side.
     if (pointAfter <= 0) {
@@ -182,7 +182,9 @@ std::string deepCoordinateText(const deep::BigFloat& value, const deep::BigFloat
     if (static_cast<long>(digits.size()) < pointAfter + decimals)
         digits.append(static_cast<std::size_t>(pointAfter + decimals) - digits.size(), '0');
     digits.resize(static_cast<std::size_t>(pointAfter + decimals));
-    std::string result = sign;
+    std::string result;
+    if (negative)
+        result.push_back('-');
     result.append(digits, 0, static_cast<std::size_t>(pointAfter));
     result.push_back('.');
     result.append(digits, static_cast<std::size_t>(pointAfter), std::string::npos);

@@ -451,6 +451,10 @@ TEST(NavigationStatus, FactsFollowTheRunOfBothFamilies) {
 
 TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
     const auto number = [](const char* text) { return *deep::BigFloat::parse(text, 2048); };
+    // "0." and count zeros, then tail.
+    const auto fraction = [](std::size_t count, const char* tail) {
+        return std::string("0.").append(count, '0').append(tail);
+    };
     // Fixed notation with one decimal more than tells neighbouring pixels apart.
     const struct {
         const char* value;
@@ -461,9 +465,9 @@ TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
         {"-123.456", "0.01", "-123.456"},
         {"9.9999999", "0.1", "10.00"},  // rounding carries into a new digit
         {"-0.74364388703715870475219", "1e-20", "-0.743643887037158704752"},
-        {"0", "1e-30", "0." + std::string(31, '0')},
-        {"-1e-40", "1e-30", "0." + std::string(31, '0')},  // no "-0.000"
-        {"3e-300", "1e-301", "0." + std::string(299, '0') + "300"},
+        {"0", "1e-30", fraction(31, "")},
+        {"-1e-40", "1e-30", fraction(31, "")},  // no "-0.000"
+        {"3e-300", "1e-301", fraction(299, "300")},
         {"-2", "nan", "?"},
     };
     for (const auto& c : coordinates) {

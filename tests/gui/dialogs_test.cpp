@@ -269,9 +269,8 @@ void DialogsTest::viewDialogPushesTheViewAndRestarts() {
 
 void DialogsTest::viewDialogEditsADeepViewAsCentreAndWidth() {
     Rig rig(engine::kMandelbrot);
-    const std::string centre(400, '3');  // 0.333...: four hundred digits
-    const deep::CentreAndWidth text =
-        *deep::parseCentreAndWidth("0." + centre, "-0.5", "1e-380").value;
+    const std::string centre = std::string("0.").append(400, '3');  // four hundred digits
+    const deep::CentreAndWidth text = *deep::parseCentreAndWidth(centre, "-0.5", "1e-380").value;
     const deep::DeepView view = *deep::DeepView::fromCentreAndWidth(
         text.x, text.y, text.width, rig.fractal->width, rig.fractal->height);
     rig.fractal->setPreciseView(view);
@@ -305,7 +304,7 @@ void DialogsTest::viewDialogEditsADeepViewAsCentreAndWidth() {
     const QString longReal = "0." + QString(40000, '1');
     dialog.real()->setText(longReal);
     QCOMPARE(dialog.real()->text(), longReal);
-    dialog.real()->setText(QString::fromStdString("0." + centre));
+    dialog.real()->setText(QString::fromStdString(centre));
     dialog.planeWidth()->setText("2e-380");
     click(dialog, "okButton");
     QCOMPARE(dialog.result(), app::kDialogOk);
