@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "app/status_line.h"
 #include "complex/complex_fractal.h"
 #include "complex/mandelbrot_fractal.h"
+#include "deep/deep_view.h"
 #include "platform/clock.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
@@ -79,12 +81,28 @@ void BM_OneStatusLine(benchmark::State& state) {
     rig.fractal.haltWorker();
 }
 
+// One status line at a view 10^-depth wide, whose magnification and coordinates are
+// computed at full precision (no run: the text alone).
+void BM_OneDeepStatusLine(benchmark::State& state) {
+    Rig rig(1920, 1080);
+    const std::string width = std::string("1e-").append(std::to_string(state.range(0)));
+    const deep::CentreAndWidth text =
+        *deep::parseCentreAndWidth("-1.7400623825793399052208441670658256382966417",
+                                   "0.0281753397792110489924115211443195096875390767", width)
+             .value;
+    rig.fractal.setPreciseView(
+        *deep::DeepView::fromCentreAndWidth(text.x, text.y, text.width, 1920, 1080));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(statusNow(rig.fractal));
+}
+
 BENCHMARK(BM_RunWithAndWithoutStatusLine)
     ->Args({1920, 1080})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 BENCHMARK(BM_OneStatusLine)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OneDeepStatusLine)->Arg(30)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

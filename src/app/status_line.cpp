@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <limits>
 #include <string_view>
 
 #include "complex/complex_fractal.h"
@@ -48,6 +49,13 @@ std::string rate(double perSecond) {
     if (perSecond >= 1e3)
         return platform::cformat("%.1f k ", perSecond / 1e3);
     return platform::cformat("%.0f ", perSecond);
+}
+
+// log10 of |value|; value not zero and finite.
+double log10Of(const deep::BigFloat& value) {
+    long exponent = 0;
+    const double mantissa = value.mantissa(&exponent);
+    return std::log10(std::fabs(mantissa)) + static_cast<double>(exponent) * std::log10(2.0);
 }
 
 std::string magnification(double m) {
@@ -98,12 +106,89 @@ std::string statusText(const StatusFacts& facts) {
     } else {
         text.append(joined({facts.method, ", ", facts.arithmetic}));
     }
-    text.append(joined({kSeparator, magnification(facts.magnification)}));
-    if (facts.pointerX && facts.pointerY) {
+    text.append(kSeparator);
+    text.append(facts.deepMagnification.empty() ? magnification(facts.magnification)
+                                                : facts.deepMagnification);
+    if (!facts.deepPointerX.empty() && !facts.deepPointerY.empty()) {
+        text.append(joined({kSeparator, facts.deepPointerX, ", ", facts.deepPointerY}));
+    } else if (facts.pointerX && facts.pointerY) {
         text.append(joined({kSeparator, coordinate(*facts.pointerX, facts.pixelWidth), ", ",
                             coordinate(*facts.pointerY, facts.pixelHeight)}));
     }
     return joined({text, kSeparator, progress(facts)});
+}
+
+std::string deepMagnificationText(const deep::DeepView& view, double defaultWidth) {
+    if (!(defaultWidth > 0.0) || !std::isfinite(defaultWidth) || view.spanX().sign() <= 0 ||
+        !view.spanX().isFinite())
+        return "x ?";
+    const double logM = std::log10(defaultWidth) - log10Of(view.spanX());
+    // Within double's range the shallow views' format applies as it is.
+    if (logM < 300.0)
+        return magnification(std::pow(10.0, logM));
+    // Three significant digits, as "%.3g" writes them, of a number beyond double.
+    double exponent = std::floor(logM);
+    double lead = std::pow(10.0, logM - exponent);
+    if (std::round(lead * 100.0) >= 1000.0) {
+        lead /= 10.0;
+        exponent += 1.0;
+    }
+    return platform::cformat("x %.3ge+%.0f", lead, exponent);
+}
+
+std::string deepCoordinateText(const deep::BigFloat& value, const deep::BigFloat& spacing) {
+    if (!value.isFinite() || !spacing.isFinite() || spacing.sign() <= 0)
+        return "?";
+    // Enough decimals that neighbouring pixels read differently, and one more.
+    // (A hair below the logarithm, so that a spacing of exactly 1e-20, which binary
+    // holds only nearly, counts as 20 digits and not 21.)
+    const double wanted = std::ceil(-log10Of(spacing) - 1e-9) + 1.0;
+    const long decimals = static_cast<long>(std::clamp(wanted, 1.0, 1e7));
+    bool negative = false;
+    std::string digits;
+    long pointAfter = 1;  // digits before the decimal point
+    if (!value.isZero()) {
+        // Significant digits that end at the last decimal wanted.
+        const long leading = static_cast<long>(std::floor(log10Of(value))) + 1;
+        const long significant = leading + decimals;
+        if (significant >= 1) {
+            const std::string text = value.toString(
+                static_cast<int>(std::min<long>(significant, std::numeric_limits<int>::max())));
+            // toString writes "-d.ddde-N" or "d.ddd".
+            std::size_t at = 0;
+            if (text[at] == '-') {
+                negative = true;
+                ++at;
+            }
+            const std::size_t e = text.find('e', at);
+            for (std::size_t i = at; i < std::min(e, text.size()); ++i) {
+                if (text[i] != '.')
+                    digits.push_back(text[i]);
+            }
+            const long power = e == std::string::npos ? 0 : std::stol(text.substr(e + 1));
+            pointAfter = power + 1;
+        }
+    }
+    if (digits.empty()) {
+        digits.assign(1, '0');
+        pointAfter = 1;
+        negative = false;
+    }
+    // Place the decimal point, padding with zeros on either side.
+    if (pointAfter <= 0) {
+        digits.insert(0, static_cast<std::size_t>(1 - pointAfter), '0');
+        pointAfter = 1;
+    }
+    if (static_cast<long>(digits.size()) < pointAfter + decimals)
+        digits.append(static_cast<std::size_t>(pointAfter + decimals) - digits.size(), '0');
+    digits.resize(static_cast<std::size_t>(pointAfter + decimals));
+    std::string result;
+    if (negative)
+        result.push_back('-');
+    result.append(digits, 0, static_cast<std::size_t>(pointAfter));
+    result.push_back('.');
+    result.append(digits, static_cast<std::size_t>(pointAfter), std::string::npos);
+    return result;
 }
 
 StatusFacts statusFacts(engine::Fractal& fractal, std::optional<platform::Point> pointer,
@@ -130,6 +215,17 @@ StatusFacts statusFacts(engine::Fractal& fractal, std::optional<platform::Point>
         facts.shareDone = pixels > 0.0 ? done / pixels : 0.0;
     }
     facts.magnification = fractal.defaultView().xrange / view.xrange;
+    if (const deep::DeepView* deepView = fractal.deepView()) {
+        // Computed by perturbation: neither the integer algorithm nor plain doubles.
+        facts.arithmetic = "perturbation";
+        facts.deepMagnification = deepMagnificationText(*deepView, fractal.defaultView().xrange);
+        if (pointer) {
+            facts.deepPointerX =
+                deepCoordinateText(deepView->planeX(pointer->x), deepView->spacingX());
+            facts.deepPointerY =
+                deepCoordinateText(deepView->planeY(pointer->y), deepView->spacingY());
+        }
+    }
     if (pointer) {
         facts.pointerX = view.planeX(pointer->x);
         facts.pointerY = view.planeY(pointer->y);

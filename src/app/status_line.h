@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "deep/deep_view.h"
 #include "engine/fractal.h"
 #include "platform/geometry.h"
 
@@ -16,7 +17,7 @@ struct StatusFacts {
     std::string typeName;
     bool orbit = false;
     std::string method;      // escape-time only
-    std::string arithmetic;  // "fixed point" or "double"
+    std::string arithmetic;  // "fixed point", "double" or "perturbation"
     // The type's default view's width over the view's width.
     double magnification = 1.0;
     // The plane point under the pointer, and the width of a pixel there.
@@ -24,6 +25,12 @@ struct StatusFacts {
     std::optional<double> pointerY;
     double pixelWidth = 0.0;
     double pixelHeight = 0.0;
+    // A view deeper than double resolves has a magnification and coordinates no double
+    // holds: they come as text ("x 1.3e+290", every digit the pixels need), and take
+    // the place of the numbers above. Empty for other views.
+    std::string deepMagnification;
+    std::string deepPointerX;
+    std::string deepPointerY;
     Run run = Run::Running;
     // The share of an escape-time picture done, 0 to 1.
     double shareDone = 0.0;
@@ -34,6 +41,13 @@ struct StatusFacts {
 
 // "Mandelbrot | Relief, fixed point | x 12.5 | -0.7431, 0.1023 | 45 % | 12.3 M iterations/s"
 std::string statusText(const StatusFacts& facts);
+
+// A deep view's magnification over a default view defaultWidth wide: "x 1.3e+290",
+// as the status line writes large magnifications.
+std::string deepMagnificationText(const deep::DeepView& view, double defaultWidth);
+// value with enough decimals that neighbouring pixels spacing apart read differently,
+// and one more, in fixed notation ("-0.74364388703715870475").
+std::string deepCoordinateText(const deep::BigFloat& value, const deep::BigFloat& spacing);
 
 // The facts of the picture shown; pointer is a pixel of the picture (none when the
 // pointer is elsewhere), nowTick the current tick count.

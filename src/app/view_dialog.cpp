@@ -1,6 +1,7 @@
 #include "app/view_dialog.h"
 
 #include "app/dialog_fields.h"
+#include "deep/deep_view.h"
 #include "platform/c_format.h"
 
 namespace app {
@@ -30,6 +31,36 @@ int ViewDialog::ok(const ViewForm& form, engine::Fractal& fractal) {
 int ViewDialog::useDefaults(engine::Fractal& fractal) {
     fractal.setDefaultView();
     return kDialogDefault;
+}
+
+std::optional<DeepViewForm> ViewDialog::openDeep(const engine::Fractal& fractal) {
+    const deep::DeepView* view = fractal.deepView();
+    if (view == nullptr)
+        return std::nullopt;
+    return DeepViewForm{deep::centreXText(*view), deep::centreYText(*view), deep::widthText(*view)};
+}
+
+int ViewDialog::okDeep(const DeepViewForm& form, engine::Fractal& fractal, std::string& refusal) {
+    const deep::ViewTextResult text =
+        deep::parseCentreAndWidth(form.real, form.imaginary, form.width);
+    if (!text.value) {
+        refusal = text.error;
+        return kRefused;
+    }
+    const std::optional<deep::DeepView> view = deep::DeepView::fromCentreAndWidth(
+        text.value->x, text.value->y, text.value->width, fractal.width, fractal.height);
+    if (!view) {
+        refusal = "The view does not fit the picture.";
+        return kRefused;
+    }
+    // Only the escape-time types compute views deeper than double resolves.
+    if (!fractal.computesDeepViews() && view->isDeep())
+        return kTooDeep;
+    fractal.restartWith([&] {
+        fractal.pushView();
+        fractal.setPreciseView(*view);
+    });
+    return kDialogOk;
 }
 
 }  // namespace app

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "engine/fractal.h"
@@ -13,7 +14,16 @@ struct ViewForm {
     std::string ymax;
 };
 
-// The view rectangle of the plane, edited as four numbers.
+// A view deeper than double resolves, as decimal text of any length.
+struct DeepViewForm {
+    std::string real;
+    std::string imaginary;
+    std::string width;
+};
+
+// The view rectangle of the plane, edited as four numbers; a view deeper than double
+// resolves is edited as its centre and width instead, since its edges differ in
+// digits that no double holds.
 class ViewDialog {
   public:
     static constexpr const char* kCaption = "View";
@@ -21,10 +31,16 @@ class ViewDialog {
     static constexpr const char* kXmaxLabel = "X max.:";
     static constexpr const char* kYminLabel = "Y min.:";
     static constexpr const char* kYmaxLabel = "Y max.:";
+    static constexpr const char* kRealLabel = "Centre real:";
+    static constexpr const char* kImaginaryLabel = "Centre imag.:";
+    static constexpr const char* kWidthLabel = "Width:";
 
     // Ok's result when the rectangle lies beyond the depth double precision resolves:
     // nothing changes, and the main window tells the user.
     static constexpr int kTooDeep = 4;
+    // Ok's result when the centre or width text is refused: nothing changes, the
+    // dialog shows the reason and stays open.
+    static constexpr int kRefused = 5;
 
     // The edges with every digit they need, so that Ok on untouched fields gives back
     // the same rectangle bit for bit.
@@ -34,6 +50,14 @@ class ViewDialog {
     // edge; a rectangle without a usable extent leaves the view as it was.
     static int ok(const ViewForm& form, engine::Fractal& fractal);
     static int useDefaults(engine::Fractal& fractal);
+
+    // The centre and width with the digits the view's depth needs when the view is
+    // deeper than double resolves; nullopt when the four edges hold it.
+    static std::optional<DeepViewForm> openDeep(const engine::Fractal& fractal);
+    // A new run on the view of the texts, fitted to the picture's proportions, the old
+    // view kept in the zoom history. Text that is refused changes nothing: kRefused,
+    // with the reason in refusal.
+    static int okDeep(const DeepViewForm& form, engine::Fractal& fractal, std::string& refusal);
 };
 
 }  // namespace app

@@ -8,6 +8,7 @@
 #include "app/messages.h"
 #include "app/status_line.h"
 #include "complex/complex_fractal.h"
+#include "deep/deep_view.h"
 #include "main_window_rig.h"
 #include "orbit/orbit_fractal.h"
 
@@ -446,6 +447,88 @@ TEST(NavigationStatus, FactsFollowTheRunOfBothFamilies) {
     EXPECT_GT(mandelbrot.filledPixels.load(), 0u);
     EXPECT_EQ(mandelbrot.filledPixels.load() + mandelbrot.statistics().pointCount,
               static_cast<std::uint64_t>(kWidth * kHeight));
+}
+
+TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
+    const auto number = [](const char* text) { return *deep::BigFloat::parse(text, 2048); };
+    // "0." and count zeros, then tail.
+    const auto fraction = [](std::size_t count, const char* tail) {
+        return std::string("0.").append(count, '0').append(tail);
+    };
+    // Fixed notation with one decimal more than tells neighbouring pixels apart.
+    const struct {
+        const char* value;
+        const char* spacing;
+        std::string expected;
+    } coordinates[] = {
+        {"1.5", "0.01", "1.500"},
+        {"-123.456", "0.01", "-123.456"},
+        {"9.9999999", "0.1", "10.00"},  // rounding carries into a new digit
+        {"-0.74364388703715870475219", "1e-20", "-0.743643887037158704752"},
+        {"0", "1e-30", fraction(31, "")},
+        {"-1e-40", "1e-30", fraction(31, "")},  // no "-0.000"
+        {"3e-300", "1e-301", fraction(299, "300")},
+        {"-2", "nan", "?"},
+    };
+    for (const auto& c : coordinates) {
+        SCOPED_TRACE(c.value);
+        const deep::BigFloat spacing = std::string_view(c.spacing) == "nan"
+                                           ? deep::BigFloat(53, std::nan(""))
+                                           : number(c.spacing);
+        EXPECT_EQ(app::deepCoordinateText(number(c.value), spacing), c.expected);
+    }
+
+    // The magnification over a default view 4 wide.
+    const struct {
+        const char* width;
+        const char* expected;
+    } magnifications[] = {
+        {"4e-20", "x 1e+20"},  // as a shallow view's magnification is written
+        {"3.0769230769e-290", "x 1.3e+290"},
+        {"4.0004e-400", "x 1e+400"},  // 9.999e399 rounds up to the next power
+        {"1.6e-3000", "x 2.5e+3000"},
+        {"8e-99999", "x 5e+99998"},
+    };
+    for (const auto& m : magnifications) {
+        SCOPED_TRACE(m.width);
+        const deep::CentreAndWidth text = *deep::parseCentreAndWidth("0", "0", m.width).value;
+        const deep::DeepView view =
+            *deep::DeepView::fromCentreAndWidth(text.x, text.y, text.width, 160, 120);
+        EXPECT_EQ(app::deepMagnificationText(view, 4.0), m.expected);
+    }
+
+    // A finished deep run in the window.
+    Rig rig(engine::kMandelbrot, kWidth, kHeight);
+    rig.startAndPump();
+    waitUntilFinished(rig.fractal());
+    const deep::CentreAndWidth text =
+        *deep::parseCentreAndWidth("-0.743643887037158704752191506114774",
+                                   "0.131825904205311970493132056385139", "1e-25")
+             .value;
+    const deep::DeepView deepView = *deep::DeepView::fromCentreAndWidth(
+        text.x, text.y, text.width, rig.fractal().width, rig.fractal().height);
+    rig.fractal().restartWith([&] {
+        rig.fractal().pushView();
+        rig.fractal().setPreciseView(deepView);
+    });
+    waitUntilFinished(rig.fractal());
+    const app::StatusFacts f = app::statusFacts(rig.fractal(), platform::Point{0, 0}, 0, false);
+    EXPECT_EQ(f.arithmetic, "perturbation");
+    EXPECT_EQ(f.run, app::StatusFacts::Run::Done);
+    const std::string status = app::statusText(f);
+    EXPECT_EQ(status.rfind("Mandelbrot | Relief, perturbation | x ", 0), 0u) << status;
+    EXPECT_EQ(f.deepMagnification,
+              app::deepMagnificationText(deepView, rig.fractal().defaultView().xrange));
+    EXPECT_NE(f.deepMagnification.find("e+25"), std::string::npos) << status;
+    // The top left pixel, with 29 decimals: pixels are 1e-25 / 160 apart.
+    EXPECT_NE(status.find("e+25 | -0.743643887037158704752191"), std::string::npos) << status;
+    EXPECT_EQ(f.deepPointerX.size(), std::string("-0.").size() + 29) << f.deepPointerX;
+
+    // The default view is no longer deep, and the numbers are plain again.
+    rig.fractal().setDefaultView();
+    const app::StatusFacts shallow = app::statusFacts(rig.fractal(), std::nullopt, 0, false);
+    EXPECT_EQ(shallow.arithmetic, "fixed point");
+    EXPECT_TRUE(shallow.deepMagnification.empty());
 }
 
 }  // namespace

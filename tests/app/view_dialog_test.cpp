@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/dialog_fields.h"
+#include "deep/deep_view.h"
 #include "dialog_test_rig.h"
 #include "platform/c_format.h"
 
@@ -94,6 +95,112 @@ TEST(ViewDialog, DefaultShowsTheTypesDefaultView) {
     EXPECT_EQ(app::ViewDialog::useDefaults(*rig.fractal), app::kDialogDefault);
     EXPECT_LT(rig.fractal->view().xmin, 0.0);
     EXPECT_EQ(rig.fractal->history.count(), 1);
+}
+
+// The view centred on (x, y), width wide, on the fractal's picture.
+deep::DeepView viewAt(const engine::Fractal& fractal, const char* x, const char* y,
+                      const char* width) {
+    const std::optional<deep::CentreAndWidth> text = deep::parseCentreAndWidth(x, y, width).value;
+    EXPECT_TRUE(text.has_value()) << width;
+    return *deep::DeepView::fromCentreAndWidth(text->x, text->y, text->width, fractal.width,
+                                               fractal.height);
+}
+
+TEST(ViewDialog, DeepViewsShowCentreAndWidthThatReadBackToTheSameView) {
+    const struct {
+        const char* x;
+        const char* y;
+        const char* width;
+        std::size_t leastDigits;  // the real part's text has at least this many characters
+    } cases[] = {
+        {"-0.74364388703715870475219150611477", "0.13182590420531197049313205638514", "1e-30", 30},
+        {"-1.740062382579339905220844167065825638296641720436171866879862418461182919644153"
+         "056054840718339483225743450008259172138785492983677893366503417299549623738838303"
+         "346465461290768441055486136870719850559269507357211790243666940134793753068611574"
+         "745943820712885258222629105433648695946003865",
+         "0.0281753397792110489924115211443195096875390767429906085704013095958801743240920"
+         "1865036784",
+         "3.7e-300", 280},
+        {"0.25", "-1e-40", "2.5e-5000", 4},  // no more digits than the centre has
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        DialogRig rig(engine::kMandelbrot);
+        const deep::DeepView view = viewAt(*rig.fractal, c.x, c.y, c.width);
+        rig.fractal->setPreciseView(view);
+        ASSERT_NE(rig.fractal->deepView(), nullptr);
+        const std::optional<app::DeepViewForm> form = app::ViewDialog::openDeep(*rig.fractal);
+        ASSERT_TRUE(form.has_value());
+        EXPECT_GE(form->real.size(), c.leastDigits);
+        EXPECT_GE(form->imaginary.size(), std::string_view(c.y).size() > 20 ? 20u : 1u);
+
+        const int history = rig.fractal->history.count();
+        std::string refusal;
+        EXPECT_EQ(app::ViewDialog::okDeep(*form, *rig.fractal, refusal), app::kDialogOk);
+        EXPECT_EQ(refusal, "");
+        ASSERT_NE(rig.fractal->deepView(), nullptr);
+        EXPECT_TRUE(deep::DeepView::same(*rig.fractal->deepView(), view));
+        EXPECT_EQ(rig.fractal->history.count(), history + 1);
+        EXPECT_NE(rig.fractal->statistics().startTime, platform::LocalTime{});  // a new run
+        // Shown again, the texts are the same.
+        const std::optional<app::DeepViewForm> again = app::ViewDialog::openDeep(*rig.fractal);
+        ASSERT_TRUE(again.has_value());
+        EXPECT_EQ(again->real, form->real);
+        EXPECT_EQ(again->imaginary, form->imaginary);
+        EXPECT_EQ(again->width, form->width);
+    }
+}
+
+TEST(ViewDialog, DeepTextsAreRefusedWithTheReasonOrLeaveTheDepth) {
+    const struct {
+        app::DeepViewForm form;
+        const char* reason;  // empty: accepted
+        bool deep;           // after Ok
+    } cases[] = {
+        {{"-0.75", "0.1", "2e-25"}, "", true},
+        {{"-0.75", "0.1", "3"}, "", false},  // a width double resolves: a plain view again
+        {{"-0.75x", "0.1", "1e-25"}, "real part is not a decimal number", true},
+        {{"-0.75", "", "1e-25"}, "imaginary part is not a decimal number", true},
+        {{"-0.75", "0.1", ""}, "width is not a decimal number", true},
+        {{"-0.75", "0.1", "nan"}, "width is not a decimal number", true},
+        {{"-0.75", "0.1", "0"}, "greater than zero", true},
+        {{"-0.75", "0.1", "-1e-25"}, "greater than zero", true},
+        {{"-0.75", "0.1", "1e-100001"}, "below 1e-100000", true},
+        {{"1e200", "0.1", "1e-25"}, "too far out", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.form.real + " " + c.form.width);
+        DialogRig rig(engine::kMandelbrot);
+        const deep::DeepView before = viewAt(*rig.fractal, "-0.75", "0.1", "1e-20");
+        rig.fractal->setPreciseView(before);
+        const int history = rig.fractal->history.count();
+        std::string refusal;
+        const int result = app::ViewDialog::okDeep(c.form, *rig.fractal, refusal);
+        if (std::string_view(c.reason).empty()) {
+            EXPECT_EQ(result, app::kDialogOk);
+            EXPECT_EQ(rig.fractal->deepView() != nullptr, c.deep);
+            EXPECT_EQ(rig.fractal->history.count(), history + 1);
+            continue;
+        }
+        EXPECT_EQ(result, app::ViewDialog::kRefused);
+        EXPECT_FALSE(refusal.empty());
+        EXPECT_NE(refusal.find(c.reason), std::string::npos) << refusal;
+        ASSERT_NE(rig.fractal->deepView(), nullptr);
+        EXPECT_TRUE(deep::DeepView::same(*rig.fractal->deepView(), before));
+        EXPECT_EQ(rig.fractal->history.count(), history);
+        EXPECT_EQ(rig.fractal->statistics().startTime, platform::LocalTime{});  // no run
+    }
+}
+
+TEST(ViewDialog, DefaultLeavesTheDepthAndTheEdgesComeBack) {
+    DialogRig rig(engine::kMandelbrot);
+    EXPECT_FALSE(app::ViewDialog::openDeep(*rig.fractal).has_value());
+    rig.fractal->setPreciseView(viewAt(*rig.fractal, "-0.75", "0.1", "1e-40"));
+    ASSERT_TRUE(app::ViewDialog::openDeep(*rig.fractal).has_value());
+    EXPECT_EQ(app::ViewDialog::useDefaults(*rig.fractal), app::kDialogDefault);
+    EXPECT_EQ(rig.fractal->deepView(), nullptr);
+    EXPECT_FALSE(app::ViewDialog::openDeep(*rig.fractal).has_value());
+    EXPECT_LT(rig.fractal->view().xmin, 0.0);
 }
 
 }  // namespace

@@ -11,12 +11,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "app/factory.h"
@@ -24,6 +26,7 @@
 #include "app/picture_export.h"
 #include "app/shell.h"
 #include "complex/complex_fractal.h"
+#include "deep/deep_view.h"
 #include "gui/dialogs/about_dialog_widget.h"
 #include "gui/dialogs/accelerating_spin_box.h"
 #include "gui/dialogs/complex_parameters_dialog_widget.h"
@@ -141,6 +144,7 @@ class DialogsTest : public QObject {
     void parametersDialogAdaptsToMartinAndApplies();
     void parametersDialogLabelsTheGingerbreadmansStart();
     void viewDialogPushesTheViewAndRestarts();
+    void viewDialogEditsADeepViewAsCentreAndWidth();
     void complexDialogOnUnityAndPhoenix();
     void complexDialogMethodAndReliefDepth();
     void iterationFieldTakesDigitsAndStepsWithinItsRange();
@@ -261,6 +265,53 @@ void DialogsTest::viewDialogPushesTheViewAndRestarts() {
     click(again, "defaultButton");
     QCOMPARE(again.result(), app::kDialogDefault);
     QCOMPARE(rig.fractal->history.count(), 2);
+}
+
+void DialogsTest::viewDialogEditsADeepViewAsCentreAndWidth() {
+    Rig rig(engine::kMandelbrot);
+    const std::string centre = std::string("0.").append(400, '3');  // four hundred digits
+    const deep::CentreAndWidth text = *deep::parseCentreAndWidth(centre, "-0.5", "1e-380").value;
+    const deep::DeepView view = *deep::DeepView::fromCentreAndWidth(
+        text.x, text.y, text.width, rig.fractal->width, rig.fractal->height);
+    rig.fractal->setPreciseView(view);
+    gui::ViewDialogWidget dialog(nullptr, *rig.fractal);
+    saveShot(dialog, "view-deep.png");
+    QVERIFY(dialog.xmin() == nullptr);
+    QCOMPARE(labelTexts(dialog, {"labelReal", "labelImaginary", "labelWidth"}),
+             (QStringList{"Centre real:", "Centre imag.:", "Width:"}));
+    QVERIFY(dialog.real()->text().startsWith("0.3333333333"));
+    QVERIFY(dialog.real()->text().size() > 380);
+    QVERIFY(dialog.planeWidth()->text().startsWith("1e-380") ||
+            dialog.planeWidth()->text().startsWith("9.99"));
+
+    // Refused text: the reason is shown and the dialog stays open with what was typed.
+    dialog.planeWidth()->setText("-1e-380");
+    QString shownReason;
+    QTimer::singleShot(50, [&shownReason] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shownReason = box->text();
+            box->accept();
+        }
+    });
+    dialog.show();
+    click(dialog, "okButton");
+    QCOMPARE(shownReason, QString("The width must be greater than zero."));
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.planeWidth()->text(), QString("-1e-380"));
+    QCOMPARE(rig.fractal->history.count(), 0);
+
+    // Typed digits beyond QLineEdit's usual limit of 32767 stay whole.
+    const QString longReal = "0." + QString(40000, '1');
+    dialog.real()->setText(longReal);
+    QCOMPARE(dialog.real()->text(), longReal);
+    dialog.real()->setText(QString::fromStdString(centre));
+    dialog.planeWidth()->setText("2e-380");
+    click(dialog, "okButton");
+    QCOMPARE(dialog.result(), app::kDialogOk);
+    QCOMPARE(rig.fractal->history.count(), 1);
+    QVERIFY(rig.fractal->deepView() != nullptr);
+    QCOMPARE(QString::fromStdString(deep::widthText(*rig.fractal->deepView())).left(4),
+             QString("2e-3"));
 }
 
 void DialogsTest::complexDialogOnUnityAndPhoenix() {

@@ -4,7 +4,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+
+#include <limits>
+#include <optional>
 
 #include "app/dialog_fields.h"
 
@@ -12,12 +16,32 @@ namespace gui {
 
 ViewDialogWidget::ViewDialogWidget(QWidget* parent, engine::Fractal& fractal)
     : DialogFrame(parent, app::ViewDialog::kCaption, app::kDialogCancel), fractal_(fractal) {
-    const app::ViewForm form = app::ViewDialog::open(fractal);
-
     // Created in the order the keyboard visits them: the buttons come first.
     auto* ok = makeButton(app::kOkText, "okButton");
     auto* defaults = makeButton(app::kDefaultText, "defaultButton");
     auto* cancel = makeButton(app::kCancelText, "cancelButton");
+    ok->setDefault(true);
+
+    auto* grid = new QGridLayout;
+    if (const std::optional<app::DeepViewForm> deep = app::ViewDialog::openDeep(fractal)) {
+        layOutCentreAndWidth(*deep, grid);
+    } else {
+        layOutEdges(app::ViewDialog::open(fractal), grid);
+    }
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(ok);
+    buttons->addWidget(defaults);
+    buttons->addWidget(cancel);
+    grid->addLayout(buttons, grid->rowCount(), 0, 1, 2);
+    finishLayout(grid);
+
+    connect(ok, &QPushButton::clicked, this, [this] { accept(); });
+    connect(defaults, &QPushButton::clicked, this,
+            [this] { done(app::ViewDialog::useDefaults(fractal_)); });
+    connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void ViewDialogWidget::layOutEdges(const app::ViewForm& form, QGridLayout* grid) {
     xmin_ = makeEdit(form.xmin, "editXmin");
     xmax_ = makeEdit(form.xmax, "editXmax");
     ymin_ = makeEdit(form.ymin, "editYmin");
@@ -26,9 +50,6 @@ ViewDialogWidget::ViewDialogWidget(QWidget* parent, engine::Fractal& fractal)
     auto* yminLabel = makeLabel(app::ViewDialog::kYminLabel, "labelYmin", ymin_);
     ymax_ = makeEdit(form.ymax, "editYmax");
     auto* ymaxLabel = makeLabel(app::ViewDialog::kYmaxLabel, "labelYmax", ymax_);
-    ok->setDefault(true);
-
-    auto* grid = new QGridLayout;
     grid->addWidget(xminLabel, 0, 0);
     grid->addWidget(xmin_, 0, 1);
     grid->addWidget(xmaxLabel, 1, 0);
@@ -37,17 +58,22 @@ ViewDialogWidget::ViewDialogWidget(QWidget* parent, engine::Fractal& fractal)
     grid->addWidget(ymin_, 2, 1);
     grid->addWidget(ymaxLabel, 3, 0);
     grid->addWidget(ymax_, 3, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(defaults);
-    buttons->addWidget(cancel);
-    grid->addLayout(buttons, 4, 0, 1, 2);
-    finishLayout(grid);
+}
 
-    connect(ok, &QPushButton::clicked, this, [this] { accept(); });
-    connect(defaults, &QPushButton::clicked, this,
-            [this] { done(app::ViewDialog::useDefaults(fractal_)); });
-    connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+void ViewDialogWidget::layOutCentreAndWidth(const app::DeepViewForm& form, QGridLayout* grid) {
+    real_ = makeLongEdit(form.real, "editReal");
+    imaginary_ = makeLongEdit(form.imaginary, "editImaginary");
+    width_ = makeLongEdit(form.width, "editWidth");
+    auto* realLabel = makeLabel(app::ViewDialog::kRealLabel, "labelReal", real_);
+    auto* imaginaryLabel =
+        makeLabel(app::ViewDialog::kImaginaryLabel, "labelImaginary", imaginary_);
+    auto* widthLabel = makeLabel(app::ViewDialog::kWidthLabel, "labelWidth", width_);
+    grid->addWidget(realLabel, 0, 0);
+    grid->addWidget(real_, 0, 1);
+    grid->addWidget(imaginaryLabel, 1, 0);
+    grid->addWidget(imaginary_, 1, 1);
+    grid->addWidget(widthLabel, 2, 0);
+    grid->addWidget(width_, 2, 1);
 }
 
 QLineEdit* ViewDialogWidget::makeEdit(const std::string& text, const char* objectName) {
@@ -58,10 +84,38 @@ QLineEdit* ViewDialogWidget::makeEdit(const std::string& text, const char* objec
     return edit;
 }
 
+QLineEdit* ViewDialogWidget::makeLongEdit(const std::string& text, const char* objectName) {
+    auto* edit = new QLineEdit(QString::fromStdString(text), this);
+    edit->setObjectName(objectName);
+    // A deep view's numbers run to hundreds or thousands of digits: the field
+    // scrolls, and takes text far longer than QLineEdit's default limit of 32767.
+    edit->setMaxLength(std::numeric_limits<int>::max());
+    edit->setFixedWidth(fontMetrics().horizontalAdvance(QString(40, QChar('0'))) + 8);
+    edit->setCursorPosition(0);
+    return edit;
+}
+
 void ViewDialogWidget::accept() {
+    if (real_ != nullptr) {
+        acceptDeep();
+        return;
+    }
     const app::ViewForm form{xmin_->text().toStdString(), xmax_->text().toStdString(),
                              ymin_->text().toStdString(), ymax_->text().toStdString()};
     done(app::ViewDialog::ok(form, fractal_));
+}
+
+void ViewDialogWidget::acceptDeep() {
+    const app::DeepViewForm form{real_->text().toStdString(), imaginary_->text().toStdString(),
+                                 width_->text().toStdString()};
+    std::string refusal;
+    const int result = app::ViewDialog::okDeep(form, fractal_, refusal);
+    if (result != app::ViewDialog::kRefused) {
+        done(result);
+        return;
+    }
+    // The fields keep what was typed, so that the user can mend it.
+    QMessageBox::warning(this, windowTitle(), QString::fromStdString(refusal));
 }
 
 }  // namespace gui

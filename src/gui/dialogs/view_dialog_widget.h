@@ -3,11 +3,13 @@
 #include "app/view_dialog.h"
 #include "gui/dialogs/dialog_frame.h"
 
+class QGridLayout;
 class QLineEdit;
 
 namespace gui {
 
-// The view rectangle. Result 1 OK, 2 Cancel, 3 Default.
+// The view rectangle, or the centre and width of a view deeper than double resolves.
+// Result 1 OK, 2 Cancel, 3 Default.
 class ViewDialogWidget : public DialogFrame {
   public:
     ViewDialogWidget(QWidget* parent, engine::Fractal& fractal);
@@ -16,16 +18,27 @@ class ViewDialogWidget : public DialogFrame {
     QLineEdit* xmax() const { return xmax_; }
     QLineEdit* ymin() const { return ymin_; }
     QLineEdit* ymax() const { return ymax_; }
+    // The deep view's fields; null when the dialog shows the four edges.
+    QLineEdit* real() const { return real_; }
+    QLineEdit* imaginary() const { return imaginary_; }
+    QLineEdit* planeWidth() const { return width_; }
 
   private:
     void accept() override;
     QLineEdit* makeEdit(const std::string& text, const char* objectName);
+    QLineEdit* makeLongEdit(const std::string& text, const char* objectName);
+    void layOutEdges(const app::ViewForm& form, QGridLayout* grid);
+    void layOutCentreAndWidth(const app::DeepViewForm& form, QGridLayout* grid);
+    void acceptDeep();
 
     engine::Fractal& fractal_;
-    QLineEdit* xmin_;
-    QLineEdit* xmax_;
-    QLineEdit* ymin_;
-    QLineEdit* ymax_;
+    QLineEdit* xmin_ = nullptr;
+    QLineEdit* xmax_ = nullptr;
+    QLineEdit* ymin_ = nullptr;
+    QLineEdit* ymax_ = nullptr;
+    QLineEdit* real_ = nullptr;
+    QLineEdit* imaginary_ = nullptr;
+    QLineEdit* width_ = nullptr;
 };
 
 }  // namespace gui
