@@ -25,6 +25,7 @@ TEST(DeepPictureTest, EveryPixelHasTheColourOfTheDirectCountAtItsPoint) {
          1},
         {engine::kMandelbrot, "0,1", "1e-300", complex::kTesseral, 3},
         {engine::kJulia, "0.3162277660168379,0.5", "1e-25", complex::kSimple, 2},
+        {engine::kMandelbrot, "0,1", "1e-120", complex::kRelief, 2},
     };
     constexpr int kWidth = 23;
     constexpr int kHeight = 17;
@@ -48,12 +49,23 @@ TEST(DeepPictureTest, EveryPixelHasTheColourOfTheDirectCountAtItsPoint) {
         ASSERT_TRUE(complex_test::waitFinished(*f));
         EXPECT_FALSE(f->integerArithmetic());
         const EscapeFormula formula{c.type, f->paramReal(), f->paramImag(), 400};
+        const auto direct = [&](int column, int row) {
+            const int n = directEscape(formula, view.planeX(column), view.planeY(row), 1200).count;
+            return complex::EscapeValue{n, static_cast<double>(n)};
+        };
+        const int depth = f->reliefDepth.load();
         for (int row = 0; row < kHeight; ++row) {
             for (int column = 0; column < kWidth; ++column) {
-                const int direct =
-                    directEscape(formula, view.planeX(column), view.planeY(row), 1200).count;
-                ASSERT_EQ(f->picture.pixel(column, row), f->colorForCount(direct))
-                    << "pixel " << column << "," << row << " count " << direct;
+                const complex::EscapeValue value = direct(column, row);
+                // Relief shades each pixel against its upper-left neighbour.
+                const complex::EscapeValue previous = column > 0 && row > 0
+                                                          ? direct(column - 1, row - 1)
+                                                          : complex::EscapeValue{-1, -1.0};
+                const platform::Color expected =
+                    c.method == complex::kRelief ? f->runColouring().relief(value, previous, depth)
+                                                 : f->colorForCount(value.count);
+                ASSERT_EQ(f->picture.pixel(column, row), expected)
+                    << "pixel " << column << "," << row << " count " << value.count;
             }
         }
     }
