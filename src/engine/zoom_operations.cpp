@@ -5,6 +5,7 @@
 // form of the view; for any other type such a zoom changes nothing at all (the window
 // tells the user before it gets here).
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 #include "engine/fractal.h"
@@ -219,10 +220,15 @@ void Fractal::showGestureFrame() {
         platform::Rect rect;
         if (scratch.empty() || !preciseView().pixelRectOf(base, rect))
             return;
+        // The corners fit an int each; their distance may not.
+        const std::int64_t right = rect.right, left = rect.left;
+        const std::int64_t bottom = rect.bottom, top = rect.top;
+        if (!truncToInt(static_cast<double>(right - left), w) ||
+            !truncToInt(static_cast<double>(bottom - top), h)) {
+            return;
+        }
         x = rect.left;
         y = rect.top;
-        w = rect.right - rect.left;
-        h = rect.bottom - rect.top;
     } else {
         const ViewWindow& base = *gestureBase_;
         const double left = std::floor((base.xmin - view_.xmin) * view_.xpix + 0.5);
