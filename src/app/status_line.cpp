@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
-#include <limits>
 #include <string_view>
 
 #include "complex/complex_fractal.h"
@@ -144,51 +143,7 @@ std::string deepCoordinateText(const deep::BigFloat& value, const deep::BigFloat
     // holds only nearly, counts as 20 digits and not 21.)
     const double wanted = std::ceil(-log10Of(spacing) - 1e-9) + 1.0;
     const long decimals = static_cast<long>(std::clamp(wanted, 1.0, 1e7));
-    bool negative = false;
-    std::string digits;
-    long pointAfter = 1;  // digits before the decimal point
-    if (!value.isZero()) {
-        // Significant digits that end at the last decimal wanted.
-        const long leading = static_cast<long>(std::floor(log10Of(value))) + 1;
-        const long significant = leading + decimals;
-        if (significant >= 1) {
-            const std::string text = value.toString(
-                static_cast<int>(std::min<long>(significant, std::numeric_limits<int>::max())));
-            // toString writes "-d.ddde-N" or "d.ddd".
-            std::size_t at = 0;
-            if (text[at] == '-') {
-                negative = true;
-                ++at;
-            }
-            const std::size_t e = text.find('e', at);
-            for (std::size_t i = at; i < std::min(e, text.size()); ++i) {
-                if (text[i] != '.')
-                    digits.push_back(text[i]);
-            }
-            const long power = e == std::string::npos ? 0 : std::stol(text.substr(e + 1));
-            pointAfter = power + 1;
-        }
-    }
-    if (digits.empty()) {
-        digits.assign(1, '0');
-        pointAfter = 1;
-        negative = false;
-    }
-    // Place the decimal point, padding with zeros on either side.
-    if (pointAfter <= 0) {
-        digits.insert(0, static_cast<std::size_t>(1 - pointAfter), '0');
-        pointAfter = 1;
-    }
-    if (static_cast<long>(digits.size()) < pointAfter + decimals)
-        digits.append(static_cast<std::size_t>(pointAfter + decimals) - digits.size(), '0');
-    digits.resize(static_cast<std::size_t>(pointAfter + decimals));
-    std::string result;
-    if (negative)
-        result.push_back('-');
-    result.append(digits, 0, static_cast<std::size_t>(pointAfter));
-    result.push_back('.');
-    result.append(digits, static_cast<std::size_t>(pointAfter), std::string::npos);
-    return result;
+    return value.toFixed(decimals);
 }
 
 StatusFacts statusFacts(engine::Fractal& fractal, std::optional<platform::Point> pointer,
@@ -214,11 +169,12 @@ StatusFacts statusFacts(engine::Fractal& fractal, std::optional<platform::Point>
             static_cast<double>(complexFractal->filledPixels.load(std::memory_order_relaxed));
         facts.shareDone = pixels > 0.0 ? done / pixels : 0.0;
     }
-    facts.magnification = fractal.defaultView().xrange / view.xrange;
+    const double defaultWidth = fractal.defaultView().xrange;
+    facts.magnification = defaultWidth / view.xrange;
     if (const deep::DeepView* deepView = fractal.deepView()) {
         // Computed by perturbation: neither the integer algorithm nor plain doubles.
         facts.arithmetic = "perturbation";
-        facts.deepMagnification = deepMagnificationText(*deepView, fractal.defaultView().xrange);
+        facts.deepMagnification = deepMagnificationText(*deepView, defaultWidth);
         if (pointer) {
             facts.deepPointerX =
                 deepCoordinateText(deepView->planeX(pointer->x), deepView->spacingX());

@@ -134,6 +134,21 @@ std::string BigFloat::toString(int digits) const {
     return result;
 }
 
+std::string BigFloat::toFixed(long decimals) const {
+    if (!isFinite())
+        return "nan";
+    char* text = nullptr;
+    const int length =
+        mpfr_asprintf(&text, "%.*Rf", static_cast<int>(std::max(decimals, 0L)), value_);
+    if (length < 0 || text == nullptr)
+        return "nan";
+    std::string result(text, static_cast<std::size_t>(length));
+    mpfr_free_str(text);
+    if (result.front() == '-' && result.find_first_not_of("-0.") == std::string::npos)
+        result.erase(0, 1);
+    return result;
+}
+
 BigFloat& BigFloat::operator+=(const BigFloat& other) {
     mpfr_add(value_, value_, other.value_, MPFR_RNDN);
     return *this;

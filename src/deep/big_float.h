@@ -40,6 +40,9 @@ class BigFloat {
     // Decimal text with significant digits (0: as many as the precision needs),
     // readable back by parse to the same value at the same precision.
     std::string toString(int digits = 0) const;
+    // Fixed-point decimal text with exactly this many decimals, rounded to nearest; a
+    // value that rounds to zero has no minus sign.
+    std::string toFixed(long decimals) const;
     bool isZero() const noexcept { return mpfr_zero_p(value_) != 0; }
     bool isFinite() const noexcept { return mpfr_number_p(value_) != 0; }
     int sign() const noexcept { return mpfr_sgn(value_); }

@@ -357,6 +357,8 @@ class Fractal {
     // records the view, optionally animates, starts. False when target is refused.
     bool changeViewTo(const deep::DeepView& target, bool animate, bool zoomIn);
     bool acceptsDeepTarget(const deep::DeepView& target) const;
+    // Whether target (or the view it starts from) lies beyond what double resolves.
+    bool beyondDouble(const ViewWindow& target) const;
 
     // The view and the colours of the next run.
     ViewWindow view_;

@@ -61,9 +61,13 @@ bool Fractal::changeViewTo(const deep::DeepView& target, bool animate, bool zoom
     return true;
 }
 
+bool Fractal::beyondDouble(const ViewWindow& target) const {
+    return deepView_ || zoomsTooDeep(view_, target);
+}
+
 void Fractal::scaleView(double factor) {
     const ViewWindow target = view_.scaledAbout(view_.xcenter, view_.ycenter, factor);
-    if (deepView_ || zoomsTooDeep(view_, target)) {
+    if (beyondDouble(target)) {
         if (computesDeepViews())
             changeViewTo(preciseView().scaledAboutCentre(factor), false, false);
         return;
@@ -76,11 +80,12 @@ void Fractal::scaleView(double factor) {
 
 void Fractal::scaleViewAt(double x, double y, double factor) {
     const ViewWindow target = view_.scaledAbout(x, y, factor);
-    if (deepView_ || zoomsTooDeep(view_, target)) {
+    if (beyondDouble(target)) {
         if (computesDeepViews()) {
-            const long bits = preciseView().precision();
+            const deep::DeepView current = preciseView();
+            const long bits = current.precision();
             changeViewTo(
-                preciseView().scaledAbout(deep::BigFloat(bits, x), deep::BigFloat(bits, y), factor),
+                current.scaledAbout(deep::BigFloat(bits, x), deep::BigFloat(bits, y), factor),
                 false, false);
         }
         return;
@@ -95,7 +100,7 @@ void Fractal::zoomByFactor(double factor) {
     if (factor == 1.0)
         return;
     const ViewWindow target = view_.scaledAbout(view_.xcenter, view_.ycenter, factor);
-    if (deepView_ || zoomsTooDeep(view_, target)) {
+    if (beyondDouble(target)) {
         if (computesDeepViews())
             changeViewTo(preciseView().scaledAboutCentre(factor), factor > 0.0, factor > 1.0);
         return;
@@ -130,7 +135,7 @@ void Fractal::animateZoomByFactor(double factor) {
 bool Fractal::zoomToPixels(int column1, int row1, int column2, int row2, bool zoomIn) {
     const ViewWindow target = view_.withRect(view_.planeX(column1), view_.planeY(row1),
                                              view_.planeX(column2), view_.planeY(row2));
-    if (deepView_ || (computesDeepViews() && zoomsTooDeep(view_, target))) {
+    if (computesDeepViews() && beyondDouble(target)) {
         const deep::DeepView deepTarget =
             preciseView().zoomedToPixels(column1, row1, column2, row2);
         if (!acceptsDeepTarget(deepTarget))
