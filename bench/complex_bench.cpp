@@ -53,19 +53,19 @@ struct Headless {
 };
 
 // The default Mandelbrot view fitted to width x height, as the engine computes it.
-engine::ViewWindow defaultView(int width, int height) {
-    engine::ViewWindow view(true);
+view::ViewWindow defaultView(int width, int height) {
+    view::ViewWindow view(true);
     view.setScreenSize(width, height);
     view.setRect(-2.1, -1.69, 1.0, 1.72);
     return view;
 }
 
 template <bool kSquareLast>
-std::uint64_t plainFixed(const engine::ViewWindow& view, std::vector<int>& counts, int limit) {
+std::uint64_t plainFixed(const view::ViewWindow& view, std::vector<int>& counts, int limit) {
     return bench::plainFixedLoop<kSquareLast>(view, counts, limit);
 }
 
-std::uint64_t plainDouble(const engine::ViewWindow& view, std::vector<int>& counts, int limit) {
+std::uint64_t plainDouble(const view::ViewWindow& view, std::vector<int>& counts, int limit) {
     return bench::plainDoubleLoop(view, counts, limit);
 }
 
@@ -128,7 +128,7 @@ struct Rate {
     }
 };
 
-using PlainLoop = std::uint64_t (*)(const engine::ViewWindow&, std::vector<int>&, int);
+using PlainLoop = std::uint64_t (*)(const view::ViewWindow&, std::vector<int>&, int);
 
 struct Comparison {
     Rate engine;
@@ -148,7 +148,7 @@ void engineVersusPlain(benchmark::State& state, bool integer,
     Headless headless(width, height);
     complex::MandelbrotFractal f(headless.services());
     prepare(f, complex::kSimple, integer);
-    engine::ViewWindow view = defaultView(width, height);
+    view::ViewWindow view = defaultView(width, height);
     {
         engine::TakingOverScope noRun(f);
         f.setMaxIterations(scene.iterations);

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "complex/boundary_point.h"
 #include "complex/escape_kernels.h"
-#include "deep/boundary_point.h"
-#include "deep/perturbation.h"
+#include "complex/perturbation.h"
 
 namespace {
 
@@ -26,20 +26,21 @@ constexpr int kLimit = 3000;
 
 // A view 10^-depth wide around c = i, half a pixel off so that the reference (the
 // centre pixel) is an ordinary point: c = i itself has an orbit of small exact numbers.
-deep::SceneSetup setupAt(long depth) {
-    const deep::ExtFloat width =
-        deep::ExtFloat::fromBig(*deep::BigFloat::parse("1e-" + std::to_string(depth), 128));
-    deep::SceneSetup setup;
-    setup.formula = deep::EscapeFormula{deep::kMandelbrotType, 0.0, 0.0, kLimit};
+complex::SceneSetup setupAt(long depth) {
+    const numeric::ExtFloat width =
+        numeric::ExtFloat::fromBig(*numeric::BigFloat::parse("1e-" + std::to_string(depth), 128));
+    complex::SceneSetup setup;
+    setup.formula =
+        complex::EscapeFormula{complex::kernels::Formula::kMandelbrot, 0.0, 0.0, kLimit};
     setup.width = kWidth;
     setup.height = kHeight;
     setup.dx = width * (1.0 / kWidth);
     setup.dy = setup.dx;
-    const long precision = deep::precisionFor(setup.dx.exponent());
+    const long precision = numeric::precisionFor(setup.dx.exponent());
     setup.originX =
-        deep::BigFloat(precision, 0.0) - setup.dx.toBig(precision) * (kWidth / 2.0 - 0.5);
+        numeric::BigFloat(precision, 0.0) - setup.dx.toBig(precision) * (kWidth / 2.0 - 0.5);
     setup.originY =
-        deep::BigFloat(precision, 1.0) - setup.dy.toBig(precision) * (kHeight / 2.0 - 0.5);
+        numeric::BigFloat(precision, 1.0) - setup.dy.toBig(precision) * (kHeight / 2.0 - 0.5);
     return setup;
 }
 
@@ -53,8 +54,8 @@ void perIteration(benchmark::State& state, std::int64_t iterationsPerPass) {
 }
 
 void BM_Perturbation(benchmark::State& state) {
-    auto scene = deep::PerturbationScene::create(setupAt(state.range(0)));
-    if (!scene || scene->prepare() != deep::PerturbationScene::Prepared::kReady) {
+    auto scene = complex::PerturbationScene::create(setupAt(state.range(0)));
+    if (!scene || scene->prepare() != complex::PerturbationScene::Prepared::kReady) {
         state.SkipWithError("the scene was refused");
         return;
     }
@@ -74,7 +75,7 @@ BENCHMARK(BM_Perturbation)->Arg(50)->Arg(100)->Arg(300)->Arg(1000)->Unit(benchma
 
 void BM_ReferenceOrbit(benchmark::State& state) {
     for (auto _ : state) {
-        auto scene = deep::PerturbationScene::create(setupAt(state.range(0)));
+        auto scene = complex::PerturbationScene::create(setupAt(state.range(0)));
         benchmark::DoNotOptimize(scene->prepare());
     }
 }
@@ -102,32 +103,34 @@ BENCHMARK(BM_DoubleKernel)->Unit(benchmark::kMillisecond);
 // scripts/deep-correctness.sh, found by bisection once), beside its own double kernel on
 // a view 1e-12 wide around the same point.
 struct TypeView {
-    deep::EscapeFormula formula;
+    complex::EscapeFormula formula;
     int threshold;
     double reachX, reachY, escapeX, escapeY;
 };
 const TypeView kTypeViews[] = {
-    {{deep::kMandelbrotType, 0.0, 0.0, 3000}, 2900, -0.1, 0.1, 0.4, 0.65},
-    {{deep::kJuliaType, -0.123, 0.745, 3000}, 2900, 0.0, 0.0, 0.3, 0.6},
-    {{deep::kUnityType, 0.0, 0.0, 3000}, 2900, 0.3, 0.5, 0.4, 0.65},
-    {{deep::kSpiderType, 0.0, 0.0, 3000}, 2900, 0.0, 0.05, 0.3, 0.5},
-    {{deep::kManowarType, 0.0, 0.0, 3000}, 250, -0.34, 0.0, -0.37, 0.02},
-    {{deep::kPhoenixType, -1.0, 0.1, 3000}, 2900, 0.0, 0.0, 0.5, 0.7},
+    {{complex::kernels::Formula::kMandelbrot, 0.0, 0.0, 3000}, 2900, -0.1, 0.1, 0.4, 0.65},
+    {{complex::kernels::Formula::kJulia, -0.123, 0.745, 3000}, 2900, 0.0, 0.0, 0.3, 0.6},
+    {{complex::kernels::Formula::kUnity, 0.0, 0.0, 3000}, 2900, 0.3, 0.5, 0.4, 0.65},
+    {{complex::kernels::Formula::kSpider, 0.0, 0.0, 3000}, 2900, 0.0, 0.05, 0.3, 0.5},
+    {{complex::kernels::Formula::kManowar, 0.0, 0.0, 3000}, 250, -0.34, 0.0, -0.37, 0.02},
+    {{complex::kernels::Formula::kPhoenix, -1.0, 0.1, 3000}, 2900, 0.0, 0.0, 0.5, 0.7},
 };
 
-const deep::PlanePoint& edgePoint(std::size_t type) {
-    static std::vector<deep::PlanePoint> found;
+const complex::PlanePoint& edgePoint(std::size_t type) {
+    static std::vector<complex::PlanePoint> found;
     if (found.empty()) {
         for (const TypeView& view : kTypeViews) {
             const long precision = 420;
-            const auto point = deep::findBoundaryPoint(
-                view.formula, view.threshold,
-                {deep::BigFloat(precision, view.reachX), deep::BigFloat(precision, view.reachY)},
-                {deep::BigFloat(precision, view.escapeX), deep::BigFloat(precision, view.escapeY)},
-                345, precision);
+            const auto point =
+                complex::findBoundaryPoint(view.formula, view.threshold,
+                                           {numeric::BigFloat(precision, view.reachX),
+                                            numeric::BigFloat(precision, view.reachY)},
+                                           {numeric::BigFloat(precision, view.escapeX),
+                                            numeric::BigFloat(precision, view.escapeY)},
+                                           345, precision);
             found.push_back(point ? *point
-                                  : deep::PlanePoint{deep::BigFloat(precision, view.reachX),
-                                                     deep::BigFloat(precision, view.reachY)});
+                                  : complex::PlanePoint{numeric::BigFloat(precision, view.reachX),
+                                                        numeric::BigFloat(precision, view.reachY)});
         }
     }
     return found[type];
@@ -141,17 +144,18 @@ const char* typeName(std::size_t type) {
 
 void BM_TypeAt1e100(benchmark::State& state) {
     const std::size_t type = static_cast<std::size_t>(state.range(0));
-    const deep::PlanePoint& centre = edgePoint(type);
-    deep::SceneSetup setup;
+    const complex::PlanePoint& centre = edgePoint(type);
+    complex::SceneSetup setup;
     setup.formula = kTypeViews[type].formula;
     setup.width = kWidth;
     setup.height = kHeight;
-    setup.dx = deep::ExtFloat::fromBig(*deep::BigFloat::parse("1e-100", 128)) * (1.0 / kWidth);
+    setup.dx =
+        numeric::ExtFloat::fromBig(*numeric::BigFloat::parse("1e-100", 128)) * (1.0 / kWidth);
     setup.dy = setup.dx;
     setup.originX = centre.x - setup.dx.toBig(420) * (kWidth / 2.0 - 0.5);
     setup.originY = centre.y - setup.dy.toBig(420) * (kHeight / 2.0 - 0.5);
-    auto scene = deep::PerturbationScene::create(setup);
-    if (!scene || scene->prepare() != deep::PerturbationScene::Prepared::kReady) {
+    auto scene = complex::PerturbationScene::create(setup);
+    if (!scene || scene->prepare() != complex::PerturbationScene::Prepared::kReady) {
         state.SkipWithError("the scene was refused");
         return;
     }
@@ -171,10 +175,10 @@ BENCHMARK(BM_TypeAt1e100)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 
 void BM_TypeDoubleKernel(benchmark::State& state) {
     const std::size_t type = static_cast<std::size_t>(state.range(0));
-    const deep::PlanePoint& centre = edgePoint(type);
+    const complex::PlanePoint& centre = edgePoint(type);
     const double cx = centre.x.toDouble();
     const double cy = centre.y.toDouble();
-    const deep::EscapeFormula& f = kTypeViews[type].formula;
+    const complex::EscapeFormula& f = kTypeViews[type].formula;
     const double spacing = 1e-12 / kWidth;
     namespace kernels = complex::kernels;
     state.SetLabel(typeName(type));
@@ -186,19 +190,19 @@ void BM_TypeDoubleKernel(benchmark::State& state) {
                 const double x = cx + (i - kWidth / 2) * spacing;
                 const double y = cy + (j - kHeight / 2) * spacing;
                 switch (f.type) {
-                    case deep::kJuliaType:
+                    case complex::kernels::Formula::kJulia:
                         iterations += kernels::quadratic(x, y, f.paramReal, f.paramImag, kLimit);
                         break;
-                    case deep::kUnityType:
+                    case complex::kernels::Formula::kUnity:
                         iterations += kernels::unity(x, y, kLimit);
                         break;
-                    case deep::kSpiderType:
+                    case complex::kernels::Formula::kSpider:
                         iterations += kernels::spider(f.paramReal, f.paramImag, x, y, kLimit);
                         break;
-                    case deep::kManowarType:
+                    case complex::kernels::Formula::kManowar:
                         iterations += kernels::manowar(f.paramReal, f.paramImag, x, y, kLimit);
                         break;
-                    case deep::kPhoenixType:
+                    case complex::kernels::Formula::kPhoenix:
                         iterations += kernels::phoenix(x, y, f.paramReal, f.paramImag, kLimit);
                         break;
                     default:

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "complex/batch_kernels.h"
-#include "engine/view_window.h"
 #include "plain_loops.h"
+#include "view/view_window.h"
 
 namespace {
 
@@ -53,8 +53,8 @@ struct Job {
     Mode mode;
 };
 
-engine::ViewWindow fittedView(double x1, double y1, double x2, double y2) {
-    engine::ViewWindow view(true);
+view::ViewWindow fittedView(double x1, double y1, double x2, double y2) {
+    view::ViewWindow view(true);
     view.setScreenSize(kWidth, kHeight);
     view.setRect(x1, y1, x2, y2);
     return view;
@@ -67,9 +67,9 @@ BatchSetup setupOf(const Job& job) {
 
 // The default view, or 16 times closer around the point of a coarse grid over it that
 // takes the most iterations short of the limit: a view full of detail.
-engine::ViewWindow viewOf(const Job& job) {
+view::ViewWindow viewOf(const Job& job) {
     const Type& t = *job.type;
-    const engine::ViewWindow base = fittedView(t.x1, t.y1, t.x2, t.y2);
+    const view::ViewWindow base = fittedView(t.x1, t.y1, t.x2, t.y2);
     if (!job.zoomed)
         return base;
     const BatchSetup setup = setupOf(job);
@@ -93,7 +93,7 @@ engine::ViewWindow viewOf(const Job& job) {
     return fittedView(cx - w, cy - h, cx + w, cy + h);
 }
 
-std::uint64_t singlePass(const BatchSetup& setup, const engine::ViewWindow& view,
+std::uint64_t singlePass(const BatchSetup& setup, const view::ViewWindow& view,
                          std::vector<int>& counts) {
     std::uint64_t total = 0;
     for (int column = 0; column < view.width; ++column) {
@@ -107,7 +107,7 @@ std::uint64_t singlePass(const BatchSetup& setup, const engine::ViewWindow& view
     return total;
 }
 
-std::uint64_t batchPass(const BatchSetup& setup, const engine::ViewWindow& view,
+std::uint64_t batchPass(const BatchSetup& setup, const view::ViewWindow& view,
                         std::vector<int>& counts) {
     std::vector<double> xs;
     std::vector<double> ys;
@@ -154,7 +154,7 @@ std::map<std::string, std::map<Mode, std::uint64_t>> gTotals;
 
 void runJob(benchmark::State& state, Job job) {
     const BatchSetup setup = setupOf(job);
-    const engine::ViewWindow view = viewOf(job);
+    const view::ViewWindow view = viewOf(job);
     std::vector<int> counts(static_cast<std::size_t>(kWidth) * kHeight);
     double best = 0.0;
     std::uint64_t total = 0;
@@ -241,7 +241,7 @@ void printTargets() {
         for (const bool integer : {true, false}) {
             const Job job{&kTypes[0], integer, zoomed, Mode::kBatch};
             const BatchSetup setup = setupOf(job);
-            const engine::ViewWindow view = viewOf(job);
+            const view::ViewWindow view = viewOf(job);
             std::vector<int> counts(static_cast<std::size_t>(kWidth) * kHeight);
             std::printf("%-28s", keyOf(job).c_str());
             complex::kernels::forEachVectorTarget([&](const std::string& target) {

@@ -7,14 +7,14 @@
 
 #include "complex/escape_kernels.h"
 #include "complex/fixed28.h"
-#include "engine/view_window.h"
+#include "view/view_window.h"
 
 namespace bench {
 
 using complex::fixed28::Fixed28;
 
 template <bool kSquareLast>
-std::uint64_t plainFixedLoop(const engine::ViewWindow& view, std::vector<int>& counts, int limit) {
+std::uint64_t plainFixedLoop(const view::ViewWindow& view, std::vector<int>& counts, int limit) {
     using complex::fixed28::toFixed28;
     const int width = view.width;
     const int height = view.height;
@@ -48,7 +48,7 @@ std::uint64_t plainFixedLoop(const engine::ViewWindow& view, std::vector<int>& c
     return total;
 }
 
-inline std::uint64_t plainDoubleLoop(const engine::ViewWindow& view, std::vector<int>& counts,
+inline std::uint64_t plainDoubleLoop(const view::ViewWindow& view, std::vector<int>& counts,
                                      int limit) {
     const int width = view.width;
     const int height = view.height;

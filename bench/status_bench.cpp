@@ -13,10 +13,10 @@
 #include "app/status_line.h"
 #include "complex/complex_fractal.h"
 #include "complex/mandelbrot_fractal.h"
-#include "deep/deep_view.h"
 #include "platform/clock.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
+#include "view/deep_view.h"
 
 namespace {
 
@@ -86,12 +86,12 @@ void BM_OneStatusLine(benchmark::State& state) {
 void BM_OneDeepStatusLine(benchmark::State& state) {
     Rig rig(1920, 1080);
     const std::string width = std::string("1e-").append(std::to_string(state.range(0)));
-    const deep::CentreAndWidth text =
-        *deep::parseCentreAndWidth("-1.7400623825793399052208441670658256382966417",
+    const view::CentreAndWidth text =
+        *view::parseCentreAndWidth("-1.7400623825793399052208441670658256382966417",
                                    "0.0281753397792110489924115211443195096875390767", width)
              .value;
     rig.fractal.setPreciseView(
-        *deep::DeepView::fromCentreAndWidth(text.x, text.y, text.width, 1920, 1080));
+        *view::DeepView::fromCentreAndWidth(text.x, text.y, text.width, 1920, 1080));
     for (auto _ : state)
         benchmark::DoNotOptimize(statusNow(rig.fractal));
 }

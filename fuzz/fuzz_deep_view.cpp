@@ -6,28 +6,28 @@
 #include <string>
 #include <string_view>
 
-#include "deep/deep_view.h"
+#include "view/deep_view.h"
 
 namespace {
 
-void exercise(const deep::DeepView& view) {
-    const deep::DeepView zoomed = view.zoomedAtPixel(view.width() / 2, 1, 3.0);
-    const deep::DeepView panned =
+void exercise(const view::DeepView& view) {
+    const view::DeepView zoomed = view.zoomedAtPixel(view.width() / 2, 1, 3.0);
+    const view::DeepView panned =
         zoomed.pannedByPixels(-5, 2).scaledAboutCentre(0.6).centredOnPixel(0, 0).pannedByShare(
             0.125, -0.125);
-    for (const deep::DeepView* v : {&view, &zoomed, &panned}) {
-        const std::string field = deep::deepViewField(*v);
+    for (const view::DeepView* v : {&view, &zoomed, &panned}) {
+        const std::string field = view::deepViewField(*v);
         if (field.empty()) {
             if (!v->shallowView())
                 std::abort();  // a deep view must be written
             continue;
         }
         const auto back =
-            deep::readDeepViewField("0,0,1,1,100,0,0,1,0,100" + field, v->width(), v->height());
-        if (!back || !deep::DeepView::same(*back, *v))
+            view::readDeepViewField("0,0,1,1,100,0,0,1,0,100" + field, v->width(), v->height());
+        if (!back || !view::DeepView::same(*back, *v))
             std::abort();  // what is written reads back exactly
-        (void)deep::centreXText(*v);
-        (void)deep::widthText(*v);
+        (void)view::centreXText(*v);
+        (void)view::widthText(*v);
     }
 }
 
@@ -39,17 +39,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int width = 1 + data[0] % 97;
     const int height = 1 + data[1] % 61;
     const std::string_view text(reinterpret_cast<const char*>(data + 2), size - 2);
-    if (const auto view = deep::readDeepViewField(text, width, height))
+    if (const auto view = view::readDeepViewField(text, width, height))
         exercise(*view);
     // "RE,IM\nW": the command line's --center and --width.
     const std::size_t newline = text.find('\n');
     if (newline != std::string_view::npos) {
-        const deep::ViewTextResult parsed =
-            deep::parseCentreAndWidth(text.substr(0, newline), text.substr(newline + 1));
+        const view::ViewTextResult parsed =
+            view::parseCentreAndWidth(text.substr(0, newline), text.substr(newline + 1));
         if (parsed.value.has_value() == !parsed.error.empty())
             std::abort();  // a value or a message, never both or neither
         if (parsed.value) {
-            if (const auto view = deep::DeepView::fromCentreAndWidth(
+            if (const auto view = view::DeepView::fromCentreAndWidth(
                     parsed.value->x, parsed.value->y, parsed.value->width, width, height)) {
                 exercise(*view);
             }

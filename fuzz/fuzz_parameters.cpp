@@ -5,7 +5,8 @@
 #include <string>
 #include <thread>
 
-#include "app/factory.h"
+#include "catalogue/factory.h"
+#include "catalogue/fractal_types.h"
 #include "complex/complex_fractal.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
@@ -37,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::HeadlessWindow window(9, 7);
     platform::MemorySettingsStore store;
     platform::RecordingSound sound;
-    engine::FractalPtr fractal = app::createFractal(type, {window, store, sound});
+    engine::FractalPtr fractal = catalogue::createFractal(type, {window, store, sound});
     if (!fractal)
         return 0;
     store.write("Software\\Velk\\Corvane", fractal->typeName,
@@ -46,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         engine::TakingOverScope hold(*fractal);
         fractal->loadParameters();
     }
-    if (engine::isComplexType(fractal->type) &&
+    if (catalogue::isComplexType(fractal->type) &&
         static_cast<complex::ComplexFractal&>(*fractal).maxIterations() > kIterationBudget) {
         return 0;
     }

@@ -1,13 +1,14 @@
 #include "app/main_window.h"
+#include "catalogue/fractal_types.h"
 
 #include <cstdlib>
 #include <utility>
 
 #include "app/display_power.h"
-#include "app/factory.h"
 #include "app/help.h"
 #include "app/messages.h"
 #include "app/status_line.h"
+#include "catalogue/factory.h"
 #include "platform/clock.h"
 #include "platform/string_table.h"
 
@@ -241,7 +242,7 @@ std::intptr_t MainWindow::onSize(std::uintptr_t, std::intptr_t lParam) {
 std::intptr_t MainWindow::onNewFractal(std::uintptr_t wParam, std::intptr_t lParam) {
     const std::optional<ResizedFractal> resized = std::exchange(resized_, std::nullopt);
     const platform::Services services{window_, store_, sound_};
-    engine::FractalPtr created = createFractal(typeFromParam(wParam), services);
+    engine::FractalPtr created = catalogue::createFractal(typeFromParam(wParam), services);
     if (!created)
         return 0;
     currentFractal_ = std::move(created);
@@ -282,8 +283,8 @@ void MainWindow::destroyFractals() {
     heldIsCurrent_ = false;
 }
 
-bool MainWindow::refuseTooDeep(const engine::Fractal& fractal, const engine::ViewWindow& target) {
-    if (!engine::zoomsTooDeep(fractal.view(), target))
+bool MainWindow::refuseTooDeep(const engine::Fractal& fractal, const view::ViewWindow& target) {
+    if (!view::zoomsTooDeep(fractal.view(), target))
         return false;
     showTooDeepMessage();
     return true;

@@ -89,8 +89,8 @@ class MainWindow {
     // True when the key was one of the navigation keys.
     bool navigateByKey(unsigned key, engine::Fractal& fractal);
     // One step of a run of steps; the run ends once the wheel and keys rest.
-    void stepView(engine::Fractal& fractal, const engine::ViewWindow& target);
-    void stepView(engine::Fractal& fractal, const deep::DeepView& target);
+    void stepView(engine::Fractal& fractal, const view::ViewWindow& target);
+    void stepView(engine::Fractal& fractal, const view::DeepView& target);
     void beginSteps(engine::Fractal& fractal);
     void endStep(bool accepted);
     void zoomAtCentre(engine::Fractal& fractal, double factor);
@@ -127,7 +127,7 @@ class MainWindow {
     void destroyFractals();
     // Tells the user when going to target would zoom beyond the depth double
     // precision resolves; true when the zoom is refused.
-    bool refuseTooDeep(const engine::Fractal& fractal, const engine::ViewWindow& target);
+    bool refuseTooDeep(const engine::Fractal& fractal, const view::ViewWindow& target);
     void showTooDeepMessage();
     // Why a zoom of the view went no further: double's depth, or for a type that
     // computes deep views the narrowest view that can be stored.
@@ -155,7 +155,7 @@ class MainWindow {
     // was shown, to go on at the new size.
     struct ResizedFractal {
         engine::FractalType type;
-        engine::ViewState view;
+        view::ViewState view;
     };
     std::optional<ResizedFractal> resized_;
 

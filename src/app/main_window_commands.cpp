@@ -9,6 +9,7 @@
 #include "app/messages.h"
 #include "app/picture_check.h"
 #include "app/view_dialog.h"
+#include "catalogue/fractal_types.h"
 #include "engine/color_table.h"
 #include "platform/c_format.h"
 #include "platform/string_table.h"
@@ -182,9 +183,9 @@ void MainWindow::chooseType(engine::Fractal& fractal) {
 }
 
 void MainWindow::showParametersDialog(engine::Fractal& fractal) {
-    if (engine::isComplexType(fractal.type)) {
+    if (catalogue::isComplexType(fractal.type)) {
         runModalDialog(DialogId::ComplexParameters, fractal);
-    } else if (engine::isOrbitType(fractal.type)) {
+    } else if (catalogue::isOrbitType(fractal.type)) {
         runModalDialog(DialogId::Parameters, fractal);
     }
 }

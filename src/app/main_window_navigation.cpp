@@ -7,6 +7,7 @@
 
 #include "app/main_window.h"
 #include "app/messages.h"
+#include "catalogue/fractal_types.h"
 
 namespace app {
 
@@ -33,12 +34,12 @@ bool MainWindow::stoppedByUser() const {
     return fractal->isFinished() && !fractal->completed.load();
 }
 
-void MainWindow::stepView(engine::Fractal& fractal, const engine::ViewWindow& target) {
+void MainWindow::stepView(engine::Fractal& fractal, const view::ViewWindow& target) {
     beginSteps(fractal);
     endStep(fractal.stepViewGesture(target));
 }
 
-void MainWindow::stepView(engine::Fractal& fractal, const deep::DeepView& target) {
+void MainWindow::stepView(engine::Fractal& fractal, const view::DeepView& target) {
     beginSteps(fractal);
     endStep(fractal.stepViewGesture(target));
 }
@@ -95,7 +96,7 @@ void MainWindow::zoomAtCentre(engine::Fractal& fractal, double factor) {
         stepView(fractal, fractal.preciseView().scaledAboutCentre(factor));
         return;
     }
-    const engine::ViewWindow& view = fractal.view();
+    const view::ViewWindow& view = fractal.view();
     stepView(fractal, view.scaledAbout(view.xcenter, view.ycenter, factor));
 }
 
@@ -104,7 +105,7 @@ void MainWindow::panByEighths(engine::Fractal& fractal, int right, int up) {
         stepView(fractal, fractal.preciseView().pannedByShare(right / 8.0, up / 8.0));
         return;
     }
-    const engine::ViewWindow& view = fractal.view();
+    const view::ViewWindow& view = fractal.view();
     stepView(fractal, view.panned(right * view.xrange / 8.0, up * view.yrange / 8.0));
 }
 
@@ -187,7 +188,7 @@ bool MainWindow::panFollows(std::intptr_t lParam) {
         fractal->stepViewGesture(fractal->preciseGestureBase().pannedByPixels(-dx, -dy));
         return true;
     }
-    const engine::ViewWindow& base = fractal->gestureBase();
+    const view::ViewWindow& base = fractal->gestureBase();
     fractal->stepViewGesture(base.panned(-dx * base.xscale, dy * base.yscale));
     return true;
 }
@@ -209,7 +210,7 @@ std::intptr_t MainWindow::onDoubleClick(std::uintptr_t wParam, std::intptr_t lPa
     fractal->stopSlideshow();
     finishNavigation();
     const platform::Point p = pointFromLParam(lParam);
-    const engine::ViewWindow view = fractal->view();
+    const view::ViewWindow view = fractal->view();
     const double dx = view.planeX(p.x) - view.xcenter;
     const double dy = view.planeY(p.y) - view.ycenter;
     fractal->beginViewGesture();
@@ -230,7 +231,7 @@ void MainWindow::stopCalculationByUser(engine::Fractal& fractal) {
         return;
     // An orbit waits where it is, so that Continue goes on with the same orbit; an
     // escape-time picture stops and keeps what it has drawn.
-    if (engine::isOrbitType(fractal.type)) {
+    if (catalogue::isOrbitType(fractal.type)) {
         fractal.pauseCalculation();
     } else {
         fractal.haltWorker();

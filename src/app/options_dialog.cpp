@@ -18,7 +18,7 @@ int OptionsDialog::delayMilliseconds(const std::string& text) {
     if (!seconds)
         return 0;
     int ms = 0;
-    if (!engine::truncToInt(*seconds * 1000.0, ms))
+    if (!view::truncToInt(*seconds * 1000.0, ms))
         return 0;
     return ms > 0 ? ms : 0;
 }

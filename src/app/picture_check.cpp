@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "catalogue/fractal_types.h"
 #include "engine/fractal.h"
-#include "engine/fractal_types.h"
 #include "platform/c_format.h"
 
 namespace app {
@@ -11,7 +11,7 @@ namespace app {
 namespace {
 
 bool isKnownType(engine::FractalType type) {
-    return engine::findFractalType(type) != nullptr;
+    return catalogue::findFractalType(type) != nullptr;
 }
 
 // The first four fields of a parameter string are the view; without them the new

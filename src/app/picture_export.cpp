@@ -1,4 +1,5 @@
 #include "app/picture_export.h"
+#include "catalogue/fractal_types.h"
 #include "persist/picture_file.h"
 
 #include <algorithm>
@@ -7,7 +8,7 @@
 #include <new>
 #include <utility>
 
-#include "app/factory.h"
+#include "catalogue/factory.h"
 #include "complex/band_renderer.h"
 #include "complex/complex_fractal.h"
 #include "engine/color_table.h"
@@ -56,9 +57,9 @@ std::unique_ptr<PrivateFractal> createPrivateFractal(const ExportRequest& reques
     auto own = std::make_unique<PrivateFractal>(surfaceWidth, surfaceHeight);
     engine::SettingsKey key(own->store);
     if (!request.parameters.empty())
-        key.writeString(fractalTypeName(request.type), request.parameters);
-    own->fractal =
-        createFractal(request.type, platform::Services{own->window, own->store, own->sound});
+        key.writeString(catalogue::fractalTypeName(request.type), request.parameters);
+    own->fractal = catalogue::createFractal(
+        request.type, platform::Services{own->window, own->store, own->sound});
     if (!own->fractal || own->fractal->picture.empty())
         return nullptr;
     if (!request.colors.empty()) {
@@ -126,7 +127,7 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
     auto* escape = dynamic_cast<complex::ComplexFractal*>(&fractal);
     if (escape == nullptr)
         return failed("not an escape-time fractal");
-    engine::ViewWindow view = fractal.view();
+    view::ViewWindow view = fractal.view();
     view.setScreenSize(request.width, request.height);
     view.centreOnOrigin();
     fractal.setView(view);
@@ -210,7 +211,7 @@ std::optional<std::string> exportSizeProblem(engine::FractalType type, int width
     }
     const std::uint64_t pixels =
         static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
-    if (engine::isOrbitType(type) && pixels > kMaxOrbitExportPixels) {
+    if (catalogue::isOrbitType(type) && pixels > kMaxOrbitExportPixels) {
         return "a " + sizeText(width, height) +
                " orbit picture is too large: orbit pictures are computed whole in memory and "
                "exported up to " +
@@ -223,7 +224,7 @@ ExportResult renderExport(const ExportRequest& request, ExportControl& control, 
     if (const auto problem = exportSizeProblem(request.type, request.width, request.height))
         return failed(*problem);
     control.permille.store(0, std::memory_order_relaxed);
-    if (engine::isOrbitType(request.type))
+    if (catalogue::isOrbitType(request.type))
         return renderOrbit(request, control, sink);
     return renderEscapeTime(request, control, sink);
 }

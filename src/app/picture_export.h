@@ -7,12 +7,12 @@
 #include <thread>
 #include <vector>
 
-#include "deep/deep_view.h"
 #include "engine/fractal.h"
 #include "engine/row_sink.h"
 #include "platform/bitmap.h"
 #include "platform/window.h"
 #include "platform/write_target.h"
+#include "view/deep_view.h"
 
 namespace app {
 
@@ -46,7 +46,7 @@ struct ExportRequest {
     std::optional<int> colouring;
     // Escape-time types: a view (of width x height pixels) that replaces the one the
     // parameter string carries.
-    std::optional<deep::DeepView> view;
+    std::optional<view::DeepView> view;
 };
 
 // Why a picture of this type and size cannot be exported (one line, no file named);

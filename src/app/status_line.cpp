@@ -1,4 +1,5 @@
 #include "app/status_line.h"
+#include "catalogue/fractal_types.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,7 +52,7 @@ std::string rate(double perSecond) {
 }
 
 // log10 of |value|; value not zero and finite.
-double log10Of(const deep::BigFloat& value) {
+double log10Of(const numeric::BigFloat& value) {
     long exponent = 0;
     const double mantissa = value.mantissa(&exponent);
     return std::log10(std::fabs(mantissa)) + static_cast<double>(exponent) * std::log10(2.0);
@@ -117,7 +118,7 @@ std::string statusText(const StatusFacts& facts) {
     return joined({text, kSeparator, progress(facts)});
 }
 
-std::string deepMagnificationText(const deep::DeepView& view, double defaultWidth) {
+std::string deepMagnificationText(const view::DeepView& view, double defaultWidth) {
     if (!(defaultWidth > 0.0) || !std::isfinite(defaultWidth) || view.spanX().sign() <= 0 ||
         !view.spanX().isFinite())
         return "x ?";
@@ -135,7 +136,7 @@ std::string deepMagnificationText(const deep::DeepView& view, double defaultWidt
     return platform::cformat("x %.3ge+%.0f", lead, exponent);
 }
 
-std::string deepCoordinateText(const deep::BigFloat& value, const deep::BigFloat& spacing) {
+std::string deepCoordinateText(const numeric::BigFloat& value, const numeric::BigFloat& spacing) {
     if (!value.isFinite() || !spacing.isFinite() || spacing.sign() <= 0)
         return "?";
     // Enough decimals that neighbouring pixels read differently, and one more.
@@ -149,9 +150,9 @@ std::string deepCoordinateText(const deep::BigFloat& value, const deep::BigFloat
 StatusFacts statusFacts(engine::Fractal& fractal, std::optional<platform::Point> pointer,
                         std::uint32_t nowTick, bool stoppedByUser) {
     StatusFacts facts;
-    const engine::ViewWindow& view = fractal.view();
+    const view::ViewWindow& view = fractal.view();
     facts.typeName = fractal.typeName;
-    facts.orbit = engine::isOrbitType(fractal.type);
+    facts.orbit = catalogue::isOrbitType(fractal.type);
     facts.arithmetic = "double";
     if (const auto* complexFractal = dynamic_cast<const complex::ComplexFractal*>(&fractal)) {
         static const char* const kMethods[] = {"Simple", "Relief", "Tesseral"};
@@ -171,7 +172,7 @@ StatusFacts statusFacts(engine::Fractal& fractal, std::optional<platform::Point>
     }
     const double defaultWidth = fractal.defaultView().xrange;
     facts.magnification = defaultWidth / view.xrange;
-    if (const deep::DeepView* deepView = fractal.deepView()) {
+    if (const view::DeepView* deepView = fractal.deepView()) {
         // Computed by perturbation: neither the integer algorithm nor plain doubles.
         facts.arithmetic = "perturbation";
         facts.deepMagnification = deepMagnificationText(*deepView, defaultWidth);

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "deep/deep_view.h"
 #include "engine/fractal.h"
 #include "platform/geometry.h"
+#include "view/deep_view.h"
 
 namespace app {
 
@@ -44,10 +44,10 @@ std::string statusText(const StatusFacts& facts);
 
 // A deep view's magnification over a default view defaultWidth wide: "x 1.3e+290",
 // as the status line writes large magnifications.
-std::string deepMagnificationText(const deep::DeepView& view, double defaultWidth);
+std::string deepMagnificationText(const view::DeepView& view, double defaultWidth);
 // value with enough decimals that neighbouring pixels spacing apart read differently,
 // and one more, in fixed notation ("-0.74364388703715870475").
-std::string deepCoordinateText(const deep::BigFloat& value, const deep::BigFloat& spacing);
+std::string deepCoordinateText(const numeric::BigFloat& value, const numeric::BigFloat& spacing);
 
 // The facts of the picture shown; pointer is a pixel of the picture (none when the
 // pointer is elsewhere), nowTick the current tick count.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "engine/fractal_types.h"
+#include "catalogue/fractal_types.h"
 #include "platform/text.h"
 
 namespace app {
@@ -16,7 +16,7 @@ constexpr std::size_t kDescriptionUnits = 254;  // a 255-character buffer
 // The types in the order the list receives their names and a name is searched for:
 // by the names' place in the string table, which is not the order of the ids.
 std::vector<const engine::TypeDescription*> inNameOrder() {
-    const auto types = engine::fractalTypes();
+    const auto types = catalogue::fractalTypes();
     std::vector<const engine::TypeDescription*> ordered(types.begin(), types.end());
     std::sort(ordered.begin(), ordered.end(),
               [](const auto* a, const auto* b) { return a->nameStringId < b->nameStringId; });

@@ -1,25 +1,25 @@
 #include "app/view_dialog.h"
 
 #include "app/dialog_fields.h"
-#include "deep/deep_view.h"
 #include "platform/c_format.h"
+#include "view/deep_view.h"
 
 namespace app {
 
 ViewForm ViewDialog::open(const engine::Fractal& fractal) {
-    const engine::ViewWindow& view = fractal.view();
+    const view::ViewWindow& view = fractal.view();
     using platform::formatRoundTrip;
     return ViewForm{formatRoundTrip(view.xmin), formatRoundTrip(view.xmax),
                     formatRoundTrip(view.ymin), formatRoundTrip(view.ymax)};
 }
 
 int ViewDialog::ok(const ViewForm& form, engine::Fractal& fractal) {
-    const engine::ViewWindow& view = fractal.view();
+    const view::ViewWindow& view = fractal.view();
     const double xmin = readDouble(form.xmin, view.xmin);
     const double xmax = readDouble(form.xmax, view.xmax);
     const double ymin = readDouble(form.ymin, view.ymin);
     const double ymax = readDouble(form.ymax, view.ymax);
-    if (engine::zoomsTooDeep(view, view.withRect(xmin, ymin, xmax, ymax)))
+    if (view::zoomsTooDeep(view, view.withRect(xmin, ymin, xmax, ymax)))
         return kTooDeep;
     fractal.restartWith([&] {
         fractal.pushView();
@@ -34,20 +34,20 @@ int ViewDialog::useDefaults(engine::Fractal& fractal) {
 }
 
 std::optional<DeepViewForm> ViewDialog::openDeep(const engine::Fractal& fractal) {
-    const deep::DeepView* view = fractal.deepView();
+    const view::DeepView* view = fractal.deepView();
     if (view == nullptr)
         return std::nullopt;
-    return DeepViewForm{deep::centreXText(*view), deep::centreYText(*view), deep::widthText(*view)};
+    return DeepViewForm{view::centreXText(*view), view::centreYText(*view), view::widthText(*view)};
 }
 
 int ViewDialog::okDeep(const DeepViewForm& form, engine::Fractal& fractal, std::string& refusal) {
-    const deep::ViewTextResult text =
-        deep::parseCentreAndWidth(form.real, form.imaginary, form.width);
+    const view::ViewTextResult text =
+        view::parseCentreAndWidth(form.real, form.imaginary, form.width);
     if (!text.value) {
         refusal = text.error;
         return kRefused;
     }
-    const std::optional<deep::DeepView> view = deep::DeepView::fromCentreAndWidth(
+    const std::optional<view::DeepView> view = view::DeepView::fromCentreAndWidth(
         text.value->x, text.value->y, text.value->width, fractal.width, fractal.height);
     if (!view) {
         refusal = "The view does not fit the picture.";

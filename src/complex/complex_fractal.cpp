@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "complex/area_queue.h"
-#include "engine/fractal_types.h"
 #include "platform/c_format.h"
 
 namespace complex {
@@ -25,7 +24,7 @@ constexpr long kSmallestSharedArea = 64 * 64;
 
 }  // namespace
 
-bool fixedPointResolves(const engine::ViewWindow& view) noexcept {
+bool fixedPointResolves(const view::ViewWindow& view) noexcept {
     return view.xscale >= kFinestFixedPointSpacing && view.yscale >= kFinestFixedPointSpacing;
 }
 
@@ -33,36 +32,40 @@ ComplexFractal::ComplexFractal(const platform::Services& services) : engine::Fra
     typeName = "Complex";
 }
 
-void ComplexFractal::identifyAs(engine::FractalType id) {
-    type = id;
-    fileType = id;
+ComplexFractal::ComplexFractal(const platform::Services& services,
+                               const engine::TypeDescription& description, kernels::Formula formula)
+    : ComplexFractal(services) {
+    identifyAs(description);
+    formula_ = formula;
+}
+
+void ComplexFractal::identifyAs(const engine::TypeDescription& description) {
+    description_ = &description;
+    type = description.id;
+    fileType = description.id;
     // The capacity counts the terminator of the stored name.
     const std::size_t limit =
         typeNameCapacity > 0 ? static_cast<std::size_t>(typeNameCapacity - 1) : 0;
-    const engine::TypeDescription* description = engine::findFractalType(id);
-    const std::string_view name = description != nullptr ? description->name : std::string_view();
-    typeName = std::string(name.substr(0, limit));
+    typeName = std::string(description.name.substr(0, limit));
 }
 
 void ComplexFractal::setDefaultParameters() {
-    if (const engine::TypeDescription* description = engine::findFractalType(type))
-        applyDefaultParameters(description->defaultParameters[0],
-                               description->defaultParameters[1]);
+    if (description_ != nullptr)
+        applyDefaultParameters(description_->defaultParameters[0],
+                               description_->defaultParameters[1]);
 }
 
 void ComplexFractal::setDefaultView() {
-    if (const engine::TypeDescription* description = engine::findFractalType(type)) {
-        const engine::DefaultView& d = description->defaultView;
+    if (description_ != nullptr) {
+        const engine::DefaultView& d = description_->defaultView;
         applyDefaultView(d.x1, d.y1, d.x2, d.y2);
     }
 }
 
 std::optional<kernels::BatchSetup> ComplexFractal::batchSetup(const EscapeParameters& p) const {
-    const engine::TypeDescription* description = engine::findFractalType(type);
-    if (description == nullptr || !description->formula)
+    if (!formula_)
         return std::nullopt;
-    return kernels::BatchSetup{*description->formula, p.maxIterations, p.integer, p.paramReal,
-                               p.paramImag};
+    return kernels::BatchSetup{*formula_, p.maxIterations, p.integer, p.paramReal, p.paramImag};
 }
 
 void ComplexFractal::applyDefaultParameters(double real, double imag) {
@@ -131,8 +134,8 @@ std::string ComplexFractal::parameterString() const {
         text += platform::cformat(",%d", c);
     // A deep view: the classic fields hold its rounded rectangle, which readers of
     // the classic fields open; this field holds the view itself.
-    if (const deep::DeepView* deepView = this->deepView())
-        text += deep::deepViewField(*deepView);
+    if (const view::DeepView* deepView = this->deepView())
+        text += view::deepViewField(*deepView);
     return text;
 }
 
@@ -157,8 +160,8 @@ bool ComplexFractal::loadParameters() {
         return true;
 
     // The view's own size: an export's object computes a picture of another size.
-    const std::optional<deep::DeepView> deepView =
-        deep::readDeepViewField(text, view().width, view().height);
+    const std::optional<view::DeepView> deepView =
+        view::readDeepViewField(text, view().width, view().height);
     restartWith([&] {
         setViewRect(x1, y1, x2, y2);
         if (deepView)
@@ -177,33 +180,35 @@ bool ComplexFractal::loadParameters() {
 
 void ComplexFractal::prepareCalculation() {
     filledPixels.store(0, std::memory_order_relaxed);
-    const engine::DeepViewPtr& deepView = runInputs().deep;
+    const view::DeepViewPtr& deepView = runInputs().deep;
     // The integer algorithm ends long before deep views begin.
     runParameters_ =
         EscapeParameters{maxIterations_, paramReal_, paramImag_,
                          useInteger_ && !deepView && fixedPointResolves(runInputs().view)};
     deepScene_.reset();
     deepRefusal_.clear();
-    if (deepView) {
-        deep::SceneSetup setup{deep::EscapeFormula{type, paramReal_, paramImag_, maxIterations_},
-                               deepView->originX(),
-                               deepView->originY(),
-                               deep::ExtFloat::fromBig(deepView->spacingX()),
-                               deep::ExtFloat::fromBig(deepView->spacingY()),
-                               deepView->width(),
-                               deepView->height()};
+    if (deepView && !formula_) {
+        deepRefusal_ = "not an escape-time type";
+    } else if (deepView) {
+        SceneSetup setup{EscapeFormula{*formula_, paramReal_, paramImag_, maxIterations_},
+                         deepView->originX(),
+                         deepView->originY(),
+                         numeric::ExtFloat::fromBig(deepView->spacingX()),
+                         numeric::ExtFloat::fromBig(deepView->spacingY()),
+                         deepView->width(),
+                         deepView->height()};
         setup.smooth = colouring.load(std::memory_order_relaxed) == kSmooth;
-        deepScene_ = deep::PerturbationScene::create(setup, &deepRefusal_);
+        deepScene_ = PerturbationScene::create(setup, &deepRefusal_);
     }
 }
 
 bool ComplexFractal::prepareDeepScene(const std::function<bool()>& stop) {
     if (!deepScene_)
         return false;
-    const deep::PerturbationScene::Prepared prepared = deepScene_->prepare(stop);
-    if (prepared == deep::PerturbationScene::Prepared::kTooLarge)
+    const complex::PerturbationScene::Prepared prepared = deepScene_->prepare(stop);
+    if (prepared == complex::PerturbationScene::Prepared::kTooLarge)
         deepRefusal_ = "its reference orbits need more memory than allowed";
-    return prepared == deep::PerturbationScene::Prepared::kReady;
+    return prepared == complex::PerturbationScene::Prepared::kReady;
 }
 
 std::string ComplexFractal::titleNote() const {

@@ -11,8 +11,9 @@
 #include "complex/escape_colouring.h"
 #include "complex/escape_parameters.h"
 #include "complex/escape_value.h"
-#include "deep/perturbation.h"
+#include "complex/perturbation.h"
 #include "engine/fractal.h"
+#include "engine/type_description.h"
 #include "platform/bitmap.h"
 #include "platform/services.h"
 
@@ -27,7 +28,7 @@ constexpr int kTesseral = 2;
 // grid. Below it neighbouring pixels would share start values and the picture would
 // turn into blocks, so such a view is computed in double precision.
 constexpr double kFinestFixedPointSpacing = 0x1p-24;
-bool fixedPointResolves(const engine::ViewWindow& view) noexcept;
+bool fixedPointResolves(const view::ViewWindow& view) noexcept;
 
 // The escape-time family: a kernel that gives an iteration count per plane point, and
 // three ways of scanning the picture with it.
@@ -129,6 +130,10 @@ class ComplexFractal : public engine::Fractal {
     // type's name and carried inside picture files.
     std::string parameterString() const override;
 
+    // The recurrence of the type's batch kernels and deep views; none for an object of
+    // no type.
+    std::optional<kernels::Formula> formula() const noexcept { return formula_; }
+
     std::atomic<int> method{kRelief};
     std::atomic<int> reliefDepth{100};
     std::atomic<int> colouring{kBands};
@@ -136,10 +141,12 @@ class ComplexFractal : public engine::Fractal {
     std::atomic<std::uint64_t> filledPixels{0};
 
   protected:
+    // A type of the family: its description gives the id, the name and the defaults,
+    // formula the recurrence its batch kernels and deep views compute.
+    ComplexFractal(const platform::Services& services, const engine::TypeDescription& description,
+                   kernels::Formula formula);
+    // An object of no type: no defaults, no batch kernels, no deep views.
     explicit ComplexFractal(const platform::Services& services);
-
-    // Sets type and fileType to id and typeName to the type's name.
-    void identifyAs(engine::FractalType id);
     // What every type's defaults share; real and imag are the type's own parameters.
     void applyDefaultParameters(double real, double imag);
     // Keeps the view left behind in the zoom history.
@@ -181,6 +188,10 @@ class ComplexFractal : public engine::Fractal {
     }
 
   private:
+    // Sets type and fileType to the description's id and typeName to its name.
+    void identifyAs(const engine::TypeDescription& description);
+    const engine::TypeDescription* description_ = nullptr;
+    std::optional<kernels::Formula> formula_;
     EscapeValue tracePixel(int column, int row, Tally& tally) {
         const EscapeValue value = evaluate(column, row, tally);
         plotPoint(column, row, runColouring_.plain(value));
@@ -226,7 +237,7 @@ class ComplexFractal : public engine::Fractal {
     EscapeParameters runParameters_;
     // A deep run's picture by perturbation: set up as the run starts (why it was
     // refused otherwise), its reference orbits computed on the worker.
-    std::unique_ptr<deep::PerturbationScene> deepScene_;
+    std::unique_ptr<complex::PerturbationScene> deepScene_;
     std::string deepRefusal_;
     // The colouring of the run going on, taken when its scan starts.
     EscapeColouring runColouring_{colorTable(), 1, kBands};

@@ -19,13 +19,11 @@ const engine::TypeDescription JuliaFractal::kDescription{
     .family = engine::TypeFamily::kComplex,
     .defaultParameters = {-0.7, 0.3, 0.0},
     .defaultView = {.x1 = -2.0, .y1 = -2.6, .x2 = 2.2, .y2 = 2.6},
-    .formula = kernels::Formula::kJulia,
     .create = engine::createWithDefaults<JuliaFractal>,
 };
 
-JuliaFractal::JuliaFractal(const platform::Services& services) : ComplexFractal(services) {
-    identifyAs(kDescription.id);
-}
+JuliaFractal::JuliaFractal(const platform::Services& services)
+    : ComplexFractal(services, kDescription, kernels::Formula::kJulia) {}
 
 int JuliaFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
     const int limit = p.maxIterations;

@@ -19,14 +19,11 @@ const engine::TypeDescription MandelbrotFractal::kDescription{
     .family = engine::TypeFamily::kComplex,
     .defaultParameters = {0.0, 0.0, 0.0},
     .defaultView = {.x1 = -2.1, .y1 = -1.69, .x2 = 1.0, .y2 = 1.72},
-    .formula = kernels::Formula::kMandelbrot,
     .create = engine::createWithDefaults<MandelbrotFractal>,
 };
 
 MandelbrotFractal::MandelbrotFractal(const platform::Services& services)
-    : ComplexFractal(services) {
-    identifyAs(kDescription.id);
-}
+    : ComplexFractal(services, kDescription, kernels::Formula::kMandelbrot) {}
 
 int MandelbrotFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
     const int limit = p.maxIterations;

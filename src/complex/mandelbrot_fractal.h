@@ -1,7 +1,7 @@
 #pragma once
 
 #include "complex/complex_fractal.h"
-#include "engine/fractal_types.h"
+#include "engine/type_description.h"
 
 namespace complex {
 

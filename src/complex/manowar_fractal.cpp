@@ -20,13 +20,11 @@ const engine::TypeDescription ManowarFractal::kDescription{
     .family = engine::TypeFamily::kComplex,
     .defaultParameters = {0.0, 0.0, 0.0},
     .defaultView = {.x1 = -1.2, .y1 = -1.4, .x2 = 1.2, .y2 = 1.4},
-    .formula = kernels::Formula::kManowar,
     .create = engine::createWithDefaults<ManowarFractal>,
 };
 
-ManowarFractal::ManowarFractal(const platform::Services& services) : ComplexFractal(services) {
-    identifyAs(kDescription.id);
-}
+ManowarFractal::ManowarFractal(const platform::Services& services)
+    : ComplexFractal(services, kDescription, kernels::Formula::kManowar) {}
 
 int ManowarFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
     const int limit = p.maxIterations;

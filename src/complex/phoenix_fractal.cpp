@@ -20,13 +20,11 @@ const engine::TypeDescription PhoenixFractal::kDescription{
     .family = engine::TypeFamily::kComplex,
     .defaultParameters = {0.56667, -0.5, 0.0},
     .defaultView = {.x1 = -2.0, .y1 = -2.6, .x2 = 2.2, .y2 = 2.6},
-    .formula = kernels::Formula::kPhoenix,
     .create = engine::createWithDefaults<PhoenixFractal>,
 };
 
-PhoenixFractal::PhoenixFractal(const platform::Services& services) : ComplexFractal(services) {
-    identifyAs(kDescription.id);
-}
+PhoenixFractal::PhoenixFractal(const platform::Services& services)
+    : ComplexFractal(services, kDescription, kernels::Formula::kPhoenix) {}
 
 int PhoenixFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
     const int limit = p.maxIterations;

@@ -20,13 +20,11 @@ const engine::TypeDescription SpiderFractal::kDescription{
     .family = engine::TypeFamily::kComplex,
     .defaultParameters = {0.0, 0.0, 0.0},
     .defaultView = {.x1 = -2.1, .y1 = -1.69, .x2 = 1.0, .y2 = 1.72},
-    .formula = kernels::Formula::kSpider,
     .create = engine::createWithDefaults<SpiderFractal>,
 };
 
-SpiderFractal::SpiderFractal(const platform::Services& services) : ComplexFractal(services) {
-    identifyAs(kDescription.id);
-}
+SpiderFractal::SpiderFractal(const platform::Services& services)
+    : ComplexFractal(services, kDescription, kernels::Formula::kSpider) {}
 
 int SpiderFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
     const int limit = p.maxIterations;

@@ -22,13 +22,11 @@ const engine::TypeDescription UnityFractal::kDescription{
     .family = engine::TypeFamily::kComplex,
     .defaultParameters = {0.0, 0.0, 0.0},
     .defaultView = {.x1 = -1.75, .y1 = -2.0, .x2 = 1.75, .y2 = 2.0},
-    .formula = kernels::Formula::kUnity,
     .create = engine::createWithDefaults<UnityFractal>,
 };
 
-UnityFractal::UnityFractal(const platform::Services& services) : ComplexFractal(services) {
-    identifyAs(kDescription.id);
-}
+UnityFractal::UnityFractal(const platform::Services& services)
+    : ComplexFractal(services, kDescription, kernels::Formula::kUnity) {}
 
 int UnityFractal::iteratePoint(const EscapeParameters& p, double x, double y) {
     const int limit = p.maxIterations;

@@ -125,7 +125,7 @@ void Fractal::restartWith(const std::function<void()>& change) {
 }
 void Fractal::setDefaultView() {}
 
-void Fractal::startFromSettings(const std::optional<ViewState>& carried) {
+void Fractal::startFromSettings(const std::optional<view::ViewState>& carried) {
     {
         // Loading and the defaults each stop and start; none of those starts may run,
         // so the one run begins only after the picture is white.
@@ -142,22 +142,22 @@ void Fractal::startFromSettings(const std::optional<ViewState>& carried) {
     startCalculation();
 }
 
-void Fractal::continueView(const ViewState& carried) {
+void Fractal::continueView(const view::ViewState& carried) {
     history = carried.history.resizedTo(width, height);
-    const std::optional<ViewWindow> mapped = carried.view.resizedTo(width, height);
+    const std::optional<view::ViewWindow> mapped = carried.view.resizedTo(width, height);
     if (!mapped)
         return;
     view_ = *mapped;
-    deepView_ = resizedDeepView(carried.deep, width, height);
+    deepView_ = view::resizedDeepView(carried.deep, width, height);
     if (deepView_)
         view_ = deepView_->nearestShallowView();
     carriedFrom_ = carried;
-    carriedTo_ = ViewState{view_, history, deepView_};
+    carriedTo_ = view::ViewState{view_, history, deepView_};
 }
 
-ViewState Fractal::viewToCarry() const {
-    ViewState now{view_, history, deepView_};
-    if (carriedFrom_ && carriedTo_ && ViewState::same(now, *carriedTo_))
+view::ViewState Fractal::viewToCarry() const {
+    view::ViewState now{view_, history, deepView_};
+    if (carriedFrom_ && carriedTo_ && view::ViewState::same(now, *carriedTo_))
         return *carriedFrom_;
     return now;
 }
@@ -179,8 +179,8 @@ int Fractal::nextRandom() noexcept {
     return static_cast<int>((randomState_ >> 16) & 0x7FFFu);
 }
 
-ViewWindow Fractal::defaultView() {
-    ViewWindow probe = view_;
+view::ViewWindow Fractal::defaultView() {
+    view::ViewWindow probe = view_;
     defaultProbe = &probe;
     setDefaultView();
     defaultProbe = nullptr;
@@ -195,16 +195,16 @@ void Fractal::popView() {
     history.pop(view_, &deepView_);
 }
 
-deep::DeepView Fractal::preciseView() const {
-    return deepView_ ? *deepView_ : deep::DeepView::fromViewWindow(view_);
+view::DeepView Fractal::preciseView() const {
+    return deepView_ ? *deepView_ : view::DeepView::fromViewWindow(view_);
 }
 
-void Fractal::setPreciseView(const deep::DeepView& view) {
-    if (const std::optional<ViewWindow> shallow = view.shallowView()) {
+void Fractal::setPreciseView(const view::DeepView& view) {
+    if (const std::optional<view::ViewWindow> shallow = view.shallowView()) {
         setView(*shallow);
         return;
     }
-    deepView_ = std::make_shared<const deep::DeepView>(view);
+    deepView_ = std::make_shared<const view::DeepView>(view);
     view_ = deepView_->nearestShallowView();
 }
 

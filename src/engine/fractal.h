@@ -11,17 +11,18 @@
 #include <thread>
 #include <vector>
 
-#include "deep/deep_view.h"
 #include "engine/color_table.h"
 #include "engine/run_inputs.h"
 #include "engine/settings_key.h"
-#include "engine/view_window.h"
+#include "persist/picture_file.h"
 #include "platform/bitmap.h"
 #include "platform/clock.h"
 #include "platform/geometry.h"
 #include "platform/services.h"
 #include "platform/thread_priority.h"
 #include "platform/write_target.h"
+#include "view/deep_view.h"
+#include "view/view_window.h"
 
 namespace engine {
 
@@ -42,19 +43,12 @@ constexpr FractalType kSpider = 11;
 constexpr FractalType kManowar = 12;
 constexpr FractalType kPhoenix = 13;
 
-// By the family in the type's description (engine/fractal_types.h); false for an id
-// that names no type.
-bool isOrbitType(FractalType type);
-bool isComplexType(FractalType type);
-
 // Status codes of the picture file and slideshow operations.
-constexpr int kStatusOk = 0;
-constexpr int kStatusCannotOpen = 3;
-constexpr int kStatusCannotCreate = 4;
-constexpr int kStatusNotABitmap = 5;
-// Nothing was saved: the parameter string cannot be carried whole (it is longer than
-// a picture's reader takes).
-constexpr int kStatusCannotStoreParameters = 6;
+using persist::kStatusCannotCreate;
+using persist::kStatusCannotOpen;
+using persist::kStatusCannotStoreParameters;
+using persist::kStatusNotABitmap;
+using persist::kStatusOk;
 
 // What a save did: a status above and, when it failed, why (naming no file).
 struct SaveResult {
@@ -126,11 +120,11 @@ class Fractal {
     // drawn before the final start. With a view carried from an object of another
     // picture size, that view (same centre and scale) and its history replace the
     // stored rectangle; a view that cannot be mapped leaves the stored one.
-    void startFromSettings(const std::optional<ViewState>& carried = std::nullopt);
+    void startFromSettings(const std::optional<view::ViewState>& carried = std::nullopt);
     // The view and zoom history to carry to an object of another picture size. A view
     // that has not changed since it was itself carried here goes on in the form it
     // came in, so resizing back and forth never accumulates rounding.
-    ViewState viewToCarry() const;
+    view::ViewState viewToCarry() const;
     // Continues the picture that previous has just read from a file.
     void takeOverPicture(Fractal& previous);
 
@@ -169,7 +163,7 @@ class Fractal {
     void markAnimationStart(const platform::Rect& start);
 
     // The view setDefaultView would show, leaving everything as it is.
-    ViewWindow defaultView();
+    view::ViewWindow defaultView();
 
     // Zoom history.
     void pushView();
@@ -182,14 +176,14 @@ class Fractal {
     void beginViewGesture();
     bool inViewGesture() const { return gestureBase_.has_value(); }
     // The view the gesture started from (the current view outside a gesture).
-    const ViewWindow& gestureBase() const { return gestureBase_ ? *gestureBase_ : view_; }
-    deep::DeepView preciseGestureBase() const;
+    const view::ViewWindow& gestureBase() const { return gestureBase_ ? *gestureBase_ : view_; }
+    view::DeepView preciseGestureBase() const;
     // Moves to target and shows it; false (nothing changes) when double precision could
     // not resolve target's pixels.
-    bool stepViewGesture(const ViewWindow& target);
+    bool stepViewGesture(const view::ViewWindow& target);
     // The same for a type that computes deep views, with the target in precise form;
     // false (nothing changes) when it is no usable view or narrower than the narrowest.
-    bool stepViewGesture(const deep::DeepView& target);
+    bool stepViewGesture(const view::DeepView& target);
     // The selection: zooms to the plane rectangle between the pixels' points.
     // False when the view would be narrower than the narrowest one.
     bool zoomToPixels(int column1, int row1, int column2, int row2, bool zoomIn);
@@ -227,9 +221,9 @@ class Fractal {
 
     // The view the next run shows (the one under way shows runInputs().view); for a
     // deep view, its rectangle rounded to the nearest view double resolves.
-    const ViewWindow& view() const noexcept { return view_; }
+    const view::ViewWindow& view() const noexcept { return view_; }
     // Changes the view of the next run; nothing is stopped, pushed or started.
-    void setView(const ViewWindow& view) {
+    void setView(const view::ViewWindow& view) {
         view_ = view;
         deepView_.reset();
     }
@@ -238,11 +232,11 @@ class Fractal {
         deepView_.reset();
     }
     // The next run's view when it is deeper than double resolves; null otherwise.
-    const deep::DeepView* deepView() const noexcept { return deepView_.get(); }
+    const view::DeepView* deepView() const noexcept { return deepView_.get(); }
     // The next run's view in the form that holds any depth.
-    deep::DeepView preciseView() const;
-    // Sets the next run's view; one that double holds becomes that ViewWindow.
-    void setPreciseView(const deep::DeepView& view);
+    view::DeepView preciseView() const;
+    // Sets the next run's view; one that double holds becomes that view::ViewWindow.
+    void setPreciseView(const view::DeepView& view);
     // Whether the type computes views deeper than double resolves (its zooms then go
     // on where double precision ends).
     virtual bool computesDeepViews() const { return false; }
@@ -281,7 +275,7 @@ class Fractal {
     // cores; it takes effect from the next run.
     std::atomic<bool> allCores{true};
     int numColors = 0;
-    ZoomHistory history;
+    view::ZoomHistory history;
     FractalType type = 0;
     FractalType fileType = 0;
     std::string fileParams;
@@ -298,14 +292,14 @@ class Fractal {
     std::vector<std::string> slideshowFiles;
     int slideshowPosition = 0;
     bool slideshowSameType = false;
-    ViewWindow shownView;
+    view::ViewWindow shownView;
 
   protected:
     explicit Fractal(const platform::Services& services);
 
     // Set while defaultView asks setDefaultView for its view: the types' default views
     // then only set this view.
-    ViewWindow* defaultProbe = nullptr;
+    view::ViewWindow* defaultProbe = nullptr;
 
     // What the run under way (or the last one) computes from; read by the worker.
     const RunInputs& runInputs() const noexcept { return *runInputs_; }
@@ -351,19 +345,19 @@ class Fractal {
     void waitForFinished();
     void writeOptions();
     void readOptions();
-    void continueView(const ViewState& carried);
+    void continueView(const view::ViewState& carried);
 
     // Changes the next run's view to target (a deep-capable type's zoom): stops,
     // records the view, optionally animates, starts. False when target is refused.
-    bool changeViewTo(const deep::DeepView& target, bool animate, bool zoomIn);
-    bool acceptsDeepTarget(const deep::DeepView& target) const;
+    bool changeViewTo(const view::DeepView& target, bool animate, bool zoomIn);
+    bool acceptsDeepTarget(const view::DeepView& target) const;
     // Whether target (or the view it starts from) lies beyond what double resolves.
-    bool beyondDouble(const ViewWindow& target) const;
+    bool beyondDouble(const view::ViewWindow& target) const;
 
     // The view and the colours of the next run.
-    ViewWindow view_;
-    DeepViewPtr deepView_;
-    DeepViewPtr gestureBaseDeep_;
+    view::ViewWindow view_;
+    view::DeepViewPtr deepView_;
+    view::DeepViewPtr gestureBaseDeep_;
     ColorTable colorTable_;
     // Taken by prepareRun; never changed while a worker exists.
     std::shared_ptr<const RunInputs> runInputs_;
@@ -388,15 +382,15 @@ class Fractal {
     std::uint32_t randomState_ = 1;
     // The view this object was given at creation after a resize, as it came and as
     // it was mapped to this picture size.
-    std::optional<ViewState> carriedFrom_;
-    std::optional<ViewState> carriedTo_;
-    std::optional<ViewWindow> gestureBase_;
+    std::optional<view::ViewState> carriedFrom_;
+    std::optional<view::ViewState> carriedTo_;
+    std::optional<view::ViewWindow> gestureBase_;
     void showGestureFrame();
     // The animated zoom's frames for each kind of zoom.
     void animateZoomByFactor(double factor);
     void animateZoomToRect(double x1, double y1, double x2, double y2, bool zoomIn);
-    void animateZoomBetween(const ViewWindow& from, const ViewWindow& to);
-    void animateDeepZoomBetween(const deep::DeepView& from, const deep::DeepView& to);
+    void animateZoomBetween(const view::ViewWindow& from, const view::ViewWindow& to);
+    void animateDeepZoomBetween(const view::DeepView& from, const view::DeepView& to);
 };
 
 // Holds takingOver set for its lifetime, restoring the previous value after.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/color_table.h"
-#include "engine/view_window.h"
+#include "view/view_window.h"
 
 namespace engine {
 
@@ -9,11 +9,11 @@ namespace engine {
 // this value only, so a change the user makes meanwhile (a new view, new colours)
 // waits for the next run instead of reaching the one under way.
 struct RunInputs {
-    ViewWindow view;
+    view::ViewWindow view;
     ColorTable colors;
     // The precise form of a view deeper than double resolves (view is then its
     // rounded rectangle); null for a view double holds.
-    DeepViewPtr deep;
+    view::DeepViewPtr deep;
 };
 
 }  // namespace engine

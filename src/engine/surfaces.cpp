@@ -28,7 +28,7 @@ int frameCoordinate(int start, int target, int frame) {
     const double exact =
         start + static_cast<double>(target - static_cast<double>(start)) * frame / kAnimationFrames;
     int result = target;
-    truncToInt(exact + 0.5, result);
+    view::truncToInt(exact + 0.5, result);
     return result;
 }
 

@@ -16,14 +16,15 @@ namespace {
 
 // The rectangle of `inner` in the pixels of `outer`, by the plane-to-pixel rule.
 // False when a corner does not fit a pixel coordinate.
-bool viewInPixelsOf(const ViewWindow& inner, const ViewWindow& outer, platform::Rect& rect) {
-    return truncToInt((inner.xmin - outer.xmin) * outer.xpix, rect.left) &&
-           truncToInt(outer.maxY - (inner.ymax - outer.ymin) * outer.ypix, rect.top) &&
-           truncToInt((inner.xmax - outer.xmin) * outer.xpix, rect.right) &&
-           truncToInt(outer.maxY - (inner.ymin - outer.ymin) * outer.ypix, rect.bottom);
+bool viewInPixelsOf(const view::ViewWindow& inner, const view::ViewWindow& outer,
+                    platform::Rect& rect) {
+    return view::truncToInt((inner.xmin - outer.xmin) * outer.xpix, rect.left) &&
+           view::truncToInt(outer.maxY - (inner.ymax - outer.ymin) * outer.ypix, rect.top) &&
+           view::truncToInt((inner.xmax - outer.xmin) * outer.xpix, rect.right) &&
+           view::truncToInt(outer.maxY - (inner.ymin - outer.ymin) * outer.ypix, rect.bottom);
 }
 
-bool liesInside(const ViewWindow& inner, const ViewWindow& outer) {
+bool liesInside(const view::ViewWindow& inner, const view::ViewWindow& outer) {
     return inner.xmin >= outer.xmin && inner.xmax <= outer.xmax && inner.ymin >= outer.ymin &&
            inner.ymax <= outer.ymax;
 }
@@ -37,15 +38,15 @@ constexpr double kBitsPerDigit = 3.321928094887362;
 
 }  // namespace
 
-bool Fractal::acceptsDeepTarget(const deep::DeepView& target) const {
+bool Fractal::acceptsDeepTarget(const view::DeepView& target) const {
     long exponent = 0;
     target.spanX().mantissa(&exponent);
     return static_cast<double>(exponent) >= kNarrowestDeepExponent * kBitsPerDigit;
 }
 
-bool Fractal::changeViewTo(const deep::DeepView& target, bool animate, bool zoomIn) {
-    const deep::DeepView current = preciseView();
-    if (deep::DeepView::same(current, target) || !acceptsDeepTarget(target))
+bool Fractal::changeViewTo(const view::DeepView& target, bool animate, bool zoomIn) {
+    const view::DeepView current = preciseView();
+    if (view::DeepView::same(current, target) || !acceptsDeepTarget(target))
         return false;
     restartWith([&] {
         if (animate && animZoom) {
@@ -61,12 +62,12 @@ bool Fractal::changeViewTo(const deep::DeepView& target, bool animate, bool zoom
     return true;
 }
 
-bool Fractal::beyondDouble(const ViewWindow& target) const {
-    return deepView_ || zoomsTooDeep(view_, target);
+bool Fractal::beyondDouble(const view::ViewWindow& target) const {
+    return deepView_ || view::zoomsTooDeep(view_, target);
 }
 
 void Fractal::scaleView(double factor) {
-    const ViewWindow target = view_.scaledAbout(view_.xcenter, view_.ycenter, factor);
+    const view::ViewWindow target = view_.scaledAbout(view_.xcenter, view_.ycenter, factor);
     if (beyondDouble(target)) {
         if (computesDeepViews())
             changeViewTo(preciseView().scaledAboutCentre(factor), false, false);
@@ -79,13 +80,13 @@ void Fractal::scaleView(double factor) {
 }
 
 void Fractal::scaleViewAt(double x, double y, double factor) {
-    const ViewWindow target = view_.scaledAbout(x, y, factor);
+    const view::ViewWindow target = view_.scaledAbout(x, y, factor);
     if (beyondDouble(target)) {
         if (computesDeepViews()) {
-            const deep::DeepView current = preciseView();
+            const view::DeepView current = preciseView();
             const long bits = current.precision();
             changeViewTo(
-                current.scaledAbout(deep::BigFloat(bits, x), deep::BigFloat(bits, y), factor),
+                current.scaledAbout(numeric::BigFloat(bits, x), numeric::BigFloat(bits, y), factor),
                 false, false);
         }
         return;
@@ -99,7 +100,7 @@ void Fractal::scaleViewAt(double x, double y, double factor) {
 void Fractal::zoomByFactor(double factor) {
     if (factor == 1.0)
         return;
-    const ViewWindow target = view_.scaledAbout(view_.xcenter, view_.ycenter, factor);
+    const view::ViewWindow target = view_.scaledAbout(view_.xcenter, view_.ycenter, factor);
     if (beyondDouble(target)) {
         if (computesDeepViews())
             changeViewTo(preciseView().scaledAboutCentre(factor), factor > 0.0, factor > 1.0);
@@ -126,24 +127,25 @@ void Fractal::animateZoomByFactor(double factor) {
     const double hw = width * share * 0.5;
     const double hh = height * share * 0.5;
     platform::Rect rect;
-    if (truncToInt(cx - hw + 0.5, rect.left) && truncToInt(cy - hh + 0.5, rect.top) &&
-        truncToInt(hw + cx + 0.5, rect.right) && truncToInt(hh + cy + 0.5, rect.bottom)) {
+    if (view::truncToInt(cx - hw + 0.5, rect.left) && view::truncToInt(cy - hh + 0.5, rect.top) &&
+        view::truncToInt(hw + cx + 0.5, rect.right) &&
+        view::truncToInt(hh + cy + 0.5, rect.bottom)) {
         animateZoom(rect, factor > 1.0, false);
     }
 }
 
 bool Fractal::zoomToPixels(int column1, int row1, int column2, int row2, bool zoomIn) {
-    const ViewWindow target = view_.withRect(view_.planeX(column1), view_.planeY(row1),
-                                             view_.planeX(column2), view_.planeY(row2));
+    const view::ViewWindow target = view_.withRect(view_.planeX(column1), view_.planeY(row1),
+                                                   view_.planeX(column2), view_.planeY(row2));
     if (computesDeepViews() && beyondDouble(target)) {
-        const deep::DeepView deepTarget =
+        const view::DeepView deepTarget =
             preciseView().zoomedToPixels(column1, row1, column2, row2);
         if (!acceptsDeepTarget(deepTarget))
             return false;
         changeViewTo(deepTarget, true, zoomIn);
         return true;
     }
-    if (zoomsTooDeep(view_, target))
+    if (view::zoomsTooDeep(view_, target))
         return false;
     zoomToRect(view_.planeX(column1), view_.planeY(row1), view_.planeX(column2), view_.planeY(row2),
                zoomIn);
@@ -151,7 +153,7 @@ bool Fractal::zoomToPixels(int column1, int row1, int column2, int row2, bool zo
 }
 
 void Fractal::zoomToRect(double x1, double y1, double x2, double y2, bool zoomIn) {
-    if (zoomsTooDeep(view_, view_.withRect(x1, y1, x2, y2)))
+    if (view::zoomsTooDeep(view_, view_.withRect(x1, y1, x2, y2)))
         return;
     restartWith([&] {
         if (animZoom)
@@ -170,10 +172,10 @@ void Fractal::animateZoomToRect(double x1, double y1, double x2, double y2, bool
         std::swap(y1, y2);
     view_.fitToAspect(x1, y1, x2, y2);
     platform::Rect rect;
-    if (truncToInt((x1 - view_.xmin) * view_.xpix, rect.left) &&
-        truncToInt(view_.maxY - (y2 - view_.ymin) * view_.ypix, rect.top) &&
-        truncToInt((x2 - view_.xmin) * view_.xpix, rect.right) &&
-        truncToInt(view_.maxY - (y1 - view_.ymin) * view_.ypix, rect.bottom)) {
+    if (view::truncToInt((x1 - view_.xmin) * view_.xpix, rect.left) &&
+        view::truncToInt(view_.maxY - (y2 - view_.ymin) * view_.ypix, rect.top) &&
+        view::truncToInt((x2 - view_.xmin) * view_.xpix, rect.right) &&
+        view::truncToInt(view_.maxY - (y1 - view_.ymin) * view_.ypix, rect.bottom)) {
         animateZoom(rect, zoomIn, false);
     }
 }
@@ -191,24 +193,24 @@ void Fractal::beginViewGesture() {
         scratch.copyFrom(picture, 0, 0, width, height, 0, 0);
 }
 
-bool Fractal::stepViewGesture(const ViewWindow& target) {
-    if (!gestureBase_ || deepView_ || zoomsTooDeep(view_, target))
+bool Fractal::stepViewGesture(const view::ViewWindow& target) {
+    if (!gestureBase_ || deepView_ || view::zoomsTooDeep(view_, target))
         return false;
     view_ = target;
     showGestureFrame();
     return true;
 }
 
-deep::DeepView Fractal::preciseGestureBase() const {
+view::DeepView Fractal::preciseGestureBase() const {
     if (!gestureBase_)
         return preciseView();
-    return gestureBaseDeep_ ? *gestureBaseDeep_ : deep::DeepView::fromViewWindow(*gestureBase_);
+    return gestureBaseDeep_ ? *gestureBaseDeep_ : view::DeepView::fromViewWindow(*gestureBase_);
 }
 
-bool Fractal::stepViewGesture(const deep::DeepView& target) {
+bool Fractal::stepViewGesture(const view::DeepView& target) {
     if (!gestureBase_ || !computesDeepViews() || !acceptsDeepTarget(target))
         return false;
-    if (deep::DeepView::same(preciseView(), target))
+    if (view::DeepView::same(preciseView(), target))
         return true;
     setPreciseView(target);
     showGestureFrame();
@@ -220,28 +222,28 @@ void Fractal::showGestureFrame() {
     // reached; a frame that no pixel coordinate can hold is not shown.
     int x = 0, y = 0, w = 0, h = 0;
     if (deepView_ || gestureBaseDeep_) {
-        const deep::DeepView base =
-            gestureBaseDeep_ ? *gestureBaseDeep_ : deep::DeepView::fromViewWindow(*gestureBase_);
+        const view::DeepView base =
+            gestureBaseDeep_ ? *gestureBaseDeep_ : view::DeepView::fromViewWindow(*gestureBase_);
         platform::Rect rect;
         if (scratch.empty() || !preciseView().pixelRectOf(base, rect))
             return;
         // The corners fit an int each; their distance may not.
         const std::int64_t right = rect.right, left = rect.left;
         const std::int64_t bottom = rect.bottom, top = rect.top;
-        if (!truncToInt(static_cast<double>(right - left), w) ||
-            !truncToInt(static_cast<double>(bottom - top), h)) {
+        if (!view::truncToInt(static_cast<double>(right - left), w) ||
+            !view::truncToInt(static_cast<double>(bottom - top), h)) {
             return;
         }
         x = rect.left;
         y = rect.top;
     } else {
-        const ViewWindow& base = *gestureBase_;
+        const view::ViewWindow& base = *gestureBase_;
         const double left = std::floor((base.xmin - view_.xmin) * view_.xpix + 0.5);
         const double top = std::floor((view_.ymax - base.ymax) * view_.ypix + 0.5);
         const double right = std::floor((base.xmax - view_.xmin) * view_.xpix + 0.5);
         const double bottom = std::floor((view_.ymax - base.ymin) * view_.ypix + 0.5);
-        if (scratch.empty() || !truncToInt(left, x) || !truncToInt(top, y) ||
-            !truncToInt(right - left, w) || !truncToInt(bottom - top, h)) {
+        if (scratch.empty() || !view::truncToInt(left, x) || !view::truncToInt(top, y) ||
+            !view::truncToInt(right - left, w) || !view::truncToInt(bottom - top, h)) {
             return;
         }
     }
@@ -256,8 +258,8 @@ void Fractal::endViewGesture() {
         return;
     const bool moved = gestureBaseDeep_ || deepView_
                            ? !(gestureBaseDeep_ && deepView_ &&
-                               deep::DeepView::same(*gestureBaseDeep_, *deepView_))
-                           : !ViewWindow::sameView(*gestureBase_, view_);
+                               view::DeepView::same(*gestureBaseDeep_, *deepView_))
+                           : !view::ViewWindow::sameView(*gestureBase_, view_);
     if (!moved)
         popView();
     gestureBase_.reset();
@@ -269,22 +271,22 @@ void Fractal::zoomPrevious() {
     if (history.count() == 0)
         return;
     restartWith([&] {
-        const ViewWindow old = view_;
-        const DeepViewPtr oldDeep = deepView_;
+        const view::ViewWindow old = view_;
+        const view::DeepViewPtr oldDeep = deepView_;
         popView();
         if (!animZoom)
             return;
         if (oldDeep || deepView_) {
-            animateDeepZoomBetween(oldDeep ? *oldDeep : deep::DeepView::fromViewWindow(old),
+            animateDeepZoomBetween(oldDeep ? *oldDeep : view::DeepView::fromViewWindow(old),
                                    preciseView());
-        } else if (!ViewWindow::sameView(old, view_)) {
+        } else if (!view::ViewWindow::sameView(old, view_)) {
             animateZoomBetween(old, view_);
         }
     });
 }
 
-void Fractal::animateDeepZoomBetween(const deep::DeepView& from, const deep::DeepView& to) {
-    if (deep::DeepView::same(from, to))
+void Fractal::animateDeepZoomBetween(const view::DeepView& from, const view::DeepView& to) {
+    if (view::DeepView::same(from, to))
         return;
     const bool zoomIn = compare(to.spanX(), from.spanX()) < 0;
     platform::Rect rect;
@@ -292,7 +294,7 @@ void Fractal::animateDeepZoomBetween(const deep::DeepView& from, const deep::Dee
         animateZoom(rect, zoomIn, false);
 }
 
-void Fractal::animateZoomBetween(const ViewWindow& from, const ViewWindow& to) {
+void Fractal::animateZoomBetween(const view::ViewWindow& from, const view::ViewWindow& to) {
     const bool zoomIn = liesInside(to, from);
     platform::Rect rect;
     const bool fits = zoomIn ? viewInPixelsOf(to, from, rect) : viewInPixelsOf(from, to, rect);

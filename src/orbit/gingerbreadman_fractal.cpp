@@ -17,14 +17,13 @@ const engine::TypeDescription GingerbreadmanFractal::kDescription{
     .family = engine::TypeFamily::kOrbit,
     .defaultParameters = {-0.1, 0.0, 0.0},
     .defaultView = {.x1 = -4.5, .y1 = 8.5, .x2 = 8.5, .y2 = -4.5},
-    .formula = std::nullopt,
     .create = engine::createWithDefaults<GingerbreadmanFractal>,
 };
 
 GingerbreadmanFractal::GingerbreadmanFractal(const platform::Services& services, double a, double b,
                                              double c)
     : OrbitFractal(services, a, b, c) {
-    identifyAs(kDescription.id);
+    identifyAs(kDescription);
     orbitX = a;
     orbitY = b;
 }

@@ -15,13 +15,12 @@ const engine::TypeDescription HenonFractal::kDescription{
     .family = engine::TypeFamily::kOrbit,
     .defaultParameters = {1.4, 0.3, 0.0},
     .defaultView = {.x1 = -2.0, .y1 = -2.0, .x2 = 2.0, .y2 = 2.0},
-    .formula = std::nullopt,
     .create = engine::createWithDefaults<HenonFractal>,
 };
 
 HenonFractal::HenonFractal(const platform::Services& services, double a, double b)
     : OrbitFractal(services, a, b, 0.0) {
-    identifyAs(kDescription.id);
+    identifyAs(kDescription);
 }
 
 void HenonFractal::setParameters(double a, double b, double) {

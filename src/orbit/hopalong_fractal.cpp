@@ -17,13 +17,12 @@ const engine::TypeDescription HopalongFractal::kDescription{
     .family = engine::TypeFamily::kOrbit,
     .defaultParameters = {10.0, 20.0, 30.0},
     .defaultView = {.centredOnOrigin = true},
-    .formula = std::nullopt,
     .create = engine::createWithDefaults<HopalongFractal>,
 };
 
 HopalongFractal::HopalongFractal(const platform::Services& services, double a, double b, double c)
     : OrbitFractal(services, a, b, c) {
-    identifyAs(kDescription.id);
+    identifyAs(kDescription);
 }
 
 // Evaluated step by step in this order, so that an orbit is the same bit for bit

@@ -18,13 +18,12 @@ const engine::TypeDescription MartinFractal::kDescription{
     .family = engine::TypeFamily::kOrbit,
     .defaultParameters = {std::numbers::pi, 0.0, 0.0},
     .defaultView = {.centredOnOrigin = true},
-    .formula = std::nullopt,
     .create = engine::createWithDefaults<MartinFractal>,
 };
 
 MartinFractal::MartinFractal(const platform::Services& services, double a)
     : OrbitFractal(services, a, 0.0, 0.0) {
-    identifyAs(kDescription.id);
+    identifyAs(kDescription);
 }
 
 void MartinFractal::setParameters(double a, double, double) {

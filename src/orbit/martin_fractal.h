@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/fractal_types.h"
+#include "engine/type_description.h"
 #include "orbit/orbit_fractal.h"
 
 namespace orbit {

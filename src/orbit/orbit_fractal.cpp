@@ -1,9 +1,9 @@
 #include "orbit/orbit_fractal.h"
 
-#include "engine/fractal_types.h"
-#include "engine/view_window.h"
+#include "engine/type_description.h"
 #include "platform/c_format.h"
 #include "platform/text.h"
+#include "view/view_window.h"
 
 namespace orbit {
 
@@ -16,28 +16,26 @@ OrbitFractal::OrbitFractal(const platform::Services& services, double a, double 
     storeParameters(a, b, c);
 }
 
-void OrbitFractal::identifyAs(engine::FractalType id) {
-    type = id;
-    fileType = id;
+void OrbitFractal::identifyAs(const engine::TypeDescription& description) {
+    description_ = &description;
+    type = description.id;
+    fileType = description.id;
     // The buffer holds the terminator too.
-    const engine::TypeDescription* description = engine::findFractalType(id);
-    const std::string_view name = description != nullptr ? description->name : std::string_view();
-    typeName = platform::truncateUtf16(name, static_cast<std::size_t>(typeNameCapacity - 1));
+    typeName =
+        platform::truncateUtf16(description.name, static_cast<std::size_t>(typeNameCapacity - 1));
 }
 
 void OrbitFractal::setDefaultParameters() {
-    const engine::TypeDescription* description = engine::findFractalType(type);
-    if (description == nullptr)
+    if (description_ == nullptr)
         return;
-    const auto& [a, b, c] = description->defaultParameters;
+    const auto& [a, b, c] = description_->defaultParameters;
     setParameters(a, b, c);
 }
 
 void OrbitFractal::setDefaultView() {
-    const engine::TypeDescription* description = engine::findFractalType(type);
-    if (description == nullptr)
+    if (description_ == nullptr)
         return;
-    const engine::DefaultView& d = description->defaultView;
+    const engine::DefaultView& d = description_->defaultView;
     if (d.centredOnOrigin)
         showCentredOnOrigin();
     else
@@ -60,7 +58,7 @@ void OrbitFractal::prepareCalculation() {
 int OrbitFractal::calculate() {
     // A copy on the worker's stack spares the loop reloading it after every call of
     // the map.
-    const engine::ViewWindow mapping = runInputs().view;
+    const view::ViewWindow mapping = runInputs().view;
     while (keepRunning()) {
         iterate();
         addIterations(1);
@@ -68,7 +66,7 @@ int OrbitFractal::calculate() {
         // counts as computed; the orbit goes on from it.
         int column = 0;
         int row = 0;
-        if (engine::planeToPixel(mapping, orbitX, orbitY, column, row)) {
+        if (view::planeToPixel(mapping, orbitX, orbitY, column, row)) {
             plotPoint(column, row, currentColor);
         }
         addPoints(1);

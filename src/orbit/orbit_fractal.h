@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/fractal.h"
+#include "engine/type_description.h"
 #include "platform/bitmap.h"
 #include "platform/services.h"
 
@@ -71,8 +72,9 @@ class OrbitFractal : public engine::Fractal {
   protected:
     OrbitFractal(const platform::Services& services, double a, double b, double c);
 
-    // Sets type and fileType to id and typeName to the type's name.
-    void identifyAs(engine::FractalType id);
+    // Sets type and fileType to the description's id and typeName to its name; the
+    // description also gives the type's defaults.
+    void identifyAs(const engine::TypeDescription& description);
     // 1 for x > 0, -1 for x < 0, 0 otherwise (NaN included).
     static double sign(double x) noexcept { return x > 0.0 ? 1.0 : (x < 0.0 ? -1.0 : 0.0); }
     // The family's setParameters without the stop and the start around it.
@@ -102,6 +104,7 @@ class OrbitFractal : public engine::Fractal {
     platform::Color currentColor = 0;
 
   private:
+    const engine::TypeDescription* description_ = nullptr;
     // Counts the point just drawn and changes the colour once pointsPerColor points
     // have been drawn in it. The comparison is signed, so 0 or less changes the
     // colour after every point; comparing before counting keeps pointsInColor

@@ -17,14 +17,13 @@ const engine::TypeDescription QuadruptwoFractal::kDescription{
     .family = engine::TypeFamily::kOrbit,
     .defaultParameters = {40.0, 10.0, 30.0},
     .defaultView = {.centredOnOrigin = true},
-    .formula = std::nullopt,
     .create = engine::createWithDefaults<QuadruptwoFractal>,
 };
 
 QuadruptwoFractal::QuadruptwoFractal(const platform::Services& services, double a, double b,
                                      double c)
     : OrbitFractal(services, a, b, c) {
-    identifyAs(kDescription.id);
+    identifyAs(kDescription);
 }
 
 // Evaluated step by step in this order, so that an orbit is the same bit for bit

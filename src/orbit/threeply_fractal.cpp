@@ -17,13 +17,12 @@ const engine::TypeDescription ThreeplyFractal::kDescription{
     .family = engine::TypeFamily::kOrbit,
     .defaultParameters = {10.0, 20.0, 30.0},
     .defaultView = {.centredOnOrigin = true},
-    .formula = std::nullopt,
     .create = engine::createWithDefaults<ThreeplyFractal>,
 };
 
 ThreeplyFractal::ThreeplyFractal(const platform::Services& services, double a, double b, double c)
     : OrbitFractal(services, a, b, c) {
-    identifyAs(kDescription.id);
+    identifyAs(kDescription);
 }
 
 // The derived values of the run's parameters, once per run rather than per point.

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/view_window.h"
 #include "persist/bitmap_file.h"
 #include "platform/c_format.h"
 #include "platform/file_writer.h"
@@ -30,7 +29,7 @@ std::int32_t littleEndian32(const unsigned char* p) {
         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
 }
 
-bool writeTypeId(std::FILE* file, engine::FractalType type) {
+bool writeTypeId(std::FILE* file, std::int32_t type) {
     const auto v = static_cast<std::uint32_t>(type);
     const unsigned char bytes[4] = {
         static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
@@ -77,8 +76,8 @@ std::u16string readParameterUnits(const platform::RegularFile& file, std::uint64
 }
 
 // The type id of a PNG picture: a whole number in the range of the id, nothing else.
-std::optional<engine::FractalType> parseTypeId(const std::string& text) {
-    engine::FractalType type = 0;
+std::optional<std::int32_t> parseTypeId(const std::string& text) {
+    std::int32_t type = 0;
     const char* end = text.data() + text.size();
     const auto [next, error] = std::from_chars(text.data(), end, type);
     if (error != std::errc() || next != end || text.empty())
@@ -127,55 +126,19 @@ bool startsWithPngSignature(const platform::RegularFile& file) {
            platform::hasPngSignature(bytes, sizeof bytes);
 }
 
-bool fileExists(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
-}
-
-// The part of the previous view that the new one shows (or the reverse), in the
-// pixels of the outer view. false when a corner lies beyond the range of pixel
-// coordinates; a rectangle far outside the picture is left to animateZoom, which
-// skips what it cannot show.
-bool innerRectangle(const engine::ViewWindow& outer, const engine::ViewWindow& inner,
-                    platform::Rect& rect) {
-    return engine::planeToPixel(outer, inner.xmin, inner.ymax, rect.left, rect.top) &&
-           engine::planeToPixel(outer, inner.xmax, inner.ymin, rect.right, rect.bottom);
-}
-
-// Shows the opened picture growing out of the previous one (its view lies inside
-// the previous view) or the previous picture shrinking into the new view.
-void showTransition(engine::Fractal& fractal, const engine::ViewWindow& previous,
-                    const platform::Bitmap& image) {
-    const engine::ViewWindow& next = fractal.shownView;
-    const bool zoomIn = next.xmin >= previous.xmin && next.ymin >= previous.ymin &&
-                        next.xmax <= previous.xmax && next.ymax <= previous.ymax;
-    platform::Rect rect;
-    if (zoomIn) {
-        if (innerRectangle(previous, next, rect)) {
-            drawFitted(fractal.scratch, image);
-            fractal.animateZoom(rect, true, true);
-            return;
-        }
-    } else if (innerRectangle(next, previous, rect)) {
-        fractal.animateZoom(rect, false, false);
-    }
-    // Views too far apart for pixel coordinates simply skip the animation.
-    drawFitted(fractal.picture, image);
-}
-
 }  // namespace
 
-int readPictureTrailer(const std::string& path, int width, int height,
-                       engine::FractalType& fileType, std::string& fileParams, int capacity) {
+int readPictureTrailer(const std::string& path, int width, int height, std::int32_t& fileType,
+                       std::string& fileParams, int capacity) {
     const auto file = platform::RegularFile::open(path);
     if (!file)
-        return engine::kStatusCannotOpen;
+        return kStatusCannotOpen;
     readPictureTrailer(*file, width, height, fileType, fileParams, capacity);
-    return engine::kStatusOk;
+    return kStatusOk;
 }
 
 bool readPictureTrailer(const platform::RegularFile& file, int width, int height,
-                        engine::FractalType& fileType, std::string& fileParams, int capacity) {
+                        std::int32_t& fileType, std::string& fileParams, int capacity) {
     const std::uint64_t fileSize = file.size();
     const std::uint64_t start =
         pictureTrailerOffset(static_cast<std::uint64_t>(std::max(width, 0)),
@@ -204,7 +167,7 @@ PictureFile readOpenPictureFile(const platform::RegularFile& file, int capacity,
     result.image = loadBitmapFileScaled(file, width, height);
     if (!result.image.ok())
         return result;
-    engine::FractalType type = 0;
+    std::int32_t type = 0;
     if (readPictureTrailer(file, result.image.fileWidth, result.image.fileHeight, type,
                            result.params, capacity)) {
         result.type = type;
@@ -292,7 +255,7 @@ bool pngPictureSizeAllowed(int width, int height) {
 }
 
 bool writePicturePng(std::FILE* file, const platform::Bitmap& picture, int width, int height,
-                     engine::FractalType type, const std::string& params) {
+                     std::int32_t type, const std::string& params) {
     if (!pngPictureSizeAllowed(width, height))
         return false;
     platform::PngWriter writer(
@@ -308,105 +271,17 @@ bool writePicturePng(std::FILE* file, const platform::Bitmap& picture, int width
     return writer.finish();
 }
 
+bool writePicture(std::FILE* file, PictureFormat format, const platform::Bitmap& picture, int width,
+                  int height, std::int32_t type, const std::string& params) {
+    if (format == PictureFormat::Png)
+        return writePicturePng(file, picture, width, height, type, params);
+    return writePictureBitmap(file, picture, width, height) && writeTypeId(file, type) &&
+           writeParameterString(file, params);
+}
+
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(0, slash);
 }
 
 }  // namespace persist
-
-namespace engine {
-
-std::optional<std::string> Fractal::pictureParameters() const {
-    std::string params = parameterString();
-    if (platform::utf16Length(params) > static_cast<std::size_t>(fileParamsCapacity))
-        return std::nullopt;
-    return params;
-}
-
-int Fractal::saveImage(const std::string& path) {
-    return saveImageTo(path, platform::StreamTargets::Refuse).status;
-}
-
-SaveResult Fractal::saveImageTo(const std::string& path, platform::StreamTargets streams) {
-    // A picture without its whole parameter string could not be opened again: nothing
-    // is written then, not even the file.
-    const std::optional<std::string> params = pictureParameters();
-    if (!params) {
-        return {kStatusCannotStoreParameters,
-                "its parameter string is too long to be stored with it (more than " +
-                    std::to_string(fileParamsCapacity) + " characters)"};
-    }
-    const bool png = persist::pictureFormatFor(path) == persist::PictureFormat::Png;
-    unsigned char header[persist::kPictureDataOffset];
-    if (png ? !persist::pngPictureSizeAllowed(width, height)
-            : !persist::pictureFileHeader(width, height, header)) {
-        return {kStatusCannotCreate, png ? "the picture is too large for a PNG file"
-                                         : "the picture is too large for a bitmap file"};
-    }
-    // The settings keep the type's parameters as before; what the picture carries
-    // does not depend on whether they could be stored.
-    saveParameters();
-    const auto write = [this, &params, png](std::FILE* file) {
-        if (png)
-            return persist::writePicturePng(file, picture, width, height, type, *params);
-        return persist::writePictureBitmap(file, picture, width, height) &&
-               persist::writeTypeId(file, type) && persist::writeParameterString(file, *params);
-    };
-    const platform::FileWriteResult written =
-        platform::writeFile(path, platform::FileWriteOptions{streams, false}, write);
-    if (!written)
-        return {kStatusCannotCreate, written.reason};
-    imagePath = persist::folderOf(path);
-    settings.writeString("ImagePath", imagePath);
-    return {kStatusOk, {}};
-}
-
-int Fractal::openImage(const std::string& path, bool animate) {
-    const persist::PictureFile file =
-        persist::readPictureFileToFit(path, fileParamsCapacity, width, height);
-    if (!file.image.ok())
-        return kStatusNotABitmap;
-    showOpenedPicture(file.image.bitmap, file.type, file.params, animate);
-    return kStatusOk;
-}
-
-void Fractal::showOpenedPicture(const platform::Bitmap& image, std::optional<FractalType> type,
-                                const std::string& params, bool animate) {
-    if (type)
-        fileType = *type;
-    // As the trailer reader does: a string too long to take whole is not taken at all.
-    const bool fits = platform::utf16Length(params) <= static_cast<std::size_t>(fileParamsCapacity);
-    fileParams = fits ? params : std::string();
-    const ViewWindow previous = shownView;
-    double xmin = 0;
-    double ymin = 0;
-    double xmax = 0;
-    double ymax = 0;
-    if (platform::cscan(fileParams, "%lf,%lf,%lf,%lf", &xmin, &ymin, &xmax, &ymax) == 4) {
-        shownView.setRect(xmin, ymin, xmax, ymax);
-    }
-    if (animate) {
-        persist::showTransition(*this, previous, image);
-    } else {
-        persist::drawFitted(picture, image);
-    }
-}
-
-std::string Fractal::proposeFileName(int capacity) const {
-    const std::string name =
-        capacity > 4 ? platform::truncateUtf16(typeName, static_cast<std::size_t>(capacity - 4))
-                     : std::string();
-    const auto candidate = [&](int n) {
-        return imagePath + "/" + name + platform::cformat("%03d.bmp", n);
-    };
-    int n = 1;
-    while (persist::fileExists(candidate(n))) {
-        ++n;
-        if (n >= maxSequence)
-            break;
-    }
-    return name + platform::cformat("%03d", n);
-}
-
-}  // namespace engine

@@ -5,12 +5,20 @@
 #include <optional>
 #include <string>
 
-#include "engine/fractal.h"
 #include "persist/bitmap_file.h"
 #include "platform/bitmap.h"
 #include "platform/regular_file.h"
 
 namespace persist {
+
+// Status codes of the picture file and slideshow operations.
+constexpr int kStatusOk = 0;
+constexpr int kStatusCannotOpen = 3;
+constexpr int kStatusCannotCreate = 4;
+constexpr int kStatusNotABitmap = 5;
+// Nothing was saved: the parameter string cannot be carried whole (it is longer than
+// a picture's reader takes).
+constexpr int kStatusCannotStoreParameters = 6;
 
 // Reads the trailer of a picture file: the type id and the parameter string that
 // follow the pixel data of a width x height picture. fileType is left alone when
@@ -18,11 +26,11 @@ namespace persist {
 // or the end of the file, and is empty when the file ends first or when the string
 // is longer than capacity UTF-16 units. 0 when done, kStatusCannotOpen when the file
 // cannot be opened or is not a regular file.
-int readPictureTrailer(const std::string& path, int width, int height,
-                       engine::FractalType& fileType, std::string& fileParams, int capacity);
+int readPictureTrailer(const std::string& path, int width, int height, std::int32_t& fileType,
+                       std::string& fileParams, int capacity);
 // The same on a file already open; true when the type id was there.
 bool readPictureTrailer(const platform::RegularFile& file, int width, int height,
-                        engine::FractalType& fileType, std::string& fileParams, int capacity);
+                        std::int32_t& fileType, std::string& fileParams, int capacity);
 
 // Pictures are bitmap files (the default, with the type and parameters in a trailer
 // after the pixels) or PNG files (with them in two text chunks before the pixels).
@@ -41,14 +49,14 @@ bool pngPictureSizeAllowed(int width, int height);
 // Writes picture as an 8-bit RGB PNG file with the type and parameter chunks, row by
 // row. Pixels outside the bitmap are written black. false on a write error.
 bool writePicturePng(std::FILE* file, const platform::Bitmap& picture, int width, int height,
-                     engine::FractalType type, const std::string& params);
+                     std::int32_t type, const std::string& params);
 
 // A picture file read through one open handle: the pixels and the trailer come
 // from the same file even when the name is removed or replaced meanwhile.
 struct PictureFile {
     PictureFormat format = PictureFormat::Bitmap;  // what the file's content is
     BitmapLoad image;
-    std::optional<engine::FractalType> type;  // absent when the file ends before it
+    std::optional<std::int32_t> type;  // absent when the file ends before it
     std::string params;
 };
 // The file's content decides its format, whatever its name. The pixels come scaled to
@@ -79,6 +87,11 @@ constexpr platform::Color kPictureBorder = platform::rgb(128, 128, 128);
 // Draws image onto the whole of target scaled to fit (nearest pixel), centred on
 // kPictureBorder where it does not fill the target.
 void drawFitted(platform::Bitmap& target, const platform::Bitmap& image);
+
+// Writes picture with its type and parameter string: a bitmap with the trailer, or a PNG
+// file with the text chunks. false on a write error.
+bool writePicture(std::FILE* file, PictureFormat format, const platform::Bitmap& picture, int width,
+                  int height, std::int32_t type, const std::string& params);
 
 // The folder part of a path: everything before its last '/'. A path without one
 // is returned whole.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "complex/mandelbrot_fractal.h"
 #include "dialog_test_rig.h"
 
 namespace {
@@ -195,9 +196,9 @@ TEST(ComplexParametersDialog, OkAppliesEveryField) {
 // Records the calls OK makes, to check their order.
 class RecordingFractal final : public complex::ComplexFractal {
   public:
-    explicit RecordingFractal(const platform::Services& services) : ComplexFractal(services) {
-        identifyAs(engine::kMandelbrot);
-    }
+    explicit RecordingFractal(const platform::Services& services)
+        : ComplexFractal(services, complex::MandelbrotFractal::kDescription,
+                         complex::kernels::Formula::kMandelbrot) {}
     int iteratePoint(const complex::EscapeParameters&, double, double) override { return 1; }
     void setParameters(int iterations, double real, double imag, bool integer) override {
         calls.push_back("setParameters " + std::to_string(iterations) + " depth " +

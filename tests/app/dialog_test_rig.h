@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/factory.h"
+#include "catalogue/factory.h"
 #include "engine/fractal.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
@@ -11,7 +11,8 @@ namespace corvane_test {
 
 // A real fractal of a type on a small headless window, with its own settings.
 struct DialogRig {
-    explicit DialogRig(engine::FractalType type) : fractal(app::createFractal(type, services())) {}
+    explicit DialogRig(engine::FractalType type)
+        : fractal(catalogue::createFractal(type, services())) {}
 
     platform::Services services() { return platform::Services{window, store, sound}; }
 

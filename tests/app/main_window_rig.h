@@ -156,7 +156,7 @@ inline void waitUntilFinished(engine::Fractal& fractal) {
     }
 }
 
-inline bool sameView(const engine::ViewWindow& a, const engine::ViewWindow& b) {
+inline bool sameView(const view::ViewWindow& a, const view::ViewWindow& b) {
     return a.xmin == b.xmin && a.ymin == b.ymin && a.xmax == b.xmax && a.ymax == b.ymax;
 }
 

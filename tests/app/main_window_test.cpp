@@ -155,7 +155,7 @@ TEST(MainWindowSelection, ZoomsToThePlaneRectangleOfTheDragInEitherDirection) {
     for (const auto& drag : drags) {
         Rig rig;
         rig.startAndPump();
-        const engine::ViewWindow before = rig.fractal().view();
+        const view::ViewWindow before = rig.fractal().view();
         const int history = rig.fractal().history.count();
         rig.command(app::IDM_SELECT_ZOOM);
         rig.stylus(app::WM_LBUTTONDOWN, drag.from.x, drag.from.y);
@@ -163,7 +163,7 @@ TEST(MainWindowSelection, ZoomsToThePlaneRectangleOfTheDragInEitherDirection) {
         rig.stylus(app::WM_LBUTTONUP, drag.to.x, drag.to.y);
 
         // Column 10 is xmin + 10 * xscale; row 40 is ymin + (height - 2 - 40) * yscale.
-        engine::ViewWindow expected = before;
+        view::ViewWindow expected = before;
         expected.setRect(
             before.xmin + 10 * before.xscale, before.ymin + (48 - 2 - 40) * before.yscale,
             before.xmin + 50 * before.xscale, before.ymin + (48 - 2 - 20) * before.yscale);
@@ -230,7 +230,7 @@ TEST(MainWindowCommands, TypeChoosingTheCurrentTypeRecreatesItFromItsStoredParam
     Rig rig(engine::kHopalong);
     rig.startAndPump();
     rig.command(app::IDM_ZOOM_OUT);
-    const engine::ViewWindow zoomed = rig.fractal().view();
+    const view::ViewWindow zoomed = rig.fractal().view();
     ASSERT_GT(rig.fractal().history.count(), 0);
 
     rig.shell.typeAnswer = engine::kHopalong;
@@ -250,7 +250,7 @@ TEST(MainWindowCommands, ClearScreenRestartsTheRunWithTheSameView) {
     Rig rig;
     rig.startAndPump();
     rig.command(app::IDM_ZOOM_OUT);
-    const engine::ViewWindow view = rig.fractal().view();
+    const view::ViewWindow view = rig.fractal().view();
     const int history = rig.fractal().history.count();
     waitUntilFinished(rig.fractal());
     const std::uint32_t firstStart = rig.fractal().statistics().startTick;
@@ -278,7 +278,7 @@ TEST(MainWindowCommands, ExitStoresTheTypeAndQuits) {
 TEST(MainWindowCommands, ZoomOutAndPreviousMoveThroughTheHistory) {
     Rig rig;
     rig.startAndPump();
-    const engine::ViewWindow start = rig.fractal().view();
+    const view::ViewWindow start = rig.fractal().view();
     rig.command(app::IDM_ZOOM_OUT);
     EXPECT_NEAR(rig.fractal().view().xrange, start.xrange / 0.6, 1e-9);
     rig.command(app::IDM_ZOOM_PREVIOUS);
@@ -621,7 +621,7 @@ TEST(MainWindowFiles, APictureOfAnotherShapeOpensInProportionAndIsRecomputedToFi
     Rig saver(engine::kJulia, 64, 48);
     saver.startAndPump();
     waitUntilFinished(saver.fractal());
-    const engine::ViewWindow saved = saver.fractal().view();
+    const view::ViewWindow saved = saver.fractal().view();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = saver.folder.file(c.name);
@@ -652,7 +652,7 @@ TEST(MainWindowFiles, APictureOfAnotherShapeOpensInProportionAndIsRecomputedToFi
         EXPECT_EQ(opened.picture.snapshot(), expected.snapshot());
 
         // The view shows the saved one whole and centred, at the window's proportions.
-        const engine::ViewWindow& view = opened.view();
+        const view::ViewWindow& view = opened.view();
         EXPECT_NEAR(view.xcenter, saved.xcenter, 1e-12);
         EXPECT_NEAR(view.ycenter, saved.ycenter, 1e-12);
         EXPECT_NEAR(view.xscale, view.yscale, 1e-12);
@@ -944,7 +944,7 @@ double ulpOf(double value) {
 }
 
 // Expects `view` to show `before`'s centre at `before`'s scale on its own picture size.
-void expectMapped(const engine::ViewWindow& view, const engine::ViewWindow& before,
+void expectMapped(const view::ViewWindow& view, const view::ViewWindow& before,
                   double tolerance = 0.0) {
     const double xUlp = ulpOf(std::fabs(before.xcenter) + before.xrange);
     const double yUlp = ulpOf(std::fabs(before.ycenter) + before.yrange);
@@ -984,8 +984,8 @@ TEST(MainWindowSize, DraggingBetweenWideAndTallKeepsTheViewAndTheHistory) {
         rig.startAndPump();
         selectAndZoom(rig, {100, 120}, {300, 330});
         selectAndZoom(rig, {200, 200}, {260, 250});
-        const engine::ViewWindow original = rig.fractal().view();
-        const engine::ZoomHistory history = rig.fractal().history;
+        const view::ViewWindow original = rig.fractal().view();
+        const view::ZoomHistory history = rig.fractal().history;
         ASSERT_GE(history.count(), 2);
 
         for (int trip = 0; trip < 12; ++trip) {
@@ -1002,10 +1002,10 @@ TEST(MainWindowSize, DraggingBetweenWideAndTallKeepsTheViewAndTheHistory) {
             EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
         }
         // Back on the original rectangle, and the history walks back as before.
-        EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal().view(), original));
+        EXPECT_TRUE(view::ViewWindow::sameView(rig.fractal().view(), original));
         for (int i = history.count() - 1; i >= 0; --i) {
             rig.command(app::IDM_ZOOM_PREVIOUS);
-            EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal().view(), history.at(i)));
+            EXPECT_TRUE(view::ViewWindow::sameView(rig.fractal().view(), history.at(i)));
         }
     }
 }
@@ -1048,7 +1048,7 @@ TEST(MainWindowSize, EndsSelectModeAndASlideshowAndFollowsTheLastOfSeveralSizes)
         rig.startAndPump();
         selectAndZoom(rig, {10, 8}, {40, 30});
         c.before(rig);
-        const engine::ViewWindow shown = rig.fractal().view();
+        const view::ViewWindow shown = rig.fractal().view();
         const int history = rig.fractal().history.count();
         for (const platform::Point& size : c.sizes) {
             rig.send(app::WM_SIZE, 0,
@@ -1070,7 +1070,7 @@ TEST(MainWindowSize, AResizeWhileAPictureOpensGoesOnFromTheOpenedView) {
     Rig rig(engine::kJulia, 64, 48);
     rig.startAndPump();
     rig.command(app::IDM_ZOOM_OUT);
-    const engine::ViewWindow saved = rig.fractal().view();
+    const view::ViewWindow saved = rig.fractal().view();
     const std::string path = rig.folder.file("julia.bmp");
     ASSERT_EQ(rig.fractal().saveImage(path), engine::kStatusOk);
     rig.command(app::IDM_ZOOM_PREVIOUS);
@@ -1144,7 +1144,7 @@ TEST(MainWindowDepth, ZoomingInBeyondTheDepthIsRefusedWithAMessage) {
                  0.5 + halfHeight);
         waitUntilFinished(rig.fractal());
         ASSERT_TRUE(rig.fractal().isFinished());
-        const engine::ViewWindow before = rig.fractal().view();
+        const view::ViewWindow before = rig.fractal().view();
         const int history = rig.fractal().history.count();
 
         c.zoom(rig);

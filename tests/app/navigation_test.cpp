@@ -7,10 +7,11 @@
 
 #include "app/messages.h"
 #include "app/status_line.h"
+#include "catalogue/fractal_types.h"
 #include "complex/complex_fractal.h"
-#include "deep/deep_view.h"
 #include "main_window_rig.h"
 #include "orbit/orbit_fractal.h"
+#include "view/deep_view.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ TEST(NavigationWheel, KeepsThePlanePointUnderThePointerAndMakesOneHistoryEntryPe
         SCOPED_TRACE(row.name);
         Rig rig(std::nullopt, kWidth, kHeight);
         rig.startAndPump();
-        const engine::ViewWindow start = rig.fractal().view();
+        const view::ViewWindow start = rig.fractal().view();
         const int historyBefore = rig.fractal().history.count();
         const double x = start.planeX(row.x);
         const double y = start.planeY(row.y);
@@ -67,7 +68,7 @@ TEST(NavigationWheel, KeepsThePlanePointUnderThePointerAndMakesOneHistoryEntryPe
         for (int delta : row.deltas) {
             wheel(rig, row.x, row.y, delta);
             total += delta;
-            const engine::ViewWindow& view = rig.fractal().view();
+            const view::ViewWindow& view = rig.fractal().view();
             expectNear(view.planeX(row.x), x, view.xscale);
             expectNear(view.planeY(row.y), y, view.yscale);
             EXPECT_FALSE(rig.fractal().isRunning());  // shown scaled until the wheel rests
@@ -93,7 +94,7 @@ TEST(NavigationWheel, RefusesStepsBeyondTheDeepestViewAndSaysSoOncePerBurst) {
     rig.fractal().stopCalculation();  // the worker reads the view
     rig.fractal().setViewRect(0.25 - half, -half, 0.25 + half, half);
     rig.fractal().startCalculation();
-    const engine::ViewWindow deep = rig.fractal().view();
+    const view::ViewWindow deep = rig.fractal().view();
     ASSERT_TRUE(deep.resolvesPixels());
     const int historyBefore = rig.fractal().history.count();
     for (int i = 0; i < 40; ++i)
@@ -105,7 +106,7 @@ TEST(NavigationWheel, RefusesStepsBeyondTheDeepestViewAndSaysSoOncePerBurst) {
     EXPECT_EQ(rig.fractal().history.count(), historyBefore + 1);
 
     // Every step refused: no entry, one message, and zooming out still works.
-    const engine::ViewWindow deepest = rig.fractal().view();
+    const view::ViewWindow deepest = rig.fractal().view();
     for (int i = 0; i < 5; ++i)
         wheel(rig, 10, 10, 120);
     rest(rig);
@@ -132,21 +133,21 @@ TEST(NavigationWheel, EscapeTimeTypesZoomOnBelowDoublesDepth) {
     EXPECT_TRUE(rig.shell.messages.empty());
     EXPECT_EQ(rig.fractal().history.count(), historyBefore + 1);
     EXPECT_TRUE(rig.fractal().view().resolvesPixels());  // the rounded rectangle
-    const deep::BigFloat expectedWidth =
-        deep::DeepView::fromViewWindow(rig.fractal().view()).spanX();
+    const numeric::BigFloat expectedWidth =
+        view::DeepView::fromViewWindow(rig.fractal().view()).spanX();
     EXPECT_LT(rig.fractal().deepView()->spanX().toDouble(), 1e-20);
     EXPECT_GT(expectedWidth.toDouble(), 1e-20);
 
     // The pixel under the pointer stays under it, deep as it is.
-    const deep::DeepView before = *rig.fractal().deepView();
+    const view::DeepView before = *rig.fractal().deepView();
     wheel(rig, 40, 30, 120);
     rest(rig);
-    const deep::DeepView after = *rig.fractal().deepView();
-    const deep::BigFloat moved = (after.planeX(40) - before.planeX(40)) / after.spacingX();
+    const view::DeepView after = *rig.fractal().deepView();
+    const numeric::BigFloat moved = (after.planeX(40) - before.planeX(40)) / after.spacingX();
     EXPECT_LT(std::fabs(moved.toDouble()), 1.0);
 
     rig.command(app::IDM_ZOOM_PREVIOUS);
-    EXPECT_TRUE(deep::DeepView::same(*rig.fractal().deepView(), before));
+    EXPECT_TRUE(view::DeepView::same(*rig.fractal().deepView(), before));
     rig.fractal().stopCalculation();
 }
 
@@ -172,12 +173,12 @@ TEST(NavigationKeys, ZoomAtTheCentrePanByAnEighthAndStepBack) {
         SCOPED_TRACE(row.key);
         Rig rig(std::nullopt, kWidth, kHeight);
         rig.startAndPump();
-        const engine::ViewWindow start = rig.fractal().view();
+        const view::ViewWindow start = rig.fractal().view();
         const int historyBefore = rig.fractal().history.count();
         key(rig, row.key);
         key(rig, row.key);  // a key held down: one run of steps
         rest(rig);
-        const engine::ViewWindow& view = rig.fractal().view();
+        const view::ViewWindow& view = rig.fractal().view();
         const double m = row.magnification * row.magnification;
         EXPECT_NEAR(start.xrange / view.xrange, m, m * 1e-9);
         expectNear(view.xcenter, start.xcenter + 2 * row.eighthsRight * start.xrange / 8,
@@ -193,7 +194,7 @@ TEST(NavigationKeys, ZoomAtTheCentrePanByAnEighthAndStepBack) {
 TEST(NavigationKeys, HomeShowsTheDefaultViewAndKeysKeepTheirOtherMeanings) {
     Rig rig(std::nullopt, kWidth, kHeight);
     rig.startAndPump();
-    const engine::ViewWindow start = rig.fractal().view();
+    const view::ViewWindow start = rig.fractal().view();
     key(rig, app::VK_RIGHT);
     wheel(rig, 5, 5, 360);
     key(rig, app::VK_HOME);  // ends the run, then the default view
@@ -239,7 +240,7 @@ TEST(NavigationPan, DragsMoveTheViewWithThePointerAndDoubleClicksCentre) {
         SCOPED_TRACE(row.name);
         Rig rig(std::nullopt, kWidth, kHeight);
         rig.startAndPump();
-        const engine::ViewWindow start = rig.fractal().view();
+        const view::ViewWindow start = rig.fractal().view();
         const int historyBefore = rig.fractal().history.count();
         const int x0 = 60;
         const int y0 = 50;
@@ -272,7 +273,7 @@ TEST(NavigationPan, DragsMoveTheViewWithThePointerAndDoubleClicksCentre) {
                 rig.send(app::WM_LBUTTONUP, 0, at(x0, y0));
                 break;
         }
-        const engine::ViewWindow& view = rig.fractal().view();
+        const view::ViewWindow& view = rig.fractal().view();
         EXPECT_EQ(rig.fractal().history.count(), historyBefore + row.entries);
         EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
         if (row.gesture == Gesture::LeftDragSelecting) {
@@ -302,7 +303,7 @@ TEST(NavigationStop, StopAndContinueKeepViewAndParametersForBothFamilies) {
             complexFractal->setMaxIterations(200000);
             complexFractal->startCalculation();
         }
-        const engine::ViewWindow view = rig.fractal().view();
+        const view::ViewWindow view = rig.fractal().view();
         const std::string parameters = rig.fractal().pictureParameters().value_or("");
         ASSERT_TRUE(rig.fractal().isRunning());
 
@@ -318,7 +319,7 @@ TEST(NavigationStop, StopAndContinueKeepViewAndParametersForBothFamilies) {
         rig.command(app::IDM_CONTINUE);
         EXPECT_FALSE(rig.mainWindow->stoppedByUser());
         EXPECT_TRUE(rig.fractal().isRunning());
-        if (engine::isOrbitType(type)) {
+        if (catalogue::isOrbitType(type)) {
             // The orbit goes on where it stopped.
             for (int i = 0; i < 1000 && rig.fractal().statistics().pointCount <= points; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -405,7 +406,7 @@ TEST(NavigationStatus, FactsFollowTheRunOfBothFamilies) {
         SCOPED_TRACE(type);
         Rig rig(type, kWidth, kHeight);
         rig.startAndPump();
-        const bool orbit = engine::isOrbitType(type);
+        const bool orbit = catalogue::isOrbitType(type);
         if (!orbit)
             waitUntilFinished(rig.fractal());
         wheel(rig, 10, 10, 240);
@@ -450,7 +451,7 @@ TEST(NavigationStatus, FactsFollowTheRunOfBothFamilies) {
 }
 
 TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
-    const auto number = [](const char* text) { return *deep::BigFloat::parse(text, 2048); };
+    const auto number = [](const char* text) { return *numeric::BigFloat::parse(text, 2048); };
     // "0." and count zeros, then tail.
     const auto fraction = [](std::size_t count, const char* tail) {
         return std::string("0.").append(count, '0').append(tail);
@@ -472,9 +473,9 @@ TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
     };
     for (const auto& c : coordinates) {
         SCOPED_TRACE(c.value);
-        const deep::BigFloat spacing = std::string_view(c.spacing) == "nan"
-                                           ? deep::BigFloat(53, std::nan(""))
-                                           : number(c.spacing);
+        const numeric::BigFloat spacing = std::string_view(c.spacing) == "nan"
+                                              ? numeric::BigFloat(53, std::nan(""))
+                                              : number(c.spacing);
         EXPECT_EQ(app::deepCoordinateText(number(c.value), spacing), c.expected);
     }
 
@@ -491,9 +492,9 @@ TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
     };
     for (const auto& m : magnifications) {
         SCOPED_TRACE(m.width);
-        const deep::CentreAndWidth text = *deep::parseCentreAndWidth("0", "0", m.width).value;
-        const deep::DeepView view =
-            *deep::DeepView::fromCentreAndWidth(text.x, text.y, text.width, 160, 120);
+        const view::CentreAndWidth text = *view::parseCentreAndWidth("0", "0", m.width).value;
+        const view::DeepView view =
+            *view::DeepView::fromCentreAndWidth(text.x, text.y, text.width, 160, 120);
         EXPECT_EQ(app::deepMagnificationText(view, 4.0), m.expected);
     }
 
@@ -501,11 +502,11 @@ TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
     Rig rig(engine::kMandelbrot, kWidth, kHeight);
     rig.startAndPump();
     waitUntilFinished(rig.fractal());
-    const deep::CentreAndWidth text =
-        *deep::parseCentreAndWidth("-0.743643887037158704752191506114774",
+    const view::CentreAndWidth text =
+        *view::parseCentreAndWidth("-0.743643887037158704752191506114774",
                                    "0.131825904205311970493132056385139", "1e-25")
              .value;
-    const deep::DeepView deepView = *deep::DeepView::fromCentreAndWidth(
+    const view::DeepView deepView = *view::DeepView::fromCentreAndWidth(
         text.x, text.y, text.width, rig.fractal().width, rig.fractal().height);
     rig.fractal().restartWith([&] {
         rig.fractal().pushView();

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/factory.h"
+#include "catalogue/factory.h"
 #include "complex/complex_fractal.h"
 #include "engine/settings_key.h"
 #include "platform/headless_window.h"
@@ -59,8 +59,8 @@ struct WindowRender {
     WindowRender(engine::FractalType type, const std::string& params, int width, int height)
         : window(width, height) {
         if (!params.empty())
-            engine::SettingsKey(store).writeString(app::fractalTypeName(type), params);
-        fractal = app::createFractal(type, platform::Services{window, store, sound});
+            engine::SettingsKey(store).writeString(catalogue::fractalTypeName(type), params);
+        fractal = catalogue::createFractal(type, platform::Services{window, store, sound});
         fractal->startFromSettings();
         while (!fractal->isFinished())
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -84,7 +84,8 @@ std::string parametersFor(engine::FractalType type, int method, bool integer, in
     platform::HeadlessWindow window(8, 8);
     platform::MemorySettingsStore store;
     platform::RecordingSound sound;
-    engine::FractalPtr probe = app::createFractal(type, platform::Services{window, store, sound});
+    engine::FractalPtr probe =
+        catalogue::createFractal(type, platform::Services{window, store, sound});
     probe->startFromSettings();
     probe->stopCalculation();
     auto& escape = dynamic_cast<complex::ComplexFractal&>(*probe);
@@ -137,7 +138,7 @@ TEST(PictureExport, BandsGiveWhatTheWindowComputesForEveryTypeMethodArithmeticAn
                     const Picture expected =
                         WindowRender(type, params, size.width, size.height).picture();
                     for (const int band : bandHeights) {
-                        SCOPED_TRACE(app::fractalTypeName(type) + " method " +
+                        SCOPED_TRACE(catalogue::fractalTypeName(type) + " method " +
                                      std::to_string(method) + (integer ? " integer " : " double ") +
                                      (colouring == complex::kSmooth ? "smooth " : "") +
                                      std::to_string(size.width) + "x" +

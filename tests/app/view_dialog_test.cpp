@@ -6,18 +6,18 @@
 #include <optional>
 
 #include "app/dialog_fields.h"
-#include "deep/deep_view.h"
 #include "dialog_test_rig.h"
 #include "platform/c_format.h"
+#include "view/deep_view.h"
 
 namespace {
 
 using corvane_test::DialogRig;
 
 // The view the program would have after setRect with these corners.
-engine::ViewWindow viewAfter(const engine::ViewWindow& view, double x1, double y1, double x2,
-                             double y2) {
-    engine::ViewWindow expected = view;
+view::ViewWindow viewAfter(const view::ViewWindow& view, double x1, double y1, double x2,
+                           double y2) {
+    view::ViewWindow expected = view;
     expected.setRect(x1, y1, x2, y2);
     return expected;
 }
@@ -37,14 +37,14 @@ TEST(ViewDialog, ShowsTheRectangleWithEveryDigitItNeeds) {
 TEST(ViewDialog, OkAlwaysKeepsTheOldViewAndRecomputes) {
     DialogRig rig(engine::kMandelbrot);
     rig.fractal->setViewRect(-2.0, -1.5, 1.0, 1.5);
-    const engine::ViewWindow before = rig.fractal->view();
+    const view::ViewWindow before = rig.fractal->view();
     const int history = rig.fractal->history.count();
 
     EXPECT_EQ(app::ViewDialog::ok(app::ViewDialog::open(*rig.fractal), *rig.fractal),
               app::kDialogOk);
 
     EXPECT_EQ(rig.fractal->history.count(), history + 1);
-    EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal->history.at(history), before));
+    EXPECT_TRUE(view::ViewWindow::sameView(rig.fractal->history.at(history), before));
     EXPECT_NE(rig.fractal->statistics().startTime, platform::LocalTime{});  // a new run
 }
 
@@ -63,13 +63,13 @@ TEST(ViewDialog, FieldsThatGiveNoNumberKeepTheirEdge) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.form.xmin);
         DialogRig rig(engine::kMandelbrot);
-        const engine::ViewWindow& view = rig.fractal->view();
+        const view::ViewWindow& view = rig.fractal->view();
         rig.fractal->setViewRect(-4, -4, 4, 4);
-        const engine::ViewWindow expected =
+        const view::ViewWindow expected =
             viewAfter(view, c.xmin.value_or(view.xmin), c.ymin.value_or(view.ymin),
                       c.xmax.value_or(view.xmax), c.ymax.value_or(view.ymax));
         app::ViewDialog::ok(c.form, *rig.fractal);
-        EXPECT_TRUE(engine::ViewWindow::sameView(view, expected));
+        EXPECT_TRUE(view::ViewWindow::sameView(view, expected));
     }
 }
 
@@ -81,9 +81,9 @@ TEST(ViewDialog, ARectangleWithoutExtentLeavesTheViewFinite) {
         SCOPED_TRACE(form.xmax);
         DialogRig rig(engine::kMandelbrot);
         rig.fractal->setViewRect(-2.0, -1.5, 1.0, 1.5);
-        const engine::ViewWindow before = rig.fractal->view();
+        const view::ViewWindow before = rig.fractal->view();
         app::ViewDialog::ok(form, *rig.fractal);
-        EXPECT_TRUE(engine::ViewWindow::sameView(rig.fractal->view(), before));
+        EXPECT_TRUE(view::ViewWindow::sameView(rig.fractal->view(), before));
         EXPECT_TRUE(std::isfinite(rig.fractal->view().xscale));
         EXPECT_EQ(rig.fractal->history.count(), 1);
     }
@@ -98,11 +98,11 @@ TEST(ViewDialog, DefaultShowsTheTypesDefaultView) {
 }
 
 // The view centred on (x, y), width wide, on the fractal's picture.
-deep::DeepView viewAt(const engine::Fractal& fractal, const char* x, const char* y,
+view::DeepView viewAt(const engine::Fractal& fractal, const char* x, const char* y,
                       const char* width) {
-    const std::optional<deep::CentreAndWidth> text = deep::parseCentreAndWidth(x, y, width).value;
+    const std::optional<view::CentreAndWidth> text = view::parseCentreAndWidth(x, y, width).value;
     EXPECT_TRUE(text.has_value()) << width;
-    return *deep::DeepView::fromCentreAndWidth(text->x, text->y, text->width, fractal.width,
+    return *view::DeepView::fromCentreAndWidth(text->x, text->y, text->width, fractal.width,
                                                fractal.height);
 }
 
@@ -126,7 +126,7 @@ TEST(ViewDialog, DeepViewsShowCentreAndWidthThatReadBackToTheSameView) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.width);
         DialogRig rig(engine::kMandelbrot);
-        const deep::DeepView view = viewAt(*rig.fractal, c.x, c.y, c.width);
+        const view::DeepView view = viewAt(*rig.fractal, c.x, c.y, c.width);
         rig.fractal->setPreciseView(view);
         ASSERT_NE(rig.fractal->deepView(), nullptr);
         const std::optional<app::DeepViewForm> form = app::ViewDialog::openDeep(*rig.fractal);
@@ -139,7 +139,7 @@ TEST(ViewDialog, DeepViewsShowCentreAndWidthThatReadBackToTheSameView) {
         EXPECT_EQ(app::ViewDialog::okDeep(*form, *rig.fractal, refusal), app::kDialogOk);
         EXPECT_EQ(refusal, "");
         ASSERT_NE(rig.fractal->deepView(), nullptr);
-        EXPECT_TRUE(deep::DeepView::same(*rig.fractal->deepView(), view));
+        EXPECT_TRUE(view::DeepView::same(*rig.fractal->deepView(), view));
         EXPECT_EQ(rig.fractal->history.count(), history + 1);
         EXPECT_NE(rig.fractal->statistics().startTime, platform::LocalTime{});  // a new run
         // Shown again, the texts are the same.
@@ -171,7 +171,7 @@ TEST(ViewDialog, DeepTextsAreRefusedWithTheReasonOrLeaveTheDepth) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.form.real + " " + c.form.width);
         DialogRig rig(engine::kMandelbrot);
-        const deep::DeepView before = viewAt(*rig.fractal, "-0.75", "0.1", "1e-20");
+        const view::DeepView before = viewAt(*rig.fractal, "-0.75", "0.1", "1e-20");
         rig.fractal->setPreciseView(before);
         const int history = rig.fractal->history.count();
         std::string refusal;
@@ -186,7 +186,7 @@ TEST(ViewDialog, DeepTextsAreRefusedWithTheReasonOrLeaveTheDepth) {
         EXPECT_FALSE(refusal.empty());
         EXPECT_NE(refusal.find(c.reason), std::string::npos) << refusal;
         ASSERT_NE(rig.fractal->deepView(), nullptr);
-        EXPECT_TRUE(deep::DeepView::same(*rig.fractal->deepView(), before));
+        EXPECT_TRUE(view::DeepView::same(*rig.fractal->deepView(), before));
         EXPECT_EQ(rig.fractal->history.count(), history);
         EXPECT_EQ(rig.fractal->statistics().startTime, platform::LocalTime{});  // no run
     }

@@ -11,9 +11,10 @@
 #include <optional>
 #include <thread>
 
-#include "app/factory.h"
 #include "app/picture_check.h"
 #include "app/view_dialog.h"
+#include "catalogue/factory.h"
+#include "catalogue/fractal_types.h"
 #include "persist/bitmap_file.h"
 #include "persist/picture_file.h"
 #include "platform/headless_window.h"
@@ -33,7 +34,7 @@ bool sameBits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-::testing::AssertionResult sameRectangle(const engine::ViewWindow& a, const engine::ViewWindow& b) {
+::testing::AssertionResult sameRectangle(const view::ViewWindow& a, const view::ViewWindow& b) {
     if (sameBits(a.xmin, b.xmin) && sameBits(a.xmax, b.xmax) && sameBits(a.ymin, b.ymin) &&
         sameBits(a.ymax, b.ymax)) {
         return ::testing::AssertionSuccess();
@@ -47,7 +48,7 @@ bool sameBits(double a, double b) {
 // new fractal object on the same file.
 struct Program {
     engine::FractalPtr create(engine::FractalType type) {
-        return app::createFractal(type, platform::Services{window, store, sound});
+        return catalogue::createFractal(type, platform::Services{window, store, sound});
     }
     std::optional<std::string> stored(const std::string& name) {
         const auto value = store.read(kKey, name);
@@ -65,7 +66,7 @@ struct Program {
 // An escape-time picture runs to its end; an orbit never ends and is stopped.
 void finish(engine::Fractal& fractal) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (engine::isComplexType(fractal.type) && !fractal.isFinished() &&
+    while (catalogue::isComplexType(fractal.type) && !fractal.isFinished() &&
            std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -73,15 +74,15 @@ void finish(engine::Fractal& fractal) {
 }
 
 // The view a fractal of this window gets from setRect on these corners.
-engine::ViewWindow fittedView(double x1, double y1, double x2, double y2) {
-    engine::ViewWindow view;
+view::ViewWindow fittedView(double x1, double y1, double x2, double y2) {
+    view::ViewWindow view;
     view.setScreenSize(kWidth, kHeight);
     view.setRect(x1, y1, x2, y2);
     return view;
 }
 
-engine::ViewWindow constructedView() {
-    engine::ViewWindow view;
+view::ViewWindow constructedView() {
+    view::ViewWindow view;
     view.setScreenSize(kWidth, kHeight);
     view.centreOnOrigin();
     return view;
@@ -90,7 +91,7 @@ engine::ViewWindow constructedView() {
 // Open as the main window does it: read once, check, show, continue as the file's type.
 // shownView: the view the opening fractal recorded for the picture.
 engine::FractalPtr openAndContinue(Program& program, const std::string& path,
-                                   engine::ViewWindow& shownView) {
+                                   view::ViewWindow& shownView) {
     const persist::PictureFile file =
         persist::readPictureFile(path, engine::kMaxParameterUnits, kWidth, kHeight);
     if (const auto problem = app::pictureFileProblem(file)) {
@@ -142,9 +143,9 @@ TEST(ViewRoundTrip, EveryWayBackGivesTheSameRectangleAndPicture) {
         const TempFolder folder;
         Program program;
         const engine::FractalPtr shown = showing(program, c);
-        const engine::ViewWindow view = shown->view();
+        const view::ViewWindow view = shown->view();
         const auto picture = shown->picture.snapshot();
-        const bool comparePictures = engine::isComplexType(c.type);  // orbits use random colours
+        const bool comparePictures = catalogue::isComplexType(c.type);  // orbits use random colours
 
         // The settings after a restart.
         const engine::FractalPtr restarted = program.create(c.type);
@@ -158,7 +159,7 @@ TEST(ViewRoundTrip, EveryWayBackGivesTheSameRectangleAndPicture) {
         // A saved picture opened again.
         const std::string path = folder.file("saved.bmp");
         ASSERT_EQ(shown->saveImage(path), engine::kStatusOk);
-        engine::ViewWindow shownView;
+        view::ViewWindow shownView;
         const engine::FractalPtr opened = openAndContinue(program, path, shownView);
         ASSERT_NE(opened, nullptr);
         EXPECT_TRUE(sameRectangle(shownView, view)) << "open";
@@ -183,12 +184,12 @@ TEST(ViewRoundTrip, EveryWayBackGivesTheSameRectangleAndPicture) {
 // Parameter strings as earlier versions stored them, and damaged ones. What can be used
 // is applied; what cannot is ignored as it always was; the other types' views stay.
 TEST(ViewRoundTrip, OldAndDamagedStoredStringsReadAsBefore) {
-    const engine::ViewWindow constructed = constructedView();
+    const view::ViewWindow constructed = constructedView();
     struct Case {
         const char* name;
         engine::FractalType type;
         std::string text;
-        std::optional<engine::ViewWindow> view;  // nullopt: the defaults are applied
+        std::optional<view::ViewWindow> view;  // nullopt: the defaults are applied
     };
     const Case cases[] = {
         {"six decimals, escape-time", engine::kJulia,
@@ -222,7 +223,7 @@ TEST(ViewRoundTrip, OldAndDamagedStoredStringsReadAsBefore) {
         const std::string otherName = "Unity";  // no case is of this type
         const std::string other = "-0.1234567890123,-1,0.5,1,50,0,0,1,1,50";
         program.storeText(otherName, other);
-        const std::string name(app::fractalTypeName(c.type));
+        const std::string name(catalogue::fractalTypeName(c.type));
         program.storeText(name, c.text);
 
         const engine::FractalPtr fractal = program.create(c.type);
@@ -247,7 +248,7 @@ TEST(ViewRoundTrip, OldAndDamagedTrailersOpenAsBefore) {
         engine::FractalType type;
         std::string text;
         bool opens;
-        engine::ViewWindow view;  // of the continued fractal
+        view::ViewWindow view;  // of the continued fractal
     };
     const Case cases[] = {
         {"six decimals", engine::kJulia, "-1.600000,-1.200000,1.600000,1.200000,500,0.3,0.5,1,1,50",
@@ -290,7 +291,7 @@ TEST(ViewRoundTrip, OldAndDamagedTrailersOpenAsBefore) {
             persist::readPictureFile(path, engine::kMaxParameterUnits, kWidth, kHeight);
         EXPECT_EQ(!app::pictureFileProblem(file).has_value(), c.opens);
         if (c.opens) {
-            engine::ViewWindow shownView;
+            view::ViewWindow shownView;
             const engine::FractalPtr continued = openAndContinue(program, path, shownView);
             ASSERT_NE(continued, nullptr);
             EXPECT_EQ(continued->type, c.type);

@@ -21,7 +21,7 @@ using complex_test::Rig;
 using complex_test::TableFractal;
 
 void setEdges(engine::Fractal& f, double x1, double y1, double x2, double y2) {
-    engine::ViewWindow view = f.view();
+    view::ViewWindow view = f.view();
     view.xmin = x1;
     view.ymin = y1;
     view.xmax = x2;
@@ -102,7 +102,7 @@ TEST(ComplexParametersTest, LoadingAppliesTheFieldsWithTheirRules) {
         Rig rig;
         rig.storeText("Table", c.text);
         TableFractal f(rig.services());
-        const engine::ViewWindow before = f.view();
+        const view::ViewWindow before = f.view();
         {
             engine::TakingOverScope noRun(f);
             EXPECT_EQ(f.loadParameters(), c.result);
@@ -122,7 +122,7 @@ TEST(ComplexParametersTest, LoadingAppliesTheFieldsWithTheirRules) {
             EXPECT_NEAR((f.view().xmin + f.view().xmax) / 2, 2.0, 1e-9);
             EXPECT_NEAR((f.view().ymin + f.view().ymax) / 2, 3.0, 1e-9);
         } else {
-            EXPECT_TRUE(engine::ViewWindow::sameView(f.view(), before));
+            EXPECT_TRUE(view::ViewWindow::sameView(f.view(), before));
             // Nothing was stopped, so nothing was saved over the stored text.
             EXPECT_EQ(rig.storedText("Table"), c.text);
         }
@@ -221,14 +221,14 @@ TEST(ComplexTypesTest, DefaultsKeepTheMethodAndRecordTheOldView) {
         EXPECT_EQ(f->reliefDepth.load(), 100);
         EXPECT_EQ(f->method.load(), complex::kTesseral);
 
-        const engine::ViewWindow before = f->view();
+        const view::ViewWindow before = f->view();
         f->setDefaultView();
         ASSERT_EQ(f->history.count(), 1);
-        EXPECT_TRUE(engine::ViewWindow::sameView(f->history.at(0), before));
-        engine::ViewWindow expected(true);
+        EXPECT_TRUE(view::ViewWindow::sameView(f->history.at(0), before));
+        view::ViewWindow expected(true);
         expected.setScreenSize(60, 40);
         expected.setRect(t.x1, t.y1, t.x2, t.y2);
-        EXPECT_TRUE(engine::ViewWindow::sameView(f->view(), expected));
+        EXPECT_TRUE(view::ViewWindow::sameView(f->view(), expected));
         EXPECT_LE(f->view().xmin, t.x1);
         EXPECT_GE(f->view().ymax, t.y2);
     }
@@ -257,7 +257,7 @@ TEST(ComplexTypesTest, WorkerCompletesEachMethodOnARealKernel) {
         EXPECT_GT(stats.iterationCount, stats.pointCount);
         // The origin is inside the set: black, in the window and in the picture.
         int column = 0, row = 0;
-        ASSERT_TRUE(engine::planeToPixel(f.view(), -0.1, 0.0, column, row));
+        ASSERT_TRUE(view::planeToPixel(f.view(), -0.1, 0.0, column, row));
         EXPECT_EQ(f.picture.pixel(column, row), platform::kBlack);
         EXPECT_EQ(rig.window.surface().pixel(column, row), platform::kBlack);
         EXPECT_EQ(f.picture.snapshot(), rig.window.surface().snapshot());

@@ -83,7 +83,7 @@ class TableFractal final : public complex::ComplexFractal {
 
     using ComplexFractal::iteratePoint;
     int iteratePoint(const complex::EscapeParameters&, double x, double y) override {
-        const engine::ViewWindow& view = runInputs().view;
+        const view::ViewWindow& view = runInputs().view;
         const int column = static_cast<int>(std::lround((x - view.xmin) / view.xscale));
         const int row =
             view.maxY - 1 - static_cast<int>(std::lround((y - view.ymin) / view.yscale));

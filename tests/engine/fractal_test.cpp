@@ -4,9 +4,9 @@
 
 using corvane_test::Rig;
 using corvane_test::TestFractal;
-using engine::ViewState;
-using engine::ViewWindow;
 using platform::SettingsValue;
+using view::ViewState;
+using view::ViewWindow;
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 using corvane_test::Rig;
 using corvane_test::TestFractal;
-using engine::ViewWindow;
+using view::ViewWindow;
 
 namespace {
 

@@ -21,12 +21,11 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/factory.h"
 #include "app/messages.h"
 #include "app/picture_export.h"
 #include "app/shell.h"
+#include "catalogue/factory.h"
 #include "complex/complex_fractal.h"
-#include "deep/deep_view.h"
 #include "gui/dialogs/about_dialog_widget.h"
 #include "gui/dialogs/accelerating_spin_box.h"
 #include "gui/dialogs/complex_parameters_dialog_widget.h"
@@ -41,6 +40,7 @@
 #include "orbit/orbit_fractal.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
+#include "view/deep_view.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ class HelpRecordingShell : public app::Shell {
 
 // A real fractal of a type on a headless window with its own settings.
 struct Rig {
-    explicit Rig(engine::FractalType type) : fractal(app::createFractal(type, services())) {}
+    explicit Rig(engine::FractalType type) : fractal(catalogue::createFractal(type, services())) {}
     platform::Services services() { return platform::Services{window, store, sound}; }
     template <class T>
     T& as() {
@@ -270,8 +270,8 @@ void DialogsTest::viewDialogPushesTheViewAndRestarts() {
 void DialogsTest::viewDialogEditsADeepViewAsCentreAndWidth() {
     Rig rig(engine::kMandelbrot);
     const std::string centre = std::string("0.").append(400, '3');  // four hundred digits
-    const deep::CentreAndWidth text = *deep::parseCentreAndWidth(centre, "-0.5", "1e-380").value;
-    const deep::DeepView view = *deep::DeepView::fromCentreAndWidth(
+    const view::CentreAndWidth text = *view::parseCentreAndWidth(centre, "-0.5", "1e-380").value;
+    const view::DeepView view = *view::DeepView::fromCentreAndWidth(
         text.x, text.y, text.width, rig.fractal->width, rig.fractal->height);
     rig.fractal->setPreciseView(view);
     gui::ViewDialogWidget dialog(nullptr, *rig.fractal);
@@ -310,7 +310,7 @@ void DialogsTest::viewDialogEditsADeepViewAsCentreAndWidth() {
     QCOMPARE(dialog.result(), app::kDialogOk);
     QCOMPARE(rig.fractal->history.count(), 1);
     QVERIFY(rig.fractal->deepView() != nullptr);
-    QCOMPARE(QString::fromStdString(deep::widthText(*rig.fractal->deepView())).left(4),
+    QCOMPARE(QString::fromStdString(view::widthText(*rig.fractal->deepView())).left(4),
              QString("2e-3"));
 }
 

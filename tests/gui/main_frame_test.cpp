@@ -190,7 +190,7 @@ class MainFrameTest : public QObject {
         QVERIFY(program.waitForFractal());
         gui::QtWindow& picture = program.application->picture();
         engine::Fractal& fractal = *program.fractal();
-        const engine::ViewWindow before = fractal.view();
+        const view::ViewWindow before = fractal.view();
         const int height = fractal.height;
 
         program.application->frame().commandAction(app::IDM_SELECT_ZOOM)->trigger();
@@ -199,7 +199,7 @@ class MainFrameTest : public QObject {
         QTest::mouseMove(&picture, QPoint(20, 90));
         QTest::mouseRelease(&picture, Qt::LeftButton, {}, QPoint(20, 90));
 
-        engine::ViewWindow expected = before;
+        view::ViewWindow expected = before;
         expected.setRect(before.planeX(60), before.planeY(40), before.planeX(20),
                          before.planeY(90));
         QCOMPARE(fractal.view().xmin, expected.xmin);

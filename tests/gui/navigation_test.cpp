@@ -74,7 +74,7 @@ class NavigationTest : public QObject {
 
         // Three notches in at (50, 40): the plane point there stays there.
         const QPoint at(50, 40);
-        const engine::ViewWindow start = program.fractal()->view();
+        const view::ViewWindow start = program.fractal()->view();
         for (int i = 0; i < 3; ++i) {
             QWheelEvent wheel(QPointF(at), picture.mapToGlobal(QPointF(at)), QPoint(),
                               QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
@@ -82,32 +82,32 @@ class NavigationTest : public QObject {
             QApplication::sendEvent(&picture, &wheel);
         }
         QVERIFY(program.waitForRun());
-        const engine::ViewWindow& zoomed = program.fractal()->view();
+        const view::ViewWindow& zoomed = program.fractal()->view();
         QCOMPARE(program.fractal()->history.count(), history + 1);
         QVERIFY(std::abs(zoomed.planeX(at.x()) - start.planeX(at.x())) < zoomed.xscale * 1e-3);
         QVERIFY(std::abs(zoomed.planeY(at.y()) - start.planeY(at.y())) < zoomed.yscale * 1e-3);
         QVERIFY(std::abs(start.xrange / zoomed.xrange - 1.25 * 1.25 * 1.25) < 1e-9);
 
         // The right arrow key pans by an eighth; Backspace goes back.
-        const engine::ViewWindow beforeKey = program.fractal()->view();
+        const view::ViewWindow beforeKey = program.fractal()->view();
         QTest::keyClick(&program.application->frame(), Qt::Key_Right);
         QVERIFY(program.waitForRun());
         QVERIFY(std::abs(program.fractal()->view().xcenter -
                          (beforeKey.xcenter + beforeKey.xrange / 8)) < beforeKey.xscale * 1e-3);
         QTest::keyClick(&program.application->frame(), Qt::Key_Backspace);
-        QVERIFY(engine::ViewWindow::sameView(program.fractal()->view(), beforeKey));
+        QVERIFY(view::ViewWindow::sameView(program.fractal()->view(), beforeKey));
         // + on the keypad zooms in at the centre.
         QTest::keyClick(&program.application->frame(), Qt::Key_Plus, Qt::KeypadModifier);
         QVERIFY(program.waitForRun());
         QVERIFY(std::abs(beforeKey.xrange / program.fractal()->view().xrange - 1.5) < 1e-9);
 
         // A drag with the middle button moves the picture with the pointer.
-        const engine::ViewWindow beforeDrag = program.fractal()->view();
+        const view::ViewWindow beforeDrag = program.fractal()->view();
         mouse(picture, QEvent::MouseButtonPress, Qt::MiddleButton, Qt::MiddleButton, {100, 80});
         mouse(picture, QEvent::MouseMove, Qt::NoButton, Qt::MiddleButton, {110, 75});
         mouse(picture, QEvent::MouseMove, Qt::NoButton, Qt::MiddleButton, {130, 60});
         mouse(picture, QEvent::MouseButtonRelease, Qt::MiddleButton, Qt::NoButton, {130, 60});
-        const engine::ViewWindow& dragged = program.fractal()->view();
+        const view::ViewWindow& dragged = program.fractal()->view();
         QVERIFY(std::abs(dragged.xmin - (beforeDrag.xmin - 30 * beforeDrag.xscale)) <
                 beforeDrag.xscale * 1e-3);
         QVERIFY(std::abs(dragged.ymin - (beforeDrag.ymin - 20 * beforeDrag.yscale)) <

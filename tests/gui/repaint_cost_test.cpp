@@ -11,7 +11,7 @@
 #include <clocale>
 #include <vector>
 
-#include "app/factory.h"
+#include "catalogue/factory.h"
 #include "gui/qt_window.h"
 #include "platform/clock.h"
 #include "platform/headless_window.h"
@@ -64,7 +64,7 @@ class RepaintCostTest : public QObject {
                     platform::SettingsValue::ofText("-2.1,-1.2,1.0,1.2,3000,0,0,0,0,100"));
         platform::RecordingSound sound;
         const platform::Services services{window, store, sound};
-        engine::FractalPtr fractal = app::createFractal(type, services);
+        engine::FractalPtr fractal = catalogue::createFractal(type, services);
 
         // The user-interface thread's promptness: a 10 ms timer and how late it fires.
         QElapsedTimer clock;

@@ -47,21 +47,21 @@ TEST_P(OrbitLoadParametersTest, AppliesOnlyAStringOfNineFields) {
         env.storeText("Hopalong", *c.stored);
     auto fractal = make<HopalongFractal>(env, 10.0, 20.0, 30.0);
     engine::TakingOverScope noRun(*fractal);
-    const engine::ViewWindow before = fractal->view();
+    const view::ViewWindow before = fractal->view();
 
     EXPECT_EQ(fractal->loadParameters(), c.result);
 
     if (c.applied) {
-        engine::ViewWindow expected = before;
+        view::ViewWindow expected = before;
         expected.setRect(10, 20, -10, -20);
-        EXPECT_TRUE(engine::ViewWindow::sameView(fractal->view(), expected));
+        EXPECT_TRUE(view::ViewWindow::sameView(fractal->view(), expected));
         EXPECT_EQ(fractal->paramA(), 1.5);
         EXPECT_EQ(fractal->paramB(), 2.5);
         EXPECT_EQ(fractal->paramC(), 3.5);
         EXPECT_EQ(fractal->getPointsPerColor(), -5);
         EXPECT_FALSE(fractal->randomColors);
     } else {
-        EXPECT_TRUE(engine::ViewWindow::sameView(fractal->view(), before));
+        EXPECT_TRUE(view::ViewWindow::sameView(fractal->view(), before));
         EXPECT_EQ(fractal->paramA(), 10.0);
         EXPECT_EQ(fractal->paramB(), 20.0);
         EXPECT_EQ(fractal->paramC(), 30.0);

@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/factory.h"
 #include "bmp_builder.h"
-#include "deep/deep_view.h"
+#include "catalogue/factory.h"
 #include "engine/test_fractal.h"
 #include "persist/bitmap_file.h"
 #include "platform/c_format.h"
@@ -21,6 +20,7 @@
 #include "platform/settings_store.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
+#include "view/deep_view.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ const char kKey[] = "Software\\Velk\\Corvane";
 struct Rig {
     Rig(int width, int height, engine::FractalType type = engine::kMandelbrot)
         : window(width, height),
-          fractal(app::createFractal(type, platform::Services{window, store, sound})) {}
+          fractal(catalogue::createFractal(type, platform::Services{window, store, sound})) {}
     std::optional<std::string> storedText(const std::string& name) {
         const auto value = store.read(kKey, name);
         if (!value)
@@ -358,8 +358,8 @@ TEST(PictureFile, OpeningRestoresPictureTypeAndView) {
     EXPECT_EQ(opener.fractal->type, engine::kJulia);
     EXPECT_EQ(opener.fractal->fileParams, saver.storedText("Mandelbrot").value());
     EXPECT_EQ(opener.fractal->picture.snapshot(), saver.fractal->picture.snapshot());
-    const engine::ViewWindow& shown = opener.fractal->shownView;
-    const engine::ViewWindow& saved = saver.fractal->view();
+    const view::ViewWindow& shown = opener.fractal->shownView;
+    const view::ViewWindow& saved = saver.fractal->view();
     EXPECT_NEAR(shown.xmin, saved.xmin, 1e-6);
     EXPECT_NEAR(shown.xmax, saved.xmax, 1e-6);
     EXPECT_NEAR(shown.ymin, saved.ymin, 1e-6);
@@ -534,13 +534,13 @@ TEST(PictureFile, DeepViewParameterStringsTravelWhole) {
     const Case cases[] = {{"1e-300", true}, {"1e-30000", true}, {"1e-40000", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.width);
-        const auto text = deep::parseCentreAndWidth("-0.75,0.1", c.width).value;
+        const auto text = view::parseCentreAndWidth("-0.75,0.1", c.width).value;
         ASSERT_TRUE(text);
         // A zoom at a pixel gives the centre every digit its precision holds.
-        const deep::DeepView view =
-            deep::DeepView::fromCentreAndWidth(text->x, text->y, text->width, 12, 10)
+        const view::DeepView view =
+            view::DeepView::fromCentreAndWidth(text->x, text->y, text->width, 12, 10)
                 ->zoomedAtPixel(1, 2, 1.25);
-        const std::string params = classic + deep::deepViewField(view);
+        const std::string params = classic + view::deepViewField(view);
         const std::string bmp = pictureWithView(folder, "deep.bmp", 12, 10, params);
         const std::string png = folder.file("deep.png");
         {
@@ -560,9 +560,9 @@ TEST(PictureFile, DeepViewParameterStringsTravelWhole) {
                 continue;
             }
             EXPECT_EQ(read.params, params);
-            const auto back = deep::readDeepViewField(read.params, 12, 10);
+            const auto back = view::readDeepViewField(read.params, 12, 10);
             ASSERT_TRUE(back);
-            EXPECT_TRUE(deep::DeepView::same(*back, view));
+            EXPECT_TRUE(view::DeepView::same(*back, view));
         }
     }
 }

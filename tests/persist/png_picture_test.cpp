@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/factory.h"
 #include "app/picture_check.h"
+#include "catalogue/factory.h"
 #include "engine/settings_key.h"
 #include "persist/picture_file.h"
 #include "platform/headless_window.h"
@@ -22,7 +22,7 @@ using testing_support::TempFolder;
 struct Rig {
     Rig(int width, int height, engine::FractalType type)
         : window(width, height),
-          fractal(app::createFractal(type, platform::Services{window, store, sound})) {}
+          fractal(catalogue::createFractal(type, platform::Services{window, store, sound})) {}
     platform::HeadlessWindow window;
     platform::MemorySettingsStore store;
     platform::RecordingSound sound;

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/factory.h"
 #include "bmp_builder.h"
+#include "catalogue/factory.h"
 #include "persist/bitmap_file.h"
 #include "persist/picture_file.h"
 #include "platform/c_format.h"
@@ -121,7 +121,7 @@ TEST_F(RenderTool, ParametersAreAppliedAsAStoredString) {
     platform::MemorySettingsStore store;
     platform::RecordingSound sound;
     const engine::FractalPtr constructed =
-        app::createFractal(engine::kMandelbrot, platform::Services{window, store, sound});
+        catalogue::createFractal(engine::kMandelbrot, platform::Services{window, store, sound});
     constructed->saveParameters();
     const auto constructedParams = store.read("Software\\Velk\\Corvane", "Mandelbrot");
     ASSERT_TRUE(constructedParams.has_value());

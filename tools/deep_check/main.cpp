@@ -14,20 +14,21 @@
 #include <string>
 #include <vector>
 
-#include "deep/boundary_point.h"
-#include "deep/exact_orbit.h"
-#include "deep/perturbation.h"
+#include "catalogue/factory.h"
+#include "complex/boundary_point.h"
+#include "complex/exact_orbit.h"
+#include "complex/perturbation.h"
 
 namespace {
 
-using deep::BigFloat;
+using numeric::BigFloat;
 
 // Where each type is examined: its parameters (the type's defaults), the iteration
 // limit, and the segment whose edge of "count reaches threshold" is the view's centre
 // (or, with threshold 0, the centre (reachX, reachY) itself).
 struct Location {
     const char* name;
-    deep::EscapeFormula formula;
+    complex::EscapeFormula formula;
     int threshold;
     double reachX, reachY, escapeX, escapeY;
     double extraDepth = 0.0;  // a depth checked besides the usual ones
@@ -35,18 +36,25 @@ struct Location {
 
 const Location kLocations[] = {
     // c = i, exactly: its orbit 0, i, -1 + i, -i, -1 + i, ... is periodic after two steps.
-    {"Mandelbrot", {deep::kMandelbrotType, 0.0, 0.0, 3000}, 0, 0.0, 1.0, 0.0, 0.0},
+    {"Mandelbrot", {complex::kernels::Formula::kMandelbrot, 0.0, 0.0, 3000}, 0, 0.0, 1.0, 0.0, 0.0},
     // The rabbit's c, whose Julia set is the edge of the basins of an attracting cycle.
-    {"Julia", {deep::kJuliaType, -0.123, 0.745, 3000}, 2900, 0.0, 0.0, 0.3, 0.6},
-    {"Unity", {deep::kUnityType, 0.0, 0.0, 3000}, 2900, 0.3, 0.5, 0.4, 0.65},
-    {"Spider", {deep::kSpiderType, 0.0, 0.0, 3000}, 2900, 0.0, 0.05, 0.3, 0.5},
+    {"Julia", {complex::kernels::Formula::kJulia, -0.123, 0.745, 3000}, 2900, 0.0, 0.0, 0.3, 0.6},
+    {"Unity", {complex::kernels::Formula::kUnity, 0.0, 0.0, 3000}, 2900, 0.3, 0.5, 0.4, 0.65},
+    {"Spider", {complex::kernels::Formula::kSpider, 0.0, 0.0, 3000}, 2900, 0.0, 0.05, 0.3, 0.5},
     // The edge of Manowar's set grows slowly wherever it was looked for (its fixed point
     // near c = 0 is neutral): the views here hold two counts, and from 1e-30 on every
     // pixel's escape comes within 2^-40 of the bailout, decided by the reference's margin.
-    {"Manowar", {deep::kManowarType, 0.0, 0.0, 3000}, 250, -0.34, 0.0, -0.37, 0.02, 1e-22},
+    {"Manowar",
+     {complex::kernels::Formula::kManowar, 0.0, 0.0, 3000},
+     250,
+     -0.34,
+     0.0,
+     -0.37,
+     0.02,
+     1e-22},
     // p1 = -1, p2 = 0.1: near the Julia set of z^2 - 1, with an attracting cycle. (At the
     // type's defaults the edges found grow too slowly to show detail below 1e-30.)
-    {"Phoenix", {deep::kPhoenixType, -1.0, 0.1, 3000}, 2900, 0.0, 0.0, 0.5, 0.7},
+    {"Phoenix", {complex::kernels::Formula::kPhoenix, -1.0, 0.1, 3000}, 2900, 0.0, 0.0, 0.5, 0.7},
 };
 
 struct Options {
@@ -75,20 +83,20 @@ std::string shortText(const BigFloat& v) {
 
 // Direct counts at a higher precision settle whether the difference lies with the
 // perturbation or with the precision of the comparison itself.
-std::string explain(const deep::EscapeFormula& formula, const BigFloat& x, const BigFloat& y,
+std::string explain(const complex::EscapeFormula& formula, const BigFloat& x, const BigFloat& y,
                     long precision, int perturbed, int direct) {
-    const int finer = deep::directEscape(formula, x, y, precision + 256).count;
+    const int finer = complex::directEscape(formula, x, y, precision + 256).count;
     if (finer != direct)
         return "direct iteration not converged at the view's precision (finer: " +
                std::to_string(finer) + ")";
-    deep::ReferenceOrbit orbit;
-    deep::computeOrbit(formula, x, y, deep::OrbitStart::kPoint, precision + 256,
-                       std::size_t{1} << 30, {}, orbit);
+    complex::ReferenceOrbit orbit;
+    complex::computeOrbit(formula, x, y, complex::OrbitStart::kPoint, precision + 256,
+                          std::size_t{1} << 30, {}, orbit);
     const int at = std::min(perturbed, direct) - 1;
     if (at >= 0 && static_cast<std::size_t>(at) < orbit.points.size()) {
-        const deep::OrbitPoint& p = orbit.points[static_cast<std::size_t>(at)];
+        const complex::OrbitPoint& p = orbit.points[static_cast<std::size_t>(at)];
         const double s = p.zr * p.zr + p.zi * p.zi;
-        const double bailout = deep::bailoutOf(formula.type);
+        const double bailout = complex::bailoutOf(formula.type);
         char text[160];
         std::snprintf(text, sizeof text, "|z|^2 at count %d is %.17g, %.3g from the bailout",
                       at + 1, s, std::fabs(s - bailout) / bailout);
@@ -116,31 +124,32 @@ Tally checkView(const Location& given, const Options& options, double depth) {
         loc.formula.paramReal = options.param[0];
         loc.formula.paramImag = options.param[1];
     }
-    deep::EscapeFormula formula = loc.formula;
+    complex::EscapeFormula formula = loc.formula;
     if (options.limit > 0)
         formula.maxIterations = options.limit;
     const int threshold = std::min(loc.threshold, formula.maxIterations);
     const long bits = bitsFor(depth) + 12;
     const long searchPrecision = bits + 64;
-    const deep::PlanePoint reach{BigFloat(searchPrecision, loc.reachX),
-                                 BigFloat(searchPrecision, loc.reachY)};
-    const deep::PlanePoint escape{BigFloat(searchPrecision, loc.escapeX),
-                                  BigFloat(searchPrecision, loc.escapeY)};
+    const complex::PlanePoint reach{BigFloat(searchPrecision, loc.reachX),
+                                    BigFloat(searchPrecision, loc.reachY)};
+    const complex::PlanePoint escape{BigFloat(searchPrecision, loc.escapeX),
+                                     BigFloat(searchPrecision, loc.escapeY)};
     const auto t0 = std::chrono::steady_clock::now();
-    const auto centre = loc.threshold == 0 ? std::optional<deep::PlanePoint>(reach)
-                                           : deep::findBoundaryPoint(formula, threshold, reach,
-                                                                     escape, bits, searchPrecision);
+    const auto centre =
+        loc.threshold == 0
+            ? std::optional<complex::PlanePoint>(reach)
+            : complex::findBoundaryPoint(formula, threshold, reach, escape, bits, searchPrecision);
     if (!centre) {
         std::printf("%s %.0e: the seeds do not straddle count %d\n", loc.name, depth, threshold);
         return {};
     }
-    deep::SceneSetup setup;
+    complex::SceneSetup setup;
     setup.formula = formula;
     setup.width = options.width;
     setup.height = options.height;
     setup.fixGlitches = !options.unfixed;
     const double spacing = depth / static_cast<double>(options.width);
-    setup.dx = deep::ExtFloat(spacing);
+    setup.dx = numeric::ExtFloat(spacing);
     setup.dy = setup.dx;
     const long precision = searchPrecision;
     // Half a pixel off: no pixel lies on the centre itself, which is on the edge to more
@@ -150,7 +159,7 @@ Tally checkView(const Location& given, const Options& options, double depth) {
     setup.originY =
         centre->y - setup.dy.toBig(precision) * (static_cast<double>(options.height / 2) - 0.5);
     std::string why;
-    auto scene = deep::PerturbationScene::create(setup, &why);
+    auto scene = complex::PerturbationScene::create(setup, &why);
     if (!scene) {
         std::printf("%s %.0e: refused: %s\n", loc.name, depth, why.c_str());
         return {};
@@ -175,7 +184,7 @@ Tally checkView(const Location& given, const Options& options, double depth) {
         const auto b = std::chrono::steady_clock::now();
         const BigFloat x = scene->planeX(i);
         const BigFloat y = scene->planeY(j);
-        const int direct = deep::directEscape(formula, x, y, scene->precision() + 64).count;
+        const int direct = complex::directEscape(formula, x, y, scene->precision() + 64).count;
         const auto c = std::chrono::steady_clock::now();
         perturbSeconds += std::chrono::duration<double>(b - a).count();
         directSeconds += std::chrono::duration<double>(c - b).count();
@@ -209,10 +218,10 @@ Tally checkView(const Location& given, const Options& options, double depth) {
 }
 
 int probe(char** argv) {
-    deep::EscapeFormula formula;
-    formula.type = std::atoi(argv[0]);
+    complex::EscapeFormula formula;
+    const std::string name = catalogue::fractalTypeName(std::atoi(argv[0]));
     for (const Location& loc : kLocations)
-        if (loc.formula.type == formula.type)
+        if (name == loc.name)
             formula = loc.formula;
     formula.maxIterations = std::atoi(argv[3]);
     if (argv[4] && argv[5] && std::string(argv[4]) == "--params") {
@@ -223,7 +232,7 @@ int probe(char** argv) {
     const auto y = BigFloat::parse(argv[2], 200);
     if (!x || !y)
         return 2;
-    std::printf("%d\n", deep::directEscape(formula, *x, *y, 200).count);
+    std::printf("%d\n", complex::directEscape(formula, *x, *y, 200).count);
     return 0;
 }
 
@@ -274,7 +283,7 @@ int main(int argc, char** argv) {
     Tally all;
     bool belowGoal = false;
     for (const Location& loc : kLocations) {
-        if (options.type != 0 && options.type != loc.formula.type)
+        if (options.type != 0 && catalogue::fractalTypeName(options.type) != loc.name)
             continue;
         std::vector<double> depths = options.depths;
         if (loc.extraDepth > 0.0 && !explicitDepths)

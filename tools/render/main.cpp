@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/factory.h"
 #include "app/picture_export.h"
+#include "catalogue/factory.h"
+#include "catalogue/fractal_types.h"
 #include "complex/complex_fractal.h"
-#include "deep/deep_view.h"
 #include "engine/color_table.h"
 #include "engine/fractal.h"
 #include "engine/settings_key.h"
@@ -22,6 +22,7 @@
 #include "platform/settings_store.h"
 #include "platform/write_target.h"
 #include "render_options.h"
+#include "view/deep_view.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ struct Job {
     int height = kDefaultHeight;
     std::optional<std::string> params;
     // The view of --center and --width, at the picture's size.
-    std::optional<deep::DeepView> view;
+    std::optional<view::DeepView> view;
 };
 
 // Each step below returns an empty text on success, or the one-line reason why a
@@ -61,7 +62,7 @@ Problem readPictureJob(const std::string& path, Job& job) {
     job.height = file.image.fileHeight;
     const engine::FractalType type = file.type.value_or(0);
     const std::string& params = file.params;
-    if (app::fractalTypeName(type).empty())
+    if (catalogue::fractalTypeName(type).empty())
         return path + ": the picture names no fractal type";
     if (params.empty())
         return path + ": the picture carries no parameter string";
@@ -75,10 +76,10 @@ Problem readPictureJob(const std::string& path, Job& job) {
 Problem viewOfJob(const render::RenderOptions& options, Job& job) {
     if (!options.view)
         return {};
-    if (engine::isOrbitType(job.type))
+    if (catalogue::isOrbitType(job.type))
         return "--center and --width apply to escape-time types only";
     const std::string size = std::to_string(job.width) + "x" + std::to_string(job.height);
-    const std::optional<deep::DeepView> view = deep::DeepView::fromCentreAndWidth(
+    const std::optional<view::DeepView> view = view::DeepView::fromCentreAndWidth(
         options.view->x, options.view->y, options.view->width, job.width, job.height);
     if (!view)
         return "the view of --center and --width does not fit a " + size + " picture";
@@ -134,7 +135,7 @@ Problem ensurePalette(engine::Fractal& fractal, const std::string& path) {
 
 // The stored parameters (or the type's defaults), then the view and colouring asked
 // for, which override the ones the parameters carry; then the one run.
-void startRun(engine::Fractal& fractal, const std::optional<deep::DeepView>& view,
+void startRun(engine::Fractal& fractal, const std::optional<view::DeepView>& view,
               std::optional<int> colouring) {
     {
         engine::TakingOverScope noRunYet(fractal);
@@ -152,7 +153,7 @@ void startRun(engine::Fractal& fractal, const std::optional<deep::DeepView>& vie
 
 // Escape-time pictures run until they are complete, orbits until enough points.
 void runToEnd(engine::Fractal& fractal, std::uint32_t points) {
-    const bool orbit = engine::isOrbitType(fractal.type);
+    const bool orbit = catalogue::isOrbitType(fractal.type);
     while (!fractal.isFinished()) {
         if (orbit && fractal.pointCount.load(std::memory_order_relaxed) >= points)
             break;
@@ -217,12 +218,12 @@ Problem renderPicture(const render::RenderOptions& options) {
     engine::SettingsKey key(store);
     // The new fractal takes these up as the program takes up its stored settings.
     if (job.params)
-        key.writeString(app::fractalTypeName(job.type), *job.params);
+        key.writeString(catalogue::fractalTypeName(job.type), *job.params);
     if (options.palette)
         key.writeString("Palette", *options.palette);
 
     engine::FractalPtr fractal =
-        app::createFractal(job.type, platform::Services{window, store, sound});
+        catalogue::createFractal(job.type, platform::Services{window, store, sound});
     if (!fractal || fractal->picture.empty()) {
         return "not enough memory for a " + std::to_string(job.width) + "x" +
                std::to_string(job.height) + " picture";

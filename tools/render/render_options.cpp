@@ -1,10 +1,11 @@
 #include "render_options.h"
+#include "catalogue/fractal_types.h"
 
 #include <charconv>
 #include <limits>
 
-#include "app/factory.h"
 #include "app/picture_export.h"
+#include "catalogue/factory.h"
 #include "complex/escape_colouring.h"
 #include "engine/fractal.h"
 #include "engine/settings_key.h"
@@ -33,11 +34,11 @@ bool parseDecimal(const std::string& text, T& value) {
 std::optional<std::int32_t> parseType(const std::string& text) {
     std::int32_t id = 0;
     if (parseDecimal(text, id)) {
-        if (app::fractalTypeName(id).empty())
+        if (catalogue::fractalTypeName(id).empty())
             return std::nullopt;
         return id;
     }
-    return app::fractalTypeFromName(text);
+    return catalogue::fractalTypeFromName(text);
 }
 
 }  // namespace
@@ -188,11 +189,11 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (centre.has_value() != planeWidth.has_value())
         return fail("--center and --width go together");
     if (centre) {
-        deep::ViewTextResult view = deep::parseCentreAndWidth(*centre, *planeWidth);
+        view::ViewTextResult view = view::parseCentreAndWidth(*centre, *planeWidth);
         if (!view.value)
             return fail("bad view: " + view.error);
         options.view = std::move(view.value);
-        if (options.type && engine::isOrbitType(*options.type))
+        if (options.type && catalogue::isOrbitType(*options.type))
             return fail("--center and --width apply to escape-time types only");
     }
     if (options.from && (options.type || options.params)) {

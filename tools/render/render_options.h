@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "deep/deep_view.h"
+#include "view/deep_view.h"
 
 namespace render {
 
@@ -21,7 +21,7 @@ struct RenderOptions {
     std::optional<int> colouring;        // --colouring bands|smooth, escape-time types
     std::optional<int> threads;          // --threads, escape-time types; default all cores
     // --center RE,IM --width W, escape-time types: replaces the view of the parameters.
-    std::optional<deep::CentreAndWidth> view;
+    std::optional<view::CentreAndWidth> view;
     std::string output;
 };
 

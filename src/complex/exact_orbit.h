@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "complex/batch_kernels.h"
+#include "complex/escape_value.h"
+#include "numeric/big_float.h"
+
+namespace complex {
+
+// Why the limits in the millions are refused: a reference orbit keeps 40 bytes per
+// iteration, and every arbitrary-precision step costs microseconds.
+constexpr int kMostIterations = 1'000'000;
+
+// What a type's count depends on besides the point: the type, its two parameters and
+// the iteration limit.
+struct EscapeFormula {
+    kernels::Formula type = kernels::Formula::kMandelbrot;
+    double paramReal = 0.0;
+    double paramImag = 0.0;
+    int maxIterations = 100;
+};
+
+// The squared magnitude at which the type's iterate is outside (4; Unity's k at 2).
+double bailoutOf(kernels::Formula type) noexcept;
+
+// One state of an orbit, rounded to double: the iterate z and the type's second value
+// a (Spider: its moving c; Manowar and Phoenix: w, the previous iterate; Unity:
+// t = 2 - |z|^2 of this iterate; unused for Mandelbrot and Julia).
+struct OrbitPoint {
+    double zr = 0.0;
+    double zi = 0.0;
+    double ar = 0.0;
+    double ai = 0.0;
+    // |z|^2 minus the bailout, computed before rounding: how far this state is from
+    // escaping, to double's precision however near the bailout it is.
+    double outside = 0.0;
+};
+
+// Where an orbit starts: at the point as the type starts there, or at the iterate
+// 0 of the same map (the critical point of z^2, where the differences of a pixel
+// lose their precision) with everything else as at the point.
+enum class OrbitStart { kPoint, kCritical };
+
+// The states 0..last of one orbit. The last is the first state outside, or the
+// state after maxIterations steps.
+struct ReferenceOrbit {
+    std::vector<OrbitPoint> points;
+    bool escaped = false;
+    double cr = 0.0;  // the constant c of Mandelbrot, Julia and Manowar, rounded
+    double ci = 0.0;
+    std::size_t last() const noexcept { return points.empty() ? 0 : points.size() - 1; }
+};
+
+enum class OrbitOutcome { kDone, kStopped, kTooLarge };
+
+// Asked once per iteration; true ends the computation (kStopped).
+using StopCheck = std::function<bool()>;
+
+// The orbit of (x, y) iterated at the given precision. At most maxIterations + 1
+// states are kept, and none when they would need more than mostBytes (kTooLarge).
+OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat& x,
+                          const numeric::BigFloat& y, OrbitStart start, long precision,
+                          std::size_t mostBytes, const StopCheck& stop, ReferenceOrbit& orbit);
+
+// The count of (x, y) iterated wholly at the given precision, with the double
+// kernels' semantics: the count n at which the iterate from before step n lay
+// outside, or maxIterations. The continuous count follows the escape in double.
+EscapeValue directEscape(const EscapeFormula& formula, const numeric::BigFloat& x,
+                         const numeric::BigFloat& y, long precision);
+
+// A state in double precision, from which smooth colouring follows an escape: the
+// iterate, the second value as in OrbitPoint (Unity: unused) and the constant c.
+struct DoubleState {
+    double zr, zi, ar, ai, cr, ci;
+};
+
+// The whole and continuous count of a state found outside at count n, exactly as the
+// double kernel's smooth loop gives them from there.
+EscapeValue escapeFrom(const EscapeFormula& formula, const DoubleState& state, int n);
+
+}  // namespace complex

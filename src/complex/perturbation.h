@@ -1,0 +1,127 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "complex/escape_value.h"
+#include "complex/exact_orbit.h"
+#include "numeric/big_float.h"
+#include "numeric/ext_float.h"
+
+namespace complex {
+
+// What a deep picture is: the type and its parameters, the plane point of pixel
+// (0, 0) and the plane step from one pixel to the next on each axis.
+struct SceneSetup {
+    EscapeFormula formula;
+    numeric::BigFloat originX;
+    numeric::BigFloat originY;
+    numeric::ExtFloat dx;
+    numeric::ExtFloat dy;
+    long width = 0;
+    long height = 0;
+    // false only to show what a picture would be without the fixing of glitches
+    // described below (the tests compare the two).
+    bool fixGlitches = true;
+    // Whether countAt gives the continuous count of smooth colouring as well (a few
+    // steps more per pixel); without, the continuous count is the whole count.
+    bool smooth = false;
+};
+
+// One escape-time picture computed by perturbation: one orbit of the picture's centre
+// in arbitrary precision (the reference), kept rounded to double, and every pixel
+// iterated as its small difference from that orbit in double precision: plain while
+// the difference is at least 2^-500, and below that as double mantissas sharing one
+// wide binary exponent (an extended-exponent number), so that views far below
+// double's 1e-308 work the same. The escape test is the double kernel's on the full
+// value (reference + difference) at every step, so the counts equal those of a direct
+// iteration in arbitrary precision; where the full value comes within 2^-40 of the
+// bailout, too near for a reference rounded to double to decide, the pixel is
+// counted by direct iteration instead.
+//
+// Glitches (pixels whose difference has lost the precision its orbit needs) are
+// avoided or fixed per type:
+// - Mandelbrot, Julia, Unity: rebasing. Whenever the pixel's iterate is nearer 0 than
+//   the reference's (|Z + dz| < |dz|), or the reference has ended, the pixel goes on
+//   along a second orbit that starts at 0 (Mandelbrot: 0 under the reference's c, the
+//   same orbit when z(0) is 0; Julia: 0 under the parameter c; Unity: the fixed point
+//   0), with the full value as its difference. Their maps depend on nothing but the
+//   iterate and a constant, so any orbit of the same map serves from any step on.
+// - Spider, Manowar, Phoenix: their second value (the moving c, the previous iterate)
+//   does not restart with z, so a rebased difference would be as large as the values
+//   themselves. A pixel whose iterate comes within a thousandth of 0 relative to the
+//   reference's is flagged: it is counted again from a second reference (the pixel a
+//   quarter of the way in from the top-left corner); if flagged there too, it is
+//   accepted only when both references give it the same count without the flag, and
+//   is counted by direct iteration in arbitrary precision otherwise. (Pixels that
+//   settle on a cycle through 0 are flagged again and again and lose nothing; a
+//   glitch depends on the reference and would not agree.) At the end of the reference
+//   the pixel continues from the reference's start with the whole state as its
+//   difference (exact for these maps as well: they are autonomous in the pair).
+//
+// Limits: iteration limits above kMostIterations, pixel steps that are not finite
+// and positive or lie below 2^kLeastSpacingExponent (about 1e-100000), and pictures
+// wider or higher than kMostPictureSide are refused; the reference orbits (40 bytes a
+// state, at most maxIterations + 1 states each) may take at most kMostReferenceBytes
+// (1 GiB) together, which the iteration limit already keeps them far below.
+class PerturbationScene {
+  public:
+    static constexpr std::size_t kMostReferenceBytes = std::size_t{1} << 30;
+    static constexpr long kLeastSpacingExponent = -332193;
+    static constexpr long kMostPictureSide = 1L << 20;
+
+    enum class Prepared { kReady, kStopped, kTooLarge };
+
+    // nullptr with the reason in why when the setup is refused.
+    static std::unique_ptr<PerturbationScene> create(const SceneSetup& setup,
+                                                     std::string* why = nullptr);
+
+    // Computes the reference orbit(s). stop is read at every iteration: a stop leaves
+    // the scene unprepared (kStopped) within one arbitrary-precision step. Not while
+    // another thread counts pixels of this scene.
+    Prepared prepare(const StopCheck& stop = {});
+    Prepared prepare(const std::atomic<bool>& stop);
+    bool prepared() const noexcept { return prepared_; }
+
+    // The count of the pixel at plane point (originX + i dx, originY + j dy); i and j
+    // are clamped to +-2^40. Only after prepare() returned kReady; thread-safe.
+    EscapeValue countAt(long i, long j) const;
+    // count pixels of row j from column i on, into out.
+    void countRun(long i, long j, long count, EscapeValue* out) const;
+
+    // The plane point of pixel (i, j), at the scene's precision.
+    numeric::BigFloat planeX(long i) const;
+    numeric::BigFloat planeY(long j) const;
+
+    long precision() const noexcept { return precision_; }
+    std::size_t referenceBytes() const noexcept;
+    long referenceLength() const noexcept { return static_cast<long>(primary_.points.size()); }
+    // Pixels counted so far by direct iteration because their difference failed.
+    long directPixels() const noexcept { return directPixels_.load(std::memory_order_relaxed); }
+    const SceneSetup& setup() const noexcept { return setup_; }
+
+  private:
+    explicit PerturbationScene(const SceneSetup& setup);
+    // The pixel perturbed from the orbit of pixel (refI, refJ); false when it must be
+    // counted otherwise.
+    bool perturb(const ReferenceOrbit& orbit, long refI, long refJ, long i, long j, bool detect,
+                 EscapeValue& result) const;
+
+    SceneSetup setup_;
+    long precision_ = 0;
+    long centreI_ = 0;
+    long centreJ_ = 0;
+    ReferenceOrbit primary_;
+    ReferenceOrbit critical_;
+    bool hasCritical_ = false;
+    ReferenceOrbit second_;
+    long secondI_ = 0;
+    long secondJ_ = 0;
+    bool hasSecond_ = false;
+    bool prepared_ = false;
+    mutable std::atomic<long> directPixels_{0};
+};
+
+}  // namespace complex
