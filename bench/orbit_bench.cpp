@@ -74,14 +74,14 @@ Rate engineHopalongRate() {
     platform::RecordingSound sound;
     const platform::Services services{window, store, sound};
     engine::FractalPtr fractal(new orbit::HopalongFractal(services, kA, kB, kC));
-    fractal->randomColors = false;
+    fractal->setOption(&engine::Options::randomColors, false);
     fractal->startCalculation();
     std::this_thread::sleep_for(kWarmUp);
     const double cpuBegin = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     const auto begin = Clock::now();
-    const std::uint32_t first = fractal->pointCount.load();
+    const std::uint32_t first = fractal->runState.pointCount.load();
     std::this_thread::sleep_for(kMeasure);
-    const std::uint32_t last = fractal->pointCount.load();
+    const std::uint32_t last = fractal->runState.pointCount.load();
     const double wall = seconds(Clock::now() - begin);
     const double cpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpuBegin;
     fractal->stopCalculation();

@@ -20,7 +20,7 @@ constexpr int kIterationBudget = 2000;
 
 void runBriefly(engine::Fractal& fractal) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (!fractal.isFinished() && fractal.pointCount.load() < kPointBudget &&
+    while (!fractal.isFinished() && fractal.runState.pointCount.load() < kPointBudget &&
            std::chrono::steady_clock::now() < until) {
         std::this_thread::yield();
     }

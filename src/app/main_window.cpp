@@ -272,7 +272,7 @@ std::string MainWindow::statusText(std::optional<platform::Point> pointer) {
 
 bool MainWindow::statusSettled() const {
     const engine::Fractal* fractal = currentFractal();
-    return fractal == nullptr || !fractal->isRunning() || fractal->paused.load();
+    return fractal == nullptr || !fractal->isRunning() || fractal->runState.paused.load();
 }
 
 void MainWindow::destroyFractals() {

@@ -193,7 +193,7 @@ void MainWindow::showParametersDialog(engine::Fractal& fractal) {
 void MainWindow::openPicture(engine::Fractal& fractal) {
     FileDialogRequest request = pictureFileDialog(FileDialogRequest::Kind::Open);
     request.title = text(platform::kStringOpenFractal);
-    request.initialFolder = fractal.imagePath;
+    request.initialFolder = fractal.folders.images;
     request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     const std::optional<FileChoice> choice = shell_.chooseFile(request);
     if (!choice)
@@ -215,13 +215,13 @@ void MainWindow::openPicture(engine::Fractal& fractal) {
     if (!heldIsCurrent_)
         heldFractal_ = std::move(currentFractal_);
     heldIsCurrent_ = true;
-    window_.postMessage(WM_NEWFRACTAL, static_cast<std::uint32_t>(heldFractal_->fileType), 1);
+    window_.postMessage(WM_NEWFRACTAL, static_cast<std::uint32_t>(heldFractal_->opened.type), 1);
 }
 
 void MainWindow::startSlideshow(engine::Fractal& fractal) {
     FileDialogRequest request = pictureFileDialog(FileDialogRequest::Kind::Open);
     request.title = text(platform::kStringSlideshowCaption);
-    request.initialFolder = fractal.imagePath;
+    request.initialFolder = fractal.folders.images;
     request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
     request.wantsFileTitle = true;
     const std::optional<FileChoice> choice = shell_.chooseFile(request);
@@ -236,8 +236,8 @@ void MainWindow::savePicture(engine::Fractal& fractal) {
     FileDialogRequest request = pictureFileDialog(FileDialogRequest::Kind::Save);
     request.title = text(platform::kStringSaveFractal);
     request.fileName = fractal.proposeFileName(kFileNameCapacity);
-    ensureFolderExists(fractal.imagePath);
-    request.initialFolder = fractal.imagePath;
+    ensureFolderExists(fractal.folders.images);
+    request.initialFolder = fractal.folders.images;
     request.flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
     const std::optional<FileChoice> choice = shell_.chooseFile(request);
     if (!choice)
@@ -278,8 +278,8 @@ void MainWindow::exportPicture(engine::Fractal& fractal) {
         FileFilter{platform::cformat("%s (*.*)", text(platform::kStringAllFiles).c_str()), "*.*"}};
     request.defaultExtension = "png";
     request.fileName = exportFileName(fractal, *size);
-    ensureFolderExists(fractal.imagePath);
-    request.initialFolder = fractal.imagePath;
+    ensureFolderExists(fractal.folders.images);
+    request.initialFolder = fractal.folders.images;
     request.flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
     const std::optional<FileChoice> choice = shell_.chooseFile(request);
     if (!choice)
@@ -334,7 +334,7 @@ void MainWindow::loadPaletteFile(engine::Fractal& fractal) {
     // Until a palette file is chosen, the dialog opens on the palettes that come with
     // the program.
     request.initialFolder =
-        fractal.palettePath.empty() ? shippedPaletteFolder_ : fractal.paletteDirectory();
+        fractal.folders.palette.empty() ? shippedPaletteFolder_ : fractal.paletteDirectory();
     request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     const std::optional<FileChoice> choice = shell_.chooseFile(request);
     if (choice)
@@ -382,10 +382,10 @@ unsigned MainWindow::currentPaletteCommand() const {
     const engine::Fractal* fractal = currentFractal();
     if (fractal == nullptr)
         return 0;
-    if (fractal->palettePath.empty())
+    if (fractal->folders.palette.empty())
         return IDM_PALETTE_BUILT_IN;
     for (std::size_t i = 0; i < shippedPalettes_.size(); ++i) {
-        if (shippedPalettes_[i].path == fractal->palettePath)
+        if (shippedPalettes_[i].path == fractal->folders.palette)
             return IDM_PALETTE_FIRST + static_cast<unsigned>(i);
     }
     return 0;

@@ -30,8 +30,8 @@ bool MainWindow::stoppedByUser() const {
     if (fractal == nullptr)
         return false;
     if (fractal->isRunning())
-        return fractal->paused.load();
-    return fractal->isFinished() && !fractal->completed.load();
+        return fractal->runState.paused.load();
+    return fractal->isFinished() && !fractal->runState.completed.load();
 }
 
 void MainWindow::stepView(engine::Fractal& fractal, const view::ViewWindow& target) {
@@ -241,7 +241,7 @@ void MainWindow::stopCalculationByUser(engine::Fractal& fractal) {
 void MainWindow::continueCalculation(engine::Fractal& fractal) {
     if (fractal.isRunning()) {
         fractal.resumeCalculation();
-    } else if (!fractal.completed.load()) {
+    } else if (!fractal.runState.completed.load()) {
         fractal.startCalculation();
     }
 }

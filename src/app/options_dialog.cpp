@@ -6,10 +6,11 @@ namespace app {
 
 OptionsForm OptionsDialog::open(const engine::Fractal& fractal) {
     OptionsForm form;
-    form.alarm = fractal.alarm;
-    form.animZoom = fractal.animZoom;
-    form.allCores = fractal.allCores;
-    form.delay = formatShortest(fractal.slideshowDelay * 0.001);
+    const engine::Options options = fractal.options();
+    form.alarm = options.alarm;
+    form.animZoom = options.animZoom;
+    form.allCores = options.allCores;
+    form.delay = formatShortest(options.slideshowDelay * 0.001);
     return form;
 }
 
@@ -24,11 +25,13 @@ int OptionsDialog::delayMilliseconds(const std::string& text) {
 }
 
 int OptionsDialog::ok(const OptionsForm& form, engine::Fractal& fractal) {
-    fractal.alarm = form.alarm;
-    fractal.animZoom = form.animZoom;
-    fractal.allCores = form.allCores;
+    engine::Options options = fractal.options();
+    options.alarm = form.alarm;
+    options.animZoom = form.animZoom;
+    options.allCores = form.allCores;
     if (const int ms = delayMilliseconds(form.delay); ms > 0)
-        fractal.slideshowDelay = ms;
+        options.slideshowDelay = ms;
+    fractal.setOptions(options);
     return kDialogOk;
 }
 

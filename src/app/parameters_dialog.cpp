@@ -40,7 +40,7 @@ ParametersForm ParametersDialog::open(const orbit::OrbitFractal& fractal) {
     form.values = {formatShortest(fractal.paramA()), formatShortest(fractal.paramB()),
                    formatShortest(fractal.paramC())};
     form.pointsPerColor = formatInteger(fractal.getPointsPerColor());
-    form.randomColors = fractal.randomColors.load();
+    form.randomColors = fractal.options().randomColors;
     return form;
 }
 
@@ -52,7 +52,7 @@ int ParametersDialog::ok(const ParametersForm& form, orbit::OrbitFractal& fracta
     // Read as a plain decimal integer: a field without digits means 0, that is a new
     // colour after every point.
     fractal.setPointsPerColor(parseInteger(form.pointsPerColor).value_or(0));
-    fractal.randomColors = form.randomColors;
+    fractal.setOption(&engine::Options::randomColors, form.randomColors);
     return kDialogOk;
 }
 

@@ -45,7 +45,7 @@ std::optional<std::string> pictureSaveProblem(const engine::Fractal& fractal) {
     const std::optional<std::string> params = fractal.pictureParameters();
     if (!params) {
         return "its parameter string is too long to be stored with it (more than " +
-               std::to_string(fractal.fileParamsCapacity) + " characters)";
+               std::to_string(engine::Fractal::kFileParamsCapacity) + " characters)";
     }
     if (!carriesTypeAndView(fractal.type, *params))
         return std::string("its type and view could not be read back from it");

@@ -66,7 +66,7 @@ std::unique_ptr<PrivateFractal> createPrivateFractal(const ExportRequest& reques
         engine::ColorTable colors;
         const auto count = std::min<std::size_t>(request.colors.size(), engine::kMaxPaletteEntries);
         colors.setColors(request.colors.data(), static_cast<int>(count));
-        own->fractal->usePalette(own->fractal->palettePath, std::move(colors));
+        own->fractal->usePalette(own->fractal->folders.palette, std::move(colors));
     }
     return own;
 }
@@ -172,7 +172,7 @@ ExportResult renderOrbit(const ExportRequest& request, ExportControl& control, E
     fractal.startFromSettings();
     const std::uint64_t target = std::max<std::uint64_t>(request.orbitPoints, 1);
     while (!fractal.isFinished() && !control.cancel.load(std::memory_order_relaxed)) {
-        const std::uint64_t points = fractal.pointCount.load(std::memory_order_relaxed);
+        const std::uint64_t points = fractal.runState.pointCount.load(std::memory_order_relaxed);
         if (points >= target)
             break;
         control.permille.store(

@@ -197,7 +197,7 @@ StatusFacts statusFacts(engine::Fractal& fractal, std::optional<platform::Point>
     facts.seconds = static_cast<double>(end - statistics.startTick) / 1000.0;
     if (stoppedByUser) {
         facts.run = StatusFacts::Run::Stopped;
-    } else if (!statistics.running && fractal.completed.load()) {
+    } else if (!statistics.running && fractal.runState.completed.load()) {
         facts.run = StatusFacts::Run::Done;
         facts.shareDone = 1.0;
     }

@@ -42,10 +42,10 @@ ComplexFractal::ComplexFractal(const platform::Services& services,
 void ComplexFractal::identifyAs(const engine::TypeDescription& description) {
     description_ = &description;
     type = description.id;
-    fileType = description.id;
+    opened.type = description.id;
     // The capacity counts the terminator of the stored name.
     const std::size_t limit =
-        typeNameCapacity > 0 ? static_cast<std::size_t>(typeNameCapacity - 1) : 0;
+        kTypeNameCapacity > 0 ? static_cast<std::size_t>(kTypeNameCapacity - 1) : 0;
     typeName = std::string(description.name.substr(0, limit));
 }
 
@@ -249,7 +249,7 @@ void ComplexFractal::PixelRun::add(int c, int r, double planeX, double planeY) {
 
 bool ComplexFractal::evaluateRun(PixelRun& run, Tally& tally) {
     run.counts.resize(static_cast<std::size_t>(run.size()));
-    const kernels::BatchInterrupt interrupt{&running, &paused};
+    const kernels::BatchInterrupt interrupt{&runState.running, &runState.paused};
     // A pause interrupts the kernels as a stop does; once resumed, the run is
     // computed again from its start.
     do {
@@ -309,7 +309,7 @@ bool ComplexFractal::scanColumn(int column) {
     return true;
 }
 
-// Diagonals running down and to the right, from the bottom-left corner to the
+// Diagonals runState.running down and to the right, from the bottom-left corner to the
 // top-right one, so that every pixel but a diagonal's first is shaded against its
 // upper-left neighbour. A diagonal depends on nothing outside itself: each is taken
 // by the next thread that is free.
@@ -367,7 +367,7 @@ void ComplexFractal::scanTesseral(int x, int y, int w, int h) {
 
 // The same subdivision by several threads. Every quadrant's border and inside belong
 // to that quadrant alone, so the order in which they are done cannot change a pixel;
-// large insides go back to the queue for any thread, small ones are finished at once.
+// large insides go back to the queue for any thread, small ones are runState.finished at once.
 void ComplexFractal::scanTesseralOnTeam() {
     AreaQueue queue;
     queue.put(Area{0, 0, width, height});

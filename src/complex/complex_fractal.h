@@ -188,7 +188,7 @@ class ComplexFractal : public engine::Fractal {
     }
 
   private:
-    // Sets type and fileType to the description's id and typeName to its name.
+    // Sets type and opened.type to the description's id and typeName to its name.
     void identifyAs(const engine::TypeDescription& description);
     const engine::TypeDescription* description_ = nullptr;
     std::optional<kernels::Formula> formula_;

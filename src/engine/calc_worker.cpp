@@ -18,7 +18,7 @@ constexpr unsigned kAlarmGapMs = 1000;
 }  // namespace
 
 void Fractal::startCalculation() {
-    if (takingOver || running.load())
+    if (takingOver_ || runState.running.load())
         return;
     joinFinishedWorker();
 
@@ -27,12 +27,12 @@ void Fractal::startCalculation() {
     window.setTitleNote(titleNote());
 
     runThreads_ = calculationThreads();
-    paused = false;
-    iterationCount = 0;
-    pointCount = 0;
-    running = true;
-    finished = false;
-    completed = false;
+    runState.paused = false;
+    runState.iterationCount = 0;
+    runState.pointCount = 0;
+    runState.running = true;
+    runState.finished = false;
+    runState.completed = false;
     {
         std::lock_guard lock(timesMutex_);
         startTick_ = platform::tickCount();
@@ -45,8 +45,8 @@ void Fractal::startCalculation() {
         workerThread_ = std::thread(&Fractal::workerMain, this);
     } catch (const std::system_error&) {
         workerExists_ = false;
-        running = false;
-        finished = true;
+        runState.running = false;
+        runState.finished = true;
         return;
     }
     raiseWorkerPriority();
@@ -59,47 +59,48 @@ void Fractal::stopCalculation() {
     // stop, and lose them if the program ended meanwhile.
     // The parameters and the options reach the store in one write.
     settings.beginBatch();
-    if (!takingOver)
+    if (!takingOver_)
         saveParameters();
     writeOptions();
     settings.commitBatch();
-    if (running.load()) {
+    if (runState.running.load()) {
         resumeCalculation();
-        running = false;
+        runState.running = false;
     }
     waitForFinished();
     joinFinishedWorker();
 }
 
 void Fractal::haltWorker() {
-    if (running.load()) {
+    if (runState.running.load()) {
         resumeCalculation();
-        running = false;
+        runState.running = false;
     }
     waitForFinished();
     joinFinishedWorker();
 }
 
 void Fractal::pauseCalculation() {
-    if (paused.load() || !workerExists_.load())
+    if (runState.paused.load() || !workerExists_.load())
         return;
     std::lock_guard lock(pauseMutex_);
-    paused = true;
+    runState.paused = true;
 }
 
 void Fractal::resumeCalculation() {
-    if (!paused.load() || !workerExists_.load())
+    if (!runState.paused.load() || !workerExists_.load())
         return;
     {
         std::lock_guard lock(pauseMutex_);
-        paused = false;
+        runState.paused = false;
     }
     pauseChanged_.notify_all();
 }
 
 void Fractal::waitWhilePaused() noexcept {
     std::unique_lock lock(pauseMutex_);
-    pauseChanged_.wait(lock, [this] { return !paused.load() || !running.load(); });
+    pauseChanged_.wait(lock,
+                       [this] { return !runState.paused.load() || !runState.running.load(); });
 }
 
 void Fractal::raiseWorkerPriority() {
@@ -129,7 +130,7 @@ void Fractal::setThreadLimit(std::optional<int> limit) {
 int Fractal::calculationThreads() const {
     if (threadLimit_)
         return *threadLimit_;
-    if (!allCores.load())
+    if (!options_.allCores.load())
         return 1;
     const unsigned cores = std::thread::hardware_concurrency();
     return std::clamp(static_cast<int>(std::min(cores, unsigned{kMostThreads})), 1, kMostThreads);
@@ -171,9 +172,9 @@ void Fractal::workerMain(Fractal* fractal) {
         platform::setThreadNice(fractal->workerThreadId_.load(), applied);
     } while (fractal->wantedWorkerNice_.load() != applied);
     fractal->calculate();
-    // running still set means the picture was completed rather than stopped.
-    fractal->completed = fractal->running.load();
-    if (fractal->completed.load() && fractal->alarm.load()) {
+    // runState.running still set means the picture was runState.completed rather than stopped.
+    fractal->runState.completed = fractal->runState.running.load();
+    if (fractal->runState.completed.load() && fractal->options_.alarm.load()) {
         fractal->sound.exclamation();
         platform::sleepMs(kAlarmGapMs);
         fractal->sound.exclamation();
@@ -184,17 +185,18 @@ void Fractal::workerMain(Fractal* fractal) {
 void Fractal::finishCalculation() {
     workerExists_ = false;
     workerThreadId_ = 0;
-    running = false;
+    runState.running = false;
     {
         std::lock_guard lock(timesMutex_);
-        // 0 means "still running" to the statistics; a tick count of exactly 0 is moved on.
+        // 0 means "still runState.running" to the statistics; a tick count of exactly 0 is moved
+        // on.
         const std::uint32_t now = platform::tickCount();
         endTick_ = now == 0 ? 1 : now;
         endTime_ = platform::localTime();
     }
     {
         std::lock_guard lock(finishMutex_);
-        finished.store(true, std::memory_order_release);  // the last write to the object
+        runState.finished.store(true, std::memory_order_release);  // the last write to the object
     }
     finishChanged_.notify_all();
 }
@@ -203,12 +205,13 @@ void Fractal::waitForFinished() {
     if (!workerThread_.joinable())
         return;
     std::unique_lock lock(finishMutex_);
-    while (!finished.load(std::memory_order_acquire))
+    while (!runState.finished.load(std::memory_order_acquire))
         finishChanged_.wait_for(lock, kStopPoll);
 }
 
 void Fractal::joinFinishedWorker() {
-    // The thread has written `finished` as its last act; joining only waits for it to exit.
+    // The thread has written `runState.finished` as its last act; joining only waits for it to
+    // exit.
     if (workerThread_.joinable()) {
         waitForFinished();
         workerThread_.join();
@@ -217,9 +220,9 @@ void Fractal::joinFinishedWorker() {
 
 RunStatistics Fractal::statistics() const {
     RunStatistics s;
-    s.running = running.load();
-    s.pointCount = pointCount.load(std::memory_order_relaxed);
-    s.iterationCount = iterationCount.load(std::memory_order_relaxed);
+    s.running = runState.running.load();
+    s.pointCount = runState.pointCount.load(std::memory_order_relaxed);
+    s.iterationCount = runState.iterationCount.load(std::memory_order_relaxed);
     std::lock_guard lock(timesMutex_);
     s.startTick = startTick_;
     s.endTick = endTick_;

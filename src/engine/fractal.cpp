@@ -31,28 +31,28 @@ Fractal::Fractal(const platform::Services& services)
       window(services.window),
       windowDC(services.window.surface()),
       sound(services.sound),
-      shownView(true),
+      clientRect(services.window.clientRect()),
+      width(clientRect.right),
+      height(clientRect.bottom),
       view_(true) {
-    clientRect = window.clientRect();
-    width = clientRect.right;
-    height = clientRect.bottom;
+    opened.view = view::ViewWindow(true);
     view_.setScreenSize(width, height);
     view_.centreOnOrigin();
-    shownView.setScreenSize(width, height);
-    shownView.centreOnOrigin();
+    opened.view.setScreenSize(width, height);
+    opened.view.centreOnOrigin();
 
     readOptions();
 
-    imagePath = defaultImagePath();
+    folders.images = defaultImagePath();
     std::string storedPath;
     std::uint32_t length = textCapacityBytes(kMaxPathUnits);
     if (settings.readString("ImagePath", storedPath, length))
-        imagePath = storedPath;
+        folders.images = storedPath;
 
     randomState_ = randomSeedFromClock();
 
     allocateSurface(picture);
-    allocateSurface(scratch);
+    allocateSurface(animation.scratch);
 
     loadPalette();
     runInputs_ = std::make_shared<const RunInputs>(RunInputs{view_, colorTable_, nullptr});
@@ -60,7 +60,7 @@ Fractal::Fractal(const platform::Services& services)
 
 void Fractal::allocateSurface(platform::Bitmap& surface) {
     // A surface that cannot be had stays incomplete: drawing into it is clipped away
-    // and the object still works (without animation when scratch is missing).
+    // and the object still works (without animation when animation.scratch is missing).
     try {
         surface.resize(width, height);
     } catch (const std::bad_alloc&) {
@@ -78,30 +78,52 @@ Fractal::~Fractal() {
 void Fractal::readOptions() {
     std::uint32_t value = 0;
     if (settings.readDword("Alarm", value))
-        alarm = value != 0;
+        options_.alarm = value != 0;
     if (settings.readDword("AnimZoom", value))
-        animZoom = value != 0;
+        options_.animZoom = value != 0;
     if (settings.readDword("AllCores", value))
-        allCores = value != 0;
+        options_.allCores = value != 0;
     if (settings.readDword("AnimZoomSleep", value)) {
         // The frame pause is unsigned milliseconds; a negative hand-made value means none.
         const auto signedValue = static_cast<std::int32_t>(value);
-        animZoomSleep = signedValue < 0                   ? 0
-                        : signedValue > kMaxAnimZoomSleep ? kMaxAnimZoomSleep
-                                                          : signedValue;
+        options_.animZoomSleep = signedValue < 0                   ? 0
+                                 : signedValue > kMaxAnimZoomSleep ? kMaxAnimZoomSleep
+                                                                   : signedValue;
     }
     if (settings.readDword("SlideshowDelay", value)) {
         const auto signedValue = static_cast<std::int32_t>(value);
         if (signedValue > 0)
-            slideshowDelay = signedValue;
+            options_.slideshowDelay = signedValue;
     }
 }
 
+Options Fractal::options() const noexcept {
+    Options o;
+    o.alarm = options_.alarm.load();
+    o.animZoom = options_.animZoom.load();
+    o.animZoomSleep = options_.animZoomSleep.load();
+    o.slideshowDelay = options_.slideshowDelay.load();
+    o.allCores = options_.allCores.load();
+    o.randomColors = options_.randomColors.load();
+    return o;
+}
+
+void Fractal::setOptions(const Options& o) noexcept {
+    options_.alarm = o.alarm;
+    options_.animZoom = o.animZoom;
+    options_.animZoomSleep = std::max(o.animZoomSleep, 0);
+    options_.slideshowDelay =
+        o.slideshowDelay > 0 ? o.slideshowDelay : options_.slideshowDelay.load();
+    options_.allCores = o.allCores;
+    options_.randomColors = o.randomColors;
+}
+
 void Fractal::writeOptions() {
-    settings.writeDword("Alarm", alarm ? 1u : 0u);
-    settings.writeDword("AnimZoom", animZoom ? 1u : 0u);
-    settings.writeDword("AllCores", allCores ? 1u : 0u);
-    settings.writeDword("SlideshowDelay", static_cast<std::uint32_t>(slideshowDelay.load()));
+    settings.writeDword("Alarm", options_.alarm ? 1u : 0u);
+    settings.writeDword("AnimZoom", options_.animZoom ? 1u : 0u);
+    settings.writeDword("AllCores", options_.allCores ? 1u : 0u);
+    settings.writeDword("SlideshowDelay",
+                        static_cast<std::uint32_t>(options_.slideshowDelay.load()));
 }
 
 bool Fractal::loadParameters() {
@@ -163,9 +185,9 @@ view::ViewState Fractal::viewToCarry() const {
 }
 
 void Fractal::takeOverPicture(Fractal& previous) {
-    if (&previous == this || previous.fileType != type)
+    if (&previous == this || previous.opened.type != type)
         return;
-    settings.writeString(typeName, previous.fileParams);
+    settings.writeString(typeName, previous.opened.params);
     {
         TakingOverScope hold(*this);
         loadParameters();

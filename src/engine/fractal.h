@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "engine/color_table.h"
+#include "engine/fractal_parts.h"
+#include "engine/options.h"
 #include "engine/run_inputs.h"
 #include "engine/settings_key.h"
 #include "persist/picture_file.h"
@@ -139,13 +141,14 @@ class Fractal {
     void haltWorker();
     RunStatistics statistics() const;
     // At most this many threads compute a picture (clamped to 1..kMostThreads), whatever
-    // allCores says; nullopt: the cores when allCores is set, else one. From the next run.
+    // options().allCores says; nullopt: the cores when allCores is set, else one. From the
+    // next run.
     void setThreadLimit(std::optional<int> limit);
     // The threads the current (or next) run computes with.
     int calculationThreads() const;
     static constexpr int kMostThreads = 256;
-    bool isRunning() const noexcept { return running.load(std::memory_order_acquire); }
-    bool isFinished() const noexcept { return finished.load(std::memory_order_acquire); }
+    bool isRunning() const noexcept { return runState.running.load(std::memory_order_acquire); }
+    bool isFinished() const noexcept { return runState.finished.load(std::memory_order_acquire); }
 
     // Drawing surfaces. plotPoint and fillRect run on the worker thread.
     void plotPoint(int x, int y, platform::Color color) noexcept {
@@ -246,53 +249,43 @@ class Fractal {
     // The colours of the next run.
     const ColorTable& colorTable() const noexcept { return colorTable_; }
 
+    // The options of the next run (the worker reads them while a run goes on).
+    Options options() const noexcept;
+    // Stores nothing: the options reach the settings with the next stop that stores.
+    void setOptions(const Options& options) noexcept;
+    template <class T>
+    void setOption(T Options::*field, T value) noexcept {
+        Options changed = options();
+        changed.*field = value;
+        setOptions(changed);
+    }
+    // Whether a picture opened from a file is being taken over (no run starts).
+    bool isTakingOver() const noexcept { return takingOver_; }
+
+    static constexpr int kTypeNameCapacity = 80;
+    static constexpr int kFileParamsCapacity = kMaxParameterUnits;
+    static constexpr int kMaxSequence = 999;
+
     // ----- State of the object (names as the rest of the program knows them) -----
+    // Owned by the user-interface thread unless marked "shared": the worker and its
+    // helpers read or write those during a run.
     SettingsKey settings;
-    platform::Window& window;
-    platform::Bitmap& windowDC;  // the window's own pixels
+    platform::Window& window;    // shared: the worker draws into its pixels
+    platform::Bitmap& windowDC;  // shared: the window's own pixels
     platform::Sound& sound;
-    platform::Bitmap picture;  // the persistent copy of the picture
+    platform::Bitmap picture;  // shared: the persistent copy of the picture
     std::string typeName = "Unknown";
-    int typeNameCapacity = 80;
-    platform::Rect clientRect;
-    int width = 0;
-    int height = 0;
-    std::atomic<std::uint64_t> pointCount{0};
-    std::atomic<std::uint64_t> iterationCount{0};
-    std::atomic<bool> running{false};
-    std::atomic<bool> finished{false};
-    // Whether the last run ended because the picture was complete (not stopped).
-    std::atomic<bool> completed{false};
-    std::atomic<bool> paused{false};
-    bool takingOver = false;
-    // Options; the dialogs may change them while a run goes on.
-    std::atomic<bool> randomColors{true};
-    std::atomic<bool> alarm{false};
-    std::atomic<bool> animZoom{true};
-    int animZoomSleep = 40;  // never negative
-    std::atomic<int> slideshowDelay{2000};
-    // Whether an escape-time picture is computed by as many threads as the machine has
-    // cores; it takes effect from the next run.
-    std::atomic<bool> allCores{true};
+    const platform::Rect clientRect;
+    const int width = 0;
+    const int height = 0;
+    RunState runState;  // shared
     int numColors = 0;
     view::ZoomHistory history;
     FractalType type = 0;
-    FractalType fileType = 0;
-    std::string fileParams;
-    int fileParamsCapacity = kMaxParameterUnits;
-    platform::Bitmap scratch;
-    std::unique_ptr<platform::Bitmap> savedPicture;
-    int maxSequence = 999;
-    std::string imagePath;
-    std::string palettePath;
-    // Slideshow state.
-    unsigned slideshowTimer = 0;
-    std::string slideshowPattern;  // of the bitmaps; the same ending in "png" finds PNG pictures
-    std::string slideshowFolder;
-    std::vector<std::string> slideshowFiles;
-    int slideshowPosition = 0;
-    bool slideshowSameType = false;
-    view::ViewWindow shownView;
+    OpenedPicture opened;
+    Folders folders;
+    AnimationSurfaces animation;
+    SlideshowState slideshow;
 
   protected:
     explicit Fractal(const platform::Services& services);
@@ -310,22 +303,23 @@ class Fractal {
 
     // The worker's poll: waits while paused, then tells whether to go on.
     bool keepRunning() noexcept {
-        if (paused.load(std::memory_order_relaxed))
+        if (runState.paused.load(std::memory_order_relaxed))
             waitWhilePaused();
-        return running.load(std::memory_order_relaxed);
+        return runState.running.load(std::memory_order_relaxed);
     }
     // Statistics; only the worker writes them during a run.
     void addPoints(std::uint64_t n) noexcept {
-        pointCount.store(pointCount.load(std::memory_order_relaxed) + n, std::memory_order_relaxed);
+        runState.pointCount.store(runState.pointCount.load(std::memory_order_relaxed) + n,
+                                  std::memory_order_relaxed);
     }
     void addIterations(std::uint64_t n) noexcept {
-        iterationCount.store(iterationCount.load(std::memory_order_relaxed) + n,
-                             std::memory_order_relaxed);
+        runState.iterationCount.store(runState.iterationCount.load(std::memory_order_relaxed) + n,
+                                      std::memory_order_relaxed);
     }
     // The same for runs of several threads: each adds what it counted in one step.
     void addTally(std::uint64_t points, std::uint64_t iterations) noexcept {
-        pointCount.fetch_add(points, std::memory_order_relaxed);
-        iterationCount.fetch_add(iterations, std::memory_order_relaxed);
+        runState.pointCount.fetch_add(points, std::memory_order_relaxed);
+        runState.iterationCount.fetch_add(iterations, std::memory_order_relaxed);
     }
     // Runs work on the worker and on calculationThreads() - 1 helper threads, which keep
     // the worker's priority; returns when every one has returned. Helper threads the
@@ -336,6 +330,17 @@ class Fractal {
 
   private:
     friend class TakingOverScope;
+    // The options as the worker reads them while the dialogs change them.
+    struct OptionCells {
+        std::atomic<bool> alarm{false};
+        std::atomic<bool> animZoom{true};
+        std::atomic<int> animZoomSleep{40};
+        std::atomic<int> slideshowDelay{2000};
+        std::atomic<bool> allCores{true};
+        std::atomic<bool> randomColors{true};
+    };
+    OptionCells options_;
+    bool takingOver_ = false;
     static void workerMain(Fractal* fractal);
     void finishCalculation();
     void waitWhilePaused() noexcept;
@@ -393,13 +398,13 @@ class Fractal {
     void animateDeepZoomBetween(const view::DeepView& from, const view::DeepView& to);
 };
 
-// Holds takingOver set for its lifetime, restoring the previous value after.
+// Holds the taking over set for its lifetime, restoring the previous value after.
 class TakingOverScope {
   public:
-    explicit TakingOverScope(Fractal& fractal) : fractal_(fractal), previous_(fractal.takingOver) {
-        fractal_.takingOver = true;
+    explicit TakingOverScope(Fractal& fractal) : fractal_(fractal), previous_(fractal.takingOver_) {
+        fractal_.takingOver_ = true;
     }
-    ~TakingOverScope() { fractal_.takingOver = previous_; }
+    ~TakingOverScope() { fractal_.takingOver_ = previous_; }
     TakingOverScope(const TakingOverScope&) = delete;
     TakingOverScope& operator=(const TakingOverScope&) = delete;
 

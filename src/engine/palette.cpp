@@ -28,8 +28,9 @@ std::string afterLastSeparator(const std::string& path) {
 
 int Fractal::loadPalette() {
     std::uint32_t length = kPalettePathBytes;
-    settings.readString(kPaletteValue, palettePath, length);  // keeps palettePath on failure
-    int loaded = colorTable_.loadFile(palettePath, kMaxPaletteEntries);
+    settings.readString(kPaletteValue, folders.palette,
+                        length);  // keeps folders.palette on failure
+    int loaded = colorTable_.loadFile(folders.palette, kMaxPaletteEntries);
     if (loaded == 0) {
         const auto& builtIn = builtInPalette();
         colorTable_.setColors(builtIn.data(), static_cast<int>(builtIn.size()));
@@ -40,13 +41,13 @@ int Fractal::loadPalette() {
 }
 
 void Fractal::usePalette(const std::string& path, ColorTable&& colors) {
-    palettePath = path;
+    folders.palette = path;
     colorTable_ = std::move(colors);
     numColors = colorTable_.colorCount();
 }
 
 std::string Fractal::paletteDirectory() const {
-    return beforeLastSeparator(palettePath);
+    return beforeLastSeparator(folders.palette);
 }
 
 std::string Fractal::paletteFolderName() const {
@@ -54,7 +55,7 @@ std::string Fractal::paletteFolderName() const {
 }
 
 std::string Fractal::paletteFileName() const {
-    return afterLastSeparator(palettePath);
+    return afterLastSeparator(folders.palette);
 }
 
 }  // namespace engine

@@ -36,13 +36,13 @@ bool innerRectangle(const view::ViewWindow& outer, const view::ViewWindow& inner
 // the previous view) or the previous picture shrinking into the new view.
 void showTransition(Fractal& fractal, const view::ViewWindow& previous,
                     const platform::Bitmap& image) {
-    const view::ViewWindow& next = fractal.shownView;
+    const view::ViewWindow& next = fractal.opened.view;
     const bool zoomIn = next.xmin >= previous.xmin && next.ymin >= previous.ymin &&
                         next.xmax <= previous.xmax && next.ymax <= previous.ymax;
     platform::Rect rect;
     if (zoomIn) {
         if (innerRectangle(previous, next, rect)) {
-            persist::drawFitted(fractal.scratch, image);
+            persist::drawFitted(fractal.animation.scratch, image);
             fractal.animateZoom(rect, true, true);
             return;
         }
@@ -57,7 +57,7 @@ void showTransition(Fractal& fractal, const view::ViewWindow& previous,
 
 std::optional<std::string> Fractal::pictureParameters() const {
     std::string params = parameterString();
-    if (platform::utf16Length(params) > static_cast<std::size_t>(fileParamsCapacity))
+    if (platform::utf16Length(params) > static_cast<std::size_t>(kFileParamsCapacity))
         return std::nullopt;
     return params;
 }
@@ -73,7 +73,7 @@ SaveResult Fractal::saveImageTo(const std::string& path, platform::StreamTargets
     if (!params) {
         return {kStatusCannotStoreParameters,
                 "its parameter string is too long to be stored with it (more than " +
-                    std::to_string(fileParamsCapacity) + " characters)"};
+                    std::to_string(kFileParamsCapacity) + " characters)"};
     }
     const bool png = persist::pictureFormatFor(path) == persist::PictureFormat::Png;
     unsigned char header[persist::kPictureDataOffset];
@@ -94,14 +94,14 @@ SaveResult Fractal::saveImageTo(const std::string& path, platform::StreamTargets
         platform::writeFile(path, platform::FileWriteOptions{streams, false}, write);
     if (!written)
         return {kStatusCannotCreate, written.reason};
-    imagePath = persist::folderOf(path);
-    settings.writeString("ImagePath", imagePath);
+    folders.images = persist::folderOf(path);
+    settings.writeString("ImagePath", folders.images);
     return {kStatusOk, {}};
 }
 
 int Fractal::openImage(const std::string& path, bool animate) {
     const persist::PictureFile file =
-        persist::readPictureFileToFit(path, fileParamsCapacity, width, height);
+        persist::readPictureFileToFit(path, kFileParamsCapacity, width, height);
     if (!file.image.ok())
         return kStatusNotABitmap;
     showOpenedPicture(file.image.bitmap, file.type, file.params, animate);
@@ -111,17 +111,18 @@ int Fractal::openImage(const std::string& path, bool animate) {
 void Fractal::showOpenedPicture(const platform::Bitmap& image, std::optional<FractalType> type,
                                 const std::string& params, bool animate) {
     if (type)
-        fileType = *type;
+        opened.type = *type;
     // As the trailer reader does: a string too long to take whole is not taken at all.
-    const bool fits = platform::utf16Length(params) <= static_cast<std::size_t>(fileParamsCapacity);
-    fileParams = fits ? params : std::string();
-    const view::ViewWindow previous = shownView;
+    const bool fits =
+        platform::utf16Length(params) <= static_cast<std::size_t>(kFileParamsCapacity);
+    opened.params = fits ? params : std::string();
+    const view::ViewWindow previous = opened.view;
     double xmin = 0;
     double ymin = 0;
     double xmax = 0;
     double ymax = 0;
-    if (platform::cscan(fileParams, "%lf,%lf,%lf,%lf", &xmin, &ymin, &xmax, &ymax) == 4) {
-        shownView.setRect(xmin, ymin, xmax, ymax);
+    if (platform::cscan(opened.params, "%lf,%lf,%lf,%lf", &xmin, &ymin, &xmax, &ymax) == 4) {
+        opened.view.setRect(xmin, ymin, xmax, ymax);
     }
     if (animate) {
         showTransition(*this, previous, image);
@@ -135,12 +136,12 @@ std::string Fractal::proposeFileName(int capacity) const {
         capacity > 4 ? platform::truncateUtf16(typeName, static_cast<std::size_t>(capacity - 4))
                      : std::string();
     const auto candidate = [&](int n) {
-        return imagePath + "/" + name + platform::cformat("%03d.bmp", n);
+        return folders.images + "/" + name + platform::cformat("%03d.bmp", n);
     };
     int n = 1;
     while (fileExists(candidate(n))) {
         ++n;
-        if (n >= maxSequence)
+        if (n >= kMaxSequence)
             break;
     }
     return name + platform::cformat("%03d", n);

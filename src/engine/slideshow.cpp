@@ -49,69 +49,69 @@ void sortByCodeUnits(std::vector<std::string>& names) {
 
 int Fractal::startSlideshow(const std::string& path, unsigned timerId, bool sameTypeOnly) {
     stopCalculation();
-    slideshowPattern = searchPatternFor(path, sameTypeOnly);
+    slideshow.pattern = searchPatternFor(path, sameTypeOnly);
     const std::string limited = platform::truncateUtf16(path, kPathCapacity);
     const std::size_t slash = limited.rfind('/');
-    slideshowFolder = slash == std::string::npos ? limited : limited.substr(0, slash + 1);
-    slideshowSameType = sameTypeOnly;
+    slideshow.folder = slash == std::string::npos ? limited : limited.substr(0, slash + 1);
+    slideshow.sameType = sameTypeOnly;
 
     // Bitmaps and PNG pictures alike, in one name order.
-    std::vector<std::string> names = platform::findFiles(slideshowPattern);
-    std::vector<std::string> pngNames = platform::findFiles(pngPatternFor(slideshowPattern));
+    std::vector<std::string> names = platform::findFiles(slideshow.pattern);
+    std::vector<std::string> pngNames = platform::findFiles(pngPatternFor(slideshow.pattern));
     names.insert(names.end(), pngNames.begin(), pngNames.end());
     if (names.empty())
         return kStatusCannotOpen;
     sortByCodeUnits(names);
     // More pictures than the list holds: the first ones in name order are shown.
-    if (names.size() > static_cast<std::size_t>(maxSequence)) {
-        names.resize(static_cast<std::size_t>(maxSequence));
+    if (names.size() > static_cast<std::size_t>(kMaxSequence)) {
+        names.resize(static_cast<std::size_t>(kMaxSequence));
     }
-    slideshowFiles = std::move(names);
+    slideshow.files = std::move(names);
 
-    savedPicture = std::make_unique<platform::Bitmap>(width, height);
-    savedPicture->copyFrom(picture, 0, 0, width, height, 0, 0);
+    animation.saved = std::make_unique<platform::Bitmap>(width, height);
+    animation.saved->copyFrom(picture, 0, 0, width, height, 0, 0);
 
-    const std::string& first = slideshowFiles.front();
+    const std::string& first = slideshow.files.front();
     const int result =
-        openImage(platform::truncateUtf16(slideshowFolder + first, kPathCapacity), false);
-    slideshowPosition = 1;
-    if (slideshowDelay >= kTitleDelayThreshold)
+        openImage(platform::truncateUtf16(slideshow.folder + first, kPathCapacity), false);
+    slideshow.position = 1;
+    if (options_.slideshowDelay >= kTitleDelayThreshold)
         window.setTitleText(withoutExtension(first));
     paint(clientRect);
-    window.setTimer(timerId, static_cast<unsigned>(slideshowDelay.load()));
-    slideshowTimer = timerId;
+    window.setTimer(timerId, static_cast<unsigned>(options_.slideshowDelay.load()));
+    slideshow.timer = timerId;
     return result;
 }
 
 int Fractal::slideshowTick() {
-    if (slideshowFiles.empty())
+    if (slideshow.files.empty())
         return kStatusCannotOpen;
-    if (slideshowPosition >= static_cast<int>(slideshowFiles.size()))
-        slideshowPosition = 0;
-    const std::string& name = slideshowFiles[static_cast<std::size_t>(slideshowPosition)];
-    if (slideshowDelay >= kTitleDelayThreshold)
+    if (slideshow.position >= static_cast<int>(slideshow.files.size()))
+        slideshow.position = 0;
+    const std::string& name = slideshow.files[static_cast<std::size_t>(slideshow.position)];
+    if (options_.slideshowDelay >= kTitleDelayThreshold)
         window.setTitleText(withoutExtension(name));
-    const bool animate = animZoom && slideshowSameType;
+    const bool animate = options_.animZoom && slideshow.sameType;
     const int result =
-        openImage(platform::truncateUtf16(slideshowFolder + name, kPathCapacity), animate);
-    ++slideshowPosition;
+        openImage(platform::truncateUtf16(slideshow.folder + name, kPathCapacity), animate);
+    ++slideshow.position;
     paint(clientRect);
     return result;
 }
 
 void Fractal::stopSlideshow() {
-    if (slideshowTimer == 0)
+    if (slideshow.timer == 0)
         return;
     window.restoreTitle();
-    window.killTimer(slideshowTimer);
-    slideshowFiles.clear();
-    slideshowFiles.shrink_to_fit();
-    slideshowPosition = 0;
-    slideshowTimer = 0;
-    fileType = type;
-    if (savedPicture) {
-        picture.copyFrom(*savedPicture, 0, 0, width, height, 0, 0);
-        savedPicture.reset();
+    window.killTimer(slideshow.timer);
+    slideshow.files.clear();
+    slideshow.files.shrink_to_fit();
+    slideshow.position = 0;
+    slideshow.timer = 0;
+    opened.type = type;
+    if (animation.saved) {
+        picture.copyFrom(*animation.saved, 0, 0, width, height, 0, 0);
+        animation.saved.reset();
         paint(clientRect);
     }
 }

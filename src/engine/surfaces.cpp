@@ -1,5 +1,5 @@
 // The drawing surfaces: the window's own pixels, the persistent picture and the
-// scratch bitmap of the animated zoom.
+// animation.scratch bitmap of the animated zoom.
 #include <algorithm>
 
 #include "engine/fractal.h"
@@ -91,10 +91,10 @@ void Fractal::markAnimationStart(const platform::Rect& start) {
 }
 
 void Fractal::animateZoom(const platform::Rect& rect, bool zoomIn, bool preparedPicture) {
-    if (scratch.empty() || !withinReach(rect))
+    if (animation.scratch.empty() || !withinReach(rect))
         return;
     if (!preparedPicture)
-        scratch.copyFrom(picture, 0, 0, width, height, 0, 0);
+        animation.scratch.copyFrom(picture, 0, 0, width, height, 0, 0);
 
     const platform::Rect whole{0, 0, width - 1, height - 1};
     const platform::Rect start = zoomIn ? rect : whole;
@@ -111,7 +111,7 @@ void Fractal::animateZoom(const platform::Rect& rect, bool zoomIn, bool prepared
     const auto showFrame = [&](const platform::Rect& frame, bool withBand) {
         if (!zoomIn)
             picture.whiteness(0, 0, width, height);
-        picture.stretchFrom(scratch, frame.left, frame.top, frame.right - frame.left + 1,
+        picture.stretchFrom(animation.scratch, frame.left, frame.top, frame.right - frame.left + 1,
                             frame.bottom - frame.top + 1, source.left, source.top, source.right,
                             source.bottom);
         windowDC.copyFrom(picture, 0, 0, width, height, 0, 0);
@@ -130,7 +130,7 @@ void Fractal::animateZoom(const platform::Rect& rect, bool zoomIn, bool prepared
                                    frameCoordinate(start.right, target.right, i),
                                    frameCoordinate(start.bottom, target.bottom, i)};
         showFrame(frame, true);
-        window.pause(static_cast<unsigned>(std::max(animZoomSleep, 0)));
+        window.pause(static_cast<unsigned>(std::max(options_.animZoomSleep.load(), 0)));
     }
     showFrame(target, false);
 }

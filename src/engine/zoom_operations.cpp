@@ -49,7 +49,7 @@ bool Fractal::changeViewTo(const view::DeepView& target, bool animate, bool zoom
     if (view::DeepView::same(current, target) || !acceptsDeepTarget(target))
         return false;
     restartWith([&] {
-        if (animate && animZoom) {
+        if (animate && options_.animZoom) {
             platform::Rect rect;
             const bool fits =
                 zoomIn ? current.pixelRectOf(target, rect) : target.pixelRectOf(current, rect);
@@ -106,7 +106,7 @@ void Fractal::zoomByFactor(double factor) {
             changeViewTo(preciseView().scaledAboutCentre(factor), factor > 0.0, factor > 1.0);
         return;
     }
-    if (!animZoom) {
+    if (!options_.animZoom) {
         scaleView(factor);
         return;
     }
@@ -156,7 +156,7 @@ void Fractal::zoomToRect(double x1, double y1, double x2, double y2, bool zoomIn
     if (view::zoomsTooDeep(view_, view_.withRect(x1, y1, x2, y2)))
         return;
     restartWith([&] {
-        if (animZoom)
+        if (options_.animZoom)
             animateZoomToRect(x1, y1, x2, y2, zoomIn);
         pushView();
         // The selection itself, not the fitted corners: setRect widens it the same
@@ -189,8 +189,8 @@ void Fractal::beginViewGesture() {
     pushView();
     gestureBase_ = view_;
     gestureBaseDeep_ = deepView_;
-    if (!scratch.empty())
-        scratch.copyFrom(picture, 0, 0, width, height, 0, 0);
+    if (!animation.scratch.empty())
+        animation.scratch.copyFrom(picture, 0, 0, width, height, 0, 0);
 }
 
 bool Fractal::stepViewGesture(const view::ViewWindow& target) {
@@ -225,7 +225,7 @@ void Fractal::showGestureFrame() {
         const view::DeepView base =
             gestureBaseDeep_ ? *gestureBaseDeep_ : view::DeepView::fromViewWindow(*gestureBase_);
         platform::Rect rect;
-        if (scratch.empty() || !preciseView().pixelRectOf(base, rect))
+        if (animation.scratch.empty() || !preciseView().pixelRectOf(base, rect))
             return;
         // The corners fit an int each; their distance may not.
         const std::int64_t right = rect.right, left = rect.left;
@@ -242,13 +242,13 @@ void Fractal::showGestureFrame() {
         const double top = std::floor((view_.ymax - base.ymax) * view_.ypix + 0.5);
         const double right = std::floor((base.xmax - view_.xmin) * view_.xpix + 0.5);
         const double bottom = std::floor((view_.ymax - base.ymin) * view_.ypix + 0.5);
-        if (scratch.empty() || !view::truncToInt(left, x) || !view::truncToInt(top, y) ||
+        if (animation.scratch.empty() || !view::truncToInt(left, x) || !view::truncToInt(top, y) ||
             !view::truncToInt(right - left, w) || !view::truncToInt(bottom - top, h)) {
             return;
         }
     }
     picture.whiteness(0, 0, width, height);
-    picture.stretchFrom(scratch, x, y, w, h, 0, 0, width, height);
+    picture.stretchFrom(animation.scratch, x, y, w, h, 0, 0, width, height);
     windowDC.copyFrom(picture, 0, 0, width, height, 0, 0);
     window.markDirty();
 }
@@ -274,7 +274,7 @@ void Fractal::zoomPrevious() {
         const view::ViewWindow old = view_;
         const view::DeepViewPtr oldDeep = deepView_;
         popView();
-        if (!animZoom)
+        if (!options_.animZoom)
             return;
         if (oldDeep || deepView_) {
             animateDeepZoomBetween(oldDeep ? *oldDeep : view::DeepView::fromViewWindow(old),

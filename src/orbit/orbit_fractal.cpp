@@ -19,10 +19,10 @@ OrbitFractal::OrbitFractal(const platform::Services& services, double a, double 
 void OrbitFractal::identifyAs(const engine::TypeDescription& description) {
     description_ = &description;
     type = description.id;
-    fileType = description.id;
+    opened.type = description.id;
     // The buffer holds the terminator too.
     typeName =
-        platform::truncateUtf16(description.name, static_cast<std::size_t>(typeNameCapacity - 1));
+        platform::truncateUtf16(description.name, static_cast<std::size_t>(kTypeNameCapacity - 1));
 }
 
 void OrbitFractal::setDefaultParameters() {
@@ -76,7 +76,7 @@ int OrbitFractal::calculate() {
 }
 
 void OrbitFractal::changeColor() noexcept {
-    if (randomColors.load(std::memory_order_relaxed)) {
+    if (options().randomColors) {
         currentColor = randomColor();
     } else {
         currentColor = runInputs().colors.colorAt(colorIndex);
@@ -108,7 +108,7 @@ std::string OrbitFractal::parameterString() const {
         kParameterWriteFormat, formatRoundTrip(view().xmin).c_str(),
         formatRoundTrip(view().ymin).c_str(), formatRoundTrip(view().xmax).c_str(),
         formatRoundTrip(view().ymax).c_str(), paramA_, paramB_, paramC_,
-        static_cast<unsigned>(getPointsPerColor()), randomColors.load() ? 1u : 0u);
+        static_cast<unsigned>(getPointsPerColor()), options().randomColors ? 1u : 0u);
 }
 
 bool OrbitFractal::saveParameters() {
@@ -138,7 +138,7 @@ bool OrbitFractal::loadParameters() {
     // Nothing here reaches a run under way; the setParameters below starts the next.
     setViewRect(x1, y1, x2, y2);
     setPointsPerColor(static_cast<int>(points));
-    randomColors = random != 0;
+    setOption(&engine::Options::randomColors, random != 0);
     setParameters(a, b, c);
     return true;
 }

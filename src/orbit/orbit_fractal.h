@@ -29,7 +29,7 @@ inline constexpr int kDefaultPointsPerColor = 5000;
 // Threads: calculate() and iterate() run on the worker; everything else on the
 // user-interface thread. The run reads a, b and c from the copy taken as it started;
 // the orbit and the colouring state change only between a stop and the next start;
-// pointsPerColor and randomColors may change while a run goes on and are read afresh
+// pointsPerColor and options_.randomColors may change while a run goes on and are read afresh
 // at every point.
 // What the map reads besides the orbit: taken as a run starts.
 struct OrbitParameters {
@@ -72,7 +72,7 @@ class OrbitFractal : public engine::Fractal {
   protected:
     OrbitFractal(const platform::Services& services, double a, double b, double c);
 
-    // Sets type and fileType to the description's id and typeName to its name; the
+    // Sets type and opened.type to the description's id and typeName to its name; the
     // description also gives the type's defaults.
     void identifyAs(const engine::TypeDescription& description);
     // 1 for x > 0, -1 for x < 0, 0 otherwise (NaN included).

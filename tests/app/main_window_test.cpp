@@ -491,7 +491,7 @@ TEST(MainWindowSettings, ABrokenStoreIsReportedOnceAndSaveCarriesTheCurrentView)
         rig.command(app::IDM_TYPE);
         rig.pump();
         EXPECT_EQ(rig.fractal().parameterString(), view);
-        EXPECT_EQ(rig.fractal().imagePath, rig.folder.file("pictures"));
+        EXPECT_EQ(rig.fractal().folders.images, rig.folder.file("pictures"));
         EXPECT_EQ(rig.shell.messages.size(), 1u);
     }
 }
@@ -568,9 +568,9 @@ TEST(MainWindowFiles, LongPathsOfPalettesAndPictureFoldersWork) {
         rig.mainWindow =
             std::make_unique<app::MainWindow>(rig.window, rig.store, rig.sound, rig.shell);
         rig.startAndPump();
-        EXPECT_EQ(rig.fractal().palettePath, palette);
+        EXPECT_EQ(rig.fractal().folders.palette, palette);
         EXPECT_EQ(rig.fractal().numColors, 2);
-        EXPECT_EQ(rig.fractal().imagePath, folder);
+        EXPECT_EQ(rig.fractal().folders.images, folder);
         rig.shell.fileAnswers.push_back(FileChoice{picture, ""});
         rig.command(app::IDM_OPEN);
         rig.pump();
@@ -817,7 +817,7 @@ TEST(MainWindowFiles, LoadPaletteStoresOnlyAFileThatGivesColours) {
         EXPECT_EQ(rig.stored("Palette"), platform::SettingsValue::ofText(good));
         EXPECT_EQ(colorsOf(rig.fractal()), colors);
         EXPECT_EQ(rig.fractal().numColors, 2);
-        EXPECT_EQ(rig.fractal().palettePath, good);
+        EXPECT_EQ(rig.fractal().folders.palette, good);
         EXPECT_EQ(rig.mainWindow->currentFractal(), before);
         EXPECT_TRUE(rig.fractal().isRunning());
         ASSERT_EQ(rig.shell.messages.size(), 1u);
@@ -858,15 +858,15 @@ TEST(MainWindowSlideshow, TheTimerShowsTheNextPictureAndAnyInputEndsTheShow) {
         ASSERT_EQ(rig.fractal().saveImage(rig.folder.file("Mandelbrot002.bmp")), engine::kStatusOk);
         ASSERT_EQ(rig.fractal().startSlideshow(first, app::kSlideshowTimerId, false),
                   engine::kStatusOk);
-        EXPECT_EQ(rig.fractal().slideshowPosition, 1);
+        EXPECT_EQ(rig.fractal().slideshow.position, 1);
 
         EXPECT_EQ(rig.send(app::WM_TIMER, app::kSlideshowTimerId, 0), 0);
-        EXPECT_EQ(rig.fractal().slideshowPosition, 2);
+        EXPECT_EQ(rig.fractal().slideshow.position, 2);
         rig.send(app::WM_TIMER, 7, 0);  // not ours
         EXPECT_EQ(rig.shell.defaulted, std::vector<unsigned>{app::WM_TIMER});
 
         ending.input(rig);
-        EXPECT_EQ(rig.fractal().slideshowTimer, 0u);
+        EXPECT_EQ(rig.fractal().slideshow.timer, 0u);
         EXPECT_FALSE(rig.mainWindow->selecting());
     }
 }
@@ -899,7 +899,7 @@ TEST(MainWindowSlideshow, TheCommandAsksAboutTheTypeAndShowsTheMatchingPictures)
         EXPECT_EQ(rig.shell.fileRequests[0].flags, 0x804u);
         EXPECT_TRUE(rig.shell.fileRequests[0].wantsFileTitle);
         EXPECT_EQ(rig.shell.questions, std::vector<std::string>{c.question});
-        EXPECT_EQ(rig.fractal().slideshowFiles.size(), c.shown);
+        EXPECT_EQ(rig.fractal().slideshow.files.size(), c.shown);
         EXPECT_EQ(rig.window.timers().count(app::kSlideshowTimerId), 1u);
         EXPECT_FALSE(rig.fractal().isRunning());
         rig.command(app::IDM_CTRL_Q);
@@ -912,7 +912,7 @@ TEST(MainWindowSlideshow, ACancelledChoiceAsksNothing) {
     rig.startAndPump();
     rig.command(app::IDM_SLIDESHOW);
     EXPECT_TRUE(rig.shell.questions.empty());
-    EXPECT_EQ(rig.fractal().slideshowTimer, 0u);
+    EXPECT_EQ(rig.fractal().slideshow.timer, 0u);
     EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
 }
 

@@ -18,7 +18,7 @@ TEST(OptionsDialog, ShowsTheDelayInSeconds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ms);
         DialogRig rig(engine::kMandelbrot);
-        rig.fractal->slideshowDelay = c.ms;
+        rig.fractal->setOption(&engine::Options::slideshowDelay, c.ms);
         EXPECT_EQ(app::OptionsDialog::open(*rig.fractal).delay, c.shown);
     }
 }
@@ -49,27 +49,27 @@ TEST(OptionsDialog, OnlyADelayOfAtLeastOneMillisecondCounts) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(app::OptionsDialog::delayMilliseconds(c.text), c.ms);
         DialogRig rig(engine::kMandelbrot);
-        rig.fractal->slideshowDelay = 4000;
+        rig.fractal->setOption(&engine::Options::slideshowDelay, 4000);
         app::OptionsForm form = app::OptionsDialog::open(*rig.fractal);
         form.delay = c.text;
         EXPECT_EQ(app::OptionsDialog::ok(form, *rig.fractal), app::kDialogOk);
-        EXPECT_EQ(rig.fractal->slideshowDelay, c.ms > 0 ? c.ms : 4000);
+        EXPECT_EQ(rig.fractal->options().slideshowDelay, c.ms > 0 ? c.ms : 4000);
     }
 }
 
 TEST(OptionsDialog, CheckBoxesFollowTheOptions) {
     for (const bool on : {false, true}) {
         DialogRig rig(engine::kMandelbrot);
-        rig.fractal->alarm = on;
-        rig.fractal->animZoom = !on;
+        rig.fractal->setOption(&engine::Options::alarm, on);
+        rig.fractal->setOption(&engine::Options::animZoom, !on);
         app::OptionsForm form = app::OptionsDialog::open(*rig.fractal);
         EXPECT_EQ(form.alarm, on);
         EXPECT_EQ(form.animZoom, !on);
         form.alarm = !on;
         form.animZoom = on;
         app::OptionsDialog::ok(form, *rig.fractal);
-        EXPECT_EQ(rig.fractal->alarm, !on);
-        EXPECT_EQ(rig.fractal->animZoom, on);
+        EXPECT_EQ(rig.fractal->options().alarm, !on);
+        EXPECT_EQ(rig.fractal->options().animZoom, on);
     }
 }
 

@@ -91,7 +91,7 @@ TEST(ParametersDialog, OkAppliesTheFieldsAndRestarts) {
         EXPECT_EQ(hopalong.paramB(), c.expected[1]);
         EXPECT_EQ(hopalong.paramC(), c.expected[2]);
         EXPECT_EQ(hopalong.getPointsPerColor(), c.expectedPoints);
-        EXPECT_FALSE(hopalong.randomColors);
+        EXPECT_FALSE(hopalong.options().randomColors);
         EXPECT_TRUE(hopalong.isRunning());
     }
 }

@@ -102,8 +102,8 @@ engine::FractalPtr openAndContinue(Program& program, const std::string& path,
     engine::FractalPtr opener = program.create(engine::kUnity);
     opener->stopCalculation();
     opener->showOpenedPicture(file.image.bitmap, file.type, file.params, false);
-    shownView = opener->shownView;
-    engine::FractalPtr continued = program.create(opener->fileType);
+    shownView = opener->opened.view;
+    engine::FractalPtr continued = program.create(opener->opened.type);
     continued->takeOverPicture(*opener);
     return continued;
 }

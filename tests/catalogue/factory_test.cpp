@@ -54,7 +54,7 @@ TEST(Factory, CreatesEachTypeWithItsInitialParameters) {
         engine::FractalPtr fractal = catalogue::createFractal(e.id, rig.services());
         ASSERT_NE(fractal, nullptr);
         EXPECT_EQ(fractal->type, e.type);
-        EXPECT_EQ(fractal->fileType, e.type);
+        EXPECT_EQ(fractal->opened.type, e.type);
         EXPECT_EQ(fractal->typeName, e.name);
         EXPECT_FALSE(fractal->isRunning());
         const auto* orbit = dynamic_cast<const orbit::OrbitFractal*>(fractal.get());
@@ -124,7 +124,7 @@ TEST(Factory, CreationStoresOnlyTheParametersItContinuesWith) {
             engine::FractalPtr fractal = catalogue::createFractal(row.type, services);
             if (fromFile) {
                 engine::FractalPtr opened = catalogue::createFractal(row.type, services);
-                opened->fileParams = row.stored;
+                opened->opened.params = row.stored;
                 fractal->takeOverPicture(*opened);
             } else {
                 store.write("Software\\Velk\\Corvane", row.name,

@@ -131,7 +131,7 @@ TEST(FractalTypes, EveryTypeKeepsItsIdNameFamilyDefaultsAndView) {
         engine::FractalPtr fractal = catalogue::createFractal(e.id, rig.services());
         ASSERT_NE(fractal, nullptr);
         EXPECT_EQ(fractal->type, e.id);
-        EXPECT_EQ(fractal->fileType, e.id);
+        EXPECT_EQ(fractal->opened.type, e.id);
         const auto* escapeTime = dynamic_cast<const complex::ComplexFractal*>(fractal.get());
         EXPECT_EQ(escapeTime != nullptr ? escapeTime->formula() : std::nullopt, e.formula);
         EXPECT_EQ(fractal->typeName, e.name);

@@ -108,7 +108,8 @@ TEST(AllCoresTest, StopAtAnyMomentEndsEveryThread) {
                 f.setThreadLimit(7);
             }
             f.startCalculation();
-            while (!f.isFinished() && f.pointCount.load() < static_cast<std::uint64_t>(afterPoints))
+            while (!f.isFinished() &&
+                   f.runState.pointCount.load() < static_cast<std::uint64_t>(afterPoints))
                 std::this_thread::yield();
             f.pauseCalculation();
             f.resumeCalculation();
@@ -129,9 +130,9 @@ TEST(AllCoresTest, ThreadLimitIsClamped) {
         EXPECT_EQ(f.calculationThreads(), got) << asked;
     }
     f.setThreadLimit(std::nullopt);
-    f.allCores = false;
+    f.setOption(&engine::Options::allCores, false);
     EXPECT_EQ(f.calculationThreads(), 1);
-    f.allCores = true;
+    f.setOption(&engine::Options::allCores, true);
     EXPECT_GE(f.calculationThreads(), 1);
 }
 

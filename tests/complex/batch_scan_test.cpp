@@ -26,7 +26,7 @@ class PointByPoint final : public ComplexFractal {
     PointByPoint(const platform::Services& services, ComplexFractal& real)
         : ComplexFractal(services), real_(real) {
         type = real.type;
-        fileType = real.fileType;
+        opened.type = real.opened.type;
         typeName = "PointByPoint";
         setView(real.view());
         setMaxIterations(real.maxIterations());
@@ -35,7 +35,7 @@ class PointByPoint final : public ComplexFractal {
         setParamImag(real.paramImag());
         reliefDepth.store(real.reliefDepth.load());
     }
-    ~PointByPoint() override { running = false; }
+    ~PointByPoint() override { runState.running = false; }
     using ComplexFractal::iteratePoint;
     int iteratePoint(const complex::EscapeParameters& p, double x, double y) override {
         return real_.iteratePoint(p, x, y);
@@ -53,11 +53,11 @@ class PointByPoint final : public ComplexFractal {
 void scan(ComplexFractal& f, int method) {
     f.setMethod(method);
     f.prepareRun();
-    f.pointCount = 0;
-    f.iterationCount = 0;
-    f.running = true;
+    f.runState.pointCount = 0;
+    f.runState.iterationCount = 0;
+    f.runState.running = true;
     f.calculate();
-    f.running = false;
+    f.runState.running = false;
 }
 
 // Pictures, point and iteration counts and filled areas come out the same whether the
@@ -92,8 +92,9 @@ TEST(BatchScanTest, RunsOfPixelsDrawWhatSinglePixelsDraw) {
                                  std::to_string(size.height));
                     scan(*real, method);
                     scan(twin, method);
-                    EXPECT_EQ(real->pointCount.load(), twin.pointCount.load());
-                    EXPECT_EQ(real->iterationCount.load(), twin.iterationCount.load());
+                    EXPECT_EQ(real->runState.pointCount.load(), twin.runState.pointCount.load());
+                    EXPECT_EQ(real->runState.iterationCount.load(),
+                              twin.runState.iterationCount.load());
                     EXPECT_EQ(real->filledPixels.load(), twin.filledPixels.load());
                     int differing = 0;
                     for (int row = 0; row < size.height; ++row) {

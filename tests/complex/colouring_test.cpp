@@ -36,9 +36,9 @@ void prepare(complex::ComplexFractal& f, int method, bool integer) {
 // One whole scan on this thread, as the worker runs it.
 void scan(complex::ComplexFractal& f) {
     f.prepareRun();
-    f.running = true;
+    f.runState.running = true;
     f.calculate();
-    f.running = false;
+    f.runState.running = false;
 }
 
 std::uint64_t pictureHash(const platform::Bitmap& picture) {

@@ -191,7 +191,7 @@ TEST(ComplexTypesTest, ConstructionSetsIdentityAndFamilyState) {
         Rig rig;
         auto f = t.make(rig.services());
         EXPECT_EQ(f->type, t.type);
-        EXPECT_EQ(f->fileType, t.type);
+        EXPECT_EQ(f->opened.type, t.type);
         EXPECT_EQ(f->typeName, t.name);
         EXPECT_EQ(f->method.load(), complex::kRelief);
         EXPECT_EQ(f->reliefDepth.load(), 100);
@@ -274,13 +274,13 @@ TEST(ComplexTypesTest, StopEndsALongRunPromptly) {
         f.setMethod(complex::kSimple);
     }
     f.startCalculation();
-    while (f.pointCount.load() < 10)
+    while (f.runState.pointCount.load() < 10)
         std::this_thread::yield();
     const auto start = std::chrono::steady_clock::now();
     f.stopCalculation();
     EXPECT_TRUE(f.isFinished());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    EXPECT_LT(f.pointCount.load(), 400u * 300u);
+    EXPECT_LT(f.runState.pointCount.load(), 400u * 300u);
 }
 
 }  // namespace

@@ -56,8 +56,8 @@ TEST(ComplexScanTest, EvaluationOrderOfEachMethod) {
         f.setCounts([](int column, int row) { return 1 + column + 3 * row; });
         f.scan(c.method);
         EXPECT_EQ(f.evaluated, c.order);
-        EXPECT_EQ(f.pointCount.load(), c.order.size());
-        EXPECT_EQ(f.iterationCount.load(), 21u);
+        EXPECT_EQ(f.runState.pointCount.load(), c.order.size());
+        EXPECT_EQ(f.runState.iterationCount.load(), 21u);
     }
 }
 
@@ -86,9 +86,9 @@ TEST(ComplexScanTest, TraceBorderVisitsEdgesInOrderOnce) {
         Rig rig(6, 6);
         TableFractal f(rig.services());
         f.setCounts([](int column, int row) { return 1 + column + 6 * row; });
-        f.running = true;
+        f.runState.running = true;
         f.traceBorder(c.x, c.y, c.w, c.h);
-        f.running = false;
+        f.runState.running = false;
         EXPECT_EQ(f.evaluated, c.order);
     }
 }
@@ -116,8 +116,8 @@ TEST(ComplexScanTest, TesseralEvaluatesEachPixelAtMostOnce) {
         f.setMaxIterations(50);
         f.setCounts(c.count);
         f.scan(kTesseral);
-        EXPECT_EQ(f.pointCount.load(), c.expectedPoints);
-        EXPECT_EQ(f.iterationCount.load(), sumOfCounts(f));
+        EXPECT_EQ(f.runState.pointCount.load(), c.expectedPoints);
+        EXPECT_EQ(f.runState.iterationCount.load(), sumOfCounts(f));
         std::set<std::pair<int, int>> seen;
         for (const Pixel& p : f.evaluated) {
             EXPECT_TRUE(seen.insert({p.column, p.row}).second) << p.column << "," << p.row;
@@ -143,7 +143,7 @@ TEST(ComplexScanTest, EveryMethodDrawsTheSamePictureOfBlocks) {
 
     EXPECT_EQ(tesseral.picture.snapshot(), simple.picture.snapshot());
     EXPECT_EQ(tesseralRig.window.surface().snapshot(), simple.picture.snapshot());
-    EXPECT_LT(tesseral.pointCount.load(), 64u * 48u);
+    EXPECT_LT(tesseral.runState.pointCount.load(), 64u * 48u);
     EXPECT_EQ(simple.picture.pixel(63, 47), platform::kBlack);
 }
 
@@ -210,10 +210,10 @@ TEST(ComplexScanTest, ClearedRunningFlagEndsEveryMethod) {
             f.scan(method);
             if (method == kTesseral) {
                 // A quadrant's corner goes without a check.
-                EXPECT_GE(f.pointCount.load(), static_cast<std::uint32_t>(stopAfter));
-                EXPECT_LE(f.pointCount.load(), static_cast<std::uint32_t>(stopAfter + 1));
+                EXPECT_GE(f.runState.pointCount.load(), static_cast<std::uint32_t>(stopAfter));
+                EXPECT_LE(f.runState.pointCount.load(), static_cast<std::uint32_t>(stopAfter + 1));
             } else {
-                EXPECT_EQ(f.pointCount.load(), static_cast<std::uint32_t>(stopAfter));
+                EXPECT_EQ(f.runState.pointCount.load(), static_cast<std::uint32_t>(stopAfter));
             }
             // What the scan did not reach keeps the previous picture.
             EXPECT_EQ(f.picture.pixel(9, 7), kOld);

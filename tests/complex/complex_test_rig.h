@@ -67,17 +67,17 @@ struct Pixel {
 };
 
 // An escape-time fractal whose kernel looks the count up per pixel, records the order
-// in which pixels are evaluated, and can clear `running` after a number of
+// in which pixels are evaluated, and can clear `runState.running` after a number of
 // evaluations, as a stop from the user-interface thread would.
 class TableFractal final : public complex::ComplexFractal {
   public:
     explicit TableFractal(const platform::Services& services) : ComplexFractal(services) {
         type = 99;
-        fileType = 99;
+        opened.type = 99;
         typeName = "Table";
         counts.assign(static_cast<std::size_t>(width * height), 1);
     }
-    ~TableFractal() override { running = false; }
+    ~TableFractal() override { runState.running = false; }
 
     using ComplexFractal::traceBorder;
 
@@ -89,7 +89,7 @@ class TableFractal final : public complex::ComplexFractal {
             view.maxY - 1 - static_cast<int>(std::lround((y - view.ymin) / view.yscale));
         evaluated.push_back(Pixel{column, row});
         if (stopAfter > 0 && static_cast<int>(evaluated.size()) >= stopAfter)
-            running = false;
+            runState.running = false;
         return counts[static_cast<std::size_t>(row * width + column)];
     }
 
@@ -105,12 +105,12 @@ class TableFractal final : public complex::ComplexFractal {
     void scan(int scanMethod) {
         setMethod(scanMethod);
         evaluated.clear();
-        pointCount = 0;
-        iterationCount = 0;
+        runState.pointCount = 0;
+        runState.iterationCount = 0;
         prepareRun();
-        running = true;
+        runState.running = true;
         calculate();
-        running = false;
+        runState.running = false;
     }
 
     std::vector<int> counts;  // row by row

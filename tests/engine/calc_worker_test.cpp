@@ -54,7 +54,7 @@ TEST(WorkerTest, StartWhileRunningChangesNothing) {
     f.startCalculation();
     EXPECT_EQ(f.prepares.load(), 1);
     EXPECT_EQ(f.calculateCalls.load(), 1);
-    EXPECT_GE(f.pointCount.load(), 1000u);  // statistics were not reset
+    EXPECT_GE(f.runState.pointCount.load(), 1000u);  // statistics were not reset
     f.stopCalculation();
     EXPECT_TRUE(f.isFinished());
     EXPECT_FALSE(f.isRunning());
@@ -63,18 +63,17 @@ TEST(WorkerTest, StartWhileRunningChangesNothing) {
 TEST(WorkerTest, TakingOverSuppressesTheWholeStart) {
     Rig rig;
     TestFractal f(rig.services());
-    f.takingOver = true;
+    engine::TakingOverScope takingOver(f);
     f.startCalculation();
     EXPECT_EQ(f.prepares.load(), 0);
     EXPECT_EQ(f.clears.load(), 0);
     EXPECT_FALSE(f.isRunning());
-    f.takingOver = false;
 }
 
 TEST(WorkerTest, AlarmBeepsTwiceOneSecondApartOnlyForACompletedRun) {
     Rig rig(4, 4);
     TestFractal f(rig.services());
-    f.alarm = true;
+    f.setOption(&engine::Options::alarm, true);
     f.startCalculation();
     ASSERT_TRUE(waitFinished(f));
     const auto beeps = rig.sound.beeps();
@@ -85,7 +84,7 @@ TEST(WorkerTest, AlarmBeepsTwiceOneSecondApartOnlyForACompletedRun) {
 
     Rig stopped;
     TestFractal g(stopped.services(), /*endless=*/true);
-    g.alarm = true;
+    g.setOption(&engine::Options::alarm, true);
     g.startCalculation();
     ASSERT_TRUE(waitPoints(g, 100));
     g.stopCalculation();
@@ -98,23 +97,23 @@ TEST(WorkerTest, StoppingAPausedRunResumesItFirst) {
     f.startCalculation();
     ASSERT_TRUE(waitPoints(f, 100));
     f.pauseCalculation();
-    EXPECT_TRUE(f.paused.load());
+    EXPECT_TRUE(f.runState.paused.load());
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    const auto frozen = f.pointCount.load();
+    const auto frozen = f.runState.pointCount.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_LE(f.pointCount.load(), frozen + 1);  // at most the point in flight
+    EXPECT_LE(f.runState.pointCount.load(), frozen + 1);  // at most the point in flight
     f.stopCalculation();
     EXPECT_TRUE(f.isFinished());
-    EXPECT_FALSE(f.paused.load());
+    EXPECT_FALSE(f.runState.paused.load());
 }
 
 TEST(WorkerTest, ResumeWithoutPauseAndPauseWithoutWorkerDoNothing) {
     Rig rig;
     TestFractal f(rig.services());
     f.pauseCalculation();
-    EXPECT_FALSE(f.paused.load());
+    EXPECT_FALSE(f.runState.paused.load());
     f.resumeCalculation();
-    EXPECT_FALSE(f.paused.load());
+    EXPECT_FALSE(f.runState.paused.load());
 }
 
 TEST(WorkerTest, DestroyingARunningObjectStopsItAndStoresOnlyTheOptions) {
@@ -122,7 +121,7 @@ TEST(WorkerTest, DestroyingARunningObjectStopsItAndStoresOnlyTheOptions) {
     rig.store.write("Software\\Velk\\Corvane", "Alarm", platform::SettingsValue::ofNumber(1));
     {
         engine::FractalPtr f(new TestFractal(rig.services(), /*endless=*/true));
-        f->alarm = false;
+        f->setOption(&engine::Options::alarm, false);
         f->startCalculation();
         ASSERT_TRUE(waitPoints(*f, 100));
     }
@@ -160,7 +159,7 @@ TEST(WorkerTest, CreationSequenceRunsExactlyOnceAfterTheClear) {
         EXPECT_EQ(f.calculateCalls.load(), 1);
         EXPECT_EQ(f.prepares.load(), 1);
         EXPECT_EQ(f.loaded, stored ? "earlier" : "");
-        EXPECT_FALSE(f.takingOver);
+        EXPECT_FALSE(f.isTakingOver());
         EXPECT_EQ(f.picture.pixel(5, 4), corvane_test::kernelColor(5, 4));
         f.stopCalculation();
     }

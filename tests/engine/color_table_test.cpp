@@ -207,7 +207,7 @@ TEST_F(LoadPaletteTest, WithoutAPaletteTheBuiltInColoursAreUsed) {
     EXPECT_EQ(fractal->numColors, 255);
     EXPECT_EQ(fractal->colorTable().colorCount(), 255);
     EXPECT_EQ(fractal->colorTable().colorAt(33), rgb(10, 100, 152));
-    EXPECT_EQ(fractal->palettePath, "");
+    EXPECT_EQ(fractal->folders.palette, "");
 }
 
 TEST_F(LoadPaletteTest, StoredPaletteFileIsLoaded) {
@@ -240,7 +240,7 @@ TEST_F(LoadPaletteTest, PathTooLongToReadKeepsThePreviousFile) {
 
     storePalettePath("/" + std::string(engine::kMaxPathUnits, 'x'));  // one too many
     EXPECT_EQ(fractal->loadPalette(), 2);
-    EXPECT_EQ(fractal->palettePath, folder.file("blue.pal"));
+    EXPECT_EQ(fractal->folders.palette, folder.file("blue.pal"));
     EXPECT_EQ(makeFractal()->numColors, 255) << "a new fractal has no previous file";
 }
 
@@ -263,11 +263,11 @@ TEST(PalettePath, SplitsAtTheLastSlash) {
         {"", "", "", ""},
     };
     for (const Case& c : cases) {
-        fractal.palettePath = c.path;
+        fractal.folders.palette = c.path;
         EXPECT_EQ(fractal.paletteDirectory(), c.directory) << c.path;
         EXPECT_EQ(fractal.paletteFolderName(), c.folderName) << c.path;
         EXPECT_EQ(fractal.paletteFileName(), c.fileName) << c.path;
-        EXPECT_EQ(fractal.palettePath, c.path);
+        EXPECT_EQ(fractal.folders.palette, c.path);
     }
 }
 

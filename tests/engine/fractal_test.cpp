@@ -18,18 +18,18 @@ TEST(FractalTest, ConstructionSizesThePictureAndCentresTheView) {
     EXPECT_EQ(f.width, 240);
     EXPECT_EQ(f.height, 268);
     EXPECT_EQ(f.picture.width(), 240);
-    EXPECT_EQ(f.scratch.height(), 268);
+    EXPECT_EQ(f.animation.scratch.height(), 268);
     EXPECT_EQ(f.view().xmin, -120);
-    EXPECT_EQ(f.shownView.ymax, 134);
+    EXPECT_EQ(f.opened.view.ymax, 134);
     EXPECT_EQ(f.history.count(), 0);
     EXPECT_EQ(f.numColors, 255);
-    EXPECT_FALSE(f.alarm.load());
-    EXPECT_TRUE(f.animZoom.load());
-    EXPECT_TRUE(f.randomColors.load());
-    EXPECT_EQ(f.animZoomSleep, 40);
-    EXPECT_EQ(f.slideshowDelay.load(), 2000);
-    EXPECT_EQ(f.maxSequence, 999);
-    EXPECT_NE(f.imagePath.find("/Corvane"), std::string::npos);
+    EXPECT_FALSE(f.options().alarm);
+    EXPECT_TRUE(f.options().animZoom);
+    EXPECT_TRUE(f.options().randomColors);
+    EXPECT_EQ(f.options().animZoomSleep, 40);
+    EXPECT_EQ(f.options().slideshowDelay, 2000);
+    EXPECT_EQ(engine::Fractal::kMaxSequence, 999);
+    EXPECT_NE(f.folders.images.find("/Corvane"), std::string::npos);
 }
 
 TEST(FractalTest, StoredOptionsAreReadWithTheirRules) {
@@ -59,9 +59,9 @@ TEST(FractalTest, StoredOptionsAreReadWithTheirRules) {
         Rig rig;
         rig.store.write(kKey, c.name, c.value);
         TestFractal f(rig.services());
-        EXPECT_EQ(f.alarm.load(), c.alarm);
-        EXPECT_EQ(f.animZoomSleep, c.animZoomSleep);
-        EXPECT_EQ(f.slideshowDelay.load(), c.slideshowDelay);
+        EXPECT_EQ(f.options().alarm, c.alarm);
+        EXPECT_EQ(f.options().animZoomSleep, c.animZoomSleep);
+        EXPECT_EQ(f.options().slideshowDelay, c.slideshowDelay);
     }
 }
 
@@ -74,9 +74,9 @@ TEST(FractalTest, ImagePathLongerThanTheReadCapacityKeepsTheDefault) {
         rig.store.write(kKey, "ImagePath", SettingsValue::ofText(path));
         TestFractal f(rig.services());
         if (length == longest) {
-            EXPECT_EQ(f.imagePath, path);
+            EXPECT_EQ(f.folders.images, path);
         } else {
-            EXPECT_NE(f.imagePath, path);
+            EXPECT_NE(f.folders.images, path);
         }
     }
 }
@@ -85,7 +85,7 @@ TEST(FractalTest, TakeOverPictureContinuesAPictureOfTheSameTypeOnly) {
     Rig rig(10, 8);
     TestFractal held(rig.services());
     held.picture.fillRect({0, 0, 10, 8}, 0x00AA00);
-    held.fileParams = "from the file";
+    held.opened.params = "from the file";
 
     TestFractal other(rig.services());
     other.type = 7;

@@ -59,7 +59,7 @@ TEST(SettingsWritesTest, EachZoomWritesTheStoreAtMostOnce) {
             } else {
                 f = std::make_unique<complex::MandelbrotFractal>(services);
             }
-            f->animZoomSleep = 0;
+            f->setOption(&engine::Options::animZoomSleep, 0);
             f->startFromSettings();
             const int steps = std::string(c.what) == "zoom previous" ? 2 : 1;
             store.writes = 0;

@@ -80,9 +80,9 @@ TEST(SurfacesTest, AnimatedZoomShowsFifteenFramesAndAFinalOne) {
         Rig rig(240, 268);
         TestFractal f(rig.services());
         paintGradient(f);
-        f.animZoomSleep = 7;
+        f.setOption(&engine::Options::animZoomSleep, 7);
         if (c.prepared)
-            f.scratch.copyFrom(f.picture, 0, 0, 240, 268, 0, 0);
+            f.animation.scratch.copyFrom(f.picture, 0, 0, 240, 268, 0, 0);
         f.animateZoom({48, 54, 192, 214}, c.zoomIn, c.prepared);
 
         std::vector<unsigned> expected;
@@ -129,8 +129,8 @@ TEST(SurfacesTest, WaitingInputCutsTheAnimationShortWithTheSameEnd) {
         TestFractal f(rig.services());
         paintGradient(f);
         if (c.prepared) {
-            f.scratch.copyFrom(f.picture, 0, 0, 120, 134, 0, 0);
-            f.scratch.fillRect({0, 0, 60, 60}, platform::rgb(9, 9, 9));
+            f.animation.scratch.copyFrom(f.picture, 0, 0, 120, 134, 0, 0);
+            f.animation.scratch.fillRect({0, 0, 60, 60}, platform::rgb(9, 9, 9));
         }
         f.animateZoom({24, 27, 96, 107}, c.zoomIn, c.prepared);
         return f.picture.snapshot();
@@ -152,7 +152,7 @@ TEST(SurfacesTest, AnimationIsSkippedWithoutAScratchBitmap) {
     TestFractal f(rig.services());
     paintGradient(f);
     const auto before = f.picture.snapshot();
-    f.scratch.resize(0, 0);
+    f.animation.scratch.resize(0, 0);
     f.animateZoom({5, 5, 20, 20}, true, false);
     EXPECT_TRUE(rig.window.pauses().empty());
     EXPECT_EQ(f.picture.snapshot(), before);

@@ -25,7 +25,7 @@ class TestFractal : public engine::Fractal {
     explicit TestFractal(const platform::Services& services, bool endless = false)
         : Fractal(services), endless_(endless) {
         type = 42;
-        fileType = 42;
+        opened.type = 42;
         typeName = "Test";
     }
 
@@ -110,7 +110,7 @@ inline bool waitFinished(const engine::Fractal& f,
 // Waits until the running worker has computed at least n points.
 inline bool waitPoints(const engine::Fractal& f, std::uint32_t n) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (f.pointCount.load() < n) {
+    while (f.runState.pointCount.load() < n) {
         if (std::chrono::steady_clock::now() > until)
             return false;
         std::this_thread::yield();

@@ -28,7 +28,7 @@ void showDeepView(TestFractal& f, double ulps) {
 TEST(ZoomTest, ZoomOutShrinksThePictureAndScalesTheViewAboutItsCentre) {
     Rig rig(240, 268);
     TestFractal f(rig.services(), /*endless=*/true);
-    f.animZoomSleep = 0;
+    f.setOption(&engine::Options::animZoomSleep, 0);
     f.setViewRect(-2, -1, 2, 1);
     const ViewWindow before = f.view();
     f.zoomByFactor(0.6);
@@ -58,8 +58,8 @@ TEST(ZoomTest, ZoomToRectEndsWithTheSameViewWithAndWithoutAnimation) {
         for (const bool animate : {false, true}) {
             Rig rig(240, 268);
             TestFractal f(rig.services());
-            f.animZoom = animate;
-            f.animZoomSleep = 0;
+            f.setOption(&engine::Options::animZoom, animate);
+            f.setOption(&engine::Options::animZoomSleep, 0);
             f.setViewRect(-2, -2, 2, 2);
             f.zoomToRect(r[0], r[1], r[2], r[3], true);
             f.stopCalculation();
@@ -74,7 +74,7 @@ TEST(ZoomTest, ZoomToRectEndsWithTheSameViewWithAndWithoutAnimation) {
 TEST(ZoomTest, ZoomPreviousWalksBackThroughTheFirst32Views) {
     Rig rig(24, 18);
     TestFractal f(rig.services());
-    f.animZoom = false;
+    f.setOption(&engine::Options::animZoom, false);
     f.setViewRect(-100, -100, 100, 100);
     std::vector<ViewWindow> seen;
     for (int i = 0; i < 33; ++i) {
@@ -96,7 +96,7 @@ TEST(ZoomTest, ZoomPreviousWalksBackThroughTheFirst32Views) {
 TEST(ZoomTest, ZoomPreviousAnimatesOnlyWhenTheViewChanges) {
     Rig rig(24, 18);
     TestFractal f(rig.services());
-    f.animZoomSleep = 0;
+    f.setOption(&engine::Options::animZoomSleep, 0);
     f.pushView();  // the same view as the current one
     f.zoomPrevious();
     EXPECT_TRUE(rig.window.pauses().empty());
@@ -137,8 +137,8 @@ TEST(ZoomTest, ZoomingInBeyondTheDepthChangesNothing) {
         SCOPED_TRACE(zoom.name);
         Rig rig(24, 18);
         TestFractal f(rig.services());
-        f.animZoom = zoom.animate;
-        f.animZoomSleep = 0;
+        f.setOption(&engine::Options::animZoom, zoom.animate);
+        f.setOption(&engine::Options::animZoomSleep, 0);
         showDeepView(f, 3.0);
         ASSERT_TRUE(f.view().resolvesPixels());
         f.pushView();
@@ -170,7 +170,7 @@ TEST(ZoomTest, ZoomingOutOfAViewStoredTooDeepIsNeverRefused) {
         SCOPED_TRACE(zoom.name);
         Rig rig(24, 18);
         TestFractal f(rig.services());
-        f.animZoom = false;
+        f.setOption(&engine::Options::animZoom, false);
         showDeepView(f, 100.0);
         f.pushView();
         showDeepView(f, 0.5);  // deeper than double precision resolves

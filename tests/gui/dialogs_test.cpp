@@ -227,7 +227,7 @@ void DialogsTest::parametersDialogAdaptsToMartinAndApplies() {
     QCOMPARE(dialog.result(), app::kDialogOk);
     QCOMPARE(martin.paramA(), 3.14159);
     QCOMPARE(martin.getPointsPerColor(), 250);
-    QVERIFY(!martin.randomColors);
+    QVERIFY(!martin.options().randomColors);
     QVERIFY(martin.isRunning());
 }
 
@@ -401,8 +401,8 @@ void DialogsTest::iterationFieldTakesDigitsAndStepsWithinItsRange() {
 
 void DialogsTest::optionsDialogAppliesTheDelay() {
     Rig rig(engine::kMandelbrot);
-    rig.fractal->slideshowDelay = 2000;
-    rig.fractal->alarm = false;
+    rig.fractal->setOption(&engine::Options::slideshowDelay, 2000);
+    rig.fractal->setOption(&engine::Options::alarm, false);
     gui::OptionsDialogWidget dialog(nullptr, *rig.fractal, &rig.shell);
     saveShot(dialog, "options.png");
     QCOMPARE(dialog.windowTitle(), QString("Options"));
@@ -419,14 +419,14 @@ void DialogsTest::optionsDialogAppliesTheDelay() {
     QTest::mouseClick(dialog.alarm(), Qt::LeftButton);
     click(dialog, "okButton");
     QCOMPARE(dialog.result(), app::kDialogOk);
-    QCOMPARE(rig.fractal->slideshowDelay.load(), 500);
-    QVERIFY(rig.fractal->alarm);
+    QCOMPARE(rig.fractal->options().slideshowDelay, 500);
+    QVERIFY(rig.fractal->options().alarm);
 
     gui::OptionsDialogWidget cancelled(nullptr, *rig.fractal, &rig.shell);
     cancelled.delay()->setText("9");
     click(cancelled, "cancelButton");
     QCOMPARE(cancelled.result(), app::kDialogCancel);
-    QCOMPARE(rig.fractal->slideshowDelay.load(), 500);
+    QCOMPARE(rig.fractal->options().slideshowDelay, 500);
 }
 
 void DialogsTest::statisticsDialogStopsRefreshingWhenTheRunEnds() {

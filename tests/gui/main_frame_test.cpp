@@ -153,7 +153,7 @@ class MainFrameTest : public QObject {
         };
         QCOMPARE(checked(), QStringList({"Built-in"}));
         menu->actions().at(4)->trigger();
-        QVERIFY(program.fractal()->palettePath.ends_with("/ocean.pal"));
+        QVERIFY(program.fractal()->folders.palette.ends_with("/ocean.pal"));
         QCOMPARE(checked(), QStringList({"Ocean"}));
         menu->actions().at(0)->trigger();
         QCOMPARE(program.fractal()->numColors, 255);

@@ -134,7 +134,7 @@ class ResponsivenessTest : public QObject {
         std::vector<qint64> latencies;
         std::vector<qint64> realKeyLatencies;
         for (const auto& show : shows) {
-            fractal.animZoom = show.animated;
+            fractal.setOption(&engine::Options::animZoom, show.animated);
             for (const Input input : inputs) {
                 for (const int offset : show.offsetsMs) {
                     const QString round = QStringLiteral("animated %1, input %2 after %3 ms")
@@ -143,7 +143,7 @@ class ResponsivenessTest : public QObject {
                                               .arg(offset);
                     const std::string first = (program.pictures + "/Julia001.bmp").toStdString();
                     fractal.startSlideshow(first, app::kSlideshowTimerId, true);
-                    QVERIFY2(fractal.slideshowTimer != 0, qPrintable(round));
+                    QVERIFY2(fractal.slideshow.timer != 0, qPrintable(round));
 
                     QElapsedTimer clock;
                     clock.start();
@@ -157,7 +157,7 @@ class ResponsivenessTest : public QObject {
                     QTimer watch;
                     watch.setInterval(1);
                     connect(&watch, &QTimer::timeout, [&] {
-                        if (sentAt >= 0 && endedAt < 0 && fractal.slideshowTimer == 0)
+                        if (sentAt >= 0 && endedAt < 0 && fractal.slideshow.timer == 0)
                             endedAt = clock.elapsed();
                     });
                     watch.start();

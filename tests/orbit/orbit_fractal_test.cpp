@@ -30,13 +30,13 @@ class ScriptedOrbit final : public OrbitFractal {
         orbitX = nextX;
         orbitY = nextY;
         if (steps >= lastStep)
-            running = false;
+            runState.running = false;
     }
 
     // Runs calculate() until `points` points have been computed.
     void run(int points) {
         lastStep = points;
-        running = true;
+        runState.running = true;
         calculate();
     }
 
@@ -73,7 +73,7 @@ TEST_P(ColorWalkTest, WalksTheTableCyclicallyAfterEntryZeroTwice) {
     auto fractal = make<ScriptedOrbit>(env);
     if (c.threeColorTable)
         fractal->usePalette("three", threeColors());
-    fractal->randomColors = false;
+    fractal->setOption(&engine::Options::randomColors, false);
     fractal->setPointsPerColor(c.pointsPerColor);
     fractal->prepareRun();
     fractal->beforeStep = [&](int step) {
@@ -109,7 +109,7 @@ TEST(OrbitColorTest, RandomColoursFollowTheFirstRunOfEntryZero) {
     Environment env;
     auto fractal = make<ScriptedOrbit>(env);
     fractal->usePalette("three", threeColors());
-    fractal->randomColors = true;
+    fractal->setOption(&engine::Options::randomColors, true);
     fractal->setPointsPerColor(2);
     fractal->prepareRun();
 
@@ -141,7 +141,7 @@ TEST_P(OrbitMappingTest, DrawsTheTruncatedPixelOrCountsThePointOnly) {
     const MappingCase& c = GetParam();
     Environment env;
     auto fractal = make<ScriptedOrbit>(env);
-    fractal->randomColors = false;
+    fractal->setOption(&engine::Options::randomColors, false);
     fractal->clearPictureBase();
     fractal->prepareRun();
     fractal->nextX = c.x;
@@ -149,8 +149,8 @@ TEST_P(OrbitMappingTest, DrawsTheTruncatedPixelOrCountsThePointOnly) {
 
     fractal->run(5);
 
-    EXPECT_EQ(fractal->pointCount.load(), 5u);
-    EXPECT_EQ(fractal->iterationCount.load(), 5u);
+    EXPECT_EQ(fractal->runState.pointCount.load(), 5u);
+    EXPECT_EQ(fractal->runState.iterationCount.load(), 5u);
     // The orbit keeps its point, however unusable.
     EXPECT_EQ(std::isnan(fractal->currentX()), std::isnan(c.x));
     if (!std::isnan(c.x)) {

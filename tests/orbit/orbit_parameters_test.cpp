@@ -59,14 +59,14 @@ TEST_P(OrbitLoadParametersTest, AppliesOnlyAStringOfNineFields) {
         EXPECT_EQ(fractal->paramB(), 2.5);
         EXPECT_EQ(fractal->paramC(), 3.5);
         EXPECT_EQ(fractal->getPointsPerColor(), -5);
-        EXPECT_FALSE(fractal->randomColors);
+        EXPECT_FALSE(fractal->options().randomColors);
     } else {
         EXPECT_TRUE(view::ViewWindow::sameView(fractal->view(), before));
         EXPECT_EQ(fractal->paramA(), 10.0);
         EXPECT_EQ(fractal->paramB(), 20.0);
         EXPECT_EQ(fractal->paramC(), 30.0);
         EXPECT_EQ(fractal->getPointsPerColor(), 5000);
-        EXPECT_TRUE(fractal->randomColors);
+        EXPECT_TRUE(fractal->options().randomColors);
     }
 }
 

@@ -59,7 +59,8 @@ inline int drawnPixels(const engine::Fractal& fractal) {
 // Lets the worker compute at least the given number of points, then stops it.
 inline void runFor(engine::Fractal& fractal, std::uint32_t points) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (fractal.pointCount.load() < points && std::chrono::steady_clock::now() < deadline) {
+    while (fractal.runState.pointCount.load() < points &&
+           std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     fractal.stopCalculation();

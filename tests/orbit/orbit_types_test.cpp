@@ -109,8 +109,8 @@ TEST_P(RestartTest, RunsStartWhereExpectedAndAreReproducible) {
     Environment env;
     auto fractal = c.create(env);
     const auto expectRunFrom = [&](Point p) {
-        const std::uint32_t iterations = fractal->iterationCount.load();
-        EXPECT_EQ(fractal->pointCount.load(), iterations);
+        const std::uint32_t iterations = fractal->runState.iterationCount.load();
+        EXPECT_EQ(fractal->runState.pointCount.load(), iterations);
         for (std::uint32_t i = 0; i < iterations; ++i) {
             p = c.step(p, fractal->paramA(), fractal->paramB(), fractal->paramC());
         }
@@ -154,7 +154,7 @@ TEST(ChipTest, NaNOrbitIsCountedButNeverDrawn) {
     fractal->startCalculation();
     runFor(*fractal, 100000);
 
-    EXPECT_GE(fractal->pointCount.load(), 100000u);
+    EXPECT_GE(fractal->runState.pointCount.load(), 100000u);
     EXPECT_TRUE(std::isnan(fractal->currentX()));
     EXPECT_EQ(drawnPixels(*fractal), 0);
 }

@@ -145,7 +145,7 @@ TEST(PictureFile, LayoutOfA240By268Picture) {
     }
     EXPECT_EQ(file.substr(193022), expectedParams);
     // The folder is remembered for the next save.
-    EXPECT_EQ(rig.fractal->imagePath, folder.path().string());
+    EXPECT_EQ(rig.fractal->folders.images, folder.path().string());
     EXPECT_EQ(rig.storedText("ImagePath"), folder.path().string());
 }
 
@@ -198,9 +198,9 @@ TEST(PictureFile, AFailedSaveReturns4AndKeepsEverything) {
     for (const std::string& target : targets) {
         SCOPED_TRACE(target);
         Rig rig(16, 16);
-        rig.fractal->imagePath = "/somewhere";
+        rig.fractal->folders.images = "/somewhere";
         EXPECT_EQ(rig.fractal->saveImage(target), engine::kStatusCannotCreate);
-        EXPECT_EQ(rig.fractal->imagePath, "/somewhere");
+        EXPECT_EQ(rig.fractal->folders.images, "/somewhere");
         EXPECT_EQ(rig.storedText("ImagePath"), std::nullopt);
         EXPECT_EQ(folderEntries(folder.path()), before);
         EXPECT_TRUE(std::filesystem::is_empty(folder.path() / "a-folder"));
@@ -245,7 +245,7 @@ TEST(PictureFile, APictureIsSavedOnlyWithItsWholeParameterString) {
                 c.storeWorks ? static_cast<platform::SettingsStore&>(memory.store) : unwritable;
             const platform::Services services{memory.window, store, memory.sound};
             ParametersOfLength fractal(services, c.length);
-            fractal.imagePath = "/before";
+            fractal.folders.images = "/before";
             const std::string path = folder.file(name);
 
             const engine::SaveResult saved =
@@ -254,11 +254,11 @@ TEST(PictureFile, APictureIsSavedOnlyWithItsWholeParameterString) {
             if (c.status == engine::kStatusOk) {
                 const persist::PictureFile file = persist::readPictureFile(path, longest, 6, 4);
                 EXPECT_EQ(file.params, std::string(c.length, '7'));
-                EXPECT_EQ(fractal.imagePath, folder.path().string());
+                EXPECT_EQ(fractal.folders.images, folder.path().string());
             } else {
                 EXPECT_NE(saved.reason.find("too long"), std::string::npos) << saved.reason;
                 EXPECT_FALSE(std::filesystem::exists(path));
-                EXPECT_EQ(fractal.imagePath, "/before");
+                EXPECT_EQ(fractal.folders.images, "/before");
             }
         }
     }
@@ -267,7 +267,7 @@ TEST(PictureFile, APictureIsSavedOnlyWithItsWholeParameterString) {
 TEST(PictureFile, ProposesTheFirstFreeNumber) {
     const TempFolder folder;
     Rig rig(8, 8);
-    rig.fractal->imagePath = folder.path().string();
+    rig.fractal->folders.images = folder.path().string();
     EXPECT_EQ(rig.fractal->proposeFileName(260), "Mandelbrot001");
     folder.write("Mandelbrot001.bmp", "");
     folder.write("Mandelbrot002.bmp", "");
@@ -354,11 +354,11 @@ TEST(PictureFile, OpeningRestoresPictureTypeAndView) {
 
     Rig opener(40, 30, engine::kJulia);
     ASSERT_EQ(opener.fractal->openImage(path, false), engine::kStatusOk);
-    EXPECT_EQ(opener.fractal->fileType, engine::kMandelbrot);
+    EXPECT_EQ(opener.fractal->opened.type, engine::kMandelbrot);
     EXPECT_EQ(opener.fractal->type, engine::kJulia);
-    EXPECT_EQ(opener.fractal->fileParams, saver.storedText("Mandelbrot").value());
+    EXPECT_EQ(opener.fractal->opened.params, saver.storedText("Mandelbrot").value());
     EXPECT_EQ(opener.fractal->picture.snapshot(), saver.fractal->picture.snapshot());
-    const view::ViewWindow& shown = opener.fractal->shownView;
+    const view::ViewWindow& shown = opener.fractal->opened.view;
     const view::ViewWindow& saved = saver.fractal->view();
     EXPECT_NEAR(shown.xmin, saved.xmin, 1e-6);
     EXPECT_NEAR(shown.xmax, saved.xmax, 1e-6);
@@ -467,8 +467,8 @@ TEST(PictureFile, TheLargestPicturesOpenAtTheWindowsSize) {
         expected.fillRect({left, top, left + fitted.width, top + fitted.height}, platform::kBlack);
         for (const bool animate : {false, true}) {
             ASSERT_EQ(rig.fractal->openImage(path, animate), engine::kStatusOk);
-            EXPECT_EQ(rig.fractal->fileType, engine::kJulia);
-            EXPECT_EQ(rig.fractal->fileParams, params);
+            EXPECT_EQ(rig.fractal->opened.type, engine::kJulia);
+            EXPECT_EQ(rig.fractal->opened.params, params);
             EXPECT_EQ(rig.fractal->picture.snapshot(), expected.snapshot());
         }
     }
@@ -478,17 +478,17 @@ TEST(PictureFile, WhatCannotBeOpenedChangesNothing) {
     const TempFolder folder;
     Rig rig(16, 12);
     paintPattern(*rig.fractal);
-    rig.fractal->fileParams = "before";
+    rig.fractal->opened.params = "before";
     const auto picture = rig.fractal->picture.snapshot();
-    const double xmin = rig.fractal->shownView.xmin;
+    const double xmin = rig.fractal->opened.view.xmin;
     for (const std::string& path :
          {folder.file("none.bmp"), folder.write("text.bmp", "not a picture"),
           folder.path().string()}) {
         SCOPED_TRACE(path);
         EXPECT_EQ(rig.fractal->openImage(path, true), engine::kStatusNotABitmap);
-        EXPECT_EQ(rig.fractal->fileType, engine::kMandelbrot);
-        EXPECT_EQ(rig.fractal->fileParams, "before");
-        EXPECT_EQ(rig.fractal->shownView.xmin, xmin);
+        EXPECT_EQ(rig.fractal->opened.type, engine::kMandelbrot);
+        EXPECT_EQ(rig.fractal->opened.params, "before");
+        EXPECT_EQ(rig.fractal->opened.view.xmin, xmin);
         EXPECT_EQ(rig.fractal->picture.snapshot(), picture);
     }
 }
@@ -501,12 +501,12 @@ TEST(PictureFile, ABitmapWithoutTrailerKeepsTypeAndView) {
     description.rows = {bmp_test::bytes({0, 0, 255, 0, 255, 0, 0, 0})};
     const std::string path = folder.write("foreign.bmp", bmp_test::build(description));
     Rig rig(2, 1);
-    rig.fractal->fileParams = "before";
-    const double xmin = rig.fractal->shownView.xmin;
+    rig.fractal->opened.params = "before";
+    const double xmin = rig.fractal->opened.view.xmin;
     ASSERT_EQ(rig.fractal->openImage(path, false), engine::kStatusOk);
-    EXPECT_EQ(rig.fractal->fileType, engine::kMandelbrot);
-    EXPECT_EQ(rig.fractal->fileParams, "");
-    EXPECT_EQ(rig.fractal->shownView.xmin, xmin);
+    EXPECT_EQ(rig.fractal->opened.type, engine::kMandelbrot);
+    EXPECT_EQ(rig.fractal->opened.params, "");
+    EXPECT_EQ(rig.fractal->opened.view.xmin, xmin);
     EXPECT_EQ(rig.fractal->picture.pixel(0, 0), platform::rgb(255, 0, 0));
     EXPECT_EQ(rig.fractal->picture.pixel(1, 0), platform::rgb(0, 255, 0));
 }
@@ -584,7 +584,7 @@ TEST(PictureFile, AnimatedOpeningEndsWithTheNewPicture) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig(24, 20);
-        rig.fractal->shownView.setRect(-2, -2, 2, 2);
+        rig.fractal->opened.view.setRect(-2, -2, 2, 2);
         paintPattern(*rig.fractal);
         const std::string path = pictureWithView(folder, "a.bmp", 12, 10, c.view);
         ASSERT_EQ(rig.fractal->openImage(path, true), engine::kStatusOk);

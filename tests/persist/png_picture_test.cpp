@@ -89,8 +89,8 @@ TEST(PngPicture, TheNameDecidesTheFormatAndBothReadBackAlike) {
 
         Rig opener(37, 23, engine::kMandelbrot);
         ASSERT_EQ(opener.fractal->openImage(path, false), engine::kStatusOk);
-        EXPECT_EQ(opener.fractal->fileType, engine::kJulia);
-        EXPECT_EQ(opener.fractal->fileParams, params);
+        EXPECT_EQ(opener.fractal->opened.type, engine::kJulia);
+        EXPECT_EQ(opener.fractal->opened.params, params);
         EXPECT_EQ(opener.fractal->picture.snapshot(), saver.fractal->picture.snapshot());
     }
 }

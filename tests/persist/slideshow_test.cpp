@@ -69,7 +69,7 @@ TEST_F(SlideshowTest, ShowsTheMatchingPicturesInNameOrderFromTheFirst) {
         SCOPED_TRACE(c.name);
         Rig rig(8, 6);
         TestFractal f(rig.services());
-        f.animZoom = false;
+        f.setOption(&engine::Options::animZoom, false);
         f.picture.fillRect({0, 0, 8, 6}, kBefore);
         EXPECT_EQ(f.startSlideshow(path("Mandelbrot002.bmp"), 2, c.sameType), engine::kStatusOk);
         EXPECT_EQ(rig.window.timers().at(2), 2000u);
@@ -86,7 +86,7 @@ TEST_F(SlideshowTest, ShowsTheMatchingPicturesInNameOrderFromTheFirst) {
         EXPECT_EQ(rig.window.surface().pixel(3, 3), kBefore);
         EXPECT_EQ(rig.window.title(), "Corvane");
         EXPECT_TRUE(rig.window.timers().empty());
-        EXPECT_EQ(f.fileType, f.type);
+        EXPECT_EQ(f.opened.type, f.type);
     }
 }
 
@@ -113,7 +113,7 @@ TEST_F(SlideshowTest, ShowsPngPicturesAmongTheBitmaps) {
         SCOPED_TRACE(c.name);
         Rig rig(8, 6);
         TestFractal f(rig.services());
-        f.animZoom = false;
+        f.setOption(&engine::Options::animZoom, false);
         EXPECT_EQ(f.startSlideshow(path("Mandelbrot002.png"), 2, c.sameType), engine::kStatusOk);
         for (std::size_t i = 0; i < c.shown.size(); ++i) {
             if (i > 0) {
@@ -131,10 +131,10 @@ TEST_F(SlideshowTest, ChosenNameWithoutDigitsIsCutAtItsDot) {
     savePicture("Juliet7.bmp", kMandelbrot1);
     Rig rig(8, 6);
     TestFractal f(rig.services());
-    f.animZoom = false;
+    f.setOption(&engine::Options::animZoom, false);
     EXPECT_EQ(f.startSlideshow(path("Julia.bmp"), 2, true), engine::kStatusOk);
-    EXPECT_EQ(f.slideshowPattern, path("Julia*.bmp"));
-    EXPECT_EQ(f.slideshowFiles, std::vector<std::string>{"Julia.bmp"});
+    EXPECT_EQ(f.slideshow.pattern, path("Julia*.bmp"));
+    EXPECT_EQ(f.slideshow.files, std::vector<std::string>{"Julia.bmp"});
     f.stopSlideshow();
 }
 
@@ -144,7 +144,7 @@ TEST_F(SlideshowTest, TitleShowsTheNameOnlyForDelaysOf100MsOrMore) {
         SCOPED_TRACE(delay);
         Rig rig(8, 6);
         TestFractal f(rig.services());
-        f.slideshowDelay = delay;
+        f.setOption(&engine::Options::slideshowDelay, delay);
         f.startSlideshow(path("Julia001.bmp"), 2, false);
         EXPECT_EQ(rig.window.title(), delay >= 100 ? "Julia001" : "Corvane");
         EXPECT_EQ(rig.window.timers().at(2), static_cast<unsigned>(delay));
@@ -158,7 +158,7 @@ TEST_F(SlideshowTest, OnePictureIsShownAgainAtEveryTickAndBrokenOnesAreSkipped) 
     std::ofstream(path("Julia002.bmp"), std::ios::binary) << "BM not really a bitmap";
     Rig rig(8, 6);
     TestFractal f(rig.services());
-    f.animZoom = false;
+    f.setOption(&engine::Options::animZoom, false);
     ASSERT_EQ(f.startSlideshow(path("Julia001.bmp"), 2, true), engine::kStatusOk);
     EXPECT_EQ(f.slideshowTick(), engine::kStatusNotABitmap);  // Julia002: skipped
     EXPECT_EQ(f.picture.pixel(1, 1), kJulia1);
@@ -190,9 +190,9 @@ TEST_F(SlideshowTest, UpperCaseExtensionsMatchAndTheListHoldsAtMost999) {
     Rig rig(2, 2);
     TestFractal f(rig.services());
     f.startSlideshow(path("Tiny0005.BMP"), 2, true);
-    ASSERT_EQ(f.slideshowFiles.size(), 999u);
-    EXPECT_EQ(f.slideshowFiles.front(), "Tiny0000.bmp");
-    EXPECT_EQ(f.slideshowFiles.back(), "Tiny0998.bmp");
+    ASSERT_EQ(f.slideshow.files.size(), 999u);
+    EXPECT_EQ(f.slideshow.files.front(), "Tiny0000.bmp");
+    EXPECT_EQ(f.slideshow.files.back(), "Tiny0998.bmp");
     f.stopSlideshow();
 }
 

@@ -124,7 +124,7 @@ Problem checkPalette(const std::string& path) {
 
 // The stored palette path is limited in length; a longer one is loaded directly.
 Problem ensurePalette(engine::Fractal& fractal, const std::string& path) {
-    if (fractal.palettePath == path && fractal.colorTable().colorCount() > 0)
+    if (fractal.folders.palette == path && fractal.colorTable().colorCount() > 0)
         return {};
     engine::ColorTable colors;
     if (colors.loadFile(path, kMaxPaletteEntries) <= 0)
@@ -155,7 +155,7 @@ void startRun(engine::Fractal& fractal, const std::optional<view::DeepView>& vie
 void runToEnd(engine::Fractal& fractal, std::uint32_t points) {
     const bool orbit = catalogue::isOrbitType(fractal.type);
     while (!fractal.isFinished()) {
-        if (orbit && fractal.pointCount.load(std::memory_order_relaxed) >= points)
+        if (orbit && fractal.runState.pointCount.load(std::memory_order_relaxed) >= points)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
