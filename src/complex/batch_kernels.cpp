@@ -208,101 +208,143 @@ constexpr int kStepsPerLook = 2;
 // hundred steps, and the flags cost nothing measurable.
 constexpr unsigned kLooksPerInterruptCheck = 64;
 
-// Runs the points 0..count-1 through kGroups x Lanes(d) lanes. A lane whose point
-// escapes or reaches the limit stops counting (its count is frozen; its state runs on
-// unused); once half a group's lanes have stopped, they report their counts and take
-// the next points. Handing over several lanes at once keeps the bookkeeping, whose
-// branches the processor cannot predict, away from most steps.
+// kGroups groups of Lanes(d) lanes, each lane with its point's index, state and count.
+// A lane whose point escapes or reaches the limit stops counting (its count is
+// frozen; its state runs on unused) until it reports its count and takes the next
+// point.
 template <class D, class F>
-HWY_INLINE bool runLanes(D d, const F& f, std::size_t count, int limit, int* counts,
-                         const BatchInterrupt* interrupt) noexcept {
+class LaneGroups {
+  public:
     using T = hn::TFromD<D>;
     using V = hn::Vec<D>;
     using M = hn::Mask<D>;
-    constexpr int K = F::kStates;
-    constexpr std::size_t kMax = kMaxLanes<T>;
-    const std::size_t lanes = hn::Lanes(d);
-    const std::size_t handOver = lanes > 1 ? lanes / 2 : 1;
+    static constexpr int K = F::kStates;
+    static constexpr std::size_t kMax = kMaxLanes<T>;
 
+    HWY_INLINE LaneGroups(D d, const F& f, std::size_t count, int limit, int* counts) noexcept
+        : d_(d),
+          f_(f),
+          count_(count),
+          counts_(counts),
+          lanes_(hn::Lanes(d)),
+          handOver_(lanes_ > 1 ? lanes_ / 2 : 1),
+          one_(hn::Set(d, T(1))),
+          oneI_(hn::Set(di_, std::int64_t{1})),
+          limitI_(hn::Set(di_, std::int64_t{limit})) {
+        const V zero = hn::Zero(d_);
+        for (int g = 0; g < kGroups; ++g) {
+            for (std::size_t l = 0; l < lanes_; ++l)
+                index_[g][l] = -1;
+            for (int k = 0; k < K; ++k)
+                s_[g][k] = zero;
+            n_[g] = hn::Zero(di_);
+            active_[g] = hn::FirstN(d_, 0);
+            handOverIdle(g);
+        }
+    }
+
+    // kStepsPerLook steps of every group.
+    HWY_INLINE void step() noexcept {
+        for (int i = 0; i < kStepsPerLook; ++i) {
+            for (int g = 0; g < kGroups; ++g) {
+                n_[g] = hn::Add(n_[g], hn::IfThenElseZero(hn::RebindMask(di_, active_[g]), oneI_));
+                const M escaped = f_.step(s_[g]);
+                const M limited = hn::RebindMask(d_, hn::Eq(n_[g], limitI_));
+                active_[g] = hn::AndNot(hn::Or(escaped, limited), active_[g]);
+            }
+        }
+    }
+
+    bool pointsLeft() const noexcept { return next_ < count_; }
+
+    // Once half a group's lanes have stopped, they report their counts and take the
+    // next points. Handing over several lanes at once keeps the bookkeeping, whose
+    // branches the processor cannot predict, away from most steps.
+    HWY_INLINE void refill() noexcept {
+        for (int g = 0; g < kGroups; ++g) {
+            if (lanes_ - hn::CountTrue(d_, active_[g]) >= handOver_)
+                handOverIdle(g);
+        }
+    }
+
+    // With no points left: once every lane has stopped, all report their counts.
+    HWY_INLINE bool finish() noexcept {
+        M any = active_[0];
+        for (int g = 1; g < kGroups; ++g)
+            any = hn::Or(any, active_[g]);
+        if (!hn::AllFalse(d_, any))
+            return false;
+        for (int g = 0; g < kGroups; ++g)
+            handOverIdle(g);
+        return true;
+    }
+
+  private:
     // Counts run in 64-bit integer lanes, which leaves the floating-point units to the
     // kernel's own arithmetic.
-    const hn::RebindToSigned<D> di;
-    using VI = hn::Vec<decltype(di)>;
-
-    HWY_ALIGN T fresh[K][kMax] = {};
-    HWY_ALIGN T freshLive[kMax] = {};
-    HWY_ALIGN std::int64_t countOut[kMax] = {};
-    std::ptrdiff_t index[kGroups][kMax];
-    V s[kGroups][K];
-    VI n[kGroups];
-    M active[kGroups];
-    std::size_t next = 0;
-    const V zero = hn::Zero(d);
-    const V one = hn::Set(d, T(1));
-    const VI oneI = hn::Set(di, std::int64_t{1});
-    const VI limitI = hn::Set(di, std::int64_t{limit});
+    using DI = hn::RebindToSigned<D>;
+    using VI = hn::Vec<DI>;
 
     // Every lane of group g that is not active reports its point's count, if it has a
     // point, and takes the next point, if there is one.
-    const auto handOverIdle = [&](int g) {
-        const M idle = hn::Not(active[g]);
+    HWY_INLINE void handOverIdle(int g) noexcept {
+        const M idle = hn::Not(active_[g]);
         std::uint8_t bits[8] = {};
-        hn::StoreMaskBits(d, idle, bits);
-        hn::Store(n[g], di, countOut);
+        hn::StoreMaskBits(d_, idle, bits);
+        hn::Store(n_[g], di_, countOut_);
         for (unsigned pending = bits[0]; pending != 0; pending &= pending - 1) {
             const auto l = static_cast<std::size_t>(__builtin_ctz(pending));
-            if (index[g][l] >= 0)
-                counts[index[g][l]] = static_cast<int>(countOut[l]);
-            if (next < count) {
-                f.start(next, fresh, l);
-                index[g][l] = static_cast<std::ptrdiff_t>(next++);
-                freshLive[l] = T(1);
+            if (index_[g][l] >= 0)
+                counts_[index_[g][l]] = static_cast<int>(countOut_[l]);
+            if (next_ < count_) {
+                f_.start(next_, fresh_, l);
+                index_[g][l] = static_cast<std::ptrdiff_t>(next_++);
+                freshLive_[l] = T(1);
             } else {
-                index[g][l] = -1;
-                freshLive[l] = T(0);
+                index_[g][l] = -1;
+                freshLive_[l] = T(0);
             }
         }
         for (int k = 0; k < K; ++k)
-            s[g][k] = hn::IfThenElse(idle, hn::Load(d, fresh[k]), s[g][k]);
-        n[g] = hn::IfThenElseZero(hn::RebindMask(di, active[g]), n[g]);
-        active[g] = hn::Or(active[g], hn::And(idle, hn::Eq(hn::Load(d, freshLive), one)));
-    };
-
-    for (int g = 0; g < kGroups; ++g) {
-        for (std::size_t l = 0; l < lanes; ++l)
-            index[g][l] = -1;
-        for (int k = 0; k < K; ++k)
-            s[g][k] = zero;
-        n[g] = hn::Zero(di);
-        active[g] = hn::FirstN(d, 0);
-        handOverIdle(g);
+            s_[g][k] = hn::IfThenElse(idle, hn::Load(d_, fresh_[k]), s_[g][k]);
+        n_[g] = hn::IfThenElseZero(hn::RebindMask(di_, active_[g]), n_[g]);
+        active_[g] = hn::Or(active_[g], hn::And(idle, hn::Eq(hn::Load(d_, freshLive_), one_)));
     }
+
+    D d_;
+    DI di_{};
+    const F& f_;
+    std::size_t count_;
+    int* counts_;
+    std::size_t lanes_;
+    std::size_t handOver_;
+    HWY_ALIGN T fresh_[K][kMax] = {};
+    HWY_ALIGN T freshLive_[kMax] = {};
+    HWY_ALIGN std::int64_t countOut_[kMax] = {};
+    std::ptrdiff_t index_[kGroups][kMax];
+    V s_[kGroups][K];
+    VI n_[kGroups];
+    M active_[kGroups];
+    std::size_t next_ = 0;
+    V one_;
+    VI oneI_;
+    VI limitI_;
+};
+
+// Runs the points 0..count-1 through kGroups x Lanes(d) lanes; false when the run's
+// flags asked for a stop.
+template <class D, class F>
+HWY_INLINE bool runLanes(D d, const F& f, std::size_t count, int limit, int* counts,
+                         const BatchInterrupt* interrupt) noexcept {
+    LaneGroups<D, F> groups(d, f, count, limit, counts);
     for (unsigned look = 1;; ++look) {
         if (interrupt != nullptr && look % kLooksPerInterruptCheck == 0 && interrupt->requested())
             return false;
-        for (int step = 0; step < kStepsPerLook; ++step) {
-            for (int g = 0; g < kGroups; ++g) {
-                n[g] = hn::Add(n[g], hn::IfThenElseZero(hn::RebindMask(di, active[g]), oneI));
-                const M escaped = f.step(s[g]);
-                const M limited = hn::RebindMask(d, hn::Eq(n[g], limitI));
-                active[g] = hn::AndNot(hn::Or(escaped, limited), active[g]);
-            }
-        }
-        if (next < count) {
-            for (int g = 0; g < kGroups; ++g) {
-                if (lanes - hn::CountTrue(d, active[g]) >= handOver)
-                    handOverIdle(g);
-            }
-            continue;
-        }
-        M any = active[0];
-        for (int g = 1; g < kGroups; ++g)
-            any = hn::Or(any, active[g]);
-        if (hn::AllFalse(d, any)) {
-            for (int g = 0; g < kGroups; ++g)
-                handOverIdle(g);
+        groups.step();
+        if (groups.pointsLeft())
+            groups.refill();
+        else if (groups.finish())
             return true;
-        }
     }
 }
 

@@ -116,42 +116,52 @@ std::string readPalette(const ByteSource& source, std::uint64_t offset, std::uin
     return {};
 }
 
-// Reads and checks the file header and the information header.
-std::string readLayout(const ByteSource& source, Layout& layout) {
+// The information header as read, and what it says beyond the layout itself.
+struct InfoHeader {
+    std::uint32_t size = 0;
+    // The oldest form of the header: 16-bit sizes, 3-byte colour table entries.
+    bool core = false;
+    std::uint32_t compression = kCompressionNone;
+    std::uint32_t colorsUsed = 0;
+    unsigned char bytes[kInfoHeaderSize + 16] = {};
+};
+
+// Reads the file header and as much of the information header as we understand.
+std::string readHeaders(const ByteSource& source, Layout& layout, InfoHeader& info) {
     unsigned char head[kFileHeaderSize + 4];
     if (!source.read(0, head, sizeof head))
         return "not a bitmap file (too short)";
     if (head[0] != 'B' || head[1] != 'M')
         return "not a bitmap file";
     layout.dataOffset = u32(head + 10);
-    const std::uint32_t headerSize = u32(head + 14);
-    const bool core = headerSize == kCoreHeaderSize;
-    if (!core && headerSize < kInfoHeaderSize)
+    info.size = u32(head + 14);
+    info.core = info.size == kCoreHeaderSize;
+    if (!info.core && info.size < kInfoHeaderSize)
         return "unsupported bitmap header";
-    if (std::uint64_t{kFileHeaderSize} + headerSize > source.size()) {
+    if (std::uint64_t{kFileHeaderSize} + info.size > source.size()) {
         return "truncated bitmap header";
     }
-
-    unsigned char info[kInfoHeaderSize + 16] = {};
     const std::size_t infoBytes =
-        static_cast<std::size_t>(std::min<std::uint64_t>(headerSize, sizeof info));
-    if (!source.read(kFileHeaderSize, info, infoBytes))
+        static_cast<std::size_t>(std::min<std::uint64_t>(info.size, sizeof info.bytes));
+    if (!source.read(kFileHeaderSize, info.bytes, infoBytes))
         return "truncated bitmap header";
+    return {};
+}
 
+// The picture size and depth, refused when there is nothing to show or too much.
+std::string readDimensions(InfoHeader& info, Layout& layout) {
     std::int64_t width = 0;
     std::int64_t height = 0;
-    std::uint32_t compression = kCompressionNone;
-    std::uint32_t colorsUsed = 0;
-    if (core) {
-        width = u16(info + 4);
-        height = u16(info + 6);
-        layout.bitsPerPixel = u16(info + 10);
+    if (info.core) {
+        width = u16(info.bytes + 4);
+        height = u16(info.bytes + 6);
+        layout.bitsPerPixel = u16(info.bytes + 10);
     } else {
-        width = i32(info + 4);
-        height = i32(info + 8);
-        layout.bitsPerPixel = u16(info + 14);
-        compression = u32(info + 16);
-        colorsUsed = u32(info + 32);
+        width = i32(info.bytes + 4);
+        height = i32(info.bytes + 8);
+        layout.bitsPerPixel = u16(info.bytes + 14);
+        info.compression = u32(info.bytes + 16);
+        info.colorsUsed = u32(info.bytes + 32);
     }
     if (width <= 0 || height == 0)
         return "the bitmap has no pixels";
@@ -163,24 +173,29 @@ std::string readLayout(const ByteSource& source, Layout& layout) {
     }
     if (!supportedDepth(layout.bitsPerPixel))
         return "unsupported number of bits per pixel";
+    return {};
+}
 
+// The channel masks of 16- and 32-bit pixels. The masks may follow the header, which
+// moves the colour table (tableOffset) behind them.
+std::string readChannels(const ByteSource& source, const InfoHeader& info, Layout& layout,
+                         std::uint64_t& tableOffset) {
     const bool bitFields =
-        compression == kCompressionBitFields || compression == kCompressionAlphaBitFields;
-    if (compression != kCompressionNone && !bitFields) {
+        info.compression == kCompressionBitFields || info.compression == kCompressionAlphaBitFields;
+    if (info.compression != kCompressionNone && !bitFields) {
         return "compressed bitmaps are not supported";
     }
     if (bitFields && layout.bitsPerPixel != 16 && layout.bitsPerPixel != 32) {
         return "compressed bitmaps are not supported";
     }
-    std::uint64_t tableOffset = std::uint64_t{kFileHeaderSize} + headerSize;
     if (bitFields) {
         unsigned char masks[12];
-        if (headerSize >= kInfoHeaderSize + sizeof masks) {
-            std::memcpy(masks, info + kInfoHeaderSize, sizeof masks);
+        if (info.size >= kInfoHeaderSize + sizeof masks) {
+            std::memcpy(masks, info.bytes + kInfoHeaderSize, sizeof masks);
         } else {
             if (!source.read(tableOffset, masks, sizeof masks))
                 return "truncated bitmap header";
-            tableOffset += compression == kCompressionAlphaBitFields ? 16 : 12;
+            tableOffset += info.compression == kCompressionAlphaBitFields ? 16 : 12;
         }
         layout.red = Channel::of(u32(masks));
         layout.green = Channel::of(u32(masks + 4));
@@ -190,22 +205,39 @@ std::string readLayout(const ByteSource& source, Layout& layout) {
         layout.green = Channel::of(0x03E0);
         layout.blue = Channel::of(0x001F);
     }
+    return {};
+}
 
-    if (layout.bitsPerPixel <= 8) {
-        std::string error = readPalette(source, tableOffset, colorsUsed, core ? 3 : 4, layout);
-        if (!error.empty())
-            return error;
-    }
-
+// The rows must lie behind the headers and within the file.
+std::string checkPixelData(const ByteSource& source, const InfoHeader& info, Layout& layout) {
     layout.rowSize = (std::uint64_t{layout.width} * layout.bitsPerPixel + 31) / 32 * 4;
     const std::uint64_t dataSize = layout.rowSize * layout.height;
-    if (layout.dataOffset < std::uint64_t{kFileHeaderSize} + headerSize) {
+    if (layout.dataOffset < std::uint64_t{kFileHeaderSize} + info.size) {
         return "the pixel data overlaps the header";
     }
     if (layout.dataOffset > source.size() || dataSize > source.size() - layout.dataOffset) {
         return "the pixel data lies beyond the end of the file (truncated)";
     }
     return {};
+}
+
+// Reads and checks the file header and the information header.
+std::string readLayout(const ByteSource& source, Layout& layout) {
+    InfoHeader info;
+    if (std::string error = readHeaders(source, layout, info); !error.empty())
+        return error;
+    if (std::string error = readDimensions(info, layout); !error.empty())
+        return error;
+    std::uint64_t tableOffset = std::uint64_t{kFileHeaderSize} + info.size;
+    if (std::string error = readChannels(source, info, layout, tableOffset); !error.empty())
+        return error;
+    if (layout.bitsPerPixel <= 8) {
+        std::string error =
+            readPalette(source, tableOffset, info.colorsUsed, info.core ? 3 : 4, layout);
+        if (!error.empty())
+            return error;
+    }
+    return checkPixelData(source, info, layout);
 }
 
 // The pixel at column x of a row; p points at the byte that holds its first bit.

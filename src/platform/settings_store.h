@@ -1,31 +1,14 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <deque>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <string_view>
+
+#include "platform/settings_format.h"
 
 namespace platform {
-
-// One named value of a key: a 32-bit number or a text.
-struct SettingsValue {
-    enum class Kind { Number, Text };
-    Kind kind = Kind::Number;
-    std::uint32_t number = 0;
-    std::string text;  // UTF-8
-
-    static SettingsValue ofNumber(std::uint32_t n) { return {Kind::Number, n, {}}; }
-    static SettingsValue ofText(std::string t) { return {Kind::Text, 0, std::move(t)}; }
-    friend bool operator==(const SettingsValue&, const SettingsValue&) = default;
-};
-
-// Keys (paths such as "Software\Velk\Corvane" below the per-user root) holding values.
-using SettingsKeyValues = std::map<std::string, SettingsValue>;
-using SettingsContents = std::map<std::string, SettingsKeyValues>;
 
 // The per-user settings store. Each call is one self-contained transfer.
 class SettingsStore {
@@ -111,10 +94,5 @@ class FileSettingsStore : public SettingsStore {
     SettingsContents unsaved_;
     std::deque<std::string> problems_;
 };
-
-// The file format. Parsing never fails: damaged lines are skipped, a repeated name
-// keeps its last value.
-SettingsContents parseSettings(std::string_view text);
-std::string serializeSettings(const SettingsContents& contents);
 
 }  // namespace platform

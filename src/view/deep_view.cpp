@@ -1,4 +1,5 @@
 #include "view/deep_view.h"
+#include "view/view_numbers.h"
 
 #include <algorithm>
 #include <climits>
@@ -13,41 +14,16 @@ namespace view {
 
 namespace {
 
-// Extents need only relative precision: they are kept to 64 bits whatever the depth.
-constexpr long kExtentPrecision = 64;
 // Extents whose proportions miss the picture's by less than this share are taken as
 // fitted: the rounding of a fitted pair is far below it, and a pixel's worth across a
 // million pixels far above.
 constexpr double kFittedTolerance = 0x1p-48;
-// Views far from the origin, or wider than this, are refused as text.
-constexpr double kFarthestText = 1e100;
-// Text is tied to a picture size only later; pictures are at most this many pixels
-// wide, so the precision chosen when parsing is enough for any of them.
-constexpr long kWidestPictureBits = 24;
-
-numeric::BigFloat withPrecision(const numeric::BigFloat& value, long precision) {
-    numeric::BigFloat result(value);
-    result.setPrecision(precision);
-    return result;
-}
 
 // The binary exponent e of value = m * 2^e, 0.5 <= |m| < 1; LONG_MIN for zero.
 long exponentOf(const numeric::BigFloat& value) {
     if (value.isZero() || !value.isFinite())
         return LONG_MIN;
     return value.exponent();
-}
-
-// floor(log10 |value|) for a nonzero finite value.
-long decimalExponentOf(const numeric::BigFloat& value) {
-    long e = 0;
-    const double m = std::fabs(value.mantissa(&e));
-    const double log10Value = std::log10(m) + static_cast<double>(e) * std::log10(2.0);
-    return static_cast<long>(std::floor(log10Value));
-}
-
-numeric::BigFloat smaller(const numeric::BigFloat& a, const numeric::BigFloat& b) {
-    return compare(a, b) <= 0 ? a : b;
 }
 
 // The bits the exact sum and difference of two doubles need: from above the larger
@@ -107,12 +83,6 @@ bool exactDouble(const numeric::BigFloat& value, double& result) {
     return std::isfinite(result) && value == numeric::BigFloat(value.precision(), result);
 }
 
-const numeric::BigFloat& narrowestExtent() {
-    static const numeric::BigFloat narrowest =
-        *numeric::BigFloat::parse(DeepView::kNarrowestExtent, 64);
-    return narrowest;
-}
-
 // Widens the narrower of the two extents to the picture's proportions, unless they
 // have them already up to the rounding of a fitted pair.
 void fitToProportions(numeric::BigFloat& spanX, numeric::BigFloat& spanY, int width, int height) {
@@ -132,6 +102,12 @@ void fitToProportions(numeric::BigFloat& spanX, numeric::BigFloat& spanY, int wi
 }
 
 }  // namespace
+
+const numeric::BigFloat& narrowestExtent() {
+    static const numeric::BigFloat narrowest =
+        *numeric::BigFloat::parse(DeepView::kNarrowestExtent, 64);
+    return narrowest;
+}
 
 long precisionNeeded(const numeric::BigFloat& x, const numeric::BigFloat& y,
                      const numeric::BigFloat& spacing) {
@@ -529,260 +505,6 @@ std::optional<DeepView> DeepView::resizedTo(int newWidth, int newHeight) const {
 bool DeepView::same(const DeepView& a, const DeepView& b) {
     return a.width_ == b.width_ && a.height_ == b.height_ && a.centreX_ == b.centreX_ &&
            a.centreY_ == b.centreY_ && a.spanX_ == b.spanX_ && a.spanY_ == b.spanY_;
-}
-
-// ---- Text forms ----
-
-namespace {
-
-// Decimal text of value rounded to `digits` significant digits: plain notation for
-// moderate exponents ("-0.743643887037151"), scientific otherwise ("1.5e-300").
-// Trailing zeros are dropped.
-std::string formatDigits(const numeric::BigFloat& value, long digits) {
-    if (value.isZero())
-        return "0";
-    if (!value.isFinite())
-        return "nan";
-    const numeric::BigFloat::Decimal decimal = value.toDecimal(digits);
-    if (decimal.digits.empty())
-        return "nan";
-    std::string mantissa = decimal.digits;
-    const long exponent = decimal.exponent;
-    std::string result;
-    if (!mantissa.empty() && mantissa.front() == '-') {
-        result.push_back('-');
-        mantissa.erase(0, 1);
-    }
-    while (mantissa.size() > 1 && mantissa.back() == '0')
-        mantissa.pop_back();
-    // value = 0.mantissa * 10^exponent
-    const long pointAfter = static_cast<long>(exponent);
-    if (pointAfter > 0 && pointAfter <= 21) {
-        const auto whole = static_cast<std::size_t>(pointAfter);
-        if (mantissa.size() <= whole) {
-            result.append(mantissa);
-            result.append(whole - mantissa.size(), '0');
-        } else {
-            result.append(mantissa, 0, whole);
-            result.push_back('.');
-            result.append(mantissa, whole, std::string::npos);
-        }
-    } else if (pointAfter <= 0 && pointAfter > -6) {
-        result.append("0.");
-        result.append(static_cast<std::size_t>(-pointAfter), '0');
-        result.append(mantissa);
-    } else {
-        result.push_back(mantissa.front());
-        if (mantissa.size() > 1) {
-            result.push_back('.');
-            result.append(mantissa, 1, std::string::npos);
-        }
-        result.push_back('e');
-        result.append(std::to_string(pointAfter - 1));
-    }
-    return result;
-}
-
-// Significant digits that put the last digit of a coordinate at most a thousandth of
-// a pixel apart, and never more than the view's precision holds.
-long centreDigits(const numeric::BigFloat& coordinate, const DeepView& view) {
-    if (coordinate.isZero())
-        return 1;
-    const numeric::BigFloat spacing = smaller(view.spacingX(), view.spacingY());
-    const long digits = decimalExponentOf(coordinate) - decimalExponentOf(spacing) + 4;
-    const long held =
-        2 + static_cast<long>(std::ceil(static_cast<double>(view.precision()) * std::log10(2.0)));
-    return std::clamp(digits, 1L, held);
-}
-
-bool hasNonzeroDigit(std::string_view text) {
-    for (const char c : text) {
-        if (c == 'e' || c == 'E')
-            return false;
-        if (c >= '1' && c <= '9')
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
-
-std::string centreXText(const DeepView& view) {
-    return formatDigits(view.centreX(), centreDigits(view.centreX(), view));
-}
-
-std::string centreYText(const DeepView& view) {
-    return formatDigits(view.centreY(), centreDigits(view.centreY(), view));
-}
-
-std::string widthText(const DeepView& view) {
-    // Rounding to d digits moves the width by at most half a unit of the d-th digit;
-    // across the picture that stays below a thousandth of a pixel.
-    const double pixels = static_cast<double>(std::max(view.width(), 1));
-    const long digits = 1 + static_cast<long>(std::ceil(std::log10(500.0 * pixels)));
-    return formatDigits(view.spanX(), digits);
-}
-
-ViewTextResult parseCentreAndWidth(std::string_view real, std::string_view imaginary,
-                                   std::string_view width) {
-    ViewTextResult result;
-    const auto fail = [&result](const char* message) {
-        result.error = message;
-        return result;
-    };
-    const std::optional<numeric::BigFloat> planeWidth =
-        numeric::BigFloat::parse(width, kExtentPrecision);
-    if (!planeWidth)
-        return fail("The width is not a decimal number.");
-    // A width that underflows to zero was written with nonzero digits: too small.
-    if (planeWidth->isZero() && hasNonzeroDigit(width))
-        return fail("The width is below 1e-100000, the narrowest view supported.");
-    if (planeWidth->sign() <= 0)
-        return fail("The width must be greater than zero.");
-    if (compare(*planeWidth, narrowestExtent()) < 0)
-        return fail("The width is below 1e-100000, the narrowest view supported.");
-    if (planeWidth->toDouble() > kFarthestText)
-        return fail("The width is too large (above 1e100).");
-    const std::optional<numeric::BigFloat> roughX = numeric::BigFloat::parse(real, 64);
-    if (!roughX)
-        return fail("The centre's real part is not a decimal number.");
-    const std::optional<numeric::BigFloat> roughY = numeric::BigFloat::parse(imaginary, 64);
-    if (!roughY)
-        return fail("The centre's imaginary part is not a decimal number.");
-    if (std::fabs(roughX->toDouble()) > kFarthestText ||
-        std::fabs(roughY->toDouble()) > kFarthestText) {
-        return fail("The centre lies too far out (beyond 1e100).");
-    }
-    numeric::BigFloat spacing = *planeWidth;
-    spacing.scaleByPowerOfTwo(-kWidestPictureBits);
-    const long precision = precisionNeeded(*roughX, *roughY, spacing);
-    if (precision > numeric::BigFloat::kMostPrecision)
-        return fail("The view needs more precision than supported.");
-    CentreAndWidth parsed{*numeric::BigFloat::parse(real, precision),
-                          *numeric::BigFloat::parse(imaginary, precision), *planeWidth};
-    result.value = std::move(parsed);
-    return result;
-}
-
-ViewTextResult parseCentreAndWidth(std::string_view centre, std::string_view width) {
-    const std::size_t comma = centre.find(',');
-    if (comma == std::string_view::npos || centre.find(',', comma + 1) != std::string_view::npos) {
-        ViewTextResult result;
-        result.error = "The centre is not given as RE,IM.";
-        return result;
-    }
-    return parseCentreAndWidth(centre.substr(0, comma), centre.substr(comma + 1), width);
-}
-
-// ---- Parameter strings ----
-
-namespace {
-
-constexpr std::string_view kDeepFieldTag = "deep:";
-// Fields before the one a deep view may take: the classic ten.
-constexpr std::size_t kClassicFields = 10;
-// Text longer than this is no precision a view can have (nine digits are plenty).
-constexpr std::size_t kLongestPrecisionText = 9;
-
-std::vector<std::string_view> split(std::string_view text, char separator) {
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = text.find(separator, start);
-        if (end == std::string_view::npos) {
-            parts.push_back(text.substr(start));
-            return parts;
-        }
-        parts.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-}
-
-std::optional<long> parsePrecision(std::string_view text) {
-    if (text.empty() || text.size() > kLongestPrecisionText)
-        return std::nullopt;
-    long value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    if (value < numeric::BigFloat::kLeastPrecision || value > numeric::BigFloat::kMostPrecision)
-        return std::nullopt;
-    return value;
-}
-
-// The shortest decimal text that reads back to exactly value at its precision.
-std::string exactText(const numeric::BigFloat& value) {
-    const long precision = value.precision();
-    const auto readsBack = [&](const std::string& text) {
-        const std::optional<numeric::BigFloat> back = numeric::BigFloat::parse(text, precision);
-        return back && *back == value;
-    };
-    // Enough digits for any number of this precision.
-    const long most =
-        2 + static_cast<long>(std::ceil(static_cast<double>(precision) * std::log10(2.0)));
-    // Galloping up from a double's digits first: a centre typed with few digits is
-    // found without formatting the tens of thousands a deep precision allows.
-    long low = 1;
-    long high = std::min(17L, most);
-    while (high < most && !readsBack(formatDigits(value, high))) {
-        low = high + 1;
-        high = std::min(2 * high, most);
-    }
-    while (low < high) {
-        const long middle = low + (high - low) / 2;
-        if (readsBack(formatDigits(value, middle)))
-            high = middle;
-        else
-            low = middle + 1;
-    }
-    std::string text = formatDigits(value, low);
-    return readsBack(text) ? text : formatDigits(value, most);
-}
-
-}  // namespace
-
-std::string deepViewField(const DeepView& view) {
-    if (!view.isDeep())
-        return {};
-    // deep:<bits>:<centre x>:<centre y>:<width>:<height>; each number reads back
-    // exactly at its precision (the extents at 64 bits).
-    std::string field = ",";
-    field.append(kDeepFieldTag);
-    field.append(std::to_string(view.precision()));
-    for (const numeric::BigFloat* number : {&view.centreX(), &view.centreY()}) {
-        field.push_back(':');
-        field.append(exactText(*number));
-    }
-    for (const numeric::BigFloat* number : {&view.spanX(), &view.spanY()}) {
-        field.push_back(':');
-        field.append(exactText(withPrecision(*number, kExtentPrecision)));
-    }
-    return field;
-}
-
-std::optional<DeepView> readDeepViewField(std::string_view parameters, int width, int height) {
-    const std::vector<std::string_view> fields = split(parameters, ',');
-    for (std::size_t i = kClassicFields; i < fields.size(); ++i) {
-        const std::string_view field = fields[i];
-        if (field.substr(0, kDeepFieldTag.size()) != kDeepFieldTag)
-            continue;
-        const std::vector<std::string_view> parts = split(field.substr(kDeepFieldTag.size()), ':');
-        if (parts.size() != 5)
-            return std::nullopt;
-        const std::optional<long> precision = parsePrecision(parts[0]);
-        if (!precision)
-            return std::nullopt;
-        const auto x = numeric::BigFloat::parse(parts[1], *precision);
-        const auto y = numeric::BigFloat::parse(parts[2], *precision);
-        const auto spanX = numeric::BigFloat::parse(parts[3], kExtentPrecision);
-        const auto spanY = numeric::BigFloat::parse(parts[4], kExtentPrecision);
-        if (!x || !y || !spanX || !spanY || spanX->sign() <= 0 || spanY->sign() <= 0)
-            return std::nullopt;
-        return DeepView::fromCentre(*x, *y, *spanX, *spanY, width, height);
-    }
-    return std::nullopt;
 }
 
 }  // namespace view

@@ -7,6 +7,9 @@
 #include "numeric/big_float.h"
 #include "platform/geometry.h"
 #include "view/view_window.h"
+// The text and stored forms of a view, which callers of DeepView use alongside it.
+#include "view/view_field.h"
+#include "view/view_text.h"
 
 namespace view {
 
@@ -127,48 +130,5 @@ class DeepView {
 // needs; more than numeric::BigFloat::kMostPrecision when it cannot be had.
 long precisionNeeded(const numeric::BigFloat& x, const numeric::BigFloat& y,
                      const numeric::BigFloat& spacing);
-
-// ---- Text forms ----
-
-// A centre and plane width as the user or the command line gives them, before they
-// are tied to a picture size.
-struct CentreAndWidth {
-    numeric::BigFloat x;
-    numeric::BigFloat y;
-    numeric::BigFloat width;
-};
-
-struct ViewTextResult {
-    std::optional<CentreAndWidth> value;
-    std::string error;  // a short English sentence when value is empty
-};
-
-// Decimal text of any length for the centre's two coordinates and the plane width.
-// Refuses text that does not parse, a width of zero or less, a width below
-// kNarrowestExtent, a centre beyond 1e100 and what would need more precision than
-// supported, each with a message.
-ViewTextResult parseCentreAndWidth(std::string_view real, std::string_view imaginary,
-                                   std::string_view width);
-// The same with the centre as "RE,IM".
-ViewTextResult parseCentreAndWidth(std::string_view centre, std::string_view width);
-
-// The centre's coordinates and the plane width as decimal text with as many digits
-// as the view's depth needs (the centre to a thousandth of a pixel, the width to a
-// thousandth of a pixel across the picture) and no more. Parsed back and formatted
-// again they give the same text.
-std::string centreXText(const DeepView& view);
-std::string centreYText(const DeepView& view);
-std::string widthText(const DeepView& view);
-
-// ---- Parameter strings ----
-
-// The field a parameter string carries after its classic fields for a deep view,
-// with its leading comma; empty for a view double holds (whose classic rectangle is
-// the view itself). Its numbers read back exactly.
-std::string deepViewField(const DeepView& view);
-// The deep view a parameter string carries, on a picture of width x height pixels;
-// nullopt when it carries none or the field is damaged (the caller keeps the classic
-// rectangle).
-std::optional<DeepView> readDeepViewField(std::string_view parameters, int width, int height);
 
 }  // namespace view

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -110,7 +111,8 @@ struct Tally {
     int total = 0;
 };
 
-Tally checkView(const Location& given, const Options& options, double depth) {
+// The location with what the command line replaces of it.
+Location withOverrides(const Location& given, const Options& options) {
     Location loc = given;
     if (options.seeds) {
         loc.reachX = options.seed[0];
@@ -124,6 +126,78 @@ Tally checkView(const Location& given, const Options& options, double depth) {
         loc.formula.paramReal = options.param[0];
         loc.formula.paramImag = options.param[1];
     }
+    return loc;
+}
+
+// A view depth wide about centre, of the size the options give.
+std::unique_ptr<complex::PerturbationScene> sceneAround(const complex::PlanePoint& centre,
+                                                        const complex::EscapeFormula& formula,
+                                                        const Options& options, double depth,
+                                                        long precision, std::string& why) {
+    complex::SceneSetup setup;
+    setup.formula = formula;
+    setup.width = options.width;
+    setup.height = options.height;
+    setup.fixGlitches = !options.unfixed;
+    const double spacing = depth / static_cast<double>(options.width);
+    setup.dx = numeric::ExtFloat(spacing);
+    setup.dy = setup.dx;
+    // Half a pixel off: no pixel lies on the centre itself, which is on the edge to more
+    // digits than the view's precision can resolve.
+    setup.originX =
+        centre.x - setup.dx.toBig(precision) * (static_cast<double>(options.width / 2) - 0.5);
+    setup.originY =
+        centre.y - setup.dy.toBig(precision) * (static_cast<double>(options.height / 2) - 0.5);
+    return complex::PerturbationScene::create(setup, &why);
+}
+
+// What the sampled pixels showed: how many counts agree, the time each way took,
+// the range of the counts and a note on every difference.
+struct Samples {
+    Tally tally;
+    double perturbSeconds = 0.0;
+    double directSeconds = 0.0;
+    long minCount = 0;
+    long maxCount = 0;
+    std::vector<std::string> notes;
+};
+
+Samples compareSamples(const complex::PerturbationScene& scene,
+                       const complex::EscapeFormula& formula, const Options& options) {
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<long> column(0, options.width - 1);
+    std::uniform_int_distribution<long> row(0, options.height - 1);
+    Samples samples;
+    samples.minCount = formula.maxIterations;
+    for (int s = 0; s < options.samples; ++s) {
+        const long i = column(random);
+        const long j = row(random);
+        const auto a = std::chrono::steady_clock::now();
+        const int perturbed = scene.countAt(i, j).count;
+        const auto b = std::chrono::steady_clock::now();
+        const BigFloat x = scene.planeX(i);
+        const BigFloat y = scene.planeY(j);
+        const int direct = complex::directEscape(formula, x, y, scene.precision() + 64).count;
+        const auto c = std::chrono::steady_clock::now();
+        samples.perturbSeconds += std::chrono::duration<double>(b - a).count();
+        samples.directSeconds += std::chrono::duration<double>(c - b).count();
+        samples.minCount = std::min<long>(samples.minCount, direct);
+        samples.maxCount = std::max<long>(samples.maxCount, direct);
+        ++samples.tally.total;
+        if (perturbed == direct) {
+            ++samples.tally.same;
+        } else {
+            samples.notes.push_back(
+                "  pixel (" + std::to_string(i) + ", " + std::to_string(j) + "): perturbation " +
+                std::to_string(perturbed) + ", direct " + std::to_string(direct) + ": " +
+                explain(formula, x, y, scene.precision() + 64, perturbed, direct));
+        }
+    }
+    return samples;
+}
+
+Tally checkView(const Location& given, const Options& options, double depth) {
+    const Location loc = withOverrides(given, options);
     complex::EscapeFormula formula = loc.formula;
     if (options.limit > 0)
         formula.maxIterations = options.limit;
@@ -143,23 +217,8 @@ Tally checkView(const Location& given, const Options& options, double depth) {
         std::printf("%s %.0e: the seeds do not straddle count %d\n", loc.name, depth, threshold);
         return {};
     }
-    complex::SceneSetup setup;
-    setup.formula = formula;
-    setup.width = options.width;
-    setup.height = options.height;
-    setup.fixGlitches = !options.unfixed;
-    const double spacing = depth / static_cast<double>(options.width);
-    setup.dx = numeric::ExtFloat(spacing);
-    setup.dy = setup.dx;
-    const long precision = searchPrecision;
-    // Half a pixel off: no pixel lies on the centre itself, which is on the edge to more
-    // digits than the view's precision can resolve.
-    setup.originX =
-        centre->x - setup.dx.toBig(precision) * (static_cast<double>(options.width / 2) - 0.5);
-    setup.originY =
-        centre->y - setup.dy.toBig(precision) * (static_cast<double>(options.height / 2) - 0.5);
     std::string why;
-    auto scene = complex::PerturbationScene::create(setup, &why);
+    const auto scene = sceneAround(*centre, formula, options, depth, searchPrecision, why);
     if (!scene) {
         std::printf("%s %.0e: refused: %s\n", loc.name, depth, why.c_str());
         return {};
@@ -167,51 +226,22 @@ Tally checkView(const Location& given, const Options& options, double depth) {
     const auto t1 = std::chrono::steady_clock::now();
     scene->prepare();
     const auto t2 = std::chrono::steady_clock::now();
-    std::mt19937 random(12345);
-    std::uniform_int_distribution<long> column(0, options.width - 1);
-    std::uniform_int_distribution<long> row(0, options.height - 1);
-    Tally tally;
-    double perturbSeconds = 0.0;
-    double directSeconds = 0.0;
-    long minCount = formula.maxIterations;
-    long maxCount = 0;
-    std::vector<std::string> notes;
-    for (int s = 0; s < options.samples; ++s) {
-        const long i = column(random);
-        const long j = row(random);
-        const auto a = std::chrono::steady_clock::now();
-        const int perturbed = scene->countAt(i, j).count;
-        const auto b = std::chrono::steady_clock::now();
-        const BigFloat x = scene->planeX(i);
-        const BigFloat y = scene->planeY(j);
-        const int direct = complex::directEscape(formula, x, y, scene->precision() + 64).count;
-        const auto c = std::chrono::steady_clock::now();
-        perturbSeconds += std::chrono::duration<double>(b - a).count();
-        directSeconds += std::chrono::duration<double>(c - b).count();
-        minCount = std::min<long>(minCount, direct);
-        maxCount = std::max<long>(maxCount, direct);
-        ++tally.total;
-        if (perturbed == direct) {
-            ++tally.same;
-        } else {
-            notes.push_back("  pixel (" + std::to_string(i) + ", " + std::to_string(j) +
-                            "): perturbation " + std::to_string(perturbed) + ", direct " +
-                            std::to_string(direct) + ": " +
-                            explain(formula, x, y, scene->precision() + 64, perturbed, direct));
-        }
-    }
+    const Samples samples = compareSamples(*scene, formula, options);
+    const Tally& tally = samples.tally;
     std::printf(
         "%-10s %.0e  centre %s, %s  counts %ld..%ld  identical %d/%d (%.2f%%)  direct-fallback "
         "%ld  search %.1fs reference %.3fs  per pixel: perturbation %.1fus direct %.1fus\n",
-        loc.name, depth, shortText(centre->x).c_str(), shortText(centre->y).c_str(), minCount,
-        maxCount, tally.same, tally.total, 100.0 * tally.same / std::max(1, tally.total),
-        scene->directPixels(), std::chrono::duration<double>(t1 - t0).count(),
-        std::chrono::duration<double>(t2 - t1).count(), 1e6 * perturbSeconds / options.samples,
-        1e6 * directSeconds / options.samples);
+        loc.name, depth, shortText(centre->x).c_str(), shortText(centre->y).c_str(),
+        samples.minCount, samples.maxCount, tally.same, tally.total,
+        100.0 * tally.same / std::max(1, tally.total), scene->directPixels(),
+        std::chrono::duration<double>(t1 - t0).count(),
+        std::chrono::duration<double>(t2 - t1).count(),
+        1e6 * samples.perturbSeconds / options.samples,
+        1e6 * samples.directSeconds / options.samples);
     if (options.centres)
         std::printf("  centre x %s\n  centre y %s\n", centre->x.toString().c_str(),
                     centre->y.toString().c_str());
-    for (const std::string& note : notes)
+    for (const std::string& note : samples.notes)
         std::printf("%s\n", note.c_str());
     std::fflush(stdout);
     return tally;

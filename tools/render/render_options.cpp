@@ -41,6 +41,155 @@ std::optional<std::int32_t> parseType(const std::string& text) {
     return catalogue::fractalTypeFromName(text);
 }
 
+// What the options so far have given, beyond the options themselves.
+struct OptionsSeen {
+    bool size = false;
+    bool points = false;
+    std::optional<std::string> centre;
+    std::optional<std::string> planeWidth;
+};
+
+bool isKnownOption(const std::string& argument) {
+    return argument == "--type" || argument == "--size" || argument == "--params" ||
+           argument == "--palette" || argument == "--points" || argument == "--from" ||
+           argument == "--colouring" || argument == "--threads" || argument == "--center" ||
+           argument == "--width";
+}
+
+// The options that take text as it is and may be given once; empty when accepted.
+std::string setOnce(std::optional<std::string>& slot, const std::string& argument,
+                    const std::string& value) {
+    if (slot)
+        return argument + " given twice";
+    slot = value;
+    return {};
+}
+
+std::string setType(const std::string& value, RenderOptions& options) {
+    if (options.type)
+        return "--type given twice";
+    options.type = parseType(value);
+    if (!options.type)
+        return "unknown fractal type " + value;
+    return {};
+}
+
+std::string setSize(const std::string& value, RenderOptions& options, OptionsSeen& seen) {
+    if (seen.size)
+        return "--size given twice";
+    int w = 0;
+    int h = 0;
+    if (!parseSize(value, w, h))
+        return "bad size " + value + " (expected WxH)";
+    options.width = w;
+    options.height = h;
+    seen.size = true;
+    return {};
+}
+
+std::string setParams(const std::string& value, RenderOptions& options) {
+    if (options.params)
+        return "--params given twice";
+    if (platform::utf16Length(value) > engine::kMaxParameterUnits) {
+        return "--params: a parameter string has at most " +
+               std::to_string(engine::kMaxParameterUnits) + " characters";
+    }
+    options.params = value;
+    return {};
+}
+
+std::string setPoints(const std::string& value, RenderOptions& options, OptionsSeen& seen) {
+    if (seen.points)
+        return "--points given twice";
+    std::uint64_t n = 0;
+    if (!parseDecimal(value, n) || n == 0 || n > kMaxPoints) {
+        return "bad number of points " + value;
+    }
+    options.points = static_cast<std::uint32_t>(n);
+    seen.points = true;
+    return {};
+}
+
+std::string setColouring(const std::string& value, RenderOptions& options) {
+    if (options.colouring)
+        return "--colouring given twice";
+    if (value == "bands") {
+        options.colouring = complex::kBands;
+    } else if (value == "smooth") {
+        options.colouring = complex::kSmooth;
+    } else {
+        return "bad colouring " + value + " (expected bands or smooth)";
+    }
+    return {};
+}
+
+std::string setThreads(const std::string& value, RenderOptions& options) {
+    if (options.threads)
+        return "--threads given twice";
+    std::uint64_t n = 0;
+    if (!parseDecimal(value, n) || n == 0 || n > kMaxThreads)
+        return "bad number of threads " + value + " (1 to " + std::to_string(kMaxThreads) + ")";
+    options.threads = static_cast<int>(n);
+    return {};
+}
+
+// One known option and its value; the reason it is refused, or empty.
+std::string applyOption(const std::string& argument, const std::string& value,
+                        RenderOptions& options, OptionsSeen& seen) {
+    if (argument == "--type")
+        return setType(value, options);
+    if (argument == "--size")
+        return setSize(value, options, seen);
+    if (argument == "--params")
+        return setParams(value, options);
+    if (argument == "--palette")
+        return setOnce(options.palette, argument, value);
+    if (argument == "--points")
+        return setPoints(value, options, seen);
+    if (argument == "--colouring")
+        return setColouring(value, options);
+    if (argument == "--threads")
+        return setThreads(value, options);
+    if (argument == "--center")
+        return setOnce(seen.centre, argument, value);
+    if (argument == "--width")
+        return setOnce(seen.planeWidth, argument, value);
+    return setOnce(options.from, argument, value);
+}
+
+// --center and --width together, as a view an escape-time type can take.
+std::string applyView(const OptionsSeen& seen, RenderOptions& options) {
+    if (seen.centre.has_value() != seen.planeWidth.has_value())
+        return "--center and --width go together";
+    if (seen.centre) {
+        view::ViewTextResult view = view::parseCentreAndWidth(*seen.centre, *seen.planeWidth);
+        if (!view.value)
+            return "bad view: " + view.error;
+        options.view = std::move(view.value);
+        if (options.type && catalogue::isOrbitType(*options.type))
+            return "--center and --width apply to escape-time types only";
+    }
+    return {};
+}
+
+// A picture of the size asked for must fit the output's format.
+std::string checkOutputSize(const RenderOptions& options) {
+    const bool png = app::hasPngExtension(options.output);
+    const int w = *options.width;
+    const int h = *options.height;
+    if (!png && !sizeAllowed(w, h)) {
+        return "a " + std::to_string(w) + "x" + std::to_string(h) +
+               " picture is too large for a bitmap file: write a .png";
+    }
+    // Without --from the type is known here; a picture's type is checked once read.
+    if (const auto problem =
+            app::exportSizeProblem(options.type.value_or(engine::kMandelbrot), w, h);
+        png && !options.from && problem) {
+        return *problem;
+    }
+    return {};
+}
+
 }  // namespace
 
 bool parseSize(const std::string& text, int& width, int& height) {
@@ -88,10 +237,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     };
     std::vector<std::string> positional;
     bool optionsEnded = false;
-    bool sizeGiven = false;
-    bool pointsGiven = false;
-    std::optional<std::string> centre;
-    std::optional<std::string> planeWidth;
+    OptionsSeen seen;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (optionsEnded || argument.empty() || argument.front() != '-' || argument == "-") {
@@ -106,116 +252,25 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             parsed.help = true;
             return parsed;
         }
-        const bool known = argument == "--type" || argument == "--size" || argument == "--params" ||
-                           argument == "--palette" || argument == "--points" ||
-                           argument == "--from" || argument == "--colouring" ||
-                           argument == "--threads" || argument == "--center" ||
-                           argument == "--width";
-        if (!known)
+        if (!isKnownOption(argument))
             return fail("unknown option " + argument);
         if (i + 1 >= arguments.size())
             return fail(argument + " needs a value");
-        const std::string& value = arguments[++i];
-
-        if (argument == "--type") {
-            if (options.type)
-                return fail("--type given twice");
-            options.type = parseType(value);
-            if (!options.type)
-                return fail("unknown fractal type " + value);
-        } else if (argument == "--size") {
-            if (sizeGiven)
-                return fail("--size given twice");
-            int w = 0;
-            int h = 0;
-            if (!parseSize(value, w, h))
-                return fail("bad size " + value + " (expected WxH)");
-            options.width = w;
-            options.height = h;
-            sizeGiven = true;
-        } else if (argument == "--params") {
-            if (options.params)
-                return fail("--params given twice");
-            if (platform::utf16Length(value) > engine::kMaxParameterUnits) {
-                return fail("--params: a parameter string has at most " +
-                            std::to_string(engine::kMaxParameterUnits) + " characters");
-            }
-            options.params = value;
-        } else if (argument == "--palette") {
-            if (options.palette)
-                return fail("--palette given twice");
-            options.palette = value;
-        } else if (argument == "--points") {
-            if (pointsGiven)
-                return fail("--points given twice");
-            std::uint64_t n = 0;
-            if (!parseDecimal(value, n) || n == 0 || n > kMaxPoints) {
-                return fail("bad number of points " + value);
-            }
-            options.points = static_cast<std::uint32_t>(n);
-            pointsGiven = true;
-        } else if (argument == "--colouring") {
-            if (options.colouring)
-                return fail("--colouring given twice");
-            if (value == "bands") {
-                options.colouring = complex::kBands;
-            } else if (value == "smooth") {
-                options.colouring = complex::kSmooth;
-            } else {
-                return fail("bad colouring " + value + " (expected bands or smooth)");
-            }
-        } else if (argument == "--threads") {
-            if (options.threads)
-                return fail("--threads given twice");
-            std::uint64_t n = 0;
-            if (!parseDecimal(value, n) || n == 0 || n > kMaxThreads)
-                return fail("bad number of threads " + value + " (1 to " +
-                            std::to_string(kMaxThreads) + ")");
-            options.threads = static_cast<int>(n);
-        } else if (argument == "--center") {
-            if (centre)
-                return fail("--center given twice");
-            centre = value;
-        } else if (argument == "--width") {
-            if (planeWidth)
-                return fail("--width given twice");
-            planeWidth = value;
-        } else {
-            if (options.from)
-                return fail("--from given twice");
-            options.from = value;
-        }
+        if (std::string error = applyOption(argument, arguments[++i], options, seen);
+            !error.empty())
+            return fail(std::move(error));
     }
-    if (centre.has_value() != planeWidth.has_value())
-        return fail("--center and --width go together");
-    if (centre) {
-        view::ViewTextResult view = view::parseCentreAndWidth(*centre, *planeWidth);
-        if (!view.value)
-            return fail("bad view: " + view.error);
-        options.view = std::move(view.value);
-        if (options.type && catalogue::isOrbitType(*options.type))
-            return fail("--center and --width apply to escape-time types only");
-    }
+    if (std::string error = applyView(seen, options); !error.empty())
+        return fail(std::move(error));
     if (options.from && (options.type || options.params)) {
         return fail("--from takes the type and the parameters from the picture");
     }
     if (positional.size() != 1)
         return fail("expected exactly one OUTPUT file");
     options.output = positional.front();
-    if (sizeGiven) {
-        const bool png = app::hasPngExtension(options.output);
-        const int w = *options.width;
-        const int h = *options.height;
-        if (!png && !sizeAllowed(w, h)) {
-            return fail("a " + std::to_string(w) + "x" + std::to_string(h) +
-                        " picture is too large for a bitmap file: write a .png");
-        }
-        // Without --from the type is known here; a picture's type is checked once read.
-        if (const auto problem =
-                app::exportSizeProblem(options.type.value_or(engine::kMandelbrot), w, h);
-            png && !options.from && problem) {
-            return fail(*problem);
-        }
+    if (seen.size) {
+        if (std::string error = checkOutputSize(options); !error.empty())
+            return fail(std::move(error));
     }
     return parsed;
 }

@@ -1,0 +1,44 @@
+#include "complex/perturbation_walk.h"
+
+namespace complex::perturbation_detail {
+
+namespace {
+
+numeric::ExtFloat magnitude(const numeric::ExtFloat& v) {
+    return numeric::ExtFloat::fromParts(std::fabs(v.mantissa()), v.exponent());
+}
+
+}  // namespace
+
+int escapeMargin(const OrbitPoint& ref, const ExtDiff& d) {
+    const numeric::ExtFloat twiceX(2.0 * ref.zr);
+    const numeric::ExtFloat twiceY(2.0 * ref.zi);
+    const numeric::ExtFloat square = d.zr * d.zr + d.zi * d.zi;
+    const numeric::ExtFloat margin =
+        (numeric::ExtFloat(ref.outside) + (twiceX * d.zr + twiceY * d.zi)) + square;
+    const numeric::ExtFloat terms = magnitude(numeric::ExtFloat(ref.outside)) +
+                                    magnitude(twiceX * d.zr) + magnitude(twiceY * d.zi) + square;
+    if (!(terms * 0x1p-40 < magnitude(margin)))
+        return 0;
+    return margin.sign();
+}
+
+std::int64_t largestExponent(const ExtDiff& d) {
+    std::int64_t e = kNoExponent;
+    for (const numeric::ExtFloat* v : {&d.zr, &d.zi, &d.ar, &d.ai})
+        if (!v->isZero())
+            e = std::max(e, v->exponent());
+    return e;
+}
+
+ExtDiff widened(const Diff& m, std::int64_t s) {
+    return {numeric::ExtFloat::fromParts(m.zr, s), numeric::ExtFloat::fromParts(m.zi, s),
+            numeric::ExtFloat::fromParts(m.ar, s), numeric::ExtFloat::fromParts(m.ai, s)};
+}
+
+Diff narrowed(const ExtDiff& d, std::int64_t s) {
+    return {Pixel::shifted(d.zr, s), Pixel::shifted(d.zi, s), Pixel::shifted(d.ar, s),
+            Pixel::shifted(d.ai, s)};
+}
+
+}  // namespace complex::perturbation_detail

@@ -1,0 +1,349 @@
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+#include "complex/escape_value.h"
+#include "complex/exact_orbit.h"
+#include "complex/perturbation_rules.h"
+#include "numeric/ext_float.h"
+
+// The walk of one pixel's difference along its reference orbits: plain or scaled legs,
+// the escape test on the full iterate, rebasing and the hand-over between legs.
+namespace complex::perturbation_detail {
+
+// A pixel of Spider, Manowar or Phoenix is counted directly once its iterate is this
+// close to 0 relative to the reference's (squared: a thousandth of the magnitude).
+inline constexpr double kGlitchTolerance = 1e-6;
+inline constexpr std::int64_t kNoExponent = std::numeric_limits<std::int64_t>::min();
+
+struct Context {
+    bool fixGlitches;
+    bool smooth;
+    const EscapeFormula* formula;
+    const ReferenceOrbit* primary;
+    const ReferenceOrbit* critical;
+    int limit;
+    // Full iterates at least this large are outside, or may be: the reference is kept
+    // rounded to double, so where |z|^2 comes within 2^-40 of the bailout the double
+    // test cannot tell what the exact iteration finds; escapeMargin decides there.
+    double escapeAt;
+    double surelyOutside;
+};
+
+// Near the bailout: |Z + d|^2 - bailout = (|Z|^2 - bailout) + 2 (X dx + Y dy) + |d|^2,
+// from the reference's own margin, which its state keeps to double's precision, so
+// nothing cancels against the bailout. 1 outside, -1 inside, 0 when even this is
+// within its rounding (the pixel is then counted directly). The reference and the
+// differences carry relative errors far below 2^-40 of the terms.
+int escapeMargin(const OrbitPoint& ref, const ExtDiff& d);
+
+// Where a pixel is on its way: the steps counted, the orbit it follows and the index
+// of its state there. When it changes between plain and scaled, its difference is
+// handed over at full range; pending says that the step's escape test and rebasing
+// are done and the step itself is still to come.
+struct Walk {
+    int n = 0;
+    std::size_t index = 0;
+    const ReferenceOrbit* orbit = nullptr;
+    bool pending = false;
+    ExtDiff handover;
+};
+
+enum class Leg { kDone, kSwitch, kDirect };
+
+// The exponent of the largest part; kNoExponent when all are 0.
+std::int64_t largestExponent(const ExtDiff& d);
+
+// The sum of the parts' magnitudes: within a factor 4 of the largest, and a few
+// instructions without branches. The types that rebase have no second value.
+template <bool kIterateOnly>
+inline double largestPart(const Diff& m) {
+    if constexpr (kIterateOnly)
+        return std::fabs(m.zr) + std::fabs(m.zi);
+    else
+        return (std::fabs(m.zr) + std::fabs(m.zi)) + (std::fabs(m.ar) + std::fabs(m.ai));
+}
+
+// The mantissas of 2^s as numbers at full range, and back.
+ExtDiff widened(const Diff& m, std::int64_t s);
+Diff narrowed(const ExtDiff& d, std::int64_t s);
+
+// The factor S of the terms that are quadratic in d. Scaled, d is below 2^-460, so
+// such a term (and d itself beside Z) changes nothing unless the reference is within
+// 2^-400 of 0: elsewhere it is taken as 0, which also keeps products below double's
+// normal range (slow on common processors) out of the loop.
+template <bool kScaled>
+inline double termScale(const OrbitPoint& ref, double S) {
+    if constexpr (kScaled)
+        return std::fabs(ref.zr) + std::fabs(ref.zi) < 0x1p-400 ? S : 0.0;
+    else
+        return 1.0;
+}
+
+// One leg of a pixel's walk, plain or scaled, until the pixel is counted, must change
+// legs or orbits at full range, or must be counted directly. The walker is a local
+// of the caller, so the difference and the position stay in registers: through the
+// caller's references every step would go through memory, and the store and load
+// would lengthen the chain of dependent operations.
+template <class Rule, bool kScaled>
+class LegWalker {
+  public:
+    LegWalker(const Context& ctx, Walk& w, Diff& io, Pixel& px, EscapeValue& result)
+        : ctx_(ctx),
+          w_(w),
+          io_(io),
+          px_(px),
+          result_(result),
+          m_(io),
+          points_(w.orbit->points.data()),
+          last_(w.orbit->last()),
+          index_(w.index),
+          n_(w.n),
+          S_(kScaled ? px.scale : 1.0),
+          pending_(w.pending) {}
+
+    Leg run() {
+        for (;;) {
+            if (!pending_ && endsBeforeStep())
+                break;
+            pending_ = false;
+            takeStep();
+            if (endsAfterStep())
+                break;
+        }
+        io_ = m_;
+        return leg_;
+    }
+
+  private:
+    // The pixel's full iterate Z + S d and its squared magnitude.
+    struct FullIterate {
+        double zr;
+        double zi;
+        double squared;
+    };
+
+    bool end(Leg leg) {
+        leg_ = leg;
+        return true;
+    }
+
+    bool done(const EscapeValue& value) {
+        result_ = value;
+        return end(Leg::kDone);
+    }
+
+    // The tests that come before a step: the limit, escape and the change of orbit.
+    bool endsBeforeStep() {
+        if (n_ >= ctx_.limit)
+            return done(EscapeValue{ctx_.limit, static_cast<double>(ctx_.limit)});
+        const OrbitPoint& ref = points_[index_];
+        const FullIterate full = fullIterate(ref);
+        if (escapeDecides(ref, full))
+            return true;
+        if constexpr (Rule::kRebases)
+            return rebaseEnds(ref, full);
+        else
+            return glitchOrEndOfReference(ref, full);
+    }
+
+    FullIterate fullIterate(const OrbitPoint& ref) {
+        const double Sz = termScale<kScaled>(ref, S_);
+        const double fzr = ref.zr + Sz * m_.zr;
+        const double fzi = ref.zi + Sz * m_.zi;
+        ++n_;
+        // The double kernel's escape test on the full iterate.
+        const double s = (fzi * fzi) + (fzr * fzr);
+        return {fzr, fzi, s};
+    }
+
+    // Outside ends the walk with the count; so does a margin too close to call.
+    bool escapeDecides(const OrbitPoint& ref, const FullIterate& full) {
+        bool outside = full.squared >= ctx_.escapeAt;
+        if (outside && full.squared < ctx_.surelyOutside) {
+            const int side = escapeMargin(ref, widened(m_, kScaled ? px_.s : 0));
+            if (side == 0)
+                return end(Leg::kDirect);
+            outside = side > 0;
+        }
+        if (!outside)
+            return false;
+        if (!ctx_.smooth)
+            return done(EscapeValue{n_, static_cast<double>(n_)});
+        const DoubleState state{full.zr,
+                                full.zi,
+                                ref.ar + S_ * m_.ar,
+                                ref.ai + S_ * m_.ai,
+                                w_.orbit->cr + px_.dcr.toDouble(),
+                                w_.orbit->ci + px_.dci.toDouble()};
+        return done(escapeFrom(*ctx_.formula, state, n_));
+    }
+
+    // Nearer 0 than to the reference: the critical orbit starts at 0, so the full
+    // iterate becomes the difference. In double, |d|^2 may underflow for a tiny d;
+    // scaled, the test runs at full range when it can matter.
+    bool nearerZeroThanReference(const OrbitPoint& ref, const FullIterate& full) const {
+        bool nearer = false;
+        if constexpr (kScaled) {
+            if (std::max(std::fabs(full.zr), std::fabs(full.zi)) < 0x1p-400) {
+                const ExtDiff d = widened(m_, px_.s);
+                nearer = squaredMagnitude(numeric::ExtFloat(ref.zr) + d.zr,
+                                          numeric::ExtFloat(ref.zi) + d.zi) <
+                         squaredMagnitude(d.zr, d.zi);
+            }
+        } else {
+            nearer = full.squared < (m_.zi * m_.zi) + (m_.zr * m_.zr);
+        }
+        return nearer;
+    }
+
+    // Mandelbrot, Julia, Unity: onto the critical orbit when nearer 0 or at the end of
+    // the reference; in place when the full iterate fits double, at full range else.
+    bool rebaseEnds(const OrbitPoint& ref, const FullIterate& full) {
+        const bool nearer = nearerZeroThanReference(ref, full);
+        const bool rebase = (nearer && ctx_.fixGlitches) || index_ == last_;
+        if (!rebase)
+            return false;
+        if (!kScaled && std::max(std::fabs(full.zr), std::fabs(full.zi)) >= 0x1p-500) {
+            rebaseInPlace(full);
+            return false;
+        }
+        const ExtDiff d = widened(m_, kScaled ? px_.s : 0);
+        return switchOrbit(ctx_.critical,
+                           {numeric::ExtFloat(ref.zr) + d.zr, numeric::ExtFloat(ref.zi) + d.zi,
+                            numeric::ExtFloat(), numeric::ExtFloat()});
+    }
+
+    void rebaseInPlace(const FullIterate& full) {
+        m_ = Diff{full.zr, full.zi, 0.0, 0.0};
+        w_.orbit = ctx_.critical;
+        points_ = w_.orbit->points.data();
+        last_ = w_.orbit->last();
+        index_ = 0;
+    }
+
+    // Spider, Manowar, Phoenix: a flagged pixel is counted otherwise; at the end of
+    // the reference it goes on from the reference's start with the whole state as the
+    // difference.
+    bool glitchOrEndOfReference(const OrbitPoint& ref, const FullIterate& full) {
+        if (ctx_.fixGlitches &&
+            full.squared < kGlitchTolerance * ((ref.zi * ref.zi) + (ref.zr * ref.zr)))
+            return end(Leg::kDirect);
+        if (index_ != last_)
+            return false;
+        if (ctx_.primary->last() == 0)
+            return end(Leg::kDirect);
+        const OrbitPoint& start = ctx_.primary->points.front();
+        const ExtDiff d = widened(m_, kScaled ? px_.s : 0);
+        return switchOrbit(ctx_.primary,
+                           {(numeric::ExtFloat(ref.zr) + d.zr) - numeric::ExtFloat(start.zr),
+                            (numeric::ExtFloat(ref.zi) + d.zi) - numeric::ExtFloat(start.zi),
+                            (numeric::ExtFloat(ref.ar) + d.ar) - numeric::ExtFloat(start.ar),
+                            (numeric::ExtFloat(ref.ai) + d.ai) - numeric::ExtFloat(start.ai)});
+    }
+
+    // Leaves the leg to go on along orbit from its start, the tests of this step done.
+    bool switchOrbit(const ReferenceOrbit* orbit, const ExtDiff& handover) {
+        w_.handover = handover;
+        w_.orbit = orbit;
+        w_.index = 0;
+        w_.n = n_;
+        w_.pending = true;
+        return end(Leg::kSwitch);
+    }
+
+    void takeStep() {
+        const OrbitPoint& ref = points_[index_];
+        const OrbitPoint& next = points_[index_ + 1];
+        if constexpr (kScaled) {
+            const double Sz = termScale<kScaled>(ref, S_);
+            if (Sz == 0.0)
+                Rule::template step<StepMode::kLinear>(ref, next, m_, px_, Sz);
+            else
+                Rule::template step<StepMode::kScaled>(ref, next, m_, px_, Sz);
+        } else {
+            Rule::template step<StepMode::kPlain>(ref, next, m_, px_, 1.0);
+        }
+        ++index_;
+    }
+
+    // Scaled, the mantissas are kept within range, and a difference grown back past
+    // 2^-460 goes plain; plain, a difference below 2^-500 goes scaled.
+    bool endsAfterStep() {
+        const double largest = largestPart<Rule::kRebases>(m_);
+        if constexpr (kScaled) {
+            if (largest != 0.0 && !(largest >= 0x1p-64 && largest <= px_.highest)) {
+                int e = 0;
+                std::frexp(largest, &e);
+                if (px_.s + e > kBackToPlainExponent || !std::isfinite(largest))
+                    return handOver();
+                px_.rescale(e, m_);
+                S_ = px_.scale;
+            }
+            return false;
+        } else {
+            return largest < 0x1p-500 && largest != 0.0 && handOver();
+        }
+    }
+
+    // Leaves the leg with the difference handed over at full range.
+    bool handOver() {
+        w_.n = n_;
+        w_.index = index_;
+        w_.pending = false;
+        w_.handover = widened(m_, kScaled ? px_.s : 0);
+        return end(Leg::kSwitch);
+    }
+
+    const Context& ctx_;
+    Walk& w_;
+    Diff& io_;
+    Pixel& px_;
+    EscapeValue& result_;
+    Diff m_;
+    const OrbitPoint* points_;
+    std::size_t last_;
+    std::size_t index_;
+    int n_;
+    double S_;
+    bool pending_;
+    Leg leg_ = Leg::kDone;
+};
+
+// Runs the pixel plain while its difference fits double and scaled while it does
+// not. false when the pixel must be counted directly.
+template <class Rule>
+bool iteratePixel(const Context& ctx, const ExtDiff& start, Pixel& px, EscapeValue& result) {
+    Walk w;
+    w.orbit = ctx.primary;
+    w.handover = start;
+    const std::int64_t constantExponent =
+        std::max(px.dcr.isZero() ? kNoExponent : px.dcr.exponent(),
+                 px.dci.isZero() ? kNoExponent : px.dci.exponent());
+    for (;;) {
+        // The pixel's constant counts as well: added to a small difference in plain
+        // double it would lose its digits.
+        const std::int64_t reach = std::max(largestExponent(w.handover), constantExponent);
+        Diff m;
+        Leg leg;
+        if (reach == kNoExponent || reach > kLeastPlainExponent) {
+            px.setScale(0);
+            m = narrowed(w.handover, 0);
+            leg = LegWalker<Rule, false>(ctx, w, m, px, result).run();
+        } else {
+            px.setScale(reach);
+            m = narrowed(w.handover, reach);
+            leg = LegWalker<Rule, true>(ctx, w, m, px, result).run();
+        }
+        if (leg == Leg::kDone)
+            return true;
+        if (leg == Leg::kDirect)
+            return false;
+    }
+}
+
+}  // namespace complex::perturbation_detail
