@@ -1,0 +1,349 @@
+// The scans of an escape-time picture: Simple (columns), Relief (diagonals) and
+// Tesseral (rectangles whose uniform border fills them), on one thread or a team, pixel
+// by pixel or in runs of pixels for the batch kernels.
+#include <algorithm>
+
+#include "complex/area_queue.h"
+#include "complex/complex_fractal.h"
+
+namespace complex {
+
+namespace {
+
+// Below this many pixels a tesseral rectangle is subdivided by the thread that
+// traced it: handing it to another thread would cost more than it saves.
+constexpr long kSmallestSharedArea = 64 * 64;
+
+}  // namespace
+
+void ComplexFractal::PixelRun::clear() noexcept {
+    column.clear();
+    row.clear();
+    x.clear();
+    y.clear();
+}
+
+void ComplexFractal::PixelRun::add(int c, int r, double planeX, double planeY) {
+    column.push_back(c);
+    row.push_back(r);
+    x.push_back(planeX);
+    y.push_back(planeY);
+}
+
+bool ComplexFractal::evaluateRun(PixelRun& run, Tally& tally) {
+    run.counts.resize(static_cast<std::size_t>(run.size()));
+    const kernels::BatchInterrupt interrupt{&runState.running, &runState.paused};
+    // A pause interrupts the kernels as a stop does; once resumed, the run is
+    // computed again from its start.
+    do {
+        if (!keepRunning())
+            return false;
+    } while (!kernels::countBatch(*runBatch_, run.x.data(), run.y.data(), run.x.size(),
+                                  run.counts.data(), &interrupt));
+    for (const int n : run.counts)
+        tally.count(n);
+    return true;
+}
+
+int ComplexFractal::calculate() {
+    prepareColouring();
+    if (runsDeepView() && !prepareDeepScene([this] { return !keepRunning(); }))
+        return 0;
+    switch (method.load(std::memory_order_relaxed)) {
+        case kRelief:
+            scanRelief();
+            break;
+        case kTesseral:
+            if (teamSize() > 1)
+                scanTesseralOnTeam();
+            else
+                scanTesseral(0, 0, width, height);
+            break;
+        default:
+            scanSimple();
+            break;
+    }
+    return 0;
+}
+
+// Columns from the left, each taken by the next thread that is free.
+void ComplexFractal::scanSimple() {
+    std::atomic<int> nextColumn{0};
+    runOnTeam([this, &nextColumn] {
+        for (int column = nextColumn++; column < width; column = nextColumn++) {
+            if (!scanColumn(column))
+                return;
+        }
+    });
+}
+
+bool ComplexFractal::scanColumn(int column) {
+    if (batched())
+        return scanColumnBatched(column);
+    Tally tally(*this);
+    const double x = runInputs().view.planeX(column);
+    for (int row = 0; row < height; ++row) {
+        if (!keepRunning())
+            return false;
+        const EscapeValue value =
+            deepScene_ ? evaluateDeep(column, row, tally) : evaluateAt(x, row, tally);
+        plotPoint(column, row, runColouring_.plain(value));
+    }
+    return true;
+}
+
+// Diagonals runState.running down and to the right, from the bottom-left corner to the
+// top-right one, so that every pixel but a diagonal's first is shaded against its
+// upper-left neighbour. A diagonal depends on nothing outside itself: each is taken
+// by the next thread that is free.
+void ComplexFractal::scanRelief() {
+    const int diagonals = width + height - 1;
+    std::atomic<int> nextDiagonal{0};
+    runOnTeam([this, &nextDiagonal, diagonals] {
+        for (int d = nextDiagonal++; d < diagonals; d = nextDiagonal++) {
+            if (!scanDiagonal(d))
+                return;
+        }
+    });
+}
+
+bool ComplexFractal::scanDiagonal(int diagonal) {
+    if (batched())
+        return scanDiagonalBatched(diagonal);
+    if (!keepRunning())
+        return false;
+    Tally tally(*this);
+    int column = diagonal < height ? 0 : diagonal - height + 1;
+    int row = diagonal < height ? height - 1 - diagonal : 0;
+    EscapeValue previous{-1, -1.0};
+    for (; row < height && column < width; ++row, ++column) {
+        if (!keepRunning())
+            return false;
+        const EscapeValue value = evaluate(column, row, tally);
+        plotPoint(
+            column, row,
+            runColouring_.relief(value, previous, reliefDepth.load(std::memory_order_relaxed)));
+        previous = value;
+    }
+    return true;
+}
+
+// Depth first over the quadrants. A quadrant whose border was not uniform continues
+// one pixel inside its border, which has been drawn already.
+void ComplexFractal::scanTesseral(int x, int y, int w, int h) {
+    if (w <= 0 || h <= 0)
+        return;
+    const int wl = w / 2;
+    const int wr = w - wl;
+    const int ht = h / 2;
+    const int hb = h - ht;
+    const Area quadrants[4] = {
+        {x, y, wl, ht}, {x + wl, y, wr, ht}, {x, y + ht, wl, hb}, {x + wl, y + ht, wr, hb}};
+    for (int q = 0; q < 4; ++q) {
+        const Area& a = quadrants[q];
+        if (!traceBorder(a.x, a.y, a.w, a.h))
+            scanTesseral(a.x + 1, a.y + 1, a.w - 2, a.h - 2);
+        if (q < 3 && !keepRunning())
+            return;
+    }
+}
+
+// The same subdivision by several threads. Every quadrant's border and inside belong
+// to that quadrant alone, so the order in which they are done cannot change a pixel;
+// large insides go back to the queue for any thread, small ones are runState.finished at once.
+void ComplexFractal::scanTesseralOnTeam() {
+    AreaQueue queue;
+    queue.put(Area{0, 0, width, height});
+    runOnTeam([this, &queue] {
+        Area area{};
+        while (queue.take(area)) {
+            const int wl = area.w / 2;
+            const int ht = area.h / 2;
+            const Area quadrants[4] = {{area.x, area.y, wl, ht},
+                                       {area.x + wl, area.y, area.w - wl, ht},
+                                       {area.x, area.y + ht, wl, area.h - ht},
+                                       {area.x + wl, area.y + ht, area.w - wl, area.h - ht}};
+            for (const Area& a : quadrants) {
+                if (!keepRunning())
+                    break;
+                if (a.w <= 0 || a.h <= 0 || traceBorder(a.x, a.y, a.w, a.h))
+                    continue;
+                const Area inside{a.x + 1, a.y + 1, a.w - 2, a.h - 2};
+                if (static_cast<long>(inside.w) * inside.h >= kSmallestSharedArea)
+                    queue.put(inside);
+                else
+                    scanTesseral(inside.x, inside.y, inside.w, inside.h);
+            }
+            if (!keepRunning())
+                queue.close();
+            queue.done();
+        }
+    });
+}
+
+bool ComplexFractal::traceBorder(int x, int y, int w, int h) {
+    Tally tally(*this);
+    return traceBorderTallied(x, y, w, h, tally);
+}
+
+bool ComplexFractal::traceBorderTallied(int x, int y, int w, int h, Tally& tally) {
+    if (w <= 0 || h <= 0)
+        return true;
+    if (batched())
+        return traceBorderBatched(x, y, w, h, tally);
+    if (w == 1 && h == 1) {
+        tracePixel(x, y, tally);
+        return true;
+    }
+    if (w == 1) {
+        for (int row = y; row < y + h; ++row) {
+            if (!keepRunning())
+                return true;
+            tracePixel(x, row, tally);
+        }
+        return true;
+    }
+    if (h == 1) {
+        for (int column = x; column < x + w; ++column) {
+            if (!keepRunning())
+                return true;
+            tracePixel(column, y, tally);
+        }
+        return true;
+    }
+
+    const int m = tracePixel(x, y, tally).count;
+    const int right = x + w - 1;
+    const int bottom = y + h - 1;
+    bool uniform = true;
+    for (int row = y + 1; row <= bottom; ++row) {  // left edge
+        if (!keepRunning())
+            return true;
+        uniform &= tracePixel(x, row, tally).count == m;
+    }
+    for (int column = x + 1; column <= right; ++column) {  // bottom edge
+        if (!keepRunning())
+            return true;
+        uniform &= tracePixel(column, bottom, tally).count == m;
+    }
+    for (int row = y + 1; row < bottom; ++row) {  // right edge without its corners
+        if (!keepRunning())
+            return true;
+        uniform &= tracePixel(right, row, tally).count == m;
+    }
+    for (int column = x + 1; column <= right; ++column) {  // top edge
+        if (!keepRunning())
+            return true;
+        uniform &= tracePixel(column, y, tally).count == m;
+    }
+    if (!uniform)
+        return false;
+    return fillUniformBorder(x, y, w, h, m, tally);
+}
+
+bool ComplexFractal::fillUniformBorder(int x, int y, int w, int h, int m, Tally& tally) {
+    // Smooth colours differ within one count: only a rectangle of inside points is
+    // one colour, black.
+    if (runColouring_.smooth() && !runColouring_.inside(m)) {
+        traceInside(x + 1, y + 1, w - 2, h - 2, tally);
+        return true;
+    }
+    fillRect(platform::Rect{x, y, x + w, y + h}, runColouring_.band(m));
+    // The border was counted as it was computed.
+    filledPixels.fetch_add(static_cast<std::uint64_t>(w - 2) * static_cast<std::uint64_t>(h - 2),
+                           std::memory_order_relaxed);
+    return true;
+}
+
+// The same scans with the pixels handed to the batch kernels in runs: the same
+// pixels, counts and colours, and a stop seen between runs.
+bool ComplexFractal::scanColumnBatched(int column) {
+    thread_local PixelRun run;
+    Tally tally(*this);
+    const double x = runInputs().view.planeX(column);
+    for (int first = 0; first < height; first += kRunPixels) {
+        run.clear();
+        for (int row = first; row < std::min(height, first + kRunPixels); ++row)
+            run.add(column, row, x, runInputs().view.planeY(row));
+        if (!evaluateRun(run, tally))
+            return false;
+        for (std::size_t k = 0; k < run.counts.size(); ++k)
+            plotPoint(column, run.row[k], runColouring_.band(run.counts[k]));
+    }
+    return true;
+}
+
+bool ComplexFractal::scanDiagonalBatched(int diagonal) {
+    thread_local PixelRun run;
+    Tally tally(*this);
+    run.clear();
+    int column = diagonal < height ? 0 : diagonal - height + 1;
+    int row = diagonal < height ? height - 1 - diagonal : 0;
+    for (; row < height && column < width; ++row, ++column)
+        run.add(column, row, runInputs().view.planeX(column), runInputs().view.planeY(row));
+    if (!evaluateRun(run, tally))
+        return false;
+    const int depth = reliefDepth.load(std::memory_order_relaxed);
+    EscapeValue previous{-1, -1.0};
+    for (std::size_t k = 0; k < run.counts.size(); ++k) {
+        const EscapeValue value{run.counts[k], static_cast<double>(run.counts[k])};
+        plotPoint(run.column[k], run.row[k], runColouring_.relief(value, previous, depth));
+        previous = value;
+    }
+    return true;
+}
+
+// The border's pixels go to the kernels as one run, in the order they are drawn.
+bool ComplexFractal::traceBorderBatched(int x, int y, int w, int h, Tally& tally) {
+    thread_local PixelRun run;
+    run.clear();
+    const auto add = [this](int column, int row) {
+        run.add(column, row, runInputs().view.planeX(column), runInputs().view.planeY(row));
+    };
+    const int right = x + w - 1;
+    const int bottom = y + h - 1;
+    const bool line = w == 1 || h == 1;
+    if (w == 1) {
+        for (int row = y; row <= bottom; ++row)
+            add(x, row);
+    } else if (h == 1) {
+        for (int column = x; column <= right; ++column)
+            add(column, y);
+    } else {
+        add(x, y);                                   // the corner whose count m is compared
+        for (int row = y + 1; row <= bottom; ++row)  // left edge
+            add(x, row);
+        for (int column = x + 1; column <= right; ++column)  // bottom edge
+            add(column, bottom);
+        for (int row = y + 1; row < bottom; ++row)  // right edge without its corners
+            add(right, row);
+        for (int column = x + 1; column <= right; ++column)  // top edge
+            add(column, y);
+    }
+    // A stopped run starts no deeper subdivision.
+    if (!evaluateRun(run, tally))
+        return true;
+    const int m = run.counts[0];
+    bool uniform = true;
+    for (std::size_t k = 0; k < run.counts.size(); ++k) {
+        plotPoint(run.column[k], run.row[k], runColouring_.band(run.counts[k]));
+        uniform &= run.counts[k] == m;
+    }
+    if (line)
+        return true;
+    if (!uniform)
+        return false;
+    return fillUniformBorder(x, y, w, h, m, tally);
+}
+
+void ComplexFractal::traceInside(int x, int y, int w, int h, Tally& tally) {
+    for (int column = x; column < x + w; ++column) {
+        for (int row = y; row < y + h; ++row) {
+            if (!keepRunning())
+                return;
+            tracePixel(column, row, tally);
+        }
+    }
+}
+
+}  // namespace complex
