@@ -217,7 +217,9 @@ void printSummary() {
                 complex::kernels::vectorTargetName().c_str());
     std::printf("%-28s %8s %8s %8s %10s %10s\n", "kernel", "single", "batch", "plain", "batch/sgl",
                 "batch/plain");
-    for (const auto& [key, rates] : gRates) {
+    for (const auto& entry : gRates) {
+        const std::string& key = entry.first;
+        const auto& rates = entry.second;
         const auto rate = [&rates](Mode m) {
             const auto it = rates.find(m);
             return it == rates.end() ? 0.0 : it->second;

@@ -10,20 +10,23 @@
 namespace {
 
 using testing_support::Rig;
-using testing_support::waitUntilFinished;
+using testing_support::waitFinished;
+using testing_support::waitUntil;
 
 // Pumps the window's messages until the export has ended and been taken up.
 void waitForExport(Rig& rig) {
-    for (int i = 0; i < 5000 && rig.mainWindow->exportJob() != nullptr; ++i) {
+    waitUntil([&rig] {
+        if (rig.mainWindow->exportJob() == nullptr)
+            return true;
         rig.pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+        return false;
+    });
 }
 
 TEST(ExportCommand, WritesThePictureShownAtTheAskedSizeWhileTheWindowGoesOn) {
     Rig rig(engine::kMandelbrot);
     rig.startAndPump();
-    waitUntilFinished(rig.fractal());
+    waitFinished(rig.fractal());
     const std::string params = rig.fractal().parameterString();
     const std::uint64_t windowPoints = rig.fractal().statistics().pointCount;
 

@@ -4,13 +4,11 @@
 // beforehand: the rig the window procedure's tests share.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/main_window.h"
@@ -18,6 +16,7 @@
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
 #include "platform/temp_folder.h"
+#include "support/wait.h"
 
 namespace testing_support {
 
@@ -150,11 +149,8 @@ struct Rig {
         std::make_unique<app::MainWindow>(window, store, sound, shell);
 };
 
-inline void waitUntilFinished(engine::Fractal& fractal) {
-    for (int i = 0; i < 5000 && !fractal.isFinished(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
+using corvane_test::waitFinished;
+using corvane_test::waitUntil;
 
 inline bool sameView(const view::ViewWindow& a, const view::ViewWindow& b) {
     return a.xmin == b.xmin && a.ymin == b.ymin && a.xmax == b.xmax && a.ymax == b.ymax;

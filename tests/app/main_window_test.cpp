@@ -252,7 +252,7 @@ TEST(MainWindowCommands, ClearScreenRestartsTheRunWithTheSameView) {
     rig.command(app::IDM_ZOOM_OUT);
     const view::ViewWindow view = rig.fractal().view();
     const int history = rig.fractal().history.count();
-    waitUntilFinished(rig.fractal());
+    waitFinished(rig.fractal());
     const std::uint32_t firstStart = rig.fractal().statistics().startTick;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
 
@@ -584,7 +584,7 @@ TEST(MainWindowFiles, LongPathsOfPalettesAndPictureFoldersWork) {
 TEST(MainWindowFiles, OpenContinuesASavedPictureOfAnotherType) {
     Rig rig(engine::kJulia);
     rig.startAndPump();
-    waitUntilFinished(rig.fractal());
+    waitFinished(rig.fractal());
     const std::string path = rig.folder.file("julia.bmp");
     ASSERT_EQ(rig.fractal().saveImage(path), engine::kStatusOk);
     const auto savedPixel = rig.fractal().picture.pixel(20, 20);
@@ -620,7 +620,7 @@ TEST(MainWindowFiles, APictureOfAnotherShapeOpensInProportionAndIsRecomputedToFi
         {"wide.png", 48, 64}, {"wide.bmp", 48, 64}, {"same.png", 64, 48}, {"tall.png", 96, 48}};
     Rig saver(engine::kJulia, 64, 48);
     saver.startAndPump();
-    waitUntilFinished(saver.fractal());
+    waitFinished(saver.fractal());
     const view::ViewWindow saved = saver.fractal().view();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -664,7 +664,7 @@ TEST(MainWindowFiles, APictureOfAnotherShapeOpensInProportionAndIsRecomputedToFi
         // Computed again, the picture fills the window: no border is left.
         rig.command(app::IDM_CLEAR_SCREEN);
         rig.pump();
-        waitUntilFinished(opened);
+        waitFinished(opened);
         int borderPixels = 0;
         for (const platform::Color color : opened.picture.snapshot())
             borderPixels += color == persist::kPictureBorder;
@@ -712,7 +712,7 @@ TEST(MainWindowFiles, AFileThatIsNoPictureIsRefusedAndTheFractalKeepsComputing) 
 TEST(MainWindowFiles, OpenReadsWhatIsThereAfterTheDialog) {
     Rig rig(engine::kJulia);
     rig.startAndPump();
-    waitUntilFinished(rig.fractal());
+    waitFinished(rig.fractal());
     const std::string path = rig.folder.file("chosen.bmp");
     const std::string replacement = rig.folder.file("replacement.bmp");
     ASSERT_EQ(rig.fractal().saveImage(path), engine::kStatusOk);
@@ -730,7 +730,7 @@ TEST(MainWindowFiles, OpenReadsWhatIsThereAfterTheDialog) {
     rig.shell.typeAnswer = engine::kMandelbrot;
     rig.command(app::IDM_TYPE);
     rig.pump();
-    waitUntilFinished(rig.fractal());
+    waitFinished(rig.fractal());
     ASSERT_EQ(rig.fractal().saveImage(replacement), engine::kStatusOk);
     std::filesystem::rename(replacement, path);
     rig.shell.typeAnswer = engine::kJulia;
@@ -852,7 +852,7 @@ TEST(MainWindowSlideshow, TheTimerShowsTheNextPictureAndAnyInputEndsTheShow) {
         SCOPED_TRACE(ending.name);
         Rig rig;
         rig.startAndPump();
-        waitUntilFinished(rig.fractal());
+        waitFinished(rig.fractal());
         const std::string first = rig.folder.file("Mandelbrot001.bmp");
         ASSERT_EQ(rig.fractal().saveImage(first), engine::kStatusOk);
         ASSERT_EQ(rig.fractal().saveImage(rig.folder.file("Mandelbrot002.bmp")), engine::kStatusOk);
@@ -886,7 +886,7 @@ TEST(MainWindowSlideshow, TheCommandAsksAboutTheTypeAndShowsTheMatchingPictures)
         SCOPED_TRACE(std::string(c.title) + (c.yes ? " yes" : " no"));
         Rig rig;
         rig.startAndPump();
-        waitUntilFinished(rig.fractal());
+        waitFinished(rig.fractal());
         for (const char* name : {"Mandelbrot001.bmp", "Mandelbrot002.bmp", "Julia.bmp"}) {
             ASSERT_EQ(rig.fractal().saveImage(rig.folder.file(name)), engine::kStatusOk);
         }
@@ -1142,7 +1142,7 @@ TEST(MainWindowDepth, ZoomingInBeyondTheDepthIsRefusedWithAMessage) {
         const double halfHeight = c.ulpsPerPixel * unit * 24;
         showView(rig.fractal(), 1.5 - halfWidth, 0.5 - halfHeight, 1.5 + halfWidth,
                  0.5 + halfHeight);
-        waitUntilFinished(rig.fractal());
+        waitFinished(rig.fractal());
         ASSERT_TRUE(rig.fractal().isFinished());
         const view::ViewWindow before = rig.fractal().view();
         const int history = rig.fractal().history.count();

@@ -321,8 +321,7 @@ TEST(NavigationStop, StopAndContinueKeepViewAndParametersForBothFamilies) {
         EXPECT_TRUE(rig.fractal().isRunning());
         if (catalogue::isOrbitType(type)) {
             // The orbit goes on where it stopped.
-            for (int i = 0; i < 1000 && rig.fractal().statistics().pointCount <= points; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            waitUntil([&rig, points] { return rig.fractal().statistics().pointCount > points; });
             EXPECT_GT(rig.fractal().statistics().pointCount, points);
         }
         rig.command(app::IDM_STOP);
@@ -408,11 +407,11 @@ TEST(NavigationStatus, FactsFollowTheRunOfBothFamilies) {
         rig.startAndPump();
         const bool orbit = catalogue::isOrbitType(type);
         if (!orbit)
-            waitUntilFinished(rig.fractal());
+            waitFinished(rig.fractal());
         wheel(rig, 10, 10, 240);
         rest(rig);
         if (!orbit)
-            waitUntilFinished(rig.fractal());
+            waitFinished(rig.fractal());
         app::StatusFacts f = app::statusFacts(rig.fractal(), platform::Point{10, 10}, 0,
                                               rig.mainWindow->stoppedByUser());
         EXPECT_NEAR(f.magnification, 1.25 * 1.25, 1e-9);
@@ -444,7 +443,7 @@ TEST(NavigationStatus, FactsFollowTheRunOfBothFamilies) {
     mandelbrot.stopCalculation();
     mandelbrot.setMethod(complex::kTesseral);
     mandelbrot.startCalculation();
-    waitUntilFinished(mandelbrot);
+    waitFinished(mandelbrot);
     EXPECT_GT(mandelbrot.filledPixels.load(), 0u);
     EXPECT_EQ(mandelbrot.filledPixels.load() + mandelbrot.statistics().pointCount,
               static_cast<std::uint64_t>(kWidth * kHeight));
@@ -501,7 +500,7 @@ TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
     // A finished deep run in the window.
     Rig rig(engine::kMandelbrot, kWidth, kHeight);
     rig.startAndPump();
-    waitUntilFinished(rig.fractal());
+    waitFinished(rig.fractal());
     const view::CentreAndWidth text =
         *view::parseCentreAndWidth("-0.743643887037158704752191506114774",
                                    "0.131825904205311970493132056385139", "1e-25")
@@ -512,7 +511,7 @@ TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
         rig.fractal().pushView();
         rig.fractal().setPreciseView(deepView);
     });
-    waitUntilFinished(rig.fractal());
+    waitFinished(rig.fractal());
     const app::StatusFacts f = app::statusFacts(rig.fractal(), platform::Point{0, 0}, 0, false);
     EXPECT_EQ(f.arithmetic, "perturbation");
     EXPECT_EQ(f.run, app::StatusFacts::Run::Done);

@@ -16,6 +16,7 @@
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
 #include "platform/temp_folder.h"
+#include "support/wait.h"
 
 namespace {
 
@@ -62,8 +63,7 @@ struct WindowRender {
             engine::SettingsKey(store).writeString(catalogue::fractalTypeName(type), params);
         fractal = catalogue::createFractal(type, platform::Services{window, store, sound});
         fractal->startFromSettings();
-        while (!fractal->isFinished())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_TRUE(corvane_test::waitFinished(*fractal));
     }
     Picture picture() const {
         Picture p{fractal->width, fractal->height, {}};
@@ -176,8 +176,7 @@ TEST(PictureExport, FollowsTheWindowOfItsOwnSizeInArithmeticAndColours) {
     table.setColors(colors.data(), static_cast<int>(colors.size()));
     window.fractal->usePalette("", std::move(table));
     window.fractal->startCalculation();
-    while (!window.fractal->isFinished())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(corvane_test::waitFinished(*window.fractal));
 
     app::ExportRequest request;
     request.type = engine::kMandelbrot;

@@ -4,12 +4,10 @@
 // read as they always did.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <thread>
 
 #include "app/picture_check.h"
 #include "app/view_dialog.h"
@@ -21,6 +19,7 @@
 #include "platform/settings_store.h"
 #include "platform/temp_folder.h"
 #include "platform/text.h"
+#include "support/wait.h"
 
 namespace {
 
@@ -65,11 +64,8 @@ struct Program {
 
 // An escape-time picture runs to its end; an orbit never ends and is stopped.
 void finish(engine::Fractal& fractal) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (catalogue::isComplexType(fractal.type) && !fractal.isFinished() &&
-           std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    if (catalogue::isComplexType(fractal.type))
+        corvane_test::waitFinished(fractal);
     fractal.stopCalculation();
 }
 

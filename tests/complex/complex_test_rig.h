@@ -1,12 +1,10 @@
 #pragma once
 
-#include <chrono>
 #include <cmath>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "complex/complex_fractal.h"
@@ -18,6 +16,7 @@
 #include "complex/unity_fractal.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
+#include "support/wait.h"
 
 namespace complex_test {
 
@@ -118,16 +117,6 @@ class TableFractal final : public complex::ComplexFractal {
     int stopAfter = 0;
 };
 
-// Waits until the worker has finished (or the time is up).
-inline bool waitFinished(const engine::Fractal& f,
-                         std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (!f.isFinished()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using corvane_test::waitFinished;
 
 }  // namespace complex_test

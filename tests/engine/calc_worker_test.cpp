@@ -9,6 +9,7 @@ using corvane_test::Rig;
 using corvane_test::TestFractal;
 using corvane_test::waitFinished;
 using corvane_test::waitPoints;
+using corvane_test::waitUntil;
 
 namespace {
 
@@ -175,11 +176,7 @@ TEST(WorkerTest, APriorityAskedForAsTheWorkerStartsIsApplied) {
         TestFractal f(rig.services(), /*endless=*/true);
         f.startCalculation();
         f.lowerWorkerPriority();
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (f.workerNice.load() != platform::kWorkerNiceBelowNormal &&
-               std::chrono::steady_clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        waitUntil([&f] { return f.workerNice.load() == platform::kWorkerNiceBelowNormal; });
         EXPECT_EQ(f.workerNice.load(), platform::kWorkerNiceBelowNormal) << "round " << round;
         f.stopCalculation();
     }

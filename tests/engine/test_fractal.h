@@ -3,13 +3,12 @@
 #include <sys/resource.h>
 
 #include <atomic>
-#include <chrono>
-#include <thread>
 
 #include "engine/fractal.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
 #include "platform/thread_priority.h"
+#include "support/wait.h"
 
 namespace corvane_test {
 
@@ -95,27 +94,9 @@ struct Rig {
     platform::RecordingSound sound;
 };
 
-// Waits until the worker has finished (or the time is up).
-inline bool waitFinished(const engine::Fractal& f,
-                         std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (!f.isFinished()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
 // Waits until the running worker has computed at least n points.
 inline bool waitPoints(const engine::Fractal& f, std::uint32_t n) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (f.runState.pointCount.load() < n) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::yield();
-    }
-    return true;
+    return waitUntil([&f, n] { return f.runState.pointCount.load() >= n; });
 }
 
 }  // namespace corvane_test

@@ -1,16 +1,15 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "engine/fractal.h"
 #include "platform/headless_window.h"
 #include "platform/services.h"
 #include "platform/settings_store.h"
+#include "support/wait.h"
 
 namespace orbit::test {
 
@@ -58,11 +57,7 @@ inline int drawnPixels(const engine::Fractal& fractal) {
 
 // Lets the worker compute at least the given number of points, then stops it.
 inline void runFor(engine::Fractal& fractal, std::uint32_t points) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (fractal.runState.pointCount.load() < points &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    corvane_test::waitUntil([&fractal, points] { return fractal.runState.pointCount.load() >= points; });
     fractal.stopCalculation();
 }
 
