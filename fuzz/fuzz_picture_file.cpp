@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A small capacity reaches the refusal of strings longer than it; the program's own
     // is larger than any input the fuzzer makes.
     for (const int capacity : {7, engine::kMaxParameterUnits}) {
-        engine::FractalType type = 0;
+        std::int32_t type = 0;
         std::string params;
         persist::readPictureTrailer(scratchPath(), fileWidth, fileHeight, type, params, capacity);
         if (params.size() > static_cast<std::size_t>(capacity) * 3)
