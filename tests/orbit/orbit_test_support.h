@@ -57,7 +57,8 @@ inline int drawnPixels(const engine::Fractal& fractal) {
 
 // Lets the worker compute at least the given number of points, then stops it.
 inline void runFor(engine::Fractal& fractal, std::uint32_t points) {
-    corvane_test::waitUntil([&fractal, points] { return fractal.runState.pointCount.load() >= points; });
+    corvane_test::waitUntil(
+        [&fractal, points] { return fractal.runState.pointCount.load() >= points; });
     fractal.stopCalculation();
 }
 
