@@ -37,6 +37,7 @@ MainWindow::MainWindow(platform::Window& window, platform::SettingsStore& settin
       shippedPalettes_(listShippedPalettes(shippedPaletteFolder_)) {}
 
 MainWindow::~MainWindow() {
+    endOpen();
     endExport();
     destroyFractals();
 }
@@ -84,6 +85,8 @@ std::intptr_t MainWindow::windowProc(unsigned message, std::uintptr_t wParam,
             return onDestroy();
         case WM_EXPORTDONE:
             return onExportDone();
+        case WM_OPENDONE:
+            return onOpenDone();
         case WM_SIZE:
             return onSize(wParam, lParam);
         case WM_ACTIVATE:

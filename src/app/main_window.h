@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/picture_export.h"
+#include "app/picture_open_job.h"
 #include "app/shell.h"
 #include "app/shipped_palettes.h"
 #include "engine/fractal.h"
@@ -53,6 +54,8 @@ class MainWindow {
     unsigned currentPaletteCommand() const;
     // The export running in the background; null when none.
     ExportJob* exportJob() const { return exportJob_.get(); }
+    // The picture file being read for Open; null when none.
+    PictureOpenJob* openJob() const { return openJob_.get(); }
     // Whether the user stopped the calculation of the picture shown (Stop).
     bool stoppedByUser() const;
     // The status bar's line; pointer is the picture pixel under the pointer, if any.
@@ -72,6 +75,7 @@ class MainWindow {
     std::intptr_t onSize(std::uintptr_t wParam, std::intptr_t lParam);
     std::intptr_t onNewFractal(std::uintptr_t wParam, std::intptr_t lParam);
     std::intptr_t onExportDone();
+    std::intptr_t onOpenDone();
 
     // Stylus zoom selection.
     void enterSelectMode();
@@ -113,6 +117,10 @@ class MainWindow {
     void exportPicture(engine::Fractal& fractal);
     // Cancels an export that still runs and waits for it; its progress goes away.
     void endExport();
+    void endOpen();
+    // Shows the picture read from path and makes its type and parameters current.
+    void showOpenedFile(engine::Fractal& fractal, const std::string& path,
+                        const persist::PictureFile& file);
     void loadPaletteFile(engine::Fractal& fractal);
     // The colours of the palette file at path from now on, stored for the next start;
     // a file that gives no colours is refused with a message and changes nothing.
@@ -177,6 +185,8 @@ class MainWindow {
     bool closed_ = false;
     // The export running in the background, if any.
     std::unique_ptr<ExportJob> exportJob_;
+    // The picture file being read for Open, if any.
+    std::unique_ptr<PictureOpenJob> openJob_;
     std::set<std::string> reportedStoreProblems_;
 };
 

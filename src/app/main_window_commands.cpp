@@ -199,23 +199,52 @@ void MainWindow::openPicture(engine::Fractal& fractal) {
     if (!choice)
         return;
 
-    // The file is read once: what is checked is what is shown, even when the file
-    // is removed or replaced meanwhile. A file that cannot become the next fractal
-    // is refused before anything stops, so the picture shown goes on computing.
-    const persist::PictureFile file = persist::readPictureFileToFit(
-        choice->path, engine::kMaxParameterUnits, fractal.width, fractal.height);
+    // A large PNG file takes seconds to decode: it is read on a thread of its own,
+    // with progress and Cancel, while the window goes on and keeps its picture. A read
+    // still under way is cancelled by the new one.
+    endOpen();
+    openJob_ = std::make_unique<PictureOpenJob>(choice->path, fractal.width, fractal.height,
+                                                window_, WM_OPENDONE);
+    shell_.showOpenProgress(*openJob_);
+}
+
+std::intptr_t MainWindow::onOpenDone() {
+    if (!openJob_ || !openJob_->finished())
+        return 0;
+    const std::string path = openJob_->path();
+    const persist::PictureFile file = openJob_->takeResult();
+    endOpen();
+    engine::Fractal* fractal = currentFractal();
+    if (file.cancelled || fractal == nullptr)
+        return 0;
+    showOpenedFile(*fractal, path, file);
+    return 0;
+}
+
+void MainWindow::showOpenedFile(engine::Fractal& fractal, const std::string& path,
+                                const persist::PictureFile& file) {
+    // The file was read once: what is checked is what is shown, even when the file is
+    // removed or replaced meanwhile. A file that cannot become the next fractal is
+    // refused before anything stops, so the picture shown goes on computing.
     if (const auto problem = pictureFileProblem(file)) {
         shell_.showMessage(text(platform::kStringWindowTitle),
-                           "Cannot open " + choice->path + ": " + *problem + ".");
+                           "Cannot open " + path + ": " + *problem + ".");
         return;
     }
     fractal.stopCalculation();
-    openedFileName_ = std::filesystem::path(choice->path).filename().string();
+    openedFileName_ = std::filesystem::path(path).filename().string();
     fractal.showOpenedPicture(file.image.bitmap, file.type, file.params, false);
     if (!heldIsCurrent_)
         heldFractal_ = std::move(currentFractal_);
     heldIsCurrent_ = true;
     window_.postMessage(WM_NEWFRACTAL, static_cast<std::uint32_t>(heldFractal_->opened.type), 1);
+}
+
+void MainWindow::endOpen() {
+    if (!openJob_)
+        return;
+    shell_.closeOpenProgress();
+    openJob_.reset();
 }
 
 void MainWindow::startSlideshow(engine::Fractal& fractal) {

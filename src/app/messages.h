@@ -38,6 +38,8 @@ constexpr unsigned WM_USER = 1024;
 constexpr unsigned WM_NEWFRACTAL = WM_USER + 1;
 // An export running on its own thread has ended (written, cancelled or failed).
 constexpr unsigned WM_EXPORTDONE = WM_USER + 2;
+// A picture file read on its own thread for Open has been read (or refused, or cancelled).
+constexpr unsigned WM_OPENDONE = WM_USER + 3;
 
 // WM_ACTIVATE's first parameter (low word).
 constexpr unsigned WA_INACTIVE = 0;

@@ -14,6 +14,7 @@ class Fractal;
 namespace app {
 
 class ExportJob;
+class PictureOpenJob;
 
 // The seven modal dialogs of the program.
 enum class DialogId {
@@ -100,6 +101,10 @@ class Shell {
     // it away again before the job is destroyed.
     virtual void showExportProgress(ExportJob& job) { (void)job; }
     virtual void closeExportProgress() {}
+    // The same for a picture file being read for Open; the progress shows only when the
+    // read takes longer than a moment.
+    virtual void showOpenProgress(PictureOpenJob& job) { (void)job; }
+    virtual void closeOpenProgress() {}
     // What the window does with a message the program leaves alone.
     virtual std::intptr_t defaultProcessing(unsigned message, std::uintptr_t wParam,
                                             std::intptr_t lParam) = 0;

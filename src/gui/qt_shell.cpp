@@ -10,7 +10,7 @@
 #include "app/dialog_fields.h"
 #include "gui/dialogs/dialogs.h"
 #include "gui/dialogs/export_dialog_widget.h"
-#include "gui/dialogs/export_progress_widget.h"
+#include "gui/dialogs/job_progress_widget.h"
 #include "gui/display_power.h"
 #include "gui/help_window.h"
 
@@ -50,6 +50,14 @@ void QtShell::showExportProgress(app::ExportJob& job) {
 
 void QtShell::closeExportProgress() {
     progress_.reset();
+}
+
+void QtShell::showOpenProgress(app::PictureOpenJob& job) {
+    openProgress_ = std::make_unique<OpenProgressWidget>(owner_, job);
+}
+
+void QtShell::closeOpenProgress() {
+    openProgress_.reset();
 }
 
 int QtShell::runDialog(app::DialogId dialog, engine::Fractal& fractal) {

@@ -13,6 +13,7 @@ namespace gui {
 
 class HelpWindow;
 class ExportProgressWidget;
+class OpenProgressWidget;
 
 // The shell of the real window: modal dialogs, file dialogs and message boxes over
 // the main window, our help window, and the display's power switch.
@@ -36,6 +37,9 @@ class QtShell : public app::Shell {
     void showExportProgress(app::ExportJob& job) override;
     void closeExportProgress() override;
     ExportProgressWidget* exportProgress() const { return progress_.get(); }
+    void showOpenProgress(app::PictureOpenJob& job) override;
+    void closeOpenProgress() override;
+    OpenProgressWidget* openProgress() const { return openProgress_.get(); }
 
     // Whether the window procedure left a message to the default processing since
     // the last call (a key it did not consume goes on to the rest of the window).
@@ -49,6 +53,7 @@ class QtShell : public app::Shell {
     QWidget* owner_;
     std::unique_ptr<HelpWindow> help_;
     std::unique_ptr<ExportProgressWidget> progress_;
+    std::unique_ptr<OpenProgressWidget> openProgress_;
     std::function<void(int)> quitHandler_;
     bool defaulted_ = false;
 };

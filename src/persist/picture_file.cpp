@@ -94,12 +94,14 @@ std::string takeParameters(const std::string& text, int capacity) {
     return upToZero;
 }
 
-PictureFile readPngPicture(const platform::RegularFile& file, int capacity, int width, int height) {
+PictureFile readPngPicture(const platform::RegularFile& file, int capacity, int width, int height,
+                           platform::ReadControl* control) {
     PictureFile result;
     result.format = PictureFormat::Png;
-    platform::PngRead read = platform::readPngScaled(file, width, height);
+    platform::PngRead read = platform::readPngScaled(file, width, height, control);
     if (!read.ok()) {
         result.image.error = std::move(read.error);
+        result.cancelled = read.cancelled;
         return result;
     }
     result.image.bitmap = std::move(read.bitmap);
@@ -160,9 +162,9 @@ bool readPictureTrailer(const platform::RegularFile& file, int width, int height
 namespace {
 
 PictureFile readOpenPictureFile(const platform::RegularFile& file, int capacity, int width,
-                                int height) {
+                                int height, platform::ReadControl* control = nullptr) {
     if (startsWithPngSignature(file))
-        return readPngPicture(file, capacity, width, height);
+        return readPngPicture(file, capacity, width, height, control);
     PictureFile result;
     result.image = loadBitmapFileScaled(file, width, height);
     if (!result.image.ok())
@@ -191,7 +193,8 @@ PictureFile readPictureFile(const std::string& path, int capacity, int width, in
     return readOpenPictureFile(*file, capacity, width, height);
 }
 
-PictureFile readPictureFileToFit(const std::string& path, int capacity, int width, int height) {
+PictureFile readPictureFileToFit(const std::string& path, int capacity, int width, int height,
+                                 platform::ReadControl* control) {
     int error = 0;
     const auto file = platform::RegularFile::open(path, &error);
     if (!file)
@@ -202,7 +205,7 @@ PictureFile readPictureFileToFit(const std::string& path, int capacity, int widt
         return headers;
     const PictureSize fitted =
         fittedSize(headers.image.fileWidth, headers.image.fileHeight, width, height);
-    return readOpenPictureFile(*file, capacity, fitted.width, fitted.height);
+    return readOpenPictureFile(*file, capacity, fitted.width, fitted.height, control);
 }
 
 PictureSize fittedSize(std::int64_t pictureWidth, std::int64_t pictureHeight, int width,

@@ -7,6 +7,7 @@
 
 #include "persist/bitmap_file.h"
 #include "platform/bitmap.h"
+#include "platform/png_reader.h"
 #include "platform/regular_file.h"
 
 namespace persist {
@@ -58,6 +59,7 @@ struct PictureFile {
     BitmapLoad image;
     std::optional<std::int32_t> type;  // absent when the file ends before it
     std::string params;
+    bool cancelled = false;  // the read was cancelled through its control
 };
 // The file's content decides its format, whatever its name. The pixels come scaled to
 // width x height as they are read (see loadBitmapFileScaled and readPngScaled), so
@@ -70,7 +72,10 @@ PictureFile readPictureFile(const std::string& path, int capacity, int width, in
 
 // readPictureFile with the pixels scaled to fit within width x height with their
 // proportions kept (see fittedSize): what Open shows before the picture is recomputed.
-PictureFile readPictureFileToFit(const std::string& path, int capacity, int width, int height);
+// A PNG picture's pixels may take seconds to decode: control, when given, reports the
+// progress and cancels the read.
+PictureFile readPictureFileToFit(const std::string& path, int capacity, int width, int height,
+                                 platform::ReadControl* control = nullptr);
 
 struct PictureSize {
     int width = 0;

@@ -120,7 +120,8 @@ std::uint64_t declaredDataSize(const spng_ihdr& ihdr) {
     return 7 * std::uint64_t{ihdr.height} * rowBytes(ihdr.width);
 }
 
-std::string checkDeclaredSize(const spng_ihdr& ihdr, std::uint64_t fileSize) {
+std::string checkDeclaredSize(const spng_ihdr& ihdr, std::uint64_t fileSize, int width,
+                              int height) {
     if (std::uint64_t{ihdr.width} * ihdr.height > kMaxPngPixels)
         return "the picture is too large";
     // A lower bound that stays cheap for interlaced pictures: a non-interlaced picture
@@ -129,6 +130,8 @@ std::string checkDeclaredSize(const spng_ihdr& ihdr, std::uint64_t fileSize) {
     plain.interlace_method = 0;
     if (declaredDataSize(plain) > fileSize * kMaxExpansion)
         return "the file is too short for the picture it declares";
+    if (width > 0 && height > 0 && declaredDataSize(ihdr) > pngDecodeBudget(width, height))
+        return "the picture holds far more data than a window of this size shows";
     return {};
 }
 
@@ -147,7 +150,22 @@ constexpr std::uint32_t kPassColumnStep[7] = {8, 8, 4, 4, 2, 2, 1};
 // Decodes every row and copies the sampled pixels of the rows the result shows into
 // bitmap. An interlaced picture delivers each row in parts, pass after pass: only the
 // columns of the current pass are copied then.
-std::string sampleRows(spng_ctx* ctx, const spng_ihdr& ihdr, Bitmap& bitmap) {
+// The share of the image data decoded once the row is: interlaced pictures go through
+// seven passes.
+int permilleAfter(const spng_row_info& info, const spng_ihdr& ihdr) {
+    const std::uint64_t rows = ihdr.interlace_method != 0 ? 7 * std::uint64_t{ihdr.height}
+                                                          : std::uint64_t{ihdr.height};
+    const std::uint64_t pass = ihdr.interlace_method != 0 && info.pass > 0
+                                   ? static_cast<std::uint64_t>(info.pass)
+                                   : 0;
+    const std::uint64_t done = pass * ihdr.height + info.row_num + 1;
+    return static_cast<int>(std::min<std::uint64_t>(1000, done * 1000 / std::max<std::uint64_t>(rows, 1)));
+}
+
+constexpr const char* kCancelledReason = "the reading was cancelled";
+
+std::string sampleRows(spng_ctx* ctx, const spng_ihdr& ihdr, Bitmap& bitmap,
+                       ReadControl* control) {
     const auto height = static_cast<std::uint64_t>(bitmap.height());
     const std::vector<std::uint32_t> columns = sampledColumns(ihdr.width, bitmap.width());
     std::vector<unsigned char> row;
@@ -165,6 +183,11 @@ std::string sampleRows(spng_ctx* ctx, const spng_ihdr& ihdr, Bitmap& bitmap) {
         if (ret != 0 && ret != SPNG_EOI)
             return ret == SPNG_IO_EOF ? std::string("the file ends before the picture does")
                                       : libraryReason(ret);
+        if (control != nullptr) {
+            if (control->cancel.load(std::memory_order_relaxed))
+                return kCancelledReason;
+            control->permille.store(permilleAfter(info, ihdr), std::memory_order_relaxed);
+        }
         const std::uint64_t stored = info.row_num;
         // The rows of the result that show this stored row: y * fileHeight / height == stored.
         std::uint64_t y = (stored * height + ihdr.height - 1) / ihdr.height;
@@ -184,7 +207,7 @@ std::string sampleRows(spng_ctx* ctx, const spng_ihdr& ihdr, Bitmap& bitmap) {
     }
 }
 
-PngRead decode(const ByteSource& source, int width, int height) {
+PngRead decode(const ByteSource& source, int width, int height, ReadControl* control) {
     unsigned char signature[kPngSignatureSize];
     if (!source.read(0, signature, sizeof signature) ||
         !hasPngSignature(signature, sizeof signature))
@@ -206,7 +229,7 @@ PngRead decode(const ByteSource& source, int width, int height) {
     if (ret != 0)
         return refuse(ret == SPNG_IO_EOF ? std::string("the file ends before its header does")
                                          : libraryReason(ret));
-    std::string error = checkDeclaredSize(ihdr, source.size());
+    std::string error = checkDeclaredSize(ihdr, source.size(), width, height);
     if (!error.empty())
         return refuse(std::move(error));
 
@@ -229,9 +252,12 @@ PngRead decode(const ByteSource& source, int width, int height) {
     } catch (const std::bad_alloc&) {
         return refuse("not enough memory for the bitmap");
     }
-    error = sampleRows(ctx.get(), ihdr, result.bitmap);
-    if (!error.empty())
-        return refuse(std::move(error));
+    error = sampleRows(ctx.get(), ihdr, result.bitmap, control);
+    if (!error.empty()) {
+        PngRead refused = refuse(std::move(error));
+        refused.cancelled = refused.error == kCancelledReason;
+        return refused;
+    }
     return result;
 }
 
@@ -241,12 +267,21 @@ bool hasPngSignature(const unsigned char* bytes, std::size_t size) {
     return size >= kPngSignatureSize && std::memcmp(bytes, kSignature, kPngSignatureSize) == 0;
 }
 
-PngRead readPngScaled(const RegularFile& file, int width, int height) {
-    return decode(FileByteSource(file), width, height);
+std::uint64_t pngDecodeBudget(int width, int height) {
+    const std::uint64_t shown = width > 0 && height > 0
+                                    ? static_cast<std::uint64_t>(width) *
+                                          static_cast<std::uint64_t>(height)
+                                    : 0;
+    return std::max(kMinPngDecodeBytes, shown * kPngDecodeBytesPerShownPixel);
 }
 
-PngRead decodePngScaled(const unsigned char* data, std::size_t size, int width, int height) {
-    return decode(MemoryByteSource(data, size), width, height);
+PngRead readPngScaled(const RegularFile& file, int width, int height, ReadControl* control) {
+    return decode(FileByteSource(file), width, height, control);
+}
+
+PngRead decodePngScaled(const unsigned char* data, std::size_t size, int width, int height,
+                        ReadControl* control) {
+    return decode(MemoryByteSource(data, size), width, height, control);
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,7 +28,14 @@ struct PngRead {
     // together expand beyond kMaxPngChunkCacheBytes is refused.
     std::vector<PngText> texts;
     std::string error;  // empty on success; one line otherwise
+    bool cancelled = false;  // the read was cancelled (error says so too)
     bool ok() const { return error.empty(); }
+};
+
+// Lets another thread follow a long read and cancel it.
+struct ReadControl {
+    std::atomic<bool> cancel{false};
+    std::atomic<int> permille{0};  // of the image data decoded so far
 };
 
 // The largest picture side and the most pixels a PNG file may declare. Reading costs
@@ -35,6 +43,14 @@ struct PngRead {
 // file can make the reader spend.
 constexpr std::uint32_t kMaxPngSide = std::uint32_t{1} << 20;
 constexpr std::uint64_t kMaxPngPixels = std::uint64_t{1} << 32;
+// The decoded image data a file may ask for when it is shown at width x height: every
+// stored row must be inflated whatever is shown, so a picture much larger than the
+// window costs time without showing more. At least kMinPngDecodeBytes, and
+// kPngDecodeBytesPerShownPixel for every pixel shown (a 65536 x 65536 export shown in a
+// 1080 x 1080 part of the window fits).
+constexpr std::uint64_t kMinPngDecodeBytes = std::uint64_t{1} << 30;
+constexpr std::uint64_t kPngDecodeBytesPerShownPixel = 16384;
+std::uint64_t pngDecodeBudget(int width, int height);
 // The most bytes of one text chunk that are kept, and of all kept chunks together.
 constexpr std::size_t kMaxPngTextBytes = std::size_t{1} << 20;
 constexpr std::size_t kMaxPngChunkCacheBytes = std::size_t{8} << 20;
@@ -46,9 +62,13 @@ constexpr std::size_t kMaxPngChunkCacheBytes = std::size_t{8} << 20;
 // or less) reads only the chunks before the image data: the size and the texts.
 // Every declared size is checked against the limits above and against what the file's
 // length can hold (compressed data expands at most about a thousand times) before
-// anything is decoded, so a small file cannot make the reader work for long.
-PngRead readPngScaled(const RegularFile& file, int width, int height);
+// anything is decoded, and so is the decoded data against pngDecodeBudget(width,
+// height). What remains may still take seconds for a large picture: control, when
+// given, reports the progress and cancels the read between two rows.
+PngRead readPngScaled(const RegularFile& file, int width, int height,
+                      ReadControl* control = nullptr);
 // The same on bytes in memory.
-PngRead decodePngScaled(const unsigned char* data, std::size_t size, int width, int height);
+PngRead decodePngScaled(const unsigned char* data, std::size_t size, int width, int height,
+                        ReadControl* control = nullptr);
 
 }  // namespace platform

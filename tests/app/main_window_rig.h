@@ -123,15 +123,34 @@ struct Rig {
         mainWindow->start();
         pump();
     }
+    // Handles the posted messages, waiting for a picture file being read for Open,
+    // whose end arrives as a message.
     void pump() {
-        while (auto message = window.takeMessage()) {
-            mainWindow->windowProc(message->message, message->wParam, message->lParam);
+        for (;;) {
+            while (auto message = window.takeMessage()) {
+                mainWindow->windowProc(message->message, message->wParam, message->lParam);
+            }
+            const app::PictureOpenJob* job = mainWindow->openJob();
+            if (job == nullptr || !corvane_test::waitUntil([job] { return job->finished(); }))
+                return;
         }
     }
     std::intptr_t send(unsigned message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) {
         return mainWindow->windowProc(message, wParam, lParam);
     }
-    std::intptr_t command(unsigned id) { return send(app::WM_COMMAND, id, 0); }
+    // A command; one that starts reading a picture file for Open returns once the file
+    // has been read and taken, as the window does when the read's message arrives (the
+    // message itself, still queued, then finds nothing to do).
+    std::intptr_t command(unsigned id) {
+        const std::intptr_t result = send(app::WM_COMMAND, id, 0);
+        finishOpen();
+        return result;
+    }
+    void finishOpen() {
+        const app::PictureOpenJob* job = mainWindow->openJob();
+        if (job != nullptr && corvane_test::waitUntil([job] { return job->finished(); }))
+            send(app::WM_OPENDONE);
+    }
     void stylus(unsigned message, int x, int y) {
         send(message, 0, app::makeLParam(static_cast<unsigned>(x), static_cast<unsigned>(y)));
     }

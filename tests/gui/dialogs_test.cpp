@@ -31,7 +31,7 @@
 #include "gui/dialogs/complex_parameters_dialog_widget.h"
 #include "gui/dialogs/dialogs.h"
 #include "gui/dialogs/export_dialog_widget.h"
-#include "gui/dialogs/export_progress_widget.h"
+#include "gui/dialogs/job_progress_widget.h"
 #include "gui/dialogs/options_dialog_widget.h"
 #include "gui/dialogs/parameters_dialog_widget.h"
 #include "gui/dialogs/statistics_dialog_widget.h"

@@ -295,5 +295,46 @@ TEST(PngReader, ScaledReadsAreAStretchedCopyOfTheWholePicture) {
     }
 }
 
+// A file's decoded data is bounded by what the window shows, and a long read reports its
+// progress and stops when cancelled.
+TEST(PngReader, TheWorkAFileMayAskForFollowsTheShownSizeAndCanBeCancelled) {
+    // A picture of 1 MiB a row and 1100 rows (about 1.1 GiB of image data) declared by a
+    // file long enough to hold it compressed: refused before any row is inflated.
+    constexpr std::uint32_t kWide = 1u << 20;
+    constexpr std::uint32_t kRows = 1100;
+    Bytes wide = PngBuilder().header(kWide, kRows, 8, 0).imageData(Bytes(16, 0)).end().bytes;
+    wide.resize(wide.size() + (std::size_t{2} << 20), 0);
+    const Bytes small = PngBuilder().header(64, 48).imageData(rawRgb(64, 48)).end().bytes;
+    EXPECT_EQ(pngDecodeBudget(0, 0), kMinPngDecodeBytes);
+    EXPECT_EQ(pngDecodeBudget(1920, 1080), 1920ull * 1080 * kPngDecodeBytesPerShownPixel);
+
+    struct Case {
+        const char* what;
+        const Bytes* png;
+        int width, height;
+        bool cancelFirst;
+        bool ok;
+        bool cancelled;
+    };
+    const Case cases[] = {
+        {"more data than a small window shows", &wide, 16, 1, false, false, false},
+        {"the headers alone are always read", &wide, 0, 0, false, true, false},
+        {"a small picture is read whole", &small, 64, 48, false, true, false},
+        {"a cancelled read stops at the next row", &small, 64, 48, true, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReadControl control;
+        control.cancel = c.cancelFirst;
+        const PngRead read =
+            decodePngScaled(c.png->data(), c.png->size(), c.width, c.height, &control);
+        EXPECT_EQ(read.ok(), c.ok) << read.error;
+        EXPECT_EQ(read.cancelled, c.cancelled);
+        if (c.ok && c.width > 0) {
+            EXPECT_EQ(control.permille.load(), 1000);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace platform
