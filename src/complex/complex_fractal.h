@@ -30,6 +30,19 @@ constexpr int kTesseral = 2;
 constexpr double kFinestFixedPointSpacing = 0x1p-24;
 bool fixedPointResolves(const view::ViewWindow& view) noexcept;
 
+// A parameter string as the family reads it: the view's corners, the iteration
+// limit, the two parameters, the integer switch, the scan method, the relief depth
+// and, when present, the colouring.
+struct StoredParameters {
+    double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0, real = 0.0, imag = 0.0;
+    int iterations = 0, integer = 0, method = 0, depth = 0, colouring = kBands;
+    int fields = 0;  // how many were read
+    // Why the string cannot be applied (too few fields, a number out of range);
+    // empty when it can.
+    std::string damage;
+};
+StoredParameters readParameterString(const std::string& text);
+
 // The escape-time family: a kernel that gives an iteration count per plane point, and
 // three ways of scanning the picture with it.
 //

@@ -66,6 +66,8 @@ Problem readPictureJob(const std::string& path, Job& job) {
         return path + ": the picture names no fractal type";
     if (params.empty())
         return path + ": the picture carries no parameter string";
+    if (const std::string damage = render::parameterStringDamage(type, params); !damage.empty())
+        return path + ": the picture's parameter string cannot be used: " + damage;
     job.type = type;
     job.params = params;
     return {};
@@ -114,12 +116,18 @@ Problem makeJob(const render::RenderOptions& options, Job& job) {
     return viewOfJob(options, job);
 }
 
+// A palette file that yields no colour, with the reason the Load Palette command gives.
+Problem paletteProblem(const std::string& path, engine::ColorTable& colors) {
+    std::string why;
+    if (colors.loadFile(path, kMaxPaletteEntries, &why) <= 0)
+        return "cannot load the palette " + path + ": " + why;
+    return {};
+}
+
 // Refuses a palette file that yields no colour, rather than falling back quietly.
 Problem checkPalette(const std::string& path) {
     engine::ColorTable probe;
-    if (probe.loadFile(path, kMaxPaletteEntries) <= 0)
-        return path + ": not a usable palette file";
-    return {};
+    return paletteProblem(path, probe);
 }
 
 // The stored palette path is limited in length; a longer one is loaded directly.
@@ -127,8 +135,8 @@ Problem ensurePalette(engine::Fractal& fractal, const std::string& path) {
     if (fractal.folders.palette == path && fractal.colorTable().colorCount() > 0)
         return {};
     engine::ColorTable colors;
-    if (colors.loadFile(path, kMaxPaletteEntries) <= 0)
-        return path + ": not a usable palette file";
+    if (Problem problem = paletteProblem(path, colors); !problem.empty())
+        return problem;
     fractal.usePalette(path, std::move(colors));
     return {};
 }
