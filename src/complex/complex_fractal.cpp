@@ -219,6 +219,7 @@ void ComplexFractal::prepareCalculation() {
         EscapeParameters{maxIterations_, paramReal_, paramImag_,
                          useInteger_ && !deepView && fixedPointResolves(runInputs().view)};
     deepScene_.reset();
+    deepStop_ = nullptr;
     deepRefusal_.clear();
     if (deepView && !formula_) {
         deepRefusal_ = "not an escape-time type";
@@ -238,6 +239,7 @@ void ComplexFractal::prepareCalculation() {
 bool ComplexFractal::prepareDeepScene(const std::function<bool()>& stop) {
     if (!deepScene_)
         return false;
+    deepStop_ = stop;
     const complex::PerturbationScene::Prepared prepared = deepScene_->prepare(stop);
     if (prepared == complex::PerturbationScene::Prepared::kTooLarge)
         deepRefusal_ = "its reference orbits need more memory than allowed";

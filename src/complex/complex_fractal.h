@@ -66,7 +66,8 @@ class ComplexFractal : public engine::Fractal {
     // Whether the run under way computes a deep view.
     bool runsDeepView() const noexcept { return runInputs().deep != nullptr; }
     // Computes a deep run's reference orbits (stop is asked at every step); false when
-    // stopped or when the view was refused (deepRefusal() says why).
+    // stopped or when the view was refused (deepRefusal() says why). stop is kept for
+    // the run's pixels and must outlive it.
     bool prepareDeepScene(const std::function<bool()>& stop);
     const std::string& deepRefusal() const noexcept { return deepRefusal_; }
 
@@ -195,7 +196,8 @@ class ComplexFractal : public engine::Fractal {
     // A pixel of a deep view, by perturbation. Rows count up from the picture's
     // bottom as planeY counts them.
     EscapeValue evaluateDeep(int column, int row, Tally& tally) {
-        const EscapeValue value = deepScene_->countAt(column, runInputs().deep->height() - 2 - row);
+        const EscapeValue value =
+            deepScene_->countAt(column, runInputs().deep->height() - 2 - row, deepStop_);
         tally.count(value.count);
         return value;
     }
@@ -251,6 +253,9 @@ class ComplexFractal : public engine::Fractal {
     // A deep run's picture by perturbation: set up as the run starts (why it was
     // refused otherwise), its reference orbits computed on the worker.
     std::unique_ptr<complex::PerturbationScene> deepScene_;
+    // What stops the deep run under way (given to prepareDeepScene): asked by the
+    // pixels counted at full precision as well.
+    std::function<bool()> deepStop_;
     std::string deepRefusal_;
     // The colouring of the run going on, taken when its scan starts.
     EscapeColouring runColouring_{colorTable(), 1, kBands};

@@ -92,6 +92,33 @@ TEST(ExactOrbitTest, CountsAsTheDoubleKernels) {
 
 // The states kept for the perturbed pixels: the iterate, the type's second value and
 // the margin to the bailout, rounded from the exact values.
+// A pixel counted at full precision hears a stop as the reference orbit does: at the
+// next step, however far its limit lies.
+TEST(ExactOrbitTest, ADirectCountEndsAtTheStepAStopArrives) {
+    const struct {
+        kernels::Formula type;
+        double x, y;
+    } inside[] = {
+        {kernels::Formula::kMandelbrot, 0.0, 0.0}, {kernels::Formula::kJulia, 0.5, 0.0},
+        {kernels::Formula::kUnity, 0.0, 0.0},      {kernels::Formula::kSpider, 0.1, 0.0},
+        {kernels::Formula::kManowar, 0.1, 0.0},    {kernels::Formula::kPhoenix, 0.1, 0.0},
+    };
+    for (const auto& c : inside) {
+        SCOPED_TRACE(static_cast<int>(c.type));
+        const EscapeFormula formula{c.type, 0, 0, 50000000};
+        int asked = 0;
+        const StopCheck stopAtTen = [&asked] { return ++asked >= 10; };
+        const complex::EscapeValue value =
+            directEscape(formula, BigFloat(4000, c.x), BigFloat(4000, c.y), 4000, stopAtTen);
+        EXPECT_EQ(asked, 10);
+        EXPECT_EQ(value.count, 9);
+        // Unasked, the same pixel runs on (here to a limit within reach).
+        EXPECT_EQ(directEscape({c.type, 0, 0, 300}, BigFloat(200, c.x), BigFloat(200, c.y), 200)
+                      .count,
+                  300);
+    }
+}
+
 TEST(ExactOrbitTest, KeepsEachTypesStates) {
     ReferenceOrbit orbit;
     const BigFloat one(100, 1.0);
