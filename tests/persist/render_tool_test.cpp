@@ -1,6 +1,7 @@
 // corvane-render, run as the separate program it is.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spng.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -8,9 +9,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bmp_builder.h"
@@ -492,6 +495,54 @@ TEST_F(RenderTool, WritesIntoPipesAndDevicesAndNamesTheReasonOfEveryFailure) {
     EXPECT_EQ(TempFolder::read(earlier), "earlier picture");
     for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
         EXPECT_NE(entry.path().filename().string().rfind(".corvane-", 0), 0u) << entry.path();
+}
+
+// The temporary files of the folder (named as every writer names them).
+std::vector<std::string> temporaryFilesIn(const TempFolder& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(".corvane-", 0) == 0)
+            found.push_back(name);
+    }
+    return found;
+}
+
+// A termination signal during a long PNG export ends the tool by that signal, and
+// the export's temporary file goes with it; the output never appears.
+TEST_F(RenderTool, ATerminationSignalLeavesNoTemporaryFile) {
+    for (const int signalNumber : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(signalNumber);
+        const std::string output = folder.file("long.png");
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // As from a terminal: the signals act, whatever the test runner ignores.
+            for (const int s : {SIGTERM, SIGHUP, SIGINT})
+                ::signal(s, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            ::dup2(quiet, 1);
+            ::dup2(quiet, 2);
+            ::execl(kProgram.c_str(), kProgram.c_str(), "--size", "3000x3000", "--params",
+                    "-2.1,-1.69,1,1.72,200000,0,0,0,0,100", output.c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (temporaryFilesIn(folder).empty() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(temporaryFilesIn(folder).size(), 1u);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ASSERT_EQ(::kill(child, signalNumber), 0);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << status;
+        EXPECT_TRUE(temporaryFilesIn(folder).empty());
+        EXPECT_FALSE(std::filesystem::exists(output));
+    }
 }
 
 // A picture rendered again from its file keeps its view bit for bit, and so its pixels.

@@ -20,6 +20,7 @@
 #include "persist/picture_file.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
+#include "platform/termination_cleanup.h"
 #include "platform/write_target.h"
 #include "render_options.h"
 #include "view/deep_view.h"
@@ -263,6 +264,9 @@ Problem renderPicture(const render::RenderOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread starts: a termination signal during a write removes its
+    // temporary file, as ending the window does.
+    platform::removeTemporaryFilesOnTermination();
     // A reader that goes away, or a file size limit, fails the write with a reason to
     // report instead of ending the program with a signal.
     std::signal(SIGPIPE, SIG_IGN);
