@@ -158,16 +158,18 @@ StoredParameters readParameterString(const std::string& text) {
     // The integer fields are checked before the scan would wrap them.
     constexpr long long kLow = platform::kLowestInt;
     constexpr long long kHigh = platform::kHighestInt;
-    if (const auto field = platform::integerFieldOutOfRange(
-            text, {{4, kLow, kHigh}, {7, kLow, kHigh}, {8, kLow, kHigh}, {9, kLow, kHigh},
-                   {10, kLow, kHigh}})) {
+    if (const auto field = platform::integerFieldOutOfRange(text, {{4, kLow, kHigh},
+                                                                   {7, kLow, kHigh},
+                                                                   {8, kLow, kHigh},
+                                                                   {9, kLow, kHigh},
+                                                                   {10, kLow, kHigh}})) {
         p.damage = "its field " + std::to_string(field->index + 1) + " (" +
                    integerFieldName(field->index) + ") is out of range";
         return p;
     }
-    p.fields = platform::cscan(text, "%lf,%lf,%lf,%lf,%d,%lf,%lf,%d,%d,%d,%d", &p.x1, &p.y1,
-                               &p.x2, &p.y2, &p.iterations, &p.real, &p.imag, &p.integer,
-                               &p.method, &p.depth, &p.colouring);
+    p.fields = platform::cscan(text, "%lf,%lf,%lf,%lf,%d,%lf,%lf,%d,%d,%d,%d", &p.x1, &p.y1, &p.x2,
+                               &p.y2, &p.iterations, &p.real, &p.imag, &p.integer, &p.method,
+                               &p.depth, &p.colouring);
     if (p.fields < kParameterFields) {
         p.damage = "only " + std::to_string(std::max(p.fields, 0)) + " of its " +
                    std::to_string(kParameterFields) + " fields can be read";

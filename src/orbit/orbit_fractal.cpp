@@ -124,8 +124,8 @@ StoredParameters readParameterString(const std::string& text) {
                                      : "its field 9 (the random colour switch) is out of range";
         return p;
     }
-    const int fields = platform::cscan(text, kParameterReadFormat, &p.x1, &p.y1, &p.x2, &p.y2,
-                                       &p.a, &p.b, &p.c, &p.points, &p.random);
+    const int fields = platform::cscan(text, kParameterReadFormat, &p.x1, &p.y1, &p.x2, &p.y2, &p.a,
+                                       &p.b, &p.c, &p.points, &p.random);
     if (fields < kParameterFieldCount) {
         p.damage = "only " + std::to_string(fields < 0 ? 0 : fields) + " of its " +
                    std::to_string(kParameterFieldCount) + " fields can be read";

@@ -149,10 +149,10 @@ TEST(ComplexParametersTest, ADamagedViewGivesTheDefaultViewAndIsStoredSo) {
         bool damaged;
     };
     const Case cases[] = {
-        {"nan,nan,nan,nan", true},         {"nan,-1,1,1", true},
-        {"0.5,0.5,0.5,0.5", true},         {"-1e308,-1e308,1e308,1e308", true},
-        {"inf,-1,-inf,1", true},           {"1,1e308,2,1e308", true},
-        {"0.25,-1,0.25,1", false},         {"-1e300,-1e300,1e300,1e300", false},
+        {"nan,nan,nan,nan", true},    {"nan,-1,1,1", true},
+        {"0.5,0.5,0.5,0.5", true},    {"-1e308,-1e308,1e308,1e308", true},
+        {"inf,-1,-inf,1", true},      {"1,1e308,2,1e308", true},
+        {"0.25,-1,0.25,1", false},    {"-1e300,-1e300,1e300,1e300", false},
         {"-2.1,-1.69,1,1.72", false},
     };
     for (const Case& c : cases) {
@@ -177,9 +177,9 @@ TEST(ComplexParametersTest, ADamagedViewGivesTheDefaultViewAndIsStoredSo) {
         const std::optional<std::string> after = rig.storedText("Mandelbrot");
         ASSERT_TRUE(after.has_value());
         double edges[4] = {};
-        ASSERT_EQ(platform::cscan(*after, "%lf,%lf,%lf,%lf", &edges[0], &edges[1], &edges[2],
-                                  &edges[3]),
-                  4);
+        ASSERT_EQ(
+            platform::cscan(*after, "%lf,%lf,%lf,%lf", &edges[0], &edges[1], &edges[2], &edges[3]),
+            4);
         EXPECT_EQ(edges[0], expected.xmin);
         EXPECT_EQ(edges[3], expected.ymax);
     }

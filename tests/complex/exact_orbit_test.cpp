@@ -113,9 +113,9 @@ TEST(ExactOrbitTest, ADirectCountEndsAtTheStepAStopArrives) {
         EXPECT_EQ(asked, 10);
         EXPECT_EQ(value.count, 9);
         // Unasked, the same pixel runs on (here to a limit within reach).
-        EXPECT_EQ(directEscape({c.type, 0, 0, 300}, BigFloat(200, c.x), BigFloat(200, c.y), 200)
-                      .count,
-                  300);
+        EXPECT_EQ(
+            directEscape({c.type, 0, 0, 300}, BigFloat(200, c.x), BigFloat(200, c.y), 200).count,
+            300);
     }
 }
 

@@ -76,17 +76,15 @@ const std::string kTooLong = "-120.000000,-134.000000,120.000000,134.000000," +
 
 INSTANTIATE_TEST_SUITE_P(
     Strings, OrbitLoadParametersTest,
-    ::testing::Values(LoadCase{"Missing", std::nullopt, false, false},
-                      LoadCase{"TooLong", kTooLong, false, false},
-                      LoadCase{"Empty", "", true, false},
-                      LoadCase{"EightFields", "-2,-2,2,2,1,2,3,7", true, false},
-                      LoadCase{"NineFields", "10,20,-10,-20,1.5,2.5,3.5,4294967291,0", true, true},
-                      // Beyond a field's range the string is damaged instead of wrapped.
-                      LoadCase{"PointsBeyondRange", "10,20,-10,-20,1.5,2.5,3.5,4294967296,0", true,
-                               false},
-                      LoadCase{"NegativePoints", "10,20,-10,-20,1.5,2.5,3.5,-5,0", true, false},
-                      LoadCase{"RandomBeyondRange", "10,20,-10,-20,1.5,2.5,3.5,7,4294967296",
-                               true, false}),
+    ::testing::Values(
+        LoadCase{"Missing", std::nullopt, false, false},
+        LoadCase{"TooLong", kTooLong, false, false}, LoadCase{"Empty", "", true, false},
+        LoadCase{"EightFields", "-2,-2,2,2,1,2,3,7", true, false},
+        LoadCase{"NineFields", "10,20,-10,-20,1.5,2.5,3.5,4294967291,0", true, true},
+        // Beyond a field's range the string is damaged instead of wrapped.
+        LoadCase{"PointsBeyondRange", "10,20,-10,-20,1.5,2.5,3.5,4294967296,0", true, false},
+        LoadCase{"NegativePoints", "10,20,-10,-20,1.5,2.5,3.5,-5,0", true, false},
+        LoadCase{"RandomBeyondRange", "10,20,-10,-20,1.5,2.5,3.5,7,4294967296", true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A rectangle no view can show is damaged: the type's default view takes its place

@@ -424,7 +424,8 @@ TEST_F(RenderTool, RefusesUnusableFilesWithOneLineAndExitCode1) {
         ASSERT_EQ(probe.loadFile(p.palette, 4096, &why), 0);
         EXPECT_NE(why.find(p.reason), std::string::npos) << why;
         const ToolRun run = render(folder, {"--palette", p.palette, out});
-        EXPECT_EQ(run.err, "corvane-render: cannot load the palette " + p.palette + ": " + why + "\n");
+        EXPECT_EQ(run.err,
+                  "corvane-render: cannot load the palette " + p.palette + ": " + why + "\n");
     }
     // So is a picture whose parameter string its type cannot read.
     std::string damagedParams = TempFolder::read(valid);

@@ -400,8 +400,8 @@ TEST(DeepViewTest, TheDeepFieldKeepsTheLimitsOfTheViewText) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.x) + " " + c.y + " " + c.width);
         EXPECT_EQ(parseCentreAndWidth(c.x, c.y, c.width).value.has_value(), c.accepted);
-        const std::string field = std::string(",deep:200:") + c.x + ":" + c.y + ":" + c.width +
-                                  ":" + c.width;
+        const std::string field =
+            std::string(",deep:200:") + c.x + ":" + c.y + ":" + c.width + ":" + c.width;
         EXPECT_EQ(readDeepViewField(classic + field, 240, 268).has_value(), c.accepted);
     }
 }

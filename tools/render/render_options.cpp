@@ -196,8 +196,8 @@ std::string checkOutputExtension(const std::string& output) {
 std::string checkParams(const RenderOptions& options) {
     if (!options.params)
         return {};
-    const std::string damage = parameterStringDamage(options.type.value_or(engine::kMandelbrot),
-                                                     *options.params);
+    const std::string damage =
+        parameterStringDamage(options.type.value_or(engine::kMandelbrot), *options.params);
     return damage.empty() ? std::string() : "--params: " + damage;
 }
 
