@@ -17,6 +17,21 @@ constexpr int kColouringField = 11;
 constexpr int kDefaultIterations = 200;
 constexpr int kDefaultReliefDepth = 100;
 
+const char* integerFieldName(int index) {
+    switch (index) {
+        case 4:
+            return "the iteration limit";
+        case 7:
+            return "the integer switch";
+        case 8:
+            return "the scan method";
+        case 9:
+            return "the relief depth";
+        default:
+            return "the colouring";
+    }
+}
+
 }  // namespace
 
 bool fixedPointResolves(const view::ViewWindow& view) noexcept {
@@ -138,37 +153,62 @@ bool ComplexFractal::saveParameters() {
     return settings.writeString(typeName, parameterString());
 }
 
+StoredParameters readParameterString(const std::string& text) {
+    StoredParameters p;
+    // The integer fields are checked before the scan would wrap them.
+    constexpr long long kLow = platform::kLowestInt;
+    constexpr long long kHigh = platform::kHighestInt;
+    if (const auto field = platform::integerFieldOutOfRange(text, {{4, kLow, kHigh},
+                                                                   {7, kLow, kHigh},
+                                                                   {8, kLow, kHigh},
+                                                                   {9, kLow, kHigh},
+                                                                   {10, kLow, kHigh}})) {
+        p.damage = "its field " + std::to_string(field->index + 1) + " (" +
+                   integerFieldName(field->index) + ") is out of range";
+        return p;
+    }
+    p.fields = platform::cscan(text, "%lf,%lf,%lf,%lf,%d,%lf,%lf,%d,%d,%d,%d", &p.x1, &p.y1, &p.x2,
+                               &p.y2, &p.iterations, &p.real, &p.imag, &p.integer, &p.method,
+                               &p.depth, &p.colouring);
+    if (p.fields < kParameterFields) {
+        p.damage = "only " + std::to_string(std::max(p.fields, 0)) + " of its " +
+                   std::to_string(kParameterFields) + " fields can be read";
+    }
+    // A string without the field (every one stored before smooth colouring) is banded.
+    if (p.fields < kColouringField)
+        p.colouring = kBands;
+    return p;
+}
+
 bool ComplexFractal::loadParameters() {
     std::string text;
     std::uint32_t length = kParameterCapacity;
     if (!settings.readString(typeName, text, length))
         return false;
 
-    double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0, real = 0.0, imag = 0.0;
-    int iterations = 0, integer = 0, scanMethod = 0, depth = 0, colours = kBands;
-    const int fields =
-        platform::cscan(text, "%lf,%lf,%lf,%lf,%d,%lf,%lf,%d,%d,%d,%d", &x1, &y1, &x2, &y2,
-                        &iterations, &real, &imag, &integer, &scanMethod, &depth, &colours);
+    const StoredParameters p = readParameterString(text);
     // A damaged string keeps what the object already holds, and the caller does not
     // fall back to the defaults either.
-    if (fields < kParameterFields)
+    if (!p.damage.empty())
         return true;
 
     // The view's own size: an export's object computes a picture of another size.
     const std::optional<view::DeepView> deepView =
         view::readDeepViewField(text, view().width, view().height);
     restartWith([&] {
-        setViewRect(x1, y1, x2, y2);
+        // A rectangle no view can show (an edge not finite, no extent) is damaged:
+        // the type's own view takes its place.
+        if (!setViewRect(p.x1, p.y1, p.x2, p.y2))
+            setView(defaultView());
         if (deepView)
             setPreciseView(*deepView);
-        setMaxIterations(iterations);
-        setParamReal(real);
-        setParamImag(imag);
-        useInteger_ = integer != 0;
-        setMethod(scanMethod);
-        reliefDepth.store(depth & 0xFF, std::memory_order_relaxed);
-        // A string without the field (every one stored before smooth colouring) is banded.
-        setColouring(fields >= kColouringField ? colours : kBands);
+        setMaxIterations(p.iterations);
+        setParamReal(p.real);
+        setParamImag(p.imag);
+        useInteger_ = p.integer != 0;
+        setMethod(p.method);
+        reliefDepth.store(p.depth & 0xFF, std::memory_order_relaxed);
+        setColouring(p.colouring);
     });
     return true;
 }
@@ -181,6 +221,7 @@ void ComplexFractal::prepareCalculation() {
         EscapeParameters{maxIterations_, paramReal_, paramImag_,
                          useInteger_ && !deepView && fixedPointResolves(runInputs().view)};
     deepScene_.reset();
+    deepStop_ = nullptr;
     deepRefusal_.clear();
     if (deepView && !formula_) {
         deepRefusal_ = "not an escape-time type";
@@ -200,6 +241,7 @@ void ComplexFractal::prepareCalculation() {
 bool ComplexFractal::prepareDeepScene(const std::function<bool()>& stop) {
     if (!deepScene_)
         return false;
+    deepStop_ = stop;
     const complex::PerturbationScene::Prepared prepared = deepScene_->prepare(stop);
     if (prepared == complex::PerturbationScene::Prepared::kTooLarge)
         deepRefusal_ = "its reference orbits need more memory than allowed";

@@ -30,6 +30,19 @@ constexpr int kTesseral = 2;
 constexpr double kFinestFixedPointSpacing = 0x1p-24;
 bool fixedPointResolves(const view::ViewWindow& view) noexcept;
 
+// A parameter string as the family reads it: the view's corners, the iteration
+// limit, the two parameters, the integer switch, the scan method, the relief depth
+// and, when present, the colouring.
+struct StoredParameters {
+    double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0, real = 0.0, imag = 0.0;
+    int iterations = 0, integer = 0, method = 0, depth = 0, colouring = kBands;
+    int fields = 0;  // how many were read
+    // Why the string cannot be applied (too few fields, a number out of range);
+    // empty when it can.
+    std::string damage;
+};
+StoredParameters readParameterString(const std::string& text);
+
 // The escape-time family: a kernel that gives an iteration count per plane point, and
 // three ways of scanning the picture with it.
 //
@@ -53,7 +66,8 @@ class ComplexFractal : public engine::Fractal {
     // Whether the run under way computes a deep view.
     bool runsDeepView() const noexcept { return runInputs().deep != nullptr; }
     // Computes a deep run's reference orbits (stop is asked at every step); false when
-    // stopped or when the view was refused (deepRefusal() says why).
+    // stopped or when the view was refused (deepRefusal() says why). stop is kept for
+    // the run's pixels and must outlive it.
     bool prepareDeepScene(const std::function<bool()>& stop);
     const std::string& deepRefusal() const noexcept { return deepRefusal_; }
 
@@ -182,7 +196,8 @@ class ComplexFractal : public engine::Fractal {
     // A pixel of a deep view, by perturbation. Rows count up from the picture's
     // bottom as planeY counts them.
     EscapeValue evaluateDeep(int column, int row, Tally& tally) {
-        const EscapeValue value = deepScene_->countAt(column, runInputs().deep->height() - 2 - row);
+        const EscapeValue value =
+            deepScene_->countAt(column, runInputs().deep->height() - 2 - row, deepStop_);
         tally.count(value.count);
         return value;
     }
@@ -238,6 +253,9 @@ class ComplexFractal : public engine::Fractal {
     // A deep run's picture by perturbation: set up as the run starts (why it was
     // refused otherwise), its reference orbits computed on the worker.
     std::unique_ptr<complex::PerturbationScene> deepScene_;
+    // What stops the deep run under way (given to prepareDeepScene): asked by the
+    // pixels counted at full precision as well.
+    std::function<bool()> deepStop_;
     std::string deepRefusal_;
     // The colouring of the run going on, taken when its scan starts.
     EscapeColouring runColouring_{colorTable(), 1, kBands};

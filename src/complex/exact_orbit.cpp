@@ -240,11 +240,13 @@ OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat&
 }
 
 EscapeValue directEscape(const EscapeFormula& formula, const numeric::BigFloat& x,
-                         const numeric::BigFloat& y, long precision) {
+                         const numeric::BigFloat& y, long precision, const StopCheck& stop) {
     const int limit = boundedLimit(formula.maxIterations);
     ExactState state(formula, x, y, OrbitStart::kPoint, precision);
     int n = 0;
     while (n < limit) {
+        if (stop && stop())
+            break;
         ++n;
         if (state.outside())
             return escapeFrom(formula, state.doubles(), n);

@@ -69,8 +69,10 @@ OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat&
 // The count of (x, y) iterated wholly at the given precision, with the double
 // kernels' semantics: the count n at which the iterate from before step n lay
 // outside, or maxIterations. The continuous count follows the escape in double.
+// stop is asked at every step, as for the reference orbit: a stop ends the count at
+// once, and the value is then of no use.
 EscapeValue directEscape(const EscapeFormula& formula, const numeric::BigFloat& x,
-                         const numeric::BigFloat& y, long precision);
+                         const numeric::BigFloat& y, long precision, const StopCheck& stop = {});
 
 // A state in double precision, from which smooth colouring follows an escape: the
 // iterate, the second value as in OrbitPoint (Unity: unused) and the constant c.

@@ -193,7 +193,7 @@ bool PerturbationScene::perturb(const ReferenceOrbit& orbit, long refI, long ref
     }
 }
 
-EscapeValue PerturbationScene::countAt(long i, long j) const {
+EscapeValue PerturbationScene::countAt(long i, long j, const StopCheck& stop) const {
     if (!prepared_)
         return EscapeValue{};
     EscapeValue result;
@@ -212,16 +212,17 @@ EscapeValue PerturbationScene::countAt(long i, long j) const {
             return result;
     }
     directPixels_.fetch_add(1, std::memory_order_relaxed);
-    EscapeValue direct = directEscape(setup_.formula, planeX(i), planeY(j), precision_);
+    EscapeValue direct = directEscape(setup_.formula, planeX(i), planeY(j), precision_, stop);
     if (!setup_.smooth)
         direct.continuous = direct.count;
     return direct;
 }
 
-void PerturbationScene::countRun(long i, long j, long count, EscapeValue* out) const {
+void PerturbationScene::countRun(long i, long j, long count, EscapeValue* out,
+                                 const StopCheck& stop) const {
     const long first = std::clamp(i, -kMostIndex, kMostIndex);
     for (long k = 0; k < count; ++k)
-        out[k] = countAt(first + std::min(k, kMostIndex), j);
+        out[k] = countAt(first + std::min(k, kMostIndex), j, stop);
 }
 
 }  // namespace complex

@@ -86,10 +86,12 @@ class PerturbationScene {
     bool prepared() const noexcept { return prepared_; }
 
     // The count of the pixel at plane point (originX + i dx, originY + j dy); i and j
-    // are clamped to +-2^40. Only after prepare() returned kReady; thread-safe.
-    EscapeValue countAt(long i, long j) const;
+    // are clamped to +-2^40. Only after prepare() returned kReady; thread-safe. A
+    // pixel counted directly at the scene's precision asks stop at every step; after
+    // a stop its value is of no use.
+    EscapeValue countAt(long i, long j, const StopCheck& stop = {}) const;
     // count pixels of row j from column i on, into out.
-    void countRun(long i, long j, long count, EscapeValue* out) const;
+    void countRun(long i, long j, long count, EscapeValue* out, const StopCheck& stop = {}) const;
 
     // The plane point of pixel (i, j), at the scene's precision.
     numeric::BigFloat planeX(long i) const;

@@ -230,9 +230,10 @@ class Fractal {
         view_ = view;
         deepView_.reset();
     }
-    void setViewRect(double x1, double y1, double x2, double y2) {
-        view_.setRect(x1, y1, x2, y2);
+    // False when the rectangle gives no usable view (the view stays as it was).
+    bool setViewRect(double x1, double y1, double x2, double y2) {
         deepView_.reset();
+        return view_.setRect(x1, y1, x2, y2);
     }
     // The next run's view when it is deeper than double resolves; null otherwise.
     const view::DeepView* deepView() const noexcept { return deepView_.get(); }

@@ -135,11 +135,13 @@ std::string Fractal::proposeFileName(int capacity) const {
     const std::string name =
         capacity > 4 ? platform::truncateUtf16(typeName, static_cast<std::size_t>(capacity - 4))
                      : std::string();
-    const auto candidate = [&](int n) {
-        return folders.images + "/" + name + platform::cformat("%03d.bmp", n);
+    // A number is taken when a picture of it exists in either format.
+    const auto taken = [&](int n) {
+        const std::string stem = folders.images + "/" + name + platform::cformat("%03d", n);
+        return fileExists(stem + ".bmp") || fileExists(stem + ".png");
     };
     int n = 1;
-    while (fileExists(candidate(n))) {
+    while (taken(n)) {
         ++n;
         if (n >= kMaxSequence)
             break;

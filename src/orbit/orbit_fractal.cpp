@@ -115,31 +115,42 @@ bool OrbitFractal::saveParameters() {
     return settings.writeString(typeName, parameterString());
 }
 
+StoredParameters readParameterString(const std::string& text) {
+    StoredParameters p;
+    // The two counts are checked before the scan would wrap them.
+    constexpr long long kHigh = platform::kHighestUnsigned;
+    if (const auto field = platform::integerFieldOutOfRange(text, {{7, 0, kHigh}, {8, 0, kHigh}})) {
+        p.damage = field->index == 7 ? "its field 8 (the points per colour) is out of range"
+                                     : "its field 9 (the random colour switch) is out of range";
+        return p;
+    }
+    const int fields = platform::cscan(text, kParameterReadFormat, &p.x1, &p.y1, &p.x2, &p.y2, &p.a,
+                                       &p.b, &p.c, &p.points, &p.random);
+    if (fields < kParameterFieldCount) {
+        p.damage = "only " + std::to_string(fields < 0 ? 0 : fields) + " of its " +
+                   std::to_string(kParameterFieldCount) + " fields can be read";
+    }
+    return p;
+}
+
 bool OrbitFractal::loadParameters() {
     std::string text;
     std::uint32_t length = kParameterCapacityBytes;
     if (!settings.readString(typeName, text, length))
         return false;
 
-    double x1 = 0.0;
-    double y1 = 0.0;
-    double x2 = 0.0;
-    double y2 = 0.0;
-    double a = 0.0;
-    double b = 0.0;
-    double c = 0.0;
-    unsigned points = 0;
-    unsigned random = 0;
-    const int fields = platform::cscan(text, kParameterReadFormat, &x1, &y1, &x2, &y2, &a, &b, &c,
-                                       &points, &random);
-    if (fields < kParameterFieldCount)
+    const StoredParameters p = readParameterString(text);
+    if (!p.damage.empty())
         return true;
 
     // Nothing here reaches a run under way; the setParameters below starts the next.
-    setViewRect(x1, y1, x2, y2);
-    setPointsPerColor(static_cast<int>(points));
-    setOption(&engine::Options::randomColors, random != 0);
-    setParameters(a, b, c);
+    // A rectangle no view can show (an edge not finite, no extent) is damaged: the
+    // type's own view takes its place.
+    if (!setViewRect(p.x1, p.y1, p.x2, p.y2))
+        setView(defaultView());
+    setPointsPerColor(static_cast<int>(p.points));
+    setOption(&engine::Options::randomColors, p.random != 0);
+    setParameters(p.a, p.b, p.c);
     return true;
 }
 

@@ -22,6 +22,16 @@ inline constexpr std::uint32_t kParameterCapacityBytes =
     engine::textCapacityBytes(engine::kMaxParameterUnits);
 inline constexpr int kDefaultPointsPerColor = 5000;
 
+// A parameter string as the family reads it.
+struct StoredParameters {
+    double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0, a = 0.0, b = 0.0, c = 0.0;
+    unsigned points = 0, random = 0;
+    // Why the string cannot be applied (too few fields, a number out of range);
+    // empty when it can.
+    std::string damage;
+};
+StoredParameters readParameterString(const std::string& text);
+
 // Two-dimensional maps whose orbit is plotted point after point for as long as the
 // run lasts. A type supplies its map (iterate), its defaults and, where it needs to,
 // its own way of taking the parameters.

@@ -2,9 +2,11 @@
 
 #include <locale.h>
 
+#include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -30,7 +32,54 @@ class CLocaleScope {
     locale_t previous_ = static_cast<locale_t>(0);
 };
 
+bool isScanBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The field of the given index between commas; empty when there are fewer fields.
+std::string_view nthField(std::string_view text, int index) {
+    for (int i = 0; i < index; ++i) {
+        const std::size_t comma = text.find(',');
+        if (comma == std::string_view::npos)
+            return {};
+        text.remove_prefix(comma + 1);
+    }
+    return text.substr(0, text.find(','));
+}
+
+// Whether the number at the start of field (as "%d" reads it) lies in [lowest,
+// highest]; a field without digits is no number and passes. Digits beyond any
+// range saturate instead of overflowing.
+bool numberInRange(std::string_view field, long long lowest, long long highest) {
+    std::size_t i = 0;
+    while (i < field.size() && isScanBlank(field[i]))
+        ++i;
+    bool negative = false;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
+        negative = field[i] == '-';
+        ++i;
+    }
+    constexpr long long kSaturated = 1LL << 40;
+    long long magnitude = 0;
+    bool digits = false;
+    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+        digits = true;
+        magnitude = std::min(magnitude * 10 + (field[i] - '0'), kSaturated);
+    }
+    const long long value = negative ? -magnitude : magnitude;
+    return !digits || (value >= lowest && value <= highest);
+}
+
 }  // namespace
+
+std::optional<IntegerField> integerFieldOutOfRange(const std::string& text,
+                                                   std::initializer_list<IntegerField> fields) {
+    for (const IntegerField& field : fields) {
+        if (!numberInRange(nthField(text, field.index), field.lowest, field.highest))
+            return field;
+    }
+    return std::nullopt;
+}
 
 std::string cformat(const char* format, ...) {
     CLocaleScope scope;

@@ -80,7 +80,7 @@ class TemporaryFile {
   public:
     explicit TemporaryFile(const std::string& target)
         : name_(folderPrefix(target) + kTemporaryFilePattern) {
-        fd_ = ::mkostemp(name_.data(), O_CLOEXEC);
+        fd_ = createTemporaryFile(name_, O_CLOEXEC);
         error_ = fd_ < 0 ? errno : 0;
         created_ = fd_ >= 0;
     }
@@ -88,7 +88,7 @@ class TemporaryFile {
         if (fd_ >= 0)
             ::close(fd_);
         if (created_ && !kept_)
-            ::unlink(name_.c_str());
+            removeTemporaryFile(name_);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -137,8 +137,8 @@ FileWriteResult replaceFile(const std::string& target, const FileWriteOptions& o
     struct stat now {};
     if (::lstat(target.c_str(), &now) == 0 && !S_ISREG(now.st_mode))
         return failure(refusalReason(kindOfMode(now.st_mode)));
-    if (::rename(temporary.name().c_str(), target.c_str()) != 0)
-        return systemFailure(errno);
+    if (const int error = renameTemporaryFile(temporary.name(), target); error != 0)
+        return systemFailure(error);
     temporary.keep();
     syncFolder(folderPrefix(target));
     return FileWriteResult{true, {}};

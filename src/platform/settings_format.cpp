@@ -204,6 +204,22 @@ SettingsContents parseSettings(std::string_view text) {
     return contents;
 }
 
+bool isSettingsText(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    bool blank = true;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line =
+            trimBlanks(text.substr(0, end == std::string_view::npos ? text.size() : end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (parseSectionLine(line))
+            return true;
+        blank = blank && line.empty();
+    }
+    return blank;
+}
+
 std::string serializeSettings(const SettingsContents& contents) {
     std::string out;
     bool first = true;

@@ -28,6 +28,9 @@ using SettingsContents = std::map<std::string, SettingsKeyValues>;
 // keeps its last value.
 SettingsContents parseSettings(std::string_view text);
 std::string serializeSettings(const SettingsContents& contents);
+// Whether text may be a store of ours: empty (or blank), or holding at least one
+// section line of our root. Anything else (notes, random bytes) is some other file.
+bool isSettingsText(std::string_view text);
 // A key path that would break its section line cannot be stored.
 bool isStorableKeyPath(const std::string& keyPath);
 

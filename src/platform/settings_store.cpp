@@ -54,6 +54,10 @@ StoreFile readStoreFile(const std::string& path) {
     auto data = file->readAll(kMaxSettingsFileBytes, truncated);
     if (!data)
         return {{}, systemReason(errno != 0 ? errno : EIO)};
+    // Another program's file (notes, random bytes) named as the store by mistake is
+    // read as holding nothing, and never replaced by a store of ours.
+    if (!isSettingsText(*data))
+        return {{}, "not a settings file (it has no [HKEY_CURRENT_USER\\...] section)"};
     if (!truncated)
         return {std::move(*data), {}};
     const std::size_t lastNewline = data->rfind('\n');

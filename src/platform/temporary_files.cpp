@@ -5,7 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <ctime>
+#include <mutex>
+#include <set>
 
 namespace platform {
 
@@ -34,7 +38,60 @@ bool isStaleTemporaryFile(int folderFd, const char* name, std::chrono::seconds m
            ageInSeconds(info) > static_cast<double>(maxAge.count());
 }
 
+// The files of writes under way. Creating, renaming and removing happen under the
+// lock, so that the removal at the end never misses a file nor removes one renamed.
+struct OpenTemporaryFiles {
+    std::mutex mutex;
+    std::set<std::string> names;
+    bool ending = false;
+};
+
+OpenTemporaryFiles& openTemporaryFiles() {
+    static OpenTemporaryFiles files;
+    return files;
+}
+
 }  // namespace
+
+int createTemporaryFile(std::string& name, int flags) {
+    OpenTemporaryFiles& files = openTemporaryFiles();
+    const std::lock_guard lock(files.mutex);
+    if (files.ending) {
+        errno = ECANCELED;
+        return -1;
+    }
+    const int fd = ::mkostemp(name.data(), flags);
+    if (fd >= 0)
+        files.names.insert(name);
+    return fd;
+}
+
+int renameTemporaryFile(const std::string& name, const std::string& target) {
+    OpenTemporaryFiles& files = openTemporaryFiles();
+    const std::lock_guard lock(files.mutex);
+    if (files.ending)
+        return ECANCELED;
+    if (std::rename(name.c_str(), target.c_str()) != 0)
+        return errno;
+    files.names.erase(name);
+    return 0;
+}
+
+void removeTemporaryFile(const std::string& name) {
+    OpenTemporaryFiles& files = openTemporaryFiles();
+    const std::lock_guard lock(files.mutex);
+    ::unlink(name.c_str());
+    files.names.erase(name);
+}
+
+void removeAllTemporaryFiles() {
+    OpenTemporaryFiles& files = openTemporaryFiles();
+    const std::lock_guard lock(files.mutex);
+    files.ending = true;
+    for (const std::string& name : files.names)
+        ::unlink(name.c_str());
+    files.names.clear();
+}
 
 bool isTemporaryFileName(std::string_view name) {
     if (name.size() != kPattern.size() || !name.starts_with(kPrefix))

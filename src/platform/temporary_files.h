@@ -23,4 +23,18 @@ bool isTemporaryFileName(std::string_view name);
 int removeStaleTemporaryFiles(const std::string& folder,
                               std::chrono::seconds maxAge = kStaleTemporaryAge);
 
+// The temporary files of writes under way, recorded so that a process ended by a
+// termination signal can remove them before it goes.
+//
+// Creates a temporary file from name (a path ending in the pattern, which mkostemp
+// fills in) and records it; the descriptor, or -1 with errno set.
+int createTemporaryFile(std::string& name, int flags);
+// Renames a recorded temporary file over target and forgets it; 0, or the errno.
+int renameTemporaryFile(const std::string& name, const std::string& target);
+// Removes a recorded temporary file and forgets it.
+void removeTemporaryFile(const std::string& name);
+// Removes every recorded temporary file, for a process about to end: from now on no
+// temporary file is created or renamed (ECANCELED).
+void removeAllTemporaryFiles();
+
 }  // namespace platform

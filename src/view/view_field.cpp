@@ -112,7 +112,10 @@ std::optional<DeepView> readDeepViewField(std::string_view parameters, int width
         const auto y = numeric::BigFloat::parse(parts[2], *precision);
         const auto spanX = numeric::BigFloat::parse(parts[3], kExtentPrecision);
         const auto spanY = numeric::BigFloat::parse(parts[4], kExtentPrecision);
-        if (!x || !y || !spanX || !spanY || spanX->sign() <= 0 || spanY->sign() <= 0)
+        // The limits the View dialog and the command line keep: a field beyond them
+        // is damaged.
+        if (!x || !y || !spanX || !spanY || widthProblem(*spanX) != nullptr ||
+            widthProblem(*spanY) != nullptr || centreProblem(*x, *y) != nullptr)
             return std::nullopt;
         return DeepView::fromCentre(*x, *y, *spanX, *spanY, width, height);
     }

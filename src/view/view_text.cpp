@@ -110,6 +110,25 @@ std::string widthText(const DeepView& view) {
     return formatDigits(view.spanX(), digits);
 }
 
+const char* widthProblem(const numeric::BigFloat& width) {
+    if (width.sign() <= 0)
+        return "The width must be greater than zero.";
+    if (compare(width, narrowestExtent()) < 0)
+        return "The width is below 1e-100000, the narrowest view supported.";
+    if (width.toDouble() > kFarthestText)
+        return "The width is too large (above 1e100).";
+    return nullptr;
+}
+
+const char* centreProblem(const numeric::BigFloat& x, const numeric::BigFloat& y) {
+    // Not finite (or beyond double's range) reads as infinite here, and is refused too.
+    if (!x.isFinite() || !y.isFinite() || std::fabs(x.toDouble()) > kFarthestText ||
+        std::fabs(y.toDouble()) > kFarthestText) {
+        return "The centre lies too far out (beyond 1e100).";
+    }
+    return nullptr;
+}
+
 ViewTextResult parseCentreAndWidth(std::string_view real, std::string_view imaginary,
                                    std::string_view width) {
     ViewTextResult result;
@@ -124,22 +143,16 @@ ViewTextResult parseCentreAndWidth(std::string_view real, std::string_view imagi
     // A width that underflows to zero was written with nonzero digits: too small.
     if (planeWidth->isZero() && hasNonzeroDigit(width))
         return fail("The width is below 1e-100000, the narrowest view supported.");
-    if (planeWidth->sign() <= 0)
-        return fail("The width must be greater than zero.");
-    if (compare(*planeWidth, narrowestExtent()) < 0)
-        return fail("The width is below 1e-100000, the narrowest view supported.");
-    if (planeWidth->toDouble() > kFarthestText)
-        return fail("The width is too large (above 1e100).");
+    if (const char* problem = widthProblem(*planeWidth))
+        return fail(problem);
     const std::optional<numeric::BigFloat> roughX = numeric::BigFloat::parse(real, 64);
     if (!roughX)
         return fail("The centre's real part is not a decimal number.");
     const std::optional<numeric::BigFloat> roughY = numeric::BigFloat::parse(imaginary, 64);
     if (!roughY)
         return fail("The centre's imaginary part is not a decimal number.");
-    if (std::fabs(roughX->toDouble()) > kFarthestText ||
-        std::fabs(roughY->toDouble()) > kFarthestText) {
-        return fail("The centre lies too far out (beyond 1e100).");
-    }
+    if (const char* problem = centreProblem(*roughX, *roughY))
+        return fail(problem);
     numeric::BigFloat spacing = *planeWidth;
     spacing.scaleByPowerOfTwo(-kWidestPictureBits);
     const long precision = precisionNeeded(*roughX, *roughY, spacing);

@@ -29,6 +29,11 @@ struct ViewTextResult {
 // supported, each with a message.
 ViewTextResult parseCentreAndWidth(std::string_view real, std::string_view imaginary,
                                    std::string_view width);
+// The limits every reader of a view by its centre and extent keeps (the View dialog,
+// the command line, the deep field of a parameter string): the reason a width or a
+// centre is refused, or nullptr.
+const char* widthProblem(const numeric::BigFloat& width);
+const char* centreProblem(const numeric::BigFloat& x, const numeric::BigFloat& y);
 // The same with the centre as "RE,IM".
 ViewTextResult parseCentreAndWidth(std::string_view centre, std::string_view width);
 

@@ -41,7 +41,7 @@ void ViewWindow::setScreenSize(int newWidth, int newHeight) {
     recompute();
 }
 
-void ViewWindow::setRect(double x1, double y1, double x2, double y2) {
+bool ViewWindow::setRect(double x1, double y1, double x2, double y2) {
     const ViewWindow previous = *this;
     xmin = x1 < x2 ? x1 : x2;
     ymin = y1 < y2 ? y1 : y2;
@@ -50,8 +50,10 @@ void ViewWindow::setRect(double x1, double y1, double x2, double y2) {
     recompute();
     // A rectangle without a usable extent would make every scale zero, infinite or NaN,
     // and everything that maps pixels would go wrong; keep the view that worked.
-    if (!usable())
-        *this = previous;
+    if (usable())
+        return true;
+    *this = previous;
+    return false;
 }
 
 bool ViewWindow::usable() const {

@@ -18,8 +18,9 @@ class ViewWindow {
     void setScreenSize(int width, int height);
     // Orders the corners, corrects the aspect and derives the scales. A rectangle
     // that would give no finite, positive extent or scale (both extents zero, an
-    // infinite or NaN edge) is refused: the view keeps its previous rectangle.
-    void setRect(double x1, double y1, double x2, double y2);
+    // infinite or NaN edge) is refused: the view keeps its previous rectangle and
+    // the result is false.
+    bool setRect(double x1, double y1, double x2, double y2);
     void centreOnOrigin();
     void scaleAbout(double cx, double cy, double factor);
     void fitToAspect(double& x1, double& y1, double& x2, double& y2) const;

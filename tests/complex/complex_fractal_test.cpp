@@ -13,6 +13,7 @@
 #include "complex/spider_fractal.h"
 #include "complex/unity_fractal.h"
 #include "complex_test_rig.h"
+#include "platform/c_format.h"
 
 namespace {
 
@@ -96,6 +97,17 @@ TEST(ComplexParametersTest, LoadingAppliesTheFieldsWithTheirRules) {
         {"", true, false, 100, 0, 0, true, 1, 100},
         {"1,2,3,4,50,0,0,0,0,0" + std::string(engine::kMaxParameterUnits - 19, ' '), false, false,
          100, 0, 0, true, 1, 100},
+        // The largest limit is a limit; a number beyond its field's range damages the
+        // string instead of wrapping (to 1, 200 or a negative limit).
+        {"1,2,3,4,2147483647,0.5,0.25,0,2,300", true, true, 2147483647, 0.5, 0.25, false, 2, 44},
+        {"1,2,3,4,4294967297,0.5,0.25,0,2,300", true, false, 100, 0, 0, true, 1, 100},
+        {"1,2,3,4,4294967496,0.5,0.25,0,2,300", true, false, 100, 0, 0, true, 1, 100},
+        {"1,2,3,4,2147483648,0.5,0.25,0,2,300", true, false, 100, 0, 0, true, 1, 100},
+        {"1,2,3,4,-2147483649,0.5,0.25,0,2,300", true, false, 100, 0, 0, true, 1, 100},
+        {"1,2,3,4,50,0.5,0.25,4294967296,2,300", true, false, 100, 0, 0, true, 1, 100},
+        {"1,2,3,4,50,0.5,0.25,0,99999999999999999999,300", true, false, 100, 0, 0, true, 1, 100},
+        {"1,2,3,4,50,0.5,0.25,0,2,4294967340", true, false, 100, 0, 0, true, 1, 100},
+        {"1,2,3,4,50,0.5,0.25,0,2,300,4294967297", true, false, 100, 0, 0, true, 1, 100},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -126,6 +138,50 @@ TEST(ComplexParametersTest, LoadingAppliesTheFieldsWithTheirRules) {
             // Nothing was stopped, so nothing was saved over the stored text.
             EXPECT_EQ(rig.storedText("Table"), c.text);
         }
+    }
+}
+
+// A rectangle no view can show is damaged: the type's default view takes its place,
+// and the other fields apply. One that can be widened to the picture stays as ever.
+TEST(ComplexParametersTest, ADamagedViewGivesTheDefaultViewAndIsStoredSo) {
+    struct Case {
+        const char* edges;
+        bool damaged;
+    };
+    const Case cases[] = {
+        {"nan,nan,nan,nan", true},    {"nan,-1,1,1", true},
+        {"0.5,0.5,0.5,0.5", true},    {"-1e308,-1e308,1e308,1e308", true},
+        {"inf,-1,-inf,1", true},      {"1,1e308,2,1e308", true},
+        {"0.25,-1,0.25,1", false},    {"-1e300,-1e300,1e300,1e300", false},
+        {"-2.1,-1.69,1,1.72", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edges);
+        Rig rig(24, 18);
+        const std::string stored = std::string(c.edges) + ",50,0.5,0.25,0,2,300";
+        rig.storeText("Mandelbrot", stored);
+        complex::MandelbrotFractal f(rig.services());
+        view::ViewWindow expected = f.defaultView();
+        if (!c.damaged) {
+            double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+            ASSERT_EQ(platform::cscan(stored, "%lf,%lf,%lf,%lf", &x1, &y1, &x2, &y2), 4);
+            expected = f.view();
+            ASSERT_TRUE(expected.setRect(x1, y1, x2, y2));
+        }
+        f.startFromSettings();
+        f.stopCalculation();
+        EXPECT_TRUE(view::ViewWindow::sameView(f.view(), expected));
+        EXPECT_EQ(f.maxIterations(), 50);
+        EXPECT_EQ(f.method.load(), 2);
+        // What is stored (and so what pictures carry) is the view shown.
+        const std::optional<std::string> after = rig.storedText("Mandelbrot");
+        ASSERT_TRUE(after.has_value());
+        double edges[4] = {};
+        ASSERT_EQ(
+            platform::cscan(*after, "%lf,%lf,%lf,%lf", &edges[0], &edges[1], &edges[2], &edges[3]),
+            4);
+        EXPECT_EQ(edges[0], expected.xmin);
+        EXPECT_EQ(edges[3], expected.ymax);
     }
 }
 

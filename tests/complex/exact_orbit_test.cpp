@@ -92,6 +92,29 @@ TEST(ExactOrbitTest, CountsAsTheDoubleKernels) {
 
 // The states kept for the perturbed pixels: the iterate, the type's second value and
 // the margin to the bailout, rounded from the exact values.
+// A pixel counted at full precision hears a stop as the reference orbit does: at the
+// next step, however far its limit lies.
+TEST(ExactOrbitTest, ADirectCountEndsAtTheStepAStopArrives) {
+    // The origin lies inside for every type (with both parameters 0).
+    const kernels::Formula types[] = {kernels::Formula::kMandelbrot, kernels::Formula::kJulia,
+                                      kernels::Formula::kUnity,      kernels::Formula::kSpider,
+                                      kernels::Formula::kManowar,    kernels::Formula::kPhoenix};
+    for (const kernels::Formula type : types) {
+        SCOPED_TRACE(static_cast<int>(type));
+        const EscapeFormula formula{type, 0, 0, 50000000};
+        int asked = 0;
+        const StopCheck stopAtTen = [&asked] { return ++asked >= 10; };
+        const complex::EscapeValue value =
+            directEscape(formula, BigFloat(4000, 0.0), BigFloat(4000, 0.0), 4000, stopAtTen);
+        EXPECT_EQ(asked, 10);
+        EXPECT_EQ(value.count, 9);
+        // Unasked, the same pixel runs on (here to a limit within reach).
+        EXPECT_EQ(
+            directEscape({type, 0, 0, 300}, BigFloat(200, 0.0), BigFloat(200, 0.0), 200).count,
+            300);
+    }
+}
+
 TEST(ExactOrbitTest, KeepsEachTypesStates) {
     ReferenceOrbit orbit;
     const BigFloat one(100, 1.0);

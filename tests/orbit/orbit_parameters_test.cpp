@@ -76,12 +76,38 @@ const std::string kTooLong = "-120.000000,-134.000000,120.000000,134.000000," +
 
 INSTANTIATE_TEST_SUITE_P(
     Strings, OrbitLoadParametersTest,
-    ::testing::Values(LoadCase{"Missing", std::nullopt, false, false},
-                      LoadCase{"TooLong", kTooLong, false, false},
-                      LoadCase{"Empty", "", true, false},
-                      LoadCase{"EightFields", "-2,-2,2,2,1,2,3,7", true, false},
-                      LoadCase{"NineFields", "10,20,-10,-20,1.5,2.5,3.5,4294967291,0", true, true}),
+    ::testing::Values(
+        LoadCase{"Missing", std::nullopt, false, false},
+        LoadCase{"TooLong", kTooLong, false, false}, LoadCase{"Empty", "", true, false},
+        LoadCase{"EightFields", "-2,-2,2,2,1,2,3,7", true, false},
+        LoadCase{"NineFields", "10,20,-10,-20,1.5,2.5,3.5,4294967291,0", true, true},
+        // Beyond a field's range the string is damaged instead of wrapped.
+        LoadCase{"PointsBeyondRange", "10,20,-10,-20,1.5,2.5,3.5,4294967296,0", true, false},
+        LoadCase{"NegativePoints", "10,20,-10,-20,1.5,2.5,3.5,-5,0", true, false},
+        LoadCase{"RandomBeyondRange", "10,20,-10,-20,1.5,2.5,3.5,7,4294967296", true, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A rectangle no view can show is damaged: the type's default view takes its place
+// (and is stored), and a, b, c still apply.
+TEST(OrbitLoadParametersTest, ADamagedViewGivesTheDefaultView) {
+    const char* const damaged[] = {"nan,nan,nan,nan", "3,3,3,3", "-1e308,-1e308,1e308,1e308",
+                                   "-inf,0,1,2"};
+    for (const char* edges : damaged) {
+        SCOPED_TRACE(edges);
+        Environment env;
+        env.storeText("Henon", std::string(edges) + ",1.5,0.25,0,7,0");
+        auto fractal = make<HenonFractal>(env, 1.0, 0.3);
+        const view::ViewWindow expected = fractal->defaultView();
+        fractal->startFromSettings();
+        fractal->stopCalculation();
+        EXPECT_TRUE(view::ViewWindow::sameView(fractal->view(), expected));
+        EXPECT_EQ(fractal->paramA(), 1.5);
+        EXPECT_EQ(fractal->getPointsPerColor(), 7);
+        double x1 = 0;
+        ASSERT_EQ(platform::cscan(env.storedText("Henon").value(), "%lf", &x1), 1);
+        EXPECT_EQ(x1, expected.xmin);
+    }
+}
 
 TEST(OrbitSetParametersTest, MartinAndHenonForceTheirUnusedParametersToZero) {
     Environment env;

@@ -274,6 +274,9 @@ TEST(PictureFile, ProposesTheFirstFreeNumber) {
     EXPECT_EQ(rig.fractal->proposeFileName(260), "Mandelbrot003");
     folder.write("Mandelbrot004.bmp", "");
     EXPECT_EQ(rig.fractal->proposeFileName(260), "Mandelbrot003");
+    // A PNG picture takes its number as a bitmap does.
+    folder.write("Mandelbrot003.png", "");
+    EXPECT_EQ(rig.fractal->proposeFileName(260), "Mandelbrot005");
     // The name is shortened so that name, number and terminator fit the capacity.
     EXPECT_EQ(rig.fractal->proposeFileName(8), "Mand001");
     for (int n = 1; n <= 998; ++n)

@@ -1,6 +1,7 @@
 // corvane-render, run as the separate program it is.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spng.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -8,13 +9,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bmp_builder.h"
 #include "catalogue/factory.h"
+#include "engine/color_table.h"
 #include "persist/bitmap_file.h"
 #include "persist/picture_file.h"
 #include "platform/c_format.h"
@@ -114,19 +118,14 @@ TEST_F(RenderTool, ParametersAreAppliedAsAStoredString) {
     ASSERT_EQ(platform::cscan(trailerOf(given).second, "%*f,%*f,%*f,%*f,%d", &iterations), 1);
     EXPECT_EQ(iterations, 37);
 
-    // A damaged string leaves the object as constructed, not at the defaults.
+    // A string its type's reader would take for damaged is refused, not rendered as
+    // the object was constructed.
     const std::string damaged = folder.file("damaged.bmp");
-    ASSERT_EQ(render(folder, {"--size", "60x40", "--params", "1,2", damaged}).exitCode, 0);
-    platform::HeadlessWindow window(60, 40);
-    platform::MemorySettingsStore store;
-    platform::RecordingSound sound;
-    const engine::FractalPtr constructed =
-        catalogue::createFractal(engine::kMandelbrot, platform::Services{window, store, sound});
-    constructed->saveParameters();
-    const auto constructedParams = store.read("Software\\Velk\\Corvane", "Mandelbrot");
-    ASSERT_TRUE(constructedParams.has_value());
-    EXPECT_EQ(trailerOf(damaged).second, constructedParams->text);
-    EXPECT_NE(trailerOf(damaged).second, defaultParams);
+    const ToolRun refused = render(folder, {"--size", "60x40", "--params", "1,2", damaged});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("--params: only 2 of its 10 fields can be read"), std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(damaged));
 }
 
 // A view finer than the integer algorithm resolves is computed in double precision,
@@ -242,6 +241,46 @@ TEST_F(RenderTool, RefusesBadArgumentsWithExitCode2) {
         const ToolRun run = render(folder, arguments);
         EXPECT_EQ(run.exitCode, 2) << ::testing::PrintToString(arguments);
         EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
+
+// What the command line asks for but cannot be written as asked: each refusal names
+// its reason, and nothing is written.
+TEST_F(RenderTool, RefusesOtherExtensionsAndDamagedParametersWithTheReason) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string output;
+        const char* reason;
+    } cases[] = {
+        {{}, "x.jpg", "cannot write a .jpg picture: OUTPUT must end in .bmp or .png"},
+        {{}, "x.bmp.gif", "cannot write a .gif picture"},
+        {{}, "x.", "cannot write a . picture"},
+        {{"--params", "1,2,3"}, "x.bmp", "--params: only 3 of its 10 fields can be read"},
+        {{"--type", "Hopalong", "--params", "-2,-2,2,2,1,2,3,7"},
+         "x.png",
+         "--params: only 8 of its 9 fields can be read"},
+        {{"--params", "1,2,3,4,4294967297,0,0,1,0,100"},
+         "x.bmp",
+         "--params: its field 5 (the iteration limit) is out of range"},
+        {{"--params", "1,2,3,4,2147483648,0,0,1,0,100"}, "x.bmp", "(the iteration limit)"},
+        {{"--params", "1,2,3,4,50,0,0,1,0,4294967396"}, "x.bmp", "(the relief depth)"},
+        {{"--type", "Chip", "--params", "-2,-2,2,2,1,2,3,4294967296,1"},
+         "x.bmp",
+         "--params: its field 8 (the points per colour) is out of range"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments = c.arguments;
+        arguments.push_back(folder.file(c.output));
+        SCOPED_TRACE(::testing::PrintToString(arguments));
+        const ToolRun run = render(folder, arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(folder.file(c.output)));
+    }
+    // Upper-case extensions and names without one (pipes, devices) are written.
+    for (const char* name : {"upper.BMP", "upper.PNG", "plain"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(render(folder, {"--size", "8x8", folder.file(name)}).exitCode, 0);
     }
 }
 
@@ -371,6 +410,32 @@ TEST_F(RenderTool, RefusesUnusableFilesWithOneLineAndExitCode1) {
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_FALSE(std::filesystem::exists(out));
     }
+    // A palette is refused with the reason the Load Palette command gives.
+    const struct {
+        std::string palette;
+        const char* reason;
+    } palettes[] = {
+        {folder.file("missing.pal"), "No such file or directory"},
+        {folder.write("words.pal", "no numbers here"), ""},
+    };
+    for (const auto& p : palettes) {
+        std::string why;
+        engine::ColorTable probe;
+        ASSERT_EQ(probe.loadFile(p.palette, 4096, &why), 0);
+        EXPECT_NE(why.find(p.reason), std::string::npos) << why;
+        const ToolRun run = render(folder, {"--palette", p.palette, out});
+        EXPECT_EQ(run.err,
+                  "corvane-render: cannot load the palette " + p.palette + ": " + why + "\n");
+    }
+    // So is a picture whose parameter string its type cannot read.
+    std::string damagedParams = TempFolder::read(valid);
+    damagedParams.resize(static_cast<std::size_t>(persist::pictureTrailerOffset(8, 8)) + 4);
+    for (const char c : std::string("1,2,3"))
+        damagedParams += std::string{c, '\0'};
+    damagedParams += std::string(2, '\0');
+    const ToolRun run = render(folder, {"--from", folder.write("damaged.bmp", damagedParams), out});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("only 3 of its 10 fields can be read"), std::string::npos) << run.err;
 }
 
 // Where the picture goes: a pipe or a device is written into as by any tool, and
@@ -431,6 +496,54 @@ TEST_F(RenderTool, WritesIntoPipesAndDevicesAndNamesTheReasonOfEveryFailure) {
     EXPECT_EQ(TempFolder::read(earlier), "earlier picture");
     for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
         EXPECT_NE(entry.path().filename().string().rfind(".corvane-", 0), 0u) << entry.path();
+}
+
+// The temporary files of the folder (named as every writer names them).
+std::vector<std::string> temporaryFilesIn(const TempFolder& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(".corvane-", 0) == 0)
+            found.push_back(name);
+    }
+    return found;
+}
+
+// A termination signal during a long PNG export ends the tool by that signal, and
+// the export's temporary file goes with it; the output never appears.
+TEST_F(RenderTool, ATerminationSignalLeavesNoTemporaryFile) {
+    for (const int signalNumber : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(signalNumber);
+        const std::string output = folder.file("long.png");
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // As from a terminal: the signals act, whatever the test runner ignores.
+            for (const int s : {SIGTERM, SIGHUP, SIGINT})
+                ::signal(s, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            ::dup2(quiet, 1);
+            ::dup2(quiet, 2);
+            ::execl(kProgram.c_str(), kProgram.c_str(), "--size", "3000x3000", "--params",
+                    "-2.1,-1.69,1,1.72,200000,0,0,0,0,100", output.c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (temporaryFilesIn(folder).empty() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(temporaryFilesIn(folder).size(), 1u);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ASSERT_EQ(::kill(child, signalNumber), 0);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << status;
+        EXPECT_TRUE(temporaryFilesIn(folder).empty());
+        EXPECT_FALSE(std::filesystem::exists(output));
+    }
 }
 
 // A picture rendered again from its file keeps its view bit for bit, and so its pixels.

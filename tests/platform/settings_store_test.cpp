@@ -166,6 +166,18 @@ TEST_F(FileSettingsStoreTest, FirstWriteCreatesFolderAndFile) {
     EXPECT_EQ(TempFolder::read(storePath), kSection + "\"Alarm\"=dword:00000000\n");
 }
 
+// An empty or blank file is a store that holds nothing yet.
+TEST_F(FileSettingsStoreTest, AnEmptyOrBlankFileIsWrittenAsAStore) {
+    for (const char* text : {"", "\n \t\r\n", "\xEF\xBB\xBF"}) {
+        std::filesystem::create_directories(std::filesystem::path(storePath).parent_path());
+        folder.write("config/Velk/Corvane.reg", text);
+        FileSettingsStore store(storePath);
+        ASSERT_TRUE(store.write(kKey, "Alarm", SettingsValue::ofNumber(0)));
+        EXPECT_EQ(TempFolder::read(storePath), kSection + "\"Alarm\"=dword:00000000\n");
+        EXPECT_EQ(store.takeProblem(), std::nullopt);
+    }
+}
+
 TEST_F(FileSettingsStoreTest, CreateKeyMakesAnEmptyKeyOnce) {
     FileSettingsStore store(storePath);
     ASSERT_TRUE(store.createKey(kKey));
@@ -328,6 +340,23 @@ TEST(FileSettingsStoreFaults, AStoreThatCannotBeUsedKeepsValuesInMemoryAndSaysWh
              return f.write("Corvane.reg", text);
          },
          "Cannot read the settings file %s: too large (more than 16 MiB)."},
+        // Another program's file named as the store is never replaced by ours.
+        {"a text file of notes",
+         [](const TempFolder& f) { return f.write("Corvane.reg", "buy milk\n\"Alarm\"=x\n"); },
+         "Cannot read the settings file %s: not a settings file"},
+        {"random bytes",
+         [](const TempFolder& f) {
+             std::string bytes;
+             for (int i = 0; i < 4096; ++i)
+                 bytes += static_cast<char>((i * 7919 + 13) % 256);
+             return f.write("Corvane.reg", bytes);
+         },
+         "Cannot read the settings file %s: not a settings file"},
+        {"values without the section line",
+         [](const TempFolder& f) {
+             return f.write("Corvane.reg", "\"Fractal\"=dword:00000005\n[Other]\n");
+         },
+         "Cannot read the settings file %s: not a settings file"},
     };
     for (const BrokenStoreCase& c : cases) {
         SCOPED_TRACE(c.what);

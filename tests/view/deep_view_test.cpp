@@ -380,6 +380,32 @@ TEST(DeepViewTest, ParameterStringsCarryDeepViewsAndOldStringsStayAsTheyAre) {
     EXPECT_FALSE(readDeepViewField(classic + good, 0, 268));
 }
 
+// The deep field of a parameter string takes exactly the views the View dialog and
+// the command line take: no centre beyond 1e100, no width above 1e100 or below 1e-100000.
+TEST(DeepViewTest, TheDeepFieldKeepsTheLimitsOfTheViewText) {
+    const std::string classic = "-2.1,-1.69,1,1.72,200,0,0,1,1,100";
+    const struct {
+        const char* x;
+        const char* y;
+        const char* width;
+        bool accepted;
+    } cases[] = {
+        {"-0.75", "0.1", "1e-40", true},      {"1e100", "0.1", "1e-40", true},
+        {"-0.75", "-1e100", "1e-40", true},   {"-0.75", "0.1", "1e100", true},
+        {"-0.75", "0.1", "1e-100000", true},  {"1.5e100", "0.1", "1e-40", false},
+        {"-0.75", "-1e200", "1e-40", false},  {"1e4000", "0", "1e-40", false},
+        {"-0.75", "0.1", "1.5e100", false},   {"-0.75", "0.1", "1e300", false},
+        {"-0.75", "0.1", "9e-100001", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.x) + " " + c.y + " " + c.width);
+        EXPECT_EQ(parseCentreAndWidth(c.x, c.y, c.width).value.has_value(), c.accepted);
+        const std::string field =
+            std::string(",deep:200:") + c.x + ":" + c.y + ":" + c.width + ":" + c.width;
+        EXPECT_EQ(readDeepViewField(classic + field, 240, 268).has_value(), c.accepted);
+    }
+}
+
 TEST(DeepViewTest, DeepParameterStringsFitTheStoredLength) {
     // A picture file and the settings hold parameter strings up to 65,536 characters.
     struct Case {

@@ -20,6 +20,7 @@
 #include "persist/picture_file.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
+#include "platform/termination_cleanup.h"
 #include "platform/write_target.h"
 #include "render_options.h"
 #include "view/deep_view.h"
@@ -66,6 +67,8 @@ Problem readPictureJob(const std::string& path, Job& job) {
         return path + ": the picture names no fractal type";
     if (params.empty())
         return path + ": the picture carries no parameter string";
+    if (const std::string damage = render::parameterStringDamage(type, params); !damage.empty())
+        return path + ": the picture's parameter string cannot be used: " + damage;
     job.type = type;
     job.params = params;
     return {};
@@ -114,12 +117,18 @@ Problem makeJob(const render::RenderOptions& options, Job& job) {
     return viewOfJob(options, job);
 }
 
+// A palette file that yields no colour, with the reason the Load Palette command gives.
+Problem paletteProblem(const std::string& path, engine::ColorTable& colors) {
+    std::string why;
+    if (colors.loadFile(path, kMaxPaletteEntries, &why) <= 0)
+        return "cannot load the palette " + path + ": " + why;
+    return {};
+}
+
 // Refuses a palette file that yields no colour, rather than falling back quietly.
 Problem checkPalette(const std::string& path) {
     engine::ColorTable probe;
-    if (probe.loadFile(path, kMaxPaletteEntries) <= 0)
-        return path + ": not a usable palette file";
-    return {};
+    return paletteProblem(path, probe);
 }
 
 // The stored palette path is limited in length; a longer one is loaded directly.
@@ -127,8 +136,8 @@ Problem ensurePalette(engine::Fractal& fractal, const std::string& path) {
     if (fractal.folders.palette == path && fractal.colorTable().colorCount() > 0)
         return {};
     engine::ColorTable colors;
-    if (colors.loadFile(path, kMaxPaletteEntries) <= 0)
-        return path + ": not a usable palette file";
+    if (Problem problem = paletteProblem(path, colors); !problem.empty())
+        return problem;
     fractal.usePalette(path, std::move(colors));
     return {};
 }
@@ -255,6 +264,9 @@ Problem renderPicture(const render::RenderOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread starts: a termination signal during a write removes its
+    // temporary file, as ending the window does.
+    platform::removeTemporaryFilesOnTermination();
     // A reader that goes away, or a file size limit, fails the write with a reason to
     // report instead of ending the program with a signal.
     std::signal(SIGPIPE, SIG_IGN);

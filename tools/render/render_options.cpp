@@ -1,14 +1,18 @@
 #include "render_options.h"
 #include "catalogue/fractal_types.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <limits>
 
 #include "app/picture_export.h"
 #include "catalogue/factory.h"
+#include "complex/complex_fractal.h"
 #include "complex/escape_colouring.h"
 #include "engine/fractal.h"
 #include "engine/settings_key.h"
+#include "orbit/orbit_fractal.h"
 #include "persist/bitmap_file.h"
 #include "platform/text.h"
 
@@ -172,6 +176,31 @@ std::string applyView(const OptionsSeen& seen, RenderOptions& options) {
     return {};
 }
 
+// The output's extension says what is written: a bitmap or a PNG picture. A name
+// without one (a pipe, a device) gets a bitmap.
+std::string checkOutputExtension(const std::string& output) {
+    const std::size_t slash = output.rfind('/');
+    const std::string name = slash == std::string::npos ? output : output.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0)
+        return {};
+    std::string extension = name.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".bmp" || extension == ".png")
+        return {};
+    return "cannot write a " + name.substr(dot) + " picture: OUTPUT must end in .bmp or .png";
+}
+
+// Refuses a parameter string that the type's reader would take for damaged.
+std::string checkParams(const RenderOptions& options) {
+    if (!options.params)
+        return {};
+    const std::string damage =
+        parameterStringDamage(options.type.value_or(engine::kMandelbrot), *options.params);
+    return damage.empty() ? std::string() : "--params: " + damage;
+}
+
 // A picture of the size asked for must fit the output's format.
 std::string checkOutputSize(const RenderOptions& options) {
     const bool png = app::hasPngExtension(options.output);
@@ -191,6 +220,12 @@ std::string checkOutputSize(const RenderOptions& options) {
 }
 
 }  // namespace
+
+std::string parameterStringDamage(engine::FractalType type, const std::string& params) {
+    if (catalogue::isOrbitType(type))
+        return orbit::readParameterString(params).damage;
+    return complex::readParameterString(params).damage;
+}
 
 bool parseSize(const std::string& text, int& width, int& height) {
     const std::size_t x = text.find_first_of("xX");
@@ -268,6 +303,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (positional.size() != 1)
         return fail("expected exactly one OUTPUT file");
     options.output = positional.front();
+    if (std::string error = checkOutputExtension(options.output); !error.empty())
+        return fail(std::move(error));
+    if (std::string error = checkParams(options); !error.empty())
+        return fail(std::move(error));
     if (seen.size) {
         if (std::string error = checkOutputSize(options); !error.empty())
             return fail(std::move(error));

@@ -42,6 +42,10 @@ bool parseSize(const std::string& text, int& width, int& height);
 // file (a .png is computed in bands and may be larger).
 bool sizeAllowed(int width, int height);
 
+// Why the type's reader takes params for a damaged string (too few fields, a number
+// beyond its field's range); empty when it does not.
+std::string parameterStringDamage(std::int32_t type, const std::string& params);
+
 const char* usageText();
 
 }  // namespace render
