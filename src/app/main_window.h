@@ -110,6 +110,13 @@ class MainWindow {
     void openPicture(engine::Fractal& fractal);
     void startSlideshow(engine::Fractal& fractal);
     void savePicture(engine::Fractal& fractal);
+    void writePicture(engine::Fractal& fractal, const std::string& path, bool plain);
+    void completePicture(engine::Fractal& fractal, const std::string& path);
+    void showSaveProblem(const std::string& path, const std::string& problem);
+    // Tells the user that an export runs already; true when one does.
+    bool refuseSecondExport();
+    // Whether the window may close now; asks first while an export runs.
+    bool mayCloseDuringExport();
     void exportPicture(engine::Fractal& fractal);
     // Cancels an export that still runs and waits for it; its progress goes away.
     void endExport();
@@ -177,6 +184,8 @@ class MainWindow {
     bool closed_ = false;
     // The export running in the background, if any.
     std::unique_ptr<ExportJob> exportJob_;
+    // The user chose to close the window once the export has ended.
+    bool closeWhenExportDone_ = false;
     std::set<std::string> reportedStoreProblems_;
 };
 

@@ -21,10 +21,12 @@ constexpr int kBarWidth = 320;
 
 ExportProgressWidget::ExportProgressWidget(QWidget* parent, app::ExportJob& job)
     : QDialog(parent), job_(job) {
-    setWindowTitle(QStringLiteral("Export"));
+    const bool saving = job.output() == app::ExportJob::Output::CompletedPicture;
+    setWindowTitle(saving ? QStringLiteral("Save") : QStringLiteral("Export"));
     setWindowModality(Qt::NonModal);
     const QString name = QFileInfo(QString::fromStdString(job.path())).fileName();
-    label_ = new QLabel(QStringLiteral("Exporting %1 x %2 pixels to %3")
+    label_ = new QLabel((saving ? QStringLiteral("Completing %1 x %2 pixels for %3")
+                                : QStringLiteral("Exporting %1 x %2 pixels to %3"))
                             .arg(job.request().width)
                             .arg(job.request().height)
                             .arg(name),
@@ -57,7 +59,9 @@ void ExportProgressWidget::refresh() {
 void ExportProgressWidget::cancelExport() {
     job_.cancel();
     cancel_->setEnabled(false);
-    label_->setText(QStringLiteral("Cancelling the export..."));
+    label_->setText(job_.output() == app::ExportJob::Output::CompletedPicture
+                        ? QStringLiteral("Cancelling the save...")
+                        : QStringLiteral("Cancelling the export..."));
 }
 
 void ExportProgressWidget::reject() {
