@@ -272,8 +272,7 @@ void MainWindow::savePicture(engine::Fractal& fractal) {
     Shell::Answer unfinished = Shell::Answer::Yes;
     const bool complete = pictureUnfinished(fractal);
     if (complete) {
-        unfinished =
-            shell_.askYesNoCancel(text(platform::kStringWindowTitle), kUnfinishedQuestion);
+        unfinished = shell_.askYesNoCancel(text(platform::kStringWindowTitle), kUnfinishedQuestion);
         if (unfinished == Shell::Answer::Cancel)
             return;
         if (unfinished == Shell::Answer::Yes && refuseSecondExport())
@@ -319,9 +318,9 @@ void MainWindow::completePicture(engine::Fractal& fractal, const std::string& pa
         showSaveProblem(path, *problem);
         return;
     }
-    exportJob_ = std::make_unique<ExportJob>(exportRequestFor(fractal, fractal.width, fractal.height),
-                                             path, window_, WM_EXPORTDONE,
-                                             ExportJob::Output::CompletedPicture);
+    exportJob_ =
+        std::make_unique<ExportJob>(exportRequestFor(fractal, fractal.width, fractal.height), path,
+                                    window_, WM_EXPORTDONE, ExportJob::Output::CompletedPicture);
     shell_.showExportProgress(*exportJob_);
 }
 
@@ -333,9 +332,9 @@ void MainWindow::showSaveProblem(const std::string& path, const std::string& pro
 bool MainWindow::refuseSecondExport() {
     if (!exportJob_)
         return false;
-    shell_.showMessage(text(platform::kStringWindowTitle),
-                       "An export to " + exportJob_->path() +
-                           " is running: wait for it to end, or cancel it.");
+    shell_.showMessage(
+        text(platform::kStringWindowTitle),
+        "An export to " + exportJob_->path() + " is running: wait for it to end, or cancel it.");
     return true;
 }
 
@@ -386,8 +385,7 @@ std::intptr_t MainWindow::onExportDone() {
             showSaveProblem(path, result.reason);
         } else {
             shell_.showMessage(text(platform::kStringWindowTitle),
-                               "Cannot export the picture to " + path + ": " + result.reason +
-                                   ".");
+                               "Cannot export the picture to " + path + ": " + result.reason + ".");
         }
     } else if (saved && result.written()) {
         if (engine::Fractal* fractal = currentFractal())

@@ -98,9 +98,8 @@ bool QtShell::askYesNo(const std::string& caption, const std::string& text) {
 }
 
 app::Shell::Answer QtShell::askYesNoCancel(const std::string& caption, const std::string& text) {
-    const QMessageBox::StandardButton button =
-        QMessageBox::question(owner_, qt(caption), qt(text),
-                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const QMessageBox::StandardButton button = QMessageBox::question(
+        owner_, qt(caption), qt(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (button == QMessageBox::Yes)
         return Answer::Yes;
     return button == QMessageBox::No ? Answer::No : Answer::Cancel;

@@ -93,9 +93,9 @@ TEST(WindowPosition, ThreeRestartsLeaveTheWindowWhereItWas) {
     EXPECT_EQ(app::restoredClientPosition({-100, -100}, kWidth, kHeight, {1, 20, 1, 1}, screens),
               (Point{1, 20}));
     // Stored values from a damaged file do not overflow.
-    EXPECT_EQ(app::restoredClientPosition({INT_MIN, INT_MAX}, kWidth, kHeight, {1, 20, 1, 1},
-                                          screens),
-              std::nullopt);
+    EXPECT_EQ(
+        app::restoredClientPosition({INT_MIN, INT_MAX}, kWidth, kHeight, {1, 20, 1, 1}, screens),
+        std::nullopt);
 }
 
 }  // namespace
