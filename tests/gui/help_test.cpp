@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QFile>
 #include <QMap>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
