@@ -94,6 +94,8 @@ std::intptr_t MainWindow::windowProc(unsigned message, std::uintptr_t wParam,
         case WM_PAINT:
             return onPaint(wParam, lParam);
         case WM_CLOSE:
+            if (wParam != kCloseNow && !mayCloseDuringExport())
+                return 0;
             return onClose();
         case WM_SETTINGCHANGE:
             return 0;
@@ -169,11 +171,25 @@ std::intptr_t MainWindow::onClose() {
         settings_.writeDword("Fractal", static_cast<std::uint32_t>(fractal->type));
     }
     closed_ = true;
+    endExport();  // the user has agreed to cancel it, or it has ended
     currentFractal_.reset();
     heldFractal_.reset();
     heldIsCurrent_ = false;
     // Destroying the window.
     return windowProc(WM_DESTROY, 0, 0);
+}
+
+bool MainWindow::mayCloseDuringExport() {
+    if (!exportJob_)
+        return true;
+    const Shell::Answer answer = shell_.askYesNoCancel(
+        std::string(platform::loadString(platform::kStringWindowTitle)),
+        "The picture is still being written to " + exportJob_->path() +
+            ".\n\nFinish it before closing? Yes closes the window once it is written. No "
+            "cancels it and closes now. Cancel keeps the window open.");
+    if (answer == Shell::Answer::Yes)
+        closeWhenExportDone_ = true;
+    return answer == Shell::Answer::No;
 }
 
 std::intptr_t MainWindow::onDestroy() {

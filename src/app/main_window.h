@@ -114,6 +114,13 @@ class MainWindow {
     void openPicture(engine::Fractal& fractal);
     void startSlideshow(engine::Fractal& fractal);
     void savePicture(engine::Fractal& fractal);
+    void writePicture(engine::Fractal& fractal, const std::string& path, bool plain);
+    void completePicture(engine::Fractal& fractal, const std::string& path);
+    void showSaveProblem(const std::string& path, const std::string& problem);
+    // Tells the user that an export runs already; true when one does.
+    bool refuseSecondExport();
+    // Whether the window may close now; asks first while an export runs.
+    bool mayCloseDuringExport();
     void exportPicture(engine::Fractal& fractal);
     // Cancels an export that still runs and waits for it; its progress goes away.
     void endExport();
@@ -187,6 +194,8 @@ class MainWindow {
     std::unique_ptr<ExportJob> exportJob_;
     // The picture file being read for Open, if any.
     std::unique_ptr<PictureOpenJob> openJob_;
+    // The user chose to close the window once the export has ended.
+    bool closeWhenExportDone_ = false;
     std::set<std::string> reportedStoreProblems_;
 };
 

@@ -169,8 +169,11 @@ void MainWindow::runModalDialog(DialogId dialog, engine::Fractal& fractal) {
 }
 
 void MainWindow::exitProgram() {
+    // Asked before the window lets go of its activation, so that staying leaves all as it was.
+    if (!mayCloseDuringExport())
+        return;
     windowProc(WM_ACTIVATE, WA_INACTIVE, 0);
-    windowProc(WM_CLOSE, 0, 0);
+    windowProc(WM_CLOSE, kCloseNow, 0);
 }
 
 void MainWindow::chooseType(engine::Fractal& fractal) {
@@ -261,7 +264,49 @@ void MainWindow::startSlideshow(engine::Fractal& fractal) {
     fractal.startSlideshow(choice->path, kSlideshowTimerId, sameTypeOnly);
 }
 
+namespace {
+
+// An escape-time run that was stopped, or is still under way, leaves pixels of the
+// view before it: such a picture must not be saved as showing its parameters. An orbit
+// never finishes; it is saved as it stands.
+bool pictureUnfinished(const engine::Fractal& fractal) {
+    if (!catalogue::isComplexType(fractal.type))
+        return false;
+    return fractal.isRunning() || (fractal.isFinished() && !fractal.runState.completed.load());
+}
+
+constexpr char kUnfinishedQuestion[] =
+    "The picture is not finished: some of its pixels do not show its view yet.\n\n"
+    "Complete it before saving? Yes computes the missing pixels first. No saves the "
+    "pixels as they are, as a plain picture without the fractal's type and parameters "
+    "(Open cannot continue from it).";
+
+// The picture shown (its type, parameters and colours) at width x height.
+ExportRequest exportRequestFor(const engine::Fractal& fractal, int width, int height) {
+    ExportRequest exported;
+    exported.type = fractal.type;
+    exported.parameters = fractal.parameterString();
+    for (int i = 0; i < fractal.colorTable().colorCount(); ++i)
+        exported.colors.push_back(fractal.colorTable().colorAt(i));
+    exported.width = width;
+    exported.height = height;
+    // An orbit gets at least as many points as the window has drawn so far.
+    exported.orbitPoints = std::max(kDefaultOrbitExportPoints, fractal.statistics().pointCount);
+    return exported;
+}
+
+}  // namespace
+
 void MainWindow::savePicture(engine::Fractal& fractal) {
+    Shell::Answer unfinished = Shell::Answer::Yes;
+    const bool complete = pictureUnfinished(fractal);
+    if (complete) {
+        unfinished = shell_.askYesNoCancel(text(platform::kStringWindowTitle), kUnfinishedQuestion);
+        if (unfinished == Shell::Answer::Cancel)
+            return;
+        if (unfinished == Shell::Answer::Yes && refuseSecondExport())
+            return;
+    }
     FileDialogRequest request = pictureFileDialog(FileDialogRequest::Kind::Save);
     request.title = text(platform::kStringSaveFractal);
     request.fileName = fractal.proposeFileName(kFileNameCapacity);
@@ -271,31 +316,62 @@ void MainWindow::savePicture(engine::Fractal& fractal) {
     const std::optional<FileChoice> choice = shell_.chooseFile(request);
     if (!choice)
         return;
+    if (!complete) {
+        writePicture(fractal, choice->path, false);
+    } else if (unfinished == Shell::Answer::No) {
+        writePicture(fractal, choice->path, true);
+    } else {
+        completePicture(fractal, choice->path);
+    }
+}
 
-    // The picture is saved as it is at this moment; the calculation goes on. A picture
-    // that Open would refuse is not written at all, and neither is a pipe or a device.
-    std::optional<std::string> problem = pictureSaveProblem(fractal);
+// The picture as it is at this moment; the calculation goes on. A picture that Open
+// would refuse is not written at all, and neither is a pipe or a device.
+void MainWindow::writePicture(engine::Fractal& fractal, const std::string& path, bool plain) {
+    std::optional<std::string> problem = plain ? std::nullopt : pictureSaveProblem(fractal);
     if (!problem) {
+        constexpr auto refuse = platform::StreamTargets::Refuse;
         const engine::SaveResult saved =
-            fractal.saveImageTo(choice->path, platform::StreamTargets::Refuse);
+            plain ? fractal.savePlainImageTo(path, refuse) : fractal.saveImageTo(path, refuse);
         if (saved.status != engine::kStatusOk)
             problem = saved.reason;
     }
-    if (problem) {
-        shell_.showMessage(text(platform::kStringWindowTitle),
-                           "Cannot save the picture to " + choice->path + ": " + *problem + ".");
+    if (problem)
+        showSaveProblem(path, *problem);
+}
+
+// Computed again whole at the window's size on a thread of its own, with progress and
+// Cancel: the file gets the pixels the window's run would have drawn.
+void MainWindow::completePicture(engine::Fractal& fractal, const std::string& path) {
+    if (const std::optional<std::string> problem = pictureSaveProblem(fractal)) {
+        showSaveProblem(path, *problem);
+        return;
     }
+    exportJob_ =
+        std::make_unique<ExportJob>(exportRequestFor(fractal, fractal.width, fractal.height), path,
+                                    window_, WM_EXPORTDONE, ExportJob::Output::CompletedPicture);
+    shell_.showExportProgress(*exportJob_);
+}
+
+void MainWindow::showSaveProblem(const std::string& path, const std::string& problem) {
+    shell_.showMessage(text(platform::kStringWindowTitle),
+                       "Cannot save the picture to " + path + ": " + problem + ".");
+}
+
+bool MainWindow::refuseSecondExport() {
+    if (!exportJob_)
+        return false;
+    shell_.showMessage(
+        text(platform::kStringWindowTitle),
+        "An export to " + exportJob_->path() + " is running: wait for it to end, or cancel it.");
+    return true;
 }
 
 // The picture shown (its type, parameters, view and colours) at another size, computed
 // on a thread of its own from a copy of those inputs: the window's run goes on.
 void MainWindow::exportPicture(engine::Fractal& fractal) {
-    if (exportJob_) {
-        shell_.showMessage(text(platform::kStringWindowTitle),
-                           "An export to " + exportJob_->path() +
-                               " is running: wait for it to end, or cancel it.");
+    if (refuseSecondExport())
         return;
-    }
     const std::optional<ExportSize> size = shell_.chooseExportSize(fractal);
     if (!size)
         return;
@@ -321,17 +397,8 @@ void MainWindow::exportPicture(engine::Fractal& fractal) {
         return;
     }
 
-    ExportRequest exported;
-    exported.type = fractal.type;
-    exported.parameters = fractal.parameterString();
-    for (int i = 0; i < fractal.colorTable().colorCount(); ++i)
-        exported.colors.push_back(fractal.colorTable().colorAt(i));
-    exported.width = size->width;
-    exported.height = size->height;
-    // An orbit gets at least as many points as the window has drawn so far.
-    exported.orbitPoints = std::max(kDefaultOrbitExportPoints, fractal.statistics().pointCount);
-    exportJob_ =
-        std::make_unique<ExportJob>(std::move(exported), choice->path, window_, WM_EXPORTDONE);
+    exportJob_ = std::make_unique<ExportJob>(exportRequestFor(fractal, size->width, size->height),
+                                             choice->path, window_, WM_EXPORTDONE);
     shell_.showExportProgress(*exportJob_);
 }
 
@@ -340,11 +407,21 @@ std::intptr_t MainWindow::onExportDone() {
         return 0;
     const ExportResult result = exportJob_->result();
     const std::string path = exportJob_->path();
+    const bool saved = exportJob_->output() == ExportJob::Output::CompletedPicture;
     endExport();
     if (result.outcome == ExportResult::Outcome::Failed) {
-        shell_.showMessage(text(platform::kStringWindowTitle),
-                           "Cannot export the picture to " + path + ": " + result.reason + ".");
+        if (saved) {
+            showSaveProblem(path, result.reason);
+        } else {
+            shell_.showMessage(text(platform::kStringWindowTitle),
+                               "Cannot export the picture to " + path + ": " + result.reason + ".");
+        }
+    } else if (saved && result.written()) {
+        if (engine::Fractal* fractal = currentFractal())
+            fractal->rememberPictureFolder(path);
     }
+    if (closeWhenExportDone_)
+        windowProc(WM_CLOSE, kCloseNow, 0);
     return 0;
 }
 

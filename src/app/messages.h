@@ -18,6 +18,9 @@ constexpr unsigned WM_ACTIVATE = 6;
 // bottom in the second parameter, 16 bits each (right and bottom excluded).
 constexpr unsigned WM_PAINT = 15;
 constexpr unsigned WM_CLOSE = 16;
+// WM_CLOSE's first parameter: 0 asks the user first while an export runs; kCloseNow
+// closes at once (the user has been asked, or the session is ending).
+constexpr std::uintptr_t kCloseNow = 1;
 constexpr unsigned WM_SETTINGCHANGE = 26;
 constexpr unsigned WM_HELP = 83;
 constexpr unsigned WM_KEYDOWN = 256;

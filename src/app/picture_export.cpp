@@ -234,11 +234,14 @@ bool hasPngExtension(const std::string& path) {
 }
 
 ExportJob::ExportJob(ExportRequest request, std::string path, platform::Window& window,
-                     unsigned message)
-    : request_(std::move(request)), path_(std::move(path)) {
+                     unsigned message, Output output)
+    : request_(std::move(request)), path_(std::move(path)), output_(output) {
     thread_ = std::thread([this, &window, message] {
         try {
-            result_ = exportPicture(request_, path_, platform::StreamTargets::Refuse, control_);
+            constexpr auto refuse = platform::StreamTargets::Refuse;
+            result_ = output_ == Output::CompletedPicture
+                          ? completePictureFile(request_, path_, refuse, control_)
+                          : exportPicture(request_, path_, refuse, control_);
         } catch (const std::bad_alloc&) {
             result_ = failed("not enough memory");
         }

@@ -92,6 +92,13 @@ ExportResult renderExport(const ExportRequest& request, ExportControl& control, 
 ExportResult exportPicture(const ExportRequest& request, const std::string& path,
                            platform::StreamTargets streams, ExportControl& control);
 
+// Computes the picture of request whole (an escape-time picture at the window's size)
+// and writes it as a picture file at path: a bitmap with the trailer, or a PNG file
+// with the text chunks, as the name says. What Save writes of an unfinished picture
+// once the user has it completed. Nothing is written when it is cancelled or fails.
+ExportResult completePictureFile(const ExportRequest& request, const std::string& path,
+                                 platform::StreamTargets streams, ExportControl& control);
+
 // Whether path names a PNG file by its extension (".png", any case).
 bool hasPngExtension(const std::string& path);
 
@@ -100,7 +107,11 @@ bool hasPngExtension(const std::string& path);
 // cancels it and waits for it.
 class ExportJob {
   public:
-    ExportJob(ExportRequest request, std::string path, platform::Window& window, unsigned message);
+    // What the job writes: a PNG export, or a picture file that Save completes.
+    enum class Output { Export, CompletedPicture };
+
+    ExportJob(ExportRequest request, std::string path, platform::Window& window, unsigned message,
+              Output output = Output::Export);
     ~ExportJob();
     ExportJob(const ExportJob&) = delete;
     ExportJob& operator=(const ExportJob&) = delete;
@@ -111,12 +122,14 @@ class ExportJob {
     bool finished() const { return finished_.load(std::memory_order_acquire); }
     const std::string& path() const { return path_; }
     const ExportRequest& request() const { return request_; }
+    Output output() const { return output_; }
     // Waits for the thread; the result of the export.
     const ExportResult& result();
 
   private:
     ExportRequest request_;
     std::string path_;
+    Output output_;
     ExportControl control_;
     ExportResult result_;
     std::atomic<bool> finished_{false};

@@ -83,6 +83,11 @@ class Shell {
     virtual std::optional<FileChoice> chooseFile(const FileDialogRequest& request) = 0;
     // A question with the buttons Yes and No; true for Yes.
     virtual bool askYesNo(const std::string& caption, const std::string& text) = 0;
+    // A question with the buttons Yes, No and Cancel (closing the question cancels).
+    enum class Answer { Yes, No, Cancel };
+    virtual Answer askYesNoCancel(const std::string& caption, const std::string& text) {
+        return askYesNo(caption, text) ? Answer::Yes : Answer::No;
+    }
     // Tells the user about something that went wrong.
     virtual void showMessage(const std::string& caption, const std::string& text) = 0;
     // Starts the help viewer with a command line such as "Corvane.htm#Contents".

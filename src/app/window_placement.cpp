@@ -1,6 +1,7 @@
 #include "app/window_placement.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 
 namespace app {
@@ -40,6 +41,30 @@ std::optional<platform::Point> keptOnScreen(const platform::Rect& window,
     const std::int64_t height = std::int64_t{window.bottom} - window.top;
     return platform::Point{keptWithin(window.left, width, best->left, best->right),
                            keptWithin(window.top, height, best->top, best->bottom)};
+}
+
+platform::Point positionToStore(const platform::Rect& client, const platform::Rect&) {
+    return platform::Point{client.left, client.top};
+}
+
+std::optional<platform::Point> restoredClientPosition(platform::Point stored, int width, int height,
+                                                      const FrameMargins& frame,
+                                                      const std::vector<platform::Rect>& screens) {
+    // In 64 bits: stored values come from a file and may lie anywhere.
+    const auto clampToInt = [](std::int64_t v) {
+        return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
+    };
+    const std::int64_t left = std::int64_t{stored.x} - frame.left;
+    const std::int64_t top = std::int64_t{stored.y} - frame.top;
+    const platform::Rect window{
+        clampToInt(left), clampToInt(top),
+        clampToInt(std::int64_t{stored.x} + std::max(width, 0) + frame.right),
+        clampToInt(std::int64_t{stored.y} + std::max(height, 0) + frame.bottom)};
+    const std::optional<platform::Point> kept = keptOnScreen(window, screens);
+    if (!kept)
+        return std::nullopt;
+    return platform::Point{clampToInt(std::int64_t{kept->x} + frame.left),
+                           clampToInt(std::int64_t{kept->y} + frame.top)};
 }
 
 }  // namespace app

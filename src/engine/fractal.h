@@ -214,6 +214,11 @@ class Fractal {
     // saveImage with the reason of a failure. streams tells whether a pipe or a device
     // at path is written into (a command-line tool) or refused (the window).
     SaveResult saveImageTo(const std::string& path, platform::StreamTargets streams);
+    // The pixels only, without the type and the parameter string: for a picture that
+    // does not all show them (an escape-time run that did not complete).
+    SaveResult savePlainImageTo(const std::string& path, platform::StreamTargets streams);
+    // The folder of a picture saved at path becomes the picture folder, stored at once.
+    void rememberPictureFolder(const std::string& path);
     // Slideshow.
     int startSlideshow(const std::string& path, unsigned timerId, bool sameTypeOnly);
     int slideshowTick();
@@ -331,6 +336,10 @@ class Fractal {
 
   private:
     friend class TakingOverScope;
+    // Writes a picture file at path through write (told whether it is a PNG file), after
+    // checking the picture fits the format; the folder is remembered once it is written.
+    SaveResult writePictureFile(const std::string& path, platform::StreamTargets streams,
+                                const std::function<bool(std::FILE*, bool png)>& write);
     // The options as the worker reads them while the dialogs change them.
     struct OptionCells {
         std::atomic<bool> alarm{false};

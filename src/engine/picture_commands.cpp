@@ -3,6 +3,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -75,6 +77,26 @@ SaveResult Fractal::saveImageTo(const std::string& path, platform::StreamTargets
                 "its parameter string is too long to be stored with it (more than " +
                     std::to_string(kFileParamsCapacity) + " characters)"};
     }
+    // The settings keep the type's parameters as before; what the picture carries
+    // does not depend on whether they could be stored.
+    saveParameters();
+    return writePictureFile(path, streams, [this, &params](std::FILE* file, bool png) {
+        return persist::writePicture(
+            file, png ? persist::PictureFormat::Png : persist::PictureFormat::Bitmap, picture,
+            width, height, type, *params);
+    });
+}
+
+SaveResult Fractal::savePlainImageTo(const std::string& path, platform::StreamTargets streams) {
+    return writePictureFile(path, streams, [this](std::FILE* file, bool png) {
+        return persist::writePlainPicture(
+            file, png ? persist::PictureFormat::Png : persist::PictureFormat::Bitmap, picture,
+            width, height);
+    });
+}
+
+SaveResult Fractal::writePictureFile(const std::string& path, platform::StreamTargets streams,
+                                     const std::function<bool(std::FILE*, bool png)>& write) {
     const bool png = persist::pictureFormatFor(path) == persist::PictureFormat::Png;
     unsigned char header[persist::kPictureDataOffset];
     if (png ? !persist::pngPictureSizeAllowed(width, height)
@@ -82,21 +104,18 @@ SaveResult Fractal::saveImageTo(const std::string& path, platform::StreamTargets
         return {kStatusCannotCreate, png ? "the picture is too large for a PNG file"
                                          : "the picture is too large for a bitmap file"};
     }
-    // The settings keep the type's parameters as before; what the picture carries
-    // does not depend on whether they could be stored.
-    saveParameters();
-    const auto write = [this, &params, png](std::FILE* file) {
-        return persist::writePicture(
-            file, png ? persist::PictureFormat::Png : persist::PictureFormat::Bitmap, picture,
-            width, height, type, *params);
-    };
     const platform::FileWriteResult written =
-        platform::writeFile(path, platform::FileWriteOptions{streams, false}, write);
+        platform::writeFile(path, platform::FileWriteOptions{streams, false},
+                            [&write, png](std::FILE* file) { return write(file, png); });
     if (!written)
         return {kStatusCannotCreate, written.reason};
+    rememberPictureFolder(path);
+    return {kStatusOk, {}};
+}
+
+void Fractal::rememberPictureFolder(const std::string& path) {
     folders.images = persist::folderOf(path);
     settings.writeString("ImagePath", folders.images);
-    return {kStatusOk, {}};
 }
 
 int Fractal::openImage(const std::string& path, bool animate) {

@@ -106,7 +106,10 @@ void Application::rememberPictureSize(QSize size) {
     settings_.writeDword(kHeightValue, static_cast<std::uint32_t>(size.height()));
 }
 
-// A position is stored as the two's complement of a (possibly negative) coordinate.
+// A position is stored as the two's complement of a (possibly negative) coordinate. It
+// is the client area's, below the title bar: the frame's may not be known yet when
+// the window is placed, and a position taken one way and given back the other moves
+// the window by the title bar's height on every start.
 void Application::restoreWindowPosition() {
     std::uint32_t left = 0;
     std::uint32_t top = 0;
@@ -118,21 +121,29 @@ void Application::restoreWindowPosition() {
         screens.push_back(
             {area.left(), area.top(), area.left() + area.width(), area.top() + area.height()});
     }
-    const int x = static_cast<std::int32_t>(left);
-    const int y = static_cast<std::int32_t>(top);
-    const QSize size = frame_->frameGeometry().size();
-    const std::optional<platform::Point> at =
-        app::keptOnScreen({x, y, x + size.width(), y + size.height()}, screens);
+    const QRect client = frame_->geometry();
+    const QRect outer = frame_->frameGeometry();
+    const app::FrameMargins margins{client.left() - outer.left(), client.top() - outer.top(),
+                                    outer.right() - client.right(),
+                                    outer.bottom() - client.bottom()};
+    const std::optional<platform::Point> at = app::restoredClientPosition(
+        {static_cast<std::int32_t>(left), static_cast<std::int32_t>(top)}, client.width(),
+        client.height(), margins, screens);
     if (at)
-        frame_->move(at->x, at->y);
+        frame_->setGeometry(QRect(QPoint(at->x, at->y), client.size()));
 }
 
 void Application::rememberWindowPosition() {
     if (frame_->isMinimized() || frame_->isMaximized() || frame_->isFullScreen())
         return;
-    const QPoint at = frame_->pos();
-    settings_.writeDword(kLeftValue, static_cast<std::uint32_t>(at.x()));
-    settings_.writeDword(kTopValue, static_cast<std::uint32_t>(at.y()));
+    const QRect client = frame_->geometry();
+    const QRect outer = frame_->frameGeometry();
+    const platform::Point at = app::positionToStore(
+        {client.left(), client.top(), client.left() + client.width(),
+         client.top() + client.height()},
+        {outer.left(), outer.top(), outer.left() + outer.width(), outer.top() + outer.height()});
+    settings_.writeDword(kLeftValue, static_cast<std::uint32_t>(at.x));
+    settings_.writeDword(kTopValue, static_cast<std::uint32_t>(at.y));
 }
 
 void Application::start() {
@@ -175,7 +186,8 @@ void Application::closeOrderly() {
             break;
         dialog->close();
     }
-    picture_->postMessage(app::WM_CLOSE, 0, 0);
+    // Nobody is there to answer a question: a running export is cancelled.
+    picture_->postMessage(app::WM_CLOSE, app::kCloseNow, 0);
 }
 
 }  // namespace gui

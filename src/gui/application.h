@@ -34,6 +34,9 @@ class Application : public QObject {
     // cancelling any dialog that is open: for a logout or a termination signal.
     void closeOrderly();
 
+    // Stores where the window is, as the program does when it ends.
+    void rememberWindowPosition();
+
     MainFrame& frame() { return *frame_; }
     QtWindow& picture() { return *picture_; }
     QtShell& shell() { return shell_; }
@@ -43,7 +46,6 @@ class Application : public QObject {
     QSize storedPictureSize();
     void rememberPictureSize(QSize size);
     void restoreWindowPosition();
-    void rememberWindowPosition();
     // The status bar follows a run a few times a second and sleeps once its line is final.
     void wakeStatus();
     void updateStatus();

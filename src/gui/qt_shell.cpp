@@ -105,6 +105,14 @@ bool QtShell::askYesNo(const std::string& caption, const std::string& text) {
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+app::Shell::Answer QtShell::askYesNoCancel(const std::string& caption, const std::string& text) {
+    const QMessageBox::StandardButton button = QMessageBox::question(
+        owner_, qt(caption), qt(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (button == QMessageBox::Yes)
+        return Answer::Yes;
+    return button == QMessageBox::No ? Answer::No : Answer::Cancel;
+}
+
 void QtShell::showMessage(const std::string& caption, const std::string& text) {
     QMessageBox::warning(owner_, qt(caption), qt(text));
 }

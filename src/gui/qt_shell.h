@@ -27,6 +27,7 @@ class QtShell : public app::Shell {
     int runDialog(app::DialogId dialog, engine::Fractal& fractal) override;
     std::optional<app::FileChoice> chooseFile(const app::FileDialogRequest& request) override;
     bool askYesNo(const std::string& caption, const std::string& text) override;
+    Answer askYesNoCancel(const std::string& caption, const std::string& text) override;
     void showMessage(const std::string& caption, const std::string& text) override;
     void startHelpViewer(const std::string& commandLine) override;
     bool displayPower(bool on) override;

@@ -257,13 +257,14 @@ bool pngPictureSizeAllowed(int width, int height) {
                platform::kMaxPngPixels;
 }
 
-bool writePicturePng(std::FILE* file, const platform::Bitmap& picture, int width, int height,
-                     std::int32_t type, const std::string& params) {
+namespace {
+
+bool writePngWithTexts(std::FILE* file, const platform::Bitmap& picture, int width, int height,
+                       const std::vector<platform::PngText>& texts) {
     if (!pngPictureSizeAllowed(width, height))
         return false;
-    platform::PngWriter writer(
-        file, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
-        {{kPngTypeKeyword, std::to_string(type)}, {kPngParametersKeyword, params}});
+    platform::PngWriter writer(file, static_cast<std::uint32_t>(width),
+                               static_cast<std::uint32_t>(height), texts);
     std::vector<platform::Color> colors(static_cast<std::size_t>(width));
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x)
@@ -274,12 +275,28 @@ bool writePicturePng(std::FILE* file, const platform::Bitmap& picture, int width
     return writer.finish();
 }
 
+}  // namespace
+
+bool writePicturePng(std::FILE* file, const platform::Bitmap& picture, int width, int height,
+                     std::int32_t type, const std::string& params) {
+    return writePngWithTexts(
+        file, picture, width, height,
+        {{kPngTypeKeyword, std::to_string(type)}, {kPngParametersKeyword, params}});
+}
+
 bool writePicture(std::FILE* file, PictureFormat format, const platform::Bitmap& picture, int width,
                   int height, std::int32_t type, const std::string& params) {
     if (format == PictureFormat::Png)
         return writePicturePng(file, picture, width, height, type, params);
     return writePictureBitmap(file, picture, width, height) && writeTypeId(file, type) &&
            writeParameterString(file, params);
+}
+
+bool writePlainPicture(std::FILE* file, PictureFormat format, const platform::Bitmap& picture,
+                       int width, int height) {
+    if (format == PictureFormat::Png)
+        return writePngWithTexts(file, picture, width, height, {});
+    return writePictureBitmap(file, picture, width, height);
 }
 
 std::string folderOf(const std::string& path) {

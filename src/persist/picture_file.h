@@ -98,6 +98,11 @@ void drawFitted(platform::Bitmap& target, const platform::Bitmap& image);
 bool writePicture(std::FILE* file, PictureFormat format, const platform::Bitmap& picture, int width,
                   int height, std::int32_t type, const std::string& params);
 
+// Writes only the pixels: a bitmap without the trailer, or a PNG file without the text
+// chunks, for a picture whose pixels do not all show one type and parameter string.
+bool writePlainPicture(std::FILE* file, PictureFormat format, const platform::Bitmap& picture,
+                       int width, int height);
+
 // The folder part of a path: everything before its last '/'. A path without one
 // is returned whole.
 std::string folderOf(const std::string& path);

@@ -47,6 +47,10 @@ class ScriptedShell : public app::Shell {
         questions.push_back(caption + "|" + text);
         return yesAnswer;
     }
+    Answer askYesNoCancel(const std::string& caption, const std::string& text) override {
+        questions.push_back(caption + "|" + text);
+        return threeWayAnswer;
+    }
     void showMessage(const std::string&, const std::string& text) override {
         messages.push_back(text);
     }
@@ -72,6 +76,7 @@ class ScriptedShell : public app::Shell {
     // What the user does in a dialog, when the test needs more than its result.
     std::function<int(DialogId, engine::Fractal&)> dialogAction;
     bool yesAnswer = false;
+    Answer threeWayAnswer = Answer::Cancel;
     bool displaySupportsPower = true;
     std::vector<std::string> questions;
     std::deque<std::optional<FileChoice>> fileAnswers;

@@ -364,6 +364,7 @@ TEST(MainWindowFiles, SaveProposesANameInThePictureFolderAndCreatesIt) {
     ASSERT_FALSE(std::filesystem::exists(folder));
     const std::string path = folder + "/mine.bmp";
     rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+    waitFinished(rig.fractal());  // a finished picture is saved at once
     rig.command(app::IDM_SAVE);
 
     ASSERT_EQ(rig.shell.fileRequests.size(), 1u);
@@ -386,6 +387,7 @@ TEST(MainWindowFiles, ASaveThatFailsNamesTheFileAndTheReason) {
     rig.startAndPump();
     const std::string path = rig.folder.file("no-such-folder/x.bmp");
     rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+    waitFinished(rig.fractal());  // a finished picture is saved at once
     rig.command(app::IDM_SAVE);
     ASSERT_EQ(rig.shell.messages.size(), 1u);
     EXPECT_NE(rig.shell.messages[0].find(path), std::string::npos);
@@ -473,6 +475,7 @@ TEST(MainWindowSettings, ABrokenStoreIsReportedOnceAndSaveCarriesTheCurrentView)
         rig.zoomIn();
         const std::string path = rig.folder.file("pictures") + "/view.bmp";
         rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+        waitFinished(rig.fractal());  // a finished picture is saved at once
         rig.command(app::IDM_SAVE);
 
         ASSERT_EQ(rig.shell.messages.size(), 1u) << "once, at the start";
@@ -530,6 +533,7 @@ TEST(MainWindowFiles, SaveRefusesWhatIsNoRegularFile) {
     for (const auto& c : cases) {
         const std::string path = rig.folder.file(c.name);
         rig.shell.fileAnswers.push_back(FileChoice{path, ""});
+        waitFinished(rig.fractal());  // a finished picture is saved at once
         rig.command(app::IDM_SAVE);
         EXPECT_EQ(rig.shell.messages.back(),
                   "Cannot save the picture to " + path + ": " + c.reason + ".");
@@ -560,6 +564,7 @@ TEST(MainWindowFiles, LongPathsOfPalettesAndPictureFoldersWork) {
         rig.shell.fileAnswers.push_back(FileChoice{palette, ""});
         rig.command(app::IDM_LOAD_PALETTE);
         rig.shell.fileAnswers.push_back(FileChoice{picture, ""});
+        waitFinished(rig.fractal());  // a finished picture is saved at once
         rig.command(app::IDM_SAVE);
         EXPECT_TRUE(rig.shell.messages.empty()) << rig.shell.messages.front();
         EXPECT_TRUE(std::filesystem::is_regular_file(picture));

@@ -335,10 +335,28 @@ class MainFrameTest : public QObject {
         for (const auto& c : cases) {
             Program program(engine::kMandelbrot, QSize(200, 150), c.stored);
             const QRect frame = program.application->frame().frameGeometry();
+            // The position stored is the client area's, below the title bar.
             if (c.expected.x() >= 0)
-                QCOMPARE(frame.topLeft(), c.expected);
+                QCOMPARE(program.application->frame().geometry().topLeft(), c.expected);
             else
                 QVERIFY(screen.contains(frame.topRight()) && frame.top() == c.expected.y());
+        }
+    }
+
+    void threeRestartsLeaveTheWindowWhereItWas() {
+        const QPoint first =
+            QGuiApplication::primaryScreen()->availableGeometry().topLeft() + QPoint(60, 80);
+        QPoint stored = first;
+        for (int start = 0; start < 3; ++start) {
+            Program program(engine::kMandelbrot, QSize(200, 150), stored);
+            QVERIFY(program.waitForFractal());
+            program.application->rememberWindowPosition();
+            const auto left = program.store.read(kKey, "WindowLeft");
+            const auto top = program.store.read(kKey, "WindowTop");
+            QVERIFY(left && top);
+            stored = QPoint(static_cast<std::int32_t>(left->number),
+                            static_cast<std::int32_t>(top->number));
+            QCOMPARE(stored, first);
         }
     }
 

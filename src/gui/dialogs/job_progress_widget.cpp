@@ -65,16 +65,27 @@ void JobProgressWidget::reject() {
     cancelJob();
 }
 
+namespace {
+
+// An export, or the completion of an unfinished picture before it is saved.
+JobProgressWidget::Job exportJobShown(app::ExportJob& job) {
+    const bool saving = job.output() == app::ExportJob::Output::CompletedPicture;
+    const QString text = saving ? QStringLiteral("Completing %1 x %2 pixels for %3")
+                                : QStringLiteral("Exporting %1 x %2 pixels to %3");
+    return JobProgressWidget::Job{
+        saving ? QStringLiteral("Save") : QStringLiteral("Export"),
+        text.arg(job.request().width).arg(job.request().height).arg(fileNameOf(job.path())),
+        saving ? QStringLiteral("Cancelling the save...")
+               : QStringLiteral("Cancelling the export..."),
+        QStringLiteral("Export"),
+        [&job] { return job.permille(); },
+        [&job] { job.cancel(); }};
+}
+
+}  // namespace
+
 ExportProgressWidget::ExportProgressWidget(QWidget* parent, app::ExportJob& job)
-    : JobProgressWidget(parent, Job{QStringLiteral("Export"),
-                                    QStringLiteral("Exporting %1 x %2 pixels to %3")
-                                        .arg(job.request().width)
-                                        .arg(job.request().height)
-                                        .arg(fileNameOf(job.path())),
-                                    QStringLiteral("Cancelling the export..."),
-                                    QStringLiteral("Export"),
-                                    [&job] { return job.permille(); },
-                                    [&job] { job.cancel(); }}) {}
+    : JobProgressWidget(parent, exportJobShown(job)) {}
 
 OpenProgressWidget::OpenProgressWidget(QWidget* parent, app::PictureOpenJob& job)
     : JobProgressWidget(parent, Job{QStringLiteral("Open"),
