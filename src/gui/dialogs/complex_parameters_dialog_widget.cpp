@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include "app/dialog_fields.h"
@@ -109,7 +110,14 @@ void ComplexParametersDialogWidget::accept() {
     form_.relief = relief_->text().toStdString();
     form_.useInteger = useInteger_->isChecked();
     form_.colouringIndex = colourings_->currentIndex();
-    done(Logic::ok(form_, fractal_));
+    std::string refusal;
+    const int result = Logic::ok(form_, fractal_, refusal);
+    if (result != Logic::kRefused) {
+        done(result);
+        return;
+    }
+    // The fields keep what was typed, so that the user can mend it.
+    QMessageBox::warning(this, windowTitle(), QString::fromStdString(refusal));
 }
 
 }  // namespace gui
