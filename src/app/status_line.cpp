@@ -123,8 +123,8 @@ std::size_t coordinateLength(const StatusFacts& facts) {
     return std::max(facts.pointerX->digits.size(), facts.pointerY->digits.size());
 }
 
-ScientificNumber coordinateDigits(const numeric::BigFloat& value, const numeric::BigFloat& spacing,
-                                  long mostDigits) {
+ScientificNumber significantDigits(const numeric::BigFloat& value, const numeric::BigFloat& spacing,
+                                   long mostDigits) {
     if (!value.isFinite() || !spacing.isFinite() || spacing.sign() <= 0)
         return ScientificNumber{false, "?", 0};
     if (value.isZero())
@@ -197,15 +197,15 @@ std::string scientificText(const ScientificNumber& number, std::size_t mostDigit
 
 ScientificNumber coordinateDigits(const numeric::BigFloat& value,
                                   const numeric::BigFloat& spacing) {
-    return coordinateDigits(value, spacing, kMostDeepDigits);
+    return significantDigits(value, spacing, kMostDeepDigits);
 }
 
 ScientificNumber coordinateDigits(double value, double spacing) {
     if (!std::isfinite(value) || !std::isfinite(spacing))
         return ScientificNumber{false, "?", 0};
-    return coordinateDigits(numeric::BigFloat(numeric::BigFloat::kLeastPrecision, value),
-                            numeric::BigFloat(numeric::BigFloat::kLeastPrecision, spacing),
-                            kMostDoubleDigits);
+    return significantDigits(numeric::BigFloat(numeric::BigFloat::kLeastPrecision, value),
+                             numeric::BigFloat(numeric::BigFloat::kLeastPrecision, spacing),
+                             kMostDoubleDigits);
 }
 
 std::string deepMagnificationText(const view::DeepView& view, double referenceSpacing) {

@@ -59,9 +59,12 @@ ComplexParametersDialogWidget::ComplexParametersDialogWidget(QWidget* parent,
     showRelief();
     ok->setDefault(true);
 
-    const int fieldWidth = fontMetrics().horizontalAdvance("-0000.000000000000") + 8;
+    // Wide enough for a parameter with all its digits.
+    const int fieldWidth = fontMetrics().horizontalAdvance("-0.00012345678901234567") + 8;
     real_->setFixedWidth(fieldWidth);
     imag_->setFixedWidth(fieldWidth);
+    real_->setCursorPosition(0);
+    imag_->setCursorPosition(0);
     auto* grid = new QGridLayout;
     grid->addWidget(iterationsLabel, 0, 0);
     grid->addWidget(iterations_, 0, 1, Qt::AlignLeft);
