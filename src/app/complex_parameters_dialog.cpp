@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "complex/exact_orbit.h"
+#include "platform/c_format.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
 
@@ -30,6 +32,16 @@ void showRelief(ComplexParametersForm& form, const complex::ComplexFractal& frac
     }
 }
 
+// Why the next run could not compute this many iterations; empty when it can. Views
+// deeper than double resolves are computed by perturbation, whose reference orbits
+// have a limit of their own.
+std::string iterationRefusal(const complex::ComplexFractal& fractal, int iterations) {
+    if (fractal.deepView() == nullptr || iterations <= complex::kMostIterations)
+        return {};
+    return "At this depth the iteration limit is at most " +
+           formatGrouped(complex::kMostIterations) + ".";
+}
+
 }  // namespace
 
 int ComplexParametersDialog::reliefPercent(int depth) {
@@ -55,8 +67,9 @@ ComplexParametersForm ComplexParametersDialog::open(const complex::ComplexFracta
     }
     form.parametersEnabled = fractal.type != engine::kUnity;
     form.iterations = formatInteger(fractal.maxIterations());
-    form.real = formatFixed(fractal.paramReal());
-    form.imag = formatFixed(fractal.paramImag());
+    // Every digit: a parameter typed with more than six survives an untouched Ok.
+    form.real = platform::formatRoundTrip(fractal.paramReal());
+    form.imag = platform::formatRoundTrip(fractal.paramImag());
     for (std::size_t i = 0; i < form.methods.size(); ++i) {
         form.methods[i] = platform::truncateUtf16(
             platform::loadString(platform::kStringFirstMethod + static_cast<int>(i)),
@@ -83,7 +96,16 @@ void ComplexParametersDialog::methodChanged(ComplexParametersForm& form,
 
 int ComplexParametersDialog::ok(const ComplexParametersForm& form,
                                 complex::ComplexFractal& fractal) {
+    std::string refusal;
+    return ok(form, fractal, refusal);
+}
+
+int ComplexParametersDialog::ok(const ComplexParametersForm& form, complex::ComplexFractal& fractal,
+                                std::string& refusal) {
     const int iterations = readInteger(form.iterations, fractal.maxIterations());
+    refusal = iterationRefusal(fractal, iterations);
+    if (!refusal.empty())
+        return kRefused;
     const double real = readDouble(form.real, fractal.paramReal());
     const double imag = readDouble(form.imag, fractal.paramImag());
     const bool integer = form.useInteger;

@@ -42,11 +42,19 @@ class ComplexParametersDialog {
     static constexpr std::array<SpinStep, 2> kReliefSteps{{{0, 1}, {3, 5}}};
     static constexpr SpinRange kReliefRange{0, 100, kReliefSteps};
 
+    // Ok's result when the fields are refused: nothing changes, the dialog shows the
+    // reason and stays open with what was typed.
+    static constexpr int kRefused = 5;
+
     static ComplexParametersForm open(const complex::ComplexFractal& fractal);
     // The method list has changed to form.methodIndex: only "Relief" has a depth.
     static void methodChanged(ComplexParametersForm& form, const complex::ComplexFractal& fractal);
     // Applies the fields: the parameters restart the run, then the method, colouring
-    // and depth are set and the run is restarted once more with them.
+    // and depth are set and the run is restarted once more with them. An iteration
+    // limit that the view's arithmetic cannot compute is refused: kRefused, with the
+    // reason in refusal.
+    static int ok(const ComplexParametersForm& form, complex::ComplexFractal& fractal,
+                  std::string& refusal);
     static int ok(const ComplexParametersForm& form, complex::ComplexFractal& fractal);
     static int useDefaults(complex::ComplexFractal& fractal);
 

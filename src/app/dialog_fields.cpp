@@ -1,6 +1,7 @@
 #include "app/dialog_fields.h"
 
 #include <climits>
+#include <clocale>
 #include <cmath>
 
 #include "platform/c_format.h"
@@ -30,6 +31,41 @@ std::string formatFixed(double value) {
 
 std::string formatInteger(long long value) {
     return platform::cformat("%lld", value);
+}
+
+namespace {
+
+// digits with sep inserted as grouping (the localeconv form: each byte the size of
+// the next group to the left, the last one repeating, CHAR_MAX for no more groups).
+std::string insertSeparators(const std::string& digits, const std::string& sep,
+                             const std::string& grouping) {
+    std::string text = digits;
+    std::size_t end = text.size();  // the groups are counted from the right
+    std::size_t rule = 0;
+    int size = 0;
+    while (true) {
+        if (rule < grouping.size())
+            size = static_cast<unsigned char>(grouping[rule++]);
+        if (size <= 0 || size == CHAR_MAX || end <= static_cast<std::size_t>(size))
+            return text;
+        end -= static_cast<std::size_t>(size);
+        text.insert(end, sep);
+    }
+}
+
+}  // namespace
+
+std::string formatGrouped(std::uint64_t value) {
+    const std::string digits = std::to_string(value);
+    // The GUI toolkit sets the process locale from the environment.
+    const std::lconv* conventions = std::localeconv();
+    const std::string sep = conventions != nullptr && conventions->thousands_sep != nullptr
+                                ? conventions->thousands_sep
+                                : "";
+    if (sep.empty())
+        return insertSeparators(digits, ",", "\3");
+    const std::string grouping = conventions->grouping != nullptr ? conventions->grouping : "";
+    return insertSeparators(digits, sep, grouping);
 }
 
 std::optional<double> parseDouble(const std::string& text) {

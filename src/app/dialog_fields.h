@@ -24,6 +24,9 @@ inline constexpr const char* kUnusedLabel = "---";
 std::string formatShortest(double value);  // "%lg": six significant digits
 std::string formatFixed(double value);     // "%lf": six decimals
 std::string formatInteger(long long value);
+// A count with its digits grouped as the user's locale groups them ("1,234,567",
+// "1.234.567"); in the C locale, which has no separator, by commas in threes.
+std::string formatGrouped(std::uint64_t value);
 
 // One number per field, read as "%lf" reads it (leading white space, anything after
 // the number ignored). nullopt when nothing converts, and also for NaN and infinities

@@ -289,6 +289,15 @@ std::string MainWindow::statusText(std::optional<platform::Point> pointer) {
     return app::statusText(statusFacts(*fractal, pointer, platform::tickCount(), stoppedByUser()));
 }
 
+std::string MainWindow::statusText(std::optional<platform::Point> pointer, int width,
+                                   const std::function<int(const std::string&)>& measure) {
+    engine::Fractal* fractal = currentFractal();
+    if (fractal == nullptr)
+        return {};
+    return app::statusText(statusFacts(*fractal, pointer, platform::tickCount(), stoppedByUser()),
+                           width, measure);
+}
+
 bool MainWindow::statusSettled() const {
     const engine::Fractal* fractal = currentFractal();
     return fractal == nullptr || !fractal->isRunning() || fractal->runState.paused.load();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -60,6 +61,9 @@ class MainWindow {
     bool stoppedByUser() const;
     // The status bar's line; pointer is the picture pixel under the pointer, if any.
     std::string statusText(std::optional<platform::Point> pointer);
+    // The same line made to fit a bar width wide, as measure measures text.
+    std::string statusText(std::optional<platform::Point> pointer, int width,
+                           const std::function<int(const std::string&)>& measure);
     // Whether the status line stays as it is until the next run or pointer move.
     bool statusSettled() const;
 

@@ -12,9 +12,10 @@ constexpr std::uint32_t kMsPerHour = 3600000;
 constexpr std::uint32_t kMsPerMinute = 60000;
 constexpr std::uint32_t kMsPerSecond = 1000;
 
-// Counters are unsigned: shown as such, never as negative numbers.
+// Counters are unsigned: shown as such, never as negative numbers, their digits
+// grouped as the status bar groups them.
 std::string formatCount(std::uint64_t value) {
-    return platform::cformat("%llu", static_cast<unsigned long long>(value));
+    return formatGrouped(value);
 }
 
 std::uint64_t perSecond(std::uint64_t counter, std::uint32_t wholeSeconds) {

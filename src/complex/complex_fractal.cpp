@@ -129,16 +129,18 @@ EscapeParameters ComplexFractal::nextRunParameters() const noexcept {
                             useInteger_ && fixedPointResolves(view())};
 }
 
-// The view's edges as the shortest texts that read back to the same doubles (strings
-// stored with six decimals still read); the other fields as they always were.
+// The view's edges and the two parameters as the shortest texts that read back to the
+// same doubles (strings stored with six decimals or six significant digits still read:
+// a deep Julia view needs every digit of its parameter); the other fields as they
+// always were.
 std::string ComplexFractal::parameterString() const {
     using platform::formatRoundTrip;
     std::string text = platform::cformat(
-        "%s,%s,%s,%s,%d,%lg,%lg,%d,%d,%d", formatRoundTrip(view().xmin).c_str(),
+        "%s,%s,%s,%s,%d,%s,%s,%d,%d,%d", formatRoundTrip(view().xmin).c_str(),
         formatRoundTrip(view().ymin).c_str(), formatRoundTrip(view().xmax).c_str(),
-        formatRoundTrip(view().ymax).c_str(), maxIterations_, paramReal_, paramImag_,
-        useInteger_ ? 1 : 0, method.load(std::memory_order_relaxed),
-        reliefDepth.load(std::memory_order_relaxed) & 0xFF);
+        formatRoundTrip(view().ymax).c_str(), maxIterations_, formatRoundTrip(paramReal_).c_str(),
+        formatRoundTrip(paramImag_).c_str(), useInteger_ ? 1 : 0,
+        method.load(std::memory_order_relaxed), reliefDepth.load(std::memory_order_relaxed) & 0xFF);
     const int c = colouring.load(std::memory_order_relaxed);
     if (c != kBands)
         text += platform::cformat(",%d", c);

@@ -66,7 +66,11 @@ void Application::updateStatus() {
         at.y() < picture_->surface().height()) {
         pointer = platform::Point{at.x(), at.y()};
     }
-    frame_->setStatusText(QString::fromStdString(mainWindow_->statusText(pointer)));
+    const auto measure = [this](const std::string& text) {
+        return frame_->statusTextWidth(QString::fromStdString(text));
+    };
+    frame_->setStatusText(
+        QString::fromStdString(mainWindow_->statusText(pointer, frame_->statusWidth(), measure)));
     if (mainWindow_->statusSettled())
         statusTimer_.stop();
 }

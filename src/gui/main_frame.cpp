@@ -79,6 +79,8 @@ MainFrame::MainFrame(QtWindow& picture, QtShell& shell) : picture_(picture), she
     buildToolBar();
     buildAccelerators();
     status_ = new QLabel(this);
+    // The line is made to fit the bar: a long one must not widen the window.
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(status_, 1);
     picture_.setFocus();
 }
@@ -198,6 +200,14 @@ void MainFrame::setStatusText(const QString& text) {
 
 QString MainFrame::statusText() const {
     return status_->text();
+}
+
+int MainFrame::statusWidth() const {
+    return status_->contentsRect().width();
+}
+
+int MainFrame::statusTextWidth(const QString& text) const {
+    return status_->fontMetrics().horizontalAdvance(text);
 }
 
 QAction* MainFrame::commandAction(unsigned id) const {

@@ -44,6 +44,9 @@ class MainFrame : public QMainWindow {
     QtWindow& picture() const { return picture_; }
     void setStatusText(const QString& text);
     QString statusText() const;
+    // The width the status line has, and the width of a text on it.
+    int statusWidth() const;
+    int statusTextWidth(const QString& text) const;
 
   protected:
     bool event(QEvent* event) override;

@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "complex/exact_orbit.h"
 #include "complex/mandelbrot_fractal.h"
 #include "dialog_test_rig.h"
+#include "view/deep_view.h"
+#include "view/view_text.h"
 
 namespace {
 
@@ -46,8 +49,9 @@ TEST(ComplexParametersDialog, ShowsTheSettingsWithTheirFormats) {
     julia.setIntegerArithmetic(false);
     const auto form = Dialog::open(julia);
     EXPECT_EQ(form.iterations, "250");
-    EXPECT_EQ(form.real, "-0.750000");
-    EXPECT_EQ(form.imag, "0.123457");
+    // Every digit the parameters hold, as the views show theirs.
+    EXPECT_EQ(form.real, "-0.75");
+    EXPECT_EQ(form.imag, "0.1234567");
     EXPECT_EQ(form.methods, (std::array<std::string, 3>{"Simple", "Relief", "Tesseral"}));
     EXPECT_FALSE(form.useInteger);
 }
@@ -190,6 +194,96 @@ TEST(ComplexParametersDialog, OkAppliesEveryField) {
         EXPECT_EQ(fractal.method, c.method);
         EXPECT_EQ(fractal.reliefDepth, c.expectedDepth);
         EXPECT_FALSE(fractal.useInteger());
+    }
+}
+
+// Views deeper than double resolves are computed by perturbation, whose limit is
+// kMostIterations: a larger one is refused in the dialog with the reason, and nothing
+// changes. Shallow views take any limit.
+TEST(ComplexParametersDialog, RefusesAnIterationLimitTheViewCannotCompute) {
+    const struct {
+        bool deep;
+        const char* iterations;
+        int result;
+        int expectedIterations;
+    } table[] = {
+        {true, "1000001", Dialog::kRefused, 100},     {true, "2147483647", Dialog::kRefused, 100},
+        {true, "99999999999", Dialog::kRefused, 100},  // clamped to the int range: refused
+        {true, "1000000", app::kDialogOk, 1000000},   {true, "5000", app::kDialogOk, 5000},
+        {false, "1000001", app::kDialogOk, 1000001},  {false, "5000000", app::kDialogOk, 5000000},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(std::string(row.iterations) + (row.deep ? " deep" : " shallow"));
+        DialogRig rig(engine::kMandelbrot);
+        auto& fractal = rig.as<complex::ComplexFractal>();
+        fractal.setMaxIterations(100);
+        fractal.setParamReal(0.5);
+        if (row.deep) {
+            // Outside the set, where every orbit escapes at once: a short run.
+            const view::CentreAndWidth text = *view::parseCentreAndWidth("2", "2", "1e-20").value;
+            fractal.setPreciseView(*view::DeepView::fromCentreAndWidth(
+                text.x, text.y, text.width, fractal.width, fractal.height));
+            ASSERT_NE(fractal.deepView(), nullptr);
+        }
+        auto form = Dialog::open(fractal);
+        form.iterations = row.iterations;
+        form.real = "0.25";
+        std::string refusal;
+        EXPECT_EQ(Dialog::ok(form, fractal, refusal), row.result);
+        EXPECT_EQ(fractal.maxIterations(), row.expectedIterations);
+        if (row.result == Dialog::kRefused) {
+            EXPECT_EQ(refusal, "At this depth the iteration limit is at most 1,000,000.");
+            EXPECT_EQ(fractal.paramReal(), 0.5);  // nothing at all is applied
+        } else {
+            EXPECT_TRUE(refusal.empty()) << refusal;
+            EXPECT_EQ(fractal.paramReal(), 0.25);
+        }
+        fractal.stopCalculation();
+    }
+}
+
+// A parameter typed with every digit of a double (a deep Julia view needs them) is
+// shown, stored and read back whole.
+TEST(ComplexParametersDialog, ParametersRoundTripWithSeventeenDigits) {
+    const struct {
+        engine::FractalType type;
+        const char* real;
+        const char* imag;
+    } table[] = {
+        {engine::kJulia, "-0.74364388703715871", "0.13182590420531198"},
+        {engine::kPhoenix, "0.56666999999999998", "-1.2345678901234567e-05"},
+        {engine::kJulia, "1.0000000000000002", "-2.2250738585072014e-308"},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.real);
+        const double real = std::stod(row.real);
+        const double imag = std::stod(row.imag);
+        DialogRig rig(row.type);
+        auto& fractal = rig.as<complex::ComplexFractal>();
+        auto form = Dialog::open(fractal);
+        form.real = row.real;
+        form.imag = row.imag;
+        ASSERT_EQ(Dialog::ok(form, fractal), app::kDialogOk);
+        fractal.stopCalculation();  // stores the parameter string
+        EXPECT_EQ(fractal.paramReal(), real);
+        EXPECT_EQ(fractal.paramImag(), imag);
+
+        // The dialog opened again hands the same doubles back on an untouched Ok.
+        const auto again = Dialog::open(fractal);
+        EXPECT_EQ(std::stod(again.real), real);
+        EXPECT_EQ(std::stod(again.imag), imag);
+
+        // The stored string brings them back in a new object of the type.
+        std::string stored;
+        std::uint32_t length = 1024;
+        ASSERT_TRUE(fractal.settings.readString(fractal.typeName, stored, length));
+        DialogRig reader(row.type);
+        auto& loaded = reader.as<complex::ComplexFractal>();
+        ASSERT_TRUE(loaded.settings.writeString(loaded.typeName, stored));
+        ASSERT_TRUE(loaded.loadParameters());
+        loaded.stopCalculation();
+        EXPECT_EQ(loaded.paramReal(), real);
+        EXPECT_EQ(loaded.paramImag(), imag);
     }
 }
 

@@ -390,14 +390,83 @@ TEST(NavigationStatus, TextForBothFamiliesAndEveryStateOfTheRun) {
     for (const auto& row : table)
         EXPECT_EQ(app::statusText(row.facts), row.expected);
 
-    // The pointer's coordinates carry as many decimals as the pixels need.
+    // The pointer's coordinates carry as many digits as the pixels need, and one more.
     app::StatusFacts f = facts(false, Run::Running);
-    f.pointerX = -0.123456789;
-    f.pointerY = 1.0;
-    f.pixelWidth = 0.01;
-    f.pixelHeight = 1e-7;
-    EXPECT_NE(app::statusText(f).find("| -0.123, 1.00000000 |"), std::string::npos)
+    f.pointerX = app::coordinateDigits(-0.123456789, 0.01);
+    f.pointerY = app::coordinateDigits(1.0, 1e-7);
+    EXPECT_NE(app::statusText(f).find("| -1.23e-1, 1.00000000e+0 |"), std::string::npos)
         << app::statusText(f);
+}
+
+// Characters, as the tests measure the bar (the ellipsis is one).
+int characters(const std::string& text) {
+    int count = 0;
+    for (const char c : text)
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return count;
+}
+
+// A bar too narrow for the whole line: the coordinates lose digits, then the fields
+// give way in a fixed order; the time and the rate always stay.
+TEST(NavigationStatus, ANarrowBarKeepsTheTimeAndTheRate) {
+    app::StatusFacts f;
+    f.typeName = "Mandelbrot";
+    f.method = "Relief";
+    f.arithmetic = "perturbation";
+    f.deepMagnification = "x 1.5e+1000";
+    f.pointerX = app::ScientificNumber{true, "74364388" + std::string(992, '5'), -1};
+    f.pointerY = app::ScientificNumber{false, "13182590" + std::string(992, '5'), -1};
+    f.run = app::StatusFacts::Run::Done;
+    f.iterations = 24600000;
+    f.seconds = 2.0;
+    const std::string tail = " | Done in 2.00 s | 12.3 M iterations/s";
+    const struct {
+        int width;
+        std::string expected;
+    } table[] = {
+        {120,
+         "Mandelbrot | Relief, perturbation | x 1.5e+1000 | -7.43643885\u2026e-1, "
+         "1.31825905\u2026e-1" +
+             tail},
+        {110,
+         "Mandelbrot | Relief, perturbation | x 1.5e+1000 | -7.436\u2026e-1, "
+         "1.318\u2026e-1" +
+             tail},
+        {109,
+         "Mandelbrot | x 1.5e+1000 | -7.43643885555555\u2026e-1, 1.31825905555555\u2026e-1" + tail},
+        {80, "Mandelbrot | x 1.5e+1000" + tail},
+        {60, "Mandelbrot" + tail},
+        {40, "Done in 2.00 s | 12.3 M iterations/s"},
+        {20, "Done in 2.00 s | 12.3 M iterations/s"},  // cut by the bar, from the end
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.width);
+        EXPECT_EQ(app::statusText(f, row.width, characters), row.expected);
+    }
+    // A wide bar shows every digit.
+    const std::string whole = app::statusText(f, 100000, characters);
+    EXPECT_EQ(whole, app::statusText(f));
+    EXPECT_NE(whole.find("-7.4364388" + std::string(992, '5') + "e-1, 1.3182590"),
+              std::string::npos);
+
+    // Shallow views too: the rate is never cut ("463.6 M iteratior").
+    app::StatusFacts shallow;
+    shallow.typeName = "Mandelbrot";
+    shallow.method = "Relief";
+    shallow.arithmetic = "fixed point";
+    shallow.magnification = 86.0;
+    shallow.pointerX = app::coordinateDigits(-0.743123456, 1e-5);
+    shallow.pointerY = app::coordinateDigits(0.10234567, 1e-5);
+    shallow.shareDone = 0.45;
+    shallow.iterations = 927200000;
+    shallow.seconds = 2.0;
+    EXPECT_EQ(app::statusText(shallow),
+              "Mandelbrot | Relief, fixed point | x 86 | -7.43123e-1, 1.02346e-1 | 45 % | "
+              "463.6 M iterations/s");
+    EXPECT_EQ(app::statusText(shallow, 90, characters),
+              "Mandelbrot | x 86 | -7.43123e-1, 1.02346e-1 | 45 % | 463.6 M iterations/s");
+    EXPECT_EQ(app::statusText(shallow, 70, characters),
+              "Mandelbrot | x 86 | 45 % | 463.6 M iterations/s");
 }
 
 TEST(NavigationStatus, FactsFollowTheRunOfBothFamilies) {
@@ -414,10 +483,14 @@ TEST(NavigationStatus, FactsFollowTheRunOfBothFamilies) {
             waitFinished(rig.fractal());
         app::StatusFacts f = app::statusFacts(rig.fractal(), platform::Point{10, 10}, 0,
                                               rig.mainWindow->stoppedByUser());
-        EXPECT_NEAR(f.magnification, 1.25 * 1.25, 1e-9);
+        // Two notches in from the default view.
+        const double atDefault = app::referenceSpacing(type) / rig.fractal().defaultView().xscale;
+        EXPECT_NEAR(f.magnification, atDefault * 1.25 * 1.25, 1e-9 * atDefault);
         EXPECT_EQ(f.orbit, orbit);
         ASSERT_TRUE(f.pointerX.has_value());
-        EXPECT_DOUBLE_EQ(*f.pointerX, rig.fractal().view().planeX(10));
+        EXPECT_EQ(app::scientificText(*f.pointerX),
+                  app::scientificText(app::coordinateDigits(rig.fractal().view().planeX(10),
+                                                            rig.fractal().view().xscale)));
         if (orbit) {
             EXPECT_EQ(f.run, app::StatusFacts::Run::Running);
             EXPECT_FALSE(rig.mainWindow->statusSettled());
@@ -451,23 +524,20 @@ TEST(NavigationStatus, FactsFollowTheRunOfBothFamilies) {
 
 TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
     const auto number = [](const char* text) { return *numeric::BigFloat::parse(text, 2048); };
-    // "0." and count zeros, then tail.
-    const auto fraction = [](std::size_t count, const char* tail) {
-        return std::string("0.").append(count, '0').append(tail);
-    };
-    // Fixed notation with one decimal more than tells neighbouring pixels apart.
+    // Scientific notation with one digit more than tells neighbouring pixels apart.
     const struct {
         const char* value;
         const char* spacing;
         std::string expected;
     } coordinates[] = {
-        {"1.5", "0.01", "1.500"},
-        {"-123.456", "0.01", "-123.456"},
-        {"9.9999999", "0.1", "10.00"},  // rounding carries into a new digit
-        {"-0.74364388703715870475219", "1e-20", "-0.743643887037158704752"},
-        {"0", "1e-30", fraction(31, "")},
-        {"-1e-40", "1e-30", fraction(31, "")},  // no "-0.000"
-        {"3e-300", "1e-301", fraction(299, "300")},
+        {"1.5", "0.01", "1.500e+0"},
+        {"-123.456", "0.01", "-1.23456e+2"},
+        {"9.9999999", "0.1", "1.00e+1"},  // rounding carries into a new digit
+        {"-0.74364388703715870475219", "1e-20", "-7.43643887037158704752e-1"},
+        {"0", "1e-30", "0"},
+        {"-1e-40", "1e-30", "0"},  // zero within a pixel, no "-0"
+        {"3e-300", "1e-301", "3.00e-300"},
+        {"1.25e-1000", "1e-1003", "1.2500e-1000"},  // few digits near zero at any depth
         {"-2", "nan", "?"},
     };
     for (const auto& c : coordinates) {
@@ -475,10 +545,10 @@ TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
         const numeric::BigFloat spacing = std::string_view(c.spacing) == "nan"
                                               ? numeric::BigFloat(53, std::nan(""))
                                               : number(c.spacing);
-        EXPECT_EQ(app::deepCoordinateText(number(c.value), spacing), c.expected);
+        EXPECT_EQ(app::scientificText(app::coordinateDigits(number(c.value), spacing)), c.expected);
     }
 
-    // The magnification over a default view 4 wide.
+    // The magnification over a default view 4 wide on the 160 pixels of the views.
     const struct {
         const char* width;
         const char* expected;
@@ -494,7 +564,7 @@ TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
         const view::CentreAndWidth text = *view::parseCentreAndWidth("0", "0", m.width).value;
         const view::DeepView view =
             *view::DeepView::fromCentreAndWidth(text.x, text.y, text.width, 160, 120);
-        EXPECT_EQ(app::deepMagnificationText(view, 4.0), m.expected);
+        EXPECT_EQ(app::deepMagnificationText(view, 4.0 / 160), m.expected);
     }
 
     // A finished deep run in the window.
@@ -518,17 +588,99 @@ TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
     const std::string status = app::statusText(f);
     EXPECT_EQ(status.rfind("Mandelbrot | Relief, perturbation | x ", 0), 0u) << status;
     EXPECT_EQ(f.deepMagnification,
-              app::deepMagnificationText(deepView, rig.fractal().defaultView().xrange));
+              app::deepMagnificationText(deepView, app::referenceSpacing(engine::kMandelbrot)));
     EXPECT_NE(f.deepMagnification.find("e+25"), std::string::npos) << status;
-    // The top left pixel, with 29 decimals: pixels are 1e-25 / 160 apart.
-    EXPECT_NE(status.find("e+25 | -0.743643887037158704752191"), std::string::npos) << status;
-    EXPECT_EQ(f.deepPointerX.size(), std::string("-0.").size() + 29) << f.deepPointerX;
+    // The top left pixel, with 29 significant digits: pixels are 1e-25 / 160 apart.
+    EXPECT_NE(status.find("e+25 | -7.43643887037158704752191"), std::string::npos) << status;
+    ASSERT_TRUE(f.pointerX.has_value());
+    EXPECT_EQ(f.pointerX->digits.size(), 29u) << f.pointerX->digits;
 
     // The default view is no longer deep, and the numbers are plain again.
     rig.fractal().setDefaultView();
     const app::StatusFacts shallow = app::statusFacts(rig.fractal(), std::nullopt, 0, false);
     EXPECT_EQ(shallow.arithmetic, "fixed point");
     EXPECT_TRUE(shallow.deepMagnification.empty());
+}
+
+// At every depth the pointer's coordinates carry the digits the pixels need, the
+// magnification follows the depth, and a bar of ordinary width still shows the run.
+TEST(NavigationStatus, StatusAtEveryDepthFitsTheBar) {
+    const struct {
+        const char* width;
+        std::size_t digits;  // the top left pixel's x, -0.75 - width/2: 160 pixels
+        const char* magnification;
+    } table[] = {
+        {"1e-5", 9, "x 1.033e+05"},
+        {"1e-100", 104, "x 1.03e+100"},
+        {"1e-1000", 1004, "x 1.03e+1000"},
+    };
+    Rig rig(engine::kMandelbrot, kWidth, kHeight);
+    rig.startAndPump();
+    waitFinished(rig.fractal());
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.width);
+        const view::CentreAndWidth text =
+            *view::parseCentreAndWidth("-0.75", "0.1", row.width).value;
+        // The view of the next run: nothing needs computing to describe it.
+        rig.fractal().setPreciseView(*view::DeepView::fromCentreAndWidth(
+            text.x, text.y, text.width, rig.fractal().width, rig.fractal().height));
+        const app::StatusFacts f = app::statusFacts(rig.fractal(), platform::Point{0, 0}, 0, false);
+        ASSERT_TRUE(f.pointerX.has_value());
+        EXPECT_EQ(f.pointerX->digits.size(), row.digits);
+        EXPECT_EQ(f.pointerX->digits.substr(0, 2), "75");
+        const std::string magnification =
+            f.deepMagnification.empty() ? app::statusText(f) : f.deepMagnification;
+        EXPECT_NE(magnification.find(row.magnification), std::string::npos) << magnification;
+        for (const int bar : {60, 100, 160}) {
+            const std::string line = app::statusText(f, bar, characters);
+            EXPECT_LE(characters(line), bar) << line;
+            EXPECT_EQ(line.substr(line.size() - std::string("iterations/s").size()), "iterations/s")
+                << line;
+            EXPECT_NE(line.find("Done in "), std::string::npos) << line;
+        }
+        EXPECT_EQ(app::statusText(f, 100000, characters), app::statusText(f));
+    }
+}
+
+// What the bar names and counts is the picture shown: an opened picture is not being
+// computed, a slideshow shows the type of each picture, and a new window size keeps
+// the magnification.
+TEST(NavigationStatus, StatusFollowsThePictureShown) {
+    Rig rig(engine::kJulia, kWidth, kHeight);
+    rig.startAndPump();
+    waitFinished(rig.fractal());
+    const std::string path = rig.folder.file("Julia001.bmp");
+    ASSERT_EQ(rig.fractal().saveImage(path), engine::kStatusOk);
+
+    rig.shell.fileAnswers.push_back(app::FileChoice{path, ""});
+    rig.command(app::IDM_OPEN);
+    rig.pump();
+    EXPECT_EQ(app::statusFacts(rig.fractal(), std::nullopt, 0, false).run,
+              app::StatusFacts::Run::Idle);
+    EXPECT_EQ(rig.mainWindow->statusText(std::nullopt), "Julia | Relief, fixed point | x 0.2239");
+
+    rig.shell.typeAnswer = engine::kMandelbrot;
+    rig.command(app::IDM_TYPE);
+    rig.pump();
+    rig.shell.fileAnswers.push_back(app::FileChoice{path, "Julia001.bmp"});
+    rig.command(app::IDM_SLIDESHOW);
+    ASSERT_NE(rig.fractal().slideshow.timer, 0u);
+    EXPECT_EQ(rig.fractal().typeName, "Mandelbrot");
+    EXPECT_EQ(rig.mainWindow->statusText(platform::Point{5, 5}), "Julia | Slideshow");
+    rig.command(app::IDM_CTRL_Q);
+
+    wheel(rig, 10, 10, 240);
+    rest(rig);
+    const double before = app::statusFacts(rig.fractal(), std::nullopt, 0, false).magnification;
+    for (const auto& size : {std::pair{80, 60}, std::pair{200, 60}, std::pair{90, 300}}) {
+        rig.send(
+            app::WM_SIZE, 0,
+            app::makeLParam(static_cast<unsigned>(size.first), static_cast<unsigned>(size.second)));
+        rig.pump();
+        ASSERT_EQ(rig.fractal().width, size.first);
+        EXPECT_NEAR(app::statusFacts(rig.fractal(), std::nullopt, 0, false).magnification, before,
+                    before * 1e-9);
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 #include "app/dialog_fields.h"
@@ -60,16 +61,16 @@ TEST(StatisticsDialog, WhileRunningTheEndIsOpenAndTheDurationGrows) {
     EXPECT_EQ(v.startTime, platform::formatTimeOfDay(s.startTime));
     EXPECT_EQ(v.endTime, "---");
     EXPECT_EQ(v.duration, "00:00:00");
-    EXPECT_EQ(v.points, "5000");
-    EXPECT_EQ(v.iterations, "12345");
+    EXPECT_EQ(v.points, "5,000");
+    EXPECT_EQ(v.iterations, "12,345");
     // No rates before the first whole second.
     EXPECT_EQ(v.pointsPerSecond, "---");
     EXPECT_EQ(v.iterationsPerSecond, "---");
 
     EXPECT_TRUE(dialog.refresh(s, 3999));  // 2.999 s: two whole seconds
     EXPECT_EQ(v.duration, "00:00:02");
-    EXPECT_EQ(v.pointsPerSecond, "2500");
-    EXPECT_EQ(v.iterationsPerSecond, "6172");
+    EXPECT_EQ(v.pointsPerSecond, "2,500");
+    EXPECT_EQ(v.iterationsPerSecond, "6,172");
     EXPECT_TRUE(dialog.refreshing());
 }
 
@@ -81,17 +82,36 @@ TEST(StatisticsDialog, TickCountsThatWrapStillGiveTheDuration) {
 }
 
 // An orbit computes tens of millions of points a second: counts pass 2^32 within a
-// minute and must neither wrap nor show as negative.
-TEST(StatisticsDialog, LargeCountersAreShownWhole) {
-    Dialog dialog;
-    engine::RunStatistics s = runningSince(0);
-    s.pointCount = 3000000000u;
-    s.iterationCount = 20000000000u;
-    dialog.refresh(s, 4000);
-    EXPECT_EQ(dialog.values().points, "3000000000");
-    EXPECT_EQ(dialog.values().iterations, "20000000000");
-    EXPECT_EQ(dialog.values().pointsPerSecond, "750000000");
-    EXPECT_EQ(dialog.values().iterationsPerSecond, "5000000000");
+// minute and must neither wrap nor show as negative. Their digits are grouped as the
+// status bar groups them (the tests run in the C locale: commas in threes).
+TEST(StatisticsDialog, LargeCountersAreShownWholeAndGrouped) {
+    const struct {
+        std::uint64_t points;
+        std::uint64_t iterations;
+        const char* pointsText;
+        const char* iterationsText;
+        const char* pointRate;
+        const char* iterationRate;
+    } table[] = {
+        {3000000000u, 20000000000u, "3,000,000,000", "20,000,000,000", "750,000,000",
+         "5,000,000,000"},
+        {999, 4000, "999", "4,000", "249", "1,000"},
+        {0, UINT64_MAX, "0", "18,446,744,073,709,551,615", "0", "4,611,686,018,427,387,903"},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.pointsText);
+        Dialog dialog;
+        engine::RunStatistics s = runningSince(0);
+        s.pointCount = row.points;
+        s.iterationCount = row.iterations;
+        dialog.refresh(s, 4000);
+        EXPECT_EQ(dialog.values().points, row.pointsText);
+        EXPECT_EQ(dialog.values().iterations, row.iterationsText);
+        EXPECT_EQ(dialog.values().pointsPerSecond, row.pointRate);
+        EXPECT_EQ(dialog.values().iterationsPerSecond, row.iterationRate);
+        // The status bar writes the same counts the same way.
+        EXPECT_EQ(app::formatGrouped(row.iterations), row.iterationsText);
+    }
 }
 
 TEST(StatisticsDialog, AfterTheRunTheValuesStayAsTheyWere) {

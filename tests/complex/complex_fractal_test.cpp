@@ -51,13 +51,15 @@ TEST(ComplexParametersTest, SavedStringHasTenFieldsInTheirFormats) {
         {0.25, -0.5, 1e-7, 3, 10000, -0.7, 0.3, false, 2, 0,
          "0.25,-0.5,1e-07,3,10000,-0.7,0.3,0,2,0"},
         {0, 0, 1, 1, 50, 0.56667, 1.5e-7, true, 7, 255, "0,0,1,1,50,0.56667,1.5e-07,1,7,255"},
-        {0, 0, 1, 1, 50, 1234567.0, -0.000123456789, true, 0, 300,  // depth keeps its low byte
-         "0,0,1,1,50,1.23457e+06,-0.000123457,1,0,44"},
-        // The view with every digit; the parameters keep six significant ones.
+        // The parameters with every digit they hold (they were cut to six significant
+        // ones, which lost a deep Julia view's parameter); the depth keeps its low byte.
+        {0, 0, 1, 1, 50, 1234567.0, -0.000123456789, true, 0, 300,
+         "0,0,1,1,50,1234567,-0.000123456789,1,0,44"},
+        // The view and the parameters with every digit.
         {-0.7436438870371587, 0.13182590420531198, -0.74364388703715, 0.131825904205312, 50,
          -0.7436438870371587, 0.13182590420531198, true, 1, 100,
          "-0.7436438870371587,0.13182590420531198,-0.74364388703715,0.131825904205312,50,"
-         "-0.743644,0.131826,1,1,100"},
+         "-0.7436438870371587,0.13182590420531198,1,1,100"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);

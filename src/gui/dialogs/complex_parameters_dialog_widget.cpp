@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include "app/dialog_fields.h"
@@ -58,9 +59,12 @@ ComplexParametersDialogWidget::ComplexParametersDialogWidget(QWidget* parent,
     showRelief();
     ok->setDefault(true);
 
-    const int fieldWidth = fontMetrics().horizontalAdvance("-0000.000000000000") + 8;
+    // Wide enough for a parameter with all its digits.
+    const int fieldWidth = fontMetrics().horizontalAdvance("-0.00012345678901234567") + 8;
     real_->setFixedWidth(fieldWidth);
     imag_->setFixedWidth(fieldWidth);
+    real_->setCursorPosition(0);
+    imag_->setCursorPosition(0);
     auto* grid = new QGridLayout;
     grid->addWidget(iterationsLabel, 0, 0);
     grid->addWidget(iterations_, 0, 1, Qt::AlignLeft);
@@ -109,7 +113,14 @@ void ComplexParametersDialogWidget::accept() {
     form_.relief = relief_->text().toStdString();
     form_.useInteger = useInteger_->isChecked();
     form_.colouringIndex = colourings_->currentIndex();
-    done(Logic::ok(form_, fractal_));
+    std::string refusal;
+    const int result = Logic::ok(form_, fractal_, refusal);
+    if (result != Logic::kRefused) {
+        done(result);
+        return;
+    }
+    // The fields keep what was typed, so that the user can mend it.
+    QMessageBox::warning(this, windowTitle(), QString::fromStdString(refusal));
 }
 
 }  // namespace gui
