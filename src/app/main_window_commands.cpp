@@ -299,6 +299,7 @@ void MainWindow::exportPicture(engine::Fractal& fractal) {
         exported.colors.push_back(fractal.colorTable().colorAt(i));
     exported.width = size->width;
     exported.height = size->height;
+    exported.threads = fractal.calculationThreads();
     // An orbit gets at least as many points as the window has drawn so far.
     exported.orbitPoints = std::max(kDefaultOrbitExportPoints, fractal.statistics().pointCount);
     exportJob_ =
