@@ -3,7 +3,7 @@
 # time and peak memory (maximum resident set size, from /usr/bin/time -v), and the
 # size of the PNG file written. The default is the gigapixel export, 32000 x 32000,
 # of the Mandelbrot set's default view with the program's default method (relief) and
-# the integer algorithm; it takes several minutes on one core.
+# the integer algorithm; it takes about a minute on two cores.
 #   bash scripts/measure-export.sh                      # expects the build of scripts/test.sh
 #   bash scripts/measure-export.sh 8000x8000 "-2.1,-1.69,1,1.72,200,0,0,1,2,100"
 #   CORVANE_BUILD_DIR=build-dev bash scripts/measure-export.sh

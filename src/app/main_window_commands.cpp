@@ -290,6 +290,7 @@ ExportRequest exportRequestFor(const engine::Fractal& fractal, int width, int he
         exported.colors.push_back(fractal.colorTable().colorAt(i));
     exported.width = width;
     exported.height = height;
+    exported.threads = fractal.calculationThreads();
     // An orbit gets at least as many points as the window has drawn so far.
     exported.orbitPoints = std::max(kDefaultOrbitExportPoints, fractal.statistics().pointCount);
     return exported;

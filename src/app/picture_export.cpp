@@ -127,6 +127,7 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
     auto* escape = dynamic_cast<complex::ComplexFractal*>(&fractal);
     if (escape == nullptr)
         return failed("not an escape-time fractal");
+    fractal.setThreadLimit(request.threads);
     view::ViewWindow view = fractal.view();
     view.setScreenSize(request.width, request.height);
     view.centreOnOrigin();

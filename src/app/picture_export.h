@@ -47,6 +47,9 @@ struct ExportRequest {
     // Escape-time types: a view (of width x height pixels) that replaces the one the
     // parameter string carries.
     std::optional<view::DeepView> view;
+    // Escape-time types: the threads that compute the picture (1..256); nullopt: one
+    // per core.
+    std::optional<int> threads;
 };
 
 // Why a picture of this type and size cannot be exported (one line, no file named);

@@ -4,6 +4,38 @@
 
 namespace complex {
 
+namespace {
+
+// Below this many pixels of the band, the inside of a tesseral rectangle is
+// subdivided by the thread that traced it: handing it on would cost more than it saves.
+constexpr long kSmallestSharedArea = 64 * 64;
+
+int bottomOf(const Area& a) noexcept {
+    return a.y + a.h - 1;
+}
+
+// The border of a traced rectangle in the order the kernels take it: a line's every
+// pixel; otherwise the top row, the bottom row, then the left and the right column
+// without their corners. The first pixel is the top-left corner.
+void addBorder(const Area& a, std::vector<ComplexFractal::PixelSpot>& spots) {
+    const int right = a.x + a.w - 1;
+    const int bottom = bottomOf(a);
+    if (a.w == 1 || a.h == 1) {
+        for (int row = a.y; row <= bottom; ++row)
+            for (int column = a.x; column <= right; ++column)
+                spots.push_back({column, row});
+        return;
+    }
+    for (const int row : {a.y, bottom})
+        for (int column = a.x; column <= right; ++column)
+            spots.push_back({column, row});
+    for (const int column : {a.x, right})
+        for (int row = a.y + 1; row < bottom; ++row)
+            spots.push_back({column, row});
+}
+
+}  // namespace
+
 BandRenderer::BandRenderer(ComplexFractal& fractal, int bandHeight)
     : fractal_(fractal),
       width_(std::max(fractal.view().width, 0)),
@@ -19,6 +51,16 @@ platform::Color* BandRenderer::bandRow(int row) noexcept {
            static_cast<std::size_t>(row - bandTop_) * static_cast<std::size_t>(width_);
 }
 
+EscapeValue* BandRenderer::valuesRow(int row) noexcept {
+    return values_.data() +
+           static_cast<std::size_t>(row - bandTop_) * static_cast<std::size_t>(width_);
+}
+
+bool BandRenderer::evaluateSpots(Lane& lane) {
+    lane.values.resize(lane.spots.size());
+    return fractal_.valuesAt(lane.spots, lane.values.data(), lane.tally, cancel_);
+}
+
 bool BandRenderer::render(engine::RowSink& sink, const std::atomic<bool>* cancel) {
     cancel_ = cancel;
     rowsDone_.store(0, std::memory_order_relaxed);
@@ -32,26 +74,27 @@ bool BandRenderer::render(engine::RowSink& sink, const std::atomic<bool>* cancel
     if (fractal_.runsDeepView() && !fractal_.prepareDeepScene([this] { return cancelled(); }))
         return false;
     const int method = fractal_.method.load(std::memory_order_relaxed);
-    band_.assign(
-        static_cast<std::size_t>(width_) * static_cast<std::size_t>(std::min(bandHeight_, height_)),
-        platform::kBlack);
-    previousCounts_.assign(static_cast<std::size_t>(width_), EscapeValue{});
-    currentCounts_.assign(static_cast<std::size_t>(width_), EscapeValue{});
+    const std::size_t bandPixels =
+        static_cast<std::size_t>(width_) * static_cast<std::size_t>(std::min(bandHeight_, height_));
+    band_.assign(bandPixels, platform::kBlack);
+    if (method == kRelief) {
+        values_.assign(bandPixels, EscapeValue{});
+        rowAbove_.assign(static_cast<std::size_t>(width_), EscapeValue{});
+    }
 
     for (bandTop_ = 0; bandTop_ < height_; bandTop_ = bandEnd_) {
         bandEnd_ = bandTop_ + std::min(bandHeight_, height_ - bandTop_);
         switch (method) {
             case kRelief:
-                computeRelief();
+                computeRows(true);
                 break;
             case kTesseral:
                 computeTesseral();
                 break;
             default:
-                computeSimple();
+                computeRows(false);
                 break;
         }
-        tally_.flush();
         if (cancelled())
             return false;
         for (int row = bandTop_; row < bandEnd_; ++row) {
@@ -64,43 +107,89 @@ bool BandRenderer::render(engine::RowSink& sink, const std::atomic<bool>* cancel
     return true;
 }
 
-void BandRenderer::computeSimple() {
-    for (int row = bandTop_; row < bandEnd_ && !cancelled(); ++row) {
-        platform::Color* pixels = bandRow(row);
-        for (int column = 0; column < width_; ++column)
-            pixels[column] = fractal_.runColouring().plain(fractal_.valueAt(column, row, tally_));
+// Each row is taken by the next thread that is free. Simple colours a row at once;
+// Relief keeps the values until every row of the band is known.
+void BandRenderer::computeRows(bool relief) {
+    std::atomic<int> nextRow{bandTop_};
+    fractal_.computeOnTeam([this, relief, &nextRow] {
+        Lane lane(fractal_);
+        for (int row = nextRow++; row < bandEnd_; row = nextRow++) {
+            if (!computeRow(row, relief, lane))
+                return;
+        }
+    });
+    if (relief && !cancelled())
+        shadeReliefRows();
+}
+
+bool BandRenderer::computeRow(int row, bool relief, Lane& lane) {
+    lane.spots.clear();
+    for (int column = 0; column < width_; ++column)
+        lane.spots.push_back({column, row});
+    if (!evaluateSpots(lane))
+        return false;
+    if (relief) {
+        std::copy(lane.values.begin(), lane.values.end(), valuesRow(row));
+        return true;
     }
+    const EscapeColouring& colouring = fractal_.runColouring();
+    platform::Color* pixels = bandRow(row);
+    for (int column = 0; column < width_; ++column)
+        pixels[column] = colouring.plain(lane.values[static_cast<std::size_t>(column)]);
+    return true;
 }
 
 // Each pixel is shaded against its upper-left neighbour, as the diagonals of the
 // window's scan shade it; the first column and the top row are never shaded. The
-// counts of the row above carry over from one band to the next.
-void BandRenderer::computeRelief() {
-    for (int row = bandTop_; row < bandEnd_ && !cancelled(); ++row) {
+// values of the row above carry over from one band to the next.
+void BandRenderer::shadeReliefRows() {
+    const EscapeColouring& colouring = fractal_.runColouring();
+    const int depth = fractal_.reliefDepth.load(std::memory_order_relaxed);
+    for (int row = bandTop_; row < bandEnd_; ++row) {
+        const EscapeValue* above = row == bandTop_ ? rowAbove_.data() : valuesRow(row - 1);
+        const EscapeValue* values = valuesRow(row);
         platform::Color* pixels = bandRow(row);
         for (int column = 0; column < width_; ++column) {
-            const EscapeValue value = fractal_.valueAt(column, row, tally_);
-            currentCounts_[static_cast<std::size_t>(column)] = value;
-            const EscapeValue previous = column > 0 && row > 0
-                                             ? previousCounts_[static_cast<std::size_t>(column - 1)]
-                                             : EscapeValue{-1, -1.0};
-            pixels[column] = fractal_.runColouring().relief(
-                value, previous, fractal_.reliefDepth.load(std::memory_order_relaxed));
+            const EscapeValue previous =
+                column > 0 && row > 0 ? above[column - 1] : EscapeValue{-1, -1.0};
+            pixels[column] = colouring.relief(values[column], previous, depth);
         }
-        previousCounts_.swap(currentCounts_);
     }
+    const EscapeValue* last = valuesRow(bandEnd_ - 1);
+    std::copy(last, last + width_, rowAbove_.begin());
 }
 
 // Every border pixel of a traced rectangle holds its own count and every filled
-// rectangle one colour, so the picture is a function of the subdivision alone. Each
-// band walks the rectangles that meet it; one that reaches below the band keeps its
-// border counts (and so its verdict) until the band with its last row.
+// rectangle one colour, so the picture is a function of the subdivision alone, and
+// the order in which rectangles are done cannot change a pixel. Each band walks the
+// rectangles that meet it; one that reaches below the band keeps its border counts
+// (and so its verdict) until the band with its last row.
 void BandRenderer::computeTesseral() {
-    walkTesseral(Area{0, 0, width_, height_});
+    AreaQueue queue;
+    queue.put(Area{0, 0, width_, height_});
+    fractal_.computeOnTeam([this, &queue] {
+        Lane lane(fractal_);
+        Area area{};
+        while (queue.take(area)) {
+            walkTesseral(area, lane, queue);
+            if (cancelled())
+                queue.close();
+            queue.done();
+        }
+    });
 }
 
-void BandRenderer::walkTesseral(const Area& region) {
-    if (region.w <= 0 || region.h <= 0 || region.bottom() < bandTop_ || region.y >= bandEnd_)
+bool BandRenderer::meetsBand(const Area& a) const noexcept {
+    return a.w > 0 && a.h > 0 && bottomOf(a) >= bandTop_ && a.y < bandEnd_;
+}
+
+long BandRenderer::pixelsInBand(const Area& a) const noexcept {
+    const int rows = std::min(bottomOf(a), bandEnd_ - 1) - std::max(a.y, bandTop_) + 1;
+    return static_cast<long>(a.w) * std::max(rows, 0);
+}
+
+void BandRenderer::walkTesseral(const Area& region, Lane& lane, AreaQueue& queue) {
+    if (!meetsBand(region))
         return;
     const int wl = region.w / 2;
     const int wr = region.w - wl;
@@ -111,101 +200,114 @@ void BandRenderer::walkTesseral(const Area& region) {
                                {region.x, region.y + ht, wl, hb},
                                {region.x + wl, region.y + ht, wr, hb}};
     for (const Area& a : quadrants) {
-        if (a.w <= 0 || a.h <= 0 || a.bottom() < bandTop_ || a.y >= bandEnd_)
+        if (!meetsBand(a))
             continue;
         if (cancelled())
             return;
-        const bool insideLeft =
-            a.y >= bandTop_ && a.bottom() < bandEnd_ ? traceInBand(a) : traceAcrossBands(a);
-        if (insideLeft)
-            walkTesseral(Area{a.x + 1, a.y + 1, a.w - 2, a.h - 2});
+        const bool insideLeft = a.y >= bandTop_ && bottomOf(a) < bandEnd_
+                                    ? traceInBand(a, lane)
+                                    : traceAcrossBands(a, lane);
+        if (!insideLeft)
+            continue;
+        const Area inside{a.x + 1, a.y + 1, a.w - 2, a.h - 2};
+        if (pixelsInBand(inside) >= kSmallestSharedArea)
+            queue.put(inside);
+        else
+            walkTesseral(inside, lane, queue);
     }
 }
 
-bool BandRenderer::traceInBand(const Area& a) {
-    const auto trace = [this](int column, int row) {
-        const EscapeValue value = fractal_.valueAt(column, row, tally_);
-        bandRow(row)[column] = fractal_.runColouring().plain(value);
-        return value.count;
-    };
-    if (a.w == 1 || a.h == 1) {
-        for (int row = a.y; row <= a.bottom(); ++row) {
-            for (int column = a.x; column < a.x + a.w; ++column)
-                trace(column, row);
-        }
+bool BandRenderer::traceInBand(const Area& a, Lane& lane) {
+    lane.spots.clear();
+    addBorder(a, lane.spots);
+    // A cancelled band is dropped whole: nothing deeper starts.
+    if (!evaluateSpots(lane))
         return false;
-    }
-    const int m = trace(a.x, a.y);
-    const int right = a.x + a.w - 1;
-    const int bottom = a.bottom();
+    const EscapeColouring& colouring = fractal_.runColouring();
+    const int m = lane.values.front().count;
     bool uniform = true;
-    for (int row = a.y + 1; row <= bottom; ++row)
-        uniform &= trace(a.x, row) == m;
-    for (int column = a.x + 1; column <= right; ++column)
-        uniform &= trace(column, bottom) == m;
-    for (int row = a.y + 1; row < bottom; ++row)
-        uniform &= trace(right, row) == m;
-    for (int column = a.x + 1; column <= right; ++column)
-        uniform &= trace(column, a.y) == m;
+    for (std::size_t k = 0; k < lane.spots.size(); ++k) {
+        const ComplexFractal::PixelSpot spot = lane.spots[k];
+        bandRow(spot.row)[spot.column] = colouring.plain(lane.values[k]);
+        uniform &= lane.values[k].count == m;
+    }
+    if (a.w == 1 || a.h == 1)
+        return false;
     if (!uniform)
         return true;
-    fillInside(a, a.y + 1, bottom - 1, m);
+    fillInside(a, a.y + 1, bottomOf(a) - 1, m, lane);
     return false;
 }
 
-BandRenderer::Border BandRenderer::countBorder(const Area& a) {
+BandRenderer::Border BandRenderer::countBorder(const Area& a, Lane& lane) {
+    lane.spots.clear();
+    addBorder(a, lane.spots);
+    // A cancelled band is dropped whole, whatever the values.
+    evaluateSpots(lane);
+    const std::vector<EscapeValue>& values = lane.values;
     Border border;
-    const auto countRow = [this, &a](int row, std::vector<EscapeValue>& counts) {
-        counts.resize(static_cast<std::size_t>(a.w));
-        for (int i = 0; i < a.w; ++i)
-            counts[static_cast<std::size_t>(i)] = fractal_.valueAt(a.x + i, row, tally_);
-    };
     if (a.h == 1) {
-        countRow(a.y, border.top);
+        border.top = values;
         return border;
     }
-    // Each border pixel is computed once; a corner is copied into the column edges.
-    border.left.resize(static_cast<std::size_t>(a.h));
-    for (int i = a.w == 1 ? 0 : 1; i < (a.w == 1 ? a.h : a.h - 1); ++i)
-        border.left[static_cast<std::size_t>(i)] = fractal_.valueAt(a.x, a.y + i, tally_);
-    if (a.w == 1)
+    if (a.w == 1) {
+        border.left = values;
         return border;
-    countRow(a.y, border.top);
-    countRow(a.bottom(), border.bottom);
-    border.right.resize(static_cast<std::size_t>(a.h));
-    for (int i = 1; i < a.h - 1; ++i)
-        border.right[static_cast<std::size_t>(i)] =
-            fractal_.valueAt(a.x + a.w - 1, a.y + i, tally_);
-    const auto last = static_cast<std::size_t>(a.w - 1);
-    border.left.front() = border.top.front();
-    border.left.back() = border.bottom.front();
-    border.right.front() = border.top[last];
-    border.right.back() = border.bottom[last];
-    const int m = border.top.front().count;
-    const auto same = [m](const std::vector<EscapeValue>& values) {
-        return std::all_of(values.begin(), values.end(),
-                           [m](const EscapeValue& value) { return value.count == m; });
-    };
-    border.uniform =
-        same(border.top) && same(border.bottom) && same(border.left) && same(border.right);
+    }
+    const auto w = static_cast<std::ptrdiff_t>(a.w);
+    const auto inner = static_cast<std::ptrdiff_t>(a.h - 2);
+    const auto first = values.begin();
+    border.top.assign(first, first + w);
+    border.bottom.assign(first + w, first + 2 * w);
+    // The columns hold their corners as well.
+    border.left.push_back(border.top.front());
+    border.left.insert(border.left.end(), first + 2 * w, first + 2 * w + inner);
+    border.left.push_back(border.bottom.front());
+    border.right.push_back(border.top.back());
+    border.right.insert(border.right.end(), first + 2 * w + inner, first + 2 * w + 2 * inner);
+    border.right.push_back(border.bottom.back());
+    const int m = values.front().count;
+    border.uniform = std::all_of(values.begin(), values.end(),
+                                 [m](const EscapeValue& value) { return value.count == m; });
     return border;
 }
 
-bool BandRenderer::traceAcrossBands(const Area& a) {
+bool BandRenderer::traceAcrossBands(const Area& a, Lane& lane) {
     const std::uint64_t key = keyOf(a);
-    auto found = open_.find(key);
+    const Border* border = nullptr;
+    {
+        std::lock_guard lock(openMutex_);
+        if (const auto found = open_.find(key); found != open_.end())
+            border = &found->second;  // elements stay where they are while others come and go
+    }
+    const bool kept = border != nullptr;
     Border traced;
-    const bool kept = found != open_.end();
     if (!kept) {
         // Met for the first time: this band holds the rectangle's top row.
-        traced = countBorder(a);
-        if (a.bottom() >= bandEnd_)
-            found = open_.emplace(key, std::move(traced)).first;
+        traced = countBorder(a, lane);
+        border = &traced;
+        if (bottomOf(a) >= bandEnd_) {
+            std::lock_guard lock(openMutex_);
+            border = &open_.emplace(key, std::move(traced)).first->second;
+        }
     }
-    const Border& border = found != open_.end() ? found->second : traced;
 
     const int first = std::max(a.y, bandTop_);
-    const int last = std::min(a.bottom(), bandEnd_ - 1);
+    const int last = std::min(bottomOf(a), bandEnd_ - 1);
+    paintBorderRows(a, *border, first, last);
+    const bool lines = a.w == 1 || a.h == 1;
+    const bool uniform = border->uniform;
+    if (!lines && uniform)
+        fillInside(a, std::max(first, a.y + 1), std::min(last, bottomOf(a) - 1),
+                   border->top.front().count, lane);
+    if (kept && bottomOf(a) < bandEnd_) {
+        std::lock_guard lock(openMutex_);
+        open_.erase(key);
+    }
+    return !lines && !uniform;
+}
+
+void BandRenderer::paintBorderRows(const Area& a, const Border& border, int first, int last) {
     const EscapeColouring& colouring = fractal_.runColouring();
     const auto paintRow = [this, &a, &colouring](int row, const std::vector<EscapeValue>& values) {
         platform::Color* pixels = bandRow(row);
@@ -220,21 +322,13 @@ bool BandRenderer::traceAcrossBands(const Area& a) {
             bandRow(row)[a.x] = colouring.plain(border.left[i]);
         } else if (row == a.y) {
             paintRow(row, border.top);
-        } else if (row == a.bottom()) {
+        } else if (row == bottomOf(a)) {
             paintRow(row, border.bottom);
         } else {
             bandRow(row)[a.x] = colouring.plain(border.left[i]);
             bandRow(row)[a.x + a.w - 1] = colouring.plain(border.right[i]);
         }
     }
-    const bool lines = a.w == 1 || a.h == 1;
-    const bool uniform = border.uniform;
-    if (!lines && uniform)
-        fillInside(a, std::max(first, a.y + 1), std::min(last, a.bottom() - 1),
-                   border.top.front().count);
-    if (found != open_.end() && a.bottom() < bandEnd_)
-        open_.erase(found);
-    return !lines && !uniform;
 }
 
 // The inside columns of a uniform rectangle, rows firstRow..lastRow of the band.
@@ -245,16 +339,21 @@ void BandRenderer::fillRows(const Area& a, int firstRow, int lastRow, platform::
     }
 }
 
-void BandRenderer::fillInside(const Area& a, int firstRow, int lastRow, int m) {
+void BandRenderer::fillInside(const Area& a, int firstRow, int lastRow, int m, Lane& lane) {
     const EscapeColouring& colouring = fractal_.runColouring();
     if (!colouring.smooth() || colouring.inside(m)) {
         fillRows(a, firstRow, lastRow, colouring.band(m));
         return;
     }
-    for (int row = firstRow; row <= lastRow && !cancelled(); ++row) {
-        platform::Color* pixels = bandRow(row);
+    for (int row = firstRow; row <= lastRow; ++row) {
+        lane.spots.clear();
         for (int column = a.x + 1; column < a.x + a.w - 1; ++column)
-            pixels[column] = colouring.plain(fractal_.valueAt(column, row, tally_));
+            lane.spots.push_back({column, row});
+        if (!evaluateSpots(lane))
+            return;
+        platform::Color* pixels = bandRow(row);
+        for (std::size_t k = 0; k < lane.spots.size(); ++k)
+            pixels[lane.spots[k].column] = colouring.plain(lane.values[k]);
     }
 }
 

@@ -2,9 +2,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
+#include "complex/area_queue.h"
 #include "complex/complex_fractal.h"
 #include "engine/row_sink.h"
 
@@ -17,28 +19,23 @@ namespace complex {
 // the view's size, for every method: the same kernel, the same colours, the same
 // relief shading and the same tesseral subdivision.
 //
-// The fractal must not be calculating: the kernels run on the calling thread.
+// Each band is computed by the thread team a run of the fractal would use (the
+// calling thread among them), with the batch kernels where the run has them; the
+// bands reach the sink in order, from the calling thread. The fractal must not be
+// calculating.
 class BandRenderer {
   public:
     // bandHeight rows are computed before they are handed on (at least 1).
     BandRenderer(ComplexFractal& fractal, int bandHeight);
 
     // true when every row reached the sink; false when the sink refused a row or
-    // cancel was set (checked before every row).
+    // cancel was set (seen within a run of the kernels).
     bool render(engine::RowSink& sink, const std::atomic<bool>* cancel = nullptr);
 
     // The rows whose computation has finished and that reached the sink.
     int rowsDone() const noexcept { return rowsDone_.load(std::memory_order_relaxed); }
 
   private:
-    // A rectangle of the tesseral subdivision: its top-left pixel and its size.
-    struct Area {
-        int x;
-        int y;
-        int w;
-        int h;
-        int bottom() const noexcept { return y + h - 1; }
-    };
     // The border of a traced rectangle that reaches below the band it was met in:
     // the counts of its four edges (corners in both edges that hold them), kept
     // until the band that holds its last row has been drawn.
@@ -49,27 +46,46 @@ class BandRenderer {
         std::vector<EscapeValue> right;
         bool uniform = false;
     };
+    // What one thread of the team works with: its statistics and its scratch lists.
+    struct Lane {
+        explicit Lane(ComplexFractal& fractal) : tally(fractal) {}
+        ComplexFractal::Tally tally;
+        std::vector<ComplexFractal::PixelSpot> spots;
+        std::vector<EscapeValue> values;
+    };
 
     bool cancelled() const noexcept;
     platform::Color* bandRow(int row) noexcept;
+    EscapeValue* valuesRow(int row) noexcept;
+    // The values of lane.spots into lane.values; false when cancelled.
+    bool evaluateSpots(Lane& lane);
 
-    void computeSimple();
-    void computeRelief();
+    // Simple and Relief: the band's rows shared out among the team.
+    void computeRows(bool relief);
+    bool computeRow(int row, bool relief, Lane& lane);
+    void shadeReliefRows();
+
+    // Tesseral: the subdivision's rectangles that meet the band, shared out among
+    // the team as the window's tesseral scan shares them.
     void computeTesseral();
-
-    // The part of scanTesseral(x, y, w, h) that lies in the band.
-    void walkTesseral(const Area& region);
+    bool meetsBand(const Area& a) const noexcept;
+    long pixelsInBand(const Area& a) const noexcept;
+    // The part of scanTesseral(x, y, w, h) that lies in the band; large insides go to
+    // queue for any thread of the team.
+    void walkTesseral(const Area& region, Lane& lane, AreaQueue& queue);
     // A traced rectangle wholly inside the band: drawn as the window's scan draws it;
     // true when its inside is left to do.
-    bool traceInBand(const Area& a);
+    bool traceInBand(const Area& a, Lane& lane);
     // A traced rectangle that reaches beyond the band; true when its inside is left to do.
-    bool traceAcrossBands(const Area& a);
-    Border countBorder(const Area& a);
+    bool traceAcrossBands(const Area& a, Lane& lane);
+    Border countBorder(const Area& a, Lane& lane);
+    // The border's pixels in rows first..last of the band.
+    void paintBorderRows(const Area& a, const Border& border, int first, int last);
     void fillRows(const Area& a, int firstRow, int lastRow, platform::Color color);
     // The inside of a rectangle with a uniform border of count m, rows firstRow..lastRow
     // of the band: one colour, or every pixel computed where smooth colours differ
     // within one count.
-    void fillInside(const Area& a, int firstRow, int lastRow, int m);
+    void fillInside(const Area& a, int firstRow, int lastRow, int m, Lane& lane);
     std::uint64_t keyOf(const Area& a) const noexcept;
 
     ComplexFractal& fractal_;
@@ -81,15 +97,15 @@ class BandRenderer {
     int bandTop_ = 0;
     int bandEnd_ = 0;
     std::vector<platform::Color> band_;
-    // Relief: the counts of the row above the one being computed.
-    std::vector<EscapeValue> previousCounts_;
-    std::vector<EscapeValue> currentCounts_;
+    // Relief: the values of the band's rows, and of the row above the band.
+    std::vector<EscapeValue> values_;
+    std::vector<EscapeValue> rowAbove_;
     // Tesseral: the rectangles met in an earlier band that reach into this one or
-    // beyond, by their top-left pixel (which belongs to no other traced border).
+    // beyond, by their top-left pixel (which belongs to no other traced border). Each
+    // is met by one thread a band; the map itself is shared.
     std::unordered_map<std::uint64_t, Border> open_;
+    std::mutex openMutex_;
     std::atomic<int> rowsDone_{0};
-    // The statistics of the band being computed, added when it is done.
-    ComplexFractal::Tally tally_{fractal_};
 };
 
 }  // namespace complex

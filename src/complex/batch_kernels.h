@@ -70,12 +70,16 @@ inline int countPoint(const BatchSetup& s, double x, double y) noexcept {
 }
 
 // A run's flags, which a batch looks at every few steps: it gives up when the run
-// was stopped or paused.
+// was stopped or paused, or when cancel (a picture computed without a run) was set.
+// A flag not given is never raised.
 struct BatchInterrupt {
     const std::atomic<bool>* running = nullptr;
     const std::atomic<bool>* paused = nullptr;
+    const std::atomic<bool>* cancel = nullptr;
     bool requested() const noexcept {
-        return !running->load(std::memory_order_relaxed) || paused->load(std::memory_order_relaxed);
+        return (running != nullptr && !running->load(std::memory_order_relaxed)) ||
+               (paused != nullptr && paused->load(std::memory_order_relaxed)) ||
+               (cancel != nullptr && cancel->load(std::memory_order_relaxed));
     }
 };
 

@@ -131,11 +131,19 @@ class ComplexFractal : public engine::Fractal {
     };
 
     // For a picture computed elsewhere (in bands): takes the colouring of a run as a
-    // run's start does; then each pixel's kernel value (the continuous count as well
+    // run's start does; then the pixels' kernel values (the continuous count as well
     // when smooth), counted in tally, and the colouring that turns values into
     // colours, as the scans use them.
     void prepareColouring();
-    EscapeValue valueAt(int column, int row, Tally& tally) { return evaluate(column, row, tally); }
+    struct PixelSpot {
+        int column;
+        int row;
+    };
+    // values[i] for spots[i], found as the run's scans find them: with the batch
+    // kernels, in runs, where the run has them, else pixel by pixel. False (the
+    // values partial) once cancel (when given) is seen set. Any thread of a team.
+    bool valuesAt(const std::vector<PixelSpot>& spots, EscapeValue* values, Tally& tally,
+                  const std::atomic<bool>* cancel);
     const EscapeColouring& runColouring() const noexcept { return runColouring_; }
     // Whether the kernels run in fixed point: the user's choice, unless the run's view
     // is finer than the integer algorithm resolves (the stored choice stays).

@@ -45,6 +45,43 @@ bool ComplexFractal::evaluateRun(PixelRun& run, Tally& tally) {
     return true;
 }
 
+bool ComplexFractal::valuesAt(const std::vector<PixelSpot>& spots, EscapeValue* values,
+                              Tally& tally, const std::atomic<bool>* cancel) {
+    const auto cancelled = [cancel] {
+        return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+    };
+    if (!batched()) {
+        for (std::size_t i = 0; i < spots.size(); ++i) {
+            if (cancelled())
+                return false;
+            values[i] = evaluate(spots[i].column, spots[i].row, tally);
+        }
+        return true;
+    }
+    thread_local PixelRun run;
+    kernels::BatchInterrupt interrupt;
+    interrupt.cancel = cancel;
+    for (std::size_t first = 0; first < spots.size(); first += kRunPixels) {
+        run.clear();
+        const std::size_t end = std::min(spots.size(), first + kRunPixels);
+        for (std::size_t i = first; i < end; ++i) {
+            run.add(spots[i].column, spots[i].row, runInputs().view.planeX(spots[i].column),
+                    runInputs().view.planeY(spots[i].row));
+        }
+        run.counts.resize(run.x.size());
+        if (cancelled() || !kernels::countBatch(*runBatch_, run.x.data(), run.y.data(),
+                                                run.x.size(), run.counts.data(), &interrupt)) {
+            return false;
+        }
+        for (std::size_t k = 0; k < run.counts.size(); ++k) {
+            const int n = run.counts[k];
+            values[first + k] = EscapeValue{n, static_cast<double>(n)};
+            tally.count(n);
+        }
+    }
+    return true;
+}
+
 int ComplexFractal::calculate() {
     prepareColouring();
     if (runsDeepView() && !prepareDeepScene([this] { return !keepRunning(); }))

@@ -137,8 +137,16 @@ int Fractal::calculationThreads() const {
 }
 
 void Fractal::runOnTeam(const std::function<void()>& work) {
+    runOnThreads(runThreads_, work);
+}
+
+void Fractal::computeOnTeam(const std::function<void()>& work) {
+    runOnThreads(calculationThreads(), work);
+}
+
+void Fractal::runOnThreads(int threads, const std::function<void()>& work) {
     std::vector<std::thread> helpers;
-    for (int i = 1; i < runThreads_; ++i) {
+    for (int i = 1; i < threads; ++i) {
         try {
             helpers.emplace_back([this, &work] {
                 const int id = platform::currentThreadId();

@@ -146,6 +146,10 @@ class Fractal {
     void setThreadLimit(std::optional<int> limit);
     // The threads the current (or next) run computes with.
     int calculationThreads() const;
+    // Runs work as a run's team runs it, for a picture computed without a run (an
+    // export, while no worker exists): on the calling thread and calculationThreads() - 1
+    // helpers; returns when every one has returned.
+    void computeOnTeam(const std::function<void()>& work);
     static constexpr int kMostThreads = 256;
     bool isRunning() const noexcept { return runState.running.load(std::memory_order_acquire); }
     bool isFinished() const noexcept { return runState.finished.load(std::memory_order_acquire); }
@@ -355,6 +359,7 @@ class Fractal {
     void finishCalculation();
     void waitWhilePaused() noexcept;
     void applyWorkerPriority();
+    void runOnThreads(int threads, const std::function<void()>& work);
     void allocateSurface(platform::Bitmap& surface);
     void joinFinishedWorker();
     void waitForFinished();

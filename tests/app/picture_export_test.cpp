@@ -17,6 +17,8 @@
 #include "platform/settings_store.h"
 #include "platform/temp_folder.h"
 #include "support/wait.h"
+#include "view/deep_view.h"
+#include "view/view_text.h"
 
 namespace {
 
@@ -116,7 +118,8 @@ std::string differences(const Picture& expected, const Picture& actual) {
            std::to_string(first / static_cast<std::size_t>(expected.width)) + ")";
 }
 
-TEST(PictureExport, BandsGiveWhatTheWindowComputesForEveryTypeMethodArithmeticAndBandHeight) {
+TEST(PictureExport,
+     BandsGiveWhatTheWindowComputesForEveryTypeMethodArithmeticBandHeightAndThreadCount) {
     const engine::FractalType types[] = {engine::kMandelbrot, engine::kJulia,   engine::kUnity,
                                          engine::kSpider,     engine::kManowar, engine::kPhoenix};
     const int methods[] = {complex::kSimple, complex::kRelief, complex::kTesseral};
@@ -128,6 +131,12 @@ TEST(PictureExport, BandsGiveWhatTheWindowComputesForEveryTypeMethodArithmeticAn
     // 1, 2, 3 and 17 rows put band edges everywhere against the tesseral quadrants and
     // the relief diagonals; 0 is what an export chooses by itself (one band here).
     const int bandHeights[] = {1, 2, 3, 17, 0};
+    // Each band is shared out among the threads, with one thread or more than there
+    // are rows or rectangles to share.
+    std::vector<std::pair<int, int>> bandsAndThreads;
+    for (const int band : bandHeights)
+        for (const int threads : {1, 2, 3})
+            bandsAndThreads.emplace_back(band, threads);
     for (const engine::FractalType type : types) {
         for (const int method : methods) {
             for (const auto& [integer, colouring] :
@@ -137,18 +146,20 @@ TEST(PictureExport, BandsGiveWhatTheWindowComputesForEveryTypeMethodArithmeticAn
                 for (const Size size : sizes) {
                     const Picture expected =
                         WindowRender(type, params, size.width, size.height).picture();
-                    for (const int band : bandHeights) {
+                    for (const auto& [band, threads] : bandsAndThreads) {
                         SCOPED_TRACE(catalogue::fractalTypeName(type) + " method " +
                                      std::to_string(method) + (integer ? " integer " : " double ") +
                                      (colouring == complex::kSmooth ? "smooth " : "") +
                                      std::to_string(size.width) + "x" +
-                                     std::to_string(size.height) + " band " + std::to_string(band));
+                                     std::to_string(size.height) + " band " + std::to_string(band) +
+                                     " threads " + std::to_string(threads));
                         app::ExportRequest request;
                         request.type = type;
                         request.parameters = params;
                         request.width = size.width;
                         request.height = size.height;
                         request.bandHeight = band;
+                        request.threads = threads;
                         app::ExportControl control;
                         MemorySink sink;
                         const app::ExportResult result = app::renderExport(request, control, sink);
@@ -192,6 +203,45 @@ TEST(PictureExport, FollowsTheWindowOfItsOwnSizeInArithmeticAndColours) {
     EXPECT_EQ(result.note, window.window.titleNote());
     EXPECT_FALSE(result.note.empty());
     EXPECT_EQ(differences(window.picture(), sink.picture), "");
+}
+
+// A deep view is computed by perturbation, shared out among the threads as the
+// window's run shares it.
+TEST(PictureExport, DeepViewsGiveTheWindowsPictureOnAnyNumberOfThreads) {
+    const view::CentreAndWidth text =
+        *view::parseCentreAndWidth("-0.743643887037158704752191506114774",
+                                   "0.131825904205311970493132056385139", "1e-20")
+             .value;
+    const int width = 61;
+    const int height = 43;
+    const view::DeepView deep =
+        *view::DeepView::fromCentreAndWidth(text.x, text.y, text.width, width, height);
+    for (const int method : {complex::kSimple, complex::kRelief, complex::kTesseral}) {
+        WindowRender window(engine::kMandelbrot,
+                            parametersFor(engine::kMandelbrot, method, false, 400), width, height);
+        window.fractal->stopCalculation();
+        window.fractal->setPreciseView(deep);
+        window.fractal->startCalculation();
+        ASSERT_TRUE(corvane_test::waitFinished(*window.fractal));
+        for (const int threads : {1, 3}) {
+            SCOPED_TRACE("method " + std::to_string(method) + " threads " +
+                         std::to_string(threads));
+            app::ExportRequest request;
+            request.type = engine::kMandelbrot;
+            request.parameters = window.fractal->parameterString();
+            request.width = width;
+            request.height = height;
+            request.view = deep;
+            request.bandHeight = 5;
+            request.threads = threads;
+            app::ExportControl control;
+            MemorySink sink;
+            const app::ExportResult result = app::renderExport(request, control, sink);
+            ASSERT_TRUE(result.written()) << result.reason;
+            EXPECT_EQ(result.note, window.window.titleNote());
+            EXPECT_EQ(differences(window.picture(), sink.picture), "");
+        }
+    }
 }
 
 TEST(PictureExport, RefusesWhatItCannotComputeAndStopsWhenTheSinkFails) {
@@ -321,6 +371,35 @@ TEST(PictureExport, PngFileCarriesThePictureAndItsParametersOrNothingAtAll) {
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, (std::vector<std::string>{"earlier.png", "phoenix.png"}));
+    }
+}
+
+// Every thread of the team sees the cancel, whichever method shares out the work:
+// the export ends as cancelled, part way, and leaves no file.
+TEST(PictureExport, CancelDuringAThreadedExportLeavesNoFile) {
+    TempFolder folder;
+    const std::string path = folder.file("never.png");
+    for (const int method : {complex::kSimple, complex::kRelief, complex::kTesseral}) {
+        SCOPED_TRACE("method " + std::to_string(method));
+        app::ExportRequest request;
+        request.type = engine::kMandelbrot;
+        // The inside of the default view takes 200000 iterations a pixel: far longer
+        // than the cancel takes to come.
+        request.parameters = parametersFor(engine::kMandelbrot, method, false, 200000);
+        request.width = 320;
+        request.height = 240;
+        request.threads = 3;
+        app::ExportControl control;
+        std::thread canceller([&control] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            control.cancel = true;
+        });
+        const app::ExportResult result =
+            app::exportPicture(request, path, platform::StreamTargets::Refuse, control);
+        canceller.join();
+        EXPECT_EQ(result.outcome, app::ExportResult::Outcome::Cancelled);
+        EXPECT_LT(control.permille.load(), 1000);
+        EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
     }
 }
 

@@ -674,13 +674,23 @@ platform::Bitmap decodePng(const std::string& path) {
     return picture;
 }
 
-// A .png is computed in bands and streamed, a .bmp whole: the same pixels either way.
+// A .png is computed in bands and streamed, a .bmp whole: the same pixels either way,
+// with any number of threads.
 TEST_F(RenderTool, WritesAPngInBandsWithTheSamePixelsAsTheBitmap) {
     const std::vector<std::vector<std::string>> cases = {
         {"--type", "Julia", "--size", "71x53"},
         {"--type", "Spider", "--size", "64x40", "--params", "-2,-1.5,1,1.5,90,0,0,0,2,100"},
         {"--type", "Phoenix", "--size", "33x77", "--params",
          "-2,-2.6,2.2,2.6,120,0.56667,-0.5,1,1,70"},
+        // The bands shared out among one thread or more, for each method.
+        {"--type", "Mandelbrot", "--size", "90x70", "--params", "-2,-1.5,1,1.5,150,0,0,0,0,100",
+         "--threads", "3"},
+        {"--type", "Manowar", "--size", "80x61", "--params", "-2,-1.5,1,1.5,90,0,0,1,1,80",
+         "--threads", "2"},
+        {"--type", "Spider", "--size", "64x40", "--params", "-2,-1.5,1,1.5,90,0,0,0,2,100",
+         "--threads", "1"},
+        {"--type", "Unity", "--size", "77x64", "--params", "-2,-1.5,1,1.5,90,0,0,0,2,100",
+         "--threads", "3", "--colouring", "smooth"},
     };
     for (const auto& arguments : cases) {
         SCOPED_TRACE(::testing::PrintToString(arguments));

@@ -191,6 +191,7 @@ Problem exportPng(const Job& job, const render::RenderOptions& options) {
     request.orbitPoints = options.points;
     request.colouring = options.colouring;
     request.view = job.view;
+    request.threads = options.threads;
     if (options.palette) {
         engine::ColorTable colors;
         const int count = colors.loadFile(*options.palette, kMaxPaletteEntries);
