@@ -76,6 +76,26 @@ bool endsNavigation(unsigned message) {
 
 std::intptr_t MainWindow::windowProc(unsigned message, std::uintptr_t wParam,
                                      std::intptr_t lParam) {
+    const std::intptr_t result = handleMessage(message, wParam, lParam);
+    // Painting never changes what is shown.
+    if (message != WM_PAINT)
+        followTitle();
+    return result;
+}
+
+void MainWindow::followTitle() {
+    const engine::Fractal* fractal = currentFractal_.get();
+    if (!titledFile_ || fractal == nullptr || heldIsCurrent_)
+        return;
+    const bool shows = fractal->parameterString() == titledFile_->parameters;
+    if (shows == titledFile_->named)
+        return;
+    titledFile_->named = shows;
+    window_.setTitleSubject(shows ? titledFile_->name : fractal->typeName);
+}
+
+std::intptr_t MainWindow::handleMessage(unsigned message, std::uintptr_t wParam,
+                                        std::intptr_t lParam) {
     if (navigating() && endsNavigation(message))
         finishNavigation();
     switch (message) {
@@ -208,7 +228,7 @@ std::intptr_t MainWindow::onKeyDown(std::uintptr_t wParam, std::intptr_t lParam)
         return 0;
     }
     if (!heldIsCurrent_ && !dragging_ && panButton_ == 0 &&
-        navigateByKey(static_cast<unsigned>(wParam), *fractal)) {
+        navigateByKey(static_cast<unsigned>(wParam), (lParam & KF_ALTDOWN) != 0, *fractal)) {
         return 0;
     }
     if (navigating())
@@ -270,12 +290,19 @@ std::intptr_t MainWindow::onNewFractal(std::uintptr_t wParam, std::intptr_t lPar
         currentFractal_->takeOverPicture(*heldFractal_);
         window_.invalidate(nullptr, false);
         heldFractal_.reset();
+        titledFile_ = TitledFile{openedFileName_, currentFractal_->parameterString()};
         window_.setTitleSubject(openedFileName_);
     } else if (resized && resized->type == currentFractal_->type) {
         // The same picture at another size keeps its title.
         currentFractal_->startFromSettings(resized->view);
+        if (titledFile_ && titledFile_->named) {
+            titledFile_->parameters = currentFractal_->parameterString();
+        } else {
+            titledFile_.reset();
+        }
     } else {
         currentFractal_->startFromSettings();
+        titledFile_.reset();
         window_.setTitleSubject(currentFractal_->typeName);
     }
     reportStoreProblems();

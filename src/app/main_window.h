@@ -68,6 +68,10 @@ class MainWindow {
     bool statusSettled() const;
 
   private:
+    std::intptr_t handleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+    // Names the opened file in the title while the view and parameters shown are the
+    // file's, and the type otherwise.
+    void followTitle();
     std::intptr_t defaultProcessing(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
 
     std::intptr_t onActivate(std::uintptr_t wParam, std::intptr_t lParam);
@@ -94,8 +98,10 @@ class MainWindow {
     std::intptr_t onPanButtonDown(std::uintptr_t wParam, std::intptr_t lParam);
     std::intptr_t onPanButtonUp(std::uintptr_t wParam, std::intptr_t lParam);
     bool panFollows(std::intptr_t lParam);
-    // True when the key was one of the navigation keys.
-    bool navigateByKey(unsigned key, engine::Fractal& fractal);
+    // True when the key was one of the navigation keys; alt: held with Alt.
+    bool navigateByKey(unsigned key, bool alt, engine::Fractal& fractal);
+    // Back and Forward through the zoom history, by key.
+    bool moveThroughHistoryByKey(unsigned key, bool alt, engine::Fractal& fractal);
     // One step of a run of steps; the run ends once the wheel and keys rest.
     void stepView(engine::Fractal& fractal, const view::ViewWindow& target);
     void stepView(engine::Fractal& fractal, const view::DeepView& target);
@@ -185,6 +191,14 @@ class MainWindow {
     bool displayOff_ = false;
     // The name of the picture file being opened, for the title.
     std::string openedFileName_;
+    // The picture file opened last, with the parameter string (view and parameters) of
+    // its picture, and whether the title names it now.
+    struct TitledFile {
+        std::string name;
+        std::string parameters;
+        bool named = true;
+    };
+    std::optional<TitledFile> titledFile_;
 
     // A run of wheel or key steps in progress, and whether one of its steps was refused
     // as too deep (told once, when the run ends).

@@ -149,6 +149,9 @@ void MainWindow::runCommand(unsigned id, engine::Fractal& fractal) {
         case IDM_ZOOM_PREVIOUS:
             fractal.zoomPrevious();
             break;
+        case IDM_ZOOM_NEXT:
+            fractal.zoomNext();
+            break;
         case IDM_CLEAR_SCREEN:
             clearScreen(fractal);
             break;

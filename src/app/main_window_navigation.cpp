@@ -109,7 +109,24 @@ void MainWindow::panByEighths(engine::Fractal& fractal, int right, int up) {
     stepView(fractal, view.panned(right * view.xrange / 8.0, up * view.yrange / 8.0));
 }
 
-bool MainWindow::navigateByKey(unsigned key, engine::Fractal& fractal) {
+bool MainWindow::moveThroughHistoryByKey(unsigned key, bool alt, engine::Fractal& fractal) {
+    const bool back = key == VK_BACK || key == VK_BROWSER_BACK || (alt && key == VK_LEFT);
+    const bool forward = key == VK_BROWSER_FORWARD || (alt && key == VK_RIGHT);
+    if (!back && !forward)
+        return false;
+    finishNavigation();
+    if (back) {
+        fractal.zoomPrevious();
+    } else {
+        fractal.zoomNext();
+    }
+    return true;
+}
+
+bool MainWindow::navigateByKey(unsigned key, bool alt, engine::Fractal& fractal) {
+    // Before the arrows pan: with Alt they go back and forward.
+    if (moveThroughHistoryByKey(key, alt, fractal))
+        return true;
     switch (key) {
         case VK_ADD:
         case VK_OEM_PLUS:
@@ -141,10 +158,6 @@ bool MainWindow::navigateByKey(unsigned key, engine::Fractal& fractal) {
         case VK_HOME:
             finishNavigation();
             fractal.setDefaultView();
-            return true;
-        case VK_BACK:
-            finishNavigation();
-            fractal.zoomPrevious();
             return true;
         case VK_ESCAPE:
             finishNavigation();

@@ -72,6 +72,10 @@ constexpr unsigned VK_ADD = 0x6B;
 constexpr unsigned VK_SUBTRACT = 0x6D;
 constexpr unsigned VK_OEM_PLUS = 0xBB;
 constexpr unsigned VK_OEM_MINUS = 0xBD;
+constexpr unsigned VK_BROWSER_BACK = 0xA6;
+constexpr unsigned VK_BROWSER_FORWARD = 0xA7;
+// WM_KEYDOWN's second parameter: set while Alt is held with the key.
+constexpr std::intptr_t KF_ALTDOWN = std::intptr_t{1} << 29;
 
 // Command ids (WM_COMMAND, low word of the first parameter).
 constexpr unsigned IDM_CTRL_Q = 1;
@@ -99,6 +103,8 @@ constexpr unsigned IDM_PALETTE_BUILT_IN = 40100;
 constexpr unsigned IDM_PALETTE_FIRST = 40101;
 constexpr unsigned IDM_PALETTE_LAST = 40164;  // IDM_PALETTE_FIRST + kMaxShippedPalettes - 1
 constexpr unsigned IDM_EXPORT = 40052;
+// Forward again through the zoom history, to where Zoom previous came from.
+constexpr unsigned IDM_ZOOM_NEXT = 40053;
 
 // Two 16-bit halves of a message parameter.
 constexpr std::intptr_t makeLParam(unsigned low, unsigned high) {

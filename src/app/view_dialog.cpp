@@ -63,4 +63,22 @@ int ViewDialog::okDeep(const DeepViewForm& form, engine::Fractal& fractal, std::
     return kDialogOk;
 }
 
+std::optional<DeepViewForm> ViewDialog::openCentre(const engine::Fractal& fractal) {
+    if (!fractal.computesDeepViews() || fractal.deepView() != nullptr)
+        return std::nullopt;
+    const view::DeepView view = view::DeepView::fromViewWindow(fractal.view());
+    return DeepViewForm{view::centreXText(view), view::centreYText(view), view::widthText(view)};
+}
+
+int ViewDialog::okEdgesOrCentre(const ViewForm& edges, const DeepViewForm& centre,
+                                const DeepViewForm& shownCentre, engine::Fractal& fractal,
+                                std::string& refusal) {
+    const bool centreTyped = centre.real != shownCentre.real ||
+                             centre.imaginary != shownCentre.imaginary ||
+                             centre.width != shownCentre.width;
+    if (centreTyped)
+        return okDeep(centre, fractal, refusal);
+    return ok(edges, fractal);
+}
+
 }  // namespace app

@@ -23,7 +23,8 @@ struct DeepViewForm {
 
 // The view rectangle of the plane, edited as four numbers; a view deeper than double
 // resolves is edited as its centre and width instead, since its edges differ in
-// digits that no double holds.
+// digits that no double holds. Types that compute deep views offer the centre and
+// width beside the edges as well.
 class ViewDialog {
   public:
     static constexpr const char* kCaption = "View";
@@ -58,6 +59,16 @@ class ViewDialog {
     // view kept in the zoom history. Text that is refused changes nothing: kRefused,
     // with the reason in refusal.
     static int okDeep(const DeepViewForm& form, engine::Fractal& fractal, std::string& refusal);
+
+    // For a type that computes deep views, at a view double holds: its centre and
+    // width, offered beside the edges so that a location of any depth can be typed
+    // without zooming there first. nullopt for other types and at a deep view.
+    static std::optional<DeepViewForm> openCentre(const engine::Fractal& fractal);
+    // Ok on the edges and the centre together: the centre and width when any of them
+    // differs from what was shown (okDeep), the edges otherwise (ok).
+    static int okEdgesOrCentre(const ViewForm& edges, const DeepViewForm& centre,
+                               const DeepViewForm& shownCentre, engine::Fractal& fractal,
+                               std::string& refusal);
 };
 
 }  // namespace app

@@ -102,6 +102,8 @@ class Fractal {
     virtual void clearPicture();
     virtual void setDefaultView();
     virtual void zoomPrevious();
+    // Forward again to the view the last zoomPrevious left; nothing after a new view.
+    void zoomNext();
     virtual void scaleView(double factor);
     virtual void scaleViewAt(double x, double y, double factor);
     virtual void zoomByFactor(double factor);
@@ -411,6 +413,8 @@ class Fractal {
     void animateZoomToRect(double x1, double y1, double x2, double y2, bool zoomIn);
     void animateZoomBetween(const view::ViewWindow& from, const view::ViewWindow& to);
     void animateDeepZoomBetween(const view::DeepView& from, const view::DeepView& to);
+    // Back or forward through the history, with the animation between the two views.
+    void moveThroughHistory(bool (view::ZoomHistory::*step)(view::ViewWindow&, view::DeepViewPtr&));
 };
 
 // Holds the taking over set for its lifetime, restoring the previous value after.

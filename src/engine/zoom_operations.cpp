@@ -270,19 +270,28 @@ void Fractal::endViewGesture() {
 void Fractal::zoomPrevious() {
     if (history.count() == 0)
         return;
-    restartWith([&] {
-        const view::ViewWindow old = view_;
-        const view::DeepViewPtr oldDeep = deepView_;
-        popView();
-        if (!options_.animZoom)
-            return;
-        if (oldDeep || deepView_) {
-            animateDeepZoomBetween(oldDeep ? *oldDeep : view::DeepView::fromViewWindow(old),
-                                   preciseView());
-        } else if (!view::ViewWindow::sameView(old, view_)) {
-            animateZoomBetween(old, view_);
-        }
-    });
+    restartWith([&] { moveThroughHistory(&view::ZoomHistory::back); });
+}
+
+void Fractal::zoomNext() {
+    if (history.forwardCount() == 0)
+        return;
+    restartWith([&] { moveThroughHistory(&view::ZoomHistory::forward); });
+}
+
+void Fractal::moveThroughHistory(bool (view::ZoomHistory::*step)(view::ViewWindow&,
+                                                                 view::DeepViewPtr&)) {
+    const view::ViewWindow old = view_;
+    const view::DeepViewPtr oldDeep = deepView_;
+    (history.*step)(view_, deepView_);
+    if (!options_.animZoom)
+        return;
+    if (oldDeep || deepView_) {
+        animateDeepZoomBetween(oldDeep ? *oldDeep : view::DeepView::fromViewWindow(old),
+                               preciseView());
+    } else if (!view::ViewWindow::sameView(old, view_)) {
+        animateZoomBetween(old, view_);
+    }
 }
 
 void Fractal::animateDeepZoomBetween(const view::DeepView& from, const view::DeepView& to) {

@@ -64,6 +64,10 @@ std::uintptr_t virtualKey(const QKeyEvent& event) {
             return keypad ? app::VK_ADD : app::VK_OEM_PLUS;
         case Qt::Key_Minus:
             return keypad ? app::VK_SUBTRACT : app::VK_OEM_MINUS;
+        case Qt::Key_Back:
+            return app::VK_BROWSER_BACK;
+        case Qt::Key_Forward:
+            return app::VK_BROWSER_FORWARD;
         default:
             return 0;
     }
@@ -124,6 +128,10 @@ void MainFrame::buildMenus() {
     addCommand(fractalMenu_, QStringLiteral("&View..."), app::IDM_VIEW);
     addCommand(fractalMenu_, QStringLiteral("&Parameters..."), app::IDM_PARAMETERS);
     addCommand(fractalMenu_, QStringLiteral("St&atistics"), app::IDM_STATISTICS);
+    fractalMenu_->addSeparator();
+    // Keys the window takes itself (Backspace goes back too): shown, not bound.
+    addCommand(fractalMenu_, QStringLiteral("&Back\tAlt+Left"), app::IDM_ZOOM_PREVIOUS);
+    addCommand(fractalMenu_, QStringLiteral("&Forward\tAlt+Right"), app::IDM_ZOOM_NEXT);
     fractalMenu_->addSeparator();
     // Escape reaches the window as a key, which also ends the selection: shown, not bound.
     addCommand(fractalMenu_, QStringLiteral("&Stop\tEsc"), app::IDM_STOP);
@@ -250,7 +258,8 @@ void MainFrame::changeEvent(QEvent* event) {
 
 void MainFrame::keyPressEvent(QKeyEvent* event) {
     shell_.takeDefaulted();
-    picture_.send(app::WM_KEYDOWN, virtualKey(*event), 0);
+    const bool alt = event->modifiers().testFlag(Qt::AltModifier);
+    picture_.send(app::WM_KEYDOWN, virtualKey(*event), alt ? app::KF_ALTDOWN : 0);
     if (shell_.takeDefaulted()) {
         QMainWindow::keyPressEvent(event);
     } else {

@@ -229,13 +229,22 @@ bool planeToPixel(const ViewWindow& view, double x, double y, int& column, int& 
     return true;
 }
 
-bool ZoomHistory::push(const ViewWindow& view, DeepViewPtr deep) {
-    if (count_ >= kCapacity)
-        return false;
-    entries_[static_cast<std::size_t>(count_)] = view;
-    deep_[static_cast<std::size_t>(count_)] = std::move(deep);
-    ++count_;
-    return true;
+void ZoomHistory::push(const ViewWindow& view, DeepViewPtr deep) {
+    clearedForward_ = std::move(forward_);
+    forward_.clear();
+    forgotten_.reset();
+    if (back_.size() >= static_cast<std::size_t>(kCapacity)) {
+        forgotten_ = std::move(back_.front());
+        back_.pop_front();
+    }
+    back_.push_back(Entry{view, std::move(deep)});
+    undoablePush_ = true;
+}
+
+void ZoomHistory::forgetUndo() {
+    undoablePush_ = false;
+    clearedForward_.clear();
+    forgotten_.reset();
 }
 
 DeepViewPtr resizedDeepView(const DeepViewPtr& deep, int newWidth, int newHeight) {
@@ -249,22 +258,55 @@ DeepViewPtr resizedDeepView(const DeepViewPtr& deep, int newWidth, int newHeight
 
 ZoomHistory ZoomHistory::resizedTo(int newWidth, int newHeight) const {
     ZoomHistory mapped;
-    for (int i = 0; i < count_; ++i) {
-        if (const std::optional<ViewWindow> view = at(i).resizedTo(newWidth, newHeight))
-            mapped.push(*view, resizedDeepView(deepAt(i), newWidth, newHeight));
-    }
+    const auto mapSide = [&](const std::deque<Entry>& from, std::deque<Entry>& to) {
+        for (const Entry& e : from) {
+            if (const std::optional<ViewWindow> view = e.view.resizedTo(newWidth, newHeight))
+                to.push_back(Entry{*view, resizedDeepView(e.deep, newWidth, newHeight)});
+        }
+    };
+    mapSide(back_, mapped.back_);
+    mapSide(forward_, mapped.forward_);
     return mapped;
 }
 
 bool ZoomHistory::pop(ViewWindow& view, DeepViewPtr* deep) {
-    if (count_ <= 0)
+    if (back_.empty())
         return false;
-    --count_;
-    view = entries_[static_cast<std::size_t>(count_)];
-    DeepViewPtr taken = std::move(deep_[static_cast<std::size_t>(count_)]);
+    view = back_.back().view;
+    DeepViewPtr taken = std::move(back_.back().deep);
+    back_.pop_back();
     if (deep != nullptr)
         *deep = std::move(taken);
+    if (undoablePush_) {
+        forward_ = std::move(clearedForward_);
+        if (forgotten_)
+            back_.push_front(std::move(*forgotten_));
+    }
+    forgetUndo();
     return true;
+}
+
+bool ZoomHistory::move(std::deque<Entry>& from, std::deque<Entry>& to, ViewWindow& view,
+                       DeepViewPtr& deep) {
+    if (from.empty())
+        return false;
+    // Back and forward together never exceed the capacity: one view goes in as one
+    // comes out.
+    to.push_back(Entry{view, deep});
+    view = from.back().view;
+    deep = std::move(from.back().deep);
+    from.pop_back();
+    return true;
+}
+
+bool ZoomHistory::back(ViewWindow& view, DeepViewPtr& deep) {
+    forgetUndo();
+    return move(back_, forward_, view, deep);
+}
+
+bool ZoomHistory::forward(ViewWindow& view, DeepViewPtr& deep) {
+    forgetUndo();
+    return move(forward_, back_, view, deep);
 }
 
 namespace {
@@ -277,16 +319,22 @@ bool sameDeep(const DeepViewPtr& a, const DeepViewPtr& b) {
 
 }  // namespace
 
-bool ViewState::same(const ViewState& a, const ViewState& b) {
-    if (!ViewWindow::sameView(a.view, b.view) || !sameDeep(a.deep, b.deep) ||
-        a.history.count() != b.history.count())
-        return false;
-    for (int i = 0; i < a.history.count(); ++i) {
-        if (!ViewWindow::sameView(a.history.at(i), b.history.at(i)) ||
-            !sameDeep(a.history.deepAt(i), b.history.deepAt(i)))
+bool ZoomHistory::same(const ZoomHistory& a, const ZoomHistory& b) {
+    const auto sameSide = [](const std::deque<Entry>& x, const std::deque<Entry>& y) {
+        if (x.size() != y.size())
             return false;
-    }
-    return true;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            if (!ViewWindow::sameView(x[i].view, y[i].view) || !sameDeep(x[i].deep, y[i].deep))
+                return false;
+        }
+        return true;
+    };
+    return sameSide(a.back_, b.back_) && sameSide(a.forward_, b.forward_);
+}
+
+bool ViewState::same(const ViewState& a, const ViewState& b) {
+    return ViewWindow::sameView(a.view, b.view) && sameDeep(a.deep, b.deep) &&
+           ZoomHistory::same(a.history, b.history);
 }
 
 }  // namespace view

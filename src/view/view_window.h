@@ -1,6 +1,6 @@
 #pragma once
 
-#include <array>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -84,30 +84,65 @@ bool planeToPixel(const ViewWindow& view, double x, double y, int& column, int& 
 // infinite or out of range.
 bool truncToInt(double value, int& result);
 
-// Up to 32 earlier views, the newest last; a full history drops new entries.
 // A view deeper than double resolves, shared by the views and runs that show it.
 using DeepViewPtr = std::shared_ptr<const view::DeepView>;
 
+// The views left behind, to go back to, and the views gone back from, to go forward
+// to again, as a browser keeps pages. A new view clears the way forward. The newest
+// views are kept: when the history is full, the oldest is forgotten.
+//
+// Back and forward together hold at most kCapacity views. A deep view holds two
+// coordinates of at most numeric::BigFloat::kMostPrecision bits, so the history is
+// bounded in memory whatever the depth.
 class ZoomHistory {
   public:
-    static constexpr int kCapacity = 32;
+    static constexpr int kCapacity = 256;
 
-    // A deep view goes in with its rounded rectangle (view) and its precise form.
-    bool push(const ViewWindow& view, DeepViewPtr deep = nullptr);
+    // The view left behind, with its rounded rectangle (view) and, for a deep view,
+    // its precise form. Clears the way forward and, when full, forgets the oldest.
+    void push(const ViewWindow& view, DeepViewPtr deep = nullptr);
+    // Takes the newest view back without keeping the one it replaces. Straight after a
+    // push it undoes that push whole: the way forward and a forgotten view return.
     bool pop(ViewWindow& view, DeepViewPtr* deep = nullptr);
-    int count() const { return count_; }
-    int capacity() const { return kCapacity; }
-    const ViewWindow& at(int index) const { return entries_[static_cast<std::size_t>(index)]; }
-    const DeepViewPtr& deepAt(int index) const { return deep_[static_cast<std::size_t>(index)]; }
+    // Back and Forward: the view shown (view, deep) goes onto the other side and the
+    // newest view of this side replaces it. False (nothing changes) when there is none.
+    bool back(ViewWindow& view, DeepViewPtr& deep);
+    bool forward(ViewWindow& view, DeepViewPtr& deep);
 
-    // Every view mapped as ViewWindow::resizedTo maps it, oldest first; a view that
-    // cannot be mapped is left out.
+    // The views to go back to, the oldest at 0.
+    int count() const { return static_cast<int>(back_.size()); }
+    int capacity() const { return kCapacity; }
+    const ViewWindow& at(int index) const { return entry(back_, index).view; }
+    const DeepViewPtr& deepAt(int index) const { return entry(back_, index).deep; }
+    // The views to go forward to, the next one last.
+    int forwardCount() const { return static_cast<int>(forward_.size()); }
+    const ViewWindow& forwardAt(int index) const { return entry(forward_, index).view; }
+    const DeepViewPtr& forwardDeepAt(int index) const { return entry(forward_, index).deep; }
+
+    // Every view mapped as ViewWindow::resizedTo maps it, in the same order; a view
+    // that cannot be mapped is left out.
     ZoomHistory resizedTo(int newWidth, int newHeight) const;
 
+    static bool same(const ZoomHistory& a, const ZoomHistory& b);
+
   private:
-    std::array<ViewWindow, kCapacity> entries_;
-    std::array<DeepViewPtr, kCapacity> deep_;
-    int count_ = 0;
+    struct Entry {
+        ViewWindow view;
+        DeepViewPtr deep;
+    };
+    static const Entry& entry(const std::deque<Entry>& side, int index) {
+        return side[static_cast<std::size_t>(index)];
+    }
+    static bool move(std::deque<Entry>& from, std::deque<Entry>& to, ViewWindow& view,
+                     DeepViewPtr& deep);
+    void forgetUndo();
+
+    std::deque<Entry> back_;
+    std::deque<Entry> forward_;
+    // What the last push cleared and forgot, for a pop that undoes it.
+    bool undoablePush_ = false;
+    std::deque<Entry> clearedForward_;
+    std::optional<Entry> forgotten_;
 };
 
 // A deep view on a picture of another size, as ViewWindow::resizedTo maps a view;

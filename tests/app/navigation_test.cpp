@@ -191,6 +191,69 @@ TEST(NavigationKeys, ZoomAtTheCentrePanByAnEighthAndStepBack) {
     }
 }
 
+// Back and Forward by every key and command that gives them. The history keeps the
+// newest views: after Home and 40 zooms, Back shows the 39th.
+TEST(NavigationKeys, BackAndForwardThroughTheNewestViews) {
+    enum class Way { Key, AltKey, Command };
+    struct Input {
+        Way way;
+        unsigned code;
+    };
+    const auto give = [](Rig& rig, const Input& input) {
+        if (input.way == Way::Command) {
+            rig.command(input.code);
+        } else {
+            rig.send(app::WM_KEYDOWN, input.code, input.way == Way::AltKey ? app::KF_ALTDOWN : 0);
+        }
+    };
+    const struct {
+        const char* name;
+        Input back;
+        Input forward;
+    } table[] = {
+        {"Backspace and Alt+Right", {Way::Key, app::VK_BACK}, {Way::AltKey, app::VK_RIGHT}},
+        {"Alt+Left and the Forward command",
+         {Way::AltKey, app::VK_LEFT},
+         {Way::Command, app::IDM_ZOOM_NEXT}},
+        {"browser keys", {Way::Key, app::VK_BROWSER_BACK}, {Way::Key, app::VK_BROWSER_FORWARD}},
+        {"Zoom previous and Alt+Right",
+         {Way::Command, app::IDM_ZOOM_PREVIOUS},
+         {Way::AltKey, app::VK_RIGHT}},
+    };
+    constexpr int kPresses = 40;
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        Rig rig(std::nullopt, kWidth, kHeight);
+        rig.startAndPump();
+        key(rig, app::VK_HOME);
+        const view::ViewWindow home = rig.fractal().view();
+        const auto zoomsOf = [&] {
+            const view::ViewWindow& view = rig.fractal().view();
+            EXPECT_NEAR(view.xcenter, home.xcenter, view.xscale * 1e-3);  // no panning
+            return static_cast<int>(
+                std::lround(std::log(home.xrange / view.xrange) / std::log(1.5)));
+        };
+        for (int i = 0; i < kPresses; ++i) {
+            key(rig, app::VK_ADD);
+            rest(rig);
+        }
+        ASSERT_EQ(zoomsOf(), kPresses);
+        const int steps[][2] = {{'b', 39}, {'b', 38}, {'f', 39}, {'f', 40}, {'f', 40}};
+        for (const auto& [step, zooms] : steps) {
+            give(rig, step == 'b' ? row.back : row.forward);
+            EXPECT_EQ(zoomsOf(), zooms);
+        }
+        // A new view clears the way forward.
+        give(rig, row.back);
+        key(rig, app::VK_ADD);
+        rest(rig);
+        EXPECT_EQ(zoomsOf(), 40);
+        give(rig, row.forward);
+        EXPECT_EQ(zoomsOf(), 40);
+        rig.fractal().stopCalculation();
+    }
+}
+
 TEST(NavigationKeys, HomeShowsTheDefaultViewAndKeysKeepTheirOtherMeanings) {
     Rig rig(std::nullopt, kWidth, kHeight);
     rig.startAndPump();
@@ -355,6 +418,44 @@ TEST(NavigationTitle, ShowsTheTypeOrTheOpenedFileExceptWhereTheTitleIsReplaced) 
     rig.command(app::IDM_TYPE);
     rig.pump();
     EXPECT_EQ(rig.window.title(), "Mandelbrot - Corvane");
+}
+
+// The title names the opened file only while the picture shown is the file's.
+TEST(NavigationTitle, NamesTheOpenedFileOnlyWhileItsViewIsShown) {
+    const struct {
+        const char* name;
+        void (*change)(Rig&);
+    } table[] = {
+        {"Home", [](Rig& rig) { key(rig, app::VK_HOME); }},
+        {"+", [](Rig& rig) { key(rig, app::VK_ADD), rest(rig); }},
+        {"wheel", [](Rig& rig) { wheel(rig, 10, 10, 120), rest(rig); }},
+        {"Zoom out", [](Rig& rig) { rig.command(app::IDM_ZOOM_OUT); }},
+        {"pan",
+         [](Rig& rig) {
+             rig.send(app::WM_MBUTTONDOWN, app::MK_MBUTTON, app::makeLParam(10, 10));
+             rig.send(app::WM_MOUSEMOVE, app::MK_MBUTTON, app::makeLParam(30, 20));
+             rig.send(app::WM_MBUTTONUP, 0, app::makeLParam(30, 20));
+         }},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        Rig rig(engine::kJulia, 64, 48);
+        rig.startAndPump();
+        wheel(rig, 5, 5, 240);  // the file's view is not the type's own
+        rest(rig);
+        const std::string path = rig.folder.file("Julia007.bmp");
+        ASSERT_EQ(rig.fractal().saveImage(path), engine::kStatusOk);
+        rig.shell.fileAnswers.push_back(app::FileChoice{path, ""});
+        rig.command(app::IDM_OPEN);
+        rig.pump();
+        ASSERT_EQ(rig.window.title(), "Julia007.bmp - Corvane");
+        row.change(rig);
+        EXPECT_EQ(rig.window.title(), "Julia - Corvane");
+        // Back on the file's picture, the title names it again.
+        key(rig, app::VK_BACK);
+        EXPECT_EQ(rig.window.title(), "Julia007.bmp - Corvane");
+        rig.fractal().stopCalculation();
+    }
 }
 
 TEST(NavigationStatus, TextForBothFamiliesAndEveryStateOfTheRun) {

@@ -192,6 +192,80 @@ TEST(ViewDialog, DeepTextsAreRefusedWithTheReasonOrLeaveTheDepth) {
     }
 }
 
+// At a shallow view the escape-time types take a centre and width of any depth beside
+// the edges; the edges behave as they always did while the centre is left alone.
+TEST(ViewDialog, ShallowViewsTakeACentreAndWidthOfAnyDepthBesideTheEdges) {
+    enum class Outcome { Edges, Deep, Shallow, Refused };
+    const struct {
+        const char* name;
+        app::ViewForm edges;
+        app::DeepViewForm centre;  // empty texts: as shown
+        Outcome outcome;
+    } table[] = {
+        {"untouched", {}, {}, Outcome::Edges},
+        {"edges typed", {"-1", "1", "-0.5", "0.5"}, {}, Outcome::Edges},
+        {"edges typed too deep",
+         {"0.1", "0.1000000000000000001", "0", "1e-19"},
+         {},
+         Outcome::Edges},
+        {"deep centre typed",
+         {},
+         {"-0.743643887037158704752191506114774", "0.13182590420531197", "1e-30"},
+         Outcome::Deep},
+        {"the deepest the wheel reaches", {}, {"-0.75", "0.1", "1e-30000"}, Outcome::Deep},
+        {"only the width typed", {}, {"", "", "1e-25"}, Outcome::Deep},
+        {"a shallow centre", {}, {"0.25", "0", "0.5"}, Outcome::Shallow},
+        {"refused", {}, {"-0.75x", "0.1", "1e-25"}, Outcome::Refused},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        DialogRig rig(engine::kMandelbrot);
+        rig.fractal->setViewRect(-2.0, -1.5, 1.0, 1.5);
+        const view::ViewWindow before = rig.fractal->view();
+        EXPECT_FALSE(app::ViewDialog::openDeep(*rig.fractal).has_value());
+        const std::optional<app::DeepViewForm> shown = app::ViewDialog::openCentre(*rig.fractal);
+        ASSERT_TRUE(shown.has_value());
+        const app::ViewForm edges =
+            row.edges.xmin.empty() ? app::ViewDialog::open(*rig.fractal) : row.edges;
+        const app::DeepViewForm centre{
+            row.centre.real.empty() ? shown->real : row.centre.real,
+            row.centre.imaginary.empty() ? shown->imaginary : row.centre.imaginary,
+            row.centre.width.empty() ? shown->width : row.centre.width};
+        std::string refusal;
+        const int result =
+            app::ViewDialog::okEdgesOrCentre(edges, centre, *shown, *rig.fractal, refusal);
+
+        if (row.outcome == Outcome::Edges) {
+            DialogRig edgesRig(engine::kMandelbrot);
+            edgesRig.fractal->setViewRect(-2.0, -1.5, 1.0, 1.5);
+            EXPECT_EQ(result, app::ViewDialog::ok(edges, *edgesRig.fractal));
+            EXPECT_TRUE(view::ViewWindow::sameView(rig.fractal->view(), edgesRig.fractal->view()));
+            EXPECT_EQ(rig.fractal->history.count(), edgesRig.fractal->history.count());
+            continue;
+        }
+        if (row.outcome == Outcome::Refused) {
+            EXPECT_EQ(result, app::ViewDialog::kRefused);
+            EXPECT_FALSE(refusal.empty());
+            EXPECT_TRUE(view::ViewWindow::sameView(rig.fractal->view(), before));
+            EXPECT_EQ(rig.fractal->history.count(), 0);
+            continue;
+        }
+        EXPECT_EQ(result, app::kDialogOk);
+        EXPECT_EQ(rig.fractal->history.count(), 1);
+        ASSERT_EQ(rig.fractal->deepView() != nullptr, row.outcome == Outcome::Deep);
+        const view::DeepView now = rig.fractal->preciseView();
+        const view::DeepView expected = viewAt(*rig.fractal, centre.real.c_str(),
+                                               centre.imaginary.c_str(), centre.width.c_str());
+        EXPECT_TRUE(view::DeepView::same(now, expected));
+        rig.fractal->stopCalculation();
+    }
+}
+
+TEST(ViewDialog, OrbitTypesShowOnlyTheEdges) {
+    DialogRig rig(engine::kHopalong);
+    EXPECT_FALSE(app::ViewDialog::openCentre(*rig.fractal).has_value());
+}
+
 TEST(ViewDialog, DefaultLeavesTheDepthAndTheEdgesComeBack) {
     DialogRig rig(engine::kMandelbrot);
     EXPECT_FALSE(app::ViewDialog::openDeep(*rig.fractal).has_value());

@@ -71,24 +71,36 @@ TEST(ZoomTest, ZoomToRectEndsWithTheSameViewWithAndWithoutAnimation) {
     }
 }
 
-TEST(ZoomTest, ZoomPreviousWalksBackThroughTheFirst32Views) {
+// Full, the history forgets the oldest view: Zoom previous walks back through the
+// newest, and zoomNext forward again to where it started.
+TEST(ZoomTest, ZoomPreviousWalksBackThroughTheNewestViewsAndZoomNextForward) {
+    constexpr int kCap = view::ZoomHistory::kCapacity;
     Rig rig(24, 18);
     TestFractal f(rig.services());
     f.setOption(&engine::Options::animZoom, false);
     f.setViewRect(-100, -100, 100, 100);
     std::vector<ViewWindow> seen;
-    for (int i = 0; i < 33; ++i) {
+    for (int i = 0; i <= kCap; ++i) {
         seen.push_back(f.view());
         f.zoomToRect(-50.0 / (i + 1), -50.0 / (i + 1), 40.0 / (i + 1), 40.0 / (i + 1), true);
     }
+    seen.push_back(f.view());
     f.stopCalculation();
-    EXPECT_EQ(f.history.count(), 32);
-    for (int i = 31; i >= 0; --i) {
+    EXPECT_EQ(f.history.count(), kCap);
+    for (int i = kCap; i >= 1; --i) {
         f.zoomPrevious();
         EXPECT_TRUE(ViewWindow::sameView(f.view(), seen[static_cast<std::size_t>(i)]));
     }
-    const int runs = f.calculateCalls.load();
+    int runs = f.calculateCalls.load();
     f.zoomPrevious();  // empty now: no restart
+    EXPECT_EQ(f.calculateCalls.load(), runs);
+    for (int i = 2; i <= kCap + 1; ++i) {
+        f.zoomNext();
+        EXPECT_TRUE(ViewWindow::sameView(f.view(), seen[static_cast<std::size_t>(i)]));
+    }
+    f.stopCalculation();
+    runs = f.calculateCalls.load();
+    f.zoomNext();  // nothing ahead: no restart
     EXPECT_EQ(f.calculateCalls.load(), runs);
     f.stopCalculation();
 }

@@ -254,6 +254,11 @@ void DialogsTest::viewDialogPushesTheViewAndRestarts() {
     QCOMPARE(dialog.xmin()->text(), QString("-2"));
     QCOMPARE(dialog.ymax()->text(), QString("1.5"));
 
+    // The escape-time types take a centre and width beside the edges.
+    QCOMPARE(labelTexts(dialog, {"labelReal", "labelImaginary", "labelWidth"}),
+             (QStringList{"Centre real:", "Centre imag.:", "Width:"}));
+    QCOMPARE(dialog.planeWidth()->text(), QString("4"));
+
     dialog.xmin()->setText("nan");  // keeps its edge
     click(dialog, "okButton");
     QCOMPARE(dialog.result(), app::kDialogOk);
@@ -265,6 +270,21 @@ void DialogsTest::viewDialogPushesTheViewAndRestarts() {
     click(again, "defaultButton");
     QCOMPARE(again.result(), app::kDialogDefault);
     QCOMPARE(rig.fractal->history.count(), 2);
+
+    // A deep location typed at a shallow view.
+    gui::ViewDialogWidget typed(nullptr, *rig.fractal);
+    typed.real()->setText("-0.74364388703715870475219150611477");
+    typed.planeWidth()->setText("1e-300");
+    click(typed, "okButton");
+    QCOMPARE(typed.result(), app::kDialogOk);
+    QVERIFY(rig.fractal->deepView() != nullptr);
+    QCOMPARE(QString::fromStdString(view::widthText(*rig.fractal->deepView())).left(6),
+             QString("1e-300"));
+
+    Rig orbitRig(engine::kHopalong);
+    gui::ViewDialogWidget orbit(nullptr, *orbitRig.fractal);
+    QVERIFY(orbit.xmin() != nullptr);
+    QVERIFY(orbit.real() == nullptr);
 }
 
 void DialogsTest::viewDialogEditsADeepViewAsCentreAndWidth() {

@@ -96,6 +96,13 @@ class NavigationTest : public QObject {
                          (beforeKey.xcenter + beforeKey.xrange / 8)) < beforeKey.xscale * 1e-3);
         QTest::keyClick(&program.application->frame(), Qt::Key_Backspace);
         QVERIFY(view::ViewWindow::sameView(program.fractal()->view(), beforeKey));
+        // Alt+Right goes forward again, Alt+Left back; neither pans.
+        const view::ViewWindow panned = program.fractal()->view();
+        QTest::keyClick(&program.application->frame(), Qt::Key_Right, Qt::AltModifier);
+        QVERIFY(std::abs(program.fractal()->view().xcenter -
+                         (beforeKey.xcenter + beforeKey.xrange / 8)) < beforeKey.xscale * 1e-3);
+        QTest::keyClick(&program.application->frame(), Qt::Key_Left, Qt::AltModifier);
+        QVERIFY(view::ViewWindow::sameView(program.fractal()->view(), panned));
         // + on the keypad zooms in at the centre.
         QTest::keyClick(&program.application->frame(), Qt::Key_Plus, Qt::KeypadModifier);
         QVERIFY(program.waitForRun());

@@ -7,6 +7,8 @@
 #include <limits>
 #include <optional>
 #include <random>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -333,21 +335,116 @@ TEST(ZoomHistoryTest, ResizedToMapsEveryViewAndLeavesOutTheUnusable) {
     EXPECT_EQ(mapped.at(1).width, 6);
 }
 
-TEST(ZoomHistoryTest, KeepsTheFirst32ViewsAndPopsThemNewestFirst) {
+// The views of a history script are numbered by their centre: view n lies at x = n.
+ViewWindow numbered(int n) {
+    return viewAt(4, 4, n, 0.0, 1.0);
+}
+
+std::vector<int> numbersOf(const view::ZoomHistory& history, bool forward) {
+    std::vector<int> numbers;
+    const int count = forward ? history.forwardCount() : history.count();
+    for (int i = 0; i < count; ++i) {
+        const ViewWindow& v = forward ? history.forwardAt(i) : history.at(i);
+        numbers.push_back(static_cast<int>(v.xcenter));
+    }
+    return numbers;
+}
+
+std::vector<int> range(int first, int last) {
+    std::vector<int> numbers;
+    for (int n = first; n <= last; ++n)
+        numbers.push_back(n);
+    return numbers;
+}
+
+std::vector<int> countDown(int first, int last) {
+    std::vector<int> numbers;
+    for (int n = first; n >= last; --n)
+        numbers.push_back(n);
+    return numbers;
+}
+
+// Scripts of (operation, times): 'n' zooms (the view shown goes in, the next number is
+// shown), 'b' back, 'f' forward, 'p' pop (the undo of a gesture that did not move).
+TEST(ZoomHistoryTest, KeepsTheNewestViewsAndGoesBackAndForward) {
+    constexpr int kCap = view::ZoomHistory::kCapacity;
+    const struct {
+        const char* name;
+        std::vector<std::pair<char, int>> script;
+        int shown;
+        std::vector<int> back;
+        std::vector<int> forward;  // the next one last
+    } table[] = {
+        {"three zooms", {{'n', 3}}, 3, {0, 1, 2}, {}},
+        {"back twice", {{'n', 3}, {'b', 2}}, 1, {0}, {3, 2}},
+        {"back and forward", {{'n', 3}, {'b', 2}, {'f', 1}}, 2, {0, 1}, {3}},
+        {"a new view clears forward", {{'n', 3}, {'b', 2}, {'n', 1}}, 4, {0, 1}, {}},
+        {"back beyond the oldest", {{'n', 2}, {'b', 5}}, 0, {}, {2, 1}},
+        {"forward beyond the newest", {{'n', 2}, {'b', 1}, {'f', 3}}, 2, {0, 1}, {}},
+        {"pop after a zoom undoes it whole",
+         {{'n', 3}, {'b', 2}, {'n', 1}, {'p', 1}},
+         1,  // the view the zoom left
+         {0},
+         {3, 2}},
+        {"pop after back takes no forward", {{'n', 3}, {'b', 1}, {'p', 1}}, 1, {0}, {3}},
+        // Full: the newest are kept. 40 presses of + after Home go back to the 39th.
+        {"full keeps the newest",
+         {{'n', kCap + 40}, {'b', 1}},
+         kCap + 39,
+         range(40, kCap + 38),
+         {kCap + 40}},
+        {"pop after a zoom that forgot the oldest",
+         {{'n', kCap + 1}, {'p', 1}},
+         kCap,
+         range(0, kCap - 1),
+         {}},
+        {"back and forward never hold more than the capacity",
+         {{'n', kCap + 5}, {'b', kCap + 5}, {'f', 3}},
+         8,
+         range(5, 7),
+         countDown(kCap + 5, 9)},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        view::ZoomHistory history;
+        ViewWindow shown = numbered(0);
+        view::DeepViewPtr deep;
+        int next = 1;
+        for (const auto& [op, times] : row.script) {
+            for (int i = 0; i < times; ++i) {
+                if (op == 'n') {
+                    history.push(shown);
+                    shown = numbered(next++);
+                } else if (op == 'b') {
+                    history.back(shown, deep);
+                } else if (op == 'f') {
+                    history.forward(shown, deep);
+                } else {
+                    history.pop(shown);
+                }
+            }
+        }
+        EXPECT_EQ(static_cast<int>(shown.xcenter), row.shown);
+        EXPECT_EQ(numbersOf(history, false), row.back);
+        EXPECT_EQ(numbersOf(history, true), row.forward);
+        EXPECT_LE(history.count() + history.forwardCount(), kCap);
+    }
+}
+
+TEST(ZoomHistoryTest, ResizedToKeepsTheWayForward) {
     view::ZoomHistory history;
-    ViewWindow v = viewOf(240, 268);
-    for (int i = 0; i < 33; ++i) {
-        v.setRect(i, 0, i + 1, 1);
-        EXPECT_EQ(history.push(v), i < 32);
-    }
-    EXPECT_EQ(history.count(), 32);
-    for (int i = 31; i >= 0; --i) {
-        ASSERT_TRUE(history.pop(v));
-        EXPECT_NEAR(v.xcenter, i + 0.5, 1e-12);
-    }
-    const ViewWindow last = v;
-    EXPECT_FALSE(history.pop(v));
-    EXPECT_TRUE(ViewWindow::sameView(v, last));
+    ViewWindow shown = viewAt(2, 2, 3.0, 0.0, 1.0);
+    view::DeepViewPtr deep;
+    history.push(viewAt(2, 2, 1.0, 0.0, 1.0));
+    history.push(viewAt(2, 2, 2.0, 0.0, 1.0));
+    ASSERT_TRUE(history.back(shown, deep));
+    const view::ZoomHistory mapped = history.resizedTo(6, 4);
+    ASSERT_EQ(mapped.count(), 1);
+    ASSERT_EQ(mapped.forwardCount(), 1);
+    EXPECT_EQ(mapped.forwardAt(0).xcenter, 3.0);
+    EXPECT_EQ(mapped.forwardAt(0).width, 6);
+    EXPECT_FALSE(view::ZoomHistory::same(history, mapped));
+    EXPECT_TRUE(view::ZoomHistory::same(history, history.resizedTo(2, 2)));
 }
 
 }  // namespace

@@ -14,6 +14,12 @@
 
 namespace gui {
 
+namespace {
+
+constexpr int kEdgeRows = 4;
+
+}  // namespace
+
 ViewDialogWidget::ViewDialogWidget(QWidget* parent, engine::Fractal& fractal)
     : DialogFrame(parent, app::ViewDialog::kCaption, app::kDialogCancel), fractal_(fractal) {
     // Created in the order the keyboard visits them: the buttons come first.
@@ -24,9 +30,12 @@ ViewDialogWidget::ViewDialogWidget(QWidget* parent, engine::Fractal& fractal)
 
     auto* grid = new QGridLayout;
     if (const std::optional<app::DeepViewForm> deep = app::ViewDialog::openDeep(fractal)) {
-        layOutCentreAndWidth(*deep, grid);
+        layOutCentreAndWidth(*deep, grid, 0);
     } else {
         layOutEdges(app::ViewDialog::open(fractal), grid);
+        shownCentre_ = app::ViewDialog::openCentre(fractal);
+        if (shownCentre_)
+            layOutCentreAndWidth(*shownCentre_, grid, kEdgeRows);
     }
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ok);
@@ -60,7 +69,8 @@ void ViewDialogWidget::layOutEdges(const app::ViewForm& form, QGridLayout* grid)
     grid->addWidget(ymax_, 3, 1);
 }
 
-void ViewDialogWidget::layOutCentreAndWidth(const app::DeepViewForm& form, QGridLayout* grid) {
+void ViewDialogWidget::layOutCentreAndWidth(const app::DeepViewForm& form, QGridLayout* grid,
+                                            int row) {
     real_ = makeLongEdit(form.real, "editReal");
     imaginary_ = makeLongEdit(form.imaginary, "editImaginary");
     width_ = makeLongEdit(form.width, "editWidth");
@@ -68,12 +78,12 @@ void ViewDialogWidget::layOutCentreAndWidth(const app::DeepViewForm& form, QGrid
     auto* imaginaryLabel =
         makeLabel(app::ViewDialog::kImaginaryLabel, "labelImaginary", imaginary_);
     auto* widthLabel = makeLabel(app::ViewDialog::kWidthLabel, "labelWidth", width_);
-    grid->addWidget(realLabel, 0, 0);
-    grid->addWidget(real_, 0, 1);
-    grid->addWidget(imaginaryLabel, 1, 0);
-    grid->addWidget(imaginary_, 1, 1);
-    grid->addWidget(widthLabel, 2, 0);
-    grid->addWidget(width_, 2, 1);
+    grid->addWidget(realLabel, row, 0);
+    grid->addWidget(real_, row, 1);
+    grid->addWidget(imaginaryLabel, row + 1, 0);
+    grid->addWidget(imaginary_, row + 1, 1);
+    grid->addWidget(widthLabel, row + 2, 0);
+    grid->addWidget(width_, row + 2, 1);
 }
 
 QLineEdit* ViewDialogWidget::makeEdit(const std::string& text, const char* objectName) {
@@ -97,19 +107,24 @@ QLineEdit* ViewDialogWidget::makeLongEdit(const std::string& text, const char* o
 
 void ViewDialogWidget::accept() {
     if (real_ != nullptr) {
-        acceptDeep();
+        acceptCentre();
         return;
     }
-    const app::ViewForm form{xmin_->text().toStdString(), xmax_->text().toStdString(),
-                             ymin_->text().toStdString(), ymax_->text().toStdString()};
-    done(app::ViewDialog::ok(form, fractal_));
+    done(app::ViewDialog::ok(edges(), fractal_));
 }
 
-void ViewDialogWidget::acceptDeep() {
+app::ViewForm ViewDialogWidget::edges() const {
+    return app::ViewForm{xmin_->text().toStdString(), xmax_->text().toStdString(),
+                         ymin_->text().toStdString(), ymax_->text().toStdString()};
+}
+
+void ViewDialogWidget::acceptCentre() {
     const app::DeepViewForm form{real_->text().toStdString(), imaginary_->text().toStdString(),
                                  width_->text().toStdString()};
     std::string refusal;
-    const int result = app::ViewDialog::okDeep(form, fractal_, refusal);
+    const int result = shownCentre_ ? app::ViewDialog::okEdgesOrCentre(edges(), form, *shownCentre_,
+                                                                       fractal_, refusal)
+                                    : app::ViewDialog::okDeep(form, fractal_, refusal);
     if (result != app::ViewDialog::kRefused) {
         done(result);
         return;
