@@ -7,8 +7,8 @@
 
 namespace app {
 
-PictureOpenJob::PictureOpenJob(std::string path, int width, int height,
-                               platform::Window& window, unsigned message)
+PictureOpenJob::PictureOpenJob(std::string path, int width, int height, platform::Window& window,
+                               unsigned message)
     : path_(std::move(path)) {
     thread_ = std::thread([this, width, height, &window, message] {
         try {

@@ -153,19 +153,18 @@ constexpr std::uint32_t kPassColumnStep[7] = {8, 8, 4, 4, 2, 2, 1};
 // The share of the image data decoded once the row is: interlaced pictures go through
 // seven passes.
 int permilleAfter(const spng_row_info& info, const spng_ihdr& ihdr) {
-    const std::uint64_t rows = ihdr.interlace_method != 0 ? 7 * std::uint64_t{ihdr.height}
-                                                          : std::uint64_t{ihdr.height};
-    const std::uint64_t pass = ihdr.interlace_method != 0 && info.pass > 0
-                                   ? static_cast<std::uint64_t>(info.pass)
-                                   : 0;
+    const std::uint64_t rows =
+        ihdr.interlace_method != 0 ? 7 * std::uint64_t{ihdr.height} : std::uint64_t{ihdr.height};
+    const std::uint64_t pass =
+        ihdr.interlace_method != 0 && info.pass > 0 ? static_cast<std::uint64_t>(info.pass) : 0;
     const std::uint64_t done = pass * ihdr.height + info.row_num + 1;
-    return static_cast<int>(std::min<std::uint64_t>(1000, done * 1000 / std::max<std::uint64_t>(rows, 1)));
+    return static_cast<int>(
+        std::min<std::uint64_t>(1000, done * 1000 / std::max<std::uint64_t>(rows, 1)));
 }
 
 constexpr const char* kCancelledReason = "the reading was cancelled";
 
-std::string sampleRows(spng_ctx* ctx, const spng_ihdr& ihdr, Bitmap& bitmap,
-                       ReadControl* control) {
+std::string sampleRows(spng_ctx* ctx, const spng_ihdr& ihdr, Bitmap& bitmap, ReadControl* control) {
     const auto height = static_cast<std::uint64_t>(bitmap.height());
     const std::vector<std::uint32_t> columns = sampledColumns(ihdr.width, bitmap.width());
     std::vector<unsigned char> row;
@@ -268,10 +267,9 @@ bool hasPngSignature(const unsigned char* bytes, std::size_t size) {
 }
 
 std::uint64_t pngDecodeBudget(int width, int height) {
-    const std::uint64_t shown = width > 0 && height > 0
-                                    ? static_cast<std::uint64_t>(width) *
-                                          static_cast<std::uint64_t>(height)
-                                    : 0;
+    const std::uint64_t shown = width > 0 && height > 0 ? static_cast<std::uint64_t>(width) *
+                                                              static_cast<std::uint64_t>(height)
+                                                        : 0;
     return std::max(kMinPngDecodeBytes, shown * kPngDecodeBytesPerShownPixel);
 }
 

@@ -27,7 +27,7 @@ struct PngRead {
     // U+FFFD). A text longer than kMaxPngTextBytes is left out; a file whose texts
     // together expand beyond kMaxPngChunkCacheBytes is refused.
     std::vector<PngText> texts;
-    std::string error;  // empty on success; one line otherwise
+    std::string error;       // empty on success; one line otherwise
     bool cancelled = false;  // the read was cancelled (error says so too)
     bool ok() const { return error.empty(); }
 };

@@ -90,10 +90,8 @@ ExportProgressWidget::ExportProgressWidget(QWidget* parent, app::ExportJob& job)
 OpenProgressWidget::OpenProgressWidget(QWidget* parent, app::PictureOpenJob& job)
     : JobProgressWidget(parent, Job{QStringLiteral("Open"),
                                     QStringLiteral("Reading %1").arg(fileNameOf(job.path())),
-                                    QStringLiteral("Cancelling..."),
-                                    QStringLiteral("Open"),
-                                    [&job] { return job.permille(); },
-                                    [&job] { job.cancel(); }}) {
+                                    QStringLiteral("Cancelling..."), QStringLiteral("Open"),
+                                    [&job] { return job.permille(); }, [&job] { job.cancel(); }}) {
     QTimer::singleShot(kShowAfterMs, this, [this, &job] {
         if (!job.finished())
             show();
