@@ -178,7 +178,8 @@ TEST(ViewRoundTrip, EveryWayBackGivesTheSameRectangleAndPicture) {
 }
 
 // Parameter strings as earlier versions stored them, and damaged ones. What can be used
-// is applied; what cannot is ignored as it always was; the other types' views stay.
+// is applied; what cannot is ignored as it always was, but a damaged view (non-finite or
+// without extent) gives the type's default view; the other types' views stay.
 TEST(ViewRoundTrip, OldAndDamagedStoredStringsReadAsBefore) {
     const view::ViewWindow constructed = constructedView();
     struct Case {
@@ -205,11 +206,11 @@ TEST(ViewRoundTrip, OldAndDamagedStoredStringsReadAsBefore) {
          fittedView(-1e-7, -2e-7, 1.5e-7, 3e-7)},
         {"huge", engine::kJulia, "-1e300,-1e300,1e300,1e300,50,0,0,1,1,50",
          fittedView(-1e300, -1e300, 1e300, 1e300)},
-        {"overflowing", engine::kJulia, "-1e999,-1,1e999,1,50,0,0,1,1,50", constructed},
-        {"tiny", engine::kJulia, "0,0,1e-320,1e-320,50,0,0,1,1,50", constructed},
+        {"overflowing", engine::kJulia, "-1e999,-1,1e999,1,50,0,0,1,1,50", std::nullopt},
+        {"tiny", engine::kJulia, "0,0,1e-320,1e-320,50,0,0,1,1,50", std::nullopt},
         {"NaN", engine::kHopalong, "nan,0,1,1,1,2,3,5000,1", constructed},
-        {"inf", engine::kMandelbrot, "-inf,-1,inf,1,50,0,0,1,1,50", constructed},
-        {"no extent", engine::kMandelbrot, "0.5,0.5,0.5,0.5,50,0,0,1,1,50", constructed},
+        {"inf", engine::kMandelbrot, "-inf,-1,inf,1,50,0,0,1,1,50", std::nullopt},
+        {"no extent", engine::kMandelbrot, "0.5,0.5,0.5,0.5,50,0,0,1,1,50", std::nullopt},
         {"longer than any the program writes", engine::kJulia,
          "-1,-1,1,1,50,0,0,1,1,50" + std::string(engine::kMaxParameterUnits, '0'), std::nullopt},
     };
@@ -244,7 +245,7 @@ TEST(ViewRoundTrip, OldAndDamagedTrailersOpenAsBefore) {
         engine::FractalType type;
         std::string text;
         bool opens;
-        view::ViewWindow view;  // of the continued fractal
+        std::optional<view::ViewWindow> view;  // of the continued fractal; nullopt: the default
     };
     const Case cases[] = {
         {"six decimals", engine::kJulia, "-1.600000,-1.200000,1.600000,1.200000,500,0.3,0.5,1,1,50",
@@ -253,7 +254,7 @@ TEST(ViewRoundTrip, OldAndDamagedTrailersOpenAsBefore) {
          "-12.000000,-13.400000,12.000000,13.400000,-0.1,0,0,5000,1", true,
          fittedView(-12, -13.4, 12, 13.4)},
         {"the view only", engine::kJulia, "-1,-1,1,1", true, constructedView()},
-        {"no extent", engine::kJulia, "1,1,1,1,50,0,0,1,1,50", true, constructedView()},
+        {"no extent", engine::kJulia, "1,1,1,1,50,0,0,1,1,50", true, std::nullopt},
         {"three numbers", engine::kJulia, "-1,-1,1", false, constructedView()},
         {"NaN", engine::kJulia, "nan,-1,1,1,50,0,0,1,1,50", false, constructedView()},
         {"infinite", engine::kHopalong, "-1,-1e999,1,1,1,2,3,5000,1", false, constructedView()},
@@ -291,7 +292,14 @@ TEST(ViewRoundTrip, OldAndDamagedTrailersOpenAsBefore) {
             const engine::FractalPtr continued = openAndContinue(program, path, shownView);
             ASSERT_NE(continued, nullptr);
             EXPECT_EQ(continued->type, c.type);
-            EXPECT_TRUE(sameRectangle(continued->view(), c.view));
+            if (c.view) {
+                EXPECT_TRUE(sameRectangle(continued->view(), *c.view));
+            } else {
+                engine::FractalPtr defaults = program.create(c.type);
+                defaults->setDefaultView();
+                defaults->stopCalculation();
+                EXPECT_TRUE(sameRectangle(continued->view(), defaults->view()));
+            }
         }
         EXPECT_EQ(program.stored("Mandelbrot"), stored);
     }

@@ -31,13 +31,21 @@ QString helpText() {
 // on that is missing here fails the test: name it here and describe it in the help.
 QMap<unsigned, QString> keyNames() {
     QMap<unsigned, QString> names = {
-        {app::VK_BACK, "Backspace"},    {app::VK_ESCAPE, "Esc"},
-        {app::VK_PRIOR, "Page Up"},     {app::VK_NEXT, "Page Down"},
-        {app::VK_HOME, "Home"},         {app::VK_LEFT, "Arrow keys"},
-        {app::VK_UP, "Arrow keys"},     {app::VK_RIGHT, "Arrow keys"},
-        {app::VK_DOWN, "Arrow keys"},   {app::VK_ADD, "keypad"},
-        {app::VK_SUBTRACT, "keypad"},   {app::VK_OEM_PLUS, "+ and -"},
+        {app::VK_BACK, "Backspace"},
+        {app::VK_ESCAPE, "Esc"},
+        {app::VK_PRIOR, "Page Up"},
+        {app::VK_NEXT, "Page Down"},
+        {app::VK_HOME, "Home"},
+        {app::VK_LEFT, "Arrow keys"},
+        {app::VK_UP, "Arrow keys"},
+        {app::VK_RIGHT, "Arrow keys"},
+        {app::VK_DOWN, "Arrow keys"},
+        {app::VK_ADD, "keypad"},
+        {app::VK_SUBTRACT, "keypad"},
+        {app::VK_OEM_PLUS, "+ and -"},
         {app::VK_OEM_MINUS, "+ and -"},
+        {app::VK_BROWSER_BACK, "Back key"},
+        {app::VK_BROWSER_FORWARD, "Forward key"},
     };
     return names;
 }
