@@ -198,6 +198,8 @@ class FileCommandsTest : public QObject {
             });
         });
         program.command(app::IDM_OPEN);
+        // The file is read on a job of its own: the refusal comes once it has been read.
+        QVERIFY(QTest::qWaitFor([&] { return !message.isEmpty(); }, 5000));
         QVERIFY2(message.contains(path), qPrintable(message));
         QVERIFY2(message.contains(QStringLiteral("not a bitmap")), qPrintable(message));
         QCOMPARE(program.fractal(), before);
