@@ -22,6 +22,11 @@ void exercise(const view::DeepView& view) {
                 std::abort();  // a deep view must be written
             continue;
         }
+        // A view moved beyond the readers' limits (a centre or an extent above 1e100) is
+        // written but read back as damaged, as the View dialog would refuse it.
+        if (view::centreProblem(v->centreX(), v->centreY()) != nullptr ||
+            view::widthProblem(v->spanX()) != nullptr || view::widthProblem(v->spanY()) != nullptr)
+            continue;
         const auto back =
             view::readDeepViewField("0,0,1,1,100,0,0,1,0,100" + field, v->width(), v->height());
         if (!back || !view::DeepView::same(*back, *v))
