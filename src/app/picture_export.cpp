@@ -236,30 +236,27 @@ bool hasPngExtension(const std::string& path) {
 
 ExportJob::ExportJob(ExportRequest request, std::string path, platform::Window& window,
                      unsigned message, Output output)
-    : request_(std::move(request)), path_(std::move(path)), output_(output) {
-    thread_ = std::thread([this, &window, message] {
-        try {
-            constexpr auto refuse = platform::StreamTargets::Refuse;
-            result_ = output_ == Output::CompletedPicture
-                          ? completePictureFile(request_, path_, refuse, control_)
-                          : exportPicture(request_, path_, refuse, control_);
-        } catch (const std::bad_alloc&) {
-            result_ = failed("not enough memory");
-        }
-        finished_.store(true, std::memory_order_release);
-        window.postMessage(message, 0, 0);
-    });
-}
+    : request_(std::move(request)),
+      path_(std::move(path)),
+      output_(output),
+      thread_(window, message, [this] {
+          try {
+              constexpr auto refuse = platform::StreamTargets::Refuse;
+              result_ = output_ == Output::CompletedPicture
+                            ? completePictureFile(request_, path_, refuse, control_)
+                            : exportPicture(request_, path_, refuse, control_);
+          } catch (const std::bad_alloc&) {
+              result_ = failed("not enough memory");
+          }
+      }) {}
 
 ExportJob::~ExportJob() {
     cancel();
-    if (thread_.joinable())
-        thread_.join();
+    thread_.join();
 }
 
 const ExportResult& ExportJob::result() {
-    if (thread_.joinable())
-        thread_.join();
+    thread_.join();
     return result_;
 }
 

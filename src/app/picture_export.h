@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/job_thread.h"
 #include "engine/fractal.h"
 #include "engine/row_sink.h"
 #include "platform/bitmap.h"
@@ -122,7 +123,7 @@ class ExportJob {
     void cancel() { control_.cancel.store(true, std::memory_order_relaxed); }
     bool cancelling() const { return control_.cancel.load(std::memory_order_relaxed); }
     int permille() const { return control_.permille.load(std::memory_order_relaxed); }
-    bool finished() const { return finished_.load(std::memory_order_acquire); }
+    bool finished() const { return thread_.finished(); }
     const std::string& path() const { return path_; }
     const ExportRequest& request() const { return request_; }
     Output output() const { return output_; }
@@ -135,8 +136,7 @@ class ExportJob {
     Output output_;
     ExportControl control_;
     ExportResult result_;
-    std::atomic<bool> finished_{false};
-    std::thread thread_;
+    JobThread thread_;  // last: it starts once everything it reads exists
 };
 
 }  // namespace app

@@ -9,29 +9,23 @@ namespace app {
 
 PictureOpenJob::PictureOpenJob(std::string path, int width, int height, platform::Window& window,
                                unsigned message)
-    : path_(std::move(path)) {
-    thread_ = std::thread([this, width, height, &window, message] {
-        try {
-            result_ = persist::readPictureFileToFit(path_, engine::kMaxParameterUnits, width,
-                                                    height, &control_);
-        } catch (const std::bad_alloc&) {
-            result_ = persist::PictureFile();
-            result_.image.error = "not enough memory to read it";
-        }
-        finished_.store(true, std::memory_order_release);
-        window.postMessage(message, 0, 0);
-    });
-}
+    : path_(std::move(path)), thread_(window, message, [this, width, height] {
+          try {
+              result_ = persist::readPictureFileToFit(path_, engine::kMaxParameterUnits, width,
+                                                      height, &control_);
+          } catch (const std::bad_alloc&) {
+              result_ = persist::PictureFile();
+              result_.image.error = "not enough memory to read it";
+          }
+      }) {}
 
 PictureOpenJob::~PictureOpenJob() {
     cancel();
-    if (thread_.joinable())
-        thread_.join();
+    thread_.join();
 }
 
 persist::PictureFile PictureOpenJob::takeResult() {
-    if (thread_.joinable())
-        thread_.join();
+    thread_.join();
     return std::move(result_);
 }
 

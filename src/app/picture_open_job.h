@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <string>
-#include <thread>
 
+#include "app/job_thread.h"
 #include "persist/picture_file.h"
 #include "platform/png_reader.h"
 #include "platform/window.h"
@@ -25,7 +25,7 @@ class PictureOpenJob {
     void cancel() { control_.cancel.store(true, std::memory_order_relaxed); }
     bool cancelling() const { return control_.cancel.load(std::memory_order_relaxed); }
     int permille() const { return control_.permille.load(std::memory_order_relaxed); }
-    bool finished() const { return finished_.load(std::memory_order_acquire); }
+    bool finished() const { return thread_.finished(); }
     const std::string& path() const { return path_; }
     // Waits for the thread; the file as it was read (taken by the caller).
     persist::PictureFile takeResult();
@@ -34,8 +34,7 @@ class PictureOpenJob {
     std::string path_;
     platform::ReadControl control_;
     persist::PictureFile result_;
-    std::atomic<bool> finished_{false};
-    std::thread thread_;
+    JobThread thread_;  // last: it starts once everything it reads exists
 };
 
 }  // namespace app
