@@ -1,6 +1,7 @@
 #include "complex/perturbation.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "complex/perturbation_rules.h"
@@ -43,6 +44,14 @@ std::string describeRefusal(const SceneSetup& s) {
         s.height > PerturbationScene::kMostPictureSide)
         return "the picture size is out of range";
     return {};
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool hasTable(kernels::Formula type) {
+    return type == kernels::Formula::kMandelbrot || type == kernels::Formula::kJulia;
 }
 
 long magnitudeExponent(const numeric::BigFloat& v) {
@@ -109,6 +118,10 @@ PerturbationScene::Prepared PerturbationScene::prepare(const std::atomic<bool>& 
 
 PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
     prepared_ = false;
+    times_ = PreparationTimes{};
+    primaryTable_.clear();
+    criticalTable_.clear();
+    const auto started = std::chrono::steady_clock::now();
     primary_ = ReferenceOrbit();
     critical_ = ReferenceOrbit();
     second_ = ReferenceOrbit();
@@ -135,8 +148,33 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
         second_ = ReferenceOrbit();
         return outcome == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
     }
+    times_.reference = secondsSince(started);
+    if (!buildTables(stop))
+        return Prepared::kStopped;
     prepared_ = true;
     return Prepared::kReady;
+}
+
+bool PerturbationScene::buildTables(const StopCheck& stop) {
+    const kernels::Formula type = setup_.formula.type;
+    if (!setup_.approximate || !hasTable(type))
+        return true;
+    const auto started = std::chrono::steady_clock::now();
+    // Every pixel's constant is within the picture's width plus height of the reference,
+    // wherever in the picture the reference lies.
+    const numeric::ExtFloat dcMost = setup_.dx * static_cast<double>(setup_.width) +
+                                     setup_.dy * static_cast<double>(setup_.height);
+    bool built =
+        primaryTable_.build(primary_, type, dcMost, stop) == ApproximationTable::Outcome::kReady;
+    if (built && hasCritical_)
+        built = criticalTable_.build(critical_, type, dcMost, stop) ==
+                ApproximationTable::Outcome::kReady;
+    times_.table = secondsSince(started);
+    if (!built) {
+        primaryTable_.clear();
+        criticalTable_.clear();
+    }
+    return built;
 }
 
 std::size_t PerturbationScene::referenceBytes() const noexcept {
@@ -152,45 +190,60 @@ bool PerturbationScene::perturb(const ReferenceOrbit& orbit, long refI, long ref
     const numeric::ExtFloat offI = numeric::ExtFloat(static_cast<double>(cj)) * setup_.dy;
     const EscapeFormula& f = setup_.formula;
     const double bailout = bailoutOf(f.type);
-    const Context ctx{detect,
-                      setup_.smooth,
-                      &f,
-                      &orbit,
-                      hasCritical_ ? &critical_ : &orbit,
-                      f.maxIterations,
-                      bailout * (1.0 - 0x1p-40),
-                      bailout * (1.0 + 0x1p-40)};
+    Context ctx{detect,
+                setup_.smooth,
+                &f,
+                &orbit,
+                hasCritical_ ? &critical_ : &orbit,
+                f.maxIterations,
+                bailout * (1.0 - 0x1p-40),
+                bailout * (1.0 + 0x1p-40)};
+    ctx.detectInterior = setup_.detectInterior;
     ExtDiff start;
     Pixel px;
+    bool counted = false;
+    if (&orbit == &primary_ && !primaryTable_.empty()) {
+        ctx.primaryTable = &primaryTable_;
+        ctx.criticalTable = hasCritical_ ? &criticalTable_ : &primaryTable_;
+    }
     switch (f.type) {
         case kernels::Formula::kJulia:
             start.zr = offR;
             start.zi = offI;
-            return iteratePixel<QuadraticRule>(ctx, start, px, result);
+            counted = iteratePixel<QuadraticRule>(ctx, start, px, result);
+            break;
         case kernels::Formula::kUnity:
             start.zr = offR;
             start.zi = offI;
-            return iteratePixel<UnityRule>(ctx, start, px, result);
+            counted = iteratePixel<UnityRule>(ctx, start, px, result);
+            break;
         case kernels::Formula::kSpider:
             start.ar = offR;
             start.ai = offI;
-            return iteratePixel<SpiderRule>(ctx, start, px, result);
+            counted = iteratePixel<SpiderRule>(ctx, start, px, result);
+            break;
         case kernels::Formula::kManowar:
             start.ar = offR;
             start.ai = offI;
             px.dcr = offR;
             px.dci = offI;
-            return iteratePixel<ManowarRule>(ctx, start, px, result);
+            counted = iteratePixel<ManowarRule>(ctx, start, px, result);
+            break;
         case kernels::Formula::kPhoenix:
             start.zr = offR;
             start.zi = offI;
             px.p2 = f.paramImag;
-            return iteratePixel<PhoenixRule>(ctx, start, px, result);
+            counted = iteratePixel<PhoenixRule>(ctx, start, px, result);
+            break;
         default:
             px.dcr = offR;
             px.dci = offI;
-            return iteratePixel<QuadraticRule>(ctx, start, px, result);
+            counted = iteratePixel<QuadraticRule>(ctx, start, px, result);
+            break;
     }
+    if (counted && px.interior)
+        interiorPixels_.fetch_add(1, std::memory_order_relaxed);
+    return counted;
 }
 
 EscapeValue PerturbationScene::countAt(long i, long j, const StopCheck& stop) const {

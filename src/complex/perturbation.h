@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "complex/approximation_table.h"
 #include "complex/escape_value.h"
 #include "complex/exact_orbit.h"
 #include "numeric/big_float.h"
@@ -28,6 +29,19 @@ struct SceneSetup {
     // Whether countAt gives the continuous count of smooth colouring as well (a few
     // steps more per pixel); without, the continuous count is the whole count.
     bool smooth = false;
+    // Whether pixels skip runs of steps where the reference's approximation table holds
+    // (Mandelbrot and Julia); false gives the plain perturbation of every step, which
+    // the benchmarks and tests compare with.
+    bool approximate = true;
+    // Whether pixels of Mandelbrot and Julia found attracted to a cycle stop at once,
+    // counted as inside (they would reach the limit).
+    bool detectInterior = true;
+};
+
+// How long the preparation of a scene took, in seconds.
+struct PreparationTimes {
+    double reference = 0.0;
+    double table = 0.0;
 };
 
 // One escape-time picture computed by perturbation: one orbit of the picture's centre
@@ -99,9 +113,16 @@ class PerturbationScene {
 
     long precision() const noexcept { return precision_; }
     std::size_t referenceBytes() const noexcept;
+    // The approximation tables' memory; 0 without tables.
+    std::size_t tableBytes() const noexcept {
+        return primaryTable_.bytes() + criticalTable_.bytes();
+    }
+    const PreparationTimes& preparationTimes() const noexcept { return times_; }
     long referenceLength() const noexcept { return static_cast<long>(primary_.points.size()); }
     // Pixels counted so far by direct iteration because their difference failed.
     long directPixels() const noexcept { return directPixels_.load(std::memory_order_relaxed); }
+    // Pixels found inside by their cycle before the limit.
+    long interiorPixels() const noexcept { return interiorPixels_.load(std::memory_order_relaxed); }
     const SceneSetup& setup() const noexcept { return setup_; }
 
   private:
@@ -115,8 +136,14 @@ class PerturbationScene {
     long precision_ = 0;
     long centreI_ = 0;
     long centreJ_ = 0;
+    // Builds the tables of the orbits that have them; false after a stop.
+    bool buildTables(const StopCheck& stop);
+
     ReferenceOrbit primary_;
     ReferenceOrbit critical_;
+    ApproximationTable primaryTable_;
+    ApproximationTable criticalTable_;
+    PreparationTimes times_;
     bool hasCritical_ = false;
     ReferenceOrbit second_;
     long secondI_ = 0;
@@ -124,6 +151,7 @@ class PerturbationScene {
     bool hasSecond_ = false;
     bool prepared_ = false;
     mutable std::atomic<long> directPixels_{0};
+    mutable std::atomic<long> interiorPixels_{0};
 };
 
 }  // namespace complex

@@ -47,6 +47,8 @@ struct ExtDiff {
 struct Pixel {
     numeric::ExtFloat dcr, dci;
     double p2 = 0.0;
+    // Set when the pixel was found attracted to a cycle (counted as inside).
+    bool interior = false;
     std::int64_t s = 0;
     double scale = 1.0;
     double kcr = 0.0, kci = 0.0;
@@ -134,6 +136,8 @@ inline void squareDifference(const OrbitPoint& ref, const Diff& m, double S, dou
 // parameter for every pixel (dz(0) = 0).
 struct QuadraticRule {
     static constexpr bool kRebases = true;
+    // The derivative of one step is 2 z, a complex number.
+    static constexpr bool kConformal = true;
     template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel& px, double S) {
         double sr, si;
@@ -150,6 +154,7 @@ struct QuadraticRule {
 //   dx' = (T + dt)(Y' + dy') - T Y' = T dy' + dt (Y' + dy'),
 // where Y' is the reference's next y (its next state).
 struct UnityRule {
+    static constexpr bool kConformal = false;
     static constexpr bool kRebases = true;
     template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint& next, Diff& m, const Pixel&,
@@ -168,6 +173,7 @@ struct UnityRule {
 //   dz' = (2 Z + dz) dz + dc,   dc' = dc / 2 + dz'.
 // dz(0) = 0 (z(0) is the parameter), dc(0) is the pixel's offset.
 struct SpiderRule {
+    static constexpr bool kConformal = false;
     static constexpr bool kRebases = false;
     template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel&, double S) {
@@ -184,6 +190,7 @@ struct SpiderRule {
 //   dz' = (2 Z + dz) dz + dw + dc,   dw' = dz.
 // dz(0) = 0 (the parameter), dw(0) = dc (w starts as c).
 struct ManowarRule {
+    static constexpr bool kConformal = false;
     static constexpr bool kRebases = false;
     template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel& px, double S) {
@@ -202,6 +209,7 @@ struct ManowarRule {
 // With z = Z + dz and w = W + dw: dz' = (2 Z + dz) dz + p2 dw,   dw' = dz.
 // dz(0) is the pixel's offset, dw(0) = 0.
 struct PhoenixRule {
+    static constexpr bool kConformal = false;
     static constexpr bool kRebases = false;
     template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel& px, double S) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "complex/approximation_table.h"
 #include "complex/escape_value.h"
 #include "complex/exact_orbit.h"
 #include "complex/perturbation_rules.h"
@@ -32,6 +33,17 @@ struct Context {
     // test cannot tell what the exact iteration finds; escapeMargin decides there.
     double escapeAt;
     double surelyOutside;
+    // The runs of steps a pixel may take at once along each orbit; none where nullptr.
+    // Whether pixels attracted to a cycle end at once as inside (Mandelbrot and Julia).
+    bool detectInterior = false;
+    const ApproximationTable* primaryTable = nullptr;
+    const ApproximationTable* criticalTable = nullptr;
+
+    const ApproximationTable* tableFor(const ReferenceOrbit* orbit) const {
+        if (orbit == primary)
+            return primaryTable;
+        return orbit == critical ? criticalTable : nullptr;
+    }
 };
 
 // Near the bailout: |Z + d|^2 - bailout = (|Z|^2 - bailout) + 2 (X dx + Y dy) + |d|^2,
@@ -46,6 +58,20 @@ int escapeMargin(const OrbitPoint& ref, const ExtDiff& d);
 // handed over at full range; pending says that the step's escape test and rebasing
 // are done and the step itself is still to come.
 struct Walk {
+    // The watch for an attracting cycle (Mandelbrot and Julia): the full iterate saved at
+    // step saved, and the derivative of the map from there to the current step.
+    // The disc watched for the test of inside (Mandelbrot and Julia): its centre, the
+    // saved iterate, its radius (0: none), the radius of its image followed to the
+    // current step, and the factor of the next step, 2 |z| of the iterate last tested.
+    struct CycleWatch {
+        double zr = 0.0, zi = 0.0;
+        double radius = 0.0;
+        double followed = 0.0;
+        double nearest = std::numeric_limits<double>::infinity();
+        double stepFactor = 0.0;
+        int savedAt = 0;
+    };
+    CycleWatch watch;
     int n = 0;
     std::size_t index = 0;
     const ReferenceOrbit* orbit = nullptr;
@@ -104,18 +130,22 @@ class LegWalker {
           index_(w.index),
           n_(w.n),
           S_(kScaled ? px.scale : 1.0),
-          pending_(w.pending) {}
+          pending_(w.pending),
+          table_(ctx.tableFor(w.orbit)),
+          watch_(w.watch) {}
 
     Leg run() {
         for (;;) {
             if (!pending_ && endsBeforeStep())
                 break;
             pending_ = false;
-            takeStep();
+            if (!skipSteps())
+                takeStep();
             if (endsAfterStep())
                 break;
         }
         io_ = m_;
+        w_.watch = watch_;
         return leg_;
     }
 
@@ -145,10 +175,67 @@ class LegWalker {
         const FullIterate full = fullIterate(ref);
         if (escapeDecides(ref, full))
             return true;
+        if constexpr (Rule::kConformal) {
+            if (attractedToCycle(full))
+                return true;
+        }
         if constexpr (Rule::kRebases)
             return rebaseEnds(ref, full);
         else
             return glitchOrEndOfReference(ref, full);
+    }
+
+    // A pixel is inside for certain when a small disc around a point of its orbit is
+    // mapped into itself: its orbit then stays in that disc for ever. The disc is placed
+    // at the iterate nearest 0 seen so far (where the basin of a cycle through 0's
+    // neighbourhood is widest relative to the iterate, which double resolves there), with
+    // a radius of half that iterate's magnitude, and followed step by step: a step
+    // z^2 + c multiplies its radius by at most 2 (|z| + radius), a run of the table by
+    // |A| while the disc stays within the run's radius. When the pixel comes back near
+    // the saved point with the followed disc inside the first, the pixel is counted as
+    // inside at once. An escaping pixel can never pass this test, at any depth.
+    bool attractedToCycle(const FullIterate& full) {
+        if (!ctx_.detectInterior)
+            return false;
+        const double size = std::sqrt(full.squared);
+        watch_.stepFactor = 2.0 * size;
+        if (watch_.radius > 0.0) {
+            const double distance = std::fabs(full.zr - watch_.zr) + std::fabs(full.zi - watch_.zi);
+            if (distance + watch_.followed <= watch_.radius * (1.0 - 0x1p-20) &&
+                n_ > watch_.savedAt) {
+                px_.interior = true;
+                return done(EscapeValue{ctx_.limit, static_cast<double>(ctx_.limit)});
+            }
+        }
+        if (size < watch_.nearest * (1.0 - 0x1p-10) || watch_.radius == 0.0) {
+            watch_.nearest = size;
+            watch_.zr = full.zr;
+            watch_.zi = full.zi;
+            watch_.radius = 0.5 * size;
+            watch_.followed = watch_.radius;
+            watch_.savedAt = n_;
+        }
+        return false;
+    }
+
+    // The followed disc through one step; 0 when the step's factor is unknown.
+    void followStep() {
+        if constexpr (Rule::kConformal) {
+            if (ctx_.detectInterior)
+                followBy(watch_.stepFactor + 2.0 * watch_.followed);
+        }
+    }
+
+    void followBy(double factor) {
+        watch_.followed *= factor;
+        // A disc grown past the first can no longer fit inside it: watch anew.
+        if (!(watch_.followed <= watch_.radius))
+            forgetWatch();
+    }
+
+    void forgetWatch() {
+        watch_.radius = 0.0;
+        watch_.nearest = std::numeric_limits<double>::infinity();
     }
 
     FullIterate fullIterate(const OrbitPoint& ref) {
@@ -224,6 +311,7 @@ class LegWalker {
         points_ = w_.orbit->points.data();
         last_ = w_.orbit->last();
         index_ = 0;
+        table_ = ctx_.tableFor(w_.orbit);
     }
 
     // Spider, Manowar, Phoenix: a flagged pixel is counted otherwise; at the end of
@@ -257,6 +345,7 @@ class LegWalker {
     }
 
     void takeStep() {
+        followStep();
         const OrbitPoint& ref = points_[index_];
         const OrbitPoint& next = points_[index_ + 1];
         if constexpr (kScaled) {
@@ -269,6 +358,58 @@ class LegWalker {
             Rule::template step<StepMode::kPlain>(ref, next, m_, px_, 1.0);
         }
         ++index_;
+    }
+
+    // Many steps at once where the orbit's table has a run that holds this difference:
+    // dz -> A dz + B dc, with dc / S as the constant when scaled. The tests of the states
+    // passed over are not needed (see ApproximationTable); the count goes on as if each
+    // had been taken, and no run ends beyond the limit's test.
+    bool skipSteps() {
+        if (table_ == nullptr)
+            return false;
+        std::int64_t length = 0;
+        const double magnitude = std::fabs(m_.zr) + std::fabs(m_.zi);
+        const std::int64_t most = std::int64_t{ctx_.limit} - n_ + 1;
+        const LinearStep* run =
+            table_->longest(index_, magnitude, kScaled ? px_.s : 0, most, length);
+        // A run of one step drops dz^2 for nothing: the step itself costs as much.
+        if (run == nullptr || length < 2)
+            return false;
+        const double zr =
+            ((run->ar * m_.zr) - (run->ai * m_.zi)) + ((run->br * px_.kcr) - (run->bi * px_.kci));
+        const double zi =
+            ((run->ar * m_.zi) + (run->ai * m_.zr)) + ((run->br * px_.kci) + (run->bi * px_.kcr));
+        m_.zr = zr;
+        m_.zi = zi;
+        if (ctx_.detectInterior)
+            followRun(*run, magnitude);
+        index_ += static_cast<std::size_t>(length);
+        n_ += static_cast<int>(length - 1);
+        return true;
+    }
+
+    // The disc through a run: only while the whole disc is within the run's radius,
+    // where the run is linear, and then it scales by |A| (a little more for the
+    // dropped terms).
+    void followRun(const LinearStep& run, double magnitude) {
+        if constexpr (Rule::kConformal) {
+            const double followedUnits =
+                kScaled
+                    ? std::ldexp(watch_.followed,
+                                 static_cast<int>(std::clamp<std::int64_t>(-px_.s, -2200, 2200)))
+                    : watch_.followed;
+            const double radiusUnits =
+                kScaled
+                    ? std::ldexp(run.radius,
+                                 static_cast<int>(std::clamp<std::int64_t>(-px_.s, -2200, 2200)))
+                    : run.radius;
+            // magnitude, |re| + |im|, is at least the difference's size.
+            if (!(magnitude + followedUnits < radiusUnits)) {
+                forgetWatch();
+                return;
+            }
+            followBy(std::hypot(run.ar, run.ai) * (1.0 + 0x1p-20));
+        }
     }
 
     // Scaled, the mantissas are kept within range, and a difference grown back past
@@ -311,6 +452,8 @@ class LegWalker {
     int n_;
     double S_;
     bool pending_;
+    const ApproximationTable* table_;
+    Walk::CycleWatch watch_;
     Leg leg_ = Leg::kDone;
 };
 

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "complex/exact_orbit.h"
+#include "numeric/ext_float.h"
+
+namespace complex {
+
+// One merged run of steps along a reference orbit: a pixel whose difference dz from the
+// reference is below radius (as |re| + |im|, which is at least |dz|) goes from the run's
+// first state to its last in one move, dz -> A dz + B dc, where dc is the pixel's own
+// constant (0 for Julia).
+struct LinearStep {
+    double ar = 0.0, ai = 0.0;
+    double br = 0.0, bi = 0.0;
+    double radius = 0.0;
+};
+
+// Bilinear approximation of one reference orbit of Mandelbrot or Julia (z' = z^2 + c).
+//
+// Why it holds. A pixel's difference goes dz' = 2 Z dz + dz^2 + dc (Z the reference's
+// iterate). While |dz| <= e |Z| the dropped term dz^2 is at most e/2 of the kept term
+// 2 Z dz, the relative error of one rounded double operation when e is near 2^-53; so
+// one step is linear, dz' = A dz + B dc with A = 2 Z and B = 1, valid below the radius
+// e |Z|. Two runs x then y merge into A = Ay Ax, B = Ay Bx + By, valid below
+//   min(Rx, (Ry - |Bx| |dc|max) / |Ax|),
+// since after x the difference is at most |Ax| |dz| + |Bx| |dc| < Ry: every state inside
+// the merged run is within its own step's radius. |dc|max is the largest constant of
+// any pixel of the picture. Runs are merged in a binary tree: level k holds the runs of
+// 2^k steps that start at states 1 + j 2^k (state 0 of an orbit from 0 is 0, where no
+// step is linear).
+//
+// The escape test and rebasing look at the states a run passes over: inside a run the
+// pixel is within a relative e of the reference, which never rebases (|Z + dz| > |dz|)
+// and stays inside unless the reference comes within a relative 2^-30 of the bailout; a
+// state that close gets radius 0, so no run passes over it and the pixel takes its test
+// there one step at a time. The counts are checked against direct iteration in
+// arbitrary precision by the tests and by corvane-deep-check.
+class ApproximationTable {
+  public:
+    // e above, as a power of two: runs are used only where the dropped terms are below
+    // what a few roundings of double arithmetic lose.
+    static constexpr int kToleranceExponent = -40;
+
+    enum class Outcome { kReady, kStopped };
+
+    // The runs of orbit (Mandelbrot's or Julia's, after type) for a picture whose pixels'
+    // constants are at most dcMost. stop is asked every few thousand runs.
+    Outcome build(const ReferenceOrbit& orbit, kernels::Formula type,
+                  const numeric::ExtFloat& dcMost, const StopCheck& stop = {});
+    void clear() { levels_.clear(); }
+
+    // The longest run from state index whose radius holds a difference of magnitude
+    // (|re| + |im|) 2^exponent and which is at most most steps long; nullptr when the
+    // single step is not linear there. length receives the run's length.
+    const LinearStep* longest(std::size_t index, double magnitude, std::int64_t exponent,
+                              std::int64_t most, std::int64_t& length) const;
+
+    bool empty() const noexcept { return levels_.empty(); }
+    std::size_t bytes() const noexcept;
+    int levels() const noexcept { return static_cast<int>(levels_.size()); }
+
+  private:
+    // levels_[k][j]: the run of 2^k steps from state 1 + j 2^k.
+    std::vector<std::vector<LinearStep>> levels_;
+};
+
+}  // namespace complex
