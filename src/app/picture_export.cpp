@@ -115,6 +115,7 @@ void addStatistics(ExportResult& result, const engine::Fractal& fractal) {
     result.typeName = fractal.typeName;
     result.points = stats.pointCount;
     result.iterations = stats.iterationCount;
+    result.deep = fractal.deepReport();
 }
 
 ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& control,

@@ -73,6 +73,8 @@ struct ExportResult {
     std::uint64_t iterations = 0;
     // What the window title would note about the run ("computed in double precision").
     std::string note;
+    // How a deep picture was computed (reference, table, pixels); none for others.
+    std::optional<engine::DeepReport> deep;
     bool written() const { return outcome == Outcome::Written; }
 };
 

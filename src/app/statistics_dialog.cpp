@@ -1,5 +1,7 @@
 #include "app/statistics_dialog.h"
 
+#include <algorithm>
+
 #include "app/dialog_fields.h"
 #include "platform/c_format.h"
 #include "platform/clock.h"
@@ -54,7 +56,31 @@ bool StatisticsDialog::refresh(const engine::RunStatistics& statistics, std::uin
 }
 
 bool StatisticsDialog::refresh(const engine::Fractal& fractal) {
+    if (!refreshing_)
+        return false;
+    const std::optional<engine::DeepReport> deep = fractal.deepReport();
+    values_.deep = deep ? deepLines(*deep) : std::vector<std::string>{};
     return refresh(fractal.statistics(), platform::tickCount());
+}
+
+std::vector<std::string> StatisticsDialog::deepLines(const engine::DeepReport& report) {
+    const auto milliseconds = [](double ms) { return platform::cformat("%.0f ms", ms); };
+    const auto mebibytes = [](std::uint64_t bytes) {
+        return platform::cformat("%.1f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+    };
+    return {
+        "Reference orbit: " +
+            (report.referenceReused ? std::string("reused") : milliseconds(report.referenceMs)) +
+            ", " + mebibytes(report.referenceBytes),
+        "Approximation table: " +
+            (report.referenceReused ? std::string("reused") : milliseconds(report.tableMs)) + ", " +
+            mebibytes(report.tableBytes),
+        "Pixels: " + milliseconds(report.pixelsMs),
+        "Found inside by their cycle: " +
+            formatCount(static_cast<std::uint64_t>(std::max(report.interiorPixels, 0L))),
+        "Counted at full precision: " +
+            formatCount(static_cast<std::uint64_t>(std::max(report.directPixels, 0L))),
+    };
 }
 
 int StatisticsDialog::close() {

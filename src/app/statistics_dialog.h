@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/fractal.h"
 #include "platform/geometry.h"
@@ -17,6 +18,8 @@ struct StatisticsValues {
     std::string iterations = "---";
     std::string pointsPerSecond = "---";
     std::string iterationsPerSecond = "---";
+    // A deep picture's figures, one "label: value" line each; empty for other pictures.
+    std::vector<std::string> deep;
 };
 
 // The statistics of the current or last run, refreshed once a second while the run
@@ -46,6 +49,8 @@ class StatisticsDialog {
     // of a day or more keeps counting the hours ("26:03:04"): a time of day cannot
     // show it.
     static std::string formatDuration(std::uint32_t elapsedMs);
+    // The lines of a deep picture's figures.
+    static std::vector<std::string> deepLines(const engine::DeepReport& report);
     // The dialog's rectangle moved so that its centre is over the parent's, then
     // pushed inside the desktop's right and bottom edges and never above or left of 0.
     static platform::Rect centreOverParent(const platform::Rect& dialog,

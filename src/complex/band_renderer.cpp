@@ -104,6 +104,8 @@ bool BandRenderer::render(engine::RowSink& sink, const std::atomic<bool>* cancel
         rowsDone_.store(bandEnd_, std::memory_order_relaxed);
     }
     open_.clear();
+    if (fractal_.runsDeepView())
+        fractal_.finishDeepPixels();
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "complex/complex_fractal.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "platform/c_format.h"
 
@@ -222,7 +223,12 @@ void ComplexFractal::prepareCalculation() {
     runParameters_ =
         EscapeParameters{maxIterations_, paramReal_, paramImag_,
                          useInteger_ && !deepView && fixedPointResolves(runInputs().view)};
+    // The reference of the last deep picture serves the next while it lies in its view.
+    std::shared_ptr<const complex::SharedReference> previous =
+        deepScene_ ? deepScene_->sharedReference() : nullptr;
     deepScene_.reset();
+    deepFigures_.prepared.store(false);
+    deepFigures_.pixelsFrom.store(0);
     deepStop_ = nullptr;
     deepRefusal_.clear();
     if (deepView && !formula_) {
@@ -237,6 +243,8 @@ void ComplexFractal::prepareCalculation() {
                          deepView->height()};
         setup.smooth = colouring.load(std::memory_order_relaxed) == kSmooth;
         deepScene_ = PerturbationScene::create(setup, &deepRefusal_);
+        if (deepScene_)
+            deepScene_->offerReference(std::move(previous));
     }
 }
 
@@ -247,7 +255,56 @@ bool ComplexFractal::prepareDeepScene(const std::function<bool()>& stop) {
     const complex::PerturbationScene::Prepared prepared = deepScene_->prepare(stop);
     if (prepared == complex::PerturbationScene::Prepared::kTooLarge)
         deepRefusal_ = "its reference orbits need more memory than allowed";
-    return prepared == complex::PerturbationScene::Prepared::kReady;
+    if (prepared != complex::PerturbationScene::Prepared::kReady)
+        return false;
+    recordPreparation();
+    return true;
+}
+
+namespace {
+
+std::int64_t steadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+void ComplexFractal::recordPreparation() {
+    const complex::PreparationTimes& times = deepScene_->preparationTimes();
+    deepFigures_.referenceMs.store(times.reference * 1000.0);
+    deepFigures_.tableMs.store(times.table * 1000.0);
+    deepFigures_.reused.store(deepScene_->referenceReused());
+    deepFigures_.referenceBytes.store(deepScene_->referenceBytes());
+    deepFigures_.tableBytes.store(deepScene_->tableBytes());
+    deepFigures_.pixelsTo.store(0);
+    deepFigures_.pixelsFrom.store(steadyNanoseconds());
+    deepFigures_.prepared.store(true);
+}
+
+void ComplexFractal::finishDeepPixels() {
+    if (deepFigures_.pixelsFrom.load() != 0)
+        deepFigures_.pixelsTo.store(steadyNanoseconds());
+}
+
+std::optional<engine::DeepReport> ComplexFractal::deepReport() const {
+    if (!deepScene_ || !deepFigures_.prepared.load())
+        return std::nullopt;
+    engine::DeepReport report;
+    report.referenceMs = deepFigures_.referenceMs.load();
+    report.tableMs = deepFigures_.tableMs.load();
+    report.referenceReused = deepFigures_.reused.load();
+    report.referenceBytes = deepFigures_.referenceBytes.load();
+    report.tableBytes = deepFigures_.tableBytes.load();
+    const std::int64_t from = deepFigures_.pixelsFrom.load();
+    std::int64_t to = deepFigures_.pixelsTo.load();
+    if (to == 0)
+        to = steadyNanoseconds();
+    report.pixelsMs = static_cast<double>(std::max<std::int64_t>(to - from, 0)) / 1e6;
+    report.interiorPixels = deepScene_->interiorPixels();
+    report.directPixels = deepScene_->directPixels();
+    return report;
 }
 
 std::string ComplexFractal::titleNote() const {

@@ -70,6 +70,9 @@ class ComplexFractal : public engine::Fractal {
     // the run's pixels and must outlive it.
     bool prepareDeepScene(const std::function<bool()>& stop);
     const std::string& deepRefusal() const noexcept { return deepRefusal_; }
+    std::optional<engine::DeepReport> deepReport() const override;
+    // Marks the end of a deep run's pixels (its scan, or an export's last band).
+    void finishDeepPixels();
 
     virtual void setMethod(int m);
     // An iteration count n with 1 <= n <= p.maxIterations; p.maxIterations means inside.
@@ -265,6 +268,20 @@ class ComplexFractal : public engine::Fractal {
     // pixels counted at full precision as well.
     std::function<bool()> deepStop_;
     std::string deepRefusal_;
+    // The deep run's figures, written by the worker and read by the statistics.
+    struct DeepFigures {
+        std::atomic<bool> prepared{false};
+        std::atomic<double> referenceMs{0.0};
+        std::atomic<double> tableMs{0.0};
+        std::atomic<bool> reused{false};
+        std::atomic<std::uint64_t> referenceBytes{0};
+        std::atomic<std::uint64_t> tableBytes{0};
+        // steady-clock nanoseconds at which the pixels began and ended (0: not yet).
+        std::atomic<std::int64_t> pixelsFrom{0};
+        std::atomic<std::int64_t> pixelsTo{0};
+    };
+    DeepFigures deepFigures_;
+    void recordPreparation();
     // The colouring of the run going on, taken when its scan starts.
     EscapeColouring runColouring_{colorTable(), 1, kBands};
     // The batch kernels' setup for the run going on; none: point by point.

@@ -100,6 +100,8 @@ int ComplexFractal::calculate() {
             scanSimple();
             break;
     }
+    if (runsDeepView())
+        finishDeepPixels();
     return 0;
 }
 

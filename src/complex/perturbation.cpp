@@ -84,8 +84,8 @@ PerturbationScene::PerturbationScene(const SceneSetup& setup) : setup_(setup) {
         std::max({2L, magnitudeExponent(setup.originX) + 1, magnitudeExponent(setup.originY) + 1,
                   std::min(extent, 2000L)});
     precision_ = numeric::precisionFor(spacing, magnitude);
-    centreI_ = setup.width / 2;
-    centreJ_ = setup.height / 2;
+    refI_ = setup.width / 2;
+    refJ_ = setup.height / 2;
     // The types without rebasing check their flagged pixels against a second reference,
     // a quarter of the way in from the top-left corner.
     secondI_ = setup.width / 4;
@@ -93,7 +93,7 @@ PerturbationScene::PerturbationScene(const SceneSetup& setup) : setup_(setup) {
     const kernels::Formula type = setup.formula.type;
     hasSecond_ = (type == kernels::Formula::kSpider || type == kernels::Formula::kManowar ||
                   type == kernels::Formula::kPhoenix) &&
-                 (secondI_ != centreI_ || secondJ_ != centreJ_);
+                 (secondI_ != refI_ || secondJ_ != refJ_);
 }
 
 numeric::BigFloat PerturbationScene::planeX(long i) const {
@@ -118,83 +118,159 @@ PerturbationScene::Prepared PerturbationScene::prepare(const std::atomic<bool>& 
 
 PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
     prepared_ = false;
+    reused_ = false;
     times_ = PreparationTimes{};
-    primaryTable_.clear();
-    criticalTable_.clear();
-    const auto started = std::chrono::steady_clock::now();
-    primary_ = ReferenceOrbit();
-    critical_ = ReferenceOrbit();
+    reference_.reset();
     second_ = ReferenceOrbit();
-    const kernels::Formula type = setup_.formula.type;
-    hasCritical_ = type == kernels::Formula::kJulia || type == kernels::Formula::kUnity ||
-                   (type == kernels::Formula::kMandelbrot &&
-                    (setup_.formula.paramReal != 0.0 || setup_.formula.paramImag != 0.0));
-    const numeric::BigFloat x = planeX(centreI_);
-    const numeric::BigFloat y = planeY(centreJ_);
-    OrbitOutcome outcome = computeOrbit(setup_.formula, x, y, OrbitStart::kPoint, precision_,
-                                        kMostReferenceBytes, stop, primary_);
-    if (outcome == OrbitOutcome::kDone && hasCritical_) {
-        outcome = computeOrbit(setup_.formula, x, y, OrbitStart::kCritical, precision_,
-                               kMostReferenceBytes - referenceBytes(), stop, critical_);
+    refI_ = setup_.width / 2;
+    refJ_ = setup_.height / 2;
+    refRestX_ = numeric::ExtFloat();
+    refRestY_ = numeric::ExtFloat();
+    if (offered_ && placeOffered()) {
+        reference_ = offered_;
+        reused_ = true;
+    } else {
+        Prepared outcome = Prepared::kReady;
+        std::shared_ptr<SharedReference> fresh = computeReference(stop, outcome);
+        if (!fresh)
+            return outcome;
+        reference_ = std::move(fresh);
     }
-    if (outcome == OrbitOutcome::kDone && hasSecond_) {
-        outcome =
+    offered_.reset();
+    if (hasSecond_) {
+        const OrbitOutcome outcome =
             computeOrbit(setup_.formula, planeX(secondI_), planeY(secondJ_), OrbitStart::kPoint,
                          precision_, kMostReferenceBytes - referenceBytes(), stop, second_);
+        if (outcome != OrbitOutcome::kDone) {
+            reference_.reset();
+            second_ = ReferenceOrbit();
+            return outcome == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
+        }
     }
-    if (outcome != OrbitOutcome::kDone) {
-        primary_ = ReferenceOrbit();
-        critical_ = ReferenceOrbit();
-        second_ = ReferenceOrbit();
-        return outcome == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
-    }
-    times_.reference = secondsSince(started);
-    if (!buildTables(stop))
-        return Prepared::kStopped;
     prepared_ = true;
     return Prepared::kReady;
 }
 
-bool PerturbationScene::buildTables(const StopCheck& stop) {
+std::shared_ptr<SharedReference> PerturbationScene::computeReference(const StopCheck& stop,
+                                                                     Prepared& outcome) {
+    const auto started = std::chrono::steady_clock::now();
+    auto reference = std::make_shared<SharedReference>();
+    const kernels::Formula type = setup_.formula.type;
+    reference->formula = setup_.formula;
+    reference->hasCritical = type == kernels::Formula::kJulia || type == kernels::Formula::kUnity ||
+                             (type == kernels::Formula::kMandelbrot &&
+                              (setup_.formula.paramReal != 0.0 || setup_.formula.paramImag != 0.0));
+    // A few more bits than this view needs: the reference then serves views zoomed in
+    // around it by up to 2^kReuseBits.
+    reference->precision = precision_ + kReuseBits;
+    reference->x = planeX(refI_);
+    reference->y = planeY(refJ_);
+    OrbitOutcome orbit =
+        computeOrbit(setup_.formula, reference->x, reference->y, OrbitStart::kPoint,
+                     reference->precision, kMostReferenceBytes, stop, reference->primary);
+    if (orbit == OrbitOutcome::kDone && reference->hasCritical) {
+        orbit = computeOrbit(
+            setup_.formula, reference->x, reference->y, OrbitStart::kCritical, reference->precision,
+            kMostReferenceBytes - reference->primary.points.capacity() * sizeof(OrbitPoint), stop,
+            reference->critical);
+    }
+    if (orbit != OrbitOutcome::kDone) {
+        outcome = orbit == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
+        return nullptr;
+    }
+    times_.reference = secondsSince(started);
+    if (!buildTables(*reference, stop)) {
+        outcome = Prepared::kStopped;
+        return nullptr;
+    }
+    return reference;
+}
+
+bool PerturbationScene::buildTables(SharedReference& reference, const StopCheck& stop) {
     const kernels::Formula type = setup_.formula.type;
     if (!setup_.approximate || !hasTable(type))
         return true;
     const auto started = std::chrono::steady_clock::now();
-    // Every pixel's constant is within the picture's width plus height of the reference,
-    // wherever in the picture the reference lies.
-    const numeric::ExtFloat dcMost = setup_.dx * static_cast<double>(setup_.width) +
-                                     setup_.dy * static_cast<double>(setup_.height);
-    bool built =
-        primaryTable_.build(primary_, type, dcMost, stop) == ApproximationTable::Outcome::kReady;
-    if (built && hasCritical_)
-        built = criticalTable_.build(critical_, type, dcMost, stop) ==
-                ApproximationTable::Outcome::kReady;
+    // Twice this picture's reach: the tables then serve views moved or zoomed out a little.
+    reference.tableReach = reach() * 2.0;
+    bool built = reference.primaryTable.build(reference.primary, type, reference.tableReach,
+                                              stop) == ApproximationTable::Outcome::kReady;
+    if (built && reference.hasCritical)
+        built = reference.criticalTable.build(reference.critical, type, reference.tableReach,
+                                              stop) == ApproximationTable::Outcome::kReady;
     times_.table = secondsSince(started);
-    if (!built) {
-        primaryTable_.clear();
-        criticalTable_.clear();
-    }
     return built;
 }
 
+numeric::ExtFloat PerturbationScene::reach() const {
+    // Every pixel's constant is within the picture's width plus height of a reference in
+    // the picture.
+    return setup_.dx * static_cast<double>(setup_.width) +
+           setup_.dy * static_cast<double>(setup_.height);
+}
+
+bool PerturbationScene::placeOffered() {
+    const SharedReference& r = *offered_;
+    const EscapeFormula& f = setup_.formula;
+    if (r.formula.type != f.type || r.formula.paramReal != f.paramReal ||
+        r.formula.paramImag != f.paramImag || r.precision < precision_)
+        return false;
+    const bool endedEarly = r.primary.escaped && (!r.hasCritical || r.critical.escaped);
+    if (f.maxIterations > r.formula.maxIterations && !endedEarly)
+        return false;
+    if (setup_.approximate && hasTable(f.type) &&
+        (r.primaryTable.empty() || r.tableReach < reach()))
+        return false;
+    // The reference's place in pixels, which must lie in the picture.
+    // Exact differences of numbers of two precisions.
+    const long bits = std::max({r.precision, precision_, setup_.originX.precision(),
+                                setup_.originY.precision(), r.x.precision(), r.y.precision()}) +
+                      1;
+    numeric::BigFloat offsetX(bits);
+    numeric::BigFloat offsetY(bits);
+    mpfr_sub(numeric::raw(offsetX), numeric::raw(r.x), numeric::raw(setup_.originX), MPFR_RNDN);
+    mpfr_sub(numeric::raw(offsetY), numeric::raw(r.y), numeric::raw(setup_.originY), MPFR_RNDN);
+    const double column = (offsetX / setup_.dx.toBig(r.precision)).toDouble();
+    const double row = (offsetY / setup_.dy.toBig(r.precision)).toDouble();
+    const auto inside = [](double v, long size) {
+        return v >= 0.0 && v <= static_cast<double>(size - 1);
+    };
+    if (!inside(column, setup_.width) || !inside(row, setup_.height))
+        return false;
+    refI_ = std::lround(column);
+    refJ_ = std::lround(row);
+    refRestX_ = numeric::ExtFloat::fromBig(offsetX - setup_.dx.toBig(r.precision) *
+                                                         static_cast<double>(refI_));
+    refRestY_ = numeric::ExtFloat::fromBig(offsetY - setup_.dy.toBig(r.precision) *
+                                                         static_cast<double>(refJ_));
+    return true;
+}
+
 std::size_t PerturbationScene::referenceBytes() const noexcept {
-    return (primary_.points.capacity() + critical_.points.capacity() + second_.points.capacity()) *
-           sizeof(OrbitPoint);
+    std::size_t states = second_.points.capacity();
+    if (reference_)
+        states += reference_->primary.points.capacity() + reference_->critical.points.capacity();
+    return states * sizeof(OrbitPoint);
 }
 
 bool PerturbationScene::perturb(const ReferenceOrbit& orbit, long refI, long refJ, long i, long j,
                                 bool detect, EscapeValue& result) const {
     const long ci = std::clamp(i, -kMostIndex, kMostIndex) - refI;
     const long cj = std::clamp(j, -kMostIndex, kMostIndex) - refJ;
-    const numeric::ExtFloat offR = numeric::ExtFloat(static_cast<double>(ci)) * setup_.dx;
-    const numeric::ExtFloat offI = numeric::ExtFloat(static_cast<double>(cj)) * setup_.dy;
+    numeric::ExtFloat offR = numeric::ExtFloat(static_cast<double>(ci)) * setup_.dx;
+    numeric::ExtFloat offI = numeric::ExtFloat(static_cast<double>(cj)) * setup_.dy;
+    const bool main = &orbit == &reference_->primary;
+    if (main && !refRestX_.isZero())
+        offR = offR - refRestX_;
+    if (main && !refRestY_.isZero())
+        offI = offI - refRestY_;
     const EscapeFormula& f = setup_.formula;
     const double bailout = bailoutOf(f.type);
     Context ctx{detect,
                 setup_.smooth,
                 &f,
                 &orbit,
-                hasCritical_ ? &critical_ : &orbit,
+                main && reference_->hasCritical ? &reference_->critical : &orbit,
                 f.maxIterations,
                 bailout * (1.0 - 0x1p-40),
                 bailout * (1.0 + 0x1p-40)};
@@ -202,9 +278,10 @@ bool PerturbationScene::perturb(const ReferenceOrbit& orbit, long refI, long ref
     ExtDiff start;
     Pixel px;
     bool counted = false;
-    if (&orbit == &primary_ && !primaryTable_.empty()) {
-        ctx.primaryTable = &primaryTable_;
-        ctx.criticalTable = hasCritical_ ? &criticalTable_ : &primaryTable_;
+    if (main && setup_.approximate && !reference_->primaryTable.empty()) {
+        ctx.primaryTable = &reference_->primaryTable;
+        ctx.criticalTable =
+            reference_->hasCritical ? &reference_->criticalTable : &reference_->primaryTable;
     }
     switch (f.type) {
         case kernels::Formula::kJulia:
@@ -251,7 +328,8 @@ EscapeValue PerturbationScene::countAt(long i, long j, const StopCheck& stop) co
         return EscapeValue{};
     EscapeValue result;
     const bool detect = setup_.fixGlitches;
-    if (perturb(primary_, centreI_, centreJ_, i, j, detect, result))
+    const ReferenceOrbit& primary = reference_->primary;
+    if (perturb(primary, refI_, refJ_, i, j, detect, result))
         return result;
     // Spider, Manowar, Phoenix: the iterate came near 0 relative to the reference's.
     // Often nothing was lost (pixels that settle on a cycle through 0 do so again and
@@ -260,7 +338,7 @@ EscapeValue PerturbationScene::countAt(long i, long j, const StopCheck& stop) co
         if (perturb(second_, secondI_, secondJ_, i, j, detect, result))
             return result;
         EscapeValue other;
-        if (perturb(primary_, centreI_, centreJ_, i, j, false, result) &&
+        if (perturb(primary, refI_, refJ_, i, j, false, result) &&
             perturb(second_, secondI_, secondJ_, i, j, false, other) && other.count == result.count)
             return result;
     }

@@ -38,10 +38,27 @@ struct SceneSetup {
     bool detectInterior = true;
 };
 
-// How long the preparation of a scene took, in seconds.
+// How long the preparation of a scene took, in seconds (0 for a reference reused).
 struct PreparationTimes {
     double reference = 0.0;
     double table = 0.0;
+};
+
+// The main reference of a scene, which the scenes of later views may reuse while it lies
+// in their picture: its point, the orbit of that point and of the critical point 0, and
+// their approximation tables, built for pixels whose constants are at most tableReach
+// from the point.
+struct SharedReference {
+    EscapeFormula formula;
+    numeric::BigFloat x;
+    numeric::BigFloat y;
+    long precision = 0;
+    bool hasCritical = false;
+    ReferenceOrbit primary;
+    ReferenceOrbit critical;
+    ApproximationTable primaryTable;
+    ApproximationTable criticalTable;
+    numeric::ExtFloat tableReach;
 };
 
 // One escape-time picture computed by perturbation: one orbit of the picture's centre
@@ -85,12 +102,27 @@ class PerturbationScene {
     static constexpr std::size_t kMostReferenceBytes = std::size_t{1} << 30;
     static constexpr long kLeastSpacingExponent = -332193;
     static constexpr long kMostPictureSide = 1L << 20;
+    // The bits a reference is computed with beyond its view's needs (see offerReference).
+    static constexpr long kReuseBits = 32;
 
     enum class Prepared { kReady, kStopped, kTooLarge };
 
     // nullptr with the reason in why when the setup is refused.
     static std::unique_ptr<PerturbationScene> create(const SceneSetup& setup,
                                                      std::string* why = nullptr);
+
+    // A reference of an earlier scene that prepare() uses instead of computing one when it
+    // serves this picture: the same type, parameters and limit (or an orbit that ended
+    // before it), at least this scene's precision, its point inside the picture and its
+    // tables (if any) built for a reach as large as the picture's.
+    void offerReference(std::shared_ptr<const SharedReference> reference) {
+        offered_ = std::move(reference);
+    }
+    // The main reference once prepared, for the next scene; before, the one offered.
+    std::shared_ptr<const SharedReference> sharedReference() const {
+        return reference_ ? reference_ : offered_;
+    }
+    bool referenceReused() const noexcept { return reused_; }
 
     // Computes the reference orbit(s). stop is read at every iteration: a stop leaves
     // the scene unprepared (kStopped) within one arbitrary-precision step. Not while
@@ -115,10 +147,13 @@ class PerturbationScene {
     std::size_t referenceBytes() const noexcept;
     // The approximation tables' memory; 0 without tables.
     std::size_t tableBytes() const noexcept {
-        return primaryTable_.bytes() + criticalTable_.bytes();
+        return reference_ ? reference_->primaryTable.bytes() + reference_->criticalTable.bytes()
+                          : 0;
     }
     const PreparationTimes& preparationTimes() const noexcept { return times_; }
-    long referenceLength() const noexcept { return static_cast<long>(primary_.points.size()); }
+    long referenceLength() const noexcept {
+        return reference_ ? static_cast<long>(reference_->primary.points.size()) : 0;
+    }
     // Pixels counted so far by direct iteration because their difference failed.
     long directPixels() const noexcept { return directPixels_.load(std::memory_order_relaxed); }
     // Pixels found inside by their cycle before the limit.
@@ -134,17 +169,25 @@ class PerturbationScene {
 
     SceneSetup setup_;
     long precision_ = 0;
-    long centreI_ = 0;
-    long centreJ_ = 0;
+    // Where the main reference lies: pixel (refI_, refJ_) plus a remainder in the plane
+    // (0 for a reference computed for this scene, at the centre pixel).
+    long refI_ = 0;
+    long refJ_ = 0;
+    numeric::ExtFloat refRestX_;
+    numeric::ExtFloat refRestY_;
     // Builds the tables of the orbits that have them; false after a stop.
-    bool buildTables(const StopCheck& stop);
+    bool buildTables(SharedReference& reference, const StopCheck& stop);
+    // How far from the main reference the constants of this picture's pixels may lie.
+    numeric::ExtFloat reach() const;
 
-    ReferenceOrbit primary_;
-    ReferenceOrbit critical_;
-    ApproximationTable primaryTable_;
-    ApproximationTable criticalTable_;
+    // Whether the offered reference serves this scene; places it when it does.
+    bool placeOffered();
+    std::shared_ptr<SharedReference> computeReference(const StopCheck& stop, Prepared& outcome);
+
+    std::shared_ptr<const SharedReference> reference_;
+    std::shared_ptr<const SharedReference> offered_;
+    bool reused_ = false;
     PreparationTimes times_;
-    bool hasCritical_ = false;
     ReferenceOrbit second_;
     long secondI_ = 0;
     long secondJ_ = 0;

@@ -70,6 +70,20 @@ struct RunStatistics {
     platform::LocalTime endTime;
 };
 
+// How a picture deeper than double precision was computed: the times of its reference
+// orbit (0 when the last picture's served), of the approximation table and of the
+// pixels, in milliseconds, and what the pixels needed.
+struct DeepReport {
+    double referenceMs = 0.0;
+    double tableMs = 0.0;
+    double pixelsMs = 0.0;
+    bool referenceReused = false;
+    std::uint64_t referenceBytes = 0;
+    std::uint64_t tableBytes = 0;
+    long interiorPixels = 0;  // found inside by their cycle before the limit
+    long directPixels = 0;    // counted by direct iteration in arbitrary precision
+};
+
 // The fractal shown: everything that belongs to one picture. Owned through
 // FractalPtr, whose deleter stops the worker while the whole object still exists.
 //
@@ -114,6 +128,8 @@ class Fractal {
     virtual int openImage(const std::string& path, bool animate);
     // What the window title notes about the run just started (empty: nothing).
     virtual std::string titleNote() const { return {}; }
+    // The figures of the last deep picture's computation; nullopt for other pictures.
+    virtual std::optional<DeepReport> deepReport() const { return std::nullopt; }
     // The second half of openImage, on a picture file the caller has already read:
     // the file's type (when it has one) and parameters, its view, its pixels.
     void showOpenedPicture(const platform::Bitmap& image, std::optional<FractalType> type,

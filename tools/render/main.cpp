@@ -18,6 +18,7 @@
 #include "engine/settings_key.h"
 #include "persist/bitmap_file.h"
 #include "persist/picture_file.h"
+#include "platform/c_format.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
 #include "platform/termination_cleanup.h"
@@ -171,13 +172,28 @@ void runToEnd(engine::Fractal& fractal, std::uint32_t points) {
     fractal.stopCalculation();
 }
 
+// A deep picture's figures, as more key=value pairs of the summary line.
+std::string deepFigures(const std::optional<engine::DeepReport>& deep) {
+    if (!deep)
+        return {};
+    return platform::cformat(
+        " reference_ms=%.1f table_ms=%.1f pixels_ms=%.1f reference_reused=%d interior_pixels=%ld "
+        "direct_pixels=%ld reference_bytes=%llu table_bytes=%llu",
+        deep->referenceMs, deep->tableMs, deep->pixelsMs, deep->referenceReused ? 1 : 0,
+        deep->interiorPixels, deep->directPixels,
+        static_cast<unsigned long long>(deep->referenceBytes),
+        static_cast<unsigned long long>(deep->tableBytes));
+}
+
 void printSummary(const std::string& note, const std::string& typeName, int width, int height,
-                  std::uint64_t points, std::uint64_t iterations, std::uint32_t milliseconds) {
+                  std::uint64_t points, std::uint64_t iterations, std::uint32_t milliseconds,
+                  const std::optional<engine::DeepReport>& deep) {
     if (!note.empty())
         std::printf("note: %s\n", note.c_str());
-    std::printf("type=%s size=%dx%d points=%llu iterations=%llu milliseconds=%u\n",
+    std::printf("type=%s size=%dx%d points=%llu iterations=%llu milliseconds=%u%s\n",
                 typeName.c_str(), width, height, static_cast<unsigned long long>(points),
-                static_cast<unsigned long long>(iterations), milliseconds);
+                static_cast<unsigned long long>(iterations), milliseconds,
+                deepFigures(deep).c_str());
 }
 
 // A .png: computed in bands (escape-time) and encoded as the rows come, so that its
@@ -208,7 +224,7 @@ Problem exportPng(const Job& job, const render::RenderOptions& options) {
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     printSummary(result.note, result.typeName, job.width, job.height, result.points,
-                 result.iterations, static_cast<std::uint32_t>(elapsed.count()));
+                 result.iterations, static_cast<std::uint32_t>(elapsed.count()), result.deep);
     return {};
 }
 
@@ -258,7 +274,8 @@ Problem renderPicture(const render::RenderOptions& options) {
         return options.output + ": cannot write the picture: " + saved.reason;
     const engine::RunStatistics stats = fractal->statistics();
     printSummary(window.titleNote(), fractal->typeName, fractal->width, fractal->height,
-                 stats.pointCount, stats.iterationCount, stats.endTick - stats.startTick);
+                 stats.pointCount, stats.iterationCount, stats.endTick - stats.startTick,
+                 fractal->deepReport());
     return {};
 }
 

@@ -37,10 +37,14 @@ StatisticsDialogWidget::StatisticsDialogWidget(QWidget* parent, const engine::Fr
         values_[i]->setMinimumWidth(fontMetrics().horizontalAdvance("00:00:00 AM XXXXXXXX"));
         grid->addWidget(values_[i], row, 1);
     }
+    // A deep picture's figures, below the run's.
+    deep_ = makeLabel("", "deepFigures");
+    deep_->setVisible(false);
+    grid->addWidget(deep_, static_cast<int>(values_.size()), 0, 1, 2);
     // A desktop dialog has no OK in its caption: it gets a button of its own.
     auto* ok = makeButton(app::kOkText, "okButton");
     ok->setDefault(true);
-    grid->addWidget(ok, static_cast<int>(values_.size()), 0, 1, 2, Qt::AlignHCenter);
+    grid->addWidget(ok, static_cast<int>(values_.size()) + 1, 0, 1, 2, Qt::AlignHCenter);
     finishLayout(grid);
     connect(ok, &QPushButton::clicked, this, [this] { accept(); });
 
@@ -60,6 +64,14 @@ void StatisticsDialogWidget::refresh() {
         &v.iterations, &v.pointsPerSecond, &v.iterationsPerSecond};
     for (std::size_t i = 0; i < values_.size(); ++i) {
         values_[i]->setText(QString::fromStdString(*texts[i]));
+    }
+    QStringList deepLines;
+    for (const std::string& line : v.deep)
+        deepLines << QString::fromStdString(line);
+    deep_->setText(deepLines.join(QLatin1Char('\n')));
+    if (deep_->isVisible() != !deepLines.isEmpty()) {
+        deep_->setVisible(!deepLines.isEmpty());
+        adjustSize();
     }
 }
 
