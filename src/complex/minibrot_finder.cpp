@@ -1,6 +1,8 @@
 #include "complex/minibrot_finder.h"
 #include "numeric/mpfr_access.h"
 
+#include "complex/complex_fractal.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -334,8 +336,7 @@ class Search {
 MinibrotSearch findNearestMinibrot(const EscapeFormula& formula, const SearchRegion& region,
                                    const StopCheck& stop) {
     if (!isPlainMandelbrot(formula))
-        return ended(MinibrotSearch::Outcome::kRefused,
-                     "Minibrots are found only for the Mandelbrot type with the parameters 0, 0.");
+        return ended(MinibrotSearch::Outcome::kRefused, kOnlyPlainMandelbrot);
     const ExtFloat radius = squareRoot(squaredMagnitude(region.halfWidth, region.halfHeight));
     if (!region.centreX.isFinite() || !region.centreY.isFinite() || !radius.isFinite() ||
         radius.isZero())
@@ -353,6 +354,17 @@ ExtFloat widthShowing(const Minibrot& minibrot, int pixelsWide, int pixelsHigh) 
     if (pixelsWide <= pixelsHigh || pixelsHigh <= 0)
         return shorterSide;
     return shorterSide * (static_cast<double>(pixelsWide) / pixelsHigh);
+}
+
+const char* const kOnlyPlainMandelbrot =
+    "Minibrots are found only for the Mandelbrot type with the parameters 0, 0.";
+
+std::optional<EscapeFormula> formulaOf(const engine::Fractal& fractal) {
+    const auto* escapeTime = dynamic_cast<const ComplexFractal*>(&fractal);
+    if (escapeTime == nullptr || !escapeTime->formula())
+        return std::nullopt;
+    return EscapeFormula{*escapeTime->formula(), escapeTime->paramReal(), escapeTime->paramImag(),
+                         escapeTime->maxIterations()};
 }
 
 SearchRegion regionOf(const view::DeepView& view) {

@@ -5,6 +5,7 @@
 
 #include "complex/boundary_point.h"
 #include "complex/exact_orbit.h"
+#include "engine/fractal.h"
 #include "numeric/big_float.h"
 #include "numeric/ext_float.h"
 #include "view/deep_view.h"
@@ -45,6 +46,12 @@ MinibrotSearch findNearestMinibrot(const EscapeFormula& formula, const SearchReg
 // The plane width of a picture of pixelsWide x pixelsHigh whose shorter side shows the
 // minibrot whole, centred on its nucleus.
 numeric::ExtFloat widthShowing(const Minibrot& minibrot, int pixelsWide, int pixelsHigh);
+
+// Why a type or its parameters have no minibrots to find.
+extern const char* const kOnlyPlainMandelbrot;
+
+// The formula of an escape-time fractal's next run; nullopt for any other type.
+std::optional<EscapeFormula> formulaOf(const engine::Fractal& fractal);
 
 // The region a view shows: its centre and half its plane extents.
 SearchRegion regionOf(const view::DeepView& view);
