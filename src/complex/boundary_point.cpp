@@ -41,6 +41,8 @@ namespace complex {
 
 namespace {
 
+using numeric::raw;
+
 // One orbit of z' = z^2 + c from z = 0 with its derivative by c, dz' = 2 z dz + 1, in
 // MPFR numbers stepped in place (a step of a long period costs no allocation).
 class NucleusOrbit {
@@ -87,9 +89,6 @@ class NucleusOrbit {
     }
 
   private:
-    static mpfr_ptr raw(numeric::BigFloat& x) { return numeric::raw(x); }
-    static mpfr_srcptr raw(const numeric::BigFloat& x) { return numeric::raw(x); }
-
     void step(const PlanePoint& c) {
         // dz' = 2 z dz + 1
         mpfr_mul(raw(t_), raw(zr_), raw(dr_), MPFR_RNDN);

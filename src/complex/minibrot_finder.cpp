@@ -14,6 +14,7 @@ namespace {
 
 using numeric::BigFloat;
 using numeric::ExtFloat;
+using numeric::raw;
 
 // Newton's method is tried at this many periods where the region's image holds 0
 // before the search gives up: past the first few, the image has grown too loose to
@@ -100,17 +101,15 @@ std::optional<long> precisionResolving(const BigFloat& x, const BigFloat& y,
     return precision;
 }
 
-using numeric::raw;
-
 // z' = z^2 + c in place; t is scratch.
 void stepInPlace(BigFloat& zr, BigFloat& zi, const BigFloat& cx, const BigFloat& cy, BigFloat& t) {
-    mpfr_sqr(raw(t), numeric::raw(zi), MPFR_RNDN);
-    mpfr_mul(raw(zi), numeric::raw(zr), numeric::raw(zi), MPFR_RNDN);
+    mpfr_sqr(raw(t), raw(zi), MPFR_RNDN);
+    mpfr_mul(raw(zi), raw(zr), raw(zi), MPFR_RNDN);
     mpfr_mul_2ui(raw(zi), raw(zi), 1, MPFR_RNDN);
-    mpfr_add(raw(zi), raw(zi), numeric::raw(cy), MPFR_RNDN);
-    mpfr_sqr(raw(zr), numeric::raw(zr), MPFR_RNDN);
+    mpfr_add(raw(zi), raw(zi), raw(cy), MPFR_RNDN);
+    mpfr_sqr(raw(zr), raw(zr), MPFR_RNDN);
     mpfr_sub(raw(zr), raw(zr), raw(t), MPFR_RNDN);
-    mpfr_add(raw(zr), raw(zr), numeric::raw(cx), MPFR_RNDN);
+    mpfr_add(raw(zr), raw(zr), raw(cx), MPFR_RNDN);
 }
 
 // The images of the disc |c - centre| <= r under z' = z^2 + c from z = 0, each
@@ -128,8 +127,8 @@ class BallOrbit {
           t_(precision),
           r_(radius),
           rounding_(ExtFloat::fromParts(1.0, 4 - precision)) {
-        mpfr_set(raw(cx_), numeric::raw(x), MPFR_RNDN);
-        mpfr_set(raw(cy_), numeric::raw(y), MPFR_RNDN);
+        mpfr_set(raw(cx_), raw(x), MPFR_RNDN);
+        mpfr_set(raw(cy_), raw(y), MPFR_RNDN);
     }
 
     void step() {
@@ -288,7 +287,10 @@ class Search {
                 return search;
             }
             if (++attempts == kMostNewtonAttempts || ball.spread())
-                break;
+                return ended(MinibrotSearch::Outcome::kNone,
+                             "No minibrot was found in the view: Newton's method settled on "
+                             "none near it up to period " +
+                                 std::to_string(period) + ".");
         }
         return ended(MinibrotSearch::Outcome::kNone,
                      "No minibrot of a period up to " + std::to_string(periodLimit_) +
