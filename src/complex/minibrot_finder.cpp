@@ -20,9 +20,9 @@ using numeric::raw;
 // before the search gives up: past the first few, the image has grown too loose to
 // say anything.
 constexpr int kMostNewtonAttempts = 8;
-// A nucleus further from the view's centre than this many radii of the region
-// belongs to another view.
-constexpr double kNeighbourhood = 2.0;
+// A nucleus further from the view's centre than this many radii of the region (half
+// diagonals of the view) belongs to another view.
+constexpr double kNeighbourhood = 4.0;
 // The copy lies within 2 sizes of its nucleus: the shorter side of the picture spans
 // 5 sizes, with a margin around it.
 constexpr double kSizesAcross = 5.0;
@@ -288,9 +288,8 @@ class Search {
             }
             if (++attempts == kMostNewtonAttempts || ball.spread())
                 return ended(MinibrotSearch::Outcome::kNone,
-                             "No minibrot was found in the view: Newton's method settled on "
-                             "none near it up to period " +
-                                 std::to_string(period) + ".");
+                             "No minibrot was found in or near the view (periods up to " +
+                                 std::to_string(period) + " were tried).");
         }
         return ended(MinibrotSearch::Outcome::kNone,
                      "No minibrot of a period up to " + std::to_string(periodLimit_) +
