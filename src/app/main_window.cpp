@@ -19,6 +19,9 @@ namespace {
 // A selection must span at least this many pixels in both directions.
 constexpr int kMinimumSelection = 5;
 
+// The status line while a minibrot is searched for.
+constexpr char kSearchingText[] = "Searching for a minibrot\u2026 (Esc stops)";
+
 engine::FractalType typeFromParam(std::uintptr_t wParam) {
     // The type travels as a 32-bit signed value (a stored -1 arrives as 0xFFFFFFFF).
     return static_cast<engine::FractalType>(static_cast<std::uint32_t>(wParam & 0xFFFFFFFFu));
@@ -107,6 +110,8 @@ std::intptr_t MainWindow::handleMessage(unsigned message, std::uintptr_t wParam,
             return onExportDone();
         case WM_OPENDONE:
             return onOpenDone();
+        case WM_MINIBROTDONE:
+            return onMinibrotDone();
         case WM_SIZE:
             return onSize(wParam, lParam);
         case WM_ACTIVATE:
@@ -186,6 +191,7 @@ std::intptr_t MainWindow::onClose() {
     // The screen the program switched off is given back whichever way it ends.
     if (displayOff_)
         switchDisplayOn();
+    endMinibrotSearch();
     if (engine::Fractal* fractal = currentFractal()) {
         fractal->stopCalculation();
         settings_.writeDword("Fractal", static_cast<std::uint32_t>(fractal->type));
@@ -313,6 +319,8 @@ std::string MainWindow::statusText(std::optional<platform::Point> pointer) {
     engine::Fractal* fractal = currentFractal();
     if (fractal == nullptr)
         return {};
+    if (minibrotJob_)
+        return kSearchingText;
     return app::statusText(statusFacts(*fractal, pointer, platform::tickCount(), stoppedByUser()));
 }
 
@@ -321,16 +329,22 @@ std::string MainWindow::statusText(std::optional<platform::Point> pointer, int w
     engine::Fractal* fractal = currentFractal();
     if (fractal == nullptr)
         return {};
+    if (minibrotJob_)
+        return kSearchingText;
     return app::statusText(statusFacts(*fractal, pointer, platform::tickCount(), stoppedByUser()),
                            width, measure);
 }
 
 bool MainWindow::statusSettled() const {
     const engine::Fractal* fractal = currentFractal();
+    // While a minibrot is searched for the line says so, and says otherwise once it ends.
+    if (minibrotJob_)
+        return false;
     return fractal == nullptr || !fractal->isRunning() || fractal->runState.paused.load();
 }
 
 void MainWindow::destroyFractals() {
+    endMinibrotSearch();
     if (engine::Fractal* fractal = currentFractal())
         fractal->stopCalculation();
     currentFractal_.reset();

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "app/minibrot_job.h"
 #include "app/picture_export.h"
 #include "app/picture_open_job.h"
 #include "app/shell.h"
@@ -57,6 +58,8 @@ class MainWindow {
     ExportJob* exportJob() const { return exportJob_.get(); }
     // The picture file being read for Open; null when none.
     PictureOpenJob* openJob() const { return openJob_.get(); }
+    // The search for the nearest minibrot; null when none runs.
+    MinibrotJob* minibrotJob() const { return minibrotJob_.get(); }
     // Whether the user stopped the calculation of the picture shown (Stop).
     bool stoppedByUser() const;
     // The status bar's line; pointer is the picture pixel under the pointer, if any.
@@ -84,6 +87,7 @@ class MainWindow {
     std::intptr_t onNewFractal(std::uintptr_t wParam, std::intptr_t lParam);
     std::intptr_t onExportDone();
     std::intptr_t onOpenDone();
+    std::intptr_t onMinibrotDone();
 
     // Stylus zoom selection.
     void enterSelectMode();
@@ -135,6 +139,10 @@ class MainWindow {
     // Cancels an export that still runs and waits for it; its progress goes away.
     void endExport();
     void endOpen();
+    // Find Nearest Minibrot: searches around the view shown on a thread of its own.
+    void findMinibrot(engine::Fractal& fractal);
+    // Cancels a search that still runs; true when one did.
+    bool endMinibrotSearch();
     // Shows the picture read from path and makes its type and parameters current.
     void showOpenedFile(engine::Fractal& fractal, const std::string& path,
                         const persist::PictureFile& file);
@@ -212,6 +220,8 @@ class MainWindow {
     std::unique_ptr<ExportJob> exportJob_;
     // The picture file being read for Open, if any.
     std::unique_ptr<PictureOpenJob> openJob_;
+    // The search for the nearest minibrot, if any.
+    std::unique_ptr<MinibrotJob> minibrotJob_;
     // The user chose to close the window once the export has ended.
     bool closeWhenExportDone_ = false;
     std::set<std::string> reportedStoreProblems_;

@@ -10,6 +10,7 @@
 #include "app/picture_check.h"
 #include "app/view_dialog.h"
 #include "catalogue/fractal_types.h"
+#include "complex/minibrot_finder.h"
 #include "engine/color_table.h"
 #include "platform/c_format.h"
 #include "platform/string_table.h"
@@ -88,6 +89,8 @@ std::intptr_t MainWindow::onCommand(std::uintptr_t wParam, std::intptr_t) {
     if (fractal == nullptr)
         return 0;
     fractal->stopSlideshow();
+    // Every command ends a search for a minibrot; Find Nearest Minibrot starts anew.
+    endMinibrotSearch();
     if (selecting_) {
         cancelSelectMode();
         if (id == IDM_SELECT_ZOOM)
@@ -151,6 +154,9 @@ void MainWindow::runCommand(unsigned id, engine::Fractal& fractal) {
             break;
         case IDM_ZOOM_NEXT:
             fractal.zoomNext();
+            break;
+        case IDM_FIND_MINIBROT:
+            findMinibrot(fractal);
             break;
         case IDM_CLEAR_SCREEN:
             clearScreen(fractal);
@@ -251,6 +257,57 @@ void MainWindow::endOpen() {
         return;
     shell_.closeOpenProgress();
     openJob_.reset();
+}
+
+void MainWindow::findMinibrot(engine::Fractal& fractal) {
+    const std::optional<complex::EscapeFormula> formula = complex::formulaOf(fractal);
+    if (!formula) {
+        shell_.showMessage(text(platform::kStringWindowTitle), complex::kOnlyPlainMandelbrot);
+        return;
+    }
+    // Searched in arbitrary precision, which takes long at great depths: on a thread of
+    // its own, while the picture goes on and the window answers.
+    minibrotJob_ =
+        std::make_unique<MinibrotJob>(*formula, fractal.preciseView(), window_, WM_MINIBROTDONE);
+}
+
+bool MainWindow::endMinibrotSearch() {
+    if (!minibrotJob_)
+        return false;
+    minibrotJob_.reset();
+    return true;
+}
+
+std::intptr_t MainWindow::onMinibrotDone() {
+    if (!minibrotJob_ || !minibrotJob_->finished())
+        return 0;
+    const complex::MinibrotSearch search = minibrotJob_->takeResult();
+    const view::DeepView searched = minibrotJob_->searched();
+    minibrotJob_.reset();
+    engine::Fractal* fractal = currentFractal();
+    if (fractal == nullptr || search.outcome == complex::MinibrotSearch::Outcome::kStopped)
+        return 0;
+    // The view was moved meanwhile: what was found belongs to a view no longer shown.
+    if (!view::DeepView::same(fractal->preciseView(), searched))
+        return 0;
+    const std::string title = text(platform::kStringWindowTitle);
+    if (!search.minibrot) {
+        shell_.showMessage(title, search.reason);
+        return 0;
+    }
+    const std::optional<view::DeepView> shown =
+        complex::viewShowing(*search.minibrot, fractal->width, fractal->height);
+    if (!shown) {
+        shell_.showMessage(title, "The minibrot of period " +
+                                      std::to_string(search.minibrot->period) +
+                                      " is too small for any view.");
+        return 0;
+    }
+    fractal->restartWith([&] {
+        fractal->pushView();
+        fractal->setPreciseView(*shown);
+    });
+    return 0;
 }
 
 void MainWindow::startSlideshow(engine::Fractal& fractal) {

@@ -161,7 +161,9 @@ bool MainWindow::navigateByKey(unsigned key, bool alt, engine::Fractal& fractal)
             return true;
         case VK_ESCAPE:
             finishNavigation();
-            if (selecting_) {
+            if (endMinibrotSearch()) {
+                // The search was what Escape ended; the picture goes on.
+            } else if (selecting_) {
                 cancelSelectMode();
             } else {
                 stopCalculationByUser(fractal);

@@ -43,6 +43,8 @@ constexpr unsigned WM_NEWFRACTAL = WM_USER + 1;
 constexpr unsigned WM_EXPORTDONE = WM_USER + 2;
 // A picture file read on its own thread for Open has been read (or refused, or cancelled).
 constexpr unsigned WM_OPENDONE = WM_USER + 3;
+// The search for the nearest minibrot on its own thread has ended (found, none, stopped).
+constexpr unsigned WM_MINIBROTDONE = WM_USER + 4;
 
 // WM_ACTIVATE's first parameter (low word).
 constexpr unsigned WA_INACTIVE = 0;
@@ -105,6 +107,8 @@ constexpr unsigned IDM_PALETTE_LAST = 40164;  // IDM_PALETTE_FIRST + kMaxShipped
 constexpr unsigned IDM_EXPORT = 40052;
 // Forward again through the zoom history, to where Zoom previous came from.
 constexpr unsigned IDM_ZOOM_NEXT = 40053;
+// Centres the view on the nearest small copy of the Mandelbrot set and zooms to show it.
+constexpr unsigned IDM_FIND_MINIBROT = 40054;
 
 // Two 16-bit halves of a message parameter.
 constexpr std::intptr_t makeLParam(unsigned low, unsigned high) {

@@ -27,7 +27,9 @@ namespace complex {
 
 // The centre of a small copy of the Mandelbrot set (z(0) = 0): the c near guess where
 // the iterate 0 returns to 0 after period steps, by Newton's method at the given
-// precision. nullopt when the method does not settle.
-std::optional<PlanePoint> findNucleus(const PlanePoint& guess, int period, long precision);
+// precision. nullopt when the method does not settle, or when stop (asked at every
+// step of every round) ends it.
+std::optional<PlanePoint> findNucleus(const PlanePoint& guess, int period, long precision,
+                                      const StopCheck& stop = {});
 
 }  // namespace complex

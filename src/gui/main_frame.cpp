@@ -132,6 +132,8 @@ void MainFrame::buildMenus() {
     // Keys the window takes itself (Backspace goes back too): shown, not bound.
     addCommand(fractalMenu_, QStringLiteral("&Back\tAlt+Left"), app::IDM_ZOOM_PREVIOUS);
     addCommand(fractalMenu_, QStringLiteral("&Forward\tAlt+Right"), app::IDM_ZOOM_NEXT);
+    addCommand(fractalMenu_, QStringLiteral("Find Nearest &Minibrot"), app::IDM_FIND_MINIBROT)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     fractalMenu_->addSeparator();
     // Escape reaches the window as a key, which also ends the selection: shown, not bound.
     addCommand(fractalMenu_, QStringLiteral("&Stop\tEsc"), app::IDM_STOP);

@@ -339,6 +339,62 @@ TEST_F(RenderTool, CenterAndWidthGiveTheView) {
     }
 }
 
+// --find-minibrot prints the view of the nearest minibrot in the text --center and
+// --width read, or the reason there is none.
+TEST_F(RenderTool, FindsTheNearestMinibrot) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* pattern;  // the whole of stdout, or a part of stderr
+    };
+    const std::string deep = "-2,-2,2,2,100000,0,0,0,0,100";
+    const std::string number = "-?[0-9.]+(e-?[0-9]+)?";
+    const Case cases[] = {
+        {{"--find-minibrot"}, 0, "period=1 center=0,0 width=5\n"},
+        {{"--find-minibrot", "--size", "300x200", "--center", "-1.754,0.001", "--width", "0.02"},
+         0,
+         "period=3 center=-1.754877[0-9]*,0 width=0.14[0-9]*\n"},
+        {{"--find-minibrot", "--params", deep, "--center", "0,1", "--width", "1e-30"},
+         0,
+         "period=81 center=3.54477[0-9]*e-31,0.9999[0-9]* width=9.4[0-9]*e-60\n"},
+        {{"--find-minibrot", "--params", deep, "--center", "0,1", "--width", "1e-300"},
+         0,
+         "period=799 center=6.696[0-9]*e-301,0.9999[0-9]* width=[0-9.]+e-600\n"},
+        {{"--find-minibrot", "--center", "2,2", "--width", "0.1"}, 1, "no minibrot lies in it"},
+        {{"--find-minibrot", "--params", "-2,-2,2,2,2,0,0,0,0,100", "--center", "-1.754,0",
+          "--width", "0.02"},
+         1,
+         "period up to 2"},
+        {{"--find-minibrot", "--type", "Julia"}, 1, "only for the Mandelbrot type"},
+        {{"--find-minibrot", "--type", "Hopalong"}, 2, "Mandelbrot type only"},
+        {{"--find-minibrot", folder.file("out.bmp")}, 2, "writes no OUTPUT"},
+        {{"--find-minibrot", "--find-minibrot"}, 2, "given twice"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.arguments));
+        const ToolRun run = render(folder, c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        if (c.exitCode == 0) {
+            EXPECT_TRUE(std::regex_match(run.out, std::regex(c.pattern))) << run.out;
+        } else {
+            EXPECT_NE(run.err.find(c.pattern), std::string::npos) << run.err;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.file("out.bmp")));
+
+    // The view printed, read back, shows the same minibrot: it is found again there.
+    const ToolRun first = render(
+        folder, {"--find-minibrot", "--params", deep, "--center", "0,1", "--width", "1e-100"});
+    const std::regex line("period=([0-9]+) center=(" + number + "," + number + ") width=(" +
+                          number + ")\n");
+    std::smatch found;
+    ASSERT_TRUE(std::regex_match(first.out, found, line)) << first.out;
+    const ToolRun again = render(folder, {"--find-minibrot", "--params", deep, "--center",
+                                          found[2].str(), "--width", found[5].str()});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out, first.out);
+}
+
 // A view below double's depth is computed by perturbation; its picture carries the view
 // whole, so that --from renders the same picture again, in either format.
 TEST_F(RenderTool, DeepViewsRenderAndRenderAgainFromTheirPictures) {

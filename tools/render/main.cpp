@@ -13,6 +13,7 @@
 #include "catalogue/factory.h"
 #include "catalogue/fractal_types.h"
 #include "complex/complex_fractal.h"
+#include "complex/minibrot_finder.h"
 #include "engine/color_table.h"
 #include "engine/fractal.h"
 #include "engine/settings_key.h"
@@ -279,6 +280,46 @@ Problem renderPicture(const render::RenderOptions& options) {
     return {};
 }
 
+// The minibrot of the lowest period in the view asked for, printed as the view that
+// shows it, in the text --center and --width read back.
+Problem findMinibrot(const render::RenderOptions& options) {
+    Job job;
+    if (Problem problem = makeJob(options, job); !problem.empty())
+        return problem;
+    platform::HeadlessWindow window(job.width, job.height);
+    platform::MemorySettingsStore store;
+    SilentSound sound;
+    engine::SettingsKey key(store);
+    if (job.params)
+        key.writeString(catalogue::fractalTypeName(job.type), *job.params);
+    engine::FractalPtr fractal =
+        catalogue::createFractal(job.type, platform::Services{window, store, sound});
+    if (!fractal)
+        return "not enough memory";
+    {
+        engine::TakingOverScope noRun(*fractal);
+        fractal->startFromSettings();
+        if (job.view)
+            fractal->setPreciseView(*job.view);
+    }
+    const std::optional<complex::EscapeFormula> formula = complex::formulaOf(*fractal);
+    if (!formula)
+        return complex::kOnlyPlainMandelbrot;
+    const complex::MinibrotSearch search =
+        complex::findNearestMinibrot(*formula, complex::regionOf(fractal->preciseView()));
+    if (!search.minibrot)
+        return search.reason;
+    const std::optional<view::DeepView> shown =
+        complex::viewShowing(*search.minibrot, job.width, job.height);
+    if (!shown)
+        return "the minibrot of period " + std::to_string(search.minibrot->period) +
+               " is too small for any view";
+    std::printf("period=%d center=%s,%s width=%s\n", search.minibrot->period,
+                view::centreXText(*shown).c_str(), view::centreYText(*shown).c_str(),
+                view::widthText(*shown).c_str());
+    return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -301,7 +342,8 @@ int main(int argc, char** argv) {
     }
     std::string problem;
     try {
-        problem = renderPicture(parsed.options);
+        problem = parsed.options.findMinibrot ? findMinibrot(parsed.options)
+                                              : renderPicture(parsed.options);
     } catch (const std::bad_alloc&) {
         problem = "not enough memory";
     }

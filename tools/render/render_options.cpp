@@ -256,8 +256,14 @@ const char* usageText() {
            "       corvane-render --from PICTURE [--size WxH] [--palette FILE] "
            "[--points N] [--colouring bands|smooth] [--threads N]\n"
            "                      [--center RE,IM --width W] OUTPUT\n"
+           "       corvane-render --find-minibrot [--type NAME_OR_ID] [--size WxH] [--params "
+           "TEXT]\n"
+           "                      [--from PICTURE] [--center RE,IM --width W]\n"
            "--center and --width give an escape-time view by its centre and plane width, in\n"
            "decimal text of any length.\n"
+           "--find-minibrot prints the view of the minibrot of the lowest period in the view\n"
+           "(Mandelbrot with the parameters 0, 0; periods up to the iteration limit) as one\n"
+           "line \"period=P center=RE,IM width=W\", or exits with 1 and the reason.\n"
            "PICTURE may be a bitmap or a PNG picture. An OUTPUT name ending in .png writes a PNG\n"
            "picture computed in bands and written as it goes: escape-time pictures up to\n"
            "65536x65536, orbit pictures up to 268435456 pixels.\n";
@@ -283,6 +289,12 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             optionsEnded = true;
             continue;
         }
+        if (argument == "--find-minibrot") {
+            if (options.findMinibrot)
+                return fail("--find-minibrot given twice");
+            options.findMinibrot = true;
+            continue;
+        }
         if (argument == "--help" || argument == "-h") {
             parsed.help = true;
             return parsed;
@@ -299,6 +311,15 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         return fail(std::move(error));
     if (options.from && (options.type || options.params)) {
         return fail("--from takes the type and the parameters from the picture");
+    }
+    if (options.findMinibrot) {
+        if (!positional.empty())
+            return fail("--find-minibrot writes no OUTPUT file");
+        if (options.type && catalogue::isOrbitType(*options.type))
+            return fail("--find-minibrot applies to the Mandelbrot type only");
+        if (std::string error = checkParams(options); !error.empty())
+            return fail(std::move(error));
+        return parsed;
     }
     if (positional.size() != 1)
         return fail("expected exactly one OUTPUT file");

@@ -22,6 +22,9 @@ struct RenderOptions {
     std::optional<int> threads;          // --threads, escape-time types; default all cores
     // --center RE,IM --width W, escape-time types: replaces the view of the parameters.
     std::optional<view::CentreAndWidth> view;
+    // --find-minibrot: prints the view of the minibrot nearest the view instead of
+    // rendering; takes no OUTPUT.
+    bool findMinibrot = false;
     std::string output;
 };
 
