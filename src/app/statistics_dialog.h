@@ -17,6 +17,8 @@ struct StatisticsValues {
     std::string iterations = "---";
     std::string pointsPerSecond = "---";
     std::string iterationsPerSecond = "---";
+    // The bytes of a deep view's reference orbits.
+    std::string referenceMemory = "---";
 };
 
 // The statistics of the current or last run, refreshed once a second while the run
@@ -24,9 +26,9 @@ struct StatisticsValues {
 class StatisticsDialog {
   public:
     static constexpr const char* kCaption = "Statistics";
-    static constexpr std::array<const char*, 7> kLabels = {
-        "Start time:", "End time:",   "Duration:", "Points:",
-        "Iterations:", "Points/sec:", "Iter./sec:"};
+    static constexpr std::array<const char*, 8> kLabels = {
+        "Start time:", "End time:",   "Duration:",  "Points:",
+        "Iterations:", "Points/sec:", "Iter./sec:", "Reference:"};
     static constexpr unsigned kTimerId = 1;
     static constexpr unsigned kRefreshMs = 1000;
 

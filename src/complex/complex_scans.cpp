@@ -100,6 +100,8 @@ int ComplexFractal::calculate() {
             scanSimple();
             break;
     }
+    if (options().autoIterations && formula_ && keepRunning())
+        observeBorder();
     return 0;
 }
 

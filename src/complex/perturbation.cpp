@@ -5,6 +5,7 @@
 
 #include "complex/perturbation_rules.h"
 #include "complex/perturbation_walk.h"
+#include "complex/reference_budget.h"
 #include "numeric/mpfr_access.h"
 
 namespace complex {
@@ -28,8 +29,13 @@ bool finitePositive(const numeric::ExtFloat& v) {
 }
 
 std::string describeRefusal(const SceneSetup& s) {
-    if (s.formula.maxIterations < 1 || s.formula.maxIterations > kMostIterations)
-        return "the iteration limit must lie between 1 and " + std::to_string(kMostIterations);
+    if (s.formula.maxIterations < 1)
+        return "the iteration limit must be at least 1";
+    if (const ReferenceNeed need = referenceNeed(s.formula); need.bytes > s.mostReferenceBytes) {
+        return "the reference orbits of " + std::to_string(s.formula.maxIterations) +
+               " iterations need " + std::to_string(need.bytes) + " bytes, more than the " +
+               std::to_string(s.mostReferenceBytes) + " allowed";
+    }
     if (!std::isfinite(s.formula.paramReal) || !std::isfinite(s.formula.paramImag))
         return "the parameters must be finite";
     if (!s.originX.isFinite() || !s.originY.isFinite())
@@ -119,15 +125,15 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
     const numeric::BigFloat x = planeX(centreI_);
     const numeric::BigFloat y = planeY(centreJ_);
     OrbitOutcome outcome = computeOrbit(setup_.formula, x, y, OrbitStart::kPoint, precision_,
-                                        kMostReferenceBytes, stop, primary_);
+                                        setup_.mostReferenceBytes, stop, primary_);
     if (outcome == OrbitOutcome::kDone && hasCritical_) {
         outcome = computeOrbit(setup_.formula, x, y, OrbitStart::kCritical, precision_,
-                               kMostReferenceBytes - referenceBytes(), stop, critical_);
+                               setup_.mostReferenceBytes - referenceBytes(), stop, critical_);
     }
     if (outcome == OrbitOutcome::kDone && hasSecond_) {
         outcome =
             computeOrbit(setup_.formula, planeX(secondI_), planeY(secondJ_), OrbitStart::kPoint,
-                         precision_, kMostReferenceBytes - referenceBytes(), stop, second_);
+                         precision_, setup_.mostReferenceBytes - referenceBytes(), stop, second_);
     }
     if (outcome != OrbitOutcome::kDone) {
         primary_ = ReferenceOrbit();

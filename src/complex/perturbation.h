@@ -28,6 +28,8 @@ struct SceneSetup {
     // Whether countAt gives the continuous count of smooth colouring as well (a few
     // steps more per pixel); without, the continuous count is the whole count.
     bool smooth = false;
+    // The most memory the reference orbits may take together.
+    std::size_t mostReferenceBytes = std::size_t{2048} << 20;
 };
 
 // One escape-time picture computed by perturbation: one orbit of the picture's centre
@@ -61,14 +63,13 @@ struct SceneSetup {
 //   the pixel continues from the reference's start with the whole state as its
 //   difference (exact for these maps as well: they are autonomous in the pair).
 //
-// Limits: iteration limits above kMostIterations, pixel steps that are not finite
-// and positive or lie below 2^kLeastSpacingExponent (about 1e-100000), and pictures
-// wider or higher than kMostPictureSide are refused; the reference orbits (40 bytes a
-// state, at most maxIterations + 1 states each) may take at most kMostReferenceBytes
-// (1 GiB) together, which the iteration limit already keeps them far below.
+// Limits: iteration limits below 1, pixel steps that are not finite and positive or
+// lie below 2^kLeastSpacingExponent (about 1e-100000), and pictures wider or higher
+// than kMostPictureSide are refused; so are iteration limits whose reference orbits
+// (40 bytes a state, maxIterations + 1 states each, as many orbits as the type keeps)
+// could need more than the setup's mostReferenceBytes together.
 class PerturbationScene {
   public:
-    static constexpr std::size_t kMostReferenceBytes = std::size_t{1} << 30;
     static constexpr long kLeastSpacingExponent = -332193;
     static constexpr long kMostPictureSide = 1L << 20;
 

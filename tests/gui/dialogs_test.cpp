@@ -456,9 +456,10 @@ void DialogsTest::statisticsDialogStopsRefreshingWhenTheRunEnds() {
     QCOMPARE(dialog.windowTitle(), QString("Statistics"));
     QCOMPARE(labelTexts(dialog,
                         {"label_startTime", "label_endTime", "label_duration", "label_points",
-                         "label_iterations", "label_pointsPerSecond", "label_iterationsPerSecond"}),
+                         "label_iterations", "label_pointsPerSecond", "label_iterationsPerSecond",
+                         "label_referenceMemory"}),
              (QStringList{"Start time:", "End time:", "Duration:", "Points:", "Iterations:",
-                          "Points/sec:", "Iter./sec:"}));
+                          "Points/sec:", "Iter./sec:", "Reference:"}));
     QVERIFY(dialog.refreshing());
     QCOMPARE(dialog.value(1)->text(), QString("---"));
     QCOMPARE(dialog.value(5)->text(), QString("---"));  // no rate in the first second
