@@ -349,6 +349,16 @@ void ComplexFractal::observeBorder() {
     borderLimit_.store(limit, std::memory_order_relaxed);
 }
 
+std::string ComplexFractal::titleNote() const {
+    if (runsDeepView()) {
+        if (const std::string refusal = deepRefusal(); !refusal.empty())
+            return "not computed: " + refusal;
+        return "computed by perturbation";
+    }
+    const bool doubleForced = useInteger_ && !runParameters_.integer;
+    return doubleForced ? "computed in double precision" : std::string();
+}
+
 // The old picture stays until the scan overwrites it pixel by pixel.
 void ComplexFractal::clearPicture() {}
 

@@ -474,6 +474,11 @@ TEST(NavigationStatus, TextForBothFamiliesAndEveryStateOfTheRun) {
         f.seconds = 2.0;
         return f;
     };
+    const auto withLimit = [](app::StatusFacts f, int limit, const char* refusal) {
+        f.iterationLimit = limit;
+        f.refusal = refusal;
+        return f;
+    };
     const struct {
         app::StatusFacts facts;
         const char* expected;
@@ -487,6 +492,13 @@ TEST(NavigationStatus, TextForBothFamiliesAndEveryStateOfTheRun) {
         {facts(true, Run::Running),
          "Hopalong | double | x 12.5 | 1,234,567 points | 617.3 k points/s"},
         {facts(true, Run::Stopped), "Hopalong | double | x 12.5 | Stopped | 1,234,567 points"},
+        // The limit in use (automatic or deep), and a run that computes nothing.
+        {withLimit(facts(false, Run::Running), 1234567, ""),
+         "Mandelbrot | Tesseral, fixed point | limit 1,234,567 | x 12.5 | 45 % | 12.3 M "
+         "iterations/s"},
+        {withLimit(facts(false, Run::Done), 5000, "the iteration limit must be at least 1"),
+         "Mandelbrot | Tesseral, fixed point | limit 5,000 | x 12.5 | Not computed: the "
+         "iteration limit must be at least 1"},
     };
     for (const auto& row : table)
         EXPECT_EQ(app::statusText(row.facts), row.expected);

@@ -95,7 +95,8 @@ TEST_F(RenderTool, RendersTheDefaultMandelbrot) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(std::regex_match(
         run.lastLine(),
-        std::regex(R"(type=Mandelbrot size=240x268 points=64320 iterations=\d+ milliseconds=\d+)")))
+        std::regex(R"(type=Mandelbrot size=240x268 points=64320 iterations=\d+ milliseconds=\d+)"
+                   R"( reference_bytes=0)")))
         << run.lastLine();
     const persist::BitmapLoad loaded = persist::loadBitmapFile(output);
     ASSERT_TRUE(loaded.ok()) << loaded.error;
@@ -337,6 +338,54 @@ TEST_F(RenderTool, CenterAndWidthGiveTheView) {
         EXPECT_NEAR(x2 - x1, 0.002, 1e-15);
         EXPECT_NEAR((y2 - y1) / (x2 - x1), 40.0 / 60.0, 1e-12);
     }
+}
+
+// --iterations replaces the limit of the parameters, or lets the picture choose it; a
+// limit the view cannot be computed with is refused with the reason and exit code 2,
+// in either format, and nothing is written. A deep run reports its orbits' bytes.
+TEST_F(RenderTool, IterationLimitsAreAppliedOrRefusedWithTheReason) {
+    const std::vector<std::string> deep = {"--size", "40x30", "--params",
+                                           "-2,-2,2,2,300,0,0,0,0,100", "--center", "0.3,0",
+                                           "--width", "1e-30"};
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string said;  // in the last line (exit code 0) or the error
+    } table[] = {
+        {{"--iterations", "500"}, 0, "reference_bytes="},
+        {{"--iterations", "2147483647"}, 2,
+         "the reference orbits of 2147483647 iterations need 85899345920 bytes (1 orbits of "
+         "2147483648 states of 40 bytes), more than the 2048 MiB allowed"},
+        {{"--iterations", "60000000"}, 2, "need 2400000040 bytes"},
+        {{"--iterations", "2147483648"}, 2, "bad iteration limit 2147483648"},
+        {{"--iterations", "0"}, 2, "bad iteration limit 0"},
+        {{"--iterations", "many"}, 2, "bad iteration limit many"},
+        {{"--iterations", "auto"}, 0, "reference_bytes="},
+        {{"--iterations", "5", "--iterations", "auto"}, 2, "--iterations given twice"},
+    };
+    int row = 0;
+    for (const auto& c : table) {
+        for (const char* extension : {".bmp", ".png"}) {
+            SCOPED_TRACE(c.arguments[1] + extension);
+            const std::string output = folder.file("limit" + std::to_string(row++) + extension);
+            std::vector<std::string> arguments = deep;
+            arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+            arguments.push_back(output);
+            const ToolRun run = render(folder, arguments);
+            EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+            EXPECT_NE((c.exitCode == 0 ? run.lastLine() : run.err).find(c.said),
+                      std::string::npos)
+                << run.out << run.err;
+            EXPECT_EQ(std::filesystem::exists(output), c.exitCode == 0);
+            if (c.exitCode == 0)
+                EXPECT_EQ(run.lastLine().find("reference_bytes=0"), std::string::npos);
+        }
+    }
+    // An orbit type has no iteration limit to replace.
+    const ToolRun orbit =
+        render(folder, {"--type", "hopalong", "--iterations", "9", folder.file("o.bmp")});
+    EXPECT_EQ(orbit.exitCode, 2);
+    EXPECT_NE(orbit.err.find("--iterations applies to escape-time types only"), std::string::npos);
 }
 
 // A view below double's depth is computed by perturbation; its picture carries the view
