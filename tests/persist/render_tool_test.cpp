@@ -285,8 +285,8 @@ TEST_F(RenderTool, RefusesOtherExtensionsAndDamagedParametersWithTheReason) {
     }
 }
 
-// --center RE,IM --width W replace the view of the parameters or the defaults; a view
-// deeper than double resolves is refused until the deep-zoom engine renders it.
+// --center RE,IM --width W replace the view of the parameters or the defaults; a deep
+// view whose iteration limit the reference orbits' memory cannot hold is refused.
 TEST_F(RenderTool, CenterAndWidthGiveTheView) {
     struct Case {
         std::vector<std::string> arguments;
@@ -302,10 +302,11 @@ TEST_F(RenderTool, CenterAndWidthGiveTheView) {
         {{"--type", "Julia", "--size", "60x40", "--center", julia, "--width", "0.002", bmp}, 0, ""},
         {{"--type", "Julia", "--size", "60x40", "--center", julia, "--width", "0.002", png}, 0, ""},
         {{"--from", from, "--center", julia, "--width", "0.002", bmp}, 0, ""},
-        {{"--size", "60x40", "--params", "-2,-2,2,2,2000000,0,0,0,0,100", "--center", "-0.75,0.1",
-          "--width", "1e-30", bmp},
-         1,
-         "cannot be computed: "},
+        // A limit whose reference orbit would not fit the memory allowed at that depth.
+        {{"--size", "60x40", "--params", "-2,-2,2,2,2147483647,0,0,0,0,100", "--center",
+          "-0.75,0.1", "--width", "1e-30", bmp},
+         2,
+         "cannot be computed: the reference orbits of 2147483647 iterations"},
         {{"--center", "0,0", bmp}, 2, "--center and --width go together"},
         {{"--width", "1", bmp}, 2, "--center and --width go together"},
         {{"--center", "0,0", "--width", "0", bmp}, 2, "bad view: The width must be greater"},
@@ -377,8 +378,9 @@ TEST_F(RenderTool, IterationLimitsAreAppliedOrRefusedWithTheReason) {
                       std::string::npos)
                 << run.out << run.err;
             EXPECT_EQ(std::filesystem::exists(output), c.exitCode == 0);
-            if (c.exitCode == 0)
+            if (c.exitCode == 0) {
                 EXPECT_EQ(run.lastLine().find("reference_bytes=0"), std::string::npos);
+            }
         }
     }
     // An orbit type has no iteration limit to replace.
