@@ -63,8 +63,9 @@ std::string iterationRefusal(const complex::ComplexFractal& fractal, const std::
     const complex::ReferenceNeed need = complex::referenceNeed(formula);
     if (need.bytes <= fractal.referenceMemoryBytes())
         return {};
-    const std::string orbits =
-        need.orbits == 1 ? "its reference orbit" : "its " + std::to_string(need.orbits) + " reference orbits";
+    const std::string orbits = need.orbits == 1
+                                   ? "its reference orbit"
+                                   : "its " + std::to_string(need.orbits) + " reference orbits";
     return "At this depth " + formatGrouped(static_cast<std::uint64_t>(formula.maxIterations)) +
            " iterations need " + formatGrouped(need.bytes) + " bytes for " + orbits + " (" +
            formatGrouped(need.statesEach) + " states of " +
@@ -138,8 +139,9 @@ int ComplexParametersDialog::ok(const ComplexParametersForm& form, complex::Comp
     const double imag = readDouble(form.imag, fractal.paramImag());
     refusal.clear();
     if (fractal.formula()) {
-        refusal = iterationRefusal(fractal, form.iterations,
-                                   complex::EscapeFormula{*fractal.formula(), real, imag, iterations});
+        refusal =
+            iterationRefusal(fractal, form.iterations,
+                             complex::EscapeFormula{*fractal.formula(), real, imag, iterations});
     }
     if (!refusal.empty())
         return kRefused;

@@ -103,8 +103,8 @@ std::string lineText(const StatusFacts& facts, std::size_t digits, int dropped) 
         fields.push_back(facts.method.empty() ? facts.arithmetic
                                               : joined({facts.method, ", ", facts.arithmetic}));
     if (shown(kMethodField) && facts.iterationLimit > 0)
-        fields.push_back(joined(
-            {"limit ", formatGrouped(static_cast<std::uint64_t>(facts.iterationLimit))}));
+        fields.push_back(
+            joined({"limit ", formatGrouped(static_cast<std::uint64_t>(facts.iterationLimit))}));
     if (shown(kMagnificationField) && !facts.slideshow)
         fields.push_back(facts.deepMagnification.empty() ? magnification(facts.magnification)
                                                          : facts.deepMagnification);

@@ -9,8 +9,8 @@ int AutomaticLimit::limitFor(double log2Magnification, int floor, int most) cons
     const int low = std::max(floor, 1);
     const int high = std::max(most, low);
     const double depth = std::isfinite(log2Magnification) ? std::max(log2Magnification, 0.0)
-                         : log2Magnification > 0         ? 1e12
-                                                         : 0.0;
+                         : log2Magnification > 0          ? 1e12
+                                                          : 0.0;
     const double wanted =
         std::max(static_cast<double>(low), depth * kIterationsPerDoubling) * factor_;
     // Compared in double before the conversion: wanted may lie far beyond int.

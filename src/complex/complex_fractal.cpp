@@ -285,8 +285,8 @@ std::string ComplexFractal::nextLimitRefusal() const {
         return {};
     return "the reference orbits of " + std::to_string(maxIterations_) + " iterations need " +
            std::to_string(need.bytes) + " bytes (" + std::to_string(need.orbits) +
-           " orbits of " + std::to_string(need.statesEach) + " states of " +
-           std::to_string(sizeof(OrbitPoint)) + " bytes), more than the " +
+           (need.orbits == 1 ? " orbit of " : " orbits of ") + std::to_string(need.statesEach) +
+           " states of " + std::to_string(sizeof(OrbitPoint)) + " bytes), more than the " +
            std::to_string(options().referenceMemoryMiB) + " MiB allowed";
 }
 
@@ -332,10 +332,10 @@ void ComplexFractal::observeBorder() {
     const int limit = runParameters_.maxIterations;
     int highest = -1;
     for (int k = 0; k < kSamplesPerSide; ++k) {
-        const int column = static_cast<int>(static_cast<long long>(width - 1) * k /
-                                            (kSamplesPerSide - 1));
-        const int row = static_cast<int>(static_cast<long long>(height - 1) * k /
-                                         (kSamplesPerSide - 1));
+        const int column =
+            static_cast<int>(static_cast<long long>(width - 1) * k / (kSamplesPerSide - 1));
+        const int row =
+            static_cast<int>(static_cast<long long>(height - 1) * k / (kSamplesPerSide - 1));
         const int samples[4] = {countForBorder(column, 0), countForBorder(column, height - 1),
                                 countForBorder(0, row), countForBorder(width - 1, row)};
         if (!keepRunning())

@@ -154,8 +154,9 @@ TEST(DeepLimitsTest, AScenePastTheMemoryBoundIsRefusedWithTheFigures) {
     setup.mostReferenceBytes = 79999;
     std::string why;
     EXPECT_FALSE(PerturbationScene::create(setup, &why));
-    EXPECT_EQ(why, "the reference orbits of 999 iterations need 80000 bytes, more than the 79999 "
-                   "allowed");
+    EXPECT_EQ(why,
+              "the reference orbits of 999 iterations need 80000 bytes, more than the 79999 "
+              "allowed");
 }
 
 // The automatic limit replaces the user's from the next run, grows with the depth and
@@ -184,11 +185,10 @@ TEST(DeepLimitsTest, TheAutomaticLimitFollowsTheDepth) {
         fractal->setOption(&engine::Options::referenceMemoryMiB, row.memoryMiB);
         fractal->setMaxIterations(4321);
         if (*row.width != '\0') {
-            const auto text = view::parseCentreAndWidth("-1.74006238257933990520,0.02817533977920",
-                                                        row.width);
+            const auto text =
+                view::parseCentreAndWidth("-1.74006238257933990520,0.02817533977920", row.width);
             fractal->setPreciseView(*view::DeepView::fromCentreAndWidth(
-                text.value->x, text.value->y, text.value->width, fractal->width,
-                fractal->height));
+                text.value->x, text.value->y, text.value->width, fractal->width, fractal->height));
         }
         fractal->prepareRun();
         EXPECT_EQ(fractal->runLimit(), row.expected);

@@ -345,17 +345,18 @@ TEST_F(RenderTool, CenterAndWidthGiveTheView) {
 // limit the view cannot be computed with is refused with the reason and exit code 2,
 // in either format, and nothing is written. A deep run reports its orbits' bytes.
 TEST_F(RenderTool, IterationLimitsAreAppliedOrRefusedWithTheReason) {
-    const std::vector<std::string> deep = {"--size", "40x30", "--params",
-                                           "-2,-2,2,2,300,0,0,0,0,100", "--center", "0.3,0",
-                                           "--width", "1e-30"};
+    const std::vector<std::string> deep = {
+        "--size",   "40x30", "--params", "-2,-2,2,2,300,0,0,0,0,100",
+        "--center", "0.3,0", "--width",  "1e-30"};
     const struct {
         std::vector<std::string> arguments;
         int exitCode;
         std::string said;  // in the last line (exit code 0) or the error
     } table[] = {
         {{"--iterations", "500"}, 0, "reference_bytes="},
-        {{"--iterations", "2147483647"}, 2,
-         "the reference orbits of 2147483647 iterations need 85899345920 bytes (1 orbits of "
+        {{"--iterations", "2147483647"},
+         2,
+         "the reference orbits of 2147483647 iterations need 85899345920 bytes (1 orbit of "
          "2147483648 states of 40 bytes), more than the 2048 MiB allowed"},
         {{"--iterations", "60000000"}, 2, "need 2400000040 bytes"},
         {{"--iterations", "2147483648"}, 2, "bad iteration limit 2147483648"},
@@ -374,8 +375,7 @@ TEST_F(RenderTool, IterationLimitsAreAppliedOrRefusedWithTheReason) {
             arguments.push_back(output);
             const ToolRun run = render(folder, arguments);
             EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
-            EXPECT_NE((c.exitCode == 0 ? run.lastLine() : run.err).find(c.said),
-                      std::string::npos)
+            EXPECT_NE((c.exitCode == 0 ? run.lastLine() : run.err).find(c.said), std::string::npos)
                 << run.out << run.err;
             EXPECT_EQ(std::filesystem::exists(output), c.exitCode == 0);
             if (c.exitCode == 0) {

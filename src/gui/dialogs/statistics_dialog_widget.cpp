@@ -20,8 +20,8 @@ platform::Rect toRect(const QRect& r) {
 }
 
 constexpr std::array<const char*, 8> kValueNames = {
-    "startTime",  "endTime",         "duration",           "points",
-    "iterations", "pointsPerSecond", "iterationsPerSecond", "referenceMemory"};
+    "startTime",           "endTime",        "duration", "points", "iterations", "pointsPerSecond",
+    "iterationsPerSecond", "referenceMemory"};
 
 }  // namespace
 
@@ -55,9 +55,14 @@ void StatisticsDialogWidget::refresh() {
     if (!logic_.refresh(fractal_))
         timer_.stop();
     const app::StatisticsValues& v = logic_.values();
-    const std::array<const std::string*, 8> texts = {
-        &v.startTime,  &v.endTime,         &v.duration,           &v.points,
-        &v.iterations, &v.pointsPerSecond, &v.iterationsPerSecond, &v.referenceMemory};
+    const std::array<const std::string*, 8> texts = {&v.startTime,
+                                                     &v.endTime,
+                                                     &v.duration,
+                                                     &v.points,
+                                                     &v.iterations,
+                                                     &v.pointsPerSecond,
+                                                     &v.iterationsPerSecond,
+                                                     &v.referenceMemory};
     for (std::size_t i = 0; i < values_.size(); ++i) {
         values_[i]->setText(QString::fromStdString(*texts[i]));
     }
