@@ -60,6 +60,9 @@ std::string iterationRefusal(const complex::ComplexFractal& fractal, const std::
     if (beyondIntRange(typed))
         return "At this depth the iteration limit is at most " +
                formatGrouped(complex::kMostDeepIterations) + ".";
+    // The automatic limit replaces the one typed, and keeps within the memory itself.
+    if (fractal.options().autoIterations)
+        return {};
     const complex::ReferenceNeed need = complex::referenceNeed(formula);
     if (need.bytes <= fractal.referenceMemoryBytes())
         return {};

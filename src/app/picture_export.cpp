@@ -126,6 +126,8 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
         return failed("not enough memory");
     engine::Fractal& fractal = *own->fractal;
     fractal.setOption(&engine::Options::autoIterations, request.autoIterations);
+    if (request.referenceMemoryMiB)
+        fractal.setOption(&engine::Options::referenceMemoryMiB, *request.referenceMemoryMiB);
     auto* escape = dynamic_cast<complex::ComplexFractal*>(&fractal);
     if (escape == nullptr)
         return failed("not an escape-time fractal");

@@ -55,6 +55,9 @@ struct ExportRequest {
     // carries, or the automatic limit.
     std::optional<int> iterations;
     bool autoIterations = false;
+    // Escape-time types: the memory a deep view's reference orbits may take, in MiB (the
+    // window's option); nullopt: the default.
+    std::optional<int> referenceMemoryMiB;
 };
 
 // Why a picture of this type and size cannot be exported (one line, no file named);

@@ -211,6 +211,7 @@ TEST(ComplexParametersDialog, RefusesAnIterationLimitTheViewCannotCompute) {
         int memoryMiB;
         int expectedIterations;  // 100: refused
         std::string refusal;
+        bool automatic = false;  // the automatic limit replaces the one typed
     } table[] = {
         {true, "99999999999", "0.25", 2048, 100, tooMany},
         {true, "2147483648", "0.25", 2048, 100, tooMany},
@@ -221,6 +222,7 @@ TEST(ComplexParametersDialog, RefusesAnIterationLimitTheViewCannotCompute) {
          "At this depth 30,000,000 iterations need 2,400,000,080 bytes for its 2 reference "
          "orbits (30,000,001 states of 40 bytes each); the options allow 2,048 MiB."},
         {true, "30000000", "0", 2048, 30000000, ""},
+        {true, "30000000", "0.25", 2048, 6862, "", true},  // 2^68.6 deep
         {true, "2000000", "0", 64, 100,
          "At this depth 2,000,000 iterations need 80,000,040 bytes for its reference orbit "
          "(2,000,001 states of 40 bytes each); the options allow 64 MiB."},
@@ -234,6 +236,7 @@ TEST(ComplexParametersDialog, RefusesAnIterationLimitTheViewCannotCompute) {
         DialogRig rig(engine::kMandelbrot);
         auto& fractal = rig.as<complex::ComplexFractal>();
         fractal.setOption(&engine::Options::referenceMemoryMiB, row.memoryMiB);
+        fractal.setOption(&engine::Options::autoIterations, row.automatic);
         fractal.setMaxIterations(100);
         fractal.setParamReal(0.5);
         if (row.deep) {
