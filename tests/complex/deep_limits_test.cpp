@@ -196,5 +196,31 @@ TEST(DeepLimitsTest, TheAutomaticLimitFollowsTheDepth) {
     }
 }
 
+// The border of each finished picture raises the next picture's automatic limit where
+// it showed no escape (a view inside the set) and leaves it where escapes lie far below.
+TEST(DeepLimitsTest, TheAutomaticLimitLearnsFromTheLastBorder) {
+    const struct {
+        const char* name;
+        double x1, y1, x2, y2;
+        int factor;  // of the second picture's limit over the first's
+    } rows[] = {
+        {"inside the main cardioid", -0.11, -0.01, -0.09, 0.01, 2},
+        {"the whole set", -2.1, -1.69, 1.0, 1.72, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        complex_test::Rig rig;
+        auto fractal = complex_test::makeComplexType(engine::kMandelbrot, rig.services());
+        fractal->setOption(&engine::Options::autoIterations, true);
+        fractal->restartWith([&] { fractal->setViewRect(row.x1, row.y1, row.x2, row.y2); });
+        ASSERT_TRUE(corvane_test::waitFinished(*fractal));
+        const int first = fractal->runLimit();
+        fractal->restartWith([] {});
+        ASSERT_TRUE(corvane_test::waitFinished(*fractal));
+        EXPECT_EQ(fractal->runLimit(), first * row.factor);
+        fractal->stopCalculation();
+    }
+}
+
 }  // namespace
 }  // namespace complex
