@@ -193,13 +193,16 @@ int boundedLimit(int maxIterations) {
     return std::clamp(maxIterations, 1, kMostDeepIterations);
 }
 
-// Room for one more state, in steps that double up to the orbit's whole length: a
-// limit of billions reserves nothing it does not use.
+// Orbits of up to this many states have their whole length reserved at once (40 MB),
+// as the limits of a million and below always had. Longer ones grow by doubling up to
+// their length, so that a limit of billions takes only the memory its orbit uses.
+constexpr std::size_t kReservedStates = std::size_t{1} << 20;
+
+// Room for one more state.
 void makeRoom(std::vector<OrbitPoint>& points, std::size_t states) {
-    constexpr std::size_t kFirstStates = 1024;
     if (points.size() < points.capacity())
         return;
-    points.reserve(std::min(states, std::max(kFirstStates, points.capacity() * 2)));
+    points.reserve(std::min(states, std::max(kReservedStates, points.capacity() * 2)));
 }
 
 template <class Step>

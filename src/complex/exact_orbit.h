@@ -64,8 +64,8 @@ using StopCheck = std::function<bool()>;
 
 // The orbit of (x, y) iterated at the given precision. At most maxIterations + 1
 // states are kept, and none when they would need more than mostBytes, or when the
-// memory cannot be had (kTooLarge). The states are kept as they come: an orbit that
-// escapes early never holds the memory its limit would need.
+// memory cannot be had (kTooLarge). Beyond a million states the orbit's memory grows
+// as it is computed: an orbit that escapes early never holds what its limit would need.
 OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat& x,
                           const numeric::BigFloat& y, OrbitStart start, long precision,
                           std::size_t mostBytes, const StopCheck& stop, ReferenceOrbit& orbit);
