@@ -1,9 +1,11 @@
 #include "app/complex_parameters_dialog.h"
 
 #include <bit>
+#include <climits>
 #include <cstdint>
 
 #include "complex/exact_orbit.h"
+#include "complex/reference_budget.h"
 #include "platform/c_format.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
@@ -32,14 +34,47 @@ void showRelief(ComplexParametersForm& form, const complex::ComplexFractal& frac
     }
 }
 
+// Whether the field holds a number beyond the int range, which parseInteger takes as
+// the largest int.
+bool beyondIntRange(const std::string& text) {
+    if (parseInteger(text) != INT_MAX)
+        return false;
+    std::size_t i = text.find_first_of("0123456789");
+    while (i < text.size() && text[i] == '0')
+        ++i;
+    std::size_t end = i;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9')
+        ++end;
+    const std::string digits = text.substr(i, end - i);
+    const std::string largest = std::to_string(INT_MAX);
+    return digits.size() > largest.size() || (digits.size() == largest.size() && digits > largest);
+}
+
 // Why the next run could not compute this many iterations; empty when it can. Views
 // deeper than double resolves are computed by perturbation, whose reference orbits
-// have a limit of their own.
-std::string iterationRefusal(const complex::ComplexFractal& fractal, int iterations) {
-    if (fractal.deepView() == nullptr || iterations <= complex::kMostIterations)
+// must fit in the memory the options allow.
+std::string iterationRefusal(const complex::ComplexFractal& fractal, const std::string& typed,
+                             const complex::EscapeFormula& formula) {
+    if (fractal.deepView() == nullptr || !fractal.formula())
         return {};
-    return "At this depth the iteration limit is at most " +
-           formatGrouped(complex::kMostIterations) + ".";
+    if (beyondIntRange(typed))
+        return "At this depth the iteration limit is at most " +
+               formatGrouped(complex::kMostDeepIterations) + ".";
+    // The automatic limit replaces the one typed, and keeps within the memory itself.
+    if (fractal.options().autoIterations)
+        return {};
+    const complex::ReferenceNeed need = complex::referenceNeed(formula);
+    if (need.bytes <= fractal.referenceMemoryBytes())
+        return {};
+    const std::string orbits = need.orbits == 1
+                                   ? "its reference orbit"
+                                   : "its " + std::to_string(need.orbits) + " reference orbits";
+    return "At this depth " + formatGrouped(static_cast<std::uint64_t>(formula.maxIterations)) +
+           " iterations need " + formatGrouped(need.bytes) + " bytes for " + orbits + " (" +
+           formatGrouped(need.statesEach) + " states of " +
+           std::to_string(sizeof(complex::OrbitPoint)) + " bytes each); the options allow " +
+           formatGrouped(static_cast<std::uint64_t>(fractal.options().referenceMemoryMiB)) +
+           " MiB.";
 }
 
 }  // namespace
@@ -103,11 +138,16 @@ int ComplexParametersDialog::ok(const ComplexParametersForm& form,
 int ComplexParametersDialog::ok(const ComplexParametersForm& form, complex::ComplexFractal& fractal,
                                 std::string& refusal) {
     const int iterations = readInteger(form.iterations, fractal.maxIterations());
-    refusal = iterationRefusal(fractal, iterations);
-    if (!refusal.empty())
-        return kRefused;
     const double real = readDouble(form.real, fractal.paramReal());
     const double imag = readDouble(form.imag, fractal.paramImag());
+    refusal.clear();
+    if (fractal.formula()) {
+        refusal =
+            iterationRefusal(fractal, form.iterations,
+                             complex::EscapeFormula{*fractal.formula(), real, imag, iterations});
+    }
+    if (!refusal.empty())
+        return kRefused;
     const bool integer = form.useInteger;
     fractal.setParameters(iterations, real, imag, integer);
     if (form.methodIndex >= 0)

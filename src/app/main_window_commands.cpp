@@ -351,6 +351,7 @@ ExportRequest exportRequestFor(const engine::Fractal& fractal, int width, int he
     exported.width = width;
     exported.height = height;
     exported.threads = fractal.calculationThreads();
+    exported.referenceMemoryMiB = fractal.options().referenceMemoryMiB;
     // An orbit gets at least as many points as the window has drawn so far.
     exported.orbitPoints = std::max(kDefaultOrbitExportPoints, fractal.statistics().pointCount);
     return exported;

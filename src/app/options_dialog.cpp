@@ -11,6 +11,8 @@ OptionsForm OptionsDialog::open(const engine::Fractal& fractal) {
     form.animZoom = options.animZoom;
     form.allCores = options.allCores;
     form.delay = formatShortest(options.slideshowDelay * 0.001);
+    form.autoIterations = options.autoIterations;
+    form.referenceMemory = formatInteger(options.referenceMemoryMiB);
     return form;
 }
 
@@ -24,6 +26,13 @@ int OptionsDialog::delayMilliseconds(const std::string& text) {
     return ms > 0 ? ms : 0;
 }
 
+int OptionsDialog::referenceMemoryMiB(const std::string& text) {
+    const auto mib = parseInteger(text);
+    if (!mib || !engine::Options::referenceMemoryAllowed(*mib))
+        return 0;
+    return *mib;
+}
+
 int OptionsDialog::ok(const OptionsForm& form, engine::Fractal& fractal) {
     engine::Options options = fractal.options();
     options.alarm = form.alarm;
@@ -31,6 +40,9 @@ int OptionsDialog::ok(const OptionsForm& form, engine::Fractal& fractal) {
     options.allCores = form.allCores;
     if (const int ms = delayMilliseconds(form.delay); ms > 0)
         options.slideshowDelay = ms;
+    options.autoIterations = form.autoIterations;
+    if (const int mib = referenceMemoryMiB(form.referenceMemory); mib > 0)
+        options.referenceMemoryMiB = mib;
     fractal.setOptions(options);
     return kDialogOk;
 }

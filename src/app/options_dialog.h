@@ -11,6 +11,8 @@ struct OptionsForm {
     bool animZoom = false;
     bool allCores = true;
     std::string delay;  // the slideshow delay in seconds
+    bool autoIterations = false;
+    std::string referenceMemory;  // MiB
 };
 
 // The options. They reach the settings with the next stop of the calculation.
@@ -22,6 +24,9 @@ class OptionsDialog {
     static constexpr const char* kAllCoresText = "Use all processor cores";
     static constexpr const char* kDelayLabel = "Slideshow delay:";
     static constexpr const char* kSecondsLabel = "seconds";
+    static constexpr const char* kAutoIterationsText = "Automatic iteration limit";
+    static constexpr const char* kReferenceMemoryLabel = "Deep view memory:";
+    static constexpr const char* kMiBLabel = "MiB";
 
     static OptionsForm open(const engine::Fractal& fractal);
     // A delay that does not parse, or that comes to less than one millisecond, or
@@ -29,6 +34,9 @@ class OptionsDialog {
     static int ok(const OptionsForm& form, engine::Fractal& fractal);
     // The delay in milliseconds that a field stands for; 0 when it changes nothing.
     static int delayMilliseconds(const std::string& text);
+    // The reference orbits' memory in MiB that a field stands for; 0 when it is no
+    // whole number in the allowed range (the memory then stays as it was).
+    static int referenceMemoryMiB(const std::string& text);
 };
 
 }  // namespace app

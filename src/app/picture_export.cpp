@@ -116,6 +116,7 @@ void addStatistics(ExportResult& result, const engine::Fractal& fractal) {
     result.points = stats.pointCount;
     result.iterations = stats.iterationCount;
     result.deep = fractal.deepReport();
+    result.referenceBytes = stats.referenceBytes;
 }
 
 ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& control,
@@ -125,6 +126,9 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
     if (!own)
         return failed("not enough memory");
     engine::Fractal& fractal = *own->fractal;
+    fractal.setOption(&engine::Options::autoIterations, request.autoIterations);
+    if (request.referenceMemoryMiB)
+        fractal.setOption(&engine::Options::referenceMemoryMiB, *request.referenceMemoryMiB);
     auto* escape = dynamic_cast<complex::ComplexFractal*>(&fractal);
     if (escape == nullptr)
         return failed("not an escape-time fractal");
@@ -145,7 +149,17 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
             request.view->height() == request.height) {
             fractal.setPreciseView(*request.view);
         }
+        if (request.iterations)
+            escape->setMaxIterations(*request.iterations);
     }
+    if (const std::string refusal = escape->nextLimitRefusal(); !refusal.empty()) {
+        ExportResult result = failed("the view cannot be computed: " + refusal);
+        result.limitRefused = true;
+        return result;
+    }
+    // The automatic limit is chosen as the run is prepared: the picture carries it.
+    if (request.autoIterations)
+        fractal.prepareRun();
     if (!sink.begin(request.width, request.height, fractal.type, fractal.parameterString()))
         return outcomeOf(false, control, sink);
     ProgressSink progress(sink, control, request.height);

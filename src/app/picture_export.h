@@ -51,6 +51,13 @@ struct ExportRequest {
     // Escape-time types: the threads that compute the picture (1..256); nullopt: one
     // per core.
     std::optional<int> threads;
+    // Escape-time types: an iteration limit that replaces the one the parameter string
+    // carries, or the automatic limit.
+    std::optional<int> iterations;
+    bool autoIterations = false;
+    // Escape-time types: the memory a deep view's reference orbits may take, in MiB (the
+    // window's option); nullopt: the default.
+    std::optional<int> referenceMemoryMiB;
 };
 
 // Why a picture of this type and size cannot be exported (one line, no file named);
@@ -71,10 +78,13 @@ struct ExportResult {
     std::string typeName;
     std::uint64_t points = 0;
     std::uint64_t iterations = 0;
+    std::uint64_t referenceBytes = 0;  // of a deep view's reference orbits
     // What the window title would note about the run ("computed in double precision").
     std::string note;
     // How a deep picture was computed (reference, table, pixels); none for others.
     std::optional<engine::DeepReport> deep;
+    // Failed because the iteration limit cannot be computed at the view (reason says why).
+    bool limitRefused = false;
     bool written() const { return outcome == Outcome::Written; }
 };
 

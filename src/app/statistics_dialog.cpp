@@ -44,6 +44,9 @@ bool StatisticsDialog::refresh(const engine::RunStatistics& statistics, std::uin
         values_.duration = formatDuration(elapsed);
         values_.points = formatCount(statistics.pointCount);
         values_.iterations = formatCount(statistics.iterationCount);
+        values_.referenceMemory = statistics.referenceBytes > 0
+                                      ? formatCount(statistics.referenceBytes) + " bytes"
+                                      : "---";
         if (const std::uint32_t wholeSeconds = elapsed / kMsPerSecond; wholeSeconds > 0) {
             values_.pointsPerSecond = formatCount(perSecond(statistics.pointCount, wholeSeconds));
             values_.iterationsPerSecond =

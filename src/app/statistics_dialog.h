@@ -20,6 +20,8 @@ struct StatisticsValues {
     std::string iterationsPerSecond = "---";
     // A deep picture's figures, one "label: value" line each; empty for other pictures.
     std::vector<std::string> deep;
+    // The bytes of a deep view's reference orbits.
+    std::string referenceMemory = "---";
 };
 
 // The statistics of the current or last run, refreshed once a second while the run
@@ -27,9 +29,9 @@ struct StatisticsValues {
 class StatisticsDialog {
   public:
     static constexpr const char* kCaption = "Statistics";
-    static constexpr std::array<const char*, 7> kLabels = {
-        "Start time:", "End time:",   "Duration:", "Points:",
-        "Iterations:", "Points/sec:", "Iter./sec:"};
+    static constexpr std::array<const char*, 8> kLabels = {
+        "Start time:", "End time:",   "Duration:",  "Points:",
+        "Iterations:", "Points/sec:", "Iter./sec:", "Reference:"};
     static constexpr unsigned kTimerId = 1;
     static constexpr unsigned kRefreshMs = 1000;
 

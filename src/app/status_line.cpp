@@ -61,6 +61,8 @@ std::string joined(std::initializer_list<std::string_view> pieces) {
 
 // The fields that tell about the run; none for a picture nothing computes.
 std::vector<std::string> runFields(const StatusFacts& facts) {
+    if (!facts.refusal.empty())
+        return {joined({"Not computed: ", facts.refusal})};
     if (facts.run == StatusFacts::Run::Idle) {
         if (facts.slideshow)
             return {"Slideshow"};
@@ -100,6 +102,9 @@ std::string lineText(const StatusFacts& facts, std::size_t digits, int dropped) 
     if (shown(kMethodField) && !facts.arithmetic.empty())
         fields.push_back(facts.method.empty() ? facts.arithmetic
                                               : joined({facts.method, ", ", facts.arithmetic}));
+    if (shown(kMethodField) && facts.iterationLimit > 0)
+        fields.push_back(
+            joined({"limit ", formatGrouped(static_cast<std::uint64_t>(facts.iterationLimit))}));
     if (shown(kMagnificationField) && !facts.slideshow)
         fields.push_back(facts.deepMagnification.empty() ? magnification(facts.magnification)
                                                          : facts.deepMagnification);
@@ -255,6 +260,9 @@ void addMethod(StatusFacts& facts, engine::Fractal& fractal) {
     } else if (complexFractal->integerArithmetic()) {
         facts.arithmetic = "fixed point";
     }
+    if (fractal.options().autoIterations || complexFractal->runsDeepView())
+        facts.iterationLimit = complexFractal->runLimit();
+    facts.refusal = complexFractal->deepRefusal();
     const double pixels = static_cast<double>(fractal.width) * fractal.height;
     const double done =
         static_cast<double>(fractal.statistics().pointCount) +

@@ -31,6 +31,11 @@ struct StatusFacts {
     bool slideshow = false;
     std::string method;      // escape-time only
     std::string arithmetic;  // "fixed point", "double" or "perturbation"
+    // The iteration limit of the run, shown when it is the automatic one or the view
+    // is deep; 0: not shown.
+    int iterationLimit = 0;
+    // Why the run computes nothing (a deep view it cannot compute); empty when it does.
+    std::string refusal;
     // The plane units a pixel of the type's default view spans on the reference
     // picture, over those of a pixel of the view: a resize keeps it.
     double magnification = 1.0;

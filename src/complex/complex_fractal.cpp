@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
+#include "complex/reference_budget.h"
 #include "platform/c_format.h"
 
 namespace complex {
@@ -218,6 +220,12 @@ bool ComplexFractal::loadParameters() {
 
 void ComplexFractal::prepareCalculation() {
     filledPixels.store(0, std::memory_order_relaxed);
+    // The automatic limit takes the place of the user's, so that the parameter string,
+    // the dialog and a saved picture all tell the limit the picture was computed with.
+    if (options().autoIterations && formula_)
+        maxIterations_ = automaticIterations();
+    else
+        automaticLimit_.reset();
     const view::DeepViewPtr& deepView = runInputs().deep;
     // The integer algorithm ends long before deep views begin.
     runParameters_ =
@@ -231,6 +239,7 @@ void ComplexFractal::prepareCalculation() {
     deepFigures_.pixelsFrom.store(0);
     deepStop_ = nullptr;
     deepRefusal_.clear();
+    referenceTooLarge_.store(false, std::memory_order_relaxed);
     if (deepView && !formula_) {
         deepRefusal_ = "not an escape-time type";
     } else if (deepView) {
@@ -242,6 +251,7 @@ void ComplexFractal::prepareCalculation() {
                          deepView->width(),
                          deepView->height()};
         setup.smooth = colouring.load(std::memory_order_relaxed) == kSmooth;
+        setup.mostReferenceBytes = static_cast<std::size_t>(referenceMemoryBytes());
         deepScene_ = PerturbationScene::create(setup, &deepRefusal_);
         if (deepScene_)
             deepScene_->offerReference(std::move(previous));
@@ -254,7 +264,8 @@ bool ComplexFractal::prepareDeepScene(const std::function<bool()>& stop) {
     deepStop_ = stop;
     const complex::PerturbationScene::Prepared prepared = deepScene_->prepare(stop);
     if (prepared == complex::PerturbationScene::Prepared::kTooLarge)
-        deepRefusal_ = "its reference orbits need more memory than allowed";
+        referenceTooLarge_.store(true, std::memory_order_relaxed);
+    runState.referenceBytes.store(deepScene_->referenceBytes(), std::memory_order_relaxed);
     if (prepared != complex::PerturbationScene::Prepared::kReady)
         return false;
     recordPreparation();
@@ -307,10 +318,98 @@ std::optional<engine::DeepReport> ComplexFractal::deepReport() const {
     return report;
 }
 
+std::string ComplexFractal::deepRefusal() const {
+    if (!runsDeepView())
+        return {};
+    if (!deepScene_)
+        return deepRefusal_;
+    if (referenceTooLarge_.load(std::memory_order_relaxed))
+        return "its reference orbits need more memory than can be had";
+    return {};
+}
+
+std::uint64_t ComplexFractal::referenceMemoryBytes() const noexcept {
+    return bytesOfMiB(options().referenceMemoryMiB);
+}
+
+std::string ComplexFractal::nextLimitRefusal() const {
+    // The automatic limit keeps within the memory by itself.
+    if (deepView() == nullptr || !formula_ || options().autoIterations)
+        return {};
+    const ReferenceNeed need =
+        referenceNeed(EscapeFormula{*formula_, paramReal_, paramImag_, maxIterations_});
+    if (need.bytes <= referenceMemoryBytes())
+        return {};
+    return "the reference orbits of " + std::to_string(maxIterations_) + " iterations need " +
+           std::to_string(need.bytes) + " bytes (" + std::to_string(need.orbits) +
+           (need.orbits == 1 ? " orbit of " : " orbits of ") + std::to_string(need.statesEach) +
+           " states of " + std::to_string(sizeof(OrbitPoint)) + " bytes), more than the " +
+           std::to_string(options().referenceMemoryMiB) + " MiB allowed";
+}
+
+double ComplexFractal::log2Magnification() const {
+    if (description_ == nullptr)
+        return 0.0;
+    const engine::DefaultView& d = description_->defaultView;
+    view::ViewWindow reference(true);
+    reference.setScreenSize(view().width, view().height);
+    if (!reference.setRect(d.x1, d.y1, d.x2, d.y2) || !(reference.xscale > 0.0))
+        return 0.0;
+    if (const view::DeepView* deep = deepView()) {
+        long exponent = 0;
+        const double mantissa = deep->spacingX().mantissa(&exponent);
+        if (!(mantissa > 0.0))
+            return 0.0;
+        return std::log2(reference.xscale) - (std::log2(mantissa) + static_cast<double>(exponent));
+    }
+    if (!(view().xscale > 0.0))
+        return 0.0;
+    return std::log2(reference.xscale) - std::log2(view().xscale);
+}
+
+int ComplexFractal::automaticIterations() {
+    const int limit = borderLimit_.exchange(0, std::memory_order_relaxed);
+    if (limit > 0)
+        automaticLimit_.observe({limit, borderEscape_.load(std::memory_order_relaxed)});
+    const int most =
+        mostIterationsWithin(*formula_, paramReal_, paramImag_, referenceMemoryBytes());
+    return automaticLimit_.limitFor(log2Magnification(), kDefaultIterations, std::max(most, 1));
+}
+
+int ComplexFractal::countForBorder(int column, int row) {
+    if (deepScene_)
+        return deepScene_->countAt(column, runInputs().deep->height() - 2 - row, deepStop_).count;
+    return iteratePoint(runParameters_, runInputs().view.planeX(column),
+                        runInputs().view.planeY(row));
+}
+
+void ComplexFractal::observeBorder() {
+    // A few pixels a side tell enough, at a small part of the picture's cost.
+    constexpr int kSamplesPerSide = 16;
+    const int limit = runParameters_.maxIterations;
+    int highest = -1;
+    for (int k = 0; k < kSamplesPerSide; ++k) {
+        const int column =
+            static_cast<int>(static_cast<long long>(width - 1) * k / (kSamplesPerSide - 1));
+        const int row =
+            static_cast<int>(static_cast<long long>(height - 1) * k / (kSamplesPerSide - 1));
+        const int samples[4] = {countForBorder(column, 0), countForBorder(column, height - 1),
+                                countForBorder(0, row), countForBorder(width - 1, row)};
+        if (!keepRunning())
+            return;
+        for (const int n : samples) {
+            if (n < limit)
+                highest = std::max(highest, n);
+        }
+    }
+    borderEscape_.store(highest, std::memory_order_relaxed);
+    borderLimit_.store(limit, std::memory_order_relaxed);
+}
+
 std::string ComplexFractal::titleNote() const {
     if (runsDeepView()) {
-        if (!deepScene_)
-            return "not computed: " + deepRefusal_;
+        if (const std::string refusal = deepRefusal(); !refusal.empty())
+            return "not computed: " + refusal;
         return "computed by perturbation";
     }
     const bool doubleForced = useInteger_ && !runParameters_.integer;

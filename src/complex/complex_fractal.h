@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "complex/automatic_limit.h"
 #include "complex/batch_kernels.h"
 #include "complex/escape_colouring.h"
 #include "complex/escape_parameters.h"
@@ -69,7 +70,19 @@ class ComplexFractal : public engine::Fractal {
     // stopped or when the view was refused (deepRefusal() says why). stop is kept for
     // the run's pixels and must outlive it.
     bool prepareDeepScene(const std::function<bool()>& stop);
-    const std::string& deepRefusal() const noexcept { return deepRefusal_; }
+    // Why the deep run under way computes nothing; empty when it computes.
+    std::string deepRefusal() const;
+    // The iteration limit of the run under way (the automatic one when the options
+    // say so).
+    int runLimit() const noexcept { return runParameters_.maxIterations; }
+    // The memory the options allow the reference orbits of a deep view.
+    std::uint64_t referenceMemoryBytes() const noexcept;
+    // Why the next run's iteration limit cannot be computed at its view (a deep view
+    // whose reference orbits could need more memory than allowed); empty when it can.
+    std::string nextLimitRefusal() const;
+    // The magnification of the next run's view over the type's default view on this
+    // picture, as a power of 2.
+    double log2Magnification() const;
     std::optional<engine::DeepReport> deepReport() const override;
     // Marks the end of a deep run's pixels (its scan, or an export's last band).
     void finishDeepPixels();
@@ -282,6 +295,18 @@ class ComplexFractal : public engine::Fractal {
     };
     DeepFigures deepFigures_;
     void recordPreparation();
+    // Set by the worker when the reference orbits could not have their memory.
+    std::atomic<bool> referenceTooLarge_{false};
+    // The automatic iteration limit, and what the worker saw on the border of the last
+    // picture it finished (taken up as the next run is prepared).
+    AutomaticLimit automaticLimit_;
+    std::atomic<int> borderLimit_{0};
+    std::atomic<int> borderEscape_{-1};
+    // The limit of the next run when the options choose it.
+    int automaticIterations();
+    // Samples the finished picture's border for the automatic limit (on the worker).
+    void observeBorder();
+    int countForBorder(int column, int row);
     // The colouring of the run going on, taken when its scan starts.
     EscapeColouring runColouring_{colorTable(), 1, kBands};
     // The batch kernels' setup for the run going on; none: point by point.

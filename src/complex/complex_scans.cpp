@@ -102,6 +102,8 @@ int ComplexFractal::calculate() {
     }
     if (runsDeepView())
         finishDeepPixels();
+    if (options().autoIterations && formula_ && keepRunning())
+        observeBorder();
     return 0;
 }
 

@@ -52,7 +52,8 @@ inline int escapeCount(Step step, double bailout, int limit) noexcept {
 inline double normalisedCount(int n, int extraSteps, double s) noexcept {
     if (!(s >= kEscape) || !std::isfinite(s))
         return n;
-    return n + extraSteps + 1 - std::log2(std::log2(s));
+    // In double: n may be the largest int, and the sum of ints would overflow.
+    return static_cast<double>(n) + extraSteps + 1 - std::log2(std::log2(s));
 }
 
 // The whole count exactly as escapeCount gives it (the escape test is the same), and

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "complex/escape_kernels.h"
 
@@ -189,7 +190,19 @@ class ExactState {
 };
 
 int boundedLimit(int maxIterations) {
-    return std::clamp(maxIterations, 1, kMostIterations);
+    return std::clamp(maxIterations, 1, kMostDeepIterations);
+}
+
+// Orbits of up to this many states have their whole length reserved at once (40 MB),
+// as the limits of a million and below always had. Longer ones grow by doubling up to
+// their length, so that a limit of billions takes only the memory its orbit uses.
+constexpr std::size_t kReservedStates = std::size_t{1} << 20;
+
+// Room for one more state.
+void makeRoom(std::vector<OrbitPoint>& points, std::size_t states) {
+    if (points.size() < points.capacity())
+        return;
+    points.reserve(std::min(states, std::max(kReservedStates, points.capacity() * 2)));
 }
 
 template <class Step>
@@ -214,28 +227,34 @@ OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat&
     const std::size_t states = static_cast<std::size_t>(limit) + 1;
     if (states > mostBytes / sizeof(OrbitPoint))
         return OrbitOutcome::kTooLarge;
-    orbit.points.reserve(states);
-    ExactState state(formula, x, y, start, precision);
-    const DoubleState first = state.doubles();
-    orbit.cr = first.cr;
-    orbit.ci = first.ci;
-    for (int n = 0; n < limit; ++n) {
-        if (stop && stop()) {
-            orbit = ReferenceOrbit();
-            return OrbitOutcome::kStopped;
+    try {
+        ExactState state(formula, x, y, start, precision);
+        const DoubleState first = state.doubles();
+        orbit.cr = first.cr;
+        orbit.ci = first.ci;
+        for (int n = 0; n < limit; ++n) {
+            if (stop && stop()) {
+                orbit = ReferenceOrbit();
+                return OrbitOutcome::kStopped;
+            }
+            const bool outside = state.outside();
+            makeRoom(orbit.points, states);
+            orbit.points.push_back(state.point());
+            if (outside) {
+                orbit.escaped = true;
+                // An orbit that escapes early gives back what it reserved ahead.
+                orbit.points.shrink_to_fit();
+                return OrbitOutcome::kDone;
+            }
+            state.step();
         }
-        const bool outside = state.outside();
+        state.outside();
+        makeRoom(orbit.points, states);
         orbit.points.push_back(state.point());
-        if (outside) {
-            orbit.escaped = true;
-            // An orbit that escapes early gives back what was reserved for the limit.
-            orbit.points.shrink_to_fit();
-            return OrbitOutcome::kDone;
-        }
-        state.step();
+    } catch (const std::bad_alloc&) {
+        orbit = ReferenceOrbit();
+        return OrbitOutcome::kTooLarge;
     }
-    state.outside();
-    orbit.points.push_back(state.point());
     return OrbitOutcome::kDone;
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <vector>
 
 #include "complex/batch_kernels.h"
@@ -11,9 +12,10 @@
 
 namespace complex {
 
-// Why the limits in the millions are refused: a reference orbit keeps 40 bytes per
-// iteration, and every arbitrary-precision step costs microseconds.
-constexpr int kMostIterations = 1'000'000;
+// The largest iteration limit of a deep view: any limit an int holds. What bounds it in
+// practice is the memory of the reference orbits (40 bytes per iteration), which the
+// caller gives computeOrbit as its bound.
+constexpr int kMostDeepIterations = std::numeric_limits<int>::max();
 
 // What a type's count depends on besides the point: the type, its two parameters and
 // the iteration limit.
@@ -61,7 +63,9 @@ enum class OrbitOutcome { kDone, kStopped, kTooLarge };
 using StopCheck = std::function<bool()>;
 
 // The orbit of (x, y) iterated at the given precision. At most maxIterations + 1
-// states are kept, and none when they would need more than mostBytes (kTooLarge).
+// states are kept, and none when they would need more than mostBytes, or when the
+// memory cannot be had (kTooLarge). Beyond a million states the orbit's memory grows
+// as it is computed: an orbit that escapes early never holds what its limit would need.
 OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat& x,
                           const numeric::BigFloat& y, OrbitStart start, long precision,
                           std::size_t mostBytes, const StopCheck& stop, ReferenceOrbit& orbit);

@@ -12,6 +12,11 @@ namespace complex {
 
 namespace {
 
+// Periods searched at most, whatever the iteration limit: a search of a million steps
+// already takes seconds in arbitrary precision.
+constexpr int kMostPeriod = 1'000'000;
+
+
 using numeric::BigFloat;
 using numeric::ExtFloat;
 using numeric::raw;
@@ -346,7 +351,7 @@ MinibrotSearch findNearestMinibrot(const EscapeFormula& formula, const SearchReg
         precisionResolving(region.centreX, region.centreY, radius);
     if (!precision)
         return ended(MinibrotSearch::Outcome::kRefused, "The view is too deep to search.");
-    const int periodLimit = std::clamp(formula.maxIterations, 1, kMostIterations);
+    const int periodLimit = std::clamp(formula.maxIterations, 1, kMostPeriod);
     return Search(region, radius, *precision, periodLimit, stop).run();
 }
 

@@ -6,6 +6,7 @@
 
 #include "complex/perturbation_rules.h"
 #include "complex/perturbation_walk.h"
+#include "complex/reference_budget.h"
 #include "numeric/mpfr_access.h"
 
 namespace complex {
@@ -29,8 +30,13 @@ bool finitePositive(const numeric::ExtFloat& v) {
 }
 
 std::string describeRefusal(const SceneSetup& s) {
-    if (s.formula.maxIterations < 1 || s.formula.maxIterations > kMostIterations)
-        return "the iteration limit must lie between 1 and " + std::to_string(kMostIterations);
+    if (s.formula.maxIterations < 1)
+        return "the iteration limit must be at least 1";
+    if (const ReferenceNeed need = referenceNeed(s.formula); need.bytes > s.mostReferenceBytes) {
+        return "the reference orbits of " + std::to_string(s.formula.maxIterations) +
+               " iterations need " + std::to_string(need.bytes) + " bytes, more than the " +
+               std::to_string(s.mostReferenceBytes) + " allowed";
+    }
     if (!std::isfinite(s.formula.paramReal) || !std::isfinite(s.formula.paramImag))
         return "the parameters must be finite";
     if (!s.originX.isFinite() || !s.originY.isFinite())
@@ -140,7 +146,7 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
     if (hasSecond_) {
         const OrbitOutcome outcome =
             computeOrbit(setup_.formula, planeX(secondI_), planeY(secondJ_), OrbitStart::kPoint,
-                         precision_, kMostReferenceBytes - referenceBytes(), stop, second_);
+                         precision_, bytesLeft(referenceBytes()), stop, second_);
         if (outcome != OrbitOutcome::kDone) {
             reference_.reset();
             second_ = ReferenceOrbit();
@@ -167,12 +173,12 @@ std::shared_ptr<SharedReference> PerturbationScene::computeReference(const StopC
     reference->y = planeY(refJ_);
     OrbitOutcome orbit =
         computeOrbit(setup_.formula, reference->x, reference->y, OrbitStart::kPoint,
-                     reference->precision, kMostReferenceBytes, stop, reference->primary);
+                     reference->precision, setup_.mostReferenceBytes, stop, reference->primary);
     if (orbit == OrbitOutcome::kDone && reference->hasCritical) {
-        orbit = computeOrbit(
-            setup_.formula, reference->x, reference->y, OrbitStart::kCritical, reference->precision,
-            kMostReferenceBytes - reference->primary.points.capacity() * sizeof(OrbitPoint), stop,
-            reference->critical);
+        orbit = computeOrbit(setup_.formula, reference->x, reference->y, OrbitStart::kCritical,
+                             reference->precision,
+                             bytesLeft(reference->primary.points.capacity() * sizeof(OrbitPoint)),
+                             stop, reference->critical);
     }
     if (orbit != OrbitOutcome::kDone) {
         outcome = orbit == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
@@ -200,6 +206,10 @@ bool PerturbationScene::buildTables(SharedReference& reference, const StopCheck&
                                               stop) == ApproximationTable::Outcome::kReady;
     times_.table = secondsSince(started);
     return built;
+}
+
+std::size_t PerturbationScene::bytesLeft(std::size_t used) const noexcept {
+    return used < setup_.mostReferenceBytes ? setup_.mostReferenceBytes - used : 0;
 }
 
 numeric::ExtFloat PerturbationScene::reach() const {

@@ -36,6 +36,8 @@ struct SceneSetup {
     // Whether pixels of Mandelbrot and Julia found attracted to a cycle stop at once,
     // counted as inside (they would reach the limit).
     bool detectInterior = true;
+    // The most memory the reference orbits may take together.
+    std::size_t mostReferenceBytes = std::size_t{2048} << 20;
 };
 
 // How long the preparation of a scene took, in seconds (0 for a reference reused).
@@ -92,14 +94,13 @@ struct SharedReference {
 //   the pixel continues from the reference's start with the whole state as its
 //   difference (exact for these maps as well: they are autonomous in the pair).
 //
-// Limits: iteration limits above kMostIterations, pixel steps that are not finite
-// and positive or lie below 2^kLeastSpacingExponent (about 1e-100000), and pictures
-// wider or higher than kMostPictureSide are refused; the reference orbits (40 bytes a
-// state, at most maxIterations + 1 states each) may take at most kMostReferenceBytes
-// (1 GiB) together, which the iteration limit already keeps them far below.
+// Limits: iteration limits below 1, pixel steps that are not finite and positive or
+// lie below 2^kLeastSpacingExponent (about 1e-100000), and pictures wider or higher
+// than kMostPictureSide are refused; so are iteration limits whose reference orbits
+// (40 bytes a state, maxIterations + 1 states each, as many orbits as the type keeps)
+// could need more than the setup's mostReferenceBytes together.
 class PerturbationScene {
   public:
-    static constexpr std::size_t kMostReferenceBytes = std::size_t{1} << 30;
     static constexpr long kLeastSpacingExponent = -332193;
     static constexpr long kMostPictureSide = 1L << 20;
     // The bits a reference is computed with beyond its view's needs (see offerReference).
@@ -179,6 +180,8 @@ class PerturbationScene {
     bool buildTables(SharedReference& reference, const StopCheck& stop);
     // How far from the main reference the constants of this picture's pixels may lie.
     numeric::ExtFloat reach() const;
+    // What the memory bound leaves once used bytes are taken.
+    std::size_t bytesLeft(std::size_t used) const noexcept;
 
     // Whether the offered reference serves this scene; places it when it does.
     bool placeOffered();

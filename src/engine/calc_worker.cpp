@@ -30,6 +30,7 @@ void Fractal::startCalculation() {
     runState.paused = false;
     runState.iterationCount = 0;
     runState.pointCount = 0;
+    runState.referenceBytes = 0;
     runState.running = true;
     runState.finished = false;
     runState.completed = false;
@@ -231,6 +232,7 @@ RunStatistics Fractal::statistics() const {
     s.running = runState.running.load();
     s.pointCount = runState.pointCount.load(std::memory_order_relaxed);
     s.iterationCount = runState.iterationCount.load(std::memory_order_relaxed);
+    s.referenceBytes = runState.referenceBytes.load(std::memory_order_relaxed);
     std::lock_guard lock(timesMutex_);
     s.startTick = startTick_;
     s.endTick = endTick_;

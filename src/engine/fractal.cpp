@@ -83,6 +83,11 @@ void Fractal::readOptions() {
         options_.animZoom = value != 0;
     if (settings.readDword("AllCores", value))
         options_.allCores = value != 0;
+    if (settings.readDword("AutoIterations", value))
+        options_.autoIterations = value != 0;
+    // A hand-made or damaged size outside the range keeps the default.
+    if (settings.readDword("ReferenceMemoryMiB", value) && Options::referenceMemoryAllowed(value))
+        options_.referenceMemoryMiB = static_cast<int>(value);
     if (settings.readDword("AnimZoomSleep", value)) {
         // The frame pause is unsigned milliseconds; a negative hand-made value means none.
         const auto signedValue = static_cast<std::int32_t>(value);
@@ -105,6 +110,8 @@ Options Fractal::options() const noexcept {
     o.slideshowDelay = options_.slideshowDelay.load();
     o.allCores = options_.allCores.load();
     o.randomColors = options_.randomColors.load();
+    o.referenceMemoryMiB = options_.referenceMemoryMiB.load();
+    o.autoIterations = options_.autoIterations.load();
     return o;
 }
 
@@ -116,12 +123,18 @@ void Fractal::setOptions(const Options& o) noexcept {
         o.slideshowDelay > 0 ? o.slideshowDelay : options_.slideshowDelay.load();
     options_.allCores = o.allCores;
     options_.randomColors = o.randomColors;
+    if (Options::referenceMemoryAllowed(o.referenceMemoryMiB))
+        options_.referenceMemoryMiB = o.referenceMemoryMiB;
+    options_.autoIterations = o.autoIterations;
 }
 
 void Fractal::writeOptions() {
     settings.writeDword("Alarm", options_.alarm ? 1u : 0u);
     settings.writeDword("AnimZoom", options_.animZoom ? 1u : 0u);
     settings.writeDword("AllCores", options_.allCores ? 1u : 0u);
+    settings.writeDword("AutoIterations", options_.autoIterations ? 1u : 0u);
+    settings.writeDword("ReferenceMemoryMiB",
+                        static_cast<std::uint32_t>(options_.referenceMemoryMiB.load()));
     settings.writeDword("SlideshowDelay",
                         static_cast<std::uint32_t>(options_.slideshowDelay.load()));
 }

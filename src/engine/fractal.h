@@ -64,6 +64,8 @@ struct RunStatistics {
     // 64 bits: at desktop speed 32-bit counters wrap within a minute.
     std::uint64_t pointCount = 0;
     std::uint64_t iterationCount = 0;
+    // The memory the run's reference orbits take (a deep view); 0 when it has none.
+    std::uint64_t referenceBytes = 0;
     std::uint32_t startTick = 0;
     std::uint32_t endTick = 0;
     platform::LocalTime startTime;
@@ -370,6 +372,8 @@ class Fractal {
         std::atomic<int> slideshowDelay{2000};
         std::atomic<bool> allCores{true};
         std::atomic<bool> randomColors{true};
+        std::atomic<int> referenceMemoryMiB{Options::kDefaultReferenceMiB};
+        std::atomic<bool> autoIterations{false};
     };
     OptionCells options_;
     bool takingOver_ = false;

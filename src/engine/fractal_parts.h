@@ -21,6 +21,8 @@ struct RunState {
 
     std::atomic<std::uint64_t> pointCount{0};
     std::atomic<std::uint64_t> iterationCount{0};
+    // The bytes the run's reference orbits take, once computed (deep views only).
+    std::atomic<std::uint64_t> referenceBytes{0};
     std::atomic<bool> running{false};
     std::atomic<bool> finished{false};
     // Whether the last run ended because the picture was complete (not stopped).

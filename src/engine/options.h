@@ -14,6 +14,19 @@ struct Options {
     // same picture either way); from the next run.
     bool allCores = true;
     bool randomColors = true;  // orbit fractals: colours drawn at random from the table
+    // The most memory the reference orbits of a deep view may take, in MiB; from the
+    // next run. Iteration limits whose orbits could need more are refused.
+    int referenceMemoryMiB = kDefaultReferenceMiB;
+    // Escape-time pictures choose their iteration limit themselves from the view's
+    // depth and the counts on the last picture's border; from the next run.
+    bool autoIterations = false;
+
+    static constexpr int kDefaultReferenceMiB = 2048;
+    static constexpr int kLeastReferenceMiB = 16;
+    static constexpr int kMostReferenceMiB = 1 << 20;  // 1 TiB
+    static constexpr bool referenceMemoryAllowed(long long mib) {
+        return mib >= kLeastReferenceMiB && mib <= kMostReferenceMiB;
+    }
 
     friend bool operator==(const Options&, const Options&) = default;
 };

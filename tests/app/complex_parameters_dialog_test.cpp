@@ -197,25 +197,46 @@ TEST(ComplexParametersDialog, OkAppliesEveryField) {
     }
 }
 
-// Views deeper than double resolves are computed by perturbation, whose limit is
-// kMostIterations: a larger one is refused in the dialog with the reason, and nothing
-// changes. Shallow views take any limit.
+// Views deeper than double resolves are computed by perturbation: a limit above the
+// largest int, or one whose reference orbits could need more memory than the options
+// allow, is refused in the dialog with the reason, and nothing changes. The orbits
+// counted are those of the parameters typed (Mandelbrot keeps a second orbit for a
+// starting value other than 0). Shallow views take any limit.
 TEST(ComplexParametersDialog, RefusesAnIterationLimitTheViewCannotCompute) {
+    const std::string tooMany = "At this depth the iteration limit is at most 2,147,483,647.";
     const struct {
         bool deep;
         const char* iterations;
-        int result;
-        int expectedIterations;
+        const char* real;
+        int memoryMiB;
+        int expectedIterations;  // 100: refused
+        std::string refusal;
+        bool automatic = false;  // the automatic limit replaces the one typed
     } table[] = {
-        {true, "1000001", Dialog::kRefused, 100},     {true, "2147483647", Dialog::kRefused, 100},
-        {true, "99999999999", Dialog::kRefused, 100},  // clamped to the int range: refused
-        {true, "1000000", app::kDialogOk, 1000000},   {true, "5000", app::kDialogOk, 5000},
-        {false, "1000001", app::kDialogOk, 1000001},  {false, "5000000", app::kDialogOk, 5000000},
+        {true, "99999999999", "0.25", 2048, 100, tooMany},
+        {true, "2147483648", "0.25", 2048, 100, tooMany},
+        {true, "2147483647", "0.25", 2048, 100,
+         "At this depth 2,147,483,647 iterations need 171,798,691,840 bytes for its 2 reference "
+         "orbits (2,147,483,648 states of 40 bytes each); the options allow 2,048 MiB."},
+        {true, "30000000", "0.25", 2048, 100,
+         "At this depth 30,000,000 iterations need 2,400,000,080 bytes for its 2 reference "
+         "orbits (30,000,001 states of 40 bytes each); the options allow 2,048 MiB."},
+        {true, "30000000", "0", 2048, 30000000, ""},
+        {true, "30000000", "0.25", 2048, 6862, "", true},  // 2^68.6 deep
+        {true, "2000000", "0", 64, 100,
+         "At this depth 2,000,000 iterations need 80,000,040 bytes for its reference orbit "
+         "(2,000,001 states of 40 bytes each); the options allow 64 MiB."},
+        {true, "1000001", "0.25", 2048, 1000001, ""},
+        {true, "5000", "0.25", 2048, 5000, ""},
+        {false, "1000001", "0.25", 2048, 1000001, ""},
+        {false, "5000000", "0.25", 16, 5000000, ""},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(std::string(row.iterations) + (row.deep ? " deep" : " shallow"));
         DialogRig rig(engine::kMandelbrot);
         auto& fractal = rig.as<complex::ComplexFractal>();
+        fractal.setOption(&engine::Options::referenceMemoryMiB, row.memoryMiB);
+        fractal.setOption(&engine::Options::autoIterations, row.automatic);
         fractal.setMaxIterations(100);
         fractal.setParamReal(0.5);
         if (row.deep) {
@@ -227,17 +248,14 @@ TEST(ComplexParametersDialog, RefusesAnIterationLimitTheViewCannotCompute) {
         }
         auto form = Dialog::open(fractal);
         form.iterations = row.iterations;
-        form.real = "0.25";
+        form.real = row.real;
         std::string refusal;
-        EXPECT_EQ(Dialog::ok(form, fractal, refusal), row.result);
+        EXPECT_EQ(Dialog::ok(form, fractal, refusal),
+                  row.refusal.empty() ? app::kDialogOk : Dialog::kRefused);
+        EXPECT_EQ(refusal, row.refusal);
         EXPECT_EQ(fractal.maxIterations(), row.expectedIterations);
-        if (row.result == Dialog::kRefused) {
-            EXPECT_EQ(refusal, "At this depth the iteration limit is at most 1,000,000.");
-            EXPECT_EQ(fractal.paramReal(), 0.5);  // nothing at all is applied
-        } else {
-            EXPECT_TRUE(refusal.empty()) << refusal;
-            EXPECT_EQ(fractal.paramReal(), 0.25);
-        }
+        // Nothing at all is applied when refused.
+        EXPECT_EQ(fractal.paramReal(), row.refusal.empty() ? std::stod(row.real) : 0.5);
         fractal.stopCalculation();
     }
 }

@@ -474,6 +474,11 @@ TEST(NavigationStatus, TextForBothFamiliesAndEveryStateOfTheRun) {
         f.seconds = 2.0;
         return f;
     };
+    const auto withLimit = [](app::StatusFacts f, int limit, const char* refusal) {
+        f.iterationLimit = limit;
+        f.refusal = refusal;
+        return f;
+    };
     const struct {
         app::StatusFacts facts;
         const char* expected;
@@ -487,6 +492,13 @@ TEST(NavigationStatus, TextForBothFamiliesAndEveryStateOfTheRun) {
         {facts(true, Run::Running),
          "Hopalong | double | x 12.5 | 1,234,567 points | 617.3 k points/s"},
         {facts(true, Run::Stopped), "Hopalong | double | x 12.5 | Stopped | 1,234,567 points"},
+        // The limit in use (automatic or deep), and a run that computes nothing.
+        {withLimit(facts(false, Run::Running), 1234567, ""),
+         "Mandelbrot | Tesseral, fixed point | limit 1,234,567 | x 12.5 | 45 % | 12.3 M "
+         "iterations/s"},
+        {withLimit(facts(false, Run::Done), 5000, "the iteration limit must be at least 1"),
+         "Mandelbrot | Tesseral, fixed point | limit 5,000 | x 12.5 | Not computed: the "
+         "iteration limit must be at least 1"},
     };
     for (const auto& row : table)
         EXPECT_EQ(app::statusText(row.facts), row.expected);
@@ -687,7 +699,8 @@ TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
     EXPECT_EQ(f.arithmetic, "perturbation");
     EXPECT_EQ(f.run, app::StatusFacts::Run::Done);
     const std::string status = app::statusText(f);
-    EXPECT_EQ(status.rfind("Mandelbrot | Relief, perturbation | x ", 0), 0u) << status;
+    // A deep view shows the limit in use.
+    EXPECT_EQ(status.rfind("Mandelbrot | Relief, perturbation | limit 200 | x ", 0), 0u) << status;
     EXPECT_EQ(f.deepMagnification,
               app::deepMagnificationText(deepView, app::referenceSpacing(engine::kMandelbrot)));
     EXPECT_NE(f.deepMagnification.find("e+25"), std::string::npos) << status;
@@ -701,6 +714,26 @@ TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
     const app::StatusFacts shallow = app::statusFacts(rig.fractal(), std::nullopt, 0, false);
     EXPECT_EQ(shallow.arithmetic, "fixed point");
     EXPECT_TRUE(shallow.deepMagnification.empty());
+
+    // A limit set at a shallow view whose reference orbits do not fit the memory allowed
+    // at the deep view reached: nothing is computed, and the bar says why in place of
+    // the progress (as the title does).
+    auto& escapeTime = dynamic_cast<complex::ComplexFractal&>(rig.fractal());
+    rig.fractal().setOption(&engine::Options::referenceMemoryMiB, 16);
+    rig.fractal().restartWith([&] {
+        escapeTime.setMaxIterations(1'000'000);
+        rig.fractal().setPreciseView(deepView);
+    });
+    waitFinished(rig.fractal());
+    const std::string refused =
+        app::statusText(app::statusFacts(rig.fractal(), std::nullopt, 0, false));
+    EXPECT_NE(refused.find("| limit 1,000,000 | x "), std::string::npos) << refused;
+    EXPECT_NE(refused.find("| Not computed: the reference orbits of 1000000 iterations need "
+                           "40000040 bytes, more than the 16777216 allowed"),
+              std::string::npos)
+        << refused;
+    EXPECT_NE(rig.window.title().find("not computed"), std::string::npos) << rig.window.title();
+    rig.fractal().stopCalculation();
 }
 
 // At every depth the pointer's coordinates carry the digits the pixels need, the

@@ -73,4 +73,32 @@ TEST(OptionsDialog, CheckBoxesFollowTheOptions) {
     }
 }
 
+// The memory of deep views' reference orbits, in whole MiB from 16 to 1 TiB; anything
+// else leaves it as it was. The automatic limit follows its check box.
+TEST(OptionsDialog, ReferenceMemoryAndTheAutomaticLimit) {
+    struct Case {
+        const char* text;
+        int mib;  // 0: stays as it was
+    };
+    const Case cases[] = {
+        {"2048", 2048}, {"16", 16},     {" 100", 100},      {"1048576", 1048576},
+        {"15", 0},      {"1048577", 0}, {"0", 0},           {"-512", 0},
+        {"", 0},        {"lots", 0},    {"99999999999", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(app::OptionsDialog::referenceMemoryMiB(c.text), c.mib);
+        DialogRig rig(engine::kMandelbrot);
+        rig.fractal->setOption(&engine::Options::referenceMemoryMiB, 300);
+        app::OptionsForm form = app::OptionsDialog::open(*rig.fractal);
+        EXPECT_EQ(form.referenceMemory, "300");
+        EXPECT_FALSE(form.autoIterations);
+        form.referenceMemory = c.text;
+        form.autoIterations = true;
+        EXPECT_EQ(app::OptionsDialog::ok(form, *rig.fractal), app::kDialogOk);
+        EXPECT_EQ(rig.fractal->options().referenceMemoryMiB, c.mib > 0 ? c.mib : 300);
+        EXPECT_TRUE(rig.fractal->options().autoIterations);
+    }
+}
+
 }  // namespace

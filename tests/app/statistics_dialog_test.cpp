@@ -111,6 +111,13 @@ TEST(StatisticsDialog, LargeCountersAreShownWholeAndGrouped) {
         EXPECT_EQ(dialog.values().iterationsPerSecond, row.iterationRate);
         // The status bar writes the same counts the same way.
         EXPECT_EQ(app::formatGrouped(row.iterations), row.iterationsText);
+        // Only a deep view has reference orbits; their bytes come grouped.
+        EXPECT_EQ(dialog.values().referenceMemory, "---");
+        Dialog deep;
+        s.referenceBytes = row.points * 40;
+        deep.refresh(s, 4000);
+        EXPECT_EQ(deep.values().referenceMemory,
+                  row.points == 0 ? "---" : app::formatGrouped(row.points * 40) + " bytes");
     }
 }
 

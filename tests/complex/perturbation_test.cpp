@@ -292,7 +292,7 @@ TEST(PerturbationTest, CountsFromSeveralThreadsAtOnce) {
 
 TEST(PerturbationTest, StopsPromptlyDuringTheReferenceOrbit) {
     // c = i never escapes: without the stop the reference would take a million steps.
-    EscapeFormula formula{kernels::Formula::kMandelbrot, 0.0, 0.0, kMostIterations};
+    EscapeFormula formula{kernels::Formula::kMandelbrot, 0.0, 0.0, 1'000'000};
     auto scene = PerturbationScene::create(
         viewAround(formula, BigFloat(600, 0.0), BigFloat(600, 1.0), power10(-150)));
     ASSERT_TRUE(scene);
@@ -338,8 +338,8 @@ TEST(PerturbationTest, RefusesUnusableSetups) {
     };
     const Case cases[] = {
         {"no iterations", [](SceneSetup& s) { s.formula.maxIterations = 0; }},
-        {"millions of iterations",
-         [](SceneSetup& s) { s.formula.maxIterations = kMostIterations + 1; }},
+        {"orbits beyond the memory bound",
+         [](SceneSetup& s) { s.mostReferenceBytes = 200 * sizeof(OrbitPoint); }},
         {"NaN parameter", [](SceneSetup& s) { s.formula.paramReal = std::nan(""); }},
         {"zero step", [](SceneSetup& s) { s.dx = ExtFloat(); }},
         {"negative step", [](SceneSetup& s) { s.dy = ExtFloat(-1e-20); }},

@@ -182,3 +182,50 @@ TEST(FractalTest, RandomNumbersStayInRange) {
 }
 
 }  // namespace
+
+namespace {
+
+// The memory of deep views' reference orbits and the automatic limit: what the settings
+// hold is read back, a size outside 16 MiB..1 TiB (hand-made or damaged) keeps the
+// default, and what the dialogs set is stored with the next stop.
+TEST(FractalTest, DeepViewOptionsRoundTripAndRefuseDamagedSizes) {
+    struct Case {
+        const char* name;
+        SettingsValue value;
+        int memoryMiB;
+        bool automatic;
+    };
+    const Case cases[] = {
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber(512), 512, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber(16), 16, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber(1u << 20), 1 << 20, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber(15), 2048, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber(0), 2048, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber((1u << 20) + 1), 2048, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber(0xFFFFFFFFu), 2048, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofText("512"), 2048, false},
+        {"AutoIterations", SettingsValue::ofNumber(1), 2048, true},
+        {"AutoIterations", SettingsValue::ofNumber(0), 2048, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.value.number));
+        Rig rig;
+        rig.store.write(kKey, c.name, c.value);
+        TestFractal f(rig.services());
+        EXPECT_EQ(f.options().referenceMemoryMiB, c.memoryMiB);
+        EXPECT_EQ(f.options().autoIterations, c.automatic);
+
+        // Set, stored, and read back by the next object; a size out of range is ignored.
+        engine::Options changed = f.options();
+        changed.referenceMemoryMiB = 100;
+        changed.autoIterations = !c.automatic;
+        f.setOptions(changed);
+        f.setOption(&engine::Options::referenceMemoryMiB, 3);
+        f.stopCalculation();
+        TestFractal again(rig.services());
+        EXPECT_EQ(again.options().referenceMemoryMiB, 100);
+        EXPECT_EQ(again.options().autoIterations, !c.automatic);
+    }
+}
+
+}  // namespace

@@ -431,16 +431,25 @@ void DialogsTest::optionsDialogAppliesTheDelay() {
     QCOMPARE(labelTexts(dialog, {"labelDelay", "labelSeconds"}),
              (QStringList{"Slideshow delay:", "seconds"}));
     QCOMPARE(dialog.delay()->text(), QString("2"));
+    QCOMPARE(shown(dialog.autoIterations()->text()), QString("Automatic iteration limit"));
+    QVERIFY(!dialog.autoIterations()->isChecked());
+    QCOMPARE(labelTexts(dialog, {"labelReferenceMemory", "labelMiB"}),
+             (QStringList{"Deep view memory:", "MiB"}));
+    QCOMPARE(dialog.referenceMemory()->text(), QString("2048"));
 
     QTest::keyClick(&dialog, Qt::Key_F1);
     QVERIFY(rig.shell.help == std::vector<std::string>{"Corvane.htm#Options"});
 
     dialog.delay()->setText("0.5");
     QTest::mouseClick(dialog.alarm(), Qt::LeftButton);
+    QTest::mouseClick(dialog.autoIterations(), Qt::LeftButton);
+    dialog.referenceMemory()->setText("512");
     click(dialog, "okButton");
     QCOMPARE(dialog.result(), app::kDialogOk);
     QCOMPARE(rig.fractal->options().slideshowDelay, 500);
     QVERIFY(rig.fractal->options().alarm);
+    QVERIFY(rig.fractal->options().autoIterations);
+    QCOMPARE(rig.fractal->options().referenceMemoryMiB, 512);
 
     gui::OptionsDialogWidget cancelled(nullptr, *rig.fractal, &rig.shell);
     cancelled.delay()->setText("9");
@@ -454,11 +463,11 @@ void DialogsTest::statisticsDialogStopsRefreshingWhenTheRunEnds() {
     rig.fractal->startCalculation();
     gui::StatisticsDialogWidget dialog(nullptr, *rig.fractal);
     QCOMPARE(dialog.windowTitle(), QString("Statistics"));
-    QCOMPARE(labelTexts(dialog,
-                        {"label_startTime", "label_endTime", "label_duration", "label_points",
-                         "label_iterations", "label_pointsPerSecond", "label_iterationsPerSecond"}),
+    QCOMPARE(labelTexts(dialog, {"label_startTime", "label_endTime", "label_duration",
+                                 "label_points", "label_iterations", "label_pointsPerSecond",
+                                 "label_iterationsPerSecond", "label_referenceMemory"}),
              (QStringList{"Start time:", "End time:", "Duration:", "Points:", "Iterations:",
-                          "Points/sec:", "Iter./sec:"}));
+                          "Points/sec:", "Iter./sec:", "Reference:"}));
     QVERIFY(dialog.refreshing());
     QCOMPARE(dialog.value(1)->text(), QString("---"));
     QCOMPARE(dialog.value(5)->text(), QString("---"));  // no rate in the first second

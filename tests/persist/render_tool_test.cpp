@@ -95,7 +95,8 @@ TEST_F(RenderTool, RendersTheDefaultMandelbrot) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(std::regex_match(
         run.lastLine(),
-        std::regex(R"(type=Mandelbrot size=240x268 points=64320 iterations=\d+ milliseconds=\d+)")))
+        std::regex(R"(type=Mandelbrot size=240x268 points=64320 iterations=\d+ milliseconds=\d+)"
+                   R"( reference_bytes=0)")))
         << run.lastLine();
     const persist::BitmapLoad loaded = persist::loadBitmapFile(output);
     ASSERT_TRUE(loaded.ok()) << loaded.error;
@@ -284,8 +285,8 @@ TEST_F(RenderTool, RefusesOtherExtensionsAndDamagedParametersWithTheReason) {
     }
 }
 
-// --center RE,IM --width W replace the view of the parameters or the defaults; a view
-// deeper than double resolves is refused until the deep-zoom engine renders it.
+// --center RE,IM --width W replace the view of the parameters or the defaults; a deep
+// view whose iteration limit the reference orbits' memory cannot hold is refused.
 TEST_F(RenderTool, CenterAndWidthGiveTheView) {
     struct Case {
         std::vector<std::string> arguments;
@@ -301,10 +302,11 @@ TEST_F(RenderTool, CenterAndWidthGiveTheView) {
         {{"--type", "Julia", "--size", "60x40", "--center", julia, "--width", "0.002", bmp}, 0, ""},
         {{"--type", "Julia", "--size", "60x40", "--center", julia, "--width", "0.002", png}, 0, ""},
         {{"--from", from, "--center", julia, "--width", "0.002", bmp}, 0, ""},
-        {{"--size", "60x40", "--params", "-2,-2,2,2,2000000,0,0,0,0,100", "--center", "-0.75,0.1",
-          "--width", "1e-30", bmp},
-         1,
-         "cannot be computed: "},
+        // A limit whose reference orbit would not fit the memory allowed at that depth.
+        {{"--size", "60x40", "--params", "-2,-2,2,2,2147483647,0,0,0,0,100", "--center",
+          "-0.75,0.1", "--width", "1e-30", bmp},
+         2,
+         "cannot be computed: the reference orbits of 2147483647 iterations"},
         {{"--center", "0,0", bmp}, 2, "--center and --width go together"},
         {{"--width", "1", bmp}, 2, "--center and --width go together"},
         {{"--center", "0,0", "--width", "0", bmp}, 2, "bad view: The width must be greater"},
@@ -393,6 +395,55 @@ TEST_F(RenderTool, FindsTheNearestMinibrot) {
                                           found[2].str(), "--width", found[5].str()});
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(again.out, first.out);
+}
+
+// --iterations replaces the limit of the parameters, or lets the picture choose it; a
+// limit the view cannot be computed with is refused with the reason and exit code 2,
+// in either format, and nothing is written. A deep run reports its orbits' bytes.
+TEST_F(RenderTool, IterationLimitsAreAppliedOrRefusedWithTheReason) {
+    const std::vector<std::string> deep = {
+        "--size",   "40x30", "--params", "-2,-2,2,2,300,0,0,0,0,100",
+        "--center", "0.3,0", "--width",  "1e-30"};
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string said;  // in the last line (exit code 0) or the error
+    } table[] = {
+        {{"--iterations", "500"}, 0, "reference_bytes="},
+        {{"--iterations", "2147483647"},
+         2,
+         "the reference orbits of 2147483647 iterations need 85899345920 bytes (1 orbit of "
+         "2147483648 states of 40 bytes), more than the 2048 MiB allowed"},
+        {{"--iterations", "60000000"}, 2, "need 2400000040 bytes"},
+        {{"--iterations", "2147483648"}, 2, "bad iteration limit 2147483648"},
+        {{"--iterations", "0"}, 2, "bad iteration limit 0"},
+        {{"--iterations", "many"}, 2, "bad iteration limit many"},
+        {{"--iterations", "auto"}, 0, "reference_bytes="},
+        {{"--iterations", "5", "--iterations", "auto"}, 2, "--iterations given twice"},
+    };
+    int row = 0;
+    for (const auto& c : table) {
+        for (const char* extension : {".bmp", ".png"}) {
+            SCOPED_TRACE(c.arguments[1] + extension);
+            const std::string output = folder.file("limit" + std::to_string(row++) + extension);
+            std::vector<std::string> arguments = deep;
+            arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+            arguments.push_back(output);
+            const ToolRun run = render(folder, arguments);
+            EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+            EXPECT_NE((c.exitCode == 0 ? run.lastLine() : run.err).find(c.said), std::string::npos)
+                << run.out << run.err;
+            EXPECT_EQ(std::filesystem::exists(output), c.exitCode == 0);
+            if (c.exitCode == 0) {
+                EXPECT_EQ(run.lastLine().find("reference_bytes=0"), std::string::npos);
+            }
+        }
+    }
+    // An orbit type has no iteration limit to replace.
+    const ToolRun orbit =
+        render(folder, {"--type", "hopalong", "--iterations", "9", folder.file("o.bmp")});
+    EXPECT_EQ(orbit.exitCode, 2);
+    EXPECT_NE(orbit.err.find("--iterations applies to escape-time types only"), std::string::npos);
 }
 
 // A view below double's depth is computed by perturbation; its picture carries the view

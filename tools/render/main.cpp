@@ -146,20 +146,30 @@ Problem ensurePalette(engine::Fractal& fractal, const std::string& path) {
 
 // The stored parameters (or the type's defaults), then the view and colouring asked
 // for, which override the ones the parameters carry; then the one run.
-void startRun(engine::Fractal& fractal, const std::optional<view::DeepView>& view,
-              std::optional<int> colouring) {
+// A limit the view cannot be computed with is refused before the run (exit code 2).
+Problem startRun(engine::Fractal& fractal, const std::optional<view::DeepView>& view,
+                 const render::RenderOptions& options) {
+    auto* escapeTime = dynamic_cast<complex::ComplexFractal*>(&fractal);
+    if (escapeTime == nullptr && (options.iterations || options.autoIterations))
+        return "--iterations applies to escape-time types only";
+    fractal.setOption(&engine::Options::autoIterations, options.autoIterations);
     {
         engine::TakingOverScope noRunYet(fractal);
         fractal.startFromSettings();
         if (view)
             fractal.setPreciseView(*view);
-        if (auto* escapeTime = dynamic_cast<complex::ComplexFractal*>(&fractal);
-            escapeTime != nullptr && colouring) {
-            escapeTime->setColouring(*colouring);
-        }
+        if (escapeTime != nullptr && options.colouring)
+            escapeTime->setColouring(*options.colouring);
+        if (escapeTime != nullptr && options.iterations)
+            escapeTime->setMaxIterations(*options.iterations);
+    }
+    if (escapeTime != nullptr) {
+        if (const std::string refusal = escapeTime->nextLimitRefusal(); !refusal.empty())
+            return "the view cannot be computed: " + refusal;
     }
     fractal.saveParameters();
     fractal.startCalculation();
+    return {};
 }
 
 // Escape-time pictures run until they are complete, orbits until enough points.
@@ -179,27 +189,27 @@ std::string deepFigures(const std::optional<engine::DeepReport>& deep) {
         return {};
     return platform::cformat(
         " reference_ms=%.1f table_ms=%.1f pixels_ms=%.1f reference_reused=%d interior_pixels=%ld "
-        "direct_pixels=%ld reference_bytes=%llu table_bytes=%llu",
+        "direct_pixels=%ld table_bytes=%llu",
         deep->referenceMs, deep->tableMs, deep->pixelsMs, deep->referenceReused ? 1 : 0,
         deep->interiorPixels, deep->directPixels,
-        static_cast<unsigned long long>(deep->referenceBytes),
         static_cast<unsigned long long>(deep->tableBytes));
 }
 
 void printSummary(const std::string& note, const std::string& typeName, int width, int height,
                   std::uint64_t points, std::uint64_t iterations, std::uint32_t milliseconds,
-                  const std::optional<engine::DeepReport>& deep) {
+                  std::uint64_t referenceBytes, const std::optional<engine::DeepReport>& deep) {
     if (!note.empty())
         std::printf("note: %s\n", note.c_str());
-    std::printf("type=%s size=%dx%d points=%llu iterations=%llu milliseconds=%u%s\n",
-                typeName.c_str(), width, height, static_cast<unsigned long long>(points),
-                static_cast<unsigned long long>(iterations), milliseconds,
-                deepFigures(deep).c_str());
+    std::printf(
+        "type=%s size=%dx%d points=%llu iterations=%llu milliseconds=%u reference_bytes=%llu%s\n",
+        typeName.c_str(), width, height, static_cast<unsigned long long>(points),
+        static_cast<unsigned long long>(iterations), milliseconds,
+        static_cast<unsigned long long>(referenceBytes), deepFigures(deep).c_str());
 }
 
 // A .png: computed in bands (escape-time) and encoded as the rows come, so that its
 // size is limited by time rather than memory.
-Problem exportPng(const Job& job, const render::RenderOptions& options) {
+Problem exportPng(const Job& job, const render::RenderOptions& options, bool& refused) {
     app::ExportRequest request;
     request.type = job.type;
     request.parameters = job.params.value_or(std::string());
@@ -209,6 +219,8 @@ Problem exportPng(const Job& job, const render::RenderOptions& options) {
     request.colouring = options.colouring;
     request.view = job.view;
     request.threads = options.threads;
+    request.iterations = options.iterations;
+    request.autoIterations = options.autoIterations;
     if (options.palette) {
         engine::ColorTable colors;
         const int count = colors.loadFile(*options.palette, kMaxPaletteEntries);
@@ -220,16 +232,22 @@ Problem exportPng(const Job& job, const render::RenderOptions& options) {
     // A pipe or a device (/dev/null, /dev/stdout) is written into as any tool would.
     const app::ExportResult result =
         app::exportPicture(request, options.output, platform::StreamTargets::WriteInto, control);
+    if (result.limitRefused) {
+        refused = true;
+        return result.reason;
+    }
     if (!result.written())
         return options.output + ": cannot write the picture: " + result.reason;
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     printSummary(result.note, result.typeName, job.width, job.height, result.points,
-                 result.iterations, static_cast<std::uint32_t>(elapsed.count()), result.deep);
+                 result.iterations, static_cast<std::uint32_t>(elapsed.count()),
+                 result.referenceBytes, result.deep);
     return {};
 }
 
-Problem renderPicture(const render::RenderOptions& options) {
+// refused: the problem is an iteration limit the view cannot be computed with.
+Problem renderPicture(const render::RenderOptions& options, bool& refused) {
     Job job;
     Problem problem = makeJob(options, job);
     if (problem.empty() && options.palette)
@@ -237,7 +255,7 @@ Problem renderPicture(const render::RenderOptions& options) {
     if (!problem.empty())
         return problem;
     if (app::hasPngExtension(options.output))
-        return exportPng(job, options);
+        return exportPng(job, options, refused);
 
     platform::HeadlessWindow window(job.width, job.height);
     platform::MemorySettingsStore store;
@@ -261,7 +279,10 @@ Problem renderPicture(const render::RenderOptions& options) {
         return problem;
     // Every core unless told otherwise (orbit types always use one).
     fractal->setThreadLimit(options.threads);
-    startRun(*fractal, job.view, options.colouring);
+    if (problem = startRun(*fractal, job.view, options); !problem.empty()) {
+        refused = true;
+        return problem;
+    }
     runToEnd(*fractal, options.points);
     if (const auto* escapeTime = dynamic_cast<const complex::ComplexFractal*>(fractal.get());
         escapeTime != nullptr && escapeTime->runsDeepView() && !escapeTime->deepRefusal().empty()) {
@@ -276,7 +297,7 @@ Problem renderPicture(const render::RenderOptions& options) {
     const engine::RunStatistics stats = fractal->statistics();
     printSummary(window.titleNote(), fractal->typeName, fractal->width, fractal->height,
                  stats.pointCount, stats.iterationCount, stats.endTick - stats.startTick,
-                 fractal->deepReport());
+                 stats.referenceBytes, fractal->deepReport());
     return {};
 }
 
@@ -341,14 +362,15 @@ int main(int argc, char** argv) {
         return kExitBadArguments;
     }
     std::string problem;
+    bool refused = false;
     try {
         problem = parsed.options.findMinibrot ? findMinibrot(parsed.options)
-                                              : renderPicture(parsed.options);
+                                              : renderPicture(parsed.options, refused);
     } catch (const std::bad_alloc&) {
         problem = "not enough memory";
     }
     if (problem.empty())
         return kExitOk;
     std::fprintf(stderr, "corvane-render: %s\n", problem.c_str());
-    return kExitUnusableFile;
+    return refused ? kExitBadArguments : kExitUnusableFile;
 }

@@ -57,7 +57,7 @@ bool isKnownOption(const std::string& argument) {
     return argument == "--type" || argument == "--size" || argument == "--params" ||
            argument == "--palette" || argument == "--points" || argument == "--from" ||
            argument == "--colouring" || argument == "--threads" || argument == "--center" ||
-           argument == "--width";
+           argument == "--width" || argument == "--iterations";
 }
 
 // The options that take text as it is and may be given once; empty when accepted.
@@ -137,6 +137,22 @@ std::string setThreads(const std::string& value, RenderOptions& options) {
     return {};
 }
 
+std::string setIterations(const std::string& value, RenderOptions& options) {
+    if (options.iterations || options.autoIterations)
+        return "--iterations given twice";
+    if (value == "auto") {
+        options.autoIterations = true;
+        return {};
+    }
+    int n = 0;
+    if (!parseDecimal(value, n) || n < 1) {
+        return "bad iteration limit " + value + " (1 to " +
+               std::to_string(std::numeric_limits<int>::max()) + ", or auto)";
+    }
+    options.iterations = n;
+    return {};
+}
+
 // One known option and its value; the reason it is refused, or empty.
 std::string applyOption(const std::string& argument, const std::string& value,
                         RenderOptions& options, OptionsSeen& seen) {
@@ -154,6 +170,8 @@ std::string applyOption(const std::string& argument, const std::string& value,
         return setColouring(value, options);
     if (argument == "--threads")
         return setThreads(value, options);
+    if (argument == "--iterations")
+        return setIterations(value, options);
     if (argument == "--center")
         return setOnce(seen.centre, argument, value);
     if (argument == "--width")
@@ -173,6 +191,9 @@ std::string applyView(const OptionsSeen& seen, RenderOptions& options) {
         if (options.type && catalogue::isOrbitType(*options.type))
             return "--center and --width apply to escape-time types only";
     }
+    if ((options.iterations || options.autoIterations) && options.type &&
+        catalogue::isOrbitType(*options.type))
+        return "--iterations applies to escape-time types only";
     return {};
 }
 
@@ -252,15 +273,18 @@ bool sizeAllowed(int width, int height) {
 const char* usageText() {
     return "usage: corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
            "[--palette FILE] [--points N] [--colouring bands|smooth] [--threads N]\n"
-           "                      [--center RE,IM --width W] OUTPUT\n"
+           "                      [--center RE,IM --width W] [--iterations N|auto] OUTPUT\n"
            "       corvane-render --from PICTURE [--size WxH] [--palette FILE] "
            "[--points N] [--colouring bands|smooth] [--threads N]\n"
-           "                      [--center RE,IM --width W] OUTPUT\n"
+           "                      [--center RE,IM --width W] [--iterations N|auto] OUTPUT\n"
            "       corvane-render --find-minibrot [--type NAME_OR_ID] [--size WxH] [--params "
            "TEXT]\n"
            "                      [--from PICTURE] [--center RE,IM --width W]\n"
            "--center and --width give an escape-time view by its centre and plane width, in\n"
            "decimal text of any length.\n"
+           "--iterations replaces the iteration limit of the parameters; auto lets the limit\n"
+           "grow with the depth of the view. A limit whose reference orbits would need more\n"
+           "memory than allowed at a deep view is refused (exit code 2).\n"
            "--find-minibrot prints the view of the minibrot of the lowest period in the view\n"
            "(Mandelbrot with the parameters 0, 0; periods up to the iteration limit) as one\n"
            "line \"period=P center=RE,IM width=W\", or exits with 1 and the reason.\n"

@@ -20,6 +20,9 @@ struct RenderOptions {
     std::optional<std::string> from;     // --from
     std::optional<int> colouring;        // --colouring bands|smooth, escape-time types
     std::optional<int> threads;          // --threads, escape-time types; default all cores
+    // --iterations N|auto, escape-time types: replaces the limit of the parameters.
+    std::optional<int> iterations;
+    bool autoIterations = false;
     // --center RE,IM --width W, escape-time types: replaces the view of the parameters.
     std::optional<view::CentreAndWidth> view;
     // --find-minibrot: prints the view of the minibrot nearest the view instead of

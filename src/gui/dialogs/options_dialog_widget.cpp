@@ -33,6 +33,15 @@ OptionsDialogWidget::OptionsDialogWidget(QWidget* parent, engine::Fractal& fract
     delay_->setFixedWidth(fontMetrics().horizontalAdvance("0000.000") + 8);
     auto* delayLabel = makeLabel(Logic::kDelayLabel, "labelDelay", delay_);
     auto* secondsLabel = makeLabel(Logic::kSecondsLabel, "labelSeconds");
+    autoIterations_ = new QCheckBox(Logic::kAutoIterationsText, this);
+    autoIterations_->setObjectName("autoIterations");
+    autoIterations_->setChecked(form.autoIterations);
+    referenceMemory_ = new QLineEdit(QString::fromStdString(form.referenceMemory), this);
+    referenceMemory_->setObjectName("editReferenceMemory");
+    referenceMemory_->setFixedWidth(fontMetrics().horizontalAdvance("0000000") + 8);
+    auto* memoryLabel =
+        makeLabel(Logic::kReferenceMemoryLabel, "labelReferenceMemory", referenceMemory_);
+    auto* mibLabel = makeLabel(Logic::kMiBLabel, "labelMiB");
     // A desktop dialog has no OK in its caption: it gets buttons of its own.
     auto* ok = makeButton(app::kOkText, "okButton");
     auto* cancel = makeButton(app::kCancelText, "cancelButton");
@@ -45,10 +54,14 @@ OptionsDialogWidget::OptionsDialogWidget(QWidget* parent, engine::Fractal& fract
     grid->addWidget(delayLabel, 3, 0);
     grid->addWidget(delay_, 3, 1);
     grid->addWidget(secondsLabel, 3, 2);
+    grid->addWidget(autoIterations_, 4, 0, 1, 3);
+    grid->addWidget(memoryLabel, 5, 0);
+    grid->addWidget(referenceMemory_, 5, 1);
+    grid->addWidget(mibLabel, 5, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
-    grid->addLayout(buttons, 4, 0, 1, 3);
+    grid->addLayout(buttons, 6, 0, 1, 3);
     finishLayout(grid);
 
     connect(ok, &QPushButton::clicked, this, [this] { accept(); });
@@ -57,8 +70,13 @@ OptionsDialogWidget::OptionsDialogWidget(QWidget* parent, engine::Fractal& fract
 }
 
 void OptionsDialogWidget::accept() {
-    const app::OptionsForm form{alarm_->isChecked(), animZoom_->isChecked(), allCores_->isChecked(),
-                                delay_->text().toStdString()};
+    app::OptionsForm form;
+    form.alarm = alarm_->isChecked();
+    form.animZoom = animZoom_->isChecked();
+    form.allCores = allCores_->isChecked();
+    form.delay = delay_->text().toStdString();
+    form.autoIterations = autoIterations_->isChecked();
+    form.referenceMemory = referenceMemory_->text().toStdString();
     done(Logic::ok(form, fractal_));
 }
 

@@ -17,6 +17,8 @@ class OptionsDialogWidget : public DialogFrame {
     QCheckBox* animZoom() const { return animZoom_; }
     QCheckBox* allCores() const { return allCores_; }
     QLineEdit* delay() const { return delay_; }
+    QCheckBox* autoIterations() const { return autoIterations_; }
+    QLineEdit* referenceMemory() const { return referenceMemory_; }
 
   private:
     void accept() override;
@@ -26,6 +28,8 @@ class OptionsDialogWidget : public DialogFrame {
     QCheckBox* animZoom_;
     QCheckBox* allCores_;
     QLineEdit* delay_;
+    QCheckBox* autoIterations_;
+    QLineEdit* referenceMemory_;
 };
 
 }  // namespace gui

@@ -19,9 +19,9 @@ platform::Rect toRect(const QRect& r) {
     return platform::Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
-constexpr std::array<const char*, 7> kValueNames = {
-    "startTime",  "endTime",         "duration",           "points",
-    "iterations", "pointsPerSecond", "iterationsPerSecond"};
+constexpr std::array<const char*, 8> kValueNames = {
+    "startTime",           "endTime",        "duration", "points", "iterations", "pointsPerSecond",
+    "iterationsPerSecond", "referenceMemory"};
 
 }  // namespace
 
@@ -59,9 +59,14 @@ void StatisticsDialogWidget::refresh() {
     if (!logic_.refresh(fractal_))
         timer_.stop();
     const app::StatisticsValues& v = logic_.values();
-    const std::array<const std::string*, 7> texts = {
-        &v.startTime,  &v.endTime,         &v.duration,           &v.points,
-        &v.iterations, &v.pointsPerSecond, &v.iterationsPerSecond};
+    const std::array<const std::string*, 8> texts = {&v.startTime,
+                                                     &v.endTime,
+                                                     &v.duration,
+                                                     &v.points,
+                                                     &v.iterations,
+                                                     &v.pointsPerSecond,
+                                                     &v.iterationsPerSecond,
+                                                     &v.referenceMemory};
     for (std::size_t i = 0; i < values_.size(); ++i) {
         values_[i]->setText(QString::fromStdString(*texts[i]));
     }

@@ -28,7 +28,7 @@ class StatisticsDialogWidget : public DialogFrame {
 
     const engine::Fractal& fractal_;
     app::StatisticsDialog logic_;
-    std::array<QLabel*, 7> values_{};
+    std::array<QLabel*, 8> values_{};
     QLabel* deep_ = nullptr;
     QTimer timer_;
 };
