@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "complex/perturbation_rules.h"
 #include "complex/perturbation_walk.h"
@@ -12,6 +13,11 @@ namespace complex {
 using perturbation_detail::Context;
 using perturbation_detail::ExtDiff;
 using perturbation_detail::iteratePixel;
+using perturbation_detail::LaneExit;
+using perturbation_detail::LaneOrbits;
+using perturbation_detail::LaneSetup;
+using perturbation_detail::LaneStart;
+using perturbation_detail::LaneState;
 using perturbation_detail::ManowarRule;
 using perturbation_detail::PhoenixRule;
 using perturbation_detail::Pixel;
@@ -109,6 +115,7 @@ PerturbationScene::Prepared PerturbationScene::prepare(const std::atomic<bool>& 
 
 PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
     prepared_ = false;
+    lanes_ = LaneOrbits();
     primary_ = ReferenceOrbit();
     critical_ = ReferenceOrbit();
     second_ = ReferenceOrbit();
@@ -135,6 +142,14 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
         second_ = ReferenceOrbit();
         return outcome == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
     }
+    // The lanes' copy of the iterates stays within the orbits' budget.
+    const ReferenceOrbit& critical = hasCritical_ ? critical_ : primary_;
+    const bool laned =
+        setup_.useLanes &&
+        (type == kernels::Formula::kMandelbrot || type == kernels::Formula::kJulia) &&
+        referenceBytes() + LaneOrbits::bytesFor(primary_, critical) <= kMostReferenceBytes;
+    if (laned)
+        lanes_ = LaneOrbits(primary_, critical);
     prepared_ = true;
     return Prepared::kReady;
 }
@@ -144,51 +159,72 @@ std::size_t PerturbationScene::referenceBytes() const noexcept {
            sizeof(OrbitPoint);
 }
 
-bool PerturbationScene::perturb(const ReferenceOrbit& orbit, long refI, long refJ, long i, long j,
-                                bool detect, EscapeValue& result) const {
+perturbation_detail::Context PerturbationScene::contextFor(const ReferenceOrbit& orbit,
+                                                           bool detect) const {
+    const EscapeFormula& f = setup_.formula;
+    const double bailout = bailoutOf(f.type);
+    return Context{detect,
+                   setup_.smooth,
+                   &f,
+                   &orbit,
+                   hasCritical_ ? &critical_ : &orbit,
+                   f.maxIterations,
+                   bailout * (1.0 - 0x1p-40),
+                   bailout * (1.0 + 0x1p-40)};
+}
+
+void PerturbationScene::startOf(long refI, long refJ, long i, long j, ExtDiff& start,
+                                Pixel& px) const {
     const long ci = std::clamp(i, -kMostIndex, kMostIndex) - refI;
     const long cj = std::clamp(j, -kMostIndex, kMostIndex) - refJ;
     const numeric::ExtFloat offR = numeric::ExtFloat(static_cast<double>(ci)) * setup_.dx;
     const numeric::ExtFloat offI = numeric::ExtFloat(static_cast<double>(cj)) * setup_.dy;
-    const EscapeFormula& f = setup_.formula;
-    const double bailout = bailoutOf(f.type);
-    const Context ctx{detect,
-                      setup_.smooth,
-                      &f,
-                      &orbit,
-                      hasCritical_ ? &critical_ : &orbit,
-                      f.maxIterations,
-                      bailout * (1.0 - 0x1p-40),
-                      bailout * (1.0 + 0x1p-40)};
-    ExtDiff start;
-    Pixel px;
-    switch (f.type) {
+    start = ExtDiff{};
+    px = Pixel{};
+    switch (setup_.formula.type) {
         case kernels::Formula::kJulia:
-            start.zr = offR;
-            start.zi = offI;
-            return iteratePixel<QuadraticRule>(ctx, start, px, result);
         case kernels::Formula::kUnity:
             start.zr = offR;
             start.zi = offI;
-            return iteratePixel<UnityRule>(ctx, start, px, result);
+            break;
         case kernels::Formula::kSpider:
             start.ar = offR;
             start.ai = offI;
-            return iteratePixel<SpiderRule>(ctx, start, px, result);
+            break;
         case kernels::Formula::kManowar:
             start.ar = offR;
             start.ai = offI;
             px.dcr = offR;
             px.dci = offI;
-            return iteratePixel<ManowarRule>(ctx, start, px, result);
+            break;
         case kernels::Formula::kPhoenix:
             start.zr = offR;
             start.zi = offI;
-            px.p2 = f.paramImag;
-            return iteratePixel<PhoenixRule>(ctx, start, px, result);
+            px.p2 = setup_.formula.paramImag;
+            break;
         default:
             px.dcr = offR;
             px.dci = offI;
+            break;
+    }
+}
+
+bool PerturbationScene::perturb(const ReferenceOrbit& orbit, long refI, long refJ, long i, long j,
+                                bool detect, EscapeValue& result) const {
+    const Context ctx = contextFor(orbit, detect);
+    ExtDiff start;
+    Pixel px;
+    startOf(refI, refJ, i, j, start, px);
+    switch (setup_.formula.type) {
+        case kernels::Formula::kUnity:
+            return iteratePixel<UnityRule>(ctx, start, px, result);
+        case kernels::Formula::kSpider:
+            return iteratePixel<SpiderRule>(ctx, start, px, result);
+        case kernels::Formula::kManowar:
+            return iteratePixel<ManowarRule>(ctx, start, px, result);
+        case kernels::Formula::kPhoenix:
+            return iteratePixel<PhoenixRule>(ctx, start, px, result);
+        default:
             return iteratePixel<QuadraticRule>(ctx, start, px, result);
     }
 }
@@ -197,9 +233,14 @@ EscapeValue PerturbationScene::countAt(long i, long j, const StopCheck& stop) co
     if (!prepared_)
         return EscapeValue{};
     EscapeValue result;
-    const bool detect = setup_.fixGlitches;
-    if (perturb(primary_, centreI_, centreJ_, i, j, detect, result))
+    if (perturb(primary_, centreI_, centreJ_, i, j, setup_.fixGlitches, result))
         return result;
+    return countOtherwise(i, j, stop);
+}
+
+EscapeValue PerturbationScene::countOtherwise(long i, long j, const StopCheck& stop) const {
+    EscapeValue result;
+    const bool detect = setup_.fixGlitches;
     // Spider, Manowar, Phoenix: the iterate came near 0 relative to the reference's.
     // Often nothing was lost (pixels that settle on a cycle through 0 do so again and
     // again): the second reference decides without that, or both references agree.
@@ -221,8 +262,81 @@ EscapeValue PerturbationScene::countAt(long i, long j, const StopCheck& stop) co
 void PerturbationScene::countRun(long i, long j, long count, EscapeValue* out,
                                  const StopCheck& stop) const {
     const long first = std::clamp(i, -kMostIndex, kMostIndex);
+    std::vector<PixelIndex> pixels(static_cast<std::size_t>(std::max(count, 0L)));
     for (long k = 0; k < count; ++k)
-        out[k] = countAt(first + std::min(k, kMostIndex), j, stop);
+        pixels[static_cast<std::size_t>(k)] = PixelIndex{first + std::min(k, kMostIndex), j};
+    countPixels(pixels.data(), count, out, stop);
+}
+
+void PerturbationScene::countPixels(const PixelIndex* pixels, long count, EscapeValue* out,
+                                    const StopCheck& stop) const {
+    if (count <= 0)
+        return;
+    if (prepared_ && !lanes_.empty()) {
+        countInLanes(pixels, count, out, stop);
+        return;
+    }
+    for (long k = 0; k < count; ++k)
+        out[k] = countAt(pixels[k].i, pixels[k].j, stop);
+}
+
+// The pixels that start plain go into the lanes, the others through countAt; those
+// the lanes hand back are finished by the scalar walk from where they left.
+void PerturbationScene::countInLanes(const PixelIndex* pixels, long count, EscapeValue* out,
+                                     const StopCheck& stop) const {
+    thread_local std::vector<LaneStart> starts;
+    thread_local std::vector<LaneState> states;
+    thread_local std::vector<long> walked;
+    starts.clear();
+    walked.clear();
+    for (long k = 0; k < count; ++k) {
+        ExtDiff start;
+        Pixel px;
+        startOf(centreI_, centreJ_, pixels[k].i, pixels[k].j, start, px);
+        if (!perturbation_detail::goesPlain(start, perturbation_detail::constantExponent(px))) {
+            out[k] = countAt(pixels[k].i, pixels[k].j, stop);
+            continue;
+        }
+        px.setScale(0);
+        const perturbation_detail::Diff m = perturbation_detail::narrowed(start, 0);
+        starts.push_back(LaneStart{m.zr, m.zi, px.kcr, px.kci});
+        walked.push_back(k);
+    }
+    states.resize(starts.size());
+    const LaneSetup setup{setup_.formula.maxIterations, setup_.smooth, setup_.fixGlitches,
+                          contextFor(primary_, setup_.fixGlitches).escapeAt,
+                          contextFor(primary_, setup_.fixGlitches).surelyOutside};
+    if (!perturbation_detail::walkQuadraticLanes(setup, lanes_, starts.data(), starts.size(),
+                                                 states.data(), stop)) {
+        for (const long k : walked)
+            out[k] = EscapeValue{};
+        return;
+    }
+    for (std::size_t w = 0; w < walked.size(); ++w)
+        out[walked[w]] = finishFromLanes(pixels[walked[w]], states[w], stop);
+}
+
+EscapeValue PerturbationScene::finishFromLanes(const PixelIndex& pixel, const LaneState& state,
+                                               const StopCheck& stop) const {
+    if (state.exit == LaneExit::kCounted)
+        return state.value;
+    const Context ctx = contextFor(primary_, setup_.fixGlitches);
+    ExtDiff start;
+    Pixel px;
+    startOf(centreI_, centreJ_, pixel.i, pixel.j, start, px);
+    perturbation_detail::Walk w;
+    w.n = state.n;
+    w.index = state.index;
+    w.orbit = state.onCritical ? ctx.critical : ctx.primary;
+    EscapeValue result;
+    bool counted = false;
+    if (state.exit == LaneExit::kResume) {
+        counted = perturbation_detail::iteratePixelFrom<QuadraticRule>(ctx, w, state.m, px, result);
+    } else {
+        w.handover = perturbation_detail::widened(state.m, 0);
+        counted = perturbation_detail::continuePixel<QuadraticRule>(ctx, w, px, result);
+    }
+    return counted ? result : countOtherwise(pixel.i, pixel.j, stop);
 }
 
 }  // namespace complex

@@ -7,10 +7,15 @@
 
 #include "complex/escape_value.h"
 #include "complex/exact_orbit.h"
+#include "complex/perturbation_lanes.h"
 #include "numeric/big_float.h"
 #include "numeric/ext_float.h"
 
 namespace complex {
+
+namespace perturbation_detail {
+struct Context;
+}
 
 // What a deep picture is: the type and its parameters, the plane point of pixel
 // (0, 0) and the plane step from one pixel to the next on each axis.
@@ -28,6 +33,16 @@ struct SceneSetup {
     // Whether countAt gives the continuous count of smooth colouring as well (a few
     // steps more per pixel); without, the continuous count is the whole count.
     bool smooth = false;
+    // Whether runs of Mandelbrot and Julia pixels (countRun, countPixels) go through
+    // vector lanes, several pixels at once; false: one by one as countAt counts them.
+    // The values are the same.
+    bool useLanes = true;
+};
+
+// A pixel of the picture: column i, row j counted from the bottom.
+struct PixelIndex {
+    long i = 0;
+    long j = 0;
 };
 
 // One escape-time picture computed by perturbation: one orbit of the picture's centre
@@ -92,6 +107,10 @@ class PerturbationScene {
     EscapeValue countAt(long i, long j, const StopCheck& stop = {}) const;
     // count pixels of row j from column i on, into out.
     void countRun(long i, long j, long count, EscapeValue* out, const StopCheck& stop = {}) const;
+    // out[k] = countAt(pixels[k]) for k < count, the pixels of Mandelbrot and Julia in
+    // vector lanes (with useLanes). After a stop the values are of no use.
+    void countPixels(const PixelIndex* pixels, long count, EscapeValue* out,
+                     const StopCheck& stop = {}) const;
 
     // The plane point of pixel (i, j), at the scene's precision.
     numeric::BigFloat planeX(long i) const;
@@ -110,6 +129,19 @@ class PerturbationScene {
     // counted otherwise.
     bool perturb(const ReferenceOrbit& orbit, long refI, long refJ, long i, long j, bool detect,
                  EscapeValue& result) const;
+    perturbation_detail::Context contextFor(const ReferenceOrbit& orbit, bool detect) const;
+    // The difference pixel (i, j) starts with from the reference at (refI, refJ), and
+    // the constants it adds.
+    void startOf(long refI, long refJ, long i, long j, perturbation_detail::ExtDiff& start,
+                 perturbation_detail::Pixel& px) const;
+    // What countAt does once the primary reference has failed the pixel.
+    EscapeValue countOtherwise(long i, long j, const StopCheck& stop) const;
+    void countInLanes(const PixelIndex* pixels, long count, EscapeValue* out,
+                      const StopCheck& stop) const;
+    // The pixel finished in the scalar walk from where it left the lanes.
+    EscapeValue finishFromLanes(const PixelIndex& pixel,
+                                const perturbation_detail::LaneState& state,
+                                const StopCheck& stop) const;
 
     SceneSetup setup_;
     long precision_ = 0;
@@ -122,6 +154,8 @@ class PerturbationScene {
     long secondI_ = 0;
     long secondJ_ = 0;
     bool hasSecond_ = false;
+    // The orbits as the lanes read them; empty without lanes.
+    perturbation_detail::LaneOrbits lanes_;
     bool prepared_ = false;
     mutable std::atomic<long> directPixels_{0};
 };

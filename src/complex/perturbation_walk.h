@@ -314,27 +314,33 @@ class LegWalker {
     Leg leg_ = Leg::kDone;
 };
 
-// Runs the pixel plain while its difference fits double and scaled while it does
-// not. false when the pixel must be counted directly.
+// The exponent of the pixel's constant dc; kNoExponent when it is 0.
+inline std::int64_t constantExponent(const Pixel& px) {
+    return std::max(px.dcr.isZero() ? kNoExponent : px.dcr.exponent(),
+                    px.dci.isZero() ? kNoExponent : px.dci.exponent());
+}
+
+// Whether a difference at full range goes on plain. The pixel's constant counts as
+// well: added to a small difference in plain double it would lose its digits.
+inline bool goesPlain(const ExtDiff& d, std::int64_t constant) {
+    const std::int64_t reach = std::max(largestExponent(d), constant);
+    return reach == kNoExponent || reach > kLeastPlainExponent;
+}
+
+// Runs the pixel on from w, plain while its difference fits double and scaled while
+// it does not. false when the pixel must be counted directly.
 template <class Rule>
-bool iteratePixel(const Context& ctx, const ExtDiff& start, Pixel& px, EscapeValue& result) {
-    Walk w;
-    w.orbit = ctx.primary;
-    w.handover = start;
-    const std::int64_t constantExponent =
-        std::max(px.dcr.isZero() ? kNoExponent : px.dcr.exponent(),
-                 px.dci.isZero() ? kNoExponent : px.dci.exponent());
+bool continuePixel(const Context& ctx, Walk& w, Pixel& px, EscapeValue& result) {
+    const std::int64_t constant = constantExponent(px);
     for (;;) {
-        // The pixel's constant counts as well: added to a small difference in plain
-        // double it would lose its digits.
-        const std::int64_t reach = std::max(largestExponent(w.handover), constantExponent);
         Diff m;
         Leg leg;
-        if (reach == kNoExponent || reach > kLeastPlainExponent) {
+        if (goesPlain(w.handover, constant)) {
             px.setScale(0);
             m = narrowed(w.handover, 0);
             leg = LegWalker<Rule, false>(ctx, w, m, px, result).run();
         } else {
+            const std::int64_t reach = std::max(largestExponent(w.handover), constant);
             px.setScale(reach);
             m = narrowed(w.handover, reach);
             leg = LegWalker<Rule, true>(ctx, w, m, px, result).run();
@@ -344,6 +350,26 @@ bool iteratePixel(const Context& ctx, const ExtDiff& start, Pixel& px, EscapeVal
         if (leg == Leg::kDirect)
             return false;
     }
+}
+
+// The pixel from its start (the difference start, at full range).
+template <class Rule>
+bool iteratePixel(const Context& ctx, const ExtDiff& start, Pixel& px, EscapeValue& result) {
+    Walk w;
+    w.orbit = ctx.primary;
+    w.handover = start;
+    return continuePixel<Rule>(ctx, w, px, result);
+}
+
+// The pixel from the middle of a plain leg: its steps w.n, its position (w.orbit,
+// w.index, w.pending) and its difference m, in plain double.
+template <class Rule>
+bool iteratePixelFrom(const Context& ctx, Walk& w, Diff m, Pixel& px, EscapeValue& result) {
+    px.setScale(0);
+    const Leg leg = LegWalker<Rule, false>(ctx, w, m, px, result).run();
+    if (leg != Leg::kSwitch)
+        return leg == Leg::kDone;
+    return continuePixel<Rule>(ctx, w, px, result);
 }
 
 }  // namespace complex::perturbation_detail

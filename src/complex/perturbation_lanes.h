@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "complex/escape_value.h"
+#include "complex/exact_orbit.h"
+#include "complex/perturbation_rules.h"
+
+// The plain leg of the perturbation walk in vector lanes, for Mandelbrot and Julia:
+// each lane is a pixel with its own position on its own orbit, its own rebasing and
+// its own escape test. A pixel needs nothing else from its neighbours, so the lanes
+// keep several pixels' chains of dependent steps in flight at once where the scalar
+// walk has one. Every operation is the scalar walk's, in its order and without
+// contracted multiply-adds, so the counts are the same bit for bit; whatever the
+// lanes do not do (the escape test near the bailout, smooth counts, differences
+// below 2^-500, the change of orbit at full range) they leave to the scalar walk,
+// handing it the pixel's state at the point where the walk would take that branch.
+namespace complex::perturbation_detail {
+
+// The iterates of the reference orbits as the lanes read them: (zr, zi) pairs of the
+// primary orbit and, after them, of the critical orbit when it is another orbit. A
+// lane's position is its state's index in this table.
+class LaneOrbits {
+  public:
+    LaneOrbits() = default;
+    // Empty when either orbit is.
+    LaneOrbits(const ReferenceOrbit& primary, const ReferenceOrbit& critical);
+    static std::size_t bytesFor(const ReferenceOrbit& primary, const ReferenceOrbit& critical);
+
+    bool empty() const noexcept { return pairs_.empty(); }
+    const double* pairs() const noexcept { return pairs_.data(); }
+    std::size_t bytes() const noexcept { return pairs_.capacity() * sizeof(double); }
+    // The positions of the primary orbit's last state and of the critical orbit's
+    // first and last.
+    std::int64_t primaryLast() const noexcept { return primaryLast_; }
+    std::int64_t criticalStart() const noexcept { return criticalStart_; }
+    std::int64_t criticalLast() const noexcept { return criticalLast_; }
+
+  private:
+    std::vector<double> pairs_;
+    std::int64_t primaryLast_ = 0;
+    std::int64_t criticalStart_ = 0;
+    std::int64_t criticalLast_ = 0;
+};
+
+// What the lanes' walk shares with the scalar walk's Context.
+struct LaneSetup {
+    int limit = 1;
+    bool smooth = false;
+    bool fixGlitches = true;
+    double escapeAt = 0.0;
+    double surelyOutside = 0.0;
+};
+
+// A pixel at the start of its plain leg on the primary orbit: its difference and its
+// constant dc as plain doubles.
+struct LaneStart {
+    double zr = 0.0, zi = 0.0, kcr = 0.0, kci = 0.0;
+};
+
+// How a pixel left the lanes.
+enum class LaneExit : std::uint8_t {
+    kCounted,   // value holds its count
+    kResume,    // the scalar plain leg resumes before the tests of step n
+    kHandOver,  // the difference fell below 2^-500 after step n: on at full range
+};
+
+// A pixel's state where it left the lanes: steps counted, orbit and index there, and
+// its difference in plain double.
+struct LaneState {
+    LaneExit exit = LaneExit::kCounted;
+    bool onCritical = false;
+    int n = 0;
+    std::size_t index = 0;
+    Diff m;
+    EscapeValue value;
+};
+
+// Walks pixels 0..count-1 from starts in vector lanes, each until it is counted or
+// must go on in the scalar walk; false (the states of no use) when stop (if given)
+// asked for a stop, which it is asked every few thousand steps.
+bool walkQuadraticLanes(const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
+                        std::size_t count, LaneState* states, const StopCheck& stop);
+
+}  // namespace complex::perturbation_detail
