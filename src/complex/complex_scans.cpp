@@ -115,6 +115,8 @@ void ComplexFractal::scanSimple() {
 }
 
 bool ComplexFractal::scanColumn(int column) {
+    if (deepRuns())
+        return scanColumnDeep(column);
     if (batched())
         return scanColumnBatched(column);
     Tally tally(*this);
@@ -145,6 +147,8 @@ void ComplexFractal::scanRelief() {
 }
 
 bool ComplexFractal::scanDiagonal(int diagonal) {
+    if (deepRuns())
+        return scanDiagonalDeep(diagonal);
     if (batched())
         return scanDiagonalBatched(diagonal);
     if (!keepRunning())
@@ -228,6 +232,8 @@ bool ComplexFractal::traceBorderTallied(int x, int y, int w, int h, Tally& tally
         return true;
     if (batched())
         return traceBorderBatched(x, y, w, h, tally);
+    if (deepRuns())
+        return traceBorderDeep(x, y, w, h, tally);
     if (w == 1 && h == 1) {
         tracePixel(x, y, tally);
         return true;
@@ -374,6 +380,10 @@ bool ComplexFractal::traceBorderBatched(int x, int y, int w, int h, Tally& tally
 }
 
 void ComplexFractal::traceInside(int x, int y, int w, int h, Tally& tally) {
+    if (deepRuns()) {
+        traceInsideDeep(x, y, w, h, tally);
+        return;
+    }
     for (int column = x; column < x + w; ++column) {
         for (int row = y; row < y + h; ++row) {
             if (!keepRunning())

@@ -272,7 +272,7 @@ void PerturbationScene::countPixels(const PixelIndex* pixels, long count, Escape
                                     const StopCheck& stop) const {
     if (count <= 0)
         return;
-    if (prepared_ && !lanes_.empty()) {
+    if (countsInLanes()) {
         countInLanes(pixels, count, out, stop);
         return;
     }

@@ -116,6 +116,9 @@ class PerturbationScene {
     numeric::BigFloat planeX(long i) const;
     numeric::BigFloat planeY(long j) const;
 
+    // Whether countPixels counts in vector lanes (useLanes, a type the lanes know, and
+    // a prepared scene).
+    bool countsInLanes() const noexcept { return prepared_ && !lanes_.empty(); }
     long precision() const noexcept { return precision_; }
     std::size_t referenceBytes() const noexcept;
     long referenceLength() const noexcept { return static_cast<long>(primary_.points.size()); }
