@@ -142,6 +142,50 @@ const char* typeName(std::size_t type) {
     return kNames[type];
 }
 
+// Scalar against lanes on one core: the same picture counted in the same runs, a
+// column at a time as the Simple scan hands them, with useLanes off and on. The views
+// (1e-30 and 1e-100 wide) are centred on the Mandelbrot edge point above, where most
+// pixels take thousands of steps, with a limit of 10^4.
+void BM_PerturbationRuns(benchmark::State& state) {
+    const bool lanes = state.range(1) != 0;
+    const complex::PlanePoint& centre = edgePoint(0);
+    complex::SceneSetup setup;
+    setup.formula = kTypeViews[0].formula;
+    setup.formula.maxIterations = 10000;
+    setup.width = kWidth;
+    setup.height = kHeight;
+    setup.dx = numeric::ExtFloat::fromBig(
+                   *numeric::BigFloat::parse("1e-" + std::to_string(state.range(0)), 128)) *
+               (1.0 / kWidth);
+    setup.dy = setup.dx;
+    setup.originX = centre.x - setup.dx.toBig(420) * (kWidth / 2.0 - 0.5);
+    setup.originY = centre.y - setup.dy.toBig(420) * (kHeight / 2.0 - 0.5);
+    setup.useLanes = lanes;
+    auto scene = complex::PerturbationScene::create(setup);
+    if (!scene || scene->prepare() != complex::PerturbationScene::Prepared::kReady ||
+        scene->countsInLanes() != lanes) {
+        state.SkipWithError("the scene was refused");
+        return;
+    }
+    state.SetLabel(lanes ? "lanes" : "scalar");
+    std::vector<complex::PixelIndex> column(kHeight);
+    std::vector<complex::EscapeValue> values(kHeight);
+    std::int64_t iterations = 0;
+    for (auto _ : state) {
+        iterations = 0;
+        for (long i = 0; i < kWidth; ++i) {
+            for (long j = 0; j < kHeight; ++j)
+                column[static_cast<std::size_t>(j)] = complex::PixelIndex{i, kHeight - 1 - j};
+            scene->countPixels(column.data(), kHeight, values.data());
+            for (const complex::EscapeValue& v : values)
+                iterations += v.count;
+        }
+        benchmark::DoNotOptimize(iterations);
+    }
+    perIteration(state, iterations);
+}
+BENCHMARK(BM_PerturbationRuns)->ArgsProduct({{30, 100}, {0, 1}})->Unit(benchmark::kMillisecond);
+
 void BM_TypeAt1e100(benchmark::State& state) {
     const std::size_t type = static_cast<std::size_t>(state.range(0));
     const complex::PlanePoint& centre = edgePoint(type);
