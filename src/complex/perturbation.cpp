@@ -15,6 +15,7 @@ using perturbation_detail::ExtDiff;
 using perturbation_detail::iteratePixel;
 using perturbation_detail::LaneExit;
 using perturbation_detail::LaneOrbits;
+using perturbation_detail::LaneRule;
 using perturbation_detail::LaneSetup;
 using perturbation_detail::LaneStart;
 using perturbation_detail::LaneState;
@@ -144,12 +145,10 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
     }
     // The lanes' copy of the iterates stays within the orbits' budget.
     const ReferenceOrbit& critical = hasCritical_ ? critical_ : primary_;
-    const bool laned =
-        setup_.useLanes &&
-        (type == kernels::Formula::kMandelbrot || type == kernels::Formula::kJulia) &&
-        referenceBytes() + LaneOrbits::bytesFor(primary_, critical) <= kMostReferenceBytes;
-    if (laned)
-        lanes_ = LaneOrbits(primary_, critical);
+    const int stride = LaneOrbits::strideFor(laneRule());
+    if (setup_.useLanes &&
+        referenceBytes() + LaneOrbits::bytesFor(primary_, critical, stride) <= kMostReferenceBytes)
+        lanes_ = LaneOrbits(primary_, critical, stride);
     prepared_ = true;
     return Prepared::kReady;
 }
@@ -298,16 +297,16 @@ void PerturbationScene::countInLanes(const PixelIndex* pixels, long count, Escap
             continue;
         }
         px.setScale(0);
-        const perturbation_detail::Diff m = perturbation_detail::narrowed(start, 0);
-        starts.push_back(LaneStart{m.zr, m.zi, px.kcr, px.kci});
+        starts.push_back(LaneStart{perturbation_detail::narrowed(start, 0), px.kcr, px.kci});
         walked.push_back(k);
     }
     states.resize(starts.size());
-    const LaneSetup setup{setup_.formula.maxIterations, setup_.smooth, setup_.fixGlitches,
-                          contextFor(primary_, setup_.fixGlitches).escapeAt,
-                          contextFor(primary_, setup_.fixGlitches).surelyOutside};
-    if (!perturbation_detail::walkQuadraticLanes(setup, lanes_, starts.data(), starts.size(),
-                                                 states.data(), stop)) {
+    const Context ctx = contextFor(primary_, setup_.fixGlitches);
+    const LaneSetup setup{laneRule(),       setup_.formula.paramImag, ctx.limit,
+                          ctx.smooth,       ctx.fixGlitches,          ctx.escapeAt,
+                          ctx.surelyOutside};
+    if (!perturbation_detail::walkLanes(setup, lanes_, starts.data(), starts.size(), states.data(),
+                                        stop)) {
         for (const long k : walked)
             out[k] = EscapeValue{};
         return;
@@ -315,6 +314,38 @@ void PerturbationScene::countInLanes(const PixelIndex* pixels, long count, Escap
     for (std::size_t w = 0; w < walked.size(); ++w)
         out[walked[w]] = finishFromLanes(pixels[walked[w]], states[w], stop);
 }
+
+perturbation_detail::LaneRule PerturbationScene::laneRule() const noexcept {
+    switch (setup_.formula.type) {
+        case kernels::Formula::kUnity:
+            return LaneRule::kUnity;
+        case kernels::Formula::kSpider:
+            return LaneRule::kSpider;
+        case kernels::Formula::kManowar:
+            return LaneRule::kManowar;
+        case kernels::Formula::kPhoenix:
+            return LaneRule::kPhoenix;
+        default:
+            return LaneRule::kQuadratic;
+    }
+}
+
+namespace {
+
+// The scalar walk from where the pixel left the lanes.
+template <class Rule>
+bool finishWalk(const Context& ctx, const LaneState& state, Pixel& px, EscapeValue& result) {
+    perturbation_detail::Walk w;
+    w.n = state.n;
+    w.index = state.index;
+    w.orbit = state.onCritical ? ctx.critical : ctx.primary;
+    if (state.exit == LaneExit::kResume)
+        return perturbation_detail::iteratePixelFrom<Rule>(ctx, w, state.m, px, result);
+    w.handover = perturbation_detail::widened(state.m, 0);
+    return perturbation_detail::continuePixel<Rule>(ctx, w, px, result);
+}
+
+}  // namespace
 
 EscapeValue PerturbationScene::finishFromLanes(const PixelIndex& pixel, const LaneState& state,
                                                const StopCheck& stop) const {
@@ -324,17 +355,24 @@ EscapeValue PerturbationScene::finishFromLanes(const PixelIndex& pixel, const La
     ExtDiff start;
     Pixel px;
     startOf(centreI_, centreJ_, pixel.i, pixel.j, start, px);
-    perturbation_detail::Walk w;
-    w.n = state.n;
-    w.index = state.index;
-    w.orbit = state.onCritical ? ctx.critical : ctx.primary;
     EscapeValue result;
     bool counted = false;
-    if (state.exit == LaneExit::kResume) {
-        counted = perturbation_detail::iteratePixelFrom<QuadraticRule>(ctx, w, state.m, px, result);
-    } else {
-        w.handover = perturbation_detail::widened(state.m, 0);
-        counted = perturbation_detail::continuePixel<QuadraticRule>(ctx, w, px, result);
+    switch (laneRule()) {
+        case LaneRule::kUnity:
+            counted = finishWalk<UnityRule>(ctx, state, px, result);
+            break;
+        case LaneRule::kSpider:
+            counted = finishWalk<SpiderRule>(ctx, state, px, result);
+            break;
+        case LaneRule::kManowar:
+            counted = finishWalk<ManowarRule>(ctx, state, px, result);
+            break;
+        case LaneRule::kPhoenix:
+            counted = finishWalk<PhoenixRule>(ctx, state, px, result);
+            break;
+        case LaneRule::kQuadratic:
+            counted = finishWalk<QuadraticRule>(ctx, state, px, result);
+            break;
     }
     return counted ? result : countOtherwise(pixel.i, pixel.j, stop);
 }

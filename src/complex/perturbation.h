@@ -33,9 +33,9 @@ struct SceneSetup {
     // Whether countAt gives the continuous count of smooth colouring as well (a few
     // steps more per pixel); without, the continuous count is the whole count.
     bool smooth = false;
-    // Whether runs of Mandelbrot and Julia pixels (countRun, countPixels) go through
-    // vector lanes, several pixels at once; false: one by one as countAt counts them.
-    // The values are the same.
+    // Whether runs of pixels (countRun, countPixels) go through vector lanes, several
+    // pixels at once; false: one by one as countAt counts them. The values are the
+    // same.
     bool useLanes = true;
 };
 
@@ -107,8 +107,8 @@ class PerturbationScene {
     EscapeValue countAt(long i, long j, const StopCheck& stop = {}) const;
     // count pixels of row j from column i on, into out.
     void countRun(long i, long j, long count, EscapeValue* out, const StopCheck& stop = {}) const;
-    // out[k] = countAt(pixels[k]) for k < count, the pixels of Mandelbrot and Julia in
-    // vector lanes (with useLanes). After a stop the values are of no use.
+    // out[k] = countAt(pixels[k]) for k < count, in vector lanes with useLanes. After a
+    // stop the values are of no use.
     void countPixels(const PixelIndex* pixels, long count, EscapeValue* out,
                      const StopCheck& stop = {}) const;
 
@@ -116,8 +116,8 @@ class PerturbationScene {
     numeric::BigFloat planeX(long i) const;
     numeric::BigFloat planeY(long j) const;
 
-    // Whether countPixels counts in vector lanes (useLanes, a type the lanes know, and
-    // a prepared scene).
+    // Whether countPixels counts in vector lanes (useLanes, and a prepared scene whose
+    // orbits leave room for the lanes' copy of them).
     bool countsInLanes() const noexcept { return prepared_ && !lanes_.empty(); }
     long precision() const noexcept { return precision_; }
     std::size_t referenceBytes() const noexcept;
@@ -139,6 +139,7 @@ class PerturbationScene {
                  perturbation_detail::Pixel& px) const;
     // What countAt does once the primary reference has failed the pixel.
     EscapeValue countOtherwise(long i, long j, const StopCheck& stop) const;
+    perturbation_detail::LaneRule laneRule() const noexcept;
     void countInLanes(const PixelIndex* pixels, long count, EscapeValue* out,
                       const StopCheck& stop) const;
     // The pixel finished in the scalar walk from where it left the lanes.

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "complex/perturbation_lanes.h"
+#include "complex/perturbation_walk.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace complex::perturbation_detail::HWY_NAMESPACE {
@@ -26,34 +27,116 @@ constexpr int kGroups = 3;
 constexpr int kStepsPerLook = 2;
 constexpr unsigned kLooksPerStopCheck = 1024;
 
+// A pixel's difference in lanes, the second value unused by Mandelbrot, Julia, Unity.
+template <class D>
+struct LaneDiff {
+    hn::Vec<D> zr, zi, ar, ai;
+};
+
+// What a step reads of the reference: the state's iterate, Unity's T, and the next
+// state's zi (Unity's Y').
+template <class D>
+struct LaneRef {
+    hn::Vec<D> zr, zi, t, nextZi;
+};
+
+// The constants of the steps.
+template <class D>
+struct LaneConstants {
+    LaneConstants(D d, double p2Value)
+        : two(hn::Set(d, 2.0)), half(hn::Set(d, 0.5)), p2(hn::Set(d, p2Value)) {}
+    hn::Vec<D> two, half, p2;
+};
+
+// (2 Z + dz) dz, the plain squareDifference.
+template <class D>
+HWY_INLINE void squareDifference(const LaneConstants<D>& c, const LaneRef<D>& ref,
+                                 const LaneDiff<D>& m, hn::Vec<D>& outR, hn::Vec<D>& outI) {
+    const hn::Vec<D> a = hn::Add(hn::Mul(c.two, ref.zr), m.zr);
+    const hn::Vec<D> b = hn::Add(hn::Mul(c.two, ref.zi), m.zi);
+    outR = hn::Sub(hn::Mul(a, m.zr), hn::Mul(b, m.zi));
+    outI = hn::Add(hn::Mul(a, m.zi), hn::Mul(b, m.zr));
+}
+
+// The plain steps of perturbation_rules.h, operation for operation.
+template <LaneRule kRule, class D>
+HWY_INLINE void takeStep(const LaneConstants<D>& c, const LaneRef<D>& ref, LaneDiff<D>& m,
+                         hn::Vec<D> kcr, hn::Vec<D> kci) {
+    using V = hn::Vec<D>;
+    if constexpr (kRule == LaneRule::kUnity) {
+        const V dk = hn::Add(hn::Mul(hn::Add(hn::Mul(c.two, ref.zr), m.zr), m.zr),
+                             hn::Mul(hn::Add(hn::Mul(c.two, ref.zi), m.zi), m.zi));
+        const V dt = hn::Neg(dk);
+        const V dy = hn::Add(hn::Mul(ref.t, m.zr), hn::Mul(dt, hn::Add(ref.zr, m.zr)));
+        const V dx = hn::Add(hn::Mul(ref.t, dy), hn::Mul(dt, hn::Add(ref.nextZi, dy)));
+        m.zr = dx;
+        m.zi = dy;
+    } else {
+        V sr, si;
+        squareDifference(c, ref, m, sr, si);
+        if constexpr (kRule == LaneRule::kQuadratic) {
+            m.zr = hn::Add(sr, kcr);
+            m.zi = hn::Add(si, kci);
+        } else if constexpr (kRule == LaneRule::kSpider) {
+            m.zr = hn::Add(sr, m.ar);
+            m.zi = hn::Add(si, m.ai);
+            m.ar = hn::Add(hn::Mul(m.ar, c.half), m.zr);
+            m.ai = hn::Add(hn::Mul(m.ai, c.half), m.zi);
+        } else if constexpr (kRule == LaneRule::kManowar) {
+            const V oldR = m.zr;
+            const V oldI = m.zi;
+            m.zr = hn::Add(hn::Add(sr, m.ar), kcr);
+            m.zi = hn::Add(hn::Add(si, m.ai), kci);
+            m.ar = oldR;
+            m.ai = oldI;
+        } else {
+            const V oldR = m.zr;
+            const V oldI = m.zi;
+            m.zr = hn::Add(sr, hn::Mul(c.p2, m.ar));
+            m.zi = hn::Add(si, hn::Mul(c.p2, m.ai));
+            m.ar = oldR;
+            m.ai = oldI;
+        }
+    }
+}
+
+constexpr bool rebases(LaneRule rule) {
+    return rule == LaneRule::kQuadratic || rule == LaneRule::kUnity;
+}
+
 // kGroups groups of Lanes(d) lanes, each lane a pixel on its own orbit. A lane leaves
 // at the step where the scalar walk would do what the lanes do not; its state there
 // goes into the pixel's LaneState, and once half a group is idle its lanes take the
 // next pixels.
-template <class D>
-class QuadraticLanes {
+template <class D, LaneRule kRule>
+class DeepLanes {
   public:
     using V = hn::Vec<D>;
     using DI = hn::RebindToSigned<D>;
     using VI = hn::Vec<DI>;
     using M = hn::Mask<D>;
+    static constexpr bool kRebases = rebases(kRule);
+    static constexpr bool kSecondValue = !kRebases;
 
-    QuadraticLanes(D d, const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
-                   std::size_t count, LaneState* states)
+    DeepLanes(D d, const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
+              std::size_t count, LaneState* states)
         : d_(d),
           setup_(setup),
           orbits_(orbits),
-          pairs_(orbits.pairs()),
+          values_(orbits.values()),
           starts_(starts),
           states_(states),
           count_(count),
           lanes_(hn::Lanes(d)),
           refillAt_(lanes_ > 1 ? lanes_ / 2 : 1),
-          two_(hn::Set(d, 2.0)),
+          constants_(d, setup.p2),
           escapeAt_(hn::Set(d, setup.escapeAt)),
           leastPlain_(hn::Set(d, 0x1p-500)),
-          criticalZr_(hn::Set(d, orbits.pairs()[2 * orbits.criticalStart()])),
-          criticalZi_(hn::Set(d, orbits.pairs()[2 * orbits.criticalStart() + 1])),
+          glitchTolerance_(hn::Set(d, kGlitchTolerance)),
+          criticalZr_(hn::Set(d, valueAt(orbits.criticalStart(), 0))),
+          criticalZi_(hn::Set(d, valueAt(orbits.criticalStart(), 1))),
+          criticalT_(hn::Set(d, orbits.stride() > 2 ? valueAt(orbits.criticalStart(), 2) : 0.0)),
+          criticalNextZi_(hn::Set(d, valueAt(orbits.criticalStart() + 1, 1))),
           oneI_(hn::Set(di_, std::int64_t{1})),
           lastStepI_(hn::Set(di_, std::int64_t{setup.limit} - 1)),
           primaryLastI_(hn::Set(di_, orbits.primaryLast())),
@@ -61,7 +144,8 @@ class QuadraticLanes {
           criticalLastI_(hn::Set(di_, orbits.criticalLast())),
           fixGlitches_(hn::FirstN(d, setup.fixGlitches ? lanes_ : 0)) {
         for (Group& group : groups_) {
-            group.mzr = group.mzi = group.kcr = group.kci = hn::Zero(d_);
+            group.m.zr = group.m.zi = group.m.ar = group.m.ai = hn::Zero(d_);
+            group.kcr = group.kci = hn::Zero(d_);
             group.pos = group.n = hn::Zero(di_);
             group.live = hn::FirstN(d_, 0);
             for (std::ptrdiff_t& pixel : group.pixel)
@@ -93,64 +177,100 @@ class QuadraticLanes {
 
   private:
     struct Group {
-        V mzr, mzi, kcr, kci;
+        LaneDiff<D> m;
+        V kcr, kci;
         VI pos, n;
         M live;
         std::ptrdiff_t pixel[kMaxLanes];
     };
 
-    // A lane's state before a step and after it, where lanes leave.
+    // The lanes' state before a step or after it, where lanes leave.
     struct Snapshot {
-        HWY_ALIGN double mzr[kMaxLanes] = {};
-        HWY_ALIGN double mzi[kMaxLanes] = {};
-        HWY_ALIGN double squared[kMaxLanes] = {};
-        HWY_ALIGN std::int64_t pos[kMaxLanes] = {};
-        HWY_ALIGN std::int64_t n[kMaxLanes] = {};
-        void store(D d, V zr, V zi, V s, VI p, VI count) {
+        HWY_ALIGN double zr[kMaxLanes];
+        HWY_ALIGN double zi[kMaxLanes];
+        HWY_ALIGN double ar[kMaxLanes];
+        HWY_ALIGN double ai[kMaxLanes];
+        HWY_ALIGN double squared[kMaxLanes];
+        HWY_ALIGN std::int64_t pos[kMaxLanes];
+        HWY_ALIGN std::int64_t n[kMaxLanes];
+        void store(D d, const LaneDiff<D>& m, V s, VI p, VI count) {
             const DI di;
-            hn::Store(zr, d, mzr);
-            hn::Store(zi, d, mzi);
+            hn::Store(m.zr, d, zr);
+            hn::Store(m.zi, d, zi);
+            hn::Store(m.ar, d, ar);
+            hn::Store(m.ai, d, ai);
             hn::Store(s, d, squared);
             hn::Store(p, di, pos);
             hn::Store(count, di, n);
         }
     };
 
+    double valueAt(std::int64_t pos, int part) const {
+        return values_[static_cast<std::size_t>(pos) * static_cast<std::size_t>(orbits_.stride()) +
+                       static_cast<std::size_t>(part)];
+    }
+
+    LaneRef<D> gather(VI pos) const {
+        VI at = hn::Add(pos, pos);
+        if constexpr (kRule == LaneRule::kUnity)
+            at = hn::Add(at, pos);  // three values a state
+        LaneRef<D> ref;
+        ref.zr = hn::GatherIndex(d_, values_, at);
+        ref.zi = hn::GatherIndex(d_, values_ + 1, at);
+        if constexpr (kRule == LaneRule::kUnity) {
+            ref.t = hn::GatherIndex(d_, values_ + 2, at);
+            ref.nextZi = hn::GatherIndex(d_, values_ + 4, at);  // the next state's zi
+        } else {
+            ref.t = ref.nextZi = hn::Zero(d_);
+        }
+        return ref;
+    }
+
     // The scalar walk's plain loop: the limit, the escape test on the full iterate,
-    // rebasing onto the critical orbit, the step, and the test for a difference that
-    // must go on scaled.
+    // rebasing onto the critical orbit or the glitch test and the end of the
+    // reference, the step, and the test for a difference that must go on scaled.
     HWY_INLINE void step(Group& g) {
-        const VI twice = hn::Add(g.pos, g.pos);
-        V rzr = hn::GatherIndex(d_, pairs_, twice);
-        V rzi = hn::GatherIndex(d_, pairs_ + 1, twice);
-        const V fzr = hn::Add(rzr, g.mzr);
-        const V fzi = hn::Add(rzi, g.mzi);
+        LaneRef<D> ref = gather(g.pos);
+        const V fzr = hn::Add(ref.zr, g.m.zr);
+        const V fzi = hn::Add(ref.zi, g.m.zi);
         const V s = hn::Add(hn::Mul(fzi, fzi), hn::Mul(fzr, fzr));
         const M limited = hn::RebindMask(d_, hn::Gt(g.n, lastStepI_));
         const M outside = hn::Ge(s, escapeAt_);
-        const M nearer = hn::Lt(s, hn::Add(hn::Mul(g.mzi, g.mzi), hn::Mul(g.mzr, g.mzr)));
         const M atEnd =
             hn::RebindMask(d_, hn::Or(hn::Eq(g.pos, primaryLastI_), hn::Eq(g.pos, criticalLastI_)));
-        const M rebase = hn::Or(hn::And(nearer, fixGlitches_), atEnd);
-        const M fits = hn::Ge(largerOf(hn::Abs(fzr), hn::Abs(fzi)), leastPlain_);
-        const M before =
-            hn::And(g.live, hn::Or(hn::Or(limited, outside), hn::AndNot(fits, rebase)));
+        LaneDiff<D> m = g.m;
+        VI pos = g.pos;
+        M leaves;
+        if constexpr (kRebases) {
+            const M nearer = hn::Lt(s, hn::Add(hn::Mul(g.m.zi, g.m.zi), hn::Mul(g.m.zr, g.m.zr)));
+            const M rebase = hn::Or(hn::And(nearer, fixGlitches_), atEnd);
+            const M fits = hn::Ge(largerOf(hn::Abs(fzr), hn::Abs(fzi)), leastPlain_);
+            leaves = hn::Or(hn::Or(limited, outside), hn::AndNot(fits, rebase));
+            // Rebased in place: the full iterate is the difference from the critical
+            // orbit's start.
+            const M inPlace = hn::And(rebase, fits);
+            m.zr = hn::IfThenElse(inPlace, fzr, m.zr);
+            m.zi = hn::IfThenElse(inPlace, fzi, m.zi);
+            pos = hn::IfThenElse(hn::RebindMask(di_, inPlace), criticalStartI_, pos);
+            ref.zr = hn::IfThenElse(inPlace, criticalZr_, ref.zr);
+            ref.zi = hn::IfThenElse(inPlace, criticalZi_, ref.zi);
+            if constexpr (kRule == LaneRule::kUnity) {
+                ref.t = hn::IfThenElse(inPlace, criticalT_, ref.t);
+                ref.nextZi = hn::IfThenElse(inPlace, criticalNextZi_, ref.nextZi);
+            }
+        } else {
+            const M glitch = hn::And(
+                fixGlitches_,
+                hn::Lt(s, hn::Mul(glitchTolerance_,
+                                  hn::Add(hn::Mul(ref.zi, ref.zi), hn::Mul(ref.zr, ref.zr)))));
+            leaves = hn::Or(hn::Or(limited, outside), hn::Or(glitch, atEnd));
+        }
+        const M before = hn::And(g.live, leaves);
 
-        // Rebased in place: the full iterate is the difference from the critical
-        // orbit's start.
-        const M inPlace = hn::And(rebase, fits);
-        const V mzr = hn::IfThenElse(inPlace, fzr, g.mzr);
-        const V mzi = hn::IfThenElse(inPlace, fzi, g.mzi);
-        const VI pos = hn::IfThenElse(hn::RebindMask(di_, inPlace), criticalStartI_, g.pos);
-        rzr = hn::IfThenElse(inPlace, criticalZr_, rzr);
-        rzi = hn::IfThenElse(inPlace, criticalZi_, rzi);
-
-        // (2 Z + dz) dz + dc.
-        const V a = hn::Add(hn::Mul(two_, rzr), mzr);
-        const V b = hn::Add(hn::Mul(two_, rzi), mzi);
-        const V nzr = hn::Add(hn::Sub(hn::Mul(a, mzr), hn::Mul(b, mzi)), g.kcr);
-        const V nzi = hn::Add(hn::Add(hn::Mul(a, mzi), hn::Mul(b, mzr)), g.kci);
-        const V largest = hn::Add(hn::Abs(nzr), hn::Abs(nzi));
+        takeStep<kRule>(constants_, ref, m, g.kcr, g.kci);
+        V largest = hn::Add(hn::Abs(m.zr), hn::Abs(m.zi));
+        if constexpr (kSecondValue)
+            largest = hn::Add(largest, hn::Add(hn::Abs(m.ar), hn::Abs(m.ai)));
         const M tiny = hn::And(hn::Lt(largest, leastPlain_), hn::Ne(largest, hn::Zero(d_)));
         const M after = hn::AndNot(before, hn::And(g.live, tiny));
 
@@ -159,12 +279,11 @@ class QuadraticLanes {
         if (HWY_UNLIKELY(!hn::AllFalse(d_, hn::Or(before, after)))) {
             Snapshot was;
             Snapshot now;
-            was.store(d_, g.mzr, g.mzi, s, g.pos, g.n);
-            now.store(d_, nzr, nzi, s, nextPos, nextN);
+            was.store(d_, g.m, s, g.pos, g.n);
+            now.store(d_, m, s, nextPos, nextN);
             leave(g, before, after, was, now);
         }
-        g.mzr = nzr;
-        g.mzi = nzi;
+        g.m = m;
         g.n = nextN;
         // Idle lanes stay at the table's start, where their gathers read nothing
         // beyond it.
@@ -193,8 +312,8 @@ class QuadraticLanes {
     }
 
     // At the limit, or outside beyond doubt, the lane counts the pixel; the escape
-    // test near the bailout, smooth counts and rebasing at full range are the
-    // scalar walk's.
+    // test near the bailout, smooth counts, rebasing at full range, flagged pixels and
+    // the end of the reference are the scalar walk's.
     void leaveBeforeStep(LaneState& state, const Snapshot& was, std::size_t l) const {
         const int n = static_cast<int>(was.n[l]);
         if (n >= setup_.limit) {
@@ -218,44 +337,43 @@ class QuadraticLanes {
         state.onCritical = orbits_.criticalStart() > 0 && pos >= orbits_.criticalStart();
         state.index =
             static_cast<std::size_t>(state.onCritical ? pos - orbits_.criticalStart() : pos);
-        state.m = Diff{at.mzr[l], at.mzi[l], 0.0, 0.0};
+        state.m = kSecondValue ? Diff{at.zr[l], at.zi[l], at.ar[l], at.ai[l]}
+                               : Diff{at.zr[l], at.zi[l], 0.0, 0.0};
     }
 
     // The group's idle lanes take the next pixels, while there are any.
     void takeNextPixels(Group& g) {
-        HWY_ALIGN double mzr[kMaxLanes] = {};
-        HWY_ALIGN double mzi[kMaxLanes] = {};
+        Snapshot at;
         HWY_ALIGN double kcr[kMaxLanes] = {};
         HWY_ALIGN double kci[kMaxLanes] = {};
-        HWY_ALIGN std::int64_t pos[kMaxLanes] = {};
-        HWY_ALIGN std::int64_t n[kMaxLanes] = {};
         HWY_ALIGN std::int64_t live[kMaxLanes] = {};
-        hn::Store(g.mzr, d_, mzr);
-        hn::Store(g.mzi, d_, mzi);
+        at.store(d_, g.m, hn::Zero(d_), g.pos, g.n);
         hn::Store(g.kcr, d_, kcr);
         hn::Store(g.kci, d_, kci);
-        hn::Store(g.pos, di_, pos);
-        hn::Store(g.n, di_, n);
         for (std::size_t l = 0; l < lanes_; ++l) {
             live[l] = g.pixel[l] >= 0 ? 1 : 0;
             if (g.pixel[l] >= 0 || next_ >= count_)
                 continue;
             const LaneStart& start = starts_[next_];
-            mzr[l] = start.zr;
-            mzi[l] = start.zi;
+            at.zr[l] = start.m.zr;
+            at.zi[l] = start.m.zi;
+            at.ar[l] = kSecondValue ? start.m.ar : 0.0;
+            at.ai[l] = kSecondValue ? start.m.ai : 0.0;
             kcr[l] = start.kcr;
             kci[l] = start.kci;
-            pos[l] = 0;
-            n[l] = 0;
+            at.pos[l] = 0;
+            at.n[l] = 0;
             live[l] = 1;
             g.pixel[l] = static_cast<std::ptrdiff_t>(next_++);
         }
-        g.mzr = hn::Load(d_, mzr);
-        g.mzi = hn::Load(d_, mzi);
+        g.m.zr = hn::Load(d_, at.zr);
+        g.m.zi = hn::Load(d_, at.zi);
+        g.m.ar = hn::Load(d_, at.ar);
+        g.m.ai = hn::Load(d_, at.ai);
         g.kcr = hn::Load(d_, kcr);
         g.kci = hn::Load(d_, kci);
-        g.pos = hn::Load(di_, pos);
-        g.n = hn::Load(di_, n);
+        g.pos = hn::Load(di_, at.pos);
+        g.n = hn::Load(di_, at.n);
         g.live = hn::RebindMask(d_, hn::Eq(hn::Load(di_, live), oneI_));
     }
 
@@ -270,7 +388,7 @@ class QuadraticLanes {
     DI di_{};
     const LaneSetup& setup_;
     const LaneOrbits& orbits_;
-    const double* pairs_;
+    const double* values_;
     const LaneStart* starts_;
     LaneState* states_;
     std::size_t count_;
@@ -278,11 +396,14 @@ class QuadraticLanes {
     std::size_t lanes_;
     std::size_t refillAt_;
     Group groups_[kGroups];
-    V two_;
+    LaneConstants<D> constants_;
     V escapeAt_;
     V leastPlain_;
+    V glitchTolerance_;
     V criticalZr_;
     V criticalZi_;
+    V criticalT_;
+    V criticalNextZi_;
     VI oneI_;
     VI lastStepI_;  // n above this: at the limit
     VI primaryLastI_;
@@ -291,14 +412,30 @@ class QuadraticLanes {
     M fixGlitches_;
 };
 
+template <LaneRule kRule>
+bool walk(const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
+          std::size_t count, LaneState* states, const StopCheck& stop) {
+    const hn::ScalableTag<double> d;
+    DeepLanes<hn::ScalableTag<double>, kRule> lanes(d, setup, orbits, starts, count, states);
+    return lanes.run(stop);
+}
+
 }  // namespace
 
-bool WalkQuadraticLanesTarget(const LaneSetup& setup, const LaneOrbits& orbits,
-                              const LaneStart* starts, std::size_t count, LaneState* states,
-                              const StopCheck& stop) {
-    const hn::ScalableTag<double> d;
-    QuadraticLanes<hn::ScalableTag<double>> lanes(d, setup, orbits, starts, count, states);
-    return lanes.run(stop);
+bool WalkLanesTarget(const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
+                     std::size_t count, LaneState* states, const StopCheck& stop) {
+    switch (setup.rule) {
+        case LaneRule::kUnity:
+            return walk<LaneRule::kUnity>(setup, orbits, starts, count, states, stop);
+        case LaneRule::kSpider:
+            return walk<LaneRule::kSpider>(setup, orbits, starts, count, states, stop);
+        case LaneRule::kManowar:
+            return walk<LaneRule::kManowar>(setup, orbits, starts, count, states, stop);
+        case LaneRule::kPhoenix:
+            return walk<LaneRule::kPhoenix>(setup, orbits, starts, count, states, stop);
+        default:
+            return walk<LaneRule::kQuadratic>(setup, orbits, starts, count, states, stop);
+    }
 }
 
 }  // namespace complex::perturbation_detail::HWY_NAMESPACE
@@ -307,49 +444,54 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace complex::perturbation_detail {
 
-HWY_EXPORT(WalkQuadraticLanesTarget);
+HWY_EXPORT(WalkLanesTarget);
 
-LaneOrbits::LaneOrbits(const ReferenceOrbit& primary, const ReferenceOrbit& critical) {
+LaneOrbits::LaneOrbits(const ReferenceOrbit& primary, const ReferenceOrbit& critical, int stride)
+    : stride_(stride == 3 ? 3 : 2) {
     if (primary.points.empty() || critical.points.empty())
         return;
     const bool separate = &primary != &critical;
-    pairs_.reserve(2 * (primary.points.size() + (separate ? critical.points.size() : 0)));
-    for (const OrbitPoint& p : primary.points) {
-        pairs_.push_back(p.zr);
-        pairs_.push_back(p.zi);
-    }
+    values_.reserve(bytesFor(primary, critical, stride_) / sizeof(double));
+    const auto keep = [this](const OrbitPoint& p) {
+        values_.push_back(p.zr);
+        values_.push_back(p.zi);
+        if (stride_ == 3)
+            values_.push_back(p.ar);
+    };
+    for (const OrbitPoint& p : primary.points)
+        keep(p);
     primaryLast_ = static_cast<std::int64_t>(primary.last());
     criticalStart_ = separate ? primaryLast_ + 1 : 0;
     criticalLast_ = criticalStart_ + static_cast<std::int64_t>(critical.last());
     if (separate) {
-        for (const OrbitPoint& p : critical.points) {
-            pairs_.push_back(p.zr);
-            pairs_.push_back(p.zi);
-        }
+        for (const OrbitPoint& p : critical.points)
+            keep(p);
     }
+    // The state after the last, which a step at the last reads as its next.
+    keep(OrbitPoint{});
 }
 
-std::size_t LaneOrbits::bytesFor(const ReferenceOrbit& primary, const ReferenceOrbit& critical) {
+std::size_t LaneOrbits::bytesFor(const ReferenceOrbit& primary, const ReferenceOrbit& critical,
+                                 int stride) {
     const std::size_t states =
-        primary.points.size() + (&primary != &critical ? critical.points.size() : 0);
-    return states * 2 * sizeof(double);
+        primary.points.size() + (&primary != &critical ? critical.points.size() : 0) + 1;
+    return states * static_cast<std::size_t>(stride) * sizeof(double);
 }
 
-bool walkQuadraticLanes(const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
-                        std::size_t count, LaneState* states, const StopCheck& stop) {
-    if (orbits.empty() || setup.limit < 1) {
+bool walkLanes(const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
+               std::size_t count, LaneState* states, const StopCheck& stop) {
+    if (orbits.empty() || orbits.stride() != LaneOrbits::strideFor(setup.rule) || setup.limit < 1) {
         // Nothing for the lanes to walk: every pixel goes to the scalar walk as it starts.
         for (std::size_t k = 0; k < count; ++k) {
             states[k] = LaneState{};
             states[k].exit = LaneExit::kResume;
-            states[k].m = Diff{starts[k].zr, starts[k].zi, 0.0, 0.0};
+            states[k].m = starts[k].m;
         }
         return true;
     }
     if (count == 0)
         return true;
-    return HWY_DYNAMIC_DISPATCH(WalkQuadraticLanesTarget)(setup, orbits, starts, count, states,
-                                                          stop);
+    return HWY_DYNAMIC_DISPATCH(WalkLanesTarget)(setup, orbits, starts, count, states, stop);
 }
 
 }  // namespace complex::perturbation_detail

@@ -8,30 +8,38 @@
 #include "complex/exact_orbit.h"
 #include "complex/perturbation_rules.h"
 
-// The plain leg of the perturbation walk in vector lanes, for Mandelbrot and Julia:
-// each lane is a pixel with its own position on its own orbit, its own rebasing and
-// its own escape test. A pixel needs nothing else from its neighbours, so the lanes
-// keep several pixels' chains of dependent steps in flight at once where the scalar
-// walk has one. Every operation is the scalar walk's, in its order and without
-// contracted multiply-adds, so the counts are the same bit for bit; whatever the
-// lanes do not do (the escape test near the bailout, smooth counts, differences
-// below 2^-500, the change of orbit at full range) they leave to the scalar walk,
-// handing it the pixel's state at the point where the walk would take that branch.
+// The plain leg of the perturbation walk in vector lanes, for every type: each lane is
+// a pixel with its own position on its own orbit, its own rebasing (Mandelbrot, Julia,
+// Unity) or glitch test (Spider, Manowar, Phoenix) and its own escape test. A pixel needs nothing
+// else from its neighbours, so the lanes keep several pixels' chains of dependent steps in flight
+// at once where the scalar walk has one. Every operation is the scalar walk's, in its order and
+// without contracted multiply-adds, so the counts are the same bit for bit; whatever the lanes do
+// not do (the escape test near the bailout, smooth counts, differences below 2^-500, the change of
+// orbit at full range, flagged pixels and the end of the reference of the types that do not rebase)
+// they leave to the scalar walk, handing it the pixel's state at the point where the walk would
+// take that branch.
 namespace complex::perturbation_detail {
 
-// The iterates of the reference orbits as the lanes read them: (zr, zi) pairs of the
-// primary orbit and, after them, of the critical orbit when it is another orbit. A
+// The difference rules the lanes know, one per rule of perturbation_rules.h.
+enum class LaneRule : std::uint8_t { kQuadratic, kUnity, kSpider, kManowar, kPhoenix };
+
+// The reference orbits as the lanes read them: the iterates (zr, zi), and Unity's T
+// as well, of the primary orbit and, after them, of the critical orbit when it is
+// another orbit, and one state of zeros that only lanes without a pixel read. A
 // lane's position is its state's index in this table.
 class LaneOrbits {
   public:
     LaneOrbits() = default;
-    // Empty when either orbit is.
-    LaneOrbits(const ReferenceOrbit& primary, const ReferenceOrbit& critical);
-    static std::size_t bytesFor(const ReferenceOrbit& primary, const ReferenceOrbit& critical);
+    // Empty when either orbit is. stride: the doubles kept of a state (2 or 3).
+    LaneOrbits(const ReferenceOrbit& primary, const ReferenceOrbit& critical, int stride);
+    static std::size_t bytesFor(const ReferenceOrbit& primary, const ReferenceOrbit& critical,
+                                int stride);
+    static int strideFor(LaneRule rule) noexcept { return rule == LaneRule::kUnity ? 3 : 2; }
 
-    bool empty() const noexcept { return pairs_.empty(); }
-    const double* pairs() const noexcept { return pairs_.data(); }
-    std::size_t bytes() const noexcept { return pairs_.capacity() * sizeof(double); }
+    bool empty() const noexcept { return values_.empty(); }
+    const double* values() const noexcept { return values_.data(); }
+    int stride() const noexcept { return stride_; }
+    std::size_t bytes() const noexcept { return values_.capacity() * sizeof(double); }
     // The positions of the primary orbit's last state and of the critical orbit's
     // first and last.
     std::int64_t primaryLast() const noexcept { return primaryLast_; }
@@ -39,7 +47,8 @@ class LaneOrbits {
     std::int64_t criticalLast() const noexcept { return criticalLast_; }
 
   private:
-    std::vector<double> pairs_;
+    std::vector<double> values_;
+    int stride_ = 2;
     std::int64_t primaryLast_ = 0;
     std::int64_t criticalStart_ = 0;
     std::int64_t criticalLast_ = 0;
@@ -47,6 +56,8 @@ class LaneOrbits {
 
 // What the lanes' walk shares with the scalar walk's Context.
 struct LaneSetup {
+    LaneRule rule = LaneRule::kQuadratic;
+    double p2 = 0.0;  // Phoenix's
     int limit = 1;
     bool smooth = false;
     bool fixGlitches = true;
@@ -57,14 +68,15 @@ struct LaneSetup {
 // A pixel at the start of its plain leg on the primary orbit: its difference and its
 // constant dc as plain doubles.
 struct LaneStart {
-    double zr = 0.0, zi = 0.0, kcr = 0.0, kci = 0.0;
+    Diff m;
+    double kcr = 0.0, kci = 0.0;
 };
 
 // How a pixel left the lanes.
 enum class LaneExit : std::uint8_t {
     kCounted,   // value holds its count
-    kResume,    // the scalar plain leg resumes before the tests of step n
-    kHandOver,  // the difference fell below 2^-500 after step n: on at full range
+    kResume,    // n steps counted, the scalar plain leg resumes before the next one's tests
+    kHandOver,  // n steps counted, the difference fell below 2^-500: on at full range
 };
 
 // A pixel's state where it left the lanes: steps counted, orbit and index there, and
@@ -81,7 +93,7 @@ struct LaneState {
 // Walks pixels 0..count-1 from starts in vector lanes, each until it is counted or
 // must go on in the scalar walk; false (the states of no use) when stop (if given)
 // asked for a stop, which it is asked every few thousand steps.
-bool walkQuadraticLanes(const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
-                        std::size_t count, LaneState* states, const StopCheck& stop);
+bool walkLanes(const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
+               std::size_t count, LaneState* states, const StopCheck& stop);
 
 }  // namespace complex::perturbation_detail

@@ -63,7 +63,7 @@ void expectLanesMatchScalar(const SceneSetup& setup) {
     EXPECT_LT(least, most) << "a uniform picture tests little";
     const long total = static_cast<long>(pixels.size());
     kernels::forEachVectorTarget([&](const std::string& target) {
-        for (const long run : {1L, 13L, kHeight, total}) {
+        for (const long run : {1L, 13L, total}) {
             std::vector<EscapeValue> lanes(pixels.size());
             for (long first = 0; first < total; first += run)
                 scene->countPixels(&pixels[first], std::min(run, total - first), &lanes[first]);
@@ -98,6 +98,39 @@ TEST(PerturbationLanesTest, RunsInLanesEqualTheScalarWalk) {
     const PlanePoint offsetStart{
         *BigFloat::parse("3.29262665589945659484832131967442697423743797094812658e-1", kPrecision),
         *BigFloat::parse("5.72188932148940225176224729980166723369678523762598334e-1", kPrecision)};
+    const PlanePoint unity{
+        *BigFloat::parse("3.000488524093633546957173140103744433551386900368674801137137023944"
+                         "089118196258786898100908855034628402105700331626355354018181070371786"
+                         "949129227658330567544696947277580701016075150978326946320015699e-1",
+                         kPrecision),
+        *BigFloat::parse("5.000732786140450486833620729720042023422077877140478671852107775740"
+                         "433652690361915237580262377482455690582232672397387400984154501805133"
+                         "029769213085652994427532937829297716603830048312972302822318012e-1",
+                         kPrecision)};
+    const PlanePoint spider{
+        *BigFloat::parse("5.817468631848204548921818909296247448049935993506078366095582678424"
+                         "818344682287374772899460255936775665524772287286102340871254028727249"
+                         "468216256471225061145026740967904683922936060076619165517431427e-2",
+                         kPrecision),
+        *BigFloat::parse("1.372620294777230737005046869158705486978348161001728108642432932831"
+                         "500700767516564657971627071367389420818875583933210072438148359762517"
+                         "004428621353711964981171552466587846114634117104443097765622841e-1",
+                         kPrecision)};
+    const PlanePoint phoenix{
+        *BigFloat::parse("2.672971046569215615203714706598662915566029733062586247205818082597"
+                         "182042066173226841536686138910982540229222754815193133007314327237300"
+                         "859443838315934765002604694739332392866769119624230030718967107e-1",
+                         kPrecision),
+        *BigFloat::parse("3.742159465196901623877680584634550662173769200323738196170264128321"
+                         "505067108511170500934076931490907979298137077793011510002661980393418"
+                         "167425710688859768909238809255184356355892581181689535007209791e-1",
+                         kPrecision)};
+    const PlanePoint manowar{*BigFloat::parse("-0.340000000000426094012422679964", kPrecision),
+                             *BigFloat::parse("2.84046391677425752981464106644e-13", kPrecision)};
+    // Phoenix's pixels on a cycle through 0, flagged again and again.
+    const PlanePoint phoenixBasin{
+        *BigFloat::parse("4.76706627383635002670119085595824068676004734396170014e-2", kPrecision),
+        *BigFloat::parse("9.53413254767270005340238171191648137352009468792340027e-2", kPrecision)};
     // The tip c = -2: every escape comes within rounding of the bailout.
     const PlanePoint tip{*BigFloat::parse("-1.99999999999999999997", kPrecision),
                          BigFloat(kPrecision, 0.0)};
@@ -121,6 +154,18 @@ TEST(PerturbationLanesTest, RunsInLanesEqualTheScalarWalk) {
         {"Julia", {kernels::Formula::kJulia, -0.123, 0.745, 500}, rabbit, -50},
         {"Julia", {kernels::Formula::kJulia, -0.123, 0.745, 3000}, rabbit, -120},
         {"tip", {kernels::Formula::kMandelbrot, 0.0, 0.0, 1000}, tip, -22},
+        {"Unity", {kernels::Formula::kUnity, 0.0, 0.0, 3000}, unity, -20},
+        {"Unity", {kernels::Formula::kUnity, 0.0, 0.0, 3000}, unity, -120},
+        {"Spider", {kernels::Formula::kSpider, 0.0, 0.0, 3000}, spider, -20},
+        {"Spider", {kernels::Formula::kSpider, 0.0, 0.0, 500}, spider, -50},
+        {"Spider", {kernels::Formula::kSpider, 0.0, 0.0, 3000}, spider, -120},
+        {"Manowar", {kernels::Formula::kManowar, 0.0, 0.0, 400}, manowar, -22},
+        {"Phoenix", {kernels::Formula::kPhoenix, -1.0, 0.1, 3000}, phoenix, -20},
+        {"Phoenix", {kernels::Formula::kPhoenix, -1.0, 0.1, 3000}, phoenix, -120},
+        {"Phoenix basin",
+         {kernels::Formula::kPhoenix, -1.7548776662466927, 0.0, 3000},
+         phoenixBasin,
+         -30},
     };
     for (const Case& c : cases) {
         for (const bool smooth : {false, true}) {
