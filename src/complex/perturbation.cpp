@@ -279,13 +279,16 @@ void PerturbationScene::countPixels(const PixelIndex* pixels, long count, Escape
         out[k] = countAt(pixels[k].i, pixels[k].j, stop);
 }
 
-// The pixels that start plain go into the lanes, the others through countAt; those
-// the lanes hand back are finished by the scalar walk from where they left.
+// The pixels that start plain go into the lanes, the others through countAt. Those
+// the lanes hand back go on in the scalar walk until they are counted or start a
+// plain leg again, and these go through the lanes once more.
 void PerturbationScene::countInLanes(const PixelIndex* pixels, long count, EscapeValue* out,
                                      const StopCheck& stop) const {
     thread_local std::vector<LaneStart> starts;
     thread_local std::vector<LaneState> states;
     thread_local std::vector<long> walked;
+    thread_local std::vector<LaneStart> again;
+    thread_local std::vector<long> walkedAgain;
     starts.clear();
     walked.clear();
     for (long k = 0; k < count; ++k) {
@@ -300,19 +303,30 @@ void PerturbationScene::countInLanes(const PixelIndex* pixels, long count, Escap
         starts.push_back(LaneStart{perturbation_detail::narrowed(start, 0), px.kcr, px.kci});
         walked.push_back(k);
     }
-    states.resize(starts.size());
     const Context ctx = contextFor(primary_, setup_.fixGlitches);
     const LaneSetup setup{laneRule(),       setup_.formula.paramImag, ctx.limit,
                           ctx.smooth,       ctx.fixGlitches,          ctx.escapeAt,
                           ctx.surelyOutside};
-    if (!perturbation_detail::walkLanes(setup, lanes_, starts.data(), starts.size(), states.data(),
-                                        stop)) {
-        for (const long k : walked)
-            out[k] = EscapeValue{};
-        return;
+    while (!starts.empty()) {
+        states.resize(starts.size());
+        if (!perturbation_detail::walkLanes(setup, lanes_, starts.data(), starts.size(),
+                                            states.data(), stop)) {
+            for (long k = 0; k < count; ++k)
+                out[k] = EscapeValue{};
+            return;
+        }
+        again.clear();
+        walkedAgain.clear();
+        for (std::size_t w = 0; w < walked.size(); ++w) {
+            LaneStart next;
+            if (finishFromLanes(pixels[walked[w]], states[w], out[walked[w]], next, stop)) {
+                again.push_back(next);
+                walkedAgain.push_back(walked[w]);
+            }
+        }
+        starts.swap(again);
+        walked.swap(walkedAgain);
     }
-    for (std::size_t w = 0; w < walked.size(); ++w)
-        out[walked[w]] = finishFromLanes(pixels[walked[w]], states[w], stop);
 }
 
 perturbation_detail::LaneRule PerturbationScene::laneRule() const noexcept {
@@ -332,49 +346,65 @@ perturbation_detail::LaneRule PerturbationScene::laneRule() const noexcept {
 
 namespace {
 
-// The scalar walk from where the pixel left the lanes.
+// The scalar walk from where the pixel left the lanes, until it is counted or starts
+// a plain leg again (kSwitch, w holding its state).
 template <class Rule>
-bool finishWalk(const Context& ctx, const LaneState& state, Pixel& px, EscapeValue& result) {
-    perturbation_detail::Walk w;
+perturbation_detail::Leg walkOn(const Context& ctx, const LaneState& state,
+                                perturbation_detail::Walk& w, Pixel& px, EscapeValue& result) {
     w.n = state.n;
     w.index = state.index;
     w.orbit = state.onCritical ? ctx.critical : ctx.primary;
     if (state.exit == LaneExit::kResume)
-        return perturbation_detail::iteratePixelFrom<Rule>(ctx, w, state.m, px, result);
+        return perturbation_detail::iteratePixelFrom<Rule>(ctx, w, state.m, px, result, true);
     w.handover = perturbation_detail::widened(state.m, 0);
-    return perturbation_detail::continuePixel<Rule>(ctx, w, px, result);
+    return perturbation_detail::walkLegs<Rule>(ctx, w, px, result, true);
 }
 
 }  // namespace
 
-EscapeValue PerturbationScene::finishFromLanes(const PixelIndex& pixel, const LaneState& state,
-                                               const StopCheck& stop) const {
-    if (state.exit == LaneExit::kCounted)
-        return state.value;
+bool PerturbationScene::finishFromLanes(const PixelIndex& pixel, const LaneState& state,
+                                        EscapeValue& value, LaneStart& next,
+                                        const StopCheck& stop) const {
+    using perturbation_detail::Leg;
+    if (state.exit == LaneExit::kCounted) {
+        value = state.value;
+        return false;
+    }
     const Context ctx = contextFor(primary_, setup_.fixGlitches);
     ExtDiff start;
     Pixel px;
     startOf(centreI_, centreJ_, pixel.i, pixel.j, start, px);
-    EscapeValue result;
-    bool counted = false;
+    perturbation_detail::Walk w;
+    Leg leg = Leg::kDirect;
     switch (laneRule()) {
         case LaneRule::kUnity:
-            counted = finishWalk<UnityRule>(ctx, state, px, result);
+            leg = walkOn<UnityRule>(ctx, state, w, px, value);
             break;
         case LaneRule::kSpider:
-            counted = finishWalk<SpiderRule>(ctx, state, px, result);
+            leg = walkOn<SpiderRule>(ctx, state, w, px, value);
             break;
         case LaneRule::kManowar:
-            counted = finishWalk<ManowarRule>(ctx, state, px, result);
+            leg = walkOn<ManowarRule>(ctx, state, w, px, value);
             break;
         case LaneRule::kPhoenix:
-            counted = finishWalk<PhoenixRule>(ctx, state, px, result);
+            leg = walkOn<PhoenixRule>(ctx, state, w, px, value);
             break;
         case LaneRule::kQuadratic:
-            counted = finishWalk<QuadraticRule>(ctx, state, px, result);
+            leg = walkOn<QuadraticRule>(ctx, state, w, px, value);
             break;
     }
-    return counted ? result : countOtherwise(pixel.i, pixel.j, stop);
+    if (leg == Leg::kDirect)
+        value = countOtherwise(pixel.i, pixel.j, stop);
+    if (leg != Leg::kSwitch)
+        return false;
+    px.setScale(0);
+    next.m = perturbation_detail::narrowed(w.handover, 0);
+    next.kcr = px.kcr;
+    next.kci = px.kci;
+    next.n = w.n;
+    const bool onCritical = w.orbit == ctx.critical && ctx.critical != ctx.primary;
+    next.pos = static_cast<std::int64_t>(w.index) + (onCritical ? lanes_.criticalStart() : 0);
+    return true;
 }
 
 }  // namespace complex

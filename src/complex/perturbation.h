@@ -142,10 +142,11 @@ class PerturbationScene {
     perturbation_detail::LaneRule laneRule() const noexcept;
     void countInLanes(const PixelIndex* pixels, long count, EscapeValue* out,
                       const StopCheck& stop) const;
-    // The pixel finished in the scalar walk from where it left the lanes.
-    EscapeValue finishFromLanes(const PixelIndex& pixel,
-                                const perturbation_detail::LaneState& state,
-                                const StopCheck& stop) const;
+    // The pixel on in the scalar walk from where it left the lanes: its value, or
+    // true with next where it starts a plain leg again.
+    bool finishFromLanes(const PixelIndex& pixel, const perturbation_detail::LaneState& state,
+                         EscapeValue& value, perturbation_detail::LaneStart& next,
+                         const StopCheck& stop) const;
 
     SceneSetup setup_;
     long precision_ = 0;

@@ -361,8 +361,8 @@ class DeepLanes {
             at.ai[l] = kSecondValue ? start.m.ai : 0.0;
             kcr[l] = start.kcr;
             kci[l] = start.kci;
-            at.pos[l] = 0;
-            at.n[l] = 0;
+            at.pos[l] = start.pos;
+            at.n[l] = start.n;
             live[l] = 1;
             g.pixel[l] = static_cast<std::ptrdiff_t>(next_++);
         }

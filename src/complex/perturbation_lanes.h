@@ -65,11 +65,14 @@ struct LaneSetup {
     double surelyOutside = 0.0;
 };
 
-// A pixel at the start of its plain leg on the primary orbit: its difference and its
-// constant dc as plain doubles.
+// A pixel at the start of a plain leg, the step's tests still to come: its difference
+// and its constant dc as plain doubles, its steps counted and its position in the
+// table.
 struct LaneStart {
     Diff m;
     double kcr = 0.0, kci = 0.0;
+    int n = 0;
+    std::int64_t pos = 0;
 };
 
 // How a pixel left the lanes.

@@ -328,14 +328,18 @@ inline bool goesPlain(const ExtDiff& d, std::int64_t constant) {
 }
 
 // Runs the pixel on from w, plain while its difference fits double and scaled while
-// it does not. false when the pixel must be counted directly.
+// it does not, until it is counted (kDone) or must be counted directly (kDirect).
+// With backToLanes it stops (kSwitch) where a plain leg would start with the step's
+// tests still to come, w and the handover holding the pixel's state there.
 template <class Rule>
-bool continuePixel(const Context& ctx, Walk& w, Pixel& px, EscapeValue& result) {
+Leg walkLegs(const Context& ctx, Walk& w, Pixel& px, EscapeValue& result, bool backToLanes) {
     const std::int64_t constant = constantExponent(px);
     for (;;) {
         Diff m;
         Leg leg;
         if (goesPlain(w.handover, constant)) {
+            if (backToLanes && !w.pending)
+                return Leg::kSwitch;
             px.setScale(0);
             m = narrowed(w.handover, 0);
             leg = LegWalker<Rule, false>(ctx, w, m, px, result).run();
@@ -345,31 +349,31 @@ bool continuePixel(const Context& ctx, Walk& w, Pixel& px, EscapeValue& result) 
             m = narrowed(w.handover, reach);
             leg = LegWalker<Rule, true>(ctx, w, m, px, result).run();
         }
-        if (leg == Leg::kDone)
-            return true;
-        if (leg == Leg::kDirect)
-            return false;
+        if (leg != Leg::kSwitch)
+            return leg;
     }
 }
 
-// The pixel from its start (the difference start, at full range).
+// The pixel from its start (the difference start, at full range). false when the
+// pixel must be counted directly.
 template <class Rule>
 bool iteratePixel(const Context& ctx, const ExtDiff& start, Pixel& px, EscapeValue& result) {
     Walk w;
     w.orbit = ctx.primary;
     w.handover = start;
-    return continuePixel<Rule>(ctx, w, px, result);
+    return walkLegs<Rule>(ctx, w, px, result, false) == Leg::kDone;
 }
 
 // The pixel from the middle of a plain leg: its steps w.n, its position (w.orbit,
-// w.index, w.pending) and its difference m, in plain double.
+// w.index, w.pending) and its difference m, in plain double; on as walkLegs.
 template <class Rule>
-bool iteratePixelFrom(const Context& ctx, Walk& w, Diff m, Pixel& px, EscapeValue& result) {
+Leg iteratePixelFrom(const Context& ctx, Walk& w, Diff m, Pixel& px, EscapeValue& result,
+                     bool backToLanes) {
     px.setScale(0);
     const Leg leg = LegWalker<Rule, false>(ctx, w, m, px, result).run();
     if (leg != Leg::kSwitch)
-        return leg == Leg::kDone;
-    return continuePixel<Rule>(ctx, w, px, result);
+        return leg;
+    return walkLegs<Rule>(ctx, w, px, result, backToLanes);
 }
 
 }  // namespace complex::perturbation_detail
