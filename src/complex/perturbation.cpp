@@ -279,16 +279,31 @@ void PerturbationScene::countPixels(const PixelIndex* pixels, long count, Escape
         out[k] = countAt(pixels[k].i, pixels[k].j, stop);
 }
 
+namespace {
+
+// The values of a run's pixels that leave the lanes, found by the scene's scalar walk.
+template <class Finish>
+class RunExits : public perturbation_detail::LaneExits {
+  public:
+    RunExits(const Finish& finish) : finish_(finish) {}
+    bool walkOn(std::size_t pixel, const LaneState& state, bool mayReturn,
+                LaneStart& next) override {
+        return finish_(pixel, state, mayReturn, next);
+    }
+
+  private:
+    const Finish& finish_;
+};
+
+}  // namespace
+
 // The pixels that start plain go into the lanes, the others through countAt. Those
 // the lanes hand back go on in the scalar walk until they are counted or start a
-// plain leg again, and these go through the lanes once more.
+// plain leg again, and these go on in the lanes.
 void PerturbationScene::countInLanes(const PixelIndex* pixels, long count, EscapeValue* out,
                                      const StopCheck& stop) const {
     thread_local std::vector<LaneStart> starts;
-    thread_local std::vector<LaneState> states;
     thread_local std::vector<long> walked;
-    thread_local std::vector<LaneStart> again;
-    thread_local std::vector<long> walkedAgain;
     starts.clear();
     walked.clear();
     for (long k = 0; k < count; ++k) {
@@ -307,25 +322,15 @@ void PerturbationScene::countInLanes(const PixelIndex* pixels, long count, Escap
     const LaneSetup setup{laneRule(),       setup_.formula.paramImag, ctx.limit,
                           ctx.smooth,       ctx.fixGlitches,          ctx.escapeAt,
                           ctx.surelyOutside};
-    while (!starts.empty()) {
-        states.resize(starts.size());
-        if (!perturbation_detail::walkLanes(setup, lanes_, starts.data(), starts.size(),
-                                            states.data(), stop)) {
-            for (long k = 0; k < count; ++k)
-                out[k] = EscapeValue{};
-            return;
-        }
-        again.clear();
-        walkedAgain.clear();
-        for (std::size_t w = 0; w < walked.size(); ++w) {
-            LaneStart next;
-            if (finishFromLanes(pixels[walked[w]], states[w], out[walked[w]], next, stop)) {
-                again.push_back(next);
-                walkedAgain.push_back(walked[w]);
-            }
-        }
-        starts.swap(again);
-        walked.swap(walkedAgain);
+    const auto finish = [&](std::size_t w, const LaneState& state, bool mayReturn,
+                            LaneStart& next) {
+        const long k = walked[w];
+        return finishFromLanes(pixels[k], state, mayReturn, out[k], next, stop);
+    };
+    RunExits exits(finish);
+    if (!perturbation_detail::walkLanes(setup, lanes_, starts.data(), starts.size(), exits, stop)) {
+        for (long k = 0; k < count; ++k)
+            out[k] = EscapeValue{};
     }
 }
 
@@ -350,20 +355,21 @@ namespace {
 // a plain leg again (kSwitch, w holding its state).
 template <class Rule>
 perturbation_detail::Leg walkOn(const Context& ctx, const LaneState& state,
-                                perturbation_detail::Walk& w, Pixel& px, EscapeValue& result) {
+                                perturbation_detail::Walk& w, Pixel& px, EscapeValue& result,
+                                perturbation_detail::Diff* plain) {
     w.n = state.n;
     w.index = state.index;
     w.orbit = state.onCritical ? ctx.critical : ctx.primary;
     if (state.exit == LaneExit::kResume)
-        return perturbation_detail::iteratePixelFrom<Rule>(ctx, w, state.m, px, result, true);
+        return perturbation_detail::iteratePixelFrom<Rule>(ctx, w, state.m, px, result, plain);
     w.handover = perturbation_detail::widened(state.m, 0);
-    return perturbation_detail::walkLegs<Rule>(ctx, w, px, result, true);
+    return perturbation_detail::walkLegs<Rule>(ctx, w, px, result, plain);
 }
 
 }  // namespace
 
 bool PerturbationScene::finishFromLanes(const PixelIndex& pixel, const LaneState& state,
-                                        EscapeValue& value, LaneStart& next,
+                                        bool mayReturn, EscapeValue& value, LaneStart& next,
                                         const StopCheck& stop) const {
     using perturbation_detail::Leg;
     if (state.exit == LaneExit::kCounted) {
@@ -375,30 +381,29 @@ bool PerturbationScene::finishFromLanes(const PixelIndex& pixel, const LaneState
     Pixel px;
     startOf(centreI_, centreJ_, pixel.i, pixel.j, start, px);
     perturbation_detail::Walk w;
+    perturbation_detail::Diff* plain = mayReturn ? &next.m : nullptr;
     Leg leg = Leg::kDirect;
     switch (laneRule()) {
         case LaneRule::kUnity:
-            leg = walkOn<UnityRule>(ctx, state, w, px, value);
+            leg = walkOn<UnityRule>(ctx, state, w, px, value, plain);
             break;
         case LaneRule::kSpider:
-            leg = walkOn<SpiderRule>(ctx, state, w, px, value);
+            leg = walkOn<SpiderRule>(ctx, state, w, px, value, plain);
             break;
         case LaneRule::kManowar:
-            leg = walkOn<ManowarRule>(ctx, state, w, px, value);
+            leg = walkOn<ManowarRule>(ctx, state, w, px, value, plain);
             break;
         case LaneRule::kPhoenix:
-            leg = walkOn<PhoenixRule>(ctx, state, w, px, value);
+            leg = walkOn<PhoenixRule>(ctx, state, w, px, value, plain);
             break;
         case LaneRule::kQuadratic:
-            leg = walkOn<QuadraticRule>(ctx, state, w, px, value);
+            leg = walkOn<QuadraticRule>(ctx, state, w, px, value, plain);
             break;
     }
     if (leg == Leg::kDirect)
         value = countOtherwise(pixel.i, pixel.j, stop);
     if (leg != Leg::kSwitch)
         return false;
-    px.setScale(0);
-    next.m = perturbation_detail::narrowed(w.handover, 0);
     next.kcr = px.kcr;
     next.kci = px.kci;
     next.n = w.n;

@@ -145,7 +145,7 @@ class PerturbationScene {
     // The pixel on in the scalar walk from where it left the lanes: its value, or
     // true with next where it starts a plain leg again.
     bool finishFromLanes(const PixelIndex& pixel, const perturbation_detail::LaneState& state,
-                         EscapeValue& value, perturbation_detail::LaneStart& next,
+                         bool mayReturn, EscapeValue& value, perturbation_detail::LaneStart& next,
                          const StopCheck& stop) const;
 
     SceneSetup setup_;

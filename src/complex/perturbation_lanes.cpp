@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "complex/perturbation_lanes.h"
 #include "complex/perturbation_walk.h"
@@ -119,13 +120,13 @@ class DeepLanes {
     static constexpr bool kSecondValue = !kRebases;
 
     DeepLanes(D d, const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
-              std::size_t count, LaneState* states)
+              std::size_t count, LaneExits& exits)
         : d_(d),
           setup_(setup),
           orbits_(orbits),
           values_(orbits.values()),
           starts_(starts),
-          states_(states),
+          exits_(exits),
           count_(count),
           lanes_(hn::Lanes(d)),
           refillAt_(lanes_ > 1 ? lanes_ / 2 : 1),
@@ -161,10 +162,13 @@ class DeepLanes {
             if (stop && look % kLooksPerStopCheck == 0 && stop())
                 return false;
             for (int i = 0; i < kStepsPerLook; ++i) {
-                for (Group& group : groups_)
-                    step(group);
+                for (Group& group : groups_) {
+                    // Once the run's last pixels are in flight some groups idle.
+                    if (!hn::AllFalse(d_, group.live))
+                        step(group);
+                }
             }
-            if (next_ < count_) {
+            if (next_ < count_ || !back_.empty()) {
                 for (Group& group : groups_) {
                     if (lanes_ - hn::CountTrue(d_, group.live) >= refillAt_)
                         takeNextPixels(group);
@@ -300,15 +304,27 @@ class DeepLanes {
         hn::StoreMaskBits(d_, after, afterBits);
         for (unsigned pending = beforeBits[0]; pending != 0; pending &= pending - 1) {
             const auto l = static_cast<std::size_t>(__builtin_ctz(pending));
-            leaveBeforeStep(states_[g.pixel[l]], was, l);
-            g.pixel[l] = -1;
+            LaneState state;
+            leaveBeforeStep(state, was, l);
+            walkOn(g, l, state);
         }
         for (unsigned pending = afterBits[0]; pending != 0; pending &= pending - 1) {
             const auto l = static_cast<std::size_t>(__builtin_ctz(pending));
-            placeState(states_[g.pixel[l]], LaneExit::kHandOver, now, l);
-            g.pixel[l] = -1;
+            LaneState state;
+            placeState(state, LaneExit::kHandOver, now, l);
+            walkOn(g, l, state);
         }
         g.live = hn::AndNot(hn::Or(before, after), g.live);
+    }
+
+    // The pixel of lane l goes on outside the lanes, and comes back once its walk
+    // there brings it to a plain leg again.
+    void walkOn(Group& g, std::size_t l, const LaneState& state) {
+        const auto pixel = static_cast<std::size_t>(g.pixel[l]);
+        g.pixel[l] = -1;
+        Returning back{pixel, LaneStart{}};
+        if (exits_.walkOn(pixel, state, true, back.start))
+            back_.push_back(back);
     }
 
     // At the limit, or outside beyond doubt, the lane counts the pixel; the escape
@@ -352,9 +368,16 @@ class DeepLanes {
         hn::Store(g.kci, d_, kci);
         for (std::size_t l = 0; l < lanes_; ++l) {
             live[l] = g.pixel[l] >= 0 ? 1 : 0;
-            if (g.pixel[l] >= 0 || next_ >= count_)
+            if (g.pixel[l] >= 0 || (next_ >= count_ && back_.empty()))
                 continue;
-            const LaneStart& start = starts_[next_];
+            Returning taken{next_, LaneStart{}};
+            if (back_.empty()) {
+                taken.start = starts_[next_++];
+            } else {
+                taken = back_.back();
+                back_.pop_back();
+            }
+            const LaneStart& start = taken.start;
             at.zr[l] = start.m.zr;
             at.zi[l] = start.m.zi;
             at.ar[l] = kSecondValue ? start.m.ar : 0.0;
@@ -364,7 +387,7 @@ class DeepLanes {
             at.pos[l] = start.pos;
             at.n[l] = start.n;
             live[l] = 1;
-            g.pixel[l] = static_cast<std::ptrdiff_t>(next_++);
+            g.pixel[l] = static_cast<std::ptrdiff_t>(taken.pixel);
         }
         g.m.zr = hn::Load(d_, at.zr);
         g.m.zi = hn::Load(d_, at.zi);
@@ -390,7 +413,13 @@ class DeepLanes {
     const LaneOrbits& orbits_;
     const double* values_;
     const LaneStart* starts_;
-    LaneState* states_;
+    LaneExits& exits_;
+    // Pixels the scalar walk brought back to a plain leg, to go on in the lanes.
+    struct Returning {
+        std::size_t pixel;
+        LaneStart start;
+    };
+    std::vector<Returning> back_;
     std::size_t count_;
     std::size_t next_ = 0;
     std::size_t lanes_;
@@ -414,27 +443,27 @@ class DeepLanes {
 
 template <LaneRule kRule>
 bool walk(const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
-          std::size_t count, LaneState* states, const StopCheck& stop) {
+          std::size_t count, LaneExits& exits, const StopCheck& stop) {
     const hn::ScalableTag<double> d;
-    DeepLanes<hn::ScalableTag<double>, kRule> lanes(d, setup, orbits, starts, count, states);
+    DeepLanes<hn::ScalableTag<double>, kRule> lanes(d, setup, orbits, starts, count, exits);
     return lanes.run(stop);
 }
 
 }  // namespace
 
 bool WalkLanesTarget(const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
-                     std::size_t count, LaneState* states, const StopCheck& stop) {
+                     std::size_t count, LaneExits& exits, const StopCheck& stop) {
     switch (setup.rule) {
         case LaneRule::kUnity:
-            return walk<LaneRule::kUnity>(setup, orbits, starts, count, states, stop);
+            return walk<LaneRule::kUnity>(setup, orbits, starts, count, exits, stop);
         case LaneRule::kSpider:
-            return walk<LaneRule::kSpider>(setup, orbits, starts, count, states, stop);
+            return walk<LaneRule::kSpider>(setup, orbits, starts, count, exits, stop);
         case LaneRule::kManowar:
-            return walk<LaneRule::kManowar>(setup, orbits, starts, count, states, stop);
+            return walk<LaneRule::kManowar>(setup, orbits, starts, count, exits, stop);
         case LaneRule::kPhoenix:
-            return walk<LaneRule::kPhoenix>(setup, orbits, starts, count, states, stop);
+            return walk<LaneRule::kPhoenix>(setup, orbits, starts, count, exits, stop);
         default:
-            return walk<LaneRule::kQuadratic>(setup, orbits, starts, count, states, stop);
+            return walk<LaneRule::kQuadratic>(setup, orbits, starts, count, exits, stop);
     }
 }
 
@@ -479,19 +508,21 @@ std::size_t LaneOrbits::bytesFor(const ReferenceOrbit& primary, const ReferenceO
 }
 
 bool walkLanes(const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
-               std::size_t count, LaneState* states, const StopCheck& stop) {
+               std::size_t count, LaneExits& exits, const StopCheck& stop) {
     if (orbits.empty() || orbits.stride() != LaneOrbits::strideFor(setup.rule) || setup.limit < 1) {
         // Nothing for the lanes to walk: every pixel goes to the scalar walk as it starts.
         for (std::size_t k = 0; k < count; ++k) {
-            states[k] = LaneState{};
-            states[k].exit = LaneExit::kResume;
-            states[k].m = starts[k].m;
+            LaneState state;
+            state.exit = LaneExit::kResume;
+            state.m = starts[k].m;
+            LaneStart unused;
+            exits.walkOn(k, state, false, unused);
         }
         return true;
     }
     if (count == 0)
         return true;
-    return HWY_DYNAMIC_DISPATCH(WalkLanesTarget)(setup, orbits, starts, count, states, stop);
+    return HWY_DYNAMIC_DISPATCH(WalkLanesTarget)(setup, orbits, starts, count, exits, stop);
 }
 
 }  // namespace complex::perturbation_detail

@@ -93,10 +93,22 @@ struct LaneState {
     EscapeValue value;
 };
 
+// Where the pixels that leave the lanes go on: pixel is the index in starts.
+class LaneExits {
+  public:
+    virtual ~LaneExits() = default;
+    // The pixel's count, or its walk on in the scalar walk; true with next when it
+    // comes to a plain leg again and goes on in the lanes from there (only if
+    // mayReturn).
+    virtual bool walkOn(std::size_t pixel, const LaneState& state, bool mayReturn,
+                        LaneStart& next) = 0;
+};
+
 // Walks pixels 0..count-1 from starts in vector lanes, each until it is counted or
-// must go on in the scalar walk; false (the states of no use) when stop (if given)
-// asked for a stop, which it is asked every few thousand steps.
+// must go on in the scalar walk, and those exits bring back; false (the values of no
+// use) when stop (if given) asked for a stop, which it is asked every few thousand
+// steps.
 bool walkLanes(const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
-               std::size_t count, LaneState* states, const StopCheck& stop);
+               std::size_t count, LaneExits& exits, const StopCheck& stop);
 
 }  // namespace complex::perturbation_detail

@@ -327,21 +327,42 @@ inline bool goesPlain(const ExtDiff& d, std::int64_t constant) {
     return reach == kNoExponent || reach > kLeastPlainExponent;
 }
 
+// The step a plain leg starts with when that step's tests are done (w.pending), as
+// the plain leg takes it; false when the difference must then go on scaled (handed
+// over in w).
+template <class Rule>
+bool takePendingStep(Walk& w, Diff& m, const Pixel& px) {
+    const OrbitPoint* points = w.orbit->points.data();
+    Rule::template step<StepMode::kPlain>(points[w.index], points[w.index + 1], m, px, 1.0);
+    ++w.index;
+    w.pending = false;
+    const double largest = largestPart<Rule::kRebases>(m);
+    if (largest < 0x1p-500 && largest != 0.0) {
+        w.handover = widened(m, 0);
+        return false;
+    }
+    return true;
+}
+
 // Runs the pixel on from w, plain while its difference fits double and scaled while
 // it does not, until it is counted (kDone) or must be counted directly (kDirect).
-// With backToLanes it stops (kSwitch) where a plain leg would start with the step's
-// tests still to come, w and the handover holding the pixel's state there.
+// With backToLanes it stops (kSwitch) where a plain leg comes to the tests of a step,
+// its difference there in backToLanes and its position in w.
 template <class Rule>
-Leg walkLegs(const Context& ctx, Walk& w, Pixel& px, EscapeValue& result, bool backToLanes) {
+Leg walkLegs(const Context& ctx, Walk& w, Pixel& px, EscapeValue& result, Diff* backToLanes) {
     const std::int64_t constant = constantExponent(px);
     for (;;) {
         Diff m;
         Leg leg;
         if (goesPlain(w.handover, constant)) {
-            if (backToLanes && !w.pending)
-                return Leg::kSwitch;
             px.setScale(0);
             m = narrowed(w.handover, 0);
+            if (backToLanes != nullptr) {
+                if (w.pending && !takePendingStep<Rule>(w, m, px))
+                    continue;
+                *backToLanes = m;
+                return Leg::kSwitch;
+            }
             leg = LegWalker<Rule, false>(ctx, w, m, px, result).run();
         } else {
             const std::int64_t reach = std::max(largestExponent(w.handover), constant);
@@ -361,14 +382,14 @@ bool iteratePixel(const Context& ctx, const ExtDiff& start, Pixel& px, EscapeVal
     Walk w;
     w.orbit = ctx.primary;
     w.handover = start;
-    return walkLegs<Rule>(ctx, w, px, result, false) == Leg::kDone;
+    return walkLegs<Rule>(ctx, w, px, result, nullptr) == Leg::kDone;
 }
 
 // The pixel from the middle of a plain leg: its steps w.n, its position (w.orbit,
 // w.index, w.pending) and its difference m, in plain double; on as walkLegs.
 template <class Rule>
 Leg iteratePixelFrom(const Context& ctx, Walk& w, Diff m, Pixel& px, EscapeValue& result,
-                     bool backToLanes) {
+                     Diff* backToLanes) {
     px.setScale(0);
     const Leg leg = LegWalker<Rule, false>(ctx, w, m, px, result).run();
     if (leg != Leg::kSwitch)
