@@ -106,9 +106,9 @@ constexpr bool rebases(LaneRule rule) {
 }
 
 // kGroups groups of Lanes(d) lanes, each lane a pixel on its own orbit. A lane leaves
-// at the step where the scalar walk would do what the lanes do not; its state there
-// goes into the pixel's LaneState, and once half a group is idle its lanes take the
-// next pixels.
+// at the step where the scalar walk would do what the lanes do not, and its state
+// there goes to the exits; once half a group is idle its lanes take the pixels the
+// exits brought back, then the next pixels of the run.
 template <class D, LaneRule kRule>
 class DeepLanes {
   public:

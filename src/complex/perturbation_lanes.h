@@ -10,14 +10,14 @@
 
 // The plain leg of the perturbation walk in vector lanes, for every type: each lane is
 // a pixel with its own position on its own orbit, its own rebasing (Mandelbrot, Julia,
-// Unity) or glitch test (Spider, Manowar, Phoenix) and its own escape test. A pixel needs nothing
-// else from its neighbours, so the lanes keep several pixels' chains of dependent steps in flight
-// at once where the scalar walk has one. Every operation is the scalar walk's, in its order and
-// without contracted multiply-adds, so the counts are the same bit for bit; whatever the lanes do
-// not do (the escape test near the bailout, smooth counts, differences below 2^-500, the change of
-// orbit at full range, flagged pixels and the end of the reference of the types that do not rebase)
-// they leave to the scalar walk, handing it the pixel's state at the point where the walk would
-// take that branch.
+// Unity) or glitch test (Spider, Manowar, Phoenix) and its own escape test. A pixel
+// needs nothing from its neighbours, so the lanes keep several pixels' chains of
+// dependent steps in flight at once where the scalar walk has one. Every operation is
+// the scalar walk's, in its order and without contracted multiply-adds, so the values
+// are the same bit for bit. What the lanes do not do (the escape test near the
+// bailout, smooth counts, differences below 2^-500, the change of orbit at full range,
+// flagged pixels, the end of a reference that is not rebased from) they leave to the
+// scalar walk, handing it the pixel's state at the step where the walk would do it.
 namespace complex::perturbation_detail {
 
 // The difference rules the lanes know, one per rule of perturbation_rules.h.
@@ -25,8 +25,8 @@ enum class LaneRule : std::uint8_t { kQuadratic, kUnity, kSpider, kManowar, kPho
 
 // The reference orbits as the lanes read them: the iterates (zr, zi), and Unity's T
 // as well, of the primary orbit and, after them, of the critical orbit when it is
-// another orbit, and one state of zeros that only lanes without a pixel read. A
-// lane's position is its state's index in this table.
+// another orbit, then one state of zeros, which a step at the last state reads as its
+// next. A lane's position is its state's index in this table.
 class LaneOrbits {
   public:
     LaneOrbits() = default;
@@ -39,7 +39,6 @@ class LaneOrbits {
     bool empty() const noexcept { return values_.empty(); }
     const double* values() const noexcept { return values_.data(); }
     int stride() const noexcept { return stride_; }
-    std::size_t bytes() const noexcept { return values_.capacity() * sizeof(double); }
     // The positions of the primary orbit's last state and of the critical orbit's
     // first and last.
     std::int64_t primaryLast() const noexcept { return primaryLast_; }
