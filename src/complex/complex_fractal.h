@@ -263,6 +263,8 @@ class ComplexFractal : public engine::Fractal {
     bool scanDiagonalDeep(int diagonal);
     bool traceBorderDeep(int x, int y, int w, int h, Tally& tally);
     void traceInsideDeep(int x, int y, int w, int h, Tally& tally);
+    bool deepValuesAt(const std::vector<PixelSpot>& spots, EscapeValue* values, Tally& tally,
+                      const std::atomic<bool>* cancel);
     bool scanDiagonal(int diagonal);
     void scanTesseralOnTeam();
     // Computes every pixel of the rectangle (a uniform border says nothing about the

@@ -50,6 +50,8 @@ bool ComplexFractal::valuesAt(const std::vector<PixelSpot>& spots, EscapeValue* 
     const auto cancelled = [cancel] {
         return cancel != nullptr && cancel->load(std::memory_order_relaxed);
     };
+    if (deepRuns())
+        return deepValuesAt(spots, values, tally, cancel);
     if (!batched()) {
         for (std::size_t i = 0; i < spots.size(); ++i) {
             if (cancelled())

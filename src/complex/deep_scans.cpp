@@ -123,4 +123,29 @@ void ComplexFractal::traceInsideDeep(int x, int y, int w, int h, Tally& tally) {
     }
 }
 
+// The spots of a picture computed in bands, in runs of the scans' length; the scene's
+// stop is the picture's cancel.
+bool ComplexFractal::deepValuesAt(const std::vector<PixelSpot>& spots, EscapeValue* values,
+                                  Tally& tally, const std::atomic<bool>* cancel) {
+    const auto cancelled = [cancel] {
+        return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+    };
+    thread_local std::vector<PixelIndex> pixels;
+    for (std::size_t first = 0; first < spots.size(); first += kRunPixels) {
+        if (cancelled())
+            return false;
+        const std::size_t end = std::min(spots.size(), first + kRunPixels);
+        pixels.clear();
+        for (std::size_t i = first; i < end; ++i)
+            pixels.push_back(PixelIndex{spots[i].column, deepRow(spots[i].row)});
+        deepScene_->countPixels(pixels.data(), static_cast<long>(pixels.size()), values + first,
+                                cancelled);
+        if (cancelled())
+            return false;
+        for (std::size_t i = first; i < end; ++i)
+            tally.count(values[i].count);
+    }
+    return true;
+}
+
 }  // namespace complex
