@@ -201,9 +201,10 @@ class ComplexFractal : public engine::Fractal {
             return evaluateDeep(column, row, tally);
         return evaluateAt(runInputs().view.planeX(column), row, tally);
     }
-    // A pixel of a deep view, by perturbation. Rows count up from the picture's
-    // bottom as planeY counts them.
+    // The scene's row of picture row row: rows count up from the picture's bottom as
+    // planeY counts them.
     long deepRow(int row) const { return runInputs().deep->height() - 2 - row; }
+    // A pixel of a deep view, by perturbation.
     EscapeValue evaluateDeep(int column, int row, Tally& tally) {
         const EscapeValue value = deepScene_->countAt(column, deepRow(row), deepStop_);
         tally.count(value.count);

@@ -80,7 +80,8 @@ struct PixelIndex {
 // and positive or lie below 2^kLeastSpacingExponent (about 1e-100000), and pictures
 // wider or higher than kMostPictureSide are refused; the reference orbits (40 bytes a
 // state, at most maxIterations + 1 states each) may take at most kMostReferenceBytes
-// (1 GiB) together, which the iteration limit already keeps them far below.
+// (1 GiB) together, which the iteration limit already keeps them far below; the
+// lanes' copy of their iterates is made only where it fits in what is left.
 class PerturbationScene {
   public:
     static constexpr std::size_t kMostReferenceBytes = std::size_t{1} << 30;
