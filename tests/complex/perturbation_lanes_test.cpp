@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "complex/batch_kernels.h"
@@ -189,6 +190,44 @@ TEST(PerturbationLanesTest, RebasesAsTheScalarWalkBesideASmallCopy) {
             viewAround(formula, nucleus->x + BigFloat(kPrecision, 0.3e-21), nucleus->y, -21, false);
         setup.fixGlitches = fix;
         expectLanesMatchScalar(setup);
+    }
+}
+
+// The scans' threads count their columns from one scene at once, each in its own
+// lanes, with the pixels handed back walked on by the thread whose run they are in.
+TEST(PerturbationLanesTest, CountsRunsFromSeveralThreadsAtOnce) {
+    const EscapeFormula formula{kernels::Formula::kSpider, 0.0, 0.0, 2000};
+    const PlanePoint spider{
+        *BigFloat::parse("5.817468631848204548921818909296247448049935993506078366095582678424"
+                         "818344682287374772899460255936775665524772287286102340871254028727e-2",
+                         kPrecision),
+        *BigFloat::parse("1.372620294777230737005046869158705486978348161001728108642432932831"
+                         "500700767516564657971627071367389420818875583933210072438148359762e-1",
+                         kPrecision)};
+    auto scene = PerturbationScene::create(viewAround(formula, spider.x, spider.y, -40, true));
+    ASSERT_EQ(scene->prepare(), PerturbationScene::Prepared::kReady);
+    ASSERT_TRUE(scene->countsInLanes());
+    std::vector<EscapeValue> alone(kWidth * kHeight);
+    for (long i = 0; i < kWidth; ++i)
+        for (long j = 0; j < kHeight; ++j)
+            alone[i * kHeight + j] = scene->countAt(i, j);
+    std::vector<EscapeValue> together(kWidth * kHeight);
+    std::vector<std::thread> threads;
+    for (long first = 0; first < 4; ++first) {
+        threads.emplace_back([&, first] {
+            std::vector<PixelIndex> column(kHeight);
+            for (long i = first; i < kWidth; i += 4) {
+                for (long j = 0; j < kHeight; ++j)
+                    column[j] = PixelIndex{i, j};
+                scene->countPixels(column.data(), kHeight, &together[i * kHeight]);
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    for (std::size_t k = 0; k < alone.size(); ++k) {
+        EXPECT_EQ(together[k].count, alone[k].count) << "pixel " << k;
+        EXPECT_EQ(together[k].continuous, alone[k].continuous) << "pixel " << k;
     }
 }
 
