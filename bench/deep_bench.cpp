@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "complex/batch_kernels.h"
 #include "complex/boundary_point.h"
 #include "complex/escape_kernels.h"
 #include "complex/perturbation.h"
@@ -51,6 +52,20 @@ void perIteration(benchmark::State& state, std::int64_t iterationsPerPass) {
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["iterations_per_pixel"] =
         static_cast<double>(iterationsPerPass) / (kWidth * kHeight);
+}
+
+// Column i from the top, as one run the way the Simple scan hands it; the iterations
+// counted.
+std::int64_t countColumn(const complex::PerturbationScene& scene, long i) {
+    complex::PixelIndex column[kHeight];
+    complex::EscapeValue values[kHeight];
+    for (long j = 0; j < kHeight; ++j)
+        column[j] = complex::PixelIndex{i, kHeight - 1 - j};
+    scene.countPixels(column, kHeight, values);
+    std::int64_t iterations = 0;
+    for (const complex::EscapeValue& v : values)
+        iterations += v.count;
+    return iterations;
 }
 
 void BM_Perturbation(benchmark::State& state) {
@@ -142,8 +157,49 @@ const char* typeName(std::size_t type) {
     return kNames[type];
 }
 
+// Scalar against lanes on one core: the same picture counted in the same runs, a
+// column at a time as the Simple scan hands them, with useLanes off and on. The views
+// (1e-30 and 1e-100 wide) are centred on the Mandelbrot edge point above, where most
+// pixels take thousands of steps, with a limit of 10^4.
+void BM_PerturbationRuns(benchmark::State& state) {
+    const bool lanes = state.range(1) != 0;
+    const complex::PlanePoint& centre = edgePoint(0);
+    complex::SceneSetup setup;
+    setup.formula = kTypeViews[0].formula;
+    setup.formula.maxIterations = 10000;
+    setup.width = kWidth;
+    setup.height = kHeight;
+    setup.dx = numeric::ExtFloat::fromBig(
+                   *numeric::BigFloat::parse("1e-" + std::to_string(state.range(0)), 128)) *
+               (1.0 / kWidth);
+    setup.dy = setup.dx;
+    setup.originX = centre.x - setup.dx.toBig(420) * (kWidth / 2.0 - 0.5);
+    setup.originY = centre.y - setup.dy.toBig(420) * (kHeight / 2.0 - 0.5);
+    setup.useLanes = lanes;
+    // The plain perturbation of every step, which the lanes take.
+    setup.approximate = false;
+    setup.detectInterior = false;
+    auto scene = complex::PerturbationScene::create(setup);
+    if (!scene || scene->prepare() != complex::PerturbationScene::Prepared::kReady ||
+        scene->countsInLanes() != lanes) {
+        state.SkipWithError("the scene was refused");
+        return;
+    }
+    state.SetLabel(std::string(lanes ? "lanes " + complex::kernels::vectorTargetName() : "scalar"));
+    std::int64_t iterations = 0;
+    for (auto _ : state) {
+        iterations = 0;
+        for (long i = 0; i < kWidth; ++i)
+            iterations += countColumn(*scene, i);
+        benchmark::DoNotOptimize(iterations);
+    }
+    perIteration(state, iterations);
+}
+BENCHMARK(BM_PerturbationRuns)->ArgsProduct({{30, 100}, {0, 1}})->Unit(benchmark::kMillisecond);
+
 void BM_TypeAt1e100(benchmark::State& state) {
     const std::size_t type = static_cast<std::size_t>(state.range(0));
+    const bool lanes = state.range(1) != 0;
     const complex::PlanePoint& centre = edgePoint(type);
     complex::SceneSetup setup;
     setup.formula = kTypeViews[type].formula;
@@ -154,24 +210,27 @@ void BM_TypeAt1e100(benchmark::State& state) {
     setup.dy = setup.dx;
     setup.originX = centre.x - setup.dx.toBig(420) * (kWidth / 2.0 - 0.5);
     setup.originY = centre.y - setup.dy.toBig(420) * (kHeight / 2.0 - 0.5);
+    setup.useLanes = lanes;
+    // The plain perturbation of every step, which the lanes take.
+    setup.approximate = false;
+    setup.detectInterior = false;
     auto scene = complex::PerturbationScene::create(setup);
     if (!scene || scene->prepare() != complex::PerturbationScene::Prepared::kReady) {
         state.SkipWithError("the scene was refused");
         return;
     }
-    state.SetLabel(typeName(type));
+    state.SetLabel(std::string(typeName(type)) + (lanes ? " lanes" : " scalar"));
     std::int64_t iterations = 0;
     for (auto _ : state) {
         iterations = 0;
-        for (long j = 0; j < kHeight; ++j)
-            for (long i = 0; i < kWidth; ++i)
-                iterations += scene->countAt(i, j).count;
+        for (long i = 0; i < kWidth; ++i)
+            iterations += countColumn(*scene, i);
         benchmark::DoNotOptimize(iterations);
     }
     perIteration(state, iterations);
     state.counters["direct_pixels"] = static_cast<double>(scene->directPixels());
 }
-BENCHMARK(BM_TypeAt1e100)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TypeAt1e100)->ArgsProduct({{0, 1, 2, 3, 4, 5}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 void BM_TypeDoubleKernel(benchmark::State& state) {
     const std::size_t type = static_cast<std::size_t>(state.range(0));

@@ -217,11 +217,12 @@ class ComplexFractal : public engine::Fractal {
             return evaluateDeep(column, row, tally);
         return evaluateAt(runInputs().view.planeX(column), row, tally);
     }
-    // A pixel of a deep view, by perturbation. Rows count up from the picture's
-    // bottom as planeY counts them.
+    // The scene's row of picture row row: rows count up from the picture's bottom as
+    // planeY counts them.
+    long deepRow(int row) const { return runInputs().deep->height() - 2 - row; }
+    // A pixel of a deep view, by perturbation.
     EscapeValue evaluateDeep(int column, int row, Tally& tally) {
-        const EscapeValue value =
-            deepScene_->countAt(column, runInputs().deep->height() - 2 - row, deepStop_);
+        const EscapeValue value = deepScene_->countAt(column, deepRow(row), deepStop_);
         tally.count(value.count);
         return value;
     }
@@ -262,6 +263,25 @@ class ComplexFractal : public engine::Fractal {
     bool fillUniformBorder(int x, int y, int w, int h, int m, Tally& tally);
     bool traceBorderTallied(int x, int y, int w, int h, Tally& tally);
     bool scanColumn(int column);
+    // A deep view whose scene counts runs in vector lanes: its scans hand it the
+    // pixels of a column, a diagonal or a border at once.
+    bool deepRuns() const noexcept { return deepScene_ && deepScene_->countsInLanes(); }
+    struct DeepRun {
+        std::vector<PixelSpot> spots;
+        std::vector<PixelIndex> pixels;
+        std::vector<EscapeValue> values;
+        void clear() noexcept;
+        void add(int column, int row, long planeRow);
+    };
+    void addDeep(DeepRun& run, int column, int row) const;
+    // The run's values, added to tally; false (the values of no use) when stopped.
+    bool evaluateDeepRun(DeepRun& run, Tally& tally);
+    bool scanColumnDeep(int column);
+    bool scanDiagonalDeep(int diagonal);
+    bool traceBorderDeep(int x, int y, int w, int h, Tally& tally);
+    void traceInsideDeep(int x, int y, int w, int h, Tally& tally);
+    bool deepValuesAt(const std::vector<PixelSpot>& spots, EscapeValue* values, Tally& tally,
+                      const std::atomic<bool>* cancel);
     bool scanDiagonal(int diagonal);
     void scanTesseralOnTeam();
     // Computes every pixel of the rectangle (a uniform border says nothing about the

@@ -50,6 +50,8 @@ bool ComplexFractal::valuesAt(const std::vector<PixelSpot>& spots, EscapeValue* 
     const auto cancelled = [cancel] {
         return cancel != nullptr && cancel->load(std::memory_order_relaxed);
     };
+    if (deepRuns())
+        return deepValuesAt(spots, values, tally, cancel);
     if (!batched()) {
         for (std::size_t i = 0; i < spots.size(); ++i) {
             if (cancelled())
@@ -119,6 +121,8 @@ void ComplexFractal::scanSimple() {
 }
 
 bool ComplexFractal::scanColumn(int column) {
+    if (deepRuns())
+        return scanColumnDeep(column);
     if (batched())
         return scanColumnBatched(column);
     Tally tally(*this);
@@ -149,6 +153,8 @@ void ComplexFractal::scanRelief() {
 }
 
 bool ComplexFractal::scanDiagonal(int diagonal) {
+    if (deepRuns())
+        return scanDiagonalDeep(diagonal);
     if (batched())
         return scanDiagonalBatched(diagonal);
     if (!keepRunning())
@@ -232,6 +238,8 @@ bool ComplexFractal::traceBorderTallied(int x, int y, int w, int h, Tally& tally
         return true;
     if (batched())
         return traceBorderBatched(x, y, w, h, tally);
+    if (deepRuns())
+        return traceBorderDeep(x, y, w, h, tally);
     if (w == 1 && h == 1) {
         tracePixel(x, y, tally);
         return true;
@@ -378,6 +386,10 @@ bool ComplexFractal::traceBorderBatched(int x, int y, int w, int h, Tally& tally
 }
 
 void ComplexFractal::traceInside(int x, int y, int w, int h, Tally& tally) {
+    if (deepRuns()) {
+        traceInsideDeep(x, y, w, h, tally);
+        return;
+    }
     for (int column = x; column < x + w; ++column) {
         for (int row = y; row < y + h; ++row) {
             if (!keepRunning())

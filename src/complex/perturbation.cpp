@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <vector>
 
 #include "complex/perturbation_rules.h"
 #include "complex/perturbation_walk.h"
@@ -14,6 +15,12 @@ namespace complex {
 using perturbation_detail::Context;
 using perturbation_detail::ExtDiff;
 using perturbation_detail::iteratePixel;
+using perturbation_detail::LaneExit;
+using perturbation_detail::LaneOrbits;
+using perturbation_detail::LaneRule;
+using perturbation_detail::LaneSetup;
+using perturbation_detail::LaneStart;
+using perturbation_detail::LaneState;
 using perturbation_detail::ManowarRule;
 using perturbation_detail::PhoenixRule;
 using perturbation_detail::Pixel;
@@ -153,8 +160,26 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
             return outcome == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
         }
     }
+    buildLanes();
     prepared_ = true;
     return Prepared::kReady;
+}
+
+// The lanes take the pixels of the types whose walk has no table and no test of inside,
+// and of every type when both are off; their copy of the iterates stays within the
+// orbits' budget.
+void PerturbationScene::buildLanes() {
+    lanes_ = LaneOrbits();
+    const bool conformal = setup_.formula.type == kernels::Formula::kMandelbrot ||
+                           setup_.formula.type == kernels::Formula::kJulia;
+    if (!setup_.useLanes || (conformal && (setup_.approximate || setup_.detectInterior)))
+        return;
+    const ReferenceOrbit& primary = reference_->primary;
+    const ReferenceOrbit& critical = reference_->hasCritical ? reference_->critical : primary;
+    const int stride = LaneOrbits::strideFor(laneRule());
+    if (referenceBytes() + LaneOrbits::bytesFor(primary, critical, stride) <=
+        setup_.mostReferenceBytes)
+        lanes_ = LaneOrbits(primary, critical, stride);
 }
 
 std::shared_ptr<SharedReference> PerturbationScene::computeReference(const StopCheck& stop,
@@ -263,19 +288,11 @@ std::size_t PerturbationScene::referenceBytes() const noexcept {
     return states * sizeof(OrbitPoint);
 }
 
-bool PerturbationScene::perturb(const ReferenceOrbit& orbit, long refI, long refJ, long i, long j,
-                                bool detect, EscapeValue& result) const {
-    const long ci = std::clamp(i, -kMostIndex, kMostIndex) - refI;
-    const long cj = std::clamp(j, -kMostIndex, kMostIndex) - refJ;
-    numeric::ExtFloat offR = numeric::ExtFloat(static_cast<double>(ci)) * setup_.dx;
-    numeric::ExtFloat offI = numeric::ExtFloat(static_cast<double>(cj)) * setup_.dy;
-    const bool main = &orbit == &reference_->primary;
-    if (main && !refRestX_.isZero())
-        offR = offR - refRestX_;
-    if (main && !refRestY_.isZero())
-        offI = offI - refRestY_;
+perturbation_detail::Context PerturbationScene::contextFor(const ReferenceOrbit& orbit,
+                                                           bool detect) const {
     const EscapeFormula& f = setup_.formula;
     const double bailout = bailoutOf(f.type);
+    const bool main = &orbit == &reference_->primary;
     Context ctx{detect,
                 setup_.smooth,
                 &f,
@@ -285,46 +302,75 @@ bool PerturbationScene::perturb(const ReferenceOrbit& orbit, long refI, long ref
                 bailout * (1.0 - 0x1p-40),
                 bailout * (1.0 + 0x1p-40)};
     ctx.detectInterior = setup_.detectInterior;
-    ExtDiff start;
-    Pixel px;
-    bool counted = false;
     if (main && setup_.approximate && !reference_->primaryTable.empty()) {
         ctx.primaryTable = &reference_->primaryTable;
         ctx.criticalTable =
             reference_->hasCritical ? &reference_->criticalTable : &reference_->primaryTable;
     }
-    switch (f.type) {
+    return ctx;
+}
+
+void PerturbationScene::startOf(bool main, long i, long j, ExtDiff& start, Pixel& px) const {
+    const long ci = std::clamp(i, -kMostIndex, kMostIndex) - (main ? refI_ : secondI_);
+    const long cj = std::clamp(j, -kMostIndex, kMostIndex) - (main ? refJ_ : secondJ_);
+    numeric::ExtFloat offR = numeric::ExtFloat(static_cast<double>(ci)) * setup_.dx;
+    numeric::ExtFloat offI = numeric::ExtFloat(static_cast<double>(cj)) * setup_.dy;
+    // A reference reused from an earlier view lies between pixels.
+    if (main && !refRestX_.isZero())
+        offR = offR - refRestX_;
+    if (main && !refRestY_.isZero())
+        offI = offI - refRestY_;
+    start = ExtDiff{};
+    px = Pixel{};
+    switch (setup_.formula.type) {
         case kernels::Formula::kJulia:
-            start.zr = offR;
-            start.zi = offI;
-            counted = iteratePixel<QuadraticRule>(ctx, start, px, result);
-            break;
         case kernels::Formula::kUnity:
             start.zr = offR;
             start.zi = offI;
-            counted = iteratePixel<UnityRule>(ctx, start, px, result);
             break;
         case kernels::Formula::kSpider:
             start.ar = offR;
             start.ai = offI;
-            counted = iteratePixel<SpiderRule>(ctx, start, px, result);
             break;
         case kernels::Formula::kManowar:
             start.ar = offR;
             start.ai = offI;
             px.dcr = offR;
             px.dci = offI;
-            counted = iteratePixel<ManowarRule>(ctx, start, px, result);
             break;
         case kernels::Formula::kPhoenix:
             start.zr = offR;
             start.zi = offI;
-            px.p2 = f.paramImag;
-            counted = iteratePixel<PhoenixRule>(ctx, start, px, result);
+            px.p2 = setup_.formula.paramImag;
             break;
         default:
             px.dcr = offR;
             px.dci = offI;
+            break;
+    }
+}
+
+bool PerturbationScene::perturb(const ReferenceOrbit& orbit, long i, long j, bool detect,
+                                EscapeValue& result) const {
+    const Context ctx = contextFor(orbit, detect);
+    ExtDiff start;
+    Pixel px;
+    startOf(&orbit == &reference_->primary, i, j, start, px);
+    bool counted = false;
+    switch (setup_.formula.type) {
+        case kernels::Formula::kUnity:
+            counted = iteratePixel<UnityRule>(ctx, start, px, result);
+            break;
+        case kernels::Formula::kSpider:
+            counted = iteratePixel<SpiderRule>(ctx, start, px, result);
+            break;
+        case kernels::Formula::kManowar:
+            counted = iteratePixel<ManowarRule>(ctx, start, px, result);
+            break;
+        case kernels::Formula::kPhoenix:
+            counted = iteratePixel<PhoenixRule>(ctx, start, px, result);
+            break;
+        default:
             counted = iteratePixel<QuadraticRule>(ctx, start, px, result);
             break;
     }
@@ -337,19 +383,23 @@ EscapeValue PerturbationScene::countAt(long i, long j, const StopCheck& stop) co
     if (!prepared_)
         return EscapeValue{};
     EscapeValue result;
-    const bool detect = setup_.fixGlitches;
-    const ReferenceOrbit& primary = reference_->primary;
-    if (perturb(primary, refI_, refJ_, i, j, detect, result))
+    if (perturb(reference_->primary, i, j, setup_.fixGlitches, result))
         return result;
+    return countOtherwise(i, j, stop);
+}
+
+EscapeValue PerturbationScene::countOtherwise(long i, long j, const StopCheck& stop) const {
+    EscapeValue result;
+    const bool detect = setup_.fixGlitches;
     // Spider, Manowar, Phoenix: the iterate came near 0 relative to the reference's.
     // Often nothing was lost (pixels that settle on a cycle through 0 do so again and
     // again): the second reference decides without that, or both references agree.
     if (hasSecond_) {
-        if (perturb(second_, secondI_, secondJ_, i, j, detect, result))
+        if (perturb(second_, i, j, detect, result))
             return result;
         EscapeValue other;
-        if (perturb(primary, refI_, refJ_, i, j, false, result) &&
-            perturb(second_, secondI_, secondJ_, i, j, false, other) && other.count == result.count)
+        if (perturb(reference_->primary, i, j, false, result) &&
+            perturb(second_, i, j, false, other) && other.count == result.count)
             return result;
     }
     directPixels_.fetch_add(1, std::memory_order_relaxed);
@@ -362,8 +412,155 @@ EscapeValue PerturbationScene::countAt(long i, long j, const StopCheck& stop) co
 void PerturbationScene::countRun(long i, long j, long count, EscapeValue* out,
                                  const StopCheck& stop) const {
     const long first = std::clamp(i, -kMostIndex, kMostIndex);
+    std::vector<PixelIndex> pixels(static_cast<std::size_t>(std::max(count, 0L)));
     for (long k = 0; k < count; ++k)
-        out[k] = countAt(first + std::min(k, kMostIndex), j, stop);
+        pixels[static_cast<std::size_t>(k)] = PixelIndex{first + std::min(k, kMostIndex), j};
+    countPixels(pixels.data(), count, out, stop);
+}
+
+void PerturbationScene::countPixels(const PixelIndex* pixels, long count, EscapeValue* out,
+                                    const StopCheck& stop) const {
+    if (count <= 0)
+        return;
+    if (countsInLanes()) {
+        countInLanes(pixels, count, out, stop);
+        return;
+    }
+    for (long k = 0; k < count; ++k)
+        out[k] = countAt(pixels[k].i, pixels[k].j, stop);
+}
+
+namespace {
+
+// The values of a run's pixels that leave the lanes, found by the scene's scalar walk.
+template <class Finish>
+class RunExits : public perturbation_detail::LaneExits {
+  public:
+    RunExits(const Finish& finish) : finish_(finish) {}
+    bool walkOn(std::size_t pixel, const LaneState& state, bool mayReturn,
+                LaneStart& next) override {
+        return finish_(pixel, state, mayReturn, next);
+    }
+
+  private:
+    const Finish& finish_;
+};
+
+}  // namespace
+
+// The pixels that start plain go into the lanes, the others through countAt. Those
+// the lanes hand back go on in the scalar walk until they are counted or start a
+// plain leg again, and these go on in the lanes.
+void PerturbationScene::countInLanes(const PixelIndex* pixels, long count, EscapeValue* out,
+                                     const StopCheck& stop) const {
+    thread_local std::vector<LaneStart> starts;
+    thread_local std::vector<long> walked;
+    starts.clear();
+    walked.clear();
+    for (long k = 0; k < count; ++k) {
+        ExtDiff start;
+        Pixel px;
+        startOf(true, pixels[k].i, pixels[k].j, start, px);
+        if (!perturbation_detail::goesPlain(start, perturbation_detail::constantExponent(px))) {
+            out[k] = countAt(pixels[k].i, pixels[k].j, stop);
+            continue;
+        }
+        px.setScale(0);
+        starts.push_back(LaneStart{perturbation_detail::narrowed(start, 0), px.kcr, px.kci});
+        walked.push_back(k);
+    }
+    const Context ctx = contextFor(reference_->primary, setup_.fixGlitches);
+    const LaneSetup setup{laneRule(),       setup_.formula.paramImag, ctx.limit,
+                          ctx.smooth,       ctx.fixGlitches,          ctx.escapeAt,
+                          ctx.surelyOutside};
+    const auto finish = [&](std::size_t w, const LaneState& state, bool mayReturn,
+                            LaneStart& next) {
+        const long k = walked[w];
+        return finishFromLanes(pixels[k], state, mayReturn, out[k], next, stop);
+    };
+    RunExits exits(finish);
+    if (!perturbation_detail::walkLanes(setup, lanes_, starts.data(), starts.size(), exits, stop)) {
+        for (long k = 0; k < count; ++k)
+            out[k] = EscapeValue{};
+    }
+}
+
+perturbation_detail::LaneRule PerturbationScene::laneRule() const noexcept {
+    switch (setup_.formula.type) {
+        case kernels::Formula::kUnity:
+            return LaneRule::kUnity;
+        case kernels::Formula::kSpider:
+            return LaneRule::kSpider;
+        case kernels::Formula::kManowar:
+            return LaneRule::kManowar;
+        case kernels::Formula::kPhoenix:
+            return LaneRule::kPhoenix;
+        default:
+            return LaneRule::kQuadratic;
+    }
+}
+
+namespace {
+
+// The scalar walk from where the pixel left the lanes, until it is counted or starts
+// a plain leg again (kSwitch, w holding its state).
+template <class Rule>
+perturbation_detail::Leg walkOn(const Context& ctx, const LaneState& state,
+                                perturbation_detail::Walk& w, Pixel& px, EscapeValue& result,
+                                perturbation_detail::Diff* plain) {
+    w.n = state.n;
+    w.index = state.index;
+    w.orbit = state.onCritical ? ctx.critical : ctx.primary;
+    if (state.exit == LaneExit::kResume)
+        return perturbation_detail::iteratePixelFrom<Rule>(ctx, w, state.m, px, result, plain);
+    w.handover = perturbation_detail::widened(state.m, 0);
+    return perturbation_detail::walkLegs<Rule>(ctx, w, px, result, plain);
+}
+
+}  // namespace
+
+bool PerturbationScene::finishFromLanes(const PixelIndex& pixel, const LaneState& state,
+                                        bool mayReturn, EscapeValue& value, LaneStart& next,
+                                        const StopCheck& stop) const {
+    using perturbation_detail::Leg;
+    if (state.exit == LaneExit::kCounted) {
+        value = state.value;
+        return false;
+    }
+    const Context ctx = contextFor(reference_->primary, setup_.fixGlitches);
+    ExtDiff start;
+    Pixel px;
+    startOf(true, pixel.i, pixel.j, start, px);
+    perturbation_detail::Walk w;
+    perturbation_detail::Diff* plain = mayReturn ? &next.m : nullptr;
+    Leg leg = Leg::kDirect;
+    switch (laneRule()) {
+        case LaneRule::kUnity:
+            leg = walkOn<UnityRule>(ctx, state, w, px, value, plain);
+            break;
+        case LaneRule::kSpider:
+            leg = walkOn<SpiderRule>(ctx, state, w, px, value, plain);
+            break;
+        case LaneRule::kManowar:
+            leg = walkOn<ManowarRule>(ctx, state, w, px, value, plain);
+            break;
+        case LaneRule::kPhoenix:
+            leg = walkOn<PhoenixRule>(ctx, state, w, px, value, plain);
+            break;
+        case LaneRule::kQuadratic:
+            leg = walkOn<QuadraticRule>(ctx, state, w, px, value, plain);
+            break;
+    }
+    if (leg == Leg::kDirect)
+        value = countOtherwise(pixel.i, pixel.j, stop);
+    if (leg != Leg::kSwitch)
+        return false;
+    next.kcr = px.kcr;
+    next.kci = px.kci;
+    next.n = w.n;
+    const bool onCritical = w.orbit == ctx.critical && ctx.critical != ctx.primary;
+    next.pos = static_cast<std::int64_t>(w.index) + (onCritical ? lanes_.criticalStart() : 0);
+    return true;
 }
 
 }  // namespace complex

@@ -8,10 +8,15 @@
 #include "complex/approximation_table.h"
 #include "complex/escape_value.h"
 #include "complex/exact_orbit.h"
+#include "complex/perturbation_lanes.h"
 #include "numeric/big_float.h"
 #include "numeric/ext_float.h"
 
 namespace complex {
+
+namespace perturbation_detail {
+struct Context;
+}
 
 // What a deep picture is: the type and its parameters, the plane point of pixel
 // (0, 0) and the plane step from one pixel to the next on each axis.
@@ -38,6 +43,10 @@ struct SceneSetup {
     bool detectInterior = true;
     // The most memory the reference orbits may take together.
     std::size_t mostReferenceBytes = std::size_t{2048} << 20;
+    // Whether runs of pixels (countRun, countPixels) go through vector lanes, several
+    // pixels at once; false: one by one as countAt counts them. The values are the
+    // same.
+    bool useLanes = true;
 };
 
 // How long the preparation of a scene took, in seconds (0 for a reference reused).
@@ -61,6 +70,12 @@ struct SharedReference {
     ApproximationTable primaryTable;
     ApproximationTable criticalTable;
     numeric::ExtFloat tableReach;
+};
+
+// A pixel of the picture: column i, row j counted from the bottom.
+struct PixelIndex {
+    long i = 0;
+    long j = 0;
 };
 
 // One escape-time picture computed by perturbation: one orbit of the picture's centre
@@ -99,6 +114,7 @@ struct SharedReference {
 // than kMostPictureSide are refused; so are iteration limits whose reference orbits
 // (40 bytes a state, maxIterations + 1 states each, as many orbits as the type keeps)
 // could need more than the setup's mostReferenceBytes together.
+// The lanes' copy of the reference iterates is made only where it fits in what is left.
 class PerturbationScene {
   public:
     static constexpr long kLeastSpacingExponent = -332193;
@@ -139,11 +155,18 @@ class PerturbationScene {
     EscapeValue countAt(long i, long j, const StopCheck& stop = {}) const;
     // count pixels of row j from column i on, into out.
     void countRun(long i, long j, long count, EscapeValue* out, const StopCheck& stop = {}) const;
+    // out[k] = countAt(pixels[k]) for k < count, in vector lanes with useLanes. After a
+    // stop the values are of no use.
+    void countPixels(const PixelIndex* pixels, long count, EscapeValue* out,
+                     const StopCheck& stop = {}) const;
 
     // The plane point of pixel (i, j), at the scene's precision.
     numeric::BigFloat planeX(long i) const;
     numeric::BigFloat planeY(long j) const;
 
+    // Whether countPixels counts in vector lanes (useLanes, and a prepared scene whose
+    // orbits leave room for the lanes' copy of them).
+    bool countsInLanes() const noexcept { return prepared_ && !lanes_.empty(); }
     long precision() const noexcept { return precision_; }
     std::size_t referenceBytes() const noexcept;
     // The approximation tables' memory; 0 without tables.
@@ -163,10 +186,26 @@ class PerturbationScene {
 
   private:
     explicit PerturbationScene(const SceneSetup& setup);
-    // The pixel perturbed from the orbit of pixel (refI, refJ); false when it must be
-    // counted otherwise.
-    bool perturb(const ReferenceOrbit& orbit, long refI, long refJ, long i, long j, bool detect,
+    // The pixel perturbed from orbit (the main reference's or the second's); false when
+    // it must be counted otherwise.
+    bool perturb(const ReferenceOrbit& orbit, long i, long j, bool detect,
                  EscapeValue& result) const;
+    perturbation_detail::Context contextFor(const ReferenceOrbit& orbit, bool detect) const;
+    // The difference pixel (i, j) starts with from the main reference (or the second),
+    // and the constants it adds.
+    void startOf(bool main, long i, long j, perturbation_detail::ExtDiff& start,
+                 perturbation_detail::Pixel& px) const;
+    void buildLanes();
+    // What countAt does once the primary reference has failed the pixel.
+    EscapeValue countOtherwise(long i, long j, const StopCheck& stop) const;
+    perturbation_detail::LaneRule laneRule() const noexcept;
+    void countInLanes(const PixelIndex* pixels, long count, EscapeValue* out,
+                      const StopCheck& stop) const;
+    // The pixel on in the scalar walk from where it left the lanes: its value, or
+    // true with next where it starts a plain leg again.
+    bool finishFromLanes(const PixelIndex& pixel, const perturbation_detail::LaneState& state,
+                         bool mayReturn, EscapeValue& value, perturbation_detail::LaneStart& next,
+                         const StopCheck& stop) const;
 
     SceneSetup setup_;
     long precision_ = 0;
@@ -195,6 +234,8 @@ class PerturbationScene {
     long secondI_ = 0;
     long secondJ_ = 0;
     bool hasSecond_ = false;
+    // The orbits as the lanes read them; empty without lanes.
+    perturbation_detail::LaneOrbits lanes_;
     bool prepared_ = false;
     mutable std::atomic<long> directPixels_{0};
     mutable std::atomic<long> interiorPixels_{0};

@@ -457,36 +457,87 @@ class LegWalker {
     Leg leg_ = Leg::kDone;
 };
 
-// Runs the pixel plain while its difference fits double and scaled while it does
-// not. false when the pixel must be counted directly.
+// The exponent of the pixel's constant dc; kNoExponent when it is 0.
+inline std::int64_t constantExponent(const Pixel& px) {
+    return std::max(px.dcr.isZero() ? kNoExponent : px.dcr.exponent(),
+                    px.dci.isZero() ? kNoExponent : px.dci.exponent());
+}
+
+// Whether a difference at full range goes on plain. The pixel's constant counts as
+// well: added to a small difference in plain double it would lose its digits.
+inline bool goesPlain(const ExtDiff& d, std::int64_t constant) {
+    const std::int64_t reach = std::max(largestExponent(d), constant);
+    return reach == kNoExponent || reach > kLeastPlainExponent;
+}
+
+// The step a plain leg starts with when that step's tests are done (w.pending), as
+// the plain leg takes it; false when the difference must then go on scaled (handed
+// over in w).
+template <class Rule>
+bool takePendingStep(Walk& w, Diff& m, const Pixel& px) {
+    const OrbitPoint* points = w.orbit->points.data();
+    Rule::template step<StepMode::kPlain>(points[w.index], points[w.index + 1], m, px, 1.0);
+    ++w.index;
+    w.pending = false;
+    const double largest = largestPart<Rule::kRebases>(m);
+    if (largest < 0x1p-500 && largest != 0.0) {
+        w.handover = widened(m, 0);
+        return false;
+    }
+    return true;
+}
+
+// Runs the pixel on from w, plain while its difference fits double and scaled while
+// it does not, until it is counted (kDone) or must be counted directly (kDirect).
+// With backToLanes it stops (kSwitch) where a plain leg comes to the tests of a step,
+// its difference there in backToLanes and its position in w.
+template <class Rule>
+Leg walkLegs(const Context& ctx, Walk& w, Pixel& px, EscapeValue& result, Diff* backToLanes) {
+    const std::int64_t constant = constantExponent(px);
+    for (;;) {
+        Diff m;
+        Leg leg;
+        if (goesPlain(w.handover, constant)) {
+            px.setScale(0);
+            m = narrowed(w.handover, 0);
+            if (backToLanes != nullptr) {
+                if (w.pending && !takePendingStep<Rule>(w, m, px))
+                    continue;
+                *backToLanes = m;
+                return Leg::kSwitch;
+            }
+            leg = LegWalker<Rule, false>(ctx, w, m, px, result).run();
+        } else {
+            const std::int64_t reach = std::max(largestExponent(w.handover), constant);
+            px.setScale(reach);
+            m = narrowed(w.handover, reach);
+            leg = LegWalker<Rule, true>(ctx, w, m, px, result).run();
+        }
+        if (leg != Leg::kSwitch)
+            return leg;
+    }
+}
+
+// The pixel from its start (the difference start, at full range). false when the
+// pixel must be counted directly.
 template <class Rule>
 bool iteratePixel(const Context& ctx, const ExtDiff& start, Pixel& px, EscapeValue& result) {
     Walk w;
     w.orbit = ctx.primary;
     w.handover = start;
-    const std::int64_t constantExponent =
-        std::max(px.dcr.isZero() ? kNoExponent : px.dcr.exponent(),
-                 px.dci.isZero() ? kNoExponent : px.dci.exponent());
-    for (;;) {
-        // The pixel's constant counts as well: added to a small difference in plain
-        // double it would lose its digits.
-        const std::int64_t reach = std::max(largestExponent(w.handover), constantExponent);
-        Diff m;
-        Leg leg;
-        if (reach == kNoExponent || reach > kLeastPlainExponent) {
-            px.setScale(0);
-            m = narrowed(w.handover, 0);
-            leg = LegWalker<Rule, false>(ctx, w, m, px, result).run();
-        } else {
-            px.setScale(reach);
-            m = narrowed(w.handover, reach);
-            leg = LegWalker<Rule, true>(ctx, w, m, px, result).run();
-        }
-        if (leg == Leg::kDone)
-            return true;
-        if (leg == Leg::kDirect)
-            return false;
-    }
+    return walkLegs<Rule>(ctx, w, px, result, nullptr) == Leg::kDone;
+}
+
+// The pixel from the middle of a plain leg: its steps w.n, its position (w.orbit,
+// w.index, w.pending) and its difference m, in plain double; on as walkLegs.
+template <class Rule>
+Leg iteratePixelFrom(const Context& ctx, Walk& w, Diff m, Pixel& px, EscapeValue& result,
+                     Diff* backToLanes) {
+    px.setScale(0);
+    const Leg leg = LegWalker<Rule, false>(ctx, w, m, px, result).run();
+    if (leg != Leg::kSwitch)
+        return leg;
+    return walkLegs<Rule>(ctx, w, px, result, backToLanes);
 }
 
 }  // namespace complex::perturbation_detail

@@ -35,6 +35,14 @@ TEST(DeepPictureTest, EveryPixelHasTheColourOfTheDirectCountAtItsPoint) {
         {engine::kJulia, kernels::Formula::kJulia, "0.3162277660168379,0.5", "1e-25",
          complex::kSimple, 2},
         {engine::kMandelbrot, kernels::Formula::kMandelbrot, "0,1", "1e-120", complex::kRelief, 2},
+        {engine::kSpider, kernels::Formula::kSpider,
+         "0.0581746863184820454892181890929624744804993599350607836609558,"
+         "0.137262029477723073700504686915870548697834816100172810864243",
+         "1e-40", complex::kTesseral, 2},
+        {engine::kUnity, kernels::Formula::kUnity,
+         "0.300048852409363354695717314010374443355138690036867480113713702394,"
+         "0.500073278614045048683362072972004202342207787714047867185210777574",
+         "1e-45", complex::kRelief, 1},
     };
     constexpr int kWidth = 23;
     constexpr int kHeight = 17;
