@@ -1,19 +1,22 @@
-// Deep pictures where deep zoomers look: views beside small copies of the Mandelbrot set
-// (minibrots) at 1e-30, 1e-99, 1e-277 and 1e-599, with limits of 200,000 and 1,000,000,
-// where pixels count tens of thousands to a million iterations. Each picture is computed
+// Deep pictures where deep zoomers look: views of small copies of the Mandelbrot set
+// (minibrots) 1e-30, 1e-106, 1e-306 and 1e-599 wide, with a limit of 200,000, where
+// pixels count thousands to hundreds of thousands of iterations. Each picture is computed
 // whole on both cores (rows shared between two threads) by the perturbation that skips
 // runs of steps and stops at pixels proven inside (fast = 1), and by the plain
-// perturbation of every step (fast = 0: the path before either), in the same run.
+// perturbation of every step, one pixel at a time (fast = 0: the path before this
+// issue's work), in the same run.
 //
 // Figures: the wall-clock times of the reference orbits (reference_ms), of their
 // approximation tables (table_ms) and of the pixels (pixels_ms), the iterations per pixel,
 // the pixels found inside by their cycle and those counted directly in arbitrary precision.
 //
-// Where the minibrots are: the first three are nuclei of copies within copies, found by
-// Newton's method from the place a copy's copy takes in its parent (periods 11,840, 1,800
-// and 480,000); the fourth is the one Find Nearest Minibrot finds from a view 1e-300 wide
-// around c = i (period 799, 4.2e-600 wide). corvane-render --find-minibrot finds each
-// again from a view around it.
+// Where the minibrots are: copies within copies, each found by Newton's method from the
+// place a copy's copy takes in its parent. The first is a copy of a period-37 copy in the
+// valley between the cardioid and the disc of period 2, four times over; the second and
+// third are that period-37 copy within the copies Find Nearest Minibrot finds from views
+// 1e-50 and 1e-150 wide around c = i (periods 135 and 401); the fourth is the copy it
+// finds from a view 1e-300 wide there. corvane-render --find-minibrot finds each again
+// from a view around it.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -43,21 +46,21 @@ const Location kLocations[] = {
     {"period 11840 at 1e-30", "2e-30", 200000,
      "-7.439086258021729736680676762969985214505741544e-01",
      "1.317089375324277830137106376740885980181079638e-01"},
-    {"period 1800 at 1e-99", "8e-99", 200000,
-     "-1.999999999999999999999999988041095584742450923559482758686946144088108826367031851"
-     "2911665180671078287450800874348045e+00",
-     "0.0000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-     "000000000000000000000000000000000e+00"},
-    {"period 480000 at 1e-277", "1.2e-277", 1000000,
-     "-1.999999999999999999999999999999999999999999999989870413947211932994099807463072312"
-     "158975586844013609475261991288465979052451142713943836161965096361643889146117535198"
-     "470725098859630389891591455909173206561223439909941395062574665165219180696891182720"
-     "185950136016039154821210371884091597181380404609325e+00",
-     "0.0000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-     "000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-     "000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
-     "00000000000000000000000000000000000000000000000000e+00"},
-    {"period 799 at 1e-599 (found from c = i)", "4.225191e-600", 200000,
+    {"period 4995 at 1e-106", "6e-106", 200000,
+     "-4.794357577070157100725407212267819018574062133462339358175363939682604340521661604"
+     "47698176242216846583974093152496982217688847e-51",
+     "1.0000000000000000000000000000000000000000000000000023923271004077707276714428869498"
+     "7204790790457545606458686506875463607027431e+00"},
+    {"period 14837 at 1e-306", "4e-306", 200000,
+     "1.3727452741504302492262742896624338692685441784380163543762177957474653409182280654"
+     "553333582443609194444405861746846676428834309565078944831721510299674822840521497610"
+     "902557176639117957293370677445622453865434161280897617452790785252036349289595506159"
+     "436228062185672323551145163003578589774047398317120287785505824105416802419e-151",
+     "9.9999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+     "999999999999999999999999999999999999999999999999999999999999999999958928550142606027"
+     "609044311945306240215327695383360298998461414750701169868902115544288729913025174378"
+     "113582335609348837052617248967084039695052610662823869906904543040779463059e-01"},
+    {"period 799 at 1e-599", "4.225191e-600", 200000,
      "6.6962864091698932795373409225691257388721744378257520040885806974796411794129028237"
      "517352704921568228637289426214127349266244642287900213318556349365851652664396353722"
      "945911557151199353832159279773839224490355896636622174783762548235283491743900633049"
@@ -85,6 +88,7 @@ complex::SceneSetup setupAt(const Location& location, bool approximate) {
     setup.dy = setup.dx;
     setup.approximate = approximate;
     setup.detectInterior = approximate;
+    setup.useLanes = approximate;
     setup.originX = *numeric::BigFloat::parse(location.x, precision) -
                     setup.dx.toBig(precision) * (kWidth / 2.0 - 0.5);
     setup.originY = *numeric::BigFloat::parse(location.y, precision) -

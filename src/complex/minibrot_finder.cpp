@@ -16,7 +16,6 @@ namespace {
 // already takes seconds in arbitrary precision.
 constexpr int kMostPeriod = 1'000'000;
 
-
 using numeric::BigFloat;
 using numeric::ExtFloat;
 using numeric::raw;
@@ -194,6 +193,10 @@ class CycleAtNucleus {
         if (!walk(period_, stop))
             return std::nullopt;
         const ExtFloat returned = magnitude(zr_, zi_);
+        // Newton's method may stop where the orbit does not come back to 0 at all (its
+        // steps too small to move on): no nucleus there.
+        if (!(returned < ExtFloat::fromParts(1.0, -32)))
+            return std::nullopt;
         const ExtFloat floor = ExtFloat::fromParts(1.0, -nucleus_.x.precision());
         const ExtFloat tiny = (floor < returned ? returned : floor) * ExtFloat(std::ldexp(1.0, 20));
         const auto shorter =

@@ -359,6 +359,10 @@ TEST_F(RenderTool, FindsTheNearestMinibrot) {
         {{"--find-minibrot", "--params", deep, "--center", "0,1", "--width", "1e-30"},
          0,
          "period=81 center=3.54477[0-9]*e-31,0.9999[0-9]* width=9.4[0-9]*e-60\n"},
+        // Newton's method stops short of a nucleus there at first: no wrong answer.
+        {{"--find-minibrot", "--params", deep, "--center", "0,1", "--width", "1e-50"},
+         0,
+         "period=135 center=-4.794357[0-9]*e-51,1.0000[0-9]* width=2.1[0-9]*e-100\n"},
         {{"--find-minibrot", "--params", deep, "--center", "0,1", "--width", "1e-300"},
          0,
          "period=799 center=6.696[0-9]*e-301,0.9999[0-9]* width=[0-9.]+e-600\n"},
