@@ -3,8 +3,8 @@
 // pixels count thousands to hundreds of thousands of iterations. Each picture is computed
 // whole on both cores (rows shared between two threads) by the perturbation that skips
 // runs of steps and stops at pixels proven inside (fast = 1), and by the plain
-// perturbation of every step, one pixel at a time (fast = 0: the path before this
-// issue's work), in the same run.
+// perturbation of every step, one pixel at a time (fast = 0: the path before the tables,
+// the test of inside and the lanes), in the same run.
 //
 // Figures: the wall-clock times of the reference orbits (reference_ms), of their
 // approximation tables (table_ms) and of the pixels (pixels_ms), the iterations per pixel,

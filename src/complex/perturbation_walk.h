@@ -189,7 +189,8 @@ class LegWalker {
     // mapped into itself: its orbit then stays in that disc for ever. The disc is placed
     // at the iterate nearest 0 seen so far (where the basin of a cycle through 0's
     // neighbourhood is widest relative to the iterate, which double resolves there), with
-    // a radius of half that iterate's magnitude, and followed step by step: a step
+    // a radius of twice that iterate's magnitude (so that it holds 0, where a cycle through
+    // 0's neighbourhood may be), and followed step by step: a step
     // z^2 + c multiplies its radius by at most 2 (|z| + radius), a run of the table by
     // |A| while the disc stays within the run's radius. When the pixel comes back near
     // the saved point with the followed disc inside the first, the pixel is counted as
@@ -207,11 +208,17 @@ class LegWalker {
                 return done(EscapeValue{ctx_.limit, static_cast<double>(ctx_.limit)});
             }
         }
-        if (size < watch_.nearest * (1.0 - 0x1p-10) || watch_.radius == 0.0) {
+        // Nearer 0 than before, or after twice the steps since the last save: the orbit may
+        // have left a passing approach to 0 for its cycle.
+        if (size < watch_.nearest * (1.0 - 0x1p-10) || watch_.radius == 0.0 ||
+            n_ >= 2 * std::int64_t{watch_.savedAt}) {
             watch_.nearest = size;
             watch_.zr = full.zr;
             watch_.zi = full.zi;
-            watch_.radius = 0.5 * size;
+            // Where runs of the table are taken, a disc must fit within their radii (a
+            // relative 2^-40): a small one, which the pixel's returns meet once it has
+            // settled on its cycle.
+            watch_.radius = table_ != nullptr ? std::ldexp(size, -44) : 2.0 * size;
             watch_.followed = watch_.radius;
             watch_.savedAt = n_;
         }
