@@ -2,7 +2,10 @@
 // by perturbation and by direct iteration in arbitrary precision, and reports the
 // share of identical counts with an explanation of every difference.
 //
-//   corvane-deep-check [--type ID] [--depth WIDTH]... [--samples N] [--size WxH]
+//   corvane-deep-check [--type ID] [--depth WIDTH]... [--samples N] [--size WxH] [--plain]
+//
+// Each view's whole picture is also compared, pixel for pixel, with the plain perturbation
+// of every step (no approximation table, no test of inside); --plain samples that instead.
 //   corvane-deep-check --probe ID X Y LIMIT
 #include <chrono>
 #include <cmath>
@@ -69,6 +72,7 @@ struct Options {
     double seed[4] = {0, 0, 0, 0};
     bool centres = false;  // print the centres in full
     bool unfixed = false;  // glitches left as they are
+    bool plain = false;    // no table and no test of inside: every step, as before them
     int threshold = 0;     // the location's
     bool params = false;
     double param[2] = {0, 0};
@@ -148,7 +152,29 @@ std::unique_ptr<complex::PerturbationScene> sceneAround(const complex::PlanePoin
         centre.x - setup.dx.toBig(precision) * (static_cast<double>(options.width / 2) - 0.5);
     setup.originY =
         centre.y - setup.dy.toBig(precision) * (static_cast<double>(options.height / 2) - 0.5);
+    setup.approximate = !options.plain;
+    setup.detectInterior = !options.plain;
     return complex::PerturbationScene::create(setup, &why);
+}
+
+// Every pixel of the picture by the scene, and by the plain perturbation of every step
+// one pixel at a time: how many are the same.
+Tally compareWithPlain(const complex::PerturbationScene& scene) {
+    complex::SceneSetup setup = scene.setup();
+    setup.approximate = false;
+    setup.detectInterior = false;
+    setup.useLanes = false;
+    Tally tally;
+    const auto plain = complex::PerturbationScene::create(setup);
+    if (!plain || plain->prepare() != complex::PerturbationScene::Prepared::kReady)
+        return tally;
+    for (long j = 0; j < setup.height; ++j) {
+        for (long i = 0; i < setup.width; ++i) {
+            ++tally.total;
+            tally.same += scene.countAt(i, j).count == plain->countAt(i, j).count;
+        }
+    }
+    return tally;
 }
 
 // What the sampled pixels showed: how many counts agree, the time each way took,
@@ -238,6 +264,14 @@ Tally checkView(const Location& given, const Options& options, double depth) {
         std::chrono::duration<double>(t2 - t1).count(),
         1e6 * samples.perturbSeconds / options.samples,
         1e6 * samples.directSeconds / options.samples);
+    if (!options.plain) {
+        const Tally whole = compareWithPlain(*scene);
+        std::printf(
+            "  whole picture against the plain perturbation: identical %d/%d (%.2f%%), "
+            "%ld found inside by their cycle\n",
+            whole.same, whole.total, 100.0 * whole.same / std::max(1, whole.total),
+            scene->interiorPixels());
+    }
     if (options.centres)
         std::printf("  centre x %s\n  centre y %s\n", centre->x.toString().c_str(),
                     centre->y.toString().c_str());
@@ -287,6 +321,8 @@ int main(int argc, char** argv) {
                 v = std::atof(argv[++a]);
         } else if (arg == "--unfixed")
             options.unfixed = true;
+        else if (arg == "--plain")
+            options.plain = true;
         else if (arg == "--centres")
             options.centres = true;
         else if (arg == "--threshold" && hasValue)
