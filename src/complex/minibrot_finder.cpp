@@ -1,4 +1,6 @@
 #include "complex/minibrot_finder.h"
+
+#include <utility>
 #include "numeric/mpfr_access.h"
 
 #include "complex/complex_fractal.h"
@@ -27,6 +29,12 @@ constexpr int kMostNewtonAttempts = 8;
 // A nucleus further from the view's centre than this many radii of the region (half
 // diagonals of the view) belongs to another view.
 constexpr double kNeighbourhood = 4.0;
+
+// Where Newton's method starts, in half-widths and half-heights from the view's centre.
+constexpr std::pair<double, double> kGuesses[] = {
+    {0.0, 0.0},  {0.5, 0.0},  {-0.5, 0.0},  {0.0, 0.5},  {0.0, -0.5}, {0.5, 0.5},
+    {-0.5, 0.5}, {0.5, -0.5}, {-0.5, -0.5}, {0.9, 0.0},  {-0.9, 0.0}, {0.0, 0.9},
+    {0.0, -0.9}, {0.9, 0.9},  {-0.9, 0.9},  {0.9, -0.9}, {-0.9, -0.9}};
 // The copy lies within 2 sizes of its nucleus: the shorter side of the picture spans
 // 5 sizes, with a margin around it.
 constexpr double kSizesAcross = 5.0;
@@ -271,7 +279,11 @@ class Search {
           radius_(radius),
           precision_(precision),
           periodLimit_(periodLimit),
-          stop_(stop) {}
+          stop_(stop),
+          latched_([this] { return stopping(); }) {}
+    // latched_ refers to this object.
+    Search(const Search&) = delete;
+    Search& operator=(const Search&) = delete;
 
     MinibrotSearch run() {
         BallOrbit ball(region_.centreX, region_.centreY, radius_, precision_);
@@ -305,14 +317,32 @@ class Search {
     }
 
   private:
-    bool stopping() const { return stop_ && stop_(); }
+    // Once a stop is seen it stays seen, without asking again.
+    bool stopping() {
+        stopped_ = stopped_ || (stop_ && stop_());
+        return stopped_;
+    }
 
+    // Newton's method settles on a nucleus only from close enough to it, and the copy the
+    // disc found may lie anywhere in the view: it starts from the centre, then from the
+    // points of a grid over the view, nearest the centre first.
     std::optional<Minibrot> minibrotOfPeriod(int period) {
-        const PlanePoint guess{region_.centreX, region_.centreY};
-        std::optional<PlanePoint> nucleus = findNucleus(guess, period, precision_, stop_);
+        for (const auto& [across, down] : kGuesses) {
+            if (stopping())
+                return std::nullopt;
+            const PlanePoint guess{region_.centreX + (region_.halfWidth * across).toBig(precision_),
+                                   region_.centreY + (region_.halfHeight * down).toBig(precision_)};
+            if (std::optional<Minibrot> found = minibrotFrom(guess, period))
+                return found;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<Minibrot> minibrotFrom(const PlanePoint& guess, int period) {
+        std::optional<PlanePoint> nucleus = findNucleus(guess, period, precision_, latched_);
         if (!nucleus || !near(*nucleus))
             return std::nullopt;
-        std::optional<SizeEstimate> estimate = CycleAtNucleus(*nucleus, period).measure(stop_);
+        std::optional<SizeEstimate> estimate = CycleAtNucleus(*nucleus, period).measure(latched_);
         if (!estimate)
             return std::nullopt;
         // A minibrot much smaller than the view needs more bits to be placed within
@@ -322,7 +352,7 @@ class Search {
         if (!wanted)
             return std::nullopt;
         if (*wanted > precision_) {
-            nucleus = findNucleus(*nucleus, estimate->period, *wanted, stop_);
+            nucleus = findNucleus(*nucleus, estimate->period, *wanted, latched_);
             if (!nucleus || !near(*nucleus))
                 return std::nullopt;
         }
@@ -338,6 +368,8 @@ class Search {
     long precision_;
     int periodLimit_;
     const StopCheck& stop_;
+    bool stopped_ = false;
+    StopCheck latched_;
 };
 
 }  // namespace
