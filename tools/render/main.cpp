@@ -41,6 +41,22 @@ class SilentSound : public platform::Sound {
     void exclamation() override {}
 };
 
+// What a fractal without a window needs, with the job's parameters stored where the new
+// fractal takes them up, as the program takes up its stored settings.
+struct Headless {
+    Headless(int width, int height, engine::FractalType type,
+             const std::optional<std::string>& params)
+        : window(width, height) {
+        if (params)
+            engine::SettingsKey(store).writeString(catalogue::fractalTypeName(type), *params);
+    }
+    platform::Services services() { return platform::Services{window, store, sound}; }
+
+    platform::HeadlessWindow window;
+    platform::MemorySettingsStore store;
+    SilentSound sound;
+};
+
 // What is to be rendered, once the command line and any --from picture are read.
 struct Job {
     engine::FractalType type = engine::kMandelbrot;
@@ -257,18 +273,11 @@ Problem renderPicture(const render::RenderOptions& options, bool& refused) {
     if (app::hasPngExtension(options.output))
         return exportPng(job, options, refused);
 
-    platform::HeadlessWindow window(job.width, job.height);
-    platform::MemorySettingsStore store;
-    SilentSound sound;
-    engine::SettingsKey key(store);
-    // The new fractal takes these up as the program takes up its stored settings.
-    if (job.params)
-        key.writeString(catalogue::fractalTypeName(job.type), *job.params);
+    Headless headless(job.width, job.height, job.type, job.params);
     if (options.palette)
-        key.writeString("Palette", *options.palette);
+        engine::SettingsKey(headless.store).writeString("Palette", *options.palette);
 
-    engine::FractalPtr fractal =
-        catalogue::createFractal(job.type, platform::Services{window, store, sound});
+    engine::FractalPtr fractal = catalogue::createFractal(job.type, headless.services());
     if (!fractal || fractal->picture.empty()) {
         return "not enough memory for a " + std::to_string(job.width) + "x" +
                std::to_string(job.height) + " picture";
@@ -295,7 +304,7 @@ Problem renderPicture(const render::RenderOptions& options, bool& refused) {
     if (saved.status != engine::kStatusOk)
         return options.output + ": cannot write the picture: " + saved.reason;
     const engine::RunStatistics stats = fractal->statistics();
-    printSummary(window.titleNote(), fractal->typeName, fractal->width, fractal->height,
+    printSummary(headless.window.titleNote(), fractal->typeName, fractal->width, fractal->height,
                  stats.pointCount, stats.iterationCount, stats.endTick - stats.startTick,
                  stats.referenceBytes, fractal->deepReport());
     return {};
@@ -307,14 +316,8 @@ Problem findMinibrot(const render::RenderOptions& options) {
     Job job;
     if (Problem problem = makeJob(options, job); !problem.empty())
         return problem;
-    platform::HeadlessWindow window(job.width, job.height);
-    platform::MemorySettingsStore store;
-    SilentSound sound;
-    engine::SettingsKey key(store);
-    if (job.params)
-        key.writeString(catalogue::fractalTypeName(job.type), *job.params);
-    engine::FractalPtr fractal =
-        catalogue::createFractal(job.type, platform::Services{window, store, sound});
+    Headless headless(job.width, job.height, job.type, job.params);
+    engine::FractalPtr fractal = catalogue::createFractal(job.type, headless.services());
     if (!fractal)
         return "not enough memory";
     {
