@@ -157,28 +157,34 @@ const char* typeName(std::size_t type) {
     return kNames[type];
 }
 
+// A picture 10^-depth wide around the edge point of type, by the plain perturbation of
+// every step (which the lanes take), in lanes or not.
+complex::SceneSetup plainSetupAround(std::size_t type, long depth, bool lanes) {
+    const complex::PlanePoint& centre = edgePoint(type);
+    complex::SceneSetup setup;
+    setup.formula = kTypeViews[type].formula;
+    setup.width = kWidth;
+    setup.height = kHeight;
+    setup.dx =
+        numeric::ExtFloat::fromBig(*numeric::BigFloat::parse("1e-" + std::to_string(depth), 128)) *
+        (1.0 / kWidth);
+    setup.dy = setup.dx;
+    setup.originX = centre.x - setup.dx.toBig(420) * (kWidth / 2.0 - 0.5);
+    setup.originY = centre.y - setup.dy.toBig(420) * (kHeight / 2.0 - 0.5);
+    setup.useLanes = lanes;
+    setup.approximate = false;
+    setup.detectInterior = false;
+    return setup;
+}
+
 // Scalar against lanes on one core: the same picture counted in the same runs, a
 // column at a time as the Simple scan hands them, with useLanes off and on. The views
 // (1e-30 and 1e-100 wide) are centred on the Mandelbrot edge point above, where most
 // pixels take thousands of steps, with a limit of 10^4.
 void BM_PerturbationRuns(benchmark::State& state) {
     const bool lanes = state.range(1) != 0;
-    const complex::PlanePoint& centre = edgePoint(0);
-    complex::SceneSetup setup;
-    setup.formula = kTypeViews[0].formula;
+    complex::SceneSetup setup = plainSetupAround(0, state.range(0), lanes);
     setup.formula.maxIterations = 10000;
-    setup.width = kWidth;
-    setup.height = kHeight;
-    setup.dx = numeric::ExtFloat::fromBig(
-                   *numeric::BigFloat::parse("1e-" + std::to_string(state.range(0)), 128)) *
-               (1.0 / kWidth);
-    setup.dy = setup.dx;
-    setup.originX = centre.x - setup.dx.toBig(420) * (kWidth / 2.0 - 0.5);
-    setup.originY = centre.y - setup.dy.toBig(420) * (kHeight / 2.0 - 0.5);
-    setup.useLanes = lanes;
-    // The plain perturbation of every step, which the lanes take.
-    setup.approximate = false;
-    setup.detectInterior = false;
     auto scene = complex::PerturbationScene::create(setup);
     if (!scene || scene->prepare() != complex::PerturbationScene::Prepared::kReady ||
         scene->countsInLanes() != lanes) {
@@ -200,20 +206,7 @@ BENCHMARK(BM_PerturbationRuns)->ArgsProduct({{30, 100}, {0, 1}})->Unit(benchmark
 void BM_TypeAt1e100(benchmark::State& state) {
     const std::size_t type = static_cast<std::size_t>(state.range(0));
     const bool lanes = state.range(1) != 0;
-    const complex::PlanePoint& centre = edgePoint(type);
-    complex::SceneSetup setup;
-    setup.formula = kTypeViews[type].formula;
-    setup.width = kWidth;
-    setup.height = kHeight;
-    setup.dx =
-        numeric::ExtFloat::fromBig(*numeric::BigFloat::parse("1e-100", 128)) * (1.0 / kWidth);
-    setup.dy = setup.dx;
-    setup.originX = centre.x - setup.dx.toBig(420) * (kWidth / 2.0 - 0.5);
-    setup.originY = centre.y - setup.dy.toBig(420) * (kHeight / 2.0 - 0.5);
-    setup.useLanes = lanes;
-    // The plain perturbation of every step, which the lanes take.
-    setup.approximate = false;
-    setup.detectInterior = false;
+    const complex::SceneSetup setup = plainSetupAround(type, 100, lanes);
     auto scene = complex::PerturbationScene::create(setup);
     if (!scene || scene->prepare() != complex::PerturbationScene::Prepared::kReady) {
         state.SkipWithError("the scene was refused");

@@ -51,7 +51,6 @@ class ApproximationTable {
     // constants are at most dcMost. stop is asked every few thousand runs.
     Outcome build(const ReferenceOrbit& orbit, kernels::Formula type,
                   const numeric::ExtFloat& dcMost, const StopCheck& stop = {});
-    void clear() { levels_.clear(); }
 
     // The longest run from state index whose radius holds a difference of magnitude
     // (|re| + |im|) 2^exponent and which is at most most steps long; nullptr when the

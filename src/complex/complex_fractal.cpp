@@ -283,12 +283,6 @@ std::int64_t steadyNanoseconds() {
 }  // namespace
 
 void ComplexFractal::recordPreparation() {
-    const complex::PreparationTimes& times = deepScene_->preparationTimes();
-    deepFigures_.referenceMs.store(times.reference * 1000.0);
-    deepFigures_.tableMs.store(times.table * 1000.0);
-    deepFigures_.reused.store(deepScene_->referenceReused());
-    deepFigures_.referenceBytes.store(deepScene_->referenceBytes());
-    deepFigures_.tableBytes.store(deepScene_->tableBytes());
     deepFigures_.pixelsTo.store(0);
     deepFigures_.pixelsFrom.store(steadyNanoseconds());
     deepFigures_.prepared.store(true);
@@ -302,12 +296,13 @@ void ComplexFractal::finishDeepPixels() {
 std::optional<engine::DeepReport> ComplexFractal::deepReport() const {
     if (!deepScene_ || !deepFigures_.prepared.load())
         return std::nullopt;
+    const complex::PreparationTimes& times = deepScene_->preparationTimes();
     engine::DeepReport report;
-    report.referenceMs = deepFigures_.referenceMs.load();
-    report.tableMs = deepFigures_.tableMs.load();
-    report.referenceReused = deepFigures_.reused.load();
-    report.referenceBytes = deepFigures_.referenceBytes.load();
-    report.tableBytes = deepFigures_.tableBytes.load();
+    report.referenceMs = times.reference * 1000.0;
+    report.tableMs = times.table * 1000.0;
+    report.referenceReused = deepScene_->referenceReused();
+    report.referenceBytes = deepScene_->referenceBytes();
+    report.tableBytes = deepScene_->tableBytes();
     const std::int64_t from = deepFigures_.pixelsFrom.load();
     std::int64_t to = deepFigures_.pixelsTo.load();
     if (to == 0)

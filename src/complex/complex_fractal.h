@@ -301,14 +301,11 @@ class ComplexFractal : public engine::Fractal {
     // pixels counted at full precision as well.
     std::function<bool()> deepStop_;
     std::string deepRefusal_;
-    // The deep run's figures, written by the worker and read by the statistics.
+    // When the deep run's pixels began and ended, written by the worker and read by the
+    // statistics. prepared is set once the scene is prepared: from then on its own
+    // figures (times, bytes, reuse) stay as they are and may be read from any thread.
     struct DeepFigures {
         std::atomic<bool> prepared{false};
-        std::atomic<double> referenceMs{0.0};
-        std::atomic<double> tableMs{0.0};
-        std::atomic<bool> reused{false};
-        std::atomic<std::uint64_t> referenceBytes{0};
-        std::atomic<std::uint64_t> tableBytes{0};
         // steady-clock nanoseconds at which the pixels began and ended (0: not yet).
         std::atomic<std::int64_t> pixelsFrom{0};
         std::atomic<std::int64_t> pixelsTo{0};

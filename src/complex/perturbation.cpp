@@ -170,9 +170,9 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
 // orbits' budget.
 void PerturbationScene::buildLanes() {
     lanes_ = LaneOrbits();
-    const bool conformal = setup_.formula.type == kernels::Formula::kMandelbrot ||
-                           setup_.formula.type == kernels::Formula::kJulia;
-    if (!setup_.useLanes || (conformal && (setup_.approximate || setup_.detectInterior)))
+    // The types with a table are those with the test of inside as well.
+    if (!setup_.useLanes ||
+        (hasTable(setup_.formula.type) && (setup_.approximate || setup_.detectInterior)))
         return;
     const ReferenceOrbit& primary = reference_->primary;
     const ReferenceOrbit& critical = reference_->hasCritical ? reference_->critical : primary;
@@ -412,7 +412,8 @@ EscapeValue PerturbationScene::countOtherwise(long i, long j, const StopCheck& s
 void PerturbationScene::countRun(long i, long j, long count, EscapeValue* out,
                                  const StopCheck& stop) const {
     const long first = std::clamp(i, -kMostIndex, kMostIndex);
-    std::vector<PixelIndex> pixels(static_cast<std::size_t>(std::max(count, 0L)));
+    thread_local std::vector<PixelIndex> pixels;
+    pixels.resize(static_cast<std::size_t>(std::max(count, 0L)));
     for (long k = 0; k < count; ++k)
         pixels[static_cast<std::size_t>(k)] = PixelIndex{first + std::min(k, kMostIndex), j};
     countPixels(pixels.data(), count, out, stop);

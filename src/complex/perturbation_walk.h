@@ -225,7 +225,7 @@ class LegWalker {
         return false;
     }
 
-    // The followed disc through one step; 0 when the step's factor is unknown.
+    // The followed disc through one step of the map.
     void followStep() {
         if constexpr (Rule::kConformal) {
             if (ctx_.detectInterior)
