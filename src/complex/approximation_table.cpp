@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "numeric/power_of_two.h"
+
 namespace complex {
 
 namespace {
@@ -11,11 +13,21 @@ constexpr std::int64_t kLargestShift = 2200;
 
 // v 2^e as a double, 0 or infinite beyond double's range.
 double scaled(double v, std::int64_t e) {
-    return std::ldexp(v, static_cast<int>(std::clamp(e, -kLargestShift, kLargestShift)));
+    return numeric::timesPowerOfTwo(v, std::clamp(e, -kLargestShift, kLargestShift));
 }
 
 double magnitude(double re, double im) {
     return std::hypot(re, im);
+}
+
+// magnitude 2^exponent as a double, for comparing with radii. Below double's normal
+// range it is taken as 2^-1000, which is above it: no run with a radius that small is
+// taken, where rounding would make the comparison unsure.
+double absoluteMagnitude(double magnitude, std::int64_t exponent) {
+    if (exponent == 0 || magnitude == 0.0)
+        return magnitude;
+    const double value = scaled(magnitude, exponent);
+    return value < 0x1p-1000 ? 0x1p-1000 : value;
 }
 
 LinearStep singleStep(const OrbitPoint& z, double nearBailout) {
@@ -95,6 +107,7 @@ const LinearStep* ApproximationTable::longest(std::size_t index, double magnitud
     if (index == 0 || levels_.empty())
         return nullptr;
     const std::size_t start = index - 1;
+    const double held = absoluteMagnitude(magnitude, exponent);
     const LinearStep* found = nullptr;
     for (std::size_t k = 0; k < levels_.size(); ++k) {
         const std::int64_t steps = std::int64_t{1} << k;
@@ -104,9 +117,7 @@ const LinearStep* ApproximationTable::longest(std::size_t index, double magnitud
         if (j >= levels_[k].size())
             break;
         const LinearStep& run = levels_[k][j];
-        const bool holds =
-            exponent == 0 ? magnitude < run.radius : magnitude < scaled(run.radius, -exponent);
-        if (!holds)
+        if (!(held < run.radius))
             break;
         found = &run;
         length = steps;

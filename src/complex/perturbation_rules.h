@@ -6,6 +6,7 @@
 
 #include "complex/exact_orbit.h"
 #include "numeric/ext_float.h"
+#include "numeric/power_of_two.h"
 
 // The difference rules: how each type's difference from its reference orbit goes from
 // one step to the next, and the scale those differences are kept in.
@@ -59,7 +60,7 @@ struct Pixel {
         s = exponent;
         scale = exponent < kLeastScaleExponent
                     ? 0.0
-                    : std::ldexp(1.0, static_cast<int>(std::min<std::int64_t>(exponent, 2000)));
+                    : numeric::powerOfTwo(std::min<std::int64_t>(exponent, 2000));
         kcr = shifted(dcr, exponent);
         kci = shifted(dci, exponent);
         setHighest();
@@ -75,13 +76,13 @@ struct Pixel {
             setScale(s + e);
             return;
         }
-        const double f = std::ldexp(1.0, -e);
+        const double f = numeric::powerOfTwo(-e);
         m.zr *= f;
         m.zi *= f;
         m.ar *= f;
         m.ai *= f;
         s += e;
-        scale = s < kLeastScaleExponent ? 0.0 : std::ldexp(1.0, static_cast<int>(s));
+        scale = s < kLeastScaleExponent ? 0.0 : numeric::powerOfTwo(s);
         setHighest();
         // A constant this far below the mantissas no longer counts; as 0 it costs
         // nothing, where a number below double's normal range would be slow.
@@ -92,7 +93,7 @@ struct Pixel {
         const std::int64_t room = kBackToPlainExponent - s;
         highest = room >= kRescaleExponent
                       ? 0x1p64
-                      : std::ldexp(1.0, static_cast<int>(std::max<std::int64_t>(room, -1100)));
+                      : numeric::powerOfTwo(std::max<std::int64_t>(room, -1100));
     }
     // v / 2^exponent as a double.
     static double shifted(const numeric::ExtFloat& v, std::int64_t exponent) {

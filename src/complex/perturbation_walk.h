@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +20,19 @@ namespace complex::perturbation_detail {
 // A pixel of Spider, Manowar or Phoenix is counted directly once its iterate is this
 // close to 0 relative to the reference's (squared: a thousandth of the magnitude).
 inline constexpr double kGlitchTolerance = 1e-6;
+// The disc of the test of inside goes through a run while it is within 2^20 times the
+// run's radius, and through runs of at most 2^18 steps (see followRun); it is watched
+// around iterates of at least 2^-900.
+inline constexpr double kFollowedRadiusFactor = 0x1p20;
+inline constexpr std::int64_t kLongestFollowedRun = std::int64_t{1} << 18;
+inline constexpr double kLeastWatchedSize = 0x1p-900;
+// The radius of a watched disc relative to the iterate it is placed on, in turns: half of
+// it, for a pixel still on its way to its cycle; 2^-24 of it, for cycles that contract
+// too little to bring a large disc back (the bound (2 |z| + r) r of a step loses more the
+// larger r is); and 2^-44 of it, for a pixel so near its reference that runs of the table
+// hold nothing larger. A disc that held 0 would at least triple the bound of the first
+// step.
+inline constexpr std::array<int, 3> kWatchedRadiusExponents = {-1, -24, -44};
 inline constexpr std::int64_t kNoExponent = std::numeric_limits<std::int64_t>::min();
 
 struct Context {
@@ -70,6 +84,7 @@ struct Walk {
         double nearest = std::numeric_limits<double>::infinity();
         double stepFactor = 0.0;
         int savedAt = 0;
+        std::size_t turn = 0;
     };
     CycleWatch watch;
     int n = 0;
@@ -188,18 +203,23 @@ class LegWalker {
     // A pixel is inside for certain when a small disc around a point of its orbit is
     // mapped into itself: its orbit then stays in that disc for ever. The disc is placed
     // at the iterate nearest 0 seen so far (where the basin of a cycle through 0's
-    // neighbourhood is widest relative to the iterate, which double resolves there), with
-    // a radius of twice that iterate's magnitude (so that it holds 0, where a cycle through
-    // 0's neighbourhood may be), and followed step by step: a step
-    // z^2 + c multiplies its radius by at most 2 (|z| + radius), a run of the table by
-    // |A| while the disc stays within the run's radius. When the pixel comes back near
-    // the saved point with the followed disc inside the first, the pixel is counted as
-    // inside at once. An escaping pixel can never pass this test, at any depth.
+    // neighbourhood is widest relative to the iterate), with a radius of half that
+    // iterate's magnitude, and its image is followed step by step: a step z^2 + c maps
+    // the disc of radius r around z into the disc of radius (2 |z| + r) r around the
+    // image of z, and a run of the table multiplies r by a bound of its derivative
+    // (followRun). When the pixel comes back with the followed disc inside the first,
+    // the pixel is counted as inside at once. An escaping pixel can never pass this
+    // test, at any depth. Where double cannot hold the iterate's magnitude the step's
+    // bound would be lost, and no disc is watched.
     bool attractedToCycle(const FullIterate& full) {
         if (!ctx_.detectInterior)
             return false;
         const double size = std::sqrt(full.squared);
         watch_.stepFactor = 2.0 * size;
+        if (!(size >= kLeastWatchedSize)) {
+            forgetWatch();
+            return false;
+        }
         if (watch_.radius > 0.0) {
             const double distance = std::fabs(full.zr - watch_.zr) + std::fabs(full.zi - watch_.zi);
             if (distance + watch_.followed <= watch_.radius * (1.0 - 0x1p-20) &&
@@ -215,10 +235,8 @@ class LegWalker {
             watch_.nearest = size;
             watch_.zr = full.zr;
             watch_.zi = full.zi;
-            // Where runs of the table are taken, a disc must fit within their radii (a
-            // relative 2^-40): a small one, which the pixel's returns meet once it has
-            // settled on its cycle.
-            watch_.radius = table_ != nullptr ? std::ldexp(size, -44) : 2.0 * size;
+            watch_.radius = std::ldexp(size, kWatchedRadiusExponents[watch_.turn]);
+            watch_.turn = (watch_.turn + 1) % kWatchedRadiusExponents.size();
             watch_.followed = watch_.radius;
             watch_.savedAt = n_;
         }
@@ -229,7 +247,7 @@ class LegWalker {
     void followStep() {
         if constexpr (Rule::kConformal) {
             if (ctx_.detectInterior)
-                followBy(watch_.stepFactor + 2.0 * watch_.followed);
+                followBy(watch_.stepFactor + watch_.followed);
         }
     }
 
@@ -389,33 +407,34 @@ class LegWalker {
         m_.zr = zr;
         m_.zi = zi;
         if (ctx_.detectInterior)
-            followRun(*run, magnitude);
+            followRun(*run, length, magnitude);
         index_ += static_cast<std::size_t>(length);
         n_ += static_cast<int>(length - 1);
         return true;
     }
 
-    // The disc through a run: only while the whole disc is within the run's radius,
-    // where the run is linear, and then it scales by |A| (a little more for the
-    // dropped terms).
-    void followRun(const LinearStep& run, double magnitude) {
+    // The disc through a run. A difference below 2^20 times the run's radius keeps every
+    // state of the run within 2^-20 |Z| of the reference under the run's linear map (the
+    // radii scale with the tolerance, see ApproximationTable), and within 2^-19.8 |Z|
+    // once the dropped terms (at most 2^-21 of the kept ones a step) compound over at
+    // most 2^18 steps. Every point of the disc then has a derivative of at most
+    // 2 |Z| (1 + 2^-19.8) a step, and the run at most |A| (1 + 2^-19.8)^length, which
+    // |A| (1 + length 2^-18) bounds. Longer runs, or a disc beyond that reach, end the
+    // watch.
+    void followRun(const LinearStep& run, std::int64_t length, double magnitude) {
         if constexpr (Rule::kConformal) {
             const double followedUnits =
-                kScaled
-                    ? std::ldexp(watch_.followed,
-                                 static_cast<int>(std::clamp<std::int64_t>(-px_.s, -2200, 2200)))
-                    : watch_.followed;
+                kScaled ? numeric::timesPowerOfTwo(watch_.followed, -px_.s) : watch_.followed;
             const double radiusUnits =
-                kScaled
-                    ? std::ldexp(run.radius,
-                                 static_cast<int>(std::clamp<std::int64_t>(-px_.s, -2200, 2200)))
-                    : run.radius;
+                kScaled ? numeric::timesPowerOfTwo(run.radius, -px_.s) : run.radius;
             // magnitude, |re| + |im|, is at least the difference's size.
-            if (!(magnitude + followedUnits < radiusUnits)) {
+            if (length > kLongestFollowedRun ||
+                !(magnitude + followedUnits < radiusUnits * kFollowedRadiusFactor)) {
                 forgetWatch();
                 return;
             }
-            followBy(std::hypot(run.ar, run.ai) * (1.0 + 0x1p-20));
+            const double growth = std::sqrt((run.ar * run.ar) + (run.ai * run.ai));
+            followBy(growth * (1.0 + (static_cast<double>(length) * 0x1p-18)));
         }
     }
 
