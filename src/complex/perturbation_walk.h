@@ -22,10 +22,18 @@ namespace complex::perturbation_detail {
 inline constexpr double kGlitchTolerance = 1e-6;
 // The disc of the test of inside goes through a run while it is within 2^20 times the
 // run's radius, and through runs of at most 2^18 steps (see followRun); it is watched
-// around iterates of at least 2^-900.
+// around iterates of at least 2^-800, where the scaled walk's full iterate (which leaves
+// out differences below 2^-894 beside a reference iterate below 2^-400) is exact to far
+// more than the test's margin.
 inline constexpr double kFollowedRadiusFactor = 0x1p20;
 inline constexpr std::int64_t kLongestFollowedRun = std::int64_t{1} << 18;
-inline constexpr double kLeastWatchedSize = 0x1p-900;
+inline constexpr double kLeastWatchedSize = 0x1p-800;
+
+// |re + i im|, without the underflow of its squares for tiny numbers.
+inline double magnitudeOf(double re, double im) {
+    const double squared = (re * re) + (im * im);
+    return squared >= 0x1p-1000 ? std::sqrt(squared) : std::hypot(re, im);
+}
 // The radius of a watched disc relative to the iterate it is placed on, in turns: half of
 // it, for a pixel still on its way to its cycle; 2^-24 of it, for cycles that contract
 // too little to bring a large disc back (the bound (2 |z| + r) r of a step loses more the
@@ -76,13 +84,14 @@ struct Walk {
     // step saved, and the derivative of the map from there to the current step.
     // The disc watched for the test of inside (Mandelbrot and Julia): its centre, the
     // saved iterate, its radius (0: none), the radius of its image followed to the
-    // current step, and the factor of the next step, 2 |z| of the iterate last tested.
+    // current step, and the iterate last tested, whose next step is followed.
     struct CycleWatch {
         double zr = 0.0, zi = 0.0;
         double radius = 0.0;
         double followed = 0.0;
         double nearest = std::numeric_limits<double>::infinity();
-        double stepFactor = 0.0;
+        double nearestSquared = std::numeric_limits<double>::infinity();
+        double lastR = 0.0, lastI = 0.0;
         int savedAt = 0;
         std::size_t turn = 0;
     };
@@ -214,9 +223,12 @@ class LegWalker {
     bool attractedToCycle(const FullIterate& full) {
         if (!ctx_.detectInterior)
             return false;
-        const double size = std::sqrt(full.squared);
-        watch_.stepFactor = 2.0 * size;
-        if (!(size >= kLeastWatchedSize)) {
+        watch_.lastR = full.zr;
+        watch_.lastI = full.zi;
+        // Where the square underflows, the magnitude comes from std::hypot (rare, slow).
+        const bool tiny = !(full.squared >= 0x1p-1000);
+        double size = tiny ? std::hypot(full.zr, full.zi) : 0.0;
+        if (tiny && !(size >= kLeastWatchedSize)) {
             forgetWatch();
             return false;
         }
@@ -230,9 +242,13 @@ class LegWalker {
         }
         // Nearer 0 than before, or after twice the steps since the last save: the orbit may
         // have left a passing approach to 0 for its cycle.
-        if (size < watch_.nearest * (1.0 - 0x1p-10) || watch_.radius == 0.0 ||
-            n_ >= 2 * std::int64_t{watch_.savedAt}) {
+        const bool nearer = tiny ? size < watch_.nearest * (1.0 - 0x1p-10)
+                                 : full.squared < watch_.nearestSquared * (1.0 - 0x1p-9);
+        if (nearer || watch_.radius == 0.0 || n_ >= 2 * std::int64_t{watch_.savedAt}) {
+            if (!tiny)
+                size = std::sqrt(full.squared);
             watch_.nearest = size;
+            watch_.nearestSquared = size * size;
             watch_.zr = full.zr;
             watch_.zi = full.zi;
             watch_.radius = std::ldexp(size, kWatchedRadiusExponents[watch_.turn]);
@@ -247,7 +263,7 @@ class LegWalker {
     void followStep() {
         if constexpr (Rule::kConformal) {
             if (ctx_.detectInterior)
-                followBy(watch_.stepFactor + watch_.followed);
+                followBy((2.0 * magnitudeOf(watch_.lastR, watch_.lastI)) + watch_.followed);
         }
     }
 
@@ -261,6 +277,7 @@ class LegWalker {
     void forgetWatch() {
         watch_.radius = 0.0;
         watch_.nearest = std::numeric_limits<double>::infinity();
+        watch_.nearestSquared = std::numeric_limits<double>::infinity();
     }
 
     FullIterate fullIterate(const OrbitPoint& ref) {
