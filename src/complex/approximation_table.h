@@ -58,6 +58,15 @@ class ApproximationTable {
     const LinearStep* longest(std::size_t index, double magnitude, std::int64_t exponent,
                               std::int64_t most, std::int64_t& length) const;
 
+    // The radius of the run of two steps from state index; 0 where there is none. A pixel
+    // whose difference is below it takes a run of at least two steps there (longest).
+    double pairRadius(std::size_t index) const noexcept {
+        if (index == 0 || (index - 1) % 2 != 0 || levels_.size() < 2)
+            return 0.0;
+        const std::size_t j = (index - 1) / 2;
+        return j < levels_[1].size() ? levels_[1][j].radius : 0.0;
+    }
+
     bool empty() const noexcept { return levels_.empty(); }
     std::size_t bytes() const noexcept;
     int levels() const noexcept { return static_cast<int>(levels_.size()); }

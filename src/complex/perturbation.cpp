@@ -165,21 +165,26 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
     return Prepared::kReady;
 }
 
-// The lanes take the pixels of the types whose walk has no table and no test of inside,
-// and of every type when both are off; their copy of the iterates stays within the
-// orbits' budget.
+// The lanes take the plain steps of every type's pixels, and their copy of the iterates
+// stays within the orbits' budget. Where the orbits have tables, a pixel leaves them where
+// a run holds, and comes back after many single steps in a row. Only a test of inside
+// without tables keeps the pixels out: it follows every step.
 void PerturbationScene::buildLanes() {
     lanes_ = LaneOrbits();
-    // The types with a table are those with the test of inside as well.
-    if (!setup_.useLanes ||
-        (hasTable(setup_.formula.type) && (setup_.approximate || setup_.detectInterior)))
+    const bool runs = hasTable(setup_.formula.type) && setup_.approximate;
+    if (!setup_.useLanes || (hasTable(setup_.formula.type) && !runs && setup_.detectInterior))
         return;
     const ReferenceOrbit& primary = reference_->primary;
     const ReferenceOrbit& critical = reference_->hasCritical ? reference_->critical : primary;
-    const int stride = LaneOrbits::strideFor(laneRule());
+    const ApproximationTable& primaryTable = reference_->primaryTable;
+    const ApproximationTable& criticalTable =
+        reference_->hasCritical ? reference_->criticalTable : primaryTable;
+    const int stride = LaneOrbits::strideFor(laneRule(), runs);
     if (referenceBytes() + LaneOrbits::bytesFor(primary, critical, stride) <=
-        setup_.mostReferenceBytes)
-        lanes_ = LaneOrbits(primary, critical, stride);
+        setup_.mostReferenceBytes) {
+        lanes_ = runs ? LaneOrbits(primary, critical, stride, &primaryTable, &criticalTable)
+                      : LaneOrbits(primary, critical, stride);
+    }
 }
 
 std::shared_ptr<SharedReference> PerturbationScene::computeReference(const StopCheck& stop,
@@ -471,9 +476,9 @@ void PerturbationScene::countInLanes(const PixelIndex* pixels, long count, Escap
         walked.push_back(k);
     }
     const Context ctx = contextFor(reference_->primary, setup_.fixGlitches);
-    const LaneSetup setup{laneRule(),       setup_.formula.paramImag, ctx.limit,
-                          ctx.smooth,       ctx.fixGlitches,          ctx.escapeAt,
-                          ctx.surelyOutside};
+    const LaneSetup setup{laneRule(),        setup_.formula.paramImag, ctx.limit,
+                          ctx.smooth,        ctx.fixGlitches,          ctx.escapeAt,
+                          ctx.surelyOutside, lanes_.hasRuns()};
     const auto finish = [&](std::size_t w, const LaneState& state, bool mayReturn,
                             LaneStart& next) {
         const long k = walked[w];

@@ -34,8 +34,9 @@ struct LaneDiff {
     hn::Vec<D> zr, zi, ar, ai;
 };
 
-// What a step reads of the reference: the state's iterate, Unity's T, and the next
-// state's zi (Unity's Y').
+// What a step reads of the reference: the state's iterate, Unity's T (or the radius of
+// the state's runs of two steps, for the types with tables), and the next state's zi
+// (Unity's Y').
 template <class D>
 struct LaneRef {
     hn::Vec<D> zr, zi, t, nextZi;
@@ -143,7 +144,8 @@ class DeepLanes {
           primaryLastI_(hn::Set(di_, orbits.primaryLast())),
           criticalStartI_(hn::Set(di_, orbits.criticalStart())),
           criticalLastI_(hn::Set(di_, orbits.criticalLast())),
-          fixGlitches_(hn::FirstN(d, setup.fixGlitches ? lanes_ : 0)) {
+          fixGlitches_(hn::FirstN(d, setup.fixGlitches ? lanes_ : 0)),
+          runs_(setup.runs) {
         for (Group& group : groups_) {
             group.m.zr = group.m.zi = group.m.ar = group.m.ai = hn::Zero(d_);
             group.kcr = group.kci = hn::Zero(d_);
@@ -216,7 +218,7 @@ class DeepLanes {
 
     LaneRef<D> gather(VI pos) const {
         VI at = hn::Add(pos, pos);
-        if constexpr (kRule == LaneRule::kUnity)
+        if (kRule == LaneRule::kUnity || runs_)
             at = hn::Add(at, pos);  // three values a state
         LaneRef<D> ref;
         ref.zr = hn::GatherIndex(d_, values_, at);
@@ -225,7 +227,8 @@ class DeepLanes {
             ref.t = hn::GatherIndex(d_, values_ + 2, at);
             ref.nextZi = hn::GatherIndex(d_, values_ + 4, at);  // the next state's zi
         } else {
-            ref.t = ref.nextZi = hn::Zero(d_);
+            ref.t = runs_ ? hn::GatherIndex(d_, values_ + 2, at) : hn::Zero(d_);
+            ref.nextZi = hn::Zero(d_);
         }
         return ref;
     }
@@ -253,6 +256,13 @@ class DeepLanes {
             // Rebased in place: the full iterate is the difference from the critical
             // orbit's start.
             const M inPlace = hn::And(rebase, fits);
+            if (kRule == LaneRule::kQuadratic && runs_) {
+                // Where a run of the table holds, the scalar walk takes it (from this
+                // state's tests on); a pixel rebased here starts at state 0, where none
+                // does.
+                const V magnitude = hn::Add(hn::Abs(g.m.zr), hn::Abs(g.m.zi));
+                leaves = hn::Or(leaves, hn::AndNot(inPlace, hn::Lt(magnitude, ref.t)));
+            }
             m.zr = hn::IfThenElse(inPlace, fzr, m.zr);
             m.zi = hn::IfThenElse(inPlace, fzi, m.zi);
             pos = hn::IfThenElse(hn::RebindMask(di_, inPlace), criticalStartI_, pos);
@@ -439,6 +449,7 @@ class DeepLanes {
     VI criticalStartI_;
     VI criticalLastI_;
     M fixGlitches_;
+    bool runs_;
 };
 
 template <LaneRule kRule>
@@ -475,29 +486,33 @@ namespace complex::perturbation_detail {
 
 HWY_EXPORT(WalkLanesTarget);
 
-LaneOrbits::LaneOrbits(const ReferenceOrbit& primary, const ReferenceOrbit& critical, int stride)
-    : stride_(stride == 3 ? 3 : 2) {
+LaneOrbits::LaneOrbits(const ReferenceOrbit& primary, const ReferenceOrbit& critical, int stride,
+                       const ApproximationTable* primaryRuns,
+                       const ApproximationTable* criticalRuns)
+    : stride_(stride == 3 ? 3 : 2),
+      runs_(stride == 3 && primaryRuns != nullptr && criticalRuns != nullptr) {
     if (primary.points.empty() || critical.points.empty())
         return;
     const bool separate = &primary != &critical;
     values_.reserve(bytesFor(primary, critical, stride_) / sizeof(double));
-    const auto keep = [this](const OrbitPoint& p) {
+    const auto keep = [this](const OrbitPoint& p, const ApproximationTable* runs,
+                             std::size_t index) {
         values_.push_back(p.zr);
         values_.push_back(p.zi);
         if (stride_ == 3)
-            values_.push_back(p.ar);
+            values_.push_back(runs_ ? runs->pairRadius(index) : p.ar);
     };
-    for (const OrbitPoint& p : primary.points)
-        keep(p);
+    for (std::size_t k = 0; k < primary.points.size(); ++k)
+        keep(primary.points[k], primaryRuns, k);
     primaryLast_ = static_cast<std::int64_t>(primary.last());
     criticalStart_ = separate ? primaryLast_ + 1 : 0;
     criticalLast_ = criticalStart_ + static_cast<std::int64_t>(critical.last());
     if (separate) {
-        for (const OrbitPoint& p : critical.points)
-            keep(p);
+        for (std::size_t k = 0; k < critical.points.size(); ++k)
+            keep(critical.points[k], criticalRuns, k);
     }
     // The state after the last, which a step at the last reads as its next.
-    keep(OrbitPoint{});
+    keep(OrbitPoint{}, primaryRuns, 0);
 }
 
 std::size_t LaneOrbits::bytesFor(const ReferenceOrbit& primary, const ReferenceOrbit& critical,
@@ -509,7 +524,8 @@ std::size_t LaneOrbits::bytesFor(const ReferenceOrbit& primary, const ReferenceO
 
 bool walkLanes(const LaneSetup& setup, const LaneOrbits& orbits, const LaneStart* starts,
                std::size_t count, LaneExits& exits, const StopCheck& stop) {
-    if (orbits.empty() || orbits.stride() != LaneOrbits::strideFor(setup.rule) || setup.limit < 1) {
+    if (orbits.empty() || orbits.stride() != LaneOrbits::strideFor(setup.rule, setup.runs) ||
+        orbits.hasRuns() != setup.runs || setup.limit < 1) {
         // Nothing for the lanes to walk: every pixel goes to the scalar walk as it starts.
         for (std::size_t k = 0; k < count; ++k) {
             LaneState state;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "complex/approximation_table.h"
 #include "complex/escape_value.h"
 #include "complex/exact_orbit.h"
 #include "complex/perturbation_rules.h"
@@ -23,22 +24,30 @@ namespace complex::perturbation_detail {
 // The difference rules the lanes know, one per rule of perturbation_rules.h.
 enum class LaneRule : std::uint8_t { kQuadratic, kUnity, kSpider, kManowar, kPhoenix };
 
-// The reference orbits as the lanes read them: the iterates (zr, zi), and Unity's T
-// as well, of the primary orbit and, after them, of the critical orbit when it is
-// another orbit, then one state of zeros, which a step at the last state reads as its
-// next. A lane's position is its state's index in this table.
+// The reference orbits as the lanes read them: the iterates (zr, zi), and as well
+// Unity's T, or where the orbits have approximation tables the radius of their runs of
+// two steps (ApproximationTable::pairRadius), of the primary orbit and, after them, of
+// the critical orbit when it is another orbit, then one state of zeros, which a step at
+// the last state reads as its next. A lane's position is its state's index in this
+// table.
 class LaneOrbits {
   public:
     LaneOrbits() = default;
-    // Empty when either orbit is. stride: the doubles kept of a state (2 or 3).
-    LaneOrbits(const ReferenceOrbit& primary, const ReferenceOrbit& critical, int stride);
+    // Empty when either orbit is. stride: the doubles kept of a state (2 or 3). With
+    // tables (Mandelbrot and Julia, stride 3), pixels leave the lanes where a run holds.
+    LaneOrbits(const ReferenceOrbit& primary, const ReferenceOrbit& critical, int stride,
+               const ApproximationTable* primaryRuns = nullptr,
+               const ApproximationTable* criticalRuns = nullptr);
     static std::size_t bytesFor(const ReferenceOrbit& primary, const ReferenceOrbit& critical,
                                 int stride);
-    static int strideFor(LaneRule rule) noexcept { return rule == LaneRule::kUnity ? 3 : 2; }
+    static int strideFor(LaneRule rule, bool runs = false) noexcept {
+        return rule == LaneRule::kUnity || runs ? 3 : 2;
+    }
 
     bool empty() const noexcept { return values_.empty(); }
     const double* values() const noexcept { return values_.data(); }
     int stride() const noexcept { return stride_; }
+    bool hasRuns() const noexcept { return runs_; }
     // The positions of the primary orbit's last state and of the critical orbit's
     // first and last.
     std::int64_t primaryLast() const noexcept { return primaryLast_; }
@@ -48,6 +57,7 @@ class LaneOrbits {
   private:
     std::vector<double> values_;
     int stride_ = 2;
+    bool runs_ = false;
     std::int64_t primaryLast_ = 0;
     std::int64_t criticalStart_ = 0;
     std::int64_t criticalLast_ = 0;
@@ -62,6 +72,9 @@ struct LaneSetup {
     bool fixGlitches = true;
     double escapeAt = 0.0;
     double surelyOutside = 0.0;
+    // Whether a pixel leaves the lanes where a run of the orbits' tables holds its
+    // difference (LaneOrbits with tables).
+    bool runs = false;
 };
 
 // A pixel at the start of a plain leg, the step's tests still to come: its difference

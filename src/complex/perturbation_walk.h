@@ -28,6 +28,10 @@ inline constexpr double kGlitchTolerance = 1e-6;
 inline constexpr double kFollowedRadiusFactor = 0x1p20;
 inline constexpr std::int64_t kLongestFollowedRun = std::int64_t{1} << 18;
 inline constexpr double kLeastWatchedSize = 0x1p-800;
+// Single steps in a row after which a plain leg goes back to the vector lanes, where they
+// cost a fraction: more than a pixel takes around the reference's returns near 0, so
+// pixels that settle on a cycle keep their test of inside.
+inline constexpr int kSinglesBeforeLanes = 32;
 
 // |re + i im|, without the underflow of its squares for tiny numbers.
 inline double magnitudeOf(double re, double im) {
@@ -100,6 +104,9 @@ struct Walk {
     std::size_t index = 0;
     const ReferenceOrbit* orbit = nullptr;
     bool pending = false;
+    // Whether a plain leg that takes many single steps in a row goes back to the vector
+    // lanes (which leave a pixel where a run holds again).
+    bool backToLanes = false;
     ExtDiff handover;
 };
 
@@ -159,14 +166,23 @@ class LegWalker {
           watch_(w.watch) {}
 
     Leg run() {
+        int singles = 0;
         for (;;) {
             if (!pending_ && endsBeforeStep())
                 break;
             pending_ = false;
-            if (!skipSteps())
+            if (skipSteps()) {
+                singles = 0;
+            } else {
                 takeStep();
+                ++singles;
+            }
             if (endsAfterStep())
                 break;
+            if (singles >= kSinglesBeforeLanes && backToLanes()) {
+                handOver();
+                break;
+            }
         }
         io_ = m_;
         w_.watch = watch_;
@@ -474,6 +490,14 @@ class LegWalker {
         }
     }
 
+    // Plain, with a table, where lanes wait: many single steps in a row are theirs.
+    bool backToLanes() const {
+        if constexpr (kScaled)
+            return false;
+        else
+            return w_.backToLanes && table_ != nullptr;
+    }
+
     // Leaves the leg with the difference handed over at full range.
     bool handOver() {
         w_.n = n_;
@@ -537,6 +561,7 @@ bool takePendingStep(Walk& w, Diff& m, const Pixel& px) {
 template <class Rule>
 Leg walkLegs(const Context& ctx, Walk& w, Pixel& px, EscapeValue& result, Diff* backToLanes) {
     const std::int64_t constant = constantExponent(px);
+    w.backToLanes = backToLanes != nullptr;
     for (;;) {
         Diff m;
         Leg leg;
@@ -577,6 +602,7 @@ template <class Rule>
 Leg iteratePixelFrom(const Context& ctx, Walk& w, Diff m, Pixel& px, EscapeValue& result,
                      Diff* backToLanes) {
     px.setScale(0);
+    w.backToLanes = backToLanes != nullptr;
     const Leg leg = LegWalker<Rule, false>(ctx, w, m, px, result).run();
     if (leg != Leg::kSwitch)
         return leg;
