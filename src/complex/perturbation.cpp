@@ -67,6 +67,11 @@ bool hasTable(kernels::Formula type) {
     return type == kernels::Formula::kMandelbrot || type == kernels::Formula::kJulia;
 }
 
+// Unity, Spider, Manowar, Phoenix: a table of their state's runs along the primary orbit.
+bool hasStateTable(kernels::Formula type) {
+    return type == kernels::Formula::kUnity || hasPairTable(type);
+}
+
 long magnitudeExponent(const numeric::BigFloat& v) {
     if (v.isZero())
         return 0;
@@ -172,7 +177,8 @@ void PerturbationScene::buildLanes() {
     lanes_ = LaneOrbits();
     // The types with a table are those with the test of inside as well.
     if (!setup_.useLanes ||
-        (hasTable(setup_.formula.type) && (setup_.approximate || setup_.detectInterior)))
+        (hasTable(setup_.formula.type) && (setup_.approximate || setup_.detectInterior)) ||
+        runsInScalarWalk())
         return;
     const ReferenceOrbit& primary = reference_->primary;
     const ReferenceOrbit& critical = reference_->hasCritical ? reference_->critical : primary;
@@ -217,8 +223,36 @@ std::shared_ptr<SharedReference> PerturbationScene::computeReference(const StopC
     return reference;
 }
 
+bool PerturbationScene::runsInScalarWalk() const noexcept {
+    return setup_.approximate && reference_ &&
+           (!reference_->unityTable.empty() || !reference_->pairTable.empty());
+}
+
+bool PerturbationScene::buildStateTable(SharedReference& reference, const StopCheck& stop) {
+    const kernels::Formula type = setup_.formula.type;
+    const std::size_t states = reference.primary.points.size();
+    // The table takes what the orbits (all of them, the second reference's as well) leave.
+    const std::size_t need = type == kernels::Formula::kUnity
+                                 ? UnityApproximationTable::bytesFor(states)
+                                 : PairApproximationTable::bytesFor(states);
+    if (need > bytesLeft(referenceNeed(setup_.formula).bytes))
+        return true;
+    const auto started = std::chrono::steady_clock::now();
+    reference.tableReach = reach() * 2.0;
+    const bool built =
+        type == kernels::Formula::kUnity
+            ? reference.unityTable.build(reference.primary, setup_.formula, reference.tableReach,
+                                         stop) == UnityApproximationTable::Outcome::kReady
+            : reference.pairTable.build(reference.primary, setup_.formula, reference.tableReach,
+                                        stop) == PairApproximationTable::Outcome::kReady;
+    times_.table = secondsSince(started);
+    return built;
+}
+
 bool PerturbationScene::buildTables(SharedReference& reference, const StopCheck& stop) {
     const kernels::Formula type = setup_.formula.type;
+    if (setup_.approximate && hasStateTable(type))
+        return buildStateTable(reference, stop);
     if (!setup_.approximate || !hasTable(type))
         return true;
     const auto started = std::chrono::steady_clock::now();
@@ -255,6 +289,11 @@ bool PerturbationScene::placeOffered() {
         return false;
     if (setup_.approximate && hasTable(f.type) &&
         (r.primaryTable.empty() || r.tableReach < reach()))
+        return false;
+    // Only Manowar's runs depend on the reach (its pixels add their dc at every step).
+    const bool stateTable = !r.unityTable.empty() || !r.pairTable.empty();
+    if (setup_.approximate && hasStateTable(f.type) &&
+        (!stateTable || (f.type == kernels::Formula::kManowar && r.tableReach < reach())))
         return false;
     // The reference's place in pixels, which must lie in the picture.
     // Exact differences of numbers of two precisions.
@@ -306,6 +345,10 @@ perturbation_detail::Context PerturbationScene::contextFor(const ReferenceOrbit&
         ctx.primaryTable = &reference_->primaryTable;
         ctx.criticalTable =
             reference_->hasCritical ? &reference_->criticalTable : &reference_->primaryTable;
+    }
+    if (main && setup_.approximate) {
+        ctx.unityTable = reference_->unityTable.empty() ? nullptr : &reference_->unityTable;
+        ctx.pairTable = reference_->pairTable.empty() ? nullptr : &reference_->pairTable;
     }
     return ctx;
 }
