@@ -224,8 +224,6 @@ class PerturbationScene {
     // Builds the tables of the orbits that have them; false after a stop.
     bool buildTables(SharedReference& reference, const StopCheck& stop);
     bool buildStateTable(SharedReference& reference, const StopCheck& stop);
-    // Whether the pixels take the scalar walk for its runs instead of the lanes.
-    bool runsInScalarWalk() const noexcept;
     // How far from the main reference the constants of this picture's pixels may lie.
     numeric::ExtFloat reach() const;
     // What the memory bound leaves once used bytes are taken.
