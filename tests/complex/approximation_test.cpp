@@ -313,6 +313,51 @@ TEST(ApproximationTableTest, StateTypesFastPicturesEqualThePlainPerturbation) {
     }
 }
 
+// A later view takes the reference of an earlier one with its table where the table serves
+// it: always for the types whose runs add no constant, and for Manowar (whose pixels add
+// their dc at every step) only within the reach the table was built for. A table that does
+// not fit in the memory the orbits leave is not built, and the pixels take every step.
+TEST(ApproximationTableTest, StateTablesAreReusedWhereTheyServeAndLeftOutWhereTheyDoNotFit) {
+    struct Case {
+        const char* name;
+        std::size_t type;  // in kStateTypeViews
+        double zoom;       // the later view's width against the first's
+        std::size_t mostBytes;
+        bool reused;
+        bool table;
+    };
+    const std::size_t enough = std::size_t{1} << 30;
+    const Case cases[] = {
+        {"Phoenix zoomed in 4 times", 3, 0.25, enough, true, true},
+        {"Spider zoomed out 4 times", 1, 4.0, enough, true, true},
+        {"Manowar zoomed in 4 times", 2, 0.25, enough, true, true},
+        {"Manowar zoomed out 4 times", 2, 4.0, enough, false, true},
+        // The two orbits may take 240,080 bytes, which leaves no room for a table.
+        {"Phoenix without room for its table", 3, 1.0, 240100, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const StateTypeView& view = kStateTypeViews[c.type];
+        const PlanePoint& centre = edgeOf(view);
+        SceneSetup first = viewAround(view.formula, centre.x, centre.y, power10(-40));
+        first.mostReferenceBytes = c.mostBytes;
+        const auto earlier = prepared(first);
+        ASSERT_TRUE(earlier);
+        EXPECT_EQ(earlier->tableBytes() > 0, c.table);
+        SceneSetup later = viewAround(view.formula, centre.x, centre.y, power10(-40) * c.zoom, 2.0);
+        later.mostReferenceBytes = c.mostBytes;
+        auto scene = PerturbationScene::create(later);
+        ASSERT_TRUE(scene);
+        scene->offerReference(earlier->sharedReference());
+        ASSERT_EQ(scene->prepare(), PerturbationScene::Prepared::kReady);
+        EXPECT_EQ(scene->referenceReused(), c.reused);
+        const auto fresh = prepared(plain(later));
+        ASSERT_TRUE(fresh);
+        EXPECT_EQ(countsOf(*scene), countsOf(*fresh));
+        EXPECT_EQ(countsOf(*earlier), countsOf(*prepared(plain(first))));
+    }
+}
+
 // Whole pictures by the fast path (runs skipped, pixels proven inside, the reference of
 // the last view reused) against the plain perturbation of every step: every pixel the
 // same at these views, and no pixel proven inside that escapes.
