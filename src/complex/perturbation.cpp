@@ -170,15 +170,16 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
     return Prepared::kReady;
 }
 
-// The lanes take the pixels of the types whose walk has no table of a complex number and no
-// test of inside, and of every type when both are off; their copy of the iterates stays
-// within the orbits' budget. Unity, Spider, Manowar and Phoenix keep their lanes beside their
-// runs: the lanes take the pixels that start plain, where few steps lie within a run's
-// radius and a step in lanes costs a third of a step alone; the pixels that start scaled
-// (views deeper than about 1e-150), and those the lanes hand back, take the runs.
+// The lanes take the pixels of the types whose walk has no test of inside, and of every
+// type when the test and the table are off; their copy of the iterates stays within the
+// orbits' budget. Unity, Spider, Manowar and Phoenix keep their lanes beside their runs:
+// the lanes take the pixels that start plain, whose differences soon outgrow the runs'
+// radii (a fraction of their steps lie in runs) and where a step in lanes costs a quarter
+// of a step alone or less; the pixels that start scaled (views deeper than about 1e-150),
+// and those the lanes hand back, take the runs, which there hold nearly every step.
 void PerturbationScene::buildLanes() {
     lanes_ = LaneOrbits();
-    // The types with a table are those with the test of inside as well.
+    // Mandelbrot and Julia, the types with the test of inside, are those with hasTable.
     if (!setup_.useLanes ||
         (hasTable(setup_.formula.type) && (setup_.approximate || setup_.detectInterior)))
         return;

@@ -36,8 +36,8 @@ struct SceneSetup {
     // steps more per pixel); without, the continuous count is the whole count.
     bool smooth = false;
     // Whether pixels skip runs of steps where the reference's approximation table holds
-    // (every type but Unity's pixels rebased onto its fixed point 0); false gives the plain
-    // perturbation of every step, which the benchmarks and tests compare with.
+    // (every type; Unity only along its primary orbit); false gives the plain perturbation
+    // of every step, which the benchmarks and tests compare with.
     bool approximate = true;
     // Whether pixels of Mandelbrot and Julia found attracted to a cycle stop at once,
     // counted as inside (they would reach the limit).
