@@ -171,12 +171,12 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
 }
 
 // The lanes take the pixels of the types whose walk has no test of inside, and of every
-// type when the test and the table are off; their copy of the iterates stays within the
-// orbits' budget. Unity, Spider, Manowar and Phoenix keep their lanes beside their runs:
-// the lanes take the pixels that start plain, whose differences soon outgrow the runs'
-// radii (a fraction of their steps lie in runs) and where a step in lanes costs a quarter
-// of a step alone or less; the pixels that start scaled (views deeper than about 1e-150),
-// and those the lanes hand back, take the runs, which there hold nearly every step.
+// type when the test and the table are off; their copy of the iterates stays within what
+// the orbits and the table leave of the budget. Unity, Spider, Manowar and Phoenix keep their lanes
+// beside their runs: the lanes take the pixels that start plain, whose differences soon outgrow the
+// runs' radii (a fraction of their steps lie in runs) and where a step in lanes costs a quarter of
+// a step alone or less; the pixels that start scaled (views deeper than about 1e-150), and those
+// the lanes hand back, take the runs, which there hold nearly every step.
 void PerturbationScene::buildLanes() {
     lanes_ = LaneOrbits();
     // Mandelbrot and Julia, the types with the test of inside, are those with hasTable.
@@ -186,7 +186,7 @@ void PerturbationScene::buildLanes() {
     const ReferenceOrbit& primary = reference_->primary;
     const ReferenceOrbit& critical = reference_->hasCritical ? reference_->critical : primary;
     const int stride = LaneOrbits::strideFor(laneRule());
-    if (referenceBytes() + LaneOrbits::bytesFor(primary, critical, stride) <=
+    if (referenceBytes() + tableBytes() + LaneOrbits::bytesFor(primary, critical, stride) <=
         setup_.mostReferenceBytes)
         lanes_ = LaneOrbits(primary, critical, stride);
 }
