@@ -39,11 +39,11 @@ struct PairRun {
 // Merging. Two runs x then y merge into A = Ay Ax, B = Ay Bx + By. After x the state is
 // Ax v + Bx dc, whose norm is at most
 //   ||Ax|| N(v) + (|Bx1| + |Bx2|) |dc|max,   ||Ax|| = max over the columns j of |Ax1j| + |Ax2j|
-// (every part of the new state is fed by both rows of Ax, so both count); it must stay
-// below Ry, so the merged run holds below min(Rx, (Ry - (|Bx1| + |Bx2|) |dc|max) / ||Ax||).
-// Every state inside the merged run is then within its own step's radius. Runs of one step
-// are never taken (the step itself costs as much), so the levels start at runs of 2 steps:
-// level k holds the runs of 2^(k+1) steps from states 1 + j 2^(k+1).
+// (y's radius bounds the whole state, so both rows of Ax count); it must stay below Ry, so the
+// merged run holds below min(Rx, (Ry - (|Bx1| + |Bx2|) |dc|max) / ||Ax||). Every state inside the
+// merged run is then within its own step's radius. Runs of one step are never taken (the step
+// itself costs as much), so the levels start at runs of 2 steps: level k holds the runs of 2^(k+1)
+// steps from states 1 + j 2^(k+1).
 //
 // Spider, Manowar, Phoenix. Each step is dz' = 2 Z dz + dz^2 + (linear terms), and only
 // dz^2 is dropped:
@@ -66,11 +66,11 @@ struct PairRun {
 // beside it when r = |dx| + |dy| <= e min(|X|, |Y|, |T| / (3 m)), m = max(|X|, |Y|):
 // dx^2 beside 2 X dx and dy^2 beside 2 Y dy need |dx| <= 2 e |X| and |dy| <= 2 e |Y| (so
 // Q X beside L X and Q Y1 beside L Y1 as well); dk dx beside T dx and dk dy' beside T dy'
-// need |dk| <= e |T|, and |dk| <= 2 m r + r^2 <= 3 m r. Where X or Y is 0 the step loses
-// the other coordinate's difference at first order (the map is not invertible there), so
-// the radius is 0 and the pixel takes that step exactly. Inside a run |d| <= e |Z|, so the
-// pixel never rebases (|Z + d| > |d|). Unity's second orbit is the fixed point 0, where
-// no step is linear in this sense: it has no table.
+// need |dk| <= e |T|, and |dk| <= 2 m r + r^2 <= 3 m r. Where X or Y is 0, dy enters the
+// step only through the dropped terms (the map is not invertible there: the determinant of
+// its derivative is 2 T^2 X Y), so the radius is 0 and the pixel takes that step exactly. Inside a
+// run |d| <= e |Z|, so the pixel never rebases (|Z + d| > |d|). Unity's second orbit is the fixed
+// point 0, where no step is linear in this sense: it has no table.
 //
 // All types: no run passes over a state whose reference comes within a relative 2^-30 of
 // the bailout (its radius is 0): inside a run the pixel is within a relative e of the
