@@ -225,6 +225,40 @@ void BM_TypeAt1e100(benchmark::State& state) {
 }
 BENCHMARK(BM_TypeAt1e100)->ArgsProduct({{0, 1, 2, 3, 4, 5}, {0, 1}})->Unit(benchmark::kMillisecond);
 
+// The types whose difference is a state of two numbers (Unity, Spider, Manowar, Phoenix)
+// at 1e-100 and 1e-300, each picture from its own scene (reference and table included) on
+// one core: the plain perturbation of every step in lanes (mode 0), the scalar walk that
+// skips the runs of their approximation tables (mode 1), and the default, lanes for the
+// pixels that start plain and runs for the others (mode 2). table_bytes is the table's
+// memory.
+void BM_TypeRuns(benchmark::State& state) {
+    static const char* const kModes[] = {" lanes", " runs", " lanes and runs"};
+    const std::size_t type = static_cast<std::size_t>(state.range(0));
+    const long mode = state.range(2);
+    complex::SceneSetup setup = plainSetupAround(type, state.range(1), mode != 1);
+    setup.approximate = mode != 0;
+    state.SetLabel(std::string(typeName(type)) + kModes[mode]);
+    std::int64_t iterations = 0;
+    std::size_t tableBytes = 0;
+    for (auto _ : state) {
+        auto scene = complex::PerturbationScene::create(setup);
+        if (!scene || scene->prepare() != complex::PerturbationScene::Prepared::kReady) {
+            state.SkipWithError("the scene was refused");
+            return;
+        }
+        iterations = 0;
+        for (long i = 0; i < kWidth; ++i)
+            iterations += countColumn(*scene, i);
+        tableBytes = scene->tableBytes();
+        benchmark::DoNotOptimize(iterations);
+    }
+    perIteration(state, iterations);
+    state.counters["table_bytes"] = static_cast<double>(tableBytes);
+}
+BENCHMARK(BM_TypeRuns)
+    ->ArgsProduct({{2, 3, 4, 5}, {100, 300}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond);
+
 void BM_TypeDoubleKernel(benchmark::State& state) {
     const std::size_t type = static_cast<std::size_t>(state.range(0));
     const complex::PlanePoint& centre = edgePoint(type);

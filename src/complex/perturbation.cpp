@@ -67,6 +67,11 @@ bool hasTable(kernels::Formula type) {
     return type == kernels::Formula::kMandelbrot || type == kernels::Formula::kJulia;
 }
 
+// Unity, Spider, Manowar, Phoenix: a table of their state's runs along the primary orbit.
+bool hasStateTable(kernels::Formula type) {
+    return type == kernels::Formula::kUnity || hasPairTable(type);
+}
+
 long magnitudeExponent(const numeric::BigFloat& v) {
     if (v.isZero())
         return 0;
@@ -166,9 +171,15 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
 }
 
 // The lanes take the plain steps of every type's pixels, and their copy of the iterates
-// stays within the orbits' budget. Where the orbits have tables, a pixel leaves them where
-// a run holds, and comes back after many single steps in a row. Only a test of inside
-// without tables keeps the pixels out: it follows every step.
+// stays within what the orbits and the tables leave of the budget. Where Mandelbrot's and
+// Julia's orbits have tables, a pixel leaves the lanes where a run holds, and comes back
+// after many single steps in a row; only their test of inside without tables keeps the
+// pixels out, as it follows every step. Unity, Spider, Manowar and Phoenix keep their lanes
+// beside their runs: the lanes take the pixels that start plain, whose differences soon
+// outgrow the runs' radii (a fraction of their steps lie in runs) and where a step in lanes
+// costs a quarter of a step alone or less; the pixels that start scaled (views deeper than
+// about 1e-150), and those the lanes hand back, take the runs, which there hold nearly
+// every step.
 void PerturbationScene::buildLanes() {
     lanes_ = LaneOrbits();
     const bool runs = hasTable(setup_.formula.type) && setup_.approximate;
@@ -180,7 +191,7 @@ void PerturbationScene::buildLanes() {
     const ApproximationTable& criticalTable =
         reference_->hasCritical ? reference_->criticalTable : primaryTable;
     const int stride = LaneOrbits::strideFor(laneRule(), runs);
-    if (referenceBytes() + LaneOrbits::bytesFor(primary, critical, stride) <=
+    if (referenceBytes() + tableBytes() + LaneOrbits::bytesFor(primary, critical, stride) <=
         setup_.mostReferenceBytes) {
         lanes_ = runs ? LaneOrbits(primary, critical, stride, &primaryTable, &criticalTable)
                       : LaneOrbits(primary, critical, stride);
@@ -222,8 +233,31 @@ std::shared_ptr<SharedReference> PerturbationScene::computeReference(const StopC
     return reference;
 }
 
+bool PerturbationScene::buildStateTable(SharedReference& reference, const StopCheck& stop) {
+    const kernels::Formula type = setup_.formula.type;
+    const std::size_t states = reference.primary.points.size();
+    // The table takes what the orbits (all of them, the second reference's as well) leave.
+    const std::size_t need = type == kernels::Formula::kUnity
+                                 ? UnityApproximationTable::bytesFor(states)
+                                 : PairApproximationTable::bytesFor(states);
+    if (need > bytesLeft(referenceNeed(setup_.formula).bytes))
+        return true;
+    const auto started = std::chrono::steady_clock::now();
+    reference.tableReach = reach() * 2.0;
+    const bool built =
+        type == kernels::Formula::kUnity
+            ? reference.unityTable.build(reference.primary, setup_.formula, reference.tableReach,
+                                         stop) == UnityApproximationTable::Outcome::kReady
+            : reference.pairTable.build(reference.primary, setup_.formula, reference.tableReach,
+                                        stop) == PairApproximationTable::Outcome::kReady;
+    times_.table = secondsSince(started);
+    return built;
+}
+
 bool PerturbationScene::buildTables(SharedReference& reference, const StopCheck& stop) {
     const kernels::Formula type = setup_.formula.type;
+    if (setup_.approximate && hasStateTable(type))
+        return buildStateTable(reference, stop);
     if (!setup_.approximate || !hasTable(type))
         return true;
     const auto started = std::chrono::steady_clock::now();
@@ -260,6 +294,11 @@ bool PerturbationScene::placeOffered() {
         return false;
     if (setup_.approximate && hasTable(f.type) &&
         (r.primaryTable.empty() || r.tableReach < reach()))
+        return false;
+    // Only Manowar's runs depend on the reach (its pixels add their dc at every step).
+    const bool stateTable = !r.unityTable.empty() || !r.pairTable.empty();
+    if (setup_.approximate && hasStateTable(f.type) &&
+        (!stateTable || (f.type == kernels::Formula::kManowar && r.tableReach < reach())))
         return false;
     // The reference's place in pixels, which must lie in the picture.
     // Exact differences of numbers of two precisions.
@@ -311,6 +350,10 @@ perturbation_detail::Context PerturbationScene::contextFor(const ReferenceOrbit&
         ctx.primaryTable = &reference_->primaryTable;
         ctx.criticalTable =
             reference_->hasCritical ? &reference_->criticalTable : &reference_->primaryTable;
+    }
+    if (main && setup_.approximate) {
+        ctx.unityTable = reference_->unityTable.empty() ? nullptr : &reference_->unityTable;
+        ctx.pairTable = reference_->pairTable.empty() ? nullptr : &reference_->pairTable;
     }
     return ctx;
 }

@@ -9,6 +9,7 @@
 #include "complex/escape_value.h"
 #include "complex/exact_orbit.h"
 #include "complex/perturbation_lanes.h"
+#include "complex/state_approximation_table.h"
 #include "numeric/big_float.h"
 #include "numeric/ext_float.h"
 
@@ -35,8 +36,8 @@ struct SceneSetup {
     // steps more per pixel); without, the continuous count is the whole count.
     bool smooth = false;
     // Whether pixels skip runs of steps where the reference's approximation table holds
-    // (Mandelbrot and Julia); false gives the plain perturbation of every step, which
-    // the benchmarks and tests compare with.
+    // (every type; Unity only along its primary orbit); false gives the plain perturbation
+    // of every step, which the benchmarks and tests compare with.
     bool approximate = true;
     // Whether pixels of Mandelbrot and Julia found attracted to a cycle stop at once,
     // counted as inside (they would reach the limit).
@@ -69,6 +70,10 @@ struct SharedReference {
     ReferenceOrbit critical;
     ApproximationTable primaryTable;
     ApproximationTable criticalTable;
+    // The table of the primary orbit of Unity, and of Spider, Manowar and Phoenix; empty
+    // where it would not fit in the memory the orbits leave.
+    UnityApproximationTable unityTable;
+    PairApproximationTable pairTable;
     numeric::ExtFloat tableReach;
 };
 
@@ -171,7 +176,8 @@ class PerturbationScene {
     std::size_t referenceBytes() const noexcept;
     // The approximation tables' memory; 0 without tables.
     std::size_t tableBytes() const noexcept {
-        return reference_ ? reference_->primaryTable.bytes() + reference_->criticalTable.bytes()
+        return reference_ ? reference_->primaryTable.bytes() + reference_->criticalTable.bytes() +
+                                reference_->unityTable.bytes() + reference_->pairTable.bytes()
                           : 0;
     }
     const PreparationTimes& preparationTimes() const noexcept { return times_; }
@@ -217,6 +223,7 @@ class PerturbationScene {
     numeric::ExtFloat refRestY_;
     // Builds the tables of the orbits that have them; false after a stop.
     bool buildTables(SharedReference& reference, const StopCheck& stop);
+    bool buildStateTable(SharedReference& reference, const StopCheck& stop);
     // How far from the main reference the constants of this picture's pixels may lie.
     numeric::ExtFloat reach() const;
     // What the memory bound leaves once used bytes are taken.

@@ -6,11 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 #include "complex/approximation_table.h"
 #include "complex/escape_value.h"
 #include "complex/exact_orbit.h"
 #include "complex/perturbation_rules.h"
+#include "complex/state_approximation_table.h"
 #include "numeric/ext_float.h"
 
 // The walk of one pixel's difference along its reference orbits: plain or scaled legs,
@@ -64,6 +66,9 @@ struct Context {
     bool detectInterior = false;
     const ApproximationTable* primaryTable = nullptr;
     const ApproximationTable* criticalTable = nullptr;
+    // The runs along the primary orbit of Unity, and of Spider, Manowar and Phoenix.
+    const UnityApproximationTable* unityTable = nullptr;
+    const PairApproximationTable* pairTable = nullptr;
 
     const ApproximationTable* tableFor(const ReferenceOrbit* orbit) const {
         if (orbit == primary)
@@ -423,6 +428,8 @@ class LegWalker {
     // passed over are not needed (see ApproximationTable); the count goes on as if each
     // had been taken, and no run ends beyond the limit's test.
     bool skipSteps() {
+        if constexpr (!std::is_same_v<Rule, QuadraticRule>)
+            return skipStateRun();
         if (table_ == nullptr)
             return false;
         std::int64_t length = 0;
@@ -444,6 +451,52 @@ class LegWalker {
         index_ += static_cast<std::size_t>(length);
         n_ += static_cast<int>(length - 1);
         return true;
+    }
+
+    // Unity, Spider, Manowar, Phoenix: a run of the primary orbit's table (see
+    // StateApproximationTable), the state v -> A v + B dc, with dc / S as the constant when
+    // scaled. As above, the count goes on as if each step had been taken.
+    bool skipStateRun() {
+        if (w_.orbit != ctx_.primary)
+            return false;
+        std::int64_t length = 0;
+        const std::int64_t most = std::int64_t{ctx_.limit} - n_ + 1;
+        const std::int64_t exponent = kScaled ? px_.s : 0;
+        if constexpr (std::is_same_v<Rule, UnityRule>) {
+            if (ctx_.unityTable == nullptr)
+                return false;
+            const PlaneRun* run =
+                ctx_.unityTable->longest(index_, largestPart<true>(m_), exponent, most, length);
+            if (run == nullptr)
+                return false;
+            const double dx = (run->xx * m_.zr) + (run->xy * m_.zi);
+            const double dy = (run->yx * m_.zr) + (run->yy * m_.zi);
+            m_.zr = dx;
+            m_.zi = dy;
+        } else {
+            if (ctx_.pairTable == nullptr)
+                return false;
+            const PairRun* run =
+                ctx_.pairTable->longest(index_, largestPart<false>(m_), exponent, most, length);
+            if (run == nullptr)
+                return false;
+            applyPairRun(*run);
+        }
+        index_ += static_cast<std::size_t>(length);
+        n_ += static_cast<int>(length - 1);
+        return true;
+    }
+
+    void applyPairRun(const PairRun& run) {
+        const Diff v = m_;
+        m_.zr = (((run.zzr * v.zr) - (run.zzi * v.zi)) + ((run.zwr * v.ar) - (run.zwi * v.ai))) +
+                ((run.bzr * px_.kcr) - (run.bzi * px_.kci));
+        m_.zi = (((run.zzr * v.zi) + (run.zzi * v.zr)) + ((run.zwr * v.ai) + (run.zwi * v.ar))) +
+                ((run.bzr * px_.kci) + (run.bzi * px_.kcr));
+        m_.ar = (((run.wzr * v.zr) - (run.wzi * v.zi)) + ((run.wwr * v.ar) - (run.wwi * v.ai))) +
+                ((run.bwr * px_.kcr) - (run.bwi * px_.kci));
+        m_.ai = (((run.wzr * v.zi) + (run.wzi * v.zr)) + ((run.wwr * v.ai) + (run.wwi * v.ar))) +
+                ((run.bwr * px_.kci) + (run.bwi * px_.kcr));
     }
 
     // The disc through a run. A difference below 2^20 times the run's radius keeps every

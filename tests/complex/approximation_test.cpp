@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <string>
@@ -8,6 +9,7 @@
 #include "complex/approximation_table.h"
 #include "complex/boundary_point.h"
 #include "complex/perturbation.h"
+#include "complex/state_approximation_table.h"
 
 // Runs of steps skipped by the approximation table, pixels found inside by their cycle and
 // references reused by later views: each against what the plain perturbation of every
@@ -62,13 +64,13 @@ std::vector<int> countsOf(const PerturbationScene& scene) {
     return counts;
 }
 
-// The same a row at a time, as the scans count them: through the vector lanes, which hand
-// pixels to the runs of the table and take them back.
-std::vector<int> rowCountsOf(const PerturbationScene& scene) {
+// The same pixels counted a row at a time, as the scans count them: in lanes where the
+// scene has them, which hand pixels to the runs of the table and take them back.
+std::vector<int> rowsOf(const PerturbationScene& scene) {
     std::vector<int> counts;
-    std::vector<EscapeValue> row(kWidth);
+    EscapeValue row[kWidth];
     for (long j = 0; j < kHeight; ++j) {
-        scene.countRun(0, j, kWidth, row.data());
+        scene.countRun(0, j, kWidth, row);
         for (const EscapeValue& value : row)
             counts.push_back(value.count);
     }
@@ -148,6 +150,216 @@ TEST(ApproximationTableTest, RunsAgreeWithTheStepsTheyMergeUpToTheirRadius) {
     }
 }
 
+// The types whose difference is a state of two numbers, each at a point on the edge of its
+// set (as corvane-deep-check finds them: the edge of "count reaches threshold" between
+// reach and escape, to 2^-345): their limit, and the type's second parameter.
+struct StateTypeView {
+    const char* name;
+    EscapeFormula formula;
+    int threshold;
+    double reachX, reachY, escapeX, escapeY;
+};
+
+const StateTypeView kStateTypeViews[] = {
+    {"Unity", {kernels::Formula::kUnity, 0.0, 0.0, 3000}, 2900, 0.3, 0.5, 0.4, 0.65},
+    {"Spider", {kernels::Formula::kSpider, 0.0, 0.0, 3000}, 2900, 0.0, 0.05, 0.3, 0.5},
+    {"Manowar", {kernels::Formula::kManowar, 0.0, 0.0, 3000}, 250, -0.34, 0.0, -0.37, 0.02},
+    {"Phoenix", {kernels::Formula::kPhoenix, -1.0, 0.1, 3000}, 2900, 0.0, 0.0, 0.5, 0.7},
+};
+
+const PlanePoint& edgeOf(const StateTypeView& view) {
+    static std::vector<PlanePoint> found(std::size(kStateTypeViews));
+    PlanePoint& point = found[static_cast<std::size_t>(&view - kStateTypeViews)];
+    if (point.x.precision() < kPrecision) {
+        point = *findBoundaryPoint(
+            view.formula, view.threshold,
+            {BigFloat(kPrecision, view.reachX), BigFloat(kPrecision, view.reachY)},
+            {BigFloat(kPrecision, view.escapeX), BigFloat(kPrecision, view.escapeY)}, 345,
+            kPrecision);
+    }
+    return point;
+}
+
+// The state of two numbers as a long-double pair: Unity's (dx, dy) as the real and
+// imaginary parts of the first, the others' (dz, dw).
+struct State {
+    Complex z, w;
+};
+
+long double normOf(const State& v) {
+    return std::abs(v.z) + std::abs(v.w);
+}
+
+// One exact step of the type's difference from the reference's state ref (next: the
+// state after it).
+State exactStep(const EscapeFormula& formula, const OrbitPoint& ref, const OrbitPoint& next,
+                const State& v, const Complex& dc) {
+    const Complex Z(ref.zr, ref.zi);
+    const Complex square = (2.0L * Z + v.z) * v.z;
+    switch (formula.type) {
+        case kernels::Formula::kUnity: {
+            const long double dx = v.z.real(), dy = v.z.imag();
+            const long double dt = -(((2.0L * ref.zr + dx) * dx) + ((2.0L * ref.zi + dy) * dy));
+            const long double ny = (ref.ar * dx) + (dt * (ref.zr + dx));
+            const long double nx = (ref.ar * ny) + (dt * (next.zi + ny));
+            return {Complex(nx, ny), Complex()};
+        }
+        case kernels::Formula::kSpider: {
+            const Complex z = square + v.w;
+            return {z, v.w * 0.5L + z};
+        }
+        case kernels::Formula::kManowar:
+            return {square + v.w + dc, v.z};
+        default:
+            return {square + static_cast<long double>(formula.paramImag) * v.w, v.z};
+    }
+}
+
+State linearOf(const PlaneRun& run, const State& v, const Complex&) {
+    const long double dx = v.z.real(), dy = v.z.imag();
+    return {Complex((run.xx * dx) + (run.xy * dy), (run.yx * dx) + (run.yy * dy)), Complex()};
+}
+
+State linearOf(const PairRun& run, const State& v, const Complex& dc) {
+    return {Complex(run.zzr, run.zzi) * v.z + Complex(run.zwr, run.zwi) * v.w +
+                Complex(run.bzr, run.bzi) * dc,
+            Complex(run.wzr, run.wzi) * v.z + Complex(run.wwr, run.wwi) * v.w +
+                Complex(run.bwr, run.bwi) * dc};
+}
+
+// How many runs of the table agree with their exact steps from a state just inside their
+// radius (to 1e-11 of the state: each step drops at most 2^-40 of what it keeps), and how
+// many from 10^8 times the radius do not (to 1e-9).
+template <class Table>
+void checkRuns(const StateTypeView& view, const ReferenceOrbit& orbit, int& checked,
+               int& brokenBeyond) {
+    Table table;
+    ASSERT_EQ(table.build(orbit, view.formula, ExtFloat(1e-30)), Table::Outcome::kReady);
+    ASSERT_GT(table.levels(), 6);
+    const bool unity = view.formula.type == kernels::Formula::kUnity;
+    const Complex dc(view.formula.type == kernels::Formula::kManowar ? 1e-30 : 0.0, 0.0);
+    // A hundred starts or so, however long the orbit.
+    const std::size_t stride = std::max<std::size_t>(orbit.points.size() / 100, 1);
+    for (std::size_t start = 1; start + 3 < orbit.points.size(); start += stride) {
+        std::int64_t length = 0;
+        const auto* run = table.longest(start, 1e-300, 0, std::int64_t{1} << 20, length);
+        if (run == nullptr)
+            continue;
+        ASSERT_GE(length, 2);
+        for (const double factor : {0.99, 1e8}) {
+            const long double r = run->radius * factor;
+            const State v0 = unity
+                                 ? State{Complex(0.6L * r, -0.4L * r), Complex()}
+                                 : State{Complex(0.3L * r, 0.2L * r), Complex(-0.2L * r, 0.3L * r)};
+            State v = v0;
+            for (std::int64_t k = 0; k < length; ++k) {
+                const std::size_t at = start + static_cast<std::size_t>(k);
+                v = exactStep(view.formula, orbit.points[at], orbit.points[at + 1], v, dc);
+            }
+            const State linear = linearOf(*run, v0, dc);
+            if (normOf(v) < 1e-280L)
+                continue;
+            const long double error = normOf(State{linear.z - v.z, linear.w - v.w}) / normOf(v);
+            if (factor < 1.0) {
+                EXPECT_LT(error, 1e-11L) << "run of " << length << " from " << start;
+                ++checked;
+            } else {
+                brokenBeyond += error > 1e-9L;
+            }
+        }
+    }
+}
+
+// As above for the types whose difference is a pair: every run agrees with the steps it
+// merges up to its radius (the dropped terms are at most 2^-40 of those kept beside them),
+// and far beyond it some do not.
+TEST(ApproximationTableTest, StateRunsAgreeWithTheStepsTheyMergeUpToTheirRadius) {
+    for (const StateTypeView& view : kStateTypeViews) {
+        SCOPED_TRACE(view.name);
+        const PlanePoint& at = edgeOf(view);
+        EscapeFormula formula = view.formula;
+        formula.maxIterations = 4000;
+        ReferenceOrbit orbit;
+        ASSERT_EQ(
+            computeOrbit(formula, at.x, at.y, OrbitStart::kPoint, kPrecision, 1u << 30, {}, orbit),
+            OrbitOutcome::kDone);
+        int checked = 0;
+        int brokenBeyond = 0;
+        if (formula.type == kernels::Formula::kUnity)
+            checkRuns<UnityApproximationTable>(view, orbit, checked, brokenBeyond);
+        else
+            checkRuns<PairApproximationTable>(view, orbit, checked, brokenBeyond);
+        EXPECT_GT(checked, 20);
+        EXPECT_GT(brokenBeyond, 0);
+    }
+}
+
+// Whole pictures of the types with a state of two numbers, by their runs and by the plain
+// perturbation of every step: plain legs (1e-30, 1e-100) and scaled ones (1e-300), every
+// pixel the same, one by one and a row at a time.
+TEST(ApproximationTableTest, StateTypesFastPicturesEqualThePlainPerturbation) {
+    for (const StateTypeView& view : kStateTypeViews) {
+        for (const int depth : {-30, -100, -300}) {
+            SCOPED_TRACE(std::string(view.name) + " 1e" + std::to_string(depth));
+            const PlanePoint& centre = edgeOf(view);
+            const SceneSetup setup = viewAround(view.formula, centre.x, centre.y, power10(depth));
+            const auto fast = prepared(setup);
+            const auto reference = prepared(plain(setup));
+            ASSERT_TRUE(fast && reference);
+            EXPECT_EQ(countsOf(*fast), countsOf(*reference));
+            EXPECT_GT(fast->tableBytes(), 0u);
+            // Rows go through the lanes where pixels start plain, and take the runs where
+            // the lanes hand them back.
+            EXPECT_EQ(rowsOf(*fast), countsOf(*reference));
+        }
+    }
+}
+
+// A later view takes the reference of an earlier one with its table where the table serves
+// it: always for the types whose runs add no constant, and for Manowar (whose pixels add
+// their dc at every step) only within the reach the table was built for. A table that does
+// not fit in the memory the orbits leave is not built, and the pixels take every step.
+TEST(ApproximationTableTest, StateTablesAreReusedWhereTheyServeAndLeftOutWhereTheyDoNotFit) {
+    struct Case {
+        const char* name;
+        std::size_t type;  // in kStateTypeViews
+        double zoom;       // the later view's width against the first's
+        std::size_t mostBytes;
+        bool reused;
+        bool table;
+    };
+    const std::size_t enough = std::size_t{1} << 30;
+    const Case cases[] = {
+        {"Phoenix zoomed in 4 times", 3, 0.25, enough, true, true},
+        {"Spider zoomed out 4 times", 1, 4.0, enough, true, true},
+        {"Manowar zoomed in 4 times", 2, 0.25, enough, true, true},
+        {"Manowar zoomed out 4 times", 2, 4.0, enough, false, true},
+        // The two orbits may take 240,080 bytes, which leaves no room for a table.
+        {"Phoenix without room for its table", 3, 1.0, 240100, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const StateTypeView& view = kStateTypeViews[c.type];
+        const PlanePoint& centre = edgeOf(view);
+        SceneSetup first = viewAround(view.formula, centre.x, centre.y, power10(-40));
+        first.mostReferenceBytes = c.mostBytes;
+        const auto earlier = prepared(first);
+        ASSERT_TRUE(earlier);
+        EXPECT_EQ(earlier->tableBytes() > 0, c.table);
+        SceneSetup later = viewAround(view.formula, centre.x, centre.y, power10(-40) * c.zoom, 2.0);
+        later.mostReferenceBytes = c.mostBytes;
+        auto scene = PerturbationScene::create(later);
+        ASSERT_TRUE(scene);
+        scene->offerReference(earlier->sharedReference());
+        ASSERT_EQ(scene->prepare(), PerturbationScene::Prepared::kReady);
+        EXPECT_EQ(scene->referenceReused(), c.reused);
+        const auto fresh = prepared(plain(later));
+        ASSERT_TRUE(fresh);
+        EXPECT_EQ(countsOf(*scene), countsOf(*fresh));
+        EXPECT_EQ(countsOf(*earlier), countsOf(*prepared(plain(first))));
+    }
+}
+
 // Whole pictures by the fast path (runs skipped, pixels proven inside, the reference of
 // the last view reused) against the plain perturbation of every step: every pixel the
 // same at these views, and no pixel proven inside that escapes.
@@ -198,7 +410,7 @@ TEST(ApproximationTableTest, FastPicturesEqualThePlainPerturbationPixelForPixel)
         ASSERT_TRUE(fast && reference);
         const std::vector<int> counts = countsOf(*reference);
         EXPECT_TRUE(fast->countsInLanes());
-        EXPECT_EQ(rowCountsOf(*fast), counts);
+        EXPECT_EQ(rowsOf(*fast), counts);
         EXPECT_EQ(countsOf(*fast), counts);
         if (c.someInside >= 0) {
             EXPECT_EQ(fast->interiorPixels() > 0, c.someInside == 1);
