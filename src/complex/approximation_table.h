@@ -67,6 +67,12 @@ class ApproximationTable {
         return j < levels_[1].size() ? levels_[1][j].radius : 0.0;
     }
 
+    // At most the memory of the table of an orbit of so many states: its levels hold
+    // fewer than twice the steps.
+    static std::size_t bytesFor(std::size_t states) noexcept {
+        return 2 * states * sizeof(LinearStep);
+    }
+
     bool empty() const noexcept { return levels_.empty(); }
     std::size_t bytes() const noexcept;
     int levels() const noexcept { return static_cast<int>(levels_.size()); }

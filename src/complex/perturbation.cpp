@@ -260,6 +260,13 @@ bool PerturbationScene::buildTables(SharedReference& reference, const StopCheck&
         return buildStateTable(reference, stop);
     if (!setup_.approximate || !hasTable(type))
         return true;
+    // The tables take what the orbits leave; without them every step is taken.
+    const std::size_t need =
+        ApproximationTable::bytesFor(reference.primary.points.size()) +
+        (reference.hasCritical ? ApproximationTable::bytesFor(reference.critical.points.size())
+                               : 0);
+    if (need > bytesLeft(referenceNeed(setup_.formula).bytes))
+        return true;
     const auto started = std::chrono::steady_clock::now();
     // Twice this picture's reach: the tables then serve views moved or zoomed out a little.
     reference.tableReach = reach() * 2.0;

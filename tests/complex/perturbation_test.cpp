@@ -326,6 +326,17 @@ TEST(PerturbationTest, BoundsAndReportsReferenceMemory) {
     ASSERT_EQ(scene->prepare(), PerturbationScene::Prepared::kReady);
     // The centre's orbit and the critical orbit, a state each per iteration and one more.
     EXPECT_EQ(scene->referenceBytes(), 2 * 1001 * sizeof(OrbitPoint));
+    // The approximation tables come within the same bound, or are left out.
+    for (const std::size_t most :
+         {std::size_t{2 * 1001 * sizeof(OrbitPoint)}, std::size_t{1} << 30}) {
+        SceneSetup setup = viewAround(formula, zero, zero, power10(-40));
+        setup.mostReferenceBytes = most;
+        auto bounded = PerturbationScene::create(setup);
+        ASSERT_EQ(bounded->prepare(), PerturbationScene::Prepared::kReady);
+        EXPECT_LE(bounded->referenceBytes() + bounded->tableBytes(), most);
+        EXPECT_EQ(bounded->tableBytes() > 0, most > scene->referenceBytes());
+        EXPECT_EQ(bounded->countAt(3, 3).count, scene->countAt(3, 3).count);
+    }
 }
 
 TEST(PerturbationTest, RefusesUnusableSetups) {
