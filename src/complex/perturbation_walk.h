@@ -23,22 +23,20 @@ namespace complex::perturbation_detail {
 // close to 0 relative to the reference's (squared: a thousandth of the magnitude).
 inline constexpr double kGlitchTolerance = 1e-6;
 // The disc of the test of inside goes through a run while it is within 2^20 times the
-// run's radius, and through runs of at most 2^18 steps (see followRun); it is watched
-// around iterates of at least 2^-800, where the scaled walk's full iterate (which leaves
-// out differences below 2^-894 beside a reference iterate below 2^-400) is exact to far
-// more than the test's margin.
+// run's radius, and through runs of at most 2^18 steps (see followRun).
 inline constexpr double kFollowedRadiusFactor = 0x1p20;
+inline constexpr double kMostFollowedGrowth = 0x1p10;
 inline constexpr std::int64_t kLongestFollowedRun = std::int64_t{1} << 18;
-inline constexpr double kLeastWatchedSize = 0x1p-800;
 // Single steps in a row after which a plain leg goes back to the vector lanes, where they
 // cost a fraction: more than a pixel takes around the reference's returns near 0, so
 // pixels that settle on a cycle keep their test of inside.
 inline constexpr int kSinglesBeforeLanes = 32;
 
-// |re + i im|, without the underflow of its squares for tiny numbers.
+// |re + i im|, without the underflow or overflow of its squares: std::hypot (slow) only
+// where they leave double's normal range.
 inline double magnitudeOf(double re, double im) {
     const double squared = (re * re) + (im * im);
-    return squared >= 0x1p-1000 ? std::sqrt(squared) : std::hypot(re, im);
+    return squared >= 0x1p-1000 && squared <= 0x1p1000 ? std::sqrt(squared) : std::hypot(re, im);
 }
 // The radius of a watched disc relative to the iterate it is placed on, in turns: half of
 // it, for a pixel still on its way to its cycle; 2^-24 of it, for cycles that contract
@@ -101,6 +99,9 @@ struct Walk {
         double nearest = std::numeric_limits<double>::infinity();
         double nearestSquared = std::numeric_limits<double>::infinity();
         double lastR = 0.0, lastI = 0.0;
+        double lastFullR = 0.0, lastFullI = 0.0;
+        // The power of two that the centre, the radii and lastR, lastI are counted in.
+        std::int64_t unit = 0;
         int savedAt = 0;
         std::size_t turn = 0;
     };
@@ -221,7 +222,7 @@ class LegWalker {
         if (escapeDecides(ref, full))
             return true;
         if constexpr (Rule::kConformal) {
-            if (attractedToCycle(full))
+            if (attractedToCycle(ref, full))
                 return true;
         }
         if constexpr (Rule::kRebases)
@@ -234,27 +235,28 @@ class LegWalker {
     // mapped into itself: its orbit then stays in that disc for ever. The disc is placed
     // at the iterate nearest 0 seen so far (where the basin of a cycle through 0's
     // neighbourhood is widest relative to the iterate), with a radius of half that
-    // iterate's magnitude, and its image is followed step by step: a step z^2 + c maps
-    // the disc of radius r around z into the disc of radius (2 |z| + r) r around the
-    // image of z, and a run of the table multiplies r by a bound of its derivative
-    // (followRun). When the pixel comes back with the followed disc inside the first,
-    // the pixel is counted as inside at once. An escaping pixel can never pass this
-    // test, at any depth. Where double cannot hold the iterate's magnitude the step's
-    // bound would be lost, and no disc is watched.
-    bool attractedToCycle(const FullIterate& full) {
+    // iterate's magnitude or less (kWatchedRadiusExponents), and its image is followed
+    // step by step: a step z^2 + c maps the disc of radius r around z into the disc of
+    // radius (2 |z| + r) r around the image of z, and a run of the table multiplies r by
+    // a bound of its derivative (followRun). When the pixel comes back with the followed
+    // disc inside the first, the pixel is counted as inside at once. An escaping pixel
+    // can never pass this test, at any depth. The disc and the iterates it is compared
+    // with are kept in units of a power of two, so that iterates far below double's
+    // range are watched as well.
+    bool attractedToCycle(const OrbitPoint& ref, const FullIterate& full) {
         if (!ctx_.detectInterior)
             return false;
-        watch_.lastR = full.zr;
-        watch_.lastI = full.zi;
-        // Where the square underflows, the magnitude comes from std::hypot (rare, slow).
-        const bool tiny = !(full.squared >= 0x1p-1000);
-        double size = tiny ? std::hypot(full.zr, full.zi) : 0.0;
-        if (tiny && !(size >= kLeastWatchedSize)) {
-            forgetWatch();
-            return false;
-        }
+        if (watch_.radius == 0.0)
+            watch_.unit = kScaled ? px_.s : 0;
+        iterateInUnits(ref, full);
+        const double squared = (watch_.lastR * watch_.lastR) + (watch_.lastI * watch_.lastI);
+        // Where the square leaves double's normal range, the magnitude comes from
+        // std::hypot (rare, slow).
+        const bool normal = squared >= 0x1p-1000 && squared <= 0x1p1000;
+        double size = normal ? 0.0 : std::hypot(watch_.lastR, watch_.lastI);
         if (watch_.radius > 0.0) {
-            const double distance = std::fabs(full.zr - watch_.zr) + std::fabs(full.zi - watch_.zi);
+            const double distance =
+                std::fabs(watch_.lastR - watch_.zr) + std::fabs(watch_.lastI - watch_.zi);
             if (distance + watch_.followed <= watch_.radius * (1.0 - 0x1p-20) &&
                 n_ > watch_.savedAt) {
                 px_.interior = true;
@@ -263,35 +265,81 @@ class LegWalker {
         }
         // Nearer 0 than before, or after twice the steps since the last save: the orbit may
         // have left a passing approach to 0 for its cycle.
-        const bool nearer = tiny ? size < watch_.nearest * (1.0 - 0x1p-10)
-                                 : full.squared < watch_.nearestSquared * (1.0 - 0x1p-9);
+        const bool nearer = normal ? squared < watch_.nearestSquared * (1.0 - 0x1p-9)
+                                   : size < watch_.nearest * (1.0 - 0x1p-10);
         if (nearer || watch_.radius == 0.0 || n_ >= 2 * std::int64_t{watch_.savedAt}) {
-            if (!tiny)
-                size = std::sqrt(full.squared);
-            watch_.nearest = size;
-            watch_.nearestSquared = size * size;
-            watch_.zr = full.zr;
-            watch_.zi = full.zi;
-            watch_.radius = std::ldexp(size, kWatchedRadiusExponents[watch_.turn]);
-            watch_.turn = (watch_.turn + 1) % kWatchedRadiusExponents.size();
-            watch_.followed = watch_.radius;
-            watch_.savedAt = n_;
+            if (normal)
+                size = std::sqrt(squared);
+            saveWatch(size);
         }
         return false;
     }
 
-    // The followed disc through one step of the map.
+    // The pixel's iterate in the watch's units, exact at any depth (where the full
+    // iterate of the escape test leaves out differences far below the reference's
+    // iterate), and the full iterate itself, for the step's bound where the iterate is
+    // beyond the units' range.
+    void iterateInUnits(const OrbitPoint& ref, const FullIterate& full) {
+        const std::int64_t unit = watch_.unit;
+        if constexpr (kScaled) {
+            watch_.lastR = numeric::timesPowerOfTwo(ref.zr, -unit) +
+                           numeric::timesPowerOfTwo(m_.zr, px_.s - unit);
+            watch_.lastI = numeric::timesPowerOfTwo(ref.zi, -unit) +
+                           numeric::timesPowerOfTwo(m_.zi, px_.s - unit);
+        } else {
+            watch_.lastR = numeric::timesPowerOfTwo(full.zr, -unit);
+            watch_.lastI = numeric::timesPowerOfTwo(full.zi, -unit);
+        }
+        watch_.lastFullR = full.zr;
+        watch_.lastFullI = full.zi;
+    }
+
+    // A disc around the iterate last tested, of magnitude size in the current units,
+    // which then become the power of two of that magnitude. None where the magnitude is
+    // 0, below double's normal range or beyond it.
+    void saveWatch(double size) {
+        int e = 0;
+        std::frexp(size, &e);
+        if (!(size >= 0x1p-1000 && size <= 0x1p1000)) {
+            forgetWatch();
+            return;
+        }
+        const double toUnits = numeric::powerOfTwo(-e);
+        watch_.unit += e;
+        watch_.lastR *= toUnits;
+        watch_.lastI *= toUnits;
+        watch_.zr = watch_.lastR;
+        watch_.zi = watch_.lastI;
+        watch_.nearest = size * toUnits;
+        watch_.nearestSquared = watch_.nearest * watch_.nearest;
+        watch_.radius = std::ldexp(watch_.nearest, kWatchedRadiusExponents[watch_.turn]);
+        watch_.turn = (watch_.turn + 1) % kWatchedRadiusExponents.size();
+        watch_.followed = watch_.radius;
+        watch_.savedAt = n_;
+    }
+
+    // The followed disc through one step of the map: its radius times 2 |z| + r, both in
+    // absolute terms; where that underflows, 2^-1000 bounds it.
     void followStep() {
         if constexpr (Rule::kConformal) {
-            if (ctx_.detectInterior)
-                followBy((2.0 * magnitudeOf(watch_.lastR, watch_.lastI)) + watch_.followed);
+            if (!ctx_.detectInterior || watch_.radius == 0.0)
+                return;
+            const double unitsSize = magnitudeOf(watch_.lastR, watch_.lastI);
+            const double size = unitsSize <= 0x1p1000
+                                    ? numeric::timesPowerOfTwo(unitsSize, watch_.unit)
+                                    : magnitudeOf(watch_.lastFullR, watch_.lastFullI);
+            const double growth =
+                (2.0 * size) + numeric::timesPowerOfTwo(watch_.followed, watch_.unit);
+            followBy(std::max(growth * (1.0 + 0x1p-40), 0x1p-1000));
         }
     }
 
     void followBy(double factor) {
         watch_.followed *= factor;
-        // A disc grown past the first can no longer fit inside it: watch anew.
-        if (!(watch_.followed <= watch_.radius))
+        // A disc grown past the first may shrink back inside it on the next turn of a
+        // cycle whose every other turn expands (of twice the period); grown far beyond, it
+        // no longer can: watch anew.
+        if (!(watch_.followed <= watch_.radius * kMostFollowedGrowth))
             forgetWatch();
     }
 
@@ -509,8 +557,10 @@ class LegWalker {
     // watch.
     void followRun(const LinearStep& run, std::int64_t length, double magnitude) {
         if constexpr (Rule::kConformal) {
+            if (watch_.radius == 0.0)
+                return;
             const double followedUnits =
-                kScaled ? numeric::timesPowerOfTwo(watch_.followed, -px_.s) : watch_.followed;
+                numeric::timesPowerOfTwo(watch_.followed, watch_.unit - (kScaled ? px_.s : 0));
             const double radiusUnits =
                 kScaled ? numeric::timesPowerOfTwo(run.radius, -px_.s) : run.radius;
             // magnitude, |re| + |im|, is at least the difference's size.
@@ -519,7 +569,7 @@ class LegWalker {
                 forgetWatch();
                 return;
             }
-            const double growth = std::sqrt((run.ar * run.ar) + (run.ai * run.ai));
+            const double growth = magnitudeOf(run.ar, run.ai);
             followBy(growth * (1.0 + (static_cast<double>(length) * 0x1p-18)));
         }
     }

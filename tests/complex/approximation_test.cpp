@@ -360,6 +360,29 @@ TEST(ApproximationTableTest, StateTablesAreReusedWhereTheyServeAndLeftOutWhereTh
     }
 }
 
+// A copy of period 799 about 8e-601 wide, below c = i: its pixels' iterates pass 0 far
+// below double's range, where the test of inside keeps its discs in units of their own.
+const PlanePoint& copyAt1e600() {
+    static const PlanePoint nucleus{
+        *BigFloat::parse(
+            "6.6962864091698932795373409225691257388721744378257520040885806974796411794129028237"
+            "517352704921568228637289426214127349266244642287900213318556349365851652664396353722"
+            "945911557151199353832159279773839224490355896636622174783762548235283491743900633049"
+            "213362681550867962300959595633374045041279040207607825e-301",
+            2400),
+        *BigFloat::parse(
+            "0.9999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+            "999999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+            "999999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+            "999999999999999999999999999999999999999999999999996658633155489613333812083824404344"
+            "963325624291641551639927572273754973605843243593552193195420913187462321665323630079"
+            "645176354608883401015212302805042025443507531154854522403917526878800112235684480105"
+            "196201736021404852539703912890436419469011022508354214908336178746271088753464705388"
+            "48243023401433293402",
+            2400)};
+    return nucleus;
+}
+
 // Whole pictures by the fast path (runs skipped, pixels proven inside, the reference of
 // the last view reused) against the plain perturbation of every step: every pixel the
 // same at these views, and no pixel proven inside that escapes.
@@ -396,6 +419,11 @@ TEST(ApproximationTableTest, FastPicturesEqualThePlainPerturbationPixelForPixel)
          {copy.x, copy.y},
          -19,
          -1},
+        {"the copy of period 799, 1e-599",
+         {kernels::Formula::kMandelbrot, 0.0, 0.0, 5000},
+         copyAt1e600(),
+         -599,
+         1},
         {"Julia, inside and out",
          {kernels::Formula::kJulia, -0.123, 0.745, 3000},
          {BigFloat(kPrecision, 0.0), BigFloat(kPrecision, 0.0)},
