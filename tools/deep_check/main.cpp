@@ -317,7 +317,36 @@ struct SpotSample {
     // The direct count no finer precision changes (direct when nothing differed); -1
     // when even the finest changed it.
     int converged = 0;
+    // Where they differ, the direct counts of the points 2^-30 of a pixel away on either
+    // axis: a count that changes there is decided below any precision that differences
+    // in double keep.
+    std::vector<int> nearby;
+    bool steady() const {
+        return std::all_of(nearby.begin(), nearby.end(), [&](int c) { return c == converged; });
+    }
 };
+
+constexpr int kNearbyExponent = -30;
+
+// The direct counts of the points a little off pixel (x, y) on either axis.
+std::vector<int> nearbyCounts(const complex::PerturbationScene& scene, const BigFloat& x,
+                              const BigFloat& y, long bits) {
+    const complex::EscapeFormula& formula = scene.setup().formula;
+    BigFloat offsetX = scene.setup().dx.toBig(bits);
+    BigFloat offsetY = scene.setup().dy.toBig(bits);
+    offsetX.scaleByPowerOfTwo(kNearbyExponent);
+    offsetY.scaleByPowerOfTwo(kNearbyExponent);
+    BigFloat wideX = x;
+    BigFloat wideY = y;
+    wideX.setPrecision(bits);
+    wideY.setPrecision(bits);
+    std::vector<int> counts;
+    for (int side : {1, -1}) {
+        counts.push_back(complex::directEscape(formula, wideX + offsetX * side, wideY, bits).count);
+        counts.push_back(complex::directEscape(formula, wideX, wideY + offsetY * side, bits).count);
+    }
+    return counts;
+}
 
 // Which pixels are sampled: distinct ones while the picture has enough of them.
 std::vector<complex::PixelIndex> samplePixels(const Options& options) {
@@ -368,6 +397,8 @@ SpotSample countSample(const complex::PerturbationScene& fast,
         }
         previous = s.finer.back();
     }
+    if (s.converged >= 0)
+        s.nearby = nearbyCounts(fast, x, y, bits);
     return s;
 }
 
@@ -415,6 +446,10 @@ std::string explainSpot(const SpotSample& s, const Options& options) {
     if (s.converged != s.direct)
         text += ": the direct count at +" + std::to_string(options.directBits) +
                 " bits had not converged";
+    const auto [least, most] = std::minmax_element(s.nearby.begin(), s.nearby.end());
+    if (!s.steady())
+        text += "; 2^" + std::to_string(kNearbyExponent) +
+                " of a pixel away: " + std::to_string(*least) + ".." + std::to_string(*most);
     const bool fastRight = s.fast == s.converged;
     const bool plainRight = s.plain == s.converged;
     if (fastRight && plainRight)
@@ -471,7 +506,7 @@ Tally checkSpot(const Options& options) {
     const std::vector<SpotSample> samples =
         countSamples(*fast, *plain, samplePixels(options), options);
     const auto t2 = std::chrono::steady_clock::now();
-    Tally fastTally, plainTally, fastPlain, fastDirect, plainDirect;
+    Tally fastTally, plainTally, fastPlain, fastDirect, plainDirect, steady;
     int least = formula.maxIterations, most = 0;
     for (const SpotSample& s : samples) {
         least = std::min(least, s.direct);
@@ -483,6 +518,10 @@ Tally checkSpot(const Options& options) {
         fastPlain.same += s.fast == s.plain;
         fastDirect.same += s.fast == s.direct;
         plainDirect.same += s.plain == s.direct;
+        if (s.fast != s.converged || s.plain != s.converged) {
+            ++steady.total;
+            steady.same += s.steady();
+        }
     }
     std::printf("at %s wide, %ldx%ld, limit %d, precision %ld (direct +%ld bits)  counts %d..%d\n",
                 options.atWidth.c_str(), options.width, options.height, formula.maxIterations,
@@ -499,6 +538,10 @@ Tally checkSpot(const Options& options) {
         percentOf(fastPlain.same, fastPlain.total).c_str(), fast->interiorPixels(),
         fast->directPixels(), plain->directPixels(), std::chrono::duration<double>(t1 - t0).count(),
         std::chrono::duration<double>(t2 - t1).count());
+    std::printf(
+        "  of the pixels where a perturbation is wrong, %d have a count that does not "
+        "change within 2^%d of a pixel\n",
+        steady.same, kNearbyExponent);
     for (const SpotSample& s : samples)
         if (s.fast != s.direct || s.plain != s.direct)
             std::printf("%s\n", explainSpot(s, options).c_str());
