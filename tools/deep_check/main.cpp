@@ -7,6 +7,17 @@
 // Each view's whole picture is also compared, pixel for pixel, with the plain perturbation
 // of every step (no approximation table, no test of inside); --plain samples that instead.
 //   corvane-deep-check --probe ID X Y LIMIT
+//
+// One view given by its centre and width in decimal, at any depth:
+//   corvane-deep-check --at X Y WIDTH [--type ID] [--limit N] [--size WxH] [--samples N]
+//                      [--threads N] [--direct-bits B] [--stability]
+// counts distinct sampled pixels (on all cores) by the fast path (runs of the table, the
+// test of inside) and by the plain perturbation, against a direct iteration B bits (64)
+// finer than the view. Where a count differs, the direct count is tried again 256, 1024
+// and 4096 bits finer until two agree (the converged count, which the shares are taken
+// against), and at points 2^-30 of a pixel away: where those count otherwise, the pixel's
+// count is decided below what differences in double keep. --stability gives for every
+// sample how far below a pixel its count changes.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -82,8 +93,9 @@ struct Options {
     // --at: one view given by its centre and width in decimal, at any precision.
     bool at = false;
     std::string atX, atY, atWidth;
-    int threads = 0;       // all cores
-    long directBits = 64;  // the direct iteration's bits beyond the view's
+    int threads = 0;         // all cores
+    long directBits = 64;    // the direct iteration's bits beyond the view's
+    bool stability = false;  // --stability: how far below a pixel the counts change
 };
 
 long bitsFor(double depth) {
@@ -321,21 +333,26 @@ struct SpotSample {
     // axis: a count that changes there is decided below any precision that differences
     // in double keep.
     std::vector<int> nearby;
+    // With --stability: the first of kStabilityExponents at which the points that far off
+    // the pixel count as it does (its index; the number of them when none does).
+    std::size_t stableFrom = 0;
     bool steady() const {
         return std::all_of(nearby.begin(), nearby.end(), [&](int c) { return c == converged; });
     }
 };
 
 constexpr int kNearbyExponent = -30;
+// How far off a pixel its count is tried with --stability, in powers of two of a pixel.
+constexpr int kStabilityExponents[] = {-10, -20, -30, -40, -50};
 
 // The direct counts of the points a little off pixel (x, y) on either axis.
 std::vector<int> nearbyCounts(const complex::PerturbationScene& scene, const BigFloat& x,
-                              const BigFloat& y, long bits) {
+                              const BigFloat& y, long bits, int exponent = kNearbyExponent) {
     const complex::EscapeFormula& formula = scene.setup().formula;
     BigFloat offsetX = scene.setup().dx.toBig(bits);
     BigFloat offsetY = scene.setup().dy.toBig(bits);
-    offsetX.scaleByPowerOfTwo(kNearbyExponent);
-    offsetY.scaleByPowerOfTwo(kNearbyExponent);
+    offsetX.scaleByPowerOfTwo(exponent);
+    offsetY.scaleByPowerOfTwo(exponent);
     BigFloat wideX = x;
     BigFloat wideY = y;
     wideX.setPrecision(bits);
@@ -371,9 +388,23 @@ std::vector<complex::PixelIndex> samplePixels(const Options& options) {
     return chosen;
 }
 
+// The finest of kStabilityExponents down to which the counts of points off the pixel
+// change (its index; the number of them when none change).
+std::size_t stabilityOf(const complex::PerturbationScene& scene, const BigFloat& x,
+                        const BigFloat& y, long bits, int count) {
+    std::size_t k = 0;
+    for (int exponent : kStabilityExponents) {
+        const std::vector<int> counts = nearbyCounts(scene, x, y, bits, exponent);
+        if (std::all_of(counts.begin(), counts.end(), [&](int c) { return c == count; }))
+            break;
+        ++k;
+    }
+    return k;
+}
+
 SpotSample countSample(const complex::PerturbationScene& fast,
                        const complex::PerturbationScene& plain, const complex::PixelIndex& pixel,
-                       long directBits) {
+                       long directBits, bool stability) {
     SpotSample s;
     s.i = pixel.i;
     s.j = pixel.j;
@@ -385,6 +416,8 @@ SpotSample countSample(const complex::PerturbationScene& fast,
     const long bits = fast.precision() + directBits;
     s.direct = complex::directEscape(formula, x, y, bits).count;
     s.converged = s.direct;
+    if (stability)
+        s.stableFrom = stabilityOf(fast, x, y, bits, s.direct);
     if (s.fast == s.direct && s.plain == s.direct)
         return s;
     int previous = s.direct;
@@ -411,7 +444,7 @@ std::vector<SpotSample> countSamples(const complex::PerturbationScene& fast,
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         for (std::size_t k = next++; k < pixels.size(); k = next++)
-            samples[k] = countSample(fast, plain, pixels[k], options.directBits);
+            samples[k] = countSample(fast, plain, pixels[k], options.directBits, options.stability);
     };
     const unsigned threads = options.threads > 0
                                  ? static_cast<unsigned>(options.threads)
@@ -457,6 +490,22 @@ std::string explainSpot(const SpotSample& s, const Options& options) {
     if (fastRight || plainRight)
         return text + "; the " + (fastRight ? "plain" : "fast") + " perturbation is wrong";
     return text + "; both perturbations are wrong";
+}
+
+// The share of sampled pixels whose count changes within each distance of the pixel
+// (a count that changes within 2^-30 of a pixel is beyond what double differences keep).
+void printStability(const std::vector<SpotSample>& samples) {
+    std::printf("  direct counts that change within a distance of the pixel:");
+    std::size_t k = 0;
+    for (int exponent : kStabilityExponents) {
+        const auto changing = std::count_if(samples.begin(), samples.end(),
+                                            [&](const SpotSample& s) { return s.stableFrom > k; });
+        std::printf(" 2^%d: %.2f%%", exponent,
+                    100.0 * static_cast<double>(changing) /
+                        static_cast<double>(std::max<std::size_t>(1, samples.size())));
+        ++k;
+    }
+    std::printf("\n");
 }
 
 // The view --at gives, by the fast and the plain perturbation against direct iteration.
@@ -542,6 +591,8 @@ Tally checkSpot(const Options& options) {
         "  of the pixels where a perturbation is wrong, %d have a count that does not "
         "change within 2^%d of a pixel\n",
         steady.same, kNearbyExponent);
+    if (options.stability)
+        printStability(samples);
     for (const SpotSample& s : samples)
         if (s.fast != s.direct || s.plain != s.direct)
             std::printf("%s\n", explainSpot(s, options).c_str());
@@ -606,6 +657,8 @@ int main(int argc, char** argv) {
             options.atWidth = argv[++a];
         } else if (arg == "--threads" && hasValue)
             options.threads = std::max(1, std::atoi(argv[++a]));
+        else if (arg == "--stability")
+            options.stability = true;
         else if (arg == "--direct-bits" && hasValue)
             options.directBits = std::clamp(std::atol(argv[++a]), 0L, 1L << 16);
         else if (arg == "--limit" && hasValue)
@@ -614,11 +667,12 @@ int main(int argc, char** argv) {
                  std::sscanf(argv[++a], "%ldx%ld", &options.width, &options.height) == 2)
             continue;
         else {
-            std::fprintf(stderr,
-                         "usage: corvane-deep-check [--type ID] [--depth WIDTH]... "
-                         "[--samples N] [--size WxH] [--limit N]\n"
-                         "       corvane-deep-check --at X Y WIDTH [--type ID] [--samples N] "
-                         "[--size WxH] [--limit N] [--threads N] [--direct-bits B]\n");
+            std::fprintf(
+                stderr,
+                "usage: corvane-deep-check [--type ID] [--depth WIDTH]... "
+                "[--samples N] [--size WxH] [--limit N]\n"
+                "       corvane-deep-check --at X Y WIDTH [--type ID] [--samples N] "
+                "[--size WxH] [--limit N] [--threads N] [--direct-bits B] [--stability]\n");
             return 2;
         }
     }
