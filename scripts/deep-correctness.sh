@@ -15,7 +15,8 @@
 # bench/deep_speed_bench.cpp times (96 x 72 pixels, limit 200,000), 2000 distinct pixels
 # each, by the fast and the plain perturbation against direct iteration on all cores; every
 # difference is tried again at finer precision and at points 2^-30 of a pixel away. Further
-# arguments go to each run (e.g. --samples 6912 for every pixel). Takes about an hour.
+# arguments go to each run (e.g. --samples 6912 for every pixel). Takes about seven
+# minutes on two cores.
 #   bash scripts/deep-correctness.sh --minibrots
 #   bash scripts/deep-correctness.sh --minibrots --samples 500
 set -euo pipefail
