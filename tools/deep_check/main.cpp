@@ -153,18 +153,18 @@ Location withOverrides(const Location& given, const Options& options) {
     return loc;
 }
 
-// A view depth wide about centre, of the size the options give.
+// A view about centre with pixels spacing apart, of the size the options give.
 std::unique_ptr<complex::PerturbationScene> sceneAround(const complex::PlanePoint& centre,
                                                         const complex::EscapeFormula& formula,
                                                         const Options& options,
-                                                        const numeric::ExtFloat& depth,
+                                                        const numeric::ExtFloat& spacing,
                                                         long precision, std::string& why) {
     complex::SceneSetup setup;
     setup.formula = formula;
     setup.width = options.width;
     setup.height = options.height;
     setup.fixGlitches = !options.unfixed;
-    setup.dx = depth * (1.0 / static_cast<double>(options.width));
+    setup.dx = spacing;
     setup.dy = setup.dx;
     // Half a pixel off: no pixel lies on the centre itself, which is on the edge to more
     // digits than the view's precision can resolve.
@@ -264,8 +264,9 @@ Tally checkView(const Location& given, const Options& options, double depth) {
         return {};
     }
     std::string why;
-    const auto scene =
-        sceneAround(*centre, formula, options, numeric::ExtFloat(depth), searchPrecision, why);
+    const auto scene = sceneAround(*centre, formula, options,
+                                   numeric::ExtFloat(depth / static_cast<double>(options.width)),
+                                   searchPrecision, why);
     if (!scene) {
         std::printf("%s %.0e: refused: %s\n", loc.name, depth, why.c_str());
         return {};
@@ -539,8 +540,9 @@ Tally checkSpot(const Options& options) {
     fastOptions.plain = false;
     Options plainOptions = options;
     plainOptions.plain = true;
-    const auto fast = sceneAround({*x, *y}, formula, fastOptions, depth, bits, why);
-    const auto plain = sceneAround({*x, *y}, formula, plainOptions, depth, bits, why);
+    const numeric::ExtFloat spacing = depth * (1.0 / static_cast<double>(options.width));
+    const auto fast = sceneAround({*x, *y}, formula, fastOptions, spacing, bits, why);
+    const auto plain = sceneAround({*x, *y}, formula, plainOptions, spacing, bits, why);
     if (!fast || !plain) {
         std::printf("--at: refused: %s\n", why.c_str());
         return {};
