@@ -92,7 +92,11 @@ struct PixelIndex {
 // value (reference + difference) at every step, so the counts equal those of a direct
 // iteration in arbitrary precision; where the full value comes within 2^-40 of the
 // bailout, too near for a reference rounded to double to decide, the pixel is
-// counted by direct iteration instead.
+// counted by direct iteration instead. The differences themselves are rounded to
+// double at every step: beside small copies of the set, with counts of 1e5, some
+// pixels' counts change within 2^-30 of a pixel (the orbit's derivative is that
+// large), and there a count is that of a point within about that distance, not always
+// the pixel's own (see docs/testing.md).
 //
 // Glitches (pixels whose difference has lost the precision its orbit needs) are
 // avoided or fixed per type:

@@ -135,6 +135,11 @@ inline double largestPart(const Diff& m) {
 ExtDiff widened(const Diff& m, std::int64_t s);
 Diff narrowed(const ExtDiff& d, std::int64_t s);
 
+// Whether the reference is within 2^-400 of 0, where a scaled d may outweigh it.
+inline bool nearZero(const OrbitPoint& ref) {
+    return std::fabs(ref.zr) + std::fabs(ref.zi) < 0x1p-400;
+}
+
 // The factor S of the terms that are quadratic in d. Scaled, d is below 2^-460, so
 // such a term (and d itself beside Z) changes nothing unless the reference is within
 // 2^-400 of 0: elsewhere it is taken as 0, which also keeps products below double's
@@ -142,7 +147,7 @@ Diff narrowed(const ExtDiff& d, std::int64_t s);
 template <bool kScaled>
 inline double termScale(const OrbitPoint& ref, double S) {
     if constexpr (kScaled)
-        return std::fabs(ref.zr) + std::fabs(ref.zi) < 0x1p-400 ? S : 0.0;
+        return nearZero(ref) ? S : 0.0;
     else
         return 1.0;
 }
@@ -351,8 +356,13 @@ class LegWalker {
 
     FullIterate fullIterate(const OrbitPoint& ref) {
         const double Sz = termScale<kScaled>(ref, S_);
-        const double fzr = ref.zr + Sz * m_.zr;
-        const double fzi = ref.zi + Sz * m_.zi;
+        double fzr = ref.zr + Sz * m_.zr;
+        double fzi = ref.zi + Sz * m_.zi;
+        if (outweighsBelowRange(ref)) {
+            const ExtDiff d = widened(m_, px_.s);
+            fzr = (numeric::ExtFloat(ref.zr) + d.zr).toDouble();
+            fzi = (numeric::ExtFloat(ref.zi) + d.zi).toDouble();
+        }
         ++n_;
         // The double kernel's escape test on the full iterate.
         const double s = (fzi * fzi) + (fzr * fzr);
@@ -455,13 +465,40 @@ class LegWalker {
         return end(Leg::kSwitch);
     }
 
+    // Scaled with S below double's normal range (taken as 0), while the reference is near
+    // 0: there d may be as large as Z or larger (deep views pass 0 at 1e-300 and below,
+    // where the pixel's own iterate is its difference), and neither d beside Z nor the
+    // quadratic term may be dropped. Mandelbrot and Julia; rare steps, once a period.
+    bool outweighsBelowRange(const OrbitPoint& ref) const {
+        if constexpr (kScaled && Rule::kConformal)
+            return S_ == 0.0 && nearZero(ref);
+        else
+            return false;
+    }
+
+    // d' = (2 Z + d) d + dc at full range, and the mantissas rescaled to the result,
+    // which may be far below d (d^2 at the critical point).
+    void stepAtFullRange(const OrbitPoint& ref) {
+        const ExtDiff d = widened(m_, px_.s);
+        const numeric::ExtFloat ar = numeric::ExtFloat(2.0 * ref.zr) + d.zr;
+        const numeric::ExtFloat ai = numeric::ExtFloat(2.0 * ref.zi) + d.zi;
+        const ExtDiff result{(ar * d.zr - ai * d.zi) + px_.dcr, (ar * d.zi + ai * d.zr) + px_.dci,
+                             numeric::ExtFloat(), numeric::ExtFloat()};
+        const std::int64_t reach = largestExponent(result);
+        px_.setScale(reach == kNoExponent ? px_.s : reach);
+        S_ = px_.scale;
+        m_ = narrowed(result, px_.s);
+    }
+
     void takeStep() {
         followStep();
         const OrbitPoint& ref = points_[index_];
         const OrbitPoint& next = points_[index_ + 1];
         if constexpr (kScaled) {
             const double Sz = termScale<kScaled>(ref, S_);
-            if (Sz == 0.0)
+            if (outweighsBelowRange(ref))
+                stepAtFullRange(ref);
+            else if (Sz == 0.0)
                 Rule::template step<StepMode::kLinear>(ref, next, m_, px_, Sz);
             else
                 Rule::template step<StepMode::kScaled>(ref, next, m_, px_, Sz);

@@ -264,6 +264,61 @@ TEST(PerturbationTest, FixesTheGlitchesOfAViewBesideASmallCopy) {
     EXPECT_GT(wrongUnfixed, kWidth * kHeight / 10);
 }
 
+// Near small copies 1e-600 wide the reference passes 0 at 1e-300, where the scale of a
+// pixel's difference lies below double's normal range while the difference outweighs
+// the reference: the quadratic term and the difference beside the reference count.
+// Dropped, every pixel followed the reference (inside the copy) to the limit.
+TEST(PerturbationTest, FollowsPixelsWhereTheReferencePasses0BelowDoublesRange) {
+    struct Case {
+        const char* name;
+        const char* x;
+        const char* y;
+        const char* width;
+        int limit;
+    };
+    const Case cases[] = {
+        // A copy of period 799 near c = i.
+        {"period 799 at 4e-600",
+         "6.696286409169893279537340922569125738872174437825752004088580697479641179412902823751"
+         "73527049215682286372894262141273492662446422879002133185563493658516526643963537229459"
+         "11557151199353832159279773839224490355896636622174783762548235283491743900633049213362"
+         "681550867962300959595633374045041279040207607825e-301",
+         "0.999999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+         "99999999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+         "99999999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+         "99999999999999999999999999999999999999999999665863315548961333381208382440434496332562"
+         "42916415516399275722737549736058432435935521931954209131874623216653236300796451763546"
+         "08883401015212302805042025443507531154854522403917526878800112235684480105196201736021"
+         "40485253970391289043641946901102250835421490833617874627108875346470538848243023401433"
+         "293402",
+         "4.225191e-600", 12000},
+    };
+    for (const Case& c : cases) {
+        for (bool fast : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (fast ? ", fast" : ", plain"));
+            const long precision = 2400;
+            SceneSetup setup =
+                viewAround(EscapeFormula{kernels::Formula::kMandelbrot, 0.0, 0.0, c.limit},
+                           *BigFloat::parse(c.x, precision), *BigFloat::parse(c.y, precision),
+                           ExtFloat::fromBig(*BigFloat::parse(c.width, 128)));
+            setup.approximate = fast;
+            setup.detectInterior = fast;
+            auto scene = PerturbationScene::create(setup);
+            ASSERT_TRUE(scene);
+            ASSERT_EQ(scene->prepare(), PerturbationScene::Prepared::kReady);
+            int escaped = 0;
+            for (const auto& [i, j] : samplePixels()) {
+                const int direct = directEscape(setup.formula, scene->planeX(i), scene->planeY(j),
+                                                scene->precision() + 64)
+                                       .count;
+                EXPECT_EQ(scene->countAt(i, j).count, direct) << "pixel " << i << ", " << j;
+                escaped += direct < c.limit;
+            }
+            EXPECT_GT(escaped, 0);
+        }
+    }
+}
+
 // The scans count pixels on all cores from one prepared scene.
 TEST(PerturbationTest, CountsFromSeveralThreadsAtOnce) {
     const Location& rabbit = kLocations[2];

@@ -7,6 +7,19 @@
 // Each view's whole picture is also compared, pixel for pixel, with the plain perturbation
 // of every step (no approximation table, no test of inside); --plain samples that instead.
 //   corvane-deep-check --probe ID X Y LIMIT
+//
+// One view given by its centre and width in decimal, at any depth:
+//   corvane-deep-check --at X Y WIDTH [--type ID] [--limit N] [--size WxH] [--samples N]
+//                      [--threads N] [--direct-bits B] [--stability]
+// counts distinct sampled pixels (on all cores) by the fast path (runs of the table, the
+// test of inside) and by the plain perturbation, against a direct iteration B bits (64)
+// finer than the view. Where a count differs, the direct count is tried again 256, 1024
+// and 4096 bits finer until two agree (the converged count, which the shares are taken
+// against), and at points 2^-30 of a pixel away: where those count otherwise, the pixel's
+// count is decided below what differences in double keep. --stability gives for every
+// sample how far below a pixel its count changes.
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +29,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "catalogue/factory.h"
@@ -76,6 +90,12 @@ struct Options {
     int threshold = 0;     // the location's
     bool params = false;
     double param[2] = {0, 0};
+    // --at: one view given by its centre and width in decimal, at any precision.
+    bool at = false;
+    std::string atX, atY, atWidth;
+    int threads = 0;         // all cores
+    long directBits = 64;    // the direct iteration's bits beyond the view's
+    bool stability = false;  // --stability: how far below a pixel the counts change
 };
 
 long bitsFor(double depth) {
@@ -133,18 +153,18 @@ Location withOverrides(const Location& given, const Options& options) {
     return loc;
 }
 
-// A view depth wide about centre, of the size the options give.
+// A view about centre with pixels spacing apart, of the size the options give.
 std::unique_ptr<complex::PerturbationScene> sceneAround(const complex::PlanePoint& centre,
                                                         const complex::EscapeFormula& formula,
-                                                        const Options& options, double depth,
+                                                        const Options& options,
+                                                        const numeric::ExtFloat& spacing,
                                                         long precision, std::string& why) {
     complex::SceneSetup setup;
     setup.formula = formula;
     setup.width = options.width;
     setup.height = options.height;
     setup.fixGlitches = !options.unfixed;
-    const double spacing = depth / static_cast<double>(options.width);
-    setup.dx = numeric::ExtFloat(spacing);
+    setup.dx = spacing;
     setup.dy = setup.dx;
     // Half a pixel off: no pixel lies on the centre itself, which is on the edge to more
     // digits than the view's precision can resolve.
@@ -244,7 +264,9 @@ Tally checkView(const Location& given, const Options& options, double depth) {
         return {};
     }
     std::string why;
-    const auto scene = sceneAround(*centre, formula, options, depth, searchPrecision, why);
+    const auto scene = sceneAround(*centre, formula, options,
+                                   numeric::ExtFloat(depth / static_cast<double>(options.width)),
+                                   searchPrecision, why);
     if (!scene) {
         std::printf("%s %.0e: refused: %s\n", loc.name, depth, why.c_str());
         return {};
@@ -279,6 +301,305 @@ Tally checkView(const Location& given, const Options& options, double depth) {
         std::printf("%s\n", note.c_str());
     std::fflush(stdout);
     return tally;
+}
+
+// The formula of type ID (0: Mandelbrot) as the locations above have it.
+complex::EscapeFormula formulaOfType(int type) {
+    if (type == 0)
+        return kLocations[0].formula;
+    const std::string name = catalogue::fractalTypeName(type);
+    for (const Location& loc : kLocations)
+        if (name == loc.name)
+            return loc.formula;
+    return kLocations[0].formula;
+}
+
+// The bits beyond the view's with which a direct count is tried again when it differs
+// from a perturbed one. A count near a small copy of the set comes from an orbit whose
+// rounding errors grow with its derivative, so a direct count is trusted only where a
+// finer one gives the same.
+constexpr long kFinerBits[] = {256, 1024, 4096};
+
+// One sampled pixel of a view given by --at: its counts by the fast and the plain
+// perturbation, by direct iteration at the options' bits and, where they differ, the
+// direct counts at the finer bits.
+struct SpotSample {
+    long i = 0, j = 0;
+    int fast = 0, plain = 0, direct = 0;
+    std::vector<int> finer;
+    // The direct count no finer precision changes (direct when nothing differed); -1
+    // when even the finest changed it.
+    int converged = 0;
+    // Where they differ, the direct counts of the points 2^-30 of a pixel away on either
+    // axis: a count that changes there is decided below any precision that differences
+    // in double keep.
+    std::vector<int> nearby;
+    // With --stability: the first of kStabilityExponents at which the points that far off
+    // the pixel count as it does (its index; the number of them when none does).
+    std::size_t stableFrom = 0;
+    bool steady() const {
+        return std::all_of(nearby.begin(), nearby.end(), [&](int c) { return c == converged; });
+    }
+};
+
+constexpr int kNearbyExponent = -30;
+// How far off a pixel its count is tried with --stability, in powers of two of a pixel.
+constexpr int kStabilityExponents[] = {-10, -20, -30, -40, -50};
+
+// The direct counts of the points a little off pixel (x, y) on either axis.
+std::vector<int> nearbyCounts(const complex::PerturbationScene& scene, const BigFloat& x,
+                              const BigFloat& y, long bits, int exponent = kNearbyExponent) {
+    const complex::EscapeFormula& formula = scene.setup().formula;
+    BigFloat offsetX = scene.setup().dx.toBig(bits);
+    BigFloat offsetY = scene.setup().dy.toBig(bits);
+    offsetX.scaleByPowerOfTwo(exponent);
+    offsetY.scaleByPowerOfTwo(exponent);
+    BigFloat wideX = x;
+    BigFloat wideY = y;
+    wideX.setPrecision(bits);
+    wideY.setPrecision(bits);
+    std::vector<int> counts;
+    for (int side : {1, -1}) {
+        counts.push_back(complex::directEscape(formula, wideX + offsetX * side, wideY, bits).count);
+        counts.push_back(complex::directEscape(formula, wideX, wideY + offsetY * side, bits).count);
+    }
+    return counts;
+}
+
+// Which pixels are sampled: distinct ones while the picture has enough of them.
+std::vector<complex::PixelIndex> samplePixels(const Options& options) {
+    std::mt19937 random(12345);
+    const long pixels = options.width * options.height;
+    std::vector<complex::PixelIndex> chosen;
+    if (options.samples <= pixels) {
+        std::vector<long> order(static_cast<std::size_t>(pixels));
+        for (long k = 0; k < pixels; ++k)
+            order[static_cast<std::size_t>(k)] = k;
+        std::shuffle(order.begin(), order.end(), random);
+        for (int s = 0; s < options.samples; ++s) {
+            const long k = order[static_cast<std::size_t>(s)];
+            chosen.push_back({k % options.width, k / options.width});
+        }
+        return chosen;
+    }
+    std::uniform_int_distribution<long> column(0, options.width - 1);
+    std::uniform_int_distribution<long> row(0, options.height - 1);
+    for (int s = 0; s < options.samples; ++s)
+        chosen.push_back({column(random), row(random)});
+    return chosen;
+}
+
+// The finest of kStabilityExponents down to which the counts of points off the pixel
+// change (its index; the number of them when none change).
+std::size_t stabilityOf(const complex::PerturbationScene& scene, const BigFloat& x,
+                        const BigFloat& y, long bits, int count) {
+    std::size_t k = 0;
+    for (int exponent : kStabilityExponents) {
+        const std::vector<int> counts = nearbyCounts(scene, x, y, bits, exponent);
+        if (std::all_of(counts.begin(), counts.end(), [&](int c) { return c == count; }))
+            break;
+        ++k;
+    }
+    return k;
+}
+
+SpotSample countSample(const complex::PerturbationScene& fast,
+                       const complex::PerturbationScene& plain, const complex::PixelIndex& pixel,
+                       long directBits, bool stability) {
+    SpotSample s;
+    s.i = pixel.i;
+    s.j = pixel.j;
+    s.fast = fast.countAt(pixel.i, pixel.j).count;
+    s.plain = plain.countAt(pixel.i, pixel.j).count;
+    const complex::EscapeFormula& formula = fast.setup().formula;
+    const BigFloat x = fast.planeX(pixel.i);
+    const BigFloat y = fast.planeY(pixel.j);
+    const long bits = fast.precision() + directBits;
+    s.direct = complex::directEscape(formula, x, y, bits).count;
+    s.converged = s.direct;
+    if (stability)
+        s.stableFrom = stabilityOf(fast, x, y, bits, s.direct);
+    if (s.fast == s.direct && s.plain == s.direct)
+        return s;
+    int previous = s.direct;
+    s.converged = -1;
+    for (long finer : kFinerBits) {
+        s.finer.push_back(complex::directEscape(formula, x, y, bits + finer).count);
+        if (s.finer.back() == previous) {
+            s.converged = previous;
+            break;
+        }
+        previous = s.finer.back();
+    }
+    if (s.converged >= 0)
+        s.nearby = nearbyCounts(fast, x, y, bits);
+    return s;
+}
+
+// Every sampled pixel, on as many threads as the options say.
+std::vector<SpotSample> countSamples(const complex::PerturbationScene& fast,
+                                     const complex::PerturbationScene& plain,
+                                     const std::vector<complex::PixelIndex>& pixels,
+                                     const Options& options) {
+    std::vector<SpotSample> samples(pixels.size());
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t k = next++; k < pixels.size(); k = next++)
+            samples[k] = countSample(fast, plain, pixels[k], options.directBits, options.stability);
+    };
+    const unsigned threads = options.threads > 0
+                                 ? static_cast<unsigned>(options.threads)
+                                 : std::max(1U, std::thread::hardware_concurrency());
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < threads; ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    return samples;
+}
+
+std::string percentOf(int same, int total) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%d/%d (%.2f%%)", same, total,
+                  100.0 * same / std::max(1, total));
+    return text;
+}
+
+// Who was right at a pixel where the counts differ.
+std::string explainSpot(const SpotSample& s, const Options& options) {
+    std::string text = "  pixel (" + std::to_string(s.i) + ", " + std::to_string(s.j) + "): fast " +
+                       std::to_string(s.fast) + ", plain " + std::to_string(s.plain) +
+                       ", direct +" + std::to_string(options.directBits) + " bits " +
+                       std::to_string(s.direct);
+    for (std::size_t k = 0; k < s.finer.size(); ++k)
+        text += ", +" + std::to_string(options.directBits + kFinerBits[k]) + " bits " +
+                std::to_string(s.finer[k]);
+    if (s.converged < 0)
+        return text + ": the direct count does not settle";
+    if (s.converged != s.direct)
+        text += ": the direct count at +" + std::to_string(options.directBits) +
+                " bits had not converged";
+    const auto [least, most] = std::minmax_element(s.nearby.begin(), s.nearby.end());
+    if (!s.steady())
+        text += "; 2^" + std::to_string(kNearbyExponent) +
+                " of a pixel away: " + std::to_string(*least) + ".." + std::to_string(*most);
+    const bool fastRight = s.fast == s.converged;
+    const bool plainRight = s.plain == s.converged;
+    if (fastRight && plainRight)
+        return text + "; both perturbations are right";
+    if (fastRight || plainRight)
+        return text + "; the " + (fastRight ? "plain" : "fast") + " perturbation is wrong";
+    return text + "; both perturbations are wrong";
+}
+
+// The share of sampled pixels whose count changes within each distance of the pixel
+// (a count that changes within 2^-30 of a pixel is beyond what double differences keep).
+void printStability(const std::vector<SpotSample>& samples) {
+    std::printf("  direct counts that change within a distance of the pixel:");
+    std::size_t k = 0;
+    for (int exponent : kStabilityExponents) {
+        const auto changing = std::count_if(samples.begin(), samples.end(),
+                                            [&](const SpotSample& s) { return s.stableFrom > k; });
+        std::printf(" 2^%d: %.2f%%", exponent,
+                    100.0 * static_cast<double>(changing) /
+                        static_cast<double>(std::max<std::size_t>(1, samples.size())));
+        ++k;
+    }
+    std::printf("\n");
+}
+
+// The view --at gives, by the fast and the plain perturbation against direct iteration.
+// Its share of identical counts is taken against the converged direct count; the
+// smaller share of the two paths is returned.
+Tally checkSpot(const Options& options) {
+    complex::EscapeFormula formula = formulaOfType(options.type);
+    if (options.params) {
+        formula.paramReal = options.param[0];
+        formula.paramImag = options.param[1];
+    }
+    if (options.limit > 0)
+        formula.maxIterations = options.limit;
+    const auto width = BigFloat::parse(options.atWidth, 128);
+    if (!width || width->sign() <= 0) {
+        std::printf("--at: the width %s is no positive number\n", options.atWidth.c_str());
+        return {};
+    }
+    const numeric::ExtFloat depth = numeric::ExtFloat::fromBig(*width);
+    // Every digit the pixels need, and more.
+    const long bits = std::max<long>(64, 96 - static_cast<long>(depth.exponent()));
+    const auto x = BigFloat::parse(options.atX, bits);
+    const auto y = BigFloat::parse(options.atY, bits);
+    if (!x || !y) {
+        std::printf("--at: the centre %s, %s is no number\n", options.atX.c_str(),
+                    options.atY.c_str());
+        return {};
+    }
+    std::string why;
+    Options fastOptions = options;
+    fastOptions.plain = false;
+    Options plainOptions = options;
+    plainOptions.plain = true;
+    const numeric::ExtFloat spacing = depth * (1.0 / static_cast<double>(options.width));
+    const auto fast = sceneAround({*x, *y}, formula, fastOptions, spacing, bits, why);
+    const auto plain = sceneAround({*x, *y}, formula, plainOptions, spacing, bits, why);
+    if (!fast || !plain) {
+        std::printf("--at: refused: %s\n", why.c_str());
+        return {};
+    }
+    const auto t0 = std::chrono::steady_clock::now();
+    if (fast->prepare() != complex::PerturbationScene::Prepared::kReady ||
+        plain->prepare() != complex::PerturbationScene::Prepared::kReady) {
+        std::printf("--at: the reference orbit could not be computed\n");
+        return {};
+    }
+    const auto t1 = std::chrono::steady_clock::now();
+    const std::vector<SpotSample> samples =
+        countSamples(*fast, *plain, samplePixels(options), options);
+    const auto t2 = std::chrono::steady_clock::now();
+    Tally fastTally, plainTally, fastPlain, fastDirect, plainDirect, steady;
+    int least = formula.maxIterations, most = 0;
+    for (const SpotSample& s : samples) {
+        least = std::min(least, s.direct);
+        most = std::max(most, s.direct);
+        for (Tally* t : {&fastTally, &plainTally, &fastPlain, &fastDirect, &plainDirect})
+            ++t->total;
+        fastTally.same += s.fast == s.converged;
+        plainTally.same += s.plain == s.converged;
+        fastPlain.same += s.fast == s.plain;
+        fastDirect.same += s.fast == s.direct;
+        plainDirect.same += s.plain == s.direct;
+        if (s.fast != s.converged || s.plain != s.converged) {
+            ++steady.total;
+            steady.same += s.steady();
+        }
+    }
+    std::printf("at %s wide, %ldx%ld, limit %d, precision %ld (direct +%ld bits)  counts %d..%d\n",
+                options.atWidth.c_str(), options.width, options.height, formula.maxIterations,
+                fast->precision(), options.directBits, least, most);
+    std::printf("  against the converged direct count: fast %s, plain %s\n",
+                percentOf(fastTally.same, fastTally.total).c_str(),
+                percentOf(plainTally.same, plainTally.total).c_str());
+    std::printf("  against the direct count at +%ld bits: fast %s, plain %s\n", options.directBits,
+                percentOf(fastDirect.same, fastDirect.total).c_str(),
+                percentOf(plainDirect.same, plainDirect.total).c_str());
+    std::printf(
+        "  fast against plain: %s  found inside %ld, counted directly %ld (fast) %ld "
+        "(plain)  reference %.1fs samples %.1fs\n",
+        percentOf(fastPlain.same, fastPlain.total).c_str(), fast->interiorPixels(),
+        fast->directPixels(), plain->directPixels(), std::chrono::duration<double>(t1 - t0).count(),
+        std::chrono::duration<double>(t2 - t1).count());
+    std::printf(
+        "  of the pixels where a perturbation is wrong, %d have a count that does not "
+        "change within 2^%d of a pixel\n",
+        steady.same, kNearbyExponent);
+    if (options.stability)
+        printStability(samples);
+    for (const SpotSample& s : samples)
+        if (s.fast != s.direct || s.plain != s.direct)
+            std::printf("%s\n", explainSpot(s, options).c_str());
+    std::fflush(stdout);
+    return fastTally.same <= plainTally.same ? fastTally : plainTally;
 }
 
 int probe(char** argv) {
@@ -331,17 +652,38 @@ int main(int argc, char** argv) {
             options.params = true;
             options.param[0] = std::atof(argv[++a]);
             options.param[1] = std::atof(argv[++a]);
-        } else if (arg == "--limit" && hasValue)
+        } else if (arg == "--at" && a + 3 < argc) {
+            options.at = true;
+            options.atX = argv[++a];
+            options.atY = argv[++a];
+            options.atWidth = argv[++a];
+        } else if (arg == "--threads" && hasValue)
+            options.threads = std::max(1, std::atoi(argv[++a]));
+        else if (arg == "--stability")
+            options.stability = true;
+        else if (arg == "--direct-bits" && hasValue)
+            options.directBits = std::clamp(std::atol(argv[++a]), 0L, 1L << 16);
+        else if (arg == "--limit" && hasValue)
             options.limit = std::atoi(argv[++a]);
         else if (arg == "--size" && hasValue &&
                  std::sscanf(argv[++a], "%ldx%ld", &options.width, &options.height) == 2)
             continue;
         else {
-            std::fprintf(stderr,
-                         "usage: corvane-deep-check [--type ID] [--depth WIDTH]... "
-                         "[--samples N] [--size WxH] [--limit N]\n");
+            std::fprintf(
+                stderr,
+                "usage: corvane-deep-check [--type ID] [--depth WIDTH]... "
+                "[--samples N] [--size WxH] [--limit N]\n"
+                "       corvane-deep-check --at X Y WIDTH [--type ID] [--samples N] "
+                "[--size WxH] [--limit N] [--threads N] [--direct-bits B] [--stability]\n");
             return 2;
         }
+    }
+    if (options.at) {
+        const Tally t = checkSpot(options);
+        const bool below = t.total == 0 || t.same * 1000 < t.total * 999;
+        if (below)
+            std::printf("the view is below 99.9%% identical\n");
+        return below ? 1 : 0;
     }
     const bool explicitDepths = !options.depths.empty();
     if (options.depths.empty())
