@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "complex/run_levels.h"
 #include "numeric/power_of_two.h"
 
 namespace complex {
@@ -85,20 +86,8 @@ ApproximationTable::Outcome ApproximationTable::build(const ReferenceOrbit& orbi
         level.push_back(singleStep(orbit.points[m], nearBailout));
     }
     levels_.push_back(std::move(level));
-    while (levels_.back().size() >= 2) {
-        const std::vector<LinearStep>& below = levels_.back();
-        std::vector<LinearStep> above;
-        above.reserve(below.size() / 2);
-        for (std::size_t j = 0; j + 1 < below.size(); j += 2) {
-            if ((j & 0xFFF) == 0 && stop && stop()) {
-                levels_.clear();
-                return Outcome::kStopped;
-            }
-            above.push_back(merged(below[j], below[j + 1], dc));
-        }
-        levels_.push_back(std::move(above));
-    }
-    return Outcome::kReady;
+    const auto merge = [&dc](const LinearStep& x, const LinearStep& y) { return merged(x, y, dc); };
+    return mergeLevels(levels_, merge, stop) ? Outcome::kReady : Outcome::kStopped;
 }
 
 const LinearStep* ApproximationTable::longest(std::size_t index, double magnitude,

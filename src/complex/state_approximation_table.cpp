@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "complex/approximation_table.h"
+#include "complex/run_levels.h"
 
 namespace complex {
 
@@ -158,20 +159,8 @@ typename StateApproximationTable<Run>::Outcome StateApproximationTable<Run>::bui
                                singleStep(z[m + 1], z[m + 2], setting, Run{}), dc));
     }
     levels_.push_back(std::move(level));
-    while (levels_.back().size() >= 2) {
-        const std::vector<Run>& below = levels_.back();
-        std::vector<Run> above;
-        above.reserve(below.size() / 2);
-        for (std::size_t j = 0; j + 1 < below.size(); j += 2) {
-            if ((j & 0xFFF) == 0 && stop && stop()) {
-                levels_.clear();
-                return Outcome::kStopped;
-            }
-            above.push_back(merged(below[j], below[j + 1], dc));
-        }
-        levels_.push_back(std::move(above));
-    }
-    return Outcome::kReady;
+    const auto merge = [&dc](const Run& x, const Run& y) { return merged(x, y, dc); };
+    return mergeLevels(levels_, merge, stop) ? Outcome::kReady : Outcome::kStopped;
 }
 
 template <class Run>
