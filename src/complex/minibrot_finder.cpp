@@ -30,6 +30,12 @@ constexpr int kMostNewtonAttempts = 8;
 // diagonals of the view) belongs to another view.
 constexpr double kNeighbourhood = 4.0;
 
+// Where the image of the whole view grows too loose before a minibrot's period comes (a
+// view wide beside many copies), the search is repeated in a region this much narrower
+// around the centre, up to this many times: the copy nearest the centre is then found.
+constexpr double kNarrowing = 1.0 / 16.0;
+constexpr int kMostNarrowings = 4;
+
 // Where Newton's method starts, in half-widths and half-heights from the view's centre.
 constexpr std::pair<double, double> kGuesses[] = {
     {0.0, 0.0},  {0.5, 0.0},  {-0.5, 0.0},  {0.0, 0.5},  {0.0, -0.5}, {0.5, 0.5},
@@ -306,15 +312,20 @@ class Search {
                 search.minibrot = std::move(found);
                 return search;
             }
-            if (++attempts == kMostNewtonAttempts || ball.spread())
+            if (++attempts == kMostNewtonAttempts || ball.spread()) {
+                tooLoose_ = true;
                 return ended(MinibrotSearch::Outcome::kNone,
                              "No minibrot was found in or near the view (periods up to " +
                                  std::to_string(period) + " were tried).");
+            }
         }
         return ended(MinibrotSearch::Outcome::kNone,
                      "No minibrot of a period up to " + std::to_string(periodLimit_) +
                          " lies in the view (a higher iteration limit searches further).");
     }
+
+    // Whether the search ended with the region's image too loose to find a period.
+    bool tooLoose() const noexcept { return tooLoose_; }
 
   private:
     // Once a stop is seen it stays seen, without asking again.
@@ -369,6 +380,7 @@ class Search {
     int periodLimit_;
     const StopCheck& stop_;
     bool stopped_ = false;
+    bool tooLoose_ = false;
     StopCheck latched_;
 };
 
@@ -387,7 +399,26 @@ MinibrotSearch findNearestMinibrot(const EscapeFormula& formula, const SearchReg
     if (!precision)
         return ended(MinibrotSearch::Outcome::kRefused, "The view is too deep to search.");
     const int periodLimit = std::clamp(formula.maxIterations, 1, kMostPeriod);
-    return Search(region, radius, *precision, periodLimit, stop).run();
+    Search whole(region, radius, *precision, periodLimit, stop);
+    const MinibrotSearch first = whole.run();
+    if (first.outcome != MinibrotSearch::Outcome::kNone || !whole.tooLoose())
+        return first;
+    SearchRegion part = region;
+    ExtFloat partRadius = radius;
+    for (int narrowing = 0; narrowing < kMostNarrowings; ++narrowing) {
+        part.halfWidth = part.halfWidth * kNarrowing;
+        part.halfHeight = part.halfHeight * kNarrowing;
+        partRadius = partRadius * kNarrowing;
+        const std::optional<long> partPrecision =
+            precisionResolving(part.centreX, part.centreY, partRadius);
+        if (!partPrecision)
+            break;
+        Search narrower(part, partRadius, *partPrecision, periodLimit, stop);
+        const MinibrotSearch found = narrower.run();
+        if (found.outcome != MinibrotSearch::Outcome::kNone || !narrower.tooLoose())
+            return found.outcome == MinibrotSearch::Outcome::kNone ? first : found;
+    }
+    return first;
 }
 
 ExtFloat widthShowing(const Minibrot& minibrot, int pixelsWide, int pixelsHigh) {

@@ -56,6 +56,10 @@ TEST(MinibrotFinderTest, FindsTheKnownNucleiFromViewsAroundThem) {
         // The upper period-3 bulb's centre, the root of c^3 + 2c^2 + c + 1 off the axis.
         {"period 3 bulb", "-0.12", "0.74", "0.03", 3, "-0.12256116687665361997524555182",
          "0.74486176661974423659317042860", 0.0},
+        // A valley view 1e-10 wide, whose image grows too loose before period 998: the
+        // copy nearest the centre is found in a narrower region.
+        {"period 998 from a wide valley view", "-0.7436438870371582", "0.1318259042053124", "5e-11",
+         998, "-0.74364388703715887078", "0.13182590420531229282", 0.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
