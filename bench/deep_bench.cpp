@@ -68,6 +68,14 @@ std::int64_t countColumn(const complex::PerturbationScene& scene, long i) {
     return iterations;
 }
 
+// Every column of the picture, one after the other; the iterations counted.
+std::int64_t countPicture(const complex::PerturbationScene& scene) {
+    std::int64_t iterations = 0;
+    for (long i = 0; i < kWidth; ++i)
+        iterations += countColumn(scene, i);
+    return iterations;
+}
+
 void BM_Perturbation(benchmark::State& state) {
     auto scene = complex::PerturbationScene::create(setupAt(state.range(0)));
     if (!scene || scene->prepare() != complex::PerturbationScene::Prepared::kReady) {
@@ -194,9 +202,7 @@ void BM_PerturbationRuns(benchmark::State& state) {
     state.SetLabel(std::string(lanes ? "lanes " + complex::kernels::vectorTargetName() : "scalar"));
     std::int64_t iterations = 0;
     for (auto _ : state) {
-        iterations = 0;
-        for (long i = 0; i < kWidth; ++i)
-            iterations += countColumn(*scene, i);
+        iterations = countPicture(*scene);
         benchmark::DoNotOptimize(iterations);
     }
     perIteration(state, iterations);
@@ -215,9 +221,7 @@ void BM_TypeAt1e100(benchmark::State& state) {
     state.SetLabel(std::string(typeName(type)) + (lanes ? " lanes" : " scalar"));
     std::int64_t iterations = 0;
     for (auto _ : state) {
-        iterations = 0;
-        for (long i = 0; i < kWidth; ++i)
-            iterations += countColumn(*scene, i);
+        iterations = countPicture(*scene);
         benchmark::DoNotOptimize(iterations);
     }
     perIteration(state, iterations);
@@ -246,9 +250,7 @@ void BM_TypeRuns(benchmark::State& state) {
             state.SkipWithError("the scene was refused");
             return;
         }
-        iterations = 0;
-        for (long i = 0; i < kWidth; ++i)
-            iterations += countColumn(*scene, i);
+        iterations = countPicture(*scene);
         tableBytes = scene->tableBytes();
         benchmark::DoNotOptimize(iterations);
     }

@@ -87,17 +87,15 @@ int escapeMargin(const OrbitPoint& ref, const ExtDiff& d);
 // handed over at full range; pending says that the step's escape test and rebasing
 // are done and the step itself is still to come.
 struct Walk {
-    // The watch for an attracting cycle (Mandelbrot and Julia): the full iterate saved at
-    // step saved, and the derivative of the map from there to the current step.
     // The disc watched for the test of inside (Mandelbrot and Julia): its centre, the
     // saved iterate, its radius (0: none), the radius of its image followed to the
-    // current step, and the iterate last tested, whose next step is followed.
+    // current step, the magnitude of the iterate it was placed on, and the iterate last
+    // tested, whose next step is followed.
     struct CycleWatch {
         double zr = 0.0, zi = 0.0;
         double radius = 0.0;
         double followed = 0.0;
         double nearest = std::numeric_limits<double>::infinity();
-        double nearestSquared = std::numeric_limits<double>::infinity();
         double lastR = 0.0, lastI = 0.0;
         double lastFullR = 0.0, lastFullI = 0.0;
         // The power of two that the centre, the radii and lastR, lastI are counted in.
@@ -270,7 +268,7 @@ class LegWalker {
         }
         // Nearer 0 than before, or after twice the steps since the last save: the orbit may
         // have left a passing approach to 0 for its cycle.
-        const bool nearer = normal ? squared < watch_.nearestSquared * (1.0 - 0x1p-9)
+        const bool nearer = normal ? squared < (watch_.nearest * watch_.nearest) * (1.0 - 0x1p-9)
                                    : size < watch_.nearest * (1.0 - 0x1p-10);
         if (nearer || watch_.radius == 0.0 || n_ >= 2 * std::int64_t{watch_.savedAt}) {
             if (normal)
@@ -303,12 +301,12 @@ class LegWalker {
     // which then become the power of two of that magnitude. None where the magnitude is
     // 0, below double's normal range or beyond it.
     void saveWatch(double size) {
-        int e = 0;
-        std::frexp(size, &e);
         if (!(size >= 0x1p-1000 && size <= 0x1p1000)) {
             forgetWatch();
             return;
         }
+        int e = 0;
+        std::frexp(size, &e);
         const double toUnits = numeric::powerOfTwo(-e);
         watch_.unit += e;
         watch_.lastR *= toUnits;
@@ -316,7 +314,6 @@ class LegWalker {
         watch_.zr = watch_.lastR;
         watch_.zi = watch_.lastI;
         watch_.nearest = size * toUnits;
-        watch_.nearestSquared = watch_.nearest * watch_.nearest;
         watch_.radius = std::ldexp(watch_.nearest, kWatchedRadiusExponents[watch_.turn]);
         watch_.turn = (watch_.turn + 1) % kWatchedRadiusExponents.size();
         watch_.followed = watch_.radius;
@@ -351,7 +348,6 @@ class LegWalker {
     void forgetWatch() {
         watch_.radius = 0.0;
         watch_.nearest = std::numeric_limits<double>::infinity();
-        watch_.nearestSquared = std::numeric_limits<double>::infinity();
     }
 
     FullIterate fullIterate(const OrbitPoint& ref) {
