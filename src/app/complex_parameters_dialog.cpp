@@ -72,7 +72,7 @@ std::string iterationRefusal(const complex::ComplexFractal& fractal, const std::
     return "At this depth " + formatGrouped(static_cast<std::uint64_t>(formula.maxIterations)) +
            " iterations need " + formatGrouped(need.bytes) + " bytes for " + orbits + " (" +
            formatGrouped(need.statesEach) + " states of " +
-           std::to_string(sizeof(complex::OrbitPoint)) + " bytes each); the options allow " +
+           std::to_string(need.stateBytes) + " bytes each); the options allow " +
            formatGrouped(static_cast<std::uint64_t>(fractal.options().referenceMemoryMiB)) +
            " MiB.";
 }

@@ -338,7 +338,7 @@ std::string ComplexFractal::nextLimitRefusal() const {
     return "the reference orbits of " + std::to_string(maxIterations_) + " iterations need " +
            std::to_string(need.bytes) + " bytes (" + std::to_string(need.orbits) +
            (need.orbits == 1 ? " orbit of " : " orbits of ") + std::to_string(need.statesEach) +
-           " states of " + std::to_string(sizeof(OrbitPoint)) + " bytes), more than the " +
+           " states of " + std::to_string(need.stateBytes) + " bytes), more than the " +
            std::to_string(options().referenceMemoryMiB) + " MiB allowed";
 }
 

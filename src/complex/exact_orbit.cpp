@@ -107,10 +107,9 @@ class ExactState {
         }
     }
 
-    // The state rounded to double; for Unity a is t = 2 - k of this iterate, so
-    // outside() must have run on it.
+    // The state rounded to double; outside() must have run on it.
     OrbitPoint point() const {
-        OrbitPoint p{zr_.toDouble(), zi_.toDouble(), ar_.toDouble(), ai_.toDouble()};
+        OrbitPoint p{zr_.toDouble(), zi_.toDouble()};
         // Of a complex iterate, a part below 2^-60 of the other changes nothing the
         // differences compute (complex numbers, rounded relative to their magnitude:
         // this is below the rounding of the larger part), but its products with them
@@ -124,19 +123,13 @@ class ExactState {
             if (std::fabs(p.zi) < larger * 0x1p-60)
                 p.zi = 0.0;
         }
-        {
-            numeric::BigFloat margin(k_.precision());
-            mpfr_sub_d(numeric::raw(margin), numeric::raw(k_), bailoutOf(type_), MPFR_RNDN);
-            p.outside = margin.toDouble();
-        }
-        if (type_ == kernels::Formula::kUnity) {
-            numeric::BigFloat t(k_.precision());
-            mpfr_d_sub(numeric::raw(t), 2.0, numeric::raw(k_), MPFR_RNDN);
-            p.ar = t.toDouble();
-            p.ai = 0.0;
-        }
+        numeric::BigFloat margin(k_.precision());
+        mpfr_sub_d(numeric::raw(margin), numeric::raw(k_), bailoutOf(type_), MPFR_RNDN);
+        p.outside = margin.toDouble();
         return p;
     }
+
+    SecondValue second() const { return {ar_.toDouble(), ai_.toDouble()}; }
 
     DoubleState doubles() const {
         return {zr_.toDouble(), zi_.toDouble(), ar_.toDouble(),
@@ -199,10 +192,20 @@ int boundedLimit(int maxIterations) {
 constexpr std::size_t kReservedStates = std::size_t{1} << 20;
 
 // Room for one more state.
-void makeRoom(std::vector<OrbitPoint>& points, std::size_t states) {
+template <class T>
+void makeRoom(std::vector<T>& points, std::size_t states) {
     if (points.size() < points.capacity())
         return;
     points.reserve(std::min(states, std::max(kReservedStates, points.capacity() * 2)));
+}
+
+void keep(const ExactState& state, std::size_t states, ReferenceOrbit& orbit) {
+    makeRoom(orbit.points, states);
+    orbit.points.push_back(state.point());
+    if (orbit.type == kernels::Formula::kSpider) {
+        makeRoom(orbit.seconds, states);
+        orbit.seconds.push_back(state.second());
+    }
 }
 
 template <class Step>
@@ -225,32 +228,33 @@ OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat&
     orbit = ReferenceOrbit();
     const int limit = boundedLimit(formula.maxIterations);
     const std::size_t states = static_cast<std::size_t>(limit) + 1;
-    if (states > mostBytes / sizeof(OrbitPoint))
+    if (states > mostBytes / ReferenceOrbit::bytesPerState(formula.type))
         return OrbitOutcome::kTooLarge;
     try {
         ExactState state(formula, x, y, start, precision);
         const DoubleState first = state.doubles();
+        orbit.type = formula.type;
         orbit.cr = first.cr;
         orbit.ci = first.ci;
+        orbit.firstSecond = state.second();
         for (int n = 0; n < limit; ++n) {
             if (stop && stop()) {
                 orbit = ReferenceOrbit();
                 return OrbitOutcome::kStopped;
             }
             const bool outside = state.outside();
-            makeRoom(orbit.points, states);
-            orbit.points.push_back(state.point());
+            keep(state, states, orbit);
             if (outside) {
                 orbit.escaped = true;
                 // An orbit that escapes early gives back what it reserved ahead.
                 orbit.points.shrink_to_fit();
+                orbit.seconds.shrink_to_fit();
                 return OrbitOutcome::kDone;
             }
             state.step();
         }
         state.outside();
-        makeRoom(orbit.points, states);
-        orbit.points.push_back(state.point());
+        keep(state, states, orbit);
     } catch (const std::bad_alloc&) {
         orbit = ReferenceOrbit();
         return OrbitOutcome::kTooLarge;

@@ -13,8 +13,8 @@
 namespace complex {
 
 // The largest iteration limit of a deep view: any limit an int holds. What bounds it in
-// practice is the memory of the reference orbits (40 bytes per iteration), which the
-// caller gives computeOrbit as its bound.
+// practice is the memory of the reference orbits (bytesPerState per iteration), which
+// the caller gives computeOrbit as its bound.
 constexpr int kMostDeepIterations = std::numeric_limits<int>::max();
 
 // What a type's count depends on besides the point: the type, its two parameters and
@@ -29,17 +29,21 @@ struct EscapeFormula {
 // The squared magnitude at which the type's iterate is outside (4; Unity's k at 2).
 double bailoutOf(kernels::Formula type) noexcept;
 
-// One state of an orbit, rounded to double: the iterate z and the type's second value
-// a (Spider: its moving c; Manowar and Phoenix: w, the previous iterate; Unity:
-// t = 2 - |z|^2 of this iterate; unused for Mandelbrot and Julia).
+// One state of an orbit, rounded to double: the iterate z.
 struct OrbitPoint {
     double zr = 0.0;
     double zi = 0.0;
-    double ar = 0.0;
-    double ai = 0.0;
     // |z|^2 minus the bailout, computed before rounding: how far this state is from
     // escaping, to double's precision however near the bailout it is.
     double outside = 0.0;
+};
+
+// The type's second value of a state: Spider's moving c; Manowar's and Phoenix's w,
+// the previous iterate; Unity's t = 2 - |z|^2 of this iterate; 0 for Mandelbrot and
+// Julia.
+struct SecondValue {
+    double ar = 0.0;
+    double ai = 0.0;
 };
 
 // Where an orbit starts: at the point as the type starts there, or at the iterate
@@ -49,12 +53,49 @@ enum class OrbitStart { kPoint, kCritical };
 
 // The states 0..last of one orbit. The last is the first state outside, or the
 // state after maxIterations steps.
+//
+// A state keeps only its iterate and margin (24 bytes). The second value is derived
+// where it can be: w is the previous state's iterate, and Unity's t = 2 - k is the
+// margin k - 2 negated (both rounded to nearest from the same exact number). Only
+// Spider's moving c is kept beside the states.
 struct ReferenceOrbit {
     std::vector<OrbitPoint> points;
+    std::vector<SecondValue> seconds;  // Spider only
+    kernels::Formula type = kernels::Formula::kMandelbrot;
+    SecondValue firstSecond;  // w of state 0 (Manowar, Phoenix)
     bool escaped = false;
     double cr = 0.0;  // the constant c of Mandelbrot, Julia and Manowar, rounded
     double ci = 0.0;
     std::size_t last() const noexcept { return points.empty() ? 0 : points.size() - 1; }
+
+    SecondValue second(std::size_t k) const noexcept {
+        switch (type) {
+            case kernels::Formula::kSpider:
+                return seconds[k];
+            case kernels::Formula::kManowar:
+            case kernels::Formula::kPhoenix:
+                return k == 0 ? firstSecond : SecondValue{points[k - 1].zr, points[k - 1].zi};
+            case kernels::Formula::kUnity:
+                return {unityT(points[k]), 0.0};
+            default:
+                return {};
+        }
+    }
+
+    // Unity's t of a state. 0 - m rather than -m: where k is exactly 2, t is +0 as
+    // the exact subtraction gives it.
+    static double unityT(const OrbitPoint& p) noexcept { return 0.0 - p.outside; }
+
+    // The memory the states hold, reserved room included.
+    std::size_t bytes() const noexcept {
+        return (points.capacity() * sizeof(OrbitPoint)) +
+               (seconds.capacity() * sizeof(SecondValue));
+    }
+
+    // The bytes a state of the type takes.
+    static std::size_t bytesPerState(kernels::Formula type) noexcept {
+        return sizeof(OrbitPoint) + (type == kernels::Formula::kSpider ? sizeof(SecondValue) : 0);
+    }
 };
 
 enum class OrbitOutcome { kDone, kStopped, kTooLarge };

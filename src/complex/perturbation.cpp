@@ -217,9 +217,8 @@ std::shared_ptr<SharedReference> PerturbationScene::computeReference(const StopC
                      reference->precision, setup_.mostReferenceBytes, stop, reference->primary);
     if (orbit == OrbitOutcome::kDone && reference->hasCritical) {
         orbit = computeOrbit(setup_.formula, reference->x, reference->y, OrbitStart::kCritical,
-                             reference->precision,
-                             bytesLeft(reference->primary.points.capacity() * sizeof(OrbitPoint)),
-                             stop, reference->critical);
+                             reference->precision, bytesLeft(reference->primary.bytes()), stop,
+                             reference->critical);
     }
     if (orbit != OrbitOutcome::kDone) {
         outcome = orbit == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
@@ -333,10 +332,10 @@ bool PerturbationScene::placeOffered() {
 }
 
 std::size_t PerturbationScene::referenceBytes() const noexcept {
-    std::size_t states = second_.points.capacity();
+    std::size_t bytes = second_.bytes();
     if (reference_)
-        states += reference_->primary.points.capacity() + reference_->critical.points.capacity();
-    return states * sizeof(OrbitPoint);
+        bytes += reference_->primary.bytes() + reference_->critical.bytes();
+    return bytes;
 }
 
 perturbation_detail::Context PerturbationScene::contextFor(const ReferenceOrbit& orbit,

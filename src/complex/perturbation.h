@@ -121,7 +121,7 @@ struct PixelIndex {
 // Limits: iteration limits below 1, pixel steps that are not finite and positive or
 // lie below 2^kLeastSpacingExponent (about 1e-100000), and pictures wider or higher
 // than kMostPictureSide are refused; so are iteration limits whose reference orbits
-// (40 bytes a state, maxIterations + 1 states each, as many orbits as the type keeps)
+// (24 or 40 bytes a state, maxIterations + 1 states each, as many orbits as the type keeps)
 // could need more than the setup's mostReferenceBytes together.
 // The lanes' copy of the reference iterates is made only where it fits in what is left.
 class PerturbationScene {

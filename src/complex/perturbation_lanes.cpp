@@ -500,7 +500,7 @@ LaneOrbits::LaneOrbits(const ReferenceOrbit& primary, const ReferenceOrbit& crit
         values_.push_back(p.zr);
         values_.push_back(p.zi);
         if (stride_ == 3)
-            values_.push_back(runs_ ? runs->pairRadius(index) : p.ar);
+            values_.push_back(runs_ ? runs->pairRadius(index) : ReferenceOrbit::unityT(p));
     };
     for (std::size_t k = 0; k < primary.points.size(); ++k)
         keep(primary.points[k], primaryRuns, k);

@@ -163,8 +163,9 @@ struct UnityRule {
         const double dk = (withTerm<kMode>(2.0 * ref.zr, S, m.zr) * m.zr) +
                           (withTerm<kMode>(2.0 * ref.zi, S, m.zi) * m.zi);
         const double dt = -dk;
-        const double dy = (ref.ar * m.zr) + (dt * withTerm<kMode>(ref.zr, S, m.zr));
-        const double dx = (ref.ar * dy) + (dt * withTerm<kMode>(next.zi, S, dy));
+        const double T = ReferenceOrbit::unityT(ref);
+        const double dy = (T * m.zr) + (dt * withTerm<kMode>(ref.zr, S, m.zr));
+        const double dx = (T * dy) + (dt * withTerm<kMode>(next.zi, S, dy));
         m.zr = dx;
         m.zi = dy;
     }

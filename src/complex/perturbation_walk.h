@@ -378,10 +378,11 @@ class LegWalker {
             return false;
         if (!ctx_.smooth)
             return done(EscapeValue{n_, static_cast<double>(n_)});
+        const SecondValue second = w_.orbit->second(index_);
         const DoubleState state{full.zr,
                                 full.zi,
-                                ref.ar + S_ * m_.ar,
-                                ref.ai + S_ * m_.ai,
+                                second.ar + S_ * m_.ar,
+                                second.ai + S_ * m_.ai,
                                 w_.orbit->cr + px_.dcr.toDouble(),
                                 w_.orbit->ci + px_.dci.toDouble()};
         return done(escapeFrom(*ctx_.formula, state, n_));
@@ -443,12 +444,15 @@ class LegWalker {
         if (ctx_.primary->last() == 0)
             return end(Leg::kDirect);
         const OrbitPoint& start = ctx_.primary->points.front();
+        const SecondValue second = w_.orbit->second(index_);
+        const SecondValue startSecond = ctx_.primary->second(0);
         const ExtDiff d = widened(m_, kScaled ? px_.s : 0);
-        return switchOrbit(ctx_.primary,
-                           {(numeric::ExtFloat(ref.zr) + d.zr) - numeric::ExtFloat(start.zr),
-                            (numeric::ExtFloat(ref.zi) + d.zi) - numeric::ExtFloat(start.zi),
-                            (numeric::ExtFloat(ref.ar) + d.ar) - numeric::ExtFloat(start.ar),
-                            (numeric::ExtFloat(ref.ai) + d.ai) - numeric::ExtFloat(start.ai)});
+        return switchOrbit(
+            ctx_.primary,
+            {(numeric::ExtFloat(ref.zr) + d.zr) - numeric::ExtFloat(start.zr),
+             (numeric::ExtFloat(ref.zi) + d.zi) - numeric::ExtFloat(start.zi),
+             (numeric::ExtFloat(second.ar) + d.ar) - numeric::ExtFloat(startSecond.ar),
+             (numeric::ExtFloat(second.ai) + d.ai) - numeric::ExtFloat(startSecond.ai)});
     }
 
     // Leaves the leg to go on along orbit from its start, the tests of this step done.

@@ -28,15 +28,16 @@ ReferenceNeed referenceNeed(const EscapeFormula& formula) {
     ReferenceNeed need;
     need.orbits = orbitsOf(formula.type, formula.paramReal, formula.paramImag);
     need.statesEach = static_cast<std::uint64_t>(std::max(formula.maxIterations, 1)) + 1;
+    need.stateBytes = ReferenceOrbit::bytesPerState(formula.type);
     // At most 3 x 2^31 x 40 bytes: far inside 64 bits.
-    need.bytes = need.statesEach * sizeof(OrbitPoint) * static_cast<std::uint64_t>(need.orbits);
+    need.bytes = need.statesEach * need.stateBytes * static_cast<std::uint64_t>(need.orbits);
     return need;
 }
 
 int mostIterationsWithin(kernels::Formula type, double paramReal, double paramImag,
                          std::uint64_t mostBytes) {
     const auto orbits = static_cast<std::uint64_t>(orbitsOf(type, paramReal, paramImag));
-    const std::uint64_t states = mostBytes / (sizeof(OrbitPoint) * orbits);
+    const std::uint64_t states = mostBytes / (ReferenceOrbit::bytesPerState(type) * orbits);
     if (states < 2)
         return 0;
     return static_cast<int>(

@@ -10,10 +10,11 @@ namespace complex {
 // centre; for the types that rebase onto it (Julia, Unity, Mandelbrot with a starting
 // value) an orbit of the critical point as well; for those that check flagged pixels
 // against a second reference (Spider, Manowar, Phoenix) that one as well. Each keeps
-// maxIterations + 1 states of 40 bytes.
+// maxIterations + 1 states of stateBytes.
 struct ReferenceNeed {
     int orbits = 1;
     std::uint64_t statesEach = 0;
+    std::uint64_t stateBytes = 0;
     std::uint64_t bytes = 0;
 };
 

@@ -43,7 +43,7 @@ double mergedRadius(double rx, double ry, double gain, double fromConstant) {
 
 PlaneRun singleStep(const OrbitPoint& z, const OrbitPoint& next, const StepSetting& setting,
                     PlaneRun) {
-    const double X = z.zr, Y = z.zi, T = z.ar, Y1 = next.zi;
+    const double X = z.zr, Y = z.zi, T = ReferenceOrbit::unityT(z), Y1 = next.zi;
     PlaneRun s;
     s.yx = T - (2.0 * X * X);
     s.yy = -2.0 * X * Y;

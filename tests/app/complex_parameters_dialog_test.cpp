@@ -216,16 +216,16 @@ TEST(ComplexParametersDialog, RefusesAnIterationLimitTheViewCannotCompute) {
         {true, "99999999999", "0.25", 2048, 100, tooMany},
         {true, "2147483648", "0.25", 2048, 100, tooMany},
         {true, "2147483647", "0.25", 2048, 100,
-         "At this depth 2,147,483,647 iterations need 171,798,691,840 bytes for its 2 reference "
-         "orbits (2,147,483,648 states of 40 bytes each); the options allow 2,048 MiB."},
-        {true, "30000000", "0.25", 2048, 100,
-         "At this depth 30,000,000 iterations need 2,400,000,080 bytes for its 2 reference "
-         "orbits (30,000,001 states of 40 bytes each); the options allow 2,048 MiB."},
+         "At this depth 2,147,483,647 iterations need 103,079,215,104 bytes for its 2 reference "
+         "orbits (2,147,483,648 states of 24 bytes each); the options allow 2,048 MiB."},
+        {true, "50000000", "0.25", 2048, 100,
+         "At this depth 50,000,000 iterations need 2,400,000,048 bytes for its 2 reference "
+         "orbits (50,000,001 states of 24 bytes each); the options allow 2,048 MiB."},
         {true, "30000000", "0", 2048, 30000000, ""},
         {true, "30000000", "0.25", 2048, 6862, "", true},  // 2^68.6 deep
-        {true, "2000000", "0", 64, 100,
-         "At this depth 2,000,000 iterations need 80,000,040 bytes for its reference orbit "
-         "(2,000,001 states of 40 bytes each); the options allow 64 MiB."},
+        {true, "3000000", "0", 64, 100,
+         "At this depth 3,000,000 iterations need 72,000,024 bytes for its reference orbit "
+         "(3,000,001 states of 24 bytes each); the options allow 64 MiB."},
         {true, "1000001", "0.25", 2048, 1000001, ""},
         {true, "5000", "0.25", 2048, 5000, ""},
         {false, "1000001", "0.25", 2048, 1000001, ""},

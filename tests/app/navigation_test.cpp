@@ -729,7 +729,7 @@ TEST(NavigationStatus, DeepViewsShowTheirDepthAndEveryDigitThePixelsNeed) {
         app::statusText(app::statusFacts(rig.fractal(), std::nullopt, 0, false));
     EXPECT_NE(refused.find("| limit 1,000,000 | x "), std::string::npos) << refused;
     EXPECT_NE(refused.find("| Not computed: the reference orbits of 1000000 iterations need "
-                           "40000040 bytes, more than the 16777216 allowed"),
+                           "24000024 bytes, more than the 16777216 allowed"),
               std::string::npos)
         << refused;
     EXPECT_NE(rig.window.title().find("not computed"), std::string::npos) << rig.window.title();

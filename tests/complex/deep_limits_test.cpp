@@ -62,26 +62,28 @@ TEST(ReferenceBudgetTest, CountsTheOrbitsEachTypeKeeps) {
         kernels::Formula type;
         double real;
         int orbits;
+        std::uint64_t stateBytes;  // Spider keeps its moving c; the others derive theirs
     };
     const Row rows[] = {
-        {kernels::Formula::kMandelbrot, 0.0, 1}, {kernels::Formula::kMandelbrot, 0.05, 2},
-        {kernels::Formula::kJulia, -0.123, 2},   {kernels::Formula::kUnity, 0.0, 2},
-        {kernels::Formula::kSpider, 0.0, 2},     {kernels::Formula::kManowar, 0.0, 2},
-        {kernels::Formula::kPhoenix, 0.56, 2},
+        {kernels::Formula::kMandelbrot, 0.0, 1, 24}, {kernels::Formula::kMandelbrot, 0.05, 2, 24},
+        {kernels::Formula::kJulia, -0.123, 2, 24},   {kernels::Formula::kUnity, 0.0, 2, 24},
+        {kernels::Formula::kSpider, 0.0, 2, 40},     {kernels::Formula::kManowar, 0.0, 2, 24},
+        {kernels::Formula::kPhoenix, 0.56, 2, 24},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(static_cast<int>(row.type));
         const ReferenceNeed need = referenceNeed(EscapeFormula{row.type, row.real, 0.0, INT_MAX});
         EXPECT_EQ(need.orbits, row.orbits);
         EXPECT_EQ(need.statesEach, std::uint64_t{1} << 31);
-        EXPECT_EQ(need.bytes, (std::uint64_t{1} << 31) * 40 * row.orbits);
+        EXPECT_EQ(need.stateBytes, row.stateBytes);
+        EXPECT_EQ(need.bytes, (std::uint64_t{1} << 31) * row.stateBytes * row.orbits);
         // The largest limit that fits a budget fits it, and one more does not.
         const std::uint64_t budget = bytesOfMiB(64);
         const int most = mostIterationsWithin(row.type, row.real, 0.0, budget);
         EXPECT_LE(referenceNeed(EscapeFormula{row.type, row.real, 0.0, most}).bytes, budget);
         EXPECT_GT(referenceNeed(EscapeFormula{row.type, row.real, 0.0, most + 1}).bytes, budget);
         EXPECT_EQ(mostIterationsWithin(row.type, row.real, 0.0, ~std::uint64_t{0}), INT_MAX);
-        EXPECT_EQ(mostIterationsWithin(row.type, row.real, 0.0, 40), 0);
+        EXPECT_EQ(mostIterationsWithin(row.type, row.real, 0.0, row.stateBytes), 0);
     }
 }
 
@@ -148,14 +150,14 @@ TEST(DeepLimitsTest, AScenePastTheMemoryBoundIsRefusedWithTheFigures) {
     setup.dy = setup.dx;
     setup.originX = BigFloat(200, 0.3);
     setup.originY = BigFloat(200, 0.0);
-    // Two orbits of 1000 states of 40 bytes: exactly 80000 bytes fit.
-    setup.mostReferenceBytes = 80000;
+    // Two orbits of 1000 states of 24 bytes: exactly 48000 bytes fit.
+    setup.mostReferenceBytes = 48000;
     EXPECT_TRUE(PerturbationScene::create(setup));
-    setup.mostReferenceBytes = 79999;
+    setup.mostReferenceBytes = 47999;
     std::string why;
     EXPECT_FALSE(PerturbationScene::create(setup, &why));
     EXPECT_EQ(why,
-              "the reference orbits of 999 iterations need 80000 bytes, more than the 79999 "
+              "the reference orbits of 999 iterations need 48000 bytes, more than the 47999 "
               "allowed");
 }
 
@@ -175,7 +177,7 @@ TEST(DeepLimitsTest, TheAutomaticLimitFollowsTheDepth) {
         {"1e-30", false, 2048, 4321},
         {"1e-300", true, 2048, 99876},
         {"1e-3000", true, 2048, 996796},
-        {"1e-3000", true, 16, 419429},  // 16 MiB / 40 bytes, less one state
+        {"1e-3000", true, 16, 699049},  // 16 MiB / 24 bytes, less one state
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.width) + (row.automatic ? " automatic" : ""));

@@ -126,25 +126,25 @@ TEST(ExactOrbitTest, KeepsEachTypesStates) {
     ASSERT_EQ(orbit.points.size(), 3u);
     EXPECT_TRUE(orbit.escaped);
     EXPECT_EQ(orbit.points[1].zr, 1.0);
-    EXPECT_EQ(orbit.points[1].ar, 1.5);
+    EXPECT_EQ(orbit.second(1).ar, 1.5);
     EXPECT_EQ(orbit.points[2].zr, 2.5);
-    EXPECT_EQ(orbit.points[2].ar, 3.25);
+    EXPECT_EQ(orbit.second(2).ar, 3.25);
     EXPECT_EQ(orbit.points[2].outside, 2.5 * 2.5 - 4.0);
     // Unity at (1, 0): z goes to (1, 1), where k = 2: t = 2 - k is kept with each state.
     ASSERT_EQ(computeOrbit({kernels::Formula::kUnity, 0, 0, 50}, one, zero, OrbitStart::kPoint, 100,
                            1 << 20, {}, orbit),
               OrbitOutcome::kDone);
     ASSERT_EQ(orbit.points.size(), 2u);
-    EXPECT_EQ(orbit.points[0].ar, 1.0);
-    EXPECT_EQ(orbit.points[1].ar, 0.0);
+    EXPECT_EQ(orbit.second(0).ar, 1.0);
+    EXPECT_EQ(orbit.second(1).ar, 0.0);
     EXPECT_EQ(orbit.points[1].outside, 0.0);
     // Manowar's w is the previous iterate, starting as c; the critical orbit of
     // Mandelbrot starts at 0 whatever z(0) is.
     ASSERT_EQ(computeOrbit({kernels::Formula::kManowar, 0, 0, 50}, one, zero, OrbitStart::kPoint,
                            100, 1 << 20, {}, orbit),
               OrbitOutcome::kDone);
-    EXPECT_EQ(orbit.points[0].ar, 1.0);
-    EXPECT_EQ(orbit.points[1].ar, 0.0);
+    EXPECT_EQ(orbit.second(0).ar, 1.0);
+    EXPECT_EQ(orbit.second(1).ar, 0.0);
     EXPECT_EQ(orbit.points[1].zr, 2.0);
     ASSERT_EQ(computeOrbit({kernels::Formula::kMandelbrot, 0.5, 0.5, 3}, zero, zero,
                            OrbitStart::kCritical, 100, 1 << 20, {}, orbit),

@@ -416,9 +416,9 @@ TEST_F(RenderTool, IterationLimitsAreAppliedOrRefusedWithTheReason) {
         {{"--iterations", "500"}, 0, "reference_bytes="},
         {{"--iterations", "2147483647"},
          2,
-         "the reference orbits of 2147483647 iterations need 85899345920 bytes (1 orbit of "
-         "2147483648 states of 40 bytes), more than the 2048 MiB allowed"},
-        {{"--iterations", "60000000"}, 2, "need 2400000040 bytes"},
+         "the reference orbits of 2147483647 iterations need 51539607552 bytes (1 orbit of "
+         "2147483648 states of 24 bytes), more than the 2048 MiB allowed"},
+        {{"--iterations", "100000000"}, 2, "need 2400000024 bytes"},
         {{"--iterations", "2147483648"}, 2, "bad iteration limit 2147483648"},
         {{"--iterations", "0"}, 2, "bad iteration limit 0"},
         {{"--iterations", "many"}, 2, "bad iteration limit many"},
