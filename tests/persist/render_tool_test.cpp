@@ -371,6 +371,12 @@ TEST_F(RenderTool, FindsTheNearestMinibrot) {
           "--width", "0.02"},
          1,
          "period up to 2"},
+        // The limit asked for replaces the parameters' and bounds the periods searched.
+        {{"--find-minibrot", "--params", "-2,-2,2,2,2,0,0,0,0,100", "--iterations", "100", "--size",
+          "300x200", "--center", "-1.754,0.001", "--width", "0.02"},
+         0,
+         "period=3 center=-1.754877[0-9]*,0 width=0.14[0-9]*\n"},
+        {{"--find-minibrot", "--iterations", "auto"}, 2, "not auto"},
         {{"--find-minibrot", "--type", "Julia"}, 1, "only for the Mandelbrot type"},
         {{"--find-minibrot", "--type", "Hopalong"}, 2, "Mandelbrot type only"},
         {{"--find-minibrot", folder.file("out.bmp")}, 2, "writes no OUTPUT"},

@@ -325,6 +325,10 @@ Problem findMinibrot(const render::RenderOptions& options) {
         fractal->startFromSettings();
         if (job.view)
             fractal->setPreciseView(*job.view);
+        // The periods searched go up to the limit: the one asked for, else the parameters'.
+        if (auto* escapeTime = dynamic_cast<complex::ComplexFractal*>(fractal.get());
+            escapeTime != nullptr && options.iterations)
+            escapeTime->setMaxIterations(*options.iterations);
     }
     const std::optional<complex::EscapeFormula> formula = complex::formulaOf(*fractal);
     if (!formula)

@@ -279,14 +279,15 @@ const char* usageText() {
            "                      [--center RE,IM --width W] [--iterations N|auto] OUTPUT\n"
            "       corvane-render --find-minibrot [--type NAME_OR_ID] [--size WxH] [--params "
            "TEXT]\n"
-           "                      [--from PICTURE] [--center RE,IM --width W]\n"
+           "                      [--from PICTURE] [--center RE,IM --width W] [--iterations N]\n"
            "--center and --width give an escape-time view by its centre and plane width, in\n"
            "decimal text of any length.\n"
            "--iterations replaces the iteration limit of the parameters; auto lets the limit\n"
            "grow with the depth of the view. A limit whose reference orbits would need more\n"
            "memory than allowed at a deep view is refused (exit code 2).\n"
            "--find-minibrot prints the view of the minibrot of the lowest period in the view\n"
-           "(Mandelbrot with the parameters 0, 0; periods up to the iteration limit) as one\n"
+           "(Mandelbrot with the parameters 0, 0; periods up to the iteration limit, which\n"
+           "--iterations replaces) as one\n"
            "line \"period=P center=RE,IM width=W\", or exits with 1 and the reason.\n"
            "PICTURE may be a bitmap or a PNG picture. An OUTPUT name ending in .png writes a PNG\n"
            "picture computed in bands and written as it goes: escape-time pictures up to\n"
@@ -341,6 +342,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             return fail("--find-minibrot writes no OUTPUT file");
         if (options.type && catalogue::isOrbitType(*options.type))
             return fail("--find-minibrot applies to the Mandelbrot type only");
+        if (options.autoIterations)
+            return fail("--find-minibrot takes an iteration limit, not auto");
         if (std::string error = checkParams(options); !error.empty())
             return fail(std::move(error));
         return parsed;
