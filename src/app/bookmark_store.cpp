@@ -18,7 +18,7 @@ constexpr std::string_view kBookmarkKey = "bookmark";
 constexpr std::size_t kLargestFile = 64u << 20;
 
 std::string_view trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     while (!text.empty() && blank(text.front()))
         text.remove_prefix(1);
     while (!text.empty() && blank(text.back()))

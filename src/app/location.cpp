@@ -283,7 +283,8 @@ std::string classicFields(std::string_view parameters) {
 }
 
 std::optional<int> iterationsOf(std::string_view parameters) {
-    const std::vector<std::string_view> fields = split(classicFields(parameters), ',');
+    const std::string classic = classicFields(parameters);
+    const std::vector<std::string_view> fields = split(classic, ',');
     if (fields.size() < 5)
         return std::nullopt;
     const std::optional<long long> n = parseWhole(fields[4]);

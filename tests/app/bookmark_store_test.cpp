@@ -52,8 +52,12 @@ TEST(BookmarkStoreTest, BookmarksSurviveAFreshStoreAndEveryChange) {
 
 TEST(BookmarkStoreTest, NamesAreOneLineOfSomeText) {
     const std::vector<std::pair<std::string, bool>> cases = {
-        {"Home", true},   {"  spaced  ", true},   {"", false},
-        {"   ", false},   {"two\nlines", false},  {std::string(201, 'x'), false},
+        {"Home", true},
+        {"  spaced  ", true},
+        {"", false},
+        {"   ", false},
+        {"two\nlines", false},
+        {std::string(201, 'x'), false},
         {std::string(200, 'x'), true},
     };
     for (const auto& [name, allowed] : cases)

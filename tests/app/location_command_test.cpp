@@ -81,12 +81,13 @@ TEST(LocationCommandTest, ARefusedLocationChangesNothing) {
     const std::vector<std::pair<std::string, const char*>> cases = {
         {"", "no type"},
         {"type Mandelbrot\ncentre 0 0\nwidth 1e-30001", "narrowest"},
-        {"type Hopalong\ncentre 0 0\nwidth 1e-20", "orbit types"},
+        {"type Hopalong\ncentre 1 0\nwidth 1e-20", "orbit types"},
         {"type Julia\ncentre 0 0\nwidth 1\nparameters 1,2", "cannot be used"},
     };
     Rig rig(engine::kMandelbrot, kWidth, kHeight);
     rig.startAndPump();
     const std::string parameters = rig.fractal().parameterString();
+    const int history = rig.fractal().history.count();
     for (const auto& [text, reason] : cases) {
         SCOPED_TRACE(text);
         rig.shell.messages.clear();
@@ -95,7 +96,7 @@ TEST(LocationCommandTest, ARefusedLocationChangesNothing) {
         EXPECT_NE(rig.shell.messages[0].find(reason), std::string::npos) << rig.shell.messages[0];
         EXPECT_EQ(rig.fractal().type, engine::kMandelbrot);
         EXPECT_EQ(rig.fractal().parameterString(), parameters);
-        EXPECT_EQ(rig.fractal().history.count(), 0);
+        EXPECT_EQ(rig.fractal().history.count(), history);
     }
     waitFinished(rig.fractal());
 }
