@@ -379,7 +379,7 @@ TEST_F(RenderTool, ALocationGivesTypeViewLimitAndParameters) {
         {"no width", {"--location", "type Julia\ncentre 0 0"}, 2, "bad location: ", 0, 0.0, 0.0},
         {"an orbit type too deep",
          {"--location", "type Hopalong\ncentre 1 0\nwidth 1e-20"},
-         2,
+         1,
          "deeper than an orbit type shows",
          0,
          0.0,
