@@ -258,6 +258,32 @@ LocationResult parseLocation(std::string_view text) {
     return result;
 }
 
+view::DeepView viewOfLocation(const Location& location, const view::DeepView& fitted) {
+    const std::optional<view::ViewWindow> shallow = fitted.shallowView();
+    if (!location.parameters || !shallow)
+        return fitted;
+    const std::vector<std::string_view> fields = split(*location.parameters, ',');
+    double edges[4] = {};
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (i >= fields.size())
+            return fitted;
+        const char* end = fields[i].data() + fields[i].size();
+        const auto [ptr, ec] = std::from_chars(fields[i].data(), end, edges[i]);
+        if (ec != std::errc() || ptr != end)
+            return fitted;
+    }
+    const view::ViewWindow exact = shallow->withRect(edges[0], edges[1], edges[2], edges[3]);
+    const double tolerance =
+        (shallow->xmax - shallow->xmin) / static_cast<double>(std::max(shallow->width, 1)) * 1e-3;
+    const auto near = [tolerance](double a, double b) { return std::fabs(a - b) <= tolerance; };
+    const bool same = near(exact.xmin + exact.xmax, shallow->xmin + shallow->xmax) &&
+                      near(exact.ymin + exact.ymax, shallow->ymin + shallow->ymax) &&
+                      near(exact.xmax - exact.xmin, shallow->xmax - shallow->xmin) &&
+                      near(exact.ymax - exact.ymin, shallow->ymax - shallow->ymin);
+    const view::DeepView candidate = view::DeepView::fromViewWindow(exact);
+    return same && !candidate.isDeep() ? candidate : fitted;
+}
+
 std::string formatLocation(engine::FractalType type, const view::DeepView& view,
                            std::optional<int> iterations, const std::string& parameters) {
     std::string text = "type " + catalogue::fractalTypeName(type) + "\n";

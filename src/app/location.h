@@ -49,6 +49,13 @@ inline constexpr std::size_t kLongestLocationText = 400000;
 // out of range or a parameter string the type's reader takes for damaged.
 LocationResult parseLocation(std::string_view text);
 
+// The view of a location on a picture, given fitted, the view of its centre and width
+// there. A location copied from a view double holds carries that view's exact
+// rectangle in its parameter string; where that rectangle shows the same centre and
+// width to a thousandth of a pixel it is taken, so that a copy pasted back is the very
+// view copied, not one a rounding away.
+view::DeepView viewOfLocation(const Location& location, const view::DeepView& fitted);
+
 // The text of a location; the centre and width with as many digits as the view needs.
 std::string formatLocation(engine::FractalType type, const view::DeepView& view,
                            std::optional<int> iterations, const std::string& parameters);

@@ -45,10 +45,11 @@ std::string MainWindow::goToLocation(engine::Fractal& fractal, const std::string
     const Location& location = *parsed.value;
     if (narrowerThanShown(location.view.width))
         return "The width is below 1e-30000, the narrowest view the program shows.";
-    const std::optional<view::DeepView> target = view::DeepView::fromCentreAndWidth(
+    const std::optional<view::DeepView> fitted = view::DeepView::fromCentreAndWidth(
         location.view.x, location.view.y, location.view.width, fractal.width, fractal.height);
-    if (!target)
+    if (!fitted)
         return "The view does not fit the picture.";
+    const std::optional<view::DeepView> target = viewOfLocation(location, *fitted);
     if (catalogue::isOrbitType(location.type) && target->isDeep())
         return "The orbit types show no view deeper than double precision resolves.";
     if (location.type == fractal.type)

@@ -77,6 +77,32 @@ TEST(LocationCommandTest, PastedLocationsGoThroughTheHistoryAndCopyGivesThemBack
     }
 }
 
+// Copy then Paste shows the very view copied, not one a rounding away; a location
+// copied on a picture of another size shows the same centre and width.
+TEST(LocationCommandTest, ACopyPastedBackIsTheViewCopied) {
+    Rig rig(engine::kMandelbrot, kWidth, kHeight);
+    rig.startAndPump();
+    paste(rig, "type Mandelbrot\ncentre -0.7436438870371587 0.1318259042053119\nwidth 3.3e-9");
+    const view::ViewWindow copiedView = rig.fractal().view();
+    const std::string copiedParameters = rig.fractal().parameterString();
+    rig.command(app::IDM_COPY_LOCATION);
+    rig.command(app::IDM_ZOOM_OUT);
+    paste(rig, rig.shell.clipboard);
+    EXPECT_TRUE(sameView(rig.fractal().view(), copiedView));
+    EXPECT_EQ(rig.fractal().parameterString(), copiedParameters);
+    waitFinished(rig.fractal());
+
+    Rig other(engine::kJulia, kWidth + 50, kHeight);
+    other.startAndPump();
+    paste(other, rig.shell.clipboard);
+    const view::ViewWindow& there = other.fractal().view();
+    const double pixel = (copiedView.xmax - copiedView.xmin) / kWidth;
+    EXPECT_NEAR((there.xmin + there.xmax) / 2, (copiedView.xmin + copiedView.xmax) / 2, pixel);
+    EXPECT_NEAR((there.ymin + there.ymax) / 2, (copiedView.ymin + copiedView.ymax) / 2, pixel);
+    EXPECT_NEAR(there.xmax - there.xmin, copiedView.xmax - copiedView.xmin, pixel);
+    waitFinished(other.fractal());
+}
+
 TEST(LocationCommandTest, ARefusedLocationChangesNothing) {
     const std::vector<std::pair<std::string, const char*>> cases = {
         {"", "no type"},
