@@ -311,6 +311,7 @@ std::intptr_t MainWindow::onNewFractal(std::uintptr_t wParam, std::intptr_t lPar
         titledFile_.reset();
         window_.setTitleSubject(currentFractal_->typeName);
     }
+    applyPendingIterations(*currentFractal_);
     reportStoreProblems();
     return 0;
 }

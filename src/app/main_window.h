@@ -7,6 +7,8 @@
 #include <set>
 #include <string>
 
+#include "app/bookmark_store.h"
+#include "app/location.h"
 #include "app/minibrot_job.h"
 #include "app/picture_export.h"
 #include "app/picture_open_job.h"
@@ -60,6 +62,11 @@ class MainWindow {
     PictureOpenJob* openJob() const { return openJob_.get(); }
     // The search for the nearest minibrot; null when none runs.
     MinibrotJob* minibrotJob() const { return minibrotJob_.get(); }
+    // Keeps the bookmarks in the file at path from now on (without a call, in memory
+    // only), and reads it.
+    void useBookmarkFile(const std::string& path);
+    // The Locations menu's bookmarks: entry i is command IDM_BOOKMARK_FIRST + i.
+    const std::vector<Bookmark>& bookmarks() const { return bookmarks_.bookmarks(); }
     // Whether the user stopped the calculation of the picture shown (Stop).
     bool stoppedByUser() const;
     // The status bar's line; pointer is the picture pixel under the pointer, if any.
@@ -156,6 +163,28 @@ class MainWindow {
     void clearScreen(engine::Fractal& fractal);
     void exitProgram();
 
+    // Locations and bookmarks (main_window_locations.cpp).
+    void copyLocation(engine::Fractal& fractal);
+    void pasteLocation(engine::Fractal& fractal);
+    // Shows the location of text through the normal change of view (the view left goes
+    // into the history); the parser's reason, or why it cannot be shown, when it is
+    // refused: nothing changes then.
+    std::string goToLocation(engine::Fractal& fractal, const std::string& text);
+    std::string goToSameType(engine::Fractal& fractal, const Location& location,
+                             const view::DeepView& target);
+    std::string goToOtherType(engine::Fractal& fractal, const Location& location,
+                              const view::DeepView& target);
+    // After a type change by a location: the limit it asked for, when the new type had
+    // no parameters to carry it.
+    void applyPendingIterations(engine::Fractal& fractal);
+    void addBookmark(engine::Fractal& fractal);
+    void renameBookmark();
+    void deleteBookmark();
+    // A command of the Locations menu's list; false for any other id.
+    bool runBookmarkCommand(unsigned id, engine::Fractal& fractal);
+    // Asks which bookmark; nullopt when there is none or the user cancels.
+    std::optional<std::size_t> chooseBookmark(const std::string& caption);
+
     // Stops and destroys the fractal shown (and a held object), leaving none.
     void destroyFractals();
     // Tells the user when going to target would zoom beyond the depth double
@@ -225,6 +254,8 @@ class MainWindow {
     // The user chose to close the window once the export has ended.
     bool closeWhenExportDone_ = false;
     std::set<std::string> reportedStoreProblems_;
+    BookmarkStore bookmarks_;
+    std::optional<int> pendingIterations_;
 };
 
 }  // namespace app

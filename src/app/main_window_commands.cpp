@@ -167,8 +167,24 @@ void MainWindow::runCommand(unsigned id, engine::Fractal& fractal) {
         case IDM_CONTINUE:
             continueCalculation(fractal);
             break;
+        case IDM_COPY_LOCATION:
+            copyLocation(fractal);
+            break;
+        case IDM_PASTE_LOCATION:
+            pasteLocation(fractal);
+            break;
+        case IDM_ADD_BOOKMARK:
+            addBookmark(fractal);
+            break;
+        case IDM_RENAME_BOOKMARK:
+            renameBookmark();
+            break;
+        case IDM_DELETE_BOOKMARK:
+            deleteBookmark();
+            break;
         default:  // IDM_CTRL_Q and unknown ids: nothing beyond the prologue
-            runPaletteCommand(id, fractal);
+            if (!runBookmarkCommand(id, fractal))
+                runPaletteCommand(id, fractal);
             break;
     }
 }

@@ -110,6 +110,17 @@ constexpr unsigned IDM_ZOOM_NEXT = 40053;
 // Centres the view on the nearest small copy of the Mandelbrot set and zooms to show it.
 constexpr unsigned IDM_FIND_MINIBROT = 40054;
 
+// Locations: the view as text on the clipboard, and the Locations menu's bookmarks
+// (entry i of MainWindow::bookmarks() is command IDM_BOOKMARK_FIRST + i).
+constexpr unsigned IDM_COPY_LOCATION = 40070;
+constexpr unsigned IDM_PASTE_LOCATION = 40071;
+constexpr unsigned IDM_ADD_BOOKMARK = 40072;
+constexpr unsigned IDM_RENAME_BOOKMARK = 40073;
+constexpr unsigned IDM_DELETE_BOOKMARK = 40074;
+constexpr unsigned IDM_BOOKMARK_FIRST = 40200;
+constexpr unsigned IDM_BOOKMARK_LAST =
+    40299;  // IDM_BOOKMARK_FIRST + BookmarkStore::kMostBookmarks - 1
+
 // Two 16-bit halves of a message parameter.
 constexpr std::intptr_t makeLParam(unsigned low, unsigned high) {
     return static_cast<std::intptr_t>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));

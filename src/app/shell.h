@@ -110,6 +110,27 @@ class Shell {
     // read takes longer than a moment.
     virtual void showOpenProgress(PictureOpenJob& job) { (void)job; }
     virtual void closeOpenProgress() {}
+    // The text on the system clipboard; empty when it holds none.
+    virtual std::string clipboardText() { return {}; }
+    virtual void setClipboardText(const std::string& text) { (void)text; }
+    // One line the user types (a bookmark's name), starting from initial; nullopt when
+    // the user cancels.
+    virtual std::optional<std::string> askText(const std::string& caption, const std::string& label,
+                                               const std::string& initial) {
+        (void)caption;
+        (void)label;
+        (void)initial;
+        return std::nullopt;
+    }
+    // The index of the item the user picks; nullopt when the user cancels.
+    virtual std::optional<std::size_t> chooseItem(const std::string& caption,
+                                                  const std::string& label,
+                                                  const std::vector<std::string>& items) {
+        (void)caption;
+        (void)label;
+        (void)items;
+        return std::nullopt;
+    }
     // What the window does with a message the program leaves alone.
     virtual std::intptr_t defaultProcessing(unsigned message, std::uintptr_t wParam,
                                             std::intptr_t lParam) = 0;

@@ -47,6 +47,12 @@ Application::Application(platform::SettingsStore& store)
     for (const app::ShippedPalette& palette : mainWindow_->shippedPalettes())
         palettes.emplace_back(QString::fromStdString(palette.name), command++);
     frame_->setPalettes(palettes, [this] { return mainWindow_->currentPaletteCommand(); });
+    frame_->setBookmarkNames([this] {
+        std::vector<QString> names;
+        for (const app::Bookmark& bookmark : mainWindow_->bookmarks())
+            names.push_back(QString::fromStdString(bookmark.name));
+        return names;
+    });
     connect(picture_, &QtWindow::sizeSettled, this, &Application::rememberPictureSize);
     statusTimer_.setInterval(kStatusIntervalMs);
     connect(&statusTimer_, &QTimer::timeout, this, &Application::updateStatus);

@@ -55,6 +55,7 @@ int main(int argc, char* argv[]) {
 
     platform::FileSettingsStore store(settingsPath);
     gui::Application application(store);
+    application.mainWindow().useBookmarkFile(app::bookmarkPathBeside(settingsPath));
     gui::SingleInstance instance(QString::fromStdString(claim.socketPath));
     QObject::connect(&instance, &gui::SingleInstance::activationRequested, &application,
                      &gui::Application::bringToFront);

@@ -122,6 +122,12 @@ void MainFrame::buildMenus() {
     addCommand(fileMenu_, QStringLiteral("E&xit"), app::IDM_EXIT)
         ->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
 
+    editMenu_ = menuBar()->addMenu(QStringLiteral("&Edit"));
+    addCommand(editMenu_, QStringLiteral("&Copy Location"), app::IDM_COPY_LOCATION)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    addCommand(editMenu_, QStringLiteral("&Paste Location"), app::IDM_PASTE_LOCATION)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+
     fractalMenu_ =
         menuBar()->addMenu(QStringLiteral("F&") + text(platform::kStringFractalMenu).mid(1));
     addCommand(fractalMenu_, QStringLiteral("&Type..."), app::IDM_TYPE);
@@ -140,6 +146,8 @@ void MainFrame::buildMenus() {
     addCommand(fractalMenu_, QStringLiteral("C&ontinue"), app::IDM_CONTINUE);
     addCommand(fractalMenu_, QStringLiteral("&Clear Screen"), app::IDM_CLEAR_SCREEN);
 
+    buildLocationMenus();
+
     helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
     auto* contents = new QAction(QStringLiteral("&Contents"), this);
     contents->setShortcut(QKeySequence(Qt::Key_F1));
@@ -147,6 +155,37 @@ void MainFrame::buildMenus() {
     helpMenu_->addAction(contents);
     addCommand(helpMenu_, QStringLiteral("&About"), app::IDM_ABOUT)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+}
+
+void MainFrame::buildLocationMenus() {
+    locationsMenu_ = menuBar()->addMenu(QStringLiteral("&Locations"));
+    locationsMenu_->setObjectName(QStringLiteral("locationsMenu"));
+    addCommand(locationsMenu_, QStringLiteral("&Add Bookmark..."), app::IDM_ADD_BOOKMARK)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    addCommand(locationsMenu_, QStringLiteral("&Rename Bookmark..."), app::IDM_RENAME_BOOKMARK);
+    addCommand(locationsMenu_, QStringLiteral("&Delete Bookmark..."), app::IDM_DELETE_BOOKMARK);
+    bookmarksStart_ = locationsMenu_->addSeparator();
+    connect(locationsMenu_, &QMenu::aboutToShow, this, &MainFrame::listBookmarks);
+}
+
+void MainFrame::listBookmarks() {
+    const QList<QAction*> actions = locationsMenu_->actions();
+    for (qsizetype i = actions.indexOf(bookmarksStart_) + 1; i < actions.size(); ++i) {
+        actions_.erase(actions[i]->data().toUInt());
+        delete actions[i];
+    }
+    const std::vector<QString> names = bookmarkNames_ ? bookmarkNames_() : std::vector<QString>{};
+    bookmarksStart_->setVisible(!names.empty());
+    unsigned id = app::IDM_BOOKMARK_FIRST;
+    for (const QString& name : names) {
+        if (id > app::IDM_BOOKMARK_LAST)
+            break;
+        // A name is shown as typed: an ampersand in it is no access key.
+        QString label = name;
+        label.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        addCommand(locationsMenu_, label, id)->setData(id);
+        ++id;
+    }
 }
 
 void MainFrame::setPalettes(const std::vector<std::pair<QString, unsigned>>& palettes,

@@ -34,6 +34,13 @@ class MainFrame : public QMainWindow {
     void setPalettes(const std::vector<std::pair<QString, unsigned>>& palettes,
                      std::function<unsigned()> current);
     QMenu* paletteMenu() const { return paletteMenu_; }
+    // Where the Locations menu finds the names of the bookmarks when it opens: entry i
+    // is command IDM_BOOKMARK_FIRST + i.
+    void setBookmarkNames(std::function<std::vector<QString>()> names) {
+        bookmarkNames_ = std::move(names);
+    }
+    QMenu* editMenu() const { return editMenu_; }
+    QMenu* locationsMenu() const { return locationsMenu_; }
 
     // The action of a command id (menus, toolbar and accelerators); null when none.
     QAction* commandAction(unsigned id) const;
@@ -57,6 +64,9 @@ class MainFrame : public QMainWindow {
   private:
     QAction* addCommand(QWidget* owner, const QString& text, unsigned id);
     void buildMenus();
+    void buildLocationMenus();
+    // The bookmarks listed in the Locations menu, as they are now.
+    void listBookmarks();
     void buildToolBar();
     void buildAccelerators();
     void sendCommand(unsigned id);
@@ -71,6 +81,11 @@ class MainFrame : public QMainWindow {
     std::function<unsigned()> currentPalette_;
     QMenu* fractalMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
+    QMenu* editMenu_ = nullptr;
+    QMenu* locationsMenu_ = nullptr;
+    // The separator after which the bookmarks are listed.
+    QAction* bookmarksStart_ = nullptr;
+    std::function<std::vector<QString>()> bookmarkNames_;
     QToolBar* toolBar_ = nullptr;
     QLabel* status_ = nullptr;
     std::map<unsigned, QAction*> actions_;

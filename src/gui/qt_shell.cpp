@@ -1,9 +1,12 @@
 #include "gui/qt_shell.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QMetaObject>
 
@@ -115,6 +118,38 @@ app::Shell::Answer QtShell::askYesNoCancel(const std::string& caption, const std
 
 void QtShell::showMessage(const std::string& caption, const std::string& text) {
     QMessageBox::warning(owner_, qt(caption), qt(text));
+}
+
+std::string QtShell::clipboardText() {
+    return QGuiApplication::clipboard()->text().toStdString();
+}
+
+void QtShell::setClipboardText(const std::string& text) {
+    QGuiApplication::clipboard()->setText(qt(text));
+}
+
+std::optional<std::string> QtShell::askText(const std::string& caption, const std::string& label,
+                                            const std::string& initial) {
+    bool ok = false;
+    const QString typed =
+        QInputDialog::getText(owner_, qt(caption), qt(label), QLineEdit::Normal, qt(initial), &ok);
+    if (!ok)
+        return std::nullopt;
+    return typed.toStdString();
+}
+
+std::optional<std::size_t> QtShell::chooseItem(const std::string& caption, const std::string& label,
+                                               const std::vector<std::string>& items) {
+    QStringList names;
+    for (const std::string& item : items)
+        names.append(qt(item));
+    bool ok = false;
+    const QString chosen =
+        QInputDialog::getItem(owner_, qt(caption), qt(label), names, 0, false, &ok);
+    const qsizetype index = names.indexOf(chosen);
+    if (!ok || index < 0)
+        return std::nullopt;
+    return static_cast<std::size_t>(index);
 }
 
 void QtShell::startHelpViewer(const std::string& commandLine) {

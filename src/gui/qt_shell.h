@@ -32,6 +32,12 @@ class QtShell : public app::Shell {
     void startHelpViewer(const std::string& commandLine) override;
     bool displayPower(bool on) override;
     void quit(int exitCode) override;
+    std::string clipboardText() override;
+    void setClipboardText(const std::string& text) override;
+    std::optional<std::string> askText(const std::string& caption, const std::string& label,
+                                       const std::string& initial) override;
+    std::optional<std::size_t> chooseItem(const std::string& caption, const std::string& label,
+                                          const std::vector<std::string>& items) override;
     std::intptr_t defaultProcessing(unsigned message, std::uintptr_t wParam,
                                     std::intptr_t lParam) override;
     std::optional<app::ExportSize> chooseExportSize(engine::Fractal& fractal) override;

@@ -69,6 +69,22 @@ class ScriptedShell : public app::Shell {
     std::optional<app::ExportSize> chooseExportSize(engine::Fractal&) override {
         return exportSize;
     }
+    std::string clipboardText() override { return clipboard; }
+    void setClipboardText(const std::string& text) override { clipboard = text; }
+    std::optional<std::string> askText(const std::string&, const std::string&,
+                                       const std::string& initial) override {
+        offeredTexts.push_back(initial);
+        if (textAnswers.empty())
+            return std::nullopt;
+        std::optional<std::string> answer = textAnswers.front();
+        textAnswers.pop_front();
+        return answer;
+    }
+    std::optional<std::size_t> chooseItem(const std::string&, const std::string&,
+                                          const std::vector<std::string>& items) override {
+        offeredItems = items;
+        return itemAnswer;
+    }
     void showExportProgress(app::ExportJob& job) override { exportProgress = &job; }
     void closeExportProgress() override { exportProgress = nullptr; }
 
@@ -89,6 +105,11 @@ class ScriptedShell : public app::Shell {
     std::vector<unsigned> defaulted;
     std::optional<app::ExportSize> exportSize;
     app::ExportJob* exportProgress = nullptr;
+    std::string clipboard;
+    std::deque<std::optional<std::string>> textAnswers;
+    std::vector<std::string> offeredTexts;
+    std::optional<std::size_t> itemAnswer;
+    std::vector<std::string> offeredItems;
 };
 
 // A store that can make the parameter string of one type longer than any reader

@@ -94,7 +94,12 @@ class MainFrameTest : public QObject {
         gui::MainFrame& frame = program.application->frame();
         QCOMPARE(frame.windowTitle(), QStringLiteral("Corvane"));
         QVERIFY(!frame.windowIcon().isNull());
-        QCOMPARE(actionTexts(frame.menuBar()->actions()), QStringList({"File", "Fractal", "Help"}));
+        QCOMPARE(actionTexts(frame.menuBar()->actions()),
+                 QStringList({"File", "Edit", "Fractal", "Locations", "Help"}));
+        QCOMPARE(actionTexts(frame.editMenu()->actions()),
+                 QStringList({"Copy Location", "Paste Location"}));
+        QCOMPARE(actionTexts(frame.locationsMenu()->actions()),
+                 QStringList({"Add Bookmark...", "Rename Bookmark...", "Delete Bookmark...", "-"}));
         QCOMPARE(actionTexts(frame.fileMenu()->actions()),
                  QStringList({"Open...", "Save...", "Export...", "Slideshow...", "Load Palette...",
                               "Palette", "Options...", "-", "Exit"}));
@@ -104,7 +109,8 @@ class MainFrameTest : public QObject {
                               "Stop\tEsc", "Continue", "Clear Screen"}));
         QCOMPARE(actionTexts(frame.helpMenu()->actions()), QStringList({"Contents", "About"}));
         // Every item has an access key, none twice in a menu.
-        for (const QMenu* menu : {frame.fileMenu(), frame.fractalMenu(), frame.helpMenu()}) {
+        for (const QMenu* menu : {frame.fileMenu(), frame.editMenu(), frame.fractalMenu(),
+                                  frame.locationsMenu(), frame.helpMenu()}) {
             QSet<QChar> keys;
             for (const QAction* action : menu->actions()) {
                 if (action->isSeparator())
@@ -125,6 +131,9 @@ class MainFrameTest : public QObject {
             {app::IDM_OPEN, QKeySequence(Qt::CTRL | Qt::Key_O)},
             {app::IDM_SAVE, QKeySequence(Qt::CTRL | Qt::Key_S)},
             {app::IDM_EXIT, QKeySequence(Qt::ALT | Qt::Key_F4)},
+            {app::IDM_COPY_LOCATION, QKeySequence(Qt::CTRL | Qt::Key_C)},
+            {app::IDM_PASTE_LOCATION, QKeySequence(Qt::CTRL | Qt::Key_V)},
+            {app::IDM_ADD_BOOKMARK, QKeySequence(Qt::CTRL | Qt::Key_D)},
         };
         for (const auto& row : shortcuts)
             QCOMPARE(frame.commandAction(row.id)->shortcut(), row.shortcut);

@@ -341,6 +341,101 @@ TEST_F(RenderTool, CenterAndWidthGiveTheView) {
     }
 }
 
+// --location takes the text the window's Copy Location writes, or a file holding it.
+TEST_F(RenderTool, ALocationGivesTypeViewLimitAndParameters) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> arguments;  // before OUTPUT
+        int exitCode;
+        const char* message;  // in stderr
+        engine::FractalType type = 0;
+        double centreX = 0.0;
+        double width = 0.0;
+    };
+    const std::string julia =
+        "type Julia\n  centre -0.1 0.65\nwidth 0.002\niterations 77\n"
+        "parameters -2,-2,2,2,500,-0.8,0.156,1,0,0\n";
+    const std::string file = folder.write("julia location.txt", julia);
+    const std::string hopalong = "type Hopalong\ncentre 1 2\nwidth 100\n";
+    const Case cases[] = {
+        {"the text", {"--location", julia}, 0, "", engine::kJulia, -0.1, 0.002},
+        {"a file", {"--location", file}, 0, "", engine::kJulia, -0.1, 0.002},
+        {"an orbit type", {"--location", hopalong}, 0, "", engine::kHopalong, 1, 100},
+        {"deep",
+         {"--location", "type Mandelbrot\ncentre -0.75 0.1\nwidth 1e-20"},
+         0,
+         "",
+         engine::kMandelbrot,
+         -0.75,
+         1e-20},
+        {"a file that is gone",
+         {"--location", folder.file("gone.txt")},
+         2,
+         "known key",
+         0,
+         0.0,
+         0.0},
+        {"a folder", {"--location", folder.path().string()}, 2, "known key", 0, 0.0, 0.0},
+        {"no width", {"--location", "type Julia\ncentre 0 0"}, 2, "bad location: ", 0, 0.0, 0.0},
+        {"an orbit type too deep",
+         {"--location", "type Hopalong\ncentre 1 0\nwidth 1e-20"},
+         1,
+         "deeper than an orbit type shows",
+         0,
+         0.0,
+         0.0},
+        {"with --type", {"--type", "Julia", "--location", julia}, 2, "goes with none", 0, 0.0, 0.0},
+        {"with --iterations",
+         {"--location", julia, "--iterations", "5"},
+         2,
+         "goes with none",
+         0,
+         0.0,
+         0.0},
+        {"twice",
+         {"--location", julia, "--location", julia},
+         2,
+         "--location given twice",
+         0,
+         0.0,
+         0.0},
+    };
+    const std::string bmp = folder.file("l.bmp");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(bmp);
+        std::vector<std::string> arguments = {"--size", "60x40", "--points", "1000"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        arguments.push_back(bmp);
+        const ToolRun run = render(folder, arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(std::filesystem::exists(bmp), c.exitCode == 0);
+        if (c.exitCode != 0)
+            continue;
+        const persist::PictureFile picture =
+            persist::readPictureFile(bmp, engine::kMaxParameterUnits, 0, 0);
+        ASSERT_TRUE(picture.image.ok()) << picture.image.error;
+        EXPECT_EQ(picture.type, c.type);
+        double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        int iterations = 0;
+        // A deep view's rectangle is rounded; its precise field carries the view.
+        if (c.width < 1e-15) {
+            EXPECT_NE(picture.params.find(",deep:"), std::string::npos) << picture.params;
+            continue;
+        }
+        ASSERT_GE(
+            platform::cscan(picture.params, "%lf,%lf,%lf,%lf,%d", &x1, &y1, &x2, &y2, &iterations),
+            4);
+        EXPECT_NEAR((x1 + x2) / 2, c.centreX, c.width * 1e-3);
+        EXPECT_NEAR(x2 - x1, c.width, c.width * 1e-3);
+        if (c.type == engine::kJulia) {
+            EXPECT_EQ(iterations, 77);
+            EXPECT_NE(picture.params.find(",-0.8,0.156,"), std::string::npos) << picture.params;
+        }
+    }
+}
+
 // --find-minibrot prints the view of the nearest minibrot in the text --center and
 // --width read, or the reason there is none.
 TEST_F(RenderTool, FindsTheNearestMinibrot) {

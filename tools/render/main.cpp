@@ -97,13 +97,15 @@ Problem readPictureJob(const std::string& path, Job& job) {
 Problem viewOfJob(const render::RenderOptions& options, Job& job) {
     if (!options.view)
         return {};
-    if (catalogue::isOrbitType(job.type))
+    if (catalogue::isOrbitType(job.type) && !options.viewOfLocation)
         return "--center and --width apply to escape-time types only";
     const std::string size = std::to_string(job.width) + "x" + std::to_string(job.height);
     const std::optional<view::DeepView> view = view::DeepView::fromCentreAndWidth(
         options.view->x, options.view->y, options.view->width, job.width, job.height);
     if (!view)
         return "the view of --center and --width does not fit a " + size + " picture";
+    if (catalogue::isOrbitType(job.type) && view->isDeep())
+        return "the location's view is deeper than an orbit type shows";
     job.view = *view;
     return {};
 }

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <limits>
 
+#include "app/location.h"
 #include "app/picture_export.h"
 #include "catalogue/factory.h"
 #include "complex/complex_fractal.h"
@@ -14,6 +15,7 @@
 #include "engine/settings_key.h"
 #include "orbit/orbit_fractal.h"
 #include "persist/bitmap_file.h"
+#include "platform/regular_file.h"
 #include "platform/text.h"
 
 namespace render {
@@ -51,13 +53,14 @@ struct OptionsSeen {
     bool points = false;
     std::optional<std::string> centre;
     std::optional<std::string> planeWidth;
+    std::optional<std::string> location;
 };
 
 bool isKnownOption(const std::string& argument) {
     return argument == "--type" || argument == "--size" || argument == "--params" ||
            argument == "--palette" || argument == "--points" || argument == "--from" ||
            argument == "--colouring" || argument == "--threads" || argument == "--center" ||
-           argument == "--width" || argument == "--iterations";
+           argument == "--width" || argument == "--iterations" || argument == "--location";
 }
 
 // The options that take text as it is and may be given once; empty when accepted.
@@ -176,7 +179,40 @@ std::string applyOption(const std::string& argument, const std::string& value,
         return setOnce(seen.centre, argument, value);
     if (argument == "--width")
         return setOnce(seen.planeWidth, argument, value);
+    if (argument == "--location")
+        return setOnce(seen.location, argument, value);
     return setOnce(options.from, argument, value);
+}
+
+// The text of --location: the file it names when it names a regular file that can be
+// read, else the value itself.
+std::string locationText(const std::string& value) {
+    const std::optional<platform::RegularFile> file = platform::RegularFile::open(value);
+    if (!file)
+        return value;
+    bool truncated = false;
+    const std::optional<std::string> text = file->readAll(app::kLongestLocationText + 1, truncated);
+    return text ? *text : value;
+}
+
+// --location: the type, view, limit and parameters at once, instead of their options.
+std::string applyLocation(const OptionsSeen& seen, RenderOptions& options) {
+    if (!seen.location)
+        return {};
+    if (options.type || options.params || seen.centre || seen.planeWidth || options.iterations ||
+        options.autoIterations || options.from) {
+        return "--location gives the type, view, iterations and parameters: it goes with none "
+               "of --type, --params, --center, --width, --iterations and --from";
+    }
+    app::LocationResult location = app::parseLocation(locationText(*seen.location));
+    if (!location.value)
+        return "bad location: " + location.error;
+    options.type = location.value->type;
+    options.params = std::move(location.value->parameters);
+    options.view = std::move(location.value->view);
+    options.iterations = location.value->iterations;
+    options.viewOfLocation = true;
+    return {};
 }
 
 // --center and --width together, as a view an escape-time type can take.
@@ -274,6 +310,8 @@ const char* usageText() {
     return "usage: corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
            "[--palette FILE] [--points N] [--colouring bands|smooth] [--threads N]\n"
            "                      [--center RE,IM --width W] [--iterations N|auto] OUTPUT\n"
+           "       corvane-render --location TEXT|FILE [--size WxH] [--palette FILE] "
+           "[--points N] [--colouring bands|smooth] [--threads N] OUTPUT\n"
            "       corvane-render --from PICTURE [--size WxH] [--palette FILE] "
            "[--points N] [--colouring bands|smooth] [--threads N]\n"
            "                      [--center RE,IM --width W] [--iterations N|auto] OUTPUT\n"
@@ -282,6 +320,9 @@ const char* usageText() {
            "                      [--from PICTURE] [--center RE,IM --width W] [--iterations N]\n"
            "--center and --width give an escape-time view by its centre and plane width, in\n"
            "decimal text of any length.\n"
+           "--location gives the type, centre, width, iterations and parameters as the\n"
+           "window's Copy Location puts them on the clipboard: the text itself, or a file\n"
+           "holding it.\n"
            "--iterations replaces the iteration limit of the parameters; auto lets the limit\n"
            "grow with the depth of the view. A limit whose reference orbits would need more\n"
            "memory than allowed at a deep view is refused (exit code 2).\n"
@@ -333,6 +374,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             return fail(std::move(error));
     }
     if (std::string error = applyView(seen, options); !error.empty())
+        return fail(std::move(error));
+    if (std::string error = applyLocation(seen, options); !error.empty())
         return fail(std::move(error));
     if (options.from && (options.type || options.params)) {
         return fail("--from takes the type and the parameters from the picture");

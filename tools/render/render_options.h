@@ -25,6 +25,9 @@ struct RenderOptions {
     bool autoIterations = false;
     // --center RE,IM --width W, escape-time types: replaces the view of the parameters.
     std::optional<view::CentreAndWidth> view;
+    // The view came with --location, which any type may take (an orbit type's only
+    // where double precision resolves it).
+    bool viewOfLocation = false;
     // --find-minibrot: prints the view of the minibrot nearest the view instead of
     // rendering; takes no OUTPUT.
     bool findMinibrot = false;
