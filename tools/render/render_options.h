@@ -25,6 +25,9 @@ struct RenderOptions {
     bool autoIterations = false;
     // --center RE,IM --width W, escape-time types: replaces the view of the parameters.
     std::optional<view::CentreAndWidth> view;
+    // --supersample N, escape-time types in a .png: N x N samples a pixel; replaces the
+    // factor a --from picture tells.
+    std::optional<int> supersample;
     // --find-minibrot: prints the view of the minibrot nearest the view instead of
     // rendering; takes no OUTPUT.
     bool findMinibrot = false;
