@@ -120,20 +120,6 @@ void addStatistics(ExportResult& result, const engine::Fractal& fractal) {
     result.referenceBytes = stats.referenceBytes;
 }
 
-// The fractal set to compute the samples of its view; false when they are finer than
-// any view can be.
-bool showSamples(engine::Fractal& fractal, int factor) {
-    const std::optional<view::DeepView> samples = sampleView(fractal.preciseView(), factor);
-    if (!samples)
-        return false;
-    // The limit chosen for the picture's own view, which its parameter string tells,
-    // holds for its samples too.
-    fractal.setOption(&engine::Options::autoIterations, false);
-    engine::TakingOverScope hold(fractal);
-    fractal.setPreciseView(*samples);
-    return true;
-}
-
 ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& control,
                               ExportSink& sink) {
     // The object's own surfaces stay one pixel: the picture lives in the bands.

@@ -53,6 +53,20 @@ unsigned encodeMean(std::uint64_t sum, int count) {
         std::upper_bound(light.between.begin(), light.between.end(), mean) - light.between.begin());
 }
 
+// How far (in samples, positive right and down) the samples' view is moved so that the
+// middle of each pixel's grid falls on the pixel's point. Unmoved, the grid of a column
+// starts at its point; a row's point lies a whole pixel below its rectangle's share,
+// which the samples, a sample below theirs, must make up.
+struct SampleShift {
+    double columns;
+    double rows;
+};
+
+SampleShift sampleShift(int factor) {
+    const double half = (factor - 1) / 2.0;
+    return {-half, 2.0 * factor - 2.0 - half};
+}
+
 }  // namespace
 
 std::optional<std::string> supersampleProblem(engine::FractalType type, int width, int height,
@@ -74,28 +88,65 @@ std::optional<std::string> supersampleProblem(engine::FractalType type, int widt
     return std::nullopt;
 }
 
+view::ViewWindow sampleWindow(const view::ViewWindow& view, int factor) {
+    if (factor <= 1 || factor > kMostSupersample)
+        return view;
+    view::ViewWindow finer = view;
+    const bool keepAspect = finer.keepAspect;
+    // The very rectangle, only finer: its edges are not fitted to any proportions.
+    finer.keepAspect = false;
+    finer.setScreenSize(view.width * factor, view.height * factor);
+    const SampleShift shift = sampleShift(factor);
+    finer.xmin += shift.columns * finer.xscale;
+    finer.xmax += shift.columns * finer.xscale;
+    finer.ymin -= shift.rows * finer.yscale;
+    finer.ymax -= shift.rows * finer.yscale;
+    finer.recompute();
+    finer.keepAspect = keepAspect;
+    return finer;
+}
+
 std::optional<view::DeepView> sampleView(const view::DeepView& view, int factor) {
     if (factor < 1 || factor > kMostSupersample)
         return std::nullopt;
     if (factor == 1)
         return view;
-    const int width = view.width() * factor;
-    const int height = view.height() * factor;
-    std::optional<view::DeepView> samples;
-    if (const std::optional<view::ViewWindow> shallow = view.shallowView()) {
-        // The very rectangle, only finer: the edges stay the doubles they are.
-        view::ViewWindow finer = *shallow;
-        finer.setScreenSize(width, height);
-        samples = view::DeepView::fromViewWindow(finer);
-    } else {
-        samples = view::DeepView::fromCentre(view.centreX(), view.centreY(), view.spanX(),
-                                             view.spanY(), width, height);
-    }
+    const std::optional<view::DeepView> samples =
+        view::DeepView::fromCentre(view.centreX(), view.centreY(), view.spanX(), view.spanY(),
+                                   view.width() * factor, view.height() * factor);
     if (!samples)
         return std::nullopt;
-    // Unshifted, the samples of a pixel start at its point; half the grid back centres them.
-    const double back = -(factor - 1) / 2.0;
-    return samples->pannedByPixels(back, back);
+    const SampleShift shift = sampleShift(factor);
+    return samples->pannedByPixels(shift.columns, shift.rows);
+}
+
+bool showSamples(engine::Fractal& fractal, int factor) {
+    if (factor == 1)
+        return true;
+    std::optional<view::DeepView> deepSamples;
+    std::optional<view::ViewWindow> samples;
+    if (const view::DeepView* deep = fractal.deepView()) {
+        deepSamples = sampleView(*deep, factor);
+        if (!deepSamples)
+            return false;
+    } else {
+        samples = sampleWindow(fractal.view(), factor);
+        // Samples closer than double tells apart are computed as a deep view, where the
+        // type can.
+        if (!samples->resolvesPixels() && fractal.computesDeepViews()) {
+            deepSamples = view::DeepView::fromViewWindow(*samples);
+            samples.reset();
+        }
+    }
+    // The limit chosen for the picture's own view, which its parameter string tells,
+    // holds for its samples too.
+    fractal.setOption(&engine::Options::autoIterations, false);
+    engine::TakingOverScope hold(fractal);
+    if (samples)
+        fractal.setView(*samples);
+    else
+        fractal.setPreciseView(*deepSamples);
+    return true;
 }
 
 SampleAverager::SampleAverager(engine::RowSink& out, int width, int factor)

@@ -22,9 +22,15 @@ std::optional<std::string> supersampleProblem(engine::FractalType type, int widt
 
 // The samples of a view: the same plane rectangle on a picture factor times as wide and
 // high, shifted so that the factor x factor samples of each pixel lie on a regular grid
-// a factor-th of a pixel apart, centred on the pixel's own point. nullopt when the
-// samples are finer than any view can be.
+// a factor-th of a pixel apart, centred on the pixel's own point. The rectangle keeps
+// its proportions, whatever they are. sampleView gives nullopt when the samples are
+// finer than any view can be.
+view::ViewWindow sampleWindow(const view::ViewWindow& view, int factor);
 std::optional<view::DeepView> sampleView(const view::DeepView& view, int factor);
+
+// Sets the fractal (not calculating) to compute the samples of its next run's view, with
+// the iteration limit it has now; false when they are finer than any view can be.
+bool showSamples(engine::Fractal& fractal, int factor);
 
 // Takes the rows of the samples (factor times as many, each factor times as wide) and
 // hands each picture row on to out once its samples are in: every pixel the mean of its

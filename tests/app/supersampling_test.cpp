@@ -140,11 +140,11 @@ TEST(Supersampling, RefusesFactorsOutOfRangeAndSamplesBeyondTheExportLimits) {
     }
 }
 
-// A window of the samples' size showing the samples' view, computed to the end.
+// A window of the samples' size showing the samples of the picture's view, computed to
+// the end.
 std::vector<Color> windowSamples(engine::FractalType type, const std::string& params,
                                  const view::DeepView& pictureView, int factor) {
-    const view::DeepView samples = *app::sampleView(pictureView, factor);
-    platform::HeadlessWindow window(samples.width(), samples.height());
+    platform::HeadlessWindow window(pictureView.width() * factor, pictureView.height() * factor);
     platform::MemorySettingsStore store;
     platform::RecordingSound sound;
     engine::SettingsKey(store).writeString(catalogue::fractalTypeName(type), params);
@@ -152,12 +152,16 @@ std::vector<Color> windowSamples(engine::FractalType type, const std::string& pa
         catalogue::createFractal(type, platform::Services{window, store, sound});
     fractal->startFromSettings();
     fractal->stopCalculation();
-    fractal->setPreciseView(samples);
+    {
+        engine::TakingOverScope hold(*fractal);
+        fractal->setPreciseView(pictureView);
+    }
+    EXPECT_TRUE(app::showSamples(*fractal, factor));
     fractal->startCalculation();
     EXPECT_TRUE(corvane_test::waitFinished(*fractal));
     std::vector<Color> pixels;
-    for (int y = 0; y < samples.height(); ++y)
-        for (int x = 0; x < samples.width(); ++x)
+    for (int y = 0; y < fractal->height; ++y)
+        for (int x = 0; x < fractal->width; ++x)
             pixels.push_back(fractal->picture.pixel(x, y));
     return pixels;
 }
@@ -187,6 +191,65 @@ Setting settingFor(engine::FractalType type, int method, int colouring, int widt
     if (deep)
         probe->setPreciseView(*deep);
     return {escape.parameterString(), probe->preciseView()};
+}
+
+// The middle sample of an odd grid lies on the pixel's own point, at any depth and
+// any proportions of the picture and of its rectangle.
+TEST(Supersampling, SamplesCentreOnThePixelsPoint) {
+    const view::CentreAndWidth text =
+        *view::parseCentreAndWidth("-0.743643887037158704752191506114774",
+                                   "0.131825904205311970493132056385139", "1e-20")
+             .value;
+    struct Case {
+        int width;
+        int height;
+        bool deep;
+    };
+    const Case cases[] = {{320, 240, false}, {7, 50, false}, {23, 17, true}};
+    for (const Case& c : cases) {
+        platform::HeadlessWindow window(c.width, c.height);
+        platform::MemorySettingsStore store;
+        platform::RecordingSound sound;
+        engine::FractalPtr fractal =
+            catalogue::createFractal(engine::kMandelbrot, platform::Services{window, store, sound});
+        fractal->startFromSettings();
+        fractal->stopCalculation();
+        if (c.deep) {
+            engine::TakingOverScope hold(*fractal);
+            fractal->setPreciseView(
+                *view::DeepView::fromCentreAndWidth(text.x, text.y, text.width, c.width, c.height));
+        }
+        const view::DeepView before = fractal->preciseView();
+        for (const int factor : {1, 3, 5}) {
+            SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " factor " +
+                         std::to_string(factor));
+            engine::FractalPtr copy = catalogue::createFractal(
+                engine::kMandelbrot, platform::Services{window, store, sound});
+            copy->startFromSettings();
+            copy->stopCalculation();
+            {
+                engine::TakingOverScope hold(*copy);
+                copy->setPreciseView(before);
+            }
+            ASSERT_TRUE(app::showSamples(*copy, factor));
+            const view::DeepView after = copy->preciseView();
+            ASSERT_EQ(after.width(), c.width * factor);
+            ASSERT_EQ(after.height(), c.height * factor);
+            const double spacingX = before.spacingX().toDouble();
+            const double spacingY = before.spacingY().toDouble();
+            for (const auto& [column, row] : {std::pair{0, 0}, std::pair{c.width - 1, c.height - 1},
+                                              std::pair{c.width / 2, c.height / 3}}) {
+                const long middle = factor / 2;
+                EXPECT_NEAR(
+                    (after.planeX(column * factor + middle) - before.planeX(column)).toDouble() /
+                        spacingX,
+                    0.0, 1e-6);
+                EXPECT_NEAR((after.planeY(row * factor + middle) - before.planeY(row)).toDouble() /
+                                spacingY,
+                            0.0, 1e-6);
+            }
+        }
+    }
 }
 
 TEST(Supersampling, BandedExportsEqualTheWholeSamplesAveraged) {
