@@ -69,6 +69,9 @@ class ScriptedShell : public app::Shell {
     std::optional<app::ExportSize> chooseExportSize(engine::Fractal&) override {
         return exportSize;
     }
+    std::optional<app::GradientChoice> editGradient(engine::Fractal&) override {
+        return gradientChoice;
+    }
     void showExportProgress(app::ExportJob& job) override { exportProgress = &job; }
     void closeExportProgress() override { exportProgress = nullptr; }
 
@@ -88,6 +91,7 @@ class ScriptedShell : public app::Shell {
     std::vector<int> quitCodes;
     std::vector<unsigned> defaulted;
     std::optional<app::ExportSize> exportSize;
+    std::optional<app::GradientChoice> gradientChoice;
     app::ExportJob* exportProgress = nullptr;
 };
 
