@@ -112,7 +112,9 @@ void GradientDialogWidget::savePalette() {
     request.title = app::GradientEditor::kSaveTitle;
     request.filters = {app::FileFilter{"Colour palettes (*.pal)", "*.pal"}};
     request.defaultExtension = "pal";
-    request.initialFolder = fractal_.paletteDirectory();
+    // Beside the palette shown; the pictures' folder while the colours are built in.
+    request.initialFolder =
+        fractal_.folders.palette.empty() ? fractal_.folders.images : fractal_.paletteDirectory();
     request.flags = app::OFN_OVERWRITEPROMPT | app::OFN_HIDEREADONLY | app::OFN_PATHMUSTEXIST;
     const std::optional<app::FileChoice> chosen = shell_.chooseFile(request);
     if (!chosen)
