@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/color_table.h"
 #include "platform/bitmap.h"
 
 namespace engine {
@@ -23,7 +24,7 @@ class Gradient {
     // The fewest and most entries a gradient is sampled to (a palette file holds no more
     // colours than Load Palette reads).
     static constexpr int kFewestEntries = 2;
-    static constexpr int kMostEntries = 4096;
+    static constexpr int kMostEntries = kMaxPaletteEntries;
     // The most stops a gradient holds (and a palette gives when made editable).
     static constexpr std::size_t kMostStops = 256;
 
