@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "app/picture_export.h"
+#include "app/supersampling.h"
 
 namespace app {
 
@@ -31,6 +32,17 @@ std::optional<int> readSide(const std::string& field) {
 }
 
 }  // namespace
+
+std::vector<int> ExportDialog::supersampleChoices() {
+    return {1, 2, 3, 4, 8};
+}
+
+std::string ExportDialog::supersampleLabel(int factor) {
+    if (factor <= 1)
+        return "None";
+    const std::string side = std::to_string(factor);
+    return side + " x " + side + " samples a pixel";
+}
 
 std::vector<ExportPreset> ExportDialog::presets(const engine::Fractal& fractal) {
     const ExportSize window{fractal.width, fractal.height};
@@ -71,13 +83,17 @@ ExportDialog::Reading ExportDialog::read(const ExportForm& form, const engine::F
         reading.problem = "The width and the height are whole numbers of pixels.";
         return reading;
     }
-    if (const auto problem = exportSizeProblem(fractal.type, *width, *height)) {
+    std::optional<std::string> problem = exportSizeProblem(fractal.type, *width, *height);
+    if (!problem)
+        problem = supersampleProblem(fractal.type, *width, *height, form.supersample);
+    if (problem) {
         std::string text = *problem + ".";
-        text[0] = static_cast<char>(text[0] == 'a' ? 'A' : text[0]);
+        if (text[0] >= 'a' && text[0] <= 'z')
+            text[0] = static_cast<char>(text[0] - 'a' + 'A');
         reading.problem = text;
         return reading;
     }
-    reading.size = ExportSize{*width, *height};
+    reading.size = ExportSize{*width, *height, form.supersample};
     return reading;
 }
 

@@ -12,12 +12,15 @@ namespace app {
 struct ExportSize {
     int width = 0;
     int height = 0;
+    // Samples a side each pixel averages (1: none).
+    int supersample = 1;
     friend bool operator==(const ExportSize&, const ExportSize&) = default;
 };
 
 struct ExportForm {
     std::string width;
     std::string height;
+    int supersample = 1;
 };
 
 // A size offered in the list: its label and its size.
@@ -36,10 +39,14 @@ class ExportDialog {
     static constexpr const char* kHeightLabel = "Height:";
     static constexpr const char* kPixelsUnit = "pixels";
     static constexpr const char* kCustomPreset = "Other size";
+    static constexpr const char* kSamplesLabel = "Anti-aliasing:";
     // The file dialog that follows.
     static constexpr const char* kFileTitle = "Export fractal:";
     static constexpr const char* kPngFilter = "PNG picture (*.png)";
 
+    // The anti-aliasing offered: samples a side, 1 (none) first.
+    static std::vector<int> supersampleChoices();
+    static std::string supersampleLabel(int factor);
     // The window's size first, then the screen sizes.
     static std::vector<ExportPreset> presets(const engine::Fractal& fractal);
     // The fields on opening: the window's picture size.

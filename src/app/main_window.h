@@ -157,6 +157,7 @@ class MainWindow {
     // The colours of the palette file at path from now on, stored for the next start;
     // a file that gives no colours is refused with a message and changes nothing.
     void switchPalette(engine::Fractal& fractal, const std::string& path);
+    void editGradient(engine::Fractal& fractal);
     void useBuiltInPalette(engine::Fractal& fractal);
     // A command of the Palette menu; false for any other id.
     bool runPaletteCommand(unsigned id, engine::Fractal& fractal);

@@ -146,6 +146,9 @@ void MainWindow::runCommand(unsigned id, engine::Fractal& fractal) {
         case IDM_LOAD_PALETTE:
             loadPaletteFile(fractal);
             break;
+        case IDM_GRADIENT_EDITOR:
+            editGradient(fractal);
+            break;
         case IDM_DISPLAY_OFF:
             displayOff_ = displayPowerOff(shell_);
             break;
@@ -475,8 +478,10 @@ void MainWindow::exportPicture(engine::Fractal& fractal) {
         return;
     }
 
-    exportJob_ = std::make_unique<ExportJob>(exportRequestFor(fractal, size->width, size->height),
-                                             choice->path, window_, WM_EXPORTDONE);
+    ExportRequest exported = exportRequestFor(fractal, size->width, size->height);
+    exported.supersample = size->supersample;
+    exportJob_ =
+        std::make_unique<ExportJob>(std::move(exported), choice->path, window_, WM_EXPORTDONE);
     shell_.showExportProgress(*exportJob_);
 }
 
@@ -539,6 +544,22 @@ void MainWindow::switchPalette(engine::Fractal& fractal, const std::string& path
         settings_.writeString("Palette", path);
         fractal.usePalette(path, std::move(colors));
     });
+}
+
+// A gradient saved as it is applied becomes the stored palette, as Load Palette makes
+// it; one not saved colours this picture only, and the stored palette stays.
+void MainWindow::editGradient(engine::Fractal& fractal) {
+    const std::optional<GradientChoice> choice = shell_.editGradient(fractal);
+    if (!choice || choice->colors.empty())
+        return;
+    if (!choice->savedPath.empty()) {
+        switchPalette(fractal, choice->savedPath);
+        return;
+    }
+    engine::ColorTable colors;
+    if (colors.setColors(choice->colors.data(), static_cast<int>(choice->colors.size())) != 1)
+        return;
+    fractal.restartWith([&] { fractal.usePalette(fractal.folders.palette, std::move(colors)); });
 }
 
 // No palette file stored: every start, this one included, takes the built-in colours.

@@ -109,6 +109,8 @@ constexpr unsigned IDM_EXPORT = 40052;
 constexpr unsigned IDM_ZOOM_NEXT = 40053;
 // Centres the view on the nearest small copy of the Mandelbrot set and zooms to show it.
 constexpr unsigned IDM_FIND_MINIBROT = 40054;
+// Edits a gradient of colour stops and applies it (or saves it as a palette file).
+constexpr unsigned IDM_GRADIENT_EDITOR = 40056;
 
 // Locations: the view as text on the clipboard, and the Locations menu's bookmarks
 // (entry i of MainWindow::bookmarks() is command IDM_BOOKMARK_FIRST + i).

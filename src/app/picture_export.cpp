@@ -1,4 +1,5 @@
 #include "app/picture_export.h"
+#include "app/supersampling.h"
 #include "catalogue/fractal_types.h"
 #include "persist/picture_file.h"
 
@@ -160,12 +161,20 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
     // The automatic limit is chosen as the run is prepared: the picture carries it.
     if (request.autoIterations)
         fractal.prepareRun();
-    if (!sink.begin(request.width, request.height, fractal.type, fractal.parameterString()))
+    // The parameters of the picture's own view, whatever its samples are computed at.
+    const std::string parameters = fractal.parameterString();
+    const int factor = request.supersample;
+    if (factor > 1 && !showSamples(fractal, factor))
+        return failed("the picture's samples are finer than any view can be");
+    if (!sink.begin(request.width, request.height, fractal.type, parameters))
         return outcomeOf(false, control, sink);
     ProgressSink progress(sink, control, request.height);
-    complex::BandRenderer renderer(
-        *escape, request.bandHeight > 0 ? request.bandHeight : bandHeightFor(request.width));
-    ExportResult result = outcomeOf(renderer.render(progress, &control.cancel), control, sink);
+    SampleAverager averager(progress, request.width, factor);
+    engine::RowSink& rows = factor > 1 ? static_cast<engine::RowSink&>(averager) : progress;
+    complex::BandRenderer renderer(*escape, request.bandHeight > 0
+                                                ? request.bandHeight
+                                                : bandHeightFor(request.width * factor));
+    ExportResult result = outcomeOf(renderer.render(rows, &control.cancel), control, sink);
     if (!result.written() && escape->runsDeepView() && !escape->deepRefusal().empty())
         result.reason = "the view cannot be computed: " + escape->deepRefusal();
     addStatistics(result, fractal);
@@ -238,6 +247,9 @@ std::optional<std::string> exportSizeProblem(engine::FractalType type, int width
 
 ExportResult renderExport(const ExportRequest& request, ExportControl& control, ExportSink& sink) {
     if (const auto problem = exportSizeProblem(request.type, request.width, request.height))
+        return failed(*problem);
+    if (const auto problem =
+            supersampleProblem(request.type, request.width, request.height, request.supersample))
         return failed(*problem);
     control.permille.store(0, std::memory_order_relaxed);
     if (catalogue::isOrbitType(request.type))

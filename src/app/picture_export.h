@@ -40,8 +40,12 @@ struct ExportRequest {
     int height = 0;
     // Orbit types: the points computed before the picture is written.
     std::uint64_t orbitPoints = kDefaultOrbitExportPoints;
-    // Escape-time rows computed before they are handed on; 0 chooses by the width.
+    // Escape-time rows computed before they are handed on (rows of samples when
+    // supersampled); 0 chooses by the width.
     int bandHeight = 0;
+    // Escape-time types: each pixel the mean of supersample x supersample samples
+    // (1..kMostSupersample; 1 is the plain picture).
+    int supersample = 1;
     // Escape-time types: a colouring (kBands, kSmooth) that replaces the one the
     // parameter string carries.
     std::optional<int> colouring;
@@ -104,7 +108,8 @@ ExportResult renderExport(const ExportRequest& request, ExportControl& control, 
 // Writes the picture as a PNG file at path (a temporary file renamed at the end: a
 // failed or cancelled export leaves no file behind and an earlier file intact). The
 // file carries the type id and the parameter string in the text chunks "Corvane-Type"
-// and "Corvane-Parameters".
+// and "Corvane-Parameters" (and an anti-aliased picture its factor in
+// "Corvane-Supersample").
 ExportResult exportPicture(const ExportRequest& request, const std::string& path,
                            platform::StreamTargets streams, ExportControl& control);
 

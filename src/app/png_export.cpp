@@ -1,9 +1,11 @@
 // An export written as a PNG file: rows encoded as they are computed.
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/picture_export.h"
+#include "app/supersampling.h"
 #include "persist/picture_file.h"
 #include "platform/file_writer.h"
 #include "platform/png_writer.h"
@@ -14,13 +16,14 @@ namespace {
 
 class PngSink : public ExportSink {
   public:
-    explicit PngSink(std::FILE* file) : file_(file) {}
+    PngSink(std::FILE* file, int supersample) : file_(file), supersample_(supersample) {}
 
     bool begin(int width, int height, engine::FractalType type,
                const std::string& parameters) override {
-        const std::vector<platform::PngText> texts = {
-            {persist::kPngTypeKeyword, std::to_string(type)},
-            {persist::kPngParametersKeyword, parameters}};
+        std::vector<platform::PngText> texts = {{persist::kPngTypeKeyword, std::to_string(type)},
+                                                {persist::kPngParametersKeyword, parameters}};
+        if (supersample_ > 1)
+            texts.push_back({persist::kPngSupersampleKeyword, std::to_string(supersample_)});
         writer_ = std::make_unique<platform::PngWriter>(file_, static_cast<std::uint32_t>(width),
                                                         static_cast<std::uint32_t>(height), texts);
         return writer_->error().empty();
@@ -36,6 +39,7 @@ class PngSink : public ExportSink {
 
   private:
     std::FILE* file_;
+    int supersample_;
     std::unique_ptr<platform::PngWriter> writer_;
 };
 
@@ -43,15 +47,20 @@ class PngSink : public ExportSink {
 
 ExportResult exportPicture(const ExportRequest& request, const std::string& path,
                            platform::StreamTargets streams, ExportControl& control) {
-    if (const auto problem = exportSizeProblem(request.type, request.width, request.height)) {
+    std::optional<std::string> problem =
+        exportSizeProblem(request.type, request.width, request.height);
+    if (!problem)
+        problem =
+            supersampleProblem(request.type, request.width, request.height, request.supersample);
+    if (problem) {
         ExportResult refused;
-        refused.reason = *problem;
+        refused.reason = std::move(*problem);
         return refused;
     }
     ExportResult result;
     bool rendered = false;
     const auto write = [&](std::FILE* file) {
-        PngSink sink(file);
+        PngSink sink(file, request.supersample);
         result = renderExport(request, control, sink);
         // A cancelled or failed picture returns false here: the temporary file goes.
         rendered = result.written() && sink.finish();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/export_dialog.h"
+#include "app/gradient_editor.h"
 
 namespace engine {
 class Fractal;
@@ -98,6 +99,12 @@ class Shell {
     virtual void quit(int exitCode) = 0;
     // Asks the size of an export of the picture shown; nullopt when the user cancels.
     virtual std::optional<ExportSize> chooseExportSize(engine::Fractal& fractal) {
+        (void)fractal;
+        return std::nullopt;
+    }
+    // Runs the gradient editor on the colours shown; the colours to apply, nullopt when
+    // the user closes it without applying.
+    virtual std::optional<GradientChoice> editGradient(engine::Fractal& fractal) {
         (void)fractal;
         return std::nullopt;
     }

@@ -109,6 +109,7 @@ void MainFrame::buildMenus() {
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     addCommand(fileMenu_, QStringLiteral("Sli&deshow..."), app::IDM_SLIDESHOW);
     addCommand(fileMenu_, QStringLiteral("Load &Palette..."), app::IDM_LOAD_PALETTE);
+    addCommand(fileMenu_, QStringLiteral("&Gradient Editor..."), app::IDM_GRADIENT_EDITOR);
     paletteMenu_ = fileMenu_->addMenu(QStringLiteral("Pa&lette"));
     paletteMenu_->setObjectName(QStringLiteral("paletteMenu"));
     connect(paletteMenu_, &QMenu::aboutToShow, this, [this] {

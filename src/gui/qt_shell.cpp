@@ -13,6 +13,7 @@
 #include "app/dialog_fields.h"
 #include "gui/dialogs/dialogs.h"
 #include "gui/dialogs/export_dialog_widget.h"
+#include "gui/dialogs/gradient_dialog_widget.h"
 #include "gui/dialogs/job_progress_widget.h"
 #include "gui/display_power.h"
 #include "gui/help_window.h"
@@ -44,6 +45,13 @@ std::optional<app::ExportSize> QtShell::chooseExportSize(engine::Fractal& fracta
     if (dialog.exec() != app::kDialogOk)
         return std::nullopt;
     return dialog.size();
+}
+
+std::optional<app::GradientChoice> QtShell::editGradient(engine::Fractal& fractal) {
+    GradientDialogWidget dialog(owner_, fractal, *this);
+    if (dialog.exec() != app::kDialogOk)
+        return std::nullopt;
+    return dialog.choice();
 }
 
 void QtShell::showExportProgress(app::ExportJob& job) {

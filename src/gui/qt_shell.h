@@ -41,6 +41,7 @@ class QtShell : public app::Shell {
     std::intptr_t defaultProcessing(unsigned message, std::uintptr_t wParam,
                                     std::intptr_t lParam) override;
     std::optional<app::ExportSize> chooseExportSize(engine::Fractal& fractal) override;
+    std::optional<app::GradientChoice> editGradient(engine::Fractal& fractal) override;
     void showExportProgress(app::ExportJob& job) override;
     void closeExportProgress() override;
     ExportProgressWidget* exportProgress() const { return progress_.get(); }

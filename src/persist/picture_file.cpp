@@ -85,6 +85,15 @@ std::optional<std::int32_t> parseTypeId(const std::string& text) {
     return type;
 }
 
+int parseSupersample(const std::string& text) {
+    int factor = 0;
+    const char* end = text.data() + text.size();
+    const auto [next, error] = std::from_chars(text.data(), end, factor);
+    if (error != std::errc() || next != end || factor < 1 || factor > kMostSupersample)
+        return 1;
+    return factor;
+}
+
 // The parameter string of a PNG picture by the rules of the trailer: up to the first
 // zero character, and not at all when longer than capacity units.
 std::string takeParameters(const std::string& text, int capacity) {
@@ -110,6 +119,7 @@ PictureFile readPngPicture(const platform::RegularFile& file, int capacity, int 
     // The first chunk of each keyword counts, as a reader showing texts lists it first.
     bool typeSeen = false;
     bool paramsSeen = false;
+    bool supersampleSeen = false;
     for (const platform::PngText& text : read.texts) {
         if (text.keyword == kPngTypeKeyword && !typeSeen) {
             typeSeen = true;
@@ -117,6 +127,9 @@ PictureFile readPngPicture(const platform::RegularFile& file, int capacity, int 
         } else if (text.keyword == kPngParametersKeyword && !paramsSeen) {
             paramsSeen = true;
             result.params = takeParameters(text.text, capacity);
+        } else if (text.keyword == kPngSupersampleKeyword && !supersampleSeen) {
+            supersampleSeen = true;
+            result.supersample = parseSupersample(text.text);
         }
     }
     return result;

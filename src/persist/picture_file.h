@@ -44,6 +44,10 @@ PictureFormat pictureFormatFor(const std::string& path);
 // and the parameter string as UTF-8.
 inline constexpr const char* kPngTypeKeyword = "Corvane-Type";
 inline constexpr const char* kPngParametersKeyword = "Corvane-Parameters";
+// An anti-aliased PNG picture also tells how many samples a side each pixel averages
+// (written only above 1, so older readers see what they always saw).
+inline constexpr const char* kPngSupersampleKeyword = "Corvane-Supersample";
+inline constexpr int kMostSupersample = 16;
 
 // Whether a PNG picture of this size is written: only what the reader opens again.
 bool pngPictureSizeAllowed(int width, int height);
@@ -59,6 +63,9 @@ struct PictureFile {
     BitmapLoad image;
     std::optional<std::int32_t> type;  // absent when the file ends before it
     std::string params;
+    // Samples a side each pixel averages: 1..kMostSupersample, 1 when the picture does
+    // not tell or tells something else.
+    int supersample = 1;
     bool cancelled = false;  // the read was cancelled through its control
 };
 // The file's content decides its format, whatever its name. The pixels come scaled to

@@ -85,6 +85,9 @@ class ScriptedShell : public app::Shell {
         offeredItems = items;
         return itemAnswer;
     }
+    std::optional<app::GradientChoice> editGradient(engine::Fractal&) override {
+        return gradientChoice;
+    }
     void showExportProgress(app::ExportJob& job) override { exportProgress = &job; }
     void closeExportProgress() override { exportProgress = nullptr; }
 
@@ -104,6 +107,7 @@ class ScriptedShell : public app::Shell {
     std::vector<int> quitCodes;
     std::vector<unsigned> defaulted;
     std::optional<app::ExportSize> exportSize;
+    std::optional<app::GradientChoice> gradientChoice;
     app::ExportJob* exportProgress = nullptr;
     std::string clipboard;
     std::deque<std::optional<std::string>> textAnswers;

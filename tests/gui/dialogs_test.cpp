@@ -31,6 +31,8 @@
 #include "gui/dialogs/complex_parameters_dialog_widget.h"
 #include "gui/dialogs/dialogs.h"
 #include "gui/dialogs/export_dialog_widget.h"
+#include "gui/dialogs/gradient_bar.h"
+#include "gui/dialogs/gradient_dialog_widget.h"
 #include "gui/dialogs/job_progress_widget.h"
 #include "gui/dialogs/options_dialog_widget.h"
 #include "gui/dialogs/parameters_dialog_widget.h"
@@ -155,6 +157,8 @@ class DialogsTest : public QObject {
     void everyFieldAndButtonHasItsOwnAccessKey();
     void exportDialogOffersTheWindowAndScreenSizesAndRefusesTooLarge();
     void exportProgressCancelsItsJob();
+    void exportDialogOffersAntiAliasingForEscapeTimeTypes();
+    void gradientEditorEditsStopsOnTheBarAndAppliesItsPalette();
 };
 
 void DialogsTest::typeDialogOpensOnTheCurrentTypeAndGivesTheChosenId() {
@@ -530,6 +534,9 @@ void DialogsTest::everyFieldAndButtonHasItsOwnAccessKey() {
     dialogs.push_back(std::make_unique<gui::OptionsDialogWidget>(nullptr, *complexRig.fractal,
                                                                  &complexRig.shell));
     dialogs.push_back(std::make_unique<gui::AboutDialogWidget>(nullptr));
+    dialogs.push_back(std::make_unique<gui::GradientDialogWidget>(nullptr, *complexRig.fractal,
+                                                                  complexRig.shell));
+    dialogs.push_back(std::make_unique<gui::ExportDialogWidget>(nullptr, *complexRig.fractal));
     for (const auto& dialog : dialogs) {
         QSet<QKeySequence> keys;
         int controls = 0;
@@ -581,6 +588,74 @@ void DialogsTest::exportDialogOffersTheWindowAndScreenSizesAndRefusesTooLarge() 
     click(dialog, "okButton");
     QCOMPARE(dialog.result(), app::kDialogOk);
     QVERIFY(dialog.size() == (app::ExportSize{641, 481}));
+}
+
+void DialogsTest::exportDialogOffersAntiAliasingForEscapeTimeTypes() {
+    Rig orbit(engine::kHopalong);
+    gui::ExportDialogWidget plotted(nullptr, *orbit.fractal);
+    QVERIFY(!plotted.samples()->isEnabled());
+
+    Rig rig(engine::kMandelbrot);
+    gui::ExportDialogWidget dialog(nullptr, *rig.fractal);
+    QVERIFY(dialog.samples()->isEnabled());
+    QCOMPARE(dialog.samples()->currentText(), QString("None"));
+    dialog.samples()->setCurrentIndex(1);
+    QCOMPARE(dialog.samples()->currentText(), QString("2 x 2 samples a pixel"));
+    // The samples of a picture have the export's limits.
+    dialog.width()->setText("40000");
+    click(dialog, "okButton");
+    QVERIFY(!dialog.size());
+    QVERIFY(dialog.problem()->text().contains("samples are exported up to 65536"));
+    dialog.width()->setText("3000");
+    click(dialog, "okButton");
+    QCOMPARE(dialog.result(), app::kDialogOk);
+    QVERIFY(dialog.size() == (app::ExportSize{3000, 36, 2}));
+}
+
+void DialogsTest::gradientEditorEditsStopsOnTheBarAndAppliesItsPalette() {
+    Rig rig(engine::kMandelbrot);
+    rig.fractal->loadPalette();
+    gui::GradientDialogWidget dialog(nullptr, *rig.fractal, rig.shell);
+    QCOMPARE(dialog.windowTitle(), QString("Gradient Editor"));
+    gui::GradientBar* bar = dialog.bar();
+    bar->resize(bar->sizeHint());
+    const std::size_t opening = dialog.editor().gradient().stops().size();
+    QCOMPARE(opening, app::GradientEditor::kOpeningStops);
+    QCOMPARE(dialog.entries()->text(), QString("255"));
+    QVERIFY(!child<QPushButton>(dialog, "removeButton")->isEnabled());
+    saveShot(dialog, "gradient.png");
+
+    // A click between stops adds one there, selected; Delete takes it away again.
+    const int between = bar->xOf(0.5 / 7.0);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(between, 5));
+    QCOMPARE(dialog.editor().gradient().stops().size(), opening + 1);
+    QCOMPARE(dialog.editor().selected(), std::optional<std::size_t>(1));
+    QVERIFY(child<QPushButton>(dialog, "removeButton")->isEnabled());
+    // A drag moves the stop under the pointer.
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(between, 5));
+    QMouseEvent move(QEvent::MouseMove, QPointF(bar->xOf(0.3), 5),
+                     bar->mapToGlobal(QPointF(bar->xOf(0.3), 5)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(bar, &move);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(bar->xOf(0.3), 5));
+    QVERIFY(std::fabs(dialog.editor().gradient().stops()[*dialog.editor().selected()].position -
+                      0.3) < 0.01);
+    QTest::keyClick(bar, Qt::Key_Delete);
+    QCOMPARE(dialog.editor().gradient().stops().size(), opening);
+    QVERIFY(!dialog.editor().selected());
+
+    // Bad input keeps the dialog open with the reason.
+    dialog.entries()->setText("1");
+    click(dialog, "applyButton");
+    QVERIFY(!dialog.choice());
+    QVERIFY(dialog.problem()->text().contains("from 2 to 4096"));
+    dialog.entries()->setText("64");
+    click(dialog, "applyButton");
+    QCOMPARE(dialog.result(), app::kDialogOk);
+    QVERIFY(dialog.choice());
+    QCOMPARE(dialog.choice()->colors.size(), std::size_t{64});
+    QVERIFY(dialog.choice()->savedPath.empty());
+    QCOMPARE(dialog.choice()->colors.front(), engine::builtInPalette().front());
 }
 
 void DialogsTest::exportProgressCancelsItsJob() {

@@ -102,7 +102,7 @@ class MainFrameTest : public QObject {
                  QStringList({"Add Bookmark...", "Rename Bookmark...", "Delete Bookmark...", "-"}));
         QCOMPARE(actionTexts(frame.fileMenu()->actions()),
                  QStringList({"Open...", "Save...", "Export...", "Slideshow...", "Load Palette...",
-                              "Palette", "Options...", "-", "Exit"}));
+                              "Gradient Editor...", "Palette", "Options...", "-", "Exit"}));
         QCOMPARE(actionTexts(frame.fractalMenu()->actions()),
                  QStringList({"Type...", "View...", "Parameters...", "Statistics", "-",
                               "Back\tAlt+Left", "Forward\tAlt+Right", "Find Nearest Minibrot", "-",

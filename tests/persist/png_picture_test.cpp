@@ -166,6 +166,42 @@ TEST(PngPicture, TypeAndParameterChunksAreReadSafely) {
     }
 }
 
+// The samples a pixel averages are taken only as a whole number from 1 to 16.
+TEST(PngPicture, SupersampleChunkIsReadSafely) {
+    struct Case {
+        std::vector<platform::PngText> texts;
+        int factor;
+    };
+    const Case cases[] = {
+        {{}, 1},
+        {{{"Corvane-Supersample", "2"}}, 2},
+        {{{"Corvane-Supersample", "16"}}, 16},
+        {{{"Corvane-Supersample", "17"}}, 1},
+        {{{"Corvane-Supersample", "0"}}, 1},
+        {{{"Corvane-Supersample", "-2"}}, 1},
+        {{{"Corvane-Supersample", "2x"}}, 1},
+        {{{"Corvane-Supersample", ""}}, 1},
+        {{{"Corvane-Supersample", "99999999999999999999"}}, 1},
+        {{{"Corvane-Supersample", "3"}, {"Corvane-Supersample", "4"}}, 3},
+    };
+    const TempFolder folder;
+    for (const Case& c : cases) {
+        const std::string path = folder.file("s.png");
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        {
+            platform::PngWriter writer(out, 1, 1, c.texts);
+            const std::uint8_t row[3] = {1, 2, 3};
+            writer.writeRow(row);
+            EXPECT_TRUE(writer.finish()) << writer.error();
+        }
+        std::fclose(out);
+        const persist::PictureFile file = persist::readPictureFile(path, 100, 1, 1);
+        ASSERT_TRUE(file.image.ok()) << file.image.error;
+        EXPECT_EQ(file.supersample, c.factor) << ::testing::PrintToString(c.texts.size());
+    }
+}
+
 // Saving a PNG fails as saving a bitmap does: the reason, the earlier file intact.
 TEST(PngPicture, AWriteThatFailsIsReportedWithTheSystemsReason) {
     Rig rig(300, 200, engine::kMandelbrot);

@@ -958,3 +958,72 @@ TEST_F(RenderTool, PngSizesBeyondTheBitmapsLimitsAndTheirRefusals) {
 }
 
 }  // namespace
+
+namespace {
+
+// --supersample: the factor travels with the picture; a factor of 1 is the plain picture.
+TEST_F(RenderTool, SupersampledPicturesRenderAgainFromTheirFactorOrAreRefused) {
+    const std::vector<std::string> mandelbrot = {"--size", "48x36", "--params",
+                                                 "-2.1,-1.2,0.9,1.2,80,0,0,0,0,100"};
+    const auto rendered = [&](std::vector<std::string> extra, const std::string& name) {
+        std::vector<std::string> arguments = mandelbrot;
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        arguments.push_back(folder.file(name));
+        return render(folder, arguments);
+    };
+    ASSERT_EQ(rendered({}, "plain.png").exitCode, 0);
+    ASSERT_EQ(rendered({"--supersample", "1"}, "one.png").exitCode, 0);
+    ASSERT_EQ(rendered({"--supersample", "3"}, "three.png").exitCode, 0);
+    EXPECT_EQ(TempFolder::read(folder.file("one.png")), TempFolder::read(folder.file("plain.png")));
+    EXPECT_NE(TempFolder::read(folder.file("three.png")),
+              TempFolder::read(folder.file("plain.png")));
+    const auto factorOf = [&](const std::string& name) {
+        return persist::readPictureFile(folder.file(name), engine::kMaxParameterUnits, 0, 0)
+            .supersample;
+    };
+    EXPECT_EQ(factorOf("plain.png"), 1);
+    EXPECT_EQ(factorOf("three.png"), 3);
+
+    // --from takes the factor again, unless told otherwise.
+    ASSERT_EQ(
+        render(folder, {"--from", folder.file("three.png"), folder.file("again.png")}).exitCode, 0);
+    EXPECT_EQ(TempFolder::read(folder.file("again.png")),
+              TempFolder::read(folder.file("three.png")));
+    ASSERT_EQ(render(folder, {"--from", folder.file("three.png"), "--supersample", "1",
+                              folder.file("unsampled.png")})
+                  .exitCode,
+              0);
+    EXPECT_EQ(TempFolder::read(folder.file("unsampled.png")),
+              TempFolder::read(folder.file("plain.png")));
+
+    struct Refusal {
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* reason;
+    };
+    const std::string out = folder.file("refused.png");
+    const Refusal refusals[] = {
+        {{"--supersample", "17", out}, 2, "bad supersample factor 17"},
+        {{"--supersample", "0", out}, 2, "bad supersample factor 0"},
+        {{"--supersample", "2x", out}, 2, "bad supersample factor 2x"},
+        {{"--supersample", "2", "--supersample", "2", out}, 2, "given twice"},
+        {{"--supersample", "2", folder.file("refused.bmp")}, 2, "writes a .png OUTPUT"},
+        {{"--type", "hopalong", "--supersample", "2", out}, 2, "escape-time types only"},
+        {{"--size", "40000x10", "--supersample", "2", out}, 2, "exported up to 65536 a side"},
+        {{"--from", folder.file("three.png"), folder.file("refused.bmp")},
+         1,
+         "anti-aliased with 3x3 samples"},
+        {{"--from", folder.file("three.png"), "--size", "30000x10", out},
+         1,
+         "exported up to 65536 a side"},
+    };
+    for (const Refusal& r : refusals) {
+        const ToolRun run = render(folder, r.arguments);
+        EXPECT_EQ(run.exitCode, r.exitCode) << ::testing::PrintToString(r.arguments);
+        EXPECT_NE(run.err.find(r.reason), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+        EXPECT_FALSE(std::filesystem::exists(folder.file("refused.bmp")));
+    }
+}
+
+}  // namespace

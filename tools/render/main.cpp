@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/picture_export.h"
+#include "app/supersampling.h"
 #include "catalogue/factory.h"
 #include "catalogue/fractal_types.h"
 #include "complex/complex_fractal.h"
@@ -65,6 +66,8 @@ struct Job {
     std::optional<std::string> params;
     // The view of --center and --width, at the picture's size.
     std::optional<view::DeepView> view;
+    // Samples a side each pixel averages: --supersample, else what the picture tells.
+    int supersample = 1;
 };
 
 // Each step below returns an empty text on success, or the one-line reason why a
@@ -89,6 +92,7 @@ Problem readPictureJob(const std::string& path, Job& job) {
         return path + ": the picture's parameter string cannot be used: " + damage;
     job.type = type;
     job.params = params;
+    job.supersample = file.supersample;
     return {};
 }
 
@@ -130,9 +134,18 @@ Problem makeJob(const render::RenderOptions& options, Job& job) {
         return *options.from + ": a " + std::to_string(job.width) + "x" +
                std::to_string(job.height) + " picture is rendered only at a size given with --size";
     }
+    if (options.supersample)
+        job.supersample = *options.supersample;
     if (app::hasPngExtension(options.output)) {
         if (const auto problem = app::exportSizeProblem(job.type, job.width, job.height))
             return *problem;
+        if (const auto problem =
+                app::supersampleProblem(job.type, job.width, job.height, job.supersample))
+            return *problem;
+    } else if (job.supersample > 1) {
+        return options.from.value_or("OUTPUT") + ": the picture is anti-aliased with " +
+               std::to_string(job.supersample) + "x" + std::to_string(job.supersample) +
+               " samples a pixel: write a .png, or give --supersample 1";
     }
     return viewOfJob(options, job);
 }
@@ -239,6 +252,7 @@ Problem exportPng(const Job& job, const render::RenderOptions& options, bool& re
     request.threads = options.threads;
     request.iterations = options.iterations;
     request.autoIterations = options.autoIterations;
+    request.supersample = job.supersample;
     if (options.palette) {
         engine::ColorTable colors;
         const int count = colors.loadFile(*options.palette, kMaxPaletteEntries);

@@ -8,6 +8,7 @@
 
 #include "app/location.h"
 #include "app/picture_export.h"
+#include "app/supersampling.h"
 #include "catalogue/factory.h"
 #include "complex/complex_fractal.h"
 #include "complex/escape_colouring.h"
@@ -60,7 +61,8 @@ bool isKnownOption(const std::string& argument) {
     return argument == "--type" || argument == "--size" || argument == "--params" ||
            argument == "--palette" || argument == "--points" || argument == "--from" ||
            argument == "--colouring" || argument == "--threads" || argument == "--center" ||
-           argument == "--width" || argument == "--iterations" || argument == "--location";
+           argument == "--width" || argument == "--iterations" || argument == "--location" ||
+           argument == "--supersample";
 }
 
 // The options that take text as it is and may be given once; empty when accepted.
@@ -156,6 +158,18 @@ std::string setIterations(const std::string& value, RenderOptions& options) {
     return {};
 }
 
+std::string setSupersample(const std::string& value, RenderOptions& options) {
+    if (options.supersample)
+        return "--supersample given twice";
+    int n = 0;
+    if (!parseDecimal(value, n) || n < 1 || n > app::kMostSupersample) {
+        return "bad supersample factor " + value + " (1 to " +
+               std::to_string(app::kMostSupersample) + " samples a side)";
+    }
+    options.supersample = n;
+    return {};
+}
+
 // One known option and its value; the reason it is refused, or empty.
 std::string applyOption(const std::string& argument, const std::string& value,
                         RenderOptions& options, OptionsSeen& seen) {
@@ -175,6 +189,8 @@ std::string applyOption(const std::string& argument, const std::string& value,
         return setThreads(value, options);
     if (argument == "--iterations")
         return setIterations(value, options);
+    if (argument == "--supersample")
+        return setSupersample(value, options);
     if (argument == "--center")
         return setOnce(seen.centre, argument, value);
     if (argument == "--width")
@@ -230,6 +246,9 @@ std::string applyView(const OptionsSeen& seen, RenderOptions& options) {
     if ((options.iterations || options.autoIterations) && options.type &&
         catalogue::isOrbitType(*options.type))
         return "--iterations applies to escape-time types only";
+    if (options.supersample.value_or(1) > 1 && options.type &&
+        catalogue::isOrbitType(*options.type))
+        return "--supersample applies to escape-time types only";
     return {};
 }
 
@@ -273,6 +292,11 @@ std::string checkOutputSize(const RenderOptions& options) {
         png && !options.from && problem) {
         return *problem;
     }
+    if (const auto problem = app::supersampleProblem(options.type.value_or(engine::kMandelbrot), w,
+                                                     h, options.supersample.value_or(1));
+        png && !options.from && problem) {
+        return *problem;
+    }
     return {};
 }
 
@@ -309,12 +333,15 @@ bool sizeAllowed(int width, int height) {
 const char* usageText() {
     return "usage: corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
            "[--palette FILE] [--points N] [--colouring bands|smooth] [--threads N]\n"
-           "                      [--center RE,IM --width W] [--iterations N|auto] OUTPUT\n"
+           "                      [--center RE,IM --width W] [--iterations N|auto] "
+           "[--supersample N] OUTPUT\n"
            "       corvane-render --location TEXT|FILE [--size WxH] [--palette FILE] "
-           "[--points N] [--colouring bands|smooth] [--threads N] OUTPUT\n"
+           "[--points N] [--colouring bands|smooth] [--threads N]\n"
+           "                      [--supersample N] OUTPUT\n"
            "       corvane-render --from PICTURE [--size WxH] [--palette FILE] "
            "[--points N] [--colouring bands|smooth] [--threads N]\n"
-           "                      [--center RE,IM --width W] [--iterations N|auto] OUTPUT\n"
+           "                      [--center RE,IM --width W] [--iterations N|auto] "
+           "[--supersample N] OUTPUT\n"
            "       corvane-render --find-minibrot [--type NAME_OR_ID] [--size WxH] [--params "
            "TEXT]\n"
            "                      [--from PICTURE] [--center RE,IM --width W] [--iterations N]\n"
@@ -330,6 +357,9 @@ const char* usageText() {
            "(Mandelbrot with the parameters 0, 0; periods up to the iteration limit, which\n"
            "--iterations replaces) as one\n"
            "line \"period=P center=RE,IM width=W\", or exits with 1 and the reason.\n"
+           "--supersample N anti-aliases an escape-time .png: each pixel the mean of N x N\n"
+           "samples (1 to 16) in linear light; a picture written so tells its N, which --from\n"
+           "takes unless --supersample is given.\n"
            "PICTURE may be a bitmap or a PNG picture. An OUTPUT name ending in .png writes a PNG\n"
            "picture computed in bands and written as it goes: escape-time pictures up to\n"
            "65536x65536, orbit pictures up to 268435456 pixels.\n";
@@ -396,6 +426,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     options.output = positional.front();
     if (std::string error = checkOutputExtension(options.output); !error.empty())
         return fail(std::move(error));
+    if (options.supersample.value_or(1) > 1 && !app::hasPngExtension(options.output))
+        return fail("--supersample writes a .png OUTPUT");
     if (std::string error = checkParams(options); !error.empty())
         return fail(std::move(error));
     if (seen.size) {

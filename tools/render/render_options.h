@@ -28,6 +28,9 @@ struct RenderOptions {
     // The view came with --location, which any type may take (an orbit type's only
     // where double precision resolves it).
     bool viewOfLocation = false;
+    // --supersample N, escape-time types in a .png: N x N samples a pixel; replaces the
+    // factor a --from picture tells.
+    std::optional<int> supersample;
     // --find-minibrot: prints the view of the minibrot nearest the view instead of
     // rendering; takes no OUTPUT.
     bool findMinibrot = false;

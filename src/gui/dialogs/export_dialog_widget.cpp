@@ -11,6 +11,7 @@
 
 #include "app/dialog_fields.h"
 #include "app/picture_export.h"
+#include "catalogue/fractal_types.h"
 
 namespace gui {
 
@@ -34,6 +35,13 @@ ExportDialogWidget::ExportDialogWidget(QWidget* parent, engine::Fractal& fractal
     };
     width_ = makeEdit(opened.width, "editWidth");
     height_ = makeEdit(opened.height, "editHeight");
+    samplesBox_ = new QComboBox(this);
+    samplesBox_->setObjectName(QStringLiteral("comboSamples"));
+    for (const int factor : app::ExportDialog::supersampleChoices())
+        samplesBox_->addItem(QString::fromStdString(app::ExportDialog::supersampleLabel(factor)),
+                             factor);
+    // Orbit points are plotted, not sampled.
+    samplesBox_->setEnabled(catalogue::isComplexType(fractal.type));
     problem_ = makeLabel(QString(), "labelProblem");
     problem_->setWordWrap(true);
     problem_->hide();
@@ -50,11 +58,13 @@ ExportDialogWidget::ExportDialogWidget(QWidget* parent, engine::Fractal& fractal
     grid->addWidget(makeLabel(app::ExportDialog::kHeightLabel, "labelHeight"), 2, 0);
     grid->addWidget(height_, 2, 1);
     grid->addWidget(makeLabel(app::ExportDialog::kPixelsUnit, "labelHeightUnit"), 2, 2);
-    grid->addWidget(problem_, 3, 0, 1, 3);
+    grid->addWidget(makeLabel(app::ExportDialog::kSamplesLabel, "labelSamples", samplesBox_), 3, 0);
+    grid->addWidget(samplesBox_, 3, 1, 1, 2);
+    grid->addWidget(problem_, 4, 0, 1, 3);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
-    grid->addLayout(buttons, 4, 0, 1, 3);
+    grid->addLayout(buttons, 5, 0, 1, 3);
     finishLayout(grid);
     matchPreset();
 
@@ -66,7 +76,8 @@ ExportDialogWidget::ExportDialogWidget(QWidget* parent, engine::Fractal& fractal
 }
 
 app::ExportForm ExportDialogWidget::form() const {
-    return app::ExportForm{width_->text().toStdString(), height_->text().toStdString()};
+    return app::ExportForm{width_->text().toStdString(), height_->text().toStdString(),
+                           samplesBox_->currentData().toInt()};
 }
 
 void ExportDialogWidget::showPreset(int index) {

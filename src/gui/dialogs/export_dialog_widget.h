@@ -22,6 +22,7 @@ class ExportDialogWidget : public DialogFrame {
     QComboBox* presets() const { return presetBox_; }
     QLineEdit* width() const { return width_; }
     QLineEdit* height() const { return height_; }
+    QComboBox* samples() const { return samplesBox_; }
     QLabel* problem() const { return problem_; }
 
   private:
@@ -35,6 +36,7 @@ class ExportDialogWidget : public DialogFrame {
     QComboBox* presetBox_;
     QLineEdit* width_;
     QLineEdit* height_;
+    QComboBox* samplesBox_;
     QLabel* problem_;
     std::optional<app::ExportSize> size_;
 };
