@@ -22,6 +22,12 @@ unsigned mixedChannel(unsigned from, unsigned to, double fraction) noexcept {
     return static_cast<unsigned>(std::clamp(std::lround(mixed), 0L, 255L));
 }
 
+platform::Color mixedColor(platform::Color from, platform::Color to, double fraction) noexcept {
+    return platform::rgb(mixedChannel(platform::redOf(from), platform::redOf(to), fraction),
+                         mixedChannel(platform::greenOf(from), platform::greenOf(to), fraction),
+                         mixedChannel(platform::blueOf(from), platform::blueOf(to), fraction));
+}
+
 }  // namespace
 
 platform::Color brightenColor(platform::Color color, int depth) noexcept {
@@ -32,24 +38,58 @@ platform::Color darkenColor(platform::Color color, int depth) noexcept {
     return shiftedColor(color, -depth);
 }
 
+double transferred(double value, Transfer transfer) noexcept {
+    switch (transfer) {
+        case Transfer::kSquareRoot:
+            return std::sqrt(value);
+        case Transfer::kLogarithm:
+            return std::log1p(value);
+        default:
+            return value;
+    }
+}
+
+double EscapeColouring::continuousOf(const EscapeValue& value) const noexcept {
+    // A kernel's continuous count lies near its whole count; anything else (not a
+    // number, out of range) is taken at the whole count, and both stay in int range.
+    const double continuous = value.continuous;
+    if (!std::isfinite(continuous) || continuous < 0.0 || continuous > maxIterations_)
+        return std::max(value.count, 0);
+    return continuous;
+}
+
+platform::Color EscapeColouring::atPosition(double position, bool mixed) const noexcept {
+    const int entries = palette_->colorCount();
+    if (entries <= 0 || !std::isfinite(position))
+        return palette_->colorAt(0);
+    // Turned into [0, entries): fmod is exact, and the whole part then fits an int.
+    double turned = std::fmod(position, static_cast<double>(entries));
+    if (turned < 0.0)
+        turned += entries;
+    if (!(turned < entries))
+        turned = 0.0;
+    const double whole = std::floor(turned);
+    const int index = static_cast<int>(whole);
+    const platform::Color from = palette_->colorAt(index);
+    const double fraction = turned - whole;
+    if (!mixed || fraction <= 0.0)
+        return from;
+    return mixedColor(from, palette_->colorAt(index + 1), fraction);
+}
+
 platform::Color EscapeColouring::blend(const EscapeValue& value) const noexcept {
     if (inside(value.count))
         return platform::kBlack;
-    // A kernel's continuous count lies near its whole count; anything else (not a
-    // number, out of range) is taken at the whole count, and both stay in int range.
-    double continuous = value.continuous;
-    if (!std::isfinite(continuous) || continuous < 0.0 || continuous > maxIterations_)
-        continuous = std::max(value.count, 0);
+    const double continuous = continuousOf(value);
+    if (spread_)
+        return atPosition(position(continuous), true);
     const double whole = std::floor(continuous);
     const double fraction = continuous - whole;
     const int index = static_cast<int>(whole);
     const platform::Color from = palette_->colorAt(index);
     if (fraction <= 0.0)
         return from;
-    const platform::Color to = palette_->colorAt(index + 1);
-    return platform::rgb(mixedChannel(platform::redOf(from), platform::redOf(to), fraction),
-                         mixedChannel(platform::greenOf(from), platform::greenOf(to), fraction),
-                         mixedChannel(platform::blueOf(from), platform::blueOf(to), fraction));
+    return mixedColor(from, palette_->colorAt(index + 1), fraction);
 }
 
 platform::Color EscapeColouring::relief(const EscapeValue& value, const EscapeValue& previous,
