@@ -27,6 +27,28 @@ struct ColorControls {
     friend bool operator==(const ColorControls&, const ColorControls&) = default;
 };
 
+// Controls given one by one (on a command line): each given replaces the one held.
+struct ColorControlChanges {
+    std::optional<double> density;
+    bool automaticDensity = false;
+    std::optional<double> offset;
+    std::optional<Transfer> transfer;
+
+    ColorControls appliedTo(ColorControls controls) const noexcept {
+        if (density) {
+            controls.density = *density;
+            controls.automaticDensity = false;
+        }
+        if (automaticDensity)
+            controls.automaticDensity = true;
+        if (offset)
+            controls.offset = *offset;
+        if (transfer)
+            controls.transfer = *transfer;
+        return controls;
+    }
+};
+
 // A density finer than this would spread one count over thousands of palette
 // entries; one coarser than this puts any picture into a single entry.
 inline constexpr double kFinestDensity = 1e-3;
