@@ -60,6 +60,8 @@ class MainWindow {
     PictureOpenJob* openJob() const { return openJob_.get(); }
     // The search for the nearest minibrot; null when none runs.
     MinibrotJob* minibrotJob() const { return minibrotJob_.get(); }
+    // Whether the palette of the picture shown is being turned (colour cycling).
+    bool cyclingColors() const { return cyclingColors_; }
     // Whether the user stopped the calculation of the picture shown (Stop).
     bool stoppedByUser() const;
     // The status bar's line; pointer is the picture pixel under the pointer, if any.
@@ -155,6 +157,12 @@ class MainWindow {
     bool runPaletteCommand(unsigned id, engine::Fractal& fractal);
     void clearScreen(engine::Fractal& fractal);
     void exitProgram();
+    // The colouring commands; false for any other id.
+    bool runColorCommand(unsigned id, engine::Fractal& fractal);
+    void startColorCycling();
+    // Every key and every command ends colour cycling; the timer goes with it.
+    void stopColorCycling();
+    void cycleColorsTick();
 
     // Stops and destroys the fractal shown (and a held object), leaving none.
     void destroyFractals();
@@ -225,6 +233,7 @@ class MainWindow {
     // The user chose to close the window once the export has ended.
     bool closeWhenExportDone_ = false;
     std::set<std::string> reportedStoreProblems_;
+    bool cyclingColors_ = false;
 };
 
 }  // namespace app

@@ -57,6 +57,8 @@ class MainFrame : public QMainWindow {
   private:
     QAction* addCommand(QWidget* owner, const QString& text, unsigned id);
     void buildMenus();
+    // The Colouring submenu of the Fractal menu, with the keys of its steps.
+    void buildColoringMenu();
     void buildToolBar();
     void buildAccelerators();
     void sendCommand(unsigned id);
