@@ -17,6 +17,10 @@ constexpr unsigned kCyclePeriodMs = 140;
 
 bool MainWindow::runColorCommand(unsigned id, engine::Fractal& fractal) {
     auto* escape = dynamic_cast<complex::ComplexFractal*>(&fractal);
+    // A picture being opened, or shown moved by a gesture, is not the one its kept
+    // values drew: the commands wait for the picture computed next.
+    if (heldIsCurrent_ || fractal.inViewGesture())
+        escape = nullptr;
     std::optional<complex::ColorControls> stepped;
     switch (id) {
         case IDM_COLORING:
