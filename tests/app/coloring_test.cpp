@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/coloring_dialog.h"
+#include "app/dialog_fields.h"
 #include "app/main_window_rig.h"
 #include "app/messages.h"
 
@@ -59,8 +60,9 @@ TEST(ColoringDialogTest, FieldsGiveControlsOrTheReasonTheyCannot) {
         const auto controls = ColoringDialog::read(form, refusal);
         EXPECT_EQ(controls.has_value(), c.usable) << c.density << " " << c.offset;
         EXPECT_EQ(refusal.empty(), c.usable) << refusal;
-        if (controls)
+        if (controls) {
             EXPECT_EQ(*controls, c.controls) << c.density << " " << c.offset;
+        }
     }
 }
 
