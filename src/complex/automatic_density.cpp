@@ -12,8 +12,11 @@ namespace {
 // Points of the grid along each side: some three thousand pixels in all, a small part
 // of any picture's cost.
 constexpr int kGridSide = 32;
-// The share of escaped pairs that are to lie within one palette step.
-constexpr double kCoveredShare = 0.9;
+// Four in five escaped neighbouring pairs are to lie within eight palette steps: a
+// smooth palette changes little over eight entries, and the picture still runs through
+// many entries (a tighter rule turns a deep view into one or two colours).
+constexpr double kCoveredShare = 0.8;
+constexpr double kCoveredSteps = 8.0;
 
 }  // namespace
 
@@ -70,7 +73,10 @@ double densityOfSample(const std::vector<EscapeValue>& values, int maxIterations
     const double spread = *nth;
     if (!std::isfinite(spread) || spread <= 0.0)
         return 1.0;
-    return std::clamp(spread, kFinestDensity, kCoarsestDensity);
+    // Counts that differ little keep one palette entry a count at the finest; the
+    // transferred values are spread as finely as they need.
+    const double finest = transfer == Transfer::kLinear ? 1.0 : kFinestDensity;
+    return std::clamp(spread / kCoveredSteps, finest, kCoarsestDensity);
 }
 
 }  // namespace complex

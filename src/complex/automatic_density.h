@@ -19,11 +19,12 @@ struct SampleSpot {
 // for a picture narrower or lower than two pixels.
 std::vector<SampleSpot> densitySampleSpots(int width, int height);
 
-// The density that puts most neighbouring pixels of the sample (values in the order of
-// the spots) at most about one palette step apart: the spread that nine pairs of ten
-// escaped pairs stay within, after the transfer, counts one step. A sample whose
-// pairs mostly hold the same value (or no escaped pair) keeps the density of 1; the
-// result lies between kFinestDensity and kCoarsestDensity.
+// The density that keeps most neighbouring pixels of the sample (values in the order of
+// the spots) a few palette steps apart at most: the spread (after the transfer) that
+// four in five escaped pairs stay within makes eight steps. A sample whose pairs mostly
+// hold the same value (or no escaped pair) keeps the density of 1; a linear transfer
+// never goes below 1, the others not below kFinestDensity, and none above
+// kCoarsestDensity.
 double densityOfSample(const std::vector<EscapeValue>& values, int maxIterations, bool smooth,
                        Transfer transfer);
 

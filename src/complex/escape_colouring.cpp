@@ -99,6 +99,8 @@ platform::Color EscapeColouring::relief(const EscapeValue& value, const EscapeVa
     const platform::Color color = plain(value);
     if (previous.count < 0)
         return color;
+    if (spread_)
+        return spreadRelief(color, value, previous, depth);
     if (!smooth_) {
         if (previous.count == value.count)
             return color;
@@ -108,6 +110,26 @@ platform::Color EscapeColouring::relief(const EscapeValue& value, const EscapeVa
     double rise = value.continuous - previous.continuous;
     if (!std::isfinite(rise))
         rise = value.count - previous.count;
+    const double share = std::clamp(rise, -1.0, 1.0);
+    return shiftedColor(color, static_cast<int>(std::lround(share * depth)));
+}
+
+// Spread over the palette, the relief shades where the colour changes rather than the
+// count: Bands where the palette entry changes, Smooth by the share of a palette step the
+// position rises or falls. (With one entry per count this is the count's own rule.)
+platform::Color EscapeColouring::spreadRelief(platform::Color color, const EscapeValue& value,
+                                              const EscapeValue& previous,
+                                              int depth) const noexcept {
+    if (!smooth_) {
+        const double here = std::floor(position(value.count));
+        const double before = std::floor(position(previous.count));
+        if (!(here != before))
+            return color;
+        return before < here ? brightenColor(color, depth) : darkenColor(color, depth);
+    }
+    double rise = position(continuousOf(value)) - position(continuousOf(previous));
+    if (!std::isfinite(rise))
+        rise = 0.0;
     const double share = std::clamp(rise, -1.0, 1.0);
     return shiftedColor(color, static_cast<int>(std::lround(share * depth)));
 }

@@ -57,7 +57,8 @@ class EscapeColouring {
     // (previous.count < 0: the diagonal's first pixel, never shaded). Bands lighten or
     // darken by the whole depth where the count rises or falls; Smooth by the part of
     // the depth that the continuous count rises or falls, up to the whole depth for a
-    // change of one count or more.
+    // change of one count or more. Controls that spread the counts over the palette
+    // compare palette positions instead of counts.
     platform::Color relief(const EscapeValue& value, const EscapeValue& previous,
                            int depth) const noexcept;
 
@@ -69,6 +70,8 @@ class EscapeColouring {
     // The entry at a position (turned into the palette), mixed with the next one by
     // the position's fraction when mixed.
     platform::Color atPosition(double position, bool mixed) const noexcept;
+    platform::Color spreadRelief(platform::Color color, const EscapeValue& value,
+                                 const EscapeValue& previous, int depth) const noexcept;
     // The continuous count of a value, taken at its whole count where it is no use.
     double continuousOf(const EscapeValue& value) const noexcept;
 

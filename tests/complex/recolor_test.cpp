@@ -183,6 +183,32 @@ TEST(RecolorTest, ControlsPlaceValuesOnThePalette) {
     }
 }
 
+// Spread over the palette, relief shades where the colour changes, not the count.
+TEST(RecolorTest, ReliefShadesWherePalettePositionsChange) {
+    const platform::Color entries[3] = {platform::rgb(100, 100, 100), platform::rgb(50, 50, 50),
+                                        platform::rgb(150, 150, 150)};
+    engine::ColorTable palette;
+    palette.setColors(entries, 3);
+    const ColorControls tenPerStep{10.0, 0.0, Transfer::kLinear, false};
+    struct Case {
+        int colouring;
+        EscapeValue value, previous;
+        platform::Color expected;
+    };
+    const Case cases[] = {
+        {kBands, {15, 15.0}, {12, 12.0}, entries[1]},                     // one entry: unshaded
+        {kBands, {25, 25.0}, {15, 15.0}, platform::rgb(170, 170, 170)},   // entry 2, lighter
+        {kBands, {15, 15.0}, {25, 25.0}, platform::rgb(30, 30, 30)},      // darker by 20
+        {kSmooth, {15, 15.0}, {10, 10.0}, platform::rgb(110, 110, 110)},  // half a step: +10
+        {kSmooth, {15, 15.0}, {-1, -1.0}, platform::rgb(100, 100, 100)},  // the diagonal's first
+    };
+    for (const Case& c : cases) {
+        const EscapeColouring colouring(palette, 99, c.colouring, tenPerStep);
+        EXPECT_EQ(colouring.relief(c.value, c.previous, 20), c.expected)
+            << c.colouring << " " << c.value.count << " after " << c.previous.count;
+    }
+}
+
 TEST(RecolorTest, AutomaticDensityFromTheSpreadOfNeighbours) {
     // Triples of a point and its two neighbours.
     const auto sample = [](const std::vector<std::array<int, 3>>& triples) {
@@ -205,9 +231,10 @@ TEST(RecolorTest, AutomaticDensityFromTheSpreadOfNeighbours) {
     const Case cases[] = {
         {"nothing", {}, Transfer::kLinear, 1.0},
         {"all alike", sample({{5, 5, 5}, {7, 7, 7}}), Transfer::kLinear, 1.0},
-        {"inside pairs left out", sample({{5, 5000, 5000}, {5, 6, 7}}), Transfer::kLinear, 2.0},
-        {"nine in ten within", sample(wide), Transfer::kLinear, 176.0},
-        {"after the transfer", sample({{100, 121, 144}}), Transfer::kSquareRoot, 2.0},
+        {"inside pairs left out", sample({{5, 5000, 5000}, {5, 21, 37}}), Transfer::kLinear, 4.0},
+        {"never finer than a count", sample({{5, 6, 7}}), Transfer::kLinear, 1.0},
+        {"four in five within eight steps", sample(wide), Transfer::kLinear, 19.5},
+        {"after the transfer", sample({{100, 121, 144}}), Transfer::kSquareRoot, 0.25},
     };
     for (const Case& c : cases)
         EXPECT_DOUBLE_EQ(densityOfSample(c.values, 5000, false, c.transfer), c.density) << c.what;
