@@ -59,14 +59,15 @@ double EscapeColouring::continuousOf(const EscapeValue& value) const noexcept {
 }
 
 platform::Color EscapeColouring::atPosition(double position, bool mixed) const noexcept {
-    const int entries = palette_->colorCount();
+    const int entries = entries_;
     if (entries <= 0 || !std::isfinite(position))
         return palette_->colorAt(0);
-    // Turned into [0, entries): fmod is exact, and the whole part then fits an int.
-    double turned = std::fmod(position, static_cast<double>(entries));
+    // Turned into [0, entries) (the last steps guard against rounding), so that the
+    // whole part fits an int.
+    double turned = position - std::floor(position * perEntries_) * entries;
     if (turned < 0.0)
         turned += entries;
-    if (!(turned < entries))
+    if (!(turned >= 0.0 && turned < entries))
         turned = 0.0;
     const double whole = std::floor(turned);
     const int index = static_cast<int>(whole);

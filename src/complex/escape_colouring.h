@@ -34,7 +34,10 @@ class EscapeColouring {
           smooth_(colouring == kSmooth),
           controls_(controls),
           spread_(controls.density != 1.0 || controls.offset != 0.0 ||
-                  controls.transfer != Transfer::kLinear) {}
+                  controls.transfer != Transfer::kLinear),
+          perDensity_(1.0 / controls.density),
+          entries_(palette.colorCount()),
+          perEntries_(entries_ > 0 ? 1.0 / entries_ : 0.0) {}
 
     bool smooth() const noexcept { return smooth_; }
     bool inside(int count) const noexcept { return count >= maxIterations_; }
@@ -65,7 +68,7 @@ class EscapeColouring {
   private:
     // Where a value lies on the palette, in entries from its first.
     double position(double value) const noexcept {
-        return transferred(value, controls_.transfer) / controls_.density + controls_.offset;
+        return transferred(value, controls_.transfer) * perDensity_ + controls_.offset;
     }
     // The entry at a position (turned into the palette), mixed with the next one by
     // the position's fraction when mixed.
@@ -82,6 +85,11 @@ class EscapeColouring {
     // Whether the controls move any value from the entry of its count (the defaults
     // keep every colour exactly as it has always been computed).
     bool spread_;
+    // Multiplications where divisions would be: recolouring a picture is to take a few
+    // milliseconds. Computing and recolouring share these, so they agree bit for bit.
+    double perDensity_;
+    int entries_;
+    double perEntries_;
 };
 
 }  // namespace complex

@@ -33,20 +33,40 @@ void KeptValues::fill(int x, int y, int w, int h, int count) noexcept {
     }
 }
 
+namespace {
+
+EscapeValue valueAt(const std::int32_t* counts, const double* continuous, int column) noexcept {
+    const std::int32_t count = counts[column];
+    return EscapeValue{count, continuous ? continuous[column] : static_cast<double>(count)};
+}
+
+}  // namespace
+
 void colorKeptRows(const KeptValues& kept, const EscapeColouring& colouring, bool relief,
                    int reliefDepth, int first, int last, platform::Color* out) noexcept {
     const int width = kept.width();
     for (int row = std::max(first, 0); row < std::min(last, kept.height()); ++row) {
         platform::Color* pixels = out + static_cast<std::size_t>(row - first) * width;
-        if (!relief) {
-            for (int column = 0; column < width; ++column)
-                pixels[column] = colouring.plain(kept.at(column, row));
+        const std::int32_t* counts = kept.countsOf(row);
+        const double* continuous = kept.continuousOf(row);
+        if (!relief || row == 0) {
+            // The top row begins every diagonal it meets: never shaded.
+            for (int column = 0; column < width; ++column) {
+                const EscapeValue value = valueAt(counts, continuous, column);
+                pixels[column] = relief
+                                     ? colouring.relief(value, EscapeValue{-1, -1.0}, reliefDepth)
+                                     : colouring.plain(value);
+            }
             continue;
         }
+        const std::int32_t* countsAbove = kept.countsOf(row - 1);
+        const double* continuousAbove = kept.continuousOf(row - 1);
         for (int column = 0; column < width; ++column) {
-            const EscapeValue previous =
-                column > 0 && row > 0 ? kept.at(column - 1, row - 1) : EscapeValue{-1, -1.0};
-            pixels[column] = colouring.relief(kept.at(column, row), previous, reliefDepth);
+            const EscapeValue previous = column > 0
+                                             ? valueAt(countsAbove, continuousAbove, column - 1)
+                                             : EscapeValue{-1, -1.0};
+            pixels[column] =
+                colouring.relief(valueAt(counts, continuous, column), previous, reliefDepth);
         }
     }
 }

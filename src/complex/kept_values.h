@@ -39,6 +39,12 @@ class KeptValues {
     }
     // Every pixel of the rectangle (cut to the picture) holds count and no fraction.
     void fill(int x, int y, int w, int h, int count) noexcept;
+    // The counts of a row and its continuous counts (null when not smooth); the row
+    // must lie in the picture.
+    const std::int32_t* countsOf(int row) const noexcept { return counts_.data() + index(0, row); }
+    const double* continuousOf(int row) const noexcept {
+        return smooth_ ? continuous_.data() + index(0, row) : nullptr;
+    }
     EscapeValue at(int column, int row) const noexcept {
         if (!contains(column, row))
             return EscapeValue{};
