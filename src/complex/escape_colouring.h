@@ -73,8 +73,8 @@ class EscapeColouring {
     // The entry at a position (turned into the palette), mixed with the next one by
     // the position's fraction when mixed.
     platform::Color atPosition(double position, bool mixed) const noexcept;
-    platform::Color spreadRelief(platform::Color color, const EscapeValue& value,
-                                 const EscapeValue& previous, int depth) const noexcept;
+    platform::Color spreadRelief(const EscapeValue& value, const EscapeValue& previous,
+                                 int depth) const noexcept;
     // The continuous count of a value, taken at its whole count where it is no use.
     double continuousOf(const EscapeValue& value) const noexcept;
 
