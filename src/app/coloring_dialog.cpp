@@ -18,8 +18,14 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-// A quarter of an octave: four presses double or halve the density.
-const double kDensityStep = std::pow(2.0, 0.25);
+// A quarter of an octave: four presses double or halve the density. The steps land on
+// the quarters themselves (4 after eight presses from 1, not 3.9999999999999987).
+constexpr double kStepsPerOctave = 4.0;
+
+double densityStep(double from, bool coarser) {
+    const double quarters = std::round(std::log2(from) * kStepsPerOctave);
+    return std::exp2((quarters + (coarser ? 1.0 : -1.0)) / kStepsPerOctave);
+}
 
 }  // namespace
 
@@ -94,7 +100,7 @@ std::optional<complex::ColorControls> densityStepped(const complex::ComplexFract
                                                      bool coarser) {
     complex::ColorControls controls = fractal.colorControls();
     const double from = controls.automaticDensity ? fractal.lastDensity() : controls.density;
-    const double density = coarser ? from * kDensityStep : from / kDensityStep;
+    const double density = densityStep(from, coarser);
     if (!complex::densityRefusal(density).empty())
         return std::nullopt;
     controls.density = density;

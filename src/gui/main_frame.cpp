@@ -157,7 +157,7 @@ void MainFrame::buildColoringMenu() {
     addCommand(menu, QStringLiteral("C&ycle Colours"), app::IDM_COLOR_CYCLE)
         ->setShortcut(QKeySequence(Qt::Key_F6));
     menu->addSeparator();
-    addCommand(menu, QStringLiteral("&Coarser Density"), app::IDM_DENSITY_COARSER)
+    addCommand(menu, QStringLiteral("Co&arser Density"), app::IDM_DENSITY_COARSER)
         ->setShortcut(QKeySequence(Qt::Key_BracketRight));
     addCommand(menu, QStringLiteral("&Finer Density"), app::IDM_DENSITY_FINER)
         ->setShortcut(QKeySequence(Qt::Key_BracketLeft));

@@ -35,6 +35,8 @@ ColoringDialogWidget::ColoringDialogWidget(QWidget* parent, complex::ComplexFrac
     transfers_->setCurrentIndex(form_.transferIndex);
     refusal_ = new QLabel(QString::fromStdString(form_.foundDensity), this);
     refusal_->setObjectName("refusal");
+    // A long reason wraps instead of widening the dialog.
+    refusal_->setWordWrap(true);
     auto* ok = makeButton(app::kOkText, "okButton");
     auto* cancel = makeButton(app::kCancelText, "cancelButton");
     auto* densityLabel = makeLabel(Logic::kDensityLabel, "labelDensity", density_);
