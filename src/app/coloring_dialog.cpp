@@ -91,6 +91,10 @@ void ColoringDialog::cancel(const complex::ColorControls& opened,
 }
 
 void showColorControls(complex::ComplexFractal& fractal, const complex::ColorControls& controls) {
+    if (fractal.isRunning()) {
+        fractal.restartWith([&] { fractal.setColorControls(controls); });
+        return;
+    }
     fractal.setColorControls(controls);
     if (!fractal.recolor())
         fractal.restartWith([] {});

@@ -227,6 +227,7 @@ bool ComplexFractal::loadParameters() {
 
 void ComplexFractal::prepareCalculation() {
     filledPixels.store(0, std::memory_order_relaxed);
+    runControls_ = colorControls_;
     // The automatic limit takes the place of the user's, so that the parameter string,
     // the dialog and a saved picture all tell the limit the picture was computed with.
     if (options().autoIterations && formula_)
@@ -422,7 +423,7 @@ std::string ComplexFractal::titleNote() const {
 void ComplexFractal::clearPicture() {}
 
 void ComplexFractal::prepareColouring() {
-    ColorControls controls = colorControls_;
+    ColorControls controls = runControls_;
     // An automatic density is found once the run can compute its sample.
     if (controls.automaticDensity)
         controls.density = 1.0;
@@ -440,7 +441,7 @@ namespace complex {
 
 bool ComplexFractal::resolveAutomaticDensity(const std::atomic<bool>* cancel) {
     ColorControls controls = runColouring_.controls();
-    if (!colorControls_.automaticDensity) {
+    if (!runControls_.automaticDensity) {
         lastDensity_.store(controls.density, std::memory_order_relaxed);
         return true;
     }

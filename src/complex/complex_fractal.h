@@ -355,8 +355,10 @@ class ComplexFractal : public engine::Fractal {
     int countForBorder(int column, int row);
     // The colouring of the run going on, taken when its scan starts.
     EscapeColouring runColouring_{colorTable(), 1, kBands};
-    // The controls of the next run and of recolouring.
+    // The controls of the next run and of recolouring (user-interface thread), and
+    // those of the run going on, taken as it is prepared.
     ColorControls colorControls_;
+    ColorControls runControls_;
     // The values of the window's picture, and what they were computed with: complete
     // once the run has drawn every pixel (written by the worker, read once it is over).
     KeptValues kept_;

@@ -90,7 +90,7 @@ int ComplexFractal::calculate() {
     kept_.reset(width, height, runColouring_.smooth());
     keptLimit_ = runParameters_.maxIterations;
     keptMethod_ = method.load(std::memory_order_relaxed);
-    keptAutomatic_ = colorControls_.automaticDensity;
+    keptAutomatic_ = runControls_.automaticDensity;
     if (runsDeepView() && !prepareDeepScene([this] { return !keepRunning(); }))
         return 0;
     if (!resolveAutomaticDensity(nullptr) || !keepRunning())
