@@ -228,6 +228,7 @@ std::intptr_t MainWindow::onKeyDown(std::uintptr_t wParam, std::intptr_t lParam)
     if (fractal == nullptr)
         return defaultProcessing(WM_KEYDOWN, wParam, lParam);
     fractal->stopSlideshow();
+    stopColorCycling();
     if (displayOff_) {
         // The key only wakes the display.
         switchDisplayOn();
@@ -245,6 +246,10 @@ std::intptr_t MainWindow::onKeyDown(std::uintptr_t wParam, std::intptr_t lParam)
 std::intptr_t MainWindow::onTimer(std::uintptr_t wParam, std::intptr_t lParam) {
     if (wParam == kNavigationTimerId) {
         finishNavigation();
+        return 0;
+    }
+    if (wParam == kColorCycleTimerId) {
+        cycleColorsTick();
         return 0;
     }
     if (wParam != kSlideshowTimerId)

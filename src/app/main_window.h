@@ -67,6 +67,8 @@ class MainWindow {
     void useBookmarkFile(const std::string& path);
     // The Locations menu's bookmarks: entry i is command IDM_BOOKMARK_FIRST + i.
     const std::vector<Bookmark>& bookmarks() const { return bookmarks_.bookmarks(); }
+    // Whether the palette of the picture shown is being turned (colour cycling).
+    bool cyclingColors() const { return cyclingColors_; }
     // Whether the user stopped the calculation of the picture shown (Stop).
     bool stoppedByUser() const;
     // The status bar's line; pointer is the picture pixel under the pointer, if any.
@@ -163,6 +165,12 @@ class MainWindow {
     bool runPaletteCommand(unsigned id, engine::Fractal& fractal);
     void clearScreen(engine::Fractal& fractal);
     void exitProgram();
+    // The colouring commands; false for any other id.
+    bool runColorCommand(unsigned id, engine::Fractal& fractal);
+    void startColorCycling();
+    // Every key and every command ends colour cycling; the timer goes with it.
+    void stopColorCycling();
+    void cycleColorsTick();
 
     // Locations and bookmarks (main_window_locations.cpp).
     void copyLocation(engine::Fractal& fractal);
@@ -257,6 +265,7 @@ class MainWindow {
     std::set<std::string> reportedStoreProblems_;
     BookmarkStore bookmarks_;
     std::optional<int> pendingIterations_;
+    bool cyclingColors_ = false;
 };
 
 }  // namespace app

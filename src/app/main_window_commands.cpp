@@ -89,6 +89,12 @@ std::intptr_t MainWindow::onCommand(std::uintptr_t wParam, std::intptr_t) {
     if (fractal == nullptr)
         return 0;
     fractal->stopSlideshow();
+    // Every command ends colour cycling; the command of cycling itself starts it anew
+    // only when it was off.
+    const bool wasCycling = cyclingColors_;
+    stopColorCycling();
+    if (id == IDM_COLOR_CYCLE && wasCycling)
+        return 0;
     // Every command ends a search for a minibrot; Find Nearest Minibrot starts anew.
     endMinibrotSearch();
     if (selecting_) {
@@ -186,7 +192,7 @@ void MainWindow::runCommand(unsigned id, engine::Fractal& fractal) {
             deleteBookmark();
             break;
         default:  // IDM_CTRL_Q and unknown ids: nothing beyond the prologue
-            if (!runBookmarkCommand(id, fractal))
+            if (!runBookmarkCommand(id, fractal) && !runColorCommand(id, fractal))
                 runPaletteCommand(id, fractal);
             break;
     }

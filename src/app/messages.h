@@ -54,6 +54,8 @@ constexpr unsigned WA_ACTIVE = 1;
 constexpr unsigned kSlideshowTimerId = 2;
 // Ends a run of navigation steps once the wheel and the keys have rested.
 constexpr unsigned kNavigationTimerId = 3;
+// Turns the palette a step while colour cycling is on (and only then).
+constexpr unsigned kColorCycleTimerId = 4;
 
 // The buttons held, in the first parameter of the pointer messages.
 constexpr std::uintptr_t MK_LBUTTON = 0x0001;
@@ -110,7 +112,7 @@ constexpr unsigned IDM_ZOOM_NEXT = 40053;
 // Centres the view on the nearest small copy of the Mandelbrot set and zooms to show it.
 constexpr unsigned IDM_FIND_MINIBROT = 40054;
 // Edits a gradient of colour stops and applies it (or saves it as a palette file).
-constexpr unsigned IDM_GRADIENT_EDITOR = 40056;
+constexpr unsigned IDM_GRADIENT_EDITOR = 40061;
 
 // Locations: the view as text on the clipboard, and the Locations menu's bookmarks
 // (entry i of MainWindow::bookmarks() is command IDM_BOOKMARK_FIRST + i).
@@ -122,6 +124,13 @@ constexpr unsigned IDM_DELETE_BOOKMARK = 40074;
 constexpr unsigned IDM_BOOKMARK_FIRST = 40200;
 constexpr unsigned IDM_BOOKMARK_LAST =
     40299;  // IDM_BOOKMARK_FIRST + BookmarkStore::kMostBookmarks - 1
+// Colouring: the dialog, colour cycling, and the keys' steps of density and offset.
+constexpr unsigned IDM_COLORING = 40055;
+constexpr unsigned IDM_COLOR_CYCLE = 40056;
+constexpr unsigned IDM_DENSITY_COARSER = 40057;
+constexpr unsigned IDM_DENSITY_FINER = 40058;
+constexpr unsigned IDM_OFFSET_FORWARD = 40059;
+constexpr unsigned IDM_OFFSET_BACK = 40060;
 
 // Two 16-bit halves of a message parameter.
 constexpr std::intptr_t makeLParam(unsigned low, unsigned high) {

@@ -146,6 +146,7 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
         }
         if (request.colouring)
             escape->setColouring(*request.colouring);
+        escape->setColorControls(request.colorChanges.appliedTo(escape->colorControls()));
         if (request.view && request.view->width() == request.width &&
             request.view->height() == request.height) {
             fractal.setPreciseView(*request.view);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/job_thread.h"
+#include "complex/color_controls.h"
 #include "engine/fractal.h"
 #include "engine/row_sink.h"
 #include "platform/bitmap.h"
@@ -49,6 +50,9 @@ struct ExportRequest {
     // Escape-time types: a colouring (kBands, kSmooth) that replaces the one the
     // parameter string carries.
     std::optional<int> colouring;
+    // Escape-time types: colouring controls that replace those the parameter string
+    // carries.
+    complex::ColorControlChanges colorChanges;
     // Escape-time types: a view (of width x height pixels) that replaces the one the
     // parameter string carries.
     std::optional<view::DeepView> view;

@@ -26,6 +26,7 @@ enum class DialogId {
     ComplexParameters,  // 107
     Options,            // 108
     Statistics,         // 109
+    Coloring,           // the colouring controls of an escape-time picture
 };
 
 // One name and pattern pair of a file dialog's filter list, e.g. "Bitmaps (*.bmp)", "*.bmp".

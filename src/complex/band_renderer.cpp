@@ -73,6 +73,8 @@ bool BandRenderer::render(engine::RowSink& sink, const std::atomic<bool>* cancel
     fractal_.prepareColouring();
     if (fractal_.runsDeepView() && !fractal_.prepareDeepScene([this] { return cancelled(); }))
         return false;
+    if (!fractal_.resolveAutomaticDensity(cancel_))
+        return false;
     const int method = fractal_.method.load(std::memory_order_relaxed);
     const std::size_t bandPixels =
         static_cast<std::size_t>(width_) * static_cast<std::size_t>(std::min(bandHeight_, height_));

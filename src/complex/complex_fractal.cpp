@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "complex/automatic_density.h"
 #include "complex/reference_budget.h"
 #include "platform/c_format.h"
 
@@ -145,8 +146,12 @@ std::string ComplexFractal::parameterString() const {
         formatRoundTrip(paramImag_).c_str(), useInteger_ ? 1 : 0,
         method.load(std::memory_order_relaxed), reliefDepth.load(std::memory_order_relaxed) & 0xFF);
     const int c = colouring.load(std::memory_order_relaxed);
-    if (c != kBands)
+    // The colouring field comes first whenever the controls are written, so that a
+    // reader of eleven fields never takes the controls for it.
+    const std::string controls = colorControlsField(colorControls_);
+    if (c != kBands || !controls.empty())
         text += platform::cformat(",%d", c);
+    text += controls;
     // A deep view: the classic fields hold its rounded rectangle, which readers of
     // the classic fields open; this field holds the view itself.
     if (const view::DeepView* deepView = this->deepView())
@@ -182,6 +187,7 @@ StoredParameters readParameterString(const std::string& text) {
     // A string without the field (every one stored before smooth colouring) is banded.
     if (p.fields < kColouringField)
         p.colouring = kBands;
+    p.controls = readColorControlsField(text);
     return p;
 }
 
@@ -214,12 +220,14 @@ bool ComplexFractal::loadParameters() {
         setMethod(p.method);
         reliefDepth.store(p.depth & 0xFF, std::memory_order_relaxed);
         setColouring(p.colouring);
+        setColorControls(p.controls);
     });
     return true;
 }
 
 void ComplexFractal::prepareCalculation() {
     filledPixels.store(0, std::memory_order_relaxed);
+    runControls_ = colorControls_;
     // The automatic limit takes the place of the user's, so that the parameter string,
     // the dialog and a saved picture all tell the limit the picture was computed with.
     if (options().autoIterations && formula_)
@@ -415,12 +423,72 @@ std::string ComplexFractal::titleNote() const {
 void ComplexFractal::clearPicture() {}
 
 void ComplexFractal::prepareColouring() {
+    ColorControls controls = runControls_;
+    // An automatic density is found once the run can compute its sample.
+    if (controls.automaticDensity)
+        controls.density = 1.0;
     runColouring_ = EscapeColouring(runInputs().colors, runParameters_.maxIterations,
-                                    colouring.load(std::memory_order_relaxed));
+                                    colouring.load(std::memory_order_relaxed), controls);
     // The batch kernels give counts only: smooth colours need the escaping value too;
     // deep views are computed by perturbation.
     runBatch_ =
         runColouring_.smooth() || runsDeepView() ? std::nullopt : batchSetup(runParameters_);
+}
+
+}  // namespace complex
+
+namespace complex {
+
+bool ComplexFractal::resolveAutomaticDensity(const std::atomic<bool>* cancel) {
+    ColorControls controls = runColouring_.controls();
+    if (!runControls_.automaticDensity) {
+        lastDensity_.store(controls.density, std::memory_order_relaxed);
+        return true;
+    }
+    std::vector<PixelSpot> spots;
+    for (const SampleSpot spot :
+         densitySampleSpots(runInputs().view.width, runInputs().view.height))
+        spots.push_back(PixelSpot{spot.column, spot.row});
+    std::vector<EscapeValue> values(spots.size());
+    {
+        Tally tally(*this);
+        if (!valuesAt(spots, values.data(), tally, cancel))
+            return false;
+    }
+    controls.density = densityOfSample(values, runColouring_.maxIterations(),
+                                       runColouring_.smooth(), controls.transfer);
+    controls.automaticDensity = true;
+    lastDensity_.store(controls.density, std::memory_order_relaxed);
+    runColouring_ = EscapeColouring(runInputs().colors, runParameters_.maxIterations,
+                                    colouring.load(std::memory_order_relaxed), controls);
+    return true;
+}
+
+bool ComplexFractal::recolor() {
+    if (isRunning() || !keptComplete_.load(std::memory_order_acquire) || kept_.empty())
+        return false;
+    const bool smooth = colouring.load(std::memory_order_relaxed) == kSmooth;
+    if (smooth != kept_.smooth() || kept_.width() != width || kept_.height() != height)
+        return false;
+    ColorControls controls = colorControls_;
+    if (controls.automaticDensity) {
+        if (!keptAutomatic_)
+            return false;
+        controls.density = lastDensity();
+    }
+    const EscapeColouring colouring(colorTable(), keptLimit_, smooth ? kSmooth : kBands, controls);
+    const bool relief = keptMethod_ == kRelief;
+    const int depth = reliefDepth.load(std::memory_order_relaxed);
+    std::vector<platform::Color> row(static_cast<std::size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        colorKeptRows(kept_, colouring, relief, depth, y, y + 1, row.data());
+        for (int x = 0; x < width; ++x) {
+            windowDC.setPixel(x, y, row[static_cast<std::size_t>(x)]);
+            picture.setPixel(x, y, row[static_cast<std::size_t>(x)]);
+        }
+    }
+    window.markDirty();
+    return true;
 }
 
 }  // namespace complex

@@ -9,9 +9,11 @@
 
 #include "complex/automatic_limit.h"
 #include "complex/batch_kernels.h"
+#include "complex/color_controls.h"
 #include "complex/escape_colouring.h"
 #include "complex/escape_parameters.h"
 #include "complex/escape_value.h"
+#include "complex/kept_values.h"
 #include "complex/perturbation.h"
 #include "engine/fractal.h"
 #include "engine/type_description.h"
@@ -37,6 +39,8 @@ bool fixedPointResolves(const view::ViewWindow& view) noexcept;
 struct StoredParameters {
     double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0, real = 0.0, imag = 0.0;
     int iterations = 0, integer = 0, method = 0, depth = 0, colouring = kBands;
+    // The controls of the colours (the defaults when the string carries none).
+    ColorControls controls;
     int fields = 0;  // how many were read
     // Why the string cannot be applied (too few fields, a number out of range);
     // empty when it can.
@@ -117,6 +121,22 @@ class ComplexFractal : public engine::Fractal {
 
     // Stored like the method, effective from the next start; kBands, kSmooth.
     void setColouring(int c);
+    // How the values are spread over the palette, from the next picture on (or at once
+    // through recolor()). User-interface thread.
+    void setColorControls(const ColorControls& controls) { colorControls_ = controls; }
+    const ColorControls& colorControls() const noexcept { return colorControls_; }
+    // The density the last picture was coloured with: the one found from its counts
+    // when automatic.
+    double lastDensity() const noexcept { return lastDensity_.load(std::memory_order_relaxed); }
+    // Colours the finished picture again from its kept values with the palette, the
+    // colouring controls and the relief depth of now, without computing a pixel: the
+    // same pixels a new run would draw. False (nothing drawn) when the picture has no
+    // kept values that serve: a run under way or stopped before its end, a picture
+    // opened from a file, a colouring (bands or smooth) other than the picture's, or
+    // an automatic density the picture did not find. User-interface thread.
+    bool recolor();
+    // The values the last finished picture was coloured from.
+    const KeptValues& keptValues() const noexcept { return kept_; }
 
     platform::Color colorForCount(int n) const noexcept {
         return EscapeColouring(colorTable(), maxIterations_, kBands).band(n);
@@ -151,6 +171,10 @@ class ComplexFractal : public engine::Fractal {
     // when smooth), counted in tally, and the colouring that turns values into
     // colours, as the scans use them.
     void prepareColouring();
+    // After prepareColouring (and a deep run's scene): an automatic density is found
+    // from a sample of the picture's pixels and the run's colouring takes it. False
+    // when cancel (when given) was seen set.
+    bool resolveAutomaticDensity(const std::atomic<bool>* cancel);
     struct PixelSpot {
         int column;
         int row;
@@ -234,8 +258,13 @@ class ComplexFractal : public engine::Fractal {
     std::optional<kernels::Formula> formula_;
     EscapeValue tracePixel(int column, int row, Tally& tally) {
         const EscapeValue value = evaluate(column, row, tally);
-        plotPoint(column, row, runColouring_.plain(value));
+        plotValue(column, row, value, runColouring_.plain(value));
         return value;
+    }
+    // Draws a pixel and keeps the value its colour came from.
+    void plotValue(int column, int row, const EscapeValue& value, platform::Color color) noexcept {
+        kept_.put(column, row, value);
+        plotPoint(column, row, color);
     }
     // Pixels the batch kernels evaluate together, in the order the scan reaches them.
     struct PixelRun {
@@ -326,6 +355,18 @@ class ComplexFractal : public engine::Fractal {
     int countForBorder(int column, int row);
     // The colouring of the run going on, taken when its scan starts.
     EscapeColouring runColouring_{colorTable(), 1, kBands};
+    // The controls of the next run and of recolouring (user-interface thread), and
+    // those of the run going on, taken as it is prepared.
+    ColorControls colorControls_;
+    ColorControls runControls_;
+    // The values of the window's picture, and what they were computed with: complete
+    // once the run has drawn every pixel (written by the worker, read once it is over).
+    KeptValues kept_;
+    std::atomic<bool> keptComplete_{false};
+    int keptMethod_ = kSimple;
+    int keptLimit_ = 1;
+    bool keptAutomatic_ = false;
+    std::atomic<double> lastDensity_{1.0};
     // The batch kernels' setup for the run going on; none: point by point.
     std::optional<kernels::BatchSetup> runBatch_;
 };

@@ -86,9 +86,16 @@ bool ComplexFractal::valuesAt(const std::vector<PixelSpot>& spots, EscapeValue* 
 
 int ComplexFractal::calculate() {
     prepareColouring();
+    keptComplete_.store(false, std::memory_order_relaxed);
+    kept_.reset(width, height, runColouring_.smooth());
+    keptLimit_ = runParameters_.maxIterations;
+    keptMethod_ = method.load(std::memory_order_relaxed);
+    keptAutomatic_ = runControls_.automaticDensity;
     if (runsDeepView() && !prepareDeepScene([this] { return !keepRunning(); }))
         return 0;
-    switch (method.load(std::memory_order_relaxed)) {
+    if (!resolveAutomaticDensity(nullptr) || !keepRunning())
+        return 0;
+    switch (keptMethod_) {
         case kRelief:
             scanRelief();
             break;
@@ -104,6 +111,8 @@ int ComplexFractal::calculate() {
     }
     if (runsDeepView())
         finishDeepPixels();
+    // Every pixel drawn: the picture can be coloured again from its values.
+    keptComplete_.store(keepRunning(), std::memory_order_release);
     if (options().autoIterations && formula_ && keepRunning())
         observeBorder();
     return 0;
@@ -132,7 +141,7 @@ bool ComplexFractal::scanColumn(int column) {
             return false;
         const EscapeValue value =
             deepScene_ ? evaluateDeep(column, row, tally) : evaluateAt(x, row, tally);
-        plotPoint(column, row, runColouring_.plain(value));
+        plotValue(column, row, value, runColouring_.plain(value));
     }
     return true;
 }
@@ -167,8 +176,8 @@ bool ComplexFractal::scanDiagonal(int diagonal) {
         if (!keepRunning())
             return false;
         const EscapeValue value = evaluate(column, row, tally);
-        plotPoint(
-            column, row,
+        plotValue(
+            column, row, value,
             runColouring_.relief(value, previous, reliefDepth.load(std::memory_order_relaxed)));
         previous = value;
     }
@@ -297,6 +306,7 @@ bool ComplexFractal::fillUniformBorder(int x, int y, int w, int h, int m, Tally&
         traceInside(x + 1, y + 1, w - 2, h - 2, tally);
         return true;
     }
+    kept_.fill(x + 1, y + 1, w - 2, h - 2, m);
     fillRect(platform::Rect{x, y, x + w, y + h}, runColouring_.band(m));
     // The border was counted as it was computed.
     filledPixels.fetch_add(static_cast<std::uint64_t>(w - 2) * static_cast<std::uint64_t>(h - 2),
@@ -316,8 +326,11 @@ bool ComplexFractal::scanColumnBatched(int column) {
             run.add(column, row, x, runInputs().view.planeY(row));
         if (!evaluateRun(run, tally))
             return false;
-        for (std::size_t k = 0; k < run.counts.size(); ++k)
-            plotPoint(column, run.row[k], runColouring_.band(run.counts[k]));
+        for (std::size_t k = 0; k < run.counts.size(); ++k) {
+            const int n = run.counts[k];
+            plotValue(column, run.row[k], EscapeValue{n, static_cast<double>(n)},
+                      runColouring_.band(n));
+        }
     }
     return true;
 }
@@ -336,7 +349,7 @@ bool ComplexFractal::scanDiagonalBatched(int diagonal) {
     EscapeValue previous{-1, -1.0};
     for (std::size_t k = 0; k < run.counts.size(); ++k) {
         const EscapeValue value{run.counts[k], static_cast<double>(run.counts[k])};
-        plotPoint(run.column[k], run.row[k], runColouring_.relief(value, previous, depth));
+        plotValue(run.column[k], run.row[k], value, runColouring_.relief(value, previous, depth));
         previous = value;
     }
     return true;
@@ -375,8 +388,10 @@ bool ComplexFractal::traceBorderBatched(int x, int y, int w, int h, Tally& tally
     const int m = run.counts[0];
     bool uniform = true;
     for (std::size_t k = 0; k < run.counts.size(); ++k) {
-        plotPoint(run.column[k], run.row[k], runColouring_.band(run.counts[k]));
-        uniform &= run.counts[k] == m;
+        const int n = run.counts[k];
+        plotValue(run.column[k], run.row[k], EscapeValue{n, static_cast<double>(n)},
+                  runColouring_.band(n));
+        uniform &= n == m;
     }
     if (line)
         return true;

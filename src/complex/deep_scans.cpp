@@ -45,7 +45,7 @@ bool ComplexFractal::scanColumnDeep(int column) {
         if (!evaluateDeepRun(run, tally))
             return false;
         for (std::size_t k = 0; k < run.values.size(); ++k)
-            plotPoint(column, run.spots[k].row, runColouring_.plain(run.values[k]));
+            plotValue(column, run.spots[k].row, run.values[k], runColouring_.plain(run.values[k]));
     }
     return true;
 }
@@ -63,7 +63,7 @@ bool ComplexFractal::scanDiagonalDeep(int diagonal) {
     const int depth = reliefDepth.load(std::memory_order_relaxed);
     EscapeValue previous{-1, -1.0};
     for (std::size_t k = 0; k < run.values.size(); ++k) {
-        plotPoint(run.spots[k].column, run.spots[k].row,
+        plotValue(run.spots[k].column, run.spots[k].row, run.values[k],
                   runColouring_.relief(run.values[k], previous, depth));
         previous = run.values[k];
     }
@@ -100,7 +100,8 @@ bool ComplexFractal::traceBorderDeep(int x, int y, int w, int h, Tally& tally) {
     const int m = run.values[0].count;
     bool uniform = true;
     for (std::size_t k = 0; k < run.values.size(); ++k) {
-        plotPoint(run.spots[k].column, run.spots[k].row, runColouring_.plain(run.values[k]));
+        plotValue(run.spots[k].column, run.spots[k].row, run.values[k],
+                  runColouring_.plain(run.values[k]));
         uniform &= run.values[k].count == m;
     }
     if (line)
@@ -119,7 +120,7 @@ void ComplexFractal::traceInsideDeep(int x, int y, int w, int h, Tally& tally) {
         if (!evaluateDeepRun(run, tally))
             return;
         for (std::size_t k = 0; k < run.values.size(); ++k)
-            plotPoint(column, run.spots[k].row, runColouring_.plain(run.values[k]));
+            plotValue(column, run.spots[k].row, run.values[k], runColouring_.plain(run.values[k]));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "complex/color_controls.h"
 #include "complex/escape_value.h"
 #include "engine/color_table.h"
 #include "platform/bitmap.h"
@@ -15,22 +16,39 @@ constexpr int kSmooth = 1;  // the continuous count, blended between neighbourin
 platform::Color brightenColor(platform::Color color, int depth) noexcept;
 platform::Color darkenColor(platform::Color color, int depth) noexcept;
 
+// A value after the transfer (value is 0 or more).
+double transferred(double value, Transfer transfer) noexcept;
+
 // The one mapping from escape values to colours, for one run: the palette, the
-// iteration limit and the colouring. Every escape-time picture is coloured through it,
-// whoever computes it. Points that never escaped are black in every colouring.
+// iteration limit, the colouring and the controls that spread the values over the
+// palette (their density already found when it is automatic). Every escape-time picture is coloured
+// through it, whoever computes it. Points that never escaped are black in every colouring.
 //
 // Holds the palette by reference: the palette must not change while it is in use.
 class EscapeColouring {
   public:
-    EscapeColouring(const engine::ColorTable& palette, int maxIterations, int colouring) noexcept
-        : palette_(&palette), maxIterations_(maxIterations), smooth_(colouring == kSmooth) {}
+    EscapeColouring(const engine::ColorTable& palette, int maxIterations, int colouring,
+                    const ColorControls& controls = {}) noexcept
+        : palette_(&palette),
+          maxIterations_(maxIterations),
+          smooth_(colouring == kSmooth),
+          controls_(controls),
+          spread_(controls.density != 1.0 || controls.offset != 0.0 ||
+                  controls.transfer != Transfer::kLinear),
+          perDensity_(1.0 / controls.density),
+          entries_(palette.colorCount()),
+          perEntries_(entries_ > 0 ? 1.0 / entries_ : 0.0) {}
 
     bool smooth() const noexcept { return smooth_; }
     bool inside(int count) const noexcept { return count >= maxIterations_; }
+    int maxIterations() const noexcept { return maxIterations_; }
+    const ColorControls& controls() const noexcept { return controls_; }
 
-    // The palette entry of a whole count.
+    // The colour of a whole count.
     platform::Color band(int count) const noexcept {
-        return inside(count) ? platform::kBlack : palette_->colorAt(count);
+        if (inside(count))
+            return platform::kBlack;
+        return spread_ ? atPosition(position(count), false) : palette_->colorAt(count);
     }
     // The entries either side of the continuous count, mixed by its fraction.
     platform::Color blend(const EscapeValue& value) const noexcept;
@@ -42,14 +60,36 @@ class EscapeColouring {
     // (previous.count < 0: the diagonal's first pixel, never shaded). Bands lighten or
     // darken by the whole depth where the count rises or falls; Smooth by the part of
     // the depth that the continuous count rises or falls, up to the whole depth for a
-    // change of one count or more.
+    // change of one count or more. Controls that spread the counts over the palette
+    // compare palette positions instead of counts.
     platform::Color relief(const EscapeValue& value, const EscapeValue& previous,
                            int depth) const noexcept;
 
   private:
+    // Where a value lies on the palette, in entries from its first.
+    double position(double value) const noexcept {
+        return transferred(value, controls_.transfer) * perDensity_ + controls_.offset;
+    }
+    // The entry at a position (turned into the palette), mixed with the next one by
+    // the position's fraction when mixed.
+    platform::Color atPosition(double position, bool mixed) const noexcept;
+    platform::Color spreadRelief(const EscapeValue& value, const EscapeValue& previous,
+                                 int depth) const noexcept;
+    // The continuous count of a value, taken at its whole count where it is no use.
+    double continuousOf(const EscapeValue& value) const noexcept;
+
     const engine::ColorTable* palette_;
     int maxIterations_;
     bool smooth_;
+    ColorControls controls_;
+    // Whether the controls move any value from the entry of its count (the defaults
+    // keep every colour exactly as it has always been computed).
+    bool spread_;
+    // Multiplications where divisions would be: recolouring a picture is to take a few
+    // milliseconds. Computing and recolouring share these, so they agree bit for bit.
+    double perDensity_;
+    int entries_;
+    double perEntries_;
 };
 
 }  // namespace complex

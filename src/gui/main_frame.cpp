@@ -135,6 +135,7 @@ void MainFrame::buildMenus() {
     addCommand(fractalMenu_, QStringLiteral("&View..."), app::IDM_VIEW);
     addCommand(fractalMenu_, QStringLiteral("&Parameters..."), app::IDM_PARAMETERS);
     addCommand(fractalMenu_, QStringLiteral("St&atistics"), app::IDM_STATISTICS);
+    buildColoringMenu();
     fractalMenu_->addSeparator();
     // Keys the window takes itself (Backspace goes back too): shown, not bound.
     addCommand(fractalMenu_, QStringLiteral("&Back\tAlt+Left"), app::IDM_ZOOM_PREVIOUS);
@@ -187,6 +188,23 @@ void MainFrame::listBookmarks() {
         addCommand(locationsMenu_, label, id)->setData(id);
         ++id;
     }
+}
+
+void MainFrame::buildColoringMenu() {
+    QMenu* menu = fractalMenu_->addMenu(QStringLiteral("Co&louring"));
+    menu->setObjectName(QStringLiteral("coloringMenu"));
+    addCommand(menu, QStringLiteral("&Colouring..."), app::IDM_COLORING);
+    addCommand(menu, QStringLiteral("C&ycle Colours"), app::IDM_COLOR_CYCLE)
+        ->setShortcut(QKeySequence(Qt::Key_F6));
+    menu->addSeparator();
+    addCommand(menu, QStringLiteral("Co&arser Density"), app::IDM_DENSITY_COARSER)
+        ->setShortcut(QKeySequence(Qt::Key_BracketRight));
+    addCommand(menu, QStringLiteral("&Finer Density"), app::IDM_DENSITY_FINER)
+        ->setShortcut(QKeySequence(Qt::Key_BracketLeft));
+    addCommand(menu, QStringLiteral("Offset For&ward"), app::IDM_OFFSET_FORWARD)
+        ->setShortcut(QKeySequence(Qt::Key_Period));
+    addCommand(menu, QStringLiteral("Offset &Back"), app::IDM_OFFSET_BACK)
+        ->setShortcut(QKeySequence(Qt::Key_Comma));
 }
 
 void MainFrame::setPalettes(const std::vector<std::pair<QString, unsigned>>& palettes,

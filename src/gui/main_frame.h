@@ -67,6 +67,8 @@ class MainFrame : public QMainWindow {
     void buildLocationMenus();
     // The bookmarks listed in the Locations menu, as they are now.
     void listBookmarks();
+    // The Colouring submenu of the Fractal menu, with the keys of its steps.
+    void buildColoringMenu();
     void buildToolBar();
     void buildAccelerators();
     void sendCommand(unsigned id);

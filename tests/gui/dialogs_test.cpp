@@ -28,6 +28,7 @@
 #include "complex/complex_fractal.h"
 #include "gui/dialogs/about_dialog_widget.h"
 #include "gui/dialogs/accelerating_spin_box.h"
+#include "gui/dialogs/coloring_dialog_widget.h"
 #include "gui/dialogs/complex_parameters_dialog_widget.h"
 #include "gui/dialogs/dialogs.h"
 #include "gui/dialogs/export_dialog_widget.h"
@@ -42,6 +43,7 @@
 #include "orbit/orbit_fractal.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
+#include "support/wait.h"
 #include "view/deep_view.h"
 
 namespace {
@@ -149,6 +151,7 @@ class DialogsTest : public QObject {
     void viewDialogEditsADeepViewAsCentreAndWidth();
     void complexDialogOnUnityAndPhoenix();
     void complexDialogMethodAndReliefDepth();
+    void coloringDialogPreviewsAndCancelPutsBack();
     void iterationFieldTakesDigitsAndStepsWithinItsRange();
     void optionsDialogAppliesTheDelay();
     void statisticsDialogStopsRefreshingWhenTheRunEnds();
@@ -397,6 +400,40 @@ void DialogsTest::complexDialogMethodAndReliefDepth() {
     QCOMPARE(fractal.colouring.load(), complex::kSmooth);
 }
 
+// Each change shows on the finished picture at once; Cancel puts it back.
+void DialogsTest::coloringDialogPreviewsAndCancelPutsBack() {
+    Rig rig(engine::kMandelbrot);
+    auto& fractal = rig.as<complex::ComplexFractal>();
+    fractal.startCalculation();
+    QVERIFY(corvane_test::waitFinished(fractal));
+    const auto original = fractal.picture.snapshot();
+    gui::ColoringDialogWidget dialog(nullptr, fractal);
+    saveShot(dialog, "colouring.png");
+    QCOMPARE(dialog.windowTitle(), QString("Colouring"));
+    QCOMPARE(labelTexts(dialog, {"labelDensity", "labelOffset", "labelTransfer"}),
+             (QStringList{"Density:", "Offset:", "Transfer:"}));
+    QCOMPARE(dialog.density()->text(), QString("1"));
+    QCOMPARE(dialog.transfers()->count(), 3);
+    dialog.density()->selectAll();
+    QTest::keyClicks(dialog.density(), "4");
+    QCOMPARE(fractal.colorControls().density, 4.0);
+    QVERIFY(!fractal.isRunning());
+    QVERIFY(fractal.picture.snapshot() != original);
+    dialog.density()->selectAll();
+    QTest::keyClicks(dialog.density(), "-");
+    QVERIFY(!dialog.refusal()->text().isEmpty());
+    QCOMPARE(fractal.colorControls().density, 4.0);
+    dialog.density()->selectAll();
+    QTest::keyClicks(dialog.density(), "2");
+    QVERIFY(dialog.refusal()->text().isEmpty());
+    dialog.transfers()->setCurrentIndex(2);
+    QCOMPARE(fractal.colorControls().transfer, complex::Transfer::kLogarithm);
+    click(dialog, "cancelButton");
+    QCOMPARE(dialog.result(), app::kDialogCancel);
+    QVERIFY(fractal.colorControls().isDefault());
+    QVERIFY(fractal.picture.snapshot() == original);
+}
+
 void DialogsTest::iterationFieldTakesDigitsAndStepsWithinItsRange() {
     Rig rig(engine::kMandelbrot);
     auto& fractal = rig.as<complex::ComplexFractal>();
@@ -537,6 +574,8 @@ void DialogsTest::everyFieldAndButtonHasItsOwnAccessKey() {
     dialogs.push_back(std::make_unique<gui::GradientDialogWidget>(nullptr, *complexRig.fractal,
                                                                   complexRig.shell));
     dialogs.push_back(std::make_unique<gui::ExportDialogWidget>(nullptr, *complexRig.fractal));
+    dialogs.push_back(std::make_unique<gui::ColoringDialogWidget>(
+        nullptr, complexRig.as<complex::ComplexFractal>()));
     for (const auto& dialog : dialogs) {
         QSet<QKeySequence> keys;
         int controls = 0;

@@ -104,7 +104,7 @@ class MainFrameTest : public QObject {
                  QStringList({"Open...", "Save...", "Export...", "Slideshow...", "Load Palette...",
                               "Gradient Editor...", "Palette", "Options...", "-", "Exit"}));
         QCOMPARE(actionTexts(frame.fractalMenu()->actions()),
-                 QStringList({"Type...", "View...", "Parameters...", "Statistics", "-",
+                 QStringList({"Type...", "View...", "Parameters...", "Statistics", "Colouring", "-",
                               "Back\tAlt+Left", "Forward\tAlt+Right", "Find Nearest Minibrot", "-",
                               "Stop\tEsc", "Continue", "Clear Screen"}));
         QCOMPARE(actionTexts(frame.helpMenu()->actions()), QStringList({"Contents", "About"}));

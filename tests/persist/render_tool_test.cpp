@@ -228,6 +228,16 @@ TEST_F(RenderTool, RefusesBadArgumentsWithExitCode2) {
         {"--points", "0", out},
         {"--colouring", "rainbow", out},
         {"--colouring", "bands", "--colouring", "smooth", out},
+        {"--density", "0", out},
+        {"--density", "-2", out},
+        {"--density", "nan", out},
+        {"--density", "1e400", out},
+        {"--density", "0x10", out},
+        {"--density", "2", "--density", "auto", out},
+        {"--offset", "1e10", out},
+        {"--offset", "inf", out},
+        {"--transfer", "cubic", out},
+        {"--type", "Hopalong", "--density", "2", out},
         {"--points", "12abc", out},
         {"--threads", "0", out},
         {"--threads", "-2", out},
@@ -858,6 +868,58 @@ TEST_F(RenderTool, ColouringTravelsWithThePicture) {
     EXPECT_EQ(pixels(again), pixels(smooth));
     EXPECT_EQ(trailerOf(banded).second, stored);
     EXPECT_EQ(pixels(banded), pixels(plain));
+}
+
+platform::Bitmap decodePng(const std::string& path);
+
+// The colouring controls travel with the picture as well: --from gives the same
+// pixels, a PNG computed in bands the same as the bitmap, and the defaults given
+// on the command line the picture as it always was.
+TEST_F(RenderTool, ColouringControlsTravelWithThePicture) {
+    const std::string params = "-0.7453,0.1127,-0.7449,0.113,900,0,0,0,0,100";
+    const std::vector<std::string> plain = {"--size", "60x45", "--params", params};
+    const auto renderTo = [&](const std::string& name, std::vector<std::string> arguments) {
+        const std::string output = folder.file(name);
+        arguments.push_back(output);
+        const ToolRun run = render(folder, arguments);
+        EXPECT_EQ(run.exitCode, 0) << name << ": " << run.err;
+        return output;
+    };
+    const auto with = [&plain](std::vector<std::string> more) {
+        more.insert(more.begin(), plain.begin(), plain.end());
+        return more;
+    };
+    const auto pixels = [](const std::string& path) {
+        return persist::loadBitmapFile(path).bitmap.snapshot();
+    };
+    const std::string before = renderTo("before.bmp", plain);
+    const std::string stored = trailerOf(before).second;
+    const struct {
+        std::vector<std::string> controls;
+        const char* field;  // what the picture's parameters carry after the ten fields
+        bool differs;       // whether the pixels differ from the default colouring's
+    } cases[] = {
+        {{"--density", "1", "--offset", "0", "--transfer", "linear"}, "", false},
+        // A shallow view: neighbouring counts differ by little, and the automatic
+        // density stays at one entry a count.
+        {{"--density", "auto"}, ",0,color:auto:0:linear", false},
+        {{"--density", "auto", "--transfer", "sqrt"}, ",0,color:auto:0:sqrt", true},
+        {{"--density", "12.5", "--offset", "-3", "--transfer", "sqrt"},
+         ",0,color:12.5:-3:sqrt",
+         true},
+        {{"--transfer", "log", "--colouring", "smooth", "--density", "0.05"},
+         ",1,color:0.05:0:log",
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.controls));
+        const std::string bmp = renderTo("controls.bmp", with(c.controls));
+        EXPECT_EQ(trailerOf(bmp).second, stored + c.field);
+        EXPECT_EQ(pixels(bmp) != pixels(before), c.differs);
+        EXPECT_EQ(pixels(renderTo("again.bmp", {"--from", bmp})), pixels(bmp));
+        const platform::Bitmap png = decodePng(renderTo("controls.png", with(c.controls)));
+        EXPECT_EQ(png.snapshot(), pixels(bmp));
+    }
 }
 
 // The pixels of a PNG file as colours, and its size; empty when it does not decode.

@@ -191,6 +191,9 @@ Problem startRun(engine::Fractal& fractal, const std::optional<view::DeepView>& 
             fractal.setPreciseView(*view);
         if (escapeTime != nullptr && options.colouring)
             escapeTime->setColouring(*options.colouring);
+        if (escapeTime != nullptr)
+            escapeTime->setColorControls(
+                options.colorChanges.appliedTo(escapeTime->colorControls()));
         if (escapeTime != nullptr && options.iterations)
             escapeTime->setMaxIterations(*options.iterations);
     }
@@ -248,6 +251,7 @@ Problem exportPng(const Job& job, const render::RenderOptions& options, bool& re
     request.height = job.height;
     request.orbitPoints = options.points;
     request.colouring = options.colouring;
+    request.colorChanges = options.colorChanges;
     request.view = job.view;
     request.threads = options.threads;
     request.iterations = options.iterations;

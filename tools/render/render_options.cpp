@@ -62,7 +62,8 @@ bool isKnownOption(const std::string& argument) {
            argument == "--palette" || argument == "--points" || argument == "--from" ||
            argument == "--colouring" || argument == "--threads" || argument == "--center" ||
            argument == "--width" || argument == "--iterations" || argument == "--location" ||
-           argument == "--supersample";
+           argument == "--supersample" || argument == "--density" || argument == "--offset" ||
+           argument == "--transfer";
 }
 
 // The options that take text as it is and may be given once; empty when accepted.
@@ -132,6 +133,44 @@ std::string setColouring(const std::string& value, RenderOptions& options) {
     return {};
 }
 
+std::string setDensity(const std::string& value, RenderOptions& options) {
+    complex::ColorControlChanges& changes = options.colorChanges;
+    if (changes.density || changes.automaticDensity)
+        return "--density given twice";
+    if (value == "auto") {
+        changes.automaticDensity = true;
+        return {};
+    }
+    const std::optional<double> density = complex::readNumber(value);
+    const std::string refusal = density ? complex::densityRefusal(*density) : "not a number";
+    if (!refusal.empty())
+        return "bad density " + value + ": " + refusal + ", or auto";
+    changes.density = density;
+    return {};
+}
+
+std::string setOffset(const std::string& value, RenderOptions& options) {
+    complex::ColorControlChanges& changes = options.colorChanges;
+    if (changes.offset)
+        return "--offset given twice";
+    const std::optional<double> offset = complex::readNumber(value);
+    const std::string refusal = offset ? complex::offsetRefusal(*offset) : "not a number";
+    if (!refusal.empty())
+        return "bad offset " + value + ": " + refusal;
+    changes.offset = offset;
+    return {};
+}
+
+std::string setTransfer(const std::string& value, RenderOptions& options) {
+    complex::ColorControlChanges& changes = options.colorChanges;
+    if (changes.transfer)
+        return "--transfer given twice";
+    changes.transfer = complex::transferFromWord(value);
+    if (!changes.transfer)
+        return "bad transfer " + value + " (expected linear, sqrt or log)";
+    return {};
+}
+
 std::string setThreads(const std::string& value, RenderOptions& options) {
     if (options.threads)
         return "--threads given twice";
@@ -187,6 +226,12 @@ std::string applyOption(const std::string& argument, const std::string& value,
         return setColouring(value, options);
     if (argument == "--threads")
         return setThreads(value, options);
+    if (argument == "--density")
+        return setDensity(value, options);
+    if (argument == "--offset")
+        return setOffset(value, options);
+    if (argument == "--transfer")
+        return setTransfer(value, options);
     if (argument == "--iterations")
         return setIterations(value, options);
     if (argument == "--supersample")
@@ -249,6 +294,10 @@ std::string applyView(const OptionsSeen& seen, RenderOptions& options) {
     if (options.supersample.value_or(1) > 1 && options.type &&
         catalogue::isOrbitType(*options.type))
         return "--supersample applies to escape-time types only";
+    const complex::ColorControlChanges& colors = options.colorChanges;
+    if ((colors.density || colors.automaticDensity || colors.offset || colors.transfer) &&
+        options.type && catalogue::isOrbitType(*options.type))
+        return "--density, --offset and --transfer apply to escape-time types only";
     return {};
 }
 
@@ -334,14 +383,19 @@ const char* usageText() {
     return "usage: corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
            "[--palette FILE] [--points N] [--colouring bands|smooth] [--threads N]\n"
            "                      [--center RE,IM --width W] [--iterations N|auto] "
-           "[--supersample N] OUTPUT\n"
+           "[--supersample N]\n"
+           "                      [--density D|auto] [--offset O] [--transfer linear|sqrt|log] "
+           "OUTPUT\n"
            "       corvane-render --location TEXT|FILE [--size WxH] [--palette FILE] "
            "[--points N] [--colouring bands|smooth] [--threads N]\n"
-           "                      [--supersample N] OUTPUT\n"
+           "                      [--supersample N] [--density D|auto] [--offset O] "
+           "[--transfer linear|sqrt|log] OUTPUT\n"
            "       corvane-render --from PICTURE [--size WxH] [--palette FILE] "
            "[--points N] [--colouring bands|smooth] [--threads N]\n"
            "                      [--center RE,IM --width W] [--iterations N|auto] "
-           "[--supersample N] OUTPUT\n"
+           "[--supersample N]\n"
+           "                      [--density D|auto] [--offset O] [--transfer linear|sqrt|log] "
+           "OUTPUT\n"
            "       corvane-render --find-minibrot [--type NAME_OR_ID] [--size WxH] [--params "
            "TEXT]\n"
            "                      [--from PICTURE] [--center RE,IM --width W] [--iterations N]\n"
@@ -353,6 +407,9 @@ const char* usageText() {
            "--iterations replaces the iteration limit of the parameters; auto lets the limit\n"
            "grow with the depth of the view. A limit whose reference orbits would need more\n"
            "memory than allowed at a deep view is refused (exit code 2).\n"
+           "--density spreads the palette: D counts (after the transfer) a palette step, or\n"
+           "auto to find it from the picture's own counts; --offset turns the palette by O\n"
+           "entries; --transfer takes the count, its square root or its logarithm.\n"
            "--find-minibrot prints the view of the minibrot of the lowest period in the view\n"
            "(Mandelbrot with the parameters 0, 0; periods up to the iteration limit, which\n"
            "--iterations replaces) as one\n"

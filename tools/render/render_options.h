@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "complex/color_controls.h"
 #include "view/deep_view.h"
 
 namespace render {
@@ -19,7 +20,10 @@ struct RenderOptions {
     std::uint32_t points = 1000000;      // --points, orbit types only
     std::optional<std::string> from;     // --from
     std::optional<int> colouring;        // --colouring bands|smooth, escape-time types
-    std::optional<int> threads;          // --threads, escape-time types; default all cores
+    // --density D|auto, --offset O, --transfer linear|sqrt|log, escape-time types:
+    // replace those the parameters carry.
+    complex::ColorControlChanges colorChanges;
+    std::optional<int> threads;  // --threads, escape-time types; default all cores
     // --iterations N|auto, escape-time types: replaces the limit of the parameters.
     std::optional<int> iterations;
     bool autoIterations = false;

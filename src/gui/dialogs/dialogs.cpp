@@ -4,6 +4,7 @@
 
 #include "app/dialog_fields.h"
 #include "gui/dialogs/about_dialog_widget.h"
+#include "gui/dialogs/coloring_dialog_widget.h"
 #include "gui/dialogs/complex_parameters_dialog_widget.h"
 #include "gui/dialogs/options_dialog_widget.h"
 #include "gui/dialogs/parameters_dialog_widget.h"
@@ -38,6 +39,10 @@ std::unique_ptr<DialogFrame> makeDialog(app::DialogId dialog, engine::Fractal& f
             return std::make_unique<OptionsDialogWidget>(parent, fractal, &shell);
         case app::DialogId::Statistics:
             return std::make_unique<StatisticsDialogWidget>(parent, fractal);
+        case app::DialogId::Coloring:
+            if (auto* escape = dynamic_cast<complex::ComplexFractal*>(&fractal))
+                return std::make_unique<ColoringDialogWidget>(parent, *escape);
+            return nullptr;
     }
     return nullptr;
 }

@@ -1,0 +1,74 @@
+#include "complex/kept_values.h"
+
+#include <algorithm>
+
+namespace complex {
+
+void KeptValues::reset(int width, int height, bool smooth) {
+    width_ = std::max(width, 0);
+    height_ = std::max(height, 0);
+    smooth_ = smooth;
+    const std::size_t pixels = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
+    counts_.assign(pixels, 0);
+    if (smooth)
+        continuous_.assign(pixels, 0.0);
+    else
+        continuous_ = {};
+}
+
+void KeptValues::clear() noexcept {
+    width_ = height_ = 0;
+    counts_ = {};
+    continuous_ = {};
+}
+
+void KeptValues::fill(int x, int y, int w, int h, int count) noexcept {
+    const int left = std::max(x, 0);
+    const int top = std::max(y, 0);
+    const int right = std::min(x + w, width_);
+    const int bottom = std::min(y + h, height_);
+    for (int row = top; row < bottom; ++row) {
+        for (int column = left; column < right; ++column)
+            put(column, row, EscapeValue{count, static_cast<double>(count)});
+    }
+}
+
+namespace {
+
+EscapeValue valueAt(const std::int32_t* counts, const double* continuous, int column) noexcept {
+    const std::int32_t count = counts[column];
+    return EscapeValue{count, continuous ? continuous[column] : static_cast<double>(count)};
+}
+
+}  // namespace
+
+void colorKeptRows(const KeptValues& kept, const EscapeColouring& colouring, bool relief,
+                   int reliefDepth, int first, int last, platform::Color* out) noexcept {
+    const int width = kept.width();
+    for (int row = std::max(first, 0); row < std::min(last, kept.height()); ++row) {
+        platform::Color* pixels = out + static_cast<std::size_t>(row - first) * width;
+        const std::int32_t* counts = kept.countsOf(row);
+        const double* continuous = kept.continuousOf(row);
+        if (!relief || row == 0) {
+            // The top row begins every diagonal it meets: never shaded.
+            for (int column = 0; column < width; ++column) {
+                const EscapeValue value = valueAt(counts, continuous, column);
+                pixels[column] = relief
+                                     ? colouring.relief(value, EscapeValue{-1, -1.0}, reliefDepth)
+                                     : colouring.plain(value);
+            }
+            continue;
+        }
+        const std::int32_t* countsAbove = kept.countsOf(row - 1);
+        const double* continuousAbove = kept.continuousOf(row - 1);
+        for (int column = 0; column < width; ++column) {
+            const EscapeValue previous = column > 0
+                                             ? valueAt(countsAbove, continuousAbove, column - 1)
+                                             : EscapeValue{-1, -1.0};
+            pixels[column] =
+                colouring.relief(valueAt(counts, continuous, column), previous, reliefDepth);
+        }
+    }
+}
+
+}  // namespace complex
