@@ -161,6 +161,9 @@ class MainWindow {
     void switchPalette(engine::Fractal& fractal, const std::string& path);
     void editGradient(engine::Fractal& fractal);
     void useBuiltInPalette(engine::Fractal& fractal);
+    // New colours for the picture shown: a finished escape-time picture takes them at
+    // once from its kept values; any other is computed again with them.
+    void changeColors(engine::Fractal& fractal, const std::function<void()>& change);
     // A command of the Palette menu; false for any other id.
     bool runPaletteCommand(unsigned id, engine::Fractal& fractal);
     void clearScreen(engine::Fractal& fractal);

@@ -10,6 +10,7 @@
 #include "app/picture_check.h"
 #include "app/view_dialog.h"
 #include "catalogue/fractal_types.h"
+#include "complex/complex_fractal.h"
 #include "complex/minibrot_finder.h"
 #include "engine/color_table.h"
 #include "platform/c_format.h"
@@ -546,7 +547,7 @@ void MainWindow::switchPalette(engine::Fractal& fractal, const std::string& path
                            "Cannot load the palette " + path + ": " + problem + ".");
         return;
     }
-    fractal.restartWith([&] {
+    changeColors(fractal, [&] {
         settings_.writeString("Palette", path);
         fractal.usePalette(path, std::move(colors));
     });
@@ -565,15 +566,26 @@ void MainWindow::editGradient(engine::Fractal& fractal) {
     engine::ColorTable colors;
     if (colors.setColors(choice->colors.data(), static_cast<int>(choice->colors.size())) != 1)
         return;
-    fractal.restartWith([&] { fractal.usePalette(fractal.folders.palette, std::move(colors)); });
+    changeColors(fractal, [&] { fractal.usePalette(fractal.folders.palette, std::move(colors)); });
 }
 
 // No palette file stored: every start, this one included, takes the built-in colours.
 void MainWindow::useBuiltInPalette(engine::Fractal& fractal) {
-    fractal.restartWith([&] {
+    changeColors(fractal, [&] {
         settings_.writeString("Palette", "");
         fractal.loadPalette();
     });
+}
+
+void MainWindow::changeColors(engine::Fractal& fractal, const std::function<void()>& change) {
+    auto* escape = dynamic_cast<complex::ComplexFractal*>(&fractal);
+    if (escape == nullptr || escape->isRunning()) {
+        fractal.restartWith(change);
+        return;
+    }
+    change();
+    if (!escape->recolor())
+        fractal.restartWith([] {});
 }
 
 bool MainWindow::runPaletteCommand(unsigned id, engine::Fractal& fractal) {

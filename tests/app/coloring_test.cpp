@@ -7,6 +7,7 @@
 
 #include "app/coloring_dialog.h"
 #include "app/dialog_fields.h"
+#include "app/gradient_editor.h"
 #include "app/main_window_rig.h"
 #include "app/messages.h"
 
@@ -161,6 +162,36 @@ TEST(ColoringCommandsTest, CyclingTurnsThePaletteUntilAnyKeyOrCommand) {
         const auto stored = rig.stored("Mandelbrot");
         ASSERT_TRUE(stored.has_value());
         EXPECT_NE(stored->text.find(",color:1:"), std::string::npos) << stored->text;
+    }
+}
+
+// A new palette colours a finished picture from its kept values without computing a
+// pixel, exactly as a new run with it would; a picture still computing starts again.
+TEST(ColoringCommandsTest, PaletteChangesRecolourAFinishedPicture) {
+    Rig rig;
+    startFinished(rig);
+    complex::ComplexFractal& f = escapeOf(rig);
+    const auto original = f.picture.snapshot();
+    const std::uint64_t points = f.statistics().pointCount;
+    rig.shell.gradientChoice = app::GradientChoice{{0x0000FF, 0x00FF00, 0xFF0000}, ""};
+    const struct {
+        const char* what;
+        unsigned command;
+        bool sameAsFirst;
+    } changes[] = {
+        {"an unsaved gradient", app::IDM_GRADIENT_EDITOR, false},
+        {"the built-in palette again", app::IDM_PALETTE_BUILT_IN, true},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.what);
+        rig.command(change.command);
+        EXPECT_FALSE(f.isRunning());
+        EXPECT_EQ(f.statistics().pointCount, points);
+        const auto recoloured = f.picture.snapshot();
+        EXPECT_EQ(recoloured == original, change.sameAsFirst);
+        f.restartWith([] {});
+        ASSERT_TRUE(waitFinished(f));
+        EXPECT_EQ(f.picture.snapshot(), recoloured);
     }
 }
 
