@@ -388,6 +388,7 @@ class Fractal {
         std::atomic<bool> randomColors{true};
         std::atomic<int> referenceMemoryMiB{Options::kDefaultReferenceMiB};
         std::atomic<bool> autoIterations{false};
+        std::atomic<int> zoomSpeedPercent{Options::kDefaultZoomSpeedPercent};
     };
     OptionCells options_;
     bool takingOver_ = false;
