@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <utility>
 
 namespace engine {
@@ -31,30 +32,106 @@ LiveFrame::LiveFrame(const view::DeepView& view, std::vector<platform::Color> pi
     const auto count =
         static_cast<std::size_t>(view.width()) * static_cast<std::size_t>(view.height());
     pixels_.resize(count, platform::kBlack);
-    error_.assign(count, exact ? 0.0F : std::numeric_limits<float>::infinity());
+    sampleX_.assign(count, std::numeric_limits<float>::infinity());
+    sampleY_.assign(count, std::numeric_limits<float>::infinity());
+    if (!exact)
+        return;
+    std::size_t k = 0;
+    for (int y = 0; y < view.height(); ++y) {
+        for (int x = 0; x < view.width(); ++x, ++k) {
+            sampleX_[k] = static_cast<float>(x);
+            sampleY_[k] = static_cast<float>(y);
+        }
+    }
+}
+
+void LiveFrame::moveSamples(const FrameReuse& reuse, const FrameMotion& motion) {
+    constexpr float kNone = std::numeric_limits<float>::infinity();
+    const int oldWidth = view_.width();
+    const int oldHeight = view_.height();
+    std::vector<platform::Color> moved(reuse.source.size(), platform::kBlack);
+    std::vector<float> movedX(reuse.source.size(), kNone);
+    std::vector<float> movedY(reuse.source.size(), kNone);
+    for (std::size_t k = 0; k < reuse.source.size(); ++k) {
+        const std::int64_t from = reuse.source[k];
+        if (from < 0 || static_cast<std::size_t>(from) >= sampleX_.size())
+            continue;
+        const auto x = static_cast<float>(static_cast<int>(k) % reuse.width);
+        const auto y = static_cast<float>(static_cast<int>(k) / reuse.width);
+        const auto oldX = static_cast<int>(from % oldWidth);
+        const auto oldY = static_cast<int>(from / oldWidth);
+        float best = kNone;
+        // The nearest old pixel may show a sample further off than a neighbour does.
+        for (int j = std::max(oldY - 1, 0); j <= std::min(oldY + 1, oldHeight - 1); ++j) {
+            for (int i = std::max(oldX - 1, 0); i <= std::min(oldX + 1, oldWidth - 1); ++i) {
+                const std::size_t old = (static_cast<std::size_t>(j) * oldWidth) + i;
+                const auto sx = static_cast<float>((sampleX_[old] - motion.shiftX) / motion.scale);
+                const auto sy = static_cast<float>((sampleY_[old] - motion.shiftY) / motion.scale);
+                const float distance = std::max(std::fabs(sx - x), std::fabs(sy - y));
+                if (distance < best) {
+                    best = distance;
+                    moved[k] = pixels_[old];
+                    movedX[k] = sx;
+                    movedY[k] = sy;
+                }
+            }
+        }
+    }
+    pixels_ = std::move(moved);
+    sampleX_ = std::move(movedX);
+    sampleY_ = std::move(movedY);
+}
+
+std::vector<float> LiveFrame::errors() const {
+    std::vector<float> error(sampleX_.size(), std::numeric_limits<float>::infinity());
+    const int width = view_.width();
+    for (std::size_t k = 0; k < error.size(); ++k) {
+        const float dx = std::fabs(sampleX_[k] - static_cast<float>(static_cast<int>(k) % width));
+        const float dy = std::fabs(sampleY_[k] - static_cast<float>(static_cast<int>(k) / width));
+        // Infinite and not-a-number distances stay infinite.
+        if (std::isfinite(dx) && std::isfinite(dy))
+            error[k] = std::max(dx, dy);
+    }
+    return error;
 }
 
 LiveFrameFigures LiveFrame::advance(const view::DeepView& view, platform::Point focus,
                                     const Sampler& sample, const TimeUp& timeUp) {
     const int width = view.width();
     const int height = view.height();
-    const FrameReuse reuse = reuseFrame(width, height, view_.width(), view_.height(),
-                                        motionBetween(view_, view), &error_);
+    const FrameMotion motion = motionBetween(view_, view);
+    const FrameReuse reuse = reuseFrame(width, height, view_.width(), view_.height(), motion);
     LiveFrameFigures figures;
     figures.reusedShare = reuse.reusedShare();
     figures.pixels = static_cast<std::int64_t>(reuse.source.size());
-    pixels_ = moveSamples(reuse, pixels_, platform::kBlack);
+    moveSamples(reuse, motion);
     view_ = view;
 
-    Refinement refinement(width, height, reuse.error, kCoarsest, focus.x, focus.y, kTolerance);
+    Refinement refinement(width, height, errors(), kCoarsest, focus.x, focus.y, kTolerance);
     std::vector<Refinement::Sample> batch;
     std::vector<platform::Point> spots;
     std::vector<platform::Color> colors;
+    // A sample taken from the next pass waits for the batch of its own pass.
+    std::optional<Refinement::Sample> waiting;
+    int waitingStep = 0;
     for (;;) {
         batch.clear();
+        int step = 0;
+        if (waiting) {
+            batch.push_back(*waiting);
+            step = waitingStep;
+            waiting.reset();
+        }
         Refinement::Sample next;
-        while (batch.size() < kBatch && refinement.next(next))
+        while (batch.size() < kBatch && refinement.next(next)) {
+            if (step != 0 && refinement.passStep() != step) {
+                waiting = next;
+                waitingStep = refinement.passStep();
+                break;
+            }
+            step = refinement.passStep();
             batch.push_back(next);
+        }
         if (batch.empty())
             break;
         spots.clear();
@@ -64,15 +141,18 @@ LiveFrameFigures LiveFrame::advance(const view::DeepView& view, platform::Point 
         sample(spots, colors.data());
         for (std::size_t k = 0; k < batch.size(); ++k) {
             const platform::Color color = colors[k];
+            const auto x = static_cast<float>(batch[k].x);
+            const auto y = static_cast<float>(batch[k].y);
             refinement.computed(batch[k], [&](std::int64_t to, std::int64_t) {
                 pixels_[static_cast<std::size_t>(to)] = color;
+                sampleX_[static_cast<std::size_t>(to)] = x;
+                sampleY_[static_cast<std::size_t>(to)] = y;
             });
         }
         figures.computed += static_cast<std::int64_t>(batch.size());
         if (timeUp())
             break;
     }
-    error_ = refinement.errors();
     figures.exact = refinement.inexact() == 0;
     return figures;
 }

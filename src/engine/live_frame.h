@@ -58,9 +58,19 @@ class LiveFrame {
     static constexpr std::size_t kBatch = 2048;
 
   private:
+    // Where each pixel's sample was computed, in the frame's pixels (infinite where
+    // there is none): its distance from the pixel is the pixel's true error, which
+    // grows only as fast as the zoom, where a bound added up frame by frame would
+    // grow by half a pixel every frame.
+    // Each new pixel takes, of the old pixel reuse names and its neighbours, the one
+    // whose sample lies nearest.
+    void moveSamples(const FrameReuse& reuse, const FrameMotion& motion);
+    std::vector<float> errors() const;
+
     view::DeepView view_;
     std::vector<platform::Color> pixels_;
-    std::vector<float> error_;
+    std::vector<float> sampleX_;
+    std::vector<float> sampleY_;
 };
 
 }  // namespace engine
