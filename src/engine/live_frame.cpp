@@ -52,27 +52,45 @@ void LiveFrame::moveSamples(const FrameReuse& reuse, const FrameMotion& motion) 
     std::vector<platform::Color> moved(reuse.source.size(), platform::kBlack);
     std::vector<float> movedX(reuse.source.size(), kNone);
     std::vector<float> movedY(reuse.source.size(), kNone);
-    for (std::size_t k = 0; k < reuse.source.size(); ++k) {
-        const std::int64_t from = reuse.source[k];
-        if (from < 0 || static_cast<std::size_t>(from) >= sampleX_.size())
-            continue;
-        const auto x = static_cast<float>(static_cast<int>(k) % reuse.width);
-        const auto y = static_cast<float>(static_cast<int>(k) / reuse.width);
-        const auto oldX = static_cast<int>(from % oldWidth);
-        const auto oldY = static_cast<int>(from / oldWidth);
-        float best = kNone;
-        // The nearest old pixel may show a sample further off than a neighbour does.
-        for (int j = std::max(oldY - 1, 0); j <= std::min(oldY + 1, oldHeight - 1); ++j) {
-            for (int i = std::max(oldX - 1, 0); i <= std::min(oldX + 1, oldWidth - 1); ++i) {
-                const std::size_t old = (static_cast<std::size_t>(j) * oldWidth) + i;
-                const auto sx = static_cast<float>((sampleX_[old] - motion.shiftX) / motion.scale);
-                const auto sy = static_cast<float>((sampleY_[old] - motion.shiftY) / motion.scale);
-                const float distance = std::max(std::fabs(sx - x), std::fabs(sy - y));
-                if (distance < best) {
-                    best = distance;
-                    moved[k] = pixels_[old];
-                    movedX[k] = sx;
-                    movedY[k] = sy;
+    // Single precision is ample for positions within a frame, and far quicker here.
+    const auto inverse = static_cast<float>(1.0 / motion.scale);
+    const auto shiftX = static_cast<float>(motion.shiftX);
+    const auto shiftY = static_cast<float>(motion.shiftY);
+    const auto distanceTo = [&](std::size_t old, float x, float y, float& sx, float& sy) {
+        sx = (sampleX_[old] - shiftX) * inverse;
+        sy = (sampleY_[old] - shiftY) * inverse;
+        return std::max(std::fabs(sx - x), std::fabs(sy - y));
+    };
+    std::size_t k = 0;
+    for (int row = 0; row < reuse.height; ++row) {
+        const auto y = static_cast<float>(row);
+        for (int column = 0; column < reuse.width; ++column, ++k) {
+            const std::int64_t from = reuse.source[k];
+            if (from < 0 || static_cast<std::size_t>(from) >= sampleX_.size())
+                continue;
+            const auto x = static_cast<float>(column);
+            const auto direct = static_cast<std::size_t>(from);
+            float sx = 0.0F;
+            float sy = 0.0F;
+            float best = distanceTo(direct, x, y, sx, sy);
+            moved[k] = pixels_[direct];
+            movedX[k] = sx;
+            movedY[k] = sy;
+            if (best <= 0.5F)
+                continue;
+            // The nearest old pixel may show a sample further off than a neighbour does.
+            const auto oldX = static_cast<int>(from % oldWidth);
+            const auto oldY = static_cast<int>(from / oldWidth);
+            for (int j = std::max(oldY - 1, 0); j <= std::min(oldY + 1, oldHeight - 1); ++j) {
+                for (int i = std::max(oldX - 1, 0); i <= std::min(oldX + 1, oldWidth - 1); ++i) {
+                    const std::size_t old = (static_cast<std::size_t>(j) * oldWidth) + i;
+                    const float distance = distanceTo(old, x, y, sx, sy);
+                    if (distance < best) {
+                        best = distance;
+                        moved[k] = pixels_[old];
+                        movedX[k] = sx;
+                        movedY[k] = sy;
+                    }
                 }
             }
         }
