@@ -129,6 +129,8 @@ std::intptr_t MainWindow::handleMessage(unsigned message, std::uintptr_t wParam,
             return 1;
         case WM_KEYDOWN:
             return onKeyDown(wParam, lParam);
+        case WM_KEYUP:
+            return onKeyUp(wParam, lParam);
         case WM_COMMAND:
             return onCommand(wParam, lParam);
         case WM_TIMER:
@@ -145,6 +147,10 @@ std::intptr_t MainWindow::handleMessage(unsigned message, std::uintptr_t wParam,
             return onPanButtonDown(MK_MBUTTON, lParam);
         case WM_MBUTTONUP:
             return onPanButtonUp(wParam, lParam);
+        case WM_RBUTTONDOWN:
+            return onRightButtonDown(wParam, lParam);
+        case WM_RBUTTONUP:
+            return onRightButtonUp();
         case WM_MOUSEWHEEL:
             return onMouseWheel(wParam, lParam);
         case WM_NEWFRACTAL:
@@ -234,6 +240,10 @@ std::intptr_t MainWindow::onKeyDown(std::uintptr_t wParam, std::intptr_t lParam)
         switchDisplayOn();
         return 0;
     }
+    if ((lParam & KF_REPEAT) != 0 && !heldIsCurrent_ && !dragging_ && panButton_ == 0 &&
+        holdZoomKey(static_cast<unsigned>(wParam), *fractal)) {
+        return 0;
+    }
     if (!heldIsCurrent_ && !dragging_ && panButton_ == 0 &&
         navigateByKey(static_cast<unsigned>(wParam), (lParam & KF_ALTDOWN) != 0, *fractal)) {
         return 0;
@@ -250,6 +260,10 @@ std::intptr_t MainWindow::onTimer(std::uintptr_t wParam, std::intptr_t lParam) {
     }
     if (wParam == kColorCycleTimerId) {
         cycleColorsTick();
+        return 0;
+    }
+    if (wParam == kFrameTimerId) {
+        drawFrame();
         return 0;
     }
     if (wParam != kSlideshowTimerId)
@@ -327,6 +341,8 @@ std::string MainWindow::statusText(std::optional<platform::Point> pointer) {
         return {};
     if (minibrotJob_)
         return kSearchingText;
+    if (std::string moving = motionText(); !moving.empty())
+        return moving;
     return app::statusText(statusFacts(*fractal, pointer, platform::tickCount(), stoppedByUser()));
 }
 
@@ -337,6 +353,8 @@ std::string MainWindow::statusText(std::optional<platform::Point> pointer, int w
         return {};
     if (minibrotJob_)
         return kSearchingText;
+    if (std::string moving = motionText(); !moving.empty())
+        return moving;
     return app::statusText(statusFacts(*fractal, pointer, platform::tickCount(), stoppedByUser()),
                            width, measure);
 }
@@ -344,7 +362,7 @@ std::string MainWindow::statusText(std::optional<platform::Point> pointer, int w
 bool MainWindow::statusSettled() const {
     const engine::Fractal* fractal = currentFractal();
     // While a minibrot is searched for the line says so, and says otherwise once it ends.
-    if (minibrotJob_)
+    if (minibrotJob_ || motion_.frames)
         return false;
     return fractal == nullptr || !fractal->isRunning() || fractal->runState.paused.load();
 }
@@ -432,6 +450,10 @@ std::intptr_t MainWindow::onStylusDown(std::uintptr_t wParam, std::intptr_t lPar
 std::intptr_t MainWindow::onStylusMove(std::uintptr_t wParam, std::intptr_t lParam) {
     if (panFollows(lParam))
         return 0;
+    if (motion_.zoom != 0 && motion_.key == 0) {
+        motion_.focus = pointFromLParam(lParam);  // the zoom heads for the pointer
+        return 0;
+    }
     engine::Fractal* fractal = currentFractal();
     if (fractal == nullptr || !selecting_ || !dragging_) {
         return defaultProcessing(WM_MOUSEMOVE, wParam, lParam);

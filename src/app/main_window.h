@@ -124,6 +124,22 @@ class MainWindow {
     void panByEighths(engine::Fractal& fractal, int right, int up);
     // Ends a run of steps or a pan: computes the view reached.
     void finishNavigation();
+
+    // Continuous zoom and the frames of a moving view (main_window_motion.cpp).
+    std::intptr_t onRightButtonDown(std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t onRightButtonUp();
+    std::intptr_t onKeyUp(std::uintptr_t wParam, std::intptr_t lParam);
+    // A zoom key repeated while held; false for any other key.
+    bool holdZoomKey(unsigned key, engine::Fractal& fractal);
+    void startContinuousZoom(engine::Fractal& fractal, int direction, unsigned key,
+                             platform::Point focus);
+    void zoomContinuously(engine::Fractal& fractal);
+    // The frame timer runs from the first step of a motion to its end.
+    void startFrames();
+    void stopFrames();
+    void drawFrame();
+    // What the status bar says while the view moves; empty when it does not.
+    std::string motionText() const;
     bool navigating() const { return stepping_ || panButton_ != 0; }
     void stopCalculationByUser(engine::Fractal& fractal);
     void continueCalculation(engine::Fractal& fractal);
@@ -256,6 +272,20 @@ class MainWindow {
     // A pan by dragging: the button that holds it and where it was pressed.
     std::uintptr_t panButton_ = 0;
     platform::Point panAnchor_;
+    // A continuous zoom (a zoom key or the right button held) and the frame figures.
+    struct Motion {
+        int zoom = 0;      // +1 in, -1 out, 0 none
+        unsigned key = 0;  // the zoom key held; 0: the right button
+        platform::Point focus;
+        std::uint32_t lastTick = 0;
+        bool frames = false;  // the frame timer runs
+        std::uint32_t firstFrameTick = 0;
+        int framesDrawn = 0;
+        double reusedShare = 0.0;
+        double computedShare = 0.0;
+        double framesPerSecond = 0.0;
+    };
+    Motion motion_;
     bool closed_ = false;
     // The export running in the background, if any.
     std::unique_ptr<ExportJob> exportJob_;

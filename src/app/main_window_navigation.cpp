@@ -50,6 +50,7 @@ void MainWindow::beginSteps(engine::Fractal& fractal) {
     fractal.beginViewGesture();
     stepping_ = true;
     stepRefused_ = false;
+    startFrames();
 }
 
 void MainWindow::endStep(bool accepted) {
@@ -61,6 +62,7 @@ void MainWindow::endStep(bool accepted) {
 
 void MainWindow::finishNavigation() {
     window_.killTimer(kNavigationTimerId);
+    stopFrames();
     const bool refused = std::exchange(stepRefused_, false);
     stepping_ = false;
     panButton_ = 0;
@@ -197,6 +199,7 @@ bool MainWindow::panFollows(std::intptr_t lParam) {
         if (std::abs(dx) < kPanThreshold && std::abs(dy) < kPanThreshold)
             return true;
         fractal->beginViewGesture();
+        startFrames();
     }
     // The plane point pressed on follows the pointer: whole pixels of the view pressed on.
     if (fractal->computesDeepViews()) {

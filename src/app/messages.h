@@ -24,12 +24,15 @@ constexpr std::uintptr_t kCloseNow = 1;
 constexpr unsigned WM_SETTINGCHANGE = 26;
 constexpr unsigned WM_HELP = 83;
 constexpr unsigned WM_KEYDOWN = 256;
+constexpr unsigned WM_KEYUP = 257;
 constexpr unsigned WM_COMMAND = 273;
 constexpr unsigned WM_TIMER = 275;
 constexpr unsigned WM_MOUSEMOVE = 512;
 constexpr unsigned WM_LBUTTONDOWN = 513;
 constexpr unsigned WM_LBUTTONUP = 514;
 constexpr unsigned WM_LBUTTONDBLCLK = 515;
+constexpr unsigned WM_RBUTTONDOWN = 516;
+constexpr unsigned WM_RBUTTONUP = 517;
 constexpr unsigned WM_MBUTTONDOWN = 519;
 constexpr unsigned WM_MBUTTONUP = 520;
 // The wheel: the signed delta (120 a notch) in the high 16 bits of the first
@@ -56,9 +59,13 @@ constexpr unsigned kSlideshowTimerId = 2;
 constexpr unsigned kNavigationTimerId = 3;
 // Turns the palette a step while colour cycling is on (and only then).
 constexpr unsigned kColorCycleTimerId = 4;
+// Draws the frames of a moving view; it runs only while the view moves.
+constexpr unsigned kFrameTimerId = 5;
 
 // The buttons held, in the first parameter of the pointer messages.
 constexpr std::uintptr_t MK_LBUTTON = 0x0001;
+constexpr std::uintptr_t MK_RBUTTON = 0x0002;
+constexpr std::uintptr_t MK_SHIFT = 0x0004;
 constexpr std::uintptr_t MK_MBUTTON = 0x0010;
 constexpr int WHEEL_DELTA = 120;
 
@@ -80,6 +87,8 @@ constexpr unsigned VK_BROWSER_BACK = 0xA6;
 constexpr unsigned VK_BROWSER_FORWARD = 0xA7;
 // WM_KEYDOWN's second parameter: set while Alt is held with the key.
 constexpr std::intptr_t KF_ALTDOWN = std::intptr_t{1} << 29;
+// Set on the WM_KEYDOWN messages a held key repeats.
+constexpr std::intptr_t KF_REPEAT = std::intptr_t{1} << 30;
 
 // Command ids (WM_COMMAND, low word of the first parameter).
 constexpr unsigned IDM_CTRL_Q = 1;

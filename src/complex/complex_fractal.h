@@ -68,6 +68,9 @@ class ComplexFractal : public engine::Fractal {
     std::string titleNote() const override;
     // Views deeper than double resolves are computed by perturbation.
     bool computesDeepViews() const override { return true; }
+    // Single pixels of a moving view, plainly coloured (live_samples.cpp).
+    bool prepareLiveSamples() override;
+    void liveSamples(const std::vector<platform::Point>& spots, platform::Color* out) override;
     // Whether the run under way computes a deep view.
     bool runsDeepView() const noexcept { return runInputs().deep != nullptr; }
     // Computes a deep run's reference orbits (stop is asked at every step); false when

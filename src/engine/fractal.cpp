@@ -88,6 +88,8 @@ void Fractal::readOptions() {
     // A hand-made or damaged size outside the range keeps the default.
     if (settings.readDword("ReferenceMemoryMiB", value) && Options::referenceMemoryAllowed(value))
         options_.referenceMemoryMiB = static_cast<int>(value);
+    if (settings.readDword("ZoomSpeedPercent", value) && Options::zoomSpeedAllowed(value))
+        options_.zoomSpeedPercent = static_cast<int>(value);
     if (settings.readDword("AnimZoomSleep", value)) {
         // The frame pause is unsigned milliseconds; a negative hand-made value means none.
         const auto signedValue = static_cast<std::int32_t>(value);
@@ -112,6 +114,7 @@ Options Fractal::options() const noexcept {
     o.randomColors = options_.randomColors.load();
     o.referenceMemoryMiB = options_.referenceMemoryMiB.load();
     o.autoIterations = options_.autoIterations.load();
+    o.zoomSpeedPercent = options_.zoomSpeedPercent.load();
     return o;
 }
 
@@ -126,6 +129,8 @@ void Fractal::setOptions(const Options& o) noexcept {
     if (Options::referenceMemoryAllowed(o.referenceMemoryMiB))
         options_.referenceMemoryMiB = o.referenceMemoryMiB;
     options_.autoIterations = o.autoIterations;
+    if (Options::zoomSpeedAllowed(o.zoomSpeedPercent))
+        options_.zoomSpeedPercent = o.zoomSpeedPercent;
 }
 
 void Fractal::writeOptions() {
@@ -135,6 +140,8 @@ void Fractal::writeOptions() {
     settings.writeDword("AutoIterations", options_.autoIterations ? 1u : 0u);
     settings.writeDword("ReferenceMemoryMiB",
                         static_cast<std::uint32_t>(options_.referenceMemoryMiB.load()));
+    settings.writeDword("ZoomSpeedPercent",
+                        static_cast<std::uint32_t>(options_.zoomSpeedPercent.load()));
     settings.writeDword("SlideshowDelay",
                         static_cast<std::uint32_t>(options_.slideshowDelay.load()));
 }

@@ -13,6 +13,7 @@
 
 #include "engine/color_table.h"
 #include "engine/fractal_parts.h"
+#include "engine/live_frame.h"
 #include "engine/options.h"
 #include "engine/run_inputs.h"
 #include "engine/settings_key.h"
@@ -211,6 +212,14 @@ class Fractal {
     // The same for a type that computes deep views, with the target in precise form;
     // false (nothing changes) when it is no usable view or narrower than the narrowest.
     bool stepViewGesture(const view::DeepView& target);
+    // While a gesture moves the view of a type that computes samples of any view, the
+    // frames are drawn by advanceGestureFrame (the window calls it on its frame timer):
+    // the last frame's pixels moved to their new places, then new samples computed
+    // coarse to fine from focus for about budgetMs. nullopt when nothing was drawn
+    // (no gesture, or a type that shows the picture moved and scaled at once instead).
+    std::optional<LiveFrameFigures> advanceGestureFrame(platform::Point focus, unsigned budgetMs);
+    // Whether the view moved since the last frame drawn, or that frame is not exact.
+    bool gestureFrameDue() const noexcept { return liveFrame_ && liveFrameDue_; }
     // The selection: zooms to the plane rectangle between the pixels' points.
     // False when the view would be narrower than the narrowest one.
     bool zoomToPixels(int column1, int row1, int column2, int row2, bool zoomIn);
@@ -273,6 +282,11 @@ class Fractal {
     // Whether the type computes views deeper than double resolves (its zooms then go
     // on where double precision ends).
     virtual bool computesDeepViews() const { return false; }
+    // The colours of single pixels of the next run's view, for the frames shown while a
+    // gesture moves it: prepareLiveSamples readies them for the view (false: the type
+    // has none), liveSamples computes spots into out. User-interface thread, no run.
+    virtual bool prepareLiveSamples() { return false; }
+    virtual void liveSamples(const std::vector<platform::Point>& spots, platform::Color* out);
     // The narrowest view the zooms go to: its parameter string still fits the
     // settings and picture files.
     static constexpr double kNarrowestDeepExponent = -30000;
@@ -374,6 +388,7 @@ class Fractal {
         std::atomic<bool> randomColors{true};
         std::atomic<int> referenceMemoryMiB{Options::kDefaultReferenceMiB};
         std::atomic<bool> autoIterations{false};
+        std::atomic<int> zoomSpeedPercent{Options::kDefaultZoomSpeedPercent};
     };
     OptionCells options_;
     bool takingOver_ = false;
@@ -428,6 +443,9 @@ class Fractal {
     std::optional<view::ViewState> carriedTo_;
     std::optional<view::ViewWindow> gestureBase_;
     void showGestureFrame();
+    // The frames of a gesture on a type with live samples; none otherwise.
+    std::optional<LiveFrame> liveFrame_;
+    bool liveFrameDue_ = false;
     // The animated zoom's frames for each kind of zoom.
     void animateZoomByFactor(double factor);
     void animateZoomToRect(double x1, double y1, double x2, double y2, bool zoomIn);

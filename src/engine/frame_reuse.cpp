@@ -95,18 +95,27 @@ void Refinement::startPass() {
     order_.clear();
     position_ = 0;
     // The grid of this pass is aligned on the focus, so that the focus is sampled first.
-    const int firstX = focusX_ % step_;
-    const int firstY = focusY_ % step_;
-    for (int y = firstY; y < height_; y += step_)
-        for (int x = firstX; x < width_; x += step_)
-            order_.push_back(index(x, y));
-    const auto ring = [this](std::int64_t k) {
-        const auto x = static_cast<int>(k % width_);
-        const auto y = static_cast<int>(k / width_);
-        return std::max(std::abs(x - focusX_), std::abs(y - focusY_));
-    };
-    std::stable_sort(order_.begin(), order_.end(),
-                     [&](std::int64_t a, std::int64_t b) { return ring(a) < ring(b); });
+    // Ring by ring outwards, each ring row by row: built directly rather than sorted, as
+    // the finest pass holds every pixel and is built again for every frame.
+    const int reach = std::max({focusX_, width_ - 1 - focusX_, focusY_, height_ - 1 - focusY_});
+    for (int ring = 0; ring <= reach; ring += step_) {
+        const int top = std::max(focusY_ - ring, focusY_ % step_);
+        const int bottom = std::min(focusY_ + ring, height_ - 1);
+        const int left = focusX_ - ring;
+        const int right = focusX_ + ring;
+        for (int y = top; y <= bottom; y += step_) {
+            if (std::abs(y - focusY_) == ring) {
+                for (int x = std::max(left, focusX_ % step_); x <= std::min(right, width_ - 1);
+                     x += step_)
+                    order_.push_back(index(x, y));
+                continue;
+            }
+            if (left >= 0)
+                order_.push_back(index(left, y));
+            if (ring > 0 && right < width_)
+                order_.push_back(index(right, y));
+        }
+    }
 }
 
 bool Refinement::next(Sample& sample) {

@@ -110,6 +110,9 @@ class Refinement {
         }
     }
 
+    // The spacing of the pass the last sample came from: samples of a finer pass are
+    // best asked for once those of the coarser one have been computed.
+    int passStep() const noexcept { return step_; }
     float errorAt(int x, int y) const { return error_[static_cast<std::size_t>(index(x, y))]; }
     // The pixels whose error is still above the tolerance.
     std::int64_t inexact() const noexcept;

@@ -20,7 +20,16 @@ struct Options {
     // Escape-time pictures choose their iteration limit themselves from the view's
     // depth and the counts on the last picture's border; from the next run.
     bool autoIterations = false;
+    // How fast a held zoom key or button zooms: the magnification per second, in
+    // hundredths (200: twice a second).
+    int zoomSpeedPercent = kDefaultZoomSpeedPercent;
 
+    static constexpr int kDefaultZoomSpeedPercent = 200;
+    static constexpr int kLeastZoomSpeedPercent = 105;
+    static constexpr int kMostZoomSpeedPercent = 3200;
+    static constexpr bool zoomSpeedAllowed(long long percent) {
+        return percent >= kLeastZoomSpeedPercent && percent <= kMostZoomSpeedPercent;
+    }
     static constexpr int kDefaultReferenceMiB = 2048;
     static constexpr int kLeastReferenceMiB = 16;
     static constexpr int kMostReferenceMiB = 1 << 20;  // 1 TiB

@@ -191,6 +191,10 @@ void Fractal::beginViewGesture() {
     gestureBaseDeep_ = deepView_;
     if (!animation.scratch.empty())
         animation.scratch.copyFrom(picture, 0, 0, width, height, 0, 0);
+    liveFrame_.reset();
+    liveFrameDue_ = false;
+    if (prepareLiveSamples())
+        liveFrame_.emplace(preciseView(), picture.snapshot(), runState.completed.load());
 }
 
 bool Fractal::stepViewGesture(const view::ViewWindow& target) {
@@ -218,6 +222,11 @@ bool Fractal::stepViewGesture(const view::DeepView& target) {
 }
 
 void Fractal::showGestureFrame() {
+    // A type with live samples draws its frames on the window's frame timer.
+    if (liveFrame_) {
+        liveFrameDue_ = true;
+        return;
+    }
     // Where the picture the gesture started from lies in the pixels of the view
     // reached; a frame that no pixel coordinate can hold is not shown.
     int x = 0, y = 0, w = 0, h = 0;
@@ -264,6 +273,8 @@ void Fractal::endViewGesture() {
         popView();
     gestureBase_.reset();
     gestureBaseDeep_.reset();
+    liveFrame_.reset();
+    liveFrameDue_ = false;
     startCalculation();
 }
 

@@ -319,12 +319,21 @@ void MainFrame::changeEvent(QEvent* event) {
 void MainFrame::keyPressEvent(QKeyEvent* event) {
     shell_.takeDefaulted();
     const bool alt = event->modifiers().testFlag(Qt::AltModifier);
-    picture_.send(app::WM_KEYDOWN, virtualKey(*event), alt ? app::KF_ALTDOWN : 0);
+    const std::intptr_t flags =
+        (alt ? app::KF_ALTDOWN : 0) | (event->isAutoRepeat() ? app::KF_REPEAT : 0);
+    picture_.send(app::WM_KEYDOWN, virtualKey(*event), flags);
     if (shell_.takeDefaulted()) {
         QMainWindow::keyPressEvent(event);
     } else {
         event->accept();
     }
+}
+
+void MainFrame::keyReleaseEvent(QKeyEvent* event) {
+    // A held key repeats as pairs of presses and releases; only the last release counts.
+    if (!event->isAutoRepeat())
+        picture_.send(app::WM_KEYUP, virtualKey(*event), 0);
+    QMainWindow::keyReleaseEvent(event);
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {

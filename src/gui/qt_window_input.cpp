@@ -18,6 +18,8 @@ std::uintptr_t buttonsHeld(Qt::MouseButtons buttons) {
         held |= app::MK_LBUTTON;
     if (buttons & Qt::MiddleButton)
         held |= app::MK_MBUTTON;
+    if (buttons & Qt::RightButton)
+        held |= app::MK_RBUTTON;
     return held;
 }
 
@@ -36,6 +38,9 @@ void QtWindow::mousePressEvent(QMouseEvent* event) {
         send(app::WM_LBUTTONDOWN, kLeftButton, where);
     } else if (event->button() == Qt::MiddleButton) {
         send(app::WM_MBUTTONDOWN, app::MK_MBUTTON, where);
+    } else if (event->button() == Qt::RightButton) {
+        const bool shift = event->modifiers().testFlag(Qt::ShiftModifier);
+        send(app::WM_RBUTTONDOWN, app::MK_RBUTTON | (shift ? app::MK_SHIFT : 0), where);
     } else {
         QWidget::mousePressEvent(event);
     }
@@ -56,6 +61,8 @@ void QtWindow::mouseReleaseEvent(QMouseEvent* event) {
         send(app::WM_LBUTTONUP, 0, where);
     } else if (event->button() == Qt::MiddleButton) {
         send(app::WM_MBUTTONUP, 0, where);
+    } else if (event->button() == Qt::RightButton) {
+        send(app::WM_RBUTTONUP, 0, where);
     } else {
         QWidget::mouseReleaseEvent(event);
     }
