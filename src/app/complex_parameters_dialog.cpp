@@ -71,8 +71,8 @@ std::string iterationRefusal(const complex::ComplexFractal& fractal, const std::
                                    : "its " + std::to_string(need.orbits) + " reference orbits";
     return "At this depth " + formatGrouped(static_cast<std::uint64_t>(formula.maxIterations)) +
            " iterations need " + formatGrouped(need.bytes) + " bytes for " + orbits + " (" +
-           formatGrouped(need.statesEach) + " states of " +
-           std::to_string(need.stateBytes) + " bytes each); the options allow " +
+           formatGrouped(need.statesEach) + " states of " + std::to_string(need.stateBytes) +
+           " bytes each); the options allow " +
            formatGrouped(static_cast<std::uint64_t>(fractal.options().referenceMemoryMiB)) +
            " MiB.";
 }
