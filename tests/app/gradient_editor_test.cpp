@@ -104,7 +104,11 @@ TEST(GradientEditor, SavedPalettesLoadAsTheSameColoursAndNeverReplaceOtherThings
         {{0.0, rgb(0, 0, 0)}, {0.5, rgb(255, 200, 0)}, {1.0, rgb(20, 0, 90)}});
     for (const int count : {2, 256, 4096}) {
         const std::vector<Color> colors = gradient.sample(count);
-        const std::string path = folder.file("g" + std::to_string(count) + ".pal");
+        // Appended: gcc 12 -O3 falsely warns on "g" + std::string&& (-Wrestrict, bug 105651).
+        std::string name = "g";
+        name += std::to_string(count);
+        name += ".pal";
+        const std::string path = folder.file(name);
         ASSERT_EQ(app::writePaletteFile(path, colors), "");
         engine::ColorTable loaded;
         EXPECT_EQ(loaded.loadFile(path, engine::kMaxPaletteEntries), count);
