@@ -11,6 +11,7 @@
 #include "complex/complex_fractal.h"
 #include "orbit/orbit_fractal.h"
 #include "platform/c_format.h"
+#include "view/view_field.h"
 
 namespace app {
 
@@ -43,20 +44,6 @@ std::string lowered(std::string_view text) {
     return result;
 }
 
-std::vector<std::string_view> split(std::string_view text, char separator) {
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find(separator, start);
-        if (end == std::string_view::npos) {
-            parts.push_back(text.substr(start));
-            return parts;
-        }
-        parts.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-}
-
 std::optional<long long> parseWhole(std::string_view text) {
     long long value = 0;
     const char* end = text.data() + text.size();
@@ -85,7 +72,7 @@ bool isKnownKey(const std::string& key) {
 Fields readFields(std::string_view text) {
     Fields fields;
     int lineNumber = 0;
-    for (const std::string_view rawLine : split(text, '\n')) {
+    for (const std::string_view rawLine : view::splitFields(text, '\n')) {
         ++lineNumber;
         const std::string_view line = trimmed(rawLine);
         if (line.empty() || line.front() == '#')
@@ -262,7 +249,7 @@ view::DeepView viewOfLocation(const Location& location, const view::DeepView& fi
     const std::optional<view::ViewWindow> shallow = fitted.shallowView();
     if (!location.parameters || !shallow)
         return fitted;
-    const std::vector<std::string_view> fields = split(*location.parameters, ',');
+    const std::vector<std::string_view> fields = view::splitFields(*location.parameters, ',');
     double edges[4] = {};
     for (std::size_t i = 0; i < 4; ++i) {
         if (i >= fields.size())
@@ -310,7 +297,7 @@ std::string classicFields(std::string_view parameters) {
 
 std::optional<int> iterationsOf(std::string_view parameters) {
     const std::string classic = classicFields(parameters);
-    const std::vector<std::string_view> fields = split(classic, ',');
+    const std::vector<std::string_view> fields = view::splitFields(classic, ',');
     if (fields.size() < 5)
         return std::nullopt;
     const std::optional<long long> n = parseWhole(fields[4]);
@@ -323,7 +310,7 @@ std::string parametersShowing(std::string_view parameters, const view::DeepView&
                               std::optional<int> iterations) {
     const std::string classic = classicFields(parameters);
     std::vector<std::string> fields;
-    for (const std::string_view field : split(classic, ','))
+    for (const std::string_view field : view::splitFields(classic, ','))
         fields.emplace_back(field);
     const view::ViewWindow rect = view.nearestShallowView();
     using platform::formatRoundTrip;

@@ -18,20 +18,6 @@ constexpr std::size_t kClassicFields = 10;
 // Text longer than this is no precision a view can have (nine digits are plenty).
 constexpr std::size_t kLongestPrecisionText = 9;
 
-std::vector<std::string_view> split(std::string_view text, char separator) {
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = text.find(separator, start);
-        if (end == std::string_view::npos) {
-            parts.push_back(text.substr(start));
-            return parts;
-        }
-        parts.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-}
-
 std::optional<long> parsePrecision(std::string_view text) {
     if (text.empty() || text.size() > kLongestPrecisionText)
         return std::nullopt;
@@ -97,12 +83,13 @@ std::string deepViewField(const DeepView& view) {
 }
 
 std::optional<DeepView> readDeepViewField(std::string_view parameters, int width, int height) {
-    const std::vector<std::string_view> fields = split(parameters, ',');
+    const std::vector<std::string_view> fields = splitFields(parameters, ',');
     for (std::size_t i = kClassicFields; i < fields.size(); ++i) {
         const std::string_view field = fields[i];
         if (field.substr(0, kDeepFieldTag.size()) != kDeepFieldTag)
             continue;
-        const std::vector<std::string_view> parts = split(field.substr(kDeepFieldTag.size()), ':');
+        const std::vector<std::string_view> parts =
+            splitFields(field.substr(kDeepFieldTag.size()), ':');
         if (parts.size() != 5)
             return std::nullopt;
         const std::optional<long> precision = parsePrecision(parts[0]);
@@ -120,6 +107,20 @@ std::optional<DeepView> readDeepViewField(std::string_view parameters, int width
         return DeepView::fromCentre(*x, *y, *spanX, *spanY, width, height);
     }
     return std::nullopt;
+}
+
+std::vector<std::string_view> splitFields(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = text.find(separator, start);
+        if (end == std::string_view::npos) {
+            parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
 }
 
 }  // namespace view

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace view {
 
@@ -16,5 +17,8 @@ std::string deepViewField(const DeepView& view);
 // nullopt when it carries none or the field is damaged (the caller keeps the classic
 // rectangle).
 std::optional<DeepView> readDeepViewField(std::string_view parameters, int width, int height);
+// The parts of text between separators, empty ones included (one part for text without
+// a separator); they view text, which must outlive them.
+std::vector<std::string_view> splitFields(std::string_view text, char separator);
 
 }  // namespace view
