@@ -1,5 +1,7 @@
 #include "app/options_dialog.h"
 
+#include <cmath>
+
 #include "app/dialog_fields.h"
 
 namespace app {
@@ -13,6 +15,7 @@ OptionsForm OptionsDialog::open(const engine::Fractal& fractal) {
     form.delay = formatShortest(options.slideshowDelay * 0.001);
     form.autoIterations = options.autoIterations;
     form.referenceMemory = formatInteger(options.referenceMemoryMiB);
+    form.zoomSpeed = formatShortest(options.zoomSpeedPercent / 100.0);
     return form;
 }
 
@@ -33,6 +36,16 @@ int OptionsDialog::referenceMemoryMiB(const std::string& text) {
     return *mib;
 }
 
+int OptionsDialog::zoomSpeedPercent(const std::string& text) {
+    const auto factor = parseDouble(text);
+    // The range is checked on the double, so the rounding below cannot overflow.
+    if (!factor || !(*factor >= engine::Options::kLeastZoomSpeedPercent / 100.0 &&
+                     *factor <= engine::Options::kMostZoomSpeedPercent / 100.0))
+        return 0;
+    const auto percent = std::lround(*factor * 100.0);
+    return engine::Options::zoomSpeedAllowed(percent) ? static_cast<int>(percent) : 0;
+}
+
 int OptionsDialog::ok(const OptionsForm& form, engine::Fractal& fractal) {
     engine::Options options = fractal.options();
     options.alarm = form.alarm;
@@ -43,6 +56,8 @@ int OptionsDialog::ok(const OptionsForm& form, engine::Fractal& fractal) {
     options.autoIterations = form.autoIterations;
     if (const int mib = referenceMemoryMiB(form.referenceMemory); mib > 0)
         options.referenceMemoryMiB = mib;
+    if (const int percent = zoomSpeedPercent(form.zoomSpeed); percent > 0)
+        options.zoomSpeedPercent = percent;
     fractal.setOptions(options);
     return kDialogOk;
 }

@@ -13,6 +13,7 @@ struct OptionsForm {
     std::string delay;  // the slideshow delay in seconds
     bool autoIterations = false;
     std::string referenceMemory;  // MiB
+    std::string zoomSpeed;        // the factor a second of continuous zooming
 };
 
 // The options. They reach the settings with the next stop of the calculation.
@@ -27,6 +28,8 @@ class OptionsDialog {
     static constexpr const char* kAutoIterationsText = "Automatic iteration limit";
     static constexpr const char* kReferenceMemoryLabel = "Deep view memory:";
     static constexpr const char* kMiBLabel = "MiB";
+    static constexpr const char* kZoomSpeedLabel = "Zoom speed:";
+    static constexpr const char* kTimesASecondLabel = "times a second";
 
     static OptionsForm open(const engine::Fractal& fractal);
     // A delay that does not parse, or that comes to less than one millisecond, or
@@ -37,6 +40,9 @@ class OptionsDialog {
     // The reference orbits' memory in MiB that a field stands for; 0 when it is no
     // whole number in the allowed range (the memory then stays as it was).
     static int referenceMemoryMiB(const std::string& text);
+    // The zoom speed in percent a second that a field's factor stands for ("2" is 200);
+    // 0 when it is no number in the allowed range (the speed then stays as it was).
+    static int zoomSpeedPercent(const std::string& text);
 };
 
 }  // namespace app

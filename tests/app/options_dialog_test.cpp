@@ -102,3 +102,28 @@ TEST(OptionsDialog, ReferenceMemoryAndTheAutomaticLimit) {
 }
 
 }  // namespace
+
+// The zoom speed is a factor a second, 1.05 to 32, kept in whole percent; anything else
+// leaves it as it was.
+TEST(OptionsDialog, ZoomSpeedIsAFactorASecond) {
+    struct Case {
+        const char* text;
+        int percent;  // 0: stays as it was
+    };
+    const Case cases[] = {
+        {"2", 200},  {"1.05", 105}, {"32", 3200}, {" 4.5", 450}, {"1.234", 123},
+        {"1.04", 0}, {"32.01", 0},  {"0", 0},     {"-2", 0},     {"", 0},
+        {"fast", 0}, {"nan", 0},    {"inf", 0},   {"1e300", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(app::OptionsDialog::zoomSpeedPercent(c.text), c.percent);
+        DialogRig rig(engine::kMandelbrot);
+        rig.fractal->setOption(&engine::Options::zoomSpeedPercent, 150);
+        app::OptionsForm form = app::OptionsDialog::open(*rig.fractal);
+        EXPECT_EQ(form.zoomSpeed, "1.5");
+        form.zoomSpeed = c.text;
+        EXPECT_EQ(app::OptionsDialog::ok(form, *rig.fractal), app::kDialogOk);
+        EXPECT_EQ(rig.fractal->options().zoomSpeedPercent, c.percent > 0 ? c.percent : 150);
+    }
+}

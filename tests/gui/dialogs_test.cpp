@@ -477,6 +477,9 @@ void DialogsTest::optionsDialogAppliesTheDelay() {
     QCOMPARE(labelTexts(dialog, {"labelReferenceMemory", "labelMiB"}),
              (QStringList{"Deep view memory:", "MiB"}));
     QCOMPARE(dialog.referenceMemory()->text(), QString("2048"));
+    QCOMPARE(labelTexts(dialog, {"labelZoomSpeed", "labelTimesASecond"}),
+             (QStringList{"Zoom speed:", "times a second"}));
+    QCOMPARE(dialog.zoomSpeed()->text(), QString("2"));
 
     QTest::keyClick(&dialog, Qt::Key_F1);
     QVERIFY(rig.shell.help == std::vector<std::string>{"Corvane.htm#Options"});
@@ -485,12 +488,14 @@ void DialogsTest::optionsDialogAppliesTheDelay() {
     QTest::mouseClick(dialog.alarm(), Qt::LeftButton);
     QTest::mouseClick(dialog.autoIterations(), Qt::LeftButton);
     dialog.referenceMemory()->setText("512");
+    dialog.zoomSpeed()->setText("3");
     click(dialog, "okButton");
     QCOMPARE(dialog.result(), app::kDialogOk);
     QCOMPARE(rig.fractal->options().slideshowDelay, 500);
     QVERIFY(rig.fractal->options().alarm);
     QVERIFY(rig.fractal->options().autoIterations);
     QCOMPARE(rig.fractal->options().referenceMemoryMiB, 512);
+    QCOMPARE(rig.fractal->options().zoomSpeedPercent, 300);
 
     gui::OptionsDialogWidget cancelled(nullptr, *rig.fractal, &rig.shell);
     cancelled.delay()->setText("9");

@@ -42,6 +42,11 @@ OptionsDialogWidget::OptionsDialogWidget(QWidget* parent, engine::Fractal& fract
     auto* memoryLabel =
         makeLabel(Logic::kReferenceMemoryLabel, "labelReferenceMemory", referenceMemory_);
     auto* mibLabel = makeLabel(Logic::kMiBLabel, "labelMiB");
+    zoomSpeed_ = new QLineEdit(QString::fromStdString(form.zoomSpeed), this);
+    zoomSpeed_->setObjectName("editZoomSpeed");
+    zoomSpeed_->setFixedWidth(fontMetrics().horizontalAdvance("0000000") + 8);
+    auto* zoomSpeedLabel = makeLabel(Logic::kZoomSpeedLabel, "labelZoomSpeed", zoomSpeed_);
+    auto* timesLabel = makeLabel(Logic::kTimesASecondLabel, "labelTimesASecond");
     // A desktop dialog has no OK in its caption: it gets buttons of its own.
     auto* ok = makeButton(app::kOkText, "okButton");
     auto* cancel = makeButton(app::kCancelText, "cancelButton");
@@ -58,10 +63,13 @@ OptionsDialogWidget::OptionsDialogWidget(QWidget* parent, engine::Fractal& fract
     grid->addWidget(memoryLabel, 5, 0);
     grid->addWidget(referenceMemory_, 5, 1);
     grid->addWidget(mibLabel, 5, 2);
+    grid->addWidget(zoomSpeedLabel, 6, 0);
+    grid->addWidget(zoomSpeed_, 6, 1);
+    grid->addWidget(timesLabel, 6, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
-    grid->addLayout(buttons, 6, 0, 1, 3);
+    grid->addLayout(buttons, 7, 0, 1, 3);
     finishLayout(grid);
 
     connect(ok, &QPushButton::clicked, this, [this] { accept(); });
@@ -77,6 +85,7 @@ void OptionsDialogWidget::accept() {
     form.delay = delay_->text().toStdString();
     form.autoIterations = autoIterations_->isChecked();
     form.referenceMemory = referenceMemory_->text().toStdString();
+    form.zoomSpeed = zoomSpeed_->text().toStdString();
     done(Logic::ok(form, fractal_));
 }
 

@@ -19,6 +19,7 @@ class OptionsDialogWidget : public DialogFrame {
     QLineEdit* delay() const { return delay_; }
     QCheckBox* autoIterations() const { return autoIterations_; }
     QLineEdit* referenceMemory() const { return referenceMemory_; }
+    QLineEdit* zoomSpeed() const { return zoomSpeed_; }
 
   private:
     void accept() override;
@@ -30,6 +31,7 @@ class OptionsDialogWidget : public DialogFrame {
     QLineEdit* delay_;
     QCheckBox* autoIterations_;
     QLineEdit* referenceMemory_;
+    QLineEdit* zoomSpeed_;
 };
 
 }  // namespace gui
