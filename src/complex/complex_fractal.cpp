@@ -464,24 +464,40 @@ bool ComplexFractal::resolveAutomaticDensity(const std::atomic<bool>* cancel) {
     return true;
 }
 
-bool ComplexFractal::recolor() {
+std::optional<EscapeColouring> ComplexFractal::keptColouring() const {
     if (isRunning() || !keptComplete_.load(std::memory_order_acquire) || kept_.empty())
-        return false;
+        return std::nullopt;
     const bool smooth = colouring.load(std::memory_order_relaxed) == kSmooth;
     if (smooth != kept_.smooth() || kept_.width() != width || kept_.height() != height)
-        return false;
+        return std::nullopt;
     ColorControls controls = colorControls_;
     if (controls.automaticDensity) {
         if (!keptAutomatic_)
-            return false;
+            return std::nullopt;
         controls.density = lastDensity();
     }
-    const EscapeColouring colouring(colorTable(), keptLimit_, smooth ? kSmooth : kBands, controls);
+    return EscapeColouring(colorTable(), keptLimit_, smooth ? kSmooth : kBands, controls);
+}
+
+std::vector<platform::Color> ComplexFractal::liveFramePixels() const {
+    const std::optional<EscapeColouring> colouring = keptColouring();
+    if (keptMethod_ != kRelief || !colouring)
+        return picture.snapshot();
+    std::vector<platform::Color> pixels(static_cast<std::size_t>(width) *
+                                        static_cast<std::size_t>(height));
+    colorKeptRows(kept_, *colouring, false, 0, 0, height, pixels.data());
+    return pixels;
+}
+
+bool ComplexFractal::recolor() {
+    const std::optional<EscapeColouring> colouring = keptColouring();
+    if (!colouring)
+        return false;
     const bool relief = keptMethod_ == kRelief;
     const int depth = reliefDepth.load(std::memory_order_relaxed);
     std::vector<platform::Color> row(static_cast<std::size_t>(width));
     for (int y = 0; y < height; ++y) {
-        colorKeptRows(kept_, colouring, relief, depth, y, y + 1, row.data());
+        colorKeptRows(kept_, *colouring, relief, depth, y, y + 1, row.data());
         for (int x = 0; x < width; ++x) {
             windowDC.setPixel(x, y, row[static_cast<std::size_t>(x)]);
             picture.setPixel(x, y, row[static_cast<std::size_t>(x)]);

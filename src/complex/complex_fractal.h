@@ -71,6 +71,8 @@ class ComplexFractal : public engine::Fractal {
     // Single pixels of a moving view, plainly coloured (live_samples.cpp).
     bool prepareLiveSamples() override;
     void liveSamples(const std::vector<platform::Point>& spots, platform::Color* out) override;
+    // A relief picture loses its shading, which moving frames could not keep up.
+    std::vector<platform::Color> liveFramePixels() const override;
     // Whether the run under way computes a deep view.
     bool runsDeepView() const noexcept { return runInputs().deep != nullptr; }
     // Computes a deep run's reference orbits (stop is asked at every step); false when
@@ -138,6 +140,9 @@ class ComplexFractal : public engine::Fractal {
     // opened from a file, a colouring (bands or smooth) other than the picture's, or
     // an automatic density the picture did not find. User-interface thread.
     bool recolor();
+    // The colouring that gives the finished picture's colours from its kept values; none
+    // while a run is under way, or where the kept values do not serve (see recolor).
+    std::optional<EscapeColouring> keptColouring() const;
     // The values the last finished picture was coloured from.
     const KeptValues& keptValues() const noexcept { return kept_; }
 

@@ -287,6 +287,10 @@ class Fractal {
     // has none), liveSamples computes spots into out. User-interface thread, no run.
     virtual bool prepareLiveSamples() { return false; }
     virtual void liveSamples(const std::vector<platform::Point>& spots, platform::Color* out);
+    // The pixels the first frame of a gesture takes over: the picture's own, or the same
+    // picture coloured as live samples are where the picture's colours depend on
+    // neighbours that moving frames do not have.
+    virtual std::vector<platform::Color> liveFramePixels() const { return picture.snapshot(); }
     // The narrowest view the zooms go to: its parameter string still fits the
     // settings and picture files.
     static constexpr double kNarrowestDeepExponent = -30000;

@@ -194,7 +194,7 @@ void Fractal::beginViewGesture() {
     liveFrame_.reset();
     liveFrameDue_ = false;
     if (prepareLiveSamples())
-        liveFrame_.emplace(preciseView(), picture.snapshot(), runState.completed.load());
+        liveFrame_.emplace(preciseView(), liveFramePixels(), runState.completed.load());
 }
 
 bool Fractal::stepViewGesture(const view::ViewWindow& target) {

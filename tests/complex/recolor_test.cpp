@@ -3,6 +3,7 @@
 // values exactly as a new run colours them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
@@ -149,6 +150,28 @@ TEST(RecolorTest, PicturesWithoutServingValuesAreNotRecoloured) {
 
 // Positions on a palette of four entries: density values per step, the offset turning
 // the palette either way, the transfer, the blend of smooth colouring.
+// A moving frame starts from the finished picture, except that a relief picture's shading
+// goes (the frames' new samples cannot be shaded): the Simple picture of the same view.
+TEST(RecolorTest, MovingFramesStartFromUnshadedColours) {
+    const Arithmetic arithmetics[] = {Arithmetic::kFixed, Arithmetic::kDouble, Arithmetic::kDeep};
+    for (const Arithmetic arithmetic : arithmetics) {
+        for (const int colouring : {kBands, kSmooth}) {
+            SCOPED_TRACE(static_cast<int>(arithmetic) * 10 + colouring);
+            Rig rig(kWidth, kHeight);
+            auto f = complex_test::makeComplexType(engine::kMandelbrot, rig.services());
+            prepare(*f, {engine::kMandelbrot, kSimple, arithmetic, colouring}, ColorControls{});
+            const std::vector<platform::Color> simple = computed(*f);
+            EXPECT_EQ(f->liveFramePixels(), simple);
+            f->setMethod(kRelief);
+            const std::vector<platform::Color> relief = computed(*f);
+            const bool shaded = std::any_of(simple.begin(), simple.end(),
+                                            [&](platform::Color c) { return c != simple[0]; });
+            EXPECT_EQ(relief != simple, shaded);  // a picture of one colour has no relief
+            EXPECT_EQ(f->liveFramePixels(), simple);
+        }
+    }
+}
+
 TEST(RecolorTest, ControlsPlaceValuesOnThePalette) {
     const platform::Color entries[4] = {platform::rgb(0, 0, 0), platform::rgb(100, 0, 0),
                                         platform::rgb(200, 0, 0), platform::rgb(0, 0, 200)};
