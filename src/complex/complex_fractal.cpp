@@ -472,11 +472,23 @@ std::optional<EscapeColouring> ComplexFractal::keptColouring() const {
         return std::nullopt;
     ColorControls controls = colorControls_;
     if (controls.automaticDensity) {
-        if (!keptAutomatic_)
+        const std::optional<double> density = keptAutomaticDensity(controls.transfer);
+        if (!density)
             return std::nullopt;
-        controls.density = lastDensity();
+        controls.density = *density;
     }
     return EscapeColouring(colorTable(), keptLimit_, smooth ? kSmooth : kBands, controls);
+}
+
+std::optional<double> ComplexFractal::keptAutomaticDensity(Transfer transfer) const {
+    if (keptAutomatic_ && transfer == keptDensityTransfer_)
+        return lastDensity();
+    if (keptMethod_ == kTesseral)
+        return std::nullopt;
+    std::vector<EscapeValue> values;
+    for (const SampleSpot spot : densitySampleSpots(kept_.width(), kept_.height()))
+        values.push_back(kept_.at(spot.column, spot.row));
+    return densityOfSample(values, keptLimit_, kept_.smooth(), transfer);
 }
 
 std::vector<platform::Color> ComplexFractal::liveFramePixels() const {
@@ -493,6 +505,11 @@ bool ComplexFractal::recolor() {
     const std::optional<EscapeColouring> colouring = keptColouring();
     if (!colouring)
         return false;
+    if (colorControls_.automaticDensity) {
+        lastDensity_.store(colouring->controls().density, std::memory_order_relaxed);
+        keptAutomatic_ = true;
+        keptDensityTransfer_ = colorControls_.transfer;
+    }
     const bool relief = keptMethod_ == kRelief;
     const int depth = reliefDepth.load(std::memory_order_relaxed);
     std::vector<platform::Color> row(static_cast<std::size_t>(width));

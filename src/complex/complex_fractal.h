@@ -143,6 +143,10 @@ class ComplexFractal : public engine::Fractal {
     // The colouring that gives the finished picture's colours from its kept values; none
     // while a run is under way, or where the kept values do not serve (see recolor).
     std::optional<EscapeColouring> keptColouring() const;
+    // The automatic density of the finished picture for a transfer: the one its run found,
+    // or one found in its kept values; none for a Tesseral picture whose run found none,
+    // as its filled areas hold their border's count rather than what a run would sample.
+    std::optional<double> keptAutomaticDensity(Transfer transfer) const;
     // The values the last finished picture was coloured from.
     const KeptValues& keptValues() const noexcept { return kept_; }
 
@@ -374,6 +378,7 @@ class ComplexFractal : public engine::Fractal {
     int keptMethod_ = kSimple;
     int keptLimit_ = 1;
     bool keptAutomatic_ = false;
+    Transfer keptDensityTransfer_ = Transfer::kLinear;  // of lastDensity_ when keptAutomatic_
     std::atomic<double> lastDensity_{1.0};
     // The batch kernels' setup for the run going on; none: point by point.
     std::optional<kernels::BatchSetup> runBatch_;

@@ -91,6 +91,7 @@ int ComplexFractal::calculate() {
     keptLimit_ = runParameters_.maxIterations;
     keptMethod_ = method.load(std::memory_order_relaxed);
     keptAutomatic_ = runControls_.automaticDensity;
+    keptDensityTransfer_ = runControls_.transfer;
     if (runsDeepView() && !prepareDeepScene([this] { return !keepRunning(); }))
         return 0;
     if (!resolveAutomaticDensity(nullptr) || !keepRunning())
