@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer harnesses (preset fuzz: clang, AddressSanitizer +
-# UndefinedBehaviorSanitizer), replays every seed and every committed regression input
+# Builds the libFuzzer harnesses (they are part of the asan-ubsan preset: clang,
+# AddressSanitizer + UndefinedBehaviorSanitizer, the build scripts/sanitize.sh makes), replays every seed and every committed regression input
 # (ctest label fuzz), then runs each harness for a fixed number of executions from its
 # seed corpus. Any crash, hang or sanitizer report fails.
 #   CORVANE_FUZZ_SCALE=10 bash scripts/fuzz.sh   # a ten times longer campaign
@@ -9,10 +9,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
 ensure_packages "${CORVANE_BUILD_PACKAGES[@]}" clang libclang-rt-14-dev
 
-build=${CORVANE_FUZZ_DIR:-$root/build-fuzz}
+build=${CORVANE_ASAN_DIR:-$root/build-asan-ubsan}
 scale=${CORVANE_FUZZ_SCALE:-1}
-cmake -S "$root" --preset fuzz -B "$build" > /dev/null
-cmake --build "$build" -j"$(nproc)"
+cmake -S "$root" --preset asan-ubsan -B "$build" > /dev/null
+harnesses=$(cd "$root/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')
+# shellcheck disable=SC2086
+cmake --build "$build" -j"$(nproc)" --target $harnesses
 
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds with clang and runs the unit tests under AddressSanitizer + UndefinedBehaviorSanitizer
-# (preset asan-ubsan, label unit), then every test that drives a worker thread under
+# Builds the whole tree with clang under AddressSanitizer + UndefinedBehaviorSanitizer (preset
+# asan-ubsan: library, gui, tools, benchmarks, tests and the fuzz harnesses scripts/fuzz.sh
+# runs) and runs the unit tests there (label unit), then every test that drives a worker thread under
 # ThreadSanitizer (preset tsan, label thread).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
