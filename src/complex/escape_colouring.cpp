@@ -129,7 +129,9 @@ platform::Color EscapeColouring::byDistance(const EscapeValue& value) const noex
     const double octaves = std::log2(pixels);
     const platform::Color color =
         atPosition(octaves * kEntriesPerOctave * perDensity_ + controls_.offset, true);
-    return pixels < 1.0 ? quickMixedColor(platform::kBlack, color, pixels) : color;
+    return pixels < kBoundaryPixels
+               ? quickMixedColor(platform::kBlack, color, pixels * (1.0 / kBoundaryPixels))
+               : color;
 }
 
 platform::Color EscapeColouring::relief(const EscapeValue& value, const EscapeValue& previous,

@@ -67,10 +67,12 @@ class EscapeColouring {
     // The colour of a point outside from its distance to the boundary: the palette runs
     // kEntriesPerOctave entries (spread by the density, turned by the offset) each time
     // the distance doubles, so that the bands follow the boundary at the same spacing
-    // on the screen whatever the depth and the iteration limit; within a pixel of the
-    // boundary the colour fades to black, which draws the filaments one pixel wide.
+    // on the screen whatever the depth and the iteration limit; within kBoundaryPixels
+    // of the boundary the colour fades to black, which draws the filaments about one
+    // pixel wide (the estimate lies within a factor of two of the true distance).
     platform::Color byDistance(const EscapeValue& value) const noexcept;
     static constexpr double kEntriesPerOctave = 8.0;
+    static constexpr double kBoundaryPixels = 0.5;
     // The relief scan's colour, shaded against the previous pixel of its diagonal
     // (previous.count < 0: the diagonal's first pixel, never shaded). Colours by distance
     // are not shaded: the fading boundary draws the relief already. Bands lighten or

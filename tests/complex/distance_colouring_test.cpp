@@ -152,7 +152,7 @@ TEST(DistanceColouringTest, OtherTypesAndDeepViewsKeepTheirCountColours) {
 
 // Distances in pixels on a palette of four entries, eight entries to each doubling:
 // the palette position is 8 log2(d) / density + offset, mixed with the next entry;
-// within a pixel of the boundary the colour fades to black.
+// within half a pixel of the boundary the colour fades to black.
 TEST(DistanceColouringTest, DistancesPlacedOnThePalette) {
     const platform::Color entries[4] = {platform::rgb(0, 0, 200), platform::rgb(100, 0, 0),
                                         platform::rgb(200, 0, 0), platform::rgb(0, 100, 0)};
@@ -169,7 +169,8 @@ TEST(DistanceColouringTest, DistancesPlacedOnThePalette) {
         {8.0, 0.0, {5, 5.0, 4.0}, entries[2]},                  // 2 octaves, 1 each
         {8.0, 1.0, {5, 5.0, 4.0}, entries[3]},                  // turned by one
         {16.0, 0.0, {5, 5.0, 2.0}, platform::rgb(50, 0, 100)},  // half-way to entry 1
-        {8.0, 1.0, {5, 5.0, 0.5}, platform::rgb(0, 0, 100)},    // half a pixel: fading
+        {8.0, 3.0, {5, 5.0, 0.25}, platform::rgb(50, 0, 0)},    // a quarter pixel: half faded
+        {8.0, 1.0, {5, 5.0, 0.5}, entries[0]},                  // half a pixel: unfaded
         {1.0, 0.0, {5, 5.0, 0.0}, platform::kBlack},            // on the boundary
         {1.0, 0.0, {5, 5.0, NAN}, platform::kBlack},            // no distance to tell
         {1.0, 0.0, {5, 5.0, INFINITY}, platform::kBlack},
