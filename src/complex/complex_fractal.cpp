@@ -126,7 +126,7 @@ EscapeValue ComplexFractal::distancePoint(const EscapeParameters& p, double x, d
 }
 
 double ComplexFractal::inPixels(double distance) const noexcept {
-    const double spacing = runInputs().view.xscale;
+    const double spacing = runInputs().view.xscale * samplesPerPixel_;
     const double pixels = distance / spacing;
     return spacing > 0.0 && std::isfinite(pixels) ? pixels : 0.0;
 }
@@ -260,10 +260,12 @@ void ComplexFractal::prepareCalculation() {
     else
         automaticLimit_.reset();
     const view::DeepViewPtr& deepView = runInputs().deep;
-    // The integer algorithm ends long before deep views begin.
-    runParameters_ =
-        EscapeParameters{maxIterations_, paramReal_, paramImag_,
-                         useInteger_ && !deepView && fixedPointResolves(runInputs().view)};
+    // The integer algorithm ends long before deep views begin; distances are computed
+    // in double, whose words hold the derivative.
+    const bool byDistance = runControls_.distance && carriesDistance() && !deepView;
+    runParameters_ = EscapeParameters{
+        maxIterations_, paramReal_, paramImag_,
+        useInteger_ && !deepView && !byDistance && fixedPointResolves(runInputs().view)};
     // The reference of the last deep picture serves the next while it lies in its view.
     std::shared_ptr<const complex::SharedReference> previous =
         deepScene_ ? deepScene_->sharedReference() : nullptr;

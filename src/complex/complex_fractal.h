@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -113,6 +114,10 @@ class ComplexFractal : public engine::Fractal {
     // Whether the type's points can be coloured by their distance: z^2 + c by c
     // (Mandelbrot) or by the starting point (Julia).
     bool carriesDistance() const noexcept;
+    // A picture computed as factor x factor samples a pixel (supersampled) measures its
+    // distances in pixels of the picture the samples are averaged into, so that its
+    // colours are those of the plain picture. From the next run; 1 unless set.
+    void setSamplesPerPixel(int factor) noexcept { samplesPerPixel_ = std::max(factor, 1); }
     // The same with the settings of the next run.
     int iteratePoint(double x, double y) { return iteratePoint(nextRunParameters(), x, y); }
     EscapeValue smoothPoint(double x, double y) { return smoothPoint(nextRunParameters(), x, y); }
@@ -387,6 +392,7 @@ class ComplexFractal : public engine::Fractal {
     // Whether the kept values' run could have kept distances (a shallow view of a type
     // that carries them): recolouring by distance needs them then.
     bool keptDistanceCapable_ = false;
+    int samplesPerPixel_ = 1;
     std::atomic<double> lastDensity_{1.0};
     // The batch kernels' setup for the run going on; none: point by point.
     std::optional<kernels::BatchSetup> runBatch_;

@@ -233,25 +233,29 @@ TEST(DistanceColouringTest, DistanceInTheParameterString) {
 }
 
 // The picture's distances are the derivative's estimate over the pixel spacing: a
-// pixel of the default Mandelbrot view holds the kernel's distance of its point.
+// pixel of the default Mandelbrot view holds the kernel's distance of its point (in
+// pixels of the averaged picture when the picture is samples of one).
 TEST(DistanceColouringTest, KeptDistancesAreInPixels) {
-    Rig rig(kWidth, kHeight);
-    auto f = complex_test::makeComplexType(engine::kMandelbrot, rig.services());
-    prepare(*f, PictureSetup{engine::kMandelbrot, kSimple, false, kBands}, byDistance());
-    computed(*f);
-    const view::ViewWindow& v = f->view();
-    int outside = 0;
-    for (int row = 0; row < kHeight; row += 4) {
-        for (int column = 0; column < kWidth; column += 3) {
-            const kernels::EscapeDistance d = kernels::quadraticDistance(
-                0.0, 0.0, v.planeX(column), v.planeY(row), true, f->maxIterations());
-            const EscapeValue kept = f->keptValues().at(column, row);
-            EXPECT_EQ(kept.count, d.value.count);
-            EXPECT_DOUBLE_EQ(kept.distance, d.distance / v.xscale);
-            outside += d.distance > 0.0;
+    for (const int factor : {1, 3}) {
+        Rig rig(kWidth, kHeight);
+        auto f = complex_test::makeComplexType(engine::kMandelbrot, rig.services());
+        prepare(*f, PictureSetup{engine::kMandelbrot, kSimple, false, kBands}, byDistance());
+        f->setSamplesPerPixel(factor);
+        computed(*f);
+        const view::ViewWindow& v = f->view();
+        int outside = 0;
+        for (int row = 0; row < kHeight; row += 4) {
+            for (int column = 0; column < kWidth; column += 3) {
+                const kernels::EscapeDistance d = kernels::quadraticDistance(
+                    0.0, 0.0, v.planeX(column), v.planeY(row), true, f->maxIterations());
+                const EscapeValue kept = f->keptValues().at(column, row);
+                EXPECT_EQ(kept.count, d.value.count);
+                EXPECT_DOUBLE_EQ(kept.distance, d.distance / (v.xscale * factor));
+                outside += d.distance > 0.0;
+            }
         }
+        EXPECT_GT(outside, 10);
     }
-    EXPECT_GT(outside, 10);
 }
 
 }  // namespace
