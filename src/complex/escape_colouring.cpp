@@ -118,7 +118,7 @@ platform::Color EscapeColouring::blend(const EscapeValue& value) const noexcept 
     return mixedColor(from, palette_->colorAt(index + 1), fraction);
 }
 
-platform::Color EscapeColouring::byDistance(const EscapeValue& value) const noexcept {
+platform::Color EscapeColouring::distanceColor(const EscapeValue& value) const noexcept {
     if (inside(value.count))
         return platform::kBlack;
     const double pixels = value.distance;
@@ -139,7 +139,7 @@ platform::Color EscapeColouring::relief(const EscapeValue& value, const EscapeVa
     if (inside(value.count))
         return platform::kBlack;
     if (distance_)
-        return byDistance(value);
+        return distanceColor(value);
     if (spread_)
         return spreadRelief(value, previous, depth);
     const platform::Color color = plain(value);

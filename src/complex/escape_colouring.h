@@ -61,7 +61,7 @@ class EscapeColouring {
     // The colour of a pixel without shading.
     platform::Color plain(const EscapeValue& value) const noexcept {
         if (distance_)
-            return byDistance(value);
+            return distanceColor(value);
         return smooth_ ? blend(value) : band(value.count);
     }
     // The colour of a point outside from its distance to the boundary: the palette runs
@@ -70,7 +70,7 @@ class EscapeColouring {
     // on the screen whatever the depth and the iteration limit; within kBoundaryPixels
     // of the boundary the colour fades to black, which draws the filaments about one
     // pixel wide (the estimate lies within a factor of two of the true distance).
-    platform::Color byDistance(const EscapeValue& value) const noexcept;
+    platform::Color distanceColor(const EscapeValue& value) const noexcept;
     static constexpr double kEntriesPerOctave = 8.0;
     static constexpr double kBoundaryPixels = 0.5;
     // The relief scan's colour, shaded against the previous pixel of its diagonal
