@@ -41,6 +41,8 @@ ColoringForm ColoringDialog::open(const complex::ComplexFractal& fractal) {
     form.transferIndex = static_cast<int>(controls.transfer);
     if (controls.automaticDensity)
         form.foundDensity = "found: " + formatShortest(fractal.lastDensity());
+    form.distance = controls.distance;
+    form.distanceOffered = fractal.carriesDistance();
     return form;
 }
 
@@ -63,6 +65,7 @@ std::optional<complex::ColorControls> ColoringDialog::read(const ColoringForm& f
     controls.offset = *offset;
     if (form.transferIndex >= 0 && form.transferIndex < static_cast<int>(form.transfers.size()))
         controls.transfer = static_cast<complex::Transfer>(form.transferIndex);
+    controls.distance = form.distance;
     return controls;
 }
 

@@ -18,6 +18,10 @@ struct ColoringForm {
     int transferIndex = 0;
     // What the automatic density found for the picture shown; empty when not automatic.
     std::string foundDensity;
+    // Colours by the distance to the boundary; offered only for the types that carry
+    // it (the check box is disabled for the others).
+    bool distance = false;
+    bool distanceOffered = false;
 };
 
 // An escape-time picture's colouring controls, shown on the picture as they change:
@@ -30,6 +34,7 @@ class ColoringDialog {
     static constexpr const char* kAutomaticText = "Automatic density";
     static constexpr const char* kOffsetLabel = "Offset:";
     static constexpr const char* kTransferLabel = "Transfer:";
+    static constexpr const char* kDistanceText = "Distance estimation (Mandelbrot and Julia)";
     static constexpr std::array<const char*, 3> kTransferNames{"Linear", "Square root",
                                                                "Logarithm"};
     // Ok's result when the fields are refused: the dialog shows the reason and stays.

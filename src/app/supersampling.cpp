@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "catalogue/fractal_types.h"
+#include "complex/complex_fractal.h"
 #include "engine/oklab.h"
 
 namespace app {
@@ -142,6 +143,8 @@ bool showSamples(engine::Fractal& fractal, int factor) {
     // holds for its samples too.
     fractal.setOption(&engine::Options::autoIterations, false);
     engine::TakingOverScope hold(fractal);
+    if (auto* escapeTime = dynamic_cast<complex::ComplexFractal*>(&fractal))
+        escapeTime->setSamplesPerPixel(factor);
     if (samples)
         fractal.setView(*samples);
     else

@@ -345,7 +345,7 @@ void BandRenderer::fillRows(const Area& a, int firstRow, int lastRow, platform::
 
 void BandRenderer::fillInside(const Area& a, int firstRow, int lastRow, int m, Lane& lane) {
     const EscapeColouring& colouring = fractal_.runColouring();
-    if (!colouring.smooth() || colouring.inside(m)) {
+    if (!colouring.variesWithinCount() || colouring.inside(m)) {
         fillRows(a, firstRow, lastRow, colouring.band(m));
         return;
     }

@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::string_view kFieldTag = "color:";
 constexpr std::string_view kAutomatic = "auto";
+constexpr std::string_view kDistance = "distance";
 
 std::vector<std::string_view> split(std::string_view text, char separator) {
     std::vector<std::string_view> parts;
@@ -87,6 +88,10 @@ std::string colorControlsField(const ColorControls& controls) {
     field.append(platform::formatRoundTrip(controls.offset));
     field.push_back(':');
     field.append(transferWord(controls.transfer));
+    if (controls.distance) {
+        field.push_back(':');
+        field.append(kDistance);
+    }
     return field;
 }
 
@@ -95,7 +100,7 @@ ColorControls readColorControlsField(std::string_view parameters) {
         if (field.substr(0, kFieldTag.size()) != kFieldTag)
             continue;
         const std::vector<std::string_view> parts = split(field.substr(kFieldTag.size()), ':');
-        if (parts.size() != 3)
+        if (parts.size() != 3 && !(parts.size() == 4 && parts[3] == kDistance))
             return {};
         ColorControls controls;
         if (parts[0] == kAutomatic) {
@@ -112,6 +117,7 @@ ColorControls readColorControlsField(std::string_view parameters) {
             return {};
         controls.offset = *offset;
         controls.transfer = *transfer;
+        controls.distance = parts.size() == 4;
         return controls;
     }
     return {};

@@ -13,16 +13,20 @@ enum class Transfer { kLinear = 0, kSquareRoot = 1, kLogarithm = 2 };
 // How a picture's kept values are spread over the palette: density values (after the
 // transfer) per palette step, the palette turned by offset entries. The defaults give
 // the pictures of one palette entry per count. With automaticDensity the density is
-// found from the picture's own counts as each picture is computed.
+// found from the picture's own counts as each picture is computed. With distance the
+// colour comes from each point's estimated distance to the set's boundary instead of its
+// count, where the type's derivative is known (Mandelbrot and Julia); other types keep
+// their counts' colours.
 struct ColorControls {
     double density = 1.0;
     double offset = 0.0;
     Transfer transfer = Transfer::kLinear;
     bool automaticDensity = false;
+    bool distance = false;
 
     bool isDefault() const noexcept {
         return density == 1.0 && offset == 0.0 && transfer == Transfer::kLinear &&
-               !automaticDensity;
+               !automaticDensity && !distance;
     }
     friend bool operator==(const ColorControls&, const ColorControls&) = default;
 };
@@ -33,6 +37,7 @@ struct ColorControlChanges {
     bool automaticDensity = false;
     std::optional<double> offset;
     std::optional<Transfer> transfer;
+    std::optional<bool> distance;
 
     ColorControls appliedTo(ColorControls controls) const noexcept {
         if (density) {
@@ -45,6 +50,8 @@ struct ColorControlChanges {
             controls.offset = *offset;
         if (transfer)
             controls.transfer = *transfer;
+        if (distance)
+            controls.distance = *distance;
         return controls;
     }
 };
@@ -70,8 +77,9 @@ std::optional<Transfer> transferFromWord(std::string_view word) noexcept;
 std::optional<double> readNumber(std::string_view text);
 
 // The field a parameter string carries for controls that are not the defaults, with
-// its leading comma ("color:<density or auto>:<offset>:<transfer>"); empty for the
-// defaults, so that such strings stay as they always were.
+// its leading comma ("color:<density or auto>:<offset>:<transfer>", and ":distance"
+// after them when the colour comes from distances); empty for the defaults, so that such
+// strings stay as they always were.
 std::string colorControlsField(const ColorControls& controls);
 // The controls a parameter string carries; the defaults when it carries none, or
 // when its field is damaged (a missing part, a density or offset that would be

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "complex/automatic_density.h"
+#include "complex/distance_estimate.h"
 #include "complex/reference_budget.h"
 #include "platform/c_format.h"
 
@@ -104,6 +105,30 @@ void ComplexFractal::setColouring(int c) {
 EscapeValue ComplexFractal::smoothPoint(const EscapeParameters& p, double x, double y) {
     const int n = iteratePoint(p, x, y);
     return EscapeValue{n, static_cast<double>(n)};
+}
+
+bool ComplexFractal::carriesDistance() const noexcept {
+    return formula_ == kernels::Formula::kMandelbrot || formula_ == kernels::Formula::kJulia;
+}
+
+EscapeValue ComplexFractal::distancePoint(const EscapeParameters& p, double x, double y) {
+    if (formula_ == kernels::Formula::kMandelbrot) {
+        const kernels::EscapeDistance d =
+            kernels::quadraticDistance(p.paramReal, p.paramImag, x, y, true, p.maxIterations);
+        return EscapeValue{d.value.count, d.value.continuous, d.distance};
+    }
+    if (formula_ == kernels::Formula::kJulia) {
+        const kernels::EscapeDistance d =
+            kernels::quadraticDistance(x, y, p.paramReal, p.paramImag, false, p.maxIterations);
+        return EscapeValue{d.value.count, d.value.continuous, d.distance};
+    }
+    return smoothPoint(p, x, y);
+}
+
+double ComplexFractal::inPixels(double distance) const noexcept {
+    const double spacing = runInputs().view.xscale * samplesPerPixel_;
+    const double pixels = distance / spacing;
+    return spacing > 0.0 && std::isfinite(pixels) ? pixels : 0.0;
 }
 
 void ComplexFractal::setMaxIterations(int n) {
@@ -235,10 +260,12 @@ void ComplexFractal::prepareCalculation() {
     else
         automaticLimit_.reset();
     const view::DeepViewPtr& deepView = runInputs().deep;
-    // The integer algorithm ends long before deep views begin.
-    runParameters_ =
-        EscapeParameters{maxIterations_, paramReal_, paramImag_,
-                         useInteger_ && !deepView && fixedPointResolves(runInputs().view)};
+    // The integer algorithm ends long before deep views begin; distances are computed
+    // in double, whose words hold the derivative.
+    const bool byDistance = runControls_.distance && carriesDistance() && !deepView;
+    runParameters_ = EscapeParameters{
+        maxIterations_, paramReal_, paramImag_,
+        useInteger_ && !deepView && !byDistance && fixedPointResolves(runInputs().view)};
     // The reference of the last deep picture serves the next while it lies in its view.
     std::shared_ptr<const complex::SharedReference> previous =
         deepScene_ ? deepScene_->sharedReference() : nullptr;
@@ -427,12 +454,14 @@ void ComplexFractal::prepareColouring() {
     // An automatic density is found once the run can compute its sample.
     if (controls.automaticDensity)
         controls.density = 1.0;
+    // Deep views and the types without a known derivative keep the colours of counts.
+    controls.distance = controls.distance && carriesDistance() && !runsDeepView();
     runColouring_ = EscapeColouring(runInputs().colors, runParameters_.maxIterations,
                                     colouring.load(std::memory_order_relaxed), controls);
-    // The batch kernels give counts only: smooth colours need the escaping value too;
-    // deep views are computed by perturbation.
-    runBatch_ =
-        runColouring_.smooth() || runsDeepView() ? std::nullopt : batchSetup(runParameters_);
+    // The batch kernels give counts only: smooth and distance colours need the escaping
+    // value too; deep views are computed by perturbation.
+    runBatch_ = runColouring_.variesWithinCount() || runsDeepView() ? std::nullopt
+                                                                    : batchSetup(runParameters_);
 }
 
 }  // namespace complex
@@ -441,7 +470,9 @@ namespace complex {
 
 bool ComplexFractal::resolveAutomaticDensity(const std::atomic<bool>* cancel) {
     ColorControls controls = runColouring_.controls();
-    if (!runControls_.automaticDensity) {
+    // Distances spread over the palette by octaves whatever the counts: the counts say
+    // nothing about the density they need.
+    if (!runControls_.automaticDensity || controls.distance) {
         lastDensity_.store(controls.density, std::memory_order_relaxed);
         return true;
     }
@@ -471,8 +502,15 @@ std::optional<EscapeColouring> ComplexFractal::keptColouring() const {
     if (smooth != kept_.smooth() || kept_.width() != width || kept_.height() != height)
         return std::nullopt;
     ColorControls controls = colorControls_;
+    // Distances are kept only where they are computed: a picture coloured by its
+    // counts is computed again to be coloured by distance, and the other way round
+    // (its counts came from the double kernel, not the fixed-point one).
+    controls.distance = controls.distance && keptDistanceCapable_;
+    if (controls.distance != kept_.hasDistances())
+        return std::nullopt;
     if (controls.automaticDensity) {
-        const std::optional<double> density = keptAutomaticDensity(controls.transfer);
+        const std::optional<double> density =
+            controls.distance ? 1.0 : keptAutomaticDensity(controls.transfer);
         if (!density)
             return std::nullopt;
         controls.density = *density;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -107,6 +108,18 @@ class ComplexFractal : public engine::Fractal {
     // kernels (the type's formula, from its description); none when the kernel runs
     // only point by point (iteratePoint).
     virtual std::optional<kernels::BatchSetup> batchSetup(const EscapeParameters& p) const;
+    // The count of a point in double precision with its estimated distance to the set's
+    // boundary in plane units, for the types whose derivative is known (see
+    // carriesDistance; others give their smooth value and no distance). Always in double:
+    // the fixed-point words cannot hold the derivative.
+    EscapeValue distancePoint(const EscapeParameters& p, double x, double y);
+    // Whether the type's points can be coloured by their distance: z^2 + c by c
+    // (Mandelbrot) or by the starting point (Julia).
+    bool carriesDistance() const noexcept;
+    // A picture computed as factor x factor samples a pixel (supersampled) measures its
+    // distances in pixels of the picture the samples are averaged into, so that its
+    // colours are those of the plain picture. From the next run; 1 unless set.
+    void setSamplesPerPixel(int factor) noexcept { samplesPerPixel_ = std::max(factor, 1); }
     // The same with the settings of the next run.
     int iteratePoint(double x, double y) { return iteratePoint(nextRunParameters(), x, y); }
     EscapeValue smoothPoint(double x, double y) { return smoothPoint(nextRunParameters(), x, y); }
@@ -239,7 +252,12 @@ class ComplexFractal : public engine::Fractal {
     EscapeValue evaluateAt(double x, int row, Tally& tally) {
         const double y = runInputs().view.planeY(row);
         EscapeValue value;
-        if (runColouring_.smooth()) {
+        if (runColouring_.byDistance()) {
+            value = distancePoint(runParameters_, x, y);
+            value.distance = inPixels(value.distance);
+            if (!runColouring_.smooth())
+                value.continuous = value.count;
+        } else if (runColouring_.smooth()) {
             value = smoothPoint(runParameters_, x, y);
         } else {
             value.count = iteratePoint(runParameters_, x, y);
@@ -264,6 +282,8 @@ class ComplexFractal : public engine::Fractal {
     }
 
   private:
+    // A plane distance in pixels of the run's view.
+    double inPixels(double distance) const noexcept;
     // Sets type and opened.type to the description's id and typeName to its name.
     void identifyAs(const engine::TypeDescription& description);
     const engine::TypeDescription* description_ = nullptr;
@@ -379,6 +399,10 @@ class ComplexFractal : public engine::Fractal {
     int keptLimit_ = 1;
     bool keptAutomatic_ = false;
     Transfer keptDensityTransfer_ = Transfer::kLinear;  // of lastDensity_ when keptAutomatic_
+    // Whether the kept values' run could have kept distances (a shallow view of a type
+    // that carries them): recolouring by distance needs them then.
+    bool keptDistanceCapable_ = false;
+    int samplesPerPixel_ = 1;
     std::atomic<double> lastDensity_{1.0};
     // The batch kernels' setup for the run going on; none: point by point.
     std::optional<kernels::BatchSetup> runBatch_;

@@ -87,7 +87,8 @@ bool ComplexFractal::valuesAt(const std::vector<PixelSpot>& spots, EscapeValue* 
 int ComplexFractal::calculate() {
     prepareColouring();
     keptComplete_.store(false, std::memory_order_relaxed);
-    kept_.reset(width, height, runColouring_.smooth());
+    kept_.reset(width, height, runColouring_.smooth(), runColouring_.byDistance());
+    keptDistanceCapable_ = carriesDistance() && !runsDeepView();
     keptLimit_ = runParameters_.maxIterations;
     keptMethod_ = method.load(std::memory_order_relaxed);
     keptAutomatic_ = runControls_.automaticDensity;
@@ -301,9 +302,9 @@ bool ComplexFractal::traceBorderTallied(int x, int y, int w, int h, Tally& tally
 }
 
 bool ComplexFractal::fillUniformBorder(int x, int y, int w, int h, int m, Tally& tally) {
-    // Smooth colours differ within one count: only a rectangle of inside points is
-    // one colour, black.
-    if (runColouring_.smooth() && !runColouring_.inside(m)) {
+    // Smooth and distance colours differ within one count: only a rectangle of inside
+    // points is one colour, black.
+    if (runColouring_.variesWithinCount() && !runColouring_.inside(m)) {
         traceInside(x + 1, y + 1, w - 2, h - 2, tally);
         return true;
     }

@@ -118,10 +118,28 @@ platform::Color EscapeColouring::blend(const EscapeValue& value) const noexcept 
     return mixedColor(from, palette_->colorAt(index + 1), fraction);
 }
 
+platform::Color EscapeColouring::distanceColor(const EscapeValue& value) const noexcept {
+    if (inside(value.count))
+        return platform::kBlack;
+    const double pixels = value.distance;
+    // No distance (the derivative overflowed): the point lies on the boundary as far as
+    // double can tell.
+    if (!(pixels > 0.0) || !std::isfinite(pixels))
+        return platform::kBlack;
+    const double octaves = std::log2(pixels);
+    const platform::Color color =
+        atPosition(octaves * kEntriesPerOctave * perDensity_ + controls_.offset, true);
+    return pixels < kBoundaryPixels
+               ? quickMixedColor(platform::kBlack, color, pixels * (1.0 / kBoundaryPixels))
+               : color;
+}
+
 platform::Color EscapeColouring::relief(const EscapeValue& value, const EscapeValue& previous,
                                         int depth) const noexcept {
     if (inside(value.count))
         return platform::kBlack;
+    if (distance_)
+        return distanceColor(value);
     if (spread_)
         return spreadRelief(value, previous, depth);
     const platform::Color color = plain(value);

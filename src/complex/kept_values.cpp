@@ -4,7 +4,7 @@
 
 namespace complex {
 
-void KeptValues::reset(int width, int height, bool smooth) {
+void KeptValues::reset(int width, int height, bool smooth, bool distances) {
     width_ = std::max(width, 0);
     height_ = std::max(height, 0);
     smooth_ = smooth;
@@ -14,12 +14,17 @@ void KeptValues::reset(int width, int height, bool smooth) {
         continuous_.assign(pixels, 0.0);
     else
         continuous_ = {};
+    if (distances)
+        distances_.assign(pixels, 0.0);
+    else
+        distances_ = {};
 }
 
 void KeptValues::clear() noexcept {
     width_ = height_ = 0;
     counts_ = {};
     continuous_ = {};
+    distances_ = {};
 }
 
 void KeptValues::fill(int x, int y, int w, int h, int count) noexcept {
@@ -35,10 +40,23 @@ void KeptValues::fill(int x, int y, int w, int h, int count) noexcept {
 
 namespace {
 
-EscapeValue valueAt(const std::int32_t* counts, const double* continuous, int column) noexcept {
-    const std::int32_t count = counts[column];
-    return EscapeValue{count, continuous ? continuous[column] : static_cast<double>(count)};
-}
+// One kept row: its counts, and its continuous counts and distances where kept.
+struct KeptRow {
+    const std::int32_t* counts;
+    const double* continuous;
+    const double* distances;
+
+    KeptRow(const KeptValues& kept, int row) noexcept
+        : counts(kept.countsOf(row)),
+          continuous(kept.continuousOf(row)),
+          distances(kept.distancesOf(row)) {}
+
+    EscapeValue at(int column) const noexcept {
+        const std::int32_t count = counts[column];
+        return EscapeValue{count, continuous ? continuous[column] : static_cast<double>(count),
+                           distances ? distances[column] : 0.0};
+    }
+};
 
 }  // namespace
 
@@ -47,26 +65,21 @@ void colorKeptRows(const KeptValues& kept, const EscapeColouring& colouring, boo
     const int width = kept.width();
     for (int row = std::max(first, 0); row < std::min(last, kept.height()); ++row) {
         platform::Color* pixels = out + static_cast<std::size_t>(row - first) * width;
-        const std::int32_t* counts = kept.countsOf(row);
-        const double* continuous = kept.continuousOf(row);
+        const KeptRow values(kept, row);
         if (!relief || row == 0) {
             // The top row begins every diagonal it meets: never shaded.
             for (int column = 0; column < width; ++column) {
-                const EscapeValue value = valueAt(counts, continuous, column);
+                const EscapeValue value = values.at(column);
                 pixels[column] = relief
                                      ? colouring.relief(value, EscapeValue{-1, -1.0}, reliefDepth)
                                      : colouring.plain(value);
             }
             continue;
         }
-        const std::int32_t* countsAbove = kept.countsOf(row - 1);
-        const double* continuousAbove = kept.continuousOf(row - 1);
+        const KeptRow above(kept, row - 1);
         for (int column = 0; column < width; ++column) {
-            const EscapeValue previous = column > 0
-                                             ? valueAt(countsAbove, continuousAbove, column - 1)
-                                             : EscapeValue{-1, -1.0};
-            pixels[column] =
-                colouring.relief(valueAt(counts, continuous, column), previous, reliefDepth);
+            const EscapeValue previous = column > 0 ? above.at(column - 1) : EscapeValue{-1, -1.0};
+            pixels[column] = colouring.relief(values.at(column), previous, reliefDepth);
         }
     }
 }

@@ -99,6 +99,37 @@ TEST(ColoringDialogTest, PreviewRecoloursAndCancelPutsBack) {
     EXPECT_NE(stored->text.find(",color:2:10:linear"), std::string::npos) << stored->text;
 }
 
+// Turning distance on computes the picture again (its distances were not kept); then
+// the other controls recolour it from the kept distances without a run.
+TEST(ColoringDialogTest, DistanceComputesOnceThenRecolours) {
+    Rig rig;
+    startFinished(rig);
+    complex::ComplexFractal& f = escapeOf(rig);
+    const auto counts = f.picture.snapshot();
+    ColoringForm form = ColoringDialog::open(f);
+    EXPECT_TRUE(form.distanceOffered) << "Mandelbrot carries its derivative";
+    EXPECT_FALSE(form.distance);
+    form.distance = true;
+    std::string refusal;
+    ASSERT_TRUE(ColoringDialog::preview(form, f, refusal)) << refusal;
+    rig.pump();
+    ASSERT_TRUE(waitFinished(rig.fractal()));
+    EXPECT_TRUE(f.keptValues().hasDistances());
+    const auto distances = f.picture.snapshot();
+    EXPECT_NE(distances, counts);
+    const std::uint64_t points = f.statistics().pointCount;
+    form.offset = "4";
+    ASSERT_TRUE(ColoringDialog::preview(form, f, refusal)) << refusal;
+    EXPECT_FALSE(f.isRunning()) << "coloured again, not computed";
+    EXPECT_EQ(f.statistics().pointCount, points);
+    EXPECT_NE(f.picture.snapshot(), distances);
+    ASSERT_EQ(ColoringDialog::ok(form, f, refusal), app::kDialogOk);
+    const auto stored = rig.stored("Mandelbrot");
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_NE(stored->text.find(",color:1:4:linear:distance"), std::string::npos)
+        << stored->text;
+}
+
 TEST(ColoringCommandsTest, KeysStepDensityAndOffset) {
     Rig rig;
     startFinished(rig);

@@ -428,6 +428,9 @@ void DialogsTest::coloringDialogPreviewsAndCancelPutsBack() {
     QVERIFY(dialog.refusal()->text().isEmpty());
     dialog.transfers()->setCurrentIndex(2);
     QCOMPARE(fractal.colorControls().transfer, complex::Transfer::kLogarithm);
+    // Offered for Mandelbrot, whose derivative is carried; off until asked for.
+    QVERIFY(dialog.distance()->isEnabled());
+    QVERIFY(!dialog.distance()->isChecked());
     click(dialog, "cancelButton");
     QCOMPARE(dialog.result(), app::kDialogCancel);
     QVERIFY(fractal.colorControls().isDefault());

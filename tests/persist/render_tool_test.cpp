@@ -228,6 +228,9 @@ TEST_F(RenderTool, RefusesBadArgumentsWithExitCode2) {
         {"--points", "0", out},
         {"--colouring", "rainbow", out},
         {"--colouring", "bands", "--colouring", "smooth", out},
+        {"--colouring", "distance", "--colouring", "bands", out},
+        {"--colouring", "Distance", out},
+        {"--type", "Spider", "--colouring", "distance", out},
         {"--density", "0", out},
         {"--density", "-2", out},
         {"--density", "nan", out},
@@ -909,6 +912,10 @@ TEST_F(RenderTool, ColouringControlsTravelWithThePicture) {
          true},
         {{"--transfer", "log", "--colouring", "smooth", "--density", "0.05"},
          ",1,color:0.05:0:log",
+         true},
+        {{"--colouring", "distance"}, ",0,color:1:0:linear:distance", true},
+        {{"--colouring", "distance", "--density", "0.5", "--offset", "3"},
+         ",0,color:0.5:3:linear:distance",
          true},
     };
     for (const auto& c : cases) {

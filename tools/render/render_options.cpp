@@ -120,16 +120,19 @@ std::string setPoints(const std::string& value, RenderOptions& options, OptionsS
     return {};
 }
 
+// Bands and smooth colour by counts; distance by the distance to the boundary, with
+// the count colouring the parameters carry kept for the types without it.
 std::string setColouring(const std::string& value, RenderOptions& options) {
-    if (options.colouring)
+    if (options.colouring || options.colorChanges.distance)
         return "--colouring given twice";
     if (value == "bands") {
         options.colouring = complex::kBands;
     } else if (value == "smooth") {
         options.colouring = complex::kSmooth;
-    } else {
-        return "bad colouring " + value + " (expected bands or smooth)";
+    } else if (value != "distance") {
+        return "bad colouring " + value + " (expected bands, smooth or distance)";
     }
+    options.colorChanges.distance = value == "distance";
     return {};
 }
 
@@ -298,6 +301,9 @@ std::string applyView(const OptionsSeen& seen, RenderOptions& options) {
     if ((colors.density || colors.automaticDensity || colors.offset || colors.transfer) &&
         options.type && catalogue::isOrbitType(*options.type))
         return "--density, --offset and --transfer apply to escape-time types only";
+    if (colors.distance.value_or(false) && options.type && *options.type != engine::kMandelbrot &&
+        *options.type != engine::kJulia)
+        return "--colouring distance applies to Mandelbrot and Julia only";
     return {};
 }
 
@@ -381,17 +387,17 @@ bool sizeAllowed(int width, int height) {
 
 const char* usageText() {
     return "usage: corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
-           "[--palette FILE] [--points N] [--colouring bands|smooth] [--threads N]\n"
+           "[--palette FILE] [--points N] [--colouring bands|smooth|distance] [--threads N]\n"
            "                      [--center RE,IM --width W] [--iterations N|auto] "
            "[--supersample N]\n"
            "                      [--density D|auto] [--offset O] [--transfer linear|sqrt|log] "
            "OUTPUT\n"
            "       corvane-render --location TEXT|FILE [--size WxH] [--palette FILE] "
-           "[--points N] [--colouring bands|smooth] [--threads N]\n"
+           "[--points N] [--colouring bands|smooth|distance] [--threads N]\n"
            "                      [--supersample N] [--density D|auto] [--offset O] "
            "[--transfer linear|sqrt|log] OUTPUT\n"
            "       corvane-render --from PICTURE [--size WxH] [--palette FILE] "
-           "[--points N] [--colouring bands|smooth] [--threads N]\n"
+           "[--points N] [--colouring bands|smooth|distance] [--threads N]\n"
            "                      [--center RE,IM --width W] [--iterations N|auto] "
            "[--supersample N]\n"
            "                      [--density D|auto] [--offset O] [--transfer linear|sqrt|log] "
@@ -410,6 +416,9 @@ const char* usageText() {
            "--density spreads the palette: D counts (after the transfer) a palette step, or\n"
            "auto to find it from the picture's own counts; --offset turns the palette by O\n"
            "entries; --transfer takes the count, its square root or its logarithm.\n"
+           "--colouring distance colours Mandelbrot and Julia by each point's distance to\n"
+           "the set's boundary (the palette steps as the distance doubles; the boundary one\n"
+           "pixel wide at any depth and iteration limit); bands or smooth turn it off.\n"
            "--find-minibrot prints the view of the minibrot of the lowest period in the view\n"
            "(Mandelbrot with the parameters 0, 0; periods up to the iteration limit, which\n"
            "--iterations replaces) as one\n"

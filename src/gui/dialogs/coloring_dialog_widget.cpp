@@ -33,6 +33,10 @@ ColoringDialogWidget::ColoringDialogWidget(QWidget* parent, complex::ComplexFrac
     for (const std::string& name : form_.transfers)
         transfers_->addItem(QString::fromStdString(name));
     transfers_->setCurrentIndex(form_.transferIndex);
+    distance_ = new QCheckBox(Logic::kDistanceText, this);
+    distance_->setObjectName("distance");
+    distance_->setChecked(form_.distance);
+    distance_->setEnabled(form_.distanceOffered);
     refusal_ = new QLabel(QString::fromStdString(form_.foundDensity), this);
     refusal_->setObjectName("refusal");
     // A long reason wraps instead of widening the dialog.
@@ -56,11 +60,12 @@ ColoringDialogWidget::ColoringDialogWidget(QWidget* parent, complex::ComplexFrac
     grid->addWidget(offset_, 2, 1);
     grid->addWidget(transferLabel, 3, 0);
     grid->addWidget(transfers_, 3, 1, Qt::AlignLeft);
-    grid->addWidget(refusal_, 4, 0, 1, 2);
+    grid->addWidget(distance_, 4, 0, 1, 2);
+    grid->addWidget(refusal_, 5, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
-    grid->addLayout(buttons, 5, 0, 1, 2);
+    grid->addLayout(buttons, 6, 0, 1, 2);
     finishLayout(grid);
 
     connect(density_, &QLineEdit::textEdited, this, [this] { preview(); });
@@ -70,6 +75,7 @@ ColoringDialogWidget::ColoringDialogWidget(QWidget* parent, complex::ComplexFrac
         preview();
     });
     connect(transfers_, &QComboBox::currentIndexChanged, this, [this] { preview(); });
+    connect(distance_, &QCheckBox::toggled, this, [this] { preview(); });
     connect(ok, &QPushButton::clicked, this, [this] { accept(); });
     connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
 }
@@ -79,6 +85,7 @@ void ColoringDialogWidget::readFields() {
     form_.automaticDensity = automatic_->isChecked();
     form_.offset = offset_->text().toStdString();
     form_.transferIndex = transfers_->currentIndex();
+    form_.distance = distance_->isChecked();
 }
 
 // Each change shows at once; a field being typed that is not yet a usable number

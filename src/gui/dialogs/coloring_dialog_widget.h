@@ -20,6 +20,7 @@ class ColoringDialogWidget : public DialogFrame {
     QCheckBox* automaticDensity() const { return automatic_; }
     QLineEdit* offset() const { return offset_; }
     QComboBox* transfers() const { return transfers_; }
+    QCheckBox* distance() const { return distance_; }
     // Why the fields are not shown on the picture; empty while they are.
     QLabel* refusal() const { return refusal_; }
 
@@ -37,6 +38,7 @@ class ColoringDialogWidget : public DialogFrame {
     QCheckBox* automatic_;
     QLineEdit* offset_;
     QComboBox* transfers_;
+    QCheckBox* distance_;
     QLabel* refusal_;
 };
 
