@@ -278,18 +278,24 @@ class ComplexFractal : public engine::Fractal {
         std::vector<int> counts;
         void clear() noexcept;
         void add(int c, int r, double planeX, double planeY);
+        // A point whose pixel the scan knows without being told.
+        void addPoint(double planeX, double planeY);
         int size() const noexcept { return static_cast<int>(x.size()); }
     };
     // A scan hands the kernels this many pixels at a time at most: enough to keep the
     // vector lanes full, few enough that a stop or a pause takes effect promptly.
     static constexpr int kRunPixels = 4096;
+    // Columns a Simple scan with the batch kernels takes at a time: one cache line of
+    // colours a row.
+    static constexpr int kStripColumns = 16;
     // Counts of the run's pixels with the batch kernels, added to tally; false (nothing
     // evaluated) when the run was stopped.
     bool evaluateRun(PixelRun& run, Tally& tally);
     // A banded run's pixels go to the batch kernels in runs; smooth ones (and a type
     // without batch kernels) point by point.
     bool batched() const noexcept { return runBatch_.has_value(); }
-    bool scanColumnBatched(int column);
+    // Columns firstColumn..firstColumn + columns - 1, from the top in runs of rows.
+    bool scanStripBatched(int firstColumn, int columns);
     bool scanDiagonalBatched(int diagonal);
     bool traceBorderBatched(int x, int y, int w, int h, Tally& tally);
     bool fillUniformBorder(int x, int y, int w, int h, int m, Tally& tally);

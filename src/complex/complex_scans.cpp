@@ -26,6 +26,10 @@ void ComplexFractal::PixelRun::clear() noexcept {
 void ComplexFractal::PixelRun::add(int c, int r, double planeX, double planeY) {
     column.push_back(c);
     row.push_back(r);
+    addPoint(planeX, planeY);
+}
+
+void ComplexFractal::PixelRun::addPoint(double planeX, double planeY) {
     x.push_back(planeX);
     y.push_back(planeY);
 }
@@ -118,12 +122,19 @@ int ComplexFractal::calculate() {
     return 0;
 }
 
-// Columns from the left, each taken by the next thread that is free.
+// Columns from the left, each taken by the next thread that is free. With the batch
+// kernels a thread takes a strip of neighbouring columns and stores it row by row: a
+// column's pixels lie a whole row apart in the surfaces and the kept values, a strip's
+// row is one short stretch of memory.
 void ComplexFractal::scanSimple() {
+    const int step = batched() ? kStripColumns : 1;
     std::atomic<int> nextColumn{0};
-    runOnTeam([this, &nextColumn] {
-        for (int column = nextColumn++; column < width; column = nextColumn++) {
-            if (!scanColumn(column))
+    runOnTeam([this, &nextColumn, step] {
+        for (int column = nextColumn.fetch_add(step); column < width;
+             column = nextColumn.fetch_add(step)) {
+            const bool more = step > 1 ? scanStripBatched(column, std::min(step, width - column))
+                                       : scanColumn(column);
+            if (!more)
                 return;
         }
     });
@@ -132,8 +143,6 @@ void ComplexFractal::scanSimple() {
 bool ComplexFractal::scanColumn(int column) {
     if (deepRuns())
         return scanColumnDeep(column);
-    if (batched())
-        return scanColumnBatched(column);
     Tally tally(*this);
     const double x = runInputs().view.planeX(column);
     for (int row = 0; row < height; ++row) {
@@ -316,20 +325,28 @@ bool ComplexFractal::fillUniformBorder(int x, int y, int w, int h, int m, Tally&
 
 // The same scans with the pixels handed to the batch kernels in runs: the same
 // pixels, counts and colours, and a stop seen between runs.
-bool ComplexFractal::scanColumnBatched(int column) {
+bool ComplexFractal::scanStripBatched(int firstColumn, int columns) {
     thread_local PixelRun run;
+    thread_local std::vector<platform::Color> colors;
+    colors.resize(static_cast<std::size_t>(columns));
     Tally tally(*this);
-    const double x = runInputs().view.planeX(column);
-    for (int first = 0; first < height; first += kRunPixels) {
+    const view::ViewWindow& view = runInputs().view;
+    const int rowsPerRun = std::max(1, kRunPixels / columns);
+    for (int top = 0, bottom = 0; top < height; top = bottom) {
+        bottom = top + std::min(rowsPerRun, height - top);
         run.clear();
-        for (int row = first; row < std::min(height, first + kRunPixels); ++row)
-            run.add(column, row, x, runInputs().view.planeY(row));
+        for (int row = top; row < bottom; ++row) {
+            const double y = view.planeY(row);
+            for (int column = firstColumn; column < firstColumn + columns; ++column)
+                run.addPoint(view.planeX(column), y);
+        }
         if (!evaluateRun(run, tally))
             return false;
-        for (std::size_t k = 0; k < run.counts.size(); ++k) {
-            const int n = run.counts[k];
-            plotValue(column, run.row[k], EscapeValue{n, static_cast<double>(n)},
-                      runColouring_.band(n));
+        for (int row = top; row < bottom; ++row) {
+            const int* counts = run.counts.data() + static_cast<std::size_t>(row - top) * columns;
+            kept_.putCounts(firstColumn, row, columns, counts);
+            runColouring_.bands(counts, columns, colors.data());
+            plotRow(firstColumn, row, columns, colors.data());
         }
     }
     return true;

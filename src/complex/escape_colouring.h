@@ -50,6 +50,11 @@ class EscapeColouring {
             return platform::kBlack;
         return spread_ ? atPosition(position(count), false) : palette_->colorAt(count);
     }
+    // The colours of count whole counts at once, as band gives them.
+    void bands(const int* counts, int count, platform::Color* out) const noexcept {
+        for (int k = 0; k < count; ++k)
+            out[k] = band(counts[k]);
+    }
     // The entries either side of the continuous count, mixed by its fraction.
     platform::Color blend(const EscapeValue& value) const noexcept;
     // The colour of a pixel without shading.

@@ -136,4 +136,16 @@ void Bitmap::readRow(int x, int y, int count, Color* out) const noexcept {
     }
 }
 
+void Bitmap::writeRow(int x, int y, int count, const Color* colors) noexcept {
+    if (y < 0 || y >= height_ || count <= 0)
+        return;
+    const int first = std::max(x, 0);
+    const int end =
+        static_cast<int>(std::min<long long>(static_cast<long long>(x) + count, width_));
+    for (int column = first; column < end; ++column) {
+        std::atomic_ref<Color>(pixels_[index(column, y)])
+            .store(colors[column - x], std::memory_order_relaxed);
+    }
+}
+
 }  // namespace platform

@@ -80,6 +80,9 @@ class Bitmap {
     // Reads count pixels of row y from column x on into out, each as pixel() reads it;
     // the part of the run outside the bitmap is left as it is in out.
     void readRow(int x, int y, int count, Color* out) const noexcept;
+    // Writes count colours into row y from column x on, each as setPixel writes it; the
+    // part of the run outside the bitmap is not written.
+    void writeRow(int x, int y, int count, const Color* colors) noexcept;
 
   private:
     std::size_t index(int x, int y) const noexcept {
