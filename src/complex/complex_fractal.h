@@ -285,9 +285,6 @@ class ComplexFractal : public engine::Fractal {
     // A scan hands the kernels this many pixels at a time at most: enough to keep the
     // vector lanes full, few enough that a stop or a pause takes effect promptly.
     static constexpr int kRunPixels = 4096;
-    // Columns a Simple scan with the batch kernels takes at a time: one cache line of
-    // colours a row.
-    static constexpr int kStripColumns = 16;
     // Counts of the run's pixels with the batch kernels, added to tally; false (nothing
     // evaluated) when the run was stopped.
     bool evaluateRun(PixelRun& run, Tally& tally);
