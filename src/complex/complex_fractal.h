@@ -278,8 +278,6 @@ class ComplexFractal : public engine::Fractal {
         std::vector<int> counts;
         void clear() noexcept;
         void add(int c, int r, double planeX, double planeY);
-        // A point whose pixel the scan knows without being told.
-        void addPoint(double planeX, double planeY);
         int size() const noexcept { return static_cast<int>(x.size()); }
     };
     // A scan hands the kernels this many pixels at a time at most: enough to keep the

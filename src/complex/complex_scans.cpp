@@ -30,10 +30,6 @@ void ComplexFractal::PixelRun::clear() noexcept {
 void ComplexFractal::PixelRun::add(int c, int r, double planeX, double planeY) {
     column.push_back(c);
     row.push_back(r);
-    addPoint(planeX, planeY);
-}
-
-void ComplexFractal::PixelRun::addPoint(double planeX, double planeY) {
     x.push_back(planeX);
     y.push_back(planeY);
 }
@@ -332,17 +328,28 @@ bool ComplexFractal::fillUniformBorder(int x, int y, int w, int h, int m, Tally&
 bool ComplexFractal::scanStripBatched(int firstColumn, int columns) {
     thread_local PixelRun run;
     thread_local std::vector<platform::Color> colors;
-    colors.resize(static_cast<std::size_t>(columns));
-    Tally tally(*this);
+    thread_local std::vector<double> xs;
+    const auto strip = static_cast<std::size_t>(columns);
+    colors.resize(strip);
+    xs.resize(strip);
     const view::ViewWindow& view = runInputs().view;
+    for (int k = 0; k < columns; ++k)
+        xs[static_cast<std::size_t>(k)] = view.planeX(firstColumn + k);
+    Tally tally(*this);
     const int rowsPerRun = std::max(1, kRunPixels / columns);
     for (int top = 0, bottom = 0; top < height; top = bottom) {
         bottom = top + std::min(rowsPerRun, height - top);
         run.clear();
+        run.x.resize(strip * static_cast<std::size_t>(bottom - top));
+        run.y.resize(run.x.size());
         for (int row = top; row < bottom; ++row) {
-            const double y = view.planeY(row);
-            for (int column = firstColumn; column < firstColumn + columns; ++column)
-                run.addPoint(view.planeX(column), y);
+            const std::size_t at = strip * static_cast<std::size_t>(row - top);
+            std::copy(xs.begin(), xs.end(), run.x.begin() + static_cast<std::ptrdiff_t>(at));
+            std::fill_n(run.y.begin() + static_cast<std::ptrdiff_t>(at), strip, view.planeY(row));
+            // Fetched while the kernels count.
+            kept_.prefetchCounts(firstColumn, row, columns);
+            windowDC.prefetchRow(firstColumn, row, columns);
+            picture.prefetchRow(firstColumn, row, columns);
         }
         if (!evaluateRun(run, tally))
             return false;

@@ -52,8 +52,17 @@ class EscapeColouring {
     }
     // The colours of count whole counts at once, as band gives them.
     void bands(const int* counts, int count, platform::Color* out) const noexcept {
-        for (int k = 0; k < count; ++k)
-            out[k] = band(counts[k]);
+        if (spread_) {
+            for (int k = 0; k < count; ++k)
+                out[k] = band(counts[k]);
+            return;
+        }
+        // Inside and outside points mix at random along a run: a choice of values
+        // instead of a branch the processor would mispredict.
+        for (int k = 0; k < count; ++k) {
+            const platform::Color color = palette_->colorAt(counts[k]);
+            out[k] = inside(counts[k]) ? platform::kBlack : color;
+        }
     }
     // The entries either side of the continuous count, mixed by its fraction.
     platform::Color blend(const EscapeValue& value) const noexcept;

@@ -40,6 +40,8 @@ class KeptValues {
     // count whole counts into row row from column column on, with no fraction; the
     // part of the run outside the picture is not stored.
     void putCounts(int column, int row, int count, const std::int32_t* counts) noexcept;
+    // Fetches ahead the memory putCounts is about to write (a hint).
+    void prefetchCounts(int column, int row, int count) const noexcept;
     // Every pixel of the rectangle (cut to the picture) holds count and no fraction.
     void fill(int x, int y, int w, int h, int count) noexcept;
     // The counts of a row and its continuous counts (null when not smooth); the row
