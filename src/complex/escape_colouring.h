@@ -60,8 +60,9 @@ class EscapeColouring {
         // Inside and outside points mix at random along a run: a choice of values
         // instead of a branch the processor would mispredict.
         for (int k = 0; k < count; ++k) {
-            const platform::Color color = palette_->colorAt(counts[k]);
-            out[k] = inside(counts[k]) ? platform::kBlack : color;
+            const bool black = inside(counts[k]);
+            const platform::Color color = palette_->colorAt(black ? 0 : counts[k]);
+            out[k] = black ? platform::kBlack : color;
         }
     }
     // The entries either side of the continuous count, mixed by its fraction.
