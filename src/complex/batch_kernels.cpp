@@ -208,10 +208,143 @@ constexpr int kStepsPerLook = 2;
 // hundred steps, and the flags cost nothing measurable.
 constexpr unsigned kLooksPerInterruptCheck = 64;
 
+// The first steps of every point, taken before the lanes: a point done within them (a
+// view far from the set escapes mostly at its first or second step) gets its count
+// here, from whole vectors that step together and hand nothing over; the others wait,
+// with their state and count after those steps, for a lane. A lane then takes only
+// points that live longer, so its hand-over, whose branches the processor cannot
+// predict, comes rarely.
+constexpr int kFirstSteps = 8;
+// Points stepped ahead at a time: few enough that their states stay in the first-level
+// cache until the lanes take them.
+constexpr std::size_t kWaitingPoints = 256;
+// Vectors stepped side by side, so that one's multiply overlaps the others'.
+constexpr std::size_t kFirstVectors = 4;
+
+template <class D, class F>
+class FirstSteps {
+  public:
+    using T = hn::TFromD<D>;
+    using V = hn::Vec<D>;
+    using M = hn::Mask<D>;
+    static constexpr int K = F::kStates;
+    static constexpr std::size_t kMax = kMaxLanes<T>;
+
+    HWY_INLINE FirstSteps(D d, const F& f, std::size_t count, int limit, int* counts) noexcept
+        : d_(d),
+          f_(f),
+          count_(count),
+          counts_(counts),
+          lanes_(hn::Lanes(d)),
+          limit_(limit),
+          steps_(limit < kFirstSteps ? limit : kFirstSteps) {}
+
+    bool empty() const noexcept { return taken_ == waiting_ && next_ >= count_; }
+
+    // The next waiting point for lane l: its state into fresh, its count so far into
+    // stepped, its index into index. False when no point is left.
+    HWY_INLINE bool take(T (*fresh)[kMax], std::int64_t* stepped, std::size_t l,
+                         std::ptrdiff_t& index) noexcept {
+        while (taken_ == waiting_) {
+            if (next_ >= count_)
+                return false;
+            stepAhead();
+        }
+        for (int k = 0; k < K; ++k)
+            fresh[k][l] = state_[k][taken_];
+        stepped[l] = steps_;
+        index = index_[taken_++];
+        return true;
+    }
+
+  private:
+    using DI = hn::RebindToSigned<D>;
+    using VI = hn::Vec<DI>;
+
+    // The first steps of the next kWaitingPoints points (fewer at the end).
+    void stepAhead() noexcept {
+        waiting_ = taken_ = 0;
+        const std::size_t end =
+            next_ + (count_ - next_ < kWaitingPoints ? count_ - next_ : kWaitingPoints);
+        const std::size_t block = lanes_ * kFirstVectors;
+        while (next_ < end) {
+            const std::size_t n = end - next_ < block ? end - next_ : block;
+            stepVectors(next_, n);
+            next_ += n;
+        }
+    }
+
+    // Points first..first + n - 1 in kFirstVectors vectors; the lanes beyond them
+    // step a copy of the first point and report nothing.
+    HWY_INLINE void stepVectors(std::size_t first, std::size_t n) noexcept {
+        HWY_ALIGN T start[kFirstVectors][K][kMax];
+        V s[kFirstVectors][K];
+        VI counted[kFirstVectors];
+        M done[kFirstVectors];
+        for (std::size_t v = 0; v < kFirstVectors; ++v) {
+            for (std::size_t l = 0; l < lanes_; ++l) {
+                const std::size_t i = v * lanes_ + l;
+                f_.start(i < n ? first + i : first, start[v], l);
+            }
+            for (int k = 0; k < K; ++k)
+                s[v][k] = hn::Load(d_, start[v][k]);
+            counted[v] = hn::Zero(di_);
+            done[v] = hn::FirstN(d_, 0);
+        }
+        for (int j = 1; j <= steps_; ++j) {
+            const VI step = hn::Set(di_, j);
+            M all = hn::Not(hn::FirstN(d_, 0));
+            for (std::size_t v = 0; v < kFirstVectors; ++v) {
+                const M escaped = f_.step(s[v]);
+                // At the limit every point still counting is done, as in the lanes.
+                const M finished = j == limit_ ? hn::Not(hn::FirstN(d_, 0)) : escaped;
+                const M now = hn::AndNot(done[v], finished);
+                counted[v] = hn::IfThenElse(hn::RebindMask(di_, now), step, counted[v]);
+                done[v] = hn::Or(done[v], finished);
+                all = hn::And(all, done[v]);
+            }
+            if (hn::AllTrue(d_, all))
+                break;
+        }
+        for (std::size_t v = 0; v < kFirstVectors; ++v) {
+            HWY_ALIGN std::int64_t counts[kMax];
+            std::uint8_t bits[8] = {};
+            hn::Store(counted[v], di_, counts);
+            hn::StoreMaskBits(d_, done[v], bits);
+            for (int k = 0; k < K; ++k)
+                hn::Store(s[v][k], d_, start[v][k]);
+            for (std::size_t l = 0; l < lanes_ && v * lanes_ + l < n; ++l) {
+                const std::size_t i = first + v * lanes_ + l;
+                if ((bits[0] >> l) & 1u) {
+                    counts_[i] = static_cast<int>(counts[l]);
+                    continue;
+                }
+                for (int k = 0; k < K; ++k)
+                    state_[k][waiting_] = start[v][k][l];
+                index_[waiting_++] = static_cast<std::ptrdiff_t>(i);
+            }
+        }
+    }
+
+    D d_;
+    DI di_{};
+    const F& f_;
+    std::size_t count_;
+    int* counts_;
+    std::size_t lanes_;
+    int limit_;
+    int steps_;
+    std::size_t next_ = 0;
+    std::size_t waiting_ = 0;
+    std::size_t taken_ = 0;
+    T state_[K][kWaitingPoints];
+    std::ptrdiff_t index_[kWaitingPoints];
+};
+
 // kGroups groups of Lanes(d) lanes, each lane with its point's index, state and count.
 // A lane whose point escapes or reaches the limit stops counting (its count is
 // frozen; its state runs on unused) until it reports its count and takes the next
-// point.
+// point that outlived the first steps.
 template <class D, class F>
 class LaneGroups {
   public:
@@ -221,14 +354,14 @@ class LaneGroups {
     static constexpr int K = F::kStates;
     static constexpr std::size_t kMax = kMaxLanes<T>;
 
-    HWY_INLINE LaneGroups(D d, const F& f, std::size_t count, int limit, int* counts) noexcept
+    HWY_INLINE LaneGroups(D d, const F& f, FirstSteps<D, F>& waiting, int limit,
+                          int* counts) noexcept
         : d_(d),
           f_(f),
-          count_(count),
+          waiting_(waiting),
           counts_(counts),
           lanes_(hn::Lanes(d)),
           handOver_(lanes_ > 1 ? lanes_ / 2 : 1),
-          one_(hn::Set(d, T(1))),
           oneI_(hn::Set(di_, std::int64_t{1})),
           limitI_(hn::Set(di_, std::int64_t{limit})) {
         const V zero = hn::Zero(d_);
@@ -255,7 +388,7 @@ class LaneGroups {
         }
     }
 
-    bool pointsLeft() const noexcept { return next_ < count_; }
+    bool pointsLeft() const noexcept { return !waiting_.empty(); }
 
     // Once half a group's lanes have stopped, they report their counts and take the
     // next points. Handing over several lanes at once keeps the bookkeeping, whose
@@ -286,7 +419,7 @@ class LaneGroups {
     using VI = hn::Vec<DI>;
 
     // Every lane of group g that is not active reports its point's count, if it has a
-    // point, and takes the next point, if there is one.
+    // point, and takes the next waiting point, if there is one.
     HWY_INLINE void handOverIdle(int g) noexcept {
         const M idle = hn::Not(active_[g]);
         std::uint8_t bits[8] = {};
@@ -296,9 +429,7 @@ class LaneGroups {
             const auto l = static_cast<std::size_t>(__builtin_ctz(pending));
             if (index_[g][l] >= 0)
                 counts_[index_[g][l]] = static_cast<int>(countOut_[l]);
-            if (next_ < count_) {
-                f_.start(next_, fresh_, l);
-                index_[g][l] = static_cast<std::ptrdiff_t>(next_++);
+            if (waiting_.take(fresh_, stepped_, l, index_[g][l])) {
                 freshLive_[l] = T(1);
             } else {
                 index_[g][l] = -1;
@@ -307,26 +438,27 @@ class LaneGroups {
         }
         for (int k = 0; k < K; ++k)
             s_[g][k] = hn::IfThenElse(idle, hn::Load(d_, fresh_[k]), s_[g][k]);
-        n_[g] = hn::IfThenElseZero(hn::RebindMask(di_, active_[g]), n_[g]);
-        active_[g] = hn::Or(active_[g], hn::And(idle, hn::Eq(hn::Load(d_, freshLive_), one_)));
+        const auto idleI = hn::RebindMask(di_, idle);
+        n_[g] = hn::IfThenElse(idleI, hn::Load(di_, stepped_), n_[g]);
+        active_[g] =
+            hn::Or(active_[g], hn::And(idle, hn::Eq(hn::Load(d_, freshLive_), hn::Set(d_, T(1)))));
     }
 
     D d_;
     DI di_{};
     const F& f_;
-    std::size_t count_;
+    FirstSteps<D, F>& waiting_;
     int* counts_;
     std::size_t lanes_;
     std::size_t handOver_;
     HWY_ALIGN T fresh_[K][kMax] = {};
     HWY_ALIGN T freshLive_[kMax] = {};
+    HWY_ALIGN std::int64_t stepped_[kMax] = {};
     HWY_ALIGN std::int64_t countOut_[kMax] = {};
     std::ptrdiff_t index_[kGroups][kMax];
     V s_[kGroups][K];
     VI n_[kGroups];
     M active_[kGroups];
-    std::size_t next_ = 0;
-    V one_;
     VI oneI_;
     VI limitI_;
 };
@@ -336,7 +468,8 @@ class LaneGroups {
 template <class D, class F>
 HWY_INLINE bool runLanes(D d, const F& f, std::size_t count, int limit, int* counts,
                          const BatchInterrupt* interrupt) noexcept {
-    LaneGroups<D, F> groups(d, f, count, limit, counts);
+    FirstSteps<D, F> waiting(d, f, count, limit, counts);
+    LaneGroups<D, F> groups(d, f, waiting, limit, counts);
     for (unsigned look = 1;; ++look) {
         if (interrupt != nullptr && look % kLooksPerInterruptCheck == 0 && interrupt->requested())
             return false;

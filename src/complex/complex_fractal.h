@@ -318,7 +318,8 @@ class ComplexFractal : public engine::Fractal {
     // A banded run's pixels go to the batch kernels in runs; smooth ones (and a type
     // without batch kernels) point by point.
     bool batched() const noexcept { return runBatch_.has_value(); }
-    bool scanColumnBatched(int column);
+    // Columns firstColumn..firstColumn + columns - 1, from the top in runs of rows.
+    bool scanStripBatched(int firstColumn, int columns);
     bool scanDiagonalBatched(int diagonal);
     bool traceBorderBatched(int x, int y, int w, int h, Tally& tally);
     bool fillUniformBorder(int x, int y, int w, int h, int m, Tally& tally);

@@ -14,6 +14,10 @@ namespace {
 // traced it: handing it to another thread would cost more than it saves.
 constexpr long kSmallestSharedArea = 64 * 64;
 
+// Columns a Simple scan with the batch kernels takes at a time: a few cache lines of
+// colours a row, next to each other, which the processor fetches ahead.
+constexpr int kStripColumns = 64;
+
 }  // namespace
 
 void ComplexFractal::PixelRun::clear() noexcept {
@@ -120,12 +124,19 @@ int ComplexFractal::calculate() {
     return 0;
 }
 
-// Columns from the left, each taken by the next thread that is free.
+// Columns from the left, each taken by the next thread that is free. With the batch
+// kernels a thread takes a strip of neighbouring columns and stores it row by row: a
+// column's pixels lie a whole row apart in the surfaces and the kept values, a strip's
+// row is one short stretch of memory.
 void ComplexFractal::scanSimple() {
+    const int step = batched() ? kStripColumns : 1;
     std::atomic<int> nextColumn{0};
-    runOnTeam([this, &nextColumn] {
-        for (int column = nextColumn++; column < width; column = nextColumn++) {
-            if (!scanColumn(column))
+    runOnTeam([this, &nextColumn, step] {
+        for (int column = nextColumn.fetch_add(step); column < width;
+             column = nextColumn.fetch_add(step)) {
+            const bool more = step > 1 ? scanStripBatched(column, std::min(step, width - column))
+                                       : scanColumn(column);
+            if (!more)
                 return;
         }
     });
@@ -134,8 +145,6 @@ void ComplexFractal::scanSimple() {
 bool ComplexFractal::scanColumn(int column) {
     if (deepRuns())
         return scanColumnDeep(column);
-    if (batched())
-        return scanColumnBatched(column);
     Tally tally(*this);
     const double x = runInputs().view.planeX(column);
     for (int row = 0; row < height; ++row) {
@@ -318,20 +327,39 @@ bool ComplexFractal::fillUniformBorder(int x, int y, int w, int h, int m, Tally&
 
 // The same scans with the pixels handed to the batch kernels in runs: the same
 // pixels, counts and colours, and a stop seen between runs.
-bool ComplexFractal::scanColumnBatched(int column) {
+bool ComplexFractal::scanStripBatched(int firstColumn, int columns) {
     thread_local PixelRun run;
+    thread_local std::vector<platform::Color> colors;
+    thread_local std::vector<double> xs;
+    const auto strip = static_cast<std::size_t>(columns);
+    colors.resize(strip);
+    xs.resize(strip);
+    const view::ViewWindow& view = runInputs().view;
+    for (int k = 0; k < columns; ++k)
+        xs[static_cast<std::size_t>(k)] = view.planeX(firstColumn + k);
     Tally tally(*this);
-    const double x = runInputs().view.planeX(column);
-    for (int first = 0; first < height; first += kRunPixels) {
+    const int rowsPerRun = std::max(1, kRunPixels / columns);
+    for (int top = 0, bottom = 0; top < height; top = bottom) {
+        bottom = top + std::min(rowsPerRun, height - top);
         run.clear();
-        for (int row = first; row < std::min(height, first + kRunPixels); ++row)
-            run.add(column, row, x, runInputs().view.planeY(row));
+        run.x.resize(strip * static_cast<std::size_t>(bottom - top));
+        run.y.resize(run.x.size());
+        for (int row = top; row < bottom; ++row) {
+            const std::size_t at = strip * static_cast<std::size_t>(row - top);
+            std::copy(xs.begin(), xs.end(), run.x.begin() + static_cast<std::ptrdiff_t>(at));
+            std::fill_n(run.y.begin() + static_cast<std::ptrdiff_t>(at), strip, view.planeY(row));
+            // Fetched while the kernels count.
+            kept_.prefetchCounts(firstColumn, row, columns);
+            windowDC.prefetchRow(firstColumn, row, columns);
+            picture.prefetchRow(firstColumn, row, columns);
+        }
         if (!evaluateRun(run, tally))
             return false;
-        for (std::size_t k = 0; k < run.counts.size(); ++k) {
-            const int n = run.counts[k];
-            plotValue(column, run.row[k], EscapeValue{n, static_cast<double>(n)},
-                      runColouring_.band(n));
+        for (int row = top; row < bottom; ++row) {
+            const int* counts = run.counts.data() + static_cast<std::size_t>(row - top) * columns;
+            kept_.putCounts(firstColumn, row, columns, counts);
+            runColouring_.bands(counts, columns, colors.data());
+            plotRow(firstColumn, row, columns, colors.data());
         }
     }
     return true;

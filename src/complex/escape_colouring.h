@@ -56,6 +56,21 @@ class EscapeColouring {
             return platform::kBlack;
         return spread_ ? atPosition(position(count), false) : palette_->colorAt(count);
     }
+    // The colours of count whole counts at once, as band gives them.
+    void bands(const int* counts, int count, platform::Color* out) const noexcept {
+        if (spread_) {
+            for (int k = 0; k < count; ++k)
+                out[k] = band(counts[k]);
+            return;
+        }
+        // Inside and outside points mix at random along a run: a choice of values
+        // instead of a branch the processor would mispredict.
+        for (int k = 0; k < count; ++k) {
+            const bool black = inside(counts[k]);
+            const platform::Color color = palette_->colorAt(black ? 0 : counts[k]);
+            out[k] = black ? platform::kBlack : color;
+        }
+    }
     // The entries either side of the continuous count, mixed by its fraction.
     platform::Color blend(const EscapeValue& value) const noexcept;
     // The colour of a pixel without shading.

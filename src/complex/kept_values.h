@@ -40,6 +40,12 @@ class KeptValues {
         if (!distances_.empty())
             distances_[i] = value.distance;
     }
+    // count whole counts into row row from column column on, with no fraction (runs of
+    // the batch kernels, which never colour by distance); the part of the run outside
+    // the picture is not stored.
+    void putCounts(int column, int row, int count, const std::int32_t* counts) noexcept;
+    // Fetches ahead the memory putCounts is about to write (a hint).
+    void prefetchCounts(int column, int row, int count) const noexcept;
     // Every pixel of the rectangle (cut to the picture) holds count, no fraction and no
     // distance.
     void fill(int x, int y, int w, int h, int count) noexcept;

@@ -181,6 +181,12 @@ class Fractal {
         picture.setPixel(x, y, color);
         window.markDirty();
     }
+    // count pixels of row y from column x on, in both surfaces at once.
+    void plotRow(int x, int y, int count, const platform::Color* colors) noexcept {
+        windowDC.writeRow(x, y, count, colors);
+        picture.writeRow(x, y, count, colors);
+        window.markDirty();
+    }
     void fillRect(const platform::Rect& rect, platform::Color color) noexcept;
     void paint(const platform::Rect& rect);
     void clearPictureBase();  // the base body of clearPicture: white picture, shown

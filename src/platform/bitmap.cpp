@@ -18,6 +18,15 @@ bool clipSpan(long long& start, long long& length, int limit) {
 
 }  // namespace
 
+void prefetchForWriting(const void* first, std::size_t bytes) noexcept {
+    constexpr std::size_t kLine = 64;
+    const auto* p = static_cast<const unsigned char*>(first);
+    for (std::size_t offset = 0; offset < bytes; offset += kLine)
+        __builtin_prefetch(p + offset, 1, 2);
+    if (bytes > 0)
+        __builtin_prefetch(p + bytes - 1, 1, 2);
+}
+
 Bitmap::Bitmap(int width, int height) {
     resize(width, height);
 }
@@ -134,6 +143,29 @@ void Bitmap::readRow(int x, int y, int count, Color* out) const noexcept {
         out[column - x] =
             std::atomic_ref<Color>(pixels_[index(column, y)]).load(std::memory_order_relaxed);
     }
+}
+
+void Bitmap::writeRow(int x, int y, int count, const Color* colors) noexcept {
+    if (y < 0 || y >= height_ || count <= 0)
+        return;
+    const int first = std::max(x, 0);
+    const int end =
+        static_cast<int>(std::min<long long>(static_cast<long long>(x) + count, width_));
+    for (int column = first; column < end; ++column) {
+        std::atomic_ref<Color>(pixels_[index(column, y)])
+            .store(colors[column - x], std::memory_order_relaxed);
+    }
+}
+
+void Bitmap::prefetchRow(int x, int y, int count) const noexcept {
+    if (y < 0 || y >= height_ || count <= 0)
+        return;
+    const int first = std::max(x, 0);
+    const int end =
+        static_cast<int>(std::min<long long>(static_cast<long long>(x) + count, width_));
+    if (first < end)
+        prefetchForWriting(&pixels_[index(first, y)],
+                           static_cast<std::size_t>(end - first) * sizeof(Color));
 }
 
 }  // namespace platform

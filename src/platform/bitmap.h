@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -23,6 +24,10 @@ constexpr unsigned greenOf(Color c) {
 constexpr unsigned blueOf(Color c) {
     return (c >> 16) & 0xFFu;
 }
+
+// Asks the processor to fetch bytes bytes from first on, which are about to be
+// written (a hint: it changes nothing the program sees).
+void prefetchForWriting(const void* first, std::size_t bytes) noexcept;
 
 constexpr Color kBlack = 0x000000;
 constexpr Color kWhite = 0xFFFFFF;
@@ -80,6 +85,13 @@ class Bitmap {
     // Reads count pixels of row y from column x on into out, each as pixel() reads it;
     // the part of the run outside the bitmap is left as it is in out.
     void readRow(int x, int y, int count, Color* out) const noexcept;
+    // Writes count colours into row y from column x on, each as setPixel writes it; the
+    // part of the run outside the bitmap is not written.
+    void writeRow(int x, int y, int count, const Color* colors) noexcept;
+    // Asks the processor to fetch the memory of count pixels of row y from column x on,
+    // which are about to be written: rows lie far apart, so a writer that goes down a
+    // strip of columns would otherwise wait for every row's memory in turn.
+    void prefetchRow(int x, int y, int count) const noexcept;
 
   private:
     std::size_t index(int x, int y) const noexcept {

@@ -129,9 +129,10 @@ TEST(BatchKernelTest, EveryInstructionSetGivesTheSingleKernelsCounts) {
         {Formula::kManowar, 0.2, 0.1},    {Formula::kPhoenix, 0.56667, -0.5},
         {Formula::kPhoenix, 0.0, 0.0},    {Formula::kPhoenix, 3.0, 0.75},
     };
-    // Limits: 1 (every point is done after one step), a few, the default and a deep
-    // one for the inside points.
-    const int limits[] = {1, 2, 37, 200};
+    // Limits: 1 (every point is done after one step), a few, the last step taken
+    // ahead of the lanes and the one after it, the default and a deep one for the
+    // inside points.
+    const int limits[] = {1, 2, 8, 9, 37, 200};
     const std::vector<Point> special = specialPoints();
     const std::vector<Point> many = randomPoints(200000, 16);
 

@@ -60,7 +60,7 @@ void scan(ComplexFractal& f, int method) {
     f.runState.running = false;
 }
 
-// Pictures, point and iteration counts and filled areas come out the same whether the
+// Pictures, kept values, point and iteration counts and filled areas come out the same whether the
 // scans hand the kernels runs of pixels or one pixel at a time, for every type, scan
 // method and arithmetic, on sizes that cut runs in the middle of columns and
 // diagonals and on the smallest ones.
@@ -103,6 +103,15 @@ TEST(BatchScanTest, RunsOfPixelsDrawWhatSinglePixelsDraw) {
                                 real->picture.pixel(column, row) != twin.picture.pixel(column, row);
                     }
                     EXPECT_EQ(differing, 0);
+                    int differingValues = 0;
+                    for (int row = 0; row < size.height; ++row) {
+                        for (int column = 0; column < size.width; ++column) {
+                            const complex::EscapeValue a = real->keptValues().at(column, row);
+                            const complex::EscapeValue b = twin.keptValues().at(column, row);
+                            differingValues += a.count != b.count || a.continuous != b.continuous;
+                        }
+                    }
+                    EXPECT_EQ(differingValues, 0);
                 }
             }
         }

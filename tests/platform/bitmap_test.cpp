@@ -50,6 +50,32 @@ TEST(Bitmap, FillRectExcludesRightAndBottomAndClips) {
     }
 }
 
+TEST(Bitmap, WriteRowStoresItsColoursAndClips) {
+    struct Case {
+        const char* what;
+        int x, y, count;
+        Rows expected;
+    };
+    const Case cases[] = {
+        {"inside", 1, 2, 2, {"....", "....", ".#?.", "...."}},
+        {"clipped at the left", -1, 0, 3, {"?#..", "....", "....", "...."}},
+        {"clipped at the right", 2, 3, 5, {"....", "....", "....", "..#?"}},
+        {"row above", 0, -1, 4, {"....", "....", "....", "...."}},
+        {"row below", 0, 4, 4, {"....", "....", "....", "...."}},
+        {"nothing to write", 0, 0, 0, {"....", "....", "....", "...."}},
+        {"far to the left", INT32_MIN, 1, INT32_MAX, {"....", "....", "....", "...."}},
+    };
+    // Red, blue, red, ...: the colour written at each column shows where the run began.
+    std::vector<Color> colors(8);
+    for (std::size_t k = 0; k < colors.size(); ++k)
+        colors[k] = k % 2 == 0 ? kRed : kBlue;
+    for (const Case& c : cases) {
+        Bitmap bitmap(4, 4);
+        bitmap.writeRow(c.x, c.y, c.count, colors.data());
+        EXPECT_EQ(picture(bitmap, kRed), c.expected) << c.what;
+    }
+}
+
 TEST(Bitmap, WhitenessFillsTheGivenBlock) {
     Bitmap bitmap(3, 2);
     bitmap.whiteness(1, 0, 5, 1);
