@@ -22,6 +22,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -32,8 +34,34 @@
 
 namespace {
 
-constexpr long kWidth = 160;
-constexpr long kHeight = 120;
+// The picture's size: 160 x 120, or CORVANE_DEEP_SIZE=WxH (from 8 x 8 to 4096 x 4096).
+struct PictureSize {
+    long width = 160;
+    long height = 120;
+};
+
+PictureSize pictureSize() {
+    PictureSize size;
+    const char* text = std::getenv("CORVANE_DEEP_SIZE");
+    long w = 0, h = 0;
+    if (text != nullptr && std::sscanf(text, "%ldx%ld", &w, &h) == 2 && w >= 8 && h >= 8 &&
+        w <= 4096 && h <= 4096) {
+        size.width = w;
+        size.height = h;
+    }
+    return size;
+}
+
+const PictureSize kSize = pictureSize();
+
+// Threads that share the rows: 2, or CORVANE_DEEP_THREADS (1 to 64).
+long threadCount() {
+    const char* text = std::getenv("CORVANE_DEEP_THREADS");
+    const long n = text != nullptr ? std::strtol(text, nullptr, 10) : 2;
+    return n >= 1 && n <= 64 ? n : 2;
+}
+const long kWidth = kSize.width;
+const long kHeight = kSize.height;
 
 struct Location {
     const char* name;
@@ -76,7 +104,12 @@ const Location kLocations[] = {
      "48243023401433293402"},
 };
 
-complex::SceneSetup setupAt(const Location& location, bool approximate) {
+// How the pixels are counted: the plain perturbation of every step, one pixel at a time;
+// the fast path; the fast path one pixel at a time (no lanes).
+enum Mode { kPlain = 0, kFast = 1, kFastScalar = 2 };
+
+complex::SceneSetup setupAt(const Location& location, Mode mode) {
+    const bool approximate = mode != kPlain;
     const long precision = 2400;
     const numeric::ExtFloat width =
         numeric::ExtFloat::fromBig(*numeric::BigFloat::parse(location.width, 128));
@@ -89,7 +122,7 @@ complex::SceneSetup setupAt(const Location& location, bool approximate) {
     setup.dy = setup.dx;
     setup.approximate = approximate;
     setup.detectInterior = approximate;
-    setup.useLanes = approximate;
+    setup.useLanes = mode == kFast;
     setup.originX = *numeric::BigFloat::parse(location.x, precision) -
                     setup.dx.toBig(precision) * (kWidth / 2.0 - 0.5);
     setup.originY = *numeric::BigFloat::parse(location.y, precision) -
@@ -112,9 +145,12 @@ std::int64_t countPicture(const complex::PerturbationScene& scene) {
         }
         total += sum;
     };
-    std::thread other(work);
+    std::vector<std::thread> others;
+    for (long t = 1; t < threadCount(); ++t)
+        others.emplace_back(work);
     work();
-    other.join();
+    for (std::thread& other : others)
+        other.join();
     return total.load();
 }
 
@@ -125,14 +161,15 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
 
 void BM_DeepPicture(benchmark::State& state) {
     const Location& location = kLocations[state.range(0)];
-    const bool approximate = state.range(1) != 0;
-    state.SetLabel(std::string(location.name) + (approximate ? ", fast" : ", plain"));
+    const Mode mode = static_cast<Mode>(state.range(1));
+    const char* modeNames[] = {", plain", ", fast", ", fast without lanes"};
+    state.SetLabel(std::string(location.name) + modeNames[mode]);
     double reference = 0.0, table = 0.0, pixels = 0.0;
     std::int64_t iterations = 0;
     long direct = 0;
     long interior = 0;
     for (auto _ : state) {
-        auto scene = complex::PerturbationScene::create(setupAt(location, approximate));
+        auto scene = complex::PerturbationScene::create(setupAt(location, mode));
         if (!scene || scene->prepare() != complex::PerturbationScene::Prepared::kReady) {
             state.SkipWithError("the scene was refused");
             return;
@@ -152,9 +189,10 @@ void BM_DeepPicture(benchmark::State& state) {
     state.counters["iterations_per_pixel"] = static_cast<double>(iterations) / (kWidth * kHeight);
     state.counters["direct_pixels"] = static_cast<double>(direct);
     state.counters["inside_found"] = static_cast<double>(interior);
+
 }
 BENCHMARK(BM_DeepPicture)
-    ->ArgsProduct({{0, 1, 2, 3}, {1, 0}})
+    ->ArgsProduct({{0, 1, 2, 3}, {1, 0, 2}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);
