@@ -1,9 +1,9 @@
 #include "complex/approximation_table.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
-#include "complex/run_levels.h"
 #include "numeric/power_of_two.h"
 
 namespace complex {
@@ -70,55 +70,85 @@ ApproximationTable::Outcome ApproximationTable::build(const ReferenceOrbit& orbi
                                                       kernels::Formula type,
                                                       const numeric::ExtFloat& dcMost,
                                                       const StopCheck& stop) {
-    levels_.clear();
+    clear();
     const std::size_t last = orbit.last();
     if (last < 2)
         return Outcome::kReady;
     const numeric::ExtFloat dc = type == kernels::Formula::kJulia ? numeric::ExtFloat() : dcMost;
     const double nearBailout = bailoutOf(type) * (1.0 - 0x1p-30);
-    std::vector<LinearStep> level;
-    level.reserve(last - 1);
-    for (std::size_t m = 1; m < last; ++m) {
-        if ((m & 0xFFF) == 0 && stop && stop()) {
-            levels_.clear();
+    starts_ = last - 1;
+    // Level k holds floor(starts / 2^k) runs, down to a level of one.
+    levels_ = static_cast<std::size_t>(std::bit_width(starts_));
+    runs_.assign(slotOf(starts_), LinearStep{});
+    for (std::size_t s = 0; s < starts_; ++s) {
+        if ((s & 0xFFF) == 0 && stop && stop()) {
+            clear();
             return Outcome::kStopped;
         }
-        level.push_back(singleStep(orbit.points[m], nearBailout));
+        runs_[slotOf(s)] = singleStep(orbit.points[s + 1], nearBailout);
     }
-    levels_.push_back(std::move(level));
-    const auto merge = [&dc](const LinearStep& x, const LinearStep& y) { return merged(x, y, dc); };
-    return mergeLevels(levels_, merge, stop) ? Outcome::kReady : Outcome::kStopped;
+    for (std::size_t k = 1; k < levels_; ++k) {
+        if (!mergeLevel(k, dc, stop)) {
+            clear();
+            return Outcome::kStopped;
+        }
+    }
+    return Outcome::kReady;
+}
+
+void ApproximationTable::clear() {
+    runs_.clear();
+    starts_ = 0;
+    levels_ = 0;
+}
+
+bool ApproximationTable::mergeLevel(std::size_t k, const numeric::ExtFloat& dcMost,
+                                    const StopCheck& stop) {
+    const std::size_t half = std::size_t{1} << (k - 1);
+    const std::size_t count = starts_ >> k;
+    for (std::size_t j = 0; j < count; ++j) {
+        if ((j & 0xFFF) == 0 && stop && stop())
+            return false;
+        const std::size_t s = j << k;
+        runs_[slotOf(s) + k] =
+            merged(runs_[slotOf(s) + k - 1], runs_[slotOf(s + half) + k - 1], dcMost);
+    }
+    return true;
+}
+
+std::size_t ApproximationTable::runsFrom(std::size_t s) const noexcept {
+    return s == 0
+               ? levels_
+               : std::min<std::size_t>(static_cast<std::size_t>(std::countr_zero(s)) + 1, levels_);
+}
+
+// Start 0 has a slot for every level, and start t >= 1 has tz(t) + 1 (never more than
+// the levels: 2^tz(t) <= t is below the number of starts), so the starts before s >= 1
+// take levels + sum over 1 <= t < s of (tz(t) + 1) = levels + 2 (s - 1) - popcount(s - 1).
+std::size_t ApproximationTable::slotOf(std::size_t s) const noexcept {
+    if (s == 0)
+        return 0;
+    return levels_ + 2 * (s - 1) - static_cast<std::size_t>(std::popcount(s - 1));
 }
 
 const LinearStep* ApproximationTable::longest(std::size_t index, double magnitude,
                                               std::int64_t exponent, std::int64_t most,
                                               std::int64_t& length) const {
-    if (index == 0 || levels_.empty())
+    if (index == 0 || index - 1 >= starts_ || runs_.empty())
         return nullptr;
     const std::size_t start = index - 1;
     const double held = absoluteMagnitude(magnitude, exponent);
-    const LinearStep* found = nullptr;
-    for (std::size_t k = 0; k < levels_.size(); ++k) {
-        const std::int64_t steps = std::int64_t{1} << k;
-        if (steps > most || (start & (static_cast<std::size_t>(steps) - 1)) != 0)
-            break;
-        const std::size_t j = start >> k;
-        if (j >= levels_[k].size())
-            break;
-        const LinearStep& run = levels_[k][j];
-        if (!(held < run.radius))
-            break;
-        found = &run;
-        length = steps;
-    }
-    return found;
-}
-
-std::size_t ApproximationTable::bytes() const noexcept {
-    std::size_t total = 0;
-    for (const std::vector<LinearStep>& level : levels_)
-        total += level.capacity() * sizeof(LinearStep);
-    return total;
+    const LinearStep* runs = runs_.data() + slotOf(start);
+    const std::size_t count = runsFrom(start);
+    // The radii shrink from level to level (a merged run's is at most its first half's),
+    // so the first that fails ends the search.
+    std::size_t k = 0;
+    while (k < count && (std::int64_t{1} << k) <= most && held < runs[k].radius)
+        ++k;
+    if (k == 0)
+        return nullptr;
+    length = std::int64_t{1} << (k - 1);
+    return &runs[k - 1];
 }
 
 }  // namespace complex

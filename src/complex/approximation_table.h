@@ -61,25 +61,38 @@ class ApproximationTable {
     // The radius of the run of two steps from state index; 0 where there is none. A pixel
     // whose difference is below it takes a run of at least two steps there (longest).
     double pairRadius(std::size_t index) const noexcept {
-        if (index == 0 || (index - 1) % 2 != 0 || levels_.size() < 2)
+        if (index == 0 || (index - 1) % 2 != 0 || levels_ < 2 || index - 1 >= starts_)
             return 0.0;
-        const std::size_t j = (index - 1) / 2;
-        return j < levels_[1].size() ? levels_[1][j].radius : 0.0;
+        return runs_[slotOf(index - 1) + 1].radius;
     }
 
-    // At most the memory of the table of an orbit of so many states: its levels hold
-    // fewer than twice the steps.
+    // At most the memory of the table of an orbit of so many states: its runs are fewer
+    // than twice the steps, plus a slot for each level at the first start.
     static std::size_t bytesFor(std::size_t states) noexcept {
-        return 2 * states * sizeof(LinearStep);
+        return (2 * states + 64) * sizeof(LinearStep);
     }
 
-    bool empty() const noexcept { return levels_.empty(); }
-    std::size_t bytes() const noexcept;
-    int levels() const noexcept { return static_cast<int>(levels_.size()); }
+    bool empty() const noexcept { return runs_.empty(); }
+    std::size_t bytes() const noexcept { return runs_.capacity() * sizeof(LinearStep); }
+    int levels() const noexcept { return static_cast<int>(levels_); }
 
   private:
-    // levels_[k][j]: the run of 2^k steps from state 1 + j 2^k.
-    std::vector<std::vector<LinearStep>> levels_;
+    // The runs that start at state 1 + s: those of 1, 2, 4, ... 2^tz(s) steps (every
+    // level's at s = 0), and where they lie in runs_.
+    std::size_t runsFrom(std::size_t s) const noexcept;
+    std::size_t slotOf(std::size_t s) const noexcept;
+    // The run of 2^k steps from each start s of level k >= 1, its two halves merged.
+    bool mergeLevel(std::size_t k, const numeric::ExtFloat& dcMost, const StopCheck& stop);
+    void clear();
+
+    // runs_[slotOf(s) + k]: the run of 2^k steps from state 1 + s (s a multiple of 2^k;
+    // radius 0 where the orbit ends before it). The runs from one start lie side by side,
+    // shortest first: finding a pixel's longest run reads a cache line or two, where
+    // levels kept apart would cost a miss each.
+    std::vector<LinearStep> runs_;
+    // The single steps (starts) and the levels of runs.
+    std::size_t starts_ = 0;
+    std::size_t levels_ = 0;
 };
 
 }  // namespace complex

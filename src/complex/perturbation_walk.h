@@ -254,9 +254,15 @@ class LegWalker {
         iterateInUnits(ref, full);
         const double squared = (watch_.lastR * watch_.lastR) + (watch_.lastI * watch_.lastI);
         // Where the square leaves double's normal range, the magnitude comes from
-        // std::hypot (rare, slow).
+        // std::hypot (slow), and only where it is needed: the iterates of a scaled leg, in
+        // units of their tiny difference, are mostly far beyond that range, and an iterate
+        // whose larger part is at least the nearest one's is not nearer (the magnitude is
+        // at least its larger part, and std::hypot rounds no lower).
         const bool normal = squared >= 0x1p-1000 && squared <= 0x1p1000;
-        double size = normal ? 0.0 : std::hypot(watch_.lastR, watch_.lastI);
+        const double larger = std::max(std::fabs(watch_.lastR), std::fabs(watch_.lastI));
+        double size = 0.0;
+        if (!normal && !(larger >= watch_.nearest))
+            size = std::hypot(watch_.lastR, watch_.lastI);
         if (watch_.radius > 0.0) {
             const double distance =
                 std::fabs(watch_.lastR - watch_.zr) + std::fabs(watch_.lastI - watch_.zi);
@@ -268,11 +274,11 @@ class LegWalker {
         }
         // Nearer 0 than before, or after twice the steps since the last save: the orbit may
         // have left a passing approach to 0 for its cycle.
-        const bool nearer = normal ? squared < (watch_.nearest * watch_.nearest) * (1.0 - 0x1p-9)
-                                   : size < watch_.nearest * (1.0 - 0x1p-10);
+        const bool nearer =
+            normal ? squared < (watch_.nearest * watch_.nearest) * (1.0 - 0x1p-9)
+                   : !(larger >= watch_.nearest) && size < watch_.nearest * (1.0 - 0x1p-10);
         if (nearer || watch_.radius == 0.0 || n_ >= 2 * std::int64_t{watch_.savedAt}) {
-            if (normal)
-                size = std::sqrt(squared);
+            size = normal ? std::sqrt(squared) : std::hypot(watch_.lastR, watch_.lastI);
             saveWatch(size);
         }
         return false;
@@ -326,7 +332,11 @@ class LegWalker {
         if constexpr (Rule::kConformal) {
             if (!ctx_.detectInterior || watch_.radius == 0.0)
                 return;
-            const double unitsSize = magnitudeOf(watch_.lastR, watch_.lastI);
+            // A larger part beyond 2^1000 puts the magnitude there too, without std::hypot.
+            const bool beyond =
+                std::max(std::fabs(watch_.lastR), std::fabs(watch_.lastI)) > 0x1p1000;
+            const double unitsSize = beyond ? std::numeric_limits<double>::infinity()
+                                            : magnitudeOf(watch_.lastR, watch_.lastI);
             const double size = unitsSize <= 0x1p1000
                                     ? numeric::timesPowerOfTwo(unitsSize, watch_.unit)
                                     : magnitudeOf(watch_.lastFullR, watch_.lastFullI);
@@ -515,7 +525,8 @@ class LegWalker {
     bool skipSteps() {
         if constexpr (!std::is_same_v<Rule, QuadraticRule>)
             return skipStateRun();
-        if (table_ == nullptr)
+        // Runs of two steps or more start at the odd states (1 + j 2^k, k >= 1) only.
+        if (table_ == nullptr || (index_ & 1) == 0)
             return false;
         std::int64_t length = 0;
         const double magnitude = std::fabs(m_.zr) + std::fabs(m_.zi);
