@@ -1,7 +1,6 @@
 #include "complex/approximation_table.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 #include "numeric/power_of_two.h"
@@ -19,16 +18,6 @@ double scaled(double v, std::int64_t e) {
 
 double magnitude(double re, double im) {
     return std::hypot(re, im);
-}
-
-// magnitude 2^exponent as a double, for comparing with radii. Below double's normal
-// range it is taken as 2^-1000, which is above it: no run with a radius that small is
-// taken, where rounding would make the comparison unsure.
-double absoluteMagnitude(double magnitude, std::int64_t exponent) {
-    if (exponent == 0 || magnitude == 0.0)
-        return magnitude;
-    const double value = scaled(magnitude, exponent);
-    return value < 0x1p-1000 ? 0x1p-1000 : value;
 }
 
 LinearStep singleStep(const OrbitPoint& z, double nearBailout) {
@@ -114,41 +103,6 @@ bool ApproximationTable::mergeLevel(std::size_t k, const numeric::ExtFloat& dcMo
             merged(runs_[slotOf(s) + k - 1], runs_[slotOf(s + half) + k - 1], dcMost);
     }
     return true;
-}
-
-std::size_t ApproximationTable::runsFrom(std::size_t s) const noexcept {
-    return s == 0
-               ? levels_
-               : std::min<std::size_t>(static_cast<std::size_t>(std::countr_zero(s)) + 1, levels_);
-}
-
-// Start 0 has a slot for every level, and start t >= 1 has tz(t) + 1 (never more than
-// the levels: 2^tz(t) <= t is below the number of starts), so the starts before s >= 1
-// take levels + sum over 1 <= t < s of (tz(t) + 1) = levels + 2 (s - 1) - popcount(s - 1).
-std::size_t ApproximationTable::slotOf(std::size_t s) const noexcept {
-    if (s == 0)
-        return 0;
-    return levels_ + 2 * (s - 1) - static_cast<std::size_t>(std::popcount(s - 1));
-}
-
-const LinearStep* ApproximationTable::longest(std::size_t index, double magnitude,
-                                              std::int64_t exponent, std::int64_t most,
-                                              std::int64_t& length) const {
-    if (index == 0 || index - 1 >= starts_ || runs_.empty())
-        return nullptr;
-    const std::size_t start = index - 1;
-    const double held = absoluteMagnitude(magnitude, exponent);
-    const LinearStep* runs = runs_.data() + slotOf(start);
-    const std::size_t count = runsFrom(start);
-    // The radii shrink from level to level (a merged run's is at most its first half's),
-    // so the first that fails ends the search.
-    std::size_t k = 0;
-    while (k < count && (std::int64_t{1} << k) <= most && held < runs[k].radius)
-        ++k;
-    if (k == 0)
-        return nullptr;
-    length = std::int64_t{1} << (k - 1);
-    return &runs[k - 1];
 }
 
 }  // namespace complex
