@@ -32,6 +32,15 @@ inline constexpr std::int64_t kLongestFollowedRun = std::int64_t{1} << 18;
 // pixels that settle on a cycle keep their test of inside.
 inline constexpr int kSinglesBeforeLanes = 32;
 
+// The steps after which a pixel's cycle is watched: a thirty-second of the limit. The
+// watch costs about as much as the step it watches, and a pixel it finds inside would
+// run to the limit, many times this; pixels that escape sooner (beside the tip c = -2,
+// every pixel within a hundred steps) go unwatched. A later start changes no count: a
+// pixel found inside is one that would reach the limit.
+inline int watchFromOf(int limit) {
+    return limit / 32;
+}
+
 // |re + i im|, without the underflow or overflow of its squares: std::hypot (slow) only
 // where they leave double's normal range.
 inline double magnitudeOf(double re, double im) {
@@ -62,6 +71,8 @@ struct Context {
     // The runs of steps a pixel may take at once along each orbit; none where nullptr.
     // Whether pixels attracted to a cycle end at once as inside (Mandelbrot and Julia).
     bool detectInterior = false;
+    // The steps a pixel counts before its cycle is watched (see watchFromOf).
+    int watchFrom = 0;
     const ApproximationTable* primaryTable = nullptr;
     const ApproximationTable* criticalTable = nullptr;
     // The runs along the primary orbit of Unity, and of Spider, Manowar and Phoenix.
@@ -81,6 +92,23 @@ struct Context {
 // within its rounding (the pixel is then counted directly). The reference and the
 // differences carry relative errors far below 2^-40 of the terms.
 int escapeMargin(const OrbitPoint& ref, const ExtDiff& d);
+
+// The same for a difference in plain double, in double arithmetic: beside the tip c = -2,
+// whose orbit stays on the bailout circle, a pixel asks at every step for hundreds of
+// steps. Where the terms come near the bottom of double's range, the wide form decides.
+inline int escapeMargin(const OrbitPoint& ref, const Diff& d) {
+    const double x = (2.0 * ref.zr) * d.zr;
+    const double y = (2.0 * ref.zi) * d.zi;
+    const double square = (d.zr * d.zr) + (d.zi * d.zi);
+    const double margin = (ref.outside + (x + y)) + square;
+    const double terms = ((std::fabs(ref.outside) + std::fabs(x)) + std::fabs(y)) + square;
+    if (!(terms >= 0x1p-900 && terms <= 0x1p900))
+        return escapeMargin(ref, ExtDiff{numeric::ExtFloat(d.zr), numeric::ExtFloat(d.zi),
+                                         numeric::ExtFloat(), numeric::ExtFloat()});
+    if (!(terms * 0x1p-40 < std::fabs(margin)))
+        return 0;
+    return margin > 0.0 ? 1 : -1;
+}
 
 // Where a pixel is on its way: the steps counted, the orbit it follows and the index
 // of its state there. When it changes between plain and scaled, its difference is
@@ -184,7 +212,9 @@ class LegWalker {
                 singles = 0;
             } else {
                 takeStep();
-                ++singles;
+                // Lanes hand a pixel whose escape test comes near the bailout straight
+                // back: it stays here until it has left that neighbourhood.
+                singles = nearBailout_ ? 0 : singles + 1;
             }
             if (endsAfterStep())
                 break;
@@ -247,7 +277,7 @@ class LegWalker {
     // with are kept in units of a power of two, so that iterates far below double's
     // range are watched as well.
     bool attractedToCycle(const OrbitPoint& ref, const FullIterate& full) {
-        if (!ctx_.detectInterior)
+        if (!ctx_.detectInterior || n_ < ctx_.watchFrom)
             return false;
         if (watch_.radius == 0.0)
             watch_.unit = kScaled ? px_.s : 0;
@@ -378,8 +408,13 @@ class LegWalker {
     // Outside ends the walk with the count; so does a margin too close to call.
     bool escapeDecides(const OrbitPoint& ref, const FullIterate& full) {
         bool outside = full.squared >= ctx_.escapeAt;
+        nearBailout_ = outside;
         if (outside && full.squared < ctx_.surelyOutside) {
-            const int side = escapeMargin(ref, widened(m_, kScaled ? px_.s : 0));
+            int side = 0;
+            if constexpr (kScaled)
+                side = escapeMargin(ref, widened(m_, px_.s));
+            else
+                side = escapeMargin(ref, m_);
             if (side == 0)
                 return end(Leg::kDirect);
             outside = side > 0;
@@ -673,6 +708,8 @@ class LegWalker {
     const ApproximationTable* table_;
     Walk::CycleWatch watch_;
     Leg leg_ = Leg::kDone;
+    // Whether the last escape test found the full iterate at the bailout or beyond.
+    bool nearBailout_ = false;
 };
 
 // The exponent of the pixel's constant dc; kNoExponent when it is 0.
