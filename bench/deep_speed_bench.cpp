@@ -8,8 +8,10 @@
 // before the tables, the test of inside and the lanes), in the same run.
 //
 // Figures: the wall-clock times of the reference orbits (reference_ms), of their
-// approximation tables (table_ms) and of the pixels (pixels_ms), the iterations per pixel,
-// the pixels found inside by their cycle and those counted directly in arbitrary precision.
+// approximation tables (table_ms) and of the pixels (pixels_ms; pixels_cpu_ms, the threads'
+// processor time, is steadier on a busy machine), the iterations per pixel,
+// the pixels found inside by their cycle, those counted directly in arbitrary precision, and
+// a digest of the picture's counts.
 //
 // Where the minibrots are: copies within copies, each found by Newton's method from the
 // place a copy's copy takes in its parent. The first is a copy of a period-37 copy in the
@@ -23,6 +25,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <thread>
@@ -32,8 +37,34 @@
 
 namespace {
 
-constexpr long kWidth = 160;
-constexpr long kHeight = 120;
+// The picture's size: 160 x 120, or CORVANE_DEEP_SIZE=WxH (from 8 x 8 to 4096 x 4096).
+struct PictureSize {
+    long width = 160;
+    long height = 120;
+};
+
+PictureSize pictureSize() {
+    PictureSize size;
+    const char* text = std::getenv("CORVANE_DEEP_SIZE");
+    long w = 0, h = 0;
+    if (text != nullptr && std::sscanf(text, "%ldx%ld", &w, &h) == 2 && w >= 8 && h >= 8 &&
+        w <= 4096 && h <= 4096) {
+        size.width = w;
+        size.height = h;
+    }
+    return size;
+}
+
+const PictureSize kSize = pictureSize();
+
+// Threads that share the rows: 2, or CORVANE_DEEP_THREADS (1 to 64).
+long threadCount() {
+    const char* text = std::getenv("CORVANE_DEEP_THREADS");
+    const long n = text != nullptr ? std::strtol(text, nullptr, 10) : 2;
+    return n >= 1 && n <= 64 ? n : 2;
+}
+const long kWidth = kSize.width;
+const long kHeight = kSize.height;
 
 struct Location {
     const char* name;
@@ -74,9 +105,17 @@ const Location kLocations[] = {
      "645176354608883401015212302805042025443507531154854522403917526878800112235684480105"
      "196201736021404852539703912890436419469011022508354214908336178746271088753464705388"
      "48243023401433293402"},
+    // The tip c = -2, whose orbit stays on the bailout circle (0, -2, 2, 2, ...): beside
+    // it every pixel's iterates come within rounding of the bailout for hundreds of steps.
+    {"the tip c = -2 at 1e-100", "1e-100", 200000, "-2", "0"},
 };
 
-complex::SceneSetup setupAt(const Location& location, bool approximate) {
+// How the pixels are counted: the plain perturbation of every step, one pixel at a time;
+// the fast path; the fast path one pixel at a time (no lanes).
+enum Mode { kPlain = 0, kFast = 1, kFastScalar = 2 };
+
+complex::SceneSetup setupAt(const Location& location, Mode mode) {
+    const bool approximate = mode != kPlain;
     const long precision = 2400;
     const numeric::ExtFloat width =
         numeric::ExtFloat::fromBig(*numeric::BigFloat::parse(location.width, 128));
@@ -89,7 +128,7 @@ complex::SceneSetup setupAt(const Location& location, bool approximate) {
     setup.dy = setup.dx;
     setup.approximate = approximate;
     setup.detectInterior = approximate;
-    setup.useLanes = approximate;
+    setup.useLanes = mode == kFast;
     setup.originX = *numeric::BigFloat::parse(location.x, precision) -
                     setup.dx.toBig(precision) * (kWidth / 2.0 - 0.5);
     setup.originY = *numeric::BigFloat::parse(location.y, precision) -
@@ -97,24 +136,56 @@ complex::SceneSetup setupAt(const Location& location, bool approximate) {
     return setup;
 }
 
-// Every pixel of the picture on two threads, a row at a time as the window's scans hand
-// them over; the sum of the counts.
-std::int64_t countPicture(const complex::PerturbationScene& scene) {
+// The processor time of the calling thread, in milliseconds: on a machine shared with
+// other work it varies far less than the wall clock.
+double threadMilliseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
+}
+
+// A pixel's count mixed with its place, so that the exclusive or of all pixels' tells two
+// builds' pictures apart whatever order the threads count them in.
+std::uint32_t fingerprint(long i, long j, int count) {
+    std::uint64_t h = (static_cast<std::uint64_t>(j) << 40) ^
+                      (static_cast<std::uint64_t>(i) << 20) ^ static_cast<std::uint32_t>(count);
+    h *= 0x9E3779B97F4A7C15u;
+    return static_cast<std::uint32_t>(h >> 40);
+}
+
+// Every pixel of the picture on the threads, a row at a time as the window's scans hand
+// them over; the sum of the counts, the threads' processor time in cpu and the pixels'
+// fingerprints in digest.
+std::int64_t countPicture(const complex::PerturbationScene& scene, double& cpu,
+                          std::uint32_t& digest) {
+    std::atomic<std::uint32_t> digests{0};
     std::atomic<long> nextRow{0};
     std::atomic<std::int64_t> total{0};
+    std::atomic<std::int64_t> microseconds{0};
     auto work = [&] {
+        const double started = threadMilliseconds();
         std::int64_t sum = 0;
+        std::uint32_t digest = 0;
         std::vector<complex::EscapeValue> row(kWidth);
         for (long j = nextRow++; j < kHeight; j = nextRow++) {
             scene.countRun(0, j, kWidth, row.data());
-            for (const complex::EscapeValue& value : row)
-                sum += value.count;
+            for (long i = 0; i < kWidth; ++i) {
+                sum += row[static_cast<std::size_t>(i)].count;
+                digest ^= fingerprint(i, j, row[static_cast<std::size_t>(i)].count);
+            }
         }
         total += sum;
+        digests ^= digest;
+        microseconds += static_cast<std::int64_t>((threadMilliseconds() - started) * 1e3);
     };
-    std::thread other(work);
+    std::vector<std::thread> others;
+    for (long t = 1; t < threadCount(); ++t)
+        others.emplace_back(work);
     work();
-    other.join();
+    for (std::thread& other : others)
+        other.join();
+    cpu = static_cast<double>(microseconds.load()) * 1e-3;
+    digest = digests.load();
     return total.load();
 }
 
@@ -125,20 +196,24 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
 
 void BM_DeepPicture(benchmark::State& state) {
     const Location& location = kLocations[state.range(0)];
-    const bool approximate = state.range(1) != 0;
-    state.SetLabel(std::string(location.name) + (approximate ? ", fast" : ", plain"));
-    double reference = 0.0, table = 0.0, pixels = 0.0;
+    const Mode mode = static_cast<Mode>(state.range(1));
+    const char* modeNames[] = {", plain", ", fast", ", fast without lanes"};
+    state.SetLabel(std::string(location.name) + modeNames[mode]);
+    double reference = 0.0, table = 0.0, pixels = 0.0, pixelsCpu = 0.0;
     std::int64_t iterations = 0;
+    std::uint32_t digest = 0;
     long direct = 0;
     long interior = 0;
     for (auto _ : state) {
-        auto scene = complex::PerturbationScene::create(setupAt(location, approximate));
+        auto scene = complex::PerturbationScene::create(setupAt(location, mode));
         if (!scene || scene->prepare() != complex::PerturbationScene::Prepared::kReady) {
             state.SkipWithError("the scene was refused");
             return;
         }
         const auto started = std::chrono::steady_clock::now();
-        iterations = countPicture(*scene);
+        double cpu = 0.0;
+        iterations = countPicture(*scene, cpu, digest);
+        pixelsCpu += cpu;
         pixels += millisecondsSince(started);
         reference += scene->preparationTimes().reference * 1000.0;
         table += scene->preparationTimes().table * 1000.0;
@@ -149,12 +224,15 @@ void BM_DeepPicture(benchmark::State& state) {
     state.counters["reference_ms"] = reference / runs;
     state.counters["table_ms"] = table / runs;
     state.counters["pixels_ms"] = pixels / runs;
+    state.counters["pixels_cpu_ms"] = pixelsCpu / runs;
     state.counters["iterations_per_pixel"] = static_cast<double>(iterations) / (kWidth * kHeight);
     state.counters["direct_pixels"] = static_cast<double>(direct);
     state.counters["inside_found"] = static_cast<double>(interior);
+    // The same in two builds: the same picture, pixel for pixel (24 bits of fingerprint).
+    state.counters["digest"] = static_cast<double>(digest);
 }
 BENCHMARK(BM_DeepPicture)
-    ->ArgsProduct({{0, 1, 2, 3}, {1, 0}})
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {1, 0, 2}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);

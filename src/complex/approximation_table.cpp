@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "complex/run_levels.h"
 #include "numeric/power_of_two.h"
 
 namespace complex {
@@ -19,16 +18,6 @@ double scaled(double v, std::int64_t e) {
 
 double magnitude(double re, double im) {
     return std::hypot(re, im);
-}
-
-// magnitude 2^exponent as a double, for comparing with radii. Below double's normal
-// range it is taken as 2^-1000, which is above it: no run with a radius that small is
-// taken, where rounding would make the comparison unsure.
-double absoluteMagnitude(double magnitude, std::int64_t exponent) {
-    if (exponent == 0 || magnitude == 0.0)
-        return magnitude;
-    const double value = scaled(magnitude, exponent);
-    return value < 0x1p-1000 ? 0x1p-1000 : value;
 }
 
 LinearStep singleStep(const OrbitPoint& z, double nearBailout) {
@@ -70,55 +59,50 @@ ApproximationTable::Outcome ApproximationTable::build(const ReferenceOrbit& orbi
                                                       kernels::Formula type,
                                                       const numeric::ExtFloat& dcMost,
                                                       const StopCheck& stop) {
-    levels_.clear();
+    clear();
     const std::size_t last = orbit.last();
     if (last < 2)
         return Outcome::kReady;
     const numeric::ExtFloat dc = type == kernels::Formula::kJulia ? numeric::ExtFloat() : dcMost;
     const double nearBailout = bailoutOf(type) * (1.0 - 0x1p-30);
-    std::vector<LinearStep> level;
-    level.reserve(last - 1);
-    for (std::size_t m = 1; m < last; ++m) {
-        if ((m & 0xFFF) == 0 && stop && stop()) {
-            levels_.clear();
+    starts_ = last - 1;
+    // Level k holds floor(starts / 2^k) runs, down to a level of one.
+    levels_ = static_cast<std::size_t>(std::bit_width(starts_));
+    runs_.assign(slotOf(starts_), LinearStep{});
+    for (std::size_t s = 0; s < starts_; ++s) {
+        if ((s & 0xFFF) == 0 && stop && stop()) {
+            clear();
             return Outcome::kStopped;
         }
-        level.push_back(singleStep(orbit.points[m], nearBailout));
+        runs_[slotOf(s)] = singleStep(orbit.points[s + 1], nearBailout);
     }
-    levels_.push_back(std::move(level));
-    const auto merge = [&dc](const LinearStep& x, const LinearStep& y) { return merged(x, y, dc); };
-    return mergeLevels(levels_, merge, stop) ? Outcome::kReady : Outcome::kStopped;
+    for (std::size_t k = 1; k < levels_; ++k) {
+        if (!mergeLevel(k, dc, stop)) {
+            clear();
+            return Outcome::kStopped;
+        }
+    }
+    return Outcome::kReady;
 }
 
-const LinearStep* ApproximationTable::longest(std::size_t index, double magnitude,
-                                              std::int64_t exponent, std::int64_t most,
-                                              std::int64_t& length) const {
-    if (index == 0 || levels_.empty())
-        return nullptr;
-    const std::size_t start = index - 1;
-    const double held = absoluteMagnitude(magnitude, exponent);
-    const LinearStep* found = nullptr;
-    for (std::size_t k = 0; k < levels_.size(); ++k) {
-        const std::int64_t steps = std::int64_t{1} << k;
-        if (steps > most || (start & (static_cast<std::size_t>(steps) - 1)) != 0)
-            break;
-        const std::size_t j = start >> k;
-        if (j >= levels_[k].size())
-            break;
-        const LinearStep& run = levels_[k][j];
-        if (!(held < run.radius))
-            break;
-        found = &run;
-        length = steps;
-    }
-    return found;
+void ApproximationTable::clear() {
+    runs_.clear();
+    starts_ = 0;
+    levels_ = 0;
 }
 
-std::size_t ApproximationTable::bytes() const noexcept {
-    std::size_t total = 0;
-    for (const std::vector<LinearStep>& level : levels_)
-        total += level.capacity() * sizeof(LinearStep);
-    return total;
+bool ApproximationTable::mergeLevel(std::size_t k, const numeric::ExtFloat& dcMost,
+                                    const StopCheck& stop) {
+    const std::size_t half = std::size_t{1} << (k - 1);
+    const std::size_t count = starts_ >> k;
+    for (std::size_t j = 0; j < count; ++j) {
+        if ((j & 0xFFF) == 0 && stop && stop())
+            return false;
+        const std::size_t s = j << k;
+        runs_[slotOf(s) + k] =
+            merged(runs_[slotOf(s) + k - 1], runs_[slotOf(s + half) + k - 1], dcMost);
+    }
+    return true;
 }
 
 }  // namespace complex

@@ -352,6 +352,7 @@ perturbation_detail::Context PerturbationScene::contextFor(const ReferenceOrbit&
                 bailout * (1.0 - 0x1p-40),
                 bailout * (1.0 + 0x1p-40)};
     ctx.detectInterior = setup_.detectInterior;
+    ctx.watchFrom = perturbation_detail::watchFromOf(f.maxIterations);
     if (main && setup_.approximate && !reference_->primaryTable.empty()) {
         ctx.primaryTable = &reference_->primaryTable;
         ctx.criticalTable =

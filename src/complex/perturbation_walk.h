@@ -32,6 +32,15 @@ inline constexpr std::int64_t kLongestFollowedRun = std::int64_t{1} << 18;
 // pixels that settle on a cycle keep their test of inside.
 inline constexpr int kSinglesBeforeLanes = 32;
 
+// The steps after which a pixel's cycle is watched: a thirty-second of the limit. The
+// watch costs about as much as the step it watches, and a pixel it finds inside would
+// run to the limit, many times this; pixels that escape sooner (beside the tip c = -2,
+// every pixel within a hundred steps) go unwatched. A later start changes no count: a
+// pixel found inside is one that would reach the limit.
+inline int watchFromOf(int limit) {
+    return limit / 32;
+}
+
 // |re + i im|, without the underflow or overflow of its squares: std::hypot (slow) only
 // where they leave double's normal range.
 inline double magnitudeOf(double re, double im) {
@@ -62,6 +71,8 @@ struct Context {
     // The runs of steps a pixel may take at once along each orbit; none where nullptr.
     // Whether pixels attracted to a cycle end at once as inside (Mandelbrot and Julia).
     bool detectInterior = false;
+    // The steps a pixel counts before its cycle is watched (see watchFromOf).
+    int watchFrom = 0;
     const ApproximationTable* primaryTable = nullptr;
     const ApproximationTable* criticalTable = nullptr;
     // The runs along the primary orbit of Unity, and of Spider, Manowar and Phoenix.
@@ -81,6 +92,23 @@ struct Context {
 // within its rounding (the pixel is then counted directly). The reference and the
 // differences carry relative errors far below 2^-40 of the terms.
 int escapeMargin(const OrbitPoint& ref, const ExtDiff& d);
+
+// The same for a difference in plain double, in double arithmetic: beside the tip c = -2,
+// whose orbit stays on the bailout circle, a pixel asks at every step for hundreds of
+// steps. Where the terms come near the bottom of double's range, the wide form decides.
+inline int escapeMargin(const OrbitPoint& ref, const Diff& d) {
+    const double x = (2.0 * ref.zr) * d.zr;
+    const double y = (2.0 * ref.zi) * d.zi;
+    const double square = (d.zr * d.zr) + (d.zi * d.zi);
+    const double margin = (ref.outside + (x + y)) + square;
+    const double terms = ((std::fabs(ref.outside) + std::fabs(x)) + std::fabs(y)) + square;
+    if (!(terms >= 0x1p-900 && terms <= 0x1p900))
+        return escapeMargin(ref, ExtDiff{numeric::ExtFloat(d.zr), numeric::ExtFloat(d.zi),
+                                         numeric::ExtFloat(), numeric::ExtFloat()});
+    if (!(terms * 0x1p-40 < std::fabs(margin)))
+        return 0;
+    return margin > 0.0 ? 1 : -1;
+}
 
 // Where a pixel is on its way: the steps counted, the orbit it follows and the index
 // of its state there. When it changes between plain and scaled, its difference is
@@ -184,7 +212,9 @@ class LegWalker {
                 singles = 0;
             } else {
                 takeStep();
-                ++singles;
+                // Lanes hand a pixel whose escape test comes near the bailout straight
+                // back: it stays here until it has left that neighbourhood.
+                singles = nearBailout_ ? 0 : singles + 1;
             }
             if (endsAfterStep())
                 break;
@@ -247,16 +277,22 @@ class LegWalker {
     // with are kept in units of a power of two, so that iterates far below double's
     // range are watched as well.
     bool attractedToCycle(const OrbitPoint& ref, const FullIterate& full) {
-        if (!ctx_.detectInterior)
+        if (!ctx_.detectInterior || n_ < ctx_.watchFrom)
             return false;
         if (watch_.radius == 0.0)
             watch_.unit = kScaled ? px_.s : 0;
         iterateInUnits(ref, full);
         const double squared = (watch_.lastR * watch_.lastR) + (watch_.lastI * watch_.lastI);
         // Where the square leaves double's normal range, the magnitude comes from
-        // std::hypot (rare, slow).
+        // std::hypot (slow), and only where it is needed: the iterates of a scaled leg, in
+        // units of their tiny difference, are mostly far beyond that range, and an iterate
+        // whose larger part is at least the nearest one's is not nearer (the magnitude is
+        // at least its larger part, and std::hypot rounds no lower).
         const bool normal = squared >= 0x1p-1000 && squared <= 0x1p1000;
-        double size = normal ? 0.0 : std::hypot(watch_.lastR, watch_.lastI);
+        const double larger = std::max(std::fabs(watch_.lastR), std::fabs(watch_.lastI));
+        double size = 0.0;
+        if (!normal && !(larger >= watch_.nearest))
+            size = std::hypot(watch_.lastR, watch_.lastI);
         if (watch_.radius > 0.0) {
             const double distance =
                 std::fabs(watch_.lastR - watch_.zr) + std::fabs(watch_.lastI - watch_.zi);
@@ -268,11 +304,11 @@ class LegWalker {
         }
         // Nearer 0 than before, or after twice the steps since the last save: the orbit may
         // have left a passing approach to 0 for its cycle.
-        const bool nearer = normal ? squared < (watch_.nearest * watch_.nearest) * (1.0 - 0x1p-9)
-                                   : size < watch_.nearest * (1.0 - 0x1p-10);
+        const bool nearer =
+            normal ? squared < (watch_.nearest * watch_.nearest) * (1.0 - 0x1p-9)
+                   : !(larger >= watch_.nearest) && size < watch_.nearest * (1.0 - 0x1p-10);
         if (nearer || watch_.radius == 0.0 || n_ >= 2 * std::int64_t{watch_.savedAt}) {
-            if (normal)
-                size = std::sqrt(squared);
+            size = normal ? std::sqrt(squared) : std::hypot(watch_.lastR, watch_.lastI);
             saveWatch(size);
         }
         return false;
@@ -326,7 +362,11 @@ class LegWalker {
         if constexpr (Rule::kConformal) {
             if (!ctx_.detectInterior || watch_.radius == 0.0)
                 return;
-            const double unitsSize = magnitudeOf(watch_.lastR, watch_.lastI);
+            // A larger part beyond 2^1000 puts the magnitude there too, without std::hypot.
+            const bool beyond =
+                std::max(std::fabs(watch_.lastR), std::fabs(watch_.lastI)) > 0x1p1000;
+            const double unitsSize = beyond ? std::numeric_limits<double>::infinity()
+                                            : magnitudeOf(watch_.lastR, watch_.lastI);
             const double size = unitsSize <= 0x1p1000
                                     ? numeric::timesPowerOfTwo(unitsSize, watch_.unit)
                                     : magnitudeOf(watch_.lastFullR, watch_.lastFullI);
@@ -368,8 +408,13 @@ class LegWalker {
     // Outside ends the walk with the count; so does a margin too close to call.
     bool escapeDecides(const OrbitPoint& ref, const FullIterate& full) {
         bool outside = full.squared >= ctx_.escapeAt;
+        nearBailout_ = outside;
         if (outside && full.squared < ctx_.surelyOutside) {
-            const int side = escapeMargin(ref, widened(m_, kScaled ? px_.s : 0));
+            int side = 0;
+            if constexpr (kScaled)
+                side = escapeMargin(ref, widened(m_, px_.s));
+            else
+                side = escapeMargin(ref, m_);
             if (side == 0)
                 return end(Leg::kDirect);
             outside = side > 0;
@@ -515,7 +560,8 @@ class LegWalker {
     bool skipSteps() {
         if constexpr (!std::is_same_v<Rule, QuadraticRule>)
             return skipStateRun();
-        if (table_ == nullptr)
+        // Runs of two steps or more start at the odd states (1 + j 2^k, k >= 1) only.
+        if (table_ == nullptr || (index_ & 1) == 0)
             return false;
         std::int64_t length = 0;
         const double magnitude = std::fabs(m_.zr) + std::fabs(m_.zi);
@@ -662,6 +708,8 @@ class LegWalker {
     const ApproximationTable* table_;
     Walk::CycleWatch watch_;
     Leg leg_ = Leg::kDone;
+    // Whether the last escape test found the full iterate at the bailout or beyond.
+    bool nearBailout_ = false;
 };
 
 // The exponent of the pixel's constant dc; kNoExponent when it is 0.

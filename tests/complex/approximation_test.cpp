@@ -150,6 +150,66 @@ TEST(ApproximationTableTest, RunsAgreeWithTheStepsTheyMergeUpToTheirRadius) {
     }
 }
 
+// The run a pixel takes from each state: aligned on its start, the longest whose radius
+// holds the difference, none that only holds at its radius, none longer than the steps
+// left, the run of two steps exactly where pairRadius says, and none from state 0 or past
+// the orbit's end. Orbits whose lengths put the levels at their edge (a power of two
+// states and one more) as well as a long one.
+TEST(ApproximationTableTest, TakesTheLongestRunThatHoldsAndNoneAtItsRadius) {
+    struct Case {
+        const char* name;
+        EscapeFormula formula;
+        double x, y;
+    };
+    const Case cases[] = {
+        {"beside c = i", {kernels::Formula::kMandelbrot, 0.0, 0.0, 4000}, 0.0, 0.0},
+        {"17 states", {kernels::Formula::kMandelbrot, 0.0, 0.0, 16}, -0.1, 0.1},
+        {"33 states", {kernels::Formula::kMandelbrot, 0.0, 0.0, 32}, -0.1, 0.1},
+        {"escapes at once", {kernels::Formula::kMandelbrot, 0.0, 0.0, 100}, 0.3, 0.6},
+        {"Julia", {kernels::Formula::kJulia, -0.123, 0.745, 1000}, 0.1, 0.2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool besideI = c.x == 0.0 && c.y == 0.0;
+        const BigFloat x = besideI ? copyBesideI().x : BigFloat(kPrecision, c.x);
+        const BigFloat y = besideI ? copyBesideI().y : BigFloat(kPrecision, c.y);
+        ReferenceOrbit orbit;
+        computeOrbit(c.formula, x, y, OrbitStart::kPoint, kPrecision, 1u << 30, {}, orbit);
+        ApproximationTable table;
+        ASSERT_EQ(table.build(orbit, c.formula.type, ExtFloat(1e-30)),
+                  ApproximationTable::Outcome::kReady);
+        const std::size_t states = orbit.points.size();
+        std::int64_t length = -1;
+        EXPECT_EQ(table.longest(0, 0.0, 0, 1 << 20, length), nullptr);
+        EXPECT_EQ(table.longest(states, 0.0, 0, 1 << 20, length), nullptr);
+        EXPECT_EQ(table.longest(states + 100, 0.0, 0, 1 << 20, length), nullptr);
+        for (std::size_t start = 1; start < states; ++start) {
+            const LinearStep* longest = table.longest(start, 0.0, 0, 1 << 20, length);
+            if (longest == nullptr)
+                continue;
+            const std::int64_t most = length;
+            EXPECT_EQ((start - 1) % static_cast<std::size_t>(most), 0u) << start;
+            EXPECT_LE(start + static_cast<std::size_t>(most), states) << start;
+            // From each run at or below the longest: just inside its radius that run or
+            // a longer one; at its radius a shorter one.
+            for (std::int64_t steps = most; steps >= 1; steps /= 2) {
+                const LinearStep* run = table.longest(start, 0.0, 0, steps, length);
+                ASSERT_NE(run, nullptr);
+                ASSERT_EQ(length, steps);
+                const double radius = run->radius;
+                table.longest(start, std::nextafter(radius, 0.0), 0, 1 << 20, length);
+                EXPECT_GE(length, steps) << start;
+                const LinearStep* at = table.longest(start, radius, 0, 1 << 20, length);
+                EXPECT_TRUE(at == nullptr || length < steps) << start;
+            }
+            const double pair = table.pairRadius(start);
+            const LinearStep* belowPair =
+                table.longest(start, std::nextafter(pair, 0.0), 0, 1 << 20, length);
+            EXPECT_EQ(pair > 0.0, belowPair != nullptr && length >= 2) << start;
+        }
+    }
+}
+
 // The types whose difference is a state of two numbers, each at a point on the edge of its
 // set (as corvane-deep-check finds them: the edge of "count reaches threshold" between
 // reach and escape, to 2^-345): their limit, and the type's second parameter.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "complex/boundary_point.h"
+#include "complex/perturbation_walk.h"
 
 namespace complex {
 namespace {
@@ -160,6 +161,47 @@ TEST(PerturbationTest, CountsEqualDirectIterationAtEveryDepth) {
             for (long i = 0; i < kWidth; i += 5)
                 EXPECT_EQ(row[i].count, scene->countAt(i, 3).count);
         }
+    }
+}
+
+// The test at the bailout for plain differences, in double, against the same in wide
+// numbers: the same side wherever either decides with room to spare, neither deciding
+// where the margin is within rounding, and the wide form taking over where the terms
+// near the bottom of double's range.
+TEST(PerturbationTest, EscapeMarginInDoubleAgreesWithTheWideForm) {
+    using perturbation_detail::Diff;
+    using perturbation_detail::escapeMargin;
+    using perturbation_detail::ExtDiff;
+    struct Case {
+        const char* name;
+        OrbitPoint ref;
+        Diff d;
+        int side;
+    };
+    const auto at = [](double zr, double zi, double outside) {
+        OrbitPoint p;
+        p.zr = zr;
+        p.zi = zi;
+        p.outside = outside;
+        return p;
+    };
+    const Case cases[] = {
+        {"on the circle, moved out", at(2.0, 0.0, 0.0), {1e-20, 0.0, 0.0, 0.0}, 1},
+        {"on the circle, moved in", at(2.0, 0.0, 0.0), {-1e-20, 0.0, 0.0, 0.0}, -1},
+        {"just inside, moved less", at(2.0, 0.0, -1e-12), {1e-14, 0.0, 0.0, 0.0}, -1},
+        {"just inside, moved more", at(2.0, 0.0, -1e-12), {1e-12, 0.0, 0.0, 0.0}, 1},
+        {"diagonal, sideways", at(std::sqrt(2.0), std::sqrt(2.0), 1e-15), {1e-9, -1e-9, 0, 0}, 1},
+        {"cancelling within rounding", at(2.0, 0.0, -4e-20), {1e-20, 0.0, 0.0, 0.0}, 0},
+        {"tiny terms", at(2.0, 0.0, 0.0), {0x1p-480, 0x1p-490, 0.0, 0.0}, 1},
+        {"terms below double's range", at(2.0, 0.0, 0x1p-1000), {0x1p-1010, 0.0, 0.0, 0.0}, 1},
+        {"no difference", at(2.0, 0.0, -1e-15), {0.0, 0.0, 0.0, 0.0}, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ExtDiff wide{ExtFloat(c.d.zr), ExtFloat(c.d.zi), ExtFloat(), ExtFloat()};
+        const int inDouble = escapeMargin(c.ref, c.d);
+        EXPECT_EQ(inDouble, escapeMargin(c.ref, wide));
+        EXPECT_EQ(inDouble, c.side);
     }
 }
 
