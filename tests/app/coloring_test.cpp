@@ -126,8 +126,7 @@ TEST(ColoringDialogTest, DistanceComputesOnceThenRecolours) {
     ASSERT_EQ(ColoringDialog::ok(form, f, refusal), app::kDialogOk);
     const auto stored = rig.stored("Mandelbrot");
     ASSERT_TRUE(stored.has_value());
-    EXPECT_NE(stored->text.find(",color:1:4:linear:distance"), std::string::npos)
-        << stored->text;
+    EXPECT_NE(stored->text.find(",color:1:4:linear:distance"), std::string::npos) << stored->text;
 }
 
 TEST(ColoringCommandsTest, KeysStepDensityAndOffset) {
