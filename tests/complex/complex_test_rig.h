@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -14,6 +16,7 @@
 #include "complex/phoenix_fractal.h"
 #include "complex/spider_fractal.h"
 #include "complex/unity_fractal.h"
+#include "engine/row_sink.h"
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
 #include "support/wait.h"
@@ -118,5 +121,22 @@ class TableFractal final : public complex::ComplexFractal {
 };
 
 using corvane_test::waitFinished;
+
+// The picture of a run from start to finish.
+inline std::vector<platform::Color> computed(complex::ComplexFractal& f) {
+    f.startCalculation();
+    EXPECT_TRUE(waitFinished(f));
+    return f.picture.snapshot();
+}
+
+// The rows an export hands over, one after the other.
+class CollectedRows : public engine::RowSink {
+  public:
+    bool takeRow(int, const platform::Color* pixels, int width) override {
+        colors.insert(colors.end(), pixels, pixels + width);
+        return true;
+    }
+    std::vector<platform::Color> colors;
+};
 
 }  // namespace complex_test

@@ -13,12 +13,13 @@
 #include "complex/escape_colouring.h"
 #include "complex/mandelbrot_fractal.h"
 #include "complex_test_rig.h"
-#include "engine/row_sink.h"
 #include "view/deep_view.h"
 
 namespace complex {
 namespace {
 
+using complex_test::CollectedRows;
+using complex_test::computed;
 using complex_test::Rig;
 
 constexpr int kWidth = 23;
@@ -58,27 +59,12 @@ void prepare(ComplexFractal& f, const PictureSetup& s, const ColorControls& cont
     }
 }
 
-std::vector<platform::Color> computed(ComplexFractal& f) {
-    f.startCalculation();
-    EXPECT_TRUE(complex_test::waitFinished(f));
-    return f.picture.snapshot();
-}
-
 std::vector<platform::Color> computedWith(const PictureSetup& s, const ColorControls& controls) {
     Rig rig(kWidth, kHeight);
     auto f = complex_test::makeComplexType(s.type, rig.services());
     prepare(*f, s, controls);
     return computed(*f);
 }
-
-class CollectedRows : public engine::RowSink {
-  public:
-    bool takeRow(int, const platform::Color* pixels, int width) override {
-        colors.insert(colors.end(), pixels, pixels + width);
-        return true;
-    }
-    std::vector<platform::Color> colors;
-};
 
 // Mandelbrot and Julia by distance, for every method, both arithmetics (fixed point
 // iterates in double here) and both colourings: recoloured with other controls they are

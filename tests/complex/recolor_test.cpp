@@ -15,13 +15,14 @@
 #include "complex/color_controls.h"
 #include "complex/escape_colouring.h"
 #include "complex_test_rig.h"
-#include "engine/row_sink.h"
 #include "platform/c_format.h"
 #include "view/deep_view.h"
 
 namespace complex {
 namespace {
 
+using complex_test::CollectedRows;
+using complex_test::computed;
 using complex_test::Rig;
 
 constexpr int kWidth = 23;
@@ -59,21 +60,6 @@ void prepare(ComplexFractal& f, const PictureSetup& s, const ColorControls& cont
                                                              text.value->width, kWidth, kHeight));
     }
 }
-
-std::vector<platform::Color> computed(ComplexFractal& f) {
-    f.startCalculation();
-    EXPECT_TRUE(complex_test::waitFinished(f));
-    return f.picture.snapshot();
-}
-
-class CollectedRows : public engine::RowSink {
-  public:
-    bool takeRow(int, const platform::Color* pixels, int width) override {
-        colors.insert(colors.end(), pixels, pixels + width);
-        return true;
-    }
-    std::vector<platform::Color> colors;
-};
 
 // A picture computed with some controls and coloured again with others is the picture
 // computed with the others, for every method, arithmetic (double, fixed point, deep)
