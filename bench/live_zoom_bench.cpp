@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
-constexpr unsigned kFrameBudgetMs = 40;
+constexpr unsigned kFrameBudgetMs = 30;
 
 void waitFinished(const engine::Fractal& fractal) {
     while (!fractal.isFinished())

@@ -13,8 +13,10 @@ namespace {
 
 // The frame timer's period: frames follow one another as fast as they are computed.
 constexpr unsigned kFramePeriodMs = 15;
-// The time a frame spends computing new samples, measured on the program's clock.
-constexpr unsigned kFrameBudgetMs = 40;
+// The time a frame spends computing new samples, measured on the program's clock. With
+// moving the old pixels and painting a 1280 x 720 window, 30 ms keeps to 15 frames a
+// second and more.
+constexpr unsigned kFrameBudgetMs = 30;
 // A tick that comes late (the window was busy) zooms no further than this.
 constexpr std::uint32_t kLongestZoomStepMs = 200;
 
