@@ -116,6 +116,9 @@ class ComplexFractal : public engine::Fractal {
     // Whether the type's points can be coloured by their distance: z^2 + c by c
     // (Mandelbrot) or by the starting point (Julia).
     bool carriesDistance() const noexcept;
+    // Whether the run prepared can colour by distance: a type that carries it, at a view
+    // double precision resolves (deep views keep the colours of counts).
+    bool runCarriesDistance() const noexcept { return carriesDistance() && !runsDeepView(); }
     // A picture computed as factor x factor samples a pixel (supersampled) measures its
     // distances in pixels of the picture the samples are averaged into, so that its
     // colours are those of the plain picture. From the next run; 1 unless set.

@@ -28,31 +28,27 @@ void KeptValues::clear() noexcept {
 }
 
 void KeptValues::putCounts(int column, int row, int count, const std::int32_t* counts) noexcept {
-    if (row < 0 || row >= height_ || count <= 0)
+    if (row < 0 || row >= height_)
         return;
-    const int first = std::max(column, 0);
-    const int end =
-        static_cast<int>(std::min<long long>(static_cast<long long>(column) + count, width_));
-    if (first >= end)
+    const platform::ColumnRun run = platform::clipRun(column, count, width_);
+    if (run.empty())
         return;
-    const std::size_t at = index(first, row);
-    const std::int32_t* from = counts + (first - column);
-    std::copy(from, from + (end - first), counts_.begin() + static_cast<std::ptrdiff_t>(at));
+    const std::size_t at = index(run.first, row);
+    const std::int32_t* from = counts + (run.first - column);
+    std::copy(from, from + run.length(), counts_.begin() + static_cast<std::ptrdiff_t>(at));
     if (smooth_) {
-        for (int k = 0; k < end - first; ++k)
+        for (int k = 0; k < run.length(); ++k)
             continuous_[at + static_cast<std::size_t>(k)] = static_cast<double>(from[k]);
     }
 }
 
 void KeptValues::prefetchCounts(int column, int row, int count) const noexcept {
-    if (row < 0 || row >= height_ || count <= 0)
+    if (row < 0 || row >= height_)
         return;
-    const int first = std::max(column, 0);
-    const int end =
-        static_cast<int>(std::min<long long>(static_cast<long long>(column) + count, width_));
-    if (first < end) {
-        platform::prefetchForWriting(counts_.data() + index(first, row),
-                                     static_cast<std::size_t>(end - first) * sizeof(std::int32_t));
+    const platform::ColumnRun run = platform::clipRun(column, count, width_);
+    if (!run.empty()) {
+        platform::prefetchForWriting(counts_.data() + index(run.first, row),
+                                     static_cast<std::size_t>(run.length()) * sizeof(std::int32_t));
     }
 }
 

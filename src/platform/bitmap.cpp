@@ -18,6 +18,13 @@ bool clipSpan(long long& start, long long& length, int limit) {
 
 }  // namespace
 
+ColumnRun clipRun(int x, int count, int width) noexcept {
+    if (count <= 0)
+        return {0, 0};
+    const long long end = std::min<long long>(static_cast<long long>(x) + count, width);
+    return {std::max(x, 0), static_cast<int>(std::max<long long>(end, 0))};
+}
+
 void prefetchForWriting(const void* first, std::size_t bytes) noexcept {
     constexpr std::size_t kLine = 64;
     const auto* p = static_cast<const unsigned char*>(first);
@@ -134,38 +141,32 @@ std::vector<Color> Bitmap::snapshot() const {
 }
 
 void Bitmap::readRow(int x, int y, int count, Color* out) const noexcept {
-    if (y < 0 || y >= height_ || count <= 0)
+    if (y < 0 || y >= height_)
         return;
-    const int first = std::max(x, 0);
-    const int end =
-        static_cast<int>(std::min<long long>(static_cast<long long>(x) + count, width_));
-    for (int column = first; column < end; ++column) {
+    const ColumnRun run = clipRun(x, count, width_);
+    for (int column = run.first; column < run.end; ++column) {
         out[column - x] =
             std::atomic_ref<Color>(pixels_[index(column, y)]).load(std::memory_order_relaxed);
     }
 }
 
 void Bitmap::writeRow(int x, int y, int count, const Color* colors) noexcept {
-    if (y < 0 || y >= height_ || count <= 0)
+    if (y < 0 || y >= height_)
         return;
-    const int first = std::max(x, 0);
-    const int end =
-        static_cast<int>(std::min<long long>(static_cast<long long>(x) + count, width_));
-    for (int column = first; column < end; ++column) {
+    const ColumnRun run = clipRun(x, count, width_);
+    for (int column = run.first; column < run.end; ++column) {
         std::atomic_ref<Color>(pixels_[index(column, y)])
             .store(colors[column - x], std::memory_order_relaxed);
     }
 }
 
 void Bitmap::prefetchRow(int x, int y, int count) const noexcept {
-    if (y < 0 || y >= height_ || count <= 0)
+    if (y < 0 || y >= height_)
         return;
-    const int first = std::max(x, 0);
-    const int end =
-        static_cast<int>(std::min<long long>(static_cast<long long>(x) + count, width_));
-    if (first < end)
-        prefetchForWriting(&pixels_[index(first, y)],
-                           static_cast<std::size_t>(end - first) * sizeof(Color));
+    const ColumnRun run = clipRun(x, count, width_);
+    if (!run.empty())
+        prefetchForWriting(&pixels_[index(run.first, y)],
+                           static_cast<std::size_t>(run.length()) * sizeof(Color));
 }
 
 }  // namespace platform

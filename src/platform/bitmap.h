@@ -25,6 +25,16 @@ constexpr unsigned blueOf(Color c) {
     return (c >> 16) & 0xFFu;
 }
 
+// The columns first..end - 1 of a run of count pixels from column x on that lie within
+// [0, width); none (first >= end) when no pixel of it does, or count is not positive.
+struct ColumnRun {
+    int first;
+    int end;
+    bool empty() const noexcept { return first >= end; }
+    int length() const noexcept { return end - first; }
+};
+ColumnRun clipRun(int x, int count, int width) noexcept;
+
 // Asks the processor to fetch bytes bytes from first on, which are about to be
 // written (a hint: it changes nothing the program sees).
 void prefetchForWriting(const void* first, std::size_t bytes) noexcept;
