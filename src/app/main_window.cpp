@@ -335,14 +335,20 @@ std::intptr_t MainWindow::onNewFractal(std::uintptr_t wParam, std::intptr_t lPar
     return 0;
 }
 
+std::optional<std::string> MainWindow::passingStatus() const {
+    if (minibrotJob_)
+        return std::string(kSearchingText);
+    if (std::string moving = motionText(); !moving.empty())
+        return moving;
+    return std::nullopt;
+}
+
 std::string MainWindow::statusText(std::optional<platform::Point> pointer) {
     engine::Fractal* fractal = currentFractal();
     if (fractal == nullptr)
         return {};
-    if (minibrotJob_)
-        return kSearchingText;
-    if (std::string moving = motionText(); !moving.empty())
-        return moving;
+    if (std::optional<std::string> passing = passingStatus())
+        return *passing;
     return app::statusText(statusFacts(*fractal, pointer, platform::tickCount(), stoppedByUser()));
 }
 
@@ -351,10 +357,8 @@ std::string MainWindow::statusText(std::optional<platform::Point> pointer, int w
     engine::Fractal* fractal = currentFractal();
     if (fractal == nullptr)
         return {};
-    if (minibrotJob_)
-        return kSearchingText;
-    if (std::string moving = motionText(); !moving.empty())
-        return moving;
+    if (std::optional<std::string> passing = passingStatus())
+        return *passing;
     return app::statusText(statusFacts(*fractal, pointer, platform::tickCount(), stoppedByUser()),
                            width, measure);
 }

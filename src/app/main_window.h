@@ -140,6 +140,9 @@ class MainWindow {
     void drawFrame();
     // What the status bar says while the view moves; empty when it does not.
     std::string motionText() const;
+    // What the status bar says in place of the view's facts while a minibrot is searched
+    // for or the view moves; none otherwise.
+    std::optional<std::string> passingStatus() const;
     bool navigating() const { return stepping_ || panButton_ != 0; }
     void stopCalculationByUser(engine::Fractal& fractal);
     void continueCalculation(engine::Fractal& fractal);

@@ -111,7 +111,8 @@ TEST(ShippedPalettes, EveryShippedPaletteLoadsFromThePaletteMenu) {
         EXPECT_EQ(rig.fractal().numColors, count);
         EXPECT_EQ(rig.fractal().colorTable().colorAt(1), table.colorAt(1));
         EXPECT_EQ(rig.mainWindow->currentPaletteCommand(), command);
-        EXPECT_TRUE(rig.fractal().isRunning());
+        // Computed again, or recoloured at once where the last run had finished.
+        EXPECT_TRUE(rig.fractal().isRunning() || rig.fractal().isFinished());
     }
     rig.command(app::IDM_LOAD_PALETTE);
     EXPECT_EQ(rig.shell.fileRequests.back().initialFolder, kShippedFolder);
