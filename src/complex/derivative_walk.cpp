@@ -17,6 +17,9 @@ constexpr double kLargestPart = 0x1p64;
 constexpr double kSmallestPart = 0x1p-64;
 // Beyond this many binary places apart, the smaller of two addends changes nothing.
 constexpr std::int64_t kNegligibleGap = 1100;
+// The steps a pixel goes on beyond its escape at most (see distanceInPixels): its
+// difference grows by two binary places a step there, so views down to about 1e-19000.
+constexpr int kMostDistanceSteps = 32768;
 
 // The full iterate Z + d of a pixel: in double where it fits, and at full range as well
 // where the reference passes near 0 with a difference below double's range.
@@ -63,11 +66,6 @@ class DerivativeWalk {
         const FullIterate full = fullIterate();
         return {full.zr, full.zi, derivative_};
     }
-
-    // The constant of the full iterate's map, for the steps beyond the escape.
-    double constantR() const { return orbit_->cr + px_.dcr.toDouble(); }
-    double constantI() const { return orbit_->ci + px_.dci.toDouble(); }
-    const numeric::ExtFloat& spacing() const { return spacing_; }
 
   private:
     const OrbitPoint& ref() const { return orbit_->points[index_]; }
@@ -305,23 +303,19 @@ double distanceInPixels(const DerivativeSetup& setup, const ExtDiff& start, cons
     DerivativeWalk walk(setup, start, px);
     if (!walk.walk(count - 1))
         return 0.0;
+    // On beyond the escape until |z| is large enough for the estimate to settle, as the
+    // double estimate reads it, but along the orbits: beside a point whose orbit stays on
+    // the bailout circle (the tip c = -2) a pixel escapes by a hair and stays near the
+    // circle for about as many steps as the view has binary places, where its iterate in
+    // double would stay on the circle for ever and the estimate be off by the view's depth.
     DerivativeState s = walk.state();
-    // A few steps more in double, the iterate outside: as the shallow estimate, read
-    // where |z| is large enough for the estimate to settle.
-    const double cr = walk.constantR();
-    const double ci = walk.constantI();
-    const numeric::ExtFloat& h = walk.spacing();
-    double squared = (s.zr * s.zr) + (s.zi * s.zi);
-    for (int extra = 0; squared < kernels::kSmoothBailout && extra < kernels::kMostSmoothSteps &&
-                        std::isfinite(squared);
-         ++extra) {
-        s.derivative.multiply(2.0 * s.zr, 2.0 * s.zi, 0);
-        if (setup.byC)
-            s.derivative.add(h.mantissa(), 0.0, h.exponent());
-        const double zr = ((s.zr * s.zr) - (s.zi * s.zi)) + cr;
-        s.zi = ((s.zi * s.zr) * 2.0) + ci;
-        s.zr = zr;
-        squared = (s.zr * s.zr) + (s.zi * s.zi);
+    for (int extra = 0; extra < kMostDistanceSteps; ++extra) {
+        const double squared = (s.zr * s.zr) + (s.zi * s.zi);
+        if (!(squared < kernels::kSmoothBailout))
+            break;
+        if (!walk.walk(1))
+            return 0.0;
+        s = walk.state();
     }
     return distanceFrom(s.zr, s.zi, s.derivative);
 }

@@ -30,8 +30,8 @@ struct Place {
 };
 
 // c = i, whose orbit is periodic after two steps (rebasing onto the orbit of 0 at every
-// depth); a point of the Julia set of -0.123 + 0.745i; and Mandelbrot from z(0) = 0.05 +
-// 0.02i, whose pixels rebase onto a second orbit.
+// depth); a point of the Julia set of -0.123 + 0.745i; Mandelbrot from z(0) = 0.05 +
+// 0.02i, whose pixels rebase onto a second orbit; and the tip.
 const Place kPlaces[] = {
     {"Mandelbrot", {kernels::Formula::kMandelbrot, 0.0, 0.0, 3000}, "0", "1", -400},
     {"Julia",
@@ -50,6 +50,9 @@ const Place kPlaces[] = {
      "3.29262665589945659484832131967442697423743797094812658e-1",
      "5.72188932148940225176224729980166723369678523762598334e-1",
      -30},
+    // The tip c = -2, whose orbit stays on the bailout circle: beside it pixels escape by
+    // a hair and stay near the circle for hundreds of steps.
+    {"the tip", {kernels::Formula::kMandelbrot, 0.0, 0.0, 3000}, "-2", "0", -300},
 };
 
 SceneSetup viewAround(const Place& place, int depth, bool approximate) {
@@ -80,7 +83,7 @@ std::vector<PixelIndex> samplePixels() {
 }
 
 // The distance in pixels of spacing h from z and z' iterated in arbitrary precision to
-// the escape and a few steps beyond, as the double estimate reads it.
+// the escape and on until |z| is large, as the double estimate reads it.
 double directDistance(const EscapeFormula& f, const BigFloat& x, const BigFloat& y,
                       const ExtFloat& h, long precision, int count) {
     const bool byC = f.type == kernels::Formula::kMandelbrot;
@@ -101,7 +104,7 @@ double directDistance(const EscapeFormula& f, const BigFloat& x, const BigFloat&
     };
     for (int n = 1; n < count; ++n)
         step();
-    for (int extra = 0; extra < kernels::kMostSmoothSteps; ++extra) {
+    for (int extra = 0; extra < 100000; ++extra) {
         const double r = zr.toDouble();
         const double i = zi.toDouble();
         if ((r * r) + (i * i) >= kernels::kSmoothBailout)
