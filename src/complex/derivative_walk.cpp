@@ -17,9 +17,9 @@ constexpr double kLargestPart = 0x1p64;
 constexpr double kSmallestPart = 0x1p-64;
 // Beyond this many binary places apart, the smaller of two addends changes nothing.
 constexpr std::int64_t kNegligibleGap = 1100;
-// The steps a pixel goes on beyond its escape at most (see distanceInPixels): its
-// difference grows by two binary places a step there, so views down to about 1e-19000.
-constexpr int kMostDistanceSteps = 32768;
+// The binary places of its iterate below which a pixel's own part may lie where it is
+// rebased at the end of a reference (see rebaseIfNeeded).
+constexpr std::int64_t kKeptBits = 40;
 
 // The full iterate Z + d of a pixel: in double where it fits, and at full range as well
 // where the reference passes near 0 with a difference below double's range.
@@ -40,15 +40,15 @@ class DerivativeWalk {
         handOver(start);
     }
 
-    // Takes steps steps; false where the walk cannot go on (an orbit without states).
+    // Takes steps steps; false where the walk cannot go on (an orbit without states, or
+    // a difference lost at the end of the reference).
     bool walk(int steps) {
         int taken = 0;
         while (taken < steps) {
             if (orbit_->points.empty())
                 return false;
             const FullIterate full = fullIterate();
-            rebaseIfNeeded(full);
-            if (orbit_->points.size() < 2)
+            if (!rebaseIfNeeded(full) || orbit_->points.size() < 2)
                 return false;
             std::int64_t length = 0;
             if (takeRun(steps - taken, length)) {
@@ -91,8 +91,12 @@ class DerivativeWalk {
     }
 
     // As the walk that counts: onto the orbit from 0 when the pixel is nearer 0 than to
-    // the reference, or at the reference's end.
-    void rebaseIfNeeded(const FullIterate& full) {
+    // the reference, or at the reference's end. False where the end of a reference that
+    // escaped early comes while the pixel's own part (its difference and constant) is
+    // below 2^-40 of its iterate: the new difference, the iterate in double, would keep
+    // too little of it, and beside a repelling cycle (the tip c = -2) the rounding would
+    // grow as fast as the pixel's own part until the estimate is noise.
+    bool rebaseIfNeeded(const FullIterate& full) {
         bool nearer = false;
         if (!scaled_) {
             nearer = (full.zr * full.zr) + (full.zi * full.zi) < (m_.zr * m_.zr) + (m_.zi * m_.zi);
@@ -102,7 +106,9 @@ class DerivativeWalk {
                 numeric::squaredMagnitude(full.wr, full.wi) < numeric::squaredMagnitude(d.zr, d.zi);
         }
         if (!nearer && index_ != orbit_->last())
-            return;
+            return true;
+        if (!nearer && ownPartLost(full))
+            return false;
         const bool fitsPlain = std::max(std::fabs(full.zr), std::fabs(full.zi)) >= 0x1p-500;
         ExtDiff d;
         if (!scaled_ && fitsPlain) {
@@ -116,6 +122,24 @@ class DerivativeWalk {
         table_ = setup_.criticalTable;
         index_ = 0;
         handOver(d);
+        return true;
+    }
+
+    bool ownPartLost(const FullIterate& full) const {
+        const std::int64_t own =
+            std::max(largestExponent(widened(m_, scaled_ ? px_.s : 0)), constantExponent(px_));
+        if (own == kNoExponent)
+            return false;
+        std::int64_t whole = kNoExponent;
+        if (full.wide) {
+            whole = largestExponent({full.wr, full.wi, numeric::ExtFloat(), numeric::ExtFloat()});
+        } else if (const double larger = std::max(std::fabs(full.zr), std::fabs(full.zi));
+                   larger > 0.0) {
+            int e = 0;
+            std::frexp(larger, &e);
+            whole = e;
+        }
+        return whole != kNoExponent && whole - own > kKeptBits;
     }
 
     // Plain while the difference (or the pixel's constant) is at least 2^-500, scaled
@@ -296,13 +320,13 @@ DerivativeState walkDerivative(const DerivativeSetup& setup, const ExtDiff& star
     return walk.state();
 }
 
-double distanceInPixels(const DerivativeSetup& setup, const ExtDiff& start, const Pixel& px,
-                        int count) {
+std::optional<double> distanceInPixels(const DerivativeSetup& setup, const ExtDiff& start,
+                                       const Pixel& px, int count) {
     if (count < 1 || setup.primary == nullptr || setup.critical == nullptr)
         return 0.0;
     DerivativeWalk walk(setup, start, px);
     if (!walk.walk(count - 1))
-        return 0.0;
+        return std::nullopt;
     // On beyond the escape until |z| is large enough for the estimate to settle, as the
     // double estimate reads it, but along the orbits: beside a point whose orbit stays on
     // the bailout circle (the tip c = -2) a pixel escapes by a hair and stays near the
@@ -314,7 +338,7 @@ double distanceInPixels(const DerivativeSetup& setup, const ExtDiff& start, cons
         if (!(squared < kernels::kSmoothBailout))
             break;
         if (!walk.walk(1))
-            return 0.0;
+            return std::nullopt;
         s = walk.state();
     }
     return distanceFrom(s.zr, s.zi, s.derivative);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "complex/approximation_table.h"
 #include "complex/exact_orbit.h"
@@ -13,6 +14,11 @@
 // fast as it is: a pixel is counted there first, and only a pixel found outside walks
 // again here, to the step it escaped at.
 namespace complex::perturbation_detail {
+
+// The steps a pixel goes on beyond its escape at most, until its iterate is large enough
+// for the estimate to settle (see distanceInPixels). Beside the tip c = -2 the pixel's
+// difference grows by two binary places a step there: enough for views to about 1e-19000.
+inline constexpr int kMostDistanceSteps = 32768;
 
 // (re + i im) 2^e: a complex number of any magnitude, its larger part kept near 1.
 struct WideComplex {
@@ -47,9 +53,10 @@ struct DerivativeSetup {
 // The estimated distance to the set's boundary, in pixels of the setup's spacing, of the
 // pixel whose difference starts at start (full range) with constants px and which escaped
 // at the test count (the count of the walk that counts: count - 1 steps and a test). 0
-// where nothing can be told (an estimate that is not finite and positive).
-double distanceInPixels(const DerivativeSetup& setup, const ExtDiff& start, const Pixel& px,
-                        int count);
+// where nothing can be told (an estimate that is not finite and positive); none where the
+// walk lost the pixel's own part (see directDistance).
+std::optional<double> distanceInPixels(const DerivativeSetup& setup, const ExtDiff& start,
+                                       const Pixel& px, int count);
 
 // The pixel's derivative times the spacing after steps steps, with the full iterate
 // reached; for tests of the walk against direct iteration. Stops early where the walk

@@ -1,5 +1,6 @@
 // The distances of deep pixels to the set's boundary, from their orbits' derivatives.
 #include "complex/derivative_walk.h"
+#include "complex/direct_distance.h"
 #include "complex/perturbation.h"
 #include "complex/perturbation_walk.h"
 
@@ -32,7 +33,12 @@ void PerturbationScene::measureDistances(const PixelIndex* pixels, long count, E
         perturbation_detail::ExtDiff start;
         perturbation_detail::Pixel px;
         startOf(true, pixels[k].i, pixels[k].j, start, px);
-        value.distance = perturbation_detail::distanceInPixels(walk, start, px, value.count);
+        const std::optional<double> walked =
+            perturbation_detail::distanceInPixels(walk, start, px, value.count);
+        value.distance =
+            walked ? *walked
+                   : directDistance(setup_.formula, planeX(pixels[k].i), planeY(pixels[k].j),
+                                    setup_.dx, precision_, value.count, stop);
     }
 }
 

@@ -27,6 +27,9 @@ struct Place {
     const char* x;
     const char* y;
     int deepest;  // the deepest view its digits place
+    // The reference (the middle pixel) on the point itself: at the tip its orbit escapes
+    // at once, and pixels go on past its end.
+    bool onPixel = false;
 };
 
 // c = i, whose orbit is periodic after two steps (rebasing onto the orbit of 0 at every
@@ -53,6 +56,7 @@ const Place kPlaces[] = {
     // The tip c = -2, whose orbit stays on the bailout circle: beside it pixels escape by
     // a hair and stay near the circle for hundreds of steps.
     {"the tip", {kernels::Formula::kMandelbrot, 0.0, 0.0, 3000}, "-2", "0", -300},
+    {"the tip on a pixel", {kernels::Formula::kMandelbrot, 0.0, 0.0, 3000}, "-2", "0", -300, true},
 };
 
 SceneSetup viewAround(const Place& place, int depth, bool approximate) {
@@ -67,9 +71,10 @@ SceneSetup viewAround(const Place& place, int depth, bool approximate) {
     const long precision = numeric::precisionFor(setup.dx.exponent()) + 64;
     const BigFloat x = *BigFloat::parse(place.x, precision);
     const BigFloat y = *BigFloat::parse(place.y, precision);
-    // Half a pixel off: no pixel lies on the boundary point itself.
-    setup.originX = x - setup.dx.toBig(precision) * (kWidth / 2 - 0.5);
-    setup.originY = y - setup.dy.toBig(precision) * (kHeight / 2 - 0.5);
+    // Half a pixel off: no pixel lies on the boundary point itself, unless asked.
+    const double off = place.onPixel ? 0.0 : 0.5;
+    setup.originX = x - setup.dx.toBig(precision) * (kWidth / 2 - off);
+    setup.originY = y - setup.dy.toBig(precision) * (kHeight / 2 - off);
     return setup;
 }
 
@@ -153,7 +158,11 @@ TEST(DeepDistanceTest, AgreesWithDirectIterationAtEveryDepth) {
                 const double direct = directDistance(setup.formula, scene->planeX(pixels[k].i),
                                                      scene->planeY(pixels[k].j), setup.dx,
                                                      scene->precision() + 64, values[k].count);
-                ASSERT_GT(direct, 0.0);
+                // The tip itself stays on the bailout circle: nothing to tell.
+                if (direct == 0.0) {
+                    EXPECT_EQ(values[k].distance, 0.0);
+                    continue;
+                }
                 EXPECT_NEAR(values[k].distance / direct, 1.0, 1e-4);
                 EXPECT_NEAR(singles[k].distance / values[k].distance, 1.0, 1e-6) << "runs";
             }
@@ -185,8 +194,12 @@ TEST(DeepDistanceTest, AgreesWithTheDoubleEstimateAtShallowWidths) {
                     : kernels::quadraticDistance(x, y, pr, pi, false, setup.formula.maxIterations);
             EXPECT_EQ(values[k].count, shallow.value.count);
             const double inPixels = shallow.distance / setup.dx.toDouble();
-            if (shallow.value.count < setup.formula.maxIterations) {
-                EXPECT_NEAR(values[k].distance / inPixels, 1.0, 0.03);
+            // On the tip itself both find it far below a pixel (the deep walk at 0).
+            if (shallow.value.count < setup.formula.maxIterations && inPixels < 0.1) {
+                EXPECT_LT(values[k].distance, 0.1);
+            } else if (shallow.value.count < setup.formula.maxIterations) {
+                EXPECT_NEAR(values[k].distance / inPixels, 1.0, 0.03)
+                    << inPixels << " pixel " << pixels[k].i << ", " << pixels[k].j;
             }
         }
     }
