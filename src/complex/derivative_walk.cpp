@@ -20,6 +20,9 @@ constexpr std::int64_t kNegligibleGap = 1100;
 // The binary places of its iterate below which a pixel's own part may lie where it is
 // rebased at the end of a reference (see rebaseIfNeeded).
 constexpr std::int64_t kKeptBits = 40;
+// The steps a pixel may take once its own part is lost: at most fourfold growth a step
+// keeps the rounding below 2^-20 of the iterate.
+constexpr std::int64_t kStepsAfterLoss = 16;
 
 // The full iterate Z + d of a pixel: in double where it fits, and at full range as well
 // where the reference passes near 0 with a difference below double's range.
@@ -41,23 +44,24 @@ class DerivativeWalk {
     }
 
     // Takes steps steps; false where the walk cannot go on (an orbit without states, or
-    // a difference lost at the end of the reference).
+    // a pixel whose own part was lost at the end of a reference, see followLoss).
     bool walk(int steps) {
         int taken = 0;
         while (taken < steps) {
             if (orbit_->points.empty())
                 return false;
             const FullIterate full = fullIterate();
-            if (!rebaseIfNeeded(full) || orbit_->points.size() < 2)
+            rebaseIfNeeded(full);
+            if (orbit_->points.size() < 2)
                 return false;
-            std::int64_t length = 0;
-            if (takeRun(steps - taken, length)) {
-                taken += static_cast<int>(length);
-                continue;
+            std::int64_t length = 1;
+            if (!takeRun(steps - taken, length)) {
+                stepDerivative(full);
+                takeStep();
             }
-            stepDerivative(full);
-            takeStep();
-            ++taken;
+            taken += static_cast<int>(length);
+            if (!followLoss(length))
+                return false;
         }
         return true;
     }
@@ -91,12 +95,8 @@ class DerivativeWalk {
     }
 
     // As the walk that counts: onto the orbit from 0 when the pixel is nearer 0 than to
-    // the reference, or at the reference's end. False where the end of a reference that
-    // escaped early comes while the pixel's own part (its difference and constant) is
-    // below 2^-40 of its iterate: the new difference, the iterate in double, would keep
-    // too little of it, and beside a repelling cycle (the tip c = -2) the rounding would
-    // grow as fast as the pixel's own part until the estimate is noise.
-    bool rebaseIfNeeded(const FullIterate& full) {
+    // the reference, or at the reference's end.
+    void rebaseIfNeeded(const FullIterate& full) {
         bool nearer = false;
         if (!scaled_) {
             nearer = (full.zr * full.zr) + (full.zi * full.zi) < (m_.zr * m_.zr) + (m_.zi * m_.zi);
@@ -106,9 +106,9 @@ class DerivativeWalk {
                 numeric::squaredMagnitude(full.wr, full.wi) < numeric::squaredMagnitude(d.zr, d.zi);
         }
         if (!nearer && index_ != orbit_->last())
-            return true;
-        if (!nearer && ownPartLost(full))
-            return false;
+            return;
+        if (!nearer && stepsSinceLoss_ < 0 && ownPartLost(full))
+            stepsSinceLoss_ = 0;
         const bool fitsPlain = std::max(std::fabs(full.zr), std::fabs(full.zi)) >= 0x1p-500;
         ExtDiff d;
         if (!scaled_ && fitsPlain) {
@@ -122,7 +122,21 @@ class DerivativeWalk {
         table_ = setup_.criticalTable;
         index_ = 0;
         handOver(d);
-        return true;
+    }
+
+    // The end of a reference that escaped early may come while the pixel's own part (its
+    // difference and constant) is below 2^-40 of its iterate: the new difference, the
+    // iterate in double, keeps too little of it. That costs nothing where the pixel
+    // escapes within a few steps (its iterate is right to double's precision, and the
+    // rounding at most doubles a step), but beside a repelling cycle on the bailout
+    // circle (the tip c = -2) the pixel stays near the circle for as many steps as the
+    // view is deep, while the rounding grows fourfold a step until the estimate is
+    // noise. False once a pixel has gone on too long since such a loss.
+    bool followLoss(std::int64_t steps) {
+        if (stepsSinceLoss_ < 0)
+            return true;
+        stepsSinceLoss_ += steps;
+        return stepsSinceLoss_ <= kStepsAfterLoss;
     }
 
     bool ownPartLost(const FullIterate& full) const {
@@ -255,6 +269,8 @@ class DerivativeWalk {
     bool scaled_ = false;
     numeric::ExtFloat spacing_;
     WideComplex derivative_;
+    // The steps taken since the pixel's own part was lost; -1 while it is kept.
+    std::int64_t stepsSinceLoss_ = -1;
 };
 
 // |z| ln|z| / |z' h|, the distance in pixels, without leaving double's range on the way.
