@@ -33,6 +33,13 @@ struct FullIterate {
     numeric::ExtFloat wr, wi;
 };
 
+// The pixel's iterate with its derivative times the spacing.
+struct DerivativeState {
+    double zr = 0.0;
+    double zi = 0.0;
+    WideComplex derivative;
+};
+
 class DerivativeWalk {
   public:
     DerivativeWalk(const DerivativeSetup& setup, const ExtDiff& start, const Pixel& px)
@@ -327,13 +334,6 @@ void WideComplex::add(double ar, double ai, std::int64_t ae) noexcept {
         im += numeric::timesPowerOfTwo(ai, gap);
     }
     normalise();
-}
-
-DerivativeState walkDerivative(const DerivativeSetup& setup, const ExtDiff& start, const Pixel& px,
-                               int steps) {
-    DerivativeWalk walk(setup, start, px);
-    walk.walk(steps);
-    return walk.state();
 }
 
 std::optional<double> distanceInPixels(const DerivativeSetup& setup, const ExtDiff& start,

@@ -58,15 +58,4 @@ struct DerivativeSetup {
 std::optional<double> distanceInPixels(const DerivativeSetup& setup, const ExtDiff& start,
                                        const Pixel& px, int count);
 
-// The pixel's derivative times the spacing after steps steps, with the full iterate
-// reached; for tests of the walk against direct iteration. Stops early where the walk
-// leaves the orbits (never for a pixel that escapes later).
-struct DerivativeState {
-    double zr = 0.0;
-    double zi = 0.0;
-    WideComplex derivative;
-};
-DerivativeState walkDerivative(const DerivativeSetup& setup, const ExtDiff& start, const Pixel& px,
-                               int steps);
-
 }  // namespace complex::perturbation_detail

@@ -291,5 +291,27 @@ TEST(DistanceColouringTest, KeptDistancesAreInPixels) {
     }
 }
 
+// A deep picture's samples measure their distances in the pixels they are averaged into.
+TEST(DistanceColouringTest, DeepKeptDistancesAreInPixels) {
+    std::vector<double> distances[2];
+    const int factors[2] = {1, 3};
+    for (int k = 0; k < 2; ++k) {
+        Rig rig(kWidth, kHeight);
+        auto f = complex_test::makeComplexType(engine::kMandelbrot, rig.services());
+        prepare(*f, PictureSetup{engine::kMandelbrot, kSimple, false, kBands, true}, byDistance());
+        f->setSamplesPerPixel(factors[k]);
+        computed(*f);
+        for (int row = 0; row < kHeight; ++row)
+            for (int column = 0; column < kWidth; ++column)
+                distances[k].push_back(f->keptValues().at(column, row).distance);
+    }
+    int outside = 0;
+    for (std::size_t i = 0; i < distances[0].size(); ++i) {
+        EXPECT_DOUBLE_EQ(distances[1][i], distances[0][i] / 3.0);
+        outside += distances[0][i] > 0.0;
+    }
+    EXPECT_GT(outside, kWidth * kHeight / 4);
+}
+
 }  // namespace
 }  // namespace complex
