@@ -454,7 +454,7 @@ void ComplexFractal::prepareColouring() {
     // An automatic density is found once the run can compute its sample.
     if (controls.automaticDensity)
         controls.density = 1.0;
-    // Deep views and the types without a known derivative keep the colours of counts.
+    // The types without a known derivative keep the colours of counts.
     controls.distance = controls.distance && runCarriesDistance();
     runColouring_ = EscapeColouring(runInputs().colors, runParameters_.maxIterations,
                                     colouring.load(std::memory_order_relaxed), controls);

@@ -116,9 +116,9 @@ class ComplexFractal : public engine::Fractal {
     // Whether the type's points can be coloured by their distance: z^2 + c by c
     // (Mandelbrot) or by the starting point (Julia).
     bool carriesDistance() const noexcept;
-    // Whether the run prepared can colour by distance: a type that carries it, at a view
-    // double precision resolves (deep views keep the colours of counts).
-    bool runCarriesDistance() const noexcept { return carriesDistance() && !runsDeepView(); }
+    // Whether the run prepared can colour by distance: a type that carries it, at any
+    // depth (deep views carry the derivative in their own walk).
+    bool runCarriesDistance() const noexcept { return carriesDistance(); }
     // A picture computed as factor x factor samples a pixel (supersampled) measures its
     // distances in pixels of the picture the samples are averaged into, so that its
     // colours are those of the plain picture. From the next run; 1 unless set.
@@ -279,7 +279,11 @@ class ComplexFractal : public engine::Fractal {
     long deepRow(int row) const { return runInputs().deep->height() - 2 - row; }
     // A pixel of a deep view, by perturbation.
     EscapeValue evaluateDeep(int column, int row, Tally& tally) {
-        const EscapeValue value = deepScene_->countAt(column, deepRow(row), deepStop_);
+        EscapeValue value = deepScene_->countAt(column, deepRow(row), deepStop_);
+        if (runColouring_.byDistance()) {
+            const PixelIndex pixel{column, deepRow(row)};
+            measureDeepDistances(&pixel, 1, &value, deepStop_);
+        }
         tally.count(value.count);
         return value;
     }
@@ -347,6 +351,10 @@ class ComplexFractal : public engine::Fractal {
     void traceInsideDeep(int x, int y, int w, int h, Tally& tally);
     bool deepValuesAt(const std::vector<PixelSpot>& spots, EscapeValue* values, Tally& tally,
                       const std::atomic<bool>* cancel);
+    // The distances of counted deep pixels, in pixels of the picture (supersampled
+    // pictures measure in the pixels their samples are averaged into).
+    void measureDeepDistances(const PixelIndex* pixels, long count, EscapeValue* values,
+                              const StopCheck& stop) const;
     bool scanDiagonal(int diagonal);
     void scanTesseralOnTeam();
     // Computes every pixel of the rectangle (a uniform border says nothing about the
@@ -403,8 +411,8 @@ class ComplexFractal : public engine::Fractal {
     int keptLimit_ = 1;
     bool keptAutomatic_ = false;
     Transfer keptDensityTransfer_ = Transfer::kLinear;  // of lastDensity_ when keptAutomatic_
-    // Whether the kept values' run could have kept distances (a shallow view of a type
-    // that carries them): recolouring by distance needs them then.
+    // Whether the kept values' run could have kept distances (a type that carries
+    // them): recolouring by distance needs them then.
     bool keptDistanceCapable_ = false;
     int samplesPerPixel_ = 1;
     std::atomic<double> lastDensity_{1.0};

@@ -28,6 +28,9 @@ bool ComplexFractal::evaluateDeepRun(DeepRun& run, Tally& tally) {
     run.values.resize(run.pixels.size());
     deepScene_->countPixels(run.pixels.data(), static_cast<long>(run.pixels.size()),
                             run.values.data(), deepStop_);
+    if (runColouring_.byDistance())
+        measureDeepDistances(run.pixels.data(), static_cast<long>(run.pixels.size()),
+                             run.values.data(), deepStop_);
     if (!keepRunning())
         return false;
     for (const EscapeValue& value : run.values)
@@ -124,6 +127,13 @@ void ComplexFractal::traceInsideDeep(int x, int y, int w, int h, Tally& tally) {
     }
 }
 
+void ComplexFractal::measureDeepDistances(const PixelIndex* pixels, long count, EscapeValue* values,
+                                          const StopCheck& stop) const {
+    deepScene_->measureDistances(pixels, count, values, stop);
+    for (long k = 0; k < count; ++k)
+        values[k].distance /= samplesPerPixel_;
+}
+
 // The spots of a picture computed in bands, in runs of the scans' length; the scene's
 // stop is the picture's cancel.
 bool ComplexFractal::deepValuesAt(const std::vector<PixelSpot>& spots, EscapeValue* values,
@@ -141,6 +151,9 @@ bool ComplexFractal::deepValuesAt(const std::vector<PixelSpot>& spots, EscapeVal
             pixels.push_back(PixelIndex{spots[i].column, deepRow(spots[i].row)});
         deepScene_->countPixels(pixels.data(), static_cast<long>(pixels.size()), values + first,
                                 cancelled);
+        if (runColouring_.byDistance())
+            measureDeepDistances(pixels.data(), static_cast<long>(pixels.size()), values + first,
+                                 cancelled);
         if (cancelled())
             return false;
         for (std::size_t i = first; i < end; ++i)

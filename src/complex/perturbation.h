@@ -169,6 +169,13 @@ class PerturbationScene {
     void countPixels(const PixelIndex* pixels, long count, EscapeValue* out,
                      const StopCheck& stop = {}) const;
 
+    // Mandelbrot and Julia: the estimated distance of each pixel that escaped to the
+    // set's boundary, in pixels, into values[k].distance, for values as countPixels gave
+    // them (0 for inside pixels and other types). Each such pixel walks again with its
+    // derivative. After a stop the distances are of no use.
+    void measureDistances(const PixelIndex* pixels, long count, EscapeValue* values,
+                          const StopCheck& stop = {}) const;
+
     // The plane point of pixel (i, j), at the scene's precision.
     numeric::BigFloat planeX(long i) const;
     numeric::BigFloat planeY(long j) const;

@@ -113,15 +113,16 @@ TEST(DistanceColouringTest, RecolouringEqualsComputingAgain) {
     }
 }
 
-// Where no derivative is carried (other types, deep views) distance keeps the colours
-// of the counts, and recolouring does not wait for distances that never come.
-TEST(DistanceColouringTest, OtherTypesAndDeepViewsKeepTheirCountColours) {
+// Where no derivative is carried (other types, shallow or deep) distance keeps the
+// colours of the counts, and recolouring does not wait for distances that never come.
+TEST(DistanceColouringTest, OtherTypesKeepTheirCountColours) {
     const PictureSetup setups[] = {
         {engine::kSpider, kSimple, false, kSmooth},
         {engine::kUnity, kTesseral, true, kBands},
         {engine::kPhoenix, kRelief, false, kBands},
         {engine::kManowar, kSimple, false, kSmooth},
-        {engine::kMandelbrot, kTesseral, false, kSmooth, true},
+        {engine::kSpider, kTesseral, false, kSmooth, true},
+        {engine::kManowar, kRelief, false, kBands, true},
     };
     for (const PictureSetup& s : setups) {
         SCOPED_TRACE(testing::Message() << "type " << s.type << " deep " << s.deep);
@@ -133,6 +134,52 @@ TEST(DistanceColouringTest, OtherTypesAndDeepViewsKeepTheirCountColours) {
         f->setColorControls(byDistance(1.0, 2.0));
         EXPECT_TRUE(f->recolor());
         EXPECT_EQ(f->picture.snapshot(), computedWith(s, byDistance(1.0, 2.0)));
+    }
+}
+
+// Deep views of Mandelbrot and Julia colour by distance as well: their distances are kept,
+// recolouring from them gives the picture a new run gives, in the window and in bands, and
+// the counts are those of the view coloured by counts.
+TEST(DistanceColouringTest, DeepViewsColourByDistance) {
+    for (const engine::FractalType type : {engine::kMandelbrot, engine::kJulia}) {
+        for (const int method : {kSimple, kRelief, kTesseral}) {
+            for (const int colouring : {kBands, kSmooth}) {
+                const PictureSetup setup{type, method, false, colouring, true};
+                SCOPED_TRACE(testing::Message() << "type " << type << " method " << method
+                                                << " colouring " << colouring);
+                Rig rig(kWidth, kHeight);
+                auto f = complex_test::makeComplexType(type, rig.services());
+                prepare(*f, setup, byDistance());
+                const std::vector<platform::Color> before = computed(*f);
+                ASSERT_TRUE(f->keptValues().hasDistances());
+                Rig plainRig(kWidth, kHeight);
+                auto plain = complex_test::makeComplexType(type, plainRig.services());
+                prepare(*plain, setup, {});
+                EXPECT_NE(before, computed(*plain)) << "distance shows";
+                int measured = 0;
+                for (int row = 0; row < kHeight; ++row) {
+                    for (int column = 0; column < kWidth; ++column) {
+                        const EscapeValue value = f->keptValues().at(column, row);
+                        EXPECT_EQ(value.count, plain->keptValues().at(column, row).count);
+                        measured += value.distance > 0.0;
+                    }
+                }
+                EXPECT_GT(measured, kWidth * kHeight / 4) << "pixels outside measured";
+
+                const ColorControls after = byDistance(0.5, 3.25);
+                f->setColorControls(after);
+                ASSERT_TRUE(f->recolor());
+                const std::vector<platform::Color> recoloured = f->picture.snapshot();
+                EXPECT_NE(recoloured, before) << "the change shows";
+                Rig fresh(kWidth, kHeight);
+                auto g = complex_test::makeComplexType(type, fresh.services());
+                prepare(*g, setup, after);
+                EXPECT_EQ(recoloured, computed(*g));
+                CollectedRows rows;
+                BandRenderer(*g, 5).render(rows);
+                EXPECT_EQ(rows.colors, recoloured) << "the picture in bands";
+            }
+        }
     }
 }
 
@@ -242,6 +289,28 @@ TEST(DistanceColouringTest, KeptDistancesAreInPixels) {
         }
         EXPECT_GT(outside, 10);
     }
+}
+
+// A deep picture's samples measure their distances in the pixels they are averaged into.
+TEST(DistanceColouringTest, DeepKeptDistancesAreInPixels) {
+    std::vector<double> distances[2];
+    const int factors[2] = {1, 3};
+    for (int k = 0; k < 2; ++k) {
+        Rig rig(kWidth, kHeight);
+        auto f = complex_test::makeComplexType(engine::kMandelbrot, rig.services());
+        prepare(*f, PictureSetup{engine::kMandelbrot, kSimple, false, kBands, true}, byDistance());
+        f->setSamplesPerPixel(factors[k]);
+        computed(*f);
+        for (int row = 0; row < kHeight; ++row)
+            for (int column = 0; column < kWidth; ++column)
+                distances[k].push_back(f->keptValues().at(column, row).distance);
+    }
+    int outside = 0;
+    for (std::size_t i = 0; i < distances[0].size(); ++i) {
+        EXPECT_DOUBLE_EQ(distances[1][i], distances[0][i] / 3.0);
+        outside += distances[0][i] > 0.0;
+    }
+    EXPECT_GT(outside, kWidth * kHeight / 4);
 }
 
 }  // namespace
