@@ -182,7 +182,7 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
 // every step.
 void PerturbationScene::buildLanes() {
     lanes_ = LaneOrbits();
-    const bool runs = hasTable(setup_.formula.type) && setup_.approximate;
+    const bool runs = usesTables();
     if (!setup_.useLanes || (hasTable(setup_.formula.type) && !runs && setup_.detectInterior))
         return;
     const ReferenceOrbit& primary = reference_->primary;
@@ -196,6 +196,14 @@ void PerturbationScene::buildLanes() {
         lanes_ = runs ? LaneOrbits(primary, critical, stride, &primaryTable, &criticalTable)
                       : LaneOrbits(primary, critical, stride);
     }
+}
+
+bool PerturbationScene::usesTables() const noexcept {
+    if (!setup_.approximate || !hasTable(setup_.formula.type) || !reference_ ||
+        reference_->primaryTable.empty())
+        return false;
+    return reference_->primaryTable.skipsAny() ||
+           (reference_->hasCritical && reference_->criticalTable.skipsAny());
 }
 
 std::shared_ptr<SharedReference> PerturbationScene::computeReference(const StopCheck& stop,
@@ -353,7 +361,7 @@ perturbation_detail::Context PerturbationScene::contextFor(const ReferenceOrbit&
                 bailout * (1.0 + 0x1p-40)};
     ctx.detectInterior = setup_.detectInterior;
     ctx.watchFrom = perturbation_detail::watchFromOf(f.maxIterations);
-    if (main && setup_.approximate && !reference_->primaryTable.empty()) {
+    if (main && usesTables()) {
         ctx.primaryTable = &reference_->primaryTable;
         ctx.criticalTable =
             reference_->hasCritical ? &reference_->criticalTable : &reference_->primaryTable;

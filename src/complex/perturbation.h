@@ -206,6 +206,9 @@ class PerturbationScene {
     void startOf(bool main, long i, long j, perturbation_detail::ExtDiff& start,
                  perturbation_detail::Pixel& px) const;
     void buildLanes();
+    // Whether the pixels look up Mandelbrot's or Julia's tables: not where no run of them
+    // holds anything.
+    bool usesTables() const noexcept;
     // What countAt does once the primary reference has failed the pixel.
     EscapeValue countOtherwise(long i, long j, const StopCheck& stop) const;
     perturbation_detail::LaneRule laneRule() const noexcept;

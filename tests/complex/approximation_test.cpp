@@ -507,6 +507,82 @@ TEST(ApproximationTableTest, FastPicturesEqualThePlainPerturbationPixelForPixel)
     }
 }
 
+// Where the runs of a table begin to hold: beside the tip c = -2 the reference's first
+// states are at the bailout (as many as the view is deep), where no run passes, and at the
+// tip itself none ever holds; such a table is left aside for the picture. Either way the
+// pictures are the plain perturbation's.
+TEST(ApproximationTableTest, RunsHoldFromTheirFirstStateAndTablesThatSkipNothingAreLeftAside) {
+    struct Case {
+        const char* name;
+        EscapeFormula formula;
+        PlanePoint centre;
+        int depth;
+        std::size_t firstRunFrom;  // firstRunAt() at least this (SIZE_MAX: none)
+        std::size_t firstRunTo;    // and at most this
+    };
+    const std::size_t none = static_cast<std::size_t>(-1);
+    const BigFloat besideTip =
+        BigFloat(kPrecision, -2.0) + power10(-100).toBig(kPrecision) * (1.0 / 48.0);
+    const Case cases[] = {
+        {"the tip c = -2, 1e-100",
+         {kernels::Formula::kMandelbrot, 0.0, 0.0, 3000},
+         {BigFloat(kPrecision, -2.0), BigFloat(kPrecision, 0.0)},
+         -100,
+         none,
+         none},
+        // |Z - 2| grows four times a step from 2e-102 until it is 2^-30 of the bailout.
+        {"beside the tip, 1e-100",
+         {kernels::Formula::kMandelbrot, 0.0, 0.0, 3000},
+         {besideTip, BigFloat(kPrecision, 0.0)},
+         -100,
+         140,
+         170},
+        {"c = i, 1e-30",
+         {kernels::Formula::kMandelbrot, 0.0, 0.0, 3000},
+         {BigFloat(kPrecision, 0.0), BigFloat(kPrecision, 1.0)},
+         -30,
+         1,
+         1},
+        {"Julia, 1e-20",
+         {kernels::Formula::kJulia, -0.123, 0.745, 3000},
+         {BigFloat(kPrecision, 0.0), BigFloat(kPrecision, 0.0)},
+         -20,
+         1,
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReferenceOrbit orbit;
+        computeOrbit(c.formula, c.centre.x, c.centre.y, OrbitStart::kPoint, kPrecision, 1u << 30,
+                     {}, orbit);
+        ApproximationTable table;
+        ASSERT_EQ(table.build(orbit, c.formula.type, power10(c.depth)),
+                  ApproximationTable::Outcome::kReady);
+        EXPECT_GE(table.firstRunAt(), c.firstRunFrom);
+        EXPECT_LE(table.firstRunAt(), c.firstRunTo);
+        EXPECT_EQ(table.skipsAny(), c.firstRunFrom != none);
+        // No run of two steps or more holds before the first state, even for a difference
+        // of 0, and one does there.
+        std::int64_t length = 0;
+        for (std::size_t state = 1; state < std::min(table.firstRunAt(), orbit.points.size());
+             ++state) {
+            const LinearStep* run = table.longest(state, 0.0, 0, 1 << 20, length);
+            EXPECT_TRUE(run == nullptr || length == 1) << state;
+        }
+        if (table.skipsAny()) {
+            EXPECT_NE(table.longest(table.firstRunAt(), 0.0, 0, 1 << 20, length), nullptr);
+            EXPECT_GE(length, 2);
+        }
+        const SceneSetup setup = viewAround(c.formula, c.centre.x, c.centre.y, power10(c.depth));
+        const auto fast = prepared(setup);
+        const auto reference = prepared(plain(setup));
+        ASSERT_TRUE(fast && reference);
+        const std::vector<int> counts = countsOf(*reference);
+        EXPECT_EQ(rowsOf(*fast), counts);
+        EXPECT_EQ(countsOf(*fast), counts);
+    }
+}
+
 // A view moved or zoomed within the last one takes its reference, off the new view's
 // centre, and gives the picture of a reference of its own; views the reference cannot
 // serve compute their own.
