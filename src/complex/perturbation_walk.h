@@ -201,6 +201,8 @@ class LegWalker {
           S_(kScaled ? px.scale : 1.0),
           pending_(w.pending),
           table_(ctx.tableFor(w.orbit)),
+          firstRun_(firstRunOf(table_)),
+          watchFrom_(ctx.detectInterior ? ctx.watchFrom : std::numeric_limits<int>::max()),
           watch_(w.watch) {}
 
     Leg run() {
@@ -209,7 +211,7 @@ class LegWalker {
             if (!pending_ && endsBeforeStep())
                 break;
             pending_ = false;
-            if (skipSteps()) {
+            if (mayTakeRun() && skipSteps()) {
                 singles = 0;
             } else {
                 takeStep();
@@ -278,7 +280,7 @@ class LegWalker {
     // with are kept in units of a power of two, so that iterates far below double's
     // range are watched as well.
     bool attractedToCycle(const OrbitPoint& ref, const FullIterate& full) {
-        if (!ctx_.detectInterior || n_ < ctx_.watchFrom)
+        if (n_ < watchFrom_)
             return false;
         if (watch_.radius == 0.0)
             watch_.unit = kScaled ? px_.s : 0;
@@ -361,7 +363,7 @@ class LegWalker {
     // absolute terms; where that underflows, 2^-1000 bounds it.
     void followStep() {
         if constexpr (Rule::kConformal) {
-            if (!ctx_.detectInterior || watch_.radius == 0.0)
+            if (watch_.radius == 0.0 || !ctx_.detectInterior)
                 return;
             // A larger part beyond 2^1000 puts the magnitude there too, without std::hypot.
             const bool beyond =
@@ -476,6 +478,7 @@ class LegWalker {
         last_ = w_.orbit->last();
         index_ = 0;
         table_ = ctx_.tableFor(w_.orbit);
+        firstRun_ = firstRunOf(table_);
     }
 
     // Spider, Manowar, Phoenix: a flagged pixel is counted otherwise; at the end of
@@ -552,6 +555,20 @@ class LegWalker {
             Rule::template step<StepMode::kPlain>(ref, next, m_, px_, 1.0);
         }
         ++index_;
+    }
+
+    // The state where the table's runs begin to hold; none without a table.
+    static std::size_t firstRunOf(const ApproximationTable* table) {
+        return table != nullptr ? table->firstRunAt() : std::numeric_limits<std::size_t>::max();
+    }
+
+    // Whether a run may start here, asked at every step before the look-up (which is not
+    // inlined): runs of Mandelbrot and Julia start at odd states from the first that holds.
+    bool mayTakeRun() const {
+        if constexpr (std::is_same_v<Rule, QuadraticRule>)
+            return index_ >= firstRun_ && (index_ & 1) != 0;
+        else
+            return true;
     }
 
     // Many steps at once where the orbit's table has a run that holds this difference:
@@ -708,6 +725,9 @@ class LegWalker {
     double S_;
     bool pending_;
     const ApproximationTable* table_;
+    std::size_t firstRun_;
+    // The steps before the test of inside: the limit's and more where there is none.
+    int watchFrom_;
     Walk::CycleWatch watch_;
     Leg leg_ = Leg::kDone;
     // Whether the last escape test found the full iterate at the bailout or beyond.
