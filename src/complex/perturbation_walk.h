@@ -31,6 +31,11 @@ inline constexpr std::int64_t kLongestFollowedRun = std::int64_t{1} << 18;
 // cost a fraction: more than a pixel takes around the reference's returns near 0, so
 // pixels that settle on a cycle keep their test of inside.
 inline constexpr int kSinglesBeforeLanes = 32;
+// The longest run after which the next state's tests may be left out where another run
+// holds (see chainedRun). Beside minibrots most runs are shorter, and their tests would
+// take most of a pixel's time; after a longer run a whole test costs little beside the
+// steps skipped, and the watch of inside gets its looks there.
+inline constexpr std::int64_t kLongestChainedRun = 64;
 
 // The steps after which a pixel's cycle is watched: an eighth of the limit. The watch
 // costs about a third of a pixel's time where its walk is mostly runs of the table, and
@@ -209,7 +214,7 @@ class LegWalker {
         int singles = 0;
         bool afterRun = false;
         for (;;) {
-            if (afterRun && chainedRun()) {
+            if (afterRun && lastRun_ <= kLongestChainedRun && chainedRun()) {
                 if (endsAfterStep())
                     break;
                 continue;
@@ -568,9 +573,9 @@ class LegWalker {
     // tests can find nothing then: the difference is below a relative 2^-40 of the
     // reference's iterate, which is not near the bailout (no run passes there), so the
     // pixel neither escapes nor is nearer 0 than the reference, and runs end before the
-    // reference's last state. The test of inside is left out with them: fewer looks at a
-    // followed disc find fewer pixels inside, never a wrong one, and most of a pixel's
-    // time beside a minibrot goes in such tests (the runs themselves are followed).
+    // reference's last state. The watch of inside places no disc there: fewer discs find
+    // fewer pixels inside, never a wrong one, and most of a pixel's time beside a minibrot
+    // goes in such tests.
     bool chainedRun() {
         if constexpr (!std::is_same_v<Rule, QuadraticRule>) {
             return false;
@@ -626,6 +631,7 @@ class LegWalker {
         m_.zi = zi;
         if (ctx_.detectInterior)
             followRun(*run, length, magnitude);
+        lastRun_ = length;
         index_ += static_cast<std::size_t>(length);
         n_ += static_cast<int>(length - 1);
         return true;
@@ -754,6 +760,8 @@ class LegWalker {
     bool pending_;
     const ApproximationTable* table_;
     std::size_t firstRun_;
+    // The length of the last run taken.
+    std::int64_t lastRun_ = 0;
     // The steps before the test of inside: the limit's and more where there is none.
     int watchFrom_;
     Walk::CycleWatch watch_;

@@ -484,11 +484,14 @@ TEST(ApproximationTableTest, FastPicturesEqualThePlainPerturbationPixelForPixel)
          copyAt1e600(),
          -599,
          1},
+        // The pixels inside settle where runs hold throughout; the few states tested
+        // whole between the runs may or may not show their cycle before the limit (those
+        // found were found two steps before it).
         {"Julia, inside and out",
          {kernels::Formula::kJulia, -0.123, 0.745, 3000},
          {BigFloat(kPrecision, 0.0), BigFloat(kPrecision, 0.0)},
          -20,
-         1},
+         -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
