@@ -186,6 +186,8 @@ void PerturbationScene::buildLanes() {
     if (!setup_.useLanes || (hasTable(setup_.formula.type) && !runs && setup_.detectInterior))
         return;
     const ReferenceOrbit& primary = reference_->primary;
+    if (firstStepAtBailout(primary))
+        return;
     const ReferenceOrbit& critical = reference_->hasCritical ? reference_->critical : primary;
     const ApproximationTable& primaryTable = reference_->primaryTable;
     const ApproximationTable& criticalTable =
@@ -196,6 +198,16 @@ void PerturbationScene::buildLanes() {
         lanes_ = runs ? LaneOrbits(primary, critical, stride, &primaryTable, &criticalTable)
                       : LaneOrbits(primary, critical, stride);
     }
+}
+
+// Where the reference's first iterate after its start is within 2^-30 of the bailout (the
+// tip c = -2), every pixel's escape test comes at the bailout from its first step on, for
+// as many steps as the view is deep, and the lanes would hand each pixel over at once.
+bool PerturbationScene::firstStepAtBailout(const ReferenceOrbit& primary) const noexcept {
+    if (!hasTable(setup_.formula.type) || primary.points.size() < 2)
+        return false;
+    const double bailout = bailoutOf(setup_.formula.type);
+    return primary.points[1].outside >= -bailout * 0x1p-30;
 }
 
 bool PerturbationScene::usesTables() const noexcept {

@@ -512,8 +512,9 @@ TEST(ApproximationTableTest, FastPicturesEqualThePlainPerturbationPixelForPixel)
 
 // Where the runs of a table begin to hold: beside the tip c = -2 the reference's first
 // states are at the bailout (as many as the view is deep), where no run passes, and at the
-// tip itself none ever holds; such a table is left aside for the picture. Either way the
-// pictures are the plain perturbation's.
+// tip itself none ever holds; such a table is left aside for the picture. Beside the tip
+// every pixel's first tests are at the bailout, and the lanes, which would hand each pixel
+// over at once, are left aside too. Either way the pictures are the plain perturbation's.
 TEST(ApproximationTableTest, RunsHoldFromTheirFirstStateAndTablesThatSkipNothingAreLeftAside) {
     struct Case {
         const char* name;
@@ -522,6 +523,7 @@ TEST(ApproximationTableTest, RunsHoldFromTheirFirstStateAndTablesThatSkipNothing
         int depth;
         std::size_t firstRunFrom;  // firstRunAt() at least this (SIZE_MAX: none)
         std::size_t firstRunTo;    // and at most this
+        bool lanes;                // whether the picture's pixels go through the lanes
     };
     const std::size_t none = static_cast<std::size_t>(-1);
     const BigFloat besideTip =
@@ -532,26 +534,30 @@ TEST(ApproximationTableTest, RunsHoldFromTheirFirstStateAndTablesThatSkipNothing
          {BigFloat(kPrecision, -2.0), BigFloat(kPrecision, 0.0)},
          -100,
          none,
-         none},
+         none,
+         false},
         // |Z - 2| grows four times a step from 2e-102 until it is 2^-30 of the bailout.
         {"beside the tip, 1e-100",
          {kernels::Formula::kMandelbrot, 0.0, 0.0, 3000},
          {besideTip, BigFloat(kPrecision, 0.0)},
          -100,
          140,
-         170},
+         170,
+         false},
         {"c = i, 1e-30",
          {kernels::Formula::kMandelbrot, 0.0, 0.0, 3000},
          {BigFloat(kPrecision, 0.0), BigFloat(kPrecision, 1.0)},
          -30,
          1,
-         1},
+         1,
+         true},
         {"Julia, 1e-20",
          {kernels::Formula::kJulia, -0.123, 0.745, 3000},
          {BigFloat(kPrecision, 0.0), BigFloat(kPrecision, 0.0)},
          -20,
          1,
-         1},
+         1,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -580,6 +586,7 @@ TEST(ApproximationTableTest, RunsHoldFromTheirFirstStateAndTablesThatSkipNothing
         const auto fast = prepared(setup);
         const auto reference = prepared(plain(setup));
         ASSERT_TRUE(fast && reference);
+        EXPECT_EQ(fast->countsInLanes(), c.lanes);
         const std::vector<int> counts = countsOf(*reference);
         EXPECT_EQ(rowsOf(*fast), counts);
         EXPECT_EQ(countsOf(*fast), counts);
