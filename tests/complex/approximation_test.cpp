@@ -593,6 +593,61 @@ TEST(ApproximationTableTest, RunsHoldFromTheirFirstStateAndTablesThatSkipNothing
     }
 }
 
+// Where a run of two steps or more holds a pixel's difference, the walk takes it without
+// that state's tests (after a short run): with any difference just below the run's radius,
+// in every direction, the full iterate is neither outside (nor near enough to the bailout
+// for the margin test) nor nearer 0 than the difference, so neither escape nor rebasing can
+// be due there.
+TEST(ApproximationTableTest, AtAStateWhereARunHoldsNeitherEscapeNorRebasingIsDue) {
+    struct Case {
+        const char* name;
+        EscapeFormula formula;
+        double x, y;  // the reference's point; 0, 0: the copy beside c = i
+    };
+    const Case cases[] = {
+        {"the copy of period 30 beside c = i",
+         {kernels::Formula::kMandelbrot, 0.0, 0.0, 4000},
+         0.0,
+         0.0},
+        {"near the tip", {kernels::Formula::kMandelbrot, 0.0, 0.0, 2000}, -1.9999, 1e-9},
+        {"escaping", {kernels::Formula::kMandelbrot, 0.0, 0.0, 2000}, 0.3, 0.55},
+        {"Julia", {kernels::Formula::kJulia, -0.123, 0.745, 2000}, 0.1, 0.2},
+    };
+    const double directions[][2] = {{1.0, 0.0},  {0.0, 1.0}, {-1.0, 0.0},
+                                    {0.0, -1.0}, {0.5, 0.5}, {-0.5, -0.5}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool besideI = c.x == 0.0 && c.y == 0.0;
+        const BigFloat x = besideI ? copyBesideI().x : BigFloat(kPrecision, c.x);
+        const BigFloat y = besideI ? copyBesideI().y : BigFloat(kPrecision, c.y);
+        ReferenceOrbit orbit;
+        computeOrbit(c.formula, x, y, OrbitStart::kPoint, kPrecision, 1u << 30, {}, orbit);
+        ApproximationTable table;
+        ASSERT_EQ(table.build(orbit, c.formula.type, ExtFloat(1e-30)),
+                  ApproximationTable::Outcome::kReady);
+        const double escapeAt = bailoutOf(c.formula.type) * (1.0 - 0x1p-40);
+        int tested = 0;
+        for (std::size_t state = 1; state < orbit.points.size(); ++state) {
+            const double radius = table.pairRadius(state);
+            if (radius == 0.0)
+                continue;
+            ++tested;
+            const double below = std::nextafter(radius, 0.0);
+            const OrbitPoint& z = orbit.points[state];
+            for (const auto& d : directions) {
+                const double dr = below * d[0];
+                const double di = below * d[1];
+                const double fr = z.zr + dr;
+                const double fi = z.zi + di;
+                const double full = (fi * fi) + (fr * fr);
+                EXPECT_LT(full, escapeAt) << state;
+                EXPECT_GE(full, (di * di) + (dr * dr)) << state;
+            }
+        }
+        EXPECT_GT(tested, 0);
+    }
+}
+
 // A view moved or zoomed within the last one takes its reference, off the new view's
 // centre, and gives the picture of a reference of its own; views the reference cannot
 // serve compute their own.
