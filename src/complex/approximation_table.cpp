@@ -82,6 +82,11 @@ ApproximationTable::Outcome ApproximationTable::build(const ReferenceOrbit& orbi
             return Outcome::kStopped;
         }
     }
+    // A longer run's radius is at most that of the run of two steps it begins with.
+    for (std::size_t s = 0; s + 1 < starts_ && levels_ >= 2 && firstRunAt_ == kNoRun; s += 2) {
+        if (runs_[slotOf(s) + 1].radius > 0.0)
+            firstRunAt_ = s + 1;
+    }
     return Outcome::kReady;
 }
 
@@ -89,6 +94,7 @@ void ApproximationTable::clear() {
     runs_.clear();
     starts_ = 0;
     levels_ = 0;
+    firstRunAt_ = kNoRun;
 }
 
 bool ApproximationTable::mergeLevel(std::size_t k, const numeric::ExtFloat& dcMost,

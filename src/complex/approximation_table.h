@@ -91,6 +91,13 @@ class ApproximationTable {
         return (2 * states + 64) * sizeof(LinearStep);
     }
 
+    // The first state from which a run of two steps or more holds a difference at all;
+    // none (SIZE_MAX) where no run does. Beside the tip c = -2 the reference's first
+    // states are at the bailout, as many as the view is deep, where no run passes: the
+    // pixels there, which escape among them, need not look.
+    std::size_t firstRunAt() const noexcept { return firstRunAt_; }
+    bool skipsAny() const noexcept { return firstRunAt_ != kNoRun; }
+
     bool empty() const noexcept { return runs_.empty(); }
     std::size_t bytes() const noexcept { return runs_.capacity() * sizeof(LinearStep); }
     int levels() const noexcept { return static_cast<int>(levels_); }
@@ -140,6 +147,8 @@ class ApproximationTable {
     // The single steps (starts) and the levels of runs.
     std::size_t starts_ = 0;
     std::size_t levels_ = 0;
+    static constexpr std::size_t kNoRun = static_cast<std::size_t>(-1);
+    std::size_t firstRunAt_ = kNoRun;
 };
 
 }  // namespace complex

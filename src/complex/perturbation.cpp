@@ -182,10 +182,12 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
 // every step.
 void PerturbationScene::buildLanes() {
     lanes_ = LaneOrbits();
-    const bool runs = hasTable(setup_.formula.type) && setup_.approximate;
+    const bool runs = usesTables();
     if (!setup_.useLanes || (hasTable(setup_.formula.type) && !runs && setup_.detectInterior))
         return;
     const ReferenceOrbit& primary = reference_->primary;
+    if (firstStepAtBailout(primary))
+        return;
     const ReferenceOrbit& critical = reference_->hasCritical ? reference_->critical : primary;
     const ApproximationTable& primaryTable = reference_->primaryTable;
     const ApproximationTable& criticalTable =
@@ -196,6 +198,24 @@ void PerturbationScene::buildLanes() {
         lanes_ = runs ? LaneOrbits(primary, critical, stride, &primaryTable, &criticalTable)
                       : LaneOrbits(primary, critical, stride);
     }
+}
+
+// Where the reference's first iterate after its start is within 2^-30 of the bailout (the
+// tip c = -2), every pixel's escape test comes at the bailout from its first step on, for
+// as many steps as the view is deep, and the lanes would hand each pixel over at once.
+bool PerturbationScene::firstStepAtBailout(const ReferenceOrbit& primary) const noexcept {
+    if (!hasTable(setup_.formula.type) || primary.points.size() < 2)
+        return false;
+    const double bailout = bailoutOf(setup_.formula.type);
+    return primary.points[1].outside >= -bailout * 0x1p-30;
+}
+
+bool PerturbationScene::usesTables() const noexcept {
+    if (!setup_.approximate || !hasTable(setup_.formula.type) || !reference_ ||
+        reference_->primaryTable.empty())
+        return false;
+    return reference_->primaryTable.skipsAny() ||
+           (reference_->hasCritical && reference_->criticalTable.skipsAny());
 }
 
 std::shared_ptr<SharedReference> PerturbationScene::computeReference(const StopCheck& stop,
@@ -353,7 +373,7 @@ perturbation_detail::Context PerturbationScene::contextFor(const ReferenceOrbit&
                 bailout * (1.0 + 0x1p-40)};
     ctx.detectInterior = setup_.detectInterior;
     ctx.watchFrom = perturbation_detail::watchFromOf(f.maxIterations);
-    if (main && setup_.approximate && !reference_->primaryTable.empty()) {
+    if (main && usesTables()) {
         ctx.primaryTable = &reference_->primaryTable;
         ctx.criticalTable =
             reference_->hasCritical ? &reference_->criticalTable : &reference_->primaryTable;

@@ -213,6 +213,10 @@ class PerturbationScene {
     void startOf(bool main, long i, long j, perturbation_detail::ExtDiff& start,
                  perturbation_detail::Pixel& px) const;
     void buildLanes();
+    // Whether the pixels look up Mandelbrot's or Julia's tables: not where no run of them
+    // holds anything.
+    bool usesTables() const noexcept;
+    bool firstStepAtBailout(const ReferenceOrbit& primary) const noexcept;
     // What countAt does once the primary reference has failed the pixel.
     EscapeValue countOtherwise(long i, long j, const StopCheck& stop) const;
     perturbation_detail::LaneRule laneRule() const noexcept;

@@ -484,11 +484,14 @@ TEST(ApproximationTableTest, FastPicturesEqualThePlainPerturbationPixelForPixel)
          copyAt1e600(),
          -599,
          1},
+        // The pixels inside settle where runs hold throughout; the few states tested
+        // whole between the runs may or may not show their cycle before the limit (those
+        // found were found two steps before it).
         {"Julia, inside and out",
          {kernels::Formula::kJulia, -0.123, 0.745, 3000},
          {BigFloat(kPrecision, 0.0), BigFloat(kPrecision, 0.0)},
          -20,
-         1},
+         -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -504,6 +507,144 @@ TEST(ApproximationTableTest, FastPicturesEqualThePlainPerturbationPixelForPixel)
             EXPECT_EQ(fast->interiorPixels() > 0, c.someInside == 1);
         }
         EXPECT_GT(fast->tableBytes(), 0u);
+    }
+}
+
+// Where the runs of a table begin to hold: beside the tip c = -2 the reference's first
+// states are at the bailout (as many as the view is deep), where no run passes, and at the
+// tip itself none ever holds; such a table is left aside for the picture. Beside the tip
+// every pixel's first tests are at the bailout, and the lanes, which would hand each pixel
+// over at once, are left aside too. Either way the pictures are the plain perturbation's.
+TEST(ApproximationTableTest, RunsHoldFromTheirFirstStateAndTablesThatSkipNothingAreLeftAside) {
+    struct Case {
+        const char* name;
+        EscapeFormula formula;
+        PlanePoint centre;
+        int depth;
+        std::size_t firstRunFrom;  // firstRunAt() at least this (SIZE_MAX: none)
+        std::size_t firstRunTo;    // and at most this
+        bool lanes;                // whether the picture's pixels go through the lanes
+    };
+    const std::size_t none = static_cast<std::size_t>(-1);
+    const BigFloat besideTip =
+        BigFloat(kPrecision, -2.0) + power10(-100).toBig(kPrecision) * (1.0 / 48.0);
+    const Case cases[] = {
+        {"the tip c = -2, 1e-100",
+         {kernels::Formula::kMandelbrot, 0.0, 0.0, 3000},
+         {BigFloat(kPrecision, -2.0), BigFloat(kPrecision, 0.0)},
+         -100,
+         none,
+         none,
+         false},
+        // |Z - 2| grows four times a step from 2e-102 until it is 2^-30 of the bailout.
+        {"beside the tip, 1e-100",
+         {kernels::Formula::kMandelbrot, 0.0, 0.0, 3000},
+         {besideTip, BigFloat(kPrecision, 0.0)},
+         -100,
+         140,
+         170,
+         false},
+        {"c = i, 1e-30",
+         {kernels::Formula::kMandelbrot, 0.0, 0.0, 3000},
+         {BigFloat(kPrecision, 0.0), BigFloat(kPrecision, 1.0)},
+         -30,
+         1,
+         1,
+         true},
+        {"Julia, 1e-20",
+         {kernels::Formula::kJulia, -0.123, 0.745, 3000},
+         {BigFloat(kPrecision, 0.0), BigFloat(kPrecision, 0.0)},
+         -20,
+         1,
+         1,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReferenceOrbit orbit;
+        computeOrbit(c.formula, c.centre.x, c.centre.y, OrbitStart::kPoint, kPrecision, 1u << 30,
+                     {}, orbit);
+        ApproximationTable table;
+        ASSERT_EQ(table.build(orbit, c.formula.type, power10(c.depth)),
+                  ApproximationTable::Outcome::kReady);
+        EXPECT_GE(table.firstRunAt(), c.firstRunFrom);
+        EXPECT_LE(table.firstRunAt(), c.firstRunTo);
+        EXPECT_EQ(table.skipsAny(), c.firstRunFrom != none);
+        // No run of two steps or more holds before the first state, even for a difference
+        // of 0, and one does there.
+        std::int64_t length = 0;
+        for (std::size_t state = 1; state < std::min(table.firstRunAt(), orbit.points.size());
+             ++state) {
+            const LinearStep* run = table.longest(state, 0.0, 0, 1 << 20, length);
+            EXPECT_TRUE(run == nullptr || length == 1) << state;
+        }
+        if (table.skipsAny()) {
+            EXPECT_NE(table.longest(table.firstRunAt(), 0.0, 0, 1 << 20, length), nullptr);
+            EXPECT_GE(length, 2);
+        }
+        const SceneSetup setup = viewAround(c.formula, c.centre.x, c.centre.y, power10(c.depth));
+        const auto fast = prepared(setup);
+        const auto reference = prepared(plain(setup));
+        ASSERT_TRUE(fast && reference);
+        EXPECT_EQ(fast->countsInLanes(), c.lanes);
+        const std::vector<int> counts = countsOf(*reference);
+        EXPECT_EQ(rowsOf(*fast), counts);
+        EXPECT_EQ(countsOf(*fast), counts);
+    }
+}
+
+// Where a run of two steps or more holds a pixel's difference, the walk takes it without
+// that state's tests (after a short run): with any difference just below the run's radius,
+// in every direction, the full iterate is neither outside (nor near enough to the bailout
+// for the margin test) nor nearer 0 than the difference, so neither escape nor rebasing can
+// be due there.
+TEST(ApproximationTableTest, AtAStateWhereARunHoldsNeitherEscapeNorRebasingIsDue) {
+    struct Case {
+        const char* name;
+        EscapeFormula formula;
+        double x, y;  // the reference's point; 0, 0: the copy beside c = i
+    };
+    const Case cases[] = {
+        {"the copy of period 30 beside c = i",
+         {kernels::Formula::kMandelbrot, 0.0, 0.0, 4000},
+         0.0,
+         0.0},
+        {"near the tip", {kernels::Formula::kMandelbrot, 0.0, 0.0, 2000}, -1.9999, 1e-9},
+        {"escaping", {kernels::Formula::kMandelbrot, 0.0, 0.0, 2000}, 0.3, 0.55},
+        {"Julia", {kernels::Formula::kJulia, -0.123, 0.745, 2000}, 0.1, 0.2},
+    };
+    const double directions[][2] = {{1.0, 0.0},  {0.0, 1.0}, {-1.0, 0.0},
+                                    {0.0, -1.0}, {0.5, 0.5}, {-0.5, -0.5}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool besideI = c.x == 0.0 && c.y == 0.0;
+        const BigFloat x = besideI ? copyBesideI().x : BigFloat(kPrecision, c.x);
+        const BigFloat y = besideI ? copyBesideI().y : BigFloat(kPrecision, c.y);
+        ReferenceOrbit orbit;
+        computeOrbit(c.formula, x, y, OrbitStart::kPoint, kPrecision, 1u << 30, {}, orbit);
+        ApproximationTable table;
+        ASSERT_EQ(table.build(orbit, c.formula.type, ExtFloat(1e-30)),
+                  ApproximationTable::Outcome::kReady);
+        const double escapeAt = bailoutOf(c.formula.type) * (1.0 - 0x1p-40);
+        int tested = 0;
+        for (std::size_t state = 1; state < orbit.points.size(); ++state) {
+            const double radius = table.pairRadius(state);
+            if (radius == 0.0)
+                continue;
+            ++tested;
+            const double below = std::nextafter(radius, 0.0);
+            const OrbitPoint& z = orbit.points[state];
+            for (const auto& d : directions) {
+                const double dr = below * d[0];
+                const double di = below * d[1];
+                const double fr = z.zr + dr;
+                const double fi = z.zi + di;
+                const double full = (fi * fi) + (fr * fr);
+                EXPECT_LT(full, escapeAt) << state;
+                EXPECT_GE(full, (di * di) + (dr * dr)) << state;
+            }
+        }
+        EXPECT_GT(tested, 0);
     }
 }
 
