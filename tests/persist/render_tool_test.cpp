@@ -972,6 +972,9 @@ TEST_F(RenderTool, WritesAPngInBandsWithTheSamePixelsAsTheBitmap) {
          "--threads", "1"},
         {"--type", "Unity", "--size", "77x64", "--params", "-2,-1.5,1,1.5,90,0,0,0,2,100",
          "--threads", "3", "--colouring", "smooth"},
+        // A deep view coloured by distance: the derivative walks through the bands too.
+        {"--type", "Mandelbrot", "--size", "48x36", "--center", "0,1", "--width", "1e-30",
+         "--iterations", "3000", "--colouring", "distance", "--threads", "2"},
     };
     for (const auto& arguments : cases) {
         SCOPED_TRACE(::testing::PrintToString(arguments));
