@@ -311,6 +311,7 @@ class FirstSteps {
         V s[kFirstVectors][K];
         VI counted[kFirstVectors];
         M done[kFirstVectors];
+        HWY_UNROLL(8)
         for (std::size_t v = 0; v < kFirstVectors; ++v) {
             startVector(first, n, v, s[v]);
             counted[v] = hn::Zero(di_);
@@ -319,6 +320,7 @@ class FirstSteps {
         for (int j = 1; j <= steps_; ++j) {
             const VI step = hn::Set(di_, j);
             M all = hn::Not(hn::FirstN(d_, 0));
+            HWY_UNROLL(8)
             for (std::size_t v = 0; v < kFirstVectors; ++v) {
                 const M escaped = f_.step(s[v]);
                 // At the limit every point still counting is done, as in the lanes.
@@ -349,7 +351,7 @@ class FirstSteps {
                 return;
             }
         }
-        HWY_ALIGN T start[K][kMax];
+        HWY_ALIGN T start[K][kMax] = {};
         for (std::size_t l = 0; l < lanes_; ++l) {
             const std::size_t i = v * lanes_ + l;
             f_.start(i < n ? first + i : first, start, l);
@@ -361,6 +363,13 @@ class FirstSteps {
     // Every point's count after the first steps, written without looking at which
     // are done: a point that waits for a lane gets its final count from the lane.
     HWY_INLINE void keepCounts(VI counted, std::size_t at, std::size_t valid) noexcept {
+        if (valid == lanes_) {
+            const hn::RebindToUnsigned<D> du;
+            const hn::Rebind<std::uint32_t, D> d32;
+            hn::StoreU(hn::TruncateTo(d32, hn::BitCast(du, counted)), d32,
+                       reinterpret_cast<std::uint32_t*>(counts_ + at));
+            return;
+        }
         HWY_ALIGN std::int64_t counts[kMax];
         hn::Store(counted, di_, counts);
         for (std::size_t l = 0; l < valid; ++l)
@@ -370,9 +379,30 @@ class FirstSteps {
     // The points of wait with their state, packed behind the ones waiting already.
     HWY_INLINE void keepWaiting(const V* s, M wait, std::size_t at) noexcept {
         for (int k = 0; k < K; ++k)
-            hn::CompressStore(s[k], wait, d_, &state_[k][waiting_]);
-        const VI indices = hn::Iota(di_, static_cast<std::int64_t>(at));
-        waiting_ += hn::CompressStore(indices, hn::RebindMask(di_, wait), di_, &index_[waiting_]);
+            packInto(s[k], wait, &state_[k][waiting_]);
+        packInto(hn::BitCast(d_, hn::Iota(di_, static_cast<std::int64_t>(at))), wait,
+                 reinterpret_cast<T*>(&index_[waiting_]));
+        waiting_ += hn::CountTrue(d_, wait);
+    }
+
+    // The lanes of v in keep, packed to the front of out; may write a whole vector.
+    static HWY_INLINE void packInto(V v, M keep, T* out) noexcept {
+#if HWY_TARGET <= HWY_AVX3
+        // Packed in registers and stored whole: a compressing store to memory takes a
+        // hundred cycles and more on some processors, and the library's portable
+        // compress copies a table on every call.
+        if constexpr (sizeof(V) == 64) {
+            const D d;
+            const hn::RebindToUnsigned<D> du;
+            const auto packed = hn::BitCast(du, v).raw;
+            hn::StoreU(hn::BitCast(d, decltype(hn::BitCast(du, v)){_mm512_maskz_compress_epi64(
+                                          keep.raw, packed)}),
+                       d, out);
+            return;
+        }
+#endif
+        const D d;
+        hn::CompressStore(v, keep, d, out);
     }
 
     D d_;
