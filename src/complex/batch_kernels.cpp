@@ -232,7 +232,7 @@ struct PhoenixD : DoubleStep<D> {
 // multiply is under way the others' can start, which a single chain of dependent steps
 // cannot. (Two groups leave the units idle part of the time, four run out of
 // registers.)
-constexpr int kGroups = 3;
+constexpr int kGroups = 6;
 // Steps between looks at how many lanes have finished.
 constexpr int kStepsPerLook = 8;
 // Looks between two looks at the run's flags: a stop or a pause is seen within a few
@@ -378,32 +378,42 @@ class FirstSteps {
 
     // The points of wait with their state, packed behind the ones waiting already.
     HWY_INLINE void keepWaiting(const V* s, M wait, std::size_t at) noexcept {
-        for (int k = 0; k < K; ++k)
-            packInto(s[k], wait, &state_[k][waiting_]);
-        packInto(hn::BitCast(d_, hn::Iota(di_, static_cast<std::int64_t>(at))), wait,
-                 reinterpret_cast<T*>(&index_[waiting_]));
-        waiting_ += hn::CountTrue(d_, wait);
-    }
-
-    // The lanes of v in keep, packed to the front of out; may write a whole vector.
-    static HWY_INLINE void packInto(V v, M keep, T* out) noexcept {
 #if HWY_TARGET <= HWY_AVX3
         // Packed in registers and stored whole: a compressing store to memory takes a
         // hundred cycles and more on some processors, and the library's portable
         // compress copies a table on every call.
         if constexpr (sizeof(V) == 64) {
-            const D d;
-            const hn::RebindToUnsigned<D> du;
-            const auto packed = hn::BitCast(du, v).raw;
-            hn::StoreU(hn::BitCast(d, decltype(hn::BitCast(du, v)){_mm512_maskz_compress_epi64(
-                                          keep.raw, packed)}),
-                       d, out);
+            for (int k = 0; k < K; ++k)
+                packInto(s[k], wait, &state_[k][waiting_]);
+            packInto(hn::BitCast(d_, hn::Iota(di_, static_cast<std::int64_t>(at))), wait,
+                     reinterpret_cast<T*>(&index_[waiting_]));
+            waiting_ += hn::CountTrue(d_, wait);
             return;
         }
 #endif
-        const D d;
-        hn::CompressStore(v, keep, d, out);
+        HWY_ALIGN T lanes[K][kMax];
+        for (int k = 0; k < K; ++k)
+            hn::Store(s[k], d_, lanes[k]);
+        std::uint8_t bits[8] = {};
+        hn::StoreMaskBits(d_, wait, bits);
+        for (unsigned pending = bits[0]; pending != 0; pending &= pending - 1) {
+            const auto l = static_cast<std::size_t>(__builtin_ctz(pending));
+            for (int k = 0; k < K; ++k)
+                state_[k][waiting_] = lanes[k][l];
+            index_[waiting_++] = static_cast<std::int64_t>(at + l);
+        }
     }
+
+#if HWY_TARGET <= HWY_AVX3
+    // The lanes of v in keep, packed to the front of out; writes a whole vector.
+    static HWY_INLINE void packInto(V v, M keep, T* out) noexcept {
+        const D d;
+        const hn::RebindToUnsigned<D> du;
+        using VU = hn::Vec<hn::RebindToUnsigned<D>>;
+        const VU packed{_mm512_maskz_compress_epi64(keep.raw, hn::BitCast(du, v).raw)};
+        hn::StoreU(hn::BitCast(d, packed), d, out);
+    }
+#endif
 
     D d_;
     DI di_{};
