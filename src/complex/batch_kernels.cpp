@@ -228,12 +228,14 @@ struct PhoenixD : DoubleStep<D> {
     V p2;
 };
 
-// Three groups of lanes in flight, each with its own state: while one group's
-// multiply is under way the others' can start, which a single chain of dependent steps
-// cannot. (Two groups leave the units idle part of the time, four run out of
-// registers.)
+// Six groups of lanes in flight, each with its own state: while one group's multiply
+// is under way the others' can start, which a single chain of dependent steps cannot.
+// Between looks the states stay in registers (fewer groups left the units idle on the
+// zoomed views; the default view gains little beyond four).
 constexpr int kGroups = 6;
-// Steps between looks at how many lanes have finished.
+// Steps between looks at how many lanes have finished: the steps between looks are
+// taken without counting, and taken again counting in the rare group where a lane
+// escaped or reached the limit among them.
 constexpr int kStepsPerLook = 8;
 // Looks between two looks at the run's flags: a stop or a pause is seen within a few
 // hundred steps, and the flags cost nothing measurable.
