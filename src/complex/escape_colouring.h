@@ -63,13 +63,7 @@ class EscapeColouring {
                 out[k] = band(counts[k]);
             return;
         }
-        // Inside and outside points mix at random along a run: a choice of values
-        // instead of a branch the processor would mispredict.
-        for (int k = 0; k < count; ++k) {
-            const bool black = inside(counts[k]);
-            const platform::Color color = palette_->colorAt(black ? 0 : counts[k]);
-            out[k] = black ? platform::kBlack : color;
-        }
+        palette_->colorsAt(counts, count, maxIterations_, out);
     }
     // The entries either side of the continuous count, mixed by its fraction.
     platform::Color blend(const EscapeValue& value) const noexcept;
