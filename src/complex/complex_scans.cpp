@@ -379,10 +379,11 @@ bool ComplexFractal::scanStripBatched(int firstColumn, int columns) {
 bool ComplexFractal::scanBandBatched(int firstDiagonal, int diagonals) {
     thread_local PixelRun run;
     thread_local std::vector<platform::Color> colors;
-    thread_local std::vector<EscapeValue> above;
+    thread_local std::vector<int> above;
     colors.resize(static_cast<std::size_t>(diagonals));
-    // A diagonal's first pixel has no neighbour to be shaded against.
-    above.assign(static_cast<std::size_t>(diagonals), EscapeValue{-1, -1.0});
+    // Each diagonal's count in the row above; a diagonal's first pixel has no
+    // neighbour to be shaded against.
+    above.assign(static_cast<std::size_t>(diagonals), -1);
     const view::ViewWindow& view = runInputs().view;
     const auto columnsOf = [this, firstDiagonal, diagonals](int row) {
         const int shift = row - (height - 1);
@@ -415,15 +416,10 @@ bool ComplexFractal::scanBandBatched(int firstDiagonal, int diagonals) {
             const platform::ColumnRun columns = columnsOf(row);
             if (columns.empty())
                 continue;
-            const int shift = row - (height - 1);
-            for (int column = columns.first; column < columns.end; ++column) {
-                const auto k = static_cast<std::size_t>(column - shift - firstDiagonal);
-                const int n = counts[column - columns.first];
-                const EscapeValue value{n, static_cast<double>(n)};
-                colors[static_cast<std::size_t>(column - columns.first)] =
-                    runColouring_.relief(value, above[k], depth);
-                above[k] = value;
-            }
+            // The row's first pixel belongs to this diagonal of the band.
+            int* upperLeft = above.data() + (columns.first - (row - (height - 1)) - firstDiagonal);
+            runColouring_.reliefBands(counts, upperLeft, columns.length(), depth, colors.data());
+            std::copy(counts, counts + columns.length(), upperLeft);
             kept_.putCounts(columns.first, row, columns.length(), counts);
             plotRow(columns.first, row, columns.length(), colors.data());
             counts += columns.length();

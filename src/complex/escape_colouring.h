@@ -91,6 +91,10 @@ class EscapeColouring {
     // compare palette positions instead of counts.
     platform::Color relief(const EscapeValue& value, const EscapeValue& previous,
                            int depth) const noexcept;
+    // The relief colours of count whole counts at once, each shaded against the whole
+    // count in above (negative where the pixel has no neighbour), as relief gives them.
+    void reliefBands(const int* counts, const int* above, int count, int depth,
+                     platform::Color* out) const noexcept;
 
   private:
     // Where a value lies on the palette, in entries from its first.
