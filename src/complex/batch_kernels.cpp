@@ -68,6 +68,16 @@ struct QuadraticD : DoubleStep<D> {
         fresh[2][l] = c;
         fresh[3][l] = e;
     }
+    HWY_INLINE void load(D d, std::size_t i, V* s) const noexcept {
+        const V x = hn::LoadU(d, p.x + i);
+        const V y = hn::LoadU(d, p.y + i);
+        const V real = hn::Set(d, p.setup.paramReal);
+        const V imag = hn::Set(d, p.setup.paramImag);
+        s[0] = julia ? x : real;
+        s[1] = julia ? y : imag;
+        s[2] = julia ? real : x;
+        s[3] = julia ? imag : y;
+    }
     HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
         const V zr = s[0];
         const V zi = s[1];
@@ -91,6 +101,10 @@ struct UnityD : DoubleStep<D> {
     void start(std::size_t i, double (*fresh)[kMaxLanes<double>], std::size_t l) const noexcept {
         fresh[0][l] = p.x[i];
         fresh[1][l] = p.y[i];
+    }
+    HWY_INLINE void load(D d, std::size_t i, V* s) const noexcept {
+        s[0] = hn::LoadU(d, p.x + i);
+        s[1] = hn::LoadU(d, p.y + i);
     }
     HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
         const V xx = hn::Mul(s[0], s[0]);
@@ -116,6 +130,12 @@ struct SpiderD : DoubleStep<D> {
         fresh[1][l] = p.setup.paramImag;
         fresh[2][l] = p.x[i];
         fresh[3][l] = p.y[i];
+    }
+    HWY_INLINE void load(D d, std::size_t i, V* s) const noexcept {
+        s[0] = hn::Set(d, p.setup.paramReal);
+        s[1] = hn::Set(d, p.setup.paramImag);
+        s[2] = hn::LoadU(d, p.x + i);
+        s[3] = hn::LoadU(d, p.y + i);
     }
     HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
         const V zr = s[0];
@@ -146,6 +166,12 @@ struct ManowarD : DoubleStep<D> {
         fresh[3][l] = p.y[i];
         fresh[4][l] = p.x[i];
         fresh[5][l] = p.y[i];
+    }
+    HWY_INLINE void load(D d, std::size_t i, V* s) const noexcept {
+        s[0] = hn::Set(d, p.setup.paramReal);
+        s[1] = hn::Set(d, p.setup.paramImag);
+        s[2] = s[4] = hn::LoadU(d, p.x + i);
+        s[3] = s[5] = hn::LoadU(d, p.y + i);
     }
     HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
         const V zr = s[0];
@@ -179,6 +205,11 @@ struct PhoenixD : DoubleStep<D> {
         fresh[2][l] = 0.0;
         fresh[3][l] = 0.0;
     }
+    HWY_INLINE void load(D d, std::size_t i, V* s) const noexcept {
+        s[0] = hn::LoadU(d, p.x + i);
+        s[1] = hn::LoadU(d, p.y + i);
+        s[2] = s[3] = hn::Zero(d);
+    }
     HWY_INLINE hn::Mask<D> step(V* s) const noexcept {
         const V zr = s[0];
         const V zi = s[1];
@@ -197,16 +228,18 @@ struct PhoenixD : DoubleStep<D> {
     V p2;
 };
 
-// Three groups of lanes in flight, each with its own state: while one group's
-// multiply is under way the others' can start, which a single chain of dependent steps
-// cannot. (Two groups leave the units idle part of the time, four run out of
-// registers.)
-constexpr int kGroups = 3;
-// Steps between looks at how many lanes have finished.
-constexpr int kStepsPerLook = 2;
+// Six groups of lanes in flight, each with its own state: while one group's multiply
+// is under way the others' can start, which a single chain of dependent steps cannot.
+// Between looks the states stay in registers (fewer groups left the units idle on the
+// zoomed views; the default view gains little beyond four).
+constexpr int kGroups = 6;
+// Steps between looks at how many lanes have finished: the steps between looks are
+// taken without counting, and taken again counting in the rare group where a lane
+// escaped or reached the limit among them.
+constexpr int kStepsPerLook = 8;
 // Looks between two looks at the run's flags: a stop or a pause is seen within a few
 // hundred steps, and the flags cost nothing measurable.
-constexpr unsigned kLooksPerInterruptCheck = 64;
+constexpr unsigned kLooksPerInterruptCheck = 16;
 
 // The first steps of every point, taken before the lanes: a point done within them (a
 // view far from the set escapes mostly at its first or second step) gets its count
@@ -277,23 +310,19 @@ class FirstSteps {
     // Points first..first + n - 1 in kFirstVectors vectors; the lanes beyond them
     // step a copy of the first point and report nothing.
     HWY_INLINE void stepVectors(std::size_t first, std::size_t n) noexcept {
-        HWY_ALIGN T start[kFirstVectors][K][kMax];
         V s[kFirstVectors][K];
         VI counted[kFirstVectors];
         M done[kFirstVectors];
+        HWY_UNROLL(8)
         for (std::size_t v = 0; v < kFirstVectors; ++v) {
-            for (std::size_t l = 0; l < lanes_; ++l) {
-                const std::size_t i = v * lanes_ + l;
-                f_.start(i < n ? first + i : first, start[v], l);
-            }
-            for (int k = 0; k < K; ++k)
-                s[v][k] = hn::Load(d_, start[v][k]);
+            startVector(first, n, v, s[v]);
             counted[v] = hn::Zero(di_);
             done[v] = hn::FirstN(d_, 0);
         }
         for (int j = 1; j <= steps_; ++j) {
             const VI step = hn::Set(di_, j);
             M all = hn::Not(hn::FirstN(d_, 0));
+            HWY_UNROLL(8)
             for (std::size_t v = 0; v < kFirstVectors; ++v) {
                 const M escaped = f_.step(s[v]);
                 // At the limit every point still counting is done, as in the lanes.
@@ -306,25 +335,87 @@ class FirstSteps {
             if (hn::AllTrue(d_, all))
                 break;
         }
-        for (std::size_t v = 0; v < kFirstVectors; ++v) {
-            HWY_ALIGN std::int64_t counts[kMax];
-            std::uint8_t bits[8] = {};
-            hn::Store(counted[v], di_, counts);
-            hn::StoreMaskBits(d_, done[v], bits);
-            for (int k = 0; k < K; ++k)
-                hn::Store(s[v][k], d_, start[v][k]);
-            for (std::size_t l = 0; l < lanes_ && v * lanes_ + l < n; ++l) {
-                const std::size_t i = first + v * lanes_ + l;
-                if ((bits[0] >> l) & 1u) {
-                    counts_[i] = static_cast<int>(counts[l]);
-                    continue;
-                }
-                for (int k = 0; k < K; ++k)
-                    state_[k][waiting_] = start[v][k][l];
-                index_[waiting_++] = static_cast<std::ptrdiff_t>(i);
-            }
+        for (std::size_t v = 0; v < kFirstVectors && v * lanes_ < n; ++v) {
+            const std::size_t at = first + v * lanes_;
+            const std::size_t valid = n - v * lanes_ < lanes_ ? n - v * lanes_ : lanes_;
+            keepCounts(counted[v], at, valid);
+            keepWaiting(s[v], hn::AndNot(done[v], hn::FirstN(d_, valid)), at);
         }
     }
+
+    // The state of the points first + v * lanes_ on: straight from the plane points
+    // where the formula loads whole vectors of them and the vector is full.
+    HWY_INLINE void startVector(std::size_t first, std::size_t n, std::size_t v,
+                                V* s) const noexcept {
+        if constexpr (requires { f_.load(d_, first, s); }) {
+            if ((v + 1) * lanes_ <= n) {
+                f_.load(d_, first + v * lanes_, s);
+                return;
+            }
+        }
+        HWY_ALIGN T start[K][kMax] = {};
+        for (std::size_t l = 0; l < lanes_; ++l) {
+            const std::size_t i = v * lanes_ + l;
+            f_.start(i < n ? first + i : first, start, l);
+        }
+        for (int k = 0; k < K; ++k)
+            s[k] = hn::Load(d_, start[k]);
+    }
+
+    // Every point's count after the first steps, written without looking at which
+    // are done: a point that waits for a lane gets its final count from the lane.
+    HWY_INLINE void keepCounts(VI counted, std::size_t at, std::size_t valid) noexcept {
+        if (valid == lanes_) {
+            const hn::RebindToUnsigned<D> du;
+            const hn::Rebind<std::uint32_t, D> d32;
+            hn::StoreU(hn::TruncateTo(d32, hn::BitCast(du, counted)), d32,
+                       reinterpret_cast<std::uint32_t*>(counts_ + at));
+            return;
+        }
+        HWY_ALIGN std::int64_t counts[kMax];
+        hn::Store(counted, di_, counts);
+        for (std::size_t l = 0; l < valid; ++l)
+            counts_[at + l] = static_cast<int>(counts[l]);
+    }
+
+    // The points of wait with their state, packed behind the ones waiting already.
+    HWY_INLINE void keepWaiting(const V* s, M wait, std::size_t at) noexcept {
+#if HWY_TARGET <= HWY_AVX3
+        // Packed in registers and stored whole: a compressing store to memory takes a
+        // hundred cycles and more on some processors, and the library's portable
+        // compress copies a table on every call.
+        if constexpr (sizeof(V) == 64) {
+            for (int k = 0; k < K; ++k)
+                packInto(s[k], wait, &state_[k][waiting_]);
+            packInto(hn::BitCast(d_, hn::Iota(di_, static_cast<std::int64_t>(at))), wait,
+                     reinterpret_cast<T*>(&index_[waiting_]));
+            waiting_ += hn::CountTrue(d_, wait);
+            return;
+        }
+#endif
+        HWY_ALIGN T lanes[K][kMax];
+        for (int k = 0; k < K; ++k)
+            hn::Store(s[k], d_, lanes[k]);
+        std::uint8_t bits[8] = {};
+        hn::StoreMaskBits(d_, wait, bits);
+        for (unsigned pending = bits[0]; pending != 0; pending &= pending - 1) {
+            const auto l = static_cast<std::size_t>(__builtin_ctz(pending));
+            for (int k = 0; k < K; ++k)
+                state_[k][waiting_] = lanes[k][l];
+            index_[waiting_++] = static_cast<std::int64_t>(at + l);
+        }
+    }
+
+#if HWY_TARGET <= HWY_AVX3
+    // The lanes of v in keep, packed to the front of out; writes a whole vector.
+    static HWY_INLINE void packInto(V v, M keep, T* out) noexcept {
+        const D d;
+        const hn::RebindToUnsigned<D> du;
+        using VU = hn::Vec<hn::RebindToUnsigned<D>>;
+        const VU packed{_mm512_maskz_compress_epi64(keep.raw, hn::BitCast(du, v).raw)};
+        hn::StoreU(hn::BitCast(d, packed), d, out);
+    }
+#endif
 
     D d_;
     DI di_{};
@@ -337,8 +428,9 @@ class FirstSteps {
     std::size_t next_ = 0;
     std::size_t waiting_ = 0;
     std::size_t taken_ = 0;
-    T state_[K][kWaitingPoints];
-    std::ptrdiff_t index_[kWaitingPoints];
+    // A compressed store may write a whole vector past the last point it keeps.
+    T state_[K][kWaitingPoints + kMax];
+    std::int64_t index_[kWaitingPoints + kMax];
 };
 
 // kGroups groups of Lanes(d) lanes, each lane with its point's index, state and count.
@@ -363,7 +455,9 @@ class LaneGroups {
           lanes_(hn::Lanes(d)),
           handOver_(lanes_ > 1 ? lanes_ / 2 : 1),
           oneI_(hn::Set(di_, std::int64_t{1})),
-          limitI_(hn::Set(di_, std::int64_t{limit})) {
+          lookI_(hn::Set(di_, std::int64_t{kStepsPerLook})),
+          limitI_(hn::Set(di_, std::int64_t{limit})),
+          belowLimitI_(hn::Set(di_, std::int64_t{limit} - 1)) {
         const V zero = hn::Zero(d_);
         for (int g = 0; g < kGroups; ++g) {
             for (std::size_t l = 0; l < lanes_; ++l)
@@ -376,15 +470,38 @@ class LaneGroups {
         }
     }
 
-    // kStepsPerLook steps of every group.
+    // kStepsPerLook steps of every group. They run on copies in registers without
+    // counting, gathering only whether a lane escaped; a group in which an active lane
+    // escaped or reached the limit keeps its state from before the steps and takes
+    // them again one by one, counting, which finds each lane's count exactly.
     HWY_INLINE void step() noexcept {
+        V s[kGroups][K];
+        M escaped[kGroups];
+        HWY_UNROLL(8)
+        for (int g = 0; g < kGroups; ++g) {
+            HWY_UNROLL(8)
+            for (int k = 0; k < K; ++k)
+                s[g][k] = s_[g][k];
+            escaped[g] = hn::FirstN(d_, 0);
+        }
+        HWY_UNROLL(8)
         for (int i = 0; i < kStepsPerLook; ++i) {
-            for (int g = 0; g < kGroups; ++g) {
-                n_[g] = hn::Add(n_[g], hn::IfThenElseZero(hn::RebindMask(di_, active_[g]), oneI_));
-                const M escaped = f_.step(s_[g]);
-                const M limited = hn::RebindMask(d_, hn::Eq(n_[g], limitI_));
-                active_[g] = hn::AndNot(hn::Or(escaped, limited), active_[g]);
+            HWY_UNROLL(8)
+            for (int g = 0; g < kGroups; ++g)
+                escaped[g] = hn::Or(escaped[g], f_.step(s[g]));
+        }
+        HWY_UNROLL(8)
+        for (int g = 0; g < kGroups; ++g) {
+            const M last = hn::RebindMask(d_, hn::Gt(hn::Add(n_[g], lookI_), belowLimitI_));
+            if (hn::AllFalse(d_, hn::And(active_[g], hn::Or(escaped[g], last)))) {
+                HWY_UNROLL(8)
+                for (int k = 0; k < K; ++k)
+                    s_[g][k] = s[g][k];
+                n_[g] = hn::Add(n_[g], hn::IfThenElseZero(hn::RebindMask(di_, active_[g]), lookI_));
+                continue;
             }
+            for (int i = 0; i < kStepsPerLook; ++i)
+                countedStep(g);
         }
     }
 
@@ -417,6 +534,14 @@ class LaneGroups {
     // kernel's own arithmetic.
     using DI = hn::RebindToSigned<D>;
     using VI = hn::Vec<DI>;
+
+    // One step of group g: active lanes count it and stop on an escape or at the limit.
+    HWY_INLINE void countedStep(int g) noexcept {
+        n_[g] = hn::Add(n_[g], hn::IfThenElseZero(hn::RebindMask(di_, active_[g]), oneI_));
+        const M escaped = f_.step(s_[g]);
+        const M limited = hn::RebindMask(d_, hn::Eq(n_[g], limitI_));
+        active_[g] = hn::AndNot(hn::Or(escaped, limited), active_[g]);
+    }
 
     // Every lane of group g that is not active reports its point's count, if it has a
     // point, and takes the next waiting point, if there is one.
@@ -460,7 +585,9 @@ class LaneGroups {
     VI n_[kGroups];
     M active_[kGroups];
     VI oneI_;
+    VI lookI_;
     VI limitI_;
+    VI belowLimitI_;
 };
 
 // Runs the points 0..count-1 through kGroups x Lanes(d) lanes; false when the run's

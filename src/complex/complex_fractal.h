@@ -328,6 +328,8 @@ class ComplexFractal : public engine::Fractal {
     // Columns firstColumn..firstColumn + columns - 1, from the top in runs of rows.
     bool scanStripBatched(int firstColumn, int columns);
     bool scanDiagonalBatched(int diagonal);
+    // Diagonals firstDiagonal..firstDiagonal + diagonals - 1, from the top in runs of rows.
+    bool scanBandBatched(int firstDiagonal, int diagonals);
     bool traceBorderBatched(int x, int y, int w, int h, Tally& tally);
     bool fillUniformBorder(int x, int y, int w, int h, int m, Tally& tally);
     bool traceBorderTallied(int x, int y, int w, int h, Tally& tally);

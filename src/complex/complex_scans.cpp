@@ -17,6 +17,9 @@ constexpr long kSmallestSharedArea = 64 * 64;
 // Columns a Simple scan with the batch kernels takes at a time: a few cache lines of
 // colours a row, next to each other, which the processor fetches ahead.
 constexpr int kStripColumns = 64;
+// Diagonals a Relief scan with the batch kernels takes at a time: in every row they
+// are as many neighbouring pixels.
+constexpr int kBandDiagonals = 64;
 
 }  // namespace
 
@@ -160,13 +163,18 @@ bool ComplexFractal::scanColumn(int column) {
 // Diagonals runState.running down and to the right, from the bottom-left corner to the
 // top-right one, so that every pixel but a diagonal's first is shaded against its
 // upper-left neighbour. A diagonal depends on nothing outside itself: each is taken
-// by the next thread that is free.
+// by the next thread that is free. With the batch kernels a thread takes a band of
+// neighbouring diagonals and stores it row by row, as the Simple scan does its strips.
 void ComplexFractal::scanRelief() {
     const int diagonals = width + height - 1;
+    const int step = batched() && !deepRuns() ? kBandDiagonals : 1;
     std::atomic<int> nextDiagonal{0};
-    runOnTeam([this, &nextDiagonal, diagonals] {
-        for (int d = nextDiagonal++; d < diagonals; d = nextDiagonal++) {
-            if (!scanDiagonal(d))
+    runOnTeam([this, &nextDiagonal, diagonals, step] {
+        for (int d = nextDiagonal.fetch_add(step); d < diagonals;
+             d = nextDiagonal.fetch_add(step)) {
+            const bool more =
+                step > 1 ? scanBandBatched(d, std::min(step, diagonals - d)) : scanDiagonal(d);
+            if (!more)
                 return;
         }
     });
@@ -360,6 +368,61 @@ bool ComplexFractal::scanStripBatched(int firstColumn, int columns) {
             kept_.putCounts(firstColumn, row, columns, counts);
             runColouring_.bands(counts, columns, colors.data());
             plotRow(firstColumn, row, columns, colors.data());
+        }
+    }
+    return true;
+}
+
+// Row r holds the pixel of diagonal d in column d + r - (height - 1): the band's
+// pixels of a row are neighbours, and each diagonal's pixel in the row above is its
+// upper-left neighbour, against which it is shaded.
+bool ComplexFractal::scanBandBatched(int firstDiagonal, int diagonals) {
+    thread_local PixelRun run;
+    thread_local std::vector<platform::Color> colors;
+    thread_local std::vector<int> above;
+    colors.resize(static_cast<std::size_t>(diagonals));
+    // Each diagonal's count in the row above; a diagonal's first pixel has no
+    // neighbour to be shaded against.
+    above.assign(static_cast<std::size_t>(diagonals), -1);
+    const view::ViewWindow& view = runInputs().view;
+    const auto columnsOf = [this, firstDiagonal, diagonals](int row) {
+        const int shift = row - (height - 1);
+        return platform::ColumnRun{std::max(0, firstDiagonal + shift),
+                                   std::min(width, firstDiagonal + diagonals + shift)};
+    };
+    Tally tally(*this);
+    const int rowsPerRun = std::max(1, kRunPixels / diagonals);
+    for (int top = 0, bottom = 0; top < height; top = bottom) {
+        bottom = top + std::min(rowsPerRun, height - top);
+        run.clear();
+        for (int row = top; row < bottom; ++row) {
+            const platform::ColumnRun columns = columnsOf(row);
+            for (int column = columns.first; column < columns.end; ++column)
+                run.add(column, row, view.planeX(column), view.planeY(row));
+            if (!columns.empty()) {
+                // Fetched while the kernels count.
+                kept_.prefetchCounts(columns.first, row, columns.length());
+                windowDC.prefetchRow(columns.first, row, columns.length());
+                picture.prefetchRow(columns.first, row, columns.length());
+            }
+        }
+        if (run.size() == 0)
+            continue;
+        if (!evaluateRun(run, tally))
+            return false;
+        const int depth = reliefDepth.load(std::memory_order_relaxed);
+        const int* counts = run.counts.data();
+        for (int row = top; row < bottom; ++row) {
+            const platform::ColumnRun columns = columnsOf(row);
+            if (columns.empty())
+                continue;
+            // The row's first pixel belongs to this diagonal of the band.
+            int* upperLeft = above.data() + (columns.first - (row - (height - 1)) - firstDiagonal);
+            runColouring_.reliefBands(counts, upperLeft, columns.length(), depth, colors.data());
+            std::copy(counts, counts + columns.length(), upperLeft);
+            kept_.putCounts(columns.first, row, columns.length(), counts);
+            plotRow(columns.first, row, columns.length(), colors.data());
+            counts += columns.length();
         }
     }
     return true;

@@ -158,6 +158,28 @@ platform::Color EscapeColouring::relief(const EscapeValue& value, const EscapeVa
     return shiftedColor(color, static_cast<int>(std::lround(share * depth)));
 }
 
+void EscapeColouring::reliefBands(const int* counts, const int* above, int count, int depth,
+                                  platform::Color* out) const noexcept {
+    if (distance_ || spread_ || smooth_) {
+        for (int k = 0; k < count; ++k) {
+            const EscapeValue value{counts[k], static_cast<double>(counts[k])};
+            const EscapeValue previous{above[k], above[k] < 0 ? -1.0 : above[k]};
+            out[k] = relief(value, previous, depth);
+        }
+        return;
+    }
+    // Neighbours higher, lower and level mix at random along a run: choices of values
+    // instead of branches the processor would mispredict.
+    palette_->colorsAt(counts, count, maxIterations_, out);
+    for (int k = 0; k < count; ++k) {
+        const int n = counts[k];
+        const int a = above[k];
+        const int shift = a < 0 || a == n ? 0 : a < n ? depth : -depth;
+        const platform::Color shifted = shiftedColor(out[k], shift);
+        out[k] = inside(n) ? platform::kBlack : shift == 0 ? out[k] : shifted;
+    }
+}
+
 // Spread over the palette, the relief shades where the colour changes rather than the
 // count: Bands where the palette entry changes, Smooth by the share of a palette step the
 // position rises or falls. (With one entry per count this is the count's own rule.)

@@ -63,13 +63,7 @@ class EscapeColouring {
                 out[k] = band(counts[k]);
             return;
         }
-        // Inside and outside points mix at random along a run: a choice of values
-        // instead of a branch the processor would mispredict.
-        for (int k = 0; k < count; ++k) {
-            const bool black = inside(counts[k]);
-            const platform::Color color = palette_->colorAt(black ? 0 : counts[k]);
-            out[k] = black ? platform::kBlack : color;
-        }
+        palette_->colorsAt(counts, count, maxIterations_, out);
     }
     // The entries either side of the continuous count, mixed by its fraction.
     platform::Color blend(const EscapeValue& value) const noexcept;
@@ -97,6 +91,10 @@ class EscapeColouring {
     // compare palette positions instead of counts.
     platform::Color relief(const EscapeValue& value, const EscapeValue& previous,
                            int depth) const noexcept;
+    // The relief colours of count whole counts at once, each shaded against the whole
+    // count in above (negative where the pixel has no neighbour), as relief gives them.
+    void reliefBands(const int* counts, const int* above, int count, int depth,
+                     platform::Color* out) const noexcept;
 
   private:
     // Where a value lies on the palette, in entries from its first.

@@ -43,6 +43,29 @@ class ColorTable {
         return colors_[static_cast<std::size_t>(index < colorCount_ ? index : index % colorCount_)];
     }
 
+    // out[k] = colorAt(indices[k]) for k < count, or black where indices[k] >= blackFrom.
+    void colorsAt(const int* indices, int count, int blackFrom,
+                  platform::Color* out) const noexcept {
+        // The table read once: the stores into out could otherwise alias it.
+        const platform::Color* colors = colors_.get();
+        const int size = colorCount_;
+        const platform::Color fallback = defaultColor_;
+        if (size <= 0) {
+            for (int k = 0; k < count; ++k)
+                out[k] = indices[k] >= blackFrom ? platform::kBlack : fallback;
+            return;
+        }
+        for (int k = 0; k < count; ++k) {
+            const int index = indices[k];
+            // Inside and outside points mix at random along a run: a choice of values
+            // instead of a branch the processor would mispredict.
+            const bool black = index >= blackFrom;
+            const int wrapped = index < 0 ? 0 : index < size ? index : index % size;
+            const platform::Color color = index < 0 ? fallback : colors[wrapped];
+            out[k] = black ? platform::kBlack : color;
+        }
+    }
+
     int colorCount() const noexcept { return colorCount_; }
     platform::Color defaultColor() const noexcept { return defaultColor_; }
 

@@ -158,6 +158,43 @@ TEST(BatchKernelTest, EveryInstructionSetGivesTheSingleKernelsCounts) {
     EXPECT_GE(targets, 1);
 }
 
+// The lanes take several steps between looks without counting and, where a lane escaped
+// or reached the limit among them, take them again one by one. Limits just before, at
+// and after the end of the first steps and of the later looks, and a lane that escapes
+// at any step within a look, must still give the single kernel's counts.
+TEST(BatchKernelTest, CountsAreExactAtEveryStepBetweenLooks) {
+    struct Case {
+        Formula formula;
+        double real, imag;
+    };
+    const Case cases[] = {
+        {Formula::kMandelbrot, 0.0, 0.0}, {Formula::kJulia, -0.7, 0.3},
+        {Formula::kUnity, 0.0, 0.0},      {Formula::kSpider, 0.0, 0.0},
+        {Formula::kManowar, 0.0, 0.0},    {Formula::kPhoenix, 0.56667, -0.5},
+    };
+    const int limits[] = {10, 15, 16, 17, 23, 24, 25, 31, 33, 64, 65, 1000};
+    std::vector<Point> points = specialPoints();
+    // Along the real axis into the cardioid's cusp: counts that climb one by one
+    // through every step of many looks.
+    for (int i = 0; i <= 4000; ++i)
+        points.push_back({0.25 + 0.3 * std::pow(0.998, i), 1e-3 * (i % 7)});
+    const std::vector<Point> many = randomPoints(20000, 27);
+    points.insert(points.end(), many.begin(), many.end());
+    complex::kernels::forEachVectorTarget([&](const std::string& target) {
+        for (const Case& c : cases) {
+            for (const bool integer : {false, true}) {
+                for (const int limit : limits) {
+                    const BatchSetup setup{c.formula, limit, integer, c.real, c.imag};
+                    SCOPED_TRACE(
+                        target + " formula " + std::to_string(static_cast<int>(c.formula)) +
+                        (integer ? " fixed" : " double") + " limit " + std::to_string(limit));
+                    EXPECT_EQ(mismatches(setup, points), std::vector<std::string>{});
+                }
+            }
+        }
+    });
+}
+
 // A batch answers for its own points only: the counts around it stay untouched, and a
 // limit below 1 (which the fractal never sets) still gives the single kernel's answer
 // instead of a slot that never finishes.

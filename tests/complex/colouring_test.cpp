@@ -261,6 +261,39 @@ TEST(ColouringTest, ReliefShadingOfEachColouring) {
     }
 }
 
+// A row of relief colours at once is each pixel's relief against the count above it,
+// for every colouring a batched scan can meet, with neighbours higher, lower, level,
+// inside and missing, and depths from none to the whole.
+TEST(ColouringTest, ReliefOfARowIsEachPixelsRelief) {
+    ThreeColours palette;
+    complex::ColorControls spreadControls;
+    spreadControls.density = 2.5;
+    spreadControls.offset = 0.5;
+    const complex::EscapeColouring bands(palette.table, 10, complex::kBands);
+    const complex::EscapeColouring smooth(palette.table, 10, complex::kSmooth);
+    const complex::EscapeColouring spread(palette.table, 10, complex::kBands, spreadControls);
+    struct Case {
+        const char* what;
+        const complex::EscapeColouring* colouring;
+    };
+    const Case cases[] = {{"bands", &bands}, {"smooth", &smooth}, {"spread", &spread}};
+    const std::vector<int> counts = {1, 1, 2, 5, 10, 3, 4, 12, 1, 9, 2, 7};
+    const std::vector<int> above = {-1, 1, 1, 7, 3, 10, -1, 2, 4, 9, 11, 6};
+    for (const Case& c : cases) {
+        for (const int depth : {0, 1, 100, 255}) {
+            std::vector<platform::Color> row(counts.size());
+            c.colouring->reliefBands(counts.data(), above.data(), static_cast<int>(counts.size()),
+                                     depth, row.data());
+            for (std::size_t k = 0; k < counts.size(); ++k) {
+                const complex::EscapeValue value{counts[k], static_cast<double>(counts[k])};
+                const complex::EscapeValue previous{above[k], above[k] < 0 ? -1.0 : above[k]};
+                EXPECT_EQ(row[k], c.colouring->relief(value, previous, depth))
+                    << c.what << " depth " << depth << " pixel " << k;
+            }
+        }
+    }
+}
+
 // Smooth pictures: every method and arithmetic gives the same colours (a tesseral
 // rectangle of one count is computed pixel by pixel unless it is inside, and smooth
 // counts are always computed in double precision), only relief shades them.

@@ -69,6 +69,38 @@ TEST(ColorTable, LookupWrapsAndEmptyTableGivesTheDefault) {
     EXPECT_EQ(table.colorAt(-1), table.defaultColor());
 }
 
+// A run's colours at once: each as colorAt gives it, black from the given index on,
+// with an empty table as well as a full one.
+TEST(ColorTable, ColorsOfARunAreEachColorAtOrBlack) {
+    const std::vector<int> indices = {0, 1, 254, 255, 300, 199, 200, 201, -1, -7, INT32_MAX, 2};
+    struct Case {
+        const char* what;
+        int entries;
+        int blackFrom;
+    };
+    const Case cases[] = {
+        {"full table", 255, 200},
+        {"nothing black", 255, INT32_MAX},
+        {"everything black", 255, INT32_MIN},
+        {"empty table", 0, 200},
+        {"one entry", 1, 200},
+    };
+    for (const Case& c : cases) {
+        ColorTable table;
+        if (c.entries > 0) {
+            ASSERT_EQ(table.setColors(builtInPalette().data(), c.entries), 1);
+        }
+        std::vector<Color> out(indices.size() + 1, rgb(1, 2, 3));
+        table.colorsAt(indices.data(), static_cast<int>(indices.size()), c.blackFrom, out.data());
+        for (std::size_t k = 0; k < indices.size(); ++k) {
+            const Color expected =
+                indices[k] >= c.blackFrom ? platform::kBlack : table.colorAt(indices[k]);
+            EXPECT_EQ(out[k], expected) << c.what << ", index " << indices[k];
+        }
+        EXPECT_EQ(out.back(), rgb(1, 2, 3)) << c.what << ": written past the run";
+    }
+}
+
 TEST(ColorTable, SetColorsTakesTheCountAsSixteenBitSigned) {
     const std::vector<Color> source(70000, rgb(1, 2, 3));
     struct Case {

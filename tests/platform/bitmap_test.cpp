@@ -76,6 +76,34 @@ TEST(Bitmap, WriteRowStoresItsColoursAndClips) {
     }
 }
 
+// Long runs are written several pixels a store: every pixel of the run, whatever its
+// length and where it starts, must land in its column, and nothing beside it.
+TEST(Bitmap, WriteRowPutsEveryColourOfALongRunInItsColumn) {
+    struct Case {
+        int x, count;
+    };
+    const Case cases[] = {
+        {0, 4},  {0, 5},  {1, 7},   {3, 8},   {2, 13},  {5, 16}, {0, 37},
+        {7, 30}, {-3, 9}, {-6, 45}, {30, 10}, {33, 12}, {0, 36},
+    };
+    constexpr int kWidth = 37;
+    std::vector<Color> colors(64);
+    for (std::size_t k = 0; k < colors.size(); ++k)
+        colors[k] = rgb(static_cast<int>(k) + 1, 2, 3);
+    for (const Case& c : cases) {
+        Bitmap bitmap(kWidth, 3);
+        bitmap.writeRow(c.x, 1, c.count, colors.data());
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                const bool inRun = y == 1 && x >= c.x && x < c.x + c.count;
+                const Color expected = inRun ? colors[static_cast<std::size_t>(x - c.x)] : kBlack;
+                ASSERT_EQ(bitmap.pixel(x, y), expected)
+                    << "run at " << c.x << " of " << c.count << ", pixel " << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(Bitmap, WhitenessFillsTheGivenBlock) {
     Bitmap bitmap(3, 2);
     bitmap.whiteness(1, 0, 5, 1);
