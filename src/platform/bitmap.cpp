@@ -20,7 +20,18 @@ bool clipSpan(long long& start, long long& length, int limit) {
     return length > 0;
 }
 
-#if defined(__x86_64__) && defined(__SSE2__)
+// ThreadSanitizer sees atomic stores, not assembly: under it every pixel is stored atomically,
+// so that it still checks the picture's writers against its readers.
+#if defined(__SANITIZE_THREAD__)
+#define CORVANE_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define CORVANE_THREAD_SANITIZER 1
+#endif
+#endif
+
+#if defined(__x86_64__) && defined(__SSE2__) && !defined(CORVANE_THREAD_SANITIZER)
+#define CORVANE_FOUR_PIXEL_STORES 1
 // Writes from[0..3] to to[0..3] in one 16-byte store. The store is written in assembly
 // so that it stands for what the processor does, not for a plain C++ store racing
 // with a reader's atomic loads: the processor writes each 4-byte aligned pixel of it
@@ -176,7 +187,7 @@ void Bitmap::writeRow(int x, int y, int count, const Color* colors) noexcept {
     const Color* from = colors + (run.first - x);
     const auto length = static_cast<std::size_t>(run.length());
     std::size_t k = 0;
-#if defined(__x86_64__) && defined(__SSE2__)
+#if defined(CORVANE_FOUR_PIXEL_STORES)
     // Four pixels a store: rows are written where they are not cached, and the
     // processor keeps only so many stores waiting for memory, so one store a pixel
     // made the writer wait for memory at every few pixels.
