@@ -19,7 +19,8 @@ namespace complex {
 // run is over.
 class KeptValues {
   public:
-    // Room for a picture of width x height (each at least 0), every value 0.
+    // Room for a picture of width x height (each at least 0); a value holds what an
+    // earlier picture left there, or 0, until it is put.
     void reset(int width, int height, bool smooth, bool distances = false);
     void clear() noexcept;
 
