@@ -262,7 +262,7 @@ void ComplexFractal::prepareCalculation() {
     const view::DeepViewPtr& deepView = runInputs().deep;
     // The integer algorithm ends long before deep views begin; distances are computed
     // in double, whose words hold the derivative.
-    const bool byDistance = runControls_.distance && runCarriesDistance();
+    const bool byDistance = runControls_.distance && carriesDistance();
     runParameters_ = EscapeParameters{
         maxIterations_, paramReal_, paramImag_,
         useInteger_ && !deepView && !byDistance && fixedPointResolves(runInputs().view)};
@@ -455,7 +455,7 @@ void ComplexFractal::prepareColouring() {
     if (controls.automaticDensity)
         controls.density = 1.0;
     // The types without a known derivative keep the colours of counts.
-    controls.distance = controls.distance && runCarriesDistance();
+    controls.distance = controls.distance && carriesDistance();
     runColouring_ = EscapeColouring(runInputs().colors, runParameters_.maxIterations,
                                     colouring.load(std::memory_order_relaxed), controls);
     // The batch kernels give counts only: smooth and distance colours need the escaping

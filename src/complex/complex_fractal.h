@@ -114,11 +114,9 @@ class ComplexFractal : public engine::Fractal {
     // the fixed-point words cannot hold the derivative.
     EscapeValue distancePoint(const EscapeParameters& p, double x, double y);
     // Whether the type's points can be coloured by their distance: z^2 + c by c
-    // (Mandelbrot) or by the starting point (Julia).
+    // (Mandelbrot) or by the starting point (Julia), at any depth (deep views carry the
+    // derivative in a walk of their own).
     bool carriesDistance() const noexcept;
-    // Whether the run prepared can colour by distance: a type that carries it, at any
-    // depth (deep views carry the derivative in their own walk).
-    bool runCarriesDistance() const noexcept { return carriesDistance(); }
     // A picture computed as factor x factor samples a pixel (supersampled) measures its
     // distances in pixels of the picture the samples are averaged into, so that its
     // colours are those of the plain picture. From the next run; 1 unless set.

@@ -95,7 +95,7 @@ int ComplexFractal::calculate() {
     prepareColouring();
     keptComplete_.store(false, std::memory_order_relaxed);
     kept_.reset(width, height, runColouring_.smooth(), runColouring_.byDistance());
-    keptDistanceCapable_ = runCarriesDistance();
+    keptDistanceCapable_ = carriesDistance();
     keptLimit_ = runParameters_.maxIterations;
     keptMethod_ = method.load(std::memory_order_relaxed);
     keptAutomatic_ = runControls_.automaticDensity;

@@ -188,12 +188,7 @@ class DerivativeWalk {
             table_->longest(index_, magnitude, scaled_ ? px_.s : 0, most, length);
         if (run == nullptr || length < 2)
             return false;
-        const double zr =
-            ((run->ar * m_.zr) - (run->ai * m_.zi)) + ((run->br * px_.kcr) - (run->bi * px_.kci));
-        const double zi =
-            ((run->ar * m_.zi) + (run->ai * m_.zr)) + ((run->br * px_.kci) + (run->bi * px_.kcr));
-        m_.zr = zr;
-        m_.zi = zi;
+        applyRun(*run, px_, m_);
         derivative_.multiply(run->ar, run->ai, 0);
         if (setup_.byC)
             derivative_.add(run->br * spacing_.mantissa(), run->bi * spacing_.mantissa(),

@@ -153,6 +153,15 @@ enum class Leg { kDone, kSwitch, kDirect };
 // The exponent of the largest part; kNoExponent when all are 0.
 std::int64_t largestExponent(const ExtDiff& d);
 
+// A run of the table on a pixel's difference: dz -> A dz + B dc, the constant in the
+// pixel's own scale (plain or scaled alike).
+inline void applyRun(const LinearStep& run, const Pixel& px, Diff& m) noexcept {
+    const double zr = ((run.ar * m.zr) - (run.ai * m.zi)) + ((run.br * px.kcr) - (run.bi * px.kci));
+    const double zi = ((run.ar * m.zi) + (run.ai * m.zr)) + ((run.br * px.kci) + (run.bi * px.kcr));
+    m.zr = zr;
+    m.zi = zi;
+}
+
 // The sum of the parts' magnitudes: within a factor 4 of the largest, and a few
 // instructions without branches. The types that rebase have no second value.
 template <bool kIterateOnly>
@@ -623,12 +632,7 @@ class LegWalker {
         // A run of one step drops dz^2 for nothing: the step itself costs as much.
         if (run == nullptr || length < 2)
             return false;
-        const double zr =
-            ((run->ar * m_.zr) - (run->ai * m_.zi)) + ((run->br * px_.kcr) - (run->bi * px_.kci));
-        const double zi =
-            ((run->ar * m_.zi) + (run->ai * m_.zr)) + ((run->br * px_.kci) + (run->bi * px_.kcr));
-        m_.zr = zr;
-        m_.zi = zi;
+        applyRun(*run, px_, m_);
         if (ctx_.detectInterior)
             followRun(*run, length, magnitude);
         lastRun_ = length;

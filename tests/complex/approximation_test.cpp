@@ -85,6 +85,18 @@ const PlanePoint& copyBesideI() {
     return nucleus;
 }
 
+// The orbit of the point (x, y), or of the copy beside c = i where both are 0, and its
+// table for pixels up to 1e-30 from it.
+void buildOrbitAndTable(const EscapeFormula& formula, double x, double y, ReferenceOrbit& orbit,
+                        ApproximationTable& table) {
+    const bool besideI = x == 0.0 && y == 0.0;
+    const BigFloat re = besideI ? copyBesideI().x : BigFloat(kPrecision, x);
+    const BigFloat im = besideI ? copyBesideI().y : BigFloat(kPrecision, y);
+    computeOrbit(formula, re, im, OrbitStart::kPoint, kPrecision, 1u << 30, {}, orbit);
+    ASSERT_EQ(table.build(orbit, formula.type, ExtFloat(1e-30)),
+              ApproximationTable::Outcome::kReady);
+}
+
 // A run of the table against the steps it merges, dz' = 2 Z dz + dz^2 + dc, in long
 // double from a difference just inside the run's radius: the two agree to far better than
 // a pixel's count can tell, at every level, while a difference 10^8 times the radius does
@@ -170,14 +182,9 @@ TEST(ApproximationTableTest, TakesTheLongestRunThatHoldsAndNoneAtItsRadius) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const bool besideI = c.x == 0.0 && c.y == 0.0;
-        const BigFloat x = besideI ? copyBesideI().x : BigFloat(kPrecision, c.x);
-        const BigFloat y = besideI ? copyBesideI().y : BigFloat(kPrecision, c.y);
         ReferenceOrbit orbit;
-        computeOrbit(c.formula, x, y, OrbitStart::kPoint, kPrecision, 1u << 30, {}, orbit);
         ApproximationTable table;
-        ASSERT_EQ(table.build(orbit, c.formula.type, ExtFloat(1e-30)),
-                  ApproximationTable::Outcome::kReady);
+        ASSERT_NO_FATAL_FAILURE(buildOrbitAndTable(c.formula, c.x, c.y, orbit, table));
         const std::size_t states = orbit.points.size();
         std::int64_t length = -1;
         EXPECT_EQ(table.longest(0, 0.0, 0, 1 << 20, length), nullptr);
@@ -617,14 +624,9 @@ TEST(ApproximationTableTest, AtAStateWhereARunHoldsNeitherEscapeNorRebasingIsDue
                                     {0.0, -1.0}, {0.5, 0.5}, {-0.5, -0.5}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const bool besideI = c.x == 0.0 && c.y == 0.0;
-        const BigFloat x = besideI ? copyBesideI().x : BigFloat(kPrecision, c.x);
-        const BigFloat y = besideI ? copyBesideI().y : BigFloat(kPrecision, c.y);
         ReferenceOrbit orbit;
-        computeOrbit(c.formula, x, y, OrbitStart::kPoint, kPrecision, 1u << 30, {}, orbit);
         ApproximationTable table;
-        ASSERT_EQ(table.build(orbit, c.formula.type, ExtFloat(1e-30)),
-                  ApproximationTable::Outcome::kReady);
+        ASSERT_NO_FATAL_FAILURE(buildOrbitAndTable(c.formula, c.x, c.y, orbit, table));
         const double escapeAt = bailoutOf(c.formula.type) * (1.0 - 0x1p-40);
         int tested = 0;
         for (std::size_t state = 1; state < orbit.points.size(); ++state) {

@@ -66,6 +66,24 @@ std::vector<platform::Color> computedWith(const PictureSetup& s, const ColorCont
     return computed(*f);
 }
 
+// Recoloured with other distance controls, a finished picture f (before: its colours)
+// is the picture computed afresh with them, in the window and in bands.
+void expectRecolouringAsComputed(ComplexFractal& f, const PictureSetup& setup,
+                                 const std::vector<platform::Color>& before) {
+    const ColorControls after = byDistance(0.5, 3.25);
+    f.setColorControls(after);
+    ASSERT_TRUE(f.recolor());
+    const std::vector<platform::Color> recoloured = f.picture.snapshot();
+    EXPECT_NE(recoloured, before) << "the change shows";
+    Rig fresh(kWidth, kHeight);
+    auto g = complex_test::makeComplexType(setup.type, fresh.services());
+    prepare(*g, setup, after);
+    EXPECT_EQ(recoloured, computed(*g));
+    CollectedRows rows;
+    BandRenderer(*g, 5).render(rows);
+    EXPECT_EQ(rows.colors, recoloured) << "the picture in bands";
+}
+
 // Mandelbrot and Julia by distance, for every method, both arithmetics (fixed point
 // iterates in double here) and both colourings: recoloured with other controls they are
 // the picture computed with those, in the window and in bands; turning distance on or
@@ -89,19 +107,7 @@ TEST(DistanceColouringTest, RecolouringEqualsComputingAgain) {
                     prepare(*plain, setup, {});
                     EXPECT_NE(before, computed(*plain)) << "distance shows";
 
-                    const ColorControls after = byDistance(0.5, 3.25);
-                    f->setColorControls(after);
-                    ASSERT_TRUE(f->recolor());
-                    const std::vector<platform::Color> recoloured = f->picture.snapshot();
-                    EXPECT_NE(recoloured, before) << "the change shows";
-
-                    Rig fresh(kWidth, kHeight);
-                    auto g = complex_test::makeComplexType(type, fresh.services());
-                    prepare(*g, setup, after);
-                    EXPECT_EQ(recoloured, computed(*g));
-                    CollectedRows rows;
-                    BandRenderer(*g, 5).render(rows);
-                    EXPECT_EQ(rows.colors, recoloured) << "the picture in bands";
+                    expectRecolouringAsComputed(*f, setup, before);
 
                     f->setColorControls({});
                     EXPECT_FALSE(f->recolor()) << "counts of double, not of the run's kernel";
@@ -166,18 +172,7 @@ TEST(DistanceColouringTest, DeepViewsColourByDistance) {
                 }
                 EXPECT_GT(measured, kWidth * kHeight / 4) << "pixels outside measured";
 
-                const ColorControls after = byDistance(0.5, 3.25);
-                f->setColorControls(after);
-                ASSERT_TRUE(f->recolor());
-                const std::vector<platform::Color> recoloured = f->picture.snapshot();
-                EXPECT_NE(recoloured, before) << "the change shows";
-                Rig fresh(kWidth, kHeight);
-                auto g = complex_test::makeComplexType(type, fresh.services());
-                prepare(*g, setup, after);
-                EXPECT_EQ(recoloured, computed(*g));
-                CollectedRows rows;
-                BandRenderer(*g, 5).render(rows);
-                EXPECT_EQ(rows.colors, recoloured) << "the picture in bands";
+                expectRecolouringAsComputed(*f, setup, before);
             }
         }
     }
