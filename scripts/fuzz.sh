@@ -23,12 +23,12 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 # harness  executions  dictionary
 runs=(
-    "picture_file 300000 bitmap.dict"
+    "picture_file 150000 bitmap.dict"
     "png_file 100000 png.dict"
     "palette 3000000 numbers.dict"
-    "settings 1500000 settings.dict"
+    "settings 1000000 settings.dict"
     "dialog_fields 3000000 numbers.dict"
-    "parameters 20000 numbers.dict"
+    "parameters 10000 numbers.dict"
 )
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
