@@ -11,6 +11,8 @@
 # yuv420p format every player reads needs even sides).
 # Defaults: 30 frames a second, h264 (libx264) at quality 18; av1 uses libsvtav1 where
 # ffmpeg has it, else libaom-av1, at quality 30. Exit codes: 0 done, 1 failed, 2 refused.
+# The frame pattern is used as a printf format on purpose, once checked.
+# shellcheck disable=SC2059
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -27,7 +29,7 @@ fail() {
     exit 1
 }
 
-pattern= out= fps=30 codec=h264 crf=
+pattern='' out='' fps=30 codec=h264 crf=''
 while (($#)); do
     case $1 in
     --fps | --codec | --crf)
@@ -148,9 +150,11 @@ case $codec in
 h264) encoder=(-c:v libx264 -preset slow -crf "$crf") ;;
 av1)
     # SVT-AV1 takes frames from 64 x 64 up.
-    if ((width >= 64 && height >= 64)) && ffmpeg -hide_banner -encoders 2>/dev/null | grep -qw libsvtav1; then
+    # Read whole: grep -q stopping early would break ffmpeg's pipe, failing the pipeline.
+    encoders=$(ffmpeg -hide_banner -encoders 2>/dev/null) || encoders=''
+    if ((width >= 64 && height >= 64)) && grep -qw libsvtav1 <<<"$encoders"; then
         encoder=(-c:v libsvtav1 -preset 8 -crf "$crf")
-    elif ffmpeg -hide_banner -encoders 2>/dev/null | grep -qw libaom-av1; then
+    elif grep -qw libaom-av1 <<<"$encoders"; then
         encoder=(-c:v libaom-av1 -cpu-used 6 -row-mt 1 -crf "$crf" -b:v 0)
     else
         fail "this ffmpeg has no AV1 encoder (libsvtav1 or libaom-av1)"
@@ -163,22 +167,22 @@ echo "Encoding $count frames ($first-$last) of ${width}x$height at $fps frames a
 
 # The bar follows ffmpeg's progress reports ("frame=N" lines) on a pipe of their own.
 draw_bar() {
-    local done=$1 width=40 filled
-    filled=$((done * width / count))
-    printf '\r[%-*s] %d/%d' "$width" "$(printf '%*s' "$filled" '' | tr ' ' '#')" "$done" "$count" >&2
+    local finished=$1 width=40 filled
+    filled=$((finished * width / count))
+    printf '\r[%-*s] %d/%d' "$width" "$(printf '%*s' "$filled" '' | tr ' ' '#')" "$finished" "$count" >&2
 }
 show_progress() {
-    local line shown=-1 done
+    local line shown=-1 finished
     while IFS= read -r line; do
         [[ $line == frame=* ]] || continue
-        done=${line#frame=}
-        [[ $done =~ ^[0-9]+$ ]] || continue
-        ((done > count)) && done=$count
+        finished=${line#frame=}
+        [[ $finished =~ ^[0-9]+$ ]] || continue
+        ((finished > count)) && finished=$count
         if [ -t 2 ]; then
-            draw_bar "$done"
-        elif ((done * 10 / count > shown)); then
-            shown=$((done * 10 / count))
-            echo "  $done/$count frames" >&2
+            draw_bar "$finished"
+        elif ((finished * 10 / count > shown)); then
+            shown=$((finished * 10 / count))
+            echo "  $finished/$count frames" >&2
         fi
     done
     [ -t 2 ] && echo >&2

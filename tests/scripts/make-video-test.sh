@@ -93,10 +93,14 @@ cp bare.mp4 old.mp4
 check "a damaged frame" 1 "is unchanged" -- bare/f%d.png old.mp4
 expect "a failed encoding leaves the old video" 'cmp -s bare.mp4 old.mp4'
 
-if ffmpeg -hide_banner -encoders 2>/dev/null | grep -qwE 'libsvtav1|libaom-av1'; then
+encoders=$(ffmpeg -hide_banner -encoders 2>/dev/null)
+if grep -qwE 'libsvtav1|libaom-av1' <<<"$encoders"; then
     make_frames av1-%d.png 1 6 64 48
     check "av1" 0 "6 frames" -- av1-%d.png av1.mp4 --codec av1 --crf 40
     expect "the av1 video holds every frame" '[ "$(frames_in av1.mp4)" = 6 ]'
+    # From 64 x 64 up, SVT-AV1 where ffmpeg has it.
+    make_frames av1-large-%d.png 1 4 96 64
+    check "av1, larger frames" 0 "4 frames" -- av1-large-%d.png av1-large.mp4 --codec av1
 fi
 
 if ((failures)); then
