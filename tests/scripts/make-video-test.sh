@@ -76,7 +76,6 @@ expect "a refused sequence leaves the old video" 'cmp -s seq.mp4 kept.mp4'
 check "unpadded numbers from 8" 0 "5 frames" -- bare/f%d.png bare.mp4
 check "space-padded numbers" 0 "4 frames" -- "odd/frame-%3d.png" odd.mp4
 check "no frames at all" 2 "no frames match" -- nothing/f%d.png none.mp4
-check "no conversion" 2 "one integer conversion" -- seq/frame-00001.png x.mp4
 check "two conversions" 2 "one integer conversion" -- seq/%d-%05d.png x.mp4
 check "not PNG" 2 "PNG" -- seq/frame-%05d.jpg x.mp4
 check "not mp4" 2 ".mp4" -- seq/frame-%05d.png x.avi
@@ -97,7 +96,6 @@ encoders=$(ffmpeg -hide_banner -encoders 2>/dev/null)
 if grep -qwE 'libsvtav1|libaom-av1' <<<"$encoders"; then
     make_frames av1-%d.png 1 6 64 48
     check "av1" 0 "6 frames" -- av1-%d.png av1.mp4 --codec av1 --crf 40
-    expect "the av1 video holds every frame" '[ "$(frames_in av1.mp4)" = 6 ]'
     # From 64 x 64 up, SVT-AV1 where ffmpeg has it.
     make_frames av1-large-%d.png 1 4 96 64
     check "av1, larger frames" 0 "4 frames" -- av1-large-%d.png av1-large.mp4 --codec av1
