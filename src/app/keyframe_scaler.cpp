@@ -75,11 +75,12 @@ bool usableKeyframe(const RgbImage& keyframe) {
                static_cast<std::size_t>(keyframe.width) * static_cast<std::size_t>(keyframe.height);
 }
 
-// A centre and span along an axis of size keyframe pixels that the arithmetic handles
-// exactly enough and that fits the tap counts.
-bool usablePlacement(double centre, double span, int size) {
+// A centre and span along an axis of size keyframe pixels, for count frame pixels, that
+// the arithmetic handles: a frame pixel at least a millionth of a keyframe pixel wide (so
+// that its area never vanishes), and nothing beyond kMostFrameSide keyframe widths.
+bool usablePlacement(double centre, double span, int size, int count) {
     const double most = static_cast<double>(kMostFrameSide) * size;
-    return std::isfinite(centre) && std::isfinite(span) && span > 0.0 && span <= most &&
+    return std::isfinite(centre) && std::isfinite(span) && span >= 1e-6 * count && span <= most &&
            std::abs(centre) <= most;
 }
 
@@ -92,8 +93,8 @@ bool usableFrameSide(int side) {
 std::optional<RgbImage> scaleFromKeyframe(const RgbImage& keyframe, double centreX, double centreY,
                                           double spanX, double spanY, int width, int height) {
     if (!usableKeyframe(keyframe) || !usableFrameSide(width) || !usableFrameSide(height) ||
-        !usablePlacement(centreX, spanX, keyframe.width) ||
-        !usablePlacement(centreY, spanY, keyframe.height)) {
+        !usablePlacement(centreX, spanX, keyframe.width, width) ||
+        !usablePlacement(centreY, spanY, keyframe.height, height)) {
         return std::nullopt;
     }
     std::array<std::uint32_t, 256> linear{};

@@ -23,8 +23,9 @@ inline constexpr int kMostFrameSide = 65536;
 // pixels it covers, in linear light, rounded back to sRGB. Where the part reaches beyond
 // the keyframe, the keyframe's edge pixels stand for what lies beyond them. A span
 // smaller than the frame magnifies. nullopt when the keyframe is empty or inconsistent,
-// a size is out of range, or a position or span is not a finite number within
-// kMostFrameSide times the keyframe's size (spans must be positive).
+// a size is out of range, a position or span is not a finite number within
+// kMostFrameSide times the keyframe's size, or a frame pixel would span less than a
+// millionth of a keyframe pixel.
 std::optional<RgbImage> scaleFromKeyframe(const RgbImage& keyframe, double centreX, double centreY,
                                           double spanX, double spanY, int width, int height);
 

@@ -89,6 +89,7 @@ TEST(KeyframeScaler, AveragesTheCoveredPixelsAndRefusesWhatItCannotPlace) {
         {blackWhite, {1, 1, 2, 2, 1, app::kMostFrameSide + 1}, {}},
         {blackWhite, {1, 1, 0, 2, 1, 1}, {}},
         {blackWhite, {1, 1, 2, -2, 1, 1}, {}},
+        {blackWhite, {1, 1, 1e-7, 1, 1, 1}, {}},
         {blackWhite, {nan, 1, 2, 2, 1, 1}, {}},
         {blackWhite, {1, 1, 1e300, 2, 1, 1}, {}},
         {blackWhite, {1, -1e300, 2, 2, 1, 1}, {}},
