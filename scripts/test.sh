@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${CORVANE_BUILD_DIR:-$root/build-dev}
 source "$root/scripts/deps.sh"
-ensure_packages "${CORVANE_BUILD_PACKAGES[@]}" "${CORVANE_TEST_PACKAGES[@]}"
+ensure_packages "${CORVANE_BUILD_PACKAGES[@]}" "${CORVANE_TEST_PACKAGES[@]}" "${CORVANE_TOOL_PACKAGES[@]}"
 
 cmake -S "$root" --preset dev -B "$build"
 cmake --build "$build" -j"$(nproc)"

@@ -1,57 +1,18 @@
 #include "app/supersampling.h"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 
+#include "app/linear_light.h"
 #include "catalogue/fractal_types.h"
 #include "complex/complex_fractal.h"
-#include "engine/oklab.h"
 
 namespace app {
 
 namespace {
 
-// Linear light in whole numbers, so that the sums of the samples are exact and a
-// picture comes out the same whatever the order they are added in.
-constexpr double kLinearScale = 16777216.0;  // 2^24: 256 samples of 1 fit 32 bits
-
-struct LinearLight {
-    // The linear light of each byte.
-    std::array<std::uint32_t, 256> ofByte{};
-    // The linear light halfway (in sRGB) between byte k and k + 1: a mean below it
-    // rounds to k or below.
-    std::array<double, 255> between{};
-};
-
-std::uint32_t scaledLinear(double linear) {
-    return static_cast<std::uint32_t>(std::lround(std::clamp(linear, 0.0, 1.0) * kLinearScale));
-}
-
-double linearAtSrgb(double encoded) {
-    if (encoded <= 0.04045)
-        return encoded / 12.92;
-    return std::pow((encoded + 0.055) / 1.055, 2.4);
-}
-
-const LinearLight& linearLight() {
-    static const LinearLight table = [] {
-        LinearLight made;
-        for (unsigned byte = 0; byte < 256; ++byte)
-            made.ofByte[byte] = scaledLinear(engine::linearFromSrgb(byte));
-        for (unsigned k = 0; k < 255; ++k)
-            made.between[k] = linearAtSrgb((k + 0.5) / 255.0) * kLinearScale;
-        return made;
-    }();
-    return table;
-}
-
 // The byte whose rounding interval holds the mean.
 unsigned encodeMean(std::uint64_t sum, int count) {
-    const LinearLight& light = linearLight();
-    const double mean = static_cast<double>(sum) / static_cast<double>(count);
-    return static_cast<unsigned>(
-        std::upper_bound(light.between.begin(), light.between.end(), mean) - light.between.begin());
+    return byteOfLinear(static_cast<double>(sum) / static_cast<double>(count));
 }
 
 // How far (in samples, positive right and down) the samples' view is moved so that the
@@ -162,13 +123,12 @@ SampleAverager::SampleAverager(engine::RowSink& out, int width, int factor)
 bool SampleAverager::takeRow(int row, const platform::Color* samples, int sampleWidth) {
     if (sampleWidth != width_ * factor_ || row < 0)
         return false;
-    const LinearLight& light = linearLight();
     for (int x = 0; x < sampleWidth; ++x) {
         const platform::Color color = samples[x];
         std::uint64_t* sum = &sums_[static_cast<std::size_t>(x / factor_) * 3];
-        sum[0] += light.ofByte[platform::redOf(color)];
-        sum[1] += light.ofByte[platform::greenOf(color)];
-        sum[2] += light.ofByte[platform::blueOf(color)];
+        sum[0] += linearOfByte(platform::redOf(color));
+        sum[1] += linearOfByte(platform::greenOf(color));
+        sum[2] += linearOfByte(platform::blueOf(color));
     }
     if (row % factor_ != factor_ - 1)
         return true;
