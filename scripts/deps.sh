@@ -21,4 +21,4 @@ ensure_packages() {
 CORVANE_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
     qt6-qpa-plugins libgl-dev libxkbcommon-dev libspng-dev zlib1g-dev libhwy-dev libmpfr-dev)
 # What the tests and benchmarks need on top.
-CORVANE_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth python3)
+CORVANE_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth python3 parallel)
