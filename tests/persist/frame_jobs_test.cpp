@@ -81,6 +81,11 @@ std::vector<std::string> statuses(const ToolRun& run) {
     return result;
 }
 
+// A regular file's bytes; empty for anything else.
+std::string contentOf(const std::string& name) {
+    return std::filesystem::is_regular_file(name) ? TempFolder::read(name) : std::string();
+}
+
 class FrameJobs : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -176,7 +181,8 @@ TEST_F(FrameJobs, FinishedFramesAreSkippedAndEveryOtherIsMadeAgain) {
         std::filesystem::create_directories(frames);
         ASSERT_EQ(
             render(folder, {"--path", path, "--frames", "0-1", frames + "/f-%d.png"}).exitCode, 0);
-        const std::string before = TempFolder::read(folder.file("frames/f-1.png"));
+        const std::string before = contentOf(folder.file("frames/f-1.png"));
+        ASSERT_FALSE(before.empty());
         c.prepare(folder);
         std::vector<std::string> arguments = {"--path", path, "--frame", "1"};
         arguments.insert(arguments.end(), c.extraArguments.begin(), c.extraArguments.end());
@@ -187,29 +193,47 @@ TEST_F(FrameJobs, FinishedFramesAreSkippedAndEveryOtherIsMadeAgain) {
             EXPECT_EQ(statuses(run), std::vector<std::string>{c.status});
         else
             EXPECT_NE(run.err.find("cannot write frame 1"), std::string::npos) << run.err;
-        EXPECT_EQ(TempFolder::read(folder.file("frames/f-1.png")) == before, c.frameAfter);
+        EXPECT_EQ(contentOf(folder.file("frames/f-1.png")) == before, c.frameAfter);
         // Nothing but the frames (and the folder put in one's place).
         EXPECT_EQ(testing_support::folderEntries(frames),
                   (std::vector<std::string>{"f-0.png", "f-1.png"}));
     }
 }
 
-TEST_F(FrameJobs, AFolderThatCannotBeWrittenFailsWithoutALeftover) {
+TEST_F(FrameJobs, AFailedWriteLeavesNothingHalfWritten) {
     const std::string path = folder.write("short.path", kShortPath);
-    const std::string locked = folder.file("locked");
-    std::filesystem::create_directories(locked);
-    const ToolRun missing =
-        render(folder, {"--path", path, "--frames", "0-2", folder.file("nowhere/f-%d.png")});
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(statuses(missing).empty());
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "the superuser writes into any folder";
-    ::chmod(locked.c_str(), 0555);
-    const ToolRun run = render(folder, {"--path", path, "--frames", "0-2", locked + "/f-%d.png"});
-    ::chmod(locked.c_str(), 0755);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("cannot write frame 0"), std::string::npos) << run.err;
-    EXPECT_TRUE(testing_support::folderEntries(locked).empty());
+    const std::string frames = folder.file("frames");
+    std::filesystem::create_directories(frames);
+    // An earlier frame 0 of another path stays as it was when its replacement fails.
+    const std::string earlier = folder.write("frames/f-0.png", "an earlier picture");
+    struct Failure {
+        const char* what;
+        std::string prefix;  // shell commands before the program
+        std::string pattern;
+        bool needsOrdinaryUser;
+    };
+    const std::vector<Failure> cases = {
+        {"no such folder", "", folder.file("nowhere/f-%d.png"), false},
+        {"a file size limit", "ulimit -f 1; ", frames + "/f-%d.png", false},
+        {"a folder that cannot be written", "chmod 555 " + quoted(frames) + "; ",
+         frames + "/f-%d.png", true},
+    };
+    for (const Failure& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsOrdinaryUser && ::geteuid() == 0)
+            continue;  // the superuser writes into any folder
+        std::string command = "(" + c.prefix + quoted(kProgram);
+        for (const std::string& a :
+             {std::string("--path"), path, std::string("--frames"), std::string("0-2"), c.pattern})
+            command.append(" ").append(quoted(a));
+        const ToolRun run = runCommand(folder, command + ")");
+        ::chmod(frames.c_str(), 0755);
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_NE(run.err.find("cannot write frame 0"), std::string::npos) << run.err;
+        EXPECT_TRUE(statuses(run).empty());
+        EXPECT_EQ(testing_support::folderEntries(frames), std::vector<std::string>{"f-0.png"});
+        EXPECT_EQ(TempFolder::read(earlier), "an earlier picture");
+    }
 }
 
 struct RefusedJob {
