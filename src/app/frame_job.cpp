@@ -190,7 +190,11 @@ bool frameFinished(const PathPlan& plan, long frame, const std::string& name) {
     });
 }
 
-ExportRequest frameRequest(const PathPlan& plan, long frame, const FrameSettings& settings) {
+std::optional<ExportRequest> frameRequest(const PathPlan& plan, long frame,
+                                          const FrameSettings& settings) {
+    const std::optional<view::DeepView> view = plan.frames.frame(frame);
+    if (!view)
+        return std::nullopt;
     const ZoomPath& path = plan.path;
     ExportRequest request;
     request.type = path.type;
@@ -200,7 +204,7 @@ ExportRequest frameRequest(const PathPlan& plan, long frame, const FrameSettings
     request.supersample = path.supersample;
     request.colouring = path.colouring;
     request.colorChanges = path.colorChanges;
-    request.view = plan.frames.frame(frame);
+    request.view = *view;
     request.threads = settings.threads;
     request.iterations = path.iterations;
     request.autoIterations = path.autoIterations;
@@ -222,9 +226,14 @@ std::string frameRenderingProblem(const PathPlan& plan) {
 
 ExportResult renderFrame(const PathPlan& plan, long frame, const FrameSettings& settings,
                          const std::string& name) {
+    const std::optional<ExportRequest> request = frameRequest(plan, frame, settings);
+    if (!request) {
+        ExportResult failed;
+        failed.reason = "no view of the picture's size can be made there";
+        return failed;
+    }
     ExportControl control;
-    return exportPicture(frameRequest(plan, frame, settings), name, platform::StreamTargets::Refuse,
-                         control);
+    return exportPicture(*request, name, platform::StreamTargets::Refuse, control);
 }
 
 }  // namespace app

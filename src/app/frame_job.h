@@ -72,8 +72,10 @@ struct FrameSettings {
 };
 
 // Frame k as an export request (the path's type, parameters, colouring and frame k's
-// view, with the frame's text added to the picture's texts).
-ExportRequest frameRequest(const PathPlan& plan, long frame, const FrameSettings& settings);
+// view, with the frame's text added to the picture's texts); nullopt when the frame's
+// view cannot be made.
+std::optional<ExportRequest> frameRequest(const PathPlan& plan, long frame,
+                                          const FrameSettings& settings);
 
 // Why the frames of a plan cannot be rendered yet; empty when they can.
 std::string frameRenderingProblem(const PathPlan& plan);

@@ -477,7 +477,7 @@ double ZoomFrames::widthExponent(long k) const {
     return static_cast<double>(exponent);
 }
 
-view::DeepView ZoomFrames::frame(long k) const {
+std::optional<view::DeepView> ZoomFrames::frame(long k) const {
     if (k <= 0)
         return start_;
     if (k >= count_ - 1)
@@ -499,12 +499,7 @@ view::DeepView ZoomFrames::frame(long k) const {
     numeric::BigFloat y(precision_, 0.0);
     y += end_.centreY();
     y += offsetY_ * step;
-    const std::optional<view::DeepView> view =
-        view::DeepView::fromCentreAndWidth(x, y, width, start_.width(), start_.height());
-    // Between two usable views every view is usable; the nearer end otherwise.
-    if (!view)
-        return 2 * k < count_ ? start_ : end_;
-    return *view;
+    return view::DeepView::fromCentreAndWidth(x, y, width, start_.width(), start_.height());
 }
 
 }  // namespace app

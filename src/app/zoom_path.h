@@ -87,8 +87,9 @@ class ZoomFrames {
     const view::DeepView& start() const { return start_; }
     const view::DeepView& end() const { return end_; }
     // Frame k of 0..count()-1: the start view at 0, the end view at the last frame,
-    // between them the zoom that keeps one plane point fixed on the screen.
-    view::DeepView frame(long k) const;
+    // between them the zoom that keeps one plane point fixed on the screen. nullopt
+    // only when no view of the picture's size can be made there.
+    std::optional<view::DeepView> frame(long k) const;
 
   private:
     ZoomFrames(view::DeepView start, view::DeepView end) : start_(start), end_(end) {}

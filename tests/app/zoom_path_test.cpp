@@ -36,6 +36,12 @@ app::PathPlan planned(const std::string& text) {
     return *plan.value;
 }
 
+view::DeepView frameOf(const app::ZoomFrames& frames, long k) {
+    const std::optional<view::DeepView> frame = frames.frame(k);
+    EXPECT_TRUE(frame) << "frame " << k;
+    return frame.value_or(frames.start());
+}
+
 struct FramesCase {
     const char* what;
     std::string text;
@@ -76,8 +82,8 @@ TEST(ZoomPathTest, FramesZoomAboutTheFixedPointFromTheStartToTheEndView) {
         if (c.frames > 0) {
             EXPECT_EQ(frames.count(), c.frames);
         }
-        const view::DeepView first = frames.frame(0);
-        const view::DeepView last = frames.frame(frames.count() - 1);
+        const view::DeepView first = frameOf(frames, 0);
+        const view::DeepView last = frameOf(frames, frames.count() - 1);
         EXPECT_TRUE(view::DeepView::same(first, frames.start()));
         EXPECT_TRUE(view::DeepView::same(last, frames.end()));
         EXPECT_EQ(view::widthText(last), view::widthText(*view::DeepView::fromCentreAndWidth(
@@ -94,7 +100,7 @@ TEST(ZoomPathTest, FramesZoomAboutTheFixedPointFromTheStartToTheEndView) {
         double previousStep = 0.0;
         for (long k = 0; k < frames.count(); ++k) {
             SCOPED_TRACE("frame " + std::to_string(k));
-            const view::DeepView frame = frames.frame(k);
+            const view::DeepView frame = frameOf(frames, k);
             ASSERT_EQ(frame.width(), first.width());
             const numeric::BigFloat& w = frame.spanX();
             // The fixed point stays where it was on the screen, to a tenth of a pixel (a
@@ -115,7 +121,7 @@ TEST(ZoomPathTest, FramesZoomAboutTheFixedPointFromTheStartToTheEndView) {
             if (k == 0)
                 continue;
             // Monotone; an eased path slows down to a stop (each step nearer 1).
-            const double step = std::log2(ratio(w, frames.frame(k - 1).spanX()));
+            const double step = std::log2(ratio(w, frameOf(frames, k - 1).spanX()));
             EXPECT_TRUE(zoomIn ? step < 0 : step > 0) << step;
             // A constant factor a frame, to a pixel across the picture (a shallow frame's
             // edges are doubles).
@@ -145,11 +151,11 @@ TEST(ZoomPathTest, DeepFramesAreComputedAtThePrecisionTheyNeed) {
         "centre -0.743643887037158704752191506114774 0.131825904205311970493132056385139\n"
         "width 1e-50\nper-doubling 2\nsize 96x54\n");
     const app::ZoomFrames& frames = plan.frames;
-    EXPECT_FALSE(frames.frame(0).isDeep());
-    EXPECT_TRUE(frames.frame(frames.count() - 2).isDeep());
-    EXPECT_GT(frames.frame(frames.count() - 2).precision(), 160);
+    EXPECT_FALSE(frameOf(frames, 0).isDeep());
+    EXPECT_TRUE(frameOf(frames, frames.count() - 2).isDeep());
+    EXPECT_GT(frameOf(frames, frames.count() - 2).precision(), 160);
     // A frame just above the end shows the end centre to a fraction of its pixels.
-    const view::DeepView nearEnd = frames.frame(frames.count() - 3);
+    const view::DeepView nearEnd = frameOf(frames, frames.count() - 3);
     const double offset =
         ((precise(frames.end().centreX()) - nearEnd.centreX()) / nearEnd.spanX()).toDouble();
     EXPECT_LT(std::fabs(offset), 0.5);
