@@ -76,7 +76,7 @@ bool isFrameJobOption(const std::string& argument) {
            argument == "--chunk" || argument == "--skipped-exit";
 }
 
-// What the options of a picture do inside a path file, when the path is one.
+// The options of a picture whose settings a path file gives itself.
 bool isPathFileSetting(const std::string& argument) {
     return argument == "--type" || argument == "--params" || argument == "--center" ||
            argument == "--width" || argument == "--location" || argument == "--size" ||
@@ -567,6 +567,12 @@ const char* usageText() {
            "       corvane-render --find-minibrot [--type NAME_OR_ID] [--size WxH] [--params "
            "TEXT]\n"
            "                      [--from PICTURE] [--center RE,IM --width W] [--iterations N]\n"
+           "       corvane-render --path FILE (--frame K OUT.png | --frames A-B OUT-PATTERN.png |\n"
+           "                      --plan OUT-PATTERN.png [--chunk N] | --frame-count)\n"
+           "                      [--threads N] [--skipped-exit N]\n"
+           "       corvane-render [picture options] --zoom-to RE,IM --zoom-width W "
+           "--per-doubling N\n"
+           "                      [--ease E] [--keyframe-every K] (--frame K ... as for --path)\n"
            "--center and --width give an escape-time view by its centre and plane width, in\n"
            "decimal text of any length.\n"
            "--location gives the type, centre, width, iterations and parameters as the\n"
@@ -588,12 +594,6 @@ const char* usageText() {
            "--supersample N anti-aliases an escape-time .png: each pixel the mean of N x N\n"
            "samples (1 to 16) in linear light; a picture written so tells its N, which --from\n"
            "takes unless --supersample is given.\n"
-           "       corvane-render --path FILE (--frame K OUT.png | --frames A-B OUT-PATTERN.png |\n"
-           "                      --plan OUT-PATTERN.png [--chunk N] | --frame-count)\n"
-           "                      [--threads N] [--skipped-exit N]\n"
-           "       corvane-render [picture options] --zoom-to RE,IM --zoom-width W "
-           "--per-doubling N\n"
-           "                      [--ease E] [--keyframe-every K] (--frame K ... as for --path)\n"
            "A zoom path goes from the start view (the file's start-centre and start-width, or\n"
            "--center and --width, else the type's view) to the end view by a constant factor a\n"
            "frame, per-doubling frames for each halving of the width; the last E frames ease to\n"
