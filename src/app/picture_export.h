@@ -12,6 +12,7 @@
 #include "engine/fractal.h"
 #include "engine/row_sink.h"
 #include "platform/bitmap.h"
+#include "platform/png_writer.h"
 #include "platform/window.h"
 #include "platform/write_target.h"
 #include "view/deep_view.h"
@@ -66,6 +67,8 @@ struct ExportRequest {
     // Escape-time types: the memory a deep view's reference orbits may take, in MiB (the
     // window's option); nullopt: the default.
     std::optional<int> referenceMemoryMiB;
+    // Text chunks a PNG picture carries after its own (a frame's place in its path).
+    std::vector<platform::PngText> extraTexts;
 };
 
 // Why a picture of this type and size cannot be exported (one line, no file named);

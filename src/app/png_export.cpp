@@ -16,7 +16,8 @@ namespace {
 
 class PngSink : public ExportSink {
   public:
-    PngSink(std::FILE* file, int supersample) : file_(file), supersample_(supersample) {}
+    PngSink(std::FILE* file, int supersample, const std::vector<platform::PngText>& extraTexts)
+        : file_(file), supersample_(supersample), extraTexts_(extraTexts) {}
 
     bool begin(int width, int height, engine::FractalType type,
                const std::string& parameters) override {
@@ -24,6 +25,7 @@ class PngSink : public ExportSink {
                                                 {persist::kPngParametersKeyword, parameters}};
         if (supersample_ > 1)
             texts.push_back({persist::kPngSupersampleKeyword, std::to_string(supersample_)});
+        texts.insert(texts.end(), extraTexts_.begin(), extraTexts_.end());
         writer_ = std::make_unique<platform::PngWriter>(file_, static_cast<std::uint32_t>(width),
                                                         static_cast<std::uint32_t>(height), texts);
         return writer_->error().empty();
@@ -40,6 +42,7 @@ class PngSink : public ExportSink {
   private:
     std::FILE* file_;
     int supersample_;
+    const std::vector<platform::PngText>& extraTexts_;
     std::unique_ptr<platform::PngWriter> writer_;
 };
 
@@ -60,7 +63,7 @@ ExportResult exportPicture(const ExportRequest& request, const std::string& path
     ExportResult result;
     bool rendered = false;
     const auto write = [&](std::FILE* file) {
-        PngSink sink(file, request.supersample);
+        PngSink sink(file, request.supersample, request.extraTexts);
         result = renderExport(request, control, sink);
         // A cancelled or failed picture returns false here: the temporary file goes.
         rendered = result.written() && sink.finish();

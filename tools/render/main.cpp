@@ -18,6 +18,7 @@
 #include "engine/color_table.h"
 #include "engine/fractal.h"
 #include "engine/settings_key.h"
+#include "frame_commands.h"
 #include "persist/bitmap_file.h"
 #include "persist/picture_file.h"
 #include "platform/c_format.h"
@@ -391,6 +392,8 @@ int main(int argc, char** argv) {
     std::string problem;
     bool refused = false;
     try {
+        if (parsed.options.pathGiven())
+            return render::runFrameCommand(parsed.options);
         problem = parsed.options.findMinibrot ? findMinibrot(parsed.options)
                                               : renderPicture(parsed.options, refused);
     } catch (const std::bad_alloc&) {

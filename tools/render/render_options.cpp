@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <limits>
 
 #include "app/location.h"
 #include "app/picture_export.h"
 #include "app/supersampling.h"
+#include "app/zoom_path.h"
 #include "catalogue/factory.h"
 #include "complex/complex_fractal.h"
 #include "complex/escape_colouring.h"
@@ -55,7 +57,32 @@ struct OptionsSeen {
     std::optional<std::string> centre;
     std::optional<std::string> planeWidth;
     std::optional<std::string> location;
+    std::optional<std::string> zoomTo;
+    std::optional<std::string> zoomWidth;
+    // Options other than those of a path and its frames.
+    std::vector<std::string> pictureOnly;
+    bool skippedExit = false;
 };
+
+// The options that give a zoom path, beyond those of a picture.
+bool isPathOption(const std::string& argument) {
+    return argument == "--path" || argument == "--zoom-to" || argument == "--zoom-width" ||
+           argument == "--per-doubling" || argument == "--ease" || argument == "--keyframe-every";
+}
+
+// The options that say what is done with a path; a plan's commands give their own.
+bool isFrameJobOption(const std::string& argument) {
+    return argument == "--frame" || argument == "--frames" || argument == "--plan" ||
+           argument == "--chunk" || argument == "--skipped-exit";
+}
+
+// The options of a picture whose settings a path file gives itself.
+bool isPathFileSetting(const std::string& argument) {
+    return argument == "--type" || argument == "--params" || argument == "--center" ||
+           argument == "--width" || argument == "--location" || argument == "--size" ||
+           argument == "--iterations" || argument == "--colouring" || argument == "--density" ||
+           argument == "--offset" || argument == "--transfer" || argument == "--supersample";
+}
 
 bool isKnownOption(const std::string& argument) {
     return argument == "--type" || argument == "--size" || argument == "--params" ||
@@ -63,7 +90,7 @@ bool isKnownOption(const std::string& argument) {
            argument == "--colouring" || argument == "--threads" || argument == "--center" ||
            argument == "--width" || argument == "--iterations" || argument == "--location" ||
            argument == "--supersample" || argument == "--density" || argument == "--offset" ||
-           argument == "--transfer";
+           argument == "--transfer" || isPathOption(argument) || isFrameJobOption(argument);
 }
 
 // The options that take text as it is and may be given once; empty when accepted.
@@ -212,9 +239,77 @@ std::string setSupersample(const std::string& value, RenderOptions& options) {
     return {};
 }
 
+// A whole number from least to most, for the options of a path and its frames.
+template <typename T>
+std::string setWhole(std::optional<T>& slot, const std::string& argument, const std::string& value,
+                     long long least, long long most) {
+    if (slot)
+        return argument + " given twice";
+    long long n = 0;
+    if (!parseDecimal(value, n) || n < least || n > most) {
+        return "bad " + argument + " " + value + " (" + std::to_string(least) + " to " +
+               std::to_string(most) + ")";
+    }
+    slot = static_cast<T>(n);
+    return {};
+}
+
+// "A-B" with A <= B, two frame numbers.
+std::string setFrames(const std::string& value, RenderOptions& options) {
+    if (options.frames)
+        return "--frames given twice";
+    const std::size_t dash = value.find('-');
+    long first = 0;
+    long last = 0;
+    if (dash == std::string::npos || !parseDecimal(value.substr(0, dash), first) ||
+        !parseDecimal(value.substr(dash + 1), last) || first > last || last >= app::kMostPathFrames)
+        return "bad --frames " + value + " (expected A-B, first and last frame, A <= B)";
+    options.frames = std::make_pair(first, last);
+    return {};
+}
+
+std::string setSkippedExit(const std::string& value, RenderOptions& options, OptionsSeen& seen) {
+    std::optional<int> code;
+    if (seen.skippedExit)
+        return "--skipped-exit given twice";
+    if (std::string error = setWhole(code, "--skipped-exit", value, 0, 255); !error.empty())
+        return error;
+    options.skippedExit = *code;
+    seen.skippedExit = true;
+    return {};
+}
+
+// The options of a zoom path and of its frame jobs; the reason one is refused, or empty.
+std::string applyPathOption(const std::string& argument, const std::string& value,
+                            RenderOptions& options, OptionsSeen& seen) {
+    if (argument == "--path")
+        return setOnce(options.pathFile, argument, value);
+    if (argument == "--zoom-to")
+        return setOnce(seen.zoomTo, argument, value);
+    if (argument == "--zoom-width")
+        return setOnce(seen.zoomWidth, argument, value);
+    if (argument == "--per-doubling")
+        return setWhole(options.perDoubling, argument, value, 1, app::kMostFramesPerDoubling);
+    if (argument == "--ease")
+        return setWhole(options.ease, argument, value, 0, app::kMostPathFrames);
+    if (argument == "--keyframe-every")
+        return setWhole(options.keyframeEvery, argument, value, 0, app::kMostFramesPerDoubling);
+    if (argument == "--frame")
+        return setWhole(options.frame, argument, value, 0, app::kMostPathFrames - 1);
+    if (argument == "--frames")
+        return setFrames(value, options);
+    if (argument == "--plan")
+        return setOnce(options.plan, argument, value);
+    if (argument == "--chunk")
+        return setWhole(options.chunk, argument, value, 1, app::kMostPathFrames);
+    return setSkippedExit(value, options, seen);
+}
+
 // One known option and its value; the reason it is refused, or empty.
 std::string applyOption(const std::string& argument, const std::string& value,
                         RenderOptions& options, OptionsSeen& seen) {
+    if (isPathOption(argument) || isFrameJobOption(argument))
+        return applyPathOption(argument, value, options, seen);
     if (argument == "--type")
         return setType(value, options);
     if (argument == "--size")
@@ -355,6 +450,73 @@ std::string checkOutputSize(const RenderOptions& options) {
     return {};
 }
 
+// A file named on the command line, as the commands of a plan name it from any folder.
+std::string absoluteFile(const std::string& name) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(name, error);
+    return error ? name : absolute.string();
+}
+
+// Keeps what a plan's commands repeat, and notes the options of a picture.
+void recordArgument(const std::string& argument, const std::string& value, RenderOptions& options,
+                    OptionsSeen& seen) {
+    if (isFrameJobOption(argument))
+        return;
+    if (!isPathOption(argument))
+        seen.pictureOnly.push_back(argument);
+    const bool file = argument == "--path" || argument == "--palette" || argument == "--from" ||
+                      (argument == "--location" && platform::RegularFile::open(value));
+    options.pathArguments.push_back(argument);
+    options.pathArguments.push_back(file ? absoluteFile(value) : value);
+}
+
+// The options of a path's frame jobs, checked together once all are read.
+std::string checkFrameJob(const OptionsSeen& seen, RenderOptions& options,
+                          const std::vector<std::string>& positional) {
+    if (seen.zoomTo.has_value() != seen.zoomWidth.has_value())
+        return "--zoom-to and --zoom-width go together";
+    if (seen.zoomTo) {
+        view::ViewTextResult end = view::parseCentreAndWidth(*seen.zoomTo, *seen.zoomWidth);
+        if (!end.value)
+            return "bad --zoom-to or --zoom-width: " + end.error;
+        options.zoomTo = std::move(end.value);
+    }
+    if (options.pathFile && options.zoomTo)
+        return "--path and --zoom-to both give a path: give one of them";
+    if (!options.pathGiven())
+        return "--frame, --frames, --plan, --frame-count, --per-doubling, --ease and "
+               "--keyframe-every need a path: --path FILE or --zoom-to RE,IM";
+    if (options.zoomTo && !options.perDoubling)
+        return "--zoom-to needs --per-doubling";
+    if (options.pathFile && (options.perDoubling || options.ease || options.keyframeEvery))
+        return "the path file gives the frames a doubling, the ease and the keyframes";
+    for (const std::string& argument : seen.pictureOnly) {
+        if (options.pathFile && isPathFileSetting(argument))
+            return "the path file gives the type, views, size, iterations and colouring: " +
+                   argument + " does not go with --path";
+        if (argument == "--from" || argument == "--points" || argument == "--palette")
+            return argument + " does not go with a zoom path";
+    }
+    if (options.findMinibrot)
+        return "--find-minibrot does not go with a zoom path";
+    const int actions = (options.frame ? 1 : 0) + (options.frames ? 1 : 0) +
+                        (options.plan ? 1 : 0) + (options.frameCount ? 1 : 0);
+    if (actions != 1)
+        return "a path takes one of --frame K, --frames A-B, --plan PATTERN and --frame-count";
+    if (options.chunk && !options.plan)
+        return "--chunk goes with --plan";
+    if (seen.skippedExit && !options.frame && !options.frames)
+        return "--skipped-exit goes with --frame and --frames";
+    const bool writes = options.frame || options.frames;
+    if (writes && positional.size() != 1)
+        return "expected exactly one OUTPUT file or pattern";
+    if (!writes && !positional.empty())
+        return (options.plan ? "--plan" : "--frame-count") + std::string(" takes no OUTPUT");
+    if (writes)
+        options.output = positional.front();
+    return checkParams(options);
+}
+
 }  // namespace
 
 std::string parameterStringDamage(engine::FractalType type, const std::string& params) {
@@ -405,6 +567,12 @@ const char* usageText() {
            "       corvane-render --find-minibrot [--type NAME_OR_ID] [--size WxH] [--params "
            "TEXT]\n"
            "                      [--from PICTURE] [--center RE,IM --width W] [--iterations N]\n"
+           "       corvane-render --path FILE (--frame K OUT.png | --frames A-B OUT-PATTERN.png |\n"
+           "                      --plan OUT-PATTERN.png [--chunk N] | --frame-count)\n"
+           "                      [--threads N] [--skipped-exit N]\n"
+           "       corvane-render [picture options] --zoom-to RE,IM --zoom-width W "
+           "--per-doubling N\n"
+           "                      [--ease E] [--keyframe-every K] (--frame K ... as for --path)\n"
            "--center and --width give an escape-time view by its centre and plane width, in\n"
            "decimal text of any length.\n"
            "--location gives the type, centre, width, iterations and parameters as the\n"
@@ -426,6 +594,13 @@ const char* usageText() {
            "--supersample N anti-aliases an escape-time .png: each pixel the mean of N x N\n"
            "samples (1 to 16) in linear light; a picture written so tells its N, which --from\n"
            "takes unless --supersample is given.\n"
+           "A zoom path goes from the start view (the file's start-centre and start-width, or\n"
+           "--center and --width, else the type's view) to the end view by a constant factor a\n"
+           "frame, per-doubling frames for each halving of the width; the last E frames ease to\n"
+           "a stop. An OUT-PATTERN holds one %d, %5d or %05d for the frame number. A frame whose\n"
+           "file is already finished is skipped; exit codes: 0 rendered, 3 (or --skipped-exit)\n"
+           "every frame skipped, 1 a file failed, 2 refused. --plan prints one command a frame\n"
+           "(a chunk of N frames) for a scheduler such as parallel.\n"
            "PICTURE may be a bitmap or a PNG picture. An OUTPUT name ending in .png writes a PNG\n"
            "picture computed in bands and written as it goes: escape-time pictures up to\n"
            "65536x65536, orbit pictures up to 268435456 pixels.\n";
@@ -457,6 +632,12 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             options.findMinibrot = true;
             continue;
         }
+        if (argument == "--frame-count") {
+            if (options.frameCount)
+                return fail("--frame-count given twice");
+            options.frameCount = true;
+            continue;
+        }
         if (argument == "--help" || argument == "-h") {
             parsed.help = true;
             return parsed;
@@ -465,16 +646,26 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             return fail("unknown option " + argument);
         if (i + 1 >= arguments.size())
             return fail(argument + " needs a value");
-        if (std::string error = applyOption(argument, arguments[++i], options, seen);
-            !error.empty())
+        const std::string& value = arguments[++i];
+        if (std::string error = applyOption(argument, value, options, seen); !error.empty())
             return fail(std::move(error));
+        recordArgument(argument, value, options, seen);
     }
+    const bool frameJob = options.pathFile || seen.zoomTo || seen.zoomWidth ||
+                          options.perDoubling || options.ease || options.keyframeEvery ||
+                          options.frame || options.frames || options.plan || options.chunk ||
+                          options.frameCount || seen.skippedExit;
     if (std::string error = applyView(seen, options); !error.empty())
         return fail(std::move(error));
     if (std::string error = applyLocation(seen, options); !error.empty())
         return fail(std::move(error));
     if (options.from && (options.type || options.params)) {
         return fail("--from takes the type and the parameters from the picture");
+    }
+    if (frameJob) {
+        if (std::string error = checkFrameJob(seen, options, positional); !error.empty())
+            return fail(std::move(error));
+        return parsed;
     }
     if (options.findMinibrot) {
         if (!positional.empty())

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "complex/color_controls.h"
@@ -39,6 +40,26 @@ struct RenderOptions {
     // rendering; takes no OUTPUT.
     bool findMinibrot = false;
     std::string output;
+
+    // A zoom path: --path FILE, or --zoom-to RE,IM --zoom-width W --per-doubling N (the
+    // start the view of the other options) with --ease E and --keyframe-every K.
+    std::optional<std::string> pathFile;
+    std::optional<view::CentreAndWidth> zoomTo;
+    std::optional<int> perDoubling;
+    std::optional<int> ease;
+    std::optional<int> keyframeEvery;
+    // What is done with the path: one of these.
+    std::optional<long> frame;                    // --frame K
+    std::optional<std::pair<long, long>> frames;  // --frames A-B
+    std::optional<std::string> plan;              // --plan OUT-PATTERN
+    bool frameCount = false;                      // --frame-count
+    std::optional<long> chunk;                    // --chunk N, with --plan
+    int skippedExit = 3;                          // --skipped-exit N
+    // The options that give the path, as given (a file named made absolute): what
+    // each command of a plan repeats.
+    std::vector<std::string> pathArguments;
+
+    bool pathGiven() const { return pathFile.has_value() || zoomTo.has_value(); }
 };
 
 struct ParsedCommandLine {

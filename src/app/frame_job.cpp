@@ -1,0 +1,239 @@
+#include "app/frame_job.h"
+
+#include <algorithm>
+
+#include "catalogue/factory.h"
+#include "engine/settings_key.h"
+#include "platform/headless_window.h"
+#include "platform/png_reader.h"
+#include "platform/regular_file.h"
+#include "platform/settings_store.h"
+
+namespace app {
+
+namespace {
+
+constexpr int kWidestField = 20;
+
+class SilentSound : public platform::Sound {
+  public:
+    void exclamation() override {}
+};
+
+// "%", flags and width already seen; the conversion's length, or 0 when the text at
+// start is no integer conversion this pattern takes.
+std::size_t conversionLength(const std::string& text, std::size_t start, bool& zeroPadded,
+                             int& fieldWidth) {
+    std::size_t i = start + 1;
+    zeroPadded = i < text.size() && text[i] == '0';
+    if (zeroPadded)
+        ++i;
+    int width = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        width = width * 10 + (text[i] - '0');
+        if (width > kWidestField)
+            return 0;
+        ++i;
+    }
+    if (i >= text.size() || text[i] != 'd')
+        return 0;
+    fieldWidth = width;
+    return i + 1 - start;
+}
+
+// The text with "%%" as '%'.
+std::string unescaped(const std::string& text) {
+    std::string result;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        result += text[i];
+        if (text[i] == '%')
+            ++i;
+    }
+    return result;
+}
+
+}  // namespace
+
+OutputPatternResult OutputPattern::parse(const std::string& text) {
+    OutputPatternResult result;
+    OutputPattern pattern;
+    std::size_t conversionStart = std::string::npos;
+    std::size_t conversionEnd = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%')
+            continue;
+        if (i + 1 < text.size() && text[i + 1] == '%') {
+            ++i;
+            continue;
+        }
+        const std::size_t length =
+            conversionLength(text, i, pattern.zeroPadded_, pattern.fieldWidth_);
+        if (length == 0) {
+            result.error = "the output name " + text +
+                           " holds a '%' that is no %d, %5d or %05d conversion (write %% for '%')";
+            return result;
+        }
+        if (conversionStart != std::string::npos) {
+            result.error = "the output name " + text + " holds more than one frame number";
+            return result;
+        }
+        conversionStart = i;
+        conversionEnd = i + length;
+        i = conversionEnd - 1;
+    }
+    pattern.conversion_ = conversionStart != std::string::npos;
+    if (pattern.conversion_) {
+        pattern.before_ = unescaped(text.substr(0, conversionStart));
+        pattern.after_ = unescaped(text.substr(conversionEnd));
+    } else {
+        pattern.before_ = unescaped(text);
+    }
+    if (!hasPngExtension(pattern.nameOf(0))) {
+        result.error = "frames are written as .png pictures: the output name " + text +
+                       " does not end in .png";
+        return result;
+    }
+    result.value = std::move(pattern);
+    return result;
+}
+
+std::string OutputPattern::nameOf(long frame) const {
+    if (!conversion_)
+        return before_;
+    std::string digits = std::to_string(frame < 0 ? -frame : frame);
+    const std::size_t sign = frame < 0 ? 1 : 0;
+    const std::size_t width = static_cast<std::size_t>(fieldWidth_);
+    if (zeroPadded_ && digits.size() + sign < width)
+        digits.insert(0, width - digits.size() - sign, '0');
+    if (sign != 0)
+        digits.insert(0, "-");
+    if (digits.size() < width)
+        digits.insert(0, width - digits.size(), ' ');
+    return before_ + digits + after_;
+}
+
+std::optional<view::DeepView> typeStartView(const ZoomPath& path) {
+    // The same set-up as an export's: the parameters (or the type's defaults) read on
+    // a view of the picture's size.
+    platform::HeadlessWindow window(1, 1);
+    platform::MemorySettingsStore store;
+    SilentSound sound;
+    if (path.parameters)
+        engine::SettingsKey(store).writeString(catalogue::fractalTypeName(path.type),
+                                               *path.parameters);
+    const engine::FractalPtr fractal =
+        catalogue::createFractal(path.type, platform::Services{window, store, sound});
+    if (!fractal)
+        return std::nullopt;
+    view::ViewWindow start = fractal->view();
+    start.setScreenSize(path.width, path.height);
+    start.centreOnOrigin();
+    fractal->setView(start);
+    {
+        engine::TakingOverScope hold(*fractal);
+        if (!fractal->loadParameters()) {
+            fractal->setDefaultParameters();
+            fractal->setDefaultView();
+        }
+    }
+    const view::DeepView shown = fractal->preciseView();
+    if (shown.width() != path.width || shown.height() != path.height)
+        return std::nullopt;
+    return shown;
+}
+
+PathPlanResult planPath(const ZoomPath& path) {
+    PathPlanResult result;
+    if (std::string problem = zoomPathProblem(path); !problem.empty()) {
+        result.error = std::move(problem);
+        return result;
+    }
+    std::optional<view::DeepView> start;
+    if (path.start) {
+        start = view::DeepView::fromCentreAndWidth(path.start->x, path.start->y, path.start->width,
+                                                   path.width, path.height);
+    } else {
+        start = typeStartView(path);
+    }
+    if (!start) {
+        result.error = "The path's start view does not fit a " + std::to_string(path.width) + "x" +
+                       std::to_string(path.height) + " picture.";
+        return result;
+    }
+    ZoomFramesResult frames = ZoomFrames::make(path, *start);
+    if (!frames.value) {
+        result.error = std::move(frames.error);
+        return result;
+    }
+    const std::string canonical = canonicalPathText(path, *start);
+    result.value = PathPlan{path, std::move(*frames.value), canonical, pathChecksum(canonical)};
+    return result;
+}
+
+std::string frameText(const PathPlan& plan, long frame) {
+    return plan.checksum + " " + std::to_string(frame);
+}
+
+bool frameFinished(const PathPlan& plan, long frame, const std::string& name) {
+    const std::optional<platform::RegularFile> file = platform::RegularFile::open(name);
+    if (!file)
+        return false;
+    // Every stored row is inflated whatever size the picture is read at: a file cut
+    // off before its last row is refused.
+    const platform::PngRead read = platform::readPngScaled(*file, 1, 1);
+    if (!read.ok() || read.fileWidth != static_cast<std::uint32_t>(plan.path.width) ||
+        read.fileHeight != static_cast<std::uint32_t>(plan.path.height))
+        return false;
+    const std::string expected = frameText(plan, frame);
+    return std::any_of(read.texts.begin(), read.texts.end(), [&](const platform::PngText& text) {
+        return text.keyword == kPngFrameKeyword && text.text == expected;
+    });
+}
+
+std::optional<ExportRequest> frameRequest(const PathPlan& plan, long frame,
+                                          const FrameSettings& settings) {
+    const std::optional<view::DeepView> view = plan.frames.frame(frame);
+    if (!view)
+        return std::nullopt;
+    const ZoomPath& path = plan.path;
+    ExportRequest request;
+    request.type = path.type;
+    request.parameters = path.parameters.value_or(std::string());
+    request.width = path.width;
+    request.height = path.height;
+    request.supersample = path.supersample;
+    request.colouring = path.colouring;
+    request.colorChanges = path.colorChanges;
+    request.view = *view;
+    request.threads = settings.threads;
+    request.iterations = path.iterations;
+    request.autoIterations = path.autoIterations;
+    // The reference orbit of the end centre at the end view's precision serves every
+    // deep frame of the path (the end centre lies in each): once it can be shared, it
+    // is offered here rather than computed again for each frame.
+    request.extraTexts.push_back({kPngFrameKeyword, frameText(plan, frame)});
+    return request;
+}
+
+std::string frameRenderingProblem(const PathPlan& plan) {
+    // Frames between keyframes are scaled from the keyframe rendered at twice their
+    // size; until that scaler is here, such a path is refused rather than rendered
+    // as another path.
+    if (plan.path.keyframeEvery > 1)
+        return "keyframes are not supported yet";
+    return {};
+}
+
+ExportResult renderFrame(const PathPlan& plan, long frame, const FrameSettings& settings,
+                         const std::string& name) {
+    const std::optional<ExportRequest> request = frameRequest(plan, frame, settings);
+    if (!request) {
+        ExportResult failed;
+        failed.reason = "no view of the picture's size can be made there";
+        return failed;
+    }
+    ExportControl control;
+    return exportPicture(*request, name, platform::StreamTargets::Refuse, control);
+}
+
+}  // namespace app
