@@ -6,6 +6,7 @@
 
 #include "app/picture_export.h"
 #include "app/supersampling.h"
+#include "app/tile_split.h"
 #include "persist/picture_file.h"
 #include "platform/file_writer.h"
 #include "platform/png_writer.h"
@@ -16,7 +17,8 @@ namespace {
 
 class PngSink : public ExportSink {
   public:
-    PngSink(std::FILE* file, int supersample) : file_(file), supersample_(supersample) {}
+    PngSink(std::FILE* file, int supersample, std::string tileLabel)
+        : file_(file), supersample_(supersample), tileLabel_(std::move(tileLabel)) {}
 
     bool begin(int width, int height, engine::FractalType type,
                const std::string& parameters) override {
@@ -24,6 +26,9 @@ class PngSink : public ExportSink {
                                                 {persist::kPngParametersKeyword, parameters}};
         if (supersample_ > 1)
             texts.push_back({persist::kPngSupersampleKeyword, std::to_string(supersample_)});
+        // Last, so that the whole picture's texts come in the order its own file has them.
+        if (!tileLabel_.empty())
+            texts.push_back({kPngTileKeyword, tileLabel_});
         writer_ = std::make_unique<platform::PngWriter>(file_, static_cast<std::uint32_t>(width),
                                                         static_cast<std::uint32_t>(height), texts);
         return writer_->error().empty();
@@ -40,6 +45,7 @@ class PngSink : public ExportSink {
   private:
     std::FILE* file_;
     int supersample_;
+    std::string tileLabel_;
     std::unique_ptr<platform::PngWriter> writer_;
 };
 
@@ -52,6 +58,8 @@ ExportResult exportPicture(const ExportRequest& request, const std::string& path
     if (!problem)
         problem =
             supersampleProblem(request.type, request.width, request.height, request.supersample);
+    if (!problem)
+        problem = windowProblem(request);
     if (problem) {
         ExportResult refused;
         refused.reason = std::move(*problem);
@@ -60,7 +68,7 @@ ExportResult exportPicture(const ExportRequest& request, const std::string& path
     ExportResult result;
     bool rendered = false;
     const auto write = [&](std::FILE* file) {
-        PngSink sink(file, request.supersample);
+        PngSink sink(file, request.supersample, request.window ? request.tileLabel : std::string());
         result = renderExport(request, control, sink);
         // A cancelled or failed picture returns false here: the temporary file goes.
         rendered = result.written() && sink.finish();
