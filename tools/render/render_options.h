@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/tile_split.h"
 #include "complex/color_controls.h"
 #include "view/deep_view.h"
 
@@ -38,6 +39,11 @@ struct RenderOptions {
     // --find-minibrot: prints the view of the minibrot nearest the view instead of
     // rendering; takes no OUTPUT.
     bool findMinibrot = false;
+    // --tile I/N, escape-time types in a .png: only tile I of the picture split into N.
+    std::optional<app::TileId> tile;
+    // --stitch N PATTERN OUTPUT: joins tiles 0..N-1, named by PATTERN, into OUTPUT.
+    std::optional<int> stitchCount;
+    std::string stitchPattern;
     std::string output;
 };
 
