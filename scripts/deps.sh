@@ -22,3 +22,5 @@ CORVANE_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-d
     qt6-qpa-plugins libgl-dev libxkbcommon-dev libspng-dev zlib1g-dev libhwy-dev libmpfr-dev)
 # What the tests and benchmarks need on top.
 CORVANE_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth python3)
+# What the render-farm, video and poster scripts need on top.
+CORVANE_TOOL_PACKAGES=(libvips-tools)
