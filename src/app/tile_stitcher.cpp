@@ -1,6 +1,7 @@
 #include "app/tile_stitcher.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "app/tile_split.h"
 #include "platform/file_writer.h"
 #include "platform/png_reader.h"
+#include "platform/png_row_reader.h"
 #include "platform/png_writer.h"
 #include "platform/regular_file.h"
 
@@ -30,16 +32,17 @@ bool sameTexts(const std::vector<platform::PngText>& a, const std::vector<platfo
     });
 }
 
-// The tile's file decoded at size (0 x 0: its chunks only), or why it cannot be read.
-platform::PngRead readTile(const std::string& path, int width, int height) {
+// The tile's header and texts, or why it cannot be read; file is what was opened.
+platform::PngRead readTileHead(const std::string& path,
+                               std::optional<platform::RegularFile>& file) {
     int error = 0;
-    const std::optional<platform::RegularFile> file = platform::RegularFile::open(path, &error);
+    file = platform::RegularFile::open(path, &error);
     if (!file) {
         platform::PngRead failed;
         failed.error = "cannot read the tile: " + platform::RegularFile::failureReason(error);
         return failed;
     }
-    return platform::readPngScaled(*file, width, height);
+    return platform::readPngScaled(*file, 0, 0);
 }
 
 // The tile's label and the texts around it; the reason it is not a tile otherwise.
@@ -91,7 +94,8 @@ std::string TileStitcher::stitch(const std::string& output, platform::StreamTarg
     for (int index = 0; index < count_; ++index) {
         const std::string path = tiles_.at(index);
         std::string why;
-        const std::optional<TileHead> head = headOf(readTile(path, 0, 0), why);
+        std::optional<platform::RegularFile> file;
+        const std::optional<TileHead> head = headOf(readTileHead(path, file), why);
         if (!head)
             return path + ": " + why;
         if (index == 0) {
@@ -119,29 +123,36 @@ std::string TileStitcher::stitch(const std::string& output, platform::StreamTarg
         std::vector<platform::Color> row(static_cast<std::size_t>(split->width()));
         const int side = split->side();
         for (int tileRow = 0; tileRow < side && failure.empty(); ++tileRow) {
-            // One row of tiles decoded at a time: the memory of a side-th of the picture.
-            std::vector<platform::PngRead> reads;
+            // One row of tiles read at a time, a row of pixels from each.
+            std::vector<std::unique_ptr<platform::PngRowReader>> readers;
             for (int column = 0; column < side && failure.empty(); ++column) {
                 const int index = tileRow * side + column;
                 const complex::PixelWindow part = split->tile(index);
-                reads.push_back(readTile(tiles_.at(index), part.width, part.height));
+                std::optional<platform::RegularFile> opened;
                 std::string why;
-                const std::optional<TileHead> head = headOf(reads.back(), why);
-                // The file may have been replaced since it was checked.
+                // Read again from the file opened now: it may have been replaced since
+                // it was checked.
+                const std::optional<TileHead> head =
+                    headOf(readTileHead(tiles_.at(index), opened), why);
                 if (head && (!mismatch(*head, heads.front(), index, count_).empty() ||
                              head->width != part.width || head->height != part.height))
                     why = "the tile changed while it was read";
+                if (why.empty()) {
+                    readers.push_back(std::make_unique<platform::PngRowReader>(std::move(*opened)));
+                    why = readers.back()->error();
+                }
                 if (!why.empty())
                     failure = tiles_.at(index) + ": " + why;
             }
             const complex::PixelWindow first = split->tile(tileRow * side);
             for (int y = 0; y < first.height && failure.empty(); ++y) {
-                for (int column = 0; column < side; ++column) {
-                    const complex::PixelWindow part = split->tile(tileRow * side + column);
-                    reads[static_cast<std::size_t>(column)].bitmap.readRow(0, y, part.width,
-                                                                           row.data() + part.left);
+                for (int column = 0; column < side && failure.empty(); ++column) {
+                    const int index = tileRow * side + column;
+                    platform::PngRowReader& reader = *readers[static_cast<std::size_t>(column)];
+                    if (!reader.readRow(row.data() + split->tile(index).left))
+                        failure = tiles_.at(index) + ": " + reader.error();
                 }
-                if (!writer.writeColors(row.data()))
+                if (failure.empty() && !writer.writeColors(row.data()))
                     failure = output + ": " + writer.error();
             }
         }

@@ -15,9 +15,10 @@ namespace app {
 // Every tile is checked before anything is written: that it is there, a regular file
 // and a PNG; that it claims the index its name gives, of this many tiles; that all
 // claim the same whole picture size and carry the same texts; and that each has the
-// size its part of the split gives. The rows are then read one row of tiles at a time
-// and written to a temporary file renamed into place at the end, so a tile found
-// damaged while it is decoded leaves nothing behind.
+// size its part of the split gives. The rows are then read a row of pixels from each
+// tile of a row at a time (memory for one row of the picture) and written to a
+// temporary file renamed into place at the end, so a tile found damaged while it is
+// decoded leaves nothing behind.
 class TileStitcher {
   public:
     TileStitcher(int count, NumberedName tiles) : count_(count), tiles_(std::move(tiles)) {}
