@@ -73,15 +73,17 @@ std::unique_ptr<PrivateFractal> createPrivateFractal(const ExportRequest& reques
 }
 
 // Progress and cancel between the band renderer and the sink.
+// A window's rows reach the sink numbered from its top.
 class ProgressSink : public engine::RowSink {
   public:
-    ProgressSink(ExportSink& out, ExportControl& control, int height)
-        : out_(out), control_(control), height_(height) {}
+    ProgressSink(ExportSink& out, ExportControl& control, int top, int height)
+        : out_(out), control_(control), top_(top), height_(height) {}
     bool takeRow(int row, const platform::Color* pixels, int width) override {
-        if (control_.cancel.load(std::memory_order_relaxed) || !out_.takeRow(row, pixels, width))
+        const int own = row - top_;
+        if (control_.cancel.load(std::memory_order_relaxed) || !out_.takeRow(own, pixels, width))
             return false;
         const auto done =
-            static_cast<std::uint64_t>(row + 1) * kDone / static_cast<std::uint64_t>(height_);
+            static_cast<std::uint64_t>(own + 1) * kDone / static_cast<std::uint64_t>(height_);
         control_.permille.store(static_cast<int>(done), std::memory_order_relaxed);
         return true;
     }
@@ -89,8 +91,13 @@ class ProgressSink : public engine::RowSink {
   private:
     ExportSink& out_;
     ExportControl& control_;
+    int top_;
     int height_;
 };
+
+complex::PixelWindow windowOf(const ExportRequest& request) {
+    return request.window.value_or(complex::PixelWindow{0, 0, request.width, request.height});
+}
 
 ExportResult failed(std::string reason) {
     ExportResult result;
@@ -167,14 +174,17 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
     const int factor = request.supersample;
     if (factor > 1 && !showSamples(fractal, factor))
         return failed("the picture's samples are finer than any view can be");
-    if (!sink.begin(request.width, request.height, fractal.type, parameters))
+    const complex::PixelWindow out = windowOf(request);
+    if (!sink.begin(out.width, out.height, fractal.type, parameters))
         return outcomeOf(false, control, sink);
-    ProgressSink progress(sink, control, request.height);
-    SampleAverager averager(progress, request.width, factor);
+    ProgressSink progress(sink, control, out.top, out.height);
+    SampleAverager averager(progress, out.width, factor);
     engine::RowSink& rows = factor > 1 ? static_cast<engine::RowSink&>(averager) : progress;
-    complex::BandRenderer renderer(*escape, request.bandHeight > 0
-                                                ? request.bandHeight
-                                                : bandHeightFor(request.width * factor));
+    const complex::PixelWindow samples{out.left * factor, out.top * factor, out.width * factor,
+                                       out.height * factor};
+    complex::BandRenderer renderer(
+        *escape, request.bandHeight > 0 ? request.bandHeight : bandHeightFor(samples.width),
+        samples);
     ExportResult result = outcomeOf(renderer.render(rows, &control.cancel), control, sink);
     if (!result.written() && escape->runsDeepView() && !escape->deepRefusal().empty())
         result.reason = "the view cannot be computed: " + escape->deepRefusal();
@@ -246,8 +256,24 @@ std::optional<std::string> exportSizeProblem(engine::FractalType type, int width
     return std::nullopt;
 }
 
+std::optional<std::string> windowProblem(const ExportRequest& request) {
+    if (!request.window)
+        return std::nullopt;
+    if (catalogue::isOrbitType(request.type))
+        return "orbit pictures are not split into tiles: their points are plotted anywhere";
+    const complex::PixelWindow& w = *request.window;
+    if (w.left < 0 || w.top < 0 || w.width < 1 || w.height < 1 ||
+        w.width > request.width - w.left || w.height > request.height - w.top) {
+        return "the tile does not lie inside the " + sizeText(request.width, request.height) +
+               " picture";
+    }
+    return std::nullopt;
+}
+
 ExportResult renderExport(const ExportRequest& request, ExportControl& control, ExportSink& sink) {
     if (const auto problem = exportSizeProblem(request.type, request.width, request.height))
+        return failed(*problem);
+    if (const auto problem = windowProblem(request))
         return failed(*problem);
     if (const auto problem =
             supersampleProblem(request.type, request.width, request.height, request.supersample))

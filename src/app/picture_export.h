@@ -9,6 +9,7 @@
 
 #include "app/job_thread.h"
 #include "complex/color_controls.h"
+#include "complex/pixel_window.h"
 #include "engine/fractal.h"
 #include "engine/row_sink.h"
 #include "platform/bitmap.h"
@@ -67,8 +68,13 @@ struct ExportRequest {
     // Escape-time types: the memory a deep view's reference orbits may take, in MiB (the
     // window's option); nullopt: the default.
     std::optional<int> referenceMemoryMiB;
-    // Text chunks a PNG picture carries after its own (a frame's place in its path).
+    // Text chunks a PNG picture carries after its own (a frame's place in its path, a
+    // tile's place in its picture).
     std::vector<platform::PngText> extraTexts;
+    // Escape-time types: only this part of the width x height picture (a tile) is
+    // computed and handed on, rows numbered from its top; its pixels are the whole
+    // picture's. nullopt: the whole picture.
+    std::optional<complex::PixelWindow> window;
 };
 
 // Why a picture of this type and size cannot be exported (one line, no file named);
@@ -99,7 +105,12 @@ struct ExportResult {
     bool written() const { return outcome == Outcome::Written; }
 };
 
-// Where the rows of an export go; begin() comes first with what the picture carries.
+// Why the request's window cannot be exported (one line); nullopt when it can or when
+// it asks for none.
+std::optional<std::string> windowProblem(const ExportRequest& request);
+
+// Where the rows of an export go; begin() comes first with what the picture carries
+// (the size of the window when the request gives one).
 class ExportSink : public engine::RowSink {
   public:
     virtual bool begin(int width, int height, engine::FractalType type,

@@ -55,6 +55,8 @@ ExportResult exportPicture(const ExportRequest& request, const std::string& path
     if (!problem)
         problem =
             supersampleProblem(request.type, request.width, request.height, request.supersample);
+    if (!problem)
+        problem = windowProblem(request);
     if (problem) {
         ExportResult refused;
         refused.reason = std::move(*problem);

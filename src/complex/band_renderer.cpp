@@ -37,23 +37,52 @@ void addBorder(const Area& a, std::vector<ComplexFractal::PixelSpot>& spots) {
 }  // namespace
 
 BandRenderer::BandRenderer(ComplexFractal& fractal, int bandHeight)
+    : BandRenderer(fractal, bandHeight,
+                   PixelWindow{0, 0, fractal.view().width, fractal.view().height}) {}
+
+BandRenderer::BandRenderer(ComplexFractal& fractal, int bandHeight, const PixelWindow& window)
     : fractal_(fractal),
       width_(std::max(fractal.view().width, 0)),
       height_(std::max(fractal.view().height, 0)),
-      bandHeight_(std::max(bandHeight, 1)) {}
+      bandHeight_(std::max(bandHeight, 1)) {
+    // The part of the window inside the picture; an empty one computes nothing.
+    const int left = std::clamp(window.left, 0, width_);
+    const int top = std::clamp(window.top, 0, height_);
+    const auto endOf = [](int start, int size, int low, int high) {
+        const long long end = static_cast<long long>(start) + std::max(size, 0);
+        return static_cast<int>(std::clamp<long long>(end, low, high));
+    };
+    const int right = endOf(window.left, window.width, left, width_);
+    const int bottom = endOf(window.top, window.height, top, height_);
+    window_ = PixelWindow{left, top, right - left, bottom - top};
+    reliefLeft_ = std::max(left - 1, 0);
+}
 
 bool BandRenderer::cancelled() const noexcept {
     return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed);
 }
 
+bool BandRenderer::inWindow(int column) const noexcept {
+    return column >= window_.left && column < window_.right();
+}
+
 platform::Color* BandRenderer::bandRow(int row) noexcept {
     return band_.data() +
-           static_cast<std::size_t>(row - bandTop_) * static_cast<std::size_t>(width_);
+           static_cast<std::size_t>(row - bandTop_) * static_cast<std::size_t>(window_.width);
+}
+
+platform::Color& BandRenderer::pixel(int row, int column) noexcept {
+    return bandRow(row)[column - window_.left];
 }
 
 EscapeValue* BandRenderer::valuesRow(int row) noexcept {
-    return values_.data() +
-           static_cast<std::size_t>(row - bandTop_) * static_cast<std::size_t>(width_);
+    const auto width = static_cast<std::size_t>(window_.right() - reliefLeft_);
+    return values_.data() + static_cast<std::size_t>(row - bandTop_) * width;
+}
+
+std::pair<int, int> BandRenderer::windowColumns(int first, int end) const noexcept {
+    const int from = std::max(first, window_.left);
+    return {from, std::max(std::min(end, window_.right()), from)};
 }
 
 bool BandRenderer::evaluateSpots(Lane& lane) {
@@ -65,7 +94,7 @@ bool BandRenderer::render(engine::RowSink& sink, const std::atomic<bool>* cancel
     cancel_ = cancel;
     rowsDone_.store(0, std::memory_order_relaxed);
     open_.clear();
-    if (width_ == 0 || height_ == 0)
+    if (window_.width == 0 || window_.height == 0)
         return !cancelled();
     // What every run does first: among others, whether this view is too fine for the
     // integer algorithm.
@@ -76,16 +105,16 @@ bool BandRenderer::render(engine::RowSink& sink, const std::atomic<bool>* cancel
     if (!fractal_.resolveAutomaticDensity(cancel_))
         return false;
     const int method = fractal_.method.load(std::memory_order_relaxed);
-    const std::size_t bandPixels =
-        static_cast<std::size_t>(width_) * static_cast<std::size_t>(std::min(bandHeight_, height_));
-    band_.assign(bandPixels, platform::kBlack);
+    const auto bandRows = static_cast<std::size_t>(std::min(bandHeight_, window_.height));
+    band_.assign(static_cast<std::size_t>(window_.width) * bandRows, platform::kBlack);
     if (method == kRelief) {
-        values_.assign(bandPixels, EscapeValue{});
-        rowAbove_.assign(static_cast<std::size_t>(width_), EscapeValue{});
+        const auto valuesWidth = static_cast<std::size_t>(window_.right() - reliefLeft_);
+        values_.assign(valuesWidth * bandRows, EscapeValue{});
+        rowAbove_.assign(valuesWidth, EscapeValue{});
     }
 
-    for (bandTop_ = 0; bandTop_ < height_; bandTop_ = bandEnd_) {
-        bandEnd_ = bandTop_ + std::min(bandHeight_, height_ - bandTop_);
+    for (bandTop_ = window_.top; bandTop_ < window_.bottom(); bandTop_ = bandEnd_) {
+        bandEnd_ = bandTop_ + std::min(bandHeight_, window_.bottom() - bandTop_);
         switch (method) {
             case kRelief:
                 computeRows(true);
@@ -100,10 +129,10 @@ bool BandRenderer::render(engine::RowSink& sink, const std::atomic<bool>* cancel
         if (cancelled())
             return false;
         for (int row = bandTop_; row < bandEnd_; ++row) {
-            if (!sink.takeRow(row, bandRow(row), width_))
+            if (!sink.takeRow(row, bandRow(row), window_.width))
                 return false;
         }
-        rowsDone_.store(bandEnd_, std::memory_order_relaxed);
+        rowsDone_.store(bandEnd_ - window_.top, std::memory_order_relaxed);
     }
     open_.clear();
     if (fractal_.runsDeepView())
@@ -112,9 +141,11 @@ bool BandRenderer::render(engine::RowSink& sink, const std::atomic<bool>* cancel
 }
 
 // Each row is taken by the next thread that is free. Simple colours a row at once;
-// Relief keeps the values until every row of the band is known.
+// Relief keeps the values until every row of the band is known; a window below the
+// picture's top row needs the values of the row above it as well.
 void BandRenderer::computeRows(bool relief) {
-    std::atomic<int> nextRow{bandTop_};
+    const bool rowAboveWindow = relief && bandTop_ == window_.top && bandTop_ > 0;
+    std::atomic<int> nextRow{rowAboveWindow ? bandTop_ - 1 : bandTop_};
     fractal_.computeOnTeam([this, relief, &nextRow] {
         Lane lane(fractal_);
         for (int row = nextRow++; row < bandEnd_; row = nextRow++) {
@@ -128,18 +159,19 @@ void BandRenderer::computeRows(bool relief) {
 
 bool BandRenderer::computeRow(int row, bool relief, Lane& lane) {
     lane.spots.clear();
-    for (int column = 0; column < width_; ++column)
+    for (int column = relief ? reliefLeft_ : window_.left; column < window_.right(); ++column)
         lane.spots.push_back({column, row});
     if (!evaluateSpots(lane))
         return false;
     if (relief) {
-        std::copy(lane.values.begin(), lane.values.end(), valuesRow(row));
+        std::copy(lane.values.begin(), lane.values.end(),
+                  row < bandTop_ ? rowAbove_.data() : valuesRow(row));
         return true;
     }
     const EscapeColouring& colouring = fractal_.runColouring();
     platform::Color* pixels = bandRow(row);
-    for (int column = 0; column < width_; ++column)
-        pixels[column] = colouring.plain(lane.values[static_cast<std::size_t>(column)]);
+    for (int i = 0; i < window_.width; ++i)
+        pixels[i] = colouring.plain(lane.values[static_cast<std::size_t>(i)]);
     return true;
 }
 
@@ -152,15 +184,15 @@ void BandRenderer::shadeReliefRows() {
     for (int row = bandTop_; row < bandEnd_; ++row) {
         const EscapeValue* above = row == bandTop_ ? rowAbove_.data() : valuesRow(row - 1);
         const EscapeValue* values = valuesRow(row);
-        platform::Color* pixels = bandRow(row);
-        for (int column = 0; column < width_; ++column) {
+        for (int column = window_.left; column < window_.right(); ++column) {
+            const int at = column - reliefLeft_;
             const EscapeValue previous =
-                column > 0 && row > 0 ? above[column - 1] : EscapeValue{-1, -1.0};
-            pixels[column] = colouring.relief(values[column], previous, depth);
+                column > 0 && row > 0 ? above[at - 1] : EscapeValue{-1, -1.0};
+            pixel(row, column) = colouring.relief(values[at], previous, depth);
         }
     }
     const EscapeValue* last = valuesRow(bandEnd_ - 1);
-    std::copy(last, last + width_, rowAbove_.begin());
+    std::copy(last, last + rowAbove_.size(), rowAbove_.begin());
 }
 
 // Every border pixel of a traced rectangle holds its own count and every filled
@@ -184,12 +216,14 @@ void BandRenderer::computeTesseral() {
 }
 
 bool BandRenderer::meetsBand(const Area& a) const noexcept {
-    return a.w > 0 && a.h > 0 && bottomOf(a) >= bandTop_ && a.y < bandEnd_;
+    return a.w > 0 && a.h > 0 && bottomOf(a) >= bandTop_ && a.y < bandEnd_ &&
+           a.x < window_.right() && a.x + a.w > window_.left;
 }
 
 long BandRenderer::pixelsInBand(const Area& a) const noexcept {
     const int rows = std::min(bottomOf(a), bandEnd_ - 1) - std::max(a.y, bandTop_) + 1;
-    return static_cast<long>(a.w) * std::max(rows, 0);
+    const auto [from, to] = windowColumns(a.x, a.x + a.w);
+    return static_cast<long>(to - from) * std::max(rows, 0);
 }
 
 void BandRenderer::walkTesseral(const Area& region, Lane& lane, AreaQueue& queue) {
@@ -232,7 +266,8 @@ bool BandRenderer::traceInBand(const Area& a, Lane& lane) {
     bool uniform = true;
     for (std::size_t k = 0; k < lane.spots.size(); ++k) {
         const ComplexFractal::PixelSpot spot = lane.spots[k];
-        bandRow(spot.row)[spot.column] = colouring.plain(lane.values[k]);
+        if (inWindow(spot.column))
+            pixel(spot.row, spot.column) = colouring.plain(lane.values[k]);
         uniform &= lane.values[k].count == m;
     }
     if (a.w == 1 || a.h == 1)
@@ -287,7 +322,8 @@ bool BandRenderer::traceAcrossBands(const Area& a, Lane& lane) {
     const bool kept = border != nullptr;
     Border traced;
     if (!kept) {
-        // Met for the first time: this band holds the rectangle's top row.
+        // Met for the first time: this band holds the rectangle's top row, or is the
+        // window's first band.
         traced = countBorder(a, lane);
         border = &traced;
         if (bottomOf(a) >= bandEnd_) {
@@ -313,34 +349,41 @@ bool BandRenderer::traceAcrossBands(const Area& a, Lane& lane) {
 
 void BandRenderer::paintBorderRows(const Area& a, const Border& border, int first, int last) {
     const EscapeColouring& colouring = fractal_.runColouring();
-    const auto paintRow = [this, &a, &colouring](int row, const std::vector<EscapeValue>& values) {
-        platform::Color* pixels = bandRow(row);
-        for (int i = 0; i < a.w; ++i)
-            pixels[a.x + i] = colouring.plain(values[static_cast<std::size_t>(i)]);
+    const auto [from, to] = windowColumns(a.x, a.x + a.w);
+    const auto paintRow = [this, &a, &colouring, from, to](int row,
+                                                           const std::vector<EscapeValue>& values) {
+        for (int column = from; column < to; ++column)
+            pixel(row, column) = colouring.plain(values[static_cast<std::size_t>(column - a.x)]);
+    };
+    const auto paintColumn = [this, &colouring](int row, int column, const EscapeValue& value) {
+        if (inWindow(column))
+            pixel(row, column) = colouring.plain(value);
     };
     for (int row = first; row <= last; ++row) {
         const auto i = static_cast<std::size_t>(row - a.y);
         if (a.h == 1) {
             paintRow(row, border.top);
         } else if (a.w == 1) {
-            bandRow(row)[a.x] = colouring.plain(border.left[i]);
+            paintColumn(row, a.x, border.left[i]);
         } else if (row == a.y) {
             paintRow(row, border.top);
         } else if (row == bottomOf(a)) {
             paintRow(row, border.bottom);
         } else {
-            bandRow(row)[a.x] = colouring.plain(border.left[i]);
-            bandRow(row)[a.x + a.w - 1] = colouring.plain(border.right[i]);
+            paintColumn(row, a.x, border.left[i]);
+            paintColumn(row, a.x + a.w - 1, border.right[i]);
         }
     }
 }
 
-// The inside columns of a uniform rectangle, rows firstRow..lastRow of the band.
+// The inside columns of a uniform rectangle in the window, rows firstRow..lastRow of
+// the band.
 void BandRenderer::fillRows(const Area& a, int firstRow, int lastRow, platform::Color color) {
-    for (int row = firstRow; row <= lastRow; ++row) {
-        platform::Color* pixels = bandRow(row);
-        std::fill(pixels + a.x + 1, pixels + a.x + a.w - 1, color);
-    }
+    const auto [from, to] = windowColumns(a.x + 1, a.x + a.w - 1);
+    if (from == to)
+        return;
+    for (int row = firstRow; row <= lastRow; ++row)
+        std::fill(&pixel(row, from), &pixel(row, to - 1) + 1, color);
 }
 
 void BandRenderer::fillInside(const Area& a, int firstRow, int lastRow, int m, Lane& lane) {
@@ -349,15 +392,17 @@ void BandRenderer::fillInside(const Area& a, int firstRow, int lastRow, int m, L
         fillRows(a, firstRow, lastRow, colouring.band(m));
         return;
     }
+    const auto [from, to] = windowColumns(a.x + 1, a.x + a.w - 1);
+    if (from == to)
+        return;
     for (int row = firstRow; row <= lastRow; ++row) {
         lane.spots.clear();
-        for (int column = a.x + 1; column < a.x + a.w - 1; ++column)
+        for (int column = from; column < to; ++column)
             lane.spots.push_back({column, row});
         if (!evaluateSpots(lane))
             return;
-        platform::Color* pixels = bandRow(row);
         for (std::size_t k = 0; k < lane.spots.size(); ++k)
-            pixels[lane.spots[k].column] = colouring.plain(lane.values[k]);
+            pixel(row, lane.spots[k].column) = colouring.plain(lane.values[k]);
     }
 }
 

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "complex/area_queue.h"
 #include "complex/complex_fractal.h"
+#include "complex/pixel_window.h"
 #include "engine/row_sink.h"
 
 namespace complex {
@@ -23,10 +25,18 @@ namespace complex {
 // calling thread among them), with the batch kernels where the run has them; the
 // bands reach the sink in order, from the calling thread. The fractal must not be
 // calculating.
+//
+// A window of the picture (a tile of a larger one) is computed as part of the whole
+// picture: the same pixel coordinates, relief shaded against its neighbours outside
+// the window, and the whole picture's tesseral subdivision walked with every border
+// that meets the window counted whole. Its pixels are those of the whole picture.
 class BandRenderer {
   public:
     // bandHeight rows are computed before they are handed on (at least 1).
     BandRenderer(ComplexFractal& fractal, int bandHeight);
+    // Only the window's rows and columns (its part inside the picture) are computed and
+    // handed on: rows of window.width pixels, numbered as rows of the whole picture.
+    BandRenderer(ComplexFractal& fractal, int bandHeight, const PixelWindow& window);
 
     // true when every row reached the sink; false when the sink refused a row or
     // cancel was set (seen within a run of the kernels).
@@ -55,13 +65,21 @@ class BandRenderer {
     };
 
     bool cancelled() const noexcept;
+    bool inWindow(int column) const noexcept;
+    // The band's pixels of a row: the window's columns only, from its left column.
     platform::Color* bandRow(int row) noexcept;
+    platform::Color& pixel(int row, int column) noexcept;
+    // Relief: the values of a row from reliefLeft_ on (the column left of the window
+    // as well, which its left column is shaded against).
     EscapeValue* valuesRow(int row) noexcept;
+    // The window's columns that a rectangle's columns [first, end) hold, as [from, to).
+    std::pair<int, int> windowColumns(int first, int end) const noexcept;
     // The values of lane.spots into lane.values; false when cancelled.
     bool evaluateSpots(Lane& lane);
 
     // Simple and Relief: the band's rows shared out among the team.
     void computeRows(bool relief);
+    // Relief computes the row above the window too, into rowAbove_.
     bool computeRow(int row, bool relief, Lane& lane);
     void shadeReliefRows();
 
@@ -92,12 +110,15 @@ class BandRenderer {
     int width_;
     int height_;
     int bandHeight_;
+    PixelWindow window_;
+    int reliefLeft_ = 0;
     const std::atomic<bool>* cancel_ = nullptr;
     // The rows [bandTop_, bandEnd_) being computed and their pixels.
     int bandTop_ = 0;
     int bandEnd_ = 0;
     std::vector<platform::Color> band_;
-    // Relief: the values of the band's rows, and of the row above the band.
+    // Relief: the values of the band's rows, and of the row above the band (from
+    // reliefLeft_ on).
     std::vector<EscapeValue> values_;
     std::vector<EscapeValue> rowAbove_;
     // Tesseral: the rectangles met in an earlier band that reach into this one or

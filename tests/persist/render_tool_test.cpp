@@ -1098,4 +1098,61 @@ TEST_F(RenderTool, SupersampledPicturesRenderAgainFromTheirFactorOrAreRefused) {
     }
 }
 
+// Tiles written by separate runs and stitched give the file of the whole picture, here
+// of a deep view; what cannot make a tile or a picture is refused and writes nothing.
+TEST_F(RenderTool, TilesStitchIntoTheWholePictureAndBadRequestsAreRefused) {
+    const std::vector<std::string> picture = {"--size",      "61x37", "--center",     "-0.75,0.1",
+                                              "--width",     "1e-30", "--iterations", "300",
+                                              "--colouring", "smooth"};
+    const auto withOutput = [&picture](std::vector<std::string> more, const std::string& out) {
+        std::vector<std::string> arguments = picture;
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        arguments.push_back(out);
+        return arguments;
+    };
+    const std::string whole = folder.file("whole.png");
+    ASSERT_EQ(render(folder, withOutput({}, whole)).exitCode, 0);
+    for (int i = 0; i < 4; ++i) {
+        const ToolRun run =
+            render(folder, withOutput({"--tile", std::to_string(i) + "/4"},
+                                      folder.file("t-0" + std::to_string(i) + ".png")));
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+    }
+    const std::string stitched = folder.file("stitched.png");
+    const ToolRun run = render(folder, {"--stitch", "4", folder.file("t-%02d.png"), stitched});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(TempFolder::read(stitched), TempFolder::read(whole));
+
+    struct Refusal {
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* reason;
+    };
+    const std::string out = folder.file("refused.png");
+    const Refusal refusals[] = {
+        {{"--tile", "4/4", out}, 2, "bad tile 4/4"},
+        {{"--tile", "1/3", out}, 2, "bad tile 1/3"},
+        {{"--tile", "0/4", "--tile", "1/4", out}, 2, "given twice"},
+        {{"--tile", "0/4", folder.file("refused.bmp")}, 2, "--tile writes a .png OUTPUT"},
+        {{"--type", "hopalong", "--tile", "0/4", out}, 2, "escape-time types only"},
+        {{"--size", "3x30", "--tile", "0/16", out}, 2, "too small for 16 tiles"},
+        {{"--stitch", "5", folder.file("t-%02d.png"), out}, 2, "bad tile count 5"},
+        {{"--stitch", "4", folder.file("t-%s.png"), out}, 2, "one integer conversion"},
+        {{"--stitch", "4", folder.file("t-%02d.png")}, 2, "needs a TILE-PATTERN and an OUTPUT"},
+        {{"--stitch", "4", "--size", "9x9", folder.file("t-%02d.png"), out}, 2, "no other option"},
+        {{"--stitch", "4", folder.file("t-%02d.png"), folder.file("refused.bmp")},
+         2,
+         "writes a .png OUTPUT"},
+        {{"--stitch", "9", folder.file("t-%02d.png"), out}, 1, "t-00.png: it is tile 0/4, not 0/9"},
+        {{"--stitch", "4", folder.file("x-%d.png"), out}, 1, "x-0.png: cannot read the tile"},
+    };
+    for (const Refusal& r : refusals) {
+        const ToolRun refused = render(folder, r.arguments);
+        EXPECT_EQ(refused.exitCode, r.exitCode) << ::testing::PrintToString(r.arguments);
+        EXPECT_NE(refused.err.find(r.reason), std::string::npos) << refused.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+        EXPECT_FALSE(std::filesystem::exists(folder.file("refused.bmp")));
+    }
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "app/picture_export.h"
 #include "app/supersampling.h"
+#include "app/tile_split.h"
 #include "catalogue/factory.h"
 #include "catalogue/fractal_types.h"
 #include "complex/complex_fractal.h"
@@ -27,6 +28,7 @@
 #include "platform/termination_cleanup.h"
 #include "platform/write_target.h"
 #include "render_options.h"
+#include "stitch_command.h"
 #include "view/deep_view.h"
 
 namespace {
@@ -69,6 +71,9 @@ struct Job {
     std::optional<view::DeepView> view;
     // Samples a side each pixel averages: --supersample, else what the picture tells.
     int supersample = 1;
+    // --tile: the part of the picture computed, and the label its file carries.
+    std::optional<complex::PixelWindow> tile;
+    std::string tileLabel;
 };
 
 // Each step below returns an empty text on success, or the one-line reason why a
@@ -149,6 +154,23 @@ Problem makeJob(const render::RenderOptions& options, Job& job) {
                " samples a pixel: write a .png, or give --supersample 1";
     }
     return viewOfJob(options, job);
+}
+
+// --tile: which part of the job's picture is computed. A refusal is a bad argument
+// (exit code 2).
+Problem tileOfJob(const render::RenderOptions& options, Job& job) {
+    if (!options.tile)
+        return {};
+    if (catalogue::isOrbitType(job.type))
+        return "--tile applies to escape-time types only";
+    std::string why;
+    const std::optional<app::TileSplit> split =
+        app::TileSplit::make(options.tile->count, job.width, job.height, why);
+    if (!split)
+        return why;
+    job.tile = split->tile(options.tile->index);
+    job.tileLabel = app::tileLabelText(app::TileLabel{*options.tile, job.width, job.height});
+    return {};
 }
 
 // A palette file that yields no colour, with the reason the Load Palette command gives.
@@ -258,6 +280,9 @@ Problem exportPng(const Job& job, const render::RenderOptions& options, bool& re
     request.iterations = options.iterations;
     request.autoIterations = options.autoIterations;
     request.supersample = job.supersample;
+    request.window = job.tile;
+    if (!job.tileLabel.empty())
+        request.extraTexts.push_back({app::kPngTileKeyword, job.tileLabel});
     if (options.palette) {
         engine::ColorTable colors;
         const int count = colors.loadFile(*options.palette, kMaxPaletteEntries);
@@ -277,9 +302,10 @@ Problem exportPng(const Job& job, const render::RenderOptions& options, bool& re
         return options.output + ": cannot write the picture: " + result.reason;
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
-    printSummary(result.note, result.typeName, job.width, job.height, result.points,
-                 result.iterations, static_cast<std::uint32_t>(elapsed.count()),
-                 result.referenceBytes, result.deep);
+    const int width = job.tile ? job.tile->width : job.width;
+    const int height = job.tile ? job.tile->height : job.height;
+    printSummary(result.note, result.typeName, width, height, result.points, result.iterations,
+                 static_cast<std::uint32_t>(elapsed.count()), result.referenceBytes, result.deep);
     return {};
 }
 
@@ -291,6 +317,10 @@ Problem renderPicture(const render::RenderOptions& options, bool& refused) {
         problem = checkPalette(*options.palette);
     if (!problem.empty())
         return problem;
+    if (problem = tileOfJob(options, job); !problem.empty()) {
+        refused = true;
+        return problem;
+    }
     if (app::hasPngExtension(options.output))
         return exportPng(job, options, refused);
 
@@ -394,8 +424,12 @@ int main(int argc, char** argv) {
     try {
         if (parsed.options.pathGiven())
             return render::runFrameCommand(parsed.options);
-        problem = parsed.options.findMinibrot ? findMinibrot(parsed.options)
-                                              : renderPicture(parsed.options, refused);
+        if (parsed.options.stitchCount)
+            problem = render::stitchTiles(parsed.options);
+        else if (parsed.options.findMinibrot)
+            problem = findMinibrot(parsed.options);
+        else
+            problem = renderPicture(parsed.options, refused);
     } catch (const std::bad_alloc&) {
         problem = "not enough memory";
     }

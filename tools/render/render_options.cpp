@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "app/location.h"
+#include "app/numbered_name.h"
 #include "app/picture_export.h"
 #include "app/supersampling.h"
 #include "app/zoom_path.h"
@@ -90,7 +91,8 @@ bool isKnownOption(const std::string& argument) {
            argument == "--colouring" || argument == "--threads" || argument == "--center" ||
            argument == "--width" || argument == "--iterations" || argument == "--location" ||
            argument == "--supersample" || argument == "--density" || argument == "--offset" ||
-           argument == "--transfer" || isPathOption(argument) || isFrameJobOption(argument);
+           argument == "--transfer" || argument == "--tile" || argument == "--stitch" ||
+           isPathOption(argument) || isFrameJobOption(argument);
 }
 
 // The options that take text as it is and may be given once; empty when accepted.
@@ -305,6 +307,41 @@ std::string applyPathOption(const std::string& argument, const std::string& valu
     return setSkippedExit(value, options, seen);
 }
 
+std::string setTile(const std::string& value, RenderOptions& options) {
+    if (options.tile)
+        return "--tile given twice";
+    std::string why;
+    options.tile = app::parseTileId(value, why);
+    return why;
+}
+
+std::string setStitch(const std::string& value, RenderOptions& options) {
+    if (options.stitchCount)
+        return "--stitch given twice";
+    int count = 0;
+    std::string why;
+    if (!parseDecimal(value, count) ||
+        !app::TileSplit::make(count, app::kMostTiles, app::kMostTiles, why))
+        return "bad tile count " + value + " (a square number, 1 to " +
+               std::to_string(app::kMostTiles) + ")";
+    options.stitchCount = count;
+    return {};
+}
+
+// --stitch reads tiles and writes their picture: it takes no other option.
+std::string checkStitch(std::size_t optionCount, const std::vector<std::string>& positional) {
+    if (optionCount != 1)
+        return "--stitch N TILE-PATTERN OUTPUT takes no other option";
+    if (positional.size() != 2)
+        return "--stitch N needs a TILE-PATTERN and an OUTPUT";
+    std::string why;
+    if (!app::NumberedName::parse(positional[0], why))
+        return why;
+    if (!app::hasPngExtension(positional[1]))
+        return "--stitch writes a .png OUTPUT";
+    return {};
+}
+
 // One known option and its value; the reason it is refused, or empty.
 std::string applyOption(const std::string& argument, const std::string& value,
                         RenderOptions& options, OptionsSeen& seen) {
@@ -334,6 +371,10 @@ std::string applyOption(const std::string& argument, const std::string& value,
         return setIterations(value, options);
     if (argument == "--supersample")
         return setSupersample(value, options);
+    if (argument == "--tile")
+        return setTile(value, options);
+    if (argument == "--stitch")
+        return setStitch(value, options);
     if (argument == "--center")
         return setOnce(seen.centre, argument, value);
     if (argument == "--width")
@@ -564,6 +605,8 @@ const char* usageText() {
            "[--supersample N]\n"
            "                      [--density D|auto] [--offset O] [--transfer linear|sqrt|log] "
            "OUTPUT\n"
+           "       corvane-render ... [--tile I/N] TILE.png\n"
+           "       corvane-render --stitch N TILE-PATTERN OUTPUT.png\n"
            "       corvane-render --find-minibrot [--type NAME_OR_ID] [--size WxH] [--params "
            "TEXT]\n"
            "                      [--from PICTURE] [--center RE,IM --width W] [--iterations N]\n"
@@ -601,6 +644,10 @@ const char* usageText() {
            "file is already finished is skipped; exit codes: 0 rendered, 3 (or --skipped-exit)\n"
            "every frame skipped, 1 a file failed, 2 refused. --plan prints one command a frame\n"
            "(a chunk of N frames) for a scheduler such as parallel.\n"
+           "--tile I/N writes only tile I (0 to N-1, left to right, top row first) of the\n"
+           "escape-time picture split into N (a square number up to 4096) equal tiles, with\n"
+           "exactly the whole picture's pixels there; --stitch N joins tiles 0 to N-1, named\n"
+           "by TILE-PATTERN with one %d, %5d or %05d for the number, into the whole picture.\n"
            "PICTURE may be a bitmap or a PNG picture. An OUTPUT name ending in .png writes a PNG\n"
            "picture computed in bands and written as it goes: escape-time pictures up to\n"
            "65536x65536, orbit pictures up to 268435456 pixels.\n";
@@ -614,6 +661,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         return parsed;
     };
     std::vector<std::string> positional;
+    std::size_t optionCount = 0;
     bool optionsEnded = false;
     OptionsSeen seen;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -626,6 +674,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             optionsEnded = true;
             continue;
         }
+        ++optionCount;
         if (argument == "--find-minibrot") {
             if (options.findMinibrot)
                 return fail("--find-minibrot given twice");
@@ -655,6 +704,13 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                           options.perDoubling || options.ease || options.keyframeEvery ||
                           options.frame || options.frames || options.plan || options.chunk ||
                           options.frameCount || seen.skippedExit;
+    if (options.stitchCount) {
+        if (std::string error = checkStitch(optionCount, positional); !error.empty())
+            return fail(std::move(error));
+        options.stitchPattern = positional[0];
+        options.output = positional[1];
+        return parsed;
+    }
     if (std::string error = applyView(seen, options); !error.empty())
         return fail(std::move(error));
     if (std::string error = applyLocation(seen, options); !error.empty())
@@ -663,6 +719,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         return fail("--from takes the type and the parameters from the picture");
     }
     if (frameJob) {
+        if (options.tile)
+            return fail("--tile renders a tile of one picture, not frames of a path");
         if (std::string error = checkFrameJob(seen, options, positional); !error.empty())
             return fail(std::move(error));
         return parsed;
@@ -685,6 +743,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         return fail(std::move(error));
     if (options.supersample.value_or(1) > 1 && !app::hasPngExtension(options.output))
         return fail("--supersample writes a .png OUTPUT");
+    if (options.tile && !app::hasPngExtension(options.output))
+        return fail("--tile writes a .png OUTPUT");
+    if (options.tile && options.type && catalogue::isOrbitType(*options.type))
+        return fail("--tile applies to escape-time types only");
     if (std::string error = checkParams(options); !error.empty())
         return fail(std::move(error));
     if (seen.size) {

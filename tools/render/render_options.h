@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/tile_split.h"
 #include "complex/color_controls.h"
 #include "view/deep_view.h"
 
@@ -39,6 +40,11 @@ struct RenderOptions {
     // --find-minibrot: prints the view of the minibrot nearest the view instead of
     // rendering; takes no OUTPUT.
     bool findMinibrot = false;
+    // --tile I/N, escape-time types in a .png: only tile I of the picture split into N.
+    std::optional<app::TileId> tile;
+    // --stitch N PATTERN OUTPUT: joins tiles 0..N-1, named by PATTERN, into OUTPUT.
+    std::optional<int> stitchCount;
+    std::string stitchPattern;
     std::string output;
 
     // A zoom path: --path FILE, or --zoom-to RE,IM --zoom-width W --per-doubling N (the
