@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -15,6 +16,10 @@
 #include "platform/window.h"
 #include "platform/write_target.h"
 #include "view/deep_view.h"
+
+namespace complex {
+struct SharedReference;
+}
 
 namespace app {
 
@@ -66,6 +71,10 @@ struct ExportRequest {
     // Escape-time types: the memory a deep view's reference orbits may take, in MiB (the
     // window's option); nullopt: the default.
     std::optional<int> referenceMemoryMiB;
+    // Escape-time types: reference orbits (read from a file) the deep scene(s) must use;
+    // one that cannot serve the picture fails the export. Unused by a view double
+    // precision resolves.
+    std::shared_ptr<const complex::SharedReference> reference;
 };
 
 // Why a picture of this type and size cannot be exported (one line, no file named);

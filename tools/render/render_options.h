@@ -38,6 +38,11 @@ struct RenderOptions {
     // --find-minibrot: prints the view of the minibrot nearest the view instead of
     // rendering; takes no OUTPUT.
     bool findMinibrot = false;
+    // --save-reference FILE: writes the reference orbits of the view's centre instead
+    // of rendering; takes no OUTPUT.
+    std::optional<std::string> saveReference;
+    // --reference FILE: reference orbits the picture uses instead of computing its own.
+    std::optional<std::string> reference;
     std::string output;
 };
 
