@@ -378,11 +378,19 @@ Problem findMinibrot(const render::RenderOptions& options) {
     return {};
 }
 
-// --save-reference: the fractal set up as for a picture of the job, with no run.
+// --save-reference: the fractal set up as for a picture of the job, with no run; an
+// anti-aliased picture's scene computes its samples, whose centre the reference is.
 Problem saveReferenceFile(const render::RenderOptions& options, bool& refused) {
+    render::RenderOptions plain = options;
+    plain.supersample.reset();
     Job job;
-    if (Problem problem = makeJob(options, job); !problem.empty())
+    if (Problem problem = makeJob(plain, job); !problem.empty())
         return problem;
+    const int factor = options.supersample.value_or(job.supersample);
+    if (const auto problem = app::supersampleProblem(job.type, job.width, job.height, factor)) {
+        refused = true;
+        return *problem;
+    }
     Headless headless(job.width, job.height, job.type, job.params);
     engine::FractalPtr fractal = catalogue::createFractal(job.type, headless.services());
     if (!fractal)
@@ -400,6 +408,13 @@ Problem saveReferenceFile(const render::RenderOptions& options, bool& refused) {
             fractal->setPreciseView(*job.view);
         if (options.iterations)
             escapeTime->setMaxIterations(*options.iterations);
+    }
+    // As an export: the automatic limit is the picture's, chosen before its samples.
+    if (options.autoIterations)
+        fractal->prepareRun();
+    if (factor > 1 && !app::showSamples(*fractal, factor)) {
+        refused = true;
+        return "the picture's samples are finer than any view can be";
     }
     return render::saveReference(*fractal, *options.saveReference, refused);
 }
