@@ -105,6 +105,7 @@ struct ReferenceRequest {
     bool approximate = true;
 };
 
+// A reference computed, with how long its orbits and its tables took.
 struct ComputedReference {
     OrbitOutcome outcome = OrbitOutcome::kDone;
     // Set when outcome is kDone.

@@ -224,8 +224,8 @@ std::optional<numeric::BigFloat> readPoint(Reader& in, long precision, std::stri
 
 // One orbit: its counts are checked against what the file still holds, and against the
 // memory bound, before its states are allocated.
-bool readOrbit(Reader& in, const EscapeFormula& formula, std::size_t& budget, ReferenceOrbit& orbit,
-               std::string& why) {
+bool readOrbit(Reader& in, const EscapeFormula& formula, std::size_t mostBytes, std::size_t& used,
+               ReferenceOrbit& orbit, std::string& why) {
     const std::uint8_t escaped = in.u8();
     orbit.type = formula.type;
     orbit.cr = in.f64();
@@ -253,12 +253,12 @@ bool readOrbit(Reader& in, const EscapeFormula& formula, std::size_t& budget, Re
         return false;
     }
     const std::uint64_t need = (states * sizeof(OrbitPoint)) + (seconds * sizeof(SecondValue));
-    if (need > budget) {
+    if (need > mostBytes - used) {
         why =
-            "its orbits need more memory than the " + std::to_string(budget >> 20) + " MiB allowed";
+            "its orbits need more memory than the " + std::to_string(mostBytes) + " bytes allowed";
         return false;
     }
-    budget -= static_cast<std::size_t>(need);
+    used += static_cast<std::size_t>(need);
     orbit.escaped = escaped == 1;
     orbit.points.resize(static_cast<std::size_t>(states));
     orbit.seconds.resize(static_cast<std::size_t>(seconds));
@@ -354,11 +354,11 @@ ReferenceFileRead readReferenceFile(const std::string& path, std::size_t mostByt
     result.bytes = static_cast<std::size_t>(file->size());
     Reader in(*file);
     auto orbits = std::make_shared<ReferenceOrbits>();
-    std::size_t budget = mostBytes;
+    std::size_t used = 0;
     if (!readHeader(in, *orbits, result.error) ||
-        !readOrbit(in, orbits->formula, budget, orbits->primary, result.error) ||
+        !readOrbit(in, orbits->formula, mostBytes, used, orbits->primary, result.error) ||
         (orbits->hasCritical &&
-         !readOrbit(in, orbits->formula, budget, orbits->critical, result.error)))
+         !readOrbit(in, orbits->formula, mostBytes, used, orbits->critical, result.error)))
         return result;
     const std::uint64_t expected = in.hashSoFar();
     const std::uint64_t recorded = in.u64();
