@@ -162,7 +162,8 @@ ComputedReference computeSharedReference(const ReferenceRequest& request, const 
     result.orbitSeconds = secondsSince(started);
     auto reference = std::make_shared<SharedReference>();
     reference->orbits = std::move(orbits);
-    if (request.approximate && !request.pictureReach.isZero()) {
+    reference->orbitsOnly = request.pictureReach.isZero();
+    if (request.approximate && !reference->orbitsOnly) {
         const auto tablesStarted = std::chrono::steady_clock::now();
         if (!buildReferenceTables(*reference, request.pictureReach, request.mostBytes, stop)) {
             result.outcome = OrbitOutcome::kStopped;
@@ -431,7 +432,7 @@ std::shared_ptr<const SharedReference> PerturbationScene::takeOffered(const Stop
     if (!place)
         return nullptr;
     std::shared_ptr<const SharedReference> taken = offered_;
-    if (setup_.approximate && !offered_->hasTables()) {
+    if (setup_.approximate && offered_->orbitsOnly) {
         // Orbits without tables (read from a file): the tables for this picture's reach,
         // as the scene that computes the same orbits builds them.
         const auto started = std::chrono::steady_clock::now();

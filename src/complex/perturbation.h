@@ -72,9 +72,7 @@ struct ReferenceOrbits {
 
 // The main reference of a scene, which the scenes of later views may reuse while it lies
 // in their picture: its orbits and their approximation tables, built for pixels whose
-// constants are at most tableReach from the point. A tableReach of 0 means no table
-// was built (a reference read from a file, or one whose tables did not fit): a scene
-// it serves builds its own.
+// constants are at most tableReach from the point.
 struct SharedReference {
     std::shared_ptr<const ReferenceOrbits> orbits;
     ApproximationTable primaryTable;
@@ -84,7 +82,9 @@ struct SharedReference {
     UnityApproximationTable unityTable;
     PairApproximationTable pairTable;
     numeric::ExtFloat tableReach;
-    bool hasTables() const noexcept { return !tableReach.isZero(); }
+    // The orbits alone, their tables left to the scenes they serve (read from a file, or
+    // computed without tables): each such scene builds them for its own reach.
+    bool orbitsOnly = false;
 };
 
 // Whether the type keeps the orbit of its critical point beside the primary one.

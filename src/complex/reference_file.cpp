@@ -376,6 +376,7 @@ ReferenceFileRead readReferenceFile(const std::string& path, std::size_t mostByt
     }
     auto reference = std::make_shared<SharedReference>();
     reference->orbits = std::move(orbits);
+    reference->orbitsOnly = true;
     result.reference = std::move(reference);
     return result;
 }
