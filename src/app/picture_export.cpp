@@ -141,6 +141,7 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
     if (escape == nullptr)
         return failed("not an escape-time fractal");
     fractal.setThreadLimit(request.threads);
+    escape->useReference(request.reference);
     view::ViewWindow view = fractal.view();
     view.setScreenSize(request.width, request.height);
     view.centreOnOrigin();

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -17,6 +18,10 @@
 #include "platform/window.h"
 #include "platform/write_target.h"
 #include "view/deep_view.h"
+
+namespace complex {
+struct SharedReference;
+}
 
 namespace app {
 
@@ -75,6 +80,10 @@ struct ExportRequest {
     // computed and handed on, rows numbered from its top; its pixels are the whole
     // picture's. nullopt: the whole picture.
     std::optional<complex::PixelWindow> window;
+    // Escape-time types: reference orbits (read from a file) the deep scene(s) must use;
+    // one that cannot serve the picture fails the export. Unused by a view double
+    // precision resolves.
+    std::shared_ptr<const complex::SharedReference> reference;
 };
 
 // Why a picture of this type and size cannot be exported (one line, no file named);

@@ -289,8 +289,27 @@ void ComplexFractal::prepareCalculation() {
         setup.mostReferenceBytes = static_cast<std::size_t>(referenceMemoryBytes());
         deepScene_ = PerturbationScene::create(setup, &deepRefusal_);
         if (deepScene_)
-            deepScene_->offerReference(std::move(previous));
+            offerDeepReference(std::move(previous));
     }
+}
+
+void ComplexFractal::offerDeepReference(std::shared_ptr<const complex::SharedReference> previous) {
+    if (!givenReference_) {
+        deepScene_->offerReference(std::move(previous));
+        return;
+    }
+    if (const std::string why = deepScene_->refusalOf(*givenReference_); !why.empty()) {
+        deepRefusal_ = "the reference given cannot serve it: " + why;
+        deepScene_.reset();
+        return;
+    }
+    deepScene_->offerReference(givenReference_);
+}
+
+std::optional<complex::ReferenceRequest> ComplexFractal::deepReferenceRequest() const {
+    if (!deepScene_)
+        return std::nullopt;
+    return deepScene_->ownReferenceRequest();
 }
 
 bool ComplexFractal::prepareDeepScene(const std::function<bool()>& stop) {

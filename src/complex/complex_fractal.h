@@ -82,6 +82,15 @@ class ComplexFractal : public engine::Fractal {
     bool prepareDeepScene(const std::function<bool()>& stop);
     // Why the deep run under way computes nothing; empty when it computes.
     std::string deepRefusal() const;
+    // A reference (read from a file) that every later deep run must use: a run it
+    // cannot serve computes nothing and deepRefusal() says why. nullptr: each run
+    // computes its own or reuses the last run's.
+    void useReference(std::shared_ptr<const complex::SharedReference> reference) {
+        givenReference_ = std::move(reference);
+    }
+    // The reference the prepared deep run computes for itself; nullopt without a deep
+    // run (after prepareRun()).
+    std::optional<complex::ReferenceRequest> deepReferenceRequest() const;
     // The iteration limit of the run under way (the automatic one when the options
     // say so).
     int runLimit() const noexcept { return runParameters_.maxIterations; }
@@ -367,6 +376,8 @@ class ComplexFractal : public engine::Fractal {
     double paramImag_ = 0.0;
     // The iteration settings of the run going on, taken as it starts.
     EscapeParameters runParameters_;
+    // The given reference where there is one, else the last run's.
+    void offerDeepReference(std::shared_ptr<const complex::SharedReference> previous);
     // A deep run's picture by perturbation: set up as the run starts (why it was
     // refused otherwise), its reference orbits computed on the worker.
     std::unique_ptr<complex::PerturbationScene> deepScene_;
@@ -374,6 +385,8 @@ class ComplexFractal : public engine::Fractal {
     // pixels counted at full precision as well.
     std::function<bool()> deepStop_;
     std::string deepRefusal_;
+    // The reference every deep run is offered (and must take), or nullptr.
+    std::shared_ptr<const complex::SharedReference> givenReference_;
     // When the deep run's pixels began and ended, written by the worker and read by the
     // statistics. prepared is set once the scene is prepared: from then on its own
     // figures (times, bytes, reuse) stay as they are and may be read from any thread.

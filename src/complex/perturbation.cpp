@@ -72,6 +72,10 @@ bool hasStateTable(kernels::Formula type) {
     return type == kernels::Formula::kUnity || hasPairTable(type);
 }
 
+std::size_t bytesLeftOf(std::size_t most, std::size_t used) noexcept {
+    return used < most ? most - used : 0;
+}
+
 long magnitudeExponent(const numeric::BigFloat& v) {
     if (v.isZero())
         return 0;
@@ -81,6 +85,95 @@ long magnitudeExponent(const numeric::BigFloat& v) {
 }
 
 }  // namespace
+
+bool keepsCriticalOrbit(const EscapeFormula& formula) noexcept {
+    const kernels::Formula type = formula.type;
+    return type == kernels::Formula::kJulia || type == kernels::Formula::kUnity ||
+           (type == kernels::Formula::kMandelbrot &&
+            (formula.paramReal != 0.0 || formula.paramImag != 0.0));
+}
+
+namespace {
+
+// The table of the primary orbit of Unity, Spider, Manowar and Phoenix.
+bool buildStateTable(SharedReference& reference, const numeric::ExtFloat& pictureReach,
+                     std::size_t mostBytes, const StopCheck& stop) {
+    const ReferenceOrbits& orbits = *reference.orbits;
+    const EscapeFormula& formula = orbits.formula;
+    const std::size_t states = orbits.primary.points.size();
+    // The table takes what the orbits (all of them, a second reference's as well) leave.
+    const std::size_t need = formula.type == kernels::Formula::kUnity
+                                 ? UnityApproximationTable::bytesFor(states)
+                                 : PairApproximationTable::bytesFor(states);
+    if (need > bytesLeftOf(mostBytes, referenceNeed(formula).bytes))
+        return true;
+    reference.tableReach = pictureReach * 2.0;
+    return formula.type == kernels::Formula::kUnity
+               ? reference.unityTable.build(orbits.primary, formula, reference.tableReach, stop) ==
+                     UnityApproximationTable::Outcome::kReady
+               : reference.pairTable.build(orbits.primary, formula, reference.tableReach, stop) ==
+                     PairApproximationTable::Outcome::kReady;
+}
+
+}  // namespace
+
+bool buildReferenceTables(SharedReference& reference, const numeric::ExtFloat& pictureReach,
+                          std::size_t mostBytes, const StopCheck& stop) {
+    const ReferenceOrbits& orbits = *reference.orbits;
+    const kernels::Formula type = orbits.formula.type;
+    if (hasStateTable(type))
+        return buildStateTable(reference, pictureReach, mostBytes, stop);
+    if (!hasTable(type))
+        return true;
+    // The tables take what the orbits leave; without them every step is taken.
+    const std::size_t need =
+        ApproximationTable::bytesFor(orbits.primary.points.size()) +
+        (orbits.hasCritical ? ApproximationTable::bytesFor(orbits.critical.points.size()) : 0);
+    if (need > bytesLeftOf(mostBytes, referenceNeed(orbits.formula).bytes))
+        return true;
+    // Twice the picture's reach: the tables then serve views moved or zoomed out a little.
+    reference.tableReach = pictureReach * 2.0;
+    bool built = reference.primaryTable.build(orbits.primary, type, reference.tableReach, stop) ==
+                 ApproximationTable::Outcome::kReady;
+    if (built && orbits.hasCritical)
+        built = reference.criticalTable.build(orbits.critical, type, reference.tableReach, stop) ==
+                ApproximationTable::Outcome::kReady;
+    return built;
+}
+
+ComputedReference computeSharedReference(const ReferenceRequest& request, const StopCheck& stop) {
+    ComputedReference result;
+    const auto started = std::chrono::steady_clock::now();
+    auto orbits = std::make_shared<ReferenceOrbits>();
+    orbits->formula = request.formula;
+    orbits->x = request.x;
+    orbits->y = request.y;
+    orbits->precision = request.precision;
+    orbits->hasCritical = keepsCriticalOrbit(request.formula);
+    result.outcome = computeOrbit(request.formula, request.x, request.y, OrbitStart::kPoint,
+                                  request.precision, request.mostBytes, stop, orbits->primary);
+    if (result.outcome == OrbitOutcome::kDone && orbits->hasCritical) {
+        result.outcome = computeOrbit(
+            request.formula, request.x, request.y, OrbitStart::kCritical, request.precision,
+            bytesLeftOf(request.mostBytes, orbits->primary.bytes()), stop, orbits->critical);
+    }
+    if (result.outcome != OrbitOutcome::kDone)
+        return result;
+    result.orbitSeconds = secondsSince(started);
+    auto reference = std::make_shared<SharedReference>();
+    reference->orbits = std::move(orbits);
+    reference->orbitsOnly = request.pictureReach.isZero();
+    if (request.approximate && !reference->orbitsOnly) {
+        const auto tablesStarted = std::chrono::steady_clock::now();
+        if (!buildReferenceTables(*reference, request.pictureReach, request.mostBytes, stop)) {
+            result.outcome = OrbitOutcome::kStopped;
+            return result;
+        }
+        result.tableSeconds = secondsSince(tablesStarted);
+    }
+    result.reference = std::move(reference);
+    return result;
+}
 
 std::unique_ptr<PerturbationScene> PerturbationScene::create(const SceneSetup& setup,
                                                              std::string* why) {
@@ -144,25 +237,25 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
     refJ_ = setup_.height / 2;
     refRestX_ = numeric::ExtFloat();
     refRestY_ = numeric::ExtFloat();
-    if (offered_ && placeOffered()) {
-        reference_ = offered_;
+    Prepared outcome = Prepared::kReady;
+    if (offered_)
+        reference_ = takeOffered(stop, outcome);
+    if (reference_) {
         reused_ = true;
-    } else {
-        Prepared outcome = Prepared::kReady;
-        std::shared_ptr<SharedReference> fresh = computeReference(stop, outcome);
-        if (!fresh)
-            return outcome;
-        reference_ = std::move(fresh);
+    } else if (outcome == Prepared::kReady) {
+        reference_ = computeReference(stop, outcome);
     }
+    if (!reference_)
+        return outcome;
     offered_.reset();
     if (hasSecond_) {
-        const OrbitOutcome outcome =
+        const OrbitOutcome second =
             computeOrbit(setup_.formula, planeX(secondI_), planeY(secondJ_), OrbitStart::kPoint,
                          precision_, bytesLeft(referenceBytes()), stop, second_);
-        if (outcome != OrbitOutcome::kDone) {
+        if (second != OrbitOutcome::kDone) {
             reference_.reset();
             second_ = ReferenceOrbit();
-            return outcome == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
+            return second == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
         }
     }
     buildLanes();
@@ -185,13 +278,14 @@ void PerturbationScene::buildLanes() {
     const bool runs = usesTables();
     if (!setup_.useLanes || (hasTable(setup_.formula.type) && !runs && setup_.detectInterior))
         return;
-    const ReferenceOrbit& primary = reference_->primary;
+    const ReferenceOrbit& primary = reference_->orbits->primary;
     if (firstStepAtBailout(primary))
         return;
-    const ReferenceOrbit& critical = reference_->hasCritical ? reference_->critical : primary;
+    const ReferenceOrbit& critical =
+        reference_->orbits->hasCritical ? reference_->orbits->critical : primary;
     const ApproximationTable& primaryTable = reference_->primaryTable;
     const ApproximationTable& criticalTable =
-        reference_->hasCritical ? reference_->criticalTable : primaryTable;
+        reference_->orbits->hasCritical ? reference_->criticalTable : primaryTable;
     const int stride = LaneOrbits::strideFor(laneRule(), runs);
     if (referenceBytes() + tableBytes() + LaneOrbits::bytesFor(primary, critical, stride) <=
         setup_.mostReferenceBytes) {
@@ -215,91 +309,38 @@ bool PerturbationScene::usesTables() const noexcept {
         reference_->primaryTable.empty())
         return false;
     return reference_->primaryTable.skipsAny() ||
-           (reference_->hasCritical && reference_->criticalTable.skipsAny());
+           (reference_->orbits->hasCritical && reference_->criticalTable.skipsAny());
+}
+
+ReferenceRequest PerturbationScene::ownReferenceRequest() const {
+    ReferenceRequest request;
+    request.formula = setup_.formula;
+    request.x = planeX(setup_.width / 2);
+    request.y = planeY(setup_.height / 2);
+    // A few more bits than this view needs: the reference then serves views zoomed in
+    // around it by up to 2^kReuseBits.
+    request.precision = precision_ + kReuseBits;
+    request.mostBytes = setup_.mostReferenceBytes;
+    request.pictureReach = reach();
+    request.approximate = setup_.approximate;
+    return request;
 }
 
 std::shared_ptr<SharedReference> PerturbationScene::computeReference(const StopCheck& stop,
                                                                      Prepared& outcome) {
-    const auto started = std::chrono::steady_clock::now();
-    auto reference = std::make_shared<SharedReference>();
-    const kernels::Formula type = setup_.formula.type;
-    reference->formula = setup_.formula;
-    reference->hasCritical = type == kernels::Formula::kJulia || type == kernels::Formula::kUnity ||
-                             (type == kernels::Formula::kMandelbrot &&
-                              (setup_.formula.paramReal != 0.0 || setup_.formula.paramImag != 0.0));
-    // A few more bits than this view needs: the reference then serves views zoomed in
-    // around it by up to 2^kReuseBits.
-    reference->precision = precision_ + kReuseBits;
-    reference->x = planeX(refI_);
-    reference->y = planeY(refJ_);
-    OrbitOutcome orbit =
-        computeOrbit(setup_.formula, reference->x, reference->y, OrbitStart::kPoint,
-                     reference->precision, setup_.mostReferenceBytes, stop, reference->primary);
-    if (orbit == OrbitOutcome::kDone && reference->hasCritical) {
-        orbit = computeOrbit(setup_.formula, reference->x, reference->y, OrbitStart::kCritical,
-                             reference->precision, bytesLeft(reference->primary.bytes()), stop,
-                             reference->critical);
-    }
-    if (orbit != OrbitOutcome::kDone) {
-        outcome = orbit == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
+    ComputedReference computed = computeSharedReference(ownReferenceRequest(), stop);
+    if (computed.outcome != OrbitOutcome::kDone) {
+        outcome =
+            computed.outcome == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
         return nullptr;
     }
-    times_.reference = secondsSince(started);
-    if (!buildTables(*reference, stop)) {
-        outcome = Prepared::kStopped;
-        return nullptr;
-    }
-    return reference;
-}
-
-bool PerturbationScene::buildStateTable(SharedReference& reference, const StopCheck& stop) {
-    const kernels::Formula type = setup_.formula.type;
-    const std::size_t states = reference.primary.points.size();
-    // The table takes what the orbits (all of them, the second reference's as well) leave.
-    const std::size_t need = type == kernels::Formula::kUnity
-                                 ? UnityApproximationTable::bytesFor(states)
-                                 : PairApproximationTable::bytesFor(states);
-    if (need > bytesLeft(referenceNeed(setup_.formula).bytes))
-        return true;
-    const auto started = std::chrono::steady_clock::now();
-    reference.tableReach = reach() * 2.0;
-    const bool built =
-        type == kernels::Formula::kUnity
-            ? reference.unityTable.build(reference.primary, setup_.formula, reference.tableReach,
-                                         stop) == UnityApproximationTable::Outcome::kReady
-            : reference.pairTable.build(reference.primary, setup_.formula, reference.tableReach,
-                                        stop) == PairApproximationTable::Outcome::kReady;
-    times_.table = secondsSince(started);
-    return built;
-}
-
-bool PerturbationScene::buildTables(SharedReference& reference, const StopCheck& stop) {
-    const kernels::Formula type = setup_.formula.type;
-    if (setup_.approximate && hasStateTable(type))
-        return buildStateTable(reference, stop);
-    if (!setup_.approximate || !hasTable(type))
-        return true;
-    // The tables take what the orbits leave; without them every step is taken.
-    const std::size_t need =
-        ApproximationTable::bytesFor(reference.primary.points.size()) +
-        (reference.hasCritical ? ApproximationTable::bytesFor(reference.critical.points.size())
-                               : 0);
-    if (need > bytesLeft(referenceNeed(setup_.formula).bytes))
-        return true;
-    const auto started = std::chrono::steady_clock::now();
-    // Twice this picture's reach: the tables then serve views moved or zoomed out a little.
-    reference.tableReach = reach() * 2.0;
-    bool built = reference.primaryTable.build(reference.primary, type, reference.tableReach,
-                                              stop) == ApproximationTable::Outcome::kReady;
-    if (built && reference.hasCritical)
-        built = reference.criticalTable.build(reference.critical, type, reference.tableReach,
-                                              stop) == ApproximationTable::Outcome::kReady;
-    times_.table = secondsSince(started);
-    return built;
+    times_.reference = computed.orbitSeconds;
+    times_.table = computed.tableSeconds;
+    return std::move(computed.reference);
 }
 
 std::size_t PerturbationScene::bytesLeft(std::size_t used) const noexcept {
-    return used < setup_.mostReferenceBytes ? setup_.mostReferenceBytes - used : 0;
+    return bytesLeftOf(setup_.mostReferenceBytes, used);
 }
 
 numeric::ExtFloat PerturbationScene::reach() const {
@@ -309,23 +350,30 @@ numeric::ExtFloat PerturbationScene::reach() const {
            setup_.dy * static_cast<double>(setup_.height);
 }
 
-bool PerturbationScene::placeOffered() {
-    const SharedReference& r = *offered_;
+std::optional<PerturbationScene::Placement> PerturbationScene::placeOf(
+    const SharedReference& reference, std::string* why) const {
+    const auto refuse = [why](std::string reason) {
+        if (why)
+            *why = std::move(reason);
+        return std::nullopt;
+    };
+    if (!reference.orbits || reference.orbits->primary.points.empty())
+        return refuse("it holds no orbit");
+    const ReferenceOrbits& r = *reference.orbits;
     const EscapeFormula& f = setup_.formula;
-    if (r.formula.type != f.type || r.formula.paramReal != f.paramReal ||
-        r.formula.paramImag != f.paramImag || r.precision < precision_)
-        return false;
+    if (r.formula.type != f.type)
+        return refuse("it belongs to another fractal type");
+    if (r.formula.paramReal != f.paramReal || r.formula.paramImag != f.paramImag)
+        return refuse("it belongs to other parameters of the type");
+    if (r.precision < precision_) {
+        return refuse("it is computed with " + std::to_string(r.precision) +
+                      " bits, the picture needs " + std::to_string(precision_));
+    }
     const bool endedEarly = r.primary.escaped && (!r.hasCritical || r.critical.escaped);
-    if (f.maxIterations > r.formula.maxIterations && !endedEarly)
-        return false;
-    if (setup_.approximate && hasTable(f.type) &&
-        (r.primaryTable.empty() || r.tableReach < reach()))
-        return false;
-    // Only Manowar's runs depend on the reach (its pixels add their dc at every step).
-    const bool stateTable = !r.unityTable.empty() || !r.pairTable.empty();
-    if (setup_.approximate && hasStateTable(f.type) &&
-        (!stateTable || (f.type == kernels::Formula::kManowar && r.tableReach < reach())))
-        return false;
+    if (f.maxIterations > r.formula.maxIterations && !endedEarly) {
+        return refuse("its orbits go to " + std::to_string(r.formula.maxIterations) +
+                      " iterations, the picture's limit is " + std::to_string(f.maxIterations));
+    }
     // The reference's place in pixels, which must lie in the picture.
     // Exact differences of numbers of two precisions.
     const long bits = std::max({r.precision, precision_, setup_.originX.precision(),
@@ -341,20 +389,75 @@ bool PerturbationScene::placeOffered() {
         return v >= 0.0 && v <= static_cast<double>(size - 1);
     };
     if (!inside(column, setup_.width) || !inside(row, setup_.height))
+        return refuse("its point lies outside the picture");
+    Placement place;
+    place.i = std::lround(column);
+    place.j = std::lround(row);
+    // A reference at the very plane point this scene gives a pixel is that pixel's own,
+    // as the reference a scene computes for itself is: no remainder, so that both give
+    // the same picture. (The plane point is rounded to the scene's precision; the
+    // remainder of the rounding would shift every pixel's difference by it.)
+    if (mpfr_cmp(numeric::raw(r.x), numeric::raw(planeX(place.i))) != 0) {
+        place.restX = numeric::ExtFloat::fromBig(offsetX - setup_.dx.toBig(r.precision) *
+                                                               static_cast<double>(place.i));
+    }
+    if (mpfr_cmp(numeric::raw(r.y), numeric::raw(planeY(place.j))) != 0) {
+        place.restY = numeric::ExtFloat::fromBig(offsetY - setup_.dy.toBig(r.precision) *
+                                                               static_cast<double>(place.j));
+    }
+    return place;
+}
+
+std::string PerturbationScene::refusalOf(const SharedReference& reference) const {
+    std::string why;
+    placeOf(reference, &why);
+    return why;
+}
+
+bool PerturbationScene::tablesServe(const SharedReference& r) const {
+    const kernels::Formula type = setup_.formula.type;
+    if (!setup_.approximate)
+        return true;
+    if (hasTable(type) && (r.primaryTable.empty() || r.tableReach < reach()))
         return false;
-    refI_ = std::lround(column);
-    refJ_ = std::lround(row);
-    refRestX_ = numeric::ExtFloat::fromBig(offsetX - setup_.dx.toBig(r.precision) *
-                                                         static_cast<double>(refI_));
-    refRestY_ = numeric::ExtFloat::fromBig(offsetY - setup_.dy.toBig(r.precision) *
-                                                         static_cast<double>(refJ_));
-    return true;
+    // Only Manowar's runs depend on the reach (its pixels add their dc at every step).
+    const bool stateTable = !r.unityTable.empty() || !r.pairTable.empty();
+    return !hasStateTable(type) ||
+           (stateTable && (type != kernels::Formula::kManowar || !(r.tableReach < reach())));
+}
+
+std::shared_ptr<const SharedReference> PerturbationScene::takeOffered(const StopCheck& stop,
+                                                                      Prepared& outcome) {
+    const std::optional<Placement> place = placeOf(*offered_, nullptr);
+    if (!place)
+        return nullptr;
+    std::shared_ptr<const SharedReference> taken = offered_;
+    if (setup_.approximate && offered_->orbitsOnly) {
+        // Orbits without tables (read from a file): the tables for this picture's reach,
+        // as the scene that computes the same orbits builds them.
+        const auto started = std::chrono::steady_clock::now();
+        auto withTables = std::make_shared<SharedReference>();
+        withTables->orbits = offered_->orbits;
+        if (!buildReferenceTables(*withTables, reach(), setup_.mostReferenceBytes, stop)) {
+            outcome = Prepared::kStopped;
+            return nullptr;
+        }
+        times_.table = secondsSince(started);
+        taken = std::move(withTables);
+    } else if (!tablesServe(*offered_)) {
+        return nullptr;
+    }
+    refI_ = place->i;
+    refJ_ = place->j;
+    refRestX_ = place->restX;
+    refRestY_ = place->restY;
+    return taken;
 }
 
 std::size_t PerturbationScene::referenceBytes() const noexcept {
     std::size_t bytes = second_.bytes();
     if (reference_)
-        bytes += reference_->primary.bytes() + reference_->critical.bytes();
+        bytes += reference_->orbits->primary.bytes() + reference_->orbits->critical.bytes();
     return bytes;
 }
 
@@ -362,12 +465,12 @@ perturbation_detail::Context PerturbationScene::contextFor(const ReferenceOrbit&
                                                            bool detect) const {
     const EscapeFormula& f = setup_.formula;
     const double bailout = bailoutOf(f.type);
-    const bool main = &orbit == &reference_->primary;
+    const bool main = &orbit == &reference_->orbits->primary;
     Context ctx{detect,
                 setup_.smooth,
                 &f,
                 &orbit,
-                main && reference_->hasCritical ? &reference_->critical : &orbit,
+                main && reference_->orbits->hasCritical ? &reference_->orbits->critical : &orbit,
                 f.maxIterations,
                 bailout * (1.0 - 0x1p-40),
                 bailout * (1.0 + 0x1p-40)};
@@ -375,8 +478,8 @@ perturbation_detail::Context PerturbationScene::contextFor(const ReferenceOrbit&
     ctx.watchFrom = perturbation_detail::watchFromOf(f.maxIterations);
     if (main && usesTables()) {
         ctx.primaryTable = &reference_->primaryTable;
-        ctx.criticalTable =
-            reference_->hasCritical ? &reference_->criticalTable : &reference_->primaryTable;
+        ctx.criticalTable = reference_->orbits->hasCritical ? &reference_->criticalTable
+                                                            : &reference_->primaryTable;
     }
     if (main && setup_.approximate) {
         ctx.unityTable = reference_->unityTable.empty() ? nullptr : &reference_->unityTable;
@@ -430,7 +533,7 @@ bool PerturbationScene::perturb(const ReferenceOrbit& orbit, long i, long j, boo
     const Context ctx = contextFor(orbit, detect);
     ExtDiff start;
     Pixel px;
-    startOf(&orbit == &reference_->primary, i, j, start, px);
+    startOf(&orbit == &reference_->orbits->primary, i, j, start, px);
     bool counted = false;
     switch (setup_.formula.type) {
         case kernels::Formula::kUnity:
@@ -458,7 +561,7 @@ EscapeValue PerturbationScene::countAt(long i, long j, const StopCheck& stop) co
     if (!prepared_)
         return EscapeValue{};
     EscapeValue result;
-    if (perturb(reference_->primary, i, j, setup_.fixGlitches, result))
+    if (perturb(reference_->orbits->primary, i, j, setup_.fixGlitches, result))
         return result;
     return countOtherwise(i, j, stop);
 }
@@ -473,7 +576,7 @@ EscapeValue PerturbationScene::countOtherwise(long i, long j, const StopCheck& s
         if (perturb(second_, i, j, detect, result))
             return result;
         EscapeValue other;
-        if (perturb(reference_->primary, i, j, false, result) &&
+        if (perturb(reference_->orbits->primary, i, j, false, result) &&
             perturb(second_, i, j, false, other) && other.count == result.count)
             return result;
     }
@@ -545,7 +648,7 @@ void PerturbationScene::countInLanes(const PixelIndex* pixels, long count, Escap
         starts.push_back(LaneStart{perturbation_detail::narrowed(start, 0), px.kcr, px.kci});
         walked.push_back(k);
     }
-    const Context ctx = contextFor(reference_->primary, setup_.fixGlitches);
+    const Context ctx = contextFor(reference_->orbits->primary, setup_.fixGlitches);
     const LaneSetup setup{laneRule(),        setup_.formula.paramImag, ctx.limit,
                           ctx.smooth,        ctx.fixGlitches,          ctx.escapeAt,
                           ctx.surelyOutside, lanes_.hasRuns()};
@@ -603,7 +706,7 @@ bool PerturbationScene::finishFromLanes(const PixelIndex& pixel, const LaneState
         value = state.value;
         return false;
     }
-    const Context ctx = contextFor(reference_->primary, setup_.fixGlitches);
+    const Context ctx = contextFor(reference_->orbits->primary, setup_.fixGlitches);
     ExtDiff start;
     Pixel px;
     startOf(true, pixel.i, pixel.j, start, px);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "complex/approximation_table.h"
@@ -56,11 +57,10 @@ struct PreparationTimes {
     double table = 0.0;
 };
 
-// The main reference of a scene, which the scenes of later views may reuse while it lies
-// in their picture: its point, the orbit of that point and of the critical point 0, and
-// their approximation tables, built for pixels whose constants are at most tableReach
-// from the point.
-struct SharedReference {
+// The orbits of one reference point: the orbit of the point and, for the types that
+// rebase onto it, of the critical point 0, computed at precision for the type, its
+// parameters and its limit. What a reference file holds.
+struct ReferenceOrbits {
     EscapeFormula formula;
     numeric::BigFloat x;
     numeric::BigFloat y;
@@ -68,6 +68,13 @@ struct SharedReference {
     bool hasCritical = false;
     ReferenceOrbit primary;
     ReferenceOrbit critical;
+};
+
+// The main reference of a scene, which the scenes of later views may reuse while it lies
+// in their picture: its orbits and their approximation tables, built for pixels whose
+// constants are at most tableReach from the point.
+struct SharedReference {
+    std::shared_ptr<const ReferenceOrbits> orbits;
     ApproximationTable primaryTable;
     ApproximationTable criticalTable;
     // The table of the primary orbit of Unity, and of Spider, Manowar and Phoenix; empty
@@ -75,7 +82,48 @@ struct SharedReference {
     UnityApproximationTable unityTable;
     PairApproximationTable pairTable;
     numeric::ExtFloat tableReach;
+    // The orbits alone, their tables left to the scenes they serve (read from a file, or
+    // computed without tables): each such scene builds them for its own reach.
+    bool orbitsOnly = false;
 };
+
+// Whether the type keeps the orbit of its critical point beside the primary one.
+bool keepsCriticalOrbit(const EscapeFormula& formula) noexcept;
+
+// What a reference is computed for: the point, the precision, and the memory its
+// orbits and tables may take together.
+struct ReferenceRequest {
+    EscapeFormula formula;
+    numeric::BigFloat x;
+    numeric::BigFloat y;
+    long precision = 0;
+    std::size_t mostBytes = std::size_t{2048} << 20;
+    // Builds the tables as well, for pixels whose constants are at most this far from
+    // the point (a picture's reach); zero: the orbits only.
+    numeric::ExtFloat pictureReach;
+    // Whether the tables are wanted at all (SceneSetup::approximate).
+    bool approximate = true;
+};
+
+// A reference computed, with how long its orbits and its tables took.
+struct ComputedReference {
+    OrbitOutcome outcome = OrbitOutcome::kDone;
+    // Set when outcome is kDone.
+    std::shared_ptr<SharedReference> reference;
+    double orbitSeconds = 0.0;
+    double tableSeconds = 0.0;
+};
+
+// The reference of a point, exactly as a scene computes its own: a reference computed
+// ahead and one computed by the scene are the same numbers.
+ComputedReference computeSharedReference(const ReferenceRequest& request,
+                                         const StopCheck& stop = {});
+
+// Builds the approximation tables of reference's orbits for pixels within pictureReach
+// (at twice that reach), within what mostBytes leaves of the orbits' need; the tables
+// stay empty where they would not fit. false after a stop.
+bool buildReferenceTables(SharedReference& reference, const numeric::ExtFloat& pictureReach,
+                          std::size_t mostBytes, const StopCheck& stop);
 
 // A pixel of the picture: column i, row j counted from the bottom.
 struct PixelIndex {
@@ -137,13 +185,19 @@ class PerturbationScene {
     static std::unique_ptr<PerturbationScene> create(const SceneSetup& setup,
                                                      std::string* why = nullptr);
 
-    // A reference of an earlier scene that prepare() uses instead of computing one when it
-    // serves this picture: the same type, parameters and limit (or an orbit that ended
-    // before it), at least this scene's precision, its point inside the picture and its
-    // tables (if any) built for a reach as large as the picture's.
+    // A reference of an earlier scene (or read from a file) that prepare() uses instead
+    // of computing one when it serves this picture: the same type, parameters and limit
+    // (or an orbit that ended before it), at least this scene's precision, its point
+    // inside the picture and its tables (if any) built for a reach as large as the
+    // picture's. A reference without tables has them built for this picture's reach.
     void offerReference(std::shared_ptr<const SharedReference> reference) {
         offered_ = std::move(reference);
     }
+    // Why reference's orbits cannot serve this picture (one line); empty when they can.
+    std::string refusalOf(const SharedReference& reference) const;
+    // The reference this scene computes for itself: the plane point of its centre
+    // pixel at the precision the scene gives its reference (kReuseBits beyond its own).
+    ReferenceRequest ownReferenceRequest() const;
     // The main reference once prepared, for the next scene; before, the one offered.
     std::shared_ptr<const SharedReference> sharedReference() const {
         return reference_ ? reference_ : offered_;
@@ -193,7 +247,7 @@ class PerturbationScene {
     }
     const PreparationTimes& preparationTimes() const noexcept { return times_; }
     long referenceLength() const noexcept {
-        return reference_ ? static_cast<long>(reference_->primary.points.size()) : 0;
+        return reference_ ? static_cast<long>(reference_->orbits->primary.points.size()) : 0;
     }
     // Pixels counted so far by direct iteration because their difference failed.
     long directPixels() const noexcept { return directPixels_.load(std::memory_order_relaxed); }
@@ -236,16 +290,25 @@ class PerturbationScene {
     long refJ_ = 0;
     numeric::ExtFloat refRestX_;
     numeric::ExtFloat refRestY_;
-    // Builds the tables of the orbits that have them; false after a stop.
-    bool buildTables(SharedReference& reference, const StopCheck& stop);
-    bool buildStateTable(SharedReference& reference, const StopCheck& stop);
     // How far from the main reference the constants of this picture's pixels may lie.
     numeric::ExtFloat reach() const;
     // What the memory bound leaves once used bytes are taken.
     std::size_t bytesLeft(std::size_t used) const noexcept;
 
-    // Whether the offered reference serves this scene; places it when it does.
-    bool placeOffered();
+    // Where a reference lies in the picture: a pixel plus a remainder in the plane.
+    struct Placement {
+        long i = 0;
+        long j = 0;
+        numeric::ExtFloat restX;
+        numeric::ExtFloat restY;
+    };
+    // Where reference's point lies, when its orbits serve this scene; why not in why.
+    std::optional<Placement> placeOf(const SharedReference& reference, std::string* why) const;
+    // Whether reference's own tables serve this picture as they are.
+    bool tablesServe(const SharedReference& reference) const;
+    // The offered reference when it serves, with tables built for this picture where it
+    // came without; nullptr when it does not serve or a stop came (outcome says which).
+    std::shared_ptr<const SharedReference> takeOffered(const StopCheck& stop, Prepared& outcome);
     std::shared_ptr<SharedReference> computeReference(const StopCheck& stop, Prepared& outcome);
 
     std::shared_ptr<const SharedReference> reference_;

@@ -15,7 +15,7 @@ void PerturbationScene::measureDistances(const PixelIndex* pixels, long count, E
             values[k].distance = 0.0;
         return;
     }
-    const perturbation_detail::Context ctx = contextFor(reference_->primary, false);
+    const perturbation_detail::Context ctx = contextFor(reference_->orbits->primary, false);
     perturbation_detail::DerivativeSetup walk;
     walk.primary = ctx.primary;
     walk.critical = ctx.critical;

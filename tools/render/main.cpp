@@ -27,6 +27,7 @@
 #include "platform/settings_store.h"
 #include "platform/termination_cleanup.h"
 #include "platform/write_target.h"
+#include "reference_command.h"
 #include "render_options.h"
 #include "stitch_command.h"
 #include "view/deep_view.h"
@@ -241,32 +242,35 @@ void runToEnd(engine::Fractal& fractal, std::uint32_t points) {
 }
 
 // A deep picture's figures, as more key=value pairs of the summary line.
-std::string deepFigures(const std::optional<engine::DeepReport>& deep) {
+// referenceRead: the reference came from a --reference file.
+std::string deepFigures(const std::optional<engine::DeepReport>& deep, bool referenceRead) {
     if (!deep)
         return {};
     return platform::cformat(
-        " reference_ms=%.1f table_ms=%.1f pixels_ms=%.1f reference_reused=%d interior_pixels=%ld "
-        "direct_pixels=%ld table_bytes=%llu",
+        " reference_ms=%.1f table_ms=%.1f pixels_ms=%.1f reference_reused=%d reference_read=%d "
+        "interior_pixels=%ld direct_pixels=%ld table_bytes=%llu",
         deep->referenceMs, deep->tableMs, deep->pixelsMs, deep->referenceReused ? 1 : 0,
-        deep->interiorPixels, deep->directPixels,
+        referenceRead && deep->referenceReused ? 1 : 0, deep->interiorPixels, deep->directPixels,
         static_cast<unsigned long long>(deep->tableBytes));
 }
 
 void printSummary(const std::string& note, const std::string& typeName, int width, int height,
                   std::uint64_t points, std::uint64_t iterations, std::uint32_t milliseconds,
-                  std::uint64_t referenceBytes, const std::optional<engine::DeepReport>& deep) {
+                  std::uint64_t referenceBytes, const std::optional<engine::DeepReport>& deep,
+                  bool referenceRead) {
     if (!note.empty())
         std::printf("note: %s\n", note.c_str());
     std::printf(
         "type=%s size=%dx%d points=%llu iterations=%llu milliseconds=%u reference_bytes=%llu%s\n",
         typeName.c_str(), width, height, static_cast<unsigned long long>(points),
         static_cast<unsigned long long>(iterations), milliseconds,
-        static_cast<unsigned long long>(referenceBytes), deepFigures(deep).c_str());
+        static_cast<unsigned long long>(referenceBytes), deepFigures(deep, referenceRead).c_str());
 }
 
 // A .png: computed in bands (escape-time) and encoded as the rows come, so that its
 // size is limited by time rather than memory.
-Problem exportPng(const Job& job, const render::RenderOptions& options, bool& refused) {
+Problem exportPng(const Job& job, const render::RenderOptions& options,
+                  const std::shared_ptr<const complex::SharedReference>& reference, bool& refused) {
     app::ExportRequest request;
     request.type = job.type;
     request.parameters = job.params.value_or(std::string());
@@ -283,6 +287,7 @@ Problem exportPng(const Job& job, const render::RenderOptions& options, bool& re
     request.window = job.tile;
     if (!job.tileLabel.empty())
         request.extraTexts.push_back({app::kPngTileKeyword, job.tileLabel});
+    request.reference = reference;
     if (options.palette) {
         engine::ColorTable colors;
         const int count = colors.loadFile(*options.palette, kMaxPaletteEntries);
@@ -305,7 +310,8 @@ Problem exportPng(const Job& job, const render::RenderOptions& options, bool& re
     const int width = job.tile ? job.tile->width : job.width;
     const int height = job.tile ? job.tile->height : job.height;
     printSummary(result.note, result.typeName, width, height, result.points, result.iterations,
-                 static_cast<std::uint32_t>(elapsed.count()), result.referenceBytes, result.deep);
+                 static_cast<std::uint32_t>(elapsed.count()), result.referenceBytes, result.deep,
+                 reference != nullptr);
     return {};
 }
 
@@ -315,6 +321,9 @@ Problem renderPicture(const render::RenderOptions& options, bool& refused) {
     Problem problem = makeJob(options, job);
     if (problem.empty() && options.palette)
         problem = checkPalette(*options.palette);
+    std::shared_ptr<const complex::SharedReference> reference;
+    if (problem.empty() && options.reference)
+        problem = render::readReference(*options.reference, reference);
     if (!problem.empty())
         return problem;
     if (problem = tileOfJob(options, job); !problem.empty()) {
@@ -322,7 +331,7 @@ Problem renderPicture(const render::RenderOptions& options, bool& refused) {
         return problem;
     }
     if (app::hasPngExtension(options.output))
-        return exportPng(job, options, refused);
+        return exportPng(job, options, reference, refused);
 
     Headless headless(job.width, job.height, job.type, job.params);
     if (options.palette)
@@ -339,6 +348,8 @@ Problem renderPicture(const render::RenderOptions& options, bool& refused) {
         return problem;
     // Every core unless told otherwise (orbit types always use one).
     fractal->setThreadLimit(options.threads);
+    if (auto* escapeTime = dynamic_cast<complex::ComplexFractal*>(fractal.get()))
+        escapeTime->useReference(reference);
     if (problem = startRun(*fractal, job.view, options); !problem.empty()) {
         refused = true;
         return problem;
@@ -357,7 +368,7 @@ Problem renderPicture(const render::RenderOptions& options, bool& refused) {
     const engine::RunStatistics stats = fractal->statistics();
     printSummary(headless.window.titleNote(), fractal->typeName, fractal->width, fractal->height,
                  stats.pointCount, stats.iterationCount, stats.endTick - stats.startTick,
-                 stats.referenceBytes, fractal->deepReport());
+                 stats.referenceBytes, fractal->deepReport(), reference != nullptr);
     return {};
 }
 
@@ -399,6 +410,47 @@ Problem findMinibrot(const render::RenderOptions& options) {
     return {};
 }
 
+// --save-reference: the fractal set up as for a picture of the job, with no run; an
+// anti-aliased picture's scene computes its samples, whose centre the reference is.
+Problem saveReferenceFile(const render::RenderOptions& options, bool& refused) {
+    render::RenderOptions plain = options;
+    plain.supersample.reset();
+    Job job;
+    if (Problem problem = makeJob(plain, job); !problem.empty())
+        return problem;
+    const int factor = options.supersample.value_or(job.supersample);
+    if (const auto problem = app::supersampleProblem(job.type, job.width, job.height, factor)) {
+        refused = true;
+        return *problem;
+    }
+    Headless headless(job.width, job.height, job.type, job.params);
+    engine::FractalPtr fractal = catalogue::createFractal(job.type, headless.services());
+    if (!fractal)
+        return "not enough memory";
+    auto* escapeTime = dynamic_cast<complex::ComplexFractal*>(fractal.get());
+    if (escapeTime == nullptr) {
+        refused = true;
+        return "--save-reference applies to escape-time types only";
+    }
+    fractal->setOption(&engine::Options::autoIterations, options.autoIterations);
+    {
+        engine::TakingOverScope noRun(*fractal);
+        fractal->startFromSettings();
+        if (job.view)
+            fractal->setPreciseView(*job.view);
+        if (options.iterations)
+            escapeTime->setMaxIterations(*options.iterations);
+    }
+    // As an export: the automatic limit is the picture's, chosen before its samples.
+    if (options.autoIterations)
+        fractal->prepareRun();
+    if (factor > 1 && !app::showSamples(*fractal, factor)) {
+        refused = true;
+        return "the picture's samples are finer than any view can be";
+    }
+    return render::saveReference(*fractal, *options.saveReference, refused);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -426,6 +478,8 @@ int main(int argc, char** argv) {
             return render::runFrameCommand(parsed.options);
         if (parsed.options.stitchCount)
             problem = render::stitchTiles(parsed.options);
+        else if (parsed.options.saveReference)
+            problem = saveReferenceFile(parsed.options, refused);
         else if (parsed.options.findMinibrot)
             problem = findMinibrot(parsed.options);
         else

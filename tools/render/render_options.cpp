@@ -92,6 +92,7 @@ bool isKnownOption(const std::string& argument) {
            argument == "--width" || argument == "--iterations" || argument == "--location" ||
            argument == "--supersample" || argument == "--density" || argument == "--offset" ||
            argument == "--transfer" || argument == "--tile" || argument == "--stitch" ||
+           argument == "--save-reference" || argument == "--reference" ||
            isPathOption(argument) || isFrameJobOption(argument);
 }
 
@@ -381,6 +382,10 @@ std::string applyOption(const std::string& argument, const std::string& value,
         return setOnce(seen.planeWidth, argument, value);
     if (argument == "--location")
         return setOnce(seen.location, argument, value);
+    if (argument == "--save-reference")
+        return setOnce(options.saveReference, argument, value);
+    if (argument == "--reference")
+        return setOnce(options.reference, argument, value);
     return setOnce(options.from, argument, value);
 }
 
@@ -607,6 +612,10 @@ const char* usageText() {
            "OUTPUT\n"
            "       corvane-render ... [--tile I/N] TILE.png\n"
            "       corvane-render --stitch N TILE-PATTERN OUTPUT.png\n"
+           "       corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
+           "[--center RE,IM --width W]\n"
+           "                      [--iterations N|auto] [--location TEXT|FILE] "
+           "--save-reference FILE\n"
            "       corvane-render --find-minibrot [--type NAME_OR_ID] [--size WxH] [--params "
            "TEXT]\n"
            "                      [--from PICTURE] [--center RE,IM --width W] [--iterations N]\n"
@@ -648,6 +657,12 @@ const char* usageText() {
            "escape-time picture split into N (a square number up to 4096) equal tiles, with\n"
            "exactly the whole picture's pixels there; --stitch N joins tiles 0 to N-1, named\n"
            "by TILE-PATTERN with one %d, %5d or %05d for the number, into the whole picture.\n"
+           "--save-reference writes the reference orbits of the view's centre pixel, at the\n"
+           "precision the view is computed with, to FILE and renders nothing (a view double\n"
+           "precision resolves has none: exit code 2). --reference FILE (any picture command)\n"
+           "uses those orbits instead of computing them: the picture is the same, byte for\n"
+           "byte, for that view, and they serve deeper views inside it too. A file damaged,\n"
+           "or one that cannot serve the picture, is refused (exit code 1).\n"
            "PICTURE may be a bitmap or a PNG picture. An OUTPUT name ending in .png writes a PNG\n"
            "picture computed in bands and written as it goes: escape-time pictures up to\n"
            "65536x65536, orbit pictures up to 268435456 pixels.\n";
@@ -725,6 +740,19 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             return fail(std::move(error));
         return parsed;
     }
+    if (options.saveReference) {
+        if (options.findMinibrot || options.reference)
+            return fail("--save-reference goes with neither --find-minibrot nor --reference");
+        if (!positional.empty())
+            return fail("--save-reference writes no OUTPUT picture");
+        if (options.type && catalogue::isOrbitType(*options.type))
+            return fail("--save-reference applies to escape-time types only");
+        if (std::string error = checkParams(options); !error.empty())
+            return fail(std::move(error));
+        return parsed;
+    }
+    if (options.reference && options.findMinibrot)
+        return fail("--reference goes with a picture, not --find-minibrot");
     if (options.findMinibrot) {
         if (!positional.empty())
             return fail("--find-minibrot writes no OUTPUT file");

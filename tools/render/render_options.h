@@ -45,6 +45,11 @@ struct RenderOptions {
     // --stitch N PATTERN OUTPUT: joins tiles 0..N-1, named by PATTERN, into OUTPUT.
     std::optional<int> stitchCount;
     std::string stitchPattern;
+    // --save-reference FILE: writes the reference orbits of the view's centre instead
+    // of rendering; takes no OUTPUT.
+    std::optional<std::string> saveReference;
+    // --reference FILE: reference orbits the picture uses instead of computing its own.
+    std::optional<std::string> reference;
     std::string output;
 
     // A zoom path: --path FILE, or --zoom-to RE,IM --zoom-width W --per-doubling N (the
