@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "catalogue/factory.h"
+#include "complex/perturbation.h"
+#include "numeric/mpfr_access.h"
 #include "engine/settings_key.h"
 #include "platform/headless_window.h"
 #include "platform/png_reader.h"
@@ -208,11 +210,59 @@ std::optional<ExportRequest> frameRequest(const PathPlan& plan, long frame,
     request.threads = settings.threads;
     request.iterations = path.iterations;
     request.autoIterations = path.autoIterations;
-    // The reference orbit of the end centre at the end view's precision serves every
-    // deep frame of the path (the end centre lies in each): once it can be shared, it
-    // is offered here rather than computed again for each frame.
+    request.reference = settings.reference;
     request.extraTexts.push_back({kPngFrameKeyword, frameText(plan, frame)});
     return request;
+}
+
+std::optional<complex::ReferenceRequest> pathReferenceRequest(const PathPlan& plan,
+                                                              std::string& why) {
+    if (plan.path.autoIterations) {
+        why = "the frames of a path with the automatic limit each compute their own reference";
+        return std::nullopt;
+    }
+    const long last = plan.frames.count() - 1;
+    const std::optional<view::DeepView> first = plan.frames.frame(0);
+    const std::optional<view::DeepView> end = plan.frames.frame(last);
+    if (!first || !end) {
+        why = "no view of the picture's size can be made there";
+        return std::nullopt;
+    }
+    // Every frame has the path's size: the narrower spacing is the deeper view.
+    const long deepest = end->spacingX() < first->spacingX() ? last : 0;
+    const std::optional<ExportRequest> request = frameRequest(plan, deepest, FrameSettings{});
+    if (!request) {
+        why = "no view of the picture's size can be made there";
+        return std::nullopt;
+    }
+    return referenceRequestOf(*request, why);
+}
+
+bool referenceBelongsTo(const complex::SharedReference& reference,
+                        const complex::ReferenceRequest& request, std::string& why) {
+    const complex::ReferenceOrbits& orbits = *reference.orbits;
+    const complex::EscapeFormula& a = orbits.formula;
+    const complex::EscapeFormula& b = request.formula;
+    if (a.type != b.type || a.paramReal != b.paramReal || a.paramImag != b.paramImag) {
+        why = "the reference belongs to another type or other parameters";
+        return false;
+    }
+    if (a.maxIterations != b.maxIterations || orbits.precision != request.precision) {
+        why = "the reference was computed with another limit or precision than the path's";
+        return false;
+    }
+    if (mpfr_equal_p(numeric::raw(orbits.x), numeric::raw(request.x)) == 0 ||
+        mpfr_equal_p(numeric::raw(orbits.y), numeric::raw(request.y)) == 0) {
+        why = "the reference belongs to another location";
+        return false;
+    }
+    return true;
+}
+
+bool frameRunsDeep(const PathPlan& plan, long frame) {
+    const std::optional<ExportRequest> request = frameRequest(plan, frame, FrameSettings{});
+    std::string why;
+    return request && referenceRequestOf(*request, why).has_value();
 }
 
 std::string frameRenderingProblem(const PathPlan& plan) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/picture_export.h"
 #include "app/zoom_path.h"
+#include "complex/perturbation.h"
 #include "view/deep_view.h"
 
 namespace app {
@@ -66,10 +68,30 @@ std::string frameText(const PathPlan& plan, long frame);
 // text. Anything else (nothing, another path's frame, a cut-off file) is made again.
 bool frameFinished(const PathPlan& plan, long frame, const std::string& name);
 
-// What a frame is rendered with beyond the path: the threads that compute it.
+// What a frame is rendered with beyond the path: the threads that compute it, and the
+// path's reference orbits (pathReferenceRequest), which its deep frames are computed with.
 struct FrameSettings {
     std::optional<int> threads;
+    std::shared_ptr<const complex::SharedReference> reference;
 };
+
+// The reference orbits every deep frame of the plan is computed with, whether they are
+// read from a file or computed by the job: those of its deepest frame (the start or the
+// end view), whose centre lies in every frame, so that a frame's pixels never depend on
+// which job rendered it or what it rendered before. Each frame builds its own tables.
+// nullopt, with why, for a path with the automatic limit (each frame's limit is its
+// own, and each frame computes its own reference) or one whose frames are all computed
+// in double precision.
+std::optional<complex::ReferenceRequest> pathReferenceRequest(const PathPlan& plan,
+                                                              std::string& why);
+
+// Whether reference (read from a file) holds the orbits pathReferenceRequest asks for;
+// why not otherwise.
+bool referenceBelongsTo(const complex::SharedReference& reference,
+                        const complex::ReferenceRequest& request, std::string& why);
+
+// Whether frame k is computed by perturbation (and takes the path's reference).
+bool frameRunsDeep(const PathPlan& plan, long frame);
 
 // Frame k as an export request (the path's type, parameters, colouring and frame k's
 // view, with the frame's text added to the picture's texts); nullopt when the frame's

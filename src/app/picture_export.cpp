@@ -127,13 +127,12 @@ void addStatistics(ExportResult& result, const engine::Fractal& fractal) {
     result.referenceBytes = stats.referenceBytes;
 }
 
-ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& control,
-                              ExportSink& sink) {
-    // The object's own surfaces stay one pixel: the picture lives in the bands.
-    const std::unique_ptr<PrivateFractal> own = createPrivateFractal(request, 1, 1);
-    if (!own)
-        return failed("not enough memory");
-    engine::Fractal& fractal = *own->fractal;
+// The fractal of an escape-time picture set up as its run computes it: the request's
+// parameters, view, colouring and limit, and its samples' view where it is anti-aliased.
+// nullopt when it is ready; otherwise why it cannot be computed. parameters receives those
+// of the picture's own view.
+std::optional<ExportResult> setUpEscapeTime(const ExportRequest& request, engine::Fractal& fractal,
+                                            std::string& parameters) {
     fractal.setOption(&engine::Options::autoIterations, request.autoIterations);
     if (request.referenceMemoryMiB)
         fractal.setOption(&engine::Options::referenceMemoryMiB, *request.referenceMemoryMiB);
@@ -171,10 +170,24 @@ ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& contr
     if (request.autoIterations)
         fractal.prepareRun();
     // The parameters of the picture's own view, whatever its samples are computed at.
-    const std::string parameters = fractal.parameterString();
-    const int factor = request.supersample;
-    if (factor > 1 && !showSamples(fractal, factor))
+    parameters = fractal.parameterString();
+    if (request.supersample > 1 && !showSamples(fractal, request.supersample))
         return failed("the picture's samples are finer than any view can be");
+    return std::nullopt;
+}
+
+ExportResult renderEscapeTime(const ExportRequest& request, ExportControl& control,
+                              ExportSink& sink) {
+    // The object's own surfaces stay one pixel: the picture lives in the bands.
+    const std::unique_ptr<PrivateFractal> own = createPrivateFractal(request, 1, 1);
+    if (!own)
+        return failed("not enough memory");
+    engine::Fractal& fractal = *own->fractal;
+    std::string parameters;
+    if (std::optional<ExportResult> refused = setUpEscapeTime(request, fractal, parameters))
+        return *refused;
+    auto* escape = dynamic_cast<complex::ComplexFractal*>(&fractal);
+    const int factor = request.supersample;
     const complex::PixelWindow out = windowOf(request);
     if (!sink.begin(out.width, out.height, fractal.type, parameters))
         return outcomeOf(false, control, sink);
@@ -237,6 +250,38 @@ ExportResult renderOrbit(const ExportRequest& request, ExportControl& control, E
 }
 
 }  // namespace
+
+std::optional<complex::ReferenceRequest> referenceRequestOf(const ExportRequest& request,
+                                                           std::string& why) {
+    ExportRequest own = request;
+    own.reference.reset();
+    const std::unique_ptr<PrivateFractal> made = createPrivateFractal(own, 1, 1);
+    if (!made) {
+        why = "not enough memory";
+        return std::nullopt;
+    }
+    engine::Fractal& fractal = *made->fractal;
+    std::string parameters;
+    if (std::optional<ExportResult> refused = setUpEscapeTime(own, fractal, parameters)) {
+        why = refused->reason;
+        return std::nullopt;
+    }
+    auto& escape = dynamic_cast<complex::ComplexFractal&>(fractal);
+    // What a run does first: among others the automatic limit and the deep scene.
+    fractal.prepareRun();
+    if (!escape.runsDeepView()) {
+        why = "the view is computed in double precision and has no reference orbits";
+        return std::nullopt;
+    }
+    std::optional<complex::ReferenceRequest> reference = escape.deepReferenceRequest();
+    if (!reference) {
+        why = "the view cannot be computed: " + escape.deepRefusal();
+        return std::nullopt;
+    }
+    // The orbits only: each picture builds the tables for its own reach.
+    reference->pictureReach = numeric::ExtFloat();
+    return reference;
+}
 
 std::optional<std::string> exportSizeProblem(engine::FractalType type, int width, int height) {
     if (width <= 0 || height <= 0)

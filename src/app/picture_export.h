@@ -10,6 +10,7 @@
 
 #include "app/job_thread.h"
 #include "complex/color_controls.h"
+#include "complex/perturbation.h"
 #include "complex/pixel_window.h"
 #include "engine/fractal.h"
 #include "engine/row_sink.h"
@@ -18,10 +19,6 @@
 #include "platform/window.h"
 #include "platform/write_target.h"
 #include "view/deep_view.h"
-
-namespace complex {
-struct SharedReference;
-}
 
 namespace app {
 
@@ -85,6 +82,13 @@ struct ExportRequest {
     // precision resolves.
     std::shared_ptr<const complex::SharedReference> reference;
 };
+
+// The reference orbits the deep scene of request's escape-time picture would compute
+// for itself (its centre pixel's point, or its samples' centre, at its precision and
+// limit), without tables; nullopt, with why, for a picture double precision resolves
+// or one that cannot be computed. request.reference is not looked at.
+std::optional<complex::ReferenceRequest> referenceRequestOf(const ExportRequest& request,
+                                                           std::string& why);
 
 // Why a picture of this type and size cannot be exported (one line, no file named);
 // nullopt when it can.

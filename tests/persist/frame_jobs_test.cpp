@@ -130,6 +130,41 @@ TEST_F(FrameJobs, AFrameAloneEqualsTheSameFrameOfARange) {
     EXPECT_EQ(TempFolder::read(fromOptions), TempFolder::read(folder.file("range/f-66.png")));
 }
 
+// The path's reference saved once serves every deep frame: the frames are those a job
+// that computes the reference itself makes; another path's reference is refused.
+TEST_F(FrameJobs, ASavedPathReferenceGivesTheSameFramesAndServesNoOtherPath) {
+    const std::string path = folder.write("deep.path", kDeepPath);
+    const std::string reference = folder.file("deep.ref");
+    const ToolRun saved = render(folder, {"--path", path, "--save-reference", reference});
+    ASSERT_EQ(saved.exitCode, 0) << saved.err;
+    for (const long k : {0L, 60L, 68L}) {
+        const std::string own = folder.file("own-" + std::to_string(k) + ".png");
+        const std::string read = folder.file("read-" + std::to_string(k) + ".png");
+        const std::string frame = std::to_string(k);
+        ASSERT_EQ(render(folder, {"--path", path, "--frame", frame, own}).exitCode, 0);
+        const ToolRun run = render(folder, {"--path", path, "--reference", reference, "--frame",
+                                            frame, read});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(TempFolder::read(own), TempFolder::read(read)) << "frame " << k;
+    }
+    struct Refused {
+        const char* change;  // replaces "iterations 600"
+        int exitCode;
+        const char* message;
+    };
+    for (const Refused& c : {Refused{"iterations 700", 1, "another limit or precision"},
+                             Refused{"iterations auto", 1, "compute their own reference"}}) {
+        std::string text = kDeepPath;
+        text.replace(text.find("iterations 600"), 14, c.change);
+        const std::string other = folder.write("other.path", text);
+        const ToolRun run = render(folder, {"--path", other, "--reference", reference, "--frame",
+                                            "68", folder.file("other.png")});
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.change;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(folder.file("other.png"))) << c.change;
+    }
+}
+
 struct FileState {
     const char* what;
     // Makes the state of frame 1's file; frames/f-1.png from a first run is there.

@@ -12,6 +12,7 @@
 #include "app/location.h"
 #include "app/zoom_path.h"
 #include "platform/regular_file.h"
+#include "reference_command.h"
 
 namespace render {
 
@@ -116,6 +117,75 @@ int printPlan(const RenderOptions& options, const app::PathPlan& plan) {
     return std::fflush(stdout) == 0 ? kFramesDone : kFrameFailed;
 }
 
+// The path's reference orbits for its deep frames: read from --reference (refused when
+// they are another path's), or computed once for every frame of this job.
+class PathReference {
+  public:
+    PathReference(const RenderOptions& options, const app::PathPlan& plan)
+        : options_(options), plan_(plan) {}
+
+    // The reference frame k is computed with (nullptr for a frame double precision
+    // resolves, or where the path has none); false with problem when it cannot be had.
+    bool forFrame(long frame, std::shared_ptr<const complex::SharedReference>& reference,
+                  std::string& problem) {
+        if (!app::frameRunsDeep(plan_, frame))
+            return true;
+        if (!reference_ && !obtain(problem))
+            return false;
+        reference = reference_;
+        return true;
+    }
+
+  private:
+    bool obtain(std::string& problem) {
+        std::string why;
+        const std::optional<complex::ReferenceRequest> request =
+            app::pathReferenceRequest(plan_, why);
+        if (!request) {
+            // Each frame computes its own, as a single picture does.
+            if (options_.reference)
+                problem = "--reference cannot serve this path: " + why;
+            return !options_.reference;
+        }
+        if (options_.reference) {
+            if (problem = render::readReference(*options_.reference, reference_); !problem.empty())
+                return false;
+            if (!app::referenceBelongsTo(*reference_, *request, why)) {
+                problem = *options_.reference + ": " + why;
+                return false;
+            }
+            return true;
+        }
+        const complex::ComputedReference computed = complex::computeSharedReference(*request);
+        if (computed.outcome != complex::OrbitOutcome::kDone) {
+            problem = "the path's reference orbits need more memory than can be had";
+            return false;
+        }
+        reference_ = computed.reference;
+        return true;
+    }
+
+    const RenderOptions& options_;
+    const app::PathPlan& plan_;
+    std::shared_ptr<const complex::SharedReference> reference_;
+};
+
+// --save-reference with a path: the orbits every deep frame is computed with.
+int savePathReference(const RenderOptions& options, const app::PathPlan& plan) {
+    std::string why;
+    const std::optional<complex::ReferenceRequest> request = app::pathReferenceRequest(plan, why);
+    if (!request) {
+        std::fprintf(stderr, "corvane-render: the path has no shared reference: %s\n", why.c_str());
+        return kFramesRefused;
+    }
+    if (const std::string problem = render::writeReference(*request, *options.saveReference);
+        !problem.empty()) {
+        std::fprintf(stderr, "corvane-render: %s\n", problem.c_str());
+        return kFrameFailed;
+    }
+    return kFramesDone;
+}
+
 // Renders the frames first..last that are not finished yet.
 int renderFrames(const RenderOptions& options, const app::PathPlan& plan, long first, long last) {
     const app::OutputPatternResult pattern = app::OutputPattern::parse(options.output);
@@ -134,7 +204,8 @@ int renderFrames(const RenderOptions& options, const app::PathPlan& plan, long f
         return kFramesRefused;
     }
     bool rendered = false;
-    const app::FrameSettings settings{options.threads};
+    app::FrameSettings settings{options.threads, nullptr};
+    PathReference reference(options, plan);
     for (long k = first; k <= last; ++k) {
         const std::string name = pattern.value->nameOf(k);
         if (app::frameFinished(plan, k, name)) {
@@ -142,6 +213,10 @@ int renderFrames(const RenderOptions& options, const app::PathPlan& plan, long f
             continue;
         }
         const auto start = std::chrono::steady_clock::now();
+        if (std::string problem; !reference.forFrame(k, settings.reference, problem)) {
+            std::fprintf(stderr, "corvane-render: frame %ld: %s\n", k, problem.c_str());
+            return kFrameFailed;
+        }
         const app::ExportResult result = app::renderFrame(plan, k, settings, name);
         if (!result.written()) {
             std::fprintf(stderr, "corvane-render: %s: cannot write frame %ld: %s\n", name.c_str(),
@@ -178,6 +253,8 @@ int runFrameCommand(const RenderOptions& options) {
     }
     if (options.plan)
         return printPlan(options, *plan.value);
+    if (options.saveReference)
+        return savePathReference(options, *plan.value);
     const long first = options.frame ? *options.frame : options.frames->first;
     const long last = options.frame ? *options.frame : options.frames->second;
     return renderFrames(options, *plan.value, first, last);

@@ -37,8 +37,12 @@ std::string saveReference(engine::Fractal& fractal, const std::string& path, boo
     refused = false;
     // The orbits only: each picture builds the tables for its own reach.
     request->pictureReach = numeric::ExtFloat();
+    return writeReference(*request, path);
+}
+
+std::string writeReference(const complex::ReferenceRequest& request, const std::string& path) {
     const auto started = std::chrono::steady_clock::now();
-    const complex::ComputedReference computed = complex::computeSharedReference(*request);
+    const complex::ComputedReference computed = complex::computeSharedReference(request);
     const double computing = millisecondsSince(started);
     if (computed.outcome != complex::OrbitOutcome::kDone)
         return "the view's reference orbits need more memory than can be had";
@@ -48,7 +52,7 @@ std::string saveReference(engine::Fractal& fractal, const std::string& path, boo
         return path + ": cannot write the reference: " + written.reason;
     // The figures of the file as it is read back: what a picture that uses it pays.
     const auto readStarted = std::chrono::steady_clock::now();
-    const complex::ReferenceFileRead read = complex::readReferenceFile(path, request->mostBytes);
+    const complex::ReferenceFileRead read = complex::readReferenceFile(path, request.mostBytes);
     const double reading = millisecondsSince(readStarted);
     if (!read.reference)
         return path + ": the reference written cannot be read back: " + read.error;

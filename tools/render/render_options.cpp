@@ -511,6 +511,7 @@ void recordArgument(const std::string& argument, const std::string& value, Rende
     if (!isPathOption(argument))
         seen.pictureOnly.push_back(argument);
     const bool file = argument == "--path" || argument == "--palette" || argument == "--from" ||
+                      argument == "--reference" ||
                       (argument == "--location" && platform::RegularFile::open(value));
     options.pathArguments.push_back(argument);
     options.pathArguments.push_back(file ? absoluteFile(value) : value);
@@ -546,9 +547,13 @@ std::string checkFrameJob(const OptionsSeen& seen, RenderOptions& options,
     if (options.findMinibrot)
         return "--find-minibrot does not go with a zoom path";
     const int actions = (options.frame ? 1 : 0) + (options.frames ? 1 : 0) +
-                        (options.plan ? 1 : 0) + (options.frameCount ? 1 : 0);
+                        (options.plan ? 1 : 0) + (options.frameCount ? 1 : 0) +
+                        (options.saveReference ? 1 : 0);
     if (actions != 1)
-        return "a path takes one of --frame K, --frames A-B, --plan PATTERN and --frame-count";
+        return "a path takes one of --frame K, --frames A-B, --plan PATTERN, --frame-count and "
+               "--save-reference FILE";
+    if (options.reference && !options.frame && !options.frames && !options.plan)
+        return "--reference goes with --frame, --frames and --plan";
     if (options.chunk && !options.plan)
         return "--chunk goes with --plan";
     if (seen.skippedExit && !options.frame && !options.frames)
@@ -557,7 +562,10 @@ std::string checkFrameJob(const OptionsSeen& seen, RenderOptions& options,
     if (writes && positional.size() != 1)
         return "expected exactly one OUTPUT file or pattern";
     if (!writes && !positional.empty())
-        return (options.plan ? "--plan" : "--frame-count") + std::string(" takes no OUTPUT");
+        return (options.plan             ? std::string("--plan")
+                : options.saveReference ? std::string("--save-reference")
+                                        : std::string("--frame-count")) +
+               " takes no OUTPUT";
     if (writes)
         options.output = positional.front();
     return checkParams(options);
