@@ -4,8 +4,8 @@
 
 #include "catalogue/factory.h"
 #include "complex/perturbation.h"
-#include "numeric/mpfr_access.h"
 #include "engine/settings_key.h"
+#include "numeric/mpfr_access.h"
 #include "platform/headless_window.h"
 #include "platform/png_reader.h"
 #include "platform/regular_file.h"

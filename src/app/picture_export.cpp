@@ -252,7 +252,7 @@ ExportResult renderOrbit(const ExportRequest& request, ExportControl& control, E
 }  // namespace
 
 std::optional<complex::ReferenceRequest> referenceRequestOf(const ExportRequest& request,
-                                                           std::string& why) {
+                                                            std::string& why) {
     ExportRequest own = request;
     own.reference.reset();
     const std::unique_ptr<PrivateFractal> made = createPrivateFractal(own, 1, 1);

@@ -88,7 +88,7 @@ struct ExportRequest {
 // limit), without tables; nullopt, with why, for a picture double precision resolves
 // or one that cannot be computed. request.reference is not looked at.
 std::optional<complex::ReferenceRequest> referenceRequestOf(const ExportRequest& request,
-                                                           std::string& why);
+                                                            std::string& why);
 
 // Why a picture of this type and size cannot be exported (one line, no file named);
 // nullopt when it can.

@@ -142,8 +142,8 @@ TEST_F(FrameJobs, ASavedPathReferenceGivesTheSameFramesAndServesNoOtherPath) {
         const std::string read = folder.file("read-" + std::to_string(k) + ".png");
         const std::string frame = std::to_string(k);
         ASSERT_EQ(render(folder, {"--path", path, "--frame", frame, own}).exitCode, 0);
-        const ToolRun run = render(folder, {"--path", path, "--reference", reference, "--frame",
-                                            frame, read});
+        const ToolRun run =
+            render(folder, {"--path", path, "--reference", reference, "--frame", frame, read});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(TempFolder::read(own), TempFolder::read(read)) << "frame " << k;
     }

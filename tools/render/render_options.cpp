@@ -92,8 +92,8 @@ bool isKnownOption(const std::string& argument) {
            argument == "--width" || argument == "--iterations" || argument == "--location" ||
            argument == "--supersample" || argument == "--density" || argument == "--offset" ||
            argument == "--transfer" || argument == "--tile" || argument == "--stitch" ||
-           argument == "--save-reference" || argument == "--reference" ||
-           isPathOption(argument) || isFrameJobOption(argument);
+           argument == "--save-reference" || argument == "--reference" || isPathOption(argument) ||
+           isFrameJobOption(argument);
 }
 
 // The options that take text as it is and may be given once; empty when accepted.
@@ -562,7 +562,7 @@ std::string checkFrameJob(const OptionsSeen& seen, RenderOptions& options,
     if (writes && positional.size() != 1)
         return "expected exactly one OUTPUT file or pattern";
     if (!writes && !positional.empty())
-        return (options.plan             ? std::string("--plan")
+        return (options.plan            ? std::string("--plan")
                 : options.saveReference ? std::string("--save-reference")
                                         : std::string("--frame-count")) +
                " takes no OUTPUT";
