@@ -151,8 +151,9 @@ void writeTiles(const app::ExportRequest& request, int count, const TempFolder& 
     for (int i = 0; i < count; ++i) {
         app::ExportRequest tile = request;
         tile.window = split.tile(i);
-        tile.extraTexts.push_back({app::kPngTileKeyword,
-                                   app::tileLabelText({{i, count}, request.width, request.height})});
+        tile.extraTexts.push_back(
+            {app::kPngTileKeyword,
+             app::tileLabelText({{i, count}, request.width, request.height})});
         app::ExportControl control;
         const app::ExportResult result =
             app::exportPicture(tile, folder.file("tile-" + std::to_string(i) + ".png"),
