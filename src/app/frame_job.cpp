@@ -5,7 +5,6 @@
 #include "catalogue/factory.h"
 #include "complex/perturbation.h"
 #include "engine/settings_key.h"
-#include "numeric/mpfr_access.h"
 #include "platform/headless_window.h"
 #include "platform/png_reader.h"
 #include "platform/regular_file.h"
@@ -251,8 +250,7 @@ bool referenceBelongsTo(const complex::SharedReference& reference,
         why = "the reference was computed with another limit or precision than the path's";
         return false;
     }
-    if (mpfr_equal_p(numeric::raw(orbits.x), numeric::raw(request.x)) == 0 ||
-        mpfr_equal_p(numeric::raw(orbits.y), numeric::raw(request.y)) == 0) {
+    if (!(orbits.x == request.x) || !(orbits.y == request.y)) {
         why = "the reference belongs to another location";
         return false;
     }
