@@ -1,4 +1,5 @@
 #include "app/frame_job.h"
+#include "app/keyframe_job.h"
 
 #include <algorithm>
 
@@ -227,9 +228,13 @@ std::optional<complex::ReferenceRequest> pathReferenceRequest(const PathPlan& pl
         why = "no view of the picture's size can be made there";
         return std::nullopt;
     }
-    // Every frame has the path's size: the narrower spacing is the deeper view.
+    // Every frame has the path's size: the narrower spacing is the deeper view. With
+    // keyframes, the deepest picture computed is that frame's keyframe.
     const long deepest = end->spacingX() < first->spacingX() ? last : 0;
-    const std::optional<ExportRequest> request = frameRequest(plan, deepest, FrameSettings{});
+    const std::optional<ExportRequest> request =
+        plan.path.keyframeEvery > 1
+            ? keyframeRequest(plan, keyframeOf(plan, deepest), FrameSettings{})
+            : frameRequest(plan, deepest, FrameSettings{});
     if (!request) {
         why = "no view of the picture's size can be made there";
         return std::nullopt;
@@ -257,19 +262,9 @@ bool referenceBelongsTo(const complex::SharedReference& reference,
     return true;
 }
 
-bool frameRunsDeep(const PathPlan& plan, long frame) {
-    const std::optional<ExportRequest> request = frameRequest(plan, frame, FrameSettings{});
+bool runsDeep(const std::optional<ExportRequest>& request) {
     std::string why;
     return request && referenceRequestOf(*request, why).has_value();
-}
-
-std::string frameRenderingProblem(const PathPlan& plan) {
-    // Frames between keyframes are scaled from the keyframe rendered at twice their
-    // size; until that scaler is here, such a path is refused rather than rendered
-    // as another path.
-    if (plan.path.keyframeEvery > 1)
-        return "keyframes are not supported yet";
-    return {};
 }
 
 ExportResult renderFrame(const PathPlan& plan, long frame, const FrameSettings& settings,

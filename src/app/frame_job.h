@@ -90,17 +90,15 @@ std::optional<complex::ReferenceRequest> pathReferenceRequest(const PathPlan& pl
 bool referenceBelongsTo(const complex::SharedReference& reference,
                         const complex::ReferenceRequest& request, std::string& why);
 
-// Whether frame k is computed by perturbation (and takes the path's reference).
-bool frameRunsDeep(const PathPlan& plan, long frame);
+// Whether the picture of request is computed by perturbation (and takes the path's
+// reference); false for none.
+bool runsDeep(const std::optional<ExportRequest>& request);
 
 // Frame k as an export request (the path's type, parameters, colouring and frame k's
 // view, with the frame's text added to the picture's texts); nullopt when the frame's
 // view cannot be made.
 std::optional<ExportRequest> frameRequest(const PathPlan& plan, long frame,
                                           const FrameSettings& settings);
-
-// Why the frames of a plan cannot be rendered yet; empty when they can.
-std::string frameRenderingProblem(const PathPlan& plan);
 
 // Renders frame k into name (a temporary file renamed into place).
 ExportResult renderFrame(const PathPlan& plan, long frame, const FrameSettings& settings,

@@ -251,6 +251,16 @@ ExportResult renderOrbit(const ExportRequest& request, ExportControl& control, E
 
 }  // namespace
 
+std::string pictureParametersOf(const ExportRequest& request) {
+    ExportRequest own = request;
+    own.reference.reset();
+    const std::unique_ptr<PrivateFractal> made = createPrivateFractal(own, 1, 1);
+    std::string parameters;
+    if (!made || setUpEscapeTime(own, *made->fractal, parameters))
+        return {};
+    return parameters;
+}
+
 std::optional<complex::ReferenceRequest> referenceRequestOf(const ExportRequest& request,
                                                             std::string& why) {
     ExportRequest own = request;

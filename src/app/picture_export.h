@@ -136,6 +136,16 @@ class ExportSink : public engine::RowSink {
 // picture is computed in bands, never whole; an orbit picture whole, then handed on.
 ExportResult renderExport(const ExportRequest& request, ExportControl& control, ExportSink& sink);
 
+// The text chunks of a PNG picture: the type, the parameters, the anti-aliasing factor
+// (beyond 1) and the extra texts, in that order.
+std::vector<platform::PngText> pictureTexts(engine::FractalType type, const std::string& parameters,
+                                            int supersample,
+                                            const std::vector<platform::PngText>& extraTexts);
+
+// The parameter string a picture of request carries (its own view's); empty when the
+// request cannot be set up.
+std::string pictureParametersOf(const ExportRequest& request);
+
 // Writes the picture as a PNG file at path (a temporary file renamed at the end: a
 // failed or cancelled export leaves no file behind and an earlier file intact). The
 // file carries the type id and the parameter string in the text chunks "Corvane-Type"

@@ -12,6 +12,17 @@
 
 namespace app {
 
+std::vector<platform::PngText> pictureTexts(engine::FractalType type, const std::string& parameters,
+                                            int supersample,
+                                            const std::vector<platform::PngText>& extraTexts) {
+    std::vector<platform::PngText> texts = {{persist::kPngTypeKeyword, std::to_string(type)},
+                                            {persist::kPngParametersKeyword, parameters}};
+    if (supersample > 1)
+        texts.push_back({persist::kPngSupersampleKeyword, std::to_string(supersample)});
+    texts.insert(texts.end(), extraTexts.begin(), extraTexts.end());
+    return texts;
+}
+
 namespace {
 
 class PngSink : public ExportSink {
@@ -21,11 +32,8 @@ class PngSink : public ExportSink {
 
     bool begin(int width, int height, engine::FractalType type,
                const std::string& parameters) override {
-        std::vector<platform::PngText> texts = {{persist::kPngTypeKeyword, std::to_string(type)},
-                                                {persist::kPngParametersKeyword, parameters}};
-        if (supersample_ > 1)
-            texts.push_back({persist::kPngSupersampleKeyword, std::to_string(supersample_)});
-        texts.insert(texts.end(), extraTexts_.begin(), extraTexts_.end());
+        const std::vector<platform::PngText> texts =
+            pictureTexts(type, parameters, supersample_, extraTexts_);
         writer_ = std::make_unique<platform::PngWriter>(file_, static_cast<std::uint32_t>(width),
                                                         static_cast<std::uint32_t>(height), texts);
         return writer_->error().empty();

@@ -349,7 +349,10 @@ bool BandRenderer::traceAcrossBands(const Area& a, Lane& lane) {
 
 void BandRenderer::paintBorderRows(const Area& a, const Border& border, int first, int last) {
     const EscapeColouring& colouring = fractal_.runColouring();
-    const auto [from, to] = windowColumns(a.x, a.x + a.w);
+    // Named variables: clang 14 cannot capture structured bindings in a lambda.
+    const std::pair<int, int> columns = windowColumns(a.x, a.x + a.w);
+    const int from = columns.first;
+    const int to = columns.second;
     const auto paintRow = [this, &a, &colouring, from, to](int row,
                                                            const std::vector<EscapeValue>& values) {
         for (int column = from; column < to; ++column)

@@ -2,6 +2,7 @@
 // that render them all, and their count.
 #include "frame_commands.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "app/frame_job.h"
+#include "app/keyframe_job.h"
 #include "app/location.h"
 #include "app/zoom_path.h"
 #include "platform/regular_file.h"
@@ -94,7 +96,8 @@ int printPlan(const RenderOptions& options, const app::PathPlan& plan) {
         std::fprintf(stderr, "corvane-render: %s\n", pattern.error.c_str());
         return kFramesRefused;
     }
-    const long chunk = options.chunk.value_or(1);
+    // A job of a path with keyframes makes a whole run of frames from one keyframe.
+    const long chunk = options.chunk.value_or(std::max(1, plan.path.keyframeEvery));
     if (!pattern.value->numbersFrames() && plan.frames.count() > 1) {
         std::fprintf(stderr, "corvane-render: the plan's pattern %s holds no frame number\n",
                      options.plan->c_str());
@@ -124,11 +127,13 @@ class PathReference {
     PathReference(const RenderOptions& options, const app::PathPlan& plan)
         : options_(options), plan_(plan) {}
 
-    // The reference frame k is computed with (nullptr for a frame double precision
-    // resolves, or where the path has none); false with problem when it cannot be had.
-    bool forFrame(long frame, std::shared_ptr<const complex::SharedReference>& reference,
-                  std::string& problem) {
-        if (!app::frameRunsDeep(plan_, frame))
+    // The reference the picture of request is computed with (nullptr for a picture double
+    // precision resolves, or where the path has none); false with problem when it cannot
+    // be had.
+    bool forPicture(const std::optional<app::ExportRequest>& request,
+                    std::shared_ptr<const complex::SharedReference>& reference,
+                    std::string& problem) {
+        if (!app::runsDeep(request))
             return true;
         if (!reference_ && !obtain(problem))
             return false;
@@ -186,6 +191,50 @@ int savePathReference(const RenderOptions& options, const app::PathPlan& plan) {
     return kFramesDone;
 }
 
+// Makes frames one after another: each rendered itself, or, on a path with keyframes,
+// scaled from its run's keyframe, which is computed once for the frames of its run.
+class FrameMaker {
+  public:
+    FrameMaker(const RenderOptions& options, const app::PathPlan& plan)
+        : plan_(plan), reference_(options, plan) {
+        settings_.threads = options.threads;
+    }
+
+    app::ExportResult make(long frame, const std::string& name) {
+        const bool keyframes = plan_.path.keyframeEvery > 1;
+        if (keyframes && keyframe_.frame != app::keyframeOf(plan_, frame)) {
+            const long first = app::keyframeOf(plan_, frame);
+            if (app::ExportResult problem; !prepare(app::keyframeRequest(plan_, first, settings_),
+                                                    problem))
+                return problem;
+            const app::ExportResult made = app::renderKeyframe(plan_, first, settings_, keyframe_);
+            if (!made.written())
+                return made;
+        }
+        // A frame reaching beyond its keyframe is rendered itself.
+        if (app::ExportResult problem;
+            !prepare(app::frameRequest(plan_, frame, settings_), problem))
+            return problem;
+        return keyframes ? app::writeFrameFromKeyframe(plan_, frame, keyframe_, settings_, name)
+                         : app::renderFrame(plan_, frame, settings_, name);
+    }
+
+  private:
+    // The path's reference for a picture that needs it; false with the problem.
+    bool prepare(const std::optional<app::ExportRequest>& request, app::ExportResult& problem) {
+        std::string why;
+        if (reference_.forPicture(request, settings_.reference, why))
+            return true;
+        problem.reason = why;
+        return false;
+    }
+
+    const app::PathPlan& plan_;
+    PathReference reference_;
+    app::FrameSettings settings_;
+    app::KeyframePicture keyframe_;
+};
+
 // Renders the frames first..last that are not finished yet.
 int renderFrames(const RenderOptions& options, const app::PathPlan& plan, long first, long last) {
     const app::OutputPatternResult pattern = app::OutputPattern::parse(options.output);
@@ -197,15 +246,12 @@ int renderFrames(const RenderOptions& options, const app::PathPlan& plan, long f
         refusal = "frame " + std::to_string(last) + " is beyond the path's " +
                   std::to_string(plan.frames.count()) + " frames (0 to " +
                   std::to_string(plan.frames.count() - 1) + ")";
-    if (refusal.empty())
-        refusal = app::frameRenderingProblem(plan);
     if (!refusal.empty()) {
         std::fprintf(stderr, "corvane-render: %s\n", refusal.c_str());
         return kFramesRefused;
     }
     bool rendered = false;
-    app::FrameSettings settings{options.threads, nullptr};
-    PathReference reference(options, plan);
+    FrameMaker maker(options, plan);
     for (long k = first; k <= last; ++k) {
         const std::string name = pattern.value->nameOf(k);
         if (app::frameFinished(plan, k, name)) {
@@ -213,11 +259,7 @@ int renderFrames(const RenderOptions& options, const app::PathPlan& plan, long f
             continue;
         }
         const auto start = std::chrono::steady_clock::now();
-        if (std::string problem; !reference.forFrame(k, settings.reference, problem)) {
-            std::fprintf(stderr, "corvane-render: frame %ld: %s\n", k, problem.c_str());
-            return kFrameFailed;
-        }
-        const app::ExportResult result = app::renderFrame(plan, k, settings, name);
+        const app::ExportResult result = maker.make(k, name);
         if (!result.written()) {
             std::fprintf(stderr, "corvane-render: %s: cannot write frame %ld: %s\n", name.c_str(),
                          k, result.reason.c_str());
