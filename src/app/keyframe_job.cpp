@@ -20,8 +20,7 @@ class ImageSink : public ExportSink {
     bool begin(int width, int height, engine::FractalType, const std::string&) override {
         image_.width = width;
         image_.height = height;
-        image_.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                             0);
+        image_.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
         return true;
     }
 
@@ -43,20 +42,22 @@ class ImageSink : public ExportSink {
 KeyframeWindow windowInKeyframe(const view::DeepView& frame, const view::DeepView& keyframe,
                                 int keyframeWidth, int keyframeHeight) {
     const long bits = std::max(frame.precision(), keyframe.precision()) + 16;
-    const numeric::BigFloat planeWidth = keyframe.spacingX() * static_cast<double>(keyframe.width());
+    const numeric::BigFloat planeWidth =
+        keyframe.spacingX() * static_cast<double>(keyframe.width());
     numeric::BigFloat dx(bits, 0.0);
     dx += frame.centreX();
     dx -= keyframe.centreX();
     numeric::BigFloat dy(bits, 0.0);
     dy += frame.centreY();
     dy -= keyframe.centreY();
-    const double ratio = (frame.spacingX() / keyframe.spacingX()).toDouble();
+    const numeric::BigFloat frameWidth = frame.spacingX() * static_cast<double>(frame.width());
+    const double ratio = (frameWidth / planeWidth).toDouble();
     return keyframeWindow((dx / planeWidth).toDouble(), (dy / planeWidth).toDouble(), ratio,
                           keyframeWidth, keyframeHeight);
 }
 
-bool writeImage(const RgbImage& image, const std::vector<platform::PngText>& texts,
-                std::FILE* file, std::string& error) {
+bool writeImage(const RgbImage& image, const std::vector<platform::PngText>& texts, std::FILE* file,
+                std::string& error) {
     platform::PngWriter writer(file, static_cast<std::uint32_t>(image.width),
                                static_cast<std::uint32_t>(image.height), texts);
     for (int row = 0; row < image.height; ++row) {
@@ -109,8 +110,8 @@ ExportResult renderKeyframe(const PathPlan& plan, long keyframe, const FrameSett
 }
 
 ExportResult writeFrameFromKeyframe(const PathPlan& plan, long frame,
-                                    const KeyframePicture& keyframe,
-                                    const FrameSettings& settings, const std::string& name) {
+                                    const KeyframePicture& keyframe, const FrameSettings& settings,
+                                    const std::string& name) {
     const std::optional<ExportRequest> own = frameRequest(plan, frame, settings);
     const std::optional<ExportRequest> key = keyframeRequest(plan, keyframe.frame, settings);
     ExportResult result;
@@ -120,13 +121,14 @@ ExportResult writeFrameFromKeyframe(const PathPlan& plan, long frame,
     }
     const KeyframeWindow window =
         windowInKeyframe(*own->view, *key->view, keyframe.image.width, keyframe.image.height);
-    if (!window.inside)
-        return renderFrame(plan, frame, settings, name);
     const std::optional<RgbImage> image =
-        scaleFromKeyframe(keyframe.image, window.centreX, window.centreY, window.spanX,
-                          window.spanY, own->width, own->height);
-    if (!image)
-        return renderFrame(plan, frame, settings, name);
+        window.inside ? scaleFromKeyframe(keyframe.image, window.centreX, window.centreY,
+                                          window.spanX, window.spanY, own->width, own->height)
+                      : std::nullopt;
+    if (!image) {
+        result.reason = kFrameBeyondKeyframe;
+        return result;
+    }
     const std::vector<platform::PngText> texts =
         pictureTexts(own->type, pictureParametersOf(*own), own->supersample, own->extraTexts);
     std::string error;

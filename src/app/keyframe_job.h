@@ -32,12 +32,15 @@ struct KeyframePicture {
 ExportResult renderKeyframe(const PathPlan& plan, long keyframe, const FrameSettings& settings,
                             KeyframePicture& picture);
 
-// Writes frame k, made from its keyframe, into name (a temporary file renamed into place),
-// or rendered itself where it reaches beyond the keyframe. The file carries what a frame
-// rendered itself carries: the type, the parameters of the frame's own view and the
-// frame's text.
+// Why writeFrameFromKeyframe made no frame when the frame reaches beyond its keyframe
+// (such a frame is rendered itself).
+inline constexpr const char* kFrameBeyondKeyframe = "the frame reaches beyond its keyframe";
+
+// Writes frame k, made from its keyframe, into name (a temporary file renamed into place).
+// The file carries what a frame rendered itself carries: the type, the parameters of the
+// frame's own view and the frame's text.
 ExportResult writeFrameFromKeyframe(const PathPlan& plan, long frame,
-                                    const KeyframePicture& keyframe,
-                                    const FrameSettings& settings, const std::string& name);
+                                    const KeyframePicture& keyframe, const FrameSettings& settings,
+                                    const std::string& name);
 
 }  // namespace app

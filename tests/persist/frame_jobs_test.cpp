@@ -165,6 +165,38 @@ TEST_F(FrameJobs, ASavedPathReferenceGivesTheSameFramesAndServesNoOtherPath) {
     }
 }
 
+// Frames made from keyframes: a frame alone is the frame of a range (deep frames with the
+// path's reference included), finished frames are skipped, and the frames are not the
+// frames rendered one by one (they are means of the keyframe's samples).
+TEST_F(FrameJobs, FramesFromKeyframesAreTheSameAloneOrInARange) {
+    std::string text = kDeepPath;
+    text.replace(text.find("per-doubling 1"), 14, "per-doubling 4\nkeyframe-every 4");
+    const std::string path = folder.write("keyed.path", text);
+    const std::string plain = folder.write("plain.path", kDeepPath);
+    std::filesystem::create_directories(folder.file("range"));
+    const std::string pattern = folder.file("range/f-%03d.png");
+    for (const char* frames : {"8-11", "268-271"}) {
+        const ToolRun range = render(folder, {"--path", path, "--frames", frames, pattern});
+        ASSERT_EQ(range.exitCode, 0) << range.err;
+        const ToolRun again = render(folder, {"--path", path, "--frames", frames, pattern});
+        EXPECT_EQ(again.exitCode, 3) << frames;
+    }
+    for (const int k : {10, 270}) {
+        const std::string alone = folder.file("alone.png");
+        const ToolRun run =
+            render(folder, {"--path", path, "--frame", std::to_string(k), "--threads", "1", alone});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(TempFolder::read(alone),
+                  TempFolder::read(folder.file("range/f-" + std::to_string(k / 100) +
+                                               std::to_string(k / 10 % 10) +
+                                               std::to_string(k % 10) + ".png")))
+            << "frame " << k;
+    }
+    const ToolRun plan = render(folder, {"--path", path, "--plan", pattern});
+    ASSERT_EQ(plan.exitCode, 0) << plan.err;
+    EXPECT_NE(plan.out.find("'--frames' '8-11'"), std::string::npos) << "one job a keyframe";
+}
+
 struct FileState {
     const char* what;
     // Makes the state of frame 1's file; frames/f-1.png from a first run is there.
@@ -278,8 +310,6 @@ struct RefusedJob {
 
 TEST_F(FrameJobs, BadFrameJobsAreRefusedWithExitCode2) {
     const std::string path = folder.write("short.path", kShortPath);
-    const std::string keyframes =
-        folder.write("keyframes.path", std::string(kShortPath) + "keyframe-every 2\n");
     const std::string bad = folder.write("bad.path", "centre 0 0\nwidth 1\nper-doubling 0\n");
     const std::string out = folder.file("f-%d.png");
     const std::vector<RefusedJob> cases = {
@@ -301,7 +331,8 @@ TEST_F(FrameJobs, BadFrameJobsAreRefusedWithExitCode2) {
         {{"--zoom-to", "0,0", "--frame", "1", out}, "--zoom-to and --zoom-width go together"},
         {{"--zoom-to", "0,0", "--zoom-width", "1e-3", "--frame", "1", out},
          "--zoom-to needs --per-doubling"},
-        {{"--path", keyframes, "--frame", "1", out}, "keyframes are not supported yet"},
+        {{"--path", "PATH", "--reference", "r.ref", "--frame-count"}, "--reference goes with"},
+        {{"--path", "PATH", "--save-reference", "r.ref", out}, "--save-reference takes no OUTPUT"},
         {{"--path", bad, "--frame", "1", out}, "per-doubling is not a whole number"},
         {{"--path", folder.file("none.path"), "--frame", "1", out}, "none.path"},
         {{"--path", folder.path().string(), "--frame", "1", out}, "regular file"},

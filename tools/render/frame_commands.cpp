@@ -204,19 +204,24 @@ class FrameMaker {
         const bool keyframes = plan_.path.keyframeEvery > 1;
         if (keyframes && keyframe_.frame != app::keyframeOf(plan_, frame)) {
             const long first = app::keyframeOf(plan_, frame);
-            if (app::ExportResult problem; !prepare(app::keyframeRequest(plan_, first, settings_),
-                                                    problem))
+            if (app::ExportResult problem;
+                !prepare(app::keyframeRequest(plan_, first, settings_), problem))
                 return problem;
             const app::ExportResult made = app::renderKeyframe(plan_, first, settings_, keyframe_);
             if (!made.written())
                 return made;
         }
-        // A frame reaching beyond its keyframe is rendered itself.
+        if (keyframes) {
+            app::ExportResult scaled =
+                app::writeFrameFromKeyframe(plan_, frame, keyframe_, settings_, name);
+            // A frame reaching beyond its keyframe is rendered itself.
+            if (scaled.written() || scaled.reason != app::kFrameBeyondKeyframe)
+                return scaled;
+        }
         if (app::ExportResult problem;
             !prepare(app::frameRequest(plan_, frame, settings_), problem))
             return problem;
-        return keyframes ? app::writeFrameFromKeyframe(plan_, frame, keyframe_, settings_, name)
-                         : app::renderFrame(plan_, frame, settings_, name);
+        return app::renderFrame(plan_, frame, settings_, name);
     }
 
   private:
