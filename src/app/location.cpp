@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "app/key_value_text.h"
 #include "catalogue/factory.h"
 #include "catalogue/fractal_types.h"
 #include "complex/complex_fractal.h"
@@ -24,35 +25,6 @@ constexpr long kSpareDigits = 40;
 // Digits any centre may carry, whatever its width: a double's and then some.
 constexpr long kFewestAllowedDigits = 64;
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-std::string lowered(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return result;
-}
-
-std::optional<long long> parseWhole(std::string_view text) {
-    long long value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end)
-        return std::nullopt;
-    return value;
-}
-
 // The keys of a location, as the text gives them.
 struct Fields {
     std::map<std::string, std::string_view> values;
@@ -60,7 +32,7 @@ struct Fields {
 };
 
 std::string canonicalKey(std::string_view key) {
-    std::string name = lowered(key);
+    std::string name = asciiLowered(key);
     return name == "center" ? "centre" : name;
 }
 
@@ -71,17 +43,9 @@ bool isKnownKey(const std::string& key) {
 
 Fields readFields(std::string_view text) {
     Fields fields;
-    int lineNumber = 0;
-    for (const std::string_view rawLine : view::splitFields(text, '\n')) {
-        ++lineNumber;
-        const std::string_view line = trimmed(rawLine);
-        if (line.empty() || line.front() == '#')
-            continue;
-        std::size_t keyEnd = 0;
-        while (keyEnd < line.size() && !isSpace(line[keyEnd]))
-            ++keyEnd;
-        const std::string key = canonicalKey(line.substr(0, keyEnd));
-        const std::string where = "line " + std::to_string(lineNumber);
+    for (const KeyValueLine& line : keyValueLines(text)) {
+        const std::string key = canonicalKey(line.key);
+        const std::string where = "line " + std::to_string(line.number);
         if (!isKnownKey(key)) {
             fields.error = "The location's " + where + " does not begin with a known key " +
                            "(type, centre, width, iterations, parameters).";
@@ -91,13 +55,13 @@ Fields readFields(std::string_view text) {
             fields.error = "The location gives its " + key + " twice.";
             return fields;
         }
-        fields.values[key] = trimmed(line.substr(keyEnd));
+        fields.values[key] = line.value;
     }
     return fields;
 }
 
 std::optional<engine::FractalType> readType(std::string_view text) {
-    if (const std::optional<long long> id = parseWhole(text)) {
+    if (const std::optional<long long> id = parseWholeNumber(text)) {
         if (*id < 1 || *id > 1000 || catalogue::fractalTypeName(static_cast<int>(*id)).empty())
             return std::nullopt;
         return static_cast<engine::FractalType>(*id);
@@ -111,15 +75,15 @@ bool splitCentre(std::string_view text, std::string_view& real, std::string_view
     std::size_t next = cut + 1;
     if (cut == std::string_view::npos) {
         cut = 0;
-        while (cut < text.size() && !isSpace(text[cut]))
+        while (cut < text.size() && !isLineSpace(text[cut]))
             ++cut;
         next = cut;
     }
-    real = trimmed(text.substr(0, cut));
-    imaginary = trimmed(text.substr(std::min(next, text.size())));
+    real = trimmedSpaces(text.substr(0, cut));
+    imaginary = trimmedSpaces(text.substr(std::min(next, text.size())));
     const auto oneNumber = [](std::string_view part) {
         return !part.empty() && std::none_of(part.begin(), part.end(),
-                                             [](char c) { return isSpace(c) || c == ','; });
+                                             [](char c) { return isLineSpace(c) || c == ','; });
     };
     return oneNumber(real) && oneNumber(imaginary);
 }
@@ -171,7 +135,7 @@ std::string iterationsProblem(std::string_view text, engine::FractalType type,
                               std::optional<int>& iterations) {
     if (catalogue::isOrbitType(type))
         return "The orbit types have no iteration limit.";
-    const std::optional<long long> n = parseWhole(text);
+    const std::optional<long long> n = parseWholeNumber(text);
     if (!n || *n < 1 || *n > platform::kHighestInt) {
         return "The iteration limit is not a whole number from 1 to " +
                std::to_string(platform::kHighestInt) + ".";
@@ -292,7 +256,7 @@ std::string locationOf(const engine::Fractal& fractal) {
 
 std::string classicFields(std::string_view parameters) {
     const std::size_t deep = parameters.find(kDeepFieldStart);
-    return std::string(trimmed(parameters.substr(0, deep)));
+    return std::string(trimmedSpaces(parameters.substr(0, deep)));
 }
 
 std::optional<int> iterationsOf(std::string_view parameters) {
@@ -300,7 +264,7 @@ std::optional<int> iterationsOf(std::string_view parameters) {
     const std::vector<std::string_view> fields = view::splitFields(classic, ',');
     if (fields.size() < 5)
         return std::nullopt;
-    const std::optional<long long> n = parseWhole(fields[4]);
+    const std::optional<long long> n = parseWholeNumber(fields[4]);
     if (!n || *n < 1 || *n > platform::kHighestInt)
         return std::nullopt;
     return static_cast<int>(*n);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/about_dialog.h"
+#include "app/key_value_text.h"
 #include "app/location.h"
 #include "app/picture_export.h"
 #include "app/supersampling.h"
@@ -23,28 +24,8 @@ namespace {
 // rounding of the fixed-point arithmetic stays far below a pixel.
 constexpr long kGuardBits = 64;
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-std::string lowered(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return result;
-}
-
 std::string canonicalKey(std::string_view key) {
-    const std::string name = lowered(key);
+    const std::string name = asciiLowered(key);
     if (name == "center")
         return "centre";
     if (name == "start-center")
@@ -66,40 +47,23 @@ bool isKnownKey(const std::string& key) {
 using Fields = std::map<std::string, std::string_view>;
 
 std::string readFields(std::string_view text, Fields& fields) {
-    int lineNumber = 0;
-    for (const std::string_view rawLine : view::splitFields(text, '\n')) {
-        ++lineNumber;
-        const std::string_view line = trimmed(rawLine);
-        if (line.empty() || line.front() == '#')
-            continue;
-        std::size_t keyEnd = 0;
-        while (keyEnd < line.size() && !isSpace(line[keyEnd]))
-            ++keyEnd;
-        const std::string key = canonicalKey(line.substr(0, keyEnd));
+    for (const KeyValueLine& line : keyValueLines(text)) {
+        const std::string key = canonicalKey(line.key);
         if (!isKnownKey(key)) {
-            return "The path's line " + std::to_string(lineNumber) + " begins with \"" +
-                   std::string(line.substr(0, keyEnd)) + "\", which is no key of a path.";
+            return "The path's line " + std::to_string(line.number) + " begins with \"" +
+                   std::string(line.key) + "\", which is no key of a path.";
         }
         if (fields.contains(key))
             return "The path gives its " + key + " twice.";
-        fields[key] = trimmed(line.substr(keyEnd));
+        fields[key] = line.value;
     }
     return {};
-}
-
-std::optional<long long> parseWhole(std::string_view text) {
-    long long value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end)
-        return std::nullopt;
-    return value;
 }
 
 // A whole number from least to most; the message names the key and the range.
 std::string readWhole(std::string_view text, const char* key, long long least, long long most,
                       long long& value) {
-    const std::optional<long long> n = parseWhole(text);
+    const std::optional<long long> n = parseWholeNumber(text);
     if (!n || *n < least || *n > most) {
         return std::string("The path's ") + key + " is not a whole number from " +
                std::to_string(least) + " to " + std::to_string(most) + ".";
@@ -131,9 +95,9 @@ std::string readView(engine::FractalType type, std::string_view centre, std::str
 
 std::string readSize(std::string_view text, ZoomPath& path) {
     const std::size_t x = text.find_first_of("xX");
-    const std::optional<long long> w = parseWhole(text.substr(0, x));
+    const std::optional<long long> w = parseWholeNumber(text.substr(0, x));
     const std::optional<long long> h =
-        x == std::string_view::npos ? std::nullopt : parseWhole(text.substr(x + 1));
+        x == std::string_view::npos ? std::nullopt : parseWholeNumber(text.substr(x + 1));
     if (!w || !h || *w < 1 || *h < 1 || *w > kMaxExportSide || *h > kMaxExportSide) {
         return "The path's size is not WxH with each side from 1 to " +
                std::to_string(kMaxExportSide) + ".";
@@ -230,7 +194,7 @@ std::string readSettings(const Fields& fields, ZoomPath& path) {
 
 std::string readTypeAndParameters(const Fields& fields, ZoomPath& path) {
     if (const auto type = fields.find("type"); type != fields.end()) {
-        const std::optional<long long> id = parseWhole(type->second);
+        const std::optional<long long> id = parseWholeNumber(type->second);
         std::optional<engine::FractalType> read;
         if (id && *id >= 1 && *id <= 1000 &&
             !catalogue::fractalTypeName(static_cast<int>(*id)).empty())
