@@ -22,6 +22,8 @@ CORVANE_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-d
     qt6-qpa-plugins libgl-dev libxkbcommon-dev libspng-dev zlib1g-dev libhwy-dev libmpfr-dev)
 # What the tests and benchmarks need on top.
 CORVANE_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth python3)
-# What the frame and video scripts use: ffmpeg encodes the videos (make-video.sh), GNU
-# parallel runs frame jobs on one or several machines, vips compares and joins pictures.
-CORVANE_TOOL_PACKAGES=(ffmpeg parallel libvips-tools)
+# What the frame and video scripts use, and their tests: ffmpeg encodes the videos
+# (make-video.sh), GNU parallel runs frame jobs on one or several machines.
+CORVANE_TOOL_PACKAGES=(ffmpeg parallel)
+# What tiles-to-pyramid.sh joins tiles with (installed by that script alone).
+CORVANE_PYRAMID_PACKAGES=(libvips-tools)

@@ -40,7 +40,7 @@ for target in "$name.dzi" "${name}_files"; do
 done
 
 source "$root/scripts/deps.sh"
-ensure_packages "${CORVANE_TOOL_PACKAGES[@]}"
+ensure_packages "${CORVANE_PYRAMID_PACKAGES[@]}"
 
 tiles=()
 sizes=()
