@@ -231,9 +231,21 @@ std::string readViews(const Fields& fields, ZoomPath& path) {
         return "The path's start-centre and start-width go together.";
     if (startCentre != fields.end()) {
         view::CentreAndWidth start;
-        if (std::string problem =
-                readView(path.type, startCentre->second, startWidth->second, "start view", start);
-            !problem.empty())
+        std::string problem =
+            readView(path.type, startCentre->second, startWidth->second, "start view", start);
+        // A zoom straight into a point gives its centre twice, with the digits the end view
+        // needs: the start centre may carry as many.
+        view::CentreAndWidth precise;
+        view::CentreAndWidth scale;
+        if (!problem.empty() &&
+            readView(path.type, startCentre->second, width->second, "start view", precise)
+                .empty() &&
+            readView(path.type, "0 0", startWidth->second, "start view", scale).empty()) {
+            start = std::move(precise);
+            start.width = std::move(scale.width);
+            problem.clear();
+        }
+        if (!problem.empty())
             return problem;
         path.start = std::move(start);
     }
