@@ -10,12 +10,13 @@
 #include <vector>
 
 #include "platform/temp_folder.h"
+#include "support/render_tool_run.h"
 
 namespace {
 
 using testing_support::TempFolder;
 
-const std::string kProgram = std::string(CORVANE_BINARY_DIR) + "/tools/render/corvane-render";
+const std::string& kProgram = testing_support::kRenderProgram;
 
 // 48x27 frames down to 1e-20: the last frames are deep.
 constexpr const char* kDeepPath =
@@ -30,37 +31,7 @@ constexpr const char* kShortPath =
     "start-centre -0.5 0\nstart-width 3\ncentre -0.6 0.2\n"
     "width 0.375\nper-doubling 2\nsize 40x30\n";
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& argument) {
-    std::string q = "'";
-    for (const char c : argument)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-ToolRun runCommand(const TempFolder& folder, const std::string& command) {
-    const std::string out = folder.file("stdout.txt");
-    const std::string err = folder.file("stderr.txt");
-    const int status =
-        std::system((command + " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null").c_str());
-    ToolRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = TempFolder::read(out);
-    run.err = TempFolder::read(err);
-    return run;
-}
-
-ToolRun render(const TempFolder& folder, const std::vector<std::string>& arguments) {
-    std::string command = quoted(kProgram);
-    for (const std::string& a : arguments)
-        command.append(" ").append(quoted(a));
-    return runCommand(folder, command);
-}
+using testing_support::ToolRun;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> result;
@@ -98,22 +69,24 @@ class FrameJobs : public ::testing::Test {
 // A frame rendered alone is the frame a range renders, whatever the threads.
 TEST_F(FrameJobs, AFrameAloneEqualsTheSameFrameOfARange) {
     const std::string path = folder.write("deep.path", kDeepPath);
-    const ToolRun count = render(folder, {"--path", path, "--frame-count"});
+    const ToolRun count = testing_support::runRender(folder, {"--path", path, "--frame-count"});
     ASSERT_EQ(count.exitCode, 0) << count.err;
     EXPECT_EQ(count.out, std::to_string(kDeepPathFrames) + "\n");
 
     std::filesystem::create_directories(folder.file("range"));
-    const ToolRun range = render(folder, {"--path", path, "--frames", "0-2", "--threads", "1",
-                                          folder.file("range/f-%02d.png")});
+    const ToolRun range = testing_support::runRender(
+        folder,
+        {"--path", path, "--frames", "0-2", "--threads", "1", folder.file("range/f-%02d.png")});
     ASSERT_EQ(range.exitCode, 0) << range.err;
-    const ToolRun deep = render(folder, {"--path", path, "--frames", "65-68", "--threads", "3",
-                                         folder.file("range/f-%02d.png")});
+    const ToolRun deep = testing_support::runRender(
+        folder,
+        {"--path", path, "--frames", "65-68", "--threads", "3", folder.file("range/f-%02d.png")});
     ASSERT_EQ(deep.exitCode, 0) << deep.err;
     EXPECT_EQ(statuses(deep), (std::vector<std::string>{"done", "done", "done", "done"}));
     for (const long k : {1L, 66L, 68L}) {
         const std::string alone = folder.file("alone-" + std::to_string(k) + ".png");
-        const ToolRun run =
-            render(folder, {"--path", path, "--frame", std::to_string(k), "--threads", "2", alone});
+        const ToolRun run = testing_support::runRender(
+            folder, {"--path", path, "--frame", std::to_string(k), "--threads", "2", alone});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const std::string inRange =
             folder.file("range/f-" + std::string(k < 10 ? "0" : "") + std::to_string(k) + ".png");
@@ -121,11 +94,11 @@ TEST_F(FrameJobs, AFrameAloneEqualsTheSameFrameOfARange) {
     }
     // The same path given on the command line makes the same frames.
     const std::string fromOptions = folder.file("options.png");
-    const ToolRun options =
-        render(folder, {"--center", "-0.75,0", "--width", "3", "--zoom-to",
-                        "-0.743643887037158704752191506114774,0.131825904205311970493132056385139",
-                        "--zoom-width", "1e-20", "--per-doubling", "1", "--size", "48x27",
-                        "--iterations", "600", "--frame", "66", fromOptions});
+    const ToolRun options = testing_support::runRender(
+        folder, {"--center", "-0.75,0", "--width", "3", "--zoom-to",
+                 "-0.743643887037158704752191506114774,0.131825904205311970493132056385139",
+                 "--zoom-width", "1e-20", "--per-doubling", "1", "--size", "48x27", "--iterations",
+                 "600", "--frame", "66", fromOptions});
     ASSERT_EQ(options.exitCode, 0) << options.err;
     EXPECT_EQ(TempFolder::read(fromOptions), TempFolder::read(folder.file("range/f-66.png")));
 }
@@ -135,15 +108,18 @@ TEST_F(FrameJobs, AFrameAloneEqualsTheSameFrameOfARange) {
 TEST_F(FrameJobs, ASavedPathReferenceGivesTheSameFramesAndServesNoOtherPath) {
     const std::string path = folder.write("deep.path", kDeepPath);
     const std::string reference = folder.file("deep.ref");
-    const ToolRun saved = render(folder, {"--path", path, "--save-reference", reference});
+    const ToolRun saved =
+        testing_support::runRender(folder, {"--path", path, "--save-reference", reference});
     ASSERT_EQ(saved.exitCode, 0) << saved.err;
     for (const long k : {0L, 60L, 68L}) {
         const std::string own = folder.file("own-" + std::to_string(k) + ".png");
         const std::string read = folder.file("read-" + std::to_string(k) + ".png");
         const std::string frame = std::to_string(k);
-        ASSERT_EQ(render(folder, {"--path", path, "--frame", frame, own}).exitCode, 0);
-        const ToolRun run =
-            render(folder, {"--path", path, "--reference", reference, "--frame", frame, read});
+        ASSERT_EQ(
+            testing_support::runRender(folder, {"--path", path, "--frame", frame, own}).exitCode,
+            0);
+        const ToolRun run = testing_support::runRender(
+            folder, {"--path", path, "--reference", reference, "--frame", frame, read});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(TempFolder::read(own), TempFolder::read(read)) << "frame " << k;
     }
@@ -157,8 +133,9 @@ TEST_F(FrameJobs, ASavedPathReferenceGivesTheSameFramesAndServesNoOtherPath) {
         std::string text = kDeepPath;
         text.replace(text.find("iterations 600"), 14, c.change);
         const std::string other = folder.write("other.path", text);
-        const ToolRun run = render(folder, {"--path", other, "--reference", reference, "--frame",
-                                            "68", folder.file("other.png")});
+        const ToolRun run = testing_support::runRender(
+            folder,
+            {"--path", other, "--reference", reference, "--frame", "68", folder.file("other.png")});
         EXPECT_EQ(run.exitCode, c.exitCode) << c.change;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_FALSE(std::filesystem::exists(folder.file("other.png"))) << c.change;
@@ -176,15 +153,17 @@ TEST_F(FrameJobs, FramesFromKeyframesAreTheSameAloneOrInARange) {
     std::filesystem::create_directories(folder.file("range"));
     const std::string pattern = folder.file("range/f-%03d.png");
     for (const char* frames : {"8-11", "268-271"}) {
-        const ToolRun range = render(folder, {"--path", path, "--frames", frames, pattern});
+        const ToolRun range =
+            testing_support::runRender(folder, {"--path", path, "--frames", frames, pattern});
         ASSERT_EQ(range.exitCode, 0) << range.err;
-        const ToolRun again = render(folder, {"--path", path, "--frames", frames, pattern});
+        const ToolRun again =
+            testing_support::runRender(folder, {"--path", path, "--frames", frames, pattern});
         EXPECT_EQ(again.exitCode, 3) << frames;
     }
     for (const int k : {10, 270}) {
         const std::string alone = folder.file("alone.png");
-        const ToolRun run =
-            render(folder, {"--path", path, "--frame", std::to_string(k), "--threads", "1", alone});
+        const ToolRun run = testing_support::runRender(
+            folder, {"--path", path, "--frame", std::to_string(k), "--threads", "1", alone});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(TempFolder::read(alone),
                   TempFolder::read(folder.file("range/f-" + std::to_string(k / 100) +
@@ -192,7 +171,7 @@ TEST_F(FrameJobs, FramesFromKeyframesAreTheSameAloneOrInARange) {
                                                std::to_string(k % 10) + ".png")))
             << "frame " << k;
     }
-    const ToolRun plan = render(folder, {"--path", path, "--plan", pattern});
+    const ToolRun plan = testing_support::runRender(folder, {"--path", path, "--plan", pattern});
     ASSERT_EQ(plan.exitCode, 0) << plan.err;
     EXPECT_NE(plan.out.find("'--frames' '8-11'"), std::string::npos) << "one job a keyframe";
 }
@@ -221,9 +200,10 @@ void truncateFrame(const TempFolder& folder) {
 void otherPathsFrame(const TempFolder& folder) {
     const std::string other = folder.write("other.path", std::string(kShortPath) + "offset 3\n");
     std::filesystem::remove(folder.file("frames/f-1.png"));
-    ASSERT_EQ(
-        render(folder, {"--path", other, "--frame", "1", folder.file("frames/f-1.png")}).exitCode,
-        0);
+    ASSERT_EQ(testing_support::runRender(
+                  folder, {"--path", other, "--frame", "1", folder.file("frames/f-1.png")})
+                  .exitCode,
+              0);
 }
 
 void folderInPlace(const TempFolder& folder) {
@@ -246,15 +226,17 @@ TEST_F(FrameJobs, FinishedFramesAreSkippedAndEveryOtherIsMadeAgain) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove_all(frames);
         std::filesystem::create_directories(frames);
-        ASSERT_EQ(
-            render(folder, {"--path", path, "--frames", "0-1", frames + "/f-%d.png"}).exitCode, 0);
+        ASSERT_EQ(testing_support::runRender(
+                      folder, {"--path", path, "--frames", "0-1", frames + "/f-%d.png"})
+                      .exitCode,
+                  0);
         const std::string before = contentOf(folder.file("frames/f-1.png"));
         ASSERT_FALSE(before.empty());
         c.prepare(folder);
         std::vector<std::string> arguments = {"--path", path, "--frame", "1"};
         arguments.insert(arguments.end(), c.extraArguments.begin(), c.extraArguments.end());
         arguments.push_back(frames + "/f-%d.png");
-        const ToolRun run = render(folder, arguments);
+        const ToolRun run = testing_support::runRender(folder, arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         if (c.status != nullptr)
             EXPECT_EQ(statuses(run), std::vector<std::string>{c.status});
@@ -282,18 +264,18 @@ TEST_F(FrameJobs, AFailedWriteLeavesNothingHalfWritten) {
     const std::vector<Failure> cases = {
         {"no such folder", "", folder.file("nowhere/f-%d.png"), false},
         {"a file size limit", "ulimit -f 1; ", frames + "/f-%d.png", false},
-        {"a folder that cannot be written", "chmod 555 " + quoted(frames) + "; ",
-         frames + "/f-%d.png", true},
+        {"a folder that cannot be written",
+         "chmod 555 " + testing_support::shellQuoted(frames) + "; ", frames + "/f-%d.png", true},
     };
     for (const Failure& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.needsOrdinaryUser && ::geteuid() == 0)
             continue;  // the superuser writes into any folder
-        std::string command = "(" + c.prefix + quoted(kProgram);
+        std::string command = "(" + c.prefix + testing_support::shellQuoted(kProgram);
         for (const std::string& a :
              {std::string("--path"), path, std::string("--frames"), std::string("0-2"), c.pattern})
-            command.append(" ").append(quoted(a));
-        const ToolRun run = runCommand(folder, command + ")");
+            command.append(" ").append(testing_support::shellQuoted(a));
+        const ToolRun run = testing_support::runCommand(folder, command + ")");
         ::chmod(frames.c_str(), 0755);
         EXPECT_EQ(run.exitCode, 1) << run.err;
         EXPECT_NE(run.err.find("cannot write frame 0"), std::string::npos) << run.err;
@@ -341,7 +323,7 @@ TEST_F(FrameJobs, BadFrameJobsAreRefusedWithExitCode2) {
         std::vector<std::string> arguments = c.arguments;
         for (std::string& a : arguments)
             a = a == "PATH" ? path : a;
-        const ToolRun run = render(folder, arguments);
+        const ToolRun run = testing_support::runRender(folder, arguments);
         EXPECT_EQ(run.exitCode, 2) << c.message << ": " << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_TRUE(statuses(run).empty());
@@ -364,31 +346,34 @@ TEST_F(FrameJobs, APlanHasOneRunnableCommandPerFrameOrChunk) {
         {{"--chunk", "100"}, 1, "'--frames' '0-6'"},
     };
     // Relative to the folder, as a person in it types them.
-    const std::string inFolder = "cd " + quoted(folder.path().string()) + " && ";
+    const std::string inFolder =
+        "cd " + testing_support::shellQuoted(folder.path().string()) + " && ";
     for (const PlanCase& c : cases) {
-        std::string command = inFolder + quoted(kProgram) + " --path short.path --plan " +
-                              quoted("frames/f %03d.png");
+        std::string command = inFolder + testing_support::shellQuoted(kProgram) +
+                              " --path short.path --plan " +
+                              testing_support::shellQuoted("frames/f %03d.png");
         for (const std::string& a : c.chunk)
-            command += " " + quoted(a);
-        const ToolRun plan = runCommand(folder, command);
+            command += " " + testing_support::shellQuoted(a);
+        const ToolRun plan = testing_support::runCommand(folder, command);
         ASSERT_EQ(plan.exitCode, 0) << plan.err;
         const std::vector<std::string> commands = lines(plan.out);
         ASSERT_EQ(commands.size(), c.commands);
         EXPECT_NE(commands.back().find(c.frames), std::string::npos) << commands.back();
-        EXPECT_NE(commands.back().find(quoted(path)), std::string::npos) << commands.back();
+        EXPECT_NE(commands.back().find(testing_support::shellQuoted(path)), std::string::npos)
+            << commands.back();
         EXPECT_NE(commands.back().find("'--skipped-exit' '0'"), std::string::npos);
     }
     // A command of the plan runs as it stands, from any folder; run again it skips.
-    const ToolRun plan =
-        runCommand(folder, inFolder + quoted(kProgram) + " --path short.path --plan " +
-                               quoted("frames/f %03d.png"));
+    const ToolRun plan = testing_support::runCommand(
+        folder, inFolder + testing_support::shellQuoted(kProgram) + " --path short.path --plan " +
+                    testing_support::shellQuoted("frames/f %03d.png"));
     ASSERT_EQ(plan.exitCode, 0) << plan.err;
     const std::string last = lines(plan.out).back();
-    const ToolRun first = runCommand(folder, "cd / && " + last);
+    const ToolRun first = testing_support::runCommand(folder, "cd / && " + last);
     EXPECT_EQ(first.exitCode, 0) << first.err;
     EXPECT_EQ(statuses(first), std::vector<std::string>{"done"});
     EXPECT_TRUE(std::filesystem::exists(folder.file("frames/f 006.png")));
-    const ToolRun again = runCommand(folder, last);
+    const ToolRun again = testing_support::runCommand(folder, last);
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(statuses(again), std::vector<std::string>{"skipped"});
 }

@@ -7,40 +7,15 @@
 #include <vector>
 
 #include "platform/temp_folder.h"
+#include "support/render_tool_run.h"
 
 namespace {
 
 using testing_support::TempFolder;
 
-const std::string kProgram = std::string(CORVANE_BINARY_DIR) + "/tools/render/corvane-render";
+const std::string& kProgram = testing_support::kRenderProgram;
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& argument) {
-    std::string q = "'";
-    for (const char c : argument)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-ToolRun render(const TempFolder& folder, const std::vector<std::string>& arguments) {
-    std::string command = quoted(kProgram);
-    for (const std::string& a : arguments)
-        command.append(" ").append(quoted(a));
-    const std::string out = folder.file("stdout.txt");
-    const std::string err = folder.file("stderr.txt");
-    command += " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";
-    const int status = std::system(command.c_str());
-    ToolRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = TempFolder::read(out);
-    run.err = TempFolder::read(err);
-    return run;
-}
+using testing_support::ToolRun;
 
 std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -84,11 +59,13 @@ TEST(ReferenceToolTest, PicturesWithTheSavedReferenceAreTheSameBytes) {
         const std::string reference = folder.file("view.ref");
         const std::string alone = folder.file(std::string("alone-") + c.output);
         const std::string withFile = folder.file(std::string("with-") + c.output);
-        const ToolRun saved = render(folder, joined(c.view, {"--save-reference", reference}));
+        const ToolRun saved =
+            testing_support::runRender(folder, joined(c.view, {"--save-reference", reference}));
         ASSERT_EQ(saved.exitCode, 0) << saved.err;
         EXPECT_NE(saved.out.find("states="), std::string::npos);
-        ASSERT_EQ(render(folder, joined(c.view, {alone})).exitCode, 0);
-        const ToolRun used = render(folder, joined(c.view, {"--reference", reference, withFile}));
+        ASSERT_EQ(testing_support::runRender(folder, joined(c.view, {alone})).exitCode, 0);
+        const ToolRun used = testing_support::runRender(
+            folder, joined(c.view, {"--reference", reference, withFile}));
         ASSERT_EQ(used.exitCode, 0) << used.err;
         EXPECT_NE(used.out.find("reference_read=1"), std::string::npos) << used.out;
         const std::string picture = TempFolder::read(alone);
@@ -100,11 +77,14 @@ TEST(ReferenceToolTest, PicturesWithTheSavedReferenceAreTheSameBytes) {
 TEST(ReferenceToolTest, RefusesWhatTheReferenceCannotDo) {
     const TempFolder folder;
     const std::string reference = folder.file("view.ref");
-    ASSERT_EQ(render(folder, joined(kDeep, {"--save-reference", reference})).exitCode, 0);
+    ASSERT_EQ(
+        testing_support::runRender(folder, joined(kDeep, {"--save-reference", reference})).exitCode,
+        0);
     // Its orbit reaches a limit of 100 without escaping (it escapes after 334 steps).
     const std::string lowLimit = folder.file("low.ref");
-    ASSERT_EQ(render(folder, {"--center", "-1.7490441941182446,0", "--width", "1e-30", "--size",
-                              "48x32", "--iterations", "100", "--save-reference", lowLimit})
+    ASSERT_EQ(testing_support::runRender(
+                  folder, {"--center", "-1.7490441941182446,0", "--width", "1e-30", "--size",
+                           "48x32", "--iterations", "100", "--save-reference", lowLimit})
                   .exitCode,
               0);
     const std::string damaged = folder.write("damaged.ref", TempFolder::read(reference) + "x");
@@ -150,12 +130,14 @@ TEST(ReferenceToolTest, RefusesWhatTheReferenceCannotDo) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const ToolRun run = render(folder, c.arguments);
+        const ToolRun run = testing_support::runRender(folder, c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     }
     // The file refused to be replaced is still the file it was.
-    EXPECT_EQ(render(folder, joined(kDeep, {"--reference", reference, out})).exitCode, 0);
+    EXPECT_EQ(
+        testing_support::runRender(folder, joined(kDeep, {"--reference", reference, out})).exitCode,
+        0);
 }
 
 }  // namespace

@@ -25,48 +25,15 @@
 #include "platform/headless_window.h"
 #include "platform/settings_store.h"
 #include "platform/temp_folder.h"
+#include "support/render_tool_run.h"
 
 namespace {
 
 using testing_support::TempFolder;
 
-const std::string kProgram = std::string(CORVANE_BINARY_DIR) + "/tools/render/corvane-render";
+const std::string& kProgram = testing_support::kRenderProgram;
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-    std::string lastLine() const {
-        std::string text = out;
-        while (!text.empty() && text.back() == '\n')
-            text.pop_back();
-        return text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
-    }
-};
-
-std::string quoted(const std::string& argument) {
-    std::string q = "'";
-    for (const char c : argument)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// prefix: shell commands run before the program, such as a file size limit.
-ToolRun render(const TempFolder& folder, const std::vector<std::string>& arguments,
-               const std::string& prefix = "") {
-    std::string command = prefix + quoted(kProgram);
-    for (const std::string& a : arguments)
-        command.append(" ").append(quoted(a));  // not " " + ...: gcc 12 bug 105651
-    const std::string out = folder.file("stdout.txt");
-    const std::string err = folder.file("stderr.txt");
-    command += " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";
-    const int status = std::system(command.c_str());
-    ToolRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = TempFolder::read(out);
-    run.err = TempFolder::read(err);
-    return run;
-}
+using testing_support::ToolRun;
 
 // The type id and parameter string a picture file carries.
 std::pair<engine::FractalType, std::string> trailerOf(const std::string& path) {
@@ -91,7 +58,7 @@ class RenderTool : public ::testing::Test {
 
 TEST_F(RenderTool, RendersTheDefaultMandelbrot) {
     const std::string output = folder.file("m.bmp");
-    const ToolRun run = render(folder, {output});
+    const ToolRun run = testing_support::runRender(folder, {output});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(std::regex_match(
         run.lastLine(),
@@ -107,13 +74,13 @@ TEST_F(RenderTool, RendersTheDefaultMandelbrot) {
 
 TEST_F(RenderTool, ParametersAreAppliedAsAStoredString) {
     const std::string defaults = folder.file("defaults.bmp");
-    ASSERT_EQ(render(folder, {"--size", "60x40", defaults}).exitCode, 0);
+    ASSERT_EQ(testing_support::runRender(folder, {"--size", "60x40", defaults}).exitCode, 0);
     const std::string defaultParams = trailerOf(defaults).second;
 
     // A value beginning with '-' is the option's value, not another option.
     const std::string given = folder.file("given.bmp");
-    const ToolRun run =
-        render(folder, {"--size", "60x40", "--params", "-1.5,-1,0.5,1,37,0,0,1,0,100", given});
+    const ToolRun run = testing_support::runRender(
+        folder, {"--size", "60x40", "--params", "-1.5,-1,0.5,1,37,0,0,1,0,100", given});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     int iterations = 0;
     ASSERT_EQ(platform::cscan(trailerOf(given).second, "%*f,%*f,%*f,%*f,%d", &iterations), 1);
@@ -122,7 +89,8 @@ TEST_F(RenderTool, ParametersAreAppliedAsAStoredString) {
     // A string its type's reader would take for damaged is refused, not rendered as
     // the object was constructed.
     const std::string damaged = folder.file("damaged.bmp");
-    const ToolRun refused = render(folder, {"--size", "60x40", "--params", "1,2", damaged});
+    const ToolRun refused =
+        testing_support::runRender(folder, {"--size", "60x40", "--params", "1,2", damaged});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_NE(refused.err.find("--params: only 2 of its 10 fields can be read"), std::string::npos)
         << refused.err;
@@ -144,7 +112,8 @@ TEST_F(RenderTool, AFineViewIsComputedInDoublePrecision) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.params);
         const std::string output = folder.file("fine.bmp");
-        const ToolRun run = render(folder, {"--size", "60x40", "--params", c.params, output});
+        const ToolRun run =
+            testing_support::runRender(folder, {"--size", "60x40", "--params", c.params, output});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.out.find("note: computed in double precision\n") != std::string::npos,
                   c.noted)
@@ -154,7 +123,8 @@ TEST_F(RenderTool, AFineViewIsComputedInDoublePrecision) {
 
 TEST_F(RenderTool, OrbitRunsUntilEnoughPoints) {
     const std::string output = folder.file("h.bmp");
-    const ToolRun run = render(folder, {"--type", "8", "--points", "20000", output});
+    const ToolRun run =
+        testing_support::runRender(folder, {"--type", "8", "--points", "20000", output});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::smatch match;
     const std::string line = run.lastLine();
@@ -167,9 +137,12 @@ TEST_F(RenderTool, OrbitRunsUntilEnoughPoints) {
 
 TEST_F(RenderTool, RendersASavedPictureAgainAtAnotherSize) {
     const std::string first = folder.file("first.bmp");
-    ASSERT_EQ(render(folder, {"--type", "julia", "--size", "60x40", first}).exitCode, 0);
+    ASSERT_EQ(
+        testing_support::runRender(folder, {"--type", "julia", "--size", "60x40", first}).exitCode,
+        0);
     const std::string again = folder.file("again.bmp");
-    const ToolRun run = render(folder, {"--from", first, "--size", "120x80", again});
+    const ToolRun run =
+        testing_support::runRender(folder, {"--from", first, "--size", "120x80", again});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.lastLine().rfind("type=Julia size=120x80 ", 0), 0u) << run.lastLine();
     EXPECT_EQ(trailerOf(again), trailerOf(first));
@@ -188,12 +161,14 @@ TEST_F(RenderTool, RendersTheLargestPicturesAgainAtAGivenSize) {
         SCOPED_TRACE(size);
         const std::string path = folder.file(size + ".bmp");
         bmp_test::writeSparsePicture(path, width, height, trailer);
-        const ToolRun run = render(folder, {"--from", path, "--size", "30x20", output});
+        const ToolRun run =
+            testing_support::runRender(folder, {"--from", path, "--size", "30x20", output});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.lastLine().rfind("type=Julia size=30x20 ", 0), 0u) << run.lastLine();
         EXPECT_EQ(trailerOf(output).second, "-2,-1,1,1,50,0,0,1,1,100");
     }
-    const ToolRun tall = render(folder, {"--from", folder.file("1x268435456.bmp"), output});
+    const ToolRun tall =
+        testing_support::runRender(folder, {"--from", folder.file("1x268435456.bmp"), output});
     EXPECT_EQ(tall.exitCode, 1);
     EXPECT_NE(tall.err.find("--size"), std::string::npos) << tall.err;
 }
@@ -203,8 +178,8 @@ TEST_F(RenderTool, ThreadCountsGiveTheSamePicture) {
     std::vector<std::string> files;
     for (const char* threads : {"1", "3"}) {
         const std::string output = folder.file(std::string("t") + threads + ".bmp");
-        const ToolRun run =
-            render(folder, {"--type", "Julia", "--size", "97x61", "--threads", threads, output});
+        const ToolRun run = testing_support::runRender(
+            folder, {"--type", "Julia", "--size", "97x61", "--threads", threads, output});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         files.push_back(TempFolder::read(output));
     }
@@ -252,7 +227,7 @@ TEST_F(RenderTool, RefusesBadArgumentsWithExitCode2) {
         {"--params"},
     };
     for (const auto& arguments : cases) {
-        const ToolRun run = render(folder, arguments);
+        const ToolRun run = testing_support::runRender(folder, arguments);
         EXPECT_EQ(run.exitCode, 2) << ::testing::PrintToString(arguments);
         EXPECT_FALSE(std::filesystem::exists(out));
     }
@@ -286,7 +261,7 @@ TEST_F(RenderTool, RefusesOtherExtensionsAndDamagedParametersWithTheReason) {
         std::vector<std::string> arguments = c.arguments;
         arguments.push_back(folder.file(c.output));
         SCOPED_TRACE(::testing::PrintToString(arguments));
-        const ToolRun run = render(folder, arguments);
+        const ToolRun run = testing_support::runRender(folder, arguments);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
         EXPECT_FALSE(std::filesystem::exists(folder.file(c.output)));
@@ -294,7 +269,8 @@ TEST_F(RenderTool, RefusesOtherExtensionsAndDamagedParametersWithTheReason) {
     // Upper-case extensions and names without one (pipes, devices) are written.
     for (const char* name : {"upper.BMP", "upper.PNG", "plain"}) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(render(folder, {"--size", "8x8", folder.file(name)}).exitCode, 0);
+        EXPECT_EQ(testing_support::runRender(folder, {"--size", "8x8", folder.file(name)}).exitCode,
+                  0);
     }
 }
 
@@ -309,7 +285,9 @@ TEST_F(RenderTool, CenterAndWidthGiveTheView) {
     const std::string bmp = folder.file("v.bmp");
     const std::string png = folder.file("v.png");
     const std::string from = folder.file("from.bmp");
-    ASSERT_EQ(render(folder, {"--type", "Julia", "--size", "60x40", from}).exitCode, 0);
+    ASSERT_EQ(
+        testing_support::runRender(folder, {"--type", "Julia", "--size", "60x40", from}).exitCode,
+        0);
     const std::string julia = "-0.1000000000000000000000000000000000000001,0.65";
     const Case cases[] = {
         {{"--type", "Julia", "--size", "60x40", "--center", julia, "--width", "0.002", bmp}, 0, ""},
@@ -335,7 +313,7 @@ TEST_F(RenderTool, CenterAndWidthGiveTheView) {
         SCOPED_TRACE(::testing::PrintToString(c.arguments));
         std::filesystem::remove(bmp);
         std::filesystem::remove(png);
-        const ToolRun run = render(folder, c.arguments);
+        const ToolRun run = testing_support::runRender(folder, c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         const std::string output = c.arguments.back();
@@ -420,7 +398,7 @@ TEST_F(RenderTool, ALocationGivesTypeViewLimitAndParameters) {
         std::vector<std::string> arguments = {"--size", "60x40", "--points", "1000"};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
         arguments.push_back(bmp);
-        const ToolRun run = render(folder, arguments);
+        const ToolRun run = testing_support::runRender(folder, arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_EQ(std::filesystem::exists(bmp), c.exitCode == 0);
@@ -492,7 +470,7 @@ TEST_F(RenderTool, FindsTheNearestMinibrot) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.arguments));
-        const ToolRun run = render(folder, c.arguments);
+        const ToolRun run = testing_support::runRender(folder, c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         if (c.exitCode == 0) {
             EXPECT_TRUE(std::regex_match(run.out, std::regex(c.pattern))) << run.out;
@@ -503,14 +481,15 @@ TEST_F(RenderTool, FindsTheNearestMinibrot) {
     EXPECT_FALSE(std::filesystem::exists(folder.file("out.bmp")));
 
     // The view printed, read back, shows the same minibrot: it is found again there.
-    const ToolRun first = render(
+    const ToolRun first = testing_support::runRender(
         folder, {"--find-minibrot", "--params", deep, "--center", "0,1", "--width", "1e-100"});
     const std::regex line("period=([0-9]+) center=(" + number + "," + number + ") width=(" +
                           number + ")\n");
     std::smatch found;
     ASSERT_TRUE(std::regex_match(first.out, found, line)) << first.out;
-    const ToolRun again = render(folder, {"--find-minibrot", "--params", deep, "--center",
-                                          found[2].str(), "--width", found[5].str()});
+    const ToolRun again =
+        testing_support::runRender(folder, {"--find-minibrot", "--params", deep, "--center",
+                                            found[2].str(), "--width", found[5].str()});
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(again.out, first.out);
 }
@@ -547,7 +526,7 @@ TEST_F(RenderTool, IterationLimitsAreAppliedOrRefusedWithTheReason) {
             std::vector<std::string> arguments = deep;
             arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
             arguments.push_back(output);
-            const ToolRun run = render(folder, arguments);
+            const ToolRun run = testing_support::runRender(folder, arguments);
             EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
             EXPECT_NE((c.exitCode == 0 ? run.lastLine() : run.err).find(c.said), std::string::npos)
                 << run.out << run.err;
@@ -558,8 +537,8 @@ TEST_F(RenderTool, IterationLimitsAreAppliedOrRefusedWithTheReason) {
         }
     }
     // An orbit type has no iteration limit to replace.
-    const ToolRun orbit =
-        render(folder, {"--type", "hopalong", "--iterations", "9", folder.file("o.bmp")});
+    const ToolRun orbit = testing_support::runRender(
+        folder, {"--type", "hopalong", "--iterations", "9", folder.file("o.bmp")});
     EXPECT_EQ(orbit.exitCode, 2);
     EXPECT_NE(orbit.err.find("--iterations applies to escape-time types only"), std::string::npos);
 }
@@ -571,13 +550,14 @@ TEST_F(RenderTool, DeepViewsRenderAndRenderAgainFromTheirPictures) {
     const std::string again = folder.file("again.bmp");
     const std::string png = folder.file("deep.png");
     const std::string fromPng = folder.file("from-png.bmp");
-    const ToolRun run = render(folder, {"--size", "40x30", "--params", "-2,-2,2,2,300,0,0,0,0,100",
-                                        "--center", "0,1", "--width", "1e-200", first});
+    const ToolRun run = testing_support::runRender(
+        folder, {"--size", "40x30", "--params", "-2,-2,2,2,300,0,0,0,0,100", "--center", "0,1",
+                 "--width", "1e-200", first});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("computed by perturbation"), std::string::npos) << run.out;
-    ASSERT_EQ(render(folder, {"--from", first, again}).exitCode, 0);
-    ASSERT_EQ(render(folder, {"--from", first, png}).exitCode, 0);
-    ASSERT_EQ(render(folder, {"--from", png, fromPng}).exitCode, 0);
+    ASSERT_EQ(testing_support::runRender(folder, {"--from", first, again}).exitCode, 0);
+    ASSERT_EQ(testing_support::runRender(folder, {"--from", first, png}).exitCode, 0);
+    ASSERT_EQ(testing_support::runRender(folder, {"--from", png, fromPng}).exitCode, 0);
     const auto read = [](const std::string& path) {
         return persist::readPictureFile(path, engine::kMaxParameterUnits, 0, 0);
     };
@@ -607,7 +587,7 @@ TEST_F(RenderTool, RefusesUnusableFilesWithOneLineAndExitCode1) {
     unknownType += bmp_test::bytes({99, 0, 0, 0, '1', 0, 0, 0});
     const std::string unknownTypeFile = folder.write("unknown.bmp", unknownType);
     const std::string valid = folder.file("valid.bmp");
-    ASSERT_EQ(render(folder, {"--size", "8x8", valid}).exitCode, 0);
+    ASSERT_EQ(testing_support::runRender(folder, {"--size", "8x8", valid}).exitCode, 0);
     std::string cut = TempFolder::read(valid);
     cut.resize(100);
     const std::string cutFile = folder.write("cut.bmp", cut);
@@ -630,7 +610,7 @@ TEST_F(RenderTool, RefusesUnusableFilesWithOneLineAndExitCode1) {
     };
     for (const auto& arguments : cases) {
         SCOPED_TRACE(::testing::PrintToString(arguments));
-        const ToolRun run = render(folder, arguments);
+        const ToolRun run = testing_support::runRender(folder, arguments);
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_FALSE(std::filesystem::exists(out));
@@ -648,7 +628,7 @@ TEST_F(RenderTool, RefusesUnusableFilesWithOneLineAndExitCode1) {
         engine::ColorTable probe;
         ASSERT_EQ(probe.loadFile(p.palette, 4096, &why), 0);
         EXPECT_NE(why.find(p.reason), std::string::npos) << why;
-        const ToolRun run = render(folder, {"--palette", p.palette, out});
+        const ToolRun run = testing_support::runRender(folder, {"--palette", p.palette, out});
         EXPECT_EQ(run.err,
                   "corvane-render: cannot load the palette " + p.palette + ": " + why + "\n");
     }
@@ -658,7 +638,8 @@ TEST_F(RenderTool, RefusesUnusableFilesWithOneLineAndExitCode1) {
     for (const char c : std::string("1,2,3"))
         damagedParams += std::string{c, '\0'};
     damagedParams += std::string(2, '\0');
-    const ToolRun run = render(folder, {"--from", folder.write("damaged.bmp", damagedParams), out});
+    const ToolRun run = testing_support::runRender(
+        folder, {"--from", folder.write("damaged.bmp", damagedParams), out});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("only 3 of its 10 fields can be read"), std::string::npos) << run.err;
 }
@@ -695,7 +676,8 @@ TEST_F(RenderTool, WritesIntoPipesAndDevicesAndNamesTheReasonOfEveryFailure) {
         if (c.output == device && !haveDevice)
             continue;  // no private device node can be made here
         const int reader = c.reader ? ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
-        const ToolRun run = render(folder, {"--size", "60x40", c.output}, c.prefix);
+        const ToolRun run =
+            testing_support::runRender(folder, {"--size", "60x40", c.output}, c.prefix);
         if (c.reason == nullptr) {
             EXPECT_EQ(run.exitCode, 0) << run.err;
         } else {
@@ -774,14 +756,15 @@ TEST_F(RenderTool, ATerminationSignalLeavesNoTemporaryFile) {
 // A picture rendered again from its file keeps its view bit for bit, and so its pixels.
 TEST_F(RenderTool, RenderingFromAPictureKeepsItsViewExactly) {
     const std::string first = folder.file("deep.bmp");
-    ASSERT_EQ(render(folder, {"--type", "Julia", "--size", "60x67", "--params",
-                              "-0.1011128638456,0.9562623608091,-0.1010798638456,0.9562996608091,"
-                              "150,-0.8,0.156,0,0,100",
-                              first})
+    ASSERT_EQ(testing_support::runRender(
+                  folder, {"--type", "Julia", "--size", "60x67", "--params",
+                           "-0.1011128638456,0.9562623608091,-0.1010798638456,0.9562996608091,"
+                           "150,-0.8,0.156,0,0,100",
+                           first})
                   .exitCode,
               0);
     const std::string again = folder.file("again.bmp");
-    ASSERT_EQ(render(folder, {"--from", first, again}).exitCode, 0);
+    ASSERT_EQ(testing_support::runRender(folder, {"--from", first, again}).exitCode, 0);
     const std::string params = trailerOf(first).second;
     EXPECT_NE(params.find(",0.9562623608091,"), std::string::npos) << params;
     EXPECT_EQ(trailerOf(again).second, params);
@@ -796,9 +779,9 @@ TEST_F(RenderTool, WritesAndRendersAgainPngPictures) {
         "--type", "julia", "--size", "61x37", "--params", "-1.5,-1,1.5,1,80,-0.8,0.156,0,0,100"};
     std::vector<std::string> arguments = julia;
     arguments.push_back(folder.file("first.bmp"));
-    ASSERT_EQ(render(folder, arguments).exitCode, 0);
+    ASSERT_EQ(testing_support::runRender(folder, arguments).exitCode, 0);
     arguments.back() = folder.file("first.PNG");
-    ASSERT_EQ(render(folder, arguments).exitCode, 0);
+    ASSERT_EQ(testing_support::runRender(folder, arguments).exitCode, 0);
     EXPECT_EQ(TempFolder::read(folder.file("first.PNG")).substr(1, 3), "PNG");
 
     const auto picture = [](const std::string& path) {
@@ -815,7 +798,8 @@ TEST_F(RenderTool, WritesAndRendersAgainPngPictures) {
     for (const std::string from : {"first.bmp", "first.PNG"}) {
         SCOPED_TRACE(from);
         const std::string again = folder.file("again-" + from + ".png");
-        const ToolRun run = render(folder, {"--from", folder.file(from), again});
+        const ToolRun run =
+            testing_support::runRender(folder, {"--from", folder.file(from), again});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.lastLine().rfind("type=Julia size=61x37 ", 0), 0u) << run.lastLine();
         const persist::PictureFile rendered = picture(again);
@@ -828,8 +812,9 @@ TEST_F(RenderTool, UsesAGivenPalette) {
     const std::string palette = folder.write("red.pal", "255 0 0\n");
     const std::string output = folder.file("p.bmp");
     // The simple scan colours every pixel from the table (black inside).
-    const ToolRun run = render(folder, {"--size", "30x20", "--palette", palette, "--params",
-                                        "-2.1,-1.69,1,1.72,50,0,0,1,0,100", output});
+    const ToolRun run =
+        testing_support::runRender(folder, {"--size", "30x20", "--palette", palette, "--params",
+                                            "-2.1,-1.69,1,1.72,50,0,0,1,0,100", output});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const persist::BitmapLoad loaded = persist::loadBitmapFile(output);
     ASSERT_TRUE(loaded.ok());
@@ -845,7 +830,7 @@ TEST_F(RenderTool, ColouringTravelsWithThePicture) {
     const auto renderTo = [&](const std::string& name, std::vector<std::string> arguments) {
         const std::string output = folder.file(name);
         arguments.push_back(output);
-        const ToolRun run = render(folder, arguments);
+        const ToolRun run = testing_support::runRender(folder, arguments);
         EXPECT_EQ(run.exitCode, 0) << name << ": " << run.err;
         return output;
     };
@@ -884,7 +869,7 @@ TEST_F(RenderTool, ColouringControlsTravelWithThePicture) {
     const auto renderTo = [&](const std::string& name, std::vector<std::string> arguments) {
         const std::string output = folder.file(name);
         arguments.push_back(output);
-        const ToolRun run = render(folder, arguments);
+        const ToolRun run = testing_support::runRender(folder, arguments);
         EXPECT_EQ(run.exitCode, 0) << name << ": " << run.err;
         return output;
     };
@@ -982,8 +967,8 @@ TEST_F(RenderTool, WritesAPngInBandsWithTheSamePixelsAsTheBitmap) {
         bmp.push_back(folder.file("same.bmp"));
         std::vector<std::string> png = arguments;
         png.push_back(folder.file("same.png"));
-        ASSERT_EQ(render(folder, bmp).exitCode, 0);
-        const ToolRun run = render(folder, png);
+        ASSERT_EQ(testing_support::runRender(folder, bmp).exitCode, 0);
+        const ToolRun run = testing_support::runRender(folder, png);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.lastLine().rfind("type=" + arguments[1] + " size=" + arguments[3] + " ", 0),
                   0u)
@@ -1018,13 +1003,14 @@ TEST_F(RenderTool, PngSizesBeyondTheBitmapsLimitsAndTheirRefusals) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.arguments));
-        const ToolRun run = render(folder, c.arguments);
+        const ToolRun run = testing_support::runRender(folder, c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_FALSE(std::filesystem::exists(c.arguments.back()));
     }
     // Wider than any bitmap is allowed, and takes no more than a few bands of memory.
-    const ToolRun wide = render(folder, {"--type", "Julia", "--size", "65536x3", png});
+    const ToolRun wide =
+        testing_support::runRender(folder, {"--type", "Julia", "--size", "65536x3", png});
     ASSERT_EQ(wide.exitCode, 0) << wide.err;
     EXPECT_EQ(decodePng(png).width(), 65536);
 }
@@ -1041,7 +1027,7 @@ TEST_F(RenderTool, SupersampledPicturesRenderAgainFromTheirFactorOrAreRefused) {
         std::vector<std::string> arguments = mandelbrot;
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         arguments.push_back(folder.file(name));
-        return render(folder, arguments);
+        return testing_support::runRender(folder, arguments);
     };
     ASSERT_EQ(rendered({}, "plain.png").exitCode, 0);
     ASSERT_EQ(rendered({"--supersample", "1"}, "one.png").exitCode, 0);
@@ -1057,14 +1043,17 @@ TEST_F(RenderTool, SupersampledPicturesRenderAgainFromTheirFactorOrAreRefused) {
     EXPECT_EQ(factorOf("three.png"), 3);
 
     // --from takes the factor again, unless told otherwise.
-    ASSERT_EQ(
-        render(folder, {"--from", folder.file("three.png"), folder.file("again.png")}).exitCode, 0);
-    EXPECT_EQ(TempFolder::read(folder.file("again.png")),
-              TempFolder::read(folder.file("three.png")));
-    ASSERT_EQ(render(folder, {"--from", folder.file("three.png"), "--supersample", "1",
-                              folder.file("unsampled.png")})
+    ASSERT_EQ(testing_support::runRender(
+                  folder, {"--from", folder.file("three.png"), folder.file("again.png")})
                   .exitCode,
               0);
+    EXPECT_EQ(TempFolder::read(folder.file("again.png")),
+              TempFolder::read(folder.file("three.png")));
+    ASSERT_EQ(
+        testing_support::runRender(folder, {"--from", folder.file("three.png"), "--supersample",
+                                            "1", folder.file("unsampled.png")})
+            .exitCode,
+        0);
     EXPECT_EQ(TempFolder::read(folder.file("unsampled.png")),
               TempFolder::read(folder.file("plain.png")));
 
@@ -1090,7 +1079,7 @@ TEST_F(RenderTool, SupersampledPicturesRenderAgainFromTheirFactorOrAreRefused) {
          "exported up to 65536 a side"},
     };
     for (const Refusal& r : refusals) {
-        const ToolRun run = render(folder, r.arguments);
+        const ToolRun run = testing_support::runRender(folder, r.arguments);
         EXPECT_EQ(run.exitCode, r.exitCode) << ::testing::PrintToString(r.arguments);
         EXPECT_NE(run.err.find(r.reason), std::string::npos) << run.err;
         EXPECT_FALSE(std::filesystem::exists(out));
@@ -1111,15 +1100,16 @@ TEST_F(RenderTool, TilesStitchIntoTheWholePictureAndBadRequestsAreRefused) {
         return arguments;
     };
     const std::string whole = folder.file("whole.png");
-    ASSERT_EQ(render(folder, withOutput({}, whole)).exitCode, 0);
+    ASSERT_EQ(testing_support::runRender(folder, withOutput({}, whole)).exitCode, 0);
     for (int i = 0; i < 4; ++i) {
-        const ToolRun run =
-            render(folder, withOutput({"--tile", std::to_string(i) + "/4"},
-                                      folder.file("t-0" + std::to_string(i) + ".png")));
+        const ToolRun run = testing_support::runRender(
+            folder, withOutput({"--tile", std::to_string(i) + "/4"},
+                               folder.file("t-0" + std::to_string(i) + ".png")));
         ASSERT_EQ(run.exitCode, 0) << run.err;
     }
     const std::string stitched = folder.file("stitched.png");
-    const ToolRun run = render(folder, {"--stitch", "4", folder.file("t-%02d.png"), stitched});
+    const ToolRun run =
+        testing_support::runRender(folder, {"--stitch", "4", folder.file("t-%02d.png"), stitched});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(TempFolder::read(stitched), TempFolder::read(whole));
 
@@ -1147,7 +1137,7 @@ TEST_F(RenderTool, TilesStitchIntoTheWholePictureAndBadRequestsAreRefused) {
         {{"--stitch", "4", folder.file("x-%d.png"), out}, 1, "x-0.png: cannot read the tile"},
     };
     for (const Refusal& r : refusals) {
-        const ToolRun refused = render(folder, r.arguments);
+        const ToolRun refused = testing_support::runRender(folder, r.arguments);
         EXPECT_EQ(refused.exitCode, r.exitCode) << ::testing::PrintToString(r.arguments);
         EXPECT_NE(refused.err.find(r.reason), std::string::npos) << refused.err;
         EXPECT_FALSE(std::filesystem::exists(out));
