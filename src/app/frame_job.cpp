@@ -102,16 +102,11 @@ OutputPatternResult OutputPattern::parse(const std::string& text) {
 std::string OutputPattern::nameOf(long frame) const {
     if (!conversion_)
         return before_;
-    std::string digits = std::to_string(frame < 0 ? -frame : frame);
-    const std::size_t sign = frame < 0 ? 1 : 0;
+    // Frames are numbered from 0.
+    const std::string digits = std::to_string(std::max(frame, 0L));
     const std::size_t width = static_cast<std::size_t>(fieldWidth_);
-    if (zeroPadded_ && digits.size() + sign < width)
-        digits.insert(0, width - digits.size() - sign, '0');
-    if (sign != 0)
-        digits.insert(0, "-");
-    if (digits.size() < width)
-        digits.insert(0, width - digits.size(), ' ');
-    return before_ + digits + after_;
+    const std::size_t padding = digits.size() < width ? width - digits.size() : 0;
+    return before_ + std::string(padding, zeroPadded_ ? '0' : ' ') + digits + after_;
 }
 
 std::optional<view::DeepView> typeStartView(const ZoomPath& path) {

@@ -13,8 +13,6 @@ namespace {
 
 using testing_support::TempFolder;
 
-const std::string& kProgram = testing_support::kRenderProgram;
-
 using testing_support::ToolRun;
 
 std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {
