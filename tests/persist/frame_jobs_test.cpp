@@ -353,7 +353,7 @@ TEST_F(FrameJobs, APlanHasOneRunnableCommandPerFrameOrChunk) {
                               " --path short.path --plan " +
                               testing_support::shellQuoted("frames/f %03d.png");
         for (const std::string& a : c.chunk)
-            command += " " + testing_support::shellQuoted(a);
+            command.append(" ").append(testing_support::shellQuoted(a));  // gcc 12 bug 105651
         const ToolRun plan = testing_support::runCommand(folder, command);
         ASSERT_EQ(plan.exitCode, 0) << plan.err;
         const std::vector<std::string> commands = lines(plan.out);
