@@ -15,98 +15,30 @@ namespace app {
 
 namespace {
 
-constexpr int kWidestField = 20;
-
 class SilentSound : public platform::Sound {
   public:
     void exclamation() override {}
 };
 
-// "%", flags and width already seen; the conversion's length, or 0 when the text at
-// start is no integer conversion this pattern takes.
-std::size_t conversionLength(const std::string& text, std::size_t start, bool& zeroPadded,
-                             int& fieldWidth) {
-    std::size_t i = start + 1;
-    zeroPadded = i < text.size() && text[i] == '0';
-    if (zeroPadded)
-        ++i;
-    int width = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-        width = width * 10 + (text[i] - '0');
-        if (width > kWidestField)
-            return 0;
-        ++i;
-    }
-    if (i >= text.size() || text[i] != 'd')
-        return 0;
-    fieldWidth = width;
-    return i + 1 - start;
-}
-
-// The text with "%%" as '%'.
-std::string unescaped(const std::string& text) {
-    std::string result;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        result += text[i];
-        if (text[i] == '%')
-            ++i;
-    }
-    return result;
-}
-
 }  // namespace
 
 OutputPatternResult OutputPattern::parse(const std::string& text) {
     OutputPatternResult result;
-    OutputPattern pattern;
-    std::size_t conversionStart = std::string::npos;
-    std::size_t conversionEnd = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%')
-            continue;
-        if (i + 1 < text.size() && text[i + 1] == '%') {
-            ++i;
-            continue;
-        }
-        const std::size_t length =
-            conversionLength(text, i, pattern.zeroPadded_, pattern.fieldWidth_);
-        if (length == 0) {
-            result.error = "the output name " + text +
-                           " holds a '%' that is no %d, %5d or %05d conversion (write %% for '%')";
-            return result;
-        }
-        if (conversionStart != std::string::npos) {
-            result.error = "the output name " + text + " holds more than one frame number";
-            return result;
-        }
-        conversionStart = i;
-        conversionEnd = i + length;
-        i = conversionEnd - 1;
+    std::string why;
+    std::optional<NumberedName> name = NumberedName::parseAtMostOne(text, why);
+    if (!name) {
+        result.error = "the output name " + text +
+                       " holds a '%' that is no %d, %5d or %05d conversion, or more than one " +
+                       "(write %% for '%')";
+        return result;
     }
-    pattern.conversion_ = conversionStart != std::string::npos;
-    if (pattern.conversion_) {
-        pattern.before_ = unescaped(text.substr(0, conversionStart));
-        pattern.after_ = unescaped(text.substr(conversionEnd));
-    } else {
-        pattern.before_ = unescaped(text);
-    }
-    if (!hasPngExtension(pattern.nameOf(0))) {
+    if (!hasPngExtension(name->at(0))) {
         result.error = "frames are written as .png pictures: the output name " + text +
                        " does not end in .png";
         return result;
     }
-    result.value = std::move(pattern);
+    result.value = OutputPattern(std::move(*name));
     return result;
-}
-
-std::string OutputPattern::nameOf(long frame) const {
-    if (!conversion_)
-        return before_;
-    // Frames are numbered from 0.
-    const std::string digits = std::to_string(std::max(frame, 0L));
-    const std::size_t width = static_cast<std::size_t>(fieldWidth_);
-    const std::size_t padding = digits.size() < width ? width - digits.size() : 0;
-    return before_ + std::string(padding, zeroPadded_ ? '0' : ' ') + digits + after_;
 }
 
 std::optional<view::DeepView> typeStartView(const ZoomPath& path) {

@@ -3,7 +3,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "app/numbered_name.h"
 #include "app/picture_export.h"
 #include "app/zoom_path.h"
 #include "complex/perturbation.h"
@@ -20,19 +22,16 @@ struct OutputPatternResult;
 
 class OutputPattern {
   public:
-    // Refuses any other '%', a second conversion, a field wider than 20 and a name
+    // Refuses any other '%', a second conversion, a field wider than 32 and a name
     // that does not end in ".png".
     static OutputPatternResult parse(const std::string& text);
 
-    bool numbersFrames() const { return conversion_; }
-    std::string nameOf(long frame) const;
+    bool numbersFrames() const { return name_.numbered(); }
+    std::string nameOf(long frame) const { return name_.at(frame); }
 
   private:
-    std::string before_;
-    std::string after_;
-    bool conversion_ = false;
-    bool zeroPadded_ = false;
-    int fieldWidth_ = 0;
+    explicit OutputPattern(NumberedName name) : name_(std::move(name)) {}
+    NumberedName name_;
 };
 
 struct OutputPatternResult {

@@ -16,6 +16,16 @@ bool isDigit(char c) {
 }  // namespace
 
 std::optional<NumberedName> NumberedName::parse(const std::string& pattern, std::string& why) {
+    return scan(pattern, true, why);
+}
+
+std::optional<NumberedName> NumberedName::parseAtMostOne(const std::string& pattern,
+                                                         std::string& why) {
+    return scan(pattern, false, why);
+}
+
+std::optional<NumberedName> NumberedName::scan(const std::string& pattern, bool needsOne,
+                                               std::string& why) {
     NumberedName name;
     bool converted = false;
     std::string* out = &name.prefix_;
@@ -50,14 +60,17 @@ std::optional<NumberedName> NumberedName::parse(const std::string& pattern, std:
         out = &name.suffix_;
         i = k;
     }
-    if (!converted)
+    if (!converted && needsOne)
         return std::nullopt;
+    name.numbered_ = converted;
     why.clear();
     return name;
 }
 
-std::string NumberedName::at(int number) const {
-    std::string digits = std::to_string(std::max(number, 0));
+std::string NumberedName::at(long number) const {
+    if (!numbered_)
+        return prefix_;
+    std::string digits = std::to_string(std::max(number, 0L));
     if (static_cast<int>(digits.size()) < width_)
         digits.insert(0, static_cast<std::size_t>(width_) - digits.size(), zeros_ ? '0' : ' ');
     return prefix_ + digits + suffix_;

@@ -133,10 +133,16 @@ class PathReference {
     bool forPicture(const std::optional<app::ExportRequest>& request,
                     std::shared_ptr<const complex::SharedReference>& reference,
                     std::string& problem) {
-        if (!app::runsDeep(request))
-            return true;
-        if (!reference_ && !obtain(problem))
-            return false;
+        // Looked for once, at the first deep picture; from then on it goes to every
+        // picture (one double precision resolves ignores it), so no picture needs setting
+        // up to find out.
+        if (!looked_) {
+            if (!app::runsDeep(request))
+                return true;
+            looked_ = true;
+            if (!obtain(problem))
+                return false;
+        }
         reference = reference_;
         return true;
     }
@@ -173,6 +179,7 @@ class PathReference {
     const RenderOptions& options_;
     const app::PathPlan& plan_;
     std::shared_ptr<const complex::SharedReference> reference_;
+    bool looked_ = false;
 };
 
 // --save-reference with a path: the orbits every deep frame is computed with.
