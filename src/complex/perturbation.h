@@ -49,6 +49,12 @@ struct SceneSetup {
     // pixels at once; false: one by one as countAt counts them. The values are the
     // same.
     bool useLanes = true;
+    // Mandelbrot and Julia: whether pixels whose count is decided closer to them than
+    // double differences can tell (beside small copies of the set, some counts change
+    // within 2^-30 of a pixel) are counted again with differences and reference in twice
+    // double's precision, so that their counts are those of a direct iteration. Slower;
+    // the other pixels keep their counts.
+    bool exactCounts = false;
 };
 
 // How long the preparation of a scene took, in seconds (0 for a reference reused).
@@ -253,6 +259,8 @@ class PerturbationScene {
     long directPixels() const noexcept { return directPixels_.load(std::memory_order_relaxed); }
     // Pixels found inside by their cycle before the limit.
     long interiorPixels() const noexcept { return interiorPixels_.load(std::memory_order_relaxed); }
+    // Pixels counted again in twice double's precision (exactCounts).
+    long exactPixels() const noexcept { return exactPixels_.load(std::memory_order_relaxed); }
     const SceneSetup& setup() const noexcept { return setup_; }
 
   private:
@@ -324,6 +332,7 @@ class PerturbationScene {
     bool prepared_ = false;
     mutable std::atomic<long> directPixels_{0};
     mutable std::atomic<long> interiorPixels_{0};
+    mutable std::atomic<long> exactPixels_{0};
 };
 
 }  // namespace complex
