@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "complex/escape_kernels.h"
 #include "complex/perturbation_walk.h"
@@ -285,6 +286,18 @@ double distanceFrom(double zr, double zi, const WideComplex& derivative) {
     return std::isfinite(distance) && distance > 0.0 ? distance : 0.0;
 }
 
+// | |z| - radius | / |z' h|: how far, in pixels, the iterate's magnitude is from the
+// bailout circle's radius along its derivative; infinite where the derivative is 0.
+double marginFrom(const DerivativeState& s, double radius) {
+    const double gap = std::fabs(std::hypot(s.zr, s.zi) - radius);
+    const double slope = std::hypot(s.derivative.re, s.derivative.im);
+    if (!(slope > 0.0))
+        return std::numeric_limits<double>::infinity();
+    const double margin = numeric::timesPowerOfTwo(
+        gap / slope, std::clamp<std::int64_t>(-s.derivative.e, -4000, 4000));
+    return std::isnan(margin) ? 0.0 : margin;
+}
+
 }  // namespace
 
 void WideComplex::normalise() noexcept {
@@ -353,6 +366,20 @@ std::optional<double> distanceInPixels(const DerivativeSetup& setup, const ExtDi
         s = walk.state();
     }
     return distanceFrom(s.zr, s.zi, s.derivative);
+}
+
+std::optional<double> escapeMarginInPixels(const DerivativeSetup& setup, const ExtDiff& start,
+                                           const Pixel& px, int count) {
+    if (count < 2 || setup.primary == nullptr || setup.critical == nullptr)
+        return std::numeric_limits<double>::infinity();
+    const double radius = std::sqrt(kernels::kEscape);
+    DerivativeWalk walk(setup, start, px);
+    if (!walk.walk(count - 2))
+        return std::nullopt;
+    const double before = marginFrom(walk.state(), radius);
+    if (!walk.walk(1))
+        return std::nullopt;
+    return std::min(before, marginFrom(walk.state(), radius));
 }
 
 }  // namespace complex::perturbation_detail

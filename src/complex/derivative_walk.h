@@ -58,4 +58,11 @@ struct DerivativeSetup {
 std::optional<double> distanceInPixels(const DerivativeSetup& setup, const ExtDiff& start,
                                        const Pixel& px, int count);
 
+// How near the count of that pixel is to changing, in pixels of the setup's spacing: the
+// least change of the pixel that, by its derivative, would take the iterate before the
+// escape out past the bailout or the iterate it escaped with back within it. Infinite
+// where the derivative is 0; none where the walk lost the pixel's own part.
+std::optional<double> escapeMarginInPixels(const DerivativeSetup& setup, const ExtDiff& start,
+                                           const Pixel& px, int count);
+
 }  // namespace complex::perturbation_detail

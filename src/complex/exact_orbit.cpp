@@ -131,6 +131,13 @@ class ExactState {
 
     SecondValue second() const { return {ar_.toDouble(), ai_.toDouble()}; }
 
+    // The iterate minus kept, rounded to double.
+    OrbitRemainder remainder(const OrbitPoint& kept) {
+        mpfr_sub_d(numeric::raw(t_), numeric::raw(zr_), kept.zr, MPFR_RNDN);
+        mpfr_sub_d(numeric::raw(u_), numeric::raw(zi_), kept.zi, MPFR_RNDN);
+        return {t_.toDouble(), u_.toDouble()};
+    }
+
     DoubleState doubles() const {
         return {zr_.toDouble(), zi_.toDouble(), ar_.toDouble(),
                 ai_.toDouble(), cr_.toDouble(), ci_.toDouble()};
@@ -257,6 +264,32 @@ OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat&
         keep(state, states, orbit);
     } catch (const std::bad_alloc&) {
         orbit = ReferenceOrbit();
+        return OrbitOutcome::kTooLarge;
+    }
+    return OrbitOutcome::kDone;
+}
+
+OrbitOutcome computeOrbitRemainders(const EscapeFormula& formula, const numeric::BigFloat& x,
+                                    const numeric::BigFloat& y, OrbitStart start, long precision,
+                                    const ReferenceOrbit& orbit, const StopCheck& stop,
+                                    std::vector<OrbitRemainder>& out) {
+    out.clear();
+    try {
+        out.reserve(orbit.points.size());
+        ExactState state(formula, x, y, start, precision);
+        for (std::size_t k = 0; k < orbit.points.size(); ++k) {
+            if (stop && stop()) {
+                out.clear();
+                return OrbitOutcome::kStopped;
+            }
+            // The step reads the squares the test leaves.
+            state.outside();
+            out.push_back(state.remainder(orbit.points[k]));
+            if (k + 1 < orbit.points.size())
+                state.step();
+        }
+    } catch (const std::bad_alloc&) {
+        out = std::vector<OrbitRemainder>();
         return OrbitOutcome::kTooLarge;
     }
     return OrbitOutcome::kDone;

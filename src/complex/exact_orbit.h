@@ -111,6 +111,21 @@ OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat&
                           const numeric::BigFloat& y, OrbitStart start, long precision,
                           std::size_t mostBytes, const StopCheck& stop, ReferenceOrbit& orbit);
 
+// What rounding to double left out of each state's iterate: the exact iterate minus the
+// state's (zr, zi), rounded to double, so that the two hold it to about 106 bits.
+struct OrbitRemainder {
+    double zr = 0.0;
+    double zi = 0.0;
+};
+
+// The remainders of orbit, which computeOrbit gave for the same formula, point, start and
+// precision: the same iteration again, each state compared with the one kept. kStopped
+// after a stop, kTooLarge where the memory cannot be had; out is then empty.
+OrbitOutcome computeOrbitRemainders(const EscapeFormula& formula, const numeric::BigFloat& x,
+                                    const numeric::BigFloat& y, OrbitStart start, long precision,
+                                    const ReferenceOrbit& orbit, const StopCheck& stop,
+                                    std::vector<OrbitRemainder>& out);
+
 // The count of (x, y) iterated wholly at the given precision, with the double
 // kernels' semantics: the count n at which the iterate from before step n lay
 // outside, or maxIterations. The continuous count follows the escape in double.

@@ -233,6 +233,8 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
     times_ = PreparationTimes{};
     reference_.reset();
     second_ = ReferenceOrbit();
+    primaryRemainders_ = std::vector<OrbitRemainder>();
+    criticalRemainders_ = std::vector<OrbitRemainder>();
     refI_ = setup_.width / 2;
     refJ_ = setup_.height / 2;
     refRestX_ = numeric::ExtFloat();
@@ -257,6 +259,10 @@ PerturbationScene::Prepared PerturbationScene::prepare(const StopCheck& stop) {
             second_ = ReferenceOrbit();
             return second == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kTooLarge;
         }
+    }
+    if (const Prepared remainders = prepareExactCounts(stop); remainders != Prepared::kReady) {
+        reference_.reset();
+        return remainders;
     }
     buildLanes();
     prepared_ = true;
@@ -455,7 +461,9 @@ std::shared_ptr<const SharedReference> PerturbationScene::takeOffered(const Stop
 }
 
 std::size_t PerturbationScene::referenceBytes() const noexcept {
-    std::size_t bytes = second_.bytes();
+    std::size_t bytes =
+        second_.bytes() +
+        (primaryRemainders_.capacity() + criticalRemainders_.capacity()) * sizeof(OrbitRemainder);
     if (reference_)
         bytes += reference_->orbits->primary.bytes() + reference_->orbits->critical.bytes();
     return bytes;
@@ -558,6 +566,15 @@ bool PerturbationScene::perturb(const ReferenceOrbit& orbit, long i, long j, boo
 }
 
 EscapeValue PerturbationScene::countAt(long i, long j, const StopCheck& stop) const {
+    EscapeValue value = countOne(i, j, stop);
+    if (exactCountsApply()) {
+        const PixelIndex pixel{i, j};
+        recountExactly(&pixel, 1, &value, stop);
+    }
+    return value;
+}
+
+EscapeValue PerturbationScene::countOne(long i, long j, const StopCheck& stop) const {
     if (!prepared_)
         return EscapeValue{};
     EscapeValue result;
@@ -603,10 +620,12 @@ void PerturbationScene::countPixels(const PixelIndex* pixels, long count, Escape
         return;
     if (countsInLanes()) {
         countInLanes(pixels, count, out, stop);
-        return;
+    } else {
+        for (long k = 0; k < count; ++k)
+            out[k] = countOne(pixels[k].i, pixels[k].j, stop);
     }
-    for (long k = 0; k < count; ++k)
-        out[k] = countAt(pixels[k].i, pixels[k].j, stop);
+    if (exactCountsApply())
+        recountExactly(pixels, count, out, stop);
 }
 
 namespace {
@@ -641,7 +660,7 @@ void PerturbationScene::countInLanes(const PixelIndex* pixels, long count, Escap
         Pixel px;
         startOf(true, pixels[k].i, pixels[k].j, start, px);
         if (!perturbation_detail::goesPlain(start, perturbation_detail::constantExponent(px))) {
-            out[k] = countAt(pixels[k].i, pixels[k].j, stop);
+            out[k] = countOne(pixels[k].i, pixels[k].j, stop);
             continue;
         }
         px.setScale(0);

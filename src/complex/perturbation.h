@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "complex/approximation_table.h"
 #include "complex/escape_value.h"
@@ -279,6 +280,16 @@ class PerturbationScene {
     // holds anything.
     bool usesTables() const noexcept;
     bool firstStepAtBailout(const ReferenceOrbit& primary) const noexcept;
+    // countAt without the exact recount.
+    EscapeValue countOne(long i, long j, const StopCheck& stop) const;
+    // exactCounts: the remainders of the main reference's orbits, where they apply (see
+    // exactCountsApply); kStopped after a stop.
+    Prepared prepareExactCounts(const StopCheck& stop);
+    bool exactCountsApply() const noexcept { return !primaryRemainders_.empty(); }
+    // The pixels among values (as counted) whose counts are nearer to changing than their
+    // walk's rounding could move them, counted again in twice double's precision.
+    void recountExactly(const PixelIndex* pixels, long count, EscapeValue* values,
+                        const StopCheck& stop) const;
     // What countAt does once the primary reference has failed the pixel.
     EscapeValue countOtherwise(long i, long j, const StopCheck& stop) const;
     perturbation_detail::LaneRule laneRule() const noexcept;
@@ -324,6 +335,10 @@ class PerturbationScene {
     bool reused_ = false;
     PreparationTimes times_;
     ReferenceOrbit second_;
+    // What rounding to double left out of the main reference's iterates (exactCounts); the
+    // critical orbit's only where it is another orbit.
+    std::vector<OrbitRemainder> primaryRemainders_;
+    std::vector<OrbitRemainder> criticalRemainders_;
     long secondI_ = 0;
     long secondJ_ = 0;
     bool hasSecond_ = false;
