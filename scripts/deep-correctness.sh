@@ -19,6 +19,8 @@
 # minutes on two cores.
 #   bash scripts/deep-correctness.sh --minibrots
 #   bash scripts/deep-correctness.sh --minibrots --samples 500
+#   bash scripts/deep-correctness.sh --minibrots --exact-counts   # the pixels double
+#                                      # differences cannot decide, counted again
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${CORVANE_BUILD_DIR:-$root/build-dev}

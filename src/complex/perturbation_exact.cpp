@@ -12,10 +12,6 @@ namespace complex {
 
 namespace {
 
-// Below this pixel spacing the low parts of a difference in twice double's precision
-// would leave double's normal range (about 1e-270): deeper pictures keep their counts.
-constexpr std::int64_t kLeastExactSpacingExponent = -900;
-
 // A pixel is counted again when its count would change closer to it than
 // kMarginFactor x count x offset x 2^-53 pixels: each step rounds the difference by about
 // 2^-53 of itself, which moves the pixel's orbit as moving the pixel by that share of its
@@ -26,11 +22,23 @@ constexpr std::int64_t kLeastExactSpacingExponent = -900;
 // they keep, and their pixels' counts are within the same bound.
 constexpr double kMarginFactor = 2.0;
 
-numeric::DoubleDouble splitExactly(const numeric::BigFloat& v) {
-    const double hi = v.toDouble();
-    numeric::BigFloat rest = v;
-    rest -= hi;
-    return numeric::quickTwoSum(hi, rest.toDouble());
+// v as a pair of doubles times a power of two, to twice double's precision at any magnitude.
+perturbation_detail::WideComplexDD splitExactly(const numeric::BigFloat& re,
+                                                const numeric::BigFloat& im) {
+    const numeric::ExtFloat r = numeric::ExtFloat::fromBig(re);
+    const numeric::ExtFloat i = numeric::ExtFloat::fromBig(im);
+    std::int64_t e = 0;
+    if (!r.isZero() || !i.isZero())
+        e = std::max(r.isZero() ? i.exponent() : r.exponent(),
+                     i.isZero() ? r.exponent() : i.exponent());
+    const auto part = [e](const numeric::BigFloat& v) {
+        numeric::BigFloat scaled = v;
+        scaled.scaleByPowerOfTwo(static_cast<long>(-e));
+        const double hi = scaled.toDouble();
+        scaled -= hi;
+        return numeric::quickTwoSum(hi, scaled.toDouble());
+    };
+    return {{part(re), part(im)}, e};
 }
 
 bool countsByDerivative(kernels::Formula type) {
@@ -42,9 +50,7 @@ bool countsByDerivative(kernels::Formula type) {
 PerturbationScene::Prepared PerturbationScene::prepareExactCounts(const StopCheck& stop) {
     primaryRemainders_ = std::vector<OrbitRemainder>();
     criticalRemainders_ = std::vector<OrbitRemainder>();
-    if (!setup_.exactCounts || !countsByDerivative(setup_.formula.type) ||
-        setup_.dx.exponent() < kLeastExactSpacingExponent ||
-        setup_.dy.exponent() < kLeastExactSpacingExponent)
+    if (!setup_.exactCounts || !countsByDerivative(setup_.formula.type))
         return Prepared::kReady;
     const ReferenceOrbits& orbits = *reference_->orbits;
     const std::size_t states =
@@ -106,10 +112,10 @@ void PerturbationScene::recountExactly(const PixelIndex* pixels, long count, Esc
             continue;
         const numeric::BigFloat x = planeX(pixel.i);
         const numeric::BigFloat y = planeY(pixel.j);
-        const perturbation_detail::ComplexDD offsetDD{splitExactly(x - orbits.x),
-                                                      splitExactly(y - orbits.y)};
+        const perturbation_detail::WideComplexDD offsetDD =
+            splitExactly(x - orbits.x, y - orbits.y);
         const bool byC = setup_.formula.type == kernels::Formula::kMandelbrot;
-        const perturbation_detail::ComplexDD none{};
+        const perturbation_detail::WideComplexDD none{};
         const double cr = byC ? x.toDouble() : setup_.formula.paramReal;
         const double ci = byC ? y.toDouble() : setup_.formula.paramImag;
         const std::optional<EscapeValue> exact = perturbation_detail::countPrecisely(

@@ -156,8 +156,8 @@ TEST(ExactCounts, RemaindersCarryTheIterateAndTheWalkStops) {
     setup.formula.maxIterations = 100000;
     setup.primary = {&orbit, &remainders};
     setup.critical = setup.primary;
-    const perturbation_detail::ComplexDD none{};
-    const perturbation_detail::ComplexDD inside{numeric::DoubleDouble(1e-40), {}};
+    const perturbation_detail::WideComplexDD none{};
+    const perturbation_detail::WideComplexDD inside{{numeric::DoubleDouble(0.5), {}}, -133};
     int asked = 0;
     const auto stop = [&asked] { return ++asked > 2; };
     EXPECT_FALSE(
@@ -166,6 +166,76 @@ TEST(ExactCounts, RemaindersCarryTheIterateAndTheWalkStops) {
     // Orbits without their remainders are refused.
     setup.critical.remainders = nullptr;
     EXPECT_FALSE(perturbation_detail::countPrecisely(setup, none, inside, 0.0, 0.0));
+}
+
+// The walk in twice double's precision alone, from references at the edge of Mandelbrot's
+// and Julia's sets, against direct iteration: plain differences at 1e-30, scaled ones below
+// double's range at 1e-300 and 1e-1000, where the pixels pass the reference's returns near 0.
+TEST(ExactCounts, ThePreciseWalkCountsAsDirectIterationAtAnyDepth) {
+    struct Case {
+        const char* name;
+        EscapeFormula formula;
+        const char* x;
+        const char* y;
+        int depth;  // the offsets' exponent of ten
+    };
+    const Case cases[] = {
+        {"Mandelbrot 1e-30", {kernels::Formula::kMandelbrot, 0, 0, 3000}, "0", "1", -30},
+        {"Mandelbrot 1e-300", {kernels::Formula::kMandelbrot, 0, 0, 3000}, "0", "1", -300},
+        {"Mandelbrot 1e-1000", {kernels::Formula::kMandelbrot, 0, 0, 3000}, "0", "1", -1000},
+        {"Julia 1e-60",
+         {kernels::Formula::kJulia, -0.123, 0.745, 3000},
+         "1.588065269623468842175701332518998771052555888306435273966855502860977786936977e-1",
+         "3.176130539246937684351402665037997542105111776612870547933711005721955573873954e-1",
+         -60},
+    };
+    const double offsets[][2] = {{0.3, -0.7}, {-2.5, 1.25}, {4.0, 4.0}, {-0.01, 0.02}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const long precision = 64 + static_cast<long>(-3.33 * c.depth);
+        const BigFloat x = *BigFloat::parse(c.x, precision);
+        const BigFloat y = *BigFloat::parse(c.y, precision);
+        ReferenceOrbit primary, critical;
+        std::vector<OrbitRemainder> primaryRest, criticalRest;
+        ASSERT_EQ(computeOrbit(c.formula, x, y, OrbitStart::kPoint, precision, std::size_t{1} << 30,
+                               {}, primary),
+                  OrbitOutcome::kDone);
+        ASSERT_EQ(computeOrbit(c.formula, x, y, OrbitStart::kCritical, precision,
+                               std::size_t{1} << 30, {}, critical),
+                  OrbitOutcome::kDone);
+        ASSERT_EQ(computeOrbitRemainders(c.formula, x, y, OrbitStart::kPoint, precision, primary,
+                                         {}, primaryRest),
+                  OrbitOutcome::kDone);
+        ASSERT_EQ(computeOrbitRemainders(c.formula, x, y, OrbitStart::kCritical, precision,
+                                         critical, {}, criticalRest),
+                  OrbitOutcome::kDone);
+        perturbation_detail::PreciseWalkSetup setup;
+        setup.formula = c.formula;
+        setup.primary = {&primary, &primaryRest};
+        setup.critical = {&critical, &criticalRest};
+        setup.smooth = true;
+        const bool byC = c.formula.type == kernels::Formula::kMandelbrot;
+        // 10^depth as a power of two times a mantissa, and the offsets in that unit.
+        const long e = static_cast<long>(std::floor(c.depth * 3.321928094887362));
+        for (const auto& o : offsets) {
+            const perturbation_detail::WideComplexDD offset{
+                {numeric::DoubleDouble(o[0]), numeric::DoubleDouble(o[1])}, e};
+            BigFloat px(precision, o[0]), py(precision, o[1]);
+            px.scaleByPowerOfTwo(e);
+            py.scaleByPowerOfTwo(e);
+            px += x;
+            py += y;
+            const std::optional<EscapeValue> walked = perturbation_detail::countPrecisely(
+                setup, byC ? perturbation_detail::WideComplexDD{} : offset,
+                byC ? offset : perturbation_detail::WideComplexDD{},
+                byC ? px.toDouble() : c.formula.paramReal,
+                byC ? py.toDouble() : c.formula.paramImag);
+            ASSERT_TRUE(walked);
+            EscapeValue direct = directEscape(c.formula, px, py, precision + 64);
+            EXPECT_EQ(walked->count, direct.count) << o[0] << ", " << o[1];
+            EXPECT_NEAR(walked->continuous, direct.continuous, 1e-6) << o[0] << ", " << o[1];
+        }
+    }
 }
 
 // The error-free sums and products: hi + lo is the exact result.

@@ -3,6 +3,7 @@
 // share of identical counts with an explanation of every difference.
 //
 //   corvane-deep-check [--type ID] [--depth WIDTH]... [--samples N] [--size WxH] [--plain]
+//                      [--exact-counts]
 //
 // Each view's whole picture is also compared, pixel for pixel, with the plain perturbation
 // of every step (no approximation table, no test of inside); --plain samples that instead.
@@ -10,14 +11,15 @@
 //
 // One view given by its centre and width in decimal, at any depth:
 //   corvane-deep-check --at X Y WIDTH [--type ID] [--limit N] [--size WxH] [--samples N]
-//                      [--threads N] [--direct-bits B] [--stability]
+//                      [--threads N] [--direct-bits B] [--stability] [--exact-counts]
 // counts distinct sampled pixels (on all cores) by the fast path (runs of the table, the
 // test of inside) and by the plain perturbation, against a direct iteration B bits (64)
 // finer than the view. Where a count differs, the direct count is tried again 256, 1024
 // and 4096 bits finer until two agree (the converged count, which the shares are taken
 // against), and at points 2^-30 of a pixel away: where those count otherwise, the pixel's
 // count is decided below what differences in double keep. --stability gives for every
-// sample how far below a pixel its count changes.
+// sample how far below a pixel its count changes. --exact-counts has the fast path count
+// again, in twice double's precision, the pixels whose counts are that close to changing.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -513,7 +515,8 @@ void printStability(const std::vector<SpotSample>& samples) {
 
 // The view --at gives, by the fast and the plain perturbation against direct iteration.
 // Its share of identical counts is taken against the converged direct count; the
-// smaller share of the two paths is returned.
+// smaller share of the two paths is returned (with --exact-counts, the fast path's, which
+// counts again what the plain perturbation cannot decide).
 Tally checkSpot(const Options& options) {
     complex::EscapeFormula formula = formulaOfType(options.type);
     if (options.params) {
@@ -602,6 +605,8 @@ Tally checkSpot(const Options& options) {
         if (s.fast != s.direct || s.plain != s.direct)
             std::printf("%s\n", explainSpot(s, options).c_str());
     std::fflush(stdout);
+    if (options.exact)
+        return fastTally;
     return fastTally.same <= plainTally.same ? fastTally : plainTally;
 }
 
@@ -679,7 +684,8 @@ int main(int argc, char** argv) {
                 "usage: corvane-deep-check [--type ID] [--depth WIDTH]... "
                 "[--samples N] [--size WxH] [--limit N]\n"
                 "       corvane-deep-check --at X Y WIDTH [--type ID] [--samples N] "
-                "[--size WxH] [--limit N] [--threads N] [--direct-bits B] [--stability]\n");
+                "[--size WxH] [--limit N] [--threads N] [--direct-bits B] [--stability]\n"
+                "       (either form: --exact-counts)\n");
             return 2;
         }
     }
