@@ -679,13 +679,12 @@ int main(int argc, char** argv) {
                  std::sscanf(argv[++a], "%ldx%ld", &options.width, &options.height) == 2)
             continue;
         else {
-            std::fprintf(
-                stderr,
-                "usage: corvane-deep-check [--type ID] [--depth WIDTH]... "
-                "[--samples N] [--size WxH] [--limit N]\n"
-                "       corvane-deep-check --at X Y WIDTH [--type ID] [--samples N] "
-                "[--size WxH] [--limit N] [--threads N] [--direct-bits B] [--stability]\n"
-                "       (either form: --exact-counts)\n");
+            std::fprintf(stderr,
+                         "usage: corvane-deep-check [--type ID] [--depth WIDTH]... "
+                         "[--samples N] [--size WxH] [--limit N]\n"
+                         "       corvane-deep-check --at X Y WIDTH [--type ID] [--samples N] "
+                         "[--size WxH] [--limit N] [--threads N] [--direct-bits B] [--stability]\n"
+                         "       (either form: --exact-counts)\n");
             return 2;
         }
     }
