@@ -16,8 +16,6 @@ constexpr int kStepsPerStopCheck = 4096;
 // Differences at least 2^-500 are plain pairs of doubles; below, a pair times a power of
 // two of their own (scaled), whose low parts would otherwise leave double's range.
 constexpr int kLeastPlainExponent = -500;
-// A scaled pair is brought back near 1 once it strays this far.
-constexpr int kScaledSpan = 64;
 // Beyond this many binary places below a term, a value adds nothing to it in this
 // precision.
 constexpr int kNegligibleGap = 110;
@@ -78,9 +76,8 @@ std::int64_t exponentOf(const ComplexDD& v) {
 }
 
 // The pixel's difference d = w 2^s from the orbit it follows: plain (s = 0) while it is at
-// least 2^-500, scaled below. Each step is d' = (2 Z + d) d + dc; scaled, w' = 2 Z w +
-// 2^s w^2 + dc 2^-s, and the full iterate Z + d is Z alone wherever d lies more than the
-// precision below it.
+// least 2^-500, scaled below, where w stays near 1. Each step is d' = (2 Z + d) d + dc;
+// scaled, the full iterate Z + d is Z alone wherever d lies more than the precision below it.
 class PreciseWalk {
   public:
     PreciseWalk(const PreciseWalkSetup& setup, const WideComplexDD& start, const WideComplexDD& dc)
@@ -93,7 +90,6 @@ class PreciseWalk {
         } else {
             s_ = reach <= -kFarExponent ? -kFarExponent / 2 : reach;
             w_ = scaledBy(start.m, start.e - s_);
-            rescaleConstant();
         }
     }
 
@@ -180,34 +176,29 @@ class PreciseWalk {
         const std::int64_t e = exponentOf(d);
         s_ = e <= -kFarExponent ? std::min<std::int64_t>(dc_.e + exponentOf(dc_.m), -600) : e;
         w_ = scaledBy(d, -s_);
-        rescaleConstant();
     }
 
-    void rescaleConstant() { dcScaled_ = scaledBy(dc_.m, dc_.e - s_); }
-
-    // w' = 2 Z w + 2^s w^2 + dc 2^-s. Where 2^s is below double's range the square is far
-    // below the constant's and Z's terms.
+    // d' = 2 Z d + d^2 + dc, each term at its own power of two (Z w 2^s, w^2 2^2s, the
+    // constant's), summed at the largest: beside a reference that passes near 0 all three
+    // can be far below double's range and still matter to each other.
     void scaledStep(const ComplexDD& reference) {
         const ComplexDD z2 = timesTwo(reference);
-        ComplexDD next{(z2.re * w_.re) - (z2.im * w_.im), (z2.re * w_.im) + (z2.im * w_.re)};
-        if (s_ > -1000) {
-            const ComplexDD square{(w_.re * w_.re) - (w_.im * w_.im),
-                                   numeric::timesTwo(w_.re * w_.im)};
-            next = plus(next, scaledBy(square, s_));
-        }
-        next = plus(next, dcScaled_);
-        w_ = next;
+        const ComplexDD linear{(z2.re * w_.re) - (z2.im * w_.im),
+                               (z2.re * w_.im) + (z2.im * w_.re)};
+        const ComplexDD square{(w_.re * w_.re) - (w_.im * w_.im), numeric::timesTwo(w_.re * w_.im)};
+        const std::int64_t top = std::max(
+            {exponentOf(linear) + s_, exponentOf(square) + 2 * s_, exponentOf(dc_.m) + dc_.e});
         ++index_;
-        const std::int64_t e = exponentOf(w_);
-        if (e + s_ >= kLeastPlainExponent) {
+        if (top <= -kFarExponent / 2) {
+            w_ = ComplexDD{};
+            return;
+        }
+        w_ = plus(plus(scaledBy(linear, s_ - top), scaledBy(square, 2 * s_ - top)),
+                  scaledBy(dc_.m, dc_.e - top));
+        s_ = top;
+        if (s_ >= kLeastPlainExponent) {
             w_ = scaledBy(w_, s_);
             s_ = 0;
-        } else if (e > kScaledSpan || e < -kScaledSpan) {
-            if (e > -kFarExponent) {
-                s_ += e;
-                w_ = scaledBy(w_, -e);
-                rescaleConstant();
-            }
         }
     }
 
@@ -217,7 +208,6 @@ class PreciseWalk {
     std::size_t last_;
     WideComplexDD dc_;
     ComplexDD dcPlain_;
-    ComplexDD dcScaled_;
     ComplexDD w_;
     std::int64_t s_ = 0;
 };
