@@ -50,6 +50,25 @@ TEST(ExportCommand, WritesThePictureShownAtTheAskedSizeWhileTheWindowGoesOn) {
     EXPECT_EQ(rig.fractal().statistics().pointCount, windowPoints);
 }
 
+// The export computes the picture on a fractal of its own: the window's exact counts go
+// with the request.
+TEST(ExportCommand, TheWindowsExactCountsGoWithTheExport) {
+    for (const bool exact : {false, true}) {
+        SCOPED_TRACE(exact);
+        Rig rig(engine::kMandelbrot);
+        rig.fractal().setOption(&engine::Options::exactCounts, exact);
+        rig.startAndPump();
+        waitFinished(rig.fractal());
+        rig.shell.exportSize = app::ExportSize{30, 20};
+        rig.shell.fileAnswers.push_back(app::FileChoice{rig.folder.file("exact.png"), ""});
+        rig.command(app::IDM_EXPORT);
+        ASSERT_NE(rig.mainWindow->exportJob(), nullptr);
+        EXPECT_EQ(rig.mainWindow->exportJob()->request().exactCounts, exact);
+        waitForExport(rig);
+        EXPECT_TRUE(rig.shell.messages.empty());
+    }
+}
+
 TEST(ExportCommand, RefusesWhatItCannotWriteAndNamesTheFile) {
     Rig rig(engine::kJulia);
     rig.startAndPump();
