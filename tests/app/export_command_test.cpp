@@ -50,14 +50,16 @@ TEST(ExportCommand, WritesThePictureShownAtTheAskedSizeWhileTheWindowGoesOn) {
     EXPECT_EQ(rig.fractal().statistics().pointCount, windowPoints);
 }
 
-// The export computes the picture on a fractal of its own: the window's exact counts go
-// with the request.
+// The export computes the picture on a fractal of its own: the window's exact counts, as
+// the settings gave them, go with the request.
 TEST(ExportCommand, TheWindowsExactCountsGoWithTheExport) {
     for (const bool exact : {false, true}) {
         SCOPED_TRACE(exact);
         Rig rig(engine::kMandelbrot);
-        rig.fractal().setOption(&engine::Options::exactCounts, exact);
+        rig.store.write(testing_support::kKey, "ExactCounts",
+                        platform::SettingsValue::ofNumber(exact ? 1 : 0));
         rig.startAndPump();
+        EXPECT_EQ(rig.fractal().options().exactCounts, exact);
         waitFinished(rig.fractal());
         rig.shell.exportSize = app::ExportSize{30, 20};
         rig.shell.fileAnswers.push_back(app::FileChoice{rig.folder.file("exact.png"), ""});

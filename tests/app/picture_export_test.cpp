@@ -274,8 +274,9 @@ TEST(PictureExport, ExactCountsReachTheDeepSceneOnlyWhenAsked) {
             ASSERT_EQ(result.deep.has_value(), deepView);
             if (deepView) {
                 EXPECT_EQ(result.deep->exactCounts, exact);
-                if (!exact)
+                if (!exact) {
                     EXPECT_EQ(result.deep->exactPixels, 0);
+                }
             }
         }
     }

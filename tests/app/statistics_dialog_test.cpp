@@ -188,8 +188,9 @@ TEST(StatisticsDialog, DeepLinesShowExactCountsOnlyWhenTheRunUsedThem) {
         ASSERT_EQ(lines.size(), row.lastLine != nullptr ? 6u : 5u);
         EXPECT_EQ(lines[3], "Found inside by their cycle: 3");
         EXPECT_EQ(lines[4], "Counted at full precision: 4");
-        if (row.lastLine != nullptr)
+        if (row.lastLine != nullptr) {
             EXPECT_EQ(lines[5], row.lastLine);
+        }
     }
 }
 
