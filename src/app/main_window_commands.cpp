@@ -378,6 +378,7 @@ ExportRequest exportRequestFor(const engine::Fractal& fractal, int width, int he
     exported.height = height;
     exported.threads = fractal.calculationThreads();
     exported.referenceMemoryMiB = fractal.options().referenceMemoryMiB;
+    exported.exactCounts = fractal.options().exactCounts;
     // An orbit gets at least as many points as the window has drawn so far.
     exported.orbitPoints = std::max(kDefaultOrbitExportPoints, fractal.statistics().pointCount);
     return exported;

@@ -14,6 +14,7 @@ OptionsForm OptionsDialog::open(const engine::Fractal& fractal) {
     form.allCores = options.allCores;
     form.delay = formatShortest(options.slideshowDelay * 0.001);
     form.autoIterations = options.autoIterations;
+    form.exactCounts = options.exactCounts;
     form.referenceMemory = formatInteger(options.referenceMemoryMiB);
     form.zoomSpeed = formatShortest(options.zoomSpeedPercent / 100.0);
     return form;
@@ -54,6 +55,7 @@ int OptionsDialog::ok(const OptionsForm& form, engine::Fractal& fractal) {
     if (const int ms = delayMilliseconds(form.delay); ms > 0)
         options.slideshowDelay = ms;
     options.autoIterations = form.autoIterations;
+    options.exactCounts = form.exactCounts;
     if (const int mib = referenceMemoryMiB(form.referenceMemory); mib > 0)
         options.referenceMemoryMiB = mib;
     if (const int percent = zoomSpeedPercent(form.zoomSpeed); percent > 0)

@@ -12,6 +12,7 @@ struct OptionsForm {
     bool allCores = true;
     std::string delay;  // the slideshow delay in seconds
     bool autoIterations = false;
+    bool exactCounts = false;
     std::string referenceMemory;  // MiB
     std::string zoomSpeed;        // the factor a second of continuous zooming
 };
@@ -26,6 +27,7 @@ class OptionsDialog {
     static constexpr const char* kDelayLabel = "Slideshow delay:";
     static constexpr const char* kSecondsLabel = "seconds";
     static constexpr const char* kAutoIterationsText = "Automatic iteration limit";
+    static constexpr const char* kExactCountsText = "Exact counts in deep views (slower)";
     static constexpr const char* kReferenceMemoryLabel = "Deep view memory:";
     static constexpr const char* kMiBLabel = "MiB";
     static constexpr const char* kZoomSpeedLabel = "Zoom speed:";

@@ -134,6 +134,7 @@ void addStatistics(ExportResult& result, const engine::Fractal& fractal) {
 std::optional<ExportResult> setUpEscapeTime(const ExportRequest& request, engine::Fractal& fractal,
                                             std::string& parameters) {
     fractal.setOption(&engine::Options::autoIterations, request.autoIterations);
+    fractal.setOption(&engine::Options::exactCounts, request.exactCounts);
     if (request.referenceMemoryMiB)
         fractal.setOption(&engine::Options::referenceMemoryMiB, *request.referenceMemoryMiB);
     auto* escape = dynamic_cast<complex::ComplexFractal*>(&fractal);

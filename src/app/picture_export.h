@@ -67,6 +67,9 @@ struct ExportRequest {
     // carries, or the automatic limit.
     std::optional<int> iterations;
     bool autoIterations = false;
+    // Escape-time types: deep views count again, more precisely, the pixels whose count
+    // double differences cannot decide (the window's option).
+    bool exactCounts = false;
     // Escape-time types: the memory a deep view's reference orbits may take, in MiB (the
     // window's option); nullopt: the default.
     std::optional<int> referenceMemoryMiB;

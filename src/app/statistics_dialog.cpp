@@ -71,7 +71,10 @@ std::vector<std::string> StatisticsDialog::deepLines(const engine::DeepReport& r
     const auto mebibytes = [](std::uint64_t bytes) {
         return platform::cformat("%.1f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
     };
-    return {
+    const auto count = [](long pixels) {
+        return formatCount(static_cast<std::uint64_t>(std::max(pixels, 0L)));
+    };
+    std::vector<std::string> lines{
         "Reference orbit: " +
             (report.referenceReused ? std::string("reused") : milliseconds(report.referenceMs)) +
             ", " + mebibytes(report.referenceBytes),
@@ -79,11 +82,13 @@ std::vector<std::string> StatisticsDialog::deepLines(const engine::DeepReport& r
             (report.referenceReused ? std::string("reused") : milliseconds(report.tableMs)) + ", " +
             mebibytes(report.tableBytes),
         "Pixels: " + milliseconds(report.pixelsMs),
-        "Found inside by their cycle: " +
-            formatCount(static_cast<std::uint64_t>(std::max(report.interiorPixels, 0L))),
-        "Counted at full precision: " +
-            formatCount(static_cast<std::uint64_t>(std::max(report.directPixels, 0L))),
+        "Found inside by their cycle: " + count(report.interiorPixels),
+        "Counted at full precision: " + count(report.directPixels),
     };
+    // A run without the option counts nothing again: a zero there would suggest it did.
+    if (report.exactCounts)
+        lines.push_back("Counted exactly: " + count(report.exactPixels));
+    return lines;
 }
 
 int StatisticsDialog::close() {

@@ -287,6 +287,7 @@ void ComplexFractal::prepareCalculation() {
                          deepView->height()};
         setup.smooth = colouring.load(std::memory_order_relaxed) == kSmooth;
         setup.mostReferenceBytes = static_cast<std::size_t>(referenceMemoryBytes());
+        setup.exactCounts = options().exactCounts;
         deepScene_ = PerturbationScene::create(setup, &deepRefusal_);
         if (deepScene_)
             offerDeepReference(std::move(previous));
@@ -364,6 +365,8 @@ std::optional<engine::DeepReport> ComplexFractal::deepReport() const {
     report.pixelsMs = static_cast<double>(std::max<std::int64_t>(to - from, 0)) / 1e6;
     report.interiorPixels = deepScene_->interiorPixels();
     report.directPixels = deepScene_->directPixels();
+    report.exactPixels = deepScene_->exactPixels();
+    report.exactCounts = deepScene_->setup().exactCounts;
     return report;
 }
 

@@ -85,6 +85,8 @@ void Fractal::readOptions() {
         options_.allCores = value != 0;
     if (settings.readDword("AutoIterations", value))
         options_.autoIterations = value != 0;
+    if (settings.readDword("ExactCounts", value))
+        options_.exactCounts = value != 0;
     // A hand-made or damaged size outside the range keeps the default.
     if (settings.readDword("ReferenceMemoryMiB", value) && Options::referenceMemoryAllowed(value))
         options_.referenceMemoryMiB = static_cast<int>(value);
@@ -114,6 +116,7 @@ Options Fractal::options() const noexcept {
     o.randomColors = options_.randomColors.load();
     o.referenceMemoryMiB = options_.referenceMemoryMiB.load();
     o.autoIterations = options_.autoIterations.load();
+    o.exactCounts = options_.exactCounts.load();
     o.zoomSpeedPercent = options_.zoomSpeedPercent.load();
     return o;
 }
@@ -129,6 +132,7 @@ void Fractal::setOptions(const Options& o) noexcept {
     if (Options::referenceMemoryAllowed(o.referenceMemoryMiB))
         options_.referenceMemoryMiB = o.referenceMemoryMiB;
     options_.autoIterations = o.autoIterations;
+    options_.exactCounts = o.exactCounts;
     if (Options::zoomSpeedAllowed(o.zoomSpeedPercent))
         options_.zoomSpeedPercent = o.zoomSpeedPercent;
 }
@@ -138,6 +142,7 @@ void Fractal::writeOptions() {
     settings.writeDword("AnimZoom", options_.animZoom ? 1u : 0u);
     settings.writeDword("AllCores", options_.allCores ? 1u : 0u);
     settings.writeDword("AutoIterations", options_.autoIterations ? 1u : 0u);
+    settings.writeDword("ExactCounts", options_.exactCounts ? 1u : 0u);
     settings.writeDword("ReferenceMemoryMiB",
                         static_cast<std::uint32_t>(options_.referenceMemoryMiB.load()));
     settings.writeDword("ZoomSpeedPercent",

@@ -85,6 +85,9 @@ struct DeepReport {
     std::uint64_t tableBytes = 0;
     long interiorPixels = 0;  // found inside by their cycle before the limit
     long directPixels = 0;    // counted by direct iteration in arbitrary precision
+    long exactPixels = 0;     // counted again in twice double's precision
+    // Whether the run counted pixels again that way (the option exactCounts).
+    bool exactCounts = false;
 };
 
 // The fractal shown: everything that belongs to one picture. Owned through
@@ -398,6 +401,7 @@ class Fractal {
         std::atomic<bool> randomColors{true};
         std::atomic<int> referenceMemoryMiB{Options::kDefaultReferenceMiB};
         std::atomic<bool> autoIterations{false};
+        std::atomic<bool> exactCounts{false};
         std::atomic<int> zoomSpeedPercent{Options::kDefaultZoomSpeedPercent};
     };
     OptionCells options_;

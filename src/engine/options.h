@@ -20,6 +20,9 @@ struct Options {
     // Escape-time pictures choose their iteration limit themselves from the view's
     // depth and the counts on the last picture's border; from the next run.
     bool autoIterations = false;
+    // Deep pictures count again, more precisely, the pixels whose count double
+    // differences cannot decide: slower, the same picture elsewhere; from the next run.
+    bool exactCounts = false;
     // How fast a held zoom key or button zooms: the magnification per second, in
     // hundredths (200: twice a second).
     int zoomSpeedPercent = kDefaultZoomSpeedPercent;

@@ -50,6 +50,27 @@ TEST(ExportCommand, WritesThePictureShownAtTheAskedSizeWhileTheWindowGoesOn) {
     EXPECT_EQ(rig.fractal().statistics().pointCount, windowPoints);
 }
 
+// The export computes the picture on a fractal of its own: the window's exact counts, as
+// the settings gave them, go with the request.
+TEST(ExportCommand, TheWindowsExactCountsGoWithTheExport) {
+    for (const bool exact : {false, true}) {
+        SCOPED_TRACE(exact);
+        Rig rig(engine::kMandelbrot);
+        rig.store.write(testing_support::kKey, "ExactCounts",
+                        platform::SettingsValue::ofNumber(exact ? 1 : 0));
+        rig.startAndPump();
+        EXPECT_EQ(rig.fractal().options().exactCounts, exact);
+        waitFinished(rig.fractal());
+        rig.shell.exportSize = app::ExportSize{30, 20};
+        rig.shell.fileAnswers.push_back(app::FileChoice{rig.folder.file("exact.png"), ""});
+        rig.command(app::IDM_EXPORT);
+        ASSERT_NE(rig.mainWindow->exportJob(), nullptr);
+        EXPECT_EQ(rig.mainWindow->exportJob()->request().exactCounts, exact);
+        waitForExport(rig);
+        EXPECT_TRUE(rig.shell.messages.empty());
+    }
+}
+
 TEST(ExportCommand, RefusesWhatItCannotWriteAndNamesTheFile) {
     Rig rig(engine::kJulia);
     rig.startAndPump();

@@ -62,14 +62,18 @@ TEST(OptionsDialog, CheckBoxesFollowTheOptions) {
         DialogRig rig(engine::kMandelbrot);
         rig.fractal->setOption(&engine::Options::alarm, on);
         rig.fractal->setOption(&engine::Options::animZoom, !on);
+        rig.fractal->setOption(&engine::Options::exactCounts, on);
         app::OptionsForm form = app::OptionsDialog::open(*rig.fractal);
         EXPECT_EQ(form.alarm, on);
         EXPECT_EQ(form.animZoom, !on);
+        EXPECT_EQ(form.exactCounts, on);
         form.alarm = !on;
         form.animZoom = on;
+        form.exactCounts = !on;
         app::OptionsDialog::ok(form, *rig.fractal);
         EXPECT_EQ(rig.fractal->options().alarm, !on);
         EXPECT_EQ(rig.fractal->options().animZoom, on);
+        EXPECT_EQ(rig.fractal->options().exactCounts, !on);
     }
 }
 

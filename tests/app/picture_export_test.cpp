@@ -244,6 +244,44 @@ TEST(PictureExport, DeepViewsGiveTheWindowsPictureOnAnyNumberOfThreads) {
     }
 }
 
+// Exact counts are the request's alone: the deep scene of the export counts again exactly
+// when asked, whatever the settings hold, and shallow views have no deep scene at all.
+TEST(PictureExport, ExactCountsReachTheDeepSceneOnlyWhenAsked) {
+    const view::CentreAndWidth text =
+        *view::parseCentreAndWidth("-0.743643887037158704752191506114774",
+                                   "0.131825904205311970493132056385139", "1e-20")
+             .value;
+    const int width = 24;
+    const int height = 16;
+    const view::DeepView deep =
+        *view::DeepView::fromCentreAndWidth(text.x, text.y, text.width, width, height);
+    for (const bool exact : {false, true}) {
+        for (const bool deepView : {false, true}) {
+            SCOPED_TRACE(std::string(exact ? "exact" : "plain") + (deepView ? " deep" : ""));
+            app::ExportRequest request;
+            request.type = engine::kMandelbrot;
+            request.parameters = parametersFor(engine::kMandelbrot, complex::kSimple, false, 300);
+            request.width = width;
+            request.height = height;
+            if (deepView)
+                request.view = deep;
+            request.threads = 1;
+            request.exactCounts = exact;
+            app::ExportControl control;
+            MemorySink sink;
+            const app::ExportResult result = app::renderExport(request, control, sink);
+            ASSERT_TRUE(result.written()) << result.reason;
+            ASSERT_EQ(result.deep.has_value(), deepView);
+            if (deepView) {
+                EXPECT_EQ(result.deep->exactCounts, exact);
+                if (!exact) {
+                    EXPECT_EQ(result.deep->exactPixels, 0);
+                }
+            }
+        }
+    }
+}
+
 TEST(PictureExport, RefusesWhatItCannotComputeAndStopsWhenTheSinkFails) {
     struct Case {
         engine::FractalType type;

@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "app/dialog_fields.h"
 #include "dialog_test_rig.h"
@@ -158,6 +160,38 @@ TEST(StatisticsDialog, FollowsARealRunUntilItEnds) {
     EXPECT_FALSE(dialog.refresh(*rig.fractal));
     EXPECT_NE(dialog.values().endTime, "---");
     EXPECT_EQ(dialog.close(), app::kDialogOk);
+}
+
+// The deep lines end with the pixels counted exactly only when the run counted them so;
+// negative counts (never expected) are shown as none.
+TEST(StatisticsDialog, DeepLinesShowExactCountsOnlyWhenTheRunUsedThem) {
+    struct Row {
+        bool exactCounts;
+        long exactPixels;
+        const char* lastLine;
+    };
+    const Row rows[] = {
+        {false, 0, nullptr},
+        {false, 77, nullptr},
+        {true, 0, "Counted exactly: 0"},
+        {true, 12, "Counted exactly: 12"},
+        {true, -5, "Counted exactly: 0"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.exactPixels) + (row.exactCounts ? " on" : " off"));
+        engine::DeepReport report;
+        report.interiorPixels = 3;
+        report.directPixels = 4;
+        report.exactCounts = row.exactCounts;
+        report.exactPixels = row.exactPixels;
+        const std::vector<std::string> lines = Dialog::deepLines(report);
+        ASSERT_EQ(lines.size(), row.lastLine != nullptr ? 6u : 5u);
+        EXPECT_EQ(lines[3], "Found inside by their cycle: 3");
+        EXPECT_EQ(lines[4], "Counted at full precision: 4");
+        if (row.lastLine != nullptr) {
+            EXPECT_EQ(lines[5], row.lastLine);
+        }
+    }
 }
 
 TEST(StatisticsDialog, CentresOverTheParentInsideTheDesktop) {

@@ -185,27 +185,32 @@ TEST(FractalTest, RandomNumbersStayInRange) {
 
 namespace {
 
-// The memory of deep views' reference orbits and the automatic limit: what the settings
-// hold is read back, a size outside 16 MiB..1 TiB (hand-made or damaged) keeps the
-// default, and what the dialogs set is stored with the next stop.
+// The memory of deep views' reference orbits, the automatic limit and exact counts: what
+// the settings hold is read back, a size outside 16 MiB..1 TiB (hand-made or damaged)
+// keeps the default, a switch that is no number stays off, and what the dialogs set is
+// stored with the next stop.
 TEST(FractalTest, DeepViewOptionsRoundTripAndRefuseDamagedSizes) {
     struct Case {
         const char* name;
         SettingsValue value;
         int memoryMiB;
         bool automatic;
+        bool exact;
     };
     const Case cases[] = {
-        {"ReferenceMemoryMiB", SettingsValue::ofNumber(512), 512, false},
-        {"ReferenceMemoryMiB", SettingsValue::ofNumber(16), 16, false},
-        {"ReferenceMemoryMiB", SettingsValue::ofNumber(1u << 20), 1 << 20, false},
-        {"ReferenceMemoryMiB", SettingsValue::ofNumber(15), 2048, false},
-        {"ReferenceMemoryMiB", SettingsValue::ofNumber(0), 2048, false},
-        {"ReferenceMemoryMiB", SettingsValue::ofNumber((1u << 20) + 1), 2048, false},
-        {"ReferenceMemoryMiB", SettingsValue::ofNumber(0xFFFFFFFFu), 2048, false},
-        {"ReferenceMemoryMiB", SettingsValue::ofText("512"), 2048, false},
-        {"AutoIterations", SettingsValue::ofNumber(1), 2048, true},
-        {"AutoIterations", SettingsValue::ofNumber(0), 2048, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber(512), 512, false, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber(16), 16, false, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber(1u << 20), 1 << 20, false, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber(15), 2048, false, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber(0), 2048, false, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber((1u << 20) + 1), 2048, false, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofNumber(0xFFFFFFFFu), 2048, false, false},
+        {"ReferenceMemoryMiB", SettingsValue::ofText("512"), 2048, false, false},
+        {"AutoIterations", SettingsValue::ofNumber(1), 2048, true, false},
+        {"AutoIterations", SettingsValue::ofNumber(0), 2048, false, false},
+        {"ExactCounts", SettingsValue::ofNumber(1), 2048, false, true},
+        {"ExactCounts", SettingsValue::ofNumber(0), 2048, false, false},
+        {"ExactCounts", SettingsValue::ofText("1"), 2048, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.value.number));
@@ -214,6 +219,7 @@ TEST(FractalTest, DeepViewOptionsRoundTripAndRefuseDamagedSizes) {
         TestFractal f(rig.services());
         EXPECT_EQ(f.options().referenceMemoryMiB, c.memoryMiB);
         EXPECT_EQ(f.options().autoIterations, c.automatic);
+        EXPECT_EQ(f.options().exactCounts, c.exact);
 
         // Set, stored, and read back by the next object; a size out of range is ignored.
         engine::Options changed = f.options();
@@ -221,10 +227,12 @@ TEST(FractalTest, DeepViewOptionsRoundTripAndRefuseDamagedSizes) {
         changed.autoIterations = !c.automatic;
         f.setOptions(changed);
         f.setOption(&engine::Options::referenceMemoryMiB, 3);
+        f.setOption(&engine::Options::exactCounts, !c.exact);
         f.stopCalculation();
         TestFractal again(rig.services());
         EXPECT_EQ(again.options().referenceMemoryMiB, 100);
         EXPECT_EQ(again.options().autoIterations, !c.automatic);
+        EXPECT_EQ(again.options().exactCounts, !c.exact);
     }
 }
 

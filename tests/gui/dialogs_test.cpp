@@ -477,6 +477,9 @@ void DialogsTest::optionsDialogAppliesTheDelay() {
     QCOMPARE(dialog.delay()->text(), QString("2"));
     QCOMPARE(shown(dialog.autoIterations()->text()), QString("Automatic iteration limit"));
     QVERIFY(!dialog.autoIterations()->isChecked());
+    QCOMPARE(shown(dialog.exactCounts()->text()), QString("Exact counts in deep views (slower)"));
+    QCOMPARE(dialog.exactCounts()->objectName(), QString("exactCounts"));
+    QVERIFY(!dialog.exactCounts()->isChecked());
     QCOMPARE(labelTexts(dialog, {"labelReferenceMemory", "labelMiB"}),
              (QStringList{"Deep view memory:", "MiB"}));
     QCOMPARE(dialog.referenceMemory()->text(), QString("2048"));
@@ -490,6 +493,7 @@ void DialogsTest::optionsDialogAppliesTheDelay() {
     dialog.delay()->setText("0.5");
     QTest::mouseClick(dialog.alarm(), Qt::LeftButton);
     QTest::mouseClick(dialog.autoIterations(), Qt::LeftButton);
+    QTest::mouseClick(dialog.exactCounts(), Qt::LeftButton);
     dialog.referenceMemory()->setText("512");
     dialog.zoomSpeed()->setText("3");
     click(dialog, "okButton");
@@ -497,14 +501,18 @@ void DialogsTest::optionsDialogAppliesTheDelay() {
     QCOMPARE(rig.fractal->options().slideshowDelay, 500);
     QVERIFY(rig.fractal->options().alarm);
     QVERIFY(rig.fractal->options().autoIterations);
+    QVERIFY(rig.fractal->options().exactCounts);
     QCOMPARE(rig.fractal->options().referenceMemoryMiB, 512);
     QCOMPARE(rig.fractal->options().zoomSpeedPercent, 300);
 
     gui::OptionsDialogWidget cancelled(nullptr, *rig.fractal, &rig.shell);
+    QVERIFY(cancelled.exactCounts()->isChecked());
     cancelled.delay()->setText("9");
+    QTest::mouseClick(cancelled.exactCounts(), Qt::LeftButton);
     click(cancelled, "cancelButton");
     QCOMPARE(cancelled.result(), app::kDialogCancel);
     QCOMPARE(rig.fractal->options().slideshowDelay, 500);
+    QVERIFY(rig.fractal->options().exactCounts);
 }
 
 void DialogsTest::statisticsDialogStopsRefreshingWhenTheRunEnds() {

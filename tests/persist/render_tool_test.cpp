@@ -543,6 +543,60 @@ TEST_F(RenderTool, IterationLimitsAreAppliedOrRefusedWithTheReason) {
     EXPECT_NE(orbit.err.find("--iterations applies to escape-time types only"), std::string::npos);
 }
 
+// --exact-counts: a deep escape-time picture in either format, whose line tells the pixels
+// counted again; refused (exit code 2) where it would change nothing, and with a zoom path,
+// whose frames must be what the path alone gives.
+TEST_F(RenderTool, ExactCountsGoWithEscapeTimePicturesOnly) {
+    const std::vector<std::string> deep = {
+        "--size",  "40x30", "--params",      "-2,-2,2,2,300,0,0,0,0,100", "--center", "0.3,0",
+        "--width", "1e-30", "--exact-counts"};
+    for (const char* extension : {".bmp", ".png"}) {
+        SCOPED_TRACE(extension);
+        std::vector<std::string> arguments = deep;
+        arguments.push_back(folder.file(std::string("exact") + extension));
+        const ToolRun run = testing_support::runRender(folder, arguments);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(std::regex_search(
+            run.lastLine(), std::regex(R"( direct_pixels=\d+ exact_pixels=\d+ table_bytes=)")))
+            << run.lastLine();
+    }
+
+    const std::string orbit = folder.file("orbit.bmp");
+    ASSERT_EQ(testing_support::runRender(folder, {"--type", "hopalong", "--points", "1000", orbit})
+                  .exitCode,
+              0);
+    const std::string path = folder.write("short.path",
+                                          "start-centre -0.5 0\nstart-width 3\ncentre -0.6 0.2\n"
+                                          "width 0.375\nper-doubling 2\nsize 40x30\n");
+    const std::string out = folder.file("refused.png");
+    const struct {
+        std::vector<std::string> arguments;
+        const char* said;
+    } refused[] = {
+        {{"--exact-counts", "--exact-counts", out}, "--exact-counts given twice"},
+        {{"--type", "hopalong", "--exact-counts", out}, "escape-time types only"},
+        {{"--from", orbit, "--exact-counts", out}, "escape-time types only"},
+        {{"--from", orbit, "--exact-counts", folder.file("refused.bmp")}, "escape-time types only"},
+        {{"--path", path, "--exact-counts", "--frame", "1", folder.file("f-%d.png")},
+         "--exact-counts does not go with a zoom path"},
+        {{"--zoom-to", "0,0", "--zoom-width", "1e-3", "--per-doubling", "2", "--exact-counts",
+          "--frame-count"},
+         "--exact-counts does not go with a zoom path"},
+        {{"--exact-counts", "--save-reference", folder.file("r.ref")}, "goes with a picture"},
+        {{"--exact-counts", "--find-minibrot"}, "goes with a picture"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(::testing::PrintToString(c.arguments));
+        const ToolRun run = testing_support::runRender(folder, c.arguments);
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("refused.bmp")));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("f-1.png")));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("r.ref")));
+}
+
 // A view below double's depth is computed by perturbation; its picture carries the view
 // whole, so that --from renders the same picture again, in either format.
 TEST_F(RenderTool, DeepViewsRenderAndRenderAgainFromTheirPictures) {

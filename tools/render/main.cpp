@@ -208,6 +208,7 @@ Problem startRun(engine::Fractal& fractal, const std::optional<view::DeepView>& 
     if (escapeTime == nullptr && (options.iterations || options.autoIterations))
         return "--iterations applies to escape-time types only";
     fractal.setOption(&engine::Options::autoIterations, options.autoIterations);
+    fractal.setOption(&engine::Options::exactCounts, options.exactCounts);
     {
         engine::TakingOverScope noRunYet(fractal);
         fractal.startFromSettings();
@@ -248,10 +249,10 @@ std::string deepFigures(const std::optional<engine::DeepReport>& deep, bool refe
         return {};
     return platform::cformat(
         " reference_ms=%.1f table_ms=%.1f pixels_ms=%.1f reference_reused=%d reference_read=%d "
-        "interior_pixels=%ld direct_pixels=%ld table_bytes=%llu",
+        "interior_pixels=%ld direct_pixels=%ld exact_pixels=%ld table_bytes=%llu",
         deep->referenceMs, deep->tableMs, deep->pixelsMs, deep->referenceReused ? 1 : 0,
         referenceRead && deep->referenceReused ? 1 : 0, deep->interiorPixels, deep->directPixels,
-        static_cast<unsigned long long>(deep->tableBytes));
+        deep->exactPixels, static_cast<unsigned long long>(deep->tableBytes));
 }
 
 void printSummary(const std::string& note, const std::string& typeName, int width, int height,
@@ -283,6 +284,7 @@ Problem exportPng(const Job& job, const render::RenderOptions& options,
     request.threads = options.threads;
     request.iterations = options.iterations;
     request.autoIterations = options.autoIterations;
+    request.exactCounts = options.exactCounts;
     request.supersample = job.supersample;
     request.window = job.tile;
     if (!job.tileLabel.empty())
@@ -329,6 +331,11 @@ Problem renderPicture(const render::RenderOptions& options, bool& refused) {
     if (problem = tileOfJob(options, job); !problem.empty()) {
         refused = true;
         return problem;
+    }
+    // A picture read with --from tells its type only here.
+    if (options.exactCounts && catalogue::isOrbitType(job.type)) {
+        refused = true;
+        return "--exact-counts applies to escape-time types only";
     }
     if (app::hasPngExtension(options.output))
         return exportPng(job, options, reference, refused);

@@ -546,6 +546,10 @@ std::string checkFrameJob(const OptionsSeen& seen, RenderOptions& options,
     }
     if (options.findMinibrot)
         return "--find-minibrot does not go with a zoom path";
+    // A path's frames are what its file (or its options, repeated by a plan) gives: a
+    // flag outside them would make two runs of the same path differ.
+    if (options.exactCounts)
+        return "--exact-counts does not go with a zoom path";
     const int actions = (options.frame ? 1 : 0) + (options.frames ? 1 : 0) +
                         (options.plan ? 1 : 0) + (options.frameCount ? 1 : 0) +
                         (options.saveReference ? 1 : 0);
@@ -607,17 +611,17 @@ const char* usageText() {
            "                      [--center RE,IM --width W] [--iterations N|auto] "
            "[--supersample N]\n"
            "                      [--density D|auto] [--offset O] [--transfer linear|sqrt|log] "
-           "OUTPUT\n"
+           "[--exact-counts] OUTPUT\n"
            "       corvane-render --location TEXT|FILE [--size WxH] [--palette FILE] "
            "[--points N] [--colouring bands|smooth|distance] [--threads N]\n"
            "                      [--supersample N] [--density D|auto] [--offset O] "
-           "[--transfer linear|sqrt|log] OUTPUT\n"
+           "[--transfer linear|sqrt|log] [--exact-counts] OUTPUT\n"
            "       corvane-render --from PICTURE [--size WxH] [--palette FILE] "
            "[--points N] [--colouring bands|smooth|distance] [--threads N]\n"
            "                      [--center RE,IM --width W] [--iterations N|auto] "
            "[--supersample N]\n"
            "                      [--density D|auto] [--offset O] [--transfer linear|sqrt|log] "
-           "OUTPUT\n"
+           "[--exact-counts] OUTPUT\n"
            "       corvane-render ... [--tile I/N] TILE.png\n"
            "       corvane-render --stitch N TILE-PATTERN OUTPUT.png\n"
            "       corvane-render [--type NAME_OR_ID] [--size WxH] [--params TEXT] "
@@ -641,6 +645,11 @@ const char* usageText() {
            "--iterations replaces the iteration limit of the parameters; auto lets the limit\n"
            "grow with the depth of the view. A limit whose reference orbits would need more\n"
            "memory than allowed at a deep view is refused (exit code 2).\n"
+           "--exact-counts counts again, in twice double's precision, the pixels of a deep\n"
+           "Mandelbrot or Julia view whose count double differences cannot decide (beside\n"
+           "small copies of the set with limits of 10000 and more): their counts are then\n"
+           "those of a direct iteration. Slower; views double precision resolves are the\n"
+           "same either way. It does not go with a zoom path, whose file gives its frames.\n"
            "--density spreads the palette: D counts (after the transfer) a palette step, or\n"
            "auto to find it from the picture's own counts; --offset turns the palette by O\n"
            "entries; --transfer takes the count, its square root or its logarithm.\n"
@@ -704,6 +713,12 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             options.findMinibrot = true;
             continue;
         }
+        if (argument == "--exact-counts") {
+            if (options.exactCounts)
+                return fail("--exact-counts given twice");
+            options.exactCounts = true;
+            continue;
+        }
         if (argument == "--frame-count") {
             if (options.frameCount)
                 return fail("--frame-count given twice");
@@ -748,6 +763,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             return fail(std::move(error));
         return parsed;
     }
+    if (options.exactCounts && (options.saveReference || options.findMinibrot))
+        return fail("--exact-counts goes with a picture, not --save-reference or --find-minibrot");
     if (options.saveReference) {
         if (options.findMinibrot || options.reference)
             return fail("--save-reference goes with neither --find-minibrot nor --reference");
@@ -783,6 +800,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         return fail("--tile writes a .png OUTPUT");
     if (options.tile && options.type && catalogue::isOrbitType(*options.type))
         return fail("--tile applies to escape-time types only");
+    if (options.exactCounts && options.type && catalogue::isOrbitType(*options.type))
+        return fail("--exact-counts applies to escape-time types only");
     if (std::string error = checkParams(options); !error.empty())
         return fail(std::move(error));
     if (seen.size) {

@@ -29,6 +29,9 @@ struct RenderOptions {
     // --iterations N|auto, escape-time types: replaces the limit of the parameters.
     std::optional<int> iterations;
     bool autoIterations = false;
+    // --exact-counts, escape-time pictures: deep views count again, more precisely, the
+    // pixels whose count double differences cannot decide (slower).
+    bool exactCounts = false;
     // --center RE,IM --width W, escape-time types: replaces the view of the parameters.
     std::optional<view::CentreAndWidth> view;
     // The view came with --location, which any type may take (an orbit type's only

@@ -36,6 +36,9 @@ OptionsDialogWidget::OptionsDialogWidget(QWidget* parent, engine::Fractal& fract
     autoIterations_ = new QCheckBox(Logic::kAutoIterationsText, this);
     autoIterations_->setObjectName("autoIterations");
     autoIterations_->setChecked(form.autoIterations);
+    exactCounts_ = new QCheckBox(Logic::kExactCountsText, this);
+    exactCounts_->setObjectName("exactCounts");
+    exactCounts_->setChecked(form.exactCounts);
     referenceMemory_ = new QLineEdit(QString::fromStdString(form.referenceMemory), this);
     referenceMemory_->setObjectName("editReferenceMemory");
     referenceMemory_->setFixedWidth(fontMetrics().horizontalAdvance("0000000") + 8);
@@ -60,16 +63,17 @@ OptionsDialogWidget::OptionsDialogWidget(QWidget* parent, engine::Fractal& fract
     grid->addWidget(delay_, 3, 1);
     grid->addWidget(secondsLabel, 3, 2);
     grid->addWidget(autoIterations_, 4, 0, 1, 3);
-    grid->addWidget(memoryLabel, 5, 0);
-    grid->addWidget(referenceMemory_, 5, 1);
-    grid->addWidget(mibLabel, 5, 2);
-    grid->addWidget(zoomSpeedLabel, 6, 0);
-    grid->addWidget(zoomSpeed_, 6, 1);
-    grid->addWidget(timesLabel, 6, 2);
+    grid->addWidget(exactCounts_, 5, 0, 1, 3);
+    grid->addWidget(memoryLabel, 6, 0);
+    grid->addWidget(referenceMemory_, 6, 1);
+    grid->addWidget(mibLabel, 6, 2);
+    grid->addWidget(zoomSpeedLabel, 7, 0);
+    grid->addWidget(zoomSpeed_, 7, 1);
+    grid->addWidget(timesLabel, 7, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
-    grid->addLayout(buttons, 7, 0, 1, 3);
+    grid->addLayout(buttons, 8, 0, 1, 3);
     finishLayout(grid);
 
     connect(ok, &QPushButton::clicked, this, [this] { accept(); });
@@ -84,6 +88,7 @@ void OptionsDialogWidget::accept() {
     form.allCores = allCores_->isChecked();
     form.delay = delay_->text().toStdString();
     form.autoIterations = autoIterations_->isChecked();
+    form.exactCounts = exactCounts_->isChecked();
     form.referenceMemory = referenceMemory_->text().toStdString();
     form.zoomSpeed = zoomSpeed_->text().toStdString();
     done(Logic::ok(form, fractal_));

@@ -18,6 +18,7 @@ class OptionsDialogWidget : public DialogFrame {
     QCheckBox* allCores() const { return allCores_; }
     QLineEdit* delay() const { return delay_; }
     QCheckBox* autoIterations() const { return autoIterations_; }
+    QCheckBox* exactCounts() const { return exactCounts_; }
     QLineEdit* referenceMemory() const { return referenceMemory_; }
     QLineEdit* zoomSpeed() const { return zoomSpeed_; }
 
@@ -30,6 +31,7 @@ class OptionsDialogWidget : public DialogFrame {
     QCheckBox* allCores_;
     QLineEdit* delay_;
     QCheckBox* autoIterations_;
+    QCheckBox* exactCounts_;
     QLineEdit* referenceMemory_;
     QLineEdit* zoomSpeed_;
 };
