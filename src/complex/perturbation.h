@@ -19,7 +19,8 @@ namespace complex {
 
 namespace perturbation_detail {
 struct Context;
-}
+struct DerivativeSetup;
+}  // namespace perturbation_detail
 
 // What a deep picture is: the type and its parameters, the plane point of pixel
 // (0, 0) and the plane step from one pixel to the next on each axis.
@@ -280,6 +281,9 @@ class PerturbationScene {
     // holds anything.
     bool usesTables() const noexcept;
     bool firstStepAtBailout(const ReferenceOrbit& primary) const noexcept;
+    // The walk with the derivative along the main reference (Mandelbrot and Julia), for
+    // distances and for how near counts are to changing.
+    perturbation_detail::DerivativeSetup derivativeWalkSetup() const;
     // countAt without the exact recount.
     EscapeValue countOne(long i, long j, const StopCheck& stop) const;
     // exactCounts: the remainders of the main reference's orbits, where they apply (see

@@ -6,6 +6,18 @@
 
 namespace complex {
 
+perturbation_detail::DerivativeSetup PerturbationScene::derivativeWalkSetup() const {
+    const perturbation_detail::Context ctx = contextFor(reference_->orbits->primary, false);
+    perturbation_detail::DerivativeSetup walk;
+    walk.primary = ctx.primary;
+    walk.critical = ctx.critical;
+    walk.primaryTable = ctx.primaryTable;
+    walk.criticalTable = ctx.criticalTable;
+    walk.byC = setup_.formula.type == kernels::Formula::kMandelbrot;
+    walk.spacing = setup_.dx;
+    return walk;
+}
+
 void PerturbationScene::measureDistances(const PixelIndex* pixels, long count, EscapeValue* values,
                                          const StopCheck& stop) const {
     const kernels::Formula type = setup_.formula.type;
@@ -15,14 +27,7 @@ void PerturbationScene::measureDistances(const PixelIndex* pixels, long count, E
             values[k].distance = 0.0;
         return;
     }
-    const perturbation_detail::Context ctx = contextFor(reference_->orbits->primary, false);
-    perturbation_detail::DerivativeSetup walk;
-    walk.primary = ctx.primary;
-    walk.critical = ctx.critical;
-    walk.primaryTable = ctx.primaryTable;
-    walk.criticalTable = ctx.criticalTable;
-    walk.byC = type == kernels::Formula::kMandelbrot;
-    walk.spacing = setup_.dx;
+    const perturbation_detail::DerivativeSetup walk = derivativeWalkSetup();
     for (long k = 0; k < count; ++k) {
         EscapeValue& value = values[k];
         value.distance = 0.0;

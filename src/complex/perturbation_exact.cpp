@@ -6,7 +6,6 @@
 #include "complex/derivative_walk.h"
 #include "complex/double_double_walk.h"
 #include "complex/perturbation.h"
-#include "complex/perturbation_walk.h"
 
 namespace complex {
 
@@ -77,14 +76,7 @@ PerturbationScene::Prepared PerturbationScene::prepareExactCounts(const StopChec
 
 void PerturbationScene::recountExactly(const PixelIndex* pixels, long count, EscapeValue* values,
                                        const StopCheck& stop) const {
-    const perturbation_detail::Context ctx = contextFor(reference_->orbits->primary, false);
-    perturbation_detail::DerivativeSetup walk;
-    walk.primary = ctx.primary;
-    walk.critical = ctx.critical;
-    walk.primaryTable = ctx.primaryTable;
-    walk.criticalTable = ctx.criticalTable;
-    walk.byC = setup_.formula.type == kernels::Formula::kMandelbrot;
-    walk.spacing = setup_.dx;
+    const perturbation_detail::DerivativeSetup walk = derivativeWalkSetup();
     const ReferenceOrbits& orbits = *reference_->orbits;
     perturbation_detail::PreciseWalkSetup precise;
     precise.formula = setup_.formula;
