@@ -749,6 +749,9 @@ bool PerturbationScene::finishFromLanes(const PixelIndex& pixel, const LaneState
             leg = walkOn<QuadraticRule>(ctx, state, w, px, value, plain);
             break;
     }
+    // Counted with those found inside one pixel at a time (see perturb).
+    if (leg == Leg::kDone && px.interior)
+        interiorPixels_.fetch_add(1, std::memory_order_relaxed);
     if (leg == Leg::kDirect)
         value = countOtherwise(pixel.i, pixel.j, stop);
     if (leg != Leg::kSwitch)

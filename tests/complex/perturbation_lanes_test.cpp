@@ -40,8 +40,9 @@ ExtFloat power10(int exponent) {
     return ExtFloat::fromBig(*BigFloat::parse("1e" + std::to_string(exponent), 128));
 }
 
+// runs: with the tables' runs and the test of inside, as deep pictures are counted.
 SceneSetup viewAround(const EscapeFormula& formula, const BigFloat& x, const BigFloat& y, int depth,
-                      bool smooth) {
+                      bool smooth, bool runs = false) {
     SceneSetup setup;
     setup.formula = formula;
     setup.smooth = smooth;
@@ -51,9 +52,10 @@ SceneSetup viewAround(const EscapeFormula& formula, const BigFloat& x, const Big
     setup.dy = setup.dx;
     setup.originX = x - setup.dx.toBig(kPrecision) * (kWidth / 2 - 0.5);
     setup.originY = y - setup.dy.toBig(kPrecision) * (kHeight / 2 - 0.5);
-    // The lanes take the plain perturbation's steps: no table, no test of inside.
-    setup.approximate = false;
-    setup.detectInterior = false;
+    // Without runs the lanes take the plain perturbation's steps: no table, no test of
+    // inside.
+    setup.approximate = runs;
+    setup.detectInterior = runs;
     return setup;
 }
 
@@ -79,14 +81,22 @@ void expectLanesMatchScalar(const SceneSetup& setup) {
         most = std::max(most, v.count);
     }
     EXPECT_LT(least, most) << "a uniform picture tests little";
+    // With the test of inside, the pixels found inside are counted however they are
+    // walked: by the walk alone, or after the lanes.
+    const long insideAlone = scene->interiorPixels();
     const long total = static_cast<long>(pixels.size());
     const auto check = [&](const std::string& target) {
         const std::vector<long> runs =
             kSanitized ? std::vector<long>{13L} : std::vector<long>{1L, 13L, total};
         for (const long run : runs) {
             std::vector<EscapeValue> lanes(pixels.size());
+            const long insideBefore = scene->interiorPixels();
             for (long first = 0; first < total; first += run)
                 scene->countPixels(&pixels[first], std::min(run, total - first), &lanes[first]);
+            if (insideAlone > 0) {
+                EXPECT_GT(scene->interiorPixels(), insideBefore)
+                    << target << " run " << run << ": the pixels found inside go uncounted";
+            }
             int wrong = 0;
             for (std::size_t k = 0; k < pixels.size(); ++k) {
                 const bool same = lanes[k].count == scalar[k].count &&
@@ -158,11 +168,25 @@ TEST(PerturbationLanesTest, RunsInLanesEqualTheScalarWalk) {
     // The tip c = -2: every escape comes within rounding of the bailout.
     const PlanePoint tip{*BigFloat::parse("-1.99999999999999999997", kPrecision),
                          BigFloat(kPrecision, 0.0)};
+    // Small copies of the set near i: the view of each holds the copy and its
+    // surroundings, where a pixel's steps are nearly all in runs of the table, chained
+    // after short runs; the deeper one's pixels start below double's range and come to
+    // the lanes when their differences grow into it. With the test of inside, whose
+    // pixels go to the scalar walk for a while.
+    const auto copyOfPeriod = [](int period) {
+        const auto nucleus = findNucleus(
+            PlanePoint{BigFloat(kPrecision, 0.0), BigFloat(kPrecision, 1.0)}, period, kPrecision);
+        EXPECT_TRUE(nucleus);
+        return nucleus.value_or(PlanePoint{BigFloat(kPrecision, 0.0), BigFloat(kPrecision, 1.0)});
+    };
+    const PlanePoint copy100 = copyOfPeriod(100);
+    const PlanePoint copy250 = copyOfPeriod(250);
     struct Case {
         const char* name;
         EscapeFormula formula;
         PlanePoint centre;
         int depth;
+        bool runs = false;
     };
     const Case cases[] = {
         // Rebasing onto the orbit of 0 (the same orbit), pixels at the limit.
@@ -190,12 +214,20 @@ TEST(PerturbationLanesTest, RunsInLanesEqualTheScalarWalk) {
          {kernels::Formula::kPhoenix, -1.7548776662466927, 0.0, 3000},
          phoenixBasin,
          -30},
+        {"copy of period 100", {kernels::Formula::kMandelbrot, 0.0, 0.0, 8000}, copy100, -73, true},
+        {"copy of period 250",
+         {kernels::Formula::kMandelbrot, 0.0, 0.0, 8000},
+         copy250,
+         -186,
+         true},
     };
     for (const Case& c : cases) {
         for (const bool smooth : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + " 1e" + std::to_string(c.depth) + " limit " +
-                         std::to_string(c.formula.maxIterations) + (smooth ? " smooth" : ""));
-            expectLanesMatchScalar(viewAround(c.formula, c.centre.x, c.centre.y, c.depth, smooth));
+                         std::to_string(c.formula.maxIterations) + (smooth ? " smooth" : "") +
+                         (c.runs ? " runs" : ""));
+            expectLanesMatchScalar(
+                viewAround(c.formula, c.centre.x, c.centre.y, c.depth, smooth, c.runs));
         }
     }
 }
