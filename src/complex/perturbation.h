@@ -290,8 +290,14 @@ class PerturbationScene {
     // exactCountsApply); kStopped after a stop.
     Prepared prepareExactCounts(const StopCheck& stop);
     bool exactCountsApply() const noexcept { return !primaryRemainders_.empty(); }
-    // The pixels among values (as counted) whose counts are nearer to changing than their
-    // walk's rounding could move them, counted again in twice double's precision.
+    // Whether the count of pixel, as its walk found it, is nearer to changing than the
+    // walk's rounding could move the pixel (see kMarginFactor).
+    bool nearlyChanging(const perturbation_detail::DerivativeSetup& walk, const PixelIndex& pixel,
+                        int count) const;
+    // The pixel counted in twice double's precision; none after a stop.
+    std::optional<EscapeValue> countPrecisely(const PixelIndex& pixel, const StopCheck& stop) const;
+    // The pixels among values (as counted) that are nearly changing, counted again in twice
+    // double's precision.
     void recountExactly(const PixelIndex* pixels, long count, EscapeValue* values,
                         const StopCheck& stop) const;
     // What countAt does once the primary reference has failed the pixel.

@@ -74,9 +74,20 @@ PerturbationScene::Prepared PerturbationScene::prepareExactCounts(const StopChec
     return outcome == OrbitOutcome::kStopped ? Prepared::kStopped : Prepared::kReady;
 }
 
-void PerturbationScene::recountExactly(const PixelIndex* pixels, long count, EscapeValue* values,
-                                       const StopCheck& stop) const {
-    const perturbation_detail::DerivativeSetup walk = derivativeWalkSetup();
+bool PerturbationScene::nearlyChanging(const perturbation_detail::DerivativeSetup& walk,
+                                       const PixelIndex& pixel, int count) const {
+    perturbation_detail::ExtDiff start;
+    perturbation_detail::Pixel px;
+    startOf(true, pixel.i, pixel.j, start, px);
+    const std::optional<double> margin =
+        perturbation_detail::escapeMarginInPixels(walk, start, px, count);
+    const double offset = std::max(1.0, std::hypot(static_cast<double>(pixel.i - refI_),
+                                                   static_cast<double>(pixel.j - refJ_)));
+    return !margin || *margin < kMarginFactor * count * offset * 0x1p-53;
+}
+
+std::optional<EscapeValue> PerturbationScene::countPrecisely(const PixelIndex& pixel,
+                                                             const StopCheck& stop) const {
     const ReferenceOrbits& orbits = *reference_->orbits;
     perturbation_detail::PreciseWalkSetup precise;
     precise.formula = setup_.formula;
@@ -85,33 +96,29 @@ void PerturbationScene::recountExactly(const PixelIndex* pixels, long count, Esc
                                                                               &criticalRemainders_}
                                           : precise.primary;
     precise.smooth = setup_.smooth;
+    const numeric::BigFloat x = planeX(pixel.i);
+    const numeric::BigFloat y = planeY(pixel.j);
+    const perturbation_detail::WideComplexDD offset = splitExactly(x - orbits.x, y - orbits.y);
+    const perturbation_detail::WideComplexDD none{};
+    if (setup_.formula.type == kernels::Formula::kMandelbrot)
+        return perturbation_detail::countPrecisely(precise, none, offset, x.toDouble(),
+                                                   y.toDouble(), stop);
+    return perturbation_detail::countPrecisely(precise, offset, none, setup_.formula.paramReal,
+                                               setup_.formula.paramImag, stop);
+}
+
+void PerturbationScene::recountExactly(const PixelIndex* pixels, long count, EscapeValue* values,
+                                       const StopCheck& stop) const {
+    const perturbation_detail::DerivativeSetup walk = derivativeWalkSetup();
     for (long k = 0; k < count; ++k) {
         EscapeValue& value = values[k];
         if (value.count >= setup_.formula.maxIterations || value.count < 2)
             continue;
         if (stop && stop())
             return;
-        const PixelIndex& pixel = pixels[k];
-        perturbation_detail::ExtDiff start;
-        perturbation_detail::Pixel px;
-        startOf(true, pixel.i, pixel.j, start, px);
-        const std::optional<double> margin =
-            perturbation_detail::escapeMarginInPixels(walk, start, px, value.count);
-        const double offset = std::max(1.0, std::hypot(static_cast<double>(pixel.i - refI_),
-                                                       static_cast<double>(pixel.j - refJ_)));
-        const double rounding = kMarginFactor * value.count * offset * 0x1p-53;
-        if (margin && *margin >= rounding)
+        if (!nearlyChanging(walk, pixels[k], value.count))
             continue;
-        const numeric::BigFloat x = planeX(pixel.i);
-        const numeric::BigFloat y = planeY(pixel.j);
-        const perturbation_detail::WideComplexDD offsetDD =
-            splitExactly(x - orbits.x, y - orbits.y);
-        const bool byC = setup_.formula.type == kernels::Formula::kMandelbrot;
-        const perturbation_detail::WideComplexDD none{};
-        const double cr = byC ? x.toDouble() : setup_.formula.paramReal;
-        const double ci = byC ? y.toDouble() : setup_.formula.paramImag;
-        const std::optional<EscapeValue> exact = perturbation_detail::countPrecisely(
-            precise, byC ? none : offsetDD, byC ? offsetDD : none, cr, ci, stop);
+        const std::optional<EscapeValue> exact = countPrecisely(pixels[k], stop);
         if (!exact)
             return;
         exactPixels_.fetch_add(1, std::memory_order_relaxed);
