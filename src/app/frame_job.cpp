@@ -197,11 +197,8 @@ bool runsDeep(const std::optional<ExportRequest>& request) {
 ExportResult renderFrame(const PathPlan& plan, long frame, const FrameSettings& settings,
                          const std::string& name) {
     const std::optional<ExportRequest> request = frameRequest(plan, frame, settings);
-    if (!request) {
-        ExportResult failed;
-        failed.reason = "no view of the picture's size can be made there";
-        return failed;
-    }
+    if (!request)
+        return ExportResult::failure("no view of the picture's size can be made there");
     ExportControl control;
     return exportPicture(*request, name, platform::StreamTargets::Refuse, control);
 }

@@ -96,11 +96,8 @@ ExportResult renderKeyframe(const PathPlan& plan, long keyframe, const FrameSett
                             KeyframePicture& picture) {
     picture.frame = -1;
     const std::optional<ExportRequest> request = keyframeRequest(plan, keyframe, settings);
-    if (!request) {
-        ExportResult failed;
-        failed.reason = "no keyframe of twice the picture's size can be made there";
-        return failed;
-    }
+    if (!request)
+        return ExportResult::failure("no keyframe of twice the picture's size can be made there");
     ExportControl control;
     ImageSink sink(picture.image);
     ExportResult result = renderExport(*request, control, sink);
@@ -114,31 +111,25 @@ ExportResult writeFrameFromKeyframe(const PathPlan& plan, long frame,
                                     const std::string& name) {
     const std::optional<ExportRequest> own = frameRequest(plan, frame, settings);
     const std::optional<ExportRequest> key = keyframeRequest(plan, keyframe.frame, settings);
-    ExportResult result;
-    if (!own || !key) {
-        result.reason = "no view of the picture's size can be made there";
-        return result;
-    }
+    if (!own || !key)
+        return ExportResult::failure("no view of the picture's size can be made there");
     const KeyframeWindow window =
         windowInKeyframe(*own->view, *key->view, keyframe.image.width, keyframe.image.height);
     const std::optional<RgbImage> image =
         window.inside ? scaleFromKeyframe(keyframe.image, window.centreX, window.centreY,
                                           window.spanX, window.spanY, own->width, own->height)
                       : std::nullopt;
-    if (!image) {
-        result.reason = kFrameBeyondKeyframe;
-        return result;
-    }
+    if (!image)
+        return ExportResult::failure(kFrameBeyondKeyframe);
     const std::vector<platform::PngText> texts =
         pictureTexts(own->type, pictureParametersOf(*own), own->supersample, own->extraTexts);
     std::string error;
     const platform::FileWriteResult written = platform::writeFile(
         name, platform::FileWriteOptions{platform::StreamTargets::Refuse, false},
         [&](std::FILE* file) { return writeImage(*image, texts, file, error); });
-    if (!written) {
-        result.reason = error.empty() ? written.reason : error;
-        return result;
-    }
+    if (!written)
+        return ExportResult::failure(error.empty() ? written.reason : error);
+    ExportResult result;
     result.outcome = ExportResult::Outcome::Written;
     return result;
 }

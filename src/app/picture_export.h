@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/job_thread.h"
@@ -119,6 +120,12 @@ struct ExportResult {
     // Failed because the iteration limit cannot be computed at the view (reason says why).
     bool limitRefused = false;
     bool written() const { return outcome == Outcome::Written; }
+    // A failure, for why (naming no file).
+    static ExportResult failure(std::string why) {
+        ExportResult result;
+        result.reason = std::move(why);
+        return result;
+    }
 };
 
 // Why the request's window cannot be exported (one line); nullopt when it can or when

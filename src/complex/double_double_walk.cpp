@@ -105,43 +105,27 @@ class PreciseWalk {
                 const ComplexDD z = plus(reference, w_);
                 if (outside(z, bailout))
                     return done(z, n + 1);
-                if (highSquare(z) < highSquare(w_) || index_ == last_) {
+                if (highSquare(z) < highSquare(w_) || index_ == last_)
                     reference = rebase(z);
-                    if (s_ != 0) {
-                        scaledStep(reference);
-                        continue;
-                    }
-                }
-                w_ = plus(timesItself(timesTwo(reference), w_), dcPlain_);
-                ++index_;
-                if (exponentOf(w_) < kLeastPlainExponent)
-                    toScaled(w_);
+            } else if (dominates(reference)) {
+                // d adds nothing to Z here: Z decides the tests.
+                if (outside(reference, bailout))
+                    return done(reference, n + 1);
+                if (index_ == last_)
+                    reference = rebase(reference);
             } else {
-                if (dominates(reference)) {
-                    // d adds nothing to Z here: Z decides the tests.
-                    if (outside(reference, bailout))
-                        return done(reference, n + 1);
-                    if (index_ == last_) {
-                        reference = rebase(reference);
-                        if (s_ == 0) {
-                            w_ = plus(timesItself(timesTwo(reference), w_), dcPlain_);
-                            ++index_;
-                            continue;
-                        }
-                    }
-                } else {
-                    // |Z + d| is far below 1 here: never outside.
-                    const ComplexDD zScaled = plus(scaledBy(reference, -s_), w_);
-                    if (highSquare(zScaled) < highSquare(w_) || index_ == last_) {
-                        on_ = &setup_.critical;
-                        last_ = on_->orbit->last();
-                        index_ = 0;
-                        reference = iterateAt(*on_, 0);
-                        w_ = plus(zScaled, scaledBy({-reference.re, -reference.im}, -s_));
-                    }
+                // |Z + d| is far below 1 here: never outside.
+                const ComplexDD zScaled = plus(scaledBy(reference, -s_), w_);
+                if (highSquare(zScaled) < highSquare(w_) || index_ == last_) {
+                    reference = toCriticalOrbit();
+                    w_ = plus(zScaled, scaledBy({-reference.re, -reference.im}, -s_));
                 }
-                scaledStep(reference);
             }
+            if (s_ == 0)
+                plainStep(reference);
+            else
+                scaledStep(reference);
+            ++index_;
         }
         return EscapeValue{limit, static_cast<double>(limit)};
     }
@@ -156,12 +140,17 @@ class PreciseWalk {
         return exponentOf(reference) > s_ + exponentOf(w_) + kNegligibleGap;
     }
 
-    // Onto the orbit from 0 with the full iterate z as the difference.
-    ComplexDD rebase(const ComplexDD& z) {
+    // The orbit from 0, at its start; its iterate there.
+    ComplexDD toCriticalOrbit() {
         on_ = &setup_.critical;
         last_ = on_->orbit->last();
         index_ = 0;
-        const ComplexDD reference = iterateAt(*on_, 0);
+        return iterateAt(*on_, 0);
+    }
+
+    // Onto the orbit from 0 with the full iterate z as the difference.
+    ComplexDD rebase(const ComplexDD& z) {
+        const ComplexDD reference = toCriticalOrbit();
         const ComplexDD d{z.re - reference.re, z.im - reference.im};
         if (exponentOf(d) >= kLeastPlainExponent) {
             s_ = 0;
@@ -178,6 +167,13 @@ class PreciseWalk {
         w_ = scaledBy(d, -s_);
     }
 
+    // d' = (2 Z + d) d + dc; below 2^-500 the difference goes on scaled.
+    void plainStep(const ComplexDD& reference) {
+        w_ = plus(timesItself(timesTwo(reference), w_), dcPlain_);
+        if (exponentOf(w_) < kLeastPlainExponent)
+            toScaled(w_);
+    }
+
     // d' = 2 Z d + d^2 + dc, each term at its own power of two (Z w 2^s, w^2 2^2s, the
     // constant's), summed at the largest: beside a reference that passes near 0 all three
     // can be far below double's range and still matter to each other.
@@ -188,7 +184,6 @@ class PreciseWalk {
         const ComplexDD square{(w_.re * w_.re) - (w_.im * w_.im), numeric::timesTwo(w_.re * w_.im)};
         const std::int64_t top = std::max(
             {exponentOf(linear) + s_, exponentOf(square) + 2 * s_, exponentOf(dc_.m) + dc_.e});
-        ++index_;
         if (top <= -kFarExponent / 2) {
             w_ = ComplexDD{};
             return;
