@@ -32,21 +32,39 @@ runs=(
 )
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for entry in "${runs[@]}"; do
-    read -r name count dict <<< "$entry"
-    harness="$build/fuzz/fuzz_$name"
+# One harness's campaign; its output goes to its own log, printed when it ends.
+fuzz_one() {
+    local name=$1 count=$2 dict=$3 started=$SECONDS
+    local harness="$build/fuzz/fuzz_$name"
     mkdir -p "$work/$name"
-    echo "== $name: $((count * scale)) executions"
-    started=$SECONDS
     "$harness" -runs=$((count * scale)) -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
         -dict="$root/fuzz/dict/$dict" -artifact_prefix="$work/$name-" -print_final_stats=1 \
         "$work/$name" "$root/fuzz/corpus/$name" > "$work/$name.log" 2>&1 || {
         tail -50 "$work/$name.log"
         echo "fuzz_$name found a problem; the input is kept in $work" >&2
-        trap - EXIT
-        exit 1
+        return 1
     }
-    grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$work/$name.log" | tr -s ' \n' ' '
-    echo "seconds: $((SECONDS - started))"
+    echo "== $name: $((count * scale)) executions, $((SECONDS - started)) s:" \
+        "$(grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$work/$name.log" | tr -s ' \n' ' ')"
+}
+# The campaigns run side by side, one a core.
+failed=0
+running=0
+for entry in "${runs[@]}"; do
+    read -r name count dict <<< "$entry"
+    if ((running >= $(nproc))); then
+        wait -n || failed=1
+        running=$((running - 1))
+    fi
+    fuzz_one "$name" "$count" "$dict" &
+    running=$((running + 1))
 done
+while ((running > 0)); do
+    wait -n || failed=1
+    running=$((running - 1))
+done
+if ((failed)); then
+    trap - EXIT
+    exit 1
+fi
 echo "Fuzzing: all harnesses clean."
