@@ -539,6 +539,9 @@ class LegWalker {
     // 0: there d may be as large as Z or larger (deep views pass 0 at 1e-300 and below,
     // where the pixel's own iterate is its difference), and neither d beside Z nor the
     // quadratic term may be dropped. Mandelbrot and Julia; rare steps, once a period.
+    // The other types need no such step: a term of the difference's own size outweighs
+    // d^2 there by d's distance from 0 (Unity's T d, Spider's moving c, Manowar's w and
+    // Phoenix's p2 w). Phoenix with p2 = 0 has none and would need this step.
     bool outweighsBelowRange(const OrbitPoint& ref) const {
         if constexpr (kScaled && Rule::kConformal)
             return S_ == 0.0 && nearZero(ref);
