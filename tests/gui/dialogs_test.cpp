@@ -17,6 +17,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -91,6 +93,15 @@ T* child(QWidget& dialog, const char* name) {
 
 void click(QWidget& dialog, const char* button) {
     QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
+}
+
+// Clicks a check box on its box: a shown dialog's layout stretches the control past its
+// text, and a click at its middle would then hit nothing.
+void toggle(QCheckBox* box) {
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QRect mark = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    QTest::mouseClick(box, Qt::LeftButton, {}, mark.center());
 }
 
 bool shotsWanted() {
@@ -228,7 +239,7 @@ void DialogsTest::parametersDialogAdaptsToMartinAndApplies() {
     dialog.pointsPerColor()->clear();
     QTest::keyClicks(dialog.pointsPerColor(), "2x5-0");
     QCOMPARE(dialog.pointsPerColor()->text(), QString("250"));
-    QTest::mouseClick(dialog.randomColors(), Qt::LeftButton);
+    toggle(dialog.randomColors());
 
     click(dialog, "okButton");
     QCOMPARE(dialog.result(), app::kDialogOk);
@@ -491,9 +502,9 @@ void DialogsTest::optionsDialogAppliesTheDelay() {
     QVERIFY(rig.shell.help == std::vector<std::string>{"Corvane.htm#Options"});
 
     dialog.delay()->setText("0.5");
-    QTest::mouseClick(dialog.alarm(), Qt::LeftButton);
-    QTest::mouseClick(dialog.autoIterations(), Qt::LeftButton);
-    QTest::mouseClick(dialog.exactCounts(), Qt::LeftButton);
+    toggle(dialog.alarm());
+    toggle(dialog.autoIterations());
+    toggle(dialog.exactCounts());
     dialog.referenceMemory()->setText("512");
     dialog.zoomSpeed()->setText("3");
     click(dialog, "okButton");
@@ -508,7 +519,7 @@ void DialogsTest::optionsDialogAppliesTheDelay() {
     gui::OptionsDialogWidget cancelled(nullptr, *rig.fractal, &rig.shell);
     QVERIFY(cancelled.exactCounts()->isChecked());
     cancelled.delay()->setText("9");
-    QTest::mouseClick(cancelled.exactCounts(), Qt::LeftButton);
+    toggle(cancelled.exactCounts());
     click(cancelled, "cancelButton");
     QCOMPARE(cancelled.result(), app::kDialogCancel);
     QCOMPARE(rig.fractal->options().slideshowDelay, 500);
