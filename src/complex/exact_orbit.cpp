@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 
 #include "complex/escape_kernels.h"
@@ -126,6 +127,10 @@ class ExactState {
         numeric::BigFloat margin(k_.precision());
         mpfr_sub_d(numeric::raw(margin), numeric::raw(k_), bailoutOf(type_), MPFR_RNDN);
         p.outside = margin.toDouble();
+        // Below double's normal range a margin keeps its sign, as the least normal number:
+        // the escape test then knows it cannot tell the pixels whose own terms are that small.
+        if (!margin.isZero() && std::fabs(p.outside) < std::numeric_limits<double>::min())
+            p.outside = std::copysign(std::numeric_limits<double>::min(), margin.sign());
         return p;
     }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -34,8 +35,13 @@ struct OrbitPoint {
     double zr = 0.0;
     double zi = 0.0;
     // |z|^2 minus the bailout, computed before rounding: how far this state is from
-    // escaping, to double's precision however near the bailout it is.
+    // escaping, to double's precision however near the bailout it is. Below double's
+    // normal range only its sign is kept, as the least normal number (see marginBelowRange).
     double outside = 0.0;
+    // Whether outside stands for a margin below double's normal range (0 is exact).
+    bool marginBelowRange() const noexcept {
+        return outside != 0.0 && std::fabs(outside) <= std::numeric_limits<double>::min();
+    }
 };
 
 // The type's second value of a state: Spider's moving c; Manowar's and Phoenix's w,

@@ -1,5 +1,7 @@
 #include "complex/perturbation_walk.h"
 
+#include <limits>
+
 namespace complex::perturbation_detail {
 
 namespace {
@@ -14,6 +16,12 @@ int escapeMargin(const OrbitPoint& ref, const ExtDiff& d) {
     const numeric::ExtFloat twiceX(2.0 * ref.zr);
     const numeric::ExtFloat twiceY(2.0 * ref.zi);
     const numeric::ExtFloat square = d.zr * d.zr + d.zi * d.zi;
+    // Of a reference margin below double's range only the sign is known: it decides
+    // nothing against the pixel's own terms only where those are far larger.
+    if (ref.marginBelowRange() &&
+        !(numeric::ExtFloat(std::numeric_limits<double>::min() * 0x1p40) <
+          magnitude(twiceX * d.zr) + magnitude(twiceY * d.zi) + square))
+        return 0;
     const numeric::ExtFloat margin =
         (numeric::ExtFloat(ref.outside) + (twiceX * d.zr + twiceY * d.zi)) + square;
     const numeric::ExtFloat terms = magnitude(numeric::ExtFloat(ref.outside)) +

@@ -541,10 +541,13 @@ class LegWalker {
     // quadratic term may be dropped. Mandelbrot and Julia; rare steps, once a period.
     // The other types need no such step: a term of the difference's own size outweighs
     // d^2 there by d's distance from 0 (Unity's T d, Spider's moving c, Manowar's w and
-    // Phoenix's p2 w). Phoenix with p2 = 0 has none and would need this step.
+    // Phoenix's p2 w), except Phoenix with p2 = 0: z^2 + p1, whose step this is (its w
+    // then counts for nothing).
     bool outweighsBelowRange(const OrbitPoint& ref) const {
         if constexpr (kScaled && Rule::kConformal)
             return S_ == 0.0 && nearZero(ref);
+        else if constexpr (kScaled && std::is_same_v<Rule, PhoenixRule>)
+            return px_.p2 == 0.0 && S_ == 0.0 && nearZero(ref);
         else
             return false;
     }

@@ -309,18 +309,21 @@ TEST(PerturbationTest, FixesTheGlitchesOfAViewBesideASmallCopy) {
 // Near small copies 1e-600 wide the reference passes 0 at 1e-300, where the scale of a
 // pixel's difference lies below double's normal range while the difference outweighs
 // the reference: the quadratic term and the difference beside the reference count.
-// Dropped, every pixel followed the reference (inside the copy) to the limit.
+// Dropped, every pixel followed the reference (inside the copy) to the limit. Phoenix
+// with p2 = 0 is z^2 + p1 without a term of the difference's own size beside d^2. Where
+// the reference's margin to the bailout is below double's range, so are its pixels'.
 TEST(PerturbationTest, FollowsPixelsWhereTheReferencePasses0BelowDoublesRange) {
     struct Case {
         const char* name;
+        EscapeFormula formula;
         const char* x;
         const char* y;
         const char* width;
-        int limit;
     };
     const Case cases[] = {
         // A copy of period 799 near c = i.
         {"period 799 at 4e-600",
+         EscapeFormula{kernels::Formula::kMandelbrot, 0.0, 0.0, 12000},
          "6.696286409169893279537340922569125738872174437825752004088580697479641179412902823751"
          "73527049215682286372894262141273492662446422879002133185563493658516526643963537229459"
          "11557151199353832159279773839224490355896636622174783762548235283491743900633049213362"
@@ -333,15 +336,39 @@ TEST(PerturbationTest, FollowsPixelsWhereTheReferencePasses0BelowDoublesRange) {
          "08883401015212302805042025443507531154854522403917526878800112235684480105196201736021"
          "40485253970391289043641946901102250835421490833617874627108875346470538848243023401433"
          "293402",
-         "4.225191e-600", 12000},
+         "4.225191e-600"},
+        // 3e-401 right of the tip c = -2: every margin to the bailout of the reference's
+        // first states, of the order of the view, is below double's range.
+        {"beside the tip at 1e-400",
+         EscapeFormula{kernels::Formula::kMandelbrot, 0.0, 0.0, 3000},
+         "-1.99999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+         "99999999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+         "99999999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+         "99999999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+         "999999999999999999999999999999999999999999999999999999999997",
+         "0", "1e-400"},
+        // 3e-604 beside the point whose orbit under z^2 - 2 reaches 0 after 1000 steps
+        // near the repelling -1 (its preimages by -sqrt(z + 2)); the pixels pass 0 at
+        // 4e-303 and escape about 1000 steps later along 2, by the size of (Z + d)^2.
+        {"Phoenix p2 = 0 at 1e-603",
+         EscapeFormula{kernels::Formula::kPhoenix, -2.0, 0.0, 3000},
+         "-0.99999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+         "99999999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+         "99999999999999999999999999999999999999999999999999999999999999999999999999999999999999"
+         "99999999999999999999999999999999999999999999991536235210479679832857534265796080573748"
+         "04917296571002329249519000546670206342796670490171706128834721019629414644621593732308"
+         "18177409153186668040122106773209035292783878996593340977320456417484703101418915747602"
+         "28649087076427777578106423161607002313825253770859798765155017947346620078203719724522"
+         "57190233074238206188061359389759224879371",
+         "1e-604", "1e-603"},
     };
     for (const Case& c : cases) {
         for (bool fast : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (fast ? ", fast" : ", plain"));
             const long precision = 2400;
             SceneSetup setup =
-                viewAround(EscapeFormula{kernels::Formula::kMandelbrot, 0.0, 0.0, c.limit},
-                           *BigFloat::parse(c.x, precision), *BigFloat::parse(c.y, precision),
+                viewAround(c.formula, *BigFloat::parse(c.x, precision),
+                           *BigFloat::parse(c.y, precision),
                            ExtFloat::fromBig(*BigFloat::parse(c.width, 128)));
             setup.approximate = fast;
             setup.detectInterior = fast;
@@ -354,7 +381,7 @@ TEST(PerturbationTest, FollowsPixelsWhereTheReferencePasses0BelowDoublesRange) {
                                                 scene->precision() + 64)
                                        .count;
                 EXPECT_EQ(scene->countAt(i, j).count, direct) << "pixel " << i << ", " << j;
-                escaped += direct < c.limit;
+                escaped += direct < c.formula.maxIterations;
             }
             EXPECT_GT(escaped, 0);
         }
