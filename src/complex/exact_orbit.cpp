@@ -124,14 +124,27 @@ class ExactState {
             if (std::fabs(p.zi) < larger * 0x1p-60)
                 p.zi = 0.0;
         }
-        numeric::BigFloat margin(k_.precision());
-        mpfr_sub_d(numeric::raw(margin), numeric::raw(k_), bailoutOf(type_), MPFR_RNDN);
-        p.outside = margin.toDouble();
-        // Below double's normal range a margin keeps its sign, as the least normal number:
-        // the escape test then knows it cannot tell the pixels whose own terms are that small.
-        if (!margin.isZero() && std::fabs(p.outside) < std::numeric_limits<double>::min())
-            p.outside = std::copysign(std::numeric_limits<double>::min(), margin.sign());
+        const numeric::BigFloat m = margin();
+        p.outside = m.toDouble();
+        // Below double's normal range a margin keeps its sign here, as the least normal
+        // number; smallMargin keeps the rest.
+        if (!m.isZero() && std::fabs(p.outside) < std::numeric_limits<double>::min())
+            p.outside = std::copysign(std::numeric_limits<double>::min(), m.sign());
         return p;
+    }
+
+    // The margin of a state whose point has it below double's normal range.
+    SmallMargin smallMargin(std::uint64_t index) const {
+        long exponent = 0;
+        const double mantissa = margin().mantissa(&exponent);
+        return {index, mantissa, exponent};
+    }
+
+    // |z|^2 (Unity's k) minus the bailout; outside() must have run on this iterate.
+    numeric::BigFloat margin() const {
+        numeric::BigFloat m(k_.precision());
+        mpfr_sub_d(numeric::raw(m), numeric::raw(k_), bailoutOf(type_), MPFR_RNDN);
+        return m;
     }
 
     SecondValue second() const { return {ar_.toDouble(), ai_.toDouble()}; }
@@ -214,6 +227,8 @@ void makeRoom(std::vector<T>& points, std::size_t states) {
 void keep(const ExactState& state, std::size_t states, ReferenceOrbit& orbit) {
     makeRoom(orbit.points, states);
     orbit.points.push_back(state.point());
+    if (orbit.points.back().marginBelowRange())
+        orbit.smallMargins.push_back(state.smallMargin(orbit.points.size() - 1));
     if (orbit.type == kernels::Formula::kSpider) {
         makeRoom(orbit.seconds, states);
         orbit.seconds.push_back(state.second());
@@ -234,6 +249,13 @@ EscapeValue followEscape(Step step, int n) {
 
 }  // namespace
 
+const SmallMargin* ReferenceOrbit::smallMargin(std::size_t k) const noexcept {
+    const auto found =
+        std::lower_bound(smallMargins.begin(), smallMargins.end(), k,
+                         [](const SmallMargin& m, std::size_t index) { return m.index < index; });
+    return found != smallMargins.end() && found->index == k ? &*found : nullptr;
+}
+
 OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat& x,
                           const numeric::BigFloat& y, OrbitStart start, long precision,
                           std::size_t mostBytes, const StopCheck& stop, ReferenceOrbit& orbit) {
@@ -242,6 +264,9 @@ OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat&
     const std::size_t states = static_cast<std::size_t>(limit) + 1;
     if (states > mostBytes / ReferenceOrbit::bytesPerState(formula.type))
         return OrbitOutcome::kTooLarge;
+    // The small margins take what the states leave of the bound.
+    const std::size_t smallRoom =
+        (mostBytes - (states * ReferenceOrbit::bytesPerState(formula.type))) / sizeof(SmallMargin);
     try {
         ExactState state(formula, x, y, start, precision);
         const DoubleState first = state.doubles();
@@ -256,6 +281,10 @@ OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat&
             }
             const bool outside = state.outside();
             keep(state, states, orbit);
+            if (orbit.smallMargins.size() > smallRoom) {
+                orbit = ReferenceOrbit();
+                return OrbitOutcome::kTooLarge;
+            }
             if (outside) {
                 orbit.escaped = true;
                 // An orbit that escapes early gives back what it reserved ahead.
@@ -267,6 +296,10 @@ OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat&
         }
         state.outside();
         keep(state, states, orbit);
+        if (orbit.smallMargins.size() > smallRoom) {
+            orbit = ReferenceOrbit();
+            return OrbitOutcome::kTooLarge;
+        }
     } catch (const std::bad_alloc&) {
         orbit = ReferenceOrbit();
         return OrbitOutcome::kTooLarge;

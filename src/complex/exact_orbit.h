@@ -36,7 +36,8 @@ struct OrbitPoint {
     double zi = 0.0;
     // |z|^2 minus the bailout, computed before rounding: how far this state is from
     // escaping, to double's precision however near the bailout it is. Below double's
-    // normal range only its sign is kept, as the least normal number (see marginBelowRange).
+    // normal range only its sign is kept here, as the least normal number, and the margin
+    // itself beside the orbit's states (see ReferenceOrbit::smallMargins).
     double outside = 0.0;
     // Whether outside stands for a margin below double's normal range (0 is exact).
     bool marginBelowRange() const noexcept {
@@ -57,6 +58,14 @@ struct SecondValue {
 // lose their precision) with everything else as at the point.
 enum class OrbitStart { kPoint, kCritical };
 
+// The margin to the bailout of a state where it is below double's normal range, as
+// mantissa 2^exponent (0.5 <= |mantissa| < 1).
+struct SmallMargin {
+    std::uint64_t index = 0;
+    double mantissa = 0.0;
+    std::int64_t exponent = 0;
+};
+
 // The states 0..last of one orbit. The last is the first state outside, or the
 // state after maxIterations steps.
 //
@@ -67,6 +76,9 @@ enum class OrbitStart { kPoint, kCritical };
 struct ReferenceOrbit {
     std::vector<OrbitPoint> points;
     std::vector<SecondValue> seconds;  // Spider only
+    // The margins of the states whose margins are below double's range, by index: rare,
+    // mostly beside the tip c = -2 in views deeper than double's range.
+    std::vector<SmallMargin> smallMargins;
     kernels::Formula type = kernels::Formula::kMandelbrot;
     SecondValue firstSecond;  // w of state 0 (Manowar, Phoenix)
     bool escaped = false;
@@ -92,10 +104,14 @@ struct ReferenceOrbit {
     // the exact subtraction gives it.
     static double unityT(const OrbitPoint& p) noexcept { return 0.0 - p.outside; }
 
+    // The small margin of state k; nullptr where it has none.
+    const SmallMargin* smallMargin(std::size_t k) const noexcept;
+
     // The memory the states hold, reserved room included.
     std::size_t bytes() const noexcept {
         return (points.capacity() * sizeof(OrbitPoint)) +
-               (seconds.capacity() * sizeof(SecondValue));
+               (seconds.capacity() * sizeof(SecondValue)) +
+               (smallMargins.capacity() * sizeof(SmallMargin));
     }
 
     // The bytes a state of the type takes.

@@ -12,20 +12,23 @@ numeric::ExtFloat magnitude(const numeric::ExtFloat& v) {
 
 }  // namespace
 
-int escapeMargin(const OrbitPoint& ref, const ExtDiff& d) {
+int escapeMargin(const OrbitPoint& ref, const SmallMargin* small, const ExtDiff& d) {
     const numeric::ExtFloat twiceX(2.0 * ref.zr);
     const numeric::ExtFloat twiceY(2.0 * ref.zi);
     const numeric::ExtFloat square = d.zr * d.zr + d.zi * d.zi;
-    // Of a reference margin below double's range only the sign is known: it decides
-    // nothing against the pixel's own terms only where those are far larger.
-    if (ref.marginBelowRange() &&
+    // Of a reference margin below double's range without its small margin only the sign
+    // is known: it decides nothing against the pixel's own terms unless those are far
+    // larger.
+    if (ref.marginBelowRange() && small == nullptr &&
         !(numeric::ExtFloat(std::numeric_limits<double>::min() * 0x1p40) <
           magnitude(twiceX * d.zr) + magnitude(twiceY * d.zi) + square))
         return 0;
-    const numeric::ExtFloat margin =
-        (numeric::ExtFloat(ref.outside) + (twiceX * d.zr + twiceY * d.zi)) + square;
-    const numeric::ExtFloat terms = magnitude(numeric::ExtFloat(ref.outside)) +
-                                    magnitude(twiceX * d.zr) + magnitude(twiceY * d.zi) + square;
+    const numeric::ExtFloat reference =
+        small != nullptr ? numeric::ExtFloat::fromParts(small->mantissa, small->exponent)
+                         : numeric::ExtFloat(ref.outside);
+    const numeric::ExtFloat margin = (reference + (twiceX * d.zr + twiceY * d.zi)) + square;
+    const numeric::ExtFloat terms =
+        magnitude(reference) + magnitude(twiceX * d.zr) + magnitude(twiceY * d.zi) + square;
     if (!(terms * 0x1p-40 < magnitude(margin)))
         return 0;
     return margin.sign();

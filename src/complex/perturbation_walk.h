@@ -97,20 +97,23 @@ struct Context {
 // nothing cancels against the bailout. 1 outside, -1 inside, 0 when even this is
 // within its rounding (the pixel is then counted directly). The reference and the
 // differences carry relative errors far below 2^-40 of the terms.
-int escapeMargin(const OrbitPoint& ref, const ExtDiff& d);
+// small: the reference's margin where it is below double's range (nullptr where it has
+// none, or where its orbit came without them: such a margin then decides nothing).
+int escapeMargin(const OrbitPoint& ref, const SmallMargin* small, const ExtDiff& d);
 
 // The same for a difference in plain double, in double arithmetic: beside the tip c = -2,
 // whose orbit stays on the bailout circle, a pixel asks at every step for hundreds of
 // steps. Where the terms come near the bottom of double's range, the wide form decides.
-inline int escapeMargin(const OrbitPoint& ref, const Diff& d) {
+inline int escapeMargin(const OrbitPoint& ref, const SmallMargin* small, const Diff& d) {
     const double x = (2.0 * ref.zr) * d.zr;
     const double y = (2.0 * ref.zi) * d.zi;
     const double square = (d.zr * d.zr) + (d.zi * d.zi);
     const double margin = (ref.outside + (x + y)) + square;
     const double terms = ((std::fabs(ref.outside) + std::fabs(x)) + std::fabs(y)) + square;
     if (!(terms >= 0x1p-900 && terms <= 0x1p900))
-        return escapeMargin(ref, ExtDiff{numeric::ExtFloat(d.zr), numeric::ExtFloat(d.zi),
-                                         numeric::ExtFloat(), numeric::ExtFloat()});
+        return escapeMargin(ref, small,
+                            ExtDiff{numeric::ExtFloat(d.zr), numeric::ExtFloat(d.zi),
+                                    numeric::ExtFloat(), numeric::ExtFloat()});
     if (!(terms * 0x1p-40 < std::fabs(margin)))
         return 0;
     return margin > 0.0 ? 1 : -1;
@@ -434,11 +437,13 @@ class LegWalker {
         bool outside = full.squared >= ctx_.escapeAt;
         nearBailout_ = outside;
         if (outside && full.squared < ctx_.surelyOutside) {
+            const SmallMargin* small =
+                ref.marginBelowRange() ? w_.orbit->smallMargin(index_) : nullptr;
             int side = 0;
             if constexpr (kScaled)
-                side = escapeMargin(ref, widened(m_, px_.s));
+                side = escapeMargin(ref, small, widened(m_, px_.s));
             else
-                side = escapeMargin(ref, m_);
+                side = escapeMargin(ref, small, m_);
             if (side == 0)
                 return end(Leg::kDirect);
             outside = side > 0;

@@ -21,7 +21,11 @@ constexpr std::uint64_t kFnvOffset = 0xcbf29ce484222325ULL;
 constexpr std::uint64_t kFnvPrime = 0x100000001b3ULL;
 constexpr std::size_t kPointBytes = 3 * 8;
 constexpr std::size_t kSecondBytes = 2 * 8;
+constexpr std::size_t kSmallMarginBytes = 3 * 8;
 constexpr std::uint32_t kTypes = 6;
+constexpr std::uint64_t kNoIndex = ~std::uint64_t{0};
+// The largest binary exponent of a margin below double's normal range (2^-1022).
+constexpr std::int64_t kLargestSmallExponent = -1021;
 
 class Fnv1a {
   public:
@@ -107,6 +111,12 @@ void writeOrbit(Writer& out, const ReferenceOrbit& orbit) {
     for (const SecondValue& s : orbit.seconds) {
         out.f64(s.ar);
         out.f64(s.ai);
+    }
+    out.u64(orbit.smallMargins.size());
+    for (const SmallMargin& m : orbit.smallMargins) {
+        out.u64(m.index);
+        out.f64(m.mantissa);
+        out.u64(static_cast<std::uint64_t>(m.exponent));
     }
 }
 
@@ -222,6 +232,60 @@ std::optional<numeric::BigFloat> readPoint(Reader& in, long precision, std::stri
     return value;
 }
 
+// A small margin belongs to a state whose margin stands for one (the same sign), follows
+// the one before it, and is below double's normal range.
+bool fitsItsState(const SmallMargin& m, const ReferenceOrbit& orbit, std::uint64_t after) {
+    if (m.index >= orbit.points.size() || (after != kNoIndex && m.index <= after))
+        return false;
+    const OrbitPoint& p = orbit.points[static_cast<std::size_t>(m.index)];
+    const double size = std::fabs(m.mantissa);
+    return p.marginBelowRange() && size >= 0.5 && size < 1.0 &&
+           (m.mantissa < 0.0) == (p.outside < 0.0) && m.exponent <= kLargestSmallExponent &&
+           m.exponent >= -numeric::ExtFloat::kExponentLimit;
+}
+
+// The small margins that follow an orbit's states.
+bool readSmallMargins(Reader& in, std::size_t mostBytes, std::size_t& used, ReferenceOrbit& orbit,
+                      std::string& why) {
+    const std::uint64_t count = in.u64();
+    if (!in.ok() || count > in.left() / kSmallMarginBytes) {
+        why = "the file is truncated";
+        return false;
+    }
+    if (count > orbit.points.size()) {
+        why = "an orbit is damaged";
+        return false;
+    }
+    const std::uint64_t need = count * sizeof(SmallMargin);
+    if (need > mostBytes - used) {
+        why =
+            "its orbits need more memory than the " + std::to_string(mostBytes) + " bytes allowed";
+        return false;
+    }
+    used += static_cast<std::size_t>(need);
+    orbit.smallMargins.resize(static_cast<std::size_t>(count));
+    bool fits = true;
+    const bool read = readRecords(
+        in, orbit.smallMargins.size(), kSmallMarginBytes,
+        [&](const unsigned char* b, std::size_t k) {
+            SmallMargin& m = orbit.smallMargins[k];
+            m.index = Reader::decode64(b);
+            m.mantissa = Reader::asDouble(Reader::decode64(b + 8));
+            m.exponent = static_cast<std::int64_t>(Reader::decode64(b + 16));
+            const std::uint64_t after = k == 0 ? kNoIndex : orbit.smallMargins[k - 1].index;
+            fits = fits && fitsItsState(m, orbit, after);
+        });
+    if (!read) {
+        why = "the file is truncated";
+        return false;
+    }
+    if (!fits) {
+        why = "an orbit is damaged";
+        return false;
+    }
+    return true;
+}
+
 // One orbit: its counts are checked against what the file still holds, and against the
 // memory bound, before its states are allocated.
 bool readOrbit(Reader& in, const EscapeFormula& formula, std::size_t mostBytes, std::size_t& used,
@@ -286,7 +350,7 @@ bool readOrbit(Reader& in, const EscapeFormula& formula, std::size_t mostBytes, 
         why = "an orbit holds a value that is not a finite number";
         return false;
     }
-    return true;
+    return readSmallMargins(in, mostBytes, used, orbit, why);
 }
 
 bool readHeader(Reader& in, ReferenceOrbits& orbits, std::string& why) {

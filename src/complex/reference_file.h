@@ -21,9 +21,11 @@ namespace complex {
 //   then the characters), u8 whether the critical orbit follows;
 //   each orbit: u8 escaped, f64 cr, f64 ci, f64 first second value (real, imaginary),
 //   u64 states, u64 second values (Spider: one a state, else 0), the states (f64 zr,
-//   zi, outside), the second values (f64 real, imaginary);
+//   zi, outside), the second values (f64 real, imaginary), u64 small margins (the
+//   margins below double's normal range) and each as u64 state index, f64 mantissa,
+//   i64 binary exponent;
 //   u64 FNV-1a checksum of every byte before it, and nothing after.
-inline constexpr std::uint32_t kReferenceFileVersion = 1;
+inline constexpr std::uint32_t kReferenceFileVersion = 2;
 
 struct ReferenceFileRead {
     // The orbits, without tables; nullptr when the file is refused.

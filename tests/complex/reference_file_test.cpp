@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/temp_folder.h"
@@ -117,6 +119,14 @@ long firstDifference(const ReferenceOrbit& a, const ReferenceOrbit& b) {
         if (!sameBits(a.seconds[k].ar, b.seconds[k].ar) ||
             !sameBits(a.seconds[k].ai, b.seconds[k].ai))
             return static_cast<long>(k);
+    }
+    if (a.smallMargins.size() != b.smallMargins.size())
+        return 0;
+    for (std::size_t k = 0; k < a.smallMargins.size(); ++k) {
+        const SmallMargin& p = a.smallMargins[k];
+        const SmallMargin& q = b.smallMargins[k];
+        if (p.index != q.index || !sameBits(p.mantissa, q.mantissa) || p.exponent != q.exponent)
+            return static_cast<long>(p.index);
     }
     return -1;
 }
@@ -251,7 +261,7 @@ TEST(ReferenceFileTest, RefusesFilesWithTheReason) {
     magic[0] = 'c';
     resealed(magic);
     std::string version = whole;
-    version[std::strlen("Corvane reference orbits\n")] = 2;
+    version[std::strlen("Corvane reference orbits\n")] = 1;
     resealed(version);
     // A limit of 2^30 - 1 whose orbit has every state: more than the file holds.
     std::string claimsMore = whole;
@@ -272,7 +282,7 @@ TEST(ReferenceFileTest, RefusesFilesWithTheReason) {
     const Case cases[] = {
         {"a folder", "", std::size_t{1} << 30, "not a regular file"},
         {"wrong magic", magic, std::size_t{1} << 30, "not a reference file"},
-        {"another version", version, std::size_t{1} << 30, "another format version (2)"},
+        {"another version", version, std::size_t{1} << 30, "another format version (1)"},
         {"counts beyond the file", claimsMore, std::size_t{1} << 30, "truncated"},
         {"counts beyond any file", claimsHuge, std::size_t{1} << 30, "damaged"},
         {"more states than the limit", beyondLimit, std::size_t{1} << 30, "damaged"},
@@ -345,6 +355,79 @@ TEST(ReferenceFileTest, ScenesRefuseOrbitsOfAnotherLocation) {
         ASSERT_EQ(scene->prepare(), PerturbationScene::Prepared::kReady);
         EXPECT_EQ(scene->referenceReused(), why.empty());
     }
+}
+
+// Beside the tip c = -2, 1e-400 wide, the reference's margins to the bailout in its first
+// states are below double's range. They go through the file as small margins, and a file
+// whose small margins do not fit their states is refused. Without them (an orbit saved
+// before they were kept) the pixels they decide are counted directly, to the same counts.
+TEST(ReferenceFileTest, SmallMarginsTravelWithTheirOrbitAndMustFitIt) {
+    const TempFolder folder;
+    const std::string besideTip = "-1." + std::string(400, '9') + "7";  // -2 + 3e-401
+    const Location tip{
+        "beside the tip", {kernels::Formula::kMandelbrot, 0.0, 0.0, 3000}, besideTip.c_str(), "0"};
+    const SceneSetup setup = viewAround(tip, power10(-400));
+    const std::shared_ptr<SharedReference> computed = ownOrbits(setup);
+    ASSERT_TRUE(computed);
+    const ReferenceOrbits& written = *computed->orbits;
+    ASSERT_GT(written.primary.smallMargins.size(), 1u);
+    const std::shared_ptr<const SharedReference> read = throughFile(folder, written);
+    ASSERT_TRUE(read);
+    expectSameOrbit(read->orbits->primary, written.primary);
+
+    struct Case {
+        const char* name;
+        void (*damage)(std::vector<SmallMargin>& margins, const ReferenceOrbit& orbit);
+    };
+    const Case cases[] = {
+        {"a state with its margin in range",
+         [](std::vector<SmallMargin>& m, const ReferenceOrbit& o) { m.back().index = o.last(); }},
+        {"out of order",
+         [](std::vector<SmallMargin>& m, const ReferenceOrbit&) { std::swap(m[0], m[1]); }},
+        {"the other sign",
+         [](std::vector<SmallMargin>& m, const ReferenceOrbit&) { m[0].mantissa *= -1.0; }},
+        {"a mantissa of 1",
+         [](std::vector<SmallMargin>& m, const ReferenceOrbit&) { m[0].mantissa = 1.0; }},
+        {"a margin in double's range",
+         [](std::vector<SmallMargin>& m, const ReferenceOrbit&) { m[0].exponent = -1000; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReferenceOrbits damaged = written;
+        c.damage(damaged.primary.smallMargins, damaged.primary);
+        const std::string path = folder.file("damaged.ref");
+        ASSERT_TRUE(writeReferenceFile(path, damaged).ok);
+        const ReferenceFileRead refused = readReferenceFile(path, std::size_t{1} << 30);
+        EXPECT_FALSE(refused.reference);
+        EXPECT_NE(refused.error.find("damaged"), std::string::npos) << refused.error;
+    }
+
+    auto with = PerturbationScene::create(setup);
+    with->offerReference(read);
+    ASSERT_EQ(with->prepare(), PerturbationScene::Prepared::kReady);
+    ReferenceOrbits withoutMargins = written;
+    withoutMargins.primary.smallMargins.clear();
+    auto without = PerturbationScene::create(setup);
+    without->offerReference(std::make_shared<const SharedReference>(
+        SharedReference{std::make_shared<const ReferenceOrbits>(std::move(withoutMargins)),
+                        {},
+                        {},
+                        {},
+                        {},
+                        {},
+                        true}));
+    ASSERT_EQ(without->prepare(), PerturbationScene::Prepared::kReady);
+    ASSERT_TRUE(with->referenceReused() && without->referenceReused());
+    for (long j = 0; j < kHeight; j += 5) {
+        for (long i = 0; i < kWidth; ++i) {
+            const int direct = directEscape(setup.formula, with->planeX(i), with->planeY(j),
+                                            with->precision() + 64)
+                                   .count;
+            EXPECT_EQ(with->countAt(i, j).count, direct) << "pixel " << i << ", " << j;
+            EXPECT_EQ(without->countAt(i, j).count, direct) << "pixel " << i << ", " << j;
+        }
+    }
+    EXPECT_LT(with->directPixels(), without->directPixels());
 }
 
 // Every pixel's value, by the lanes and one by one.
