@@ -232,6 +232,18 @@ std::optional<numeric::BigFloat> readPoint(Reader& in, long precision, std::stri
     return value;
 }
 
+// Adds need bytes to the used part of the bound; false, with the reason, where they do not
+// fit in what is left of it.
+bool claimMemory(std::uint64_t need, std::size_t mostBytes, std::size_t& used, std::string& why) {
+    if (need > mostBytes - used) {
+        why =
+            "its orbits need more memory than the " + std::to_string(mostBytes) + " bytes allowed";
+        return false;
+    }
+    used += static_cast<std::size_t>(need);
+    return true;
+}
+
 // A small margin belongs to a state whose margin stands for one (the same sign), follows
 // the one before it, and is below double's normal range.
 bool fitsItsState(const SmallMargin& m, const ReferenceOrbit& orbit, std::uint64_t after) {
@@ -256,13 +268,8 @@ bool readSmallMargins(Reader& in, std::size_t mostBytes, std::size_t& used, Refe
         why = "an orbit is damaged";
         return false;
     }
-    const std::uint64_t need = count * sizeof(SmallMargin);
-    if (need > mostBytes - used) {
-        why =
-            "its orbits need more memory than the " + std::to_string(mostBytes) + " bytes allowed";
+    if (!claimMemory(count * sizeof(SmallMargin), mostBytes, used, why))
         return false;
-    }
-    used += static_cast<std::size_t>(need);
     orbit.smallMargins.resize(static_cast<std::size_t>(count));
     bool fits = true;
     const bool read = readRecords(
@@ -316,13 +323,9 @@ bool readOrbit(Reader& in, const EscapeFormula& formula, std::size_t mostBytes, 
         why = "the file is truncated (an orbit claims more states than it holds)";
         return false;
     }
-    const std::uint64_t need = (states * sizeof(OrbitPoint)) + (seconds * sizeof(SecondValue));
-    if (need > mostBytes - used) {
-        why =
-            "its orbits need more memory than the " + std::to_string(mostBytes) + " bytes allowed";
+    if (!claimMemory((states * sizeof(OrbitPoint)) + (seconds * sizeof(SecondValue)), mostBytes,
+                     used, why))
         return false;
-    }
-    used += static_cast<std::size_t>(need);
     orbit.escaped = escaped == 1;
     orbit.points.resize(static_cast<std::size_t>(states));
     orbit.seconds.resize(static_cast<std::size_t>(seconds));
