@@ -108,8 +108,8 @@ class ExactState {
         }
     }
 
-    // The state rounded to double; outside() must have run on it.
-    OrbitPoint point() const {
+    // The state rounded to double, with its margin (see margin).
+    OrbitPoint point(const numeric::BigFloat& margin) const {
         OrbitPoint p{zr_.toDouble(), zi_.toDouble()};
         // Of a complex iterate, a part below 2^-60 of the other changes nothing the
         // differences compute (complex numbers, rounded relative to their magnitude:
@@ -124,20 +124,12 @@ class ExactState {
             if (std::fabs(p.zi) < larger * 0x1p-60)
                 p.zi = 0.0;
         }
-        const numeric::BigFloat m = margin();
-        p.outside = m.toDouble();
+        p.outside = margin.toDouble();
         // Below double's normal range a margin keeps its sign here, as the least normal
-        // number; smallMargin keeps the rest.
-        if (!m.isZero() && std::fabs(p.outside) < std::numeric_limits<double>::min())
-            p.outside = std::copysign(std::numeric_limits<double>::min(), m.sign());
+        // number; the orbit keeps the rest as a small margin.
+        if (!margin.isZero() && std::fabs(p.outside) < std::numeric_limits<double>::min())
+            p.outside = std::copysign(std::numeric_limits<double>::min(), margin.sign());
         return p;
-    }
-
-    // The margin of a state whose point has it below double's normal range.
-    SmallMargin smallMargin(std::uint64_t index) const {
-        long exponent = 0;
-        const double mantissa = margin().mantissa(&exponent);
-        return {index, mantissa, exponent};
     }
 
     // |z|^2 (Unity's k) minus the bailout; outside() must have run on this iterate.
@@ -224,15 +216,30 @@ void makeRoom(std::vector<T>& points, std::size_t states) {
     points.reserve(std::min(states, std::max(kReservedStates, points.capacity() * 2)));
 }
 
-void keep(const ExactState& state, std::size_t states, ReferenceOrbit& orbit) {
+// Keeps the state in the orbit; false where its small margin would pass smallRoom.
+bool keep(const ExactState& state, std::size_t states, std::size_t smallRoom,
+          ReferenceOrbit& orbit) {
+    const numeric::BigFloat margin = state.margin();
     makeRoom(orbit.points, states);
-    orbit.points.push_back(state.point());
-    if (orbit.points.back().marginBelowRange())
-        orbit.smallMargins.push_back(state.smallMargin(orbit.points.size() - 1));
+    orbit.points.push_back(state.point(margin));
+    if (orbit.points.back().marginBelowRange()) {
+        if (orbit.smallMargins.size() >= smallRoom)
+            return false;
+        long exponent = 0;
+        const double mantissa = margin.mantissa(&exponent);
+        orbit.smallMargins.push_back({orbit.points.size() - 1, mantissa, exponent});
+    }
     if (orbit.type == kernels::Formula::kSpider) {
         makeRoom(orbit.seconds, states);
         orbit.seconds.push_back(state.second());
     }
+    return true;
+}
+
+// An orbit that does not fit leaves nothing behind.
+OrbitOutcome tooLarge(ReferenceOrbit& orbit) {
+    orbit = ReferenceOrbit();
+    return OrbitOutcome::kTooLarge;
 }
 
 template <class Step>
@@ -280,11 +287,8 @@ OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat&
                 return OrbitOutcome::kStopped;
             }
             const bool outside = state.outside();
-            keep(state, states, orbit);
-            if (orbit.smallMargins.size() > smallRoom) {
-                orbit = ReferenceOrbit();
-                return OrbitOutcome::kTooLarge;
-            }
+            if (!keep(state, states, smallRoom, orbit))
+                return tooLarge(orbit);
             if (outside) {
                 orbit.escaped = true;
                 // An orbit that escapes early gives back what it reserved ahead.
@@ -295,14 +299,10 @@ OrbitOutcome computeOrbit(const EscapeFormula& formula, const numeric::BigFloat&
             state.step();
         }
         state.outside();
-        keep(state, states, orbit);
-        if (orbit.smallMargins.size() > smallRoom) {
-            orbit = ReferenceOrbit();
-            return OrbitOutcome::kTooLarge;
-        }
+        if (!keep(state, states, smallRoom, orbit))
+            return tooLarge(orbit);
     } catch (const std::bad_alloc&) {
-        orbit = ReferenceOrbit();
-        return OrbitOutcome::kTooLarge;
+        return tooLarge(orbit);
     }
     return OrbitOutcome::kDone;
 }

@@ -137,6 +137,12 @@ inline void squareDifference(const OrbitPoint& ref, const Diff& m, double S, dou
 // parameter for every pixel (dz(0) = 0).
 struct QuadraticRule {
     static constexpr bool kRebases = true;
+    // Whether, beside a reference near 0 with the difference's scale below double's range,
+    // a step is the full-range step of z^2 + c (see LegWalker::outweighsBelowRange): here
+    // d^2 counts. The other types have a term of the difference's own size that outweighs
+    // it there by d's distance from 0 (Unity's T d, Spider's moving c, Manowar's w,
+    // Phoenix's p2 w), except Phoenix with p2 = 0, which is z^2 + p1.
+    static bool quadraticNearZero(const Pixel&) noexcept { return true; }
     // The derivative of one step is 2 z, a complex number.
     static constexpr bool kConformal = true;
     template <StepMode kMode>
@@ -157,6 +163,7 @@ struct QuadraticRule {
 struct UnityRule {
     static constexpr bool kConformal = false;
     static constexpr bool kRebases = true;
+    static bool quadraticNearZero(const Pixel&) noexcept { return false; }
     template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint& next, Diff& m, const Pixel&,
                      double S) {
@@ -177,6 +184,7 @@ struct UnityRule {
 struct SpiderRule {
     static constexpr bool kConformal = false;
     static constexpr bool kRebases = false;
+    static bool quadraticNearZero(const Pixel&) noexcept { return false; }
     template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel&, double S) {
         double sr, si;
@@ -194,6 +202,7 @@ struct SpiderRule {
 struct ManowarRule {
     static constexpr bool kConformal = false;
     static constexpr bool kRebases = false;
+    static bool quadraticNearZero(const Pixel&) noexcept { return false; }
     template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel& px, double S) {
         double sr, si;
@@ -213,6 +222,8 @@ struct ManowarRule {
 struct PhoenixRule {
     static constexpr bool kConformal = false;
     static constexpr bool kRebases = false;
+    // z^2 + p1 where p2 = 0: its w then counts for nothing.
+    static bool quadraticNearZero(const Pixel& px) noexcept { return px.p2 == 0.0; }
     template <StepMode kMode>
     static void step(const OrbitPoint& ref, const OrbitPoint&, Diff& m, const Pixel& px, double S) {
         double sr, si;

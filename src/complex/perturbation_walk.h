@@ -543,16 +543,11 @@ class LegWalker {
     // Scaled with S below double's normal range (taken as 0), while the reference is near
     // 0: there d may be as large as Z or larger (deep views pass 0 at 1e-300 and below,
     // where the pixel's own iterate is its difference), and neither d beside Z nor the
-    // quadratic term may be dropped. Mandelbrot and Julia; rare steps, once a period.
-    // The other types need no such step: a term of the difference's own size outweighs
-    // d^2 there by d's distance from 0 (Unity's T d, Spider's moving c, Manowar's w and
-    // Phoenix's p2 w), except Phoenix with p2 = 0: z^2 + p1, whose step this is (its w
-    // then counts for nothing).
+    // quadratic term may be dropped. Rare steps, once a period; the rule says whether it
+    // takes them (quadraticNearZero).
     bool outweighsBelowRange(const OrbitPoint& ref) const {
-        if constexpr (kScaled && Rule::kConformal)
-            return S_ == 0.0 && nearZero(ref);
-        else if constexpr (kScaled && std::is_same_v<Rule, PhoenixRule>)
-            return px_.p2 == 0.0 && S_ == 0.0 && nearZero(ref);
+        if constexpr (kScaled)
+            return S_ == 0.0 && nearZero(ref) && Rule::quadraticNearZero(px_);
         else
             return false;
     }
